@@ -1,0 +1,42 @@
+// File names and whole-file operations.  Every file name of the system passes
+// through resolve_file_name: study files are named as on the original
+// platform, with backslashes, drive letters and letters of any case.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace velm {
+
+// A file that must exist and does not, or a file that cannot be read or
+// written.  The message names the file (and the line where one is known).
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Maps a system file name to a path on this machine: trailing blanks are
+// dropped, backslashes are directory separators, a drive letter ("D:") is
+// dropped, and each part of the name that exists in any letter case is found
+// in that case.  A name that does not exist keeps its parts as written.
+std::filesystem::path resolve_file_name(std::string_view name);
+
+bool file_exists(std::string_view name);
+
+// Deletes the file when it exists.
+void delete_file(std::string_view name);
+
+// The whole content of a file as bytes; FileError when it is missing.
+std::string read_whole_file(std::string_view name);
+
+// Replaces the file with the given content: the content goes to a temporary
+// file in the same directory, which is then renamed over the old file, so a
+// stop or a failed write leaves the old file or the new one, never half.
+void replace_file_atomically(std::string_view name, std::string_view contents);
+
+// Copies a file whole (atomically at the destination).
+void copy_file_atomically(std::string_view from, std::string_view to);
+
+}  // namespace velm

@@ -1,0 +1,86 @@
+// The format engine: fixed-column text written and read by a Fortran-style
+// edit-descriptor list, "(2(1X,F8.1),1X,'''',A10,'''')", exactly as a file
+// layout or screen layout gives it.  Every fixed layout of the system is one
+// named constant passed to this engine; no layout is spelled out twice.
+//
+// Descriptors: nX, Fw.d, Iw, Iw.m, Aw and A, quoted literals ('' inside is
+// one apostrophe), groups with repeat counts, "/" (a new record), and a
+// trailing "$" (no line end: the text is a prompt).  When values remain after
+// the last descriptor the list is used again from its last group (format
+// reversion), starting a new record; when the values run out, output stops
+// at the next data descriptor (literals and X before it are still written).
+//
+// Numbers: Fw.d rounds the exact binary value to nearest, ties to even,
+// drops the leading zero only when the field has no room for it, and writes
+// "-0.00" for a negative value that rounds to zero.  A value too wide for its
+// field is a run of asterisks of the field's width.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace velm {
+
+// One value handed to the engine: an integer for I, a float for F, a text
+// for A.  A float given to I, or an integer to F, is a programming error
+// (FormatError), never a silent conversion.
+using FormatValue = std::variant<int, float, std::string>;
+
+class FormatError : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
+// A parsed edit-descriptor list.  Parsing once and keeping the object (for
+// example as a function-local static) saves the parse on every record.
+class Format {
+public:
+    explicit Format(std::string_view descriptors);
+    ~Format();
+    Format(const Format&);
+    Format& operator=(const Format&);
+
+    // The records produced by one write with the values (at least one record;
+    // "/" and reversion start further records).
+    std::vector<std::string> write(const std::vector<FormatValue>& values) const;
+    // The single line of a layout that produces one record.
+    std::string line(const std::vector<FormatValue>& values) const;
+    // True when the list ends in "$": the last record leaves the cursor
+    // behind it.
+    bool stays_on_line() const;
+
+    // Reads the values of one read with this layout from the lines (as many
+    // lines as its "/" and reversion need; a missing line reads as blanks).
+    // A short line is padded with blanks, a blank numeric field reads as 0, a
+    // field without a decimal point takes the implied decimals of its Fw.d.
+    // F fields give float, I fields int, A fields the text of the field.
+    // Returns exactly `count` values; FormatError... is not used for bad data:
+    // a field that is not a number throws FormatReadError.
+    std::vector<FormatValue> read(const std::vector<std::string>& lines, int count) const;
+    // How many lines a read of `count` values takes.
+    int lines_needed(int count) const;
+
+private:
+    struct Parsed;
+    std::unique_ptr<Parsed> parsed_;
+};
+
+// A field that cannot be read as its descriptor asks (letters in an F field).
+class FormatReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One record from a layout and values, for layouts used once.
+std::string format_line(std::string_view descriptors, const std::vector<FormatValue>& values);
+
+// Fw.d of a single float, Iw of a single integer: the field texts the
+// layouts are made of, also used to show bound texts on screens.
+std::string format_fixed(float value, int width, int decimals);
+std::string format_integer(int value, int width, int min_digits = 1);
+
+}  // namespace velm

@@ -1,0 +1,66 @@
+// The free-form (list-directed) reader and writer of the system's text files.
+//
+// Reading: blanks, tabs and commas separate values; a text value stands in
+// apostrophes (a doubled apostrophe inside is one; a text may also be
+// unquoted when it holds no separator); r*v repeats a value r times; r* and an
+// empty item between two commas are nulls that leave their target unchanged;
+// "/" ends the read, leaving the remaining targets unchanged.  A read of N
+// values goes on over as many lines as it needs, and the rest of its last
+// line is skipped.  An integer target refuses "2.5" and "1.0"; a field of
+// asterisks is an error.  Reals are parsed straight to float (strtof).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/text_file.h"
+
+namespace velm {
+
+// Where one read item goes.
+using FreeFormTarget = std::variant<float*, int*, std::string*>;
+
+enum class FreeFormStatus {
+    Ok,         // every target was given a value or a null
+    EndOfFile,  // the file ended before the first value of this read
+    Error,      // a bad item, or the file ended in the middle of the read
+};
+
+struct FreeFormResult {
+    FreeFormStatus status = FreeFormStatus::Ok;
+    std::string message;  // for Error: names the file, the line and the item
+    bool ok() const { return status == FreeFormStatus::Ok; }
+};
+
+// Reads free-form records from a text reader.
+class FreeFormReader {
+public:
+    explicit FreeFormReader(TextReader& lines) : lines_(lines) {}
+
+    // One read statement: fills the targets in order.
+    FreeFormResult read(const std::vector<FreeFormTarget>& targets);
+    // One read of `count` floats (nulls leave 0.0).
+    FreeFormResult read_floats(std::vector<float>& values, int count);
+
+    TextReader& lines() { return lines_; }
+
+private:
+    TextReader& lines_;
+};
+
+// Reads the values of one line (and following lines when the targets need
+// them) from a list of lines, for callers that hold the text already.
+FreeFormResult read_free_form_line(std::string_view line, const std::vector<FreeFormTarget>& targets,
+                                   std::string_view file_name = {}, int line_number = 0);
+
+// Writing: one blank before each item; an integer right-aligned in 11
+// columns after its blank; a real in its shortest form that reads back to
+// the same float; a text as it stands.
+using FreeFormValue = std::variant<int, float, std::string>;
+std::string free_form_line(const std::vector<FreeFormValue>& values);
+// The shortest decimal text that reads back (strtof) to exactly this float.
+std::string shortest_float_text(float value);
+
+}  // namespace velm

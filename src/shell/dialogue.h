@@ -1,0 +1,99 @@
+// The screen dialogue every module talks through: clearing the window,
+// placing the cursor, pausing for RETURN, beeping, and numeric entry with
+// its allowable range, error messages and the command letters EXIT, TOP and
+// BACK.  Callers never read numbers from the keyboard themselves.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace velm {
+
+// Rows and columns every settings and editor screen reserves.
+inline constexpr int ENTRY_FIELD_COLUMN = 62;   // 11 characters from here
+inline constexpr int ENTRY_FIELD_WIDTH = 11;
+inline constexpr int ERROR_MARKER_COLUMN = 73;  // "*ERROR* "
+inline constexpr int MESSAGE_ROW = 21;
+inline constexpr int RULE_ROW = 22;
+
+enum class EntryResult {
+    ValueEntered = 0,
+    ExitRequested = 1,    // first letter E or N
+    TopRequested = 2,     // T
+    BackRequested = 3,    // B, where the entry offers it
+    DefaultAccepted = 5,  // an empty answer where the caller allows one
+};
+
+// Which command letters an entry accepts and the footer lists.
+enum class CommandSet {
+    ExitTop = 2,
+    ExitTopBack = 3,
+};
+
+enum class FieldKind {
+    Real = 0,
+    Whole = 1,  // a whole number within -32767 to 32767
+};
+
+void clear_screen(Window& window);
+void move_cursor(Window& window, int column, int row);
+void sound_beep(Window& window);
+// "  Press RETURN to continue ===>" at column 33 of row 24; reads one line.
+void wait_for_return(Window& window);
+
+struct NumberEntry {
+    EntryResult result = EntryResult::ValueEntered;
+    // The accepted number for ValueEntered; 0.0 after an accepted blank; after
+    // a command, the value given in (or the number of an answer rejected
+    // earlier in the same entry).
+    float value = 0.0f;
+};
+
+// Asks at (column, row) until the answer is a number within low..high (both
+// inclusive), a command, or an allowed empty answer.
+NumberEntry read_number_field(Window& window, int column, int row, FieldKind kind, float low,
+                              float high, float value, CommandSet commands, bool blank_allowed);
+
+// Status of parse_number_field.
+enum class ParseStatus {
+    Ok = 0,
+    BadCharacters = 1,  // a character out of place
+    NotWhole = 2,       // a whole-number field given a fraction or a value beyond 32767
+    Empty = 3,          // nothing typed
+};
+
+struct ParsedNumber {
+    ParseStatus status = ParseStatus::Ok;
+    float value = 0.0f;
+};
+
+// Converts the typed text (its first `length` characters, padded with
+// blanks) into a number: fixed-point decimals only, no exponent.
+ParsedNumber parse_number_field(std::string_view text, int length, FieldKind kind);
+
+// Messages of a refused entry.
+enum class InputError {
+    OutOfRange = 1,
+    NonNumeric = 2,
+    NotUnderstood = 3,
+};
+
+// Beep, "*ERROR* " at column 73 of the row, the message on row 21, and the
+// typed answer erased; sets the flag.
+void show_input_error(Window& window, InputError error, int row, bool& input_error_shown);
+// Erases the marker and the message row; clears the flag.
+void clear_input_error(Window& window, int row, bool& input_error_shown);
+
+// Rule line and command hints on rows 22 to 24.
+void show_command_footer(Window& window, CommandSet commands);
+
+// The allowable-values line at column 5 of the row.  The bound texts are as
+// the caller formatted them; the form (1 to 7) picks how many characters of
+// each are shown and the wording.
+void show_allowable_range(Window& window, int form, int row, std::string_view low,
+                          std::string_view high);
+
+}  // namespace velm

@@ -1,0 +1,34 @@
+// Study file names: the two-character study identifier followed by a fixed
+// name ("TRVLZZ.Z11", "contzz.zzz"; the letters ZZ stay as written), with the
+// study's data directory in front.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velm {
+
+inline constexpr int FILE_NAME_LENGTH = 50;  // characters of a shown name
+inline constexpr int NO_DIRECTORY_FILE = -999;
+
+// The run-wide result of the one look-up of the study's data directory file
+// "<two characters>MPDZZ.ZZZ" in the working directory.
+struct DataDirectoryCache {
+    std::string directory;  // the directory prefix, up to its last separator
+    int state = 0;          // 0 not looked up; NO_DIRECTORY_FILE; else prefix length
+    void reset() { directory.clear(); state = 0; }
+};
+
+// The name with the study's data directory in front of it.
+std::string add_data_directory(DataDirectoryCache& cache, std::string_view name);
+
+// The name's stem (before its first period or blank) with a new extension.
+std::string replace_file_extension(std::string_view name, std::string_view extension);
+
+// A name as shown on screen or in a file: at most 50 characters.
+std::string shown_file_name(std::string_view name);
+
+// The name padded with blanks to 50 characters, as messages show it.
+std::string padded_file_name(std::string_view name);
+
+}  // namespace velm

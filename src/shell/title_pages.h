@@ -1,0 +1,13 @@
+// The three title pages of the program family.  Each clears the window,
+// shows its framed page and waits for a line.
+#pragma once
+
+#include "platform/window.h"
+
+namespace velm {
+
+void show_program_library_banner(Window& window);
+void show_postprocessor_banner(Window& window);
+void show_user_interface_module_banner(Window& window);
+
+}  // namespace velm

@@ -1,0 +1,48 @@
+#include "support/scripted_window.h"
+
+namespace velm::test {
+
+ScriptedWindow::ScriptedWindow(std::vector<std::string> typed_lines)
+    : typed_(typed_lines.begin(), typed_lines.end())
+{
+}
+
+void ScriptedWindow::type(const std::vector<std::string>& lines)
+{
+    for (const auto& line : lines) typed_.push_back(line);
+}
+
+void ScriptedWindow::clear_screen()
+{
+    ++clears_;
+    grid_.clear();
+    transcript_ += "<clear>\n";
+}
+
+void ScriptedWindow::move_cursor(int column, int row) { grid_.move_cursor(column, row); }
+
+void ScriptedWindow::write(std::string_view text, LineEnd end)
+{
+    grid_.write(text, end);
+    transcript_ += text;
+    if (end == LineEnd::NewLine) transcript_ += '\n';
+}
+
+std::string ScriptedWindow::read_line()
+{
+    screens_at_reads_.push_back(grid_.dump());
+    read_positions_.emplace_back(grid_.cursor_column(), grid_.cursor_row());
+    if (typed_.empty()) {
+        throw ScriptExhausted("the scripted window has no more typed lines; the screen was:\n" +
+                              grid_.dump());
+    }
+    std::string line = std::move(typed_.front());
+    typed_.pop_front();
+    if (line.size() > static_cast<std::size_t>(MAX_TYPED_LINE)) line.resize(MAX_TYPED_LINE);
+    grid_.echo_typed(line);
+    transcript_ += line;
+    transcript_ += '\n';
+    return line;
+}
+
+}  // namespace velm::test

@@ -4,7 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/window.h"
-#include "shell/study_names.h"
+#include "records/study_names.h"
 
 namespace velm {
 

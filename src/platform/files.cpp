@@ -2,104 +2,24 @@
 // whole-file operations that every reader and writer of the system uses.
 #include "platform/files.h"
 
-#include <dirent.h>
+#include "platform/directory_index.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <map>
 #include <optional>
-#include <unordered_map>
-#include <utility>
 
 namespace velm {
 namespace {
-
-std::string ascii_lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 // The name as the system wrote it, for messages: trailing blanks dropped.
 std::string written_name(std::string_view name)
 {
     const auto end = name.find_last_not_of(' ');
     return std::string(end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1));
-}
-
-// A directory listing keyed by the lower-case form of each entry.  Among
-// entries that differ only in case the first in byte order answers, so the
-// choice does not depend on the order the directory lists them in.
-struct DirectoryListing {
-    timespec modified{};
-    std::unordered_map<std::string, std::string> by_lower_name;
-};
-
-// Listings are kept only for directories that had not changed for a while
-// when they were read: any later change then gives the directory a newer
-// modification time, whatever the granularity of the file system's clock,
-// so a kept listing is never stale.
-constexpr long SETTLED_NANOSECONDS = 100'000'000;
-
-long long nanoseconds(const timespec& t) { return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec; }
-
-std::map<std::pair<dev_t, ino_t>, DirectoryListing>& listing_cache()
-{
-    static std::map<std::pair<dev_t, ino_t>, DirectoryListing> cache;
-    return cache;
-}
-
-std::optional<DirectoryListing> read_listing(const std::string& directory)
-{
-    DIR* dir = opendir(directory.c_str());
-    if (dir == nullptr) return std::nullopt;
-    DirectoryListing listing;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view entry_name = entry->d_name;
-        if (entry_name == "." || entry_name == "..") continue;
-        auto [it, inserted] = listing.by_lower_name.try_emplace(ascii_lower(entry_name), entry_name);
-        if (!inserted && entry_name < it->second) it->second = entry_name;
-    }
-    closedir(dir);
-    return listing;
-}
-
-// The entry of `directory` whose name equals `component` in any letter case.
-std::optional<std::string> find_any_case(const std::string& directory, std::string_view component)
-{
-    timespec started{};
-    clock_gettime(CLOCK_REALTIME, &started);
-    struct stat info {};
-    if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
-
-    auto& cache = listing_cache();
-    const auto key = std::make_pair(info.st_dev, info.st_ino);
-    const DirectoryListing* listing = nullptr;
-    std::optional<DirectoryListing> fresh;
-    if (auto it = cache.find(key); it != cache.end() &&
-                                   nanoseconds(it->second.modified) == nanoseconds(info.st_mtim)) {
-        listing = &it->second;
-    } else {
-        fresh = read_listing(directory);
-        if (!fresh) return std::nullopt;
-        fresh->modified = info.st_mtim;
-        if (nanoseconds(info.st_mtim) < nanoseconds(started) - SETTLED_NANOSECONDS) {
-            listing = &(cache[key] = std::move(*fresh));
-        } else {
-            cache.erase(key);
-            listing = &*fresh;
-        }
-    }
-    const auto found = listing->by_lower_name.find(ascii_lower(component));
-    if (found == listing->by_lower_name.end()) return std::nullopt;
-    return found->second;
 }
 
 bool entry_exists(const std::string& path)
@@ -158,7 +78,7 @@ std::filesystem::path resolve_file_name(std::string_view name)
         if (!missing && component != "." && component != "..") {
             const std::string candidate = resolved + part;
             if (!entry_exists(candidate)) {
-                if (auto found = find_any_case(resolved.empty() ? std::string(".") : resolved, component)) {
+                if (auto found = find_in_any_case(resolved.empty() ? std::string(".") : resolved, component)) {
                     part = std::move(*found);
                 } else {
                     missing = true;

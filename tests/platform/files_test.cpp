@@ -4,9 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <csignal>
-#include <thread>
 
 #include "platform/temporary_directory.h"
 
@@ -63,21 +61,29 @@ TEST_F(FileNames, ResolveAnAbsoluteNameWithDriveAndBackslashes)
     EXPECT_EQ(resolve_file_name(written), directory_.path() / "Study" / "Maps" / "AA0101ZZ.ZLL");
 }
 
-TEST_F(FileNames, FilesMadeAfterADirectoryWasListedAreFound)
+TEST_F(FileNames, ChangesAfterADirectoryWasListedAreSeen)
 {
-    // A settled directory is listed once and its listing kept; files made
-    // afterwards, by this program or any other, must still be found.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ASSERT_TRUE(file_exists("STUDY\\MAPS\\NOTHERE.ZLL") == false);
+    // Listings are kept between look-ups; files made, renamed and deleted
+    // afterwards, by this program or any other, must be seen at once.
+    ASSERT_FALSE(file_exists("STUDY\\MAPS\\NOTHERE.ZLL"));
     for (int i = 0; i < 20; ++i) {
         const std::string number = std::to_string(i);
         TemporaryDirectory::put("Study/Maps/made" + number + ".zzz", number);
         EXPECT_EQ(read_whole_file("study\\maps\\MADE" + number + ".ZZZ"), number);
-        std::filesystem::remove("Study/Maps/made" + number + ".zzz");
+        std::filesystem::rename("Study/Maps/made" + number + ".zzz", "Study/Maps/Moved" + number + ".zzz");
         EXPECT_FALSE(file_exists("STUDY\\MAPS\\MADE" + number + ".ZZZ"));
+        EXPECT_TRUE(file_exists("STUDY\\MAPS\\MOVED" + number + ".ZZZ"));
+        std::filesystem::remove("Study/Maps/Moved" + number + ".zzz");
+        EXPECT_EQ(resolve_file_name("STUDY\\MAPS\\MOVED" + number + ".ZZZ"), "Study/Maps/MOVED" + number + ".ZZZ");
         replace_file_atomically("study\\maps\\Again" + number + ".zzz", number);
         EXPECT_EQ(read_whole_file("STUDY/MAPS/AGAIN" + number + ".ZZZ"), number);
     }
+
+    // A directory removed and made again, its names in another case.
+    std::filesystem::remove_all("Study/Maps");
+    EXPECT_FALSE(file_exists("STUDY\\MAPS\\AGAIN1.ZZZ"));
+    TemporaryDirectory::put("Study/MAPS/again1.ZZZ", "new");
+    EXPECT_EQ(read_whole_file("study\\maps\\AGAIN1.zzz"), "new");
 }
 
 TEST_F(FileNames, ExistsDeleteAndReadFollowTheResolver)

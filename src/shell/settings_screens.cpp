@@ -332,6 +332,9 @@ struct Entry {
     float high = 0.0f;
     float (*current)(const ControlParameters&) = nullptr;
     void (*store)(ControlParameters&, float) = nullptr;
+    // An empty answer keeps the shown value only when it lies within the
+    // range, for settings that the steps after cannot work with otherwise.
+    bool kept_must_fit = false;
 };
 
 // A screen with fixed entries.
@@ -381,15 +384,29 @@ Reply reply_to(const NumberEntry& entry)
 }
 
 // Asks one entry; an accepted number is stored at once, an empty answer
-// keeps the shown value.
+// keeps the shown value.  A kept value that must fit and does not is refused
+// like a typed one.
 Reply ask(Window& window, const Entry& entry, ControlParameters& parameters)
 {
-    const NumberEntry answer =
-        read_number_field(window, ENTRY_FIELD_COLUMN, entry.row, entry.kind, entry.low,
-                          entry.high, entry.current(parameters), CommandSet::ExitTopBack, true);
-    const Reply reply = reply_to(answer);
-    if (reply == Reply::Stored) entry.store(parameters, answer.value);
-    return reply;
+    bool kept_value_refused = false;
+    for (;;) {
+        const NumberEntry answer =
+            read_number_field(window, ENTRY_FIELD_COLUMN, entry.row, entry.kind, entry.low,
+                              entry.high, entry.current(parameters), CommandSet::ExitTopBack, true);
+        const Reply reply = reply_to(answer);
+        if (reply == Reply::Kept && entry.kept_must_fit) {
+            const float kept = entry.current(parameters);
+            if (!(kept >= entry.low && kept <= entry.high)) {
+                show_input_error(window, InputError::OutOfRange, entry.row, kept_value_refused);
+                continue;
+            }
+        }
+        if (reply == Reply::Stored) entry.store(parameters, answer.value);
+        if ((reply == Reply::Stored || reply == Reply::Kept) && kept_value_refused) {
+            clear_input_error(window, entry.row, kept_value_refused);
+        }
+        return reply;
+    }
 }
 
 Leave run_screen(Window& window, const ScreenForm& form, ControlParameters& parameters)
@@ -492,9 +509,10 @@ ScreenForm fixed_screen(Screen screen)
                 },
                 {{2, FieldKind::Whole, 6.0f, 60.0f, [](const P& p) { return p.min_pipe_diameter; },
                   [](P& p, float v) { p.min_pipe_diameter = v; }},
+                 // A proportion of 0 would size every pipe for no friction slope.
                  {16, FieldKind::Real, min_friction_slope_proportion(), 1.0f,
                   [](const P& p) { return p.friction_slope_proportion; },
-                  [](P& p, float v) { p.friction_slope_proportion = v; }}},
+                  [](P& p, float v) { p.friction_slope_proportion = v; }, true}},
                 nullptr};
     case Screen::TotalFlowPickup:
         // A real entry of which the integer part is the option: 2.7 is 2.
@@ -573,26 +591,13 @@ Leave run_clearance_screen(Window& window, ControlParameters& p)
         write_at(window, LOW_BOUND_COLUMN, BOUND_ROW, format_line(CLEARANCE_BOUND_FORMAT, {low}));
         write_at(window, HIGH_BOUND_COLUMN, BOUND_ROW,
                  format_line(CLEARANCE_BOUND_FORMAT, {MAX_CLEARANCE_LIMIT}));
-
-        bool kept_value_refused = false;
-        for (;;) {
-            const NumberEntry answer =
-                read_number_field(window, ENTRY_FIELD_COLUMN, MAX_ROW, FieldKind::Real, low,
-                                  MAX_CLEARANCE_LIMIT, p.max_clearance, CommandSet::ExitTopBack, true);
-            reply = reply_to(answer);
-            if (reply == Reply::Stored) {
-                p.max_clearance = answer.value;
-            } else if (reply == Reply::Kept &&
-                       (p.max_clearance < low || p.max_clearance > MAX_CLEARANCE_LIMIT)) {
-                show_input_error(window, InputError::OutOfRange, MAX_ROW, kept_value_refused);
-                continue;
-            }
-            break;
-        }
+        const Entry max_entry{MAX_ROW, FieldKind::Real, low, MAX_CLEARANCE_LIMIT,
+                              [](const ControlParameters& q) { return q.max_clearance; },
+                              [](ControlParameters& q, float v) { q.max_clearance = v; }, true};
+        reply = ask(window, max_entry, p);
         if (reply == Reply::Exit) return Leave::Exit;
         if (reply == Reply::Back) return Leave::Back;
         if (reply == Reply::Top) continue;
-        if (kept_value_refused) clear_input_error(window, MAX_ROW, kept_value_refused);
         return Leave::Next;
     }
 }

@@ -363,6 +363,22 @@ TEST_F(SettingsScreensTest, EntriesStoreTheirValuesAndRefuseOthers)
     }
 }
 
+TEST_F(SettingsScreensTest, ProportionTheFileCannotKeepIsNotKeptEither)
+{
+    // A proportion of 0.00 from an older file: Enter does not keep it, twice.
+    parameters_.friction_slope_model = FrictionSlopeModel::TopographicSlope;
+    parameters_.friction_slope_proportion = 0.0f;
+    EXPECT_EQ(run(enters(9) + std::vector<std::string>{"", ".9"} + enters(6)), SettingsOutcome::Answered);
+    const std::size_t proportion = 8;
+    EXPECT_EQ(text_at(proportion, 6, 17, 38), ":ALLOWABLE VALUES ARE [.006] TO [1.00]");
+    EXPECT_EQ(position_at(proportion + 1), std::make_pair(62, 16));
+    EXPECT_EQ(text_at(proportion + 1, 73, 16, 8), "*ERROR* ");
+    EXPECT_EQ(text_at(proportion + 1, 1, 21, static_cast<int>(RANGE_MESSAGE.size())), RANGE_MESSAGE);
+    EXPECT_EQ(position_at(proportion + 2), std::make_pair(62, 16));
+    EXPECT_EQ(window_.beeps(), 2);
+    EXPECT_EQ(parameters_.friction_slope_proportion, 0.9f);
+}
+
 TEST_F(SettingsScreensTest, SingleOptionScreensForceTheirSetting)
 {
     parameters_.friction_slope_model = FrictionSlopeModel::TopographicSlope;

@@ -164,6 +164,8 @@ constexpr std::string_view TELESCOPING_PAGE_2_FORMAT =
     "11X,'Future and Retained Existing Pipe Elements).')";
 
 // PIPEFLOW HYDRAULICS SETTINGS (values: min_pipe_diameter, friction_slope_proportion)
+// The lowest proportion shown is about the lowest the control file keeps
+// above 0.00 (min_friction_slope_proportion).
 constexpr std::string_view PIPEFLOW_HYDRAULICS_FORMAT =
     "('PIPEFLOW HYDRAULICS SETTINGS:'/"
     "5X,'Enter MINIMUM ALLOWABLE Pipe DIAMETER(inches)...... ===>',F3.0/"

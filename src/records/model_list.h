@@ -31,7 +31,7 @@ struct ModelListEntry {
     std::string model_file_name() const;
     // Only entries whose first character is "A" or later in the character
     // code name a map; the others are listed but are not maps of the study.
-    bool names_map() const { return static_cast<unsigned char>(text[0]) >= 'A'; }
+    bool names_map() const { return !text.empty() && static_cast<unsigned char>(text[0]) >= 'A'; }
 };
 
 // A name padded with blanks (or cut) to an entry of 50 characters.

@@ -460,6 +460,19 @@ TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
     }
 }
 
+TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt) {
+    TempDirectory dir;
+    const std::string name = dir.file("AB0101ZZ.Z13");
+    RawModelFile raw = full_file();
+    raw.value(1.0f);  // a stray value after the last group
+    const std::string original = encode_records(raw.records());
+    test::put_file_bytes(name, original);
+    bool edited = false;
+    EXPECT_THROW(rewrite_model_file(name, [&](ModelFile&) { edited = true; }), FileError);
+    EXPECT_FALSE(edited);
+    EXPECT_EQ(test::file_bytes(name), original);
+}
+
 TEST(ModelFileFiles, MissingFileIsNamedAndNotCreated) {
     TempDirectory dir;
     const std::string name = dir.file("AB0909ZZ.Z11");

@@ -17,8 +17,10 @@ using RecordBytes = std::vector<std::byte>;
 
 // The file is held in memory while open: reads and writes move a position
 // over its records as the original's file unit did, and close_keep() writes
-// the whole file back atomically when anything was written.  A stop before
-// close leaves the file on disk as it was.
+// the whole file back atomically when anything was written.  A stop closes
+// an open file with keep on the way out (the destructor), as the original's
+// stop did, so the file on disk is always either the old one or the whole
+// new one.
 class RecordFile {
 public:
     enum class Open {
@@ -52,7 +54,10 @@ public:
     void write_text(std::string_view text);
 
     void rewind();
-    // Back one record; nothing happens at the start of the file.
+    // Back one record; nothing happens at the start of the file.  After a
+    // read that met the end of the file, backspace steps back over that end
+    // only, as on a sequential file: the position stays behind the last
+    // record, so a write then appends.
     void backspace();
     bool at_end() const;
     // Number of records in the file and the position (records before it).
@@ -64,11 +69,15 @@ public:
     bool is_open() const { return open_; }
 
 private:
+    // True, and remembered, when a read finds no record left.
+    bool meet_end();
+
     std::string name_;
     std::vector<RecordBytes> records_;
     std::size_t position_ = 0;
     bool modified_ = false;
     bool open_ = false;
+    bool past_end_ = false;  // the last read met the end of the file
 };
 
 // Encodes and decodes record payloads.

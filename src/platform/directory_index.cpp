@@ -1,0 +1,158 @@
+#include "platform/directory_index.h"
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+namespace velm {
+namespace {
+
+std::string ascii_lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// Every name of a directory under its lower-case form.
+using Listing = std::unordered_map<std::string, std::set<std::string>>;
+
+void add_name(Listing& listing, std::string_view name) { listing[ascii_lower(name)].emplace(name); }
+
+void remove_name(Listing& listing, std::string_view name)
+{
+    const auto it = listing.find(ascii_lower(name));
+    if (it == listing.end()) return;
+    it->second.erase(std::string(name));
+    if (it->second.empty()) listing.erase(it);
+}
+
+std::optional<Listing> read_listing(const std::string& directory)
+{
+    DIR* dir = opendir(directory.c_str());
+    if (dir == nullptr) return std::nullopt;
+    Listing listing;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") add_name(listing, name);
+    }
+    closedir(dir);
+    return listing;
+}
+
+std::optional<std::string> answer(const Listing& listing, std::string_view name)
+{
+    const auto it = listing.find(ascii_lower(name));
+    if (it == listing.end()) return std::nullopt;
+    return *it->second.begin();
+}
+
+// A study touches a handful of directories; past this many they are read on
+// every look-up rather than holding more of the user's notice watches.
+constexpr std::size_t MAX_WATCHED_DIRECTORIES = 64;
+
+constexpr std::uint32_t WATCHED_CHANGES =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
+
+class DirectoryIndex {
+public:
+    DirectoryIndex() : notices_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~DirectoryIndex()
+    {
+        if (notices_ >= 0) close(notices_);
+    }
+    DirectoryIndex(const DirectoryIndex&) = delete;
+    DirectoryIndex& operator=(const DirectoryIndex&) = delete;
+
+    std::optional<std::string> find(const std::string& directory, std::string_view name)
+    {
+        if (notices_ < 0) return fresh_answer(directory, name);
+        apply_notices();
+        struct stat info {};
+        if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+        const Key key{info.st_dev, info.st_ino};
+        if (const auto it = listings_.find(key); it != listings_.end()) return answer(it->second, name);
+        if (watched_.size() >= MAX_WATCHED_DIRECTORIES) return fresh_answer(directory, name);
+
+        // The watch comes first: a change made while the directory is read
+        // is then noticed too, and applying it again is harmless.
+        const int watch = inotify_add_watch(notices_, directory.c_str(), WATCHED_CHANGES);
+        if (watch < 0) return fresh_answer(directory, name);
+        watched_[watch] = key;
+        auto listing = read_listing(directory);
+        if (!listing) return std::nullopt;
+        return answer(listings_[key] = std::move(*listing), name);
+    }
+
+private:
+    using Key = std::pair<dev_t, ino_t>;
+
+    static std::optional<std::string> fresh_answer(const std::string& directory, std::string_view name)
+    {
+        const auto listing = read_listing(directory);
+        if (!listing) return std::nullopt;
+        return answer(*listing, name);
+    }
+
+    // Brings the kept listings up to date with every change noticed so far.
+    void apply_notices()
+    {
+        alignas(inotify_event) char buffer[65536];
+        for (;;) {
+            const ssize_t got = read(notices_, buffer, sizeof buffer);
+            if (got <= 0) {
+                if (got < 0 && errno == EINTR) continue;
+                return;  // nothing more waiting
+            }
+            for (ssize_t offset = 0; offset < got;) {
+                const auto* notice = reinterpret_cast<const inotify_event*>(buffer + offset);
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
+                apply(*notice);
+            }
+        }
+    }
+
+    void apply(const inotify_event& notice)
+    {
+        if (notice.mask & IN_Q_OVERFLOW) {
+            listings_.clear();  // changes were lost: read again when asked
+            return;
+        }
+        const auto watch = watched_.find(notice.wd);
+        if (watch == watched_.end()) return;
+        if (notice.mask & (IN_IGNORED | IN_DELETE_SELF)) {
+            listings_.erase(watch->second);
+            if (notice.mask & IN_IGNORED) watched_.erase(watch);
+            return;
+        }
+        const auto listing = listings_.find(watch->second);
+        if (listing == listings_.end() || notice.len == 0) return;
+        const std::string_view name(notice.name);
+        if (notice.mask & (IN_CREATE | IN_MOVED_TO)) add_name(listing->second, name);
+        if (notice.mask & (IN_DELETE | IN_MOVED_FROM)) remove_name(listing->second, name);
+    }
+
+    int notices_;
+    std::map<Key, Listing> listings_;
+    std::unordered_map<int, Key> watched_;
+};
+
+}  // namespace
+
+std::optional<std::string> find_in_any_case(const std::string& directory, std::string_view name)
+{
+    static DirectoryIndex index;
+    return index.find(directory, name);
+}
+
+}  // namespace velm

@@ -1,0 +1,175 @@
+// File names of the original platform mapped onto this machine, and the
+// whole-file operations that every reader and writer of the system uses.
+#include "platform/files.h"
+
+#include "platform/directory_index.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+namespace velm {
+namespace {
+
+// The name as the system wrote it, for messages: trailing blanks dropped.
+std::string written_name(std::string_view name)
+{
+    const auto end = name.find_last_not_of(' ');
+    return std::string(end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1));
+}
+
+bool entry_exists(const std::string& path)
+{
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+[[noreturn]] void throw_file_error(std::string_view action, std::string_view name, int error)
+{
+    throw FileError(std::string(action) + " file '" + written_name(name) + "': " + std::strerror(error));
+}
+
+// Writes everything; the error number of a failed write, 0 when all went.
+int write_all(int fd, std::string_view contents)
+{
+    const char* data = contents.data();
+    std::size_t left = contents.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::filesystem::path resolve_file_name(std::string_view name)
+{
+    std::string text = written_name(name);
+    if (text.size() >= 2 && text[1] == ':' &&
+        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
+        text.erase(0, 2);
+    }
+    for (char& c : text) {
+        if (c == '\\') c = '/';
+    }
+
+    std::string resolved;
+    if (!text.empty() && text.front() == '/') resolved = "/";
+    bool missing = false;  // once a part is missing, the rest stay as written
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view component = std::string_view(text).substr(start, end - start);
+        start = end + 1;
+        if (component.empty()) continue;
+
+        std::string part(component);
+        if (!missing && component != "." && component != "..") {
+            const std::string candidate = resolved + part;
+            if (!entry_exists(candidate)) {
+                if (auto found = find_in_any_case(resolved.empty() ? std::string(".") : resolved, component)) {
+                    part = std::move(*found);
+                } else {
+                    missing = true;
+                }
+            }
+        }
+        resolved += part;
+        if (end < text.size()) resolved += '/';
+    }
+    return std::filesystem::path(resolved);
+}
+
+bool file_exists(std::string_view name)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    if (path.empty()) return false;
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+void delete_file(std::string_view name)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    if (path.empty()) return;
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) throw_file_error("Cannot delete", name, errno);
+}
+
+std::string read_whole_file(std::string_view name)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw_file_error("Cannot open", name, path.empty() ? ENOENT : errno);
+
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        throw_file_error("Cannot open", name, EISDIR);
+    }
+    std::string contents;
+    if (info.st_size > 0) contents.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            close(fd);
+            throw_file_error("Cannot read", name, error);
+        }
+        contents.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return contents;
+}
+
+void replace_file_atomically(std::string_view name, std::string_view contents)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
+    std::filesystem::path temporary = path;
+    temporary.replace_filename("." + path.filename().string() + ".velm-new");
+
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old_info {};
+    const bool had_old = stat(path.c_str(), &old_info) == 0;
+    if (had_old && S_ISDIR(old_info.st_mode)) throw_file_error("Cannot write", name, EISDIR);
+
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw_file_error("Cannot write", name, errno);
+    if (had_old) fchmod(fd, old_info.st_mode & 07777);
+    if (const int error = write_all(fd, contents); error != 0) {
+        close(fd);
+        unlink(temporary.c_str());
+        throw_file_error("Cannot write", name, error);
+    }
+    if (close(fd) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        throw_file_error("Cannot write", name, error);
+    }
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        throw_file_error("Cannot write", name, error);
+    }
+}
+
+void copy_file_atomically(std::string_view from, std::string_view to)
+{
+    replace_file_atomically(to, read_whole_file(from));
+}
+
+}  // namespace velm

@@ -1,0 +1,176 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "platform/temporary_directory.h"
+
+namespace velm {
+namespace {
+
+using test::TemporaryDirectory;
+
+class FileNames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TemporaryDirectory::put("Study/Maps/AA0101ZZ.ZLL", "links\n");
+        TemporaryDirectory::put("Study/contzz.zzz", "control\n");
+        TemporaryDirectory::put("setf.zzz", "set f\n");
+        TemporaryDirectory::put("DUP.TXT", "upper\n");
+        TemporaryDirectory::put("Dup.txt", "mixed\n");
+    }
+    TemporaryDirectory directory_;
+};
+
+TEST_F(FileNames, ResolveAsTheOriginalPlatformNamedThem)
+{
+    struct Case {
+        const char* written;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"SETF.ZZZ", "setf.zzz"},
+        {"setf.zzz   ", "setf.zzz"},
+        {"study\\maps\\aa0101zz.zll", "Study/Maps/AA0101ZZ.ZLL"},
+        {"D:study\\MAPS\\AA0101zz.Zll", "Study/Maps/AA0101ZZ.ZLL"},
+        {"d:STUDY/CONTZZ.ZZZ  ", "Study/contzz.zzz"},
+        {".\\Study\\..\\STUDY\\CONTZZ.ZZZ", "./Study/../Study/contzz.zzz"},
+        // A new file keeps its name as written, in the directory found.
+        {"STUDY\\MAPS\\New0102ZZ.ZLL", "Study/Maps/New0102ZZ.ZLL"},
+        {"Study\\Missing\\X.DAT", "Study/Missing/X.DAT"},
+        // Names that differ only in case: the first in byte order answers.
+        {"dup.txt", "DUP.TXT"},
+        {"Dup.txt", "Dup.txt"},
+        {"   ", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(resolve_file_name(c.written).string(), c.expected) << "written as \"" << c.written << '"';
+    }
+}
+
+TEST_F(FileNames, ResolveAnAbsoluteNameWithDriveAndBackslashes)
+{
+    std::string written = "C:" + (directory_.path() / "STUDY" / "MAPS" / "aa0101zz.zll").string();
+    for (char& c : written) {
+        if (c == '/') c = '\\';
+    }
+    EXPECT_EQ(resolve_file_name(written), directory_.path() / "Study" / "Maps" / "AA0101ZZ.ZLL");
+}
+
+TEST_F(FileNames, ChangesAfterADirectoryWasListedAreSeen)
+{
+    // Listings are kept between look-ups; files made, renamed and deleted
+    // afterwards, by this program or any other, must be seen at once.
+    ASSERT_FALSE(file_exists("STUDY\\MAPS\\NOTHERE.ZLL"));
+    for (int i = 0; i < 20; ++i) {
+        const std::string number = std::to_string(i);
+        TemporaryDirectory::put("Study/Maps/made" + number + ".zzz", number);
+        EXPECT_EQ(read_whole_file("study\\maps\\MADE" + number + ".ZZZ"), number);
+        std::filesystem::rename("Study/Maps/made" + number + ".zzz", "Study/Maps/Moved" + number + ".zzz");
+        EXPECT_FALSE(file_exists("STUDY\\MAPS\\MADE" + number + ".ZZZ"));
+        EXPECT_TRUE(file_exists("STUDY\\MAPS\\MOVED" + number + ".ZZZ"));
+        std::filesystem::remove("Study/Maps/Moved" + number + ".zzz");
+        EXPECT_EQ(resolve_file_name("STUDY\\MAPS\\MOVED" + number + ".ZZZ"), "Study/Maps/MOVED" + number + ".ZZZ");
+        replace_file_atomically("study\\maps\\Again" + number + ".zzz", number);
+        EXPECT_EQ(read_whole_file("STUDY/MAPS/AGAIN" + number + ".ZZZ"), number);
+    }
+
+    // A directory removed and made again, its names in another case.
+    std::filesystem::remove_all("Study/Maps");
+    EXPECT_FALSE(file_exists("STUDY\\MAPS\\AGAIN1.ZZZ"));
+    TemporaryDirectory::put("Study/MAPS/again1.ZZZ", "new");
+    EXPECT_EQ(read_whole_file("study\\maps\\AGAIN1.zzz"), "new");
+}
+
+TEST_F(FileNames, ExistsDeleteAndReadFollowTheResolver)
+{
+    EXPECT_TRUE(file_exists("STUDY\\CONTZZ.ZZZ"));
+    EXPECT_FALSE(file_exists("STUDY\\MAPS"));  // a directory is not a file
+    EXPECT_FALSE(file_exists("STUDY\\NONE.ZZZ"));
+    EXPECT_EQ(read_whole_file("Setf.Zzz"), "set f\n");
+
+    delete_file("SETF.ZZZ");
+    EXPECT_FALSE(std::filesystem::exists("setf.zzz"));
+    EXPECT_NO_THROW(delete_file("SETF.ZZZ"));  // already gone
+}
+
+TEST_F(FileNames, MissingFileMessageNamesTheFileAsWritten)
+{
+    try {
+        read_whole_file("D:\\STUDY\\AA0199ZZ.ZLL  ");
+        FAIL() << "a missing file was read";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("'D:\\STUDY\\AA0199ZZ.ZLL'"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists("Study/AA0199ZZ.ZLL"));
+}
+
+class AtomicReplace : public ::testing::Test {
+protected:
+    TemporaryDirectory directory_;
+};
+
+TEST_F(AtomicReplace, NewContentWholeAndNoTemporaryLeft)
+{
+    TemporaryDirectory::put("data/TRVLAA.DIA", "old report\n");
+    chmod("data/TRVLAA.DIA", 0640);
+    const std::string contents(200000, 'x');
+    replace_file_atomically("DATA\\trvlaa.dia", contents);
+
+    EXPECT_EQ(TemporaryDirectory::get("data/TRVLAA.DIA"), contents);
+    EXPECT_EQ(TemporaryDirectory::entries("data"), std::vector<std::string>{"TRVLAA.DIA"});
+    struct stat info {};
+    ASSERT_EQ(stat("data/TRVLAA.DIA", &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);  // permissions kept
+
+    replace_file_atomically("data\\Fresh.Out", "");
+    EXPECT_EQ(TemporaryDirectory::entries("data"), (std::vector<std::string>{"Fresh.Out", "TRVLAA.DIA"}));
+}
+
+TEST_F(AtomicReplace, FailedWriteLeavesTheOldFile)
+{
+    TemporaryDirectory::put("model.z11", "the old model file");
+
+    // A file size limit makes the write fail part way, as a full disk would.
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(replace_file_atomically("MODEL.Z11", std::string(100000, 'n')), FileError);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+
+    EXPECT_EQ(TemporaryDirectory::get("model.z11"), "the old model file");
+    EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"model.z11"});
+}
+
+TEST_F(AtomicReplace, RefusedTargetsReportAndChangeNothing)
+{
+    std::filesystem::create_directory("Taken");
+    TemporaryDirectory::put("Taken/inside", "kept");
+    EXPECT_THROW(replace_file_atomically("TAKEN", "x"), FileError);
+    EXPECT_THROW(replace_file_atomically("NoSuchDir\\FILE.DAT", "x"), FileError);
+    EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"Taken"});
+    EXPECT_EQ(TemporaryDirectory::get("Taken/inside"), "kept");
+}
+
+TEST_F(AtomicReplace, CopyIsWholeAndNeedsItsSource)
+{
+    const std::string bytes("\x00\x01\r\n\x1a binary", 11);
+    TemporaryDirectory::put("TRVLZZ.DIA", bytes);
+    TemporaryDirectory::put("TRVLZ1.DIA", "old baseline");
+    copy_file_atomically("trvlzz.dia", "trvlz1.dia");
+    EXPECT_EQ(TemporaryDirectory::get("TRVLZ1.DIA"), bytes);
+
+    EXPECT_THROW(copy_file_atomically("MISSING.DIA", "TRVLZ1.DIA"), FileError);
+    EXPECT_EQ(TemporaryDirectory::get("TRVLZ1.DIA"), bytes);
+}
+
+}  // namespace
+}  // namespace velm

@@ -21,7 +21,7 @@ std::optional<int> integer_part(float value) {
 
 int round_half_away(double value) { return static_cast<int>(std::round(value)); }
 
-// A value as messages show it: the shortest text that reads back to it.
+// A value as messages show it: the shortest plain decimal that reads back to it.
 std::string value_text(float value) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);

@@ -2,11 +2,9 @@
 // it, and a run that does nothing but clear the window.
 #include "app/analysis_run.h"
 
-#include <optional>
-
 #include "platform/files.h"
-#include "platform/record_file.h"
 #include "records/format.h"
+#include "records/model_list.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -21,8 +19,7 @@ constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT 
 
 ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched)
 {
-    static const Format name_format(MODEL_LIST_FILE_NAME_FORMAT);
-    const std::string name = name_format.line({study_id});
+    const std::string name = model_list_file_name(study_id);
     const std::string path = session.study_file(name);
     Window& window = session.window;
 
@@ -34,10 +31,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
         return launched ? ModelListCheck::EndRun : ModelListCheck::BackToStudyPrompt;
     }
 
-    RecordFile list(path, RecordFile::Open::MustExist);
-    const std::optional<float> first = list.read_value();
-    list.close_keep();
-    if (!first || *first != MODEL_LIST_MAGIC) {
+    if (!read_model_list_file(path).is_model_list()) {
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);

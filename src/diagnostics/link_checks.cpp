@@ -1,6 +1,7 @@
 #include "diagnostics/link_checks.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -43,18 +44,22 @@ constexpr float REPAIRED_LINK_LENGTH = 1000.0f;         // ft
 // the bit pattern, with -0.0 taken as 0.0.  NaN equals nothing and has no key.
 std::uint32_t node_key(float node) { return node == 0.0f ? 0u : std::bit_cast<std::uint32_t>(node); }
 
+float node_at(const LinkEnds& link, LinkEnd end) {
+    return end == LinkEnd::Upstream ? link.upstream_node : link.downstream_node;
+}
+
 // The links of each node, in file order.
 class NodeIndex {
 public:
     NodeIndex(const std::vector<LinkEnds>& links, LinkEnd end) {
         for (std::size_t i = 0; i < links.size(); ++i) {
-            const float node = end == LinkEnd::Upstream ? links[i].upstream_node : links[i].downstream_node;
-            if (node == node) links_[node_key(node)].push_back(i);
+            const float node = node_at(links[i], end);
+            if (!std::isnan(node)) links_[node_key(node)].push_back(i);
         }
     }
     const std::vector<std::size_t>& links_at(float node) const {
         static const std::vector<std::size_t> none;
-        if (node != node) return none;
+        if (std::isnan(node)) return none;
         const auto found = links_.find(node_key(node));
         return found == links_.end() ? none : found->second;
     }
@@ -67,11 +72,7 @@ std::uint64_t pair_key(const NodePair& pair) {
     return (static_cast<std::uint64_t>(node_key(pair.upstream_node)) << 32) | node_key(pair.downstream_node);
 }
 bool is_number(const NodePair& pair) {
-    return pair.upstream_node == pair.upstream_node && pair.downstream_node == pair.downstream_node;
-}
-
-float node_at(const LinkEnds& link, LinkEnd end) {
-    return end == LinkEnd::Upstream ? link.upstream_node : link.downstream_node;
+    return !std::isnan(pair.upstream_node) && !std::isnan(pair.downstream_node);
 }
 
 template <class T>
@@ -209,11 +210,11 @@ std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, L
                                            const std::vector<float>& gis_node_numbers) {
     std::unordered_set<std::uint32_t> defined;
     for (float node : gis_node_numbers)
-        if (node == node) defined.insert(node_key(node));
+        if (!std::isnan(node)) defined.insert(node_key(node));
     std::vector<float> nodes;
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
-        if (node != node || !defined.contains(node_key(node))) nodes.push_back(node);
+        if (std::isnan(node) || !defined.contains(node_key(node))) nodes.push_back(node);
     }
     return nodes;
 }

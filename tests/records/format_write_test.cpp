@@ -219,7 +219,11 @@ TEST(FormatWrite, ThousandsOfLongRecordsInWellUnderASecond)
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(characters, 5000u * 1761u);
+#ifdef NDEBUG
     EXPECT_LT(elapsed.count(), 0.5);
+#else
+    EXPECT_LT(elapsed.count(), 2.0);  // unoptimized build
+#endif
 }
 
 }  // namespace

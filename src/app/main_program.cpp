@@ -242,12 +242,13 @@ bool MainProgram::choose_study()
         if (typed) session_.data_directory.reset();
 
         study_id_ = study;
-        switch (check_model_list(session_, study_id_, call_.launched())) {
-        case ModelListCheck::Accepted: return true;
-        case ModelListCheck::BackToStudyPrompt: continue;
-        case ModelListCheck::BackToControlMenu: return false;
-        case ModelListCheck::EndRun: stop_program("model list check refused the launched study");
+        const ModelListCheck check = check_model_list(session_, study_id_, call_.launched());
+        if (check == ModelListCheck::Accepted) return true;
+        // A launched run has no one to ask for another study.
+        if (check == ModelListCheck::EndRun || call_.launched()) {
+            stop_program("model list check refused the launched study");
         }
+        if (check == ModelListCheck::BackToControlMenu) return false;
     }
 }
 

@@ -158,8 +158,7 @@ TEST_F(MainProgramTest, MainMenuShowsAgainForAnswersThatAreNoOption)
         EXPECT_EQ(text_of(screen_at(i), 7, 16, 8), "10 = N/A");
         EXPECT_EQ(cursor_at(i), std::make_pair(62, 18));
         EXPECT_EQ(row_of(screen_at(i), 22), std::string(79, '_') + " ");
-        EXPECT_EQ(row_of(screen_at(i - 1), 5).find(MAIN_MENU_TITLE), std::string::npos)
-            << "the title page comes before the menu";
+        EXPECT_EQ(text_of(screen_at(i - 1), 30, 8, 15), "Program Library") << "the title page comes before the menu";
     }
     EXPECT_TRUE(screen_blank());
 }
@@ -169,6 +168,7 @@ TEST_F(MainProgramTest, OnlyTheFirstCharacterOfTheMenuAnswerCounts)
     // "10" is option 1: the postprocessor page, the introduction page and
     // the control menu follow.
     EXPECT_EQ(run({"", "10", "", "", "EXIT"}), "control menu: EXIT");
+    EXPECT_EQ(text_of(screen_at(2), 30, 8, 17), "PRE/POSTPROCESSOR");
     const std::string& introduction = screen_at(3);
     EXPECT_EQ(row_of(introduction, 1), std::string(79, '-') + " ");
     EXPECT_EQ(text_of(introduction, 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
@@ -418,6 +418,7 @@ TEST_F(MainProgramTest, LaunchedOptionOneWithOtherSubOptionIsTheMenuRoad)
     // Postprocessor page and introduction, then the control menu without a
     // study prompt; the run replies in toolset mode.
     EXPECT_EQ(run({"", "", "2"}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(0), 30, 8, 17), "PRE/POSTPROCESSOR");
     EXPECT_EQ(text_of(screen_at(1), 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
     EXPECT_EQ(row_of(screen_at(2), 18).find("STUDY NAME"), std::string::npos);
     EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");

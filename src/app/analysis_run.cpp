@@ -14,6 +14,10 @@ namespace velm {
 
 namespace {
 
+// The study's model list: record 1 holds this mark, every further record
+// names one map's model file.
+constexpr float LIST_FILE_MARK = -111888.0f;
+constexpr std::string_view LIST_FILE_NAME_FORMAT = "(A2,'TRVLZZ.Z11')";
 constexpr std::string_view MISSING_LIST_FORMAT = "(5('*'),'FILE ',A,' DOES NOT EXIST ',$)";
 constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT A QUORIN Tarvel FILE')";
 
@@ -21,7 +25,7 @@ constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT 
 
 ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched)
 {
-    static const Format name_format(MODEL_LIST_FILE_NAME_FORMAT);
+    static const Format name_format(LIST_FILE_NAME_FORMAT);
     const std::string name = name_format.line({study_id});
     const std::string path = session.study_file(name);
     Window& window = session.window;
@@ -37,7 +41,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     RecordFile list(path, RecordFile::Open::MustExist);
     const std::optional<float> first = list.read_value();
     list.close_keep();
-    if (!first || *first != MODEL_LIST_MAGIC) {
+    if (!first || *first != LIST_FILE_MARK) {
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);

@@ -10,9 +10,6 @@
 
 namespace velm {
 
-inline constexpr float MODEL_LIST_MAGIC = -111888.0f;
-inline constexpr std::string_view MODEL_LIST_FILE_NAME_FORMAT = "(A2,'TRVLZZ.Z11')";
-
 // Where option 1 goes after the model list check.
 enum class ModelListCheck {
     Accepted,           // the list exists and begins with -111888.0

@@ -52,8 +52,7 @@ struct ConfluenceRecord {
 
 // Groups consecutive confluence pairs (item C order) with the same downstream
 // node into records.  A group of fewer than `fewest_tributaries` pairs gives
-// no record: the analysis run's table holds only nodes entered from two or
-// more upstream nodes.
+// no record.
 std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs,
                                                      int fewest_tributaries);
 

@@ -1,5 +1,6 @@
 #include "diagnostics/link_check_report.h"
 
+#include "diagnostics/node_checks.h"
 #include "diagnostics/table_sort.h"
 #include "records/format.h"
 
@@ -82,7 +83,7 @@ public:
     void write(std::string_view descriptors, const std::vector<FormatValue>& values = {}) {
         for (const std::string& line : Format(descriptors).write(values)) report_.write_line(line);
     }
-    void rule() { write(SECTION_RULE_FORMAT); }
+    void rule() { write_report_separator(report_); }
 
     // A count line, then the nodes eight to a line when there are any.
     void node_list(std::string_view count_format, const std::vector<float>& nodes) {

@@ -5,17 +5,13 @@
 // its lines, whatever the checks found.
 #pragma once
 
-#include <string_view>
-
 #include "diagnostics/link_checks.h"
 #include "platform/text_file.h"
 
 namespace velm {
 
+// Rule lines (REPORT_SEPARATOR_FORMAT) of section II.A.
 inline constexpr int LINK_SECTION_DELIMITERS = 13;
-
-// The rule line of section II: a blank, an asterisk, 69 hyphens, an asterisk.
-inline constexpr std::string_view SECTION_RULE_FORMAT = "(1X,'*',69('-'),'*')";
 
 // Writes section II.A from the findings of every map.  The node-pair rows of
 // items A to D are numbered from 1 across all maps; the rows of item L are

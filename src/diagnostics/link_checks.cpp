@@ -9,6 +9,7 @@
 
 #include "diagnostics/confluence_table.h"
 #include "diagnostics/link_check_report.h"
+#include "diagnostics/node_checks.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/gis_files.h"
@@ -18,11 +19,7 @@ namespace velm {
 
 namespace {
 
-// Window lines.
 constexpr std::string_view LINK_CHECKS_WINDOW_FORMAT = "(/5X,'**** LINK VALIDITY CHECKS ***')";
-constexpr std::string_view PROCESSING_FILE_FORMAT = "(5X,'   * PROCESSING FILE ',A12)";
-constexpr std::string_view NO_FATAL_ERRORS_FORMAT = "(7X,'** NO Fatal Errors Detected')";
-constexpr std::string_view FATAL_ERRORS_FORMAT = "(7X,'** Fatal Error(s) detected: See Below.')";
 
 // The heading of section II in the report, after its page break.
 constexpr std::string_view DIAGNOSTICS_SECTION_HEADING_FORMAT = "(/24X,'II. DIAGNOSTICS REPORT'/)";
@@ -31,6 +28,10 @@ constexpr std::string_view DIAGNOSTICS_SECTION_HEADING_FORMAT = "(/24X,'II. DIAG
 // nodes.  Set F has a bare name in the working directory.
 constexpr std::string_view DOWNSTREAM_NODE_SET_NAME_FORMAT = "(A2,'SETEZZ.ZZZ')";
 constexpr std::string_view UPSTREAM_NODE_SET_NAME = "SETF.ZZZ";
+
+// The analysis run's confluence table holds only nodes entered from two or
+// more upstream nodes.
+constexpr int FEWEST_CONFLUENCE_TRIBUTARIES = 2;
 
 // A code-22 link of a model type 6 study that has no elevations is checked
 // with these values in their place.
@@ -248,7 +249,7 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
     found.topographic_slopes = find_topographic_slope_exceptions(links);
 
     bool over_connected = false;
-    for (const ConfluenceRecord& record : group_confluence_pairs(found.confluence_pairs, 2))
+    for (const ConfluenceRecord& record : group_confluence_pairs(found.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES))
         over_connected = over_connected || record.over_connected();
     check.fatal = has_closed_link(found.reversed_links) || over_connected || !found.shared_upstream_nodes.empty() ||
                   !found.reversed_links_off_confluences.empty() || !found.short_links.empty() ||
@@ -259,7 +260,7 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
 
 MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code) {
     const std::string link_file = link_data_base_name(map_stem);
-    write_lines(session.window, Format(PROCESSING_FILE_FORMAT).write({link_file.substr(0, 12)}));
+    write_processing_file(session.window, link_file.substr(0, 12));
 
     std::vector<LinkEnds> links;
     for (const LinkRecord& record : read_link_data_base(session.study_file(link_file), FilePresence::MustExist)) {
@@ -311,7 +312,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     for (const std::string& map_stem : data_files.data_file_names) {
         const MapLinkCheck map = check_link_data_base(session, map_stem, model_type_code);
         if (map.fatal) ++link_fatal_total;
-        for (const ConfluenceRecord& record : group_confluence_pairs(map.findings.confluence_pairs, 2)) {
+        for (const ConfluenceRecord& record : group_confluence_pairs(map.findings.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES)) {
             confluence_table->write_line(confluence_record_line(record));
             if (record.over_connected()) over_connected_nodes.push_back(record.confluence_node);
         }
@@ -319,8 +320,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
         write_node_set_group(upstream_node_set, map.findings.unconnected_upstream_nodes);
         findings.append(map.findings);
     }
-    write_lines(session.window,
-                Format(link_fatal_total == 0 ? NO_FATAL_ERRORS_FORMAT : FATAL_ERRORS_FORMAT).write({}));
+    write_check_verdict(session.window, link_fatal_total);
     if (has_study) {
         confluence_table->commit();
         downstream_node_set->commit();

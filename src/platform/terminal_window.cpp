@@ -34,6 +34,7 @@ public:
         intrflush(stdscr, FALSE);
         keypad(stdscr, TRUE);
         scrollok(stdscr, FALSE);
+        idlok(stdscr, TRUE);  // a screen that scrolls up is redrawn by scrolling the terminal
         set_escdelay(ESCAPE_DELAY_MS);
         curs_set(1);
         drawn_.fill(std::string(SCREEN_COLUMNS, ' '));
@@ -56,12 +57,8 @@ public:
         paint(grid_);
     }
 
-    void move_cursor(int column, int row) override
-    {
-        grid_.move_cursor(column, row);
-        place_cursor(grid_);
-        refresh();
-    }
+    // The cursor is shown where it stands at the next write or read.
+    void move_cursor(int column, int row) override { grid_.move_cursor(column, row); }
 
     void write(std::string_view text, LineEnd end) override
     {

@@ -1,13 +1,14 @@
 // The free-form (list-directed) reader and writer of the system's text files.
 //
 // Reading: blanks, tabs and commas separate values; a text value stands in
-// apostrophes (a doubled apostrophe inside is one; a text may also be
-// unquoted when it holds no separator); r*v repeats a value r times; r* and an
-// empty item between two commas are nulls that leave their target unchanged;
-// "/" ends the read, leaving the remaining targets unchanged.  A read of N
-// values goes on over as many lines as it needs, and the rest of its last
-// line is skipped.  An integer target refuses "2.5" and "1.0"; a field of
-// asterisks is an error.  Reals are parsed straight to float (strtof).
+// apostrophes or double quotes (a doubled quote inside is one; a text may
+// also be unquoted when it holds no separator); r*v repeats a value r times;
+// r* and an empty item between two commas are nulls that leave their target
+// unchanged; "/" ends the read, leaving the remaining targets unchanged.
+// A read of N values goes on over as many lines as it needs, and the rest of
+// its last line is skipped.  An integer target refuses "2.5" and "1.0"; a
+// field of asterisks is an error.  Reals are parsed straight to float
+// (strtof).
 #pragma once
 
 #include <string>

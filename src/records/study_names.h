@@ -15,7 +15,9 @@ inline constexpr int NO_DIRECTORY_FILE = -999;
 // "<two characters>MPDZZ.ZZZ" in the working directory.
 struct DataDirectoryCache {
     std::string directory;  // the directory prefix, up to its last separator
-    int state = 0;          // 0 not looked up; NO_DIRECTORY_FILE; else prefix length
+    // 0 not looked up; NO_DIRECTORY_FILE when the file is missing or its first
+    // line names no directory; else the length of the prefix
+    int state = 0;
     void reset() { directory.clear(); state = 0; }
 };
 

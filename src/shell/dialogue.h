@@ -46,9 +46,10 @@ void wait_for_return(Window& window);
 
 struct NumberEntry {
     EntryResult result = EntryResult::ValueEntered;
-    // The accepted number for ValueEntered; 0.0 after an accepted blank; after
-    // a command, the value given in (or the number of an answer rejected
-    // earlier in the same entry).
+    // The accepted number for ValueEntered; 0.0 after an accepted blank (the
+    // caller keeps its own default).  After a command it is no setting: the
+    // value given in, or what the last parse of the same entry left (0.0 for
+    // unreadable text, the number of an answer out of range).
     float value = 0.0f;
 };
 

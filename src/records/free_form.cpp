@@ -1,0 +1,421 @@
+// The free-form (list-directed) reader and writer of the system's text files.
+//
+// A read takes items from a stream of lines in which every line end counts
+// as a blank, except inside a quoted text, which simply goes on with the next
+// line.  Items are separated by blanks and tabs, or by one comma with blanks
+// around it; a comma that follows another separator comma (or opens the read)
+// stands for a null item.  Items take the forms of Fortran list-directed
+// input, in which the study files have always been read, so that every file
+// reads here as it always has.
+#include "records/free_form.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+
+namespace velm {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// Characters that end an unquoted item: blanks, tabs, a comma or a slash.
+bool ends_item(char c) { return is_blank(c) || c == ',' || c == '/'; }
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equals_ignoring_case(std::string_view text, std::string_view lower_word) {
+    if (text.size() != lower_word.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (lower(text[i]) != lower_word[i]) return false;
+    }
+    return true;
+}
+
+// An optionally signed run of decimal digits that fits an int.
+std::optional<int> parse_integer(std::string_view token) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+        negative = token[i] == '-';
+        ++i;
+    }
+    if (i == token.size()) return std::nullopt;
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<int>::min())
+                                        : std::numeric_limits<int>::max();
+    std::int64_t magnitude = 0;
+    for (; i < token.size(); ++i) {
+        if (!is_digit(token[i])) return std::nullopt;
+        magnitude = magnitude * 10 + (token[i] - '0');
+        if (magnitude > limit) return std::nullopt;
+    }
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+// A real as the list-directed read takes it: an optional sign, digits with
+// an optional decimal point (at least one digit), and an optional exponent
+// written with E, D or Q (either case) and an optional sign, or with a sign
+// alone ("1.5+2" is 150.0).  Infinity and NaN are taken by name.  The
+// mantissa and exponent go to strtof unchanged, so the float is the
+// correctly rounded value of the decimal text.
+std::optional<float> parse_real(std::string_view token) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+        negative = token[i] == '-';
+        ++i;
+    }
+    const std::string_view body = token.substr(i);
+    if (equals_ignoring_case(body, "inf") || equals_ignoring_case(body, "infinity")) {
+        const float infinity = std::numeric_limits<float>::infinity();
+        return negative ? -infinity : infinity;
+    }
+    if (body.size() >= 3 && equals_ignoring_case(body.substr(0, 3), "nan")) {
+        const std::string_view payload = body.substr(3);
+        bool well_formed = payload.empty();
+        if (payload.size() >= 2 && payload.front() == '(' && payload.back() == ')') {
+            well_formed = true;
+            for (char c : payload.substr(1, payload.size() - 2)) {
+                const char l = lower(c);
+                if (!(is_digit(c) || (l >= 'a' && l <= 'z') || c == '_')) well_formed = false;
+            }
+        }
+        if (!well_formed) return std::nullopt;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        return negative ? -nan : nan;
+    }
+
+    std::string normal;
+    normal.reserve(token.size() + 1);
+    if (negative) normal += '-';
+    int mantissa_digits = 0;
+    for (; i < token.size() && is_digit(token[i]); ++i, ++mantissa_digits) normal += token[i];
+    if (i < token.size() && token[i] == '.') {
+        normal += '.';
+        for (++i; i < token.size() && is_digit(token[i]); ++i, ++mantissa_digits) normal += token[i];
+    }
+    if (mantissa_digits == 0) return std::nullopt;
+    if (i < token.size()) {
+        const char l = lower(token[i]);
+        if (l == 'e' || l == 'd' || l == 'q') {
+            ++i;
+        } else if (token[i] != '+' && token[i] != '-') {
+            return std::nullopt;
+        }
+        normal += 'e';
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) normal += token[i++];
+        int exponent_digits = 0;
+        for (; i < token.size() && is_digit(token[i]); ++i, ++exponent_digits) normal += token[i];
+        if (exponent_digits == 0 || i != token.size()) return std::nullopt;
+    }
+    return std::strtof(normal.c_str(), nullptr);
+}
+
+// Where the reader takes its lines from: a text file or text held in memory.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line, valid until the following call; false at the end.
+    virtual bool next_line(std::string_view& line) = 0;
+    virtual int line_number() const = 0;
+    virtual std::string_view file_name() const = 0;
+};
+
+class TextReaderSource final : public LineSource {
+public:
+    explicit TextReaderSource(TextReader& reader) : reader_(reader) {}
+    bool next_line(std::string_view& line) override {
+        if (!reader_.next_line(buffer_)) return false;
+        line = buffer_;
+        return true;
+    }
+    int line_number() const override { return reader_.line_number(); }
+    std::string_view file_name() const override { return reader_.name(); }
+
+private:
+    TextReader& reader_;
+    std::string buffer_;
+};
+
+// The lines of a text, split at its line feeds.
+class TextSource final : public LineSource {
+public:
+    TextSource(std::string_view text, std::string_view file_name, int first_line_number)
+        : rest_(text), file_name_(file_name), line_number_(first_line_number - 1) {}
+    bool next_line(std::string_view& line) override {
+        if (finished_) return false;
+        const std::size_t end = rest_.find('\n');
+        line = rest_.substr(0, end);
+        if (end == std::string_view::npos) {
+            finished_ = true;
+        } else {
+            rest_.remove_prefix(end + 1);
+        }
+        ++line_number_;
+        return true;
+    }
+    int line_number() const override { return line_number_; }
+    std::string_view file_name() const override { return file_name_; }
+
+private:
+    std::string_view rest_;
+    std::string_view file_name_;
+    int line_number_;
+    bool finished_ = false;
+};
+
+// One item as it stands in the file, before it meets its target.
+struct Item {
+    bool quoted = false;  // a text in apostrophes or double quotes
+    std::string text;     // the token, or the text between the quotes
+};
+
+// One read statement over a line source.
+class FreeFormScan {
+public:
+    FreeFormScan(LineSource& source, const std::vector<FreeFormTarget>& targets)
+        : source_(source), targets_(targets) {}
+
+    FreeFormResult run() {
+        if (!next_line()) return {FreeFormStatus::EndOfFile, {}};
+        if (targets_.empty()) return {};  // a read of nothing passes over one line
+
+        std::size_t index = 0;          // next target
+        bool comma_is_null = true;      // a comma here stands for a null item
+        bool found = false;             // an item, null or slash was met
+        while (index < targets_.size()) {
+            while (position_ < line_.size() && is_blank(line_[position_])) ++position_;
+            if (position_ == line_.size()) {
+                if (!next_line()) {
+                    if (!found) return {FreeFormStatus::EndOfFile, {}};
+                    return ended_early(index);
+                }
+                continue;
+            }
+            found = true;
+            const char c = line_[position_];
+            if (c == ',') {
+                ++position_;
+                if (comma_is_null) ++index;
+                comma_is_null = true;
+                continue;
+            }
+            if (c == '/') break;  // the remaining targets keep their values
+
+            std::size_t repeat = 1;
+            std::size_t digits_end = position_;
+            while (digits_end < line_.size() && is_digit(line_[digits_end])) ++digits_end;
+            if (digits_end > position_ && digits_end < line_.size() && line_[digits_end] == '*') {
+                const std::string_view count_text = line_.substr(position_, digits_end - position_);
+                const std::optional<int> count = parse_integer(count_text);
+                if (!count) return bad_item(index, "repeat count too large", count_text);
+                if (*count == 0) return bad_item(index, "zero repeat count", count_text);
+                repeat = static_cast<std::size_t>(*count);
+                position_ = digits_end + 1;
+                if (position_ == line_.size() || ends_item(line_[position_])) {
+                    // r* stands for r nulls
+                    index += std::min(repeat, targets_.size() - index);
+                    comma_is_null = false;
+                    continue;
+                }
+            }
+
+            if (line_[position_] == '\'' || line_[position_] == '"') {
+                read_quoted();
+                if (position_ < line_.size() && !ends_item(line_[position_])) {
+                    return bad_item(index, "text not followed by a separator", item_.text);
+                }
+            } else {
+                const std::size_t start = position_;
+                while (position_ < line_.size() && !ends_item(line_[position_])) ++position_;
+                item_.quoted = false;
+                item_.text.assign(line_.substr(start, position_ - start));
+            }
+            // A repeated value serves targets of one kind only: a repeat that
+            // runs into a target of another kind is a bad record.
+            const std::size_t kind = targets_[index].index();
+            for (; repeat > 0 && index < targets_.size(); --repeat, ++index) {
+                if (targets_[index].index() != kind) {
+                    return bad_item(index, "repeated value for an item of another kind", shown_item());
+                }
+                if (FreeFormResult result = assign(index); !result.ok()) return result;
+            }
+            comma_is_null = false;
+        }
+        return {};
+    }
+
+private:
+    bool next_line() {
+        position_ = 0;
+        if (source_.next_line(line_)) return true;
+        line_ = {};
+        return false;
+    }
+
+    // A quoted text; a doubled quote inside stands for one, and a line end
+    // inside adds nothing.  The end of the file closes an open text.
+    void read_quoted() {
+        const char quote = line_[position_++];
+        item_.quoted = true;
+        item_.text.clear();
+        for (;;) {
+            if (position_ == line_.size()) {
+                if (!next_line()) return;
+                continue;
+            }
+            const char c = line_[position_++];
+            if (c != quote) {
+                item_.text += c;
+            } else if (position_ < line_.size() && line_[position_] == quote) {
+                item_.text += quote;
+                ++position_;
+            } else {
+                return;
+            }
+        }
+    }
+
+    FreeFormResult assign(std::size_t index) {
+        const FreeFormTarget& target = targets_[index];
+        if (std::string* const* text = std::get_if<std::string*>(&target)) {
+            **text = item_.text;
+            return {};
+        }
+        if (int* const* integer = std::get_if<int*>(&target)) {
+            std::optional<int> value;
+            if (!item_.quoted) value = parse_integer(item_.text);
+            if (!value) return bad_item(index, "not an integer", shown_item());
+            **integer = *value;
+            return {};
+        }
+        std::optional<float> value;
+        if (!item_.quoted) value = parse_real(item_.text);
+        if (!value) return bad_item(index, "not a real number", shown_item());
+        *std::get<float*>(target) = *value;
+        return {};
+    }
+
+    std::string shown_item() const {
+        if (!item_.quoted) return item_.text;
+        return "'" + item_.text + "'";
+    }
+
+    std::string place() const {
+        std::string text;
+        if (!source_.file_name().empty()) text += "file \"" + std::string(source_.file_name()) + "\", ";
+        text += "line " + std::to_string(source_.line_number());
+        return text;
+    }
+
+    FreeFormResult bad_item(std::size_t index, std::string_view what, std::string_view item) const {
+        return {FreeFormStatus::Error, "Free-form read of " + place() + ", item " + std::to_string(index + 1) +
+                                           ": " + std::string(what) + ": \"" + std::string(item) + "\""};
+    }
+
+    FreeFormResult ended_early(std::size_t index) const {
+        return {FreeFormStatus::Error, "Free-form read of " + place() + ": the file ends before item " +
+                                           std::to_string(index + 1) + " of " +
+                                           std::to_string(targets_.size())};
+    }
+
+    LineSource& source_;
+    const std::vector<FreeFormTarget>& targets_;
+    std::string_view line_;
+    std::size_t position_ = 0;
+    Item item_;
+};
+
+}  // namespace
+
+FreeFormResult FreeFormReader::read(const std::vector<FreeFormTarget>& targets) {
+    TextReaderSource source(lines_);
+    return FreeFormScan(source, targets).run();
+}
+
+FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count) {
+    values.assign(static_cast<std::size_t>(std::max(count, 0)), 0.0f);
+    std::vector<FreeFormTarget> targets;
+    targets.reserve(values.size());
+    for (float& value : values) targets.emplace_back(&value);
+    return read(targets);
+}
+
+FreeFormResult read_free_form_line(std::string_view line, const std::vector<FreeFormTarget>& targets,
+                                   std::string_view file_name, int line_number) {
+    TextSource source(line, file_name, std::max(line_number, 1));
+    return FreeFormScan(source, targets).run();
+}
+
+std::string shortest_float_text(float value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+
+    // The fewest significant digits that read back to the same float; nine
+    // always do.
+    char buffer[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, static_cast<double>(value));
+        if (std::strtof(buffer, nullptr) == value) break;
+    }
+
+    // buffer holds [-]d[.ddd]e±xx
+    const std::string_view text = buffer;
+    const bool negative = text.front() == '-';
+    const std::size_t e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(negative ? 1 : 0, e - (negative ? 1 : 0))) {
+        if (c != '.') digits += c;
+    }
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    const int exponent = std::atoi(buffer + e + 1);
+    const int count = static_cast<int>(digits.size());
+
+    std::string out = negative ? "-" : "";
+    if (exponent >= -4 && exponent < 9) {
+        if (exponent >= 0) {
+            const int whole = exponent + 1;
+            out += digits.substr(0, static_cast<std::size_t>(std::min(whole, count)));
+            if (count < whole) out.append(static_cast<std::size_t>(whole - count), '0');
+            out += '.';
+            out += count > whole ? digits.substr(static_cast<std::size_t>(whole)) : "0";
+        } else {
+            out += "0.";
+            out.append(static_cast<std::size_t>(-exponent - 1), '0');
+            out += digits;
+        }
+    } else {
+        out += digits.front();
+        out += '.';
+        out += count > 1 ? digits.substr(1) : "0";
+        char exponent_text[16];
+        std::snprintf(exponent_text, sizeof exponent_text, "E%c%02d", exponent < 0 ? '-' : '+',
+                      exponent < 0 ? -exponent : exponent);
+        out += exponent_text;
+    }
+    return out;
+}
+
+std::string free_form_line(const std::vector<FreeFormValue>& values) {
+    std::string line;
+    for (const FreeFormValue& value : values) {
+        line += ' ';
+        if (const int* integer = std::get_if<int>(&value)) {
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "%11d", *integer);
+            line += buffer;
+        } else if (const float* real = std::get_if<float>(&value)) {
+            line += shortest_float_text(*real);
+        } else {
+            line += std::get<std::string>(value);
+        }
+    }
+    return line;
+}
+
+}  // namespace velm

@@ -1,0 +1,155 @@
+#include "records/study_names.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "platform/files.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each test runs in its own empty working directory, where the data directory
+// file is looked up.
+class StudyNames : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        directory_ = fs::temp_directory_path() /
+                     ("velm_study_names_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        previous_ = fs::current_path();
+        fs::current_path(directory_);
+    }
+    void TearDown() override
+    {
+        fs::current_path(previous_);
+        fs::remove_all(directory_);
+    }
+
+    static void write_file(const fs::path& path, const std::string& contents)
+    {
+        if (path.has_parent_path()) fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << contents;
+    }
+
+    DataDirectoryCache cache;
+
+private:
+    fs::path directory_;
+    fs::path previous_;
+};
+
+TEST_F(StudyNames, WithoutDataDirectoryFileNamesStayAsBuilt)
+{
+    EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "ABcontzz.zzz");
+    EXPECT_EQ(cache.state, NO_DIRECTORY_FILE);
+    // Looked up once: a file that appears later in the run is not seen.
+    write_file("ABMPDZZ.ZZZ", "C:\\PLANS\\AB\\STUDY.TXT\r\n");
+    EXPECT_EQ(add_data_directory(cache, "ABTRVLZZ.DIA"), "ABTRVLZZ.DIA");
+}
+
+TEST_F(StudyNames, PrefixIsTheDirectoryPartOfTheFirstLine)
+{
+    struct Case {
+        const char* first_line;
+        const char* expected;  // the control file name of study AB
+    };
+    const Case cases[] = {
+        {"C:\\PLANS\\AB\\STUDY.TXT", "C:\\PLANS\\AB\\ABcontzz.zzz"},
+        {"D:\\X\\", "D:\\X\\ABcontzz.zzz"},
+        {"plans/AB/study.txt", "plans/AB/ABcontzz.zzz"},
+        {"D:", "ABcontzz.zzz"},               // no separator: no directory
+        {"STUDY.TXT", "ABcontzz.zzz"},
+        {"", "ABcontzz.zzz"},
+        // Only the first 50 characters of the line hold the path.
+        {"C:\\DIR\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\\STUDY.TXT",
+         "C:\\DIR\\ABcontzz.zzz"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first_line);
+        write_file("ABMPDZZ.ZZZ", std::string(c.first_line) + "\r\nD:\\OTHER\\\r\n");
+        DataDirectoryCache fresh;
+        EXPECT_EQ(add_data_directory(fresh, "ABcontzz.zzz"), c.expected);
+    }
+}
+
+TEST_F(StudyNames, EmptyDataDirectoryFileGivesNoDirectory)
+{
+    write_file("ABMPDZZ.ZZZ", "");
+    EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "ABcontzz.zzz");
+    EXPECT_EQ(add_data_directory(cache, "AB0101ZZ.ZLL"), "AB0101ZZ.ZLL");
+}
+
+TEST_F(StudyNames, FileIsLookedUpOnceUnderTheFirstNamesStudy)
+{
+    write_file("abmpdzz.zzz", "C:\\PLANS\\AB\\STUDY.TXT\r\n");
+
+    // The first name belongs to study CD, which has no data directory file:
+    // study AB's names later in the run stay as built too.
+    EXPECT_EQ(add_data_directory(cache, "CDcontzz.zzz"), "CDcontzz.zzz");
+    EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "ABcontzz.zzz");
+
+    // After a reset the look-up is made again, under study AB (in whatever
+    // case its file name is written), and its directory then serves every name.
+    cache.reset();
+    EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "C:\\PLANS\\AB\\ABcontzz.zzz");
+    EXPECT_EQ(add_data_directory(cache, "s12346.tmp"), "C:\\PLANS\\AB\\s12346.tmp");
+    write_file("abmpdzz.zzz", "E:\\ELSEWHERE\\\r\n");
+    EXPECT_EQ(add_data_directory(cache, "ABTRVLZZ.DIA"), "C:\\PLANS\\AB\\ABTRVLZZ.DIA");
+}
+
+// A long directory leaves the built name whole, so the file is reached; only
+// the name shown on screen or in a file is cut to 50 characters.
+TEST_F(StudyNames, LongDirectoryKeepsTheWholeNameForTheFile)
+{
+    const std::string directory = "STUDIES\\DOWNTOWN\\MASTERPLAN2026\\SCENARIOB\\";  // 42 characters
+    ASSERT_EQ(directory.size(), 42u);
+    write_file("ABMPDZZ.ZZZ", directory + "\r\n");
+    write_file("STUDIES/DOWNTOWN/MASTERPLAN2026/SCENARIOB/ABcontzz.zzz", "1.0\r\n");
+
+    const std::string name = add_data_directory(cache, "ABcontzz.zzz");
+    EXPECT_EQ(name, directory + "ABcontzz.zzz");
+    EXPECT_TRUE(file_exists(name));
+
+    const std::string shown = directory + "ABcontzz";
+    EXPECT_EQ(shown_file_name(name), shown);
+    EXPECT_EQ(padded_file_name(name), shown);
+    EXPECT_EQ(shown_file_name("ABcontzz.zzz"), "ABcontzz.zzz");
+    EXPECT_EQ(padded_file_name("ABcontzz.zzz"), "ABcontzz.zzz" + std::string(38, ' '));
+}
+
+TEST(ReplaceFileExtension, StemBeforeFirstPeriodOrBlankTakesTheExtension)
+{
+    const std::string stem45(45, 'S');
+    const std::string stem46(46, 'S');
+    struct Case {
+        std::string name;
+        const char* extension;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"AB0101ZZ", "ZLL", "AB0101ZZ.ZLL"},
+        {"AB0101ZZ.ZNN", "ZLL", "AB0101ZZ.ZLL"},
+        {"A B.X", "ZLL", "A.ZLL"},
+        {"AB0101ZZ" + std::string(42, ' '), "zzl", "AB0101ZZ.zzl"},  // a padded 50-character name
+        {"AB0101ZZ.Z11", "zzn", "AB0101ZZ.zzn"},
+        {stem45 + ".ABC", "ZLL", stem45 + ".ZLL"},
+        {stem46 + ".ABC", "ZLL", stem46},  // no room left for the extension
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(replace_file_extension(c.name, c.extension), c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace velm

@@ -81,7 +81,9 @@ enum class SubareaEntry {
     Automatic,  // initial subarea of the code-21 link that starts at its node, else AtNode
     Initial,    // the subarea part of the code-21 link that starts at its node
     AtNode,     // a code-81 group after the stream reaching its node is complete
-    AlongLink,  // the subarea part of the link that ends at its node (a code with one)
+    AlongLink,  // the subarea part of the first link ending at its node whose group carries one
+                // that the cross-check reads (a channel or a pipe under a street; a street
+                // alone only outside model types 6 and 9)
 };
 
 // The GIS files of one map or region, as they will be written.
@@ -118,9 +120,11 @@ public:
                          const std::optional<StreetSection>& street = std::nullopt);
 
     // A subarea of `area` acres in one land-use cell, numbered by the node
-    // where it enters.  Land use and soil as the hydrology codes them.
+    // where it enters (an initial subarea by its headwater node).  Land use
+    // and soil as the hydrology codes them; the defaults, and the rainfall
+    // value the model type's subarea checks read, pass those checks.
     SubareaRecord& add_subarea(float subarea, float area, SubareaEntry entry = SubareaEntry::Automatic,
-                               float land_use = 1.0f, float soil = 1.0f);
+                               float land_use = 1.0f, float soil = 2.0f);
 
     // The records as added (std::out_of_range when there is none).
     NodeRecord& node(float node);
@@ -144,7 +148,8 @@ public:
     void set_controls(const ControlParameters& parameters, const HglControlTable& controls = {});
     void omit_control_file() { write_control_file_ = false; }
     // Writes "<study>MPDZZ.ZZZ" with this first line; the study files then
-    // go into the directory it names (relative to the written directory).
+    // go into the directory it names, a relative path such as
+    // "DATA\AB\STUDY.TXT" taken from the written directory.
     void set_data_directory(std::string first_line);
 
     // Hooks run on the generated files just before they are written, in the
@@ -165,18 +170,31 @@ public:
     // the data directory file first when there is one.
     std::vector<std::string> file_names() const;
 
-    // The generated content, for tests that look at it without files.
+    // The generated content, for tests that look at it without files (the
+    // hooks applied).  GIS files are named by their stem, "AB2300ZZ".
     ModelFile model_file(int map_number, int storm_event) const;
-    std::vector<GisFiles> gis_files() const;  // in file_names() order
+    std::vector<std::string> gis_file_stems() const;
+    GisFiles gis_files(std::string_view file_stem) const;
     std::vector<ModelListEntry> model_list_entries(int storm_event) const;
 
     // Writes every file of the study into `directory` (which must exist).
     void write(const std::filesystem::path& directory) const;
 
 private:
-    struct SubareaPlan;
-    struct Generated;
-    Generated generate() const;
+    struct SubareaPlan {
+        SubareaEntry entry = SubareaEntry::AtNode;
+        int carrier_link = -1;  // index of the link whose group carries it; -1 for a code-81 group
+        int map_number = 0;     // the map whose data base and model file hold it
+    };
+    std::vector<SubareaPlan> plan_subareas() const;
+
+    struct OutputFile {
+        std::string name;  // without the data directory
+        std::function<void(const std::string& path)> write;
+    };
+    std::vector<OutputFile> output_files() const;
+    bool omitted(std::string_view name) const;
+    std::string data_directory_file_name() const;
 
     std::string study_id_;
     int model_type_;

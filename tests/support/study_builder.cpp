@@ -728,6 +728,58 @@ std::vector<ModelListEntry> StudyBuilder::model_list_entries(int storm_event) co
     return entries;
 }
 
+// ------------------------------------------------------------------ model results
+
+void StudyBuilder::set_model_results(int map_number, std::vector<ModelResultsGroup> groups)
+{
+    model_results_[map_number] = std::move(groups);
+}
+
+std::vector<ModelResultsGroup> StudyBuilder::model_results(int map_number) const
+{
+    if (const auto set = model_results_.find(map_number); set != model_results_.end()) return set->second;
+
+    // Time of concentration at a node: the latest arrival of its incoming links.
+    std::map<float, float> tc_at;
+    std::function<float(float, int)> tc_of = [&](float node, int depth) -> float {
+        if (const auto known = tc_at.find(node); known != tc_at.end()) return known->second;
+        if (depth > static_cast<int>(links_.size())) throw std::logic_error("the links make a loop");
+        float tc = 0.0f;
+        for (const LinkRecord& l : links_) {
+            if (l.downstream_node() != node) continue;
+            float arrival = 0.0f;
+            if (is_initial_code(l.process_code())) {
+                for (const SubareaRecord& s : subareas_)
+                    if (s.subarea_number() == l.upstream_node()) arrival = s.time_of_concentration(1);
+            } else {
+                arrival = tc_of(l.upstream_node(), depth + 1) + l.link_travel_time(1);
+            }
+            tc = std::max(tc, arrival);
+        }
+        tc_at[node] = tc;
+        return tc;
+    };
+
+    const std::vector<SubareaPlan> plans = plan_subareas();
+    std::vector<ModelResultsGroup> groups;
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+        const LinkRecord& l = links_[i];
+        if (l.map_number() != map_number) continue;
+        ModelResultsGroup group;
+        group.upstream_node = l.upstream_node();
+        group.downstream_node = l.downstream_node();
+        group.process_code = l.process_code();
+        group.downstream_time_of_concentration = tc_of(l.downstream_node(), 0);
+        for (std::size_t s = 0; s < subareas_.size(); ++s)
+            if (plans[s].carrier_link == static_cast<int>(i)) group.subarea_added_area += subareas_[s].area();
+        for (const NodeRecord& n : nodes_)
+            if (n.node_number() == l.downstream_node()) group.total_tributary_area = n.total_tributary_area();
+        group.travel_time = l.link_travel_time(1);
+        groups.push_back(group);
+    }
+    return groups;
+}
+
 // ------------------------------------------------------------------ files
 
 std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files() const
@@ -772,6 +824,8 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files() const
         for (int event = 1; event <= storm_events_; ++event)
             files.push_back({model_file_name(data_file_stem(study_id_, map), storm_event_extension(event)),
                              [this, map, event](const std::string& path) { write_model_file(path, model_file(map, event)); }});
+        files.push_back({model_results_file_name(data_file_stem(study_id_, map)),
+                         [this, map](const std::string& path) { write_model_results_file(path, model_results(map)); }});
     }
     for (const std::string& stem : gis_file_stems()) {
         files.push_back({stem + ".ZZN", [this, stem](const std::string& path) { write_gis_node_file(path, gis_files(stem).nodes); }});

@@ -21,13 +21,14 @@
 // Every file is written through the system's record writers.  A test seeds a
 // fault by editing a record returned by add_*, by editing the generated model
 // files or GIS files through a hook before they are written, or by leaving a
-// file out.  The model results files (".ZZZ") are not written yet; they will
-// be derived from the same description.
+// file out.  Each map's model results file (".ZZZ") is derived from the same
+// description unless a test gives the map its own groups.
 #pragma once
 
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,7 @@
 #include "records/link_data_base.h"
 #include "records/model_file.h"
 #include "records/model_list.h"
+#include "records/model_results_file.h"
 #include "records/node_data_base.h"
 #include "records/subarea_data_base.h"
 #include "shell/control_settings.h"
@@ -144,6 +146,16 @@ public:
     // file name of the map on the other side.
     void set_seam_text(float node, std::string text);
 
+    // The model results file of a map ("<stem>.ZZZ"), written for every map.
+    // Unless set, one group per link of the map in link order: the link's
+    // nodes, process code and event-1 travel time, the total tributary area
+    // of its downstream node, the area of the subareas its group carries, and
+    // the time of concentration at its downstream node (an initial subarea's
+    // event-1 time at the end of its link, then travel times added
+    // downstream, the largest where streams join).
+    void set_model_results(int map_number, std::vector<ModelResultsGroup> groups);
+    std::vector<ModelResultsGroup> model_results(int map_number) const;
+
     // Control file: written with the defaults unless set or omitted.
     void set_controls(const ControlParameters& parameters, const HglControlTable& controls = {});
     void omit_control_file() { write_control_file_ = false; }
@@ -214,6 +226,7 @@ private:
     std::vector<ModelFileEdit> model_file_edits_;
     std::vector<GisFilesEdit> gis_file_edits_;
     std::vector<ModelListEdit> model_list_edits_;
+    std::map<int, std::vector<ModelResultsGroup>> model_results_;  // by map number
 };
 
 // The first group of a model file with this node pair (and code, when

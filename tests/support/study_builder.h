@@ -26,8 +26,10 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -126,13 +128,14 @@ public:
     SubareaRecord& add_subarea(float subarea, float area, SubareaEntry entry = SubareaEntry::Automatic,
                                float land_use = 1.0f, float soil = 2.0f);
 
-    // The records as added (std::out_of_range when there is none).
+    // The records by the numbers they were added with (std::out_of_range
+    // when there is none).  References stay valid while records are added.
     NodeRecord& node(float node);
     LinkRecord& link(float upstream_node, float downstream_node);
     SubareaRecord& subarea(float subarea);
-    const std::vector<NodeRecord>& nodes() const { return nodes_; }
-    const std::vector<LinkRecord>& links() const { return links_; }
-    const std::vector<SubareaRecord>& subareas() const { return subareas_; }
+    const std::deque<NodeRecord>& nodes() const { return nodes_; }
+    const std::deque<LinkRecord>& links() const { return links_; }
+    const std::deque<SubareaRecord>& subareas() const { return subareas_; }
 
     // Model file header values of every map and event (1-based position of
     // the full or compact layout), and the return frequency (years) of an
@@ -181,28 +184,30 @@ public:
     void write(const std::filesystem::path& directory) const;
 
 private:
-    struct SubareaPlan {
-        SubareaEntry entry = SubareaEntry::AtNode;
-        int carrier_link = -1;  // index of the link whose group carries it; -1 for a code-81 group
-        int map_number = 0;     // the map whose data base and model file hold it
-    };
-    std::vector<SubareaPlan> plan_subareas() const;
+    struct Plan;  // where every record goes, worked out once per write
+    Plan plan() const;
+    ModelFile build_model_file(const Plan& plan, int map_number, int storm_event) const;
+    GisFiles build_gis_files(const Plan& plan, const std::string& file_stem) const;
+    std::vector<ModelListEntry> build_model_list(const Plan& plan, int storm_event) const;
 
     struct OutputFile {
         std::string name;  // without the data directory
         std::function<void(const std::string& path)> write;
     };
-    std::vector<OutputFile> output_files() const;
+    std::vector<OutputFile> output_files(const Plan& plan) const;
     bool omitted(std::string_view name) const;
     std::string data_directory_file_name() const;
 
     std::string study_id_;
     int model_type_;
     int storm_events_;
-    std::vector<NodeRecord> nodes_;
-    std::vector<LinkRecord> links_;
-    std::vector<SubareaRecord> subareas_;
+    std::deque<NodeRecord> nodes_;
+    std::deque<LinkRecord> links_;
+    std::deque<SubareaRecord> subareas_;
     std::vector<SubareaEntry> subarea_entries_;  // beside subareas_
+    std::map<float, std::size_t> node_index_;
+    std::map<std::pair<float, float>, std::size_t> link_index_;
+    std::map<float, std::size_t> subarea_index_;
     std::vector<std::pair<int, float>> header_values_;
     std::array<float, STORM_EVENTS> return_frequencies_{10.0f, 25.0f, 50.0f, 100.0f, 5.0f, 2.0f};
     std::vector<std::pair<float, std::string>> seam_texts_;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <utility>
 #include <stdexcept>
 
 #include "platform/text_file.h"
@@ -27,7 +28,6 @@ constexpr float GIS_UPDATE_ALL = 9.0f;
 constexpr float INCHES_PER_FOOT = 12.0f;
 constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is not in use
 constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;
-constexpr int LAND_USE_CELLS_IN_MODEL = 6;
 
 // Process codes the builder gives its links.
 constexpr int INITIAL_SUBAREA_CODE = 21;
@@ -134,31 +134,28 @@ StudyBuilder::StudyBuilder(std::string study_id, int model_type, int storm_event
     : study_id_(std::move(study_id)), model_type_(model_type), storm_events_(storm_events)
 {
     if (study_id_.size() != 2) throw std::invalid_argument("a study identifier has two characters");
-    if (storm_events_ < 1 || storm_events_ > STORM_EVENTS)
-        throw std::invalid_argument("a study has 1 to 6 storm events");
-    if (model_type_ < 1 || model_type_ == 10)
-        throw std::invalid_argument("the study builder writes model types 1 to 9 only");
+    if (storm_events_ < 1 || storm_events_ > STORM_EVENTS) throw std::invalid_argument("a study has 1 to 6 storm events");
+    if (model_type_ < 1 || model_type_ == 10) throw std::invalid_argument("the study builder writes model types 1 to 9 only");
 }
 
 NodeRecord& StudyBuilder::add_node(float number, float elevation, std::vector<float> peak_flows)
 {
-    if (std::any_of(nodes_.begin(), nodes_.end(), [&](const NodeRecord& n) { return n.node_number() == number; }))
-        throw std::logic_error("node added twice");
-    if (static_cast<int>(peak_flows.size()) > storm_events_)
-        throw std::logic_error("more peak flows than storm events");
-    NodeRecord record;
+    if (static_cast<int>(peak_flows.size()) > storm_events_) throw std::logic_error("more peak flows than storm events");
+    if (!node_index_.emplace(number, nodes_.size()).second) throw std::logic_error("node added twice");
+    NodeRecord& record = nodes_.emplace_back();
     record.node_number() = number;
     record.node_elevation() = elevation;
     for (std::size_t event = 0; event < peak_flows.size(); ++event)
         record.peak_flow_rate(static_cast<int>(event) + 1) = peak_flows[event];
-    nodes_.push_back(std::move(record));
-    return nodes_.back();
+    return record;
 }
 
+namespace {
+
 // The columns every link takes from its nodes: elevations, slope and the
-// peak flows at both ends.
-static LinkRecord link_between(const NodeRecord& upstream, const NodeRecord& downstream, float length,
-                               int process_code, int storm_events)
+// peak flows at both ends; the capacity used is the computed one.
+LinkRecord link_between(const NodeRecord& upstream, const NodeRecord& downstream, float length, int process_code,
+                        int storm_events)
 {
     LinkRecord link;
     link.upstream_node() = upstream.node_number();
@@ -176,11 +173,14 @@ static LinkRecord link_between(const NodeRecord& upstream, const NodeRecord& dow
     return link;
 }
 
+}  // namespace
+
 LinkRecord& StudyBuilder::add_initial_link(float headwater_node, float downstream_node, float flow_path_length)
 {
-    links_.push_back(
-        link_between(node(headwater_node), node(downstream_node), flow_path_length, INITIAL_SUBAREA_CODE, storm_events_));
-    return links_.back();
+    LinkRecord link = link_between(node(headwater_node), node(downstream_node), flow_path_length, INITIAL_SUBAREA_CODE,
+                                   storm_events_);
+    link_index_.emplace(std::pair{headwater_node, downstream_node}, links_.size());
+    return links_.emplace_back(std::move(link));
 }
 
 LinkRecord& StudyBuilder::add_link(float upstream_node, float downstream_node, float length, const Element& element,
@@ -215,16 +215,14 @@ LinkRecord& StudyBuilder::add_link(float upstream_node, float downstream_node, f
         link.street_side_count() = street->sides;
         link.street_friction_factor() = street->friction;
     }
-    links_.push_back(std::move(link));
-    return links_.back();
+    link_index_.emplace(std::pair{upstream_node, downstream_node}, links_.size());
+    return links_.emplace_back(std::move(link));
 }
 
 SubareaRecord& StudyBuilder::add_subarea(float number, float area, SubareaEntry entry, float land_use, float soil)
 {
-    if (std::any_of(subareas_.begin(), subareas_.end(),
-                    [&](const SubareaRecord& s) { return s.subarea_number() == number; }))
-        throw std::logic_error("subarea added twice");
-    SubareaRecord record;
+    if (!subarea_index_.emplace(number, subareas_.size()).second) throw std::logic_error("subarea added twice");
+    SubareaRecord& record = subareas_.emplace_back();
     record.subarea_number() = number;
     record.cell_land_use(1) = land_use;
     record.cell_soil(1) = soil;
@@ -235,30 +233,30 @@ SubareaRecord& StudyBuilder::add_subarea(float number, float area, SubareaEntry 
         case 9: record.column(6) = 2.0f; break;
         default: break;
     }
-    subareas_.push_back(std::move(record));
     subarea_entries_.push_back(entry);
-    return subareas_.back();
+    return record;
 }
 
 NodeRecord& StudyBuilder::node(float number)
 {
-    for (NodeRecord& n : nodes_)
-        if (n.node_number() == number) return n;
-    throw std::out_of_range("no node " + std::to_string(number));
+    const auto found = node_index_.find(number);
+    if (found == node_index_.end()) throw std::out_of_range("no node " + std::to_string(number));
+    return nodes_[found->second];
 }
 
 LinkRecord& StudyBuilder::link(float upstream_node, float downstream_node)
 {
-    for (LinkRecord& l : links_)
-        if (l.upstream_node() == upstream_node && l.downstream_node() == downstream_node) return l;
-    throw std::out_of_range("no link " + std::to_string(upstream_node) + " - " + std::to_string(downstream_node));
+    const auto found = link_index_.find({upstream_node, downstream_node});
+    if (found == link_index_.end())
+        throw std::out_of_range("no link " + std::to_string(upstream_node) + " - " + std::to_string(downstream_node));
+    return links_[found->second];
 }
 
 SubareaRecord& StudyBuilder::subarea(float number)
 {
-    for (SubareaRecord& s : subareas_)
-        if (s.subarea_number() == number) return s;
-    throw std::out_of_range("no subarea " + std::to_string(number));
+    const auto found = subarea_index_.find(number);
+    if (found == subarea_index_.end()) throw std::out_of_range("no subarea " + std::to_string(number));
+    return subareas_[found->second];
 }
 
 void StudyBuilder::set_header_value(int position, float value)
@@ -287,17 +285,9 @@ void StudyBuilder::set_data_directory(std::string first_line) { data_directory_l
 
 void StudyBuilder::omit_file(std::string_view name) { omitted_.push_back(upper(name)); }
 
-
-// ------------------------------------------------------------------ subareas
+// ------------------------------------------------------------------ plan
 
 namespace {
-
-int first_link(const std::vector<LinkRecord>& links, const std::function<bool(const LinkRecord&)>& match)
-{
-    for (std::size_t i = 0; i < links.size(); ++i)
-        if (match(links[i])) return static_cast<int>(i);
-    return -1;
-}
 
 // Whether the link's group carries a subarea that the cross-check of the
 // data bases against the model files reads: storage and street groups
@@ -311,52 +301,113 @@ bool carries_subarea(const LinkRecord& link, int model_type)
     return !(family == 9 && model_type == 6);
 }
 
+// The number that names the GIS file of a node or subarea number: its
+// region for model types 6 and 9, else its map.
+int gis_file_key(float number, int model_type)
+{
+    if (model_type == 6 || model_type == 9) return static_cast<int>(number / static_cast<float>(REGION_NUMBER_DIVISOR));
+    return map_number_of(number);
+}
+
 }  // namespace
+
+// Where every record goes, worked out once: the maps and the records of
+// each map's data bases, how each subarea enters the network, the links
+// into and out of each node, and the records of each GIS file.
+struct StudyBuilder::Plan {
+    struct SubareaPlan {
+        SubareaEntry entry = SubareaEntry::AtNode;
+        std::optional<std::size_t> carrier_link;  // the link whose group carries it; none for a code-81 group
+        int map_number = 0;                       // the map whose data base and model file hold it
+    };
+    std::vector<SubareaPlan> subareas;  // beside subareas_
+    std::map<std::size_t, std::size_t> carried;  // link -> the subarea its group carries
+    std::map<float, std::vector<std::size_t>> added_at;  // node -> subareas entering there by code 81
+
+    std::vector<int> maps;  // ascending
+    std::map<int, std::vector<std::size_t>> links_of_map, nodes_of_map, subareas_of_map;
+    std::map<float, std::vector<std::size_t>> incoming;  // links by downstream node, in the order added
+    std::map<float, std::size_t> outgoing;                // the first link leaving each node
+
+    struct GisMembers {
+        std::vector<std::size_t> nodes, links, foreign_upstream_links, subareas;
+    };
+    std::map<std::string, GisMembers> gis;  // by file stem
+};
 
 // A fixture that asks for an entry its network cannot give is a mistake of
 // the test: std::logic_error at once, naming the subarea.
-std::vector<StudyBuilder::SubareaPlan> StudyBuilder::plan_subareas() const
+StudyBuilder::Plan StudyBuilder::plan() const
 {
-    std::vector<SubareaPlan> plans;
-    std::set<int> carriers;
+    Plan plan;
+    std::map<float, std::size_t> initial_from;  // headwater node -> its initial link
+    std::map<float, std::size_t> first_carrier;  // node -> first link ending there that carries a subarea
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+        const LinkRecord& l = links_[i];
+        plan.incoming[l.downstream_node()].push_back(i);
+        plan.outgoing.emplace(l.upstream_node(), i);
+        plan.links_of_map[l.map_number()].push_back(i);
+        if (is_initial_code(l.process_code())) initial_from.emplace(l.upstream_node(), i);
+        else if (carries_subarea(l, model_type_)) first_carrier.emplace(l.downstream_node(), i);
+    }
+
+    std::set<std::size_t> carriers;
     for (std::size_t s = 0; s < subareas_.size(); ++s) {
         const float number = subareas_[s].subarea_number();
         const std::string name = "subarea " + std::to_string(number);
-        SubareaPlan plan;
-        plan.entry = subarea_entries_[s];
-        plan.map_number = map_number_of(number);
-        const int initial = first_link(links_, [&](const LinkRecord& l) {
-            return is_initial_code(l.process_code()) && l.upstream_node() == number;
-        });
-        if (plan.entry == SubareaEntry::Automatic)
-            plan.entry = initial >= 0 ? SubareaEntry::Initial : SubareaEntry::AtNode;
-        if (plan.entry == SubareaEntry::Initial) {
-            if (initial < 0) throw std::logic_error("no initial link starts at " + name);
-            plan.carrier_link = initial;
-        } else if (plan.entry == SubareaEntry::AlongLink) {
-            plan.carrier_link = first_link(links_, [&](const LinkRecord& l) {
-                return l.downstream_node() == number && !is_initial_code(l.process_code()) &&
-                       carries_subarea(l, model_type_);
-            });
-            if (plan.carrier_link < 0) throw std::logic_error("no link with a subarea part ends at " + name);
+        Plan::SubareaPlan sub;
+        sub.entry = subarea_entries_[s];
+        sub.map_number = map_number_of(number);
+        const auto initial = initial_from.find(number);
+        if (sub.entry == SubareaEntry::Automatic)
+            sub.entry = initial != initial_from.end() ? SubareaEntry::Initial : SubareaEntry::AtNode;
+        if (sub.entry == SubareaEntry::Initial) {
+            if (initial == initial_from.end()) throw std::logic_error("no initial link starts at " + name);
+            sub.carrier_link = initial->second;
+        } else if (sub.entry == SubareaEntry::AlongLink) {
+            const auto along = first_carrier.find(number);
+            if (along == first_carrier.end()) throw std::logic_error("no link with a subarea part ends at " + name);
+            sub.carrier_link = along->second;
+        } else {
+            plan.added_at[number].push_back(s);
         }
-        if (plan.carrier_link >= 0) {
-            if (!carriers.insert(plan.carrier_link).second) throw std::logic_error("a second subarea on the link of " + name);
-            plan.map_number = links_[static_cast<std::size_t>(plan.carrier_link)].map_number();
+        if (sub.carrier_link) {
+            if (!carriers.insert(*sub.carrier_link).second) throw std::logic_error("a second subarea on the link of " + name);
+            plan.carried.emplace(*sub.carrier_link, s);
+            sub.map_number = links_[*sub.carrier_link].map_number();
         }
-        plans.push_back(plan);
+        plan.subareas_of_map[sub.map_number].push_back(s);
+        plan.subareas.push_back(sub);
     }
-    return plans;
+    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.nodes_of_map[map_number_of(nodes_[n].node_number())].push_back(n);
+
+    std::set<int> maps;
+    for (const auto& [map, members] : plan.links_of_map) maps.insert(map);
+    for (const auto& [map, members] : plan.nodes_of_map) maps.insert(map);
+    for (const auto& [map, members] : plan.subareas_of_map) maps.insert(map);
+    plan.maps.assign(maps.begin(), maps.end());
+
+    std::map<int, std::string> stems;  // GIS file key -> stem, each named once
+    auto stem_of = [&](float number) -> const std::string& {
+        const int key = gis_file_key(number, model_type_);
+        auto found = stems.find(key);
+        if (found == stems.end()) {
+            const std::string name = gis_file_name(study_id_, number, model_type_, GisFileKind::Node);
+            found = stems.emplace(key, name.substr(0, name.find('.'))).first;
+        }
+        return found->second;
+    };
+    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.gis[stem_of(nodes_[n].node_number())].nodes.push_back(n);
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+        const std::string& file = stem_of(links_[i].downstream_node());
+        plan.gis[file].links.push_back(i);
+        if (stem_of(links_[i].upstream_node()) != file) plan.gis[file].foreign_upstream_links.push_back(i);
+    }
+    for (std::size_t s = 0; s < subareas_.size(); ++s) plan.gis[stem_of(subareas_[s].subarea_number())].subareas.push_back(s);
+    return plan;
 }
 
-std::vector<int> StudyBuilder::map_numbers() const
-{
-    std::set<int> maps;
-    for (const NodeRecord& n : nodes_) maps.insert(map_number_of(n.node_number()));
-    for (const LinkRecord& l : links_) maps.insert(l.map_number());
-    for (const SubareaPlan& plan : plan_subareas()) maps.insert(plan.map_number);
-    return {maps.begin(), maps.end()};
-}
+std::vector<int> StudyBuilder::map_numbers() const { return plan().maps; }
 
 // ------------------------------------------------------------------ model files
 
@@ -406,86 +457,27 @@ void write_subarea_part(std::vector<float>& values, int position, const SubareaR
 
 // What a walk over one map's network meets, in model file order.
 struct WalkVisitor {
-    std::function<void(int link)> link;
+    std::function<void(std::size_t link)> link;
     std::function<void(float node, int stream, int streams)> confluence;
     std::function<void(float node)> seam_in;
-    std::function<void(float node, int leaving_link)> outlet;  // leaving_link -1 at the study outlet
+    std::function<void(float node, std::optional<std::size_t> leaving_link)> outlet;  // none at the study outlet
     std::function<void(float node)> subareas_at;
-};
-
-// The walk of one map: from each outlet of the map (in the order of the
-// first link that reaches it) up every entering stream, depth first, so that
-// a stream is complete before the confluence group that joins it.
-class MapWalk {
-public:
-    MapWalk(const std::vector<LinkRecord>& links, int map_number) : links_(links), map_(map_number)
-    {
-        for (std::size_t i = 0; i < links.size(); ++i) {
-            const int index = static_cast<int>(i);
-            if (links[i].map_number() == map_) {
-                map_links_.push_back(index);
-                incoming_[links[i].downstream_node()].push_back(index);
-            } else {
-                incoming_elsewhere_.insert(links[i].downstream_node());
-            }
-            outgoing_.emplace(links[i].upstream_node(), index);
-        }
-    }
-
-    void walk(const WalkVisitor& visit)
-    {
-        for (int i : map_links_) {
-            const float outlet = at(i).downstream_node();
-            const auto out = outgoing_.find(outlet);
-            const bool continues_in_map = out != outgoing_.end() && at(out->second).map_number() == map_;
-            if (continues_in_map || done_.count(i)) continue;
-            node(outlet, visit);
-            visit.outlet(outlet, out == outgoing_.end() ? -1 : out->second);
-        }
-        for (int i : map_links_)  // links on a loop reach no outlet
-            if (done_.insert(i).second) visit.link(i);
-    }
-
-private:
-    const LinkRecord& at(int i) const { return links_[static_cast<std::size_t>(i)]; }
-
-    void node(float number, const WalkVisitor& visit)
-    {
-        const auto in = incoming_.find(number);
-        if (in == incoming_.end()) {
-            if (incoming_elsewhere_.count(number)) visit.seam_in(number);
-        } else {
-            const int streams = static_cast<int>(in->second.size());
-            for (int stream = 1; stream <= streams; ++stream) {
-                const int i = in->second[static_cast<std::size_t>(stream - 1)];
-                if (!done_.insert(i).second) continue;
-                node(at(i).upstream_node(), visit);
-                visit.link(i);
-                if (streams > 1) visit.confluence(number, stream, streams);
-            }
-        }
-        visit.subareas_at(number);
-    }
-
-    const std::vector<LinkRecord>& links_;
-    int map_;
-    std::vector<int> map_links_;
-    std::map<float, std::vector<int>> incoming_;
-    std::set<float> incoming_elsewhere_;
-    std::multimap<float, int> outgoing_;
-    std::set<int> done_;
 };
 
 }  // namespace
 
 ModelFile StudyBuilder::model_file(int map_number, int storm_event) const
 {
-    if (storm_event < 1 || storm_event > storm_events_) throw std::out_of_range("no such storm event in the study");
-    const std::vector<SubareaPlan> plans = plan_subareas();
-    std::map<int, std::size_t> carried;  // link index -> subarea index
-    for (std::size_t s = 0; s < plans.size(); ++s)
-        if (plans[s].carrier_link >= 0) carried.emplace(plans[s].carrier_link, s);
+    return build_model_file(plan(), map_number, storm_event);
+}
 
+// The groups of a map follow its network from each outlet (in the order of
+// the first link that reaches it) up every entering stream, depth first:
+// a stream is complete before the confluence group that joins it, and the
+// subareas added at a node follow the last stream into it.
+ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int storm_event) const
+{
+    if (storm_event < 1 || storm_event > storm_events_) throw std::out_of_range("no such storm event in the study");
     ModelFile file;
     const bool compact = compact_header(model_type_);
     const int extension_switch = compact ? 2 : 1;
@@ -497,11 +489,15 @@ ModelFile StudyBuilder::model_file(int map_number, int storm_event) const
     file.header.set_value(HEADER_GIS_UPDATE_OPTION, GIS_UPDATE_ALL);
     file.header.set_value(HEADER_RETURN_FREQUENCY, return_frequencies_[static_cast<std::size_t>(storm_event - 1)]);
 
+    static const std::vector<std::size_t> none;
+    const auto map_links = plan.links_of_map.find(map_number);
+    const std::vector<std::size_t>& links = map_links == plan.links_of_map.end() ? none : map_links->second;
+
     // The street sections of the map's links, each once, in link order.
     std::vector<StreetSection> streets;
-    for (const LinkRecord& l : links_) {
-        if (l.map_number() != map_number || !has_street(l)) continue;
-        const StreetSection street = street_of(l);
+    for (std::size_t i : links) {
+        if (!has_street(links_[i])) continue;
+        const StreetSection street = street_of(links_[i]);
         if (std::find(streets.begin(), streets.end(), street) == streets.end()) streets.push_back(street);
     }
     if (static_cast<int>(streets.size()) > MAX_STREET_SECTIONS) throw std::logic_error("more than 50 street sections in a map");
@@ -509,8 +505,8 @@ ModelFile StudyBuilder::model_file(int map_number, int storm_event) const
     for (std::size_t k = 0; k < streets.size(); ++k) file.header.set_street_section(static_cast<int>(k) + 1, street_row(streets[k]));
     for (const auto& [position, value] : header_values_) file.header.set_value(position, value);
 
-    auto link_group = [&](int index) {
-        const LinkRecord& l = links_[static_cast<std::size_t>(index)];
+    auto link_group = [&](std::size_t index) {
+        const LinkRecord& l = links_[index];
         ModelGroup group{l.upstream_node(), l.downstream_node(), static_cast<float>(l.process_code()), {}, {}};
         const std::optional<GroupLayout> layout = group_layout(group.code_value, model_type_, extension_switch);
         if (!layout || layout->data_count < 0) throw std::logic_error("a link of a process code the builder cannot lay out");
@@ -541,7 +537,7 @@ ModelFile StudyBuilder::model_file(int map_number, int storm_event) const
                     set(6, l.element_base_width());
                     break;
             }
-        } else if (layout->element_count == 7) {  // open channels: channel depth holds the freeboard
+        } else if (layout->element_count == 7) {  // open channels: the depth holds the freeboard
             set(5, l.element_base_width());
             set(6, l.element_side_slope());
             set(7, l.element_height() + l.channel_freeboard());
@@ -562,8 +558,8 @@ ModelFile StudyBuilder::model_file(int map_number, int storm_event) const
                 if (family == 62 || family == 63) set(at + 1, static_cast<float>(street.sides));
             }
         }
-        const auto subarea = carried.find(index);
-        if (layout->packed_subarea_position > 0 && subarea != carried.end())
+        const auto subarea = plan.carried.find(index);
+        if (layout->packed_subarea_position > 0 && subarea != plan.carried.end())
             write_subarea_part(v, layout->packed_subarea_position, subareas_[subarea->second], model_type_);
         return group;
     };
@@ -578,33 +574,64 @@ ModelFile StudyBuilder::model_file(int map_number, int storm_event) const
     };
 
     std::set<std::size_t> added;
-    auto add_subareas_at = [&](std::optional<float> node) {
+    auto add_subarea = [&](std::size_t s) {
+        if (plan.subareas[s].map_number != map_number || !added.insert(s).second) return;
         const GroupLayout layout = *group_layout(SUBAREA_ADDITION_CODE, model_type_, extension_switch);
-        for (std::size_t s = 0; s < subareas_.size(); ++s) {
-            const float number = subareas_[s].subarea_number();
-            if (plans[s].entry != SubareaEntry::AtNode || plans[s].map_number != map_number) continue;
-            if ((node && number != *node) || !added.insert(s).second) continue;
-            ModelGroup group{number, number, SUBAREA_ADDITION_CODE, {}, {}};
-            group.values.assign(static_cast<std::size_t>(layout.data_count), 0.0f);
-            write_subarea_part(group.values, layout.packed_subarea_position, subareas_[s], model_type_);
-            file.groups.push_back(std::move(group));
-        }
+        const float number = subareas_[s].subarea_number();
+        ModelGroup group{number, number, SUBAREA_ADDITION_CODE, {}, {}};
+        group.values.assign(static_cast<std::size_t>(layout.data_count), 0.0f);
+        write_subarea_part(group.values, layout.packed_subarea_position, subareas_[s], model_type_);
+        file.groups.push_back(std::move(group));
     };
 
     WalkVisitor visit;
-    visit.link = [&](int index) { file.groups.push_back(link_group(index)); };
+    visit.link = [&](std::size_t index) { file.groups.push_back(link_group(index)); };
     visit.confluence = [&](float node, int stream, int streams) {
         file.groups.push_back({node, node, CONFLUENCE_CODE, {static_cast<float>(stream), static_cast<float>(streams)}, {}});
     };
     visit.seam_in = [&](float node) { file.groups.push_back(seam_group(SEAM_IN_CODE, node, map_number_of(node))); };
-    visit.outlet = [&](float node, int leaving_link) {
-        if (leaving_link >= 0)
-            file.groups.push_back(
-                seam_group(SEAM_OUT_CODE, node, links_[static_cast<std::size_t>(leaving_link)].map_number()));
+    visit.outlet = [&](float node, std::optional<std::size_t> leaving) {
+        if (leaving) file.groups.push_back(seam_group(SEAM_OUT_CODE, node, links_[*leaving].map_number()));
     };
-    visit.subareas_at = [&](float node) { add_subareas_at(node); };
-    MapWalk(links_, map_number).walk(visit);
-    add_subareas_at(std::nullopt);  // subareas at a node that no stream of the map reaches
+    visit.subareas_at = [&](float node) {
+        const auto at = plan.added_at.find(node);
+        if (at != plan.added_at.end())
+            for (std::size_t s : at->second) add_subarea(s);
+    };
+
+    std::set<std::size_t> done;
+    std::function<void(float)> walk_up = [&](float node) {
+        const auto in = plan.incoming.find(node);
+        if (in == plan.incoming.end()) {
+            // a stream starts here: at a headwater, or at a seam from the map upstream
+        } else if (map_number_of(node) != map_number) {
+            visit.seam_in(node);
+        } else {
+            const int streams = static_cast<int>(in->second.size());
+            for (int stream = 1; stream <= streams; ++stream) {
+                const std::size_t i = in->second[static_cast<std::size_t>(stream - 1)];
+                if (!done.insert(i).second) continue;
+                walk_up(links_[i].upstream_node());
+                visit.link(i);
+                if (streams > 1) visit.confluence(node, stream, streams);
+            }
+        }
+        visit.subareas_at(node);
+    };
+    for (std::size_t i : links) {
+        const float outlet = links_[i].downstream_node();
+        const auto out = plan.outgoing.find(outlet);
+        const bool continues_in_map = out != plan.outgoing.end() && links_[out->second].map_number() == map_number;
+        if (continues_in_map || done.count(i)) continue;
+        walk_up(outlet);
+        visit.outlet(outlet, out == plan.outgoing.end() ? std::nullopt : std::optional<std::size_t>(out->second));
+    }
+    for (std::size_t i : links)  // links on a loop reach no outlet
+        if (done.insert(i).second) visit.link(i);
+    const auto subareas = plan.subareas_of_map.find(map_number);  // added at a node no stream of the map reaches
+    if (subareas != plan.subareas_of_map.end())
+        for (std::size_t s : subareas->second)
+            if (plan.subareas[s].entry == SubareaEntry::AtNode) add_subarea(s);
 
     for (const ModelFileEdit& edit : model_file_edits_) edit(map_number, storm_event, file);
     return file;
@@ -622,12 +649,6 @@ ModelGroup* find_group(ModelFile& file, float upstream_node, float downstream_no
 // ------------------------------------------------------------------ GIS files
 
 namespace {
-
-std::string gis_stem(std::string_view study_id, float number, int model_type)
-{
-    const std::string name = gis_file_name(study_id, number, model_type, GisFileKind::Node);
-    return name.substr(0, name.find('.'));
-}
 
 GisNodeRecord gis_node(float number, float elevation)
 {
@@ -664,6 +685,8 @@ GisLinkRecord gis_link(const LinkRecord& link)
     return record;
 }
 
+// Values 2 to 12 come from the subarea columns of the model type, 0.0 for a
+// negative column; columns 9 and 11 above 10 are divided by 10.
 GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
 {
     GisSubareaRecord record;
@@ -672,7 +695,7 @@ GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
     const std::array<int, 6> parameter_columns{first_parameter_column, 5, 6, 8, 9, 11};
     for (int i = 1; i <= 6; ++i) {
         float value = subarea.column(parameter_columns[static_cast<std::size_t>(i - 1)]);
-        if (i >= 5 && value > 10.0f) value = value / 10.0f;  // columns 9 and 11
+        if (i >= 5 && value > 10.0f) value = value / 10.0f;
         record.subarea_parameter(i) = std::max(value, 0.0f);
     }
     for (int i = 1; i <= S_GRAPH_VALUES; ++i) record.s_graph_value(i) = std::max(subarea.s_graph_value(i), 0.0f);
@@ -690,39 +713,39 @@ GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
 
 std::vector<std::string> StudyBuilder::gis_file_stems() const
 {
-    std::set<std::string> stems;
-    for (const NodeRecord& n : nodes_) stems.insert(gis_stem(study_id_, n.node_number(), model_type_));
-    for (const LinkRecord& l : links_) stems.insert(gis_stem(study_id_, l.downstream_node(), model_type_));
-    for (const SubareaRecord& s : subareas_) stems.insert(gis_stem(study_id_, s.subarea_number(), model_type_));
-    return {stems.begin(), stems.end()};
+    std::vector<std::string> stems;
+    for (const auto& [stem, members] : plan().gis) stems.push_back(stem);
+    return stems;
 }
+
+GisFiles StudyBuilder::gis_files(std::string_view file_stem) const { return build_gis_files(plan(), std::string(file_stem)); }
 
 // The nodes of the map or region, then the upstream node of each of its
 // links that lies in another file; links by their downstream node,
 // subareas by their number; all in the order they were added.
-GisFiles StudyBuilder::gis_files(std::string_view file_stem) const
+GisFiles StudyBuilder::build_gis_files(const Plan& plan, const std::string& file_stem) const
 {
-    auto in_file = [&](float number) { return gis_stem(study_id_, number, model_type_) == file_stem; };
     GisFiles files;
-    for (const NodeRecord& n : nodes_)
-        if (in_file(n.node_number())) files.nodes.push_back(gis_node(n.node_number(), n.node_elevation()));
-    for (const LinkRecord& l : links_)
-        if (in_file(l.downstream_node())) files.links.push_back(gis_link(l));
-    for (const LinkRecord& l : links_)
-        if (in_file(l.downstream_node()) && !in_file(l.upstream_node()))
-            files.nodes.push_back(gis_node(l.upstream_node(), l.upstream_elevation()));
-    for (const SubareaRecord& s : subareas_)
-        if (in_file(s.subarea_number())) files.subareas.push_back(gis_subarea(s, model_type_));
-    for (const GisFilesEdit& edit : gis_file_edits_) edit(std::string(file_stem), files);
+    const auto members = plan.gis.find(file_stem);
+    if (members != plan.gis.end()) {
+        for (std::size_t n : members->second.nodes) files.nodes.push_back(gis_node(nodes_[n].node_number(), nodes_[n].node_elevation()));
+        for (std::size_t i : members->second.foreign_upstream_links)
+            files.nodes.push_back(gis_node(links_[i].upstream_node(), links_[i].upstream_elevation()));
+        for (std::size_t i : members->second.links) files.links.push_back(gis_link(links_[i]));
+        for (std::size_t s : members->second.subareas) files.subareas.push_back(gis_subarea(subareas_[s], model_type_));
+    }
+    for (const GisFilesEdit& edit : gis_file_edits_) edit(file_stem, files);
     return files;
 }
 
 // ------------------------------------------------------------------ model lists
 
-std::vector<ModelListEntry> StudyBuilder::model_list_entries(int storm_event) const
+std::vector<ModelListEntry> StudyBuilder::model_list_entries(int storm_event) const { return build_model_list(plan(), storm_event); }
+
+std::vector<ModelListEntry> StudyBuilder::build_model_list(const Plan& plan, int storm_event) const
 {
     std::vector<ModelListEntry> entries;
-    for (int map : map_numbers())
+    for (int map : plan.maps)
         entries.push_back(make_model_list_entry(model_file_name(data_file_stem(study_id_, map), storm_event_extension(storm_event))));
     for (const ModelListEdit& edit : model_list_edits_) edit(storm_event, entries);
     return entries;
@@ -737,43 +760,66 @@ void StudyBuilder::set_model_results(int map_number, std::vector<ModelResultsGro
 
 std::vector<ModelResultsGroup> StudyBuilder::model_results(int map_number) const
 {
+    return build_model_results(plan(), map_number);
+}
+
+std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& plan, int map_number) const
+{
     if (const auto set = model_results_.find(map_number); set != model_results_.end()) return set->second;
 
-    // Time of concentration at a node: the latest arrival of its incoming links.
+    // Time of concentration at a node: the latest arrival over its incoming
+    // links, worked out upstream first without recursion.
     std::map<float, float> tc_at;
-    std::function<float(float, int)> tc_of = [&](float node, int depth) -> float {
-        if (const auto known = tc_at.find(node); known != tc_at.end()) return known->second;
-        if (depth > static_cast<int>(links_.size())) throw std::logic_error("the links make a loop");
-        float tc = 0.0f;
-        for (const LinkRecord& l : links_) {
-            if (l.downstream_node() != node) continue;
-            float arrival = 0.0f;
-            if (is_initial_code(l.process_code())) {
-                for (const SubareaRecord& s : subareas_)
-                    if (s.subarea_number() == l.upstream_node()) arrival = s.time_of_concentration(1);
-            } else {
-                arrival = tc_of(l.upstream_node(), depth + 1) + l.link_travel_time(1);
+    auto tc_of = [&](float node) {
+        std::vector<float> pending{node};
+        while (!pending.empty()) {
+            const float current = pending.back();
+            if (tc_at.count(current)) {
+                pending.pop_back();
+                continue;
             }
-            tc = std::max(tc, arrival);
+            float tc = 0.0f;
+            bool ready = true;
+            if (const auto in = plan.incoming.find(current); in != plan.incoming.end()) {
+                for (std::size_t i : in->second) {
+                    const LinkRecord& l = links_[i];
+                    float arrival = 0.0f;
+                    if (is_initial_code(l.process_code())) {
+                        if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
+                            arrival = subareas_[carried->second].time_of_concentration(1);
+                    } else if (const auto up = tc_at.find(l.upstream_node()); up != tc_at.end()) {
+                        arrival = up->second + l.link_travel_time(1);
+                    } else {
+                        if (pending.size() > links_.size() + 1) throw std::logic_error("the links make a loop");
+                        pending.push_back(l.upstream_node());
+                        ready = false;
+                        continue;
+                    }
+                    tc = std::max(tc, arrival);
+                }
+            }
+            if (!ready) continue;
+            tc_at[current] = tc;
+            pending.pop_back();
         }
-        tc_at[node] = tc;
-        return tc;
+        return tc_at[node];
     };
 
-    const std::vector<SubareaPlan> plans = plan_subareas();
     std::vector<ModelResultsGroup> groups;
-    for (std::size_t i = 0; i < links_.size(); ++i) {
+    const auto links = plan.links_of_map.find(map_number);
+    if (links == plan.links_of_map.end()) return groups;
+    for (std::size_t i : links->second) {
         const LinkRecord& l = links_[i];
-        if (l.map_number() != map_number) continue;
         ModelResultsGroup group;
         group.upstream_node = l.upstream_node();
         group.downstream_node = l.downstream_node();
         group.process_code = l.process_code();
-        group.downstream_time_of_concentration = tc_of(l.downstream_node(), 0);
-        for (std::size_t s = 0; s < subareas_.size(); ++s)
-            if (plans[s].carrier_link == static_cast<int>(i)) group.subarea_added_area += subareas_[s].area();
-        for (const NodeRecord& n : nodes_)
-            if (n.node_number() == l.downstream_node()) group.total_tributary_area = n.total_tributary_area();
+        group.downstream_time_of_concentration = tc_of(l.downstream_node());
+        if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
+            group.subarea_added_area = subareas_[carried->second].area();
+        if (const auto nodes = plan.nodes_of_map.find(map_number_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
+            for (std::size_t n : nodes->second)
+                if (nodes_[n].node_number() == l.downstream_node()) group.total_tributary_area = nodes_[n].total_tributary_area();
         group.travel_time = l.link_travel_time(1);
         groups.push_back(group);
     }
@@ -782,56 +828,62 @@ std::vector<ModelResultsGroup> StudyBuilder::model_results(int map_number) const
 
 // ------------------------------------------------------------------ files
 
-std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files() const
+std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& plan) const
 {
     std::vector<OutputFile> files;
     const std::string list_name = model_list_file_name(study_id_);
     for (int event = 1; event <= storm_events_; ++event)
-        files.push_back({replace_file_extension(list_name, storm_event_extension(event)),
-                         [this, event](const std::string& path) { write_model_list_file(path, model_list_entries(event)); }});
+        files.push_back({replace_file_extension(list_name, storm_event_extension(event)), [this, &plan, event](const std::string& path) {
+                             write_model_list_file(path, build_model_list(plan, event));
+                         }});
     if (write_control_file_)
         files.push_back({control_file_name(study_id_), [this](const std::string& path) {
                              write_text_lines(path, control_file_lines(path, controls_, hgl_controls_));
                          }});
 
-    const std::vector<SubareaPlan> plans = plan_subareas();
-    std::set<int> link_files_written;  // model type 9 keeps one link data base per region
-    for (int map : map_numbers()) {
+    auto records_of = [](const auto& all, const std::map<int, std::vector<std::size_t>>& by_map, int map) {
+        std::vector<typename std::decay_t<decltype(all)>::value_type> records;
+        const auto members = by_map.find(map);
+        if (members != by_map.end())
+            for (std::size_t i : members->second) records.push_back(all[i]);
+        return records;
+    };
+    std::set<int> link_files;  // model type 9 keeps one link data base per region
+    for (int map : plan.maps) {
         const int link_file_map = model_type_ == 9 ? region_map_number(map) : map;
-        if (link_files_written.insert(link_file_map).second) {
-            files.push_back({link_data_base_name(study_id_, link_file_map), [this, link_file_map](const std::string& path) {
+        if (link_files.insert(link_file_map).second)
+            files.push_back({link_data_base_name(study_id_, link_file_map), [this, &plan, records_of, link_file_map](const std::string& path) {
                                  std::vector<LinkRecord> records;
-                                 for (const LinkRecord& l : links_) {
-                                     const int map_of_link = l.map_number();
-                                     if ((model_type_ == 9 ? region_map_number(map_of_link) : map_of_link) == link_file_map)
-                                         records.push_back(l);
-                                 }
+                                 for (int m : plan.maps)
+                                     if ((model_type_ == 9 ? region_map_number(m) : m) == link_file_map)
+                                         for (LinkRecord& l : records_of(links_, plan.links_of_map, m)) records.push_back(std::move(l));
                                  write_link_data_base(path, records);
                              }});
-        }
-        files.push_back({node_data_base_name(study_id_, map), [this, map](const std::string& path) {
-                             std::vector<NodeRecord> records;
-                             for (const NodeRecord& n : nodes_)
-                                 if (map_number_of(n.node_number()) == map) records.push_back(n);
-                             write_node_data_base(path, records);
+        files.push_back({node_data_base_name(study_id_, map), [this, &plan, records_of, map](const std::string& path) {
+                             write_node_data_base(path, records_of(nodes_, plan.nodes_of_map, map));
                          }});
-        files.push_back({subarea_data_base_name(study_id_, map), [this, map, plans](const std::string& path) {
-                             std::vector<SubareaRecord> records;
-                             for (std::size_t s = 0; s < subareas_.size(); ++s)
-                                 if (plans[s].map_number == map) records.push_back(subareas_[s]);
-                             write_subarea_data_base(path, records);
+        files.push_back({subarea_data_base_name(study_id_, map), [this, &plan, records_of, map](const std::string& path) {
+                             write_subarea_data_base(path, records_of(subareas_, plan.subareas_of_map, map));
                          }});
         for (int event = 1; event <= storm_events_; ++event)
             files.push_back({model_file_name(data_file_stem(study_id_, map), storm_event_extension(event)),
-                             [this, map, event](const std::string& path) { write_model_file(path, model_file(map, event)); }});
-        files.push_back({model_results_file_name(data_file_stem(study_id_, map)),
-                         [this, map](const std::string& path) { write_model_results_file(path, model_results(map)); }});
+                             [this, &plan, map, event](const std::string& path) {
+                                 write_model_file(path, build_model_file(plan, map, event));
+                             }});
+        files.push_back({model_results_file_name(data_file_stem(study_id_, map)), [this, &plan, map](const std::string& path) {
+                             write_model_results_file(path, build_model_results(plan, map));
+                         }});
     }
-    for (const std::string& stem : gis_file_stems()) {
-        files.push_back({stem + ".ZZN", [this, stem](const std::string& path) { write_gis_node_file(path, gis_files(stem).nodes); }});
-        files.push_back({stem + ".ZZL", [this, stem](const std::string& path) { write_gis_link_file(path, gis_files(stem).links); }});
-        files.push_back(
-            {stem + ".ZZS", [this, stem](const std::string& path) { write_gis_subarea_file(path, gis_files(stem).subareas); }});
+    for (const auto& [stem, members] : plan.gis) {
+        files.push_back({stem + ".ZZN", [this, &plan, stem](const std::string& path) {
+                             write_gis_node_file(path, build_gis_files(plan, stem).nodes);
+                         }});
+        files.push_back({stem + ".ZZL", [this, &plan, stem](const std::string& path) {
+                             write_gis_link_file(path, build_gis_files(plan, stem).links);
+                         }});
+        files.push_back({stem + ".ZZS", [this, &plan, stem](const std::string& path) {
+                             write_gis_subarea_file(path, build_gis_files(plan, stem).subareas);
+                         }});
     }
     return files;
 }
@@ -847,7 +899,8 @@ std::vector<std::string> StudyBuilder::file_names() const
 {
     std::vector<std::string> names;
     if (data_directory_line_ && !omitted(data_directory_file_name())) names.push_back(data_directory_file_name());
-    for (const OutputFile& file : output_files())
+    const Plan study_plan = plan();
+    for (const OutputFile& file : output_files(study_plan))
         if (!omitted(file.name)) names.push_back(file.name);
     return names;
 }
@@ -861,7 +914,8 @@ void StudyBuilder::write(const std::filesystem::path& directory) const
         data_directory /= directory_prefix(*data_directory_line_);
         std::filesystem::create_directories(data_directory);
     }
-    for (const OutputFile& file : output_files())
+    const Plan study_plan = plan();
+    for (const OutputFile& file : output_files(study_plan))
         if (!omitted(file.name)) file.write((data_directory / file.name).string());
 }
 

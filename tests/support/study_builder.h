@@ -26,6 +26,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -98,6 +99,8 @@ struct GisFiles {
 class StudyBuilder {
 public:
     // `storm_events`: 1 to 6, the model files and lists per map and event.
+    // Model types 1 to 9; the curve-number model (10) has group layouts of
+    // its own that the builder does not write.
     explicit StudyBuilder(std::string study_id = "AB", int model_type = 6, int storm_events = 1);
 
     const std::string& study_id() const { return study_id_; }
@@ -116,25 +119,29 @@ public:
     // A conveyance link between two added nodes, length in ft.  Its process
     // code follows from its element: 41 pipe, 43 pipe under a street, 46
     // box, 51 open channel, 61 street only, 31 neither (a conduit the
-    // hydrology sized itself).  Elevations come from the nodes, upstream
-    // and downstream peak flows from the nodes' peak flows.
+    // hydrology sized itself).  Both kinds of link take their elevations
+    // and their upstream and downstream peak flows from the nodes as they
+    // stand when the link is added (a stream entering a confluence carries
+    // less than the node's joined flow: set its flows on the record).
     LinkRecord& add_link(float upstream_node, float downstream_node, float length, const Element& element,
                          const std::optional<StreetSection>& street = std::nullopt);
 
     // A subarea of `area` acres in one land-use cell, numbered by the node
-    // where it enters (an initial subarea by its headwater node).  Land use
+    // where it enters; an initial subarea by its headwater node, which header
+    // value 4 of the model files (1.2) tells the statistics.  Land use
     // and soil as the hydrology codes them; the defaults, and the rainfall
     // value the model type's subarea checks read, pass those checks.
     SubareaRecord& add_subarea(float subarea, float area, SubareaEntry entry = SubareaEntry::Automatic,
                                float land_use = 1.0f, float soil = 2.0f);
 
-    // The records as added (std::out_of_range when there is none).
+    // The records by the numbers they were added with (std::out_of_range
+    // when there is none).  References stay valid while records are added.
     NodeRecord& node(float node);
     LinkRecord& link(float upstream_node, float downstream_node);
     SubareaRecord& subarea(float subarea);
-    const std::vector<NodeRecord>& nodes() const { return nodes_; }
-    const std::vector<LinkRecord>& links() const { return links_; }
-    const std::vector<SubareaRecord>& subareas() const { return subareas_; }
+    const std::deque<NodeRecord>& nodes() const { return nodes_; }
+    const std::deque<LinkRecord>& links() const { return links_; }
+    const std::deque<SubareaRecord>& subareas() const { return subareas_; }
 
     // Model file header values of every map and event (1-based position of
     // the full or compact layout), and the return frequency (years) of an
@@ -193,28 +200,31 @@ public:
     void write(const std::filesystem::path& directory) const;
 
 private:
-    struct SubareaPlan {
-        SubareaEntry entry = SubareaEntry::AtNode;
-        int carrier_link = -1;  // index of the link whose group carries it; -1 for a code-81 group
-        int map_number = 0;     // the map whose data base and model file hold it
-    };
-    std::vector<SubareaPlan> plan_subareas() const;
+    struct Plan;  // where every record goes, worked out once per write
+    Plan plan() const;
+    ModelFile build_model_file(const Plan& plan, int map_number, int storm_event) const;
+    GisFiles build_gis_files(const Plan& plan, const std::string& file_stem) const;
+    std::vector<ModelListEntry> build_model_list(const Plan& plan, int storm_event) const;
+    std::vector<ModelResultsGroup> build_model_results(const Plan& plan, int map_number) const;
 
     struct OutputFile {
         std::string name;  // without the data directory
         std::function<void(const std::string& path)> write;
     };
-    std::vector<OutputFile> output_files() const;
+    std::vector<OutputFile> output_files(const Plan& plan) const;
     bool omitted(std::string_view name) const;
     std::string data_directory_file_name() const;
 
     std::string study_id_;
     int model_type_;
     int storm_events_;
-    std::vector<NodeRecord> nodes_;
-    std::vector<LinkRecord> links_;
-    std::vector<SubareaRecord> subareas_;
+    std::deque<NodeRecord> nodes_;
+    std::deque<LinkRecord> links_;
+    std::deque<SubareaRecord> subareas_;
     std::vector<SubareaEntry> subarea_entries_;  // beside subareas_
+    std::map<float, std::size_t> node_index_;
+    std::map<std::pair<float, float>, std::size_t> link_index_;
+    std::map<float, std::size_t> subarea_index_;
     std::vector<std::pair<int, float>> header_values_;
     std::array<float, STORM_EVENTS> return_frequencies_{10.0f, 25.0f, 50.0f, 100.0f, 5.0f, 2.0f};
     std::vector<std::pair<float, std::string>> seam_texts_;

@@ -3,6 +3,7 @@
 #include "diagnostics/statistics_report.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <deque>

@@ -1,0 +1,20 @@
+// Step 2 of the analysis run: the diagnostics of every map of the study and
+// section II of the diagnostics report.
+#pragma once
+
+#include "diagnostics/model_cross_check.h"
+#include "platform/text_file.h"
+#include "records/data_file_table.h"
+#include "shell/session.h"
+
+namespace velm {
+
+// Runs the link, node and subarea checks, the confluence overflow check, the
+// cross-check against the model files, the node-set checks and the
+// statistics, writing section II to the report (open, after section I).  The
+// report is committed to disk where the run closes it; later writers append.
+// Returns the number of fatal findings; the analysis run does not stop on it.
+int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
+                    int model_type_code, NetworkNodeSets& node_sets);
+
+}  // namespace velm

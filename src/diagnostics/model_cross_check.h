@@ -1,0 +1,32 @@
+// The cross-check of the data bases against the link-node model files, and
+// the network node sets it collects.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "platform/text_file.h"
+#include "records/data_file_table.h"
+#include "shell/session.h"
+
+namespace velm {
+
+// The headwater, confluence and seam nodes of the network as the model files
+// describe them, collected over all maps of one analysis run.
+struct NetworkNodeSets {
+    std::vector<float> headwater_nodes;                 // upstream node of every code 21/22 group
+    std::vector<std::array<float, 6>> confluence_rows;  // downstream node, up to 5 upstream nodes
+    std::vector<float> seam_nodes;                      // upstream node of every code 151/152 group
+    void clear() { headwater_nodes.clear(); confluence_rows.clear(); seam_nodes.clear(); }
+};
+
+// The cross-check part of the diagnostics run (model types other than 10):
+// the window heading, every map's model file compared with its subarea and
+// link data bases, and the seven cross-check items written to the report.
+// Adds the subarea findings to subarea_fatal_total and the link findings to
+// link_fatal_total; fills node_sets.
+void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
+                           NetworkNodeSets& node_sets, int& subarea_fatal_total,
+                           int& link_fatal_total);
+
+}  // namespace velm

@@ -1,0 +1,204 @@
+#include "shell/control_settings.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/text_file.h"
+#include "records/format.h"
+#include "records/free_form.h"
+
+namespace velm {
+
+namespace {
+
+// Tens digits that a stored 0 stands for, stored integers 1 to 7.  The tens
+// digit of stored integer 1 (low_slope_flag_mode) has no default: 0 is its
+// value.
+constexpr std::array<int, 7> TENS_DEFAULTS = {0, 1, 2, 2, 1, 2, 1};
+
+template <typename Option>
+int code(Option option)
+{
+    return static_cast<int>(option);
+}
+
+}  // namespace
+
+void set_control_defaults(ControlParameters& parameters, RunSettings& run_settings,
+                          HglControlTable& controls)
+{
+    parameters = ControlParameters{};
+    controls.controls.clear();
+    copy_to_run_settings(parameters, run_settings);
+}
+
+void copy_to_run_settings(const ControlParameters& parameters, RunSettings& run_settings)
+{
+    run_settings.min_clearance = parameters.min_clearance;
+    run_settings.max_clearance = parameters.max_clearance;
+    run_settings.hgl_control_offset = parameters.hgl_control_offset;
+    run_settings.min_velocity = parameters.min_velocity;
+    run_settings.envelope_min_friction_slope = parameters.envelope_min_friction_slope;
+    run_settings.envelope_manning_n = parameters.envelope_manning_n;
+    run_settings.low_slope_flag_mode = parameters.low_slope_flag_mode;
+}
+
+std::string control_file_name(std::string_view study_id)
+{
+    return format_line(CONTROL_FILE_NAME_FORMAT, {std::string(study_id)});
+}
+
+PackedOptions pack_control_options(const ControlParameters& p)
+{
+    const std::array<std::pair<int, int>, 7> pairs = {{
+        {p.low_slope_flag_mode, code(p.hydraulic_control_model)},
+        {code(p.box_channel_flow_rate), code(p.capacity_telescoping)},
+        {code(p.box_area_telescoping), code(p.pipe_area_telescoping)},
+        {code(p.channel_area_telescoping), code(p.friction_slope_model)},
+        {code(p.element_interfacing), code(p.pipe_capacity_model)},
+        {code(p.pipe_flow_rate), code(p.mainstream_selection)},
+        {code(p.sizing_increment), code(p.existing_element_telescoping)},
+    }};
+    PackedOptions packed{};
+    for (std::size_t i = 0; i < pairs.size(); ++i) packed[i] = pairs[i].first * 10 + pairs[i].second;
+    return packed;
+}
+
+void unpack_control_options(const PackedOptions& packed, ControlParameters& p)
+{
+    std::array<int, 7> tens{};
+    std::array<int, 7> units{};
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        tens[i] = packed[i] / 10;  // truncating, as the integer division of the file's readers
+        units[i] = packed[i] - 10 * tens[i];
+        if (i > 0 && tens[i] == 0) tens[i] = TENS_DEFAULTS[i];
+    }
+    p.low_slope_flag_mode = tens[0];
+    p.hydraulic_control_model = static_cast<HydraulicControlModel>(units[0]);
+    p.box_channel_flow_rate = static_cast<SizingFlowRate>(tens[1]);
+    p.capacity_telescoping = static_cast<CapacityTelescoping>(units[1]);
+    p.box_area_telescoping = static_cast<AreaTelescoping>(tens[2]);
+    p.pipe_area_telescoping = static_cast<AreaTelescoping>(units[2]);
+    p.channel_area_telescoping = static_cast<AreaTelescoping>(tens[3]);
+    p.friction_slope_model = static_cast<FrictionSlopeModel>(units[3]);
+    p.element_interfacing = static_cast<ElementInterfacing>(tens[4]);
+    p.pipe_capacity_model = static_cast<PipeCapacityModel>(units[4]);
+    p.pipe_flow_rate = static_cast<SizingFlowRate>(tens[5]);
+    p.mainstream_selection = static_cast<MainstreamSelection>(units[5]);
+    p.sizing_increment = static_cast<SizingIncrement>(tens[6]);
+    p.existing_element_telescoping = static_cast<ExistingElementTelescoping>(units[6]);
+}
+
+bool load_control_file(Session& session, const std::string& study_id,
+                       ControlParameters& parameters, HglControlTable& controls)
+{
+    return load_control_file_named(session.study_file(control_file_name(study_id)), parameters,
+                                   controls);
+}
+
+// The reals and the integers are read free form, each read going on over as
+// many lines as it needs; the control lines that follow are read by fixed
+// columns.  Everything is read into copies first, so that a file that fails
+// half way leaves the caller's settings as they were.
+bool load_control_file_named(std::string_view file_name, ControlParameters& parameters,
+                             HglControlTable& controls)
+{
+    if (!file_exists(file_name)) return false;
+
+    TextReader lines(file_name);
+    FreeFormReader reader(lines);
+    ControlParameters loaded = parameters;
+
+    auto fail = [&](const FreeFormResult& result, std::string_view what) {
+        if (result.status == FreeFormStatus::EndOfFile) {
+            throw FileError("Control file " + std::string(file_name) + " ends before its " +
+                            std::string(what) + " (after line " +
+                            std::to_string(lines.line_number()) + ")");
+        }
+        throw FileError(result.message);
+    };
+
+    FreeFormResult result = reader.read({
+        &loaded.min_clearance, &loaded.max_clearance, &loaded.min_velocity,
+        &loaded.min_pipe_diameter, &loaded.envelope_min_friction_slope,
+        &loaded.default_min_friction_slope, &loaded.envelope_manning_n,
+        &loaded.friction_slope_proportion, &loaded.hgl_control_offset,
+    });
+    if (!result.ok()) fail(result, "settings");
+
+    // A null item keeps the setting held in memory.
+    PackedOptions packed = pack_control_options(parameters);
+    int count = static_cast<int>(controls.controls.size());
+    result = reader.read({&packed[0], &packed[1], &packed[2], &packed[3], &packed[4], &packed[5],
+                          &packed[6], &count});
+    if (!result.ok()) fail(result, "options");
+    unpack_control_options(packed, loaded);
+
+    static const Format control_layout(HGL_CONTROL_FORMAT);
+    std::vector<HglControl> table;
+    table.reserve(static_cast<std::size_t>(std::clamp(count, 0, MAX_TABLE_ENTRIES)));
+    for (int k = 0; k < count; ++k) {
+        std::string line;
+        if (!lines.next_line(line)) {
+            throw FileError("Control file " + std::string(file_name) + " holds " +
+                            std::to_string(k) + " of its " + std::to_string(count) +
+                            " HGL control lines (ends after line " +
+                            std::to_string(lines.line_number()) + ")");
+        }
+        try {
+            const std::vector<FormatValue> values = control_layout.read({line}, 2);
+            table.push_back({std::get<float>(values[0]), std::get<float>(values[1])});
+        } catch (const FormatReadError& error) {
+            throw FileError("Control file " + std::string(file_name) + ", line " +
+                            std::to_string(lines.line_number()) +
+                            ": HGL control cannot be read: " + error.what());
+        }
+    }
+
+    parameters = loaded;
+    controls.controls = std::move(table);
+    return true;
+}
+
+std::vector<std::string> control_file_lines(std::string_view file_name,
+                                            const ControlParameters& p,
+                                            const HglControlTable& controls)
+{
+    static const Format reals_layout(CONTROL_REALS_FORMAT);
+    static const Format integers_layout(CONTROL_INTEGERS_FORMAT);
+    static const Format control_layout(HGL_CONTROL_FORMAT);
+
+    std::vector<std::string> lines;
+    lines.push_back(reals_layout.line({
+        p.min_clearance, p.max_clearance, p.min_velocity, p.min_pipe_diameter,
+        p.envelope_min_friction_slope, p.default_min_friction_slope, p.envelope_manning_n,
+        p.friction_slope_proportion, p.hgl_control_offset,
+    }));
+    const PackedOptions packed = pack_control_options(p);
+    std::vector<FormatValue> integers(packed.begin(), packed.end());
+    integers.emplace_back(controls.count());
+    lines.push_back(integers_layout.line(integers));
+    for (const HglControl& control : controls.controls) {
+        lines.push_back(control_layout.line({control.node_number, control.elevation}));
+    }
+
+    // The layouts hold no asterisk of their own: one in a line is a value
+    // too wide for its field, which no reader of the file could take back.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find('*') != std::string::npos) {
+            throw FileError("Control file " + std::string(file_name) +
+                            " not written: a value of line " + std::to_string(i + 1) +
+                            " does not fit its field: \"" + lines[i] + "\"");
+        }
+    }
+    return lines;
+}
+
+void save_control_file(Session& session, const std::string& study_id,
+                       const ControlParameters& parameters, const HglControlTable& controls)
+{
+    const std::string name = session.study_file(control_file_name(study_id));
+    write_text_lines(name, control_file_lines(name, parameters, controls));
+}
+
+}  // namespace velm

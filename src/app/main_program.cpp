@@ -1,15 +1,310 @@
 #include "app/main_program.h"
 
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/analysis_run.h"
+#include "editor/editor_module.h"
+#include "gis/gis_update_module.h"
+#include "management/differences_module.h"
+#include "management/scenario_module.h"
+#include "management/subset_module.h"
 #include "platform/stop.h"
+#include "records/format.h"
+#include "review/user_interface_module.h"
+#include "shell/control_settings.h"
+#include "shell/dialogue.h"
+#include "shell/launcher.h"
+#include "shell/settings_screens.h"
 #include "shell/title_pages.h"
 
 namespace velm {
 
+namespace {
+
+constexpr std::string_view MAIN_MENU_FORMAT =
+    "('POSTPROCESSOR PROGRAM -- Main Menu Options:'//7X,'1 = DIAGNOSTICS/DEFICIENCY/STRING-FINDER MODULE'/"
+    "7X,'2 = USER-INTERFACE MODULE'/7X,'3 = DATA BASE \"SUBSET\" MODULE'/"
+    "7X,'4 = COUPLED DATA BASE AND NETWORK MODEL EDITOR MODULE'/7X,'5 = DATA BASE \"DIFFERENCES\" SUBSET MODULE'/"
+    "7X,'6 = SCENARIO ADOPT/REJECT/ABANDON MODULE'/7X,'7 = GIS-to-DATA BASE UPDATE MODULE'/7X,'8 = N/A'/"
+    "7X,'9 = N/A'/6X,'10 = N/A'//4X,'Enter POSTPROCESSOR Option NUMBER................... ===>')";
+
+constexpr std::string_view INTRODUCTION_RULE_FORMAT = "(79('-'))";
+constexpr std::string_view INTRODUCTION_FORMAT =
+    "('This PROGRAM contains several modules:'/7X,'* Sort routines for link, node, and subarea data bases'/"
+    "7X,'* Link, node, subarea and NETWORK diagnostics programs'/7X,'* HealthCHECK (some diagnostics on YOUR hydrology'/"
+    "7X,'  network model)'/7X,'* STRING-FINDER (resolves Hydrology Link-Node network'/7X,'  into hydraulic STRINGS)'/"
+    "7X,'* HGLOPT (estimates balanced HGL gradients for each'/7X,'  link for each STRING)'/"
+    "7X,'* Existing System Flow Capacity Estimation'/7X,'* Deficiency Analysis (for each link)'/"
+    "7X,'* System Element Sizing'/7X,'* System Telescoping Analysis'/7X,'* Data Base Construction'/"
+    "5X,'In the following pages, YOU need to specify/select'/5X,'several PROGRAM OPTIONS, or simply accept default'/"
+    "5X,'values by pressing the RETURN button.')";
+
+constexpr std::string_view CONTROL_MENU_FORMAT =
+    "('POSTPROCESSOR CONTROL Data Options'//7X,'1 = Define/EDIT CONTROL parameters'/7X,'2 = Execute POSTPROCESSOR'//"
+    "4X,'Enter POSTPROCESSOR Option Desired.................. ===>')";
+constexpr std::string_view STUDY_PROMPT_FORMAT = "('Specify 2-letter STUDY NAME(between [AA] to [ZZ])...',A5,$)";
+constexpr std::string_view STUDY_PROMPT_ARROW = " ===>";
+
+constexpr int MENU_ANSWER_COLUMN = 62;
+constexpr int MAIN_MENU_ANSWER_ROW = 18;
+constexpr int CONTROL_MENU_ANSWER_ROW = 10;
+constexpr int STUDY_ANSWER_ROW = 18;
+constexpr std::size_t STUDY_ANSWER_LENGTH = 50;
+
+enum MainMenuOption : int {
+    NoOption = 0,
+    DiagnosticsModule = 1,
+    UserInterfaceModule = 2,
+    SubsetModule = 3,
+    EditorModule = 4,
+    DifferencesModule = 5,
+    ScenarioModule = 6,
+    GisUpdateModule = 7,
+};
+
+enum class ControlDataOption { DefineControls = 1, ExecutePostprocessor = 2 };
+
+// Where option 1 begins: from the main menu with its title and
+// introduction pages and the control menu, or, for a launched run that
+// names the sub-option, straight at the study step with that option.
+enum class ControlEntry { FromMenu, LaunchedDefine, LaunchedExecute };
+
+// Writes a screen form from (column, row); each further record of the form
+// starts at column 1 of the next row, and a form ending in "$" leaves the
+// cursor behind its last record.
+void write_form(Window& window, int column, int row, std::string_view layout,
+                const std::vector<FormatValue>& values = {})
+{
+    const Format format(layout);
+    const std::vector<std::string> records = format.write(values);
+    move_cursor(window, column, row);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const bool last = i + 1 == records.size();
+        window.write(records[i], last && format.stays_on_line() ? LineEnd::StayOnLine : LineEnd::NewLine);
+    }
+}
+
+std::string without_trailing_blanks(std::string_view text)
+{
+    const std::size_t end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+class MainProgram {
+public:
+    MainProgram(Session& session, LauncherCall call) : session_(session), window_(session.window), call_(std::move(call))
+    {
+        if (call_.launched()) study_id_ = call_.study_id();
+    }
+
+    [[noreturn]] void dispatch(int option);
+
+private:
+    [[noreturn]] void main_menu();
+    [[noreturn]] void call_module(int option);
+    [[noreturn]] void postprocessor_control(ControlEntry entry);
+    void show_introduction_page();
+    ControlDataOption ask_control_option();
+    bool choose_study();
+    [[noreturn]] void end_postprocessor_run();
+
+    Session& session_;
+    Window& window_;
+    LauncherCall call_;
+    std::string study_id_ = "  ";  // blank until known
+    ControlParameters controls_{};
+    RunSettings settings_{};
+    HglControlTable hgl_controls_{};
+};
+
+void MainProgram::dispatch(int option)
+{
+    // The launcher's own roads into option 1 are for launched runs only; a
+    // command file whose count leaves the run interactive gets option 1 as
+    // the main menu gives it.
+    if (option == DiagnosticsModule && call_.launched() && call_.sub_option == 1) {
+        if (call_.toolset_mode()) set_toolset_entry_flag(session_, study_id_, PostprocessorRunButton);
+        postprocessor_control(ControlEntry::LaunchedDefine);
+    }
+    if (option == DiagnosticsModule && call_.launched() && call_.sub_option == 2) {
+        // The run answers the launcher at its end, whatever the launcher's count.
+        call_.run_count = TOOLSET_MODE_COUNT;
+        postprocessor_control(ControlEntry::LaunchedExecute);
+    }
+    if (option == DiagnosticsModule) postprocessor_control(ControlEntry::FromMenu);
+    if (option >= UserInterfaceModule && option <= GisUpdateModule) call_module(option);
+    main_menu();
+}
+
+void MainProgram::main_menu()
+{
+    for (;;) {
+        if (!call_.launched()) show_program_library_banner(window_);
+        clear_screen(window_);
+        write_form(window_, 5, 5, MAIN_MENU_FORMAT);
+        show_command_footer(window_, CommandSet::ExitTop);
+        move_cursor(window_, MENU_ANSWER_COLUMN, MAIN_MENU_ANSWER_ROW);
+        const std::string answer = window_.read_line();
+        // Only the first character counts: "10" is option 1.
+        if (answer.empty()) continue;
+        if (answer[0] == 'E' || answer[0] == 'e') {
+            clear_screen(window_);
+            stop_program("main menu: E");
+        }
+        const int option = answer[0] - '0';
+        if (option < DiagnosticsModule || option > GisUpdateModule) continue;
+        call_.sub_option = 0;
+        if (option == DiagnosticsModule) postprocessor_control(ControlEntry::FromMenu);
+        call_module(option);
+    }
+}
+
+void MainProgram::call_module(int option)
+{
+    switch (option) {
+    case UserInterfaceModule: run_user_interface_module(session_, call_);
+    case SubsetModule: run_subset_module(session_, call_);
+    case EditorModule: run_network_editor_module(session_, call_);
+    case DifferencesModule: run_differences_module(session_, call_);
+    case ScenarioModule: run_scenario_adopt_reject_module(session_, call_);
+    default: run_gis_update_module(session_, call_);
+    }
+}
+
+void MainProgram::show_introduction_page()
+{
+    clear_screen(window_);
+    write_form(window_, 1, 1, INTRODUCTION_RULE_FORMAT);
+    write_form(window_, 5, 6, INTRODUCTION_FORMAT);
+    wait_for_return(window_);
+}
+
+ControlDataOption MainProgram::ask_control_option()
+{
+    for (;;) {
+        clear_screen(window_);
+        write_form(window_, 5, 5, CONTROL_MENU_FORMAT);
+        if (!call_.launched() && study_id_ == "  ") {
+            write_form(window_, 5, STUDY_ANSWER_ROW, STUDY_PROMPT_FORMAT, {std::string(STUDY_PROMPT_ARROW)});
+        }
+        show_command_footer(window_, CommandSet::ExitTop);
+        const NumberEntry entry = read_number_field(window_, MENU_ANSWER_COLUMN, CONTROL_MENU_ANSWER_ROW,
+                                                    FieldKind::Whole, 1.0f, 2.0f, 0.0f, CommandSet::ExitTop, false);
+        switch (entry.result) {
+        case EntryResult::ExitRequested:
+            clear_screen(window_);
+            stop_program("control menu: EXIT");
+        case EntryResult::ValueEntered:
+            return entry.value == 1.0f ? ControlDataOption::DefineControls : ControlDataOption::ExecutePostprocessor;
+        default:
+            break;  // TOP: the control menu again
+        }
+    }
+}
+
+// The study step: the typed study (while none is chosen in an interactive
+// run), else the launcher's or the one chosen earlier, then the model list
+// check.  True when the study is accepted; false to go back to the control
+// menu.
+bool MainProgram::choose_study()
+{
+    for (;;) {
+        const bool typed = !call_.launched() && study_id_ == "  ";
+        std::string answer = study_id_;
+        if (typed) {
+            move_cursor(window_, MENU_ANSWER_COLUMN, STUDY_ANSWER_ROW);
+            answer = window_.read_line().substr(0, STUDY_ANSWER_LENGTH);
+        }
+        const std::string word = without_trailing_blanks(answer);
+        if (word == "EXIT" || word == "exit") {
+            clear_screen(window_);
+            stop_program("study prompt: EXIT");
+        }
+        if (word == "TOP" || word == "top") return false;
+        if (word.empty()) continue;
+
+        std::string study = answer.substr(0, 2);
+        study.resize(2, ' ');
+        if (!is_usable_study_id(study)) {
+            // Only a typed answer gets here: a launched study was refused
+            // when the command file was read.
+            sound_beep(window_);
+            std::string message = "*****A STUDY NAME CANNOT BE BLANK OR HOLD /, \\, : OR CONTROL CHARACTERS.";
+            message.resize(79, ' ');
+            write_at(window_, 1, 21, message, LineEnd::StayOnLine);
+            write_at(window_, MENU_ANSWER_COLUMN, STUDY_ANSWER_ROW, std::string(19, ' '), LineEnd::StayOnLine);
+            continue;
+        }
+        // A new answer looks up its own data directory, so that a mistyped
+        // study does not fix the directory for the rest of the run.
+        if (typed) session_.data_directory.reset();
+
+        study_id_ = study;
+        const ModelListCheck check = check_model_list(session_, study_id_, call_.launched());
+        if (check == ModelListCheck::Accepted) return true;
+        // A launched run has no one to ask for another study.
+        if (check == ModelListCheck::EndRun || call_.launched()) {
+            stop_program("model list check refused the launched study");
+        }
+        if (check == ModelListCheck::BackToControlMenu) return false;
+    }
+}
+
+void MainProgram::postprocessor_control(ControlEntry entry)
+{
+    // Every road into option 1 starts from the defaults, so that settings
+    // without a screen (the carried flow source) hold their values.
+    set_control_defaults(controls_, settings_, hgl_controls_);
+
+    ControlDataOption control_option = entry == ControlEntry::LaunchedExecute
+                                           ? ControlDataOption::ExecutePostprocessor
+                                           : ControlDataOption::DefineControls;
+    bool show_control_menu = entry == ControlEntry::FromMenu;
+    if (entry == ControlEntry::FromMenu) {
+        show_postprocessor_banner(window_);
+        show_introduction_page();
+    }
+    for (;;) {
+        if (show_control_menu) control_option = ask_control_option();
+        show_control_menu = true;
+        if (!choose_study()) continue;
+
+        const bool have_control_file = load_control_file(session_, study_id_, controls_, hgl_controls_);
+        if (have_control_file) copy_to_run_settings(controls_, settings_);
+        if (control_option == ControlDataOption::DefineControls || !have_control_file) {
+            const SettingsOutcome outcome =
+                run_settings_screens(session_, study_id_, controls_, hgl_controls_, settings_);
+            if (outcome == SettingsOutcome::Answered) save_control_file(session_, study_id_, controls_, hgl_controls_);
+            continue;
+        }
+        run_analysis(session_, study_id_, controls_, hgl_controls_, settings_, call_);
+        end_postprocessor_run();
+    }
+}
+
+// The end of the analysis run: an interactive run pauses; a launched one
+// answers the launcher (a reply in toolset mode).
+void MainProgram::end_postprocessor_run()
+{
+    if (call_.launched()) {
+        exchange_launcher_files(DiagnosticsModule, call_.run_count, call_.sub_option, study_id_);
+    } else {
+        wait_for_return(window_);
+    }
+    clear_screen(window_);
+    stop_program("analysis run done");
+}
+
+}  // namespace
+
 void run_main_program(Session& session)
 {
     session.data_directory.reset();
-    show_program_library_banner(session.window);
-    stop_program("main menu not yet reachable");
+    LauncherCommand command = read_launcher_command(session.window);
+    MainProgram program(session, std::move(command.call));
+    program.dispatch(command.option);
 }
 
 }  // namespace velm

@@ -1,0 +1,17 @@
+#include "editor/editor_module.h"
+
+#include "platform/stop.h"
+#include "shell/dialogue.h"
+
+namespace velm {
+
+// Until the module's screens are built, choosing it ends the program as
+// leaving the module with EXIT at its first prompt does: the window is
+// cleared and no reply is written.
+void run_network_editor_module(Session& session, [[maybe_unused]] LauncherCall& call)
+{
+    clear_screen(session.window);
+    stop_program("run_network_editor_module: not built yet");
+}
+
+}  // namespace velm

@@ -1,0 +1,17 @@
+#include "management/scenario_module.h"
+
+#include "platform/stop.h"
+#include "shell/dialogue.h"
+
+namespace velm {
+
+// Until the module's screens are built, choosing it ends the program as
+// leaving the module with EXIT at its first prompt does: the window is
+// cleared and no reply is written.
+void run_scenario_adopt_reject_module(Session& session, [[maybe_unused]] LauncherCall& call)
+{
+    clear_screen(session.window);
+    stop_program("run_scenario_adopt_reject_module: not built yet");
+}
+
+}  // namespace velm

@@ -1,0 +1,18 @@
+// The data base subset module (main-menu option 3): subset specifications
+// and subset data bases.
+#pragma once
+
+#include "shell/launcher.h"
+#include "shell/session.h"
+
+namespace velm {
+
+// Called by the main program with the launcher's run count, sub-option and
+// line (count 0, sub-option 0 and a blank line when chosen from the main
+// menu).  A launched module (count above 0) takes its study from the
+// launcher line; otherwise it asks for the study itself.  It never returns:
+// it ends the program when it is done, when left with EXIT, and on its
+// fatal conditions.
+[[noreturn]] void run_subset_module(Session& session, LauncherCall& call);
+
+}  // namespace velm

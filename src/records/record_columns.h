@@ -1,0 +1,238 @@
+// The column store shared by the data base records (link, node, subarea) and
+// the GIS records: a record is a fixed number of columns, each a real, an
+// integer or a 10-character text, written as one line by the record's layout
+// and read back by one free-form read of all its values.
+//
+// Algorithms address the columns by their 1-based number (`column(141)`);
+// the record types add named accessors for the columns the system names.
+// Where each column stands in the written line, and how wide it is, is
+// derived from the layout itself, so the layout constant stays the only
+// description of the line.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+#include "records/format.h"
+#include "records/free_form.h"
+
+namespace velm {
+
+enum class ColumnKind : unsigned char { Real, Integer, Text };
+
+// How a column is written: its descriptor kind and its place in the line.
+struct FieldSpec {
+    ColumnKind kind = ColumnKind::Real;
+    int start = 0;     // position of the field's first character (0-based)
+    int width = 0;     // w of Fw.d, Iw or Aw
+    int decimals = 0;  // d of Fw.d; 0 for I and A
+};
+
+// Whether a data file must be there when it is read.
+enum class FilePresence {
+    MustExist,  // a missing file ends the run with a message naming it
+    Optional,   // a missing file reads as a file without records (it is not created)
+};
+
+// A record that cannot be written without losing data: a value too wide for
+// its field (it would be a run of asterisks), NaN or infinity, or a text that
+// holds an apostrophe (the quoted field could not be read back).  Thrown
+// before the file is replaced, so the old file stays as it was.
+class RecordWriteError : public FileError {
+public:
+    RecordWriteError(std::string file_name, int record_number, int column, const std::string& message);
+    const std::string& file_name() const { return file_name_; }
+    int record_number() const { return record_number_; }  // 1-based; 0 when not known
+    int column() const { return column_; }
+
+private:
+    std::string file_name_;
+    int record_number_;
+    int column_;
+};
+
+// The parsed layout of one record type with the kind and field of every
+// column.  Every field of a record layout stands apart from the next (a blank
+// or a quote between them), as in every data file of the system; that is how
+// the fields are found in the lines the layout writes.
+class RecordLayout {
+public:
+    // `kinds` holds the kind of columns 1..N in order.  Throws FormatError when
+    // the layout's fields do not match the kinds (a programming error).
+    RecordLayout(std::string_view descriptors, std::vector<ColumnKind> kinds);
+
+    const Format& format() const { return format_; }
+    int columns() const { return static_cast<int>(fields_.size()); }
+    const FieldSpec& field(int column) const;  // 1-based
+    int line_length() const { return line_length_; }
+
+    // The line of one record's values; RecordWriteError when a value cannot be
+    // written whole.  `file_name` and `record_number` go into the message.
+    std::string line(const std::vector<FormatValue>& values, std::string_view file_name,
+                     int record_number) const;
+
+private:
+    Format format_;
+    std::vector<FieldSpec> fields_;
+    int line_length_ = 0;
+};
+
+// The value nearest to `value` that an Fw.d field holds without asterisks:
+// a value that fits is returned unchanged, a larger magnitude becomes the
+// largest of its sign that the field holds (99999.99 for a positive F8.2,
+// -9999.99 for a negative one).  NaN is no magnitude: it is returned as it is
+// and the writer refuses it.  Computing code clamps its results with this
+// before it stores them in a record.
+float clamp_to_field(float value, int width, int decimals);
+float clamp_to_field(float value, const FieldSpec& field);
+
+// The storage of a record of COLUMNS columns: reals by column number, the
+// integer columns listed in INTEGER_COLUMNS, and at most one text column.
+template <int COLUMNS, auto INTEGER_COLUMNS, int TEXT_COLUMN = 0>
+class ColumnRecord {
+public:
+    static constexpr int COLUMN_COUNT = COLUMNS;
+    static constexpr int TEXT_LENGTH = 10;
+
+    static constexpr ColumnKind kind(int column) {
+        if (column == TEXT_COLUMN) return ColumnKind::Text;
+        return integer_slot(column) >= 0 ? ColumnKind::Integer : ColumnKind::Real;
+    }
+    static std::vector<ColumnKind> column_kinds() {
+        std::vector<ColumnKind> kinds;
+        for (int c = 1; c <= COLUMNS; ++c) kinds.push_back(kind(c));
+        return kinds;
+    }
+
+    // A real column by number; std::out_of_range for an integer or text
+    // column or a number outside 1..COLUMNS.
+    float& column(int c) { return reals_[real_index(c)]; }
+    float column(int c) const { return reals_[real_index(c)]; }
+    // An integer column by number; std::out_of_range for any other column.
+    int& integer_column(int c) { return integers_[integer_index(c)]; }
+    int integer_column(int c) const { return integers_[integer_index(c)]; }
+    // Any numeric column as a real, for code that walks all columns alike.
+    float number(int c) const {
+        return kind(c) == ColumnKind::Integer ? static_cast<float>(integer_column(c)) : column(c);
+    }
+
+    // The values in column order, as the layout writes them (the text
+    // padded or cut to its 10 characters).
+    std::vector<FormatValue> format_values() const {
+        std::vector<FormatValue> values;
+        values.reserve(COLUMNS);
+        for (int c = 1; c <= COLUMNS; ++c) {
+            switch (kind(c)) {
+                case ColumnKind::Real: values.emplace_back(reals_[c - 1]); break;
+                case ColumnKind::Integer: values.emplace_back(integers_[integer_slot(c)]); break;
+                case ColumnKind::Text: values.emplace_back(fitted_text(text_)); break;
+            }
+        }
+        return values;
+    }
+
+    // The targets of one free-form read of the whole record, in column order.
+    std::vector<FreeFormTarget> read_targets() {
+        std::vector<FreeFormTarget> targets;
+        targets.reserve(COLUMNS);
+        for (int c = 1; c <= COLUMNS; ++c) {
+            switch (kind(c)) {
+                case ColumnKind::Real: targets.emplace_back(&reals_[c - 1]); break;
+                case ColumnKind::Integer: targets.emplace_back(&integers_[integer_slot(c)]); break;
+                case ColumnKind::Text: targets.emplace_back(&text_); break;
+            }
+        }
+        return targets;
+    }
+
+    // After a read: the text holds exactly its 10 characters.
+    void fit_text() {
+        if (TEXT_COLUMN > 0) text_ = fitted_text(text_);
+    }
+
+    bool operator==(const ColumnRecord&) const = default;
+
+protected:
+    std::string& text() { return text_; }
+    const std::string& text() const { return text_; }
+
+private:
+    static constexpr int integer_slot(int column) {
+        for (std::size_t i = 0; i < INTEGER_COLUMNS.size(); ++i)
+            if (INTEGER_COLUMNS[i] == column) return static_cast<int>(i);
+        return -1;
+    }
+    static std::size_t real_index(int c) {
+        if (c < 1 || c > COLUMNS || kind(c) != ColumnKind::Real)
+            throw std::out_of_range("column " + std::to_string(c) + " is not a real column");
+        return static_cast<std::size_t>(c - 1);
+    }
+    static std::size_t integer_index(int c) {
+        const int slot = (c < 1 || c > COLUMNS) ? -1 : integer_slot(c);
+        if (slot < 0) throw std::out_of_range("column " + std::to_string(c) + " is not an integer column");
+        return static_cast<std::size_t>(slot);
+    }
+    static std::string fitted_text(const std::string& text) {
+        std::string fitted = text.substr(0, TEXT_LENGTH);
+        fitted.resize(TEXT_LENGTH, ' ');
+        return fitted;
+    }
+
+    // Reals by column number (column c at c - 1); the slots of the integer
+    // and text columns stay 0.
+    std::array<float, COLUMNS> reals_{};
+    std::array<int, INTEGER_COLUMNS.size()> integers_{};
+    std::string text_ = std::string(TEXT_COLUMN > 0 ? TEXT_LENGTH : 0, ' ');
+};
+
+// Reading and writing whole records of a record type R (R::layout() gives its
+// RecordLayout).
+
+// The next record of a free-form reader; std::nullopt at the end of the file;
+// FileError naming the file and the line when the record cannot be read.  A
+// record may run over several lines; a null item leaves its column 0 (or the
+// text blank), never a value of the record before.
+template <class R>
+std::optional<R> read_record(FreeFormReader& reader) {
+    R record;
+    const FreeFormResult result = reader.read(record.read_targets());
+    if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
+    if (!result.ok()) throw FileError(result.message);
+    record.fit_text();
+    return record;
+}
+
+// Every record of a file, in file order.
+template <class R>
+std::vector<R> read_records(std::string_view name, FilePresence presence) {
+    TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
+    FreeFormReader reader(lines);
+    std::vector<R> records;
+    while (std::optional<R> record = read_record<R>(reader)) records.push_back(std::move(*record));
+    return records;
+}
+
+// The line of one record; RecordWriteError (with the file name and record
+// number given) when a value cannot be written whole.
+template <class R>
+std::string record_line(const R& record, std::string_view file_name = {}, int record_number = 0) {
+    return R::layout().line(record.format_values(), file_name, record_number);
+}
+
+// Writes the records as the whole new file, one line per record, in order.
+// Every line is built before the old file is replaced.
+template <class R>
+void write_records(std::string_view name, const std::vector<R>& records) {
+    TextWriter writer{std::string(name)};
+    for (std::size_t i = 0; i < records.size(); ++i)
+        writer.write_line(record_line(records[i], name, static_cast<int>(i) + 1));
+    writer.commit();
+}
+
+}  // namespace velm

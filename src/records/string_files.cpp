@@ -1,0 +1,218 @@
+// String files and the string index: layouts, readers and writers.
+#include "records/string_files.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
+
+#include "platform/files.h"
+#include "platform/text_file.h"
+#include "records/format.h"
+#include "records/free_form.h"
+
+namespace velm {
+
+// The long record's members lie in file order, one float each.
+static_assert(std::is_trivially_copyable_v<TelescopedStringRecord>);
+static_assert(sizeof(TelescopedStringRecord) == TELESCOPED_STRING_VALUES * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, street_column_21) == 16 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, telescoped_shape) == 28 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, parallel_shape) == 36 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, sizing_slope) == 49 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, link_columns_31_42) == 52 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, carried_flow) == 64 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, link_columns_43_48) == 96 * sizeof(float));
+static_assert(offsetof(TelescopedStringRecord, values_103_196) == 102 * sizeof(float));
+
+std::array<float, TELESCOPED_STRING_VALUES> TelescopedStringRecord::values() const {
+    std::array<float, TELESCOPED_STRING_VALUES> out{};
+    std::memcpy(out.data(), this, sizeof(out));
+    return out;
+}
+
+TelescopedStringRecord TelescopedStringRecord::from_values(const std::array<float, TELESCOPED_STRING_VALUES>& values) {
+    TelescopedStringRecord record;
+    std::memcpy(static_cast<void*>(&record), values.data(), sizeof(record));
+    return record;
+}
+
+namespace {
+
+// Where the fields of a written line stand: every field is `width`
+// characters wide, except the first, which is `first_width` wide.
+struct FieldColumns {
+    int first_width;
+    int width;
+    int field_of(std::size_t column) const {
+        const int c = static_cast<int>(column);
+        return c < first_width ? 1 : 2 + (c - first_width) / width;
+    }
+};
+
+// A value as messages show it: the shortest plain decimal that reads back to it.
+std::string value_text(float value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
+}
+
+std::string where(std::string_view file_name, int line_number, int field) {
+    std::string text = file_name.empty() ? std::string("string file record") : std::string(file_name);
+    if (line_number > 0) text += ": line " + std::to_string(line_number);
+    return text + ", value " + std::to_string(field);
+}
+
+// A data file is never written with a value that does not read back: the
+// value must be a finite number and fit its field (no run of asterisks).
+void refuse_non_finite(const std::vector<FormatValue>& values, std::string_view file_name, int line_number) {
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const float* value = std::get_if<float>(&values[k]);
+        if (value && !std::isfinite(*value)) {
+            throw FileError(where(file_name, line_number, static_cast<int>(k) + 1) + ": " +
+                            value_text(*value) + " is not a number that a data file can hold");
+        }
+    }
+}
+
+void refuse_overflow(const std::string& line, const std::vector<FormatValue>& values, FieldColumns columns,
+                     std::string_view file_name, int line_number) {
+    const std::size_t star = line.find('*');
+    if (star == std::string::npos) return;
+    const int field = columns.field_of(star);
+    const FormatValue& value = values.at(static_cast<std::size_t>(field - 1));
+    const std::string shown = std::holds_alternative<float>(value) ? value_text(std::get<float>(value))
+                                                                   : std::to_string(std::get<int>(value));
+    throw FileError(where(file_name, line_number, field) + ": " + shown + " does not fit its field");
+}
+
+std::string checked_line(const Format& layout, const std::vector<FormatValue>& values, FieldColumns columns,
+                         std::string_view file_name, int line_number) {
+    refuse_non_finite(values, file_name, line_number);
+    std::string line = layout.line(values);
+    refuse_overflow(line, values, columns, file_name, line_number);
+    return line;
+}
+
+constexpr FieldColumns NINE_CHARACTER_FIELDS{9, 9};
+constexpr FieldColumns INDEX_RECORD_FIELDS{5, 9};
+
+std::vector<FormatValue> as_format_values(const float* values, std::size_t count) {
+    return std::vector<FormatValue>(values, values + count);
+}
+
+// Reads records of `count` free-form values to the end of the file.
+template <typename Record, typename Build>
+std::vector<Record> read_records(std::string_view name, int count, Build build) {
+    TextReader lines(name);
+    FreeFormReader reader(lines);
+    std::vector<Record> records;
+    std::vector<float> values;
+    for (;;) {
+        values.assign(static_cast<std::size_t>(count), 0.0f);
+        const FreeFormResult result = reader.read_floats(values, count);
+        if (result.status == FreeFormStatus::EndOfFile) break;
+        if (!result.ok()) throw FileError(result.message);
+        records.push_back(build(values));
+    }
+    return records;
+}
+
+}  // namespace
+
+std::string string_file_name(std::string_view study_id, int string_number) {
+    static const Format layout(STRING_FILE_NAME_FORMAT);
+    return layout.line({std::string(study_id), string_number});
+}
+
+std::string string_index_file_name(std::string_view study_id) {
+    static const Format layout(STRING_INDEX_FILE_NAME_FORMAT);
+    return layout.line({std::string(study_id)});
+}
+
+std::string string_record_line(const StringRecord& record, std::string_view file_name, int line_number) {
+    static const Format layout(STRING_RECORD_FORMAT);
+    const std::vector<FormatValue> values{record.upstream_node,   record.downstream_node,    record.link_length,
+                                          record.peak_flow_rate,  record.upstream_elevation, record.downstream_elevation};
+    return checked_line(layout, values, NINE_CHARACTER_FIELDS, file_name, line_number);
+}
+
+std::string telescoped_string_record_line(const TelescopedStringRecord& record, std::string_view file_name,
+                                          int line_number) {
+    static const Format layout(TELESCOPED_STRING_RECORD_FORMAT);
+    const std::array<float, TELESCOPED_STRING_VALUES> values = record.values();
+    return checked_line(layout, as_format_values(values.data(), values.size()), NINE_CHARACTER_FIELDS, file_name,
+                        line_number);
+}
+
+std::vector<StringRecord> read_string_file(std::string_view name) {
+    return read_records<StringRecord>(name, STRING_RECORD_VALUES, [](const std::vector<float>& v) {
+        return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]};
+    });
+}
+
+std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name) {
+    return read_records<TelescopedStringRecord>(name, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
+        std::array<float, TELESCOPED_STRING_VALUES> values{};
+        std::copy(v.begin(), v.end(), values.begin());
+        return TelescopedStringRecord::from_values(values);
+    });
+}
+
+StringIndexFile read_string_index_file(std::string_view name) {
+    TextReader lines(name);
+    FreeFormReader reader(lines);
+    StringIndexFile index;
+    std::vector<float> header(STRING_INDEX_HEADER_VALUES, 0.0f);
+    const FreeFormResult first = reader.read_floats(header, STRING_INDEX_HEADER_VALUES);
+    if (first.status == FreeFormStatus::EndOfFile) return index;
+    if (!first.ok()) throw FileError(first.message);
+    std::copy(header.begin(), header.end(), index.header.values.begin());
+    for (;;) {
+        StringIndexRecord record;
+        const FreeFormResult result =
+            reader.read({&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
+                         &record.outlet_system_number, &record.outlet_hgl_control, &record.value_7, &record.value_8});
+        if (result.status == FreeFormStatus::EndOfFile) break;
+        if (!result.ok()) throw FileError(result.message);
+        index.records.push_back(record);
+    }
+    return index;
+}
+
+void write_string_file(std::string_view name, const std::vector<StringRecord>& records) {
+    TextWriter file{std::string(name)};
+    int line_number = 0;
+    for (const StringRecord& record : records) file.write_line(string_record_line(record, name, ++line_number));
+    file.commit();
+}
+
+void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records) {
+    TextWriter file{std::string(name)};
+    int line_number = 0;
+    for (const TelescopedStringRecord& record : records) {
+        file.write_line(telescoped_string_record_line(record, name, ++line_number));
+    }
+    file.commit();
+}
+
+void write_string_index_file(std::string_view name, const StringIndexFile& index) {
+    static const Format header_layout(STRING_INDEX_HEADER_FORMAT);
+    static const Format record_layout(STRING_INDEX_RECORD_FORMAT);
+    TextWriter file{std::string(name)};
+    int line_number = 1;
+    file.write_line(checked_line(header_layout,
+                                 as_format_values(index.header.values.data(), index.header.values.size()),
+                                 NINE_CHARACTER_FIELDS, name, line_number));
+    for (const StringIndexRecord& record : index.records) {
+        const std::vector<FormatValue> values{record.string_number,        record.upstream_node,
+                                              record.outlet_node,          record.processing_level,
+                                              record.outlet_system_number, record.outlet_hgl_control,
+                                              record.value_7,              record.value_8};
+        file.write_line(checked_line(record_layout, values, INDEX_RECORD_FIELDS, name, ++line_number));
+    }
+    file.commit();
+}
+
+}  // namespace velm

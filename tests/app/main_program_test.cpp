@@ -1,0 +1,451 @@
+#include "app/main_program.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/record_file.h"
+#include "records/model_list.h"
+#include "platform/stop.h"
+#include "support/scripted_window.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string MAIN_MENU_TITLE = "POSTPROCESSOR PROGRAM -- Main Menu Options:";
+const std::string MAIN_MENU_PROMPT = "    Enter POSTPROCESSOR Option NUMBER................... ===>";
+const std::string CONTROL_MENU_TITLE = "POSTPROCESSOR CONTROL Data Options";
+const std::string STUDY_PROMPT = "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>";
+const std::string INTRODUCTION_TITLE = "This PROGRAM contains several modules:";
+const std::string FIRST_SETTINGS_SCREEN = "FRICTION SLOPE ESTIMATION:";
+const std::string PAUSE_PROMPT = "  Press RETURN to continue ===>";
+
+// The control file a study gets with the default settings.
+const std::string DEFAULT_CONTROL_FILE =
+    "     1.00     8.00     3.00    18.00   0.0015   0.0020   0.0130     0.85     1.00\r\n"
+    "  1 11 21 22 11 21 11    0\r\n";
+
+// Row r (1 to 24) of a screen dump, blank-padded to 80 columns.
+std::string row_of(const std::string& dump, int r)
+{
+    std::istringstream lines(dump);
+    std::string line;
+    for (int k = 1; k <= r; ++k) std::getline(lines, line);
+    line.resize(80, ' ');
+    return line;
+}
+
+std::string text_of(const std::string& dump, int column, int r, std::size_t length)
+{
+    return row_of(dump, r).substr(static_cast<std::size_t>(column - 1), length);
+}
+
+// The main program run in a fresh working directory with a scripted window.
+class MainProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "velm-main-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+        fs::current_path(directory_);
+    }
+    void TearDown() override
+    {
+        fs::current_path(previous_);
+        fs::remove_all(directory_);
+    }
+
+    static void write_file(const std::string& name, const std::string& bytes)
+    {
+        std::ofstream out(name, std::ios::binary);
+        out << bytes;
+    }
+    static std::string read_file(const std::string& name)
+    {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+    // A model list for the study naming one map.
+    static void write_model_list(const std::string& study)
+    {
+        write_model_list_file(study + "TRVLZZ.Z11", {make_model_list_entry(study + "0101ZZ.Z11")});
+    }
+    // A record file that is no model list: its first value is not the mark.
+    static void write_other_record_file(const std::string& name, float first_value)
+    {
+        RecordFile file(name, RecordFile::Open::New);
+        file.write_value(first_value);
+        file.close_keep();
+    }
+    static void write_study(const std::string& study, bool with_control_file)
+    {
+        write_model_list(study);
+        if (with_control_file) write_file(study + "contzz.zzz", DEFAULT_CONTROL_FILE);
+    }
+    static void write_command_file(const std::string& study, int count, int option, int sub_option)
+    {
+        write_file("QEVCOM.DAT", study + "\r\n" + std::to_string(count) + "\r\n" + std::to_string(option) +
+                                     ".\r\n" + std::to_string(sub_option) + ".\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+    }
+
+    // Runs the program to its stop with the typed lines; every line must be
+    // used.  Returns the reason of the stop.
+    std::string run(const std::vector<std::string>& typed)
+    {
+        window_.type(typed);
+        std::string reason = "did not stop";
+        try {
+            run_main_program(session_);
+        } catch (const ProgramStop& stop) {
+            reason = stop.reason;
+        }
+        EXPECT_EQ(window_.lines_left(), 0u) << "typed lines left over; screen:\n" << window_.dump();
+        return reason;
+    }
+
+    // The screen and cursor at the read of typed line i.
+    const std::string& screen_at(std::size_t i) const { return window_.reads().at(i); }
+    std::pair<int, int> cursor_at(std::size_t i) const { return window_.read_positions().at(i); }
+    bool screen_blank() const { return window_.dump().find_first_not_of('\n') == std::string::npos; }
+
+    test::ScriptedWindow window_;
+    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
+    Session session_{window_, clock_};
+
+private:
+    fs::path previous_;
+    fs::path directory_;
+};
+
+// Typed lines that lead from the start to the control menu of option 1 in
+// an interactive run: program library page, main menu, postprocessor page,
+// introduction page.
+const std::vector<std::string> TO_CONTROL_MENU = {"", "1", "", ""};
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Empty answers on every settings screen under the default models: the
+// settings are kept and saved.
+const std::vector<std::string> ACCEPT_ALL_SETTINGS(21, "");
+
+TEST_F(MainProgramTest, MainMenuShowsAgainForAnswersThatAreNoOption)
+{
+    // Each showing of the menu is preceded by the program library page.
+    const std::vector<std::string> no_option = {"", "9", "8", "0", " 1", "x", "/"};
+    std::vector<std::string> typed;
+    for (const std::string& answer : no_option) typed = typed + std::vector<std::string>{"", answer};
+    typed = typed + std::vector<std::string>{"", "e"};
+
+    EXPECT_EQ(run(typed), "main menu: E");
+    for (std::size_t i = 1; i < typed.size(); i += 2) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(text_of(screen_at(i), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
+        EXPECT_EQ(text_of(screen_at(i), 1, 18, MAIN_MENU_PROMPT.size()), MAIN_MENU_PROMPT);
+        EXPECT_EQ(text_of(screen_at(i), 7, 16, 8), "10 = N/A");
+        EXPECT_EQ(cursor_at(i), std::make_pair(62, 18));
+        EXPECT_EQ(row_of(screen_at(i), 22), std::string(79, '_') + " ");
+        EXPECT_EQ(text_of(screen_at(i - 1), 30, 8, 15), "Program Library") << "the title page comes before the menu";
+    }
+    EXPECT_TRUE(screen_blank());
+}
+
+TEST_F(MainProgramTest, OnlyTheFirstCharacterOfTheMenuAnswerCounts)
+{
+    // "10" is option 1: the postprocessor page, the introduction page and
+    // the control menu follow.
+    EXPECT_EQ(run({"", "10", "", "", "EXIT"}), "control menu: EXIT");
+    EXPECT_EQ(text_of(screen_at(2), 30, 8, 17), "PRE/POSTPROCESSOR");
+    const std::string& introduction = screen_at(3);
+    EXPECT_EQ(row_of(introduction, 1), std::string(79, '-') + " ");
+    EXPECT_EQ(text_of(introduction, 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
+    EXPECT_EQ(text_of(introduction, 6, 22, 37), "values by pressing the RETURN button.");
+    EXPECT_EQ(text_of(introduction, 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
+    EXPECT_EQ(text_of(screen_at(4), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_TRUE(screen_blank());
+}
+
+TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
+{
+    const std::vector<std::pair<std::string, std::string>> modules = {
+        {"2", "run_user_interface_module"},      {"3", "run_subset_module"},
+        {"4", "run_network_editor_module"},      {"5", "run_differences_module"},
+        {"6", "run_scenario_adopt_reject_module"}, {"7a", "run_gis_update_module"},
+    };
+    for (const auto& [answer, module] : modules) {
+        SCOPED_TRACE(answer);
+        window_ = test::ScriptedWindow();
+        EXPECT_NE(run({"", answer}).find(module), std::string::npos);
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
+}
+
+TEST_F(MainProgramTest, ControlMenuTakesOneOrTwoAndOffersExitAndTop)
+{
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"TOP", "3", "top", "exit"}), "control menu: EXIT");
+    const std::string& menu = screen_at(4);
+    EXPECT_EQ(text_of(menu, 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(text_of(menu, 1, 10, 61), "    Enter POSTPROCESSOR Option Desired.................. ===>");
+    EXPECT_EQ(text_of(menu, 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "no study chosen yet";
+    EXPECT_EQ(cursor_at(4), std::make_pair(62, 10));
+    EXPECT_EQ(cursor_at(5), std::make_pair(62, 10)) << "TOP shows the menu again";
+    EXPECT_EQ(text_of(screen_at(6), 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
+    EXPECT_TRUE(screen_blank());
+}
+
+TEST_F(MainProgramTest, StudyPromptAnswers)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> typed;  // after the control menu's "2"
+        std::string reason;
+        std::vector<std::pair<int, int>> cursors;  // at each typed line after "2"
+    };
+    const std::vector<Case> cases = {
+        {"EXIT ends", {"EXIT"}, "study prompt: EXIT", {{62, 18}}},
+        {"exit ends", {"exit   "}, "study prompt: EXIT", {{62, 18}}},
+        {"empty asks again", {"", "   ", "EXIT"}, "study prompt: EXIT", {{62, 18}, {62, 18}, {62, 18}}},
+        {"TOP goes to the control menu", {"TOP", "EXIT"}, "control menu: EXIT", {{62, 18}, {62, 10}}},
+        {"top goes to the control menu", {"top", "EXIT"}, "control menu: EXIT", {{62, 18}, {62, 10}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2"} + c.typed), c.reason);
+        for (std::size_t i = 0; i < c.cursors.size(); ++i) EXPECT_EQ(cursor_at(5 + i), c.cursors[i]) << i;
+    }
+}
+
+TEST_F(MainProgramTest, MissingModelListAsksForTheStudyAgain)
+{
+    write_study("AB", true);
+    // "Exit" is no command: it names study "Ex", which has no model list.
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "Exit", "CD", "EXIT"}), "study prompt: EXIT");
+    const std::string expected =
+        "*****FILE ExTRVLZZ.Z11" + std::string(38, ' ') + " DOES NOT EXIST ";
+    EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
+    EXPECT_EQ(text_of(screen_at(6), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "the prompt stays";
+    EXPECT_EQ(cursor_at(6), std::make_pair(62, 18));
+    EXPECT_EQ(text_of(screen_at(7), 11, 21, 2), "CD");
+    EXPECT_EQ(window_.beeps(), 2);
+}
+
+TEST_F(MainProgramTest, UnusableStudyNameIsRefusedAndAskedAgain)
+{
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "A/", "  X", "C:", "EXIT"}), "study prompt: EXIT");
+    for (std::size_t i = 6; i <= 8; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(text_of(screen_at(i), 1, 21, 35), "*****A STUDY NAME CANNOT BE BLANK O");
+        EXPECT_EQ(text_of(screen_at(i), 62, 18, 19), std::string(19, ' ')) << "the answer is erased";
+        EXPECT_EQ(cursor_at(i), std::make_pair(62, 18));
+    }
+}
+
+TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenu)
+{
+    write_other_record_file("ABTRVLZZ.Z11", 1.0f);
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "EXIT"}), "control menu: EXIT");
+    const std::string expected = " * DATA FILE [ABTRVLZZ.Z11" + std::string(18, ' ') + "] IS NOT A QUORIN Tarvel FILE";
+    EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
+    EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
+    EXPECT_EQ(text_of(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(row_of(screen_at(7), 18).find("STUDY NAME"), std::string::npos) << "the study stays chosen";
+}
+
+TEST_F(MainProgramTest, EachTypedStudyLooksUpItsOwnDataDirectory)
+{
+    // XY's directory file names a directory where nothing is; AB has none,
+    // so AB's files are in the working directory.
+    write_file("XYMPDZZ.ZZZ", "elsewhere\\XY.TXT\r\n");
+    write_study("AB", true);
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "XY", "AB", ""}), "analysis run done");
+    EXPECT_NE(row_of(screen_at(6), 21).find("XYTRVLZZ.Z11"), std::string::npos);
+}
+
+TEST_F(MainProgramTest, InteractiveExecuteRunsTheAnalysisAndPauses)
+{
+    write_study("AB", true);
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", ""}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
+    EXPECT_TRUE(screen_blank());
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    EXPECT_EQ(read_file("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
+}
+
+TEST_F(MainProgramTest, DefineShowsTheSettingsAndExitKeepsTheStudy)
+{
+    write_study("AB", true);
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"1", "AB", "EXIT", "2", ""}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(text_of(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(row_of(screen_at(7), 18).find("STUDY NAME"), std::string::npos);
+    EXPECT_EQ(cursor_at(8), std::make_pair(33 + 31, 24)) << "no study prompt: straight to the run";
+}
+
+TEST_F(MainProgramTest, MissingControlFileForcesTheSettingsThenTheControlMenu)
+{
+    write_study("AB", false);
+    std::vector<std::string> typed = TO_CONTROL_MENU + std::vector<std::string>{"2", "AB"};
+    typed = typed + ACCEPT_ALL_SETTINGS + std::vector<std::string>{"2", ""};
+    EXPECT_EQ(run(typed), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(text_of(screen_at(6), 62, 19, 1), "2") << "the settings start from the defaults";
+    EXPECT_EQ(read_file("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
+    const std::size_t menu = 6 + ACCEPT_ALL_SETTINGS.size();
+    EXPECT_EQ(text_of(screen_at(menu), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+}
+
+TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
+{
+    struct Case {
+        int option;
+        std::string module;
+    };
+    const std::vector<Case> cases = {
+        {2, "run_user_interface_module"}, {3, "run_subset_module"}, {4, "run_network_editor_module"},
+        {5, "run_differences_module"},    {6, "run_scenario_adopt_reject_module"}, {7, "run_gis_update_module"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        window_ = test::ScriptedWindow();
+        write_command_file("AB", 1, c.option, 3);
+        EXPECT_NE(run({}).find(c.module), std::string::npos);
+        EXPECT_EQ(window_.reads().size(), 0u) << "neither title page nor main menu";
+        EXPECT_FALSE(fs::exists("QEVCOM.DAT"));
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+    }
+}
+
+TEST_F(MainProgramTest, LaunchedWithoutAModuleShowsTheMenuWithoutTitlePage)
+{
+    write_command_file("AB", 1, 9, 0);
+    EXPECT_NE(run({"9", "4"}).find("run_network_editor_module"), std::string::npos);
+    EXPECT_EQ(text_of(screen_at(0), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
+    EXPECT_EQ(text_of(screen_at(1), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
+}
+
+TEST_F(MainProgramTest, LaunchedDefineInToolsetModeSetsFlagFiveAndRepliesAfterTheRun)
+{
+    write_study("AB", true);
+    write_command_file("AB", 1, 1, 1);
+    // Settings screens at once; EXIT leads to the control menu; 2 runs.
+    EXPECT_EQ(run({"EXIT", "2"}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(text_of(screen_at(1), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(row_of(screen_at(1), 18).find("STUDY NAME"), std::string::npos);
+    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+    std::string flags;
+    for (int k = 1; k <= 100; ++k) flags += std::string(11, ' ') + (k == 5 ? "1" : "0") + "\r\n";
+    EXPECT_EQ(read_file("ABtoolzz.set"), flags);
+    EXPECT_TRUE(screen_blank());
+}
+
+TEST_F(MainProgramTest, LaunchedDefineOutsideToolsetModeNeitherFlagsNorReplies)
+{
+    write_study("AB", true);
+    write_command_file("AB", 2, 1, 1);
+    EXPECT_EQ(run({"EXIT", "2"}), "analysis run done");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+}
+
+TEST_F(MainProgramTest, LaunchedExecuteRunsAtOnceAndAlwaysReplies)
+{
+    for (int count : {0, 1, 4}) {
+        SCOPED_TRACE(count);
+        window_ = test::ScriptedWindow();
+        fs::remove("QEVCOM2.DAT");
+        write_study("AB", true);
+        write_command_file("AB", count, 1, 2);
+        EXPECT_EQ(run({}), "analysis run done");
+        EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+        EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+    }
+}
+
+TEST_F(MainProgramTest, LaunchedExecuteWithoutControlFileShowsTheSettingsFirst)
+{
+    write_study("AB", false);
+    write_command_file("AB", 1, 1, 2);
+    EXPECT_EQ(run(ACCEPT_ALL_SETTINGS + std::vector<std::string>{"2"}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(text_of(screen_at(0), 62, 19, 1), "2") << "the settings start from the defaults";
+    EXPECT_EQ(read_file("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
+    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+}
+
+TEST_F(MainProgramTest, LaunchedRefusalEndsTheRunWithoutReply)
+{
+    struct Case {
+        const char* name;
+        bool list_exists;
+        std::vector<std::string> typed;
+    };
+    const std::vector<Case> cases = {
+        {"missing model list", false, {}},
+        {"file that is no model list", true, {""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        fs::remove("ABTRVLZZ.Z11");
+        if (c.list_exists) write_other_record_file("ABTRVLZZ.Z11", 0.0f);
+        write_command_file("AB", 1, 1, 2);
+        EXPECT_EQ(run(c.typed), "model list check refused the launched study");
+        EXPECT_NE(window_.row(21).find("ABTRVLZZ.Z11"), std::string::npos);
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
+}
+
+TEST_F(MainProgramTest, LaunchedOptionOneWithOtherSubOptionIsTheMenuRoad)
+{
+    write_study("AB", true);
+    write_command_file("AB", 1, 1, 3);
+    // Postprocessor page and introduction, then the control menu without a
+    // study prompt; the run replies in toolset mode.
+    EXPECT_EQ(run({"", "", "2"}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(0), 30, 8, 17), "PRE/POSTPROCESSOR");
+    EXPECT_EQ(text_of(screen_at(1), 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
+    EXPECT_EQ(row_of(screen_at(2), 18).find("STUDY NAME"), std::string::npos);
+    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+}
+
+TEST_F(MainProgramTest, CommandFileThatLeavesTheRunInteractiveTakesOptionOneFromTheTop)
+{
+    // Count -1 + 1 = 0: not launched, so no launcher study and no launcher
+    // roads into option 1.
+    write_study("AB", true);
+    write_command_file("AB", -1, 1, 2);
+    EXPECT_EQ(run({"", "", "2", "AB", ""}), "analysis run done");
+    EXPECT_EQ(text_of(screen_at(2), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT);
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+TEST_F(MainProgramTest, BadCommandFileStopsBeforeAnythingElse)
+{
+    write_file("QEVCOM.DAT", "AB\r\n1\r\nfour\r\n1\r\n");
+    EXPECT_NE(run({""}).find("LINE 3"), std::string::npos);
+    EXPECT_EQ(window_.reads().size(), 1u) << "only the message's pause";
+    EXPECT_FALSE(fs::exists("QEVCOM.DAT"));
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+}  // namespace
+}  // namespace velm

@@ -1,0 +1,335 @@
+// Reading and writing the data base and GIS record files: one line per
+// record in its layout, read back free-form to the same values.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <sstream>
+
+#include "platform/text_file.h"
+#include "record_kinds.h"
+#include "record_test_support.h"
+
+namespace velm {
+namespace {
+
+using testing::ScratchDirectory;
+using testing::file_bytes;
+using testing::write_bytes;
+
+std::vector<std::string> crlf_lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(start) + "<no line end>");
+            break;
+        }
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+template <class File>
+class RecordFiles : public ::testing::Test {};
+
+using AllRecordFiles = ::testing::Types<testing::LinkFile, testing::NodeFile, testing::SubareaFile,
+                                        testing::GisNodeFile, testing::GisLinkFile, testing::GisSubareaFile>;
+TYPED_TEST_SUITE(RecordFiles, AllRecordFiles);
+
+// Every line is as long as the layout makes it, a record reads back as the
+// values its fields show, and a file read and written again is the same file.
+TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
+    using File = TypeParam;
+    using Record = typename File::Record;
+    ScratchDirectory scratch;
+    std::mt19937 rng(20240611);
+    std::vector<Record> records;
+    for (int i = 0; i < 25; ++i) records.push_back(testing::random_record<Record>(rng, File::set_text));
+
+    File::write("FIRST.TXT", records);
+    const std::string first = file_bytes("FIRST.TXT");
+    const std::vector<std::string> lines = crlf_lines(first);
+    ASSERT_EQ(lines.size(), records.size());
+    for (const std::string& line : lines) ASSERT_EQ(static_cast<int>(line.size()), File::line_length) << line;
+    EXPECT_EQ(Record::layout().line_length(), File::line_length);
+
+    const std::vector<Record> read = File::read("FIRST.TXT");
+    ASSERT_EQ(read.size(), records.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        for (int c = 1; c <= Record::COLUMN_COUNT; ++c) {
+            const FieldSpec& field = Record::field(c);
+            const std::string shown = lines[i].substr(static_cast<std::size_t>(field.start),
+                                                      static_cast<std::size_t>(field.width));
+            switch (Record::kind(c)) {
+                case ColumnKind::Real:
+                    ASSERT_EQ(read[i].column(c), std::strtof(shown.c_str(), nullptr))
+                        << "record " << i + 1 << " column " << c << " shown as '" << shown << "'";
+                    break;
+                case ColumnKind::Integer:
+                    ASSERT_EQ(read[i].integer_column(c), records[i].integer_column(c)) << "column " << c;
+                    break;
+                case ColumnKind::Text:
+                    ASSERT_EQ(File::text(read[i]), File::text(records[i]));
+                    ASSERT_EQ(shown, File::text(records[i]));
+                    break;
+            }
+        }
+    }
+
+    File::write("SECOND.TXT", read);
+    EXPECT_EQ(file_bytes("SECOND.TXT"), first);
+
+    // A record of exactly written values reads back equal to itself.
+    File::write("EMPTY.TXT", {Record{}});
+    EXPECT_TRUE(File::read("EMPTY.TXT") == std::vector<Record>{Record{}});
+}
+
+TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {
+    using File = TypeParam;
+    using Record = typename File::Record;
+    ScratchDirectory scratch;
+    try {
+        File::read("ABSENTZZ.TXT");
+        FAIL() << "a missing file that must exist was read";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("ABSENTZZ.TXT"), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(read_records<Record>("ABSENTZZ.TXT", FilePresence::Optional).empty());
+    EXPECT_FALSE(std::filesystem::exists("ABSENTZZ.TXT")) << "reading must not create the file";
+}
+
+// A record may run over several lines; blank lines between values are
+// separators; a file without a final line end still ends its last record.
+TEST(LinkDataBase, RecordRunsOverSeveralLines) {
+    ScratchDirectory scratch;
+    std::mt19937 rng(7);
+    const LinkRecord record = testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text);
+    const std::string line = link_record_line(record);
+    const std::size_t cut = static_cast<std::size_t>(LinkRecord::field(100).start) - 1;
+    write_bytes("AB0101ZZ.ZLL", line.substr(0, cut) + "\r\n\r\n" + line.substr(cut + 1) + "\r\n" + line);
+
+    const std::vector<LinkRecord> read = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0], read[1]);
+    EXPECT_EQ(link_record_line(read[0]), line);
+}
+
+// Every record starts empty: a null item gives 0 (or a blank text), never the
+// value the record before held in that column.
+TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore) {
+    ScratchDirectory scratch;
+    std::string first = "10001.0 10002.0 7.5 8.5 1.0 'FIRST' 3";
+    std::string second = "10003.0 10004.0 ,, 8.5 1.0,, 3";
+    for (int c = 8; c <= LINK_RECORD_VALUES; ++c) {
+        first += " 2";
+        second += " 2";
+    }
+    write_bytes("AB0101ZZ.ZLL", first + "\r\n" + second + "\r\n");
+    const std::vector<LinkRecord> read = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].upstream_elevation(), 7.5f);
+    EXPECT_EQ(read[1].upstream_elevation(), 0.0f);
+    EXPECT_EQ(read[1].link_id(), std::string(10, ' '));
+}
+
+// An unreadable record ends the run with a message that names the file and
+// the line; so does a file that ends inside a record.
+TEST(LinkDataBase, UnreadableRecordNamesFileAndLine) {
+    ScratchDirectory scratch;
+    std::mt19937 rng(11);
+    const std::string good = link_record_line(testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text));
+    std::string bad = good;
+    const FieldSpec& slope = LinkRecord::field(9);
+    bad.replace(static_cast<std::size_t>(slope.start), static_cast<std::size_t>(slope.width), "  ABCDE");
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"letters in a real column", good + "\r\n" + bad + "\r\n", "line 2"},
+        {"the file ends inside a record", good + "\r\n" + good.substr(0, 300) + "\r\n", "line 2"},
+        {"an integer column holds a real", good.substr(0, LinkRecord::field(7).start) + "2.5" +
+                                               good.substr(static_cast<std::size_t>(LinkRecord::field(7).start) + 3),
+         "line 1"},
+    };
+    for (const Case& c : cases) {
+        write_bytes("AB0101ZZ.ZLL", c.bytes);
+        try {
+            read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+            ADD_FAILURE() << c.what << ": read without error";
+        } catch (const FileError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find("AB0101ZZ.ZLL"), std::string::npos) << c.what << ": " << message;
+            EXPECT_NE(message.find(c.line), std::string::npos) << c.what << ": " << message;
+        }
+    }
+}
+
+// The named columns stand where the layout puts them.
+TEST(RecordColumns, NamedColumnsStandAtTheirPlaceInTheLine) {
+    struct Case {
+        const char* column;
+        std::string line;
+        int first;  // 1-based character positions
+        int last;
+        std::string shown;
+    };
+    const auto link = [](auto set) {
+        LinkRecord r;
+        set(r);
+        return link_record_line(r);
+    };
+    const auto node = [](auto set) {
+        NodeRecord r;
+        set(r);
+        return node_record_line(r);
+    };
+    const auto subarea = [](auto set) {
+        SubareaRecord r;
+        set(r);
+        return subarea_record_line(r);
+    };
+    const auto gis_link = [](auto set) {
+        GisLinkRecord r;
+        set(r);
+        return gis_link_record_line(r);
+    };
+    const auto gis_subarea = [](auto set) {
+        GisSubareaRecord r;
+        set(r);
+        return gis_subarea_record_line(r);
+    };
+    const Case cases[] = {
+        {"link 1", link([](LinkRecord& r) { r.upstream_node() = 123456.7f; }), 2, 9, "123456.7"},
+        {"link 6", link([](LinkRecord& r) { r.link_id() = "AB 12"; }), 46, 58, " 'AB 12     '"},
+        {"link 9", link([](LinkRecord& r) { r.link_slope() = 0.012341f; }), 73, 79, "0.01234"},
+        {"link 19", link([](LinkRecord& r) { r.street_side_count() = 2; }), 160, 161, " 2"},
+        {"link 36", link([](LinkRecord& r) { r.upstream_peak_flow(6) = 12.5f; }), 307, 316, "     12.50"},
+        {"link 42", link([](LinkRecord& r) { r.downstream_peak_flow(6) = 3.25f; }), 373, 382, "      3.25"},
+        {"link 90", link([](LinkRecord& r) { r.max_deficiency() = 1234.5f; }), 831, 840, "   1234.50"},
+        {"link 91", link([](LinkRecord& r) { r.max_deficiency_event() = 4; }), 842, 845, "   4"},
+        {"link 123", link([](LinkRecord& r) { r.user_element_type() = 3; }), 1121, 1123, "  3"},
+        {"link 136", link([](LinkRecord& r) { r.unit_cost_opinion() = 55.5f; }), 1233, 1240, "   55.50"},
+        {"link 141", link([](LinkRecord& r) { r.designated_element_type() = 2.0f; }), 1273, 1280, "    2.00"},
+        {"link 152", link([](LinkRecord& r) { r.link_travel_time(6) = 9.0f; }), 1372, 1379, "    9.00"},
+        {"node 3", node([](NodeRecord& r) { r.node_text() = "N1"; }), 19, 30, "'N1        '"},
+        {"node 57", node([](NodeRecord& r) { r.total_tributary_area() = 12.3456f; }), 509, 517, "   12.346"},
+        {"node 273", node([](NodeRecord& r) { r.peak_flow_rate(6) = 1.0f; }), 2356, 2365, "      1.00"},
+        {"node 286", node([](NodeRecord& r) { r.integer_column(286) = 12; }), 2475, 2476, "12"},
+        {"node 600", node([](NodeRecord& r) { r.accumulated_area(100) = 7.0f; }), 5487, 5496, "      7.00"},
+        {"node 655", node([](NodeRecord& r) { r.column(655) = 1.0f; }), 5984, 5991, "    1.00"},
+        {"subarea 2", subarea([](SubareaRecord& r) { r.subarea_text() = "S"; }), 9, 21, " 'S         '"},
+        {"subarea 99", subarea([](SubareaRecord& r) { r.time_of_concentration(1) = 5.0f; }), 887, 894, "   5.000"},
+        {"subarea 109", subarea([](SubareaRecord& r) { r.s_graph_value(5) = 0.5f; }), 973, 979, "  0.500"},
+        {"subarea 137", subarea([](SubareaRecord& r) { r.cell_area(6) = 2.0f; }), 1243, 1251, "   2.0000"},
+        {"subarea 188", subarea([](SubareaRecord& r) { r.column(188) = 1.0f; }), 1753, 1761, "   1.0000"},
+        {"GIS link 13", gis_link([](GisLinkRecord& r) { r.street_side_count() = 2; }), 108, 109, " 2"},
+        {"GIS link 15", gis_link([](GisLinkRecord& r) { r.element_type() = 1; }), 120, 122, "  1"},
+        {"GIS link 20", gis_link([](GisLinkRecord& r) { r.processed_stamp() = 1.0f; }), 160, 167, "    1.00"},
+        {"GIS subarea 7", gis_subarea([](GisSubareaRecord& r) { r.subarea_parameter(6) = 1.5f; }), 41, 45, " 1.50"},
+        {"GIS subarea 13", gis_subarea([](GisSubareaRecord& r) { r.cell_land_use(1) = 107.0f; }), 77, 82, "107.00"},
+        {"GIS subarea 29", gis_subarea([](GisSubareaRecord& r) { r.cell_soil(6) = 4.0f; }), 189, 193, "  4.0"},
+        {"GIS subarea 31", gis_subarea([](GisSubareaRecord& r) { r.processed_stamp() = 3.0f; }), 203, 205, "3.0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.line.substr(static_cast<std::size_t>(c.first - 1), static_cast<std::size_t>(c.last - c.first + 1)),
+                  c.shown)
+            << c.column;
+}
+
+TEST(RecordColumns, EachColumnIsReachedOnlyAsItsKind) {
+    LinkRecord link;
+    link.process_code() = 41;
+    EXPECT_EQ(link.number(7), 41.0f);
+    EXPECT_THROW(link.column(7), std::out_of_range);
+    EXPECT_THROW(link.column(6), std::out_of_range);
+    EXPECT_THROW(link.column(0), std::out_of_range);
+    EXPECT_THROW(link.column(189), std::out_of_range);
+    EXPECT_THROW(link.integer_column(8), std::out_of_range);
+    EXPECT_THROW(link.upstream_peak_flow(7), std::out_of_range);
+    EXPECT_THROW(NodeRecord().accumulated_area(101), std::out_of_range);
+    EXPECT_THROW(SubareaRecord().cell_area(0), std::out_of_range);
+}
+
+// A text is kept to its 10 characters: blanks inside stay, a short text is
+// padded, a long one cut; a blank text reads back as ten blanks.
+TEST(RecordColumns, TextKeepsItsTenCharacters) {
+    ScratchDirectory scratch;
+    std::vector<LinkRecord> links(4);
+    links[0].link_id() = "A B  C";
+    links[1].link_id() = "";
+    links[2].link_id() = "ABCDEFGHIJKLMN";
+    links[3].link_id() = "  x";
+    write_link_data_base("AB0101ZZ.ZLL", links);
+    const std::vector<LinkRecord> read = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_EQ(read.size(), 4u);
+    EXPECT_EQ(read[0].link_id(), "A B  C    ");
+    EXPECT_EQ(read[1].link_id(), "          ");
+    EXPECT_EQ(read[2].link_id(), "ABCDEFGHIJ");
+    EXPECT_EQ(read[3].link_id(), "  x       ");
+
+    std::vector<SubareaRecord> subareas(1);
+    write_subarea_data_base("AB0101ZZ.ZSS", subareas);
+    EXPECT_EQ(read_subarea_data_base("AB0101ZZ.ZSS", FilePresence::MustExist)[0].subarea_text(), "          ");
+}
+
+TEST(SubareaDataBase, AreaIsTheSumOfTheCellAreas) {
+    SubareaRecord subarea;
+    subarea.cell_land_use(1) = 5.0f;
+    subarea.cell_area(1) = 1.1f;
+    subarea.cell_land_use(4) = 7.0f;
+    subarea.cell_area(4) = 2.35f;
+    EXPECT_EQ(subarea.area(), subarea.column(117) + subarea.column(129));
+    EXPECT_EQ(subarea.area(), 1.1f + 2.35f);
+}
+
+TEST(LinkDataBase, StormEventsAreThePositiveDownstreamPeakFlows) {
+    LinkRecord link;
+    link.downstream_peak_flow(1) = 10.0f;
+    link.downstream_peak_flow(2) = 12.0f;
+    link.downstream_peak_flow(5) = 0.5f;
+    link.upstream_peak_flow(3) = 9.0f;
+    EXPECT_EQ(link.storm_event_count(), 3);
+}
+
+// A link belongs to the map of its downstream node; a GIS file to its map,
+// or to its region for model types 6 and 9.
+TEST(RecordFileNames, MapsRegionsAndStems) {
+    LinkRecord link;
+    link.upstream_node() = 230399.9f;
+    link.downstream_node() = 230400.0f;
+    EXPECT_EQ(link.map_number(), 2304);
+    EXPECT_EQ(link_data_base_name("AB", link.map_number()), "AB2304ZZ.ZLL");
+    EXPECT_EQ(link_data_base_name("AB", region_map_number(2304)), "AB2300ZZ.ZLL");
+    EXPECT_EQ(link_data_base_name("AB0101ZZ"), "AB0101ZZ.ZLL");
+    EXPECT_EQ(node_data_base_name("AB", 7), "AB0007ZZ.ZNN");
+    EXPECT_EQ(node_data_base_name("AB0101ZZ"), "AB0101ZZ.ZNN");
+    EXPECT_EQ(subarea_data_base_name("AB", 1234), "AB1234ZZ.ZSS");
+    EXPECT_EQ(subarea_data_base_name("AB0101ZZ"), "AB0101ZZ.ZSS");
+
+    struct Case {
+        float number;
+        int model_type;
+        GisFileKind kind;
+        const char* name;
+    };
+    const Case cases[] = {
+        {123456.7f, 3, GisFileKind::Node, "AB1234ZZ.ZZN"},
+        {123456.7f, 6, GisFileKind::Node, "AB1200ZZ.ZZN"},
+        {123456.7f, 9, GisFileKind::Link, "AB1200ZZ.ZZL"},
+        {10000.0f, 10, GisFileKind::Subarea, "AB0100ZZ.ZZS"},
+        {99999.9f, 6, GisFileKind::Subarea, "AB0900ZZ.ZZS"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gis_file_name("AB", c.number, c.model_type, c.kind), c.name) << c.number << " type " << c.model_type;
+    EXPECT_EQ(gis_file_name_from_stem("AB1234ZZ", 3, GisFileKind::Node), "AB1234ZZ.ZZN");
+    EXPECT_EQ(gis_file_name_from_stem("AB1234ZZ", 6, GisFileKind::Link), "AB1200ZZ.ZZL");
+    EXPECT_EQ(gis_file_name_from_stem("AB1200ZZ", 9, GisFileKind::Node), "AB1200ZZ.ZZN");
+}
+
+}  // namespace
+}  // namespace velm

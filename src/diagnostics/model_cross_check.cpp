@@ -54,18 +54,24 @@ constexpr std::string_view LINK_ROW_FORMAT = "(8X,F8.1,2X,F8.1)";
 // Subarea numbers below this are no subarea: the packed fraction of a group
 // without one holds only a few digits.
 constexpr float MIN_SUBAREA_NUMBER = 10000.0f;
-constexpr int MAX_TRIBUTARY_LINKS = 5;
 
-struct NodePair {
+// The node pair of a link or group.
+struct LinkNodes {
     float upstream = 0.0f;    // node number
     float downstream = 0.0f;  // node number
+};
+
+// A subarea that the model adds away from its own node.
+struct SubareaAtNode {
+    float subarea_number = 0.0f;
+    float node = 0.0f;  // downstream node of the group (or link) that adds it
 };
 
 // Keys for exact matching of single-precision node and subarea numbers: two
 // values are the same key exactly when they compare equal (0.0 and -0.0 are
 // one key).
 std::uint32_t value_key(float value) { return std::bit_cast<std::uint32_t>(value == 0.0f ? 0.0f : value); }
-std::uint64_t pair_key(const NodePair& pair) {
+std::uint64_t pair_key(const LinkNodes& pair) {
     return (static_cast<std::uint64_t>(value_key(pair.upstream)) << 32) | value_key(pair.downstream);
 }
 
@@ -80,26 +86,26 @@ struct ModelSubarea {
 // What one map's model file holds for the comparison.
 struct MapModel {
     std::vector<ModelSubarea> subareas;
-    std::vector<NodePair> links;
-    std::vector<NodePair> confluence_pairs;  // the reach entering each confluence
+    std::vector<LinkNodes> links;
+    std::vector<LinkNodes> confluence_pairs;  // the reach entering each confluence
 };
 
 // Scan state that runs on from one map's model file into the next.
 struct ScanState {
     int previous_code = 0;
-    NodePair last_reach;  // the last group whose two nodes differ
-    NodePair last_link;   // the last group entered as a link
+    LinkNodes last_reach;  // the last group whose two nodes differ
+    LinkNodes last_link;   // the last group entered as a link
 };
 
 // The findings of all maps, in the order they were found.
 struct CrossCheckFindings {
-    std::vector<float> repeated_subareas;          // used more than once in the model
-    std::vector<float> unused_subareas;            // in the data base, not in the model
-    std::vector<float> missing_subareas;           // in the model, not in the data base
-    std::vector<NodePair> subareas_off_their_node;  // subarea number, downstream node
-    std::vector<NodePair> repeated_links;          // used more than once in the model
-    std::vector<NodePair> unused_links;            // in the data base, not in the model
-    std::vector<NodePair> missing_links;           // in the model, not in the data base
+    std::vector<float> repeated_subareas;                // used more than once in the model
+    std::vector<float> unused_subareas;                  // in the data base, not in the model
+    std::vector<float> missing_subareas;                 // in the model, not in the data base
+    std::vector<SubareaAtNode> subareas_off_their_node;  // caution: added away from their node
+    std::vector<LinkNodes> repeated_links;               // used more than once in the model
+    std::vector<LinkNodes> unused_links;                 // in the data base, not in the model
+    std::vector<LinkNodes> missing_links;                // in the model, not in the data base
 };
 
 // The subarea number that a packed_subarea value carries: none (0.0) when
@@ -169,7 +175,7 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
     const int model_type = file.model_type();
     for (const ModelGroup& group : file.groups) {
         const int code = group.process_code();
-        const NodePair nodes{group.upstream_node, group.downstream_node};
+        const LinkNodes nodes{group.upstream_node, group.downstream_node};
 
         if (code == 21 || code == 22) node_sets.headwater_nodes.push_back(nodes.upstream);
         if (code == 151 || code == 152) node_sets.seam_nodes.push_back(nodes.upstream);
@@ -188,7 +194,7 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
             const float number = group_subarea_number(group, model_type);
             if (number != 0.0f) {
                 // A subarea addition joins the flow of the link before it.
-                const NodePair at = addition ? state.last_link : nodes;
+                const LinkNodes at = addition ? state.last_link : nodes;
                 model.subareas.push_back({number, at.downstream, at.upstream});
             }
         }
@@ -203,11 +209,11 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
 // the order of its first pair: the downstream node, then the upstream nodes
 // of its pairs in list order (a node equal to the one just before it left
 // out) in up to five slots, the others 0.0.
-void add_confluence_rows(const std::vector<NodePair>& pairs, NetworkNodeSets& node_sets) {
+void add_confluence_rows(const std::vector<LinkNodes>& pairs, NetworkNodeSets& node_sets) {
     std::vector<std::uint32_t> order;
     std::unordered_map<std::uint32_t, std::vector<float>> upstream_by_node;
     std::unordered_map<std::uint32_t, float> node_of_key;
-    for (const NodePair& pair : pairs) {
+    for (const LinkNodes& pair : pairs) {
         const std::uint32_t key = value_key(pair.downstream);
         auto [it, inserted] = upstream_by_node.try_emplace(key);
         if (inserted) {
@@ -224,7 +230,7 @@ void add_confluence_rows(const std::vector<NodePair>& pairs, NetworkNodeSets& no
             if (upstream == row[filled - 1]) continue;
             // A confluence of more than five tributaries is a fatal finding of
             // the link checks; the row keeps the first five.
-            if (filled > MAX_TRIBUTARY_LINKS) break;
+            if (filled == row.size()) break;
             row[filled++] = upstream;
         }
         node_sets.confluence_rows.push_back(row);
@@ -234,15 +240,15 @@ void add_confluence_rows(const std::vector<NodePair>& pairs, NetworkNodeSets& no
 // Adds the findings of one map to the lists.  Returns the number of subarea
 // lists and of link lists that received an entry of this map.
 std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>& data_base_subareas,
-                                const std::vector<NodePair>& data_base_links, CrossCheckFindings& findings) {
+                                const std::vector<LinkNodes>& data_base_links, CrossCheckFindings& findings) {
     std::unordered_map<std::uint32_t, int> model_subarea_uses;
     for (const ModelSubarea& subarea : model.subareas) ++model_subarea_uses[value_key(subarea.number)];
     std::unordered_set<std::uint32_t> data_base_subarea_keys;
     for (const float number : data_base_subareas) data_base_subarea_keys.insert(value_key(number));
     std::unordered_map<std::uint64_t, int> model_link_uses;
-    for (const NodePair& link : model.links) ++model_link_uses[pair_key(link)];
+    for (const LinkNodes& link : model.links) ++model_link_uses[pair_key(link)];
     std::unordered_set<std::uint64_t> data_base_link_keys;
-    for (const NodePair& link : data_base_links) data_base_link_keys.insert(pair_key(link));
+    for (const LinkNodes& link : data_base_links) data_base_link_keys.insert(pair_key(link));
 
     // Every other entry of the same number is one record: a subarea used
     // twice is written twice.
@@ -270,16 +276,16 @@ std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>&
     }
 
     const std::size_t repeated_links = findings.repeated_links.size();
-    for (const NodePair& link : model.links) {
+    for (const LinkNodes& link : model.links) {
         const int uses = model_link_uses[pair_key(link)];
         findings.repeated_links.insert(findings.repeated_links.end(), static_cast<std::size_t>(uses - 1), link);
     }
     const std::size_t unused_links = findings.unused_links.size();
-    for (const NodePair& link : data_base_links) {
+    for (const LinkNodes& link : data_base_links) {
         if (!model_link_uses.contains(pair_key(link))) findings.unused_links.push_back(link);
     }
     const std::size_t missing_links = findings.missing_links.size();
-    for (const NodePair& link : model.links) {
+    for (const LinkNodes& link : model.links) {
         if (link.upstream != link.downstream && !data_base_link_keys.contains(pair_key(link))) {
             findings.missing_links.push_back(link);
         }
@@ -318,7 +324,7 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
          read_subarea_data_base(session.study_file(subarea_data_base_name(map_name)), FilePresence::Optional)) {
         data_base_subareas.push_back(record.subarea_number());
     }
-    std::vector<NodePair> data_base_links;
+    std::vector<LinkNodes> data_base_links;
     for (const LinkRecord& record :
          read_link_data_base(session.study_file(link_data_base_name(map_name)), FilePresence::Optional)) {
         data_base_links.push_back({record.upstream_node(), record.downstream_node()});
@@ -351,14 +357,14 @@ void write_subarea_item(TextWriter& report, std::string_view heading, const std:
 }
 
 void write_link_item(TextWriter& report, std::string_view heading, std::string_view none,
-                     const std::vector<NodePair>& links) {
+                     const std::vector<LinkNodes>& links) {
     static const Format row(LINK_ROW_FORMAT);
     write_heading(report, heading);
     write_heading(report, FATAL_NOTE);
     write_heading(report, LINK_ID_CAPTION);
     write_heading(report, LINK_NODES_CAPTION);
     if (links.empty()) write_heading(report, none);
-    for (const NodePair& link : links) report.write_line(row.line({link.upstream, link.downstream}));
+    for (const LinkNodes& link : links) report.write_line(row.line({link.upstream, link.downstream}));
 }
 
 // The seven cross-check items, written to the report.
@@ -374,8 +380,8 @@ void report_model_cross_check(TextWriter& report, const CrossCheckFindings& find
 
     write_lines(report, caution_heading.write({}));
     if (findings.subareas_off_their_node.empty()) write_heading(report, SUBAREA_NONE);
-    for (const NodePair& entry : findings.subareas_off_their_node) {
-        report.write_line(caution_row.line({entry.upstream, entry.downstream}));
+    for (const SubareaAtNode& entry : findings.subareas_off_their_node) {
+        report.write_line(caution_row.line({entry.subarea_number, entry.node}));
     }
 
     report.write_line(page_break.line({std::string(PAGE_BREAK)}));

@@ -266,8 +266,11 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
         }
     }
 
-    if (node_set_flag == 1) write_lines(report, rule.write({}));
-    report.commit();
+    // Without exceptions nothing is appended and the report stays as it is.
+    if (node_set_flag == 1) {
+        write_lines(report, rule.write({}));
+        report.commit();
+    }
     return node_set_flag;
 }
 

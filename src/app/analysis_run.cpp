@@ -2,9 +2,11 @@
 // it, and a run that does nothing but clear the window.
 #include "app/analysis_run.h"
 
+#include <optional>
+
 #include "platform/files.h"
+#include "platform/record_file.h"
 #include "records/format.h"
-#include "records/model_list.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -12,6 +14,10 @@ namespace velm {
 
 namespace {
 
+// The study's model list: record 1 holds this mark, every further record
+// names one map's model file.
+constexpr float LIST_FILE_MARK = -111888.0f;
+constexpr std::string_view LIST_FILE_NAME_FORMAT = "(A2,'TRVLZZ.Z11')";
 constexpr std::string_view MISSING_LIST_FORMAT = "(5('*'),'FILE ',A,' DOES NOT EXIST ',$)";
 constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT A QUORIN Tarvel FILE')";
 
@@ -19,7 +25,8 @@ constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT 
 
 ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched)
 {
-    const std::string name = model_list_file_name(study_id);
+    static const Format name_format(LIST_FILE_NAME_FORMAT);
+    const std::string name = name_format.line({study_id});
     const std::string path = session.study_file(name);
     Window& window = session.window;
 
@@ -31,7 +38,10 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
         return launched ? ModelListCheck::EndRun : ModelListCheck::BackToStudyPrompt;
     }
 
-    if (!read_model_list_file(path).is_model_list()) {
+    RecordFile list(path, RecordFile::Open::MustExist);
+    const std::optional<float> first = list.read_value();
+    list.close_keep();
+    if (!first || *first != LIST_FILE_MARK) {
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);

@@ -42,7 +42,7 @@ const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix
     const std::string key = add_data_directory(directory_, trimmed(candidate_name(prefix, 0, suffix)));
     if (const auto known = regions_.find(key); known != regions_.end()) return known->second;
 
-    Region& region = regions_[key];
+    Region region;
     for (int k = 0; k < FILES_PER_REGION; ++k) {
         const std::string name = add_data_directory(directory_, trimmed(candidate_name(prefix, k, suffix)));
         if (!file_exists(name)) continue;
@@ -60,7 +60,7 @@ const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix
             break;
         }
     }
-    return region;
+    return regions_.emplace(key, std::move(region)).first->second;
 }
 
 LinkSearchResult find_link_in_data_bases(float upstream, float downstream, std::string_view file_name,

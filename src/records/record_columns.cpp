@@ -50,17 +50,15 @@ bool fits_field(float value, int width, int decimals) {
     return format_fixed(value, width, decimals).find(NUMBER_MARK) == std::string::npos;
 }
 
-// The largest magnitude of the given sign that Fw.d writes without asterisks.
+// The largest magnitude of the given sign that Fw.d writes without asterisks:
+// the float just below the rounding boundary of the largest text the field
+// holds (99999.995 for F8.2), found by stepping down from the boundary.
 float largest_in_field(int width, int decimals, bool negative) {
     const int integer_digits = width - decimals - (negative ? 2 : 1);
     if (integer_digits < 0) return 0.0f;
-    const long double limit = std::pow(10.0L, integer_digits) - std::pow(10.0L, -decimals);
-    float largest = static_cast<float>(limit);
-    if (static_cast<long double>(largest) > limit) largest = std::nextafter(largest, 0.0f);
-    if (negative) largest = -largest;
-    // The float just below the limit may still round up to a wider text.
-    for (int step = 0; step < 64 && !fits_field(largest, width, decimals); ++step)
-        largest = std::nextafter(largest, 0.0f);
+    const long double boundary = std::pow(10.0L, integer_digits) - std::pow(10.0L, -decimals) / 2.0L;
+    float largest = static_cast<float>(negative ? -boundary : boundary);
+    while (!fits_field(largest, width, decimals)) largest = std::nextafter(largest, 0.0f);
     return largest;
 }
 
@@ -112,8 +110,22 @@ RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind>
         fields_.push_back(field);
         position = end;
     }
-    if (marked.find_first_of("*#", position) != std::string::npos)
-        throw FormatError("layout " + layout_name + " has more fields than its record has columns");
+    // One value more than the record has columns starts a new line (the
+    // layout is used again) when the layout has no field left for it.  The
+    // extra value is tried as each kind, since a field left of another kind
+    // refuses it.
+    bool field_left = true;
+    const std::vector<FormatValue> extras{TOO_WIDE_REAL, TOO_WIDE_INTEGER, std::string(1, TEXT_MARK)};
+    for (const FormatValue& extra : extras) {
+        std::vector<FormatValue> one_more = too_wide;
+        one_more.push_back(extra);
+        try {
+            if (format_.write(one_more).size() > 1) field_left = false;
+        } catch (const FormatError&) {
+            // The layout goes on with a field of another kind.
+        }
+    }
+    if (field_left) throw FormatError("layout " + layout_name + " has more fields than its record has columns");
     line_length_ = static_cast<int>(marked.size());
 }
 

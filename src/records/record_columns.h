@@ -57,7 +57,10 @@ private:
     int column_;
 };
 
-// The parsed layout of one record type with the kind and field of every column.
+// The parsed layout of one record type with the kind and field of every
+// column.  Every field of a record layout stands apart from the next (a blank
+// or a quote between them), as in every data file of the system; that is how
+// the fields are found in the lines the layout writes.
 class RecordLayout {
 public:
     // `kinds` holds the kind of columns 1..N in order.  Throws FormatError when
@@ -149,7 +152,9 @@ public:
     }
 
     // After a read: the text holds exactly its 10 characters.
-    void fit_text() { text_ = fitted_text(text_); }
+    void fit_text() {
+        if (TEXT_COLUMN > 0) text_ = fitted_text(text_);
+    }
 
     bool operator==(const ColumnRecord&) const = default;
 

@@ -81,6 +81,10 @@ TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
 
     File::write("SECOND.TXT", read);
     EXPECT_EQ(file_bytes("SECOND.TXT"), first);
+
+    // A record of exactly written values reads back equal to itself.
+    File::write("EMPTY.TXT", {Record{}});
+    EXPECT_TRUE(File::read("EMPTY.TXT") == std::vector<Record>{Record{}});
 }
 
 TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {

@@ -78,10 +78,15 @@ protected:
         return bytes.str();
     }
 
-    // A model list for the study naming one map.
+    // A model list for the study naming one map, and the beginning of that
+    // map's model file (the run reads the study's model type from it).
     static void write_model_list(const std::string& study)
     {
         write_model_list_file(study + "TRVLZZ.Z11", {make_model_list_entry(study + "0101ZZ.Z11")});
+        RecordFile model_file(study + "0101ZZ.Z11", RecordFile::Open::New);
+        model_file.write_value(1.0f);
+        model_file.write_value(6.0f);
+        model_file.close_keep();
     }
     // A record file that is no model list: its first value is not the mark.
     static void write_other_record_file(const std::string& name, float first_value)
@@ -257,15 +262,16 @@ TEST_F(MainProgramTest, UnusableStudyNameIsRefusedAndAskedAgain)
     }
 }
 
-TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenu)
+TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenuAndTheStudyPrompt)
 {
     write_other_record_file("ABTRVLZZ.Z11", 1.0f);
-    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "EXIT"}), "control menu: EXIT");
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "2", "EXIT"}), "study prompt: EXIT");
     const std::string expected = " * DATA FILE [ABTRVLZZ.Z11" + std::string(18, ' ') + "] IS NOT A QUORIN Tarvel FILE";
     EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
     EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
     EXPECT_EQ(text_of(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(row_of(screen_at(7), 18).find("STUDY NAME"), std::string::npos) << "the study stays chosen";
+    EXPECT_EQ(text_of(screen_at(7), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "another study can be chosen";
+    EXPECT_EQ(cursor_at(8), std::make_pair(62, 18));
 }
 
 TEST_F(MainProgramTest, EachTypedStudyLooksUpItsOwnDataDirectory)

@@ -272,6 +272,7 @@ void MainProgram::postprocessor_control(ControlEntry entry)
         if (!choose_study()) continue;
 
         const bool have_control_file = load_control_file(session_, study_id_, controls_, hgl_controls_);
+        if (have_control_file) copy_to_run_settings(controls_, settings_);
         if (control_option == ControlDataOption::DefineControls || !have_control_file) {
             const SettingsOutcome outcome =
                 run_settings_screens(session_, study_id_, controls_, hgl_controls_, settings_);

@@ -60,7 +60,7 @@ std::string descriptor_name(const Item& item)
         return "F" + std::to_string(item.width) + "." + std::to_string(item.decimals);
     case ItemKind::Integer:
         return "I" + std::to_string(item.width) +
-               (item.decimals > 0 ? "." + std::to_string(item.decimals) : std::string());
+               (item.decimals != 1 ? "." + std::to_string(item.decimals) : std::string());
     case ItemKind::Text:
         return item.width > 0 ? "A" + std::to_string(item.width) : std::string("A");
     default:
@@ -75,17 +75,20 @@ class Parser {
 public:
     explicit Parser(std::string_view source) : source_(source) { compact(); }
 
-    // The items of the outer list; `dollar` tells whether it ended in "$".
-    std::vector<Item> parse(bool& dollar)
+    // The items of the outer list.
+    std::vector<Item> parse()
     {
         if (at_end() || peek() != '(')
             fail("the list does not start with \"(\"");
         ++pos_;
-        std::vector<Item> items = parse_list(true, dollar);
+        std::vector<Item> items = parse_list(true);
         if (!at_end())
             fail("text follows the closing \")\"");
         return items;
     }
+
+    // Whether the list ended in "$".
+    bool dollar() const { return dollar_; }
 
 private:
     // Blanks outside literals mean nothing in an edit-descriptor list; the
@@ -126,7 +129,7 @@ private:
     }
 
     // Items up to the ")" that closes the list; the "(" is already taken.
-    std::vector<Item> parse_list(bool outer, bool& dollar)
+    std::vector<Item> parse_list(bool outer)
     {
         enum class Last { Open, Comma, Slash, Item };
         std::vector<Item> items;
@@ -162,7 +165,7 @@ private:
                 ++pos_;
                 if (!outer || peek() != ')' || pos_ + 1 != text_.size())
                     fail("\"$\" must be the last item");
-                dollar = true;
+                dollar_ = true;
                 last = Last::Item;
                 continue;
             }
@@ -202,9 +205,8 @@ private:
         item.repeat = repeat > 0 ? repeat : 1;
         if (c == '(') {
             ++pos_;
-            bool inner_dollar = false;
             item.kind = ItemKind::Group;
-            item.items = parse_list(false, inner_dollar);
+            item.items = parse_list(false);
             return item;
         }
         if (c == 'X') {
@@ -257,8 +259,9 @@ private:
     }
 
     std::string_view source_;
-    std::string text_;
+    std::string text_;  // the list without its blanks
     std::size_t pos_ = 0;
+    bool dollar_ = false;
 };
 
 // A parsed list with what the walk needs to know about it.
@@ -359,7 +362,7 @@ void append_fixed(std::string& out, float value, int width, int decimals)
 {
     const bool negative = std::signbit(value);
     if (std::isnan(value)) {
-        append_right(out, width >= 3 ? "NaN" : "****", width);
+        append_right(out, "NaN", width);  // stars when narrower than 3
         return;
     }
     if (std::isinf(value)) {
@@ -381,7 +384,11 @@ void append_fixed(std::string& out, float value, int width, int decimals)
     // is exact in double for up to nine decimals: rounding it to an integer
     // rounds the exact value of the float.
     if (decimals <= 9 && magnitude * POWERS[decimals] < 9.0e15) {
-        const double scaled = std::nearbyint(magnitude * POWERS[decimals]);
+        const double exact = magnitude * POWERS[decimals];
+        double scaled = std::floor(exact);
+        const double fraction = exact - scaled;  // exact as well
+        if (fraction > 0.5 || (fraction == 0.5 && std::fmod(scaled, 2.0) != 0.0))
+            scaled += 1.0;
         const auto result =
             std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(scaled));
         length = static_cast<std::size_t>(result.ptr - digits);
@@ -808,7 +815,8 @@ Format::Format(std::string_view descriptors) : parsed_(std::make_unique<Parsed>(
 {
     parsed_->source = std::string(descriptors);
     Parser parser(descriptors);
-    parsed_->items = parser.parse(parsed_->dollar);
+    parsed_->items = parser.parse();
+    parsed_->dollar = parser.dollar();
     for (std::size_t i = 0; i < parsed_->items.size(); ++i) {
         if (parsed_->items[i].kind == ItemKind::Group)
             parsed_->reversion = i;

@@ -13,7 +13,13 @@
 // Numbers: Fw.d rounds the exact binary value to nearest, ties to even,
 // drops the leading zero only when the field has no room for it, and writes
 // "-0.00" for a negative value that rounds to zero.  A value too wide for its
-// field is a run of asterisks of the field's width.
+// field is a run of asterisks of the field's width.  Iw.m writes at least m
+// digits.  Texts: a text stands for a blank-padded character variable, so
+// Aw pads a shorter text on the right and takes the first w characters of a
+// longer one; A writes the whole text.
+//
+// A list that ends in "$" is a prompt: its last record stays on the line,
+// whatever number of values it was given.
 #pragma once
 
 #include <memory>
@@ -47,7 +53,8 @@ public:
     // The records produced by one write with the values (at least one record;
     // "/" and reversion start further records).
     std::vector<std::string> write(const std::vector<FormatValue>& values) const;
-    // The single line of a layout that produces one record.
+    // The single line of a layout that produces one record (FormatError
+    // when the values make more than one).
     std::string line(const std::vector<FormatValue>& values) const;
     // True when the list ends in "$": the last record leaves the cursor
     // behind it.
@@ -55,13 +62,18 @@ public:
 
     // Reads the values of one read with this layout from the lines (as many
     // lines as its "/" and reversion need; a missing line reads as blanks).
-    // A short line is padded with blanks, a blank numeric field reads as 0, a
-    // field without a decimal point takes the implied decimals of its Fw.d.
-    // F fields give float, I fields int, A fields the text of the field.
-    // Returns exactly `count` values; FormatError... is not used for bad data:
-    // a field that is not a number throws FormatReadError.
+    // As a Fortran formatted read: a short line is padded with blanks, blanks
+    // inside a number are ignored, a blank numeric field reads as 0, a field
+    // without a decimal point takes the implied decimals of its Fw.d, and an
+    // exponent ("1.5E2", "1.5D2", "1.5+2") is accepted in an F field.
+    // F fields give float, I fields int, Aw the w characters of the field and
+    // A the rest of the line.  Returns exactly `count` values.  A field that
+    // is not a number throws FormatReadError, whose message names the line of
+    // the read, the columns, the descriptor and the text (the caller adds the
+    // file name); a layout with a literal cannot read (FormatError).
     std::vector<FormatValue> read(const std::vector<std::string>& lines, int count) const;
-    // How many lines a read of `count` values takes.
+    // How many lines a read of `count` values takes (a "/" that follows the
+    // last value still moves on to the next line).
     int lines_needed(int count) const;
 
 private:

@@ -11,7 +11,6 @@
 
 #include "platform/clock.h"
 #include "platform/record_file.h"
-#include "records/model_list.h"
 #include "platform/stop.h"
 #include "support/scripted_window.h"
 
@@ -78,22 +77,20 @@ protected:
         return bytes.str();
     }
 
-    // A model list for the study naming one map, and the beginning of that
-    // map's model file (the run reads the study's model type from it).
-    static void write_model_list(const std::string& study)
+    // A model list for the study: its first value, then one map entry.
+    static void write_model_list(const std::string& study, float first_value = -111888.0f)
     {
-        write_model_list_file(study + "TRVLZZ.Z11", {make_model_list_entry(study + "0101ZZ.Z11")});
+        RecordFile list(study + "TRVLZZ.Z11", RecordFile::Open::New);
+        list.write_value(first_value);
+        std::string entry = study + "0101ZZ.Z11";
+        entry.resize(50, ' ');
+        list.write_text(entry);
+        list.close_keep();
+        // The run reads the study's model type from the map's model file.
         RecordFile model_file(study + "0101ZZ.Z11", RecordFile::Open::New);
         model_file.write_value(1.0f);
         model_file.write_value(6.0f);
         model_file.close_keep();
-    }
-    // A record file that is no model list: its first value is not the mark.
-    static void write_other_record_file(const std::string& name, float first_value)
-    {
-        RecordFile file(name, RecordFile::Open::New);
-        file.write_value(first_value);
-        file.close_keep();
     }
     static void write_study(const std::string& study, bool with_control_file)
     {
@@ -264,7 +261,7 @@ TEST_F(MainProgramTest, UnusableStudyNameIsRefusedAndAskedAgain)
 
 TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenuAndTheStudyPrompt)
 {
-    write_other_record_file("ABTRVLZZ.Z11", 1.0f);
+    write_model_list("AB", 1.0f);
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "2", "EXIT"}), "study prompt: EXIT");
     const std::string expected = " * DATA FILE [ABTRVLZZ.Z11" + std::string(18, ' ') + "] IS NOT A QUORIN Tarvel FILE";
     EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
@@ -412,7 +409,7 @@ TEST_F(MainProgramTest, LaunchedRefusalEndsTheRunWithoutReply)
         SCOPED_TRACE(c.name);
         window_ = test::ScriptedWindow();
         fs::remove("ABTRVLZZ.Z11");
-        if (c.list_exists) write_other_record_file("ABTRVLZZ.Z11", 0.0f);
+        if (c.list_exists) write_model_list("AB", 0.0f);
         write_command_file("AB", 1, 1, 2);
         EXPECT_EQ(run(c.typed), "model list check refused the launched study");
         EXPECT_NE(window_.row(21).find("ABTRVLZZ.Z11"), std::string::npos);

@@ -48,16 +48,29 @@ struct ReadCase {
     std::vector<FormatValue> targets;
 };
 
-fs::path scratch_directory()
-{
-    static const fs::path directory = [] {
-        fs::path path = fs::temp_directory_path() /
-                        ("velm_format_reference_" + std::to_string(static_cast<long>(::getpid())));
-        fs::create_directories(path);
-        return path;
-    }();
-    return directory;
-}
+// A directory of its own for each run of the reference program, removed
+// afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+        : path_(fs::temp_directory_path() / ("velm_format_reference_" + std::to_string(::getpid()) + "_" +
+                                             std::to_string(++serial_)))
+    {
+        fs::create_directories(path_);
+    }
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    static inline int serial_ = 0;
+    fs::path path_;
+};
 
 // Runs of values of one type, as the reference program takes them.
 void write_runs(std::ostream& out, const std::vector<FormatValue>& values, bool with_values)
@@ -97,14 +110,15 @@ void write_runs(std::ostream& out, const std::vector<FormatValue>& values, bool 
 // "@@END" mark).
 std::vector<std::string> run_reference(const std::string& mode, const std::string& cases_text, std::size_t count)
 {
-    const fs::path cases = scratch_directory() / (mode + "_cases.txt");
-    const fs::path output = scratch_directory() / (mode + "_output.txt");
+    const ScratchDirectory scratch;
+    const fs::path cases = scratch / "cases.txt";
+    const fs::path output = scratch / "output.txt";
     {
         std::ofstream out(cases, std::ios::binary);
         out << count << '\n' << cases_text;
     }
     const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/format_reference " + mode + " " +
-                                cases.string() + " " + output.string() + " 2>" + (scratch_directory() / "stderr.txt").string();
+                                cases.string() + " " + output.string() + " 2>" + (scratch / "stderr.txt").string();
     if (std::system(command.c_str()) != 0)
         ADD_FAILURE() << "the reference program failed: " << command;
     std::ifstream in(output, std::ios::binary);

@@ -6,7 +6,7 @@
 
 #include <csignal>
 
-#include "platform/temporary_directory.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {

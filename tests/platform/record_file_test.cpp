@@ -9,7 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/stop.h"
-#include "platform/temporary_directory.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/files.h"
-#include "platform/temporary_directory.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/clock.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
-#include "platform/temporary_directory.h"
+#include "support/temporary_directory.h"
 #include "records/model_list.h"
 #include "support/scripted_window.h"
 

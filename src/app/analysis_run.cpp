@@ -160,26 +160,6 @@ void run_telescoping_analysis(Session& /*session*/, const std::string& /*study_i
 {
 }
 
-// The deficiency pass of every map whose link data base exists, in table
-// order; a map without one is passed over without a word.
-void analyze_deficiencies(Session& session, ControlParameters& controls, const RunSettings& settings,
-                          const DataFileTable& data_files)
-{
-    Window& window = session.window;
-    clear_screen(window);
-    write_form(window, 5, 2, DEFICIENCY_HEADING_FORMAT);
-    for (const std::string& stem : data_files.data_file_names) {
-        const std::string link_data_base = session.study_file(replace_file_extension(stem, "ZLL"));
-        if (!file_exists(link_data_base)) continue;
-        window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
-        // A study without its own minimum slope takes the envelope's, from
-        // the first map on.
-        if (controls.default_min_friction_slope <= 0.0f) {
-            controls.default_min_friction_slope = settings.envelope_min_friction_slope;
-        }
-        analyze_link_file_deficiencies(session, link_data_base, controls, settings);
-    }
-}
 
 }  // namespace
 
@@ -209,6 +189,24 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     return ModelListCheck::Accepted;
 }
 
+void run_deficiency_analysis(Session& session, ControlParameters& controls, const RunSettings& settings,
+                             const DataFileTable& data_files)
+{
+    Window& window = session.window;
+    clear_screen(window);
+    write_form(window, 5, 2, DEFICIENCY_HEADING_FORMAT);
+    for (const std::string& stem : data_files.data_file_names) {
+        const std::string link_data_base = session.study_file(replace_file_extension(stem, "ZLL"));
+        if (!file_exists(link_data_base)) continue;
+        window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
+        // A study without its own minimum slope takes the envelope's.
+        if (controls.default_min_friction_slope <= 0.0f) {
+            controls.default_min_friction_slope = settings.envelope_min_friction_slope;
+        }
+        analyze_link_file_deficiencies(session, link_data_base, controls, settings);
+    }
+}
+
 void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
                   HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
 {
@@ -227,7 +225,7 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
     if (uses_balanced_hgl(controls.friction_slope_model)) {
         estimate_balanced_hgl(session, study_id, controls, hgl_controls, settings, data_files);
     }
-    analyze_deficiencies(session, controls, settings, data_files);
+    run_deficiency_analysis(session, controls, settings, data_files);
     run_telescoping_analysis(session, study_id, controls, settings, data_files);
 }
 

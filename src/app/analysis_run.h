@@ -38,6 +38,14 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
 DataFileTable read_data_file_table(Session& session, const std::string& study_id, ControlParameters& controls,
                                    RunSettings& settings);
 
+// The deficiency step of the run: for each map of the table, in order, whose
+// link data base exists, the window line and the deficiency pass of that
+// data base; a map without one is passed over without a word.  An unset
+// default minimum friction slope (zero or below) takes the envelope's
+// minimum slope from the first map analysed on.
+void run_deficiency_analysis(Session& session, ControlParameters& controls, const RunSettings& settings,
+                             const DataFileTable& data_files);
+
 // The analysis run for the accepted study with the loaded settings: the
 // data file table, the report header and section I, and the chain of steps
 // (diagnostics, string finder, balanced HGL, deficiency pass, telescoping).

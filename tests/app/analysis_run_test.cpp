@@ -6,13 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "app/main_program.h"
 #include "app/report_header.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
-#include "support/temporary_directory.h"
+#include "platform/text_file.h"
 #include "records/model_list.h"
+#include "support/report_delimiters.h"
 #include "support/scripted_window.h"
+#include "support/study_builder.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -506,6 +511,187 @@ TEST_F(DataFileTableTest, StudiesTheRunCannotAnalyseAreRefusedOnAClearScreen)
         const std::string& screen = window_.reads().at(0);
         for (std::size_t k = 0; k < c.screen.size(); ++k) EXPECT_EQ(row_of(screen, 5 + static_cast<int>(k)), c.screen[k]);
         EXPECT_EQ(row_of(screen, 24), blanks(32) + "  Press RETURN to continue ===>");
+    }
+}
+
+TEST_F(DataFileTableTest, DeficiencyStepTakesTheMapsWithALinkDataBase)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> link_data_bases;  // of the maps AB0101ZZ, AB0102ZZ, AB0201ZZ
+        float default_min_slope;
+        Lines processed;
+        float expected_min_slope;
+    };
+    const std::string processing = "     PROCESSING DATA FILE....";
+    const std::vector<Case> cases = {
+        {"a map without its data base is passed over", {"AB0101ZZ.ZLL", "AB0201ZZ.ZLL"}, 0.0f,
+         {processing + "AB0101ZZ" + blanks(42), processing + "AB0201ZZ" + blanks(42)}, 0.0015f},
+        {"a set minimum slope is kept", {"AB0102ZZ.ZLL"}, 0.004f, {processing + "AB0102ZZ" + blanks(42)}, 0.004f},
+        {"no map analysed leaves the slope unset", {}, -1.0f, {}, -1.0f},
+    };
+    DataFileTable table;
+    table.data_file_names = {"AB0101ZZ", "AB0102ZZ", "AB0201ZZ"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        for (const std::string& stem : table.data_file_names) std::filesystem::remove(stem + ".ZLL");
+        for (const std::string& name : c.link_data_bases) test::TemporaryDirectory::put(name, "");
+        controls_.default_min_friction_slope = c.default_min_slope;
+        settings_.envelope_min_friction_slope = 0.0015f;
+
+        run_deficiency_analysis(session_, controls_, settings_, table);
+        EXPECT_EQ(window_.clears(), 1);
+        EXPECT_EQ(window_.row(2), blanks(4) + " * DEFICIENCY ANALYSIS *" + blanks(52));
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::string expected = k < c.processed.size() ? c.processed[k] + " " : blanks(80);
+            EXPECT_EQ(window_.row(3 + static_cast<int>(k)), expected) << k;
+        }
+        EXPECT_EQ(controls_.default_min_friction_slope, c.expected_min_slope);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Option 1 executed on a study
+
+using test::Element;
+using test::StudyBuilder;
+
+// Two maps: a headwater subarea and its initial link in map 101, a pipe
+// into map 102.
+StudyBuilder two_map_study()
+{
+    StudyBuilder study("AB", 6, 1);
+    study.add_node(10101.0f, 150.0f);
+    study.add_node(10102.0f, 140.0f, {10.0f});
+    study.add_node(10203.0f, 130.0f, {14.0f});
+    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
+    study.add_link(10102.0f, 10203.0f, 600.0f, Element::pipe(2.0f));
+    study.add_subarea(10101.0f, 4.0f);
+    return study;
+}
+
+// Replaces value 2 of a model file's header (the study's model type; zero
+// or below marks metric data).
+void set_model_type_value(const std::string& name, float value)
+{
+    std::vector<RecordBytes> records = decode_records(read_whole_file(name), name);
+    records.at(1) = float_payload(value);
+    replace_file_atomically(name, encode_records(records));
+}
+
+// Typed lines of an interactive run from the start to the end of an
+// executed analysis: title pages, main menu, control menu, study, pause.
+const Lines EXECUTE_FROM_MENU = {"", "1", "", "", "2", "AB", ""};
+
+class AnalysisRunTest : public ::testing::Test {
+protected:
+    // Runs the program to its stop with the typed lines, all of which must
+    // be used; returns the reason of the stop.
+    std::string run(const Lines& typed)
+    {
+        window_.type(typed);
+        std::string reason = "did not stop";
+        try {
+            run_main_program(session_);
+        } catch (const ProgramStop& stop) {
+            reason = stop.reason;
+        }
+        EXPECT_EQ(window_.lines_left(), 0u) << "typed lines left over; screen:\n" << window_.dump();
+        return reason;
+    }
+    // A command file asking for option 1, sub-option 2 (execute) of the study.
+    static void launch_execute(int count)
+    {
+        test::TemporaryDirectory::put("QEVCOM.DAT", "AB\r\n" + std::to_string(count) +
+                                                        "\r\n1.\r\n2.\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+    }
+
+    test::TemporaryDirectory directory_;
+    test::ScriptedWindow window_;
+    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
+    Session session_{window_, clock_};
+};
+
+TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
+{
+    ControlParameters topographic;
+    topographic.friction_slope_model = FrictionSlopeModel::TopographicSlope;
+    topographic.default_min_friction_slope = 0.0035f;
+
+    struct Case {
+        const char* name;
+        bool launched;
+        float model_type_value;
+        ControlParameters controls;
+        std::string data_directory;  // where the study files and the report are
+        std::size_t delimiters;
+    };
+    const std::vector<Case> cases = {
+        {"from the menu", false, 6.0f, ControlParameters{}, "", 30},
+        {"launched", true, 6.0f, ControlParameters{}, "", 30},
+        {"settings from the control file", false, 6.0f, topographic, "", 30},
+        {"study files in a data directory", true, 6.0f, ControlParameters{}, "data/", 30},
+        {"curve-number study: no cross-check, node sets or statistics", false, 10.0f, ControlParameters{}, "",
+         20},
+        {"curve-number study, launched", true, 10.0f, ControlParameters{}, "", 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        StudyBuilder study = two_map_study();
+        study.set_controls(c.controls);
+        if (!c.data_directory.empty()) study.set_data_directory("data\\ABMPDZZ.ZZZ");
+        study.write(directory.path());
+        set_model_type_value(c.data_directory + "AB0101ZZ.Z11", c.model_type_value);
+        if (c.launched) launch_execute(1);
+        test::TemporaryDirectory::put(c.data_directory + "ABTRVLZZ.DIA", "an earlier report\r\n");
+
+        EXPECT_EQ(run(c.launched ? Lines{} : EXECUTE_FROM_MENU), "analysis run done");
+
+        const Lines report = read_text_lines(c.data_directory + "ABTRVLZZ.DIA");
+        const Lines header = report_header_lines("AB", c.controls);
+        ASSERT_GE(report.size(), header.size() + 4);
+        EXPECT_EQ(Lines(report.begin(), report.begin() + static_cast<long>(header.size())), header);
+        const Lines section_two = {"\f", "", blanks(24) + "II. DIAGNOSTICS REPORT", ""};
+        EXPECT_EQ(Lines(report.begin() + static_cast<long>(header.size()),
+                        report.begin() + static_cast<long>(header.size() + 4)),
+                  section_two);
+        EXPECT_EQ(test::report_delimiters(report).size(), c.delimiters);
+        EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), c.launched ? "99\r\n" : "");
+        EXPECT_EQ(window_.dump(), std::string(24, '\n')) << "the run ends on a clear screen";
+    }
+}
+
+TEST_F(AnalysisRunTest, RefusedStudyKeepsItsEarlierReportAndGetsNoReply)
+{
+    struct Case {
+        const char* name;
+        void (*spoil)(StudyBuilder&);
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"metric units", [](StudyBuilder&) { set_model_type_value("AB0101ZZ.Z11", -6.0f); },
+         "model files in metric units"},
+        {"first model file missing", [](StudyBuilder&) { std::filesystem::remove("AB0101ZZ.Z11"); },
+         "first model file missing"},
+        {"model list without an entry", [](StudyBuilder&) { write_model_list_file("ABTRVLZZ.Z11", {}); },
+         "model list names no model file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        StudyBuilder study = two_map_study();
+        study.write(directory.path());
+        c.spoil(study);
+        launch_execute(1);
+        test::TemporaryDirectory::put("ABTRVLZZ.DIA", "an earlier report\r\n");
+
+        EXPECT_EQ(run({""}), c.reason) << "the warning waits for RETURN";
+        EXPECT_EQ(read_whole_file("ABTRVLZZ.DIA"), "an earlier report\r\n");
+        EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
     }
 }
 

@@ -558,10 +558,12 @@ using test::Element;
 using test::StudyBuilder;
 
 // Two maps: a headwater subarea and its initial link in map 101, a pipe
-// into map 102.
-StudyBuilder two_map_study()
+// into map 102.  A curve-number study (type 10) is written as a study with
+// per-map files of the full header layout (type 3) whose model type value
+// is then changed.
+StudyBuilder two_map_study(int model_type = 6)
 {
-    StudyBuilder study("AB", 6, 1);
+    StudyBuilder study("AB", model_type, 1);
     study.add_node(10101.0f, 150.0f);
     study.add_node(10102.0f, 140.0f, {10.0f});
     study.add_node(10203.0f, 130.0f, {14.0f});
@@ -640,7 +642,7 @@ TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
         SCOPED_TRACE(c.name);
         test::TemporaryDirectory directory;
         window_ = test::ScriptedWindow();
-        StudyBuilder study = two_map_study();
+        StudyBuilder study = two_map_study(c.model_type_value == 10.0f ? 3 : 6);
         study.set_controls(c.controls);
         if (!c.data_directory.empty()) study.set_data_directory("data\\ABMPDZZ.ZZZ");
         study.write(directory.path());

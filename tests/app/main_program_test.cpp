@@ -13,6 +13,7 @@
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "support/scripted_window.h"
+#include "support/study_builder.h"
 
 namespace velm {
 namespace {
@@ -77,8 +78,9 @@ protected:
         return bytes.str();
     }
 
-    // A model list for the study: its first value, then one map entry.
-    static void write_model_list(const std::string& study, float first_value = -111888.0f)
+    // A file in the place of the study's model list: its first value, then
+    // one map entry.
+    static void write_model_list(const std::string& study, float first_value)
     {
         RecordFile list(study + "TRVLZZ.Z11", RecordFile::Open::New);
         list.write_value(first_value);
@@ -86,16 +88,20 @@ protected:
         entry.resize(50, ' ');
         list.write_text(entry);
         list.close_keep();
-        // The run reads the study's model type from the map's model file.
-        RecordFile model_file(study + "0101ZZ.Z11", RecordFile::Open::New);
-        model_file.write_value(1.0f);
-        model_file.write_value(6.0f);
-        model_file.close_keep();
     }
+    // A study of one map that the analysis run can check: a subarea, its
+    // initial link and a pipe.
     static void write_study(const std::string& study, bool with_control_file)
     {
-        write_model_list(study);
-        if (with_control_file) write_file(study + "contzz.zzz", DEFAULT_CONTROL_FILE);
+        test::StudyBuilder builder(study, 6, 1);
+        builder.add_node(10101.0f, 150.0f);
+        builder.add_node(10102.0f, 140.0f, {10.0f});
+        builder.add_node(10103.0f, 130.0f, {14.0f});
+        builder.add_initial_link(10101.0f, 10102.0f, 500.0f);
+        builder.add_link(10102.0f, 10103.0f, 600.0f, test::Element::pipe(2.0f));
+        builder.add_subarea(10101.0f, 4.0f);
+        if (!with_control_file) builder.omit_control_file();
+        builder.write(fs::current_path());
     }
     static void write_command_file(const std::string& study, int count, int option, int sub_option)
     {

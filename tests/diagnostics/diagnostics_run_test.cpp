@@ -10,9 +10,9 @@
 #include "platform/files.h"
 #include "support/temporary_directory.h"
 #include "platform/text_file.h"
-#include "records/gis_files.h"
 #include "support/report_delimiters.h"
 #include "support/scripted_window.h"
+#include "support/study_builder.h"
 
 namespace velm {
 namespace {
@@ -104,16 +104,22 @@ TEST_F(DiagnosticsRunTest, StaleExceptionListsAreRemoved)
 
 TEST_F(DiagnosticsRunTest, WindowTellsWhichDataBaseHasFatalErrors)
 {
-    // Node 10101.0 twice in the map's GIS node file: a fatal node finding.
-    GisNodeRecord node;
-    node.node_number() = 10101.0f;
-    node.node_elevation() = 100.0f;
-    write_gis_node_file(gis_file_name_from_stem("AB0101ZZ", 9, GisFileKind::Node), {node, node});
+    // A consistent study of one map whose GIS node file lists node 10102.0
+    // twice: a fatal node finding, and nothing else.
+    test::StudyBuilder study("AB", 3, 1);
+    study.add_node(10101.0f, 150.0f);
+    study.add_node(10102.0f, 140.0f, {10.0f});
+    study.add_node(10103.0f, 130.0f, {14.0f});
+    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
+    study.add_link(10102.0f, 10103.0f, 600.0f, test::Element::pipe(2.0f));
+    study.add_subarea(10101.0f, 4.0f);
+    study.edit_gis_files([](const std::string&, test::GisFiles& files) { files.nodes.push_back(files.nodes.at(1)); });
+    study.write(std::filesystem::current_path());
 
-    for (int model_type : {9, 10}) {
+    for (int model_type : {3, 10}) {
         SCOPED_TRACE(model_type);
         window_ = test::ScriptedWindow();
-        EXPECT_GE(run({"AB0101ZZ"}, model_type), 1);
+        EXPECT_EQ(run({"AB0101ZZ"}, model_type), 1);
         const Lines window = window_lines();
         ASSERT_FALSE(window.empty());
         EXPECT_EQ(window.front(), "     * GIS DATA BASE POSTPROCESSOR EXECUTED :");

@@ -98,6 +98,8 @@ struct GisFiles {
 class StudyBuilder {
 public:
     // `storm_events`: 1 to 6, the model files and lists per map and event.
+    // Model types 1 to 9; the curve-number model (10) has group layouts of
+    // its own that the builder does not write.
     explicit StudyBuilder(std::string study_id = "AB", int model_type = 6, int storm_events = 1);
 
     const std::string& study_id() const { return study_id_; }
@@ -116,13 +118,16 @@ public:
     // A conveyance link between two added nodes, length in ft.  Its process
     // code follows from its element: 41 pipe, 43 pipe under a street, 46
     // box, 51 open channel, 61 street only, 31 neither (a conduit the
-    // hydrology sized itself).  Elevations come from the nodes, upstream
-    // and downstream peak flows from the nodes' peak flows.
+    // hydrology sized itself).  Both kinds of link take their elevations
+    // and their upstream and downstream peak flows from the nodes as they
+    // stand when the link is added (a stream entering a confluence carries
+    // less than the node's joined flow: set its flows on the record).
     LinkRecord& add_link(float upstream_node, float downstream_node, float length, const Element& element,
                          const std::optional<StreetSection>& street = std::nullopt);
 
     // A subarea of `area` acres in one land-use cell, numbered by the node
-    // where it enters (an initial subarea by its headwater node).  Land use
+    // where it enters; an initial subarea by its headwater node, which header
+    // value 4 of the model files (1.2) tells the statistics.  Land use
     // and soil as the hydrology codes them; the defaults, and the rainfall
     // value the model type's subarea checks read, pass those checks.
     SubareaRecord& add_subarea(float subarea, float area, SubareaEntry entry = SubareaEntry::Automatic,

@@ -22,6 +22,20 @@ using Lines = std::vector<std::string>;
 
 const Lines SECTION_ONE = {"", "                    *-----------------------*", "     I. (settings)"};
 
+// A consistent study of two maps: a headwater subarea and its initial link
+// in map 101, a pipe into map 102.
+test::StudyBuilder two_map_study(int model_type)
+{
+    test::StudyBuilder study("AB", model_type, 1);
+    study.add_node(10101.0f, 150.0f);
+    study.add_node(10102.0f, 140.0f, {10.0f});
+    study.add_node(10203.0f, 130.0f, {14.0f});
+    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
+    study.add_link(10102.0f, 10203.0f, 600.0f, test::Element::pipe(2.0f));
+    study.add_subarea(10101.0f, 4.0f);
+    return study;
+}
+
 class DiagnosticsRunTest : public ::testing::Test {
 protected:
     // Runs the diagnostics of the maps after a stand-in for section I;
@@ -67,25 +81,28 @@ protected:
 TEST_F(DiagnosticsRunTest, SectionTwoFollowsSectionOneWithTheDelimitersOfItsModelType)
 {
     struct Case {
-        int model_type;
-        int delimiters;
+        int written_type;  // the study's files as written for this model type
+        int model_type;    // the model type the run is given
+        std::size_t delimiters;
         std::string last_delimiter;
     };
     const std::vector<Case> cases = {
-        {6, 30, "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"},
-        {9, 30, "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"},
-        {10, 20, " *" + std::string(69, '-') + "*"},
+        {6, 6, 30, "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"},
+        {3, 3, 30, "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"},
+        // A curve-number study: no cross-check, node sets or statistics.
+        {3, 10, 20, " *" + std::string(69, '-') + "*"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.model_type);
-        // No map listed: every section still has its headings and rules.
-        EXPECT_EQ(run({}, c.model_type), 0);
+        TemporaryDirectory directory;
+        two_map_study(c.written_type).write(directory.path());
+        EXPECT_EQ(run({"AB0101ZZ", "AB0102ZZ"}, c.model_type), 0);
         ASSERT_GE(report_lines.size(), 7u);
         const Lines opening = {SECTION_ONE[0], SECTION_ONE[1], SECTION_ONE[2], "\f", "",
                                "                        II. DIAGNOSTICS REPORT", ""};
         EXPECT_EQ(Lines(report_lines.begin(), report_lines.begin() + 7), opening);
         const std::vector<test::ReportDelimiter> delimiters = test::report_delimiters(report_lines);
-        ASSERT_EQ(static_cast<int>(delimiters.size()), c.delimiters);
+        ASSERT_EQ(delimiters.size(), c.delimiters);
         EXPECT_EQ(delimiters.back().line, c.last_delimiter);
         EXPECT_EQ(std::count(report_lines.begin(), report_lines.end(), "     * Check Link Data Base *"),
                   c.model_type == 10 ? 0 : 1);
@@ -104,22 +121,18 @@ TEST_F(DiagnosticsRunTest, StaleExceptionListsAreRemoved)
 
 TEST_F(DiagnosticsRunTest, WindowTellsWhichDataBaseHasFatalErrors)
 {
-    // A consistent study of one map whose GIS node file lists node 10102.0
-    // twice: a fatal node finding, and nothing else.
-    test::StudyBuilder study("AB", 3, 1);
-    study.add_node(10101.0f, 150.0f);
-    study.add_node(10102.0f, 140.0f, {10.0f});
-    study.add_node(10103.0f, 130.0f, {14.0f});
-    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
-    study.add_link(10102.0f, 10103.0f, 600.0f, test::Element::pipe(2.0f));
-    study.add_subarea(10101.0f, 4.0f);
-    study.edit_gis_files([](const std::string&, test::GisFiles& files) { files.nodes.push_back(files.nodes.at(1)); });
+    // The study's GIS node file of map 101 lists node 10102.0 twice: a
+    // fatal node finding, and nothing else.
+    test::StudyBuilder study = two_map_study(3);
+    study.edit_gis_files([](const std::string& stem, test::GisFiles& files) {
+        if (stem == "AB0101ZZ") files.nodes.push_back(files.nodes.at(1));
+    });
     study.write(std::filesystem::current_path());
 
     for (int model_type : {3, 10}) {
         SCOPED_TRACE(model_type);
         window_ = test::ScriptedWindow();
-        EXPECT_EQ(run({"AB0101ZZ"}, model_type), 1);
+        EXPECT_EQ(run({"AB0101ZZ", "AB0102ZZ"}, model_type), 1);
         const Lines window = window_lines();
         ASSERT_FALSE(window.empty());
         EXPECT_EQ(window.front(), "     * GIS DATA BASE POSTPROCESSOR EXECUTED :");

@@ -567,7 +567,7 @@ TEST(StudyBuilder, WritesEveryFileAndLeavesOutWhatTheTestOmits)
     study.omit_file("ab0101zz.zss");
     study.omit_control_file();
     const std::vector<std::string> expected = {"ABTRVLZZ.Z11", "ABTRVLZZ.Z12", "AB0101ZZ.ZLL", "AB0101ZZ.ZNN",
-                                               "AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0100ZZ.ZZN", "AB0100ZZ.ZZL",
+                                               "AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZZZ", "AB0100ZZ.ZZN", "AB0100ZZ.ZZL",
                                                "AB0100ZZ.ZZS"};
     EXPECT_EQ(study.file_names(), expected);
     study.write(directory.path());

@@ -751,6 +751,81 @@ std::vector<ModelListEntry> StudyBuilder::build_model_list(const Plan& plan, int
     return entries;
 }
 
+// ------------------------------------------------------------------ model results
+
+void StudyBuilder::set_model_results(int map_number, std::vector<ModelResultsGroup> groups)
+{
+    model_results_[map_number] = std::move(groups);
+}
+
+std::vector<ModelResultsGroup> StudyBuilder::model_results(int map_number) const
+{
+    return build_model_results(plan(), map_number);
+}
+
+std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& plan, int map_number) const
+{
+    if (const auto set = model_results_.find(map_number); set != model_results_.end()) return set->second;
+
+    // Time of concentration at a node: the latest arrival over its incoming
+    // links, worked out upstream first without recursion.
+    std::map<float, float> tc_at;
+    auto tc_of = [&](float node) {
+        std::vector<float> pending{node};
+        while (!pending.empty()) {
+            const float current = pending.back();
+            if (tc_at.count(current)) {
+                pending.pop_back();
+                continue;
+            }
+            float tc = 0.0f;
+            bool ready = true;
+            if (const auto in = plan.incoming.find(current); in != plan.incoming.end()) {
+                for (std::size_t i : in->second) {
+                    const LinkRecord& l = links_[i];
+                    float arrival = 0.0f;
+                    if (is_initial_code(l.process_code())) {
+                        if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
+                            arrival = subareas_[carried->second].time_of_concentration(1);
+                    } else if (const auto up = tc_at.find(l.upstream_node()); up != tc_at.end()) {
+                        arrival = up->second + l.link_travel_time(1);
+                    } else {
+                        if (pending.size() > links_.size() + 1) throw std::logic_error("the links make a loop");
+                        pending.push_back(l.upstream_node());
+                        ready = false;
+                        continue;
+                    }
+                    tc = std::max(tc, arrival);
+                }
+            }
+            if (!ready) continue;
+            tc_at[current] = tc;
+            pending.pop_back();
+        }
+        return tc_at[node];
+    };
+
+    std::vector<ModelResultsGroup> groups;
+    const auto links = plan.links_of_map.find(map_number);
+    if (links == plan.links_of_map.end()) return groups;
+    for (std::size_t i : links->second) {
+        const LinkRecord& l = links_[i];
+        ModelResultsGroup group;
+        group.upstream_node = l.upstream_node();
+        group.downstream_node = l.downstream_node();
+        group.process_code = l.process_code();
+        group.downstream_time_of_concentration = tc_of(l.downstream_node());
+        if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
+            group.subarea_added_area = subareas_[carried->second].area();
+        if (const auto nodes = plan.nodes_of_map.find(map_number_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
+            for (std::size_t n : nodes->second)
+                if (nodes_[n].node_number() == l.downstream_node()) group.total_tributary_area = nodes_[n].total_tributary_area();
+        group.travel_time = l.link_travel_time(1);
+        groups.push_back(group);
+    }
+    return groups;
+}
+
 // ------------------------------------------------------------------ files
 
 std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& plan) const
@@ -795,6 +870,9 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
                              [this, &plan, map, event](const std::string& path) {
                                  write_model_file(path, build_model_file(plan, map, event));
                              }});
+        files.push_back({model_results_file_name(data_file_stem(study_id_, map)), [this, &plan, map](const std::string& path) {
+                             write_model_results_file(path, build_model_results(plan, map));
+                         }});
     }
     for (const auto& [stem, members] : plan.gis) {
         files.push_back({stem + ".ZZN", [this, &plan, stem](const std::string& path) {

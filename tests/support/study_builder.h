@@ -21,8 +21,8 @@
 // Every file is written through the system's record writers.  A test seeds a
 // fault by editing a record returned by add_*, by editing the generated model
 // files or GIS files through a hook before they are written, or by leaving a
-// file out.  The model results files (".ZZZ") are not written yet; they will
-// be derived from the same description.
+// file out.  Each map's model results file (".ZZZ") is derived from the same
+// description unless a test gives the map its own groups.
 #pragma once
 
 #include <array>
@@ -39,6 +39,7 @@
 #include "records/link_data_base.h"
 #include "records/model_file.h"
 #include "records/model_list.h"
+#include "records/model_results_file.h"
 #include "records/node_data_base.h"
 #include "records/subarea_data_base.h"
 #include "shell/control_settings.h"
@@ -152,6 +153,16 @@ public:
     // file name of the map on the other side.
     void set_seam_text(float node, std::string text);
 
+    // The model results file of a map ("<stem>.ZZZ"), written for every map.
+    // Unless set, one group per link of the map in link order: the link's
+    // nodes, process code and event-1 travel time, the total tributary area
+    // of its downstream node, the area of the subareas its group carries, and
+    // the time of concentration at its downstream node (an initial subarea's
+    // event-1 time at the end of its link, then travel times added
+    // downstream, the largest where streams join).
+    void set_model_results(int map_number, std::vector<ModelResultsGroup> groups);
+    std::vector<ModelResultsGroup> model_results(int map_number) const;
+
     // Control file: written with the defaults unless set or omitted.
     void set_controls(const ControlParameters& parameters, const HglControlTable& controls = {});
     void omit_control_file() { write_control_file_ = false; }
@@ -194,6 +205,7 @@ private:
     ModelFile build_model_file(const Plan& plan, int map_number, int storm_event) const;
     GisFiles build_gis_files(const Plan& plan, const std::string& file_stem) const;
     std::vector<ModelListEntry> build_model_list(const Plan& plan, int storm_event) const;
+    std::vector<ModelResultsGroup> build_model_results(const Plan& plan, int map_number) const;
 
     struct OutputFile {
         std::string name;  // without the data directory
@@ -224,6 +236,7 @@ private:
     std::vector<ModelFileEdit> model_file_edits_;
     std::vector<GisFilesEdit> gis_file_edits_;
     std::vector<ModelListEdit> model_list_edits_;
+    std::map<int, std::vector<ModelResultsGroup>> model_results_;  // by map number
 };
 
 // The first group of a model file with this node pair (and code, when

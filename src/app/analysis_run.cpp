@@ -44,7 +44,6 @@ constexpr std::string_view PROCESSING_MAP_FORMAT = "(5X,'PROCESSING DATA FILE...
 constexpr int LOS_ANGELES_COUNTY_TYPE = 6;
 // Envelope Manning's n of a county study whose control file leaves it unset.
 constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
-constexpr std::size_t MODEL_FILE_EXTENSION_START = 9;  // characters 10 to 12 of an entry
 
 bool uses_balanced_hgl(FrictionSlopeModel model)
 {
@@ -76,8 +75,8 @@ void write_form(Window& window, int column, int row, std::string_view layout,
     stop_program(reason);
 }
 
-// Values 1 and 2 of a model file's header; nothing when the file holds
-// fewer than two values or is no record file.
+// Value 2 of a model file's header, the study's model type; nothing when
+// the file holds fewer than two values or is no record file.
 std::optional<float> model_type_value(const std::string& name)
 {
     try {
@@ -121,7 +120,7 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
                 settings.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
                 controls.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
             }
-            table.model_file_extension = entry.text.substr(MODEL_FILE_EXTENSION_START, 3);
+            table.model_file_extension = entry.model_file_extension();
             if (*type_value <= 0.0f) {
                 refuse_study(session.window, METRIC_WARNING_FORMAT, {}, "model files in metric units");
             }
@@ -159,7 +158,6 @@ void run_telescoping_analysis(Session& /*session*/, const std::string& /*study_i
                               const DataFileTable& /*data_files*/)
 {
 }
-
 
 }  // namespace
 

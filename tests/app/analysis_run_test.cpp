@@ -582,6 +582,21 @@ void set_model_type_value(const std::string& name, float value)
     replace_file_atomically(name, encode_records(records));
 }
 
+// Delimiters 21 to 30 of a report: the cross-check headings, then the
+// statistics heading.
+const Lines NETWORK_DELIMITERS = {
+    "     * Check Subarea Data Base (FATAL ERRORs!) *",
+    "     * Subarea Used More Than ONCE in Link-Node Model",
+    "     * Subarea NOT Used in Link-Node Model",
+    "     * Subarea does NOT EXIST in Data Base",
+    "     * CAUTION: Subareas that are NOT added to respective node number",
+    "     * Check Link Data Base *",
+    "     * Link Used More Than ONCE in Link-Node Model",
+    "     * Link NOT Used in Link-Node Model",
+    "     * Link does NOT EXIST in Data Base",
+    "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS",
+};
+
 // Typed lines of an interactive run from the start to the end of an
 // executed analysis: title pages, main menu, control menu, study, pause.
 const Lines EXECUTE_FROM_MENU = {"", "1", "", "", "2", "AB", ""};
@@ -660,7 +675,13 @@ TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
         EXPECT_EQ(Lines(report.begin() + static_cast<long>(header.size()),
                         report.begin() + static_cast<long>(header.size() + 4)),
                   section_two);
-        EXPECT_EQ(test::report_delimiters(report).size(), c.delimiters);
+        const std::vector<test::ReportDelimiter> delimiters = test::report_delimiters(report);
+        ASSERT_EQ(delimiters.size(), c.delimiters);
+        const std::string rule = " *" + std::string(69, '-') + "*";
+        for (std::size_t k = 0; k < 20; ++k) EXPECT_EQ(delimiters[k].line, rule) << k + 1;
+        Lines network_delimiters;
+        for (std::size_t k = 20; k < delimiters.size(); ++k) network_delimiters.push_back(delimiters[k].line);
+        EXPECT_EQ(network_delimiters, c.delimiters == 30 ? NETWORK_DELIMITERS : Lines{});
         EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), c.launched ? "99\r\n" : "");
         EXPECT_EQ(window_.dump(), std::string(24, '\n')) << "the run ends on a clear screen";
     }

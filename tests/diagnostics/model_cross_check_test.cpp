@@ -5,20 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "diagnostics/network_study.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
-#include "platform/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/link_data_base.h"
 #include "records/model_file.h"
 #include "records/subarea_data_base.h"
 #include "support/scripted_window.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -97,6 +99,11 @@ protected:
             write_map(map);
             table.data_file_names.push_back(map.stem);
         }
+        return run(table);
+    }
+
+    // Runs the cross-check over a study's written files.
+    std::vector<std::string> run(const DataFileTable& table) {
         TextWriter report("ABTRVLZZ.DIA");
         report.write_line("section before");
         run_model_cross_check(session_, report, table, node_sets_, subarea_total_, link_total_);
@@ -190,6 +197,141 @@ TEST_F(ModelCrossCheck, EachItemListsItsFindingsUnderItsHeading) {
     EXPECT_EQ(report, expected);
     EXPECT_EQ(subarea_total_, 3);  // one for each subarea item that map 0101 fed; the caution counts none
     EXPECT_EQ(link_total_, 4);     // three from map 0101, one from map 0102
+}
+
+// The seven items over a consistent study of two maps, each seeded with one
+// fault of its own: the fault shows under its heading only.
+struct SeededFault {
+    const char* name;
+    int map;  // the map whose model file the edit changes
+    std::function<void(ModelFile&)> edit;
+    const char* heading;
+    std::vector<std::string> entries;
+    int subarea_total;
+    int link_total;
+};
+
+void PrintTo(const SeededFault& c, std::ostream* out) { *out << c.name; }
+
+std::size_t index_of(ModelFile& file, float upstream, float downstream, int code) {
+    const ModelGroup* found = test::find_group(file, upstream, downstream, code);
+    if (!found) throw std::logic_error("the study has no such group");
+    return static_cast<std::size_t>(found - file.groups.data());
+}
+
+// The code-81 group that adds subarea 10104.
+std::size_t addition_at_10104(ModelFile& file) {
+    for (std::size_t k = 0; k < file.groups.size(); ++k) {
+        if (file.groups[k].process_code() == 81) return k;
+    }
+    throw std::logic_error("the study adds no subarea");
+}
+
+class SeededStudy : public ModelCrossCheck, public ::testing::WithParamInterface<SeededFault> {};
+
+TEST_P(SeededStudy, ShowsTheFaultUnderItsHeadingOnly) {
+    const SeededFault& c = GetParam();
+    test::StudyBuilder study = test::two_map_study();
+    study.edit_model_files([&c](int map, int, ModelFile& file) {
+        if (map == c.map) c.edit(file);
+    });
+    study.write(".");
+
+    const std::vector<std::string> report = run(test::data_files_of(study));
+
+    const std::vector<std::pair<std::string, int>> items{
+        {"     * Subarea Used More Than ONCE in Link-Node Model", 1},
+        {"     * Subarea NOT Used in Link-Node Model", 1},
+        {"     * Subarea does NOT EXIST in Data Base", 1},
+        {"     * CAUTION: Subareas that are NOT added to respective node number", 2},
+        {"     * Link Used More Than ONCE in Link-Node Model", 3},
+        {"     * Link NOT Used in Link-Node Model", 3},
+        {"     * Link does NOT EXIST in Data Base", 3}};
+    for (const auto& [heading, captions] : items) {
+        const std::vector<std::string> entries = item(report, heading, captions);
+        ASSERT_EQ(entries.size(), heading == c.heading ? c.entries.size() : 1u) << heading;
+        if (heading == c.heading) {
+            EXPECT_EQ(entries, c.entries);
+        } else {
+            EXPECT_TRUE(entries.front().ends_with(" None")) << heading << ": " << entries.front();
+        }
+    }
+    EXPECT_EQ(subarea_total_, c.subarea_total);
+    EXPECT_EQ(link_total_, c.link_total);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SeededStudy,
+    ::testing::Values(
+        SeededFault{"SubareaUsedTwice", 101,
+                    [](ModelFile& f) {
+                        const std::size_t k = addition_at_10104(f);
+                        f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, f.groups[k]);
+                    },
+                    "     * Subarea Used More Than ONCE in Link-Node Model", {"  10104.0  10104.0"}, 1, 0},
+        SeededFault{"SubareaNotUsed", 101,
+                    [](ModelFile& f) {
+                        f.groups.erase(f.groups.begin() + static_cast<std::ptrdiff_t>(addition_at_10104(f)));
+                    },
+                    "     * Subarea NOT Used in Link-Node Model", {"  10104.0"}, 1, 0},
+        SeededFault{"SubareaNotInDataBase", 101,
+                    [](ModelFile& f) {
+                        const std::size_t k = addition_at_10104(f);
+                        ModelGroup added = f.groups[k];
+                        added.values[static_cast<std::size_t>(f.layout_of(added).packed_subarea_position - 1)] =
+                            pack_subarea(1, 10103.0f);
+                        f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, added);
+                    },
+                    "     * Subarea does NOT EXIST in Data Base", {"  10103.0"}, 1, 0},
+        SeededFault{"SubareaAddedAwayFromItsNode", 101,
+                    [](ModelFile& f) {
+                        const std::size_t k = addition_at_10104(f);
+                        const ModelGroup moved = f.groups[k];
+                        f.groups.erase(f.groups.begin() + static_cast<std::ptrdiff_t>(k));
+                        const std::size_t after = index_of(f, 10101.0f, 10103.0f, 21);
+                        f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(after) + 1, moved);
+                    },
+                    "     * CAUTION: Subareas that are NOT added to respective node number",
+                    {"         10104.0          10103.0"}, 0, 0},
+        SeededFault{"LinkUsedTwice", 101,
+                    [](ModelFile& f) {
+                        const std::size_t k = index_of(f, 10103.0f, 10104.0f, 41);
+                        f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, f.groups[k]);
+                    },
+                    "     * Link Used More Than ONCE in Link-Node Model",
+                    {"         10103.0   10104.0", "         10103.0   10104.0"}, 0, 1},
+        SeededFault{"LinkNotUsed", 102,
+                    [](ModelFile& f) {
+                        f.groups.erase(f.groups.begin() +
+                                       static_cast<std::ptrdiff_t>(index_of(f, 10201.0f, 10202.0f, 41)));
+                    },
+                    "     * Link NOT Used in Link-Node Model", {"         10201.0   10202.0"}, 0, 1},
+        SeededFault{"LinkNotInDataBase", 102,
+                    [](ModelFile& f) {
+                        const std::size_t k = index_of(f, 10201.0f, 10202.0f, 41);
+                        ModelGroup extra = f.groups[k];
+                        extra.downstream_node = 10203.0f;
+                        f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, extra);
+                    },
+                    "     * Link does NOT EXIST in Data Base", {"         10201.0   10203.0"}, 0, 1}),
+    [](const ::testing::TestParamInfo<SeededFault>& info) { return std::string(info.param.name); });
+
+// The network of a consistent study as its model files describe it.
+TEST_F(ModelCrossCheck, ConsistentStudyGivesNoFindingsAndItsNetworkNodes) {
+    const test::StudyBuilder study = test::two_map_study();
+    study.write(".");
+
+    const std::vector<std::string> report = run(test::data_files_of(study));
+
+    int none_lines = 0;
+    for (const std::string& line : report) none_lines += line.ends_with(" None") ? 1 : 0;
+    EXPECT_EQ(none_lines, 7);
+    EXPECT_EQ(subarea_total_, 0);
+    EXPECT_EQ(link_total_, 0);
+    EXPECT_EQ(node_sets_.headwater_nodes, (std::vector<float>{10101.0f, 10102.0f}));
+    EXPECT_EQ(node_sets_.seam_nodes, (std::vector<float>{10104.0f, 10104.0f}));
+    using Row = std::array<float, 6>;
+    EXPECT_EQ(node_sets_.confluence_rows, (std::vector<Row>{Row{10103.0f, 10101.0f, 10102.0f, 0.0f, 0.0f, 0.0f}}));
 }
 
 TEST_F(ModelCrossCheck, CleanMapsWriteEveryHeadingWithNone) {
@@ -369,7 +511,8 @@ TEST_F(ModelCrossCheck, CollectsHeadwaterSeamAndConfluenceNodesOverAllMaps) {
         group(10150.0f, 10150.0f, 1.0f),   // pair (10120, 10150)
         group(10110.0f, 10150.0f, 41.0f),
         group(10150.0f, 10150.0f, 1.0f),   // pair (10110, 10150)
-        group(10150.0f, 10150.0f, 1.0f),   // a second confluence group adds nothing
+        group(10170.0f, 10180.0f, 1.0f),   // right after a confluence group: no pair, though a reach
+        group(10180.0f, 10180.0f, 10.0f),  // right after a confluence group: no pair
         group(10120.0f, 10150.0f, 41.0f),
         group(10150.0f, 10150.0f, 10.0f),  // pair (10120, 10150) again
         group(10150.0f, 10160.0f, 41.0f),

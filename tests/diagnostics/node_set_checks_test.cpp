@@ -5,17 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "diagnostics/network_study.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "support/scripted_window.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -237,6 +239,71 @@ INSTANTIATE_TEST_SUITE_P(
                                 SEAM_HEADING,
                                 {"  20100.0", RULE}})}),
     [](const ::testing::TestParamInfo<ExceptionCase>& info) { return std::string(info.param.name); });
+
+// The node sets and confluence table of the two-map study as the link checks
+// leave them, against the network that the cross-check collects from the
+// study's model files, as the analysis run chains the two.
+struct ModelFault {
+    const char* name;
+    std::function<void(int map, ModelFile&)> edit;
+    std::vector<std::string> appended;
+};
+
+void PrintTo(const ModelFault& c, std::ostream* out) { *out << c.name; }
+
+class StudyNetwork : public NodeSetChecks, public ::testing::WithParamInterface<ModelFault> {};
+
+TEST_P(StudyNetwork, ExceptionsFollowWhatTheModelFilesLack) {
+    const ModelFault& c = GetParam();
+    test::StudyBuilder study = test::two_map_study();
+    study.edit_model_files([&c](int map, int, ModelFile& file) { c.edit(map, file); });
+    study.write(".");
+    write_node_set_groups("ABSETEZZ.ZZZ", {{10104.0f}, {10202.0f}});
+    write_node_set_groups("SETF.ZZZ", {{10101.0f, 10102.0f}, {10104.0f}});
+    write_confluence_table({confluence_row({10103.0f, 10101.0f, 10102.0f, 0.0f, 0.0f, 0.0f})});
+
+    NetworkNodeSets network;
+    int subarea_total = 0;
+    int link_total = 0;
+    TextWriter report("ABTRVLZZ.DIA");
+    run_model_cross_check(session_, report, test::data_files_of(study), network, subarea_total, link_total);
+    const std::size_t cross_check_lines = read_text_lines("ABTRVLZZ.DIA").size();
+
+    flag_ = check_network_node_sets(session_, "AB0101ZZ                                          ", network);
+
+    const std::vector<std::string> lines = read_text_lines("ABTRVLZZ.DIA");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(cross_check_lines), lines.end()),
+              c.appended);
+    EXPECT_EQ(flag_, c.appended.empty() ? 0 : 1);
+    EXPECT_EQ(test::TemporaryDirectory::get("SETG.ZZZ"), "           1\r\n  10202.0\r\n");
+    EXPECT_EQ(test::TemporaryDirectory::get("ABSETHZZ.ZZZ"), "           2\r\n  10101.0  10102.0\r\n");
+    EXPECT_EQ(test::TemporaryDirectory::get("ABSETXZZ.ZZZ"), "           1\r\n  10104.0\r\n");
+}
+
+void erase_groups(ModelFile& file, int code, float upstream_node) {
+    std::erase_if(file.groups, [&](const ModelGroup& g) {
+        return g.process_code() == code && g.upstream_node == upstream_node;
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Studies, StudyNetwork,
+    ::testing::Values(
+        ModelFault{"Consistent", [](int, ModelFile&) {}, {}},
+        // Without the initial subarea of 10102 the model knows neither that
+        // headwater nor its tributary of the confluence at 10103.
+        ModelFault{"InitialSubareaMissing",
+                   [](int map, ModelFile& f) {
+                       if (map == 101) erase_groups(f, 21, 10102.0f);
+                   },
+                   lines_of({{RULE}, HEADWATER_HEADING, {"  10102.0"}, CONFLUENCE_HEADING, {"  10103.0", RULE}})},
+        ModelFault{"SeamGroupsMissing",
+                   [](int, ModelFile& f) {
+                       erase_groups(f, 151, 10104.0f);
+                       erase_groups(f, 152, 10104.0f);
+                   },
+                   lines_of({SEAM_HEADING, {"  10104.0", RULE}})}),
+    [](const ::testing::TestParamInfo<ModelFault>& info) { return std::string(info.param.name); });
 
 TEST_F(NodeSetChecks, RefusesAMissingConfluenceTableByName) {
     try {

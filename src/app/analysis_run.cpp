@@ -1,12 +1,18 @@
-// Until the analysis run is built: the model list check as option 1 needs
-// it, and a run that does nothing but clear the window.
 #include "app/analysis_run.h"
 
+#include <cmath>
 #include <optional>
+#include <vector>
 
+#include "app/report_header.h"
+#include "diagnostics/diagnostics_run.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
+#include "platform/stop.h"
+#include "platform/text_file.h"
+#include "records/data_file_table.h"
 #include "records/format.h"
+#include "records/model_list.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -14,19 +20,150 @@ namespace velm {
 
 namespace {
 
-// The study's model list: record 1 holds this mark, every further record
-// names one map's model file.
-constexpr float LIST_FILE_MARK = -111888.0f;
-constexpr std::string_view LIST_FILE_NAME_FORMAT = "(A2,'TRVLZZ.Z11')";
 constexpr std::string_view MISSING_LIST_FORMAT = "(5('*'),'FILE ',A,' DOES NOT EXIST ',$)";
 constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT A QUORIN Tarvel FILE')";
+
+constexpr std::string_view METRIC_WARNING_FORMAT =
+    "('* Warning: Data File in Metric Units,'/5X,'Post-Processor is not Available !')";
+// Without the first model file's header the study's model type is unknown,
+// and without a listed model file there is no study to analyse: the run
+// ends before the report is touched.
+constexpr std::string_view MISSING_MODEL_FILE_FORMAT =
+    "('* Warning: Link-Node Model File'/5X,'[',A,']'/"
+    "5X,'does not exist: Post-Processor is not Available !')";
+constexpr std::string_view NO_MODEL_HEADER_FORMAT =
+    "('* Warning: Link-Node Model File'/5X,'[',A,']'/"
+    "5X,'holds no model header: Post-Processor is not Available !')";
+constexpr std::string_view EMPTY_MODEL_LIST_FORMAT =
+    "('* Warning: Link-Node Model List File'/5X,'[',A,']'/"
+    "5X,'names no model file: Post-Processor is not Available !')";
+
+constexpr std::string_view DEFICIENCY_HEADING_FORMAT = "(' * DEFICIENCY ANALYSIS *')";
+constexpr std::string_view PROCESSING_MAP_FORMAT = "(5X,'PROCESSING DATA FILE....',A)";
+
+constexpr int LOS_ANGELES_COUNTY_TYPE = 6;
+// Envelope Manning's n of a county study whose control file leaves it unset.
+constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
+
+bool uses_balanced_hgl(FrictionSlopeModel model)
+{
+    return model == FrictionSlopeModel::BalancedHglSlope || model == FrictionSlopeModel::BalancedHglWithUserSlopes;
+}
+
+bool uses_topographic_slope(FrictionSlopeModel model)
+{
+    return model == FrictionSlopeModel::TopographicSlope || model == FrictionSlopeModel::TopographicWithUserSlopes;
+}
+
+// A screen form from (column, row); each further record of the form starts
+// at column 1 of the next row.
+void write_form(Window& window, int column, int row, std::string_view layout,
+                const std::vector<FormatValue>& values = {})
+{
+    move_cursor(window, column, row);
+    for (const std::string& record : Format(layout).write(values)) window.write(record);
+}
+
+// The warning on a clear screen, a pause, and the end of the program; no
+// reply goes to a launcher.
+[[noreturn]] void refuse_study(Window& window, std::string_view layout, const std::vector<FormatValue>& values,
+                               const std::string& reason)
+{
+    clear_screen(window);
+    write_form(window, 5, 5, layout, values);
+    wait_for_return(window);
+    stop_program(reason);
+}
+
+// Value 2 of a model file's header, the study's model type; nothing when
+// the file holds fewer than two values or is no record file.
+std::optional<float> model_type_value(const std::string& name)
+{
+    try {
+        RecordFile file(name, RecordFile::Open::MustExist);
+        const std::optional<float> first = file.read_value();
+        const std::optional<float> second = first ? file.read_value() : std::nullopt;
+        file.close_keep();
+        return second;
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+DataFileTable read_data_file_table(Session& session, const std::string& study_id, ControlParameters& controls,
+                                   RunSettings& settings)
+{
+    const std::string list_name = model_list_file_name(study_id);
+    const ModelListFile list = read_model_list_file(session.study_file(list_name));
+    if (list.entries.empty()) {
+        refuse_study(session.window, EMPTY_MODEL_LIST_FORMAT, {session.study_file(list_name)},
+                     "model list names no model file");
+    }
+
+    DataFileTable table;
+    table.study_id = study_id;
+    for (const ModelListEntry& entry : list.entries) {
+        if (table.data_file_count() == 0) {
+            const std::string model_file = session.study_file(entry.model_file_name());
+            if (!file_exists(model_file)) {
+                refuse_study(session.window, MISSING_MODEL_FILE_FORMAT, {model_file}, "first model file missing");
+            }
+            const std::optional<float> type_value = model_type_value(model_file);
+            if (!type_value) {
+                refuse_study(session.window, NO_MODEL_HEADER_FORMAT, {model_file}, "first model file has no header");
+            }
+            settings.model_type_code = static_cast<int>(std::fabs(*type_value));
+            if (settings.envelope_manning_n <= 0.0f && settings.model_type_code == LOS_ANGELES_COUNTY_TYPE &&
+                uses_topographic_slope(controls.friction_slope_model)) {
+                settings.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
+                controls.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
+            }
+            table.model_file_extension = entry.model_file_extension();
+            if (*type_value <= 0.0f) {
+                refuse_study(session.window, METRIC_WARNING_FORMAT, {}, "model files in metric units");
+            }
+        }
+        // Entries that begin below "A" are listed but name no map.
+        if (entry.names_map()) table.data_file_names.push_back(entry.data_file_stem());
+    }
+    return table;
+}
+
+namespace {
+
+// The steps that resolve the strings, estimate the balanced HGLs, analyse
+// each map's deficiencies and telescope the strings.  They are not part of
+// the system yet; each stands at its place in the chain.
+void find_strings(Session& /*session*/, const std::string& /*study_id*/, const ControlParameters& /*controls*/,
+                  HglControlTable& /*hgl_controls*/, const RunSettings& /*settings*/,
+                  const DataFileTable& /*data_files*/)
+{
+}
+
+void estimate_balanced_hgl(Session& /*session*/, const std::string& /*study_id*/,
+                           const ControlParameters& /*controls*/, HglControlTable& /*hgl_controls*/,
+                           const RunSettings& /*settings*/, const DataFileTable& /*data_files*/)
+{
+}
+
+void analyze_link_file_deficiencies(Session& /*session*/, const std::string& /*link_data_base*/,
+                                    const ControlParameters& /*controls*/, const RunSettings& /*settings*/)
+{
+}
+
+void run_telescoping_analysis(Session& /*session*/, const std::string& /*study_id*/,
+                              const ControlParameters& /*controls*/, const RunSettings& /*settings*/,
+                              const DataFileTable& /*data_files*/)
+{
+}
 
 }  // namespace
 
 ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched)
 {
-    static const Format name_format(LIST_FILE_NAME_FORMAT);
-    const std::string name = name_format.line({study_id});
+    const std::string name = model_list_file_name(study_id);
     const std::string path = session.study_file(name);
     Window& window = session.window;
 
@@ -38,10 +175,9 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
         return launched ? ModelListCheck::EndRun : ModelListCheck::BackToStudyPrompt;
     }
 
-    RecordFile list(path, RecordFile::Open::MustExist);
-    const std::optional<float> first = list.read_value();
-    list.close_keep();
-    if (!first || *first != LIST_FILE_MARK) {
+    if (!read_model_list_file(path).is_model_list()) {
+        // The study is asked again, so that another one can be chosen.
+        study_id = "  ";
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);
@@ -51,11 +187,44 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     return ModelListCheck::Accepted;
 }
 
-void run_analysis(Session& session, [[maybe_unused]] const std::string& study_id,
-                  [[maybe_unused]] ControlParameters& controls, [[maybe_unused]] HglControlTable& hgl_controls,
-                  [[maybe_unused]] RunSettings& settings, [[maybe_unused]] LauncherCall& call)
+void run_deficiency_analysis(Session& session, ControlParameters& controls, const RunSettings& settings,
+                             const DataFileTable& data_files)
 {
+    Window& window = session.window;
+    clear_screen(window);
+    write_form(window, 5, 2, DEFICIENCY_HEADING_FORMAT);
+    for (const std::string& stem : data_files.data_file_names) {
+        const std::string link_data_base = session.study_file(replace_file_extension(stem, "ZLL"));
+        if (!file_exists(link_data_base)) continue;
+        window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
+        // A study without its own minimum slope takes the envelope's.
+        if (controls.default_min_friction_slope <= 0.0f) {
+            controls.default_min_friction_slope = settings.envelope_min_friction_slope;
+        }
+        analyze_link_file_deficiencies(session, link_data_base, controls, settings);
+    }
+}
+
+void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
+                  HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
+{
+    copy_to_run_settings(controls, settings);
+    const DataFileTable data_files = read_data_file_table(session, study_id, controls, settings);
+
+    TextWriter report(session.study_file(diagnostics_report_file_name(study_id)));
+    write_report_header(report, study_id, controls);
+    controls.hydraulic_control_model = effective_hydraulic_control_model(controls);
+
     clear_screen(session.window);
+    NetworkNodeSets node_sets;
+    run_diagnostics(session, report, data_files, settings.model_type_code, node_sets);
+
+    find_strings(session, study_id, controls, hgl_controls, settings, data_files);
+    if (uses_balanced_hgl(controls.friction_slope_model)) {
+        estimate_balanced_hgl(session, study_id, controls, hgl_controls, settings, data_files);
+    }
+    run_deficiency_analysis(session, controls, settings, data_files);
+    run_telescoping_analysis(session, study_id, controls, settings, data_files);
 }
 
 }  // namespace velm

@@ -2,6 +2,9 @@
 // section II of the diagnostics report.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "diagnostics/model_cross_check.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
@@ -9,11 +12,18 @@
 
 namespace velm {
 
+// The study's diagnostics report, without the data directory.
+inline constexpr std::string_view DIAGNOSTICS_REPORT_FILE_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
+std::string diagnostics_report_file_name(std::string_view study_id);
+
 // Runs the link, node and subarea checks, the confluence overflow check, the
 // cross-check against the model files, the node-set checks and the
 // statistics, writing section II to the report (open, after section I).  The
 // report is committed to disk where the run closes it; later writers append.
 // Returns the number of fatal findings; the analysis run does not stop on it.
+// For model type 10, which runs no cross-check, the report is committed
+// before the return, so that for every model type the later steps of the run
+// append to the file and the writer is no longer used.
 int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
                     int model_type_code, NetworkNodeSets& node_sets);
 

@@ -15,6 +15,7 @@ inline constexpr int DATA_FILE_STEM_LENGTH = 8;
 struct DataFileTable {
     std::vector<std::string> data_file_names;  // stems such as "AB0101ZZ", at most MAX_DATA_FILES
     std::string model_file_extension;          // "Z1" and the storm event digit
+    std::string study_id = {};                 // the study's two characters, also when no map is listed
 
     int data_file_count() const { return static_cast<int>(data_file_names.size()); }
     bool full() const { return data_file_count() >= MAX_DATA_FILES; }

@@ -13,6 +13,7 @@
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "support/scripted_window.h"
+#include "support/study_builder.h"
 
 namespace velm {
 namespace {
@@ -77,8 +78,9 @@ protected:
         return bytes.str();
     }
 
-    // A model list for the study: its first value, then one map entry.
-    static void write_model_list(const std::string& study, float first_value = -111888.0f)
+    // A file in the place of the study's model list: its first value, then
+    // one map entry.
+    static void write_model_list(const std::string& study, float first_value)
     {
         RecordFile list(study + "TRVLZZ.Z11", RecordFile::Open::New);
         list.write_value(first_value);
@@ -87,10 +89,19 @@ protected:
         list.write_text(entry);
         list.close_keep();
     }
+    // A study of one map that the analysis run can check: a subarea, its
+    // initial link and a pipe.
     static void write_study(const std::string& study, bool with_control_file)
     {
-        write_model_list(study);
-        if (with_control_file) write_file(study + "contzz.zzz", DEFAULT_CONTROL_FILE);
+        test::StudyBuilder builder(study, 6, 1);
+        builder.add_node(10101.0f, 150.0f);
+        builder.add_node(10102.0f, 140.0f, {10.0f});
+        builder.add_node(10103.0f, 130.0f, {14.0f});
+        builder.add_initial_link(10101.0f, 10102.0f, 500.0f);
+        builder.add_link(10102.0f, 10103.0f, 600.0f, test::Element::pipe(2.0f));
+        builder.add_subarea(10101.0f, 4.0f);
+        if (!with_control_file) builder.omit_control_file();
+        builder.write(fs::current_path());
     }
     static void write_command_file(const std::string& study, int count, int option, int sub_option)
     {
@@ -254,15 +265,16 @@ TEST_F(MainProgramTest, UnusableStudyNameIsRefusedAndAskedAgain)
     }
 }
 
-TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenu)
+TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenuAndTheStudyPrompt)
 {
     write_model_list("AB", 1.0f);
-    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "EXIT"}), "control menu: EXIT");
+    EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "2", "EXIT"}), "study prompt: EXIT");
     const std::string expected = " * DATA FILE [ABTRVLZZ.Z11" + std::string(18, ' ') + "] IS NOT A QUORIN Tarvel FILE";
     EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
     EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
     EXPECT_EQ(text_of(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(row_of(screen_at(7), 18).find("STUDY NAME"), std::string::npos) << "the study stays chosen";
+    EXPECT_EQ(text_of(screen_at(7), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "another study can be chosen";
+    EXPECT_EQ(cursor_at(8), std::make_pair(62, 18));
 }
 
 TEST_F(MainProgramTest, EachTypedStudyLooksUpItsOwnDataDirectory)

@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/temporary_directory.h"
+#include "support/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "support/scripted_window.h"

@@ -9,7 +9,7 @@
 #include "diagnostics/node_checks.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/temporary_directory.h"
+#include "support/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "records/subarea_data_base.h"

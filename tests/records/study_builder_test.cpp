@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -17,9 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "platform/record_file.h"
 #include "platform/text_file.h"
-#include "records/free_form.h"
 #include "records/study_names.h"
 #include "support/temporary_directory.h"
 

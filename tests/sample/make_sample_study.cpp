@@ -36,12 +36,12 @@ using velm::test::SubareaEntry;
 
 enum class Kind { Initial, Pipe, Box, Channel, Street, PipeUnderStreet };
 
-struct NodeSpec {
+struct SampleNode {
     float number;
     float elevation;  // ft
 };
 
-struct LinkSpec {
+struct SampleLink {
     float upstream;
     float downstream;
     float length;  // ft
@@ -50,7 +50,7 @@ struct LinkSpec {
     float width = 0.0f;   // ft: box or channel base width
 };
 
-struct SubareaSpec {
+struct SampleSubarea {
     float number;  // the node where it enters (an initial subarea: its headwater)
     float area;    // acres
     float land_use;
@@ -58,7 +58,7 @@ struct SubareaSpec {
     SubareaEntry entry = SubareaEntry::Automatic;
 };
 
-const std::vector<NodeSpec> NODES = {
+const std::vector<SampleNode> NODES = {
     // Map 2204, Eastern Hills.
     {220401.0f, 340.0f}, {220402.0f, 330.0f}, {220403.0f, 332.0f}, {220404.0f, 318.0f}, {220405.0f, 322.0f},
     {220406.0f, 306.0f},
@@ -76,7 +76,7 @@ const std::vector<NodeSpec> NODES = {
     {230311.0f, 286.0f}, {230312.0f, 268.0f}, {230313.0f, 276.0f}, {230314.0f, 258.0f}, {230315.0f, 250.0f},
 };
 
-const std::vector<LinkSpec> LINKS = {
+const std::vector<SampleLink> LINKS = {
     // Map 2204.
     {220401.0f, 220402.0f, 500.0f, Kind::Initial},
     {220402.0f, 220404.0f, 600.0f, Kind::Pipe, 1.5f},
@@ -130,7 +130,7 @@ const std::vector<LinkSpec> LINKS = {
 };
 
 // Land use 1 residential, 5 commercial, 9 open space; LA County soil numbers.
-const std::vector<SubareaSpec> SUBAREAS = {
+const std::vector<SampleSubarea> SUBAREAS = {
     // Initial subareas, numbered by their headwater node.
     {220401.0f, 8.2f, 1.0f, 15.0f}, {220403.0f, 6.5f, 1.0f, 15.0f}, {220405.0f, 7.1f, 9.0f, 16.0f},
     {230101.0f, 9.4f, 1.0f, 13.0f}, {230104.0f, 7.8f, 1.0f, 13.0f}, {230107.0f, 6.9f, 9.0f, 13.0f},
@@ -175,9 +175,9 @@ float typical_velocity(Kind kind)
 // takes a subarea entering along it.
 bool carries_subarea(Kind kind) { return kind == Kind::PipeUnderStreet || kind == Kind::Channel; }
 
-const LinkSpec* first_carrier(float node)
+const SampleLink* first_carrier(float node)
 {
-    for (const LinkSpec& l : LINKS)
+    for (const SampleLink& l : LINKS)
         if (l.downstream == node && carries_subarea(l.kind)) return &l;
     return nullptr;
 }
@@ -193,16 +193,16 @@ StudyBuilder sample_study()
     // The tributary area at each node: every subarea counts at the node it
     // enters, an initial subarea at the downstream end of its link.
     std::map<float, float> entering;
-    for (const SubareaSpec& s : SUBAREAS) {
+    for (const SampleSubarea& s : SUBAREAS) {
         float at = s.number;
-        for (const LinkSpec& l : LINKS)
+        for (const SampleLink& l : LINKS)
             if (l.kind == Kind::Initial && l.upstream == s.number) at = l.downstream;
         entering[at] += s.area;
     }
     std::map<float, float> tributary;
-    for (const NodeSpec& n : NODES) {  // node numbers grow downstream: upstream nodes come first
+    for (const SampleNode& n : NODES) {  // node numbers grow downstream: upstream nodes come first
         float area = entering[n.number];
-        for (const LinkSpec& l : LINKS)
+        for (const SampleLink& l : LINKS)
             if (l.downstream == n.number) area += tributary[l.upstream];
         tributary[n.number] = area;
     }
@@ -210,7 +210,7 @@ StudyBuilder sample_study()
     auto peak_flow = [](float area, int event) {
         return area > 0.0f ? std::round(UNIT_RUNOFF[event - 1] * std::pow(area, AREA_DAMPING) * 10.0f) / 10.0f : 0.0f;
     };
-    for (const NodeSpec& n : NODES) {
+    for (const SampleNode& n : NODES) {
         const float area = tributary[n.number];
         std::vector<float> flows;
         for (int event = 1; event <= STORM_EVENTS; ++event) flows.push_back(peak_flow(area, event));
@@ -220,9 +220,9 @@ StudyBuilder sample_study()
     // The area of the stream a link carries to its downstream node: that of
     // its upstream node and of the subarea entering along it.  At a
     // confluence the node's own peak flow is that of the joined streams.
-    auto stream_area = [&](const LinkSpec& l) {
+    auto stream_area = [&](const SampleLink& l) {
         float area = tributary[l.upstream];
-        for (const SubareaSpec& s : SUBAREAS) {
+        for (const SampleSubarea& s : SUBAREAS) {
             const bool initial = l.kind == Kind::Initial && s.number == l.upstream;
             const bool along = s.entry == SubareaEntry::AlongLink && s.number == l.downstream && carries_subarea(l.kind) &&
                                &l == first_carrier(s.number);
@@ -232,7 +232,7 @@ StudyBuilder sample_study()
     };
 
     std::map<int, int> links_of_map;
-    for (const LinkSpec& l : LINKS) {
+    for (const SampleLink& l : LINKS) {
         velm::LinkRecord* link = nullptr;
         switch (l.kind) {
             case Kind::Initial: link = &study.add_initial_link(l.upstream, l.downstream, l.length); break;
@@ -257,9 +257,9 @@ StudyBuilder sample_study()
             link->link_travel_time(event) = std::round(l.length / (typical_velocity(l.kind) * 60.0f) * 100.0f) / 100.0f;
     }
 
-    for (const SubareaSpec& s : SUBAREAS) {
+    for (const SampleSubarea& s : SUBAREAS) {
         velm::SubareaRecord& subarea = study.add_subarea(s.number, s.area, s.entry, s.land_use, s.soil);
-        for (const LinkSpec& l : LINKS)
+        for (const SampleLink& l : LINKS)
             if (l.kind == Kind::Initial && l.upstream == s.number)
                 for (int event = 1; event <= STORM_EVENTS; ++event)  // a shorter time in the larger storm
                     subarea.time_of_concentration(event) = std::round(5.0f + l.length / 60.0f - 1.5f * static_cast<float>(event));

@@ -10,6 +10,7 @@
 #include "records/free_form.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -61,8 +62,8 @@ std::optional<int> parse_integer(std::string_view token) {
 // an optional decimal point (at least one digit), and an optional exponent
 // written with E, D or Q (either case) and an optional sign, or with a sign
 // alone ("1.5+2" is 150.0).  Infinity and NaN are taken by name.  The
-// mantissa and exponent go to strtof unchanged, so the float is the
-// correctly rounded value of the decimal text.
+// mantissa and exponent are converted unchanged, so the float is the
+// correctly rounded value of the decimal text, as strtof gives it.
 std::optional<float> parse_real(std::string_view token) {
     std::size_t i = 0;
     bool negative = false;
@@ -90,29 +91,43 @@ std::optional<float> parse_real(std::string_view token) {
         return negative ? -nan : nan;
     }
 
-    std::string normal;
-    normal.reserve(token.size() + 1);
-    if (negative) normal += '-';
+    // The token is checked in place, then copied with its exponent letter
+    // (E, D or Q, or none before a sign) made an "e".
+    const std::size_t mantissa_start = i;
     int mantissa_digits = 0;
-    for (; i < token.size() && is_digit(token[i]); ++i, ++mantissa_digits) normal += token[i];
+    for (; i < token.size() && is_digit(token[i]); ++i) ++mantissa_digits;
     if (i < token.size() && token[i] == '.') {
-        normal += '.';
-        for (++i; i < token.size() && is_digit(token[i]); ++i, ++mantissa_digits) normal += token[i];
+        for (++i; i < token.size() && is_digit(token[i]); ++i) ++mantissa_digits;
     }
     if (mantissa_digits == 0) return std::nullopt;
+    const std::size_t mantissa_end = i;
+    std::size_t exponent_start = i;
     if (i < token.size()) {
         const char l = lower(token[i]);
         if (l == 'e' || l == 'd' || l == 'q') {
-            ++i;
+            exponent_start = ++i;
         } else if (token[i] != '+' && token[i] != '-') {
             return std::nullopt;
         }
-        normal += 'e';
-        if (i < token.size() && (token[i] == '+' || token[i] == '-')) normal += token[i++];
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
         int exponent_digits = 0;
-        for (; i < token.size() && is_digit(token[i]); ++i, ++exponent_digits) normal += token[i];
+        for (; i < token.size() && is_digit(token[i]); ++i) ++exponent_digits;
         if (exponent_digits == 0 || i != token.size()) return std::nullopt;
     }
+
+    std::string normal;
+    if (negative) normal += '-';
+    normal.append(token.substr(mantissa_start, mantissa_end - mantissa_start));
+    if (mantissa_end < token.size()) {
+        normal += 'e';
+        normal.append(token.substr(exponent_start));
+    }
+    // from_chars converts exactly as strtof does but much faster; a value
+    // out of the float range (which from_chars leaves unset) goes to strtof
+    // for its infinity or underflowed result.
+    float value = 0.0f;
+    const std::from_chars_result converted = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (converted.ec == std::errc() && converted.ptr == normal.data() + normal.size()) return value;
     return std::strtof(normal.c_str(), nullptr);
 }
 
@@ -171,8 +186,9 @@ private:
 
 // One item as it stands in the file, before it meets its target.
 struct Item {
-    bool quoted = false;  // a text in apostrophes or double quotes
-    std::string text;     // the token, or the text between the quotes
+    bool quoted = false;       // a text in apostrophes or double quotes
+    std::string quoted_text;   // the text between the quotes
+    std::string_view text;     // the token as it stands in the line, or quoted_text
 };
 
 // One read statement over a line source.
@@ -234,7 +250,7 @@ public:
                 const std::size_t start = position_;
                 while (position_ < line_.size() && !ends_item(line_[position_])) ++position_;
                 item_.quoted = false;
-                item_.text.assign(line_.substr(start, position_ - start));
+                item_.text = line_.substr(start, position_ - start);
             }
             // A repeated value serves targets of one kind only: a repeat that
             // runs into a target of another kind is a bad record.
@@ -263,28 +279,30 @@ private:
     void read_quoted() {
         const char quote = line_[position_++];
         item_.quoted = true;
-        item_.text.clear();
+        std::string& text = item_.quoted_text;
+        text.clear();
         for (;;) {
             if (position_ == line_.size()) {
-                if (!next_line()) return;
+                if (!next_line()) break;
                 continue;
             }
             const char c = line_[position_++];
             if (c != quote) {
-                item_.text += c;
+                text += c;
             } else if (position_ < line_.size() && line_[position_] == quote) {
-                item_.text += quote;
+                text += quote;
                 ++position_;
             } else {
-                return;
+                break;
             }
         }
+        item_.text = text;
     }
 
     FreeFormResult assign(std::size_t index) {
         const FreeFormTarget& target = targets_[index];
         if (std::string* const* text = std::get_if<std::string*>(&target)) {
-            **text = item_.text;
+            (*text)->assign(item_.text);
             return {};
         }
         if (int* const* integer = std::get_if<int*>(&target)) {
@@ -302,8 +320,8 @@ private:
     }
 
     std::string shown_item() const {
-        if (!item_.quoted) return item_.text;
-        return "'" + item_.text + "'";
+        if (!item_.quoted) return std::string(item_.text);
+        return "'" + std::string(item_.text) + "'";
     }
 
     std::string place() const {

@@ -258,7 +258,27 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
     return check;
 }
 
-MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code) {
+namespace {
+
+// The node numbers of the GIS node files, each file read once: the maps of
+// a region share the region's file (model type 6).
+class GisNodeNumbers {
+public:
+    const std::vector<float>& of(Session& session, const std::string& node_file) {
+        const auto known = files_.find(node_file);
+        if (known != files_.end()) return known->second;
+        std::vector<float> numbers;
+        for (const GisNodeRecord& node : read_gis_node_file(session.study_file(node_file), FilePresence::MustExist))
+            numbers.push_back(node.node_number());
+        return files_.emplace(node_file, std::move(numbers)).first->second;
+    }
+
+private:
+    std::unordered_map<std::string, std::vector<float>> files_;  // by GIS node file name
+};
+
+MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int model_type_code,
+                             GisNodeNumbers& gis_nodes) {
     const std::string link_file = link_data_base_name(map_stem);
     write_processing_file(session.window, link_file.substr(0, 12));
 
@@ -276,11 +296,14 @@ MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, i
     }
 
     const std::string node_file = gis_file_name_from_stem(map_stem, model_type_code, GisFileKind::Node);
-    std::vector<float> gis_node_numbers;
-    for (const GisNodeRecord& node : read_gis_node_file(session.study_file(node_file), FilePresence::MustExist))
-        gis_node_numbers.push_back(node.node_number());
+    return check_links(links, gis_nodes.of(session, node_file));
+}
 
-    return check_links(links, gis_node_numbers);
+}  // namespace
+
+MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code) {
+    GisNodeNumbers gis_nodes;
+    return check_map_links(session, map_stem, model_type_code, gis_nodes);
 }
 
 int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code) {
@@ -309,8 +332,9 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     int link_fatal_total = 0;
     LinkCheckFindings findings;
     std::vector<float> over_connected_nodes;
+    GisNodeNumbers gis_nodes;
     for (const std::string& map_stem : data_files.data_file_names) {
-        const MapLinkCheck map = check_link_data_base(session, map_stem, model_type_code);
+        const MapLinkCheck map = check_map_links(session, map_stem, model_type_code, gis_nodes);
         if (map.fatal) ++link_fatal_total;
         for (const ConfluenceRecord& record : group_confluence_pairs(map.findings.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES)) {
             confluence_table->write_line(confluence_record_line(record));

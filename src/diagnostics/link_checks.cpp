@@ -207,15 +207,24 @@ std::vector<float> find_nodes_out_of_range(const std::vector<LinkEnds>& links, L
     return nodes;
 }
 
+// A region's GIS node file holds far more nodes than one map's links name:
+// only the nodes of the links are looked for, in one pass over the file.
 std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, LinkEnd end,
                                            const std::vector<float>& gis_node_numbers) {
-    std::unordered_set<std::uint32_t> defined;
-    for (float node : gis_node_numbers)
-        if (!std::isnan(node)) defined.insert(node_key(node));
+    std::unordered_map<std::uint32_t, bool> defined;  // node of a link -> found in the GIS file
+    for (const LinkEnds& link : links) {
+        const float node = node_at(link, end);
+        if (!std::isnan(node)) defined.emplace(node_key(node), false);
+    }
+    for (float node : gis_node_numbers) {
+        if (std::isnan(node)) continue;
+        const auto found = defined.find(node_key(node));
+        if (found != defined.end()) found->second = true;
+    }
     std::vector<float> nodes;
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
-        if (std::isnan(node) || !defined.contains(node_key(node))) nodes.push_back(node);
+        if (std::isnan(node) || !defined.at(node_key(node))) nodes.push_back(node);
     }
     return nodes;
 }

@@ -10,7 +10,9 @@
 #include "records/free_form.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -58,6 +60,13 @@ std::optional<int> parse_integer(std::string_view token) {
     return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
+// Whole numbers up to 2^24 and the powers of ten up to 10^10 are exact
+// floats.
+constexpr std::uint64_t EXACT_FLOAT_INTEGER = 16777216;
+constexpr std::array<float, 11> EXACT_POWERS_OF_TEN = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr int FEW_DIGITS = 18;  // digits that always fit the 64-bit whole number
+
 // A real as the list-directed read takes it: an optional sign, digits with
 // an optional decimal point (at least one digit), and an optional exponent
 // written with E, D or Q (either case) and an optional sign, or with a sign
@@ -95,12 +104,29 @@ std::optional<float> parse_real(std::string_view token) {
     // (E, D or Q, or none before a sign) made an "e".
     const std::size_t mantissa_start = i;
     int mantissa_digits = 0;
-    for (; i < token.size() && is_digit(token[i]); ++i) ++mantissa_digits;
+    int decimals = 0;
+    std::uint64_t digits = 0;  // the mantissa's digits as one whole number, while they are few
+    for (; i < token.size() && is_digit(token[i]); ++i, ++mantissa_digits)
+        if (mantissa_digits < FEW_DIGITS) digits = digits * 10 + static_cast<std::uint64_t>(token[i] - '0');
     if (i < token.size() && token[i] == '.') {
-        for (++i; i < token.size() && is_digit(token[i]); ++i) ++mantissa_digits;
+        for (++i; i < token.size() && is_digit(token[i]); ++i, ++mantissa_digits, ++decimals)
+            if (mantissa_digits < FEW_DIGITS) digits = digits * 10 + static_cast<std::uint64_t>(token[i] - '0');
     }
     if (mantissa_digits == 0) return std::nullopt;
     const std::size_t mantissa_end = i;
+    // The fixed-decimal fields of the data files, "-123.45": digits and a
+    // power of ten that are both exact floats give the correctly rounded
+    // value in one division, the value strtof gives.
+    // (Where float arithmetic runs in a wider precision, the division would
+    // be rounded twice, and the general conversion serves.)
+#if FLT_EVAL_METHOD == 0
+    if (mantissa_end == token.size() && mantissa_digits <= FEW_DIGITS && digits <= EXACT_FLOAT_INTEGER &&
+        decimals < static_cast<int>(EXACT_POWERS_OF_TEN.size())) {
+        const float magnitude =
+            static_cast<float>(digits) / EXACT_POWERS_OF_TEN[static_cast<std::size_t>(decimals)];
+        return negative ? -magnitude : magnitude;
+    }
+#endif
     std::size_t exponent_start = i;
     if (i < token.size()) {
         const char l = lower(token[i]);

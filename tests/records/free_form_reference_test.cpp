@@ -284,6 +284,53 @@ TEST_F(FreeFormReference, WrittenRealsReadBackToTheSameFloats) {
     EXPECT_EQ(line, "END");
 }
 
+// The fixed-decimal fields of the data files ("-123.45", "0.00", "12.")
+// read as strtof converts them and as the compiler reads them: whole
+// numbers around 2^24, up to ten decimals and beyond, halfway texts, and
+// many random fields of the widths the layouts write.
+TEST_F(FreeFormReference, FixedDecimalFieldsReadAsStrtofAndTheCompilerReadThem) {
+    std::vector<std::string> texts = {
+        "0.00", "-0.00", "0.", "-0.", ".5", "-.5", "12.", "+7.25", "0.1", "0.2", "0.3", "0.855", "-0.855",
+        "16777215", "16777216", "16777217", "-16777217", "1677721.5", "1677721.7", "9999999.99", "999999.94",
+        "0.0000000001", "0.00000000001", "1.0000000001", "33554431.0", "8388608.5", "8388609.5",
+        "0.000000059604644775390625", "123456789012345678", "1234567890123456789", "000000000000000000012.5",
+        "3.4028235", "340282350000000000000000000000000000000.0", "0.0000000000000000000000000000000000000117549435"};
+    std::mt19937 random(20241210u);
+    for (int k = 0; k < 20000; ++k) {
+        const int whole = std::uniform_int_distribution<int>(0, 9)(random);
+        const int decimals = std::uniform_int_distribution<int>(0, 11)(random);
+        std::string text = random() % 2 ? "-" : "";
+        for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + random() % 10);
+        if (decimals > 0 || whole == 0) text += '.';
+        for (int d = 0; d < decimals || (whole == 0 && d == 0); ++d) text += static_cast<char>('0' + random() % 10);
+        texts.push_back(text);
+    }
+    constexpr std::size_t PER_LINE = 10;
+    while (texts.size() % PER_LINE != 0) texts.push_back("1.5");
+    std::string file;
+    for (std::size_t i = 0; i < texts.size(); ++i) file += texts[i] + (i % PER_LINE == PER_LINE - 1 ? "\n" : " ");
+    const std::string path = write_file("fixed.txt", file);
+
+    TextReader lines(path);
+    FreeFormReader reader(lines);
+    std::vector<float> read;
+    std::string ours;
+    for (std::size_t i = 0; i < texts.size(); i += PER_LINE) {
+        const FreeFormResult result = reader.read_floats(read, static_cast<int>(PER_LINE));
+        ASSERT_TRUE(result.ok()) << result.message;
+        ours += "OK\n";
+        for (std::size_t k = 0; k < PER_LINE; ++k) {
+            const std::string& text = texts[i + k];
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(read[k]), std::bit_cast<std::uint32_t>(std::strtof(text.c_str(), nullptr)))
+                << text;
+            char line[16];
+            std::snprintf(line, sizeof line, "R %08X\n", std::bit_cast<std::uint32_t>(read[k]));
+            ours += line;
+        }
+    }
+    EXPECT_EQ(reference_reads(std::string(PER_LINE, 'R'), path), ours + "END\n");
+}
+
 // Integers are written as the compiler's WRITE(*,*) writes them.
 TEST_F(FreeFormReference, IntegersWrittenAsTheCompilerWritesThem) {
     const std::vector<int> values = {0, 5, -5, 100, 99999, -2147483647 - 1, 2147483647, 1234567890, -42};

@@ -114,11 +114,11 @@ std::optional<float> parse_real(std::string_view token) {
     }
     if (mantissa_digits == 0) return std::nullopt;
     const std::size_t mantissa_end = i;
-    // The fixed-decimal fields of the data files, "-123.45": digits and a
-    // power of ten that are both exact floats give the correctly rounded
-    // value in one division, the value strtof gives.
-    // (Where float arithmetic runs in a wider precision, the division would
-    // be rounded twice, and the general conversion serves.)
+    // The fixed-decimal fields of the data files ("-123.45"): when the digits
+    // and the power of ten are both exact floats, one division gives the
+    // correctly rounded value, the one strtof gives.  Where float arithmetic
+    // runs in a wider precision the division would be rounded twice, and the
+    // general conversion serves.
 #if FLT_EVAL_METHOD == 0
     if (mantissa_end == token.size() && mantissa_digits <= FEW_DIGITS && digits <= EXACT_FLOAT_INTEGER &&
         decimals < static_cast<int>(EXACT_POWERS_OF_TEN.size())) {

@@ -11,7 +11,6 @@
 
 #include "app/main_program.h"
 #include "platform/clock.h"
-#include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "support/report_delimiters.h"

@@ -24,11 +24,6 @@ constexpr std::string_view LINK_CHECKS_WINDOW_FORMAT = "(/5X,'**** LINK VALIDITY
 // The heading of section II in the report, after its page break.
 constexpr std::string_view DIAGNOSTICS_SECTION_HEADING_FORMAT = "(/24X,'II. DIAGNOSTICS REPORT'/)";
 
-// The node-set files of the unconnected downstream (E) and upstream (F)
-// nodes.  Set F has a bare name in the working directory.
-constexpr std::string_view DOWNSTREAM_NODE_SET_NAME_FORMAT = "(A2,'SETEZZ.ZZZ')";
-constexpr std::string_view UPSTREAM_NODE_SET_NAME = "SETF.ZZZ";
-
 // The analysis run's confluence table holds only nodes entered from two or
 // more upstream nodes.
 constexpr int FEWEST_CONFLUENCE_TRIBUTARIES = 2;
@@ -300,7 +295,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
         for (const std::string& line : confluence_table_heading()) confluence_table->write_line(line);
         confluence_table->commit();
         downstream_node_set.emplace(
-            session.study_file(format_line(DOWNSTREAM_NODE_SET_NAME_FORMAT, {study_id})));
+            session.study_file(downstream_node_set_name(study_id)));
         downstream_node_set->commit();
     }
     TextWriter upstream_node_set{std::string(UPSTREAM_NODE_SET_NAME)};

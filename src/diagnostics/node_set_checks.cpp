@@ -70,7 +70,12 @@ std::string study_file_name(std::string_view layout, const std::string& study_id
 // that many node numbers, to the end of the file.  A missing file is an
 // empty set.
 std::vector<float> read_node_set_groups(const std::string& name) {
-    TextReader lines = TextReader::open_optional(name);
+    std::vector<std::string> text = file_exists(name) ? read_text_lines(name) : std::vector<std::string>{};
+    // Every number takes at least one character and a separator, so no
+    // group of the file can hold more numbers than the file has characters.
+    std::size_t characters = 0;
+    for (const std::string& line : text) characters += line.size() + 1;
+    TextReader lines(name, std::move(text));
     FreeFormReader reader(lines);
     std::vector<float> nodes;
     for (;;) {
@@ -78,6 +83,10 @@ std::vector<float> read_node_set_groups(const std::string& name) {
         FreeFormResult result = reader.read({&count});
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);
+        if (count > 0 && static_cast<std::size_t>(count) > characters) {
+            throw FileError("Node-set file '" + name + "', line " + std::to_string(lines.line_number()) +
+                            ": a group of " + std::to_string(count) + " node numbers is longer than the file");
+        }
         std::vector<float> group;
         result = reader.read_floats(group, count);
         if (result.status == FreeFormStatus::EndOfFile) {

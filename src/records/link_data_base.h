@@ -233,7 +233,10 @@ private:
     static int event_column(int first_column, int event);
 };
 
-// The map of a node or subarea number: its integer part divided by 100.
+// The map of a node or subarea number: its integer part divided by 100.  A
+// number read from a damaged file that is not a number, or lies beyond any
+// map, belongs to no map: NO_MAP_NUMBER.
+inline constexpr int NO_MAP_NUMBER = -1;
 int map_number_of(float node_number);
 
 // "AB0101ZZ.ZLL" from the stem "AB0101ZZ", or from "AB" and map 101.  In a

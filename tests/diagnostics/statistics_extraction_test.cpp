@@ -2,6 +2,8 @@
 // extractors over a map's files, and the step that walks the model list.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "diagnostics/statistics.h"
 #include "diagnostics/statistics_extraction.h"
 #include "platform/clock.h"
@@ -37,6 +39,10 @@ TEST(SubareaNodeRule, TenthsOfHeaderValue4InSinglePrecision) {
         {0.0f, 1},
         {6.25f, 2},
         {-1.2f, -2},  // matches no subarea
+        // A damaged header: no rule, and no conversion of a NaN to an integer.
+        {std::numeric_limits<float>::quiet_NaN(), 0},
+        {std::numeric_limits<float>::infinity(), 0},
+        {-std::numeric_limits<float>::infinity(), 0},
     };
     for (const Case& c : cases) EXPECT_EQ(subarea_node_rule_of(c.value), c.rule) << c.value;
 }

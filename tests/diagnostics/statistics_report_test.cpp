@@ -198,7 +198,7 @@ TEST(StatisticsQuartiles, InterpolatedWithinTheList) {
     }
 }
 
-// The exchange sort as the report has always done it, step by step.
+// The exchange sort written out step by step, as the report defines it.
 std::vector<std::size_t> literal_exchange_sort(std::vector<float> keys, bool ascending) {
     std::vector<std::size_t> rows(keys.size());
     std::iota(rows.begin(), rows.end(), std::size_t{0});

@@ -290,9 +290,13 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
 
     // The three network files start afresh: the confluence table with its
     // heading, the node sets empty, so nothing of an earlier run survives.
-    // The study-named files need a map to take the study identifier from.
-    const bool has_study = data_files.data_file_count() > 0;
-    const std::string study_id = has_study ? data_files.data_file_names.front().substr(0, 2) : std::string();
+    // The study-named files take the study from the first map, or from the
+    // table itself when the model list names no map: the node-set check
+    // reads them all the same.
+    const std::string study_id = data_files.data_file_count() > 0
+                                     ? data_files.data_file_names.front().substr(0, 2)
+                                     : data_files.study_id.substr(0, 2);
+    const bool has_study = !study_id.empty();
     std::optional<TextWriter> confluence_table;
     std::optional<TextWriter> downstream_node_set;
     if (has_study) {

@@ -606,7 +606,9 @@ Leave run_clearance_screen(Window& window, ControlParameters& p)
 
 // HYDRAULIC CONTROL SETTING: the offset below the top envelope is asked only
 // for the top-envelope model; its upper bound comes from the clearances as
-// they stand when the screen is drawn.
+// they stand when the screen is drawn.  A kept offset beyond that bound is
+// refused like a typed one: the control it gives would lie below the bottom
+// envelope of the clearances just set.
 Leave run_hydraulic_control_screen(Window& window, ControlParameters& p)
 {
     constexpr int MODEL_ROW = 6;
@@ -632,7 +634,8 @@ Leave run_hydraulic_control_screen(Window& window, ControlParameters& p)
                        {p.hgl_control_offset, upper});
             const Entry offset_entry{OFFSET_ROW, FieldKind::Real, 0.01f, upper,
                                      [](const ControlParameters& q) { return q.hgl_control_offset; },
-                                     [](ControlParameters& q, float v) { q.hgl_control_offset = v; }};
+                                     [](ControlParameters& q, float v) { q.hgl_control_offset = v; },
+                                     true};
             reply = ask(window, offset_entry, p);
             if (reply == Reply::Exit) return Leave::Exit;
             if (reply == Reply::Back) return Leave::Back;

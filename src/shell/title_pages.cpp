@@ -102,12 +102,16 @@ void show_postprocessor_banner(Window& window)
     show_title_page(window, {5, {{7, 34, "DATA BASE"}, {8, 30, "PRE/POSTPROCESSOR"}}, {}, 16});
 }
 
-// "VELMORA:" stands at column 20 of row 8, as on the other module pages of
-// the family.
+// The product-family line "VELMORA:" stands centred between the marks of
+// row 8, like the family line of the start page.
 void show_user_interface_module_banner(Window& window)
 {
+    constexpr std::string_view family = "VELMORA:";
     show_title_page(window,
-                    {6, {{8, 20, "VELMORA:"}, {9, 24, "DATA BASE USER-INTERFACE MODULE"}}, {}, 17});
+                    {6,
+                     {{8, centred_in_frame(8, family), family}, {9, 24, "DATA BASE USER-INTERFACE MODULE"}},
+                     {},
+                     17});
 }
 
 }  // namespace velm

@@ -288,6 +288,23 @@ TEST_F(SettingsScreensTest, OffsetIsAskedOnlyForTheEnvelopeControlWithinTheClear
     EXPECT_EQ(parameters_.hgl_control_offset, 2.99f);
 }
 
+TEST_F(SettingsScreensTest, KeptOffsetBeyondTheNewClearancesIsRefused)
+{
+    // Clearances 9.5 and 10.5 leave offsets up to 0.99: Enter does not keep
+    // the shown 1.00; 0.5 is taken.
+    EXPECT_EQ(run(enters(4) + std::vector<std::string>{"9.5", "10.5", "", "", "0.5", "E"}),
+              SettingsOutcome::Left);
+    ASSERT_EQ(window_.reads().size(), 10u);
+    EXPECT_EQ(text_at(7, 6, 19, 41), ":ALLOWABLE VALUES ARE [ 0.01] TO [  0.99]");
+    EXPECT_EQ(position_at(8), std::make_pair(62, 18));
+    EXPECT_EQ(text_at(8, 73, 18, 8), "*ERROR* ");
+    EXPECT_EQ(text_at(8, 1, 21, static_cast<int>(RANGE_MESSAGE.size())), RANGE_MESSAGE);
+    EXPECT_EQ(window_.beeps(), 1);
+    EXPECT_EQ(title_at(9), MAINSTREAM);
+    EXPECT_EQ(text_at(9, 1, 21, static_cast<int>(RANGE_MESSAGE.size())), std::string(RANGE_MESSAGE.size(), ' '));
+    EXPECT_EQ(parameters_.hgl_control_offset, 0.5f);
+}
+
 // Entries of the topographic order with good and bad answers.  Reads of that
 // order: 0 model, 1 minimum slope, 2 mainstream, 3 pipe capacity, 4 bubble-out,
 // 5 telescoping 1, 6 telescoping 2, 7 diameter, 8 proportion, 9 total flow

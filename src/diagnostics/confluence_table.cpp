@@ -8,6 +8,10 @@ std::string confluence_table_name(std::string_view study_id) {
     return format_line(CONFLUENCE_TABLE_NAME_FORMAT, {std::string(study_id)});
 }
 
+std::string downstream_node_set_name(std::string_view study_id) {
+    return format_line(DOWNSTREAM_NODE_SET_NAME_FORMAT, {std::string(study_id)});
+}
+
 std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs,
                                                      int fewest_tributaries) {
     std::vector<ConfluenceRecord> records;

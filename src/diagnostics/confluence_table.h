@@ -35,10 +35,19 @@ inline constexpr std::string_view CONFLUENCE_FATAL_BLOCK_FORMAT =
     " to it:')";
 inline constexpr std::string_view CONFLUENCE_FATAL_NODES_FORMAT = "(6(2X,F8.1))";
 
+// Node-set file names.  The link checks write the confluence table and the
+// sets of unconnected downstream (E) and upstream (F) nodes; the node-set
+// checks read all three.  The table and set E take the study identifier and
+// live in the data directory; set F has a bare name in the working
+// directory.
 inline constexpr std::string_view CONFLUENCE_TABLE_NAME_FORMAT = "(A2,'SETCZZ.ZZZ')";
+inline constexpr std::string_view DOWNSTREAM_NODE_SET_NAME_FORMAT = "(A2,'SETEZZ.ZZZ')";
+inline constexpr std::string_view UPSTREAM_NODE_SET_NAME = "SETF.ZZZ";
 
 // "ABSETCZZ.ZZZ" for study AB, without the data directory.
 std::string confluence_table_name(std::string_view study_id);
+// "ABSETEZZ.ZZZ" for study AB, without the data directory.
+std::string downstream_node_set_name(std::string_view study_id);
 
 // One confluence: the node, the first five upstream nodes in the order of
 // the confluence pairs, and how many upstream nodes enter it in all.

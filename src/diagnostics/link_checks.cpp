@@ -24,11 +24,6 @@ constexpr std::string_view LINK_CHECKS_WINDOW_FORMAT = "(/5X,'**** LINK VALIDITY
 // The heading of section II in the report, after its page break.
 constexpr std::string_view DIAGNOSTICS_SECTION_HEADING_FORMAT = "(/24X,'II. DIAGNOSTICS REPORT'/)";
 
-// The node-set files of the unconnected downstream (E) and upstream (F)
-// nodes.  Set F has a bare name in the working directory.
-constexpr std::string_view DOWNSTREAM_NODE_SET_NAME_FORMAT = "(A2,'SETEZZ.ZZZ')";
-constexpr std::string_view UPSTREAM_NODE_SET_NAME = "SETF.ZZZ";
-
 // The analysis run's confluence table holds only nodes entered from two or
 // more upstream nodes.
 constexpr int FEWEST_CONFLUENCE_TRIBUTARIES = 2;
@@ -322,9 +317,13 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
 
     // The three network files start afresh: the confluence table with its
     // heading, the node sets empty, so nothing of an earlier run survives.
-    // The study-named files need a map to take the study identifier from.
-    const bool has_study = data_files.data_file_count() > 0;
-    const std::string study_id = has_study ? data_files.data_file_names.front().substr(0, 2) : std::string();
+    // The study-named files take the study from the first map, or from the
+    // table itself when the model list names no map: the node-set check
+    // reads them all the same.
+    const std::string study_id = data_files.data_file_count() > 0
+                                     ? data_files.data_file_names.front().substr(0, 2)
+                                     : data_files.study_id.substr(0, 2);
+    const bool has_study = !study_id.empty();
     std::optional<TextWriter> confluence_table;
     std::optional<TextWriter> downstream_node_set;
     if (has_study) {
@@ -332,7 +331,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
         for (const std::string& line : confluence_table_heading()) confluence_table->write_line(line);
         confluence_table->commit();
         downstream_node_set.emplace(
-            session.study_file(format_line(DOWNSTREAM_NODE_SET_NAME_FORMAT, {study_id})));
+            session.study_file(downstream_node_set_name(study_id)));
         downstream_node_set->commit();
     }
     TextWriter upstream_node_set{std::string(UPSTREAM_NODE_SET_NAME)};

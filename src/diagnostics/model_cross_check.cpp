@@ -126,15 +126,15 @@ float subarea_number_at(const ModelGroup& group, int position) {
 // that carries one, by the group readers of the cross-check: initial
 // subareas after their 3 values, subarea additions first, conduits 32 after
 // 9 element and street values, 33, 34 and 43 after 11, open channels 51
-// after 7, storage elements and code 9 after 3.  0 for the codes whose
-// reader takes no subarea.
+// (and 57, an open channel read as 51) after 7, storage elements and code 9
+// after 3.  0 for the codes whose reader takes no subarea.
 int packed_subarea_position(int code) {
     switch (code) {
         case 21: case 22: return 4;
         case 81: case 82: return 1;
         case 32: return 10;
         case 33: case 34: case 43: return 12;
-        case 51: return 8;
+        case 51: case 57: return 8;
         case 61: case 62: case 63: return 4;
         case 9: case 91: case 92: return 4;
         default: return 0;

@@ -175,22 +175,22 @@ int run_node_checks(Session& session, TextWriter& report, const DataFileTable& d
     write_to_window(session.window, window_heading);
     int node_fatal_total = 0;
     NodeCheckExceptions all_maps;
-    // The maps of a region share the region's GIS files (model type 6):
-    // they are read and checked once, and every map of the region counts
-    // and lists what they hold.
-    std::unordered_map<std::string, NodeCheckExceptions> checked;  // by GIS node file name
+    // In model type 6 every map of a region examines the region's files,
+    // with the same findings each time: each file is read once per run.
+    std::unordered_map<std::string, NodeCheckExceptions> examined;
     for (const std::string& map_name : data_files.data_file_names) {
         const std::string node_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Node);
-        auto found = checked.find(node_file);
-        if (found == checked.end()) {
-            found = checked.emplace(node_file, check_node_data_base(session, link_file_switch, map_name, model_type_code))
+        auto found = examined.find(node_file);
+        if (found == examined.end()) {
+            found = examined
+                        .emplace(node_file,
+                                 check_node_data_base(session, link_file_switch, map_name, model_type_code))
                         .first;
         } else {
             write_processing_file(session.window, node_file);
         }
-        const NodeCheckExceptions& map = found->second;
-        node_fatal_total += map.map_result();
-        all_maps.append(map);
+        node_fatal_total += found->second.map_result();
+        all_maps.append(found->second);
     }
     write_check_verdict(session.window, node_fatal_total);
     report_node_checks(report, all_maps);

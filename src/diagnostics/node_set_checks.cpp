@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "diagnostics/confluence_table.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/format.h"
@@ -21,10 +22,8 @@ namespace velm {
 
 namespace {
 
-// File names, from the study identifier.
-constexpr std::string_view DOWNSTREAM_SET_NAME_FORMAT = "(A2,'SETEZZ.ZZZ')";
-constexpr std::string_view UPSTREAM_SET_NAME = "SETF.ZZZ";  // working directory
-constexpr std::string_view CONFLUENCE_TABLE_NAME_FORMAT = "(A2,'SETCZZ.ZZZ')";
+// File names of the sets written here, from the study identifier (the sets
+// and table read here are named with the link checks' writers).
 constexpr std::string_view OUTLET_SET_NAME = "SETG.ZZZ";  // working directory
 constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
 constexpr std::string_view SEAM_SET_NAME_FORMAT = "(A2,'SETXZZ.ZZZ')";
@@ -71,7 +70,12 @@ std::string study_file_name(std::string_view layout, const std::string& study_id
 // that many node numbers, to the end of the file.  A missing file is an
 // empty set.
 std::vector<float> read_node_set_groups(const std::string& name) {
-    TextReader lines = TextReader::open_optional(name);
+    std::vector<std::string> text = file_exists(name) ? read_text_lines(name) : std::vector<std::string>{};
+    // Every number takes at least one character and a separator, so no
+    // group of the file can hold more numbers than the file has characters.
+    std::size_t characters = 0;
+    for (const std::string& line : text) characters += line.size() + 1;
+    TextReader lines(name, std::move(text));
     FreeFormReader reader(lines);
     std::vector<float> nodes;
     for (;;) {
@@ -79,6 +83,10 @@ std::vector<float> read_node_set_groups(const std::string& name) {
         FreeFormResult result = reader.read({&count});
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);
+        if (count > 0 && static_cast<std::size_t>(count) > characters) {
+            throw FileError("Node-set file '" + name + "', line " + std::to_string(lines.line_number()) +
+                            ": a group of " + std::to_string(count) + " node numbers is longer than the file");
+        }
         std::vector<float> group;
         result = reader.read_floats(group, count);
         if (result.status == FreeFormStatus::EndOfFile) {
@@ -194,11 +202,10 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
 
     // Set E: downstream nodes that lead nowhere; set F: upstream nodes that
     // nothing enters.
-    std::vector<float> outlets =
-        read_node_set_groups(session.study_file(study_file_name(DOWNSTREAM_SET_NAME_FORMAT, study_id)));
-    std::vector<float> headwaters = read_node_set_groups(std::string(UPSTREAM_SET_NAME));
+    std::vector<float> outlets = read_node_set_groups(session.study_file(downstream_node_set_name(study_id)));
+    std::vector<float> headwaters = read_node_set_groups(std::string(UPSTREAM_NODE_SET_NAME));
     const std::vector<ConfluenceEntry> confluences =
-        read_confluence_table(session.study_file(study_file_name(CONFLUENCE_TABLE_NAME_FORMAT, study_id)));
+        read_confluence_table(session.study_file(confluence_table_name(study_id)));
 
     // A node in both sets is a seam between maps: it appears once in X for
     // every pair of equal entries.

@@ -53,6 +53,7 @@ float rounded_to_decimals(float value, int decimals) {
 int subarea_node_rule_of(float header_value_4) {
     const float fraction = header_value_4 - std::trunc(header_value_4);
     const float tenths = fraction * 10.0f;
+    if (!std::isfinite(tenths)) return 0;
     const int rule = static_cast<int>(std::trunc(tenths));
     return rule == 0 ? 1 : rule;
 }

@@ -95,7 +95,8 @@ struct InitialLinkRow {
 using InitialLinkTable = std::vector<InitialLinkRow>;
 
 // The subarea numbering rule that header value 4 holds in its tenths digit
-// (0 reads as 1).
+// (0 reads as 1).  A value that is no number (NaN, an infinity) holds no
+// rule: 0, which matches no subarea.
 int subarea_node_rule_of(float header_value_4);
 
 // Reads header values 4 and 12 of the model files of storm events 1 to 6

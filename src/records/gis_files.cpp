@@ -1,5 +1,6 @@
 #include "records/gis_files.h"
 
+#include <cmath>
 #include <stdexcept>
 
 #include "records/link_data_base.h"
@@ -18,6 +19,14 @@ std::string extension_of(GisFileKind kind) {
 }
 
 bool kept_per_region(int model_type) { return model_type == 6 || model_type == 9; }
+
+// The region of a node or subarea number: its whole part divided by 10000;
+// a number that is not a number, or lies beyond any region, has none.
+int region_number_of(float number) {
+    const float quotient = number / static_cast<float>(REGION_NUMBER_DIVISOR);
+    if (!(std::fabs(quotient) < 1.0e9f)) return NO_MAP_NUMBER;
+    return static_cast<int>(quotient);
+}
 
 }  // namespace
 
@@ -43,8 +52,8 @@ int GisSubareaRecord::checked(int index, int count) {
 
 std::string gis_file_name(std::string_view study_id, float number, int model_type, GisFileKind kind) {
     if (kept_per_region(model_type)) {
-        const int region = static_cast<int>(number / static_cast<float>(REGION_NUMBER_DIVISOR));
-        return format_line(GIS_REGION_FILE_NAME_FORMAT, {std::string(study_id), region, extension_of(kind)});
+        return format_line(GIS_REGION_FILE_NAME_FORMAT,
+                           {std::string(study_id), region_number_of(number), extension_of(kind)});
     }
     const int map = map_number_of(number);
     return format_line(GIS_MAP_FILE_NAME_FORMAT, {std::string(study_id), map, extension_of(kind)});

@@ -1,5 +1,6 @@
 #include "records/link_data_base.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace velm {
@@ -24,7 +25,9 @@ int LinkRecord::storm_event_count() const {
 }
 
 int map_number_of(float node_number) {
-    return static_cast<int>(node_number / static_cast<float>(MAP_NUMBER_DIVISOR));
+    const float quotient = node_number / static_cast<float>(MAP_NUMBER_DIVISOR);
+    if (!(std::fabs(quotient) < 1.0e9f)) return NO_MAP_NUMBER;
+    return static_cast<int>(quotient);
 }
 
 int region_map_number(int map_number) { return map_number / 100 * 100; }

@@ -149,7 +149,7 @@ struct LinkRecord : ColumnRecord<LINK_RECORD_VALUES, LINK_INTEGER_COLUMNS, LINK_
     float total_capacity(int event) const { return column(event_column(78, event)); }
     float& event_deficiency(int event) { return column(event_column(84, event)); }  // cfs
     float event_deficiency(int event) const { return column(event_column(84, event)); }
-    float& max_deficiency() { return column(90); }  // cfs, largest of the six events
+    float& max_deficiency() { return column(90); }  // cfs, largest of the six events (largest_deficiency)
     float max_deficiency() const { return column(90); }
     int& max_deficiency_event() { return integer_column(91); }  // 0 = none
     int max_deficiency_event() const { return integer_column(91); }
@@ -210,11 +210,11 @@ struct LinkRecord : ColumnRecord<LINK_RECORD_VALUES, LINK_INTEGER_COLUMNS, LINK_
     // User-designated mitigation element.
     float& designated_element_type() { return column(141); }  // ElementType 1-3
     float designated_element_type() const { return column(141); }
-    float& designated_friction_hundredths() { return column(142); }  // Manning n times 100
+    float& designated_friction_hundredths() { return column(142); }  // Manning n x 100 (designated_friction_factor_x100)
     float designated_friction_hundredths() const { return column(142); }
     float& designated_sizing_dimension() { return column(143); }  // SizingDimension
     float designated_sizing_dimension() const { return column(143); }
-    float& designated_dimension_value() { return column(144); }  // ft, or width ratio
+    float& designated_dimension_value() { return column(144); }  // ft, or width ratio (designated_sizing_value)
     float designated_dimension_value() const { return column(144); }
     float& designated_side_slope() { return column(145); }  // Z
     float designated_side_slope() const { return column(145); }
@@ -233,7 +233,10 @@ private:
     static int event_column(int first_column, int event);
 };
 
-// The map of a node or subarea number: its integer part divided by 100.
+// The map of a node or subarea number: its integer part divided by 100.  A
+// number read from a damaged file that is not a number, or lies beyond any
+// map, belongs to no map: NO_MAP_NUMBER.
+inline constexpr int NO_MAP_NUMBER = -1;
 int map_number_of(float node_number);
 
 // "AB0101ZZ.ZLL" from the stem "AB0101ZZ", or from "AB" and map 101.  In a

@@ -19,7 +19,12 @@ std::optional<int> integer_part(float value) {
     return static_cast<int>(value);
 }
 
-int round_half_away(double value) { return static_cast<int>(std::round(value)); }
+// Rounded to the nearest whole number, halves away from zero; nothing for a
+// value that is not a number or lies beyond any integer.
+std::optional<int> round_half_away(double value) {
+    if (!(std::fabs(value) < 1.0e9)) return std::nullopt;
+    return static_cast<int>(std::round(value));
+}
 
 // A value as messages show it: the shortest plain decimal that reads back to it.
 std::string value_text(float value) {
@@ -228,8 +233,8 @@ int ModelFileHeader::subarea_extension_switch() const {
         // Files of the older hydrology programs leave value 7 empty; their
         // value 2 tells by its tenths digit that the subarea parts are short.
         const double magnitude = std::fabs(static_cast<double>(value(2)));
-        const int tenths = round_half_away(10.0 * (magnitude - static_cast<double>(model_type())));
-        if (tenths == 0 || tenths == 3) return 1;
+        const std::optional<int> tenths = round_half_away(10.0 * (magnitude - static_cast<double>(model_type())));
+        if (tenths && (*tenths == 0 || *tenths == 3)) return 1;
     }
     return switch_value;
 }
@@ -302,7 +307,8 @@ int packed_subarea_code(float packed) { return integer_part(packed).value_or(0);
 
 float packed_subarea_number(float packed) {
     const double stored = static_cast<double>(packed);
-    return static_cast<float>(round_half_away((stored - std::trunc(stored)) * 1000000.0));
+    // A value that is not a number carries no subarea.
+    return static_cast<float>(round_half_away((stored - std::trunc(stored)) * 1000000.0).value_or(0));
 }
 
 float pack_subarea(int code, float subarea_number) {

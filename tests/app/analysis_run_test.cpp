@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -715,6 +716,45 @@ TEST_F(AnalysisRunTest, RefusedStudyKeepsItsEarlierReportAndGetsNoReply)
         EXPECT_EQ(run({""}), c.reason) << "the warning waits for RETURN";
         EXPECT_EQ(read_whole_file("ABTRVLZZ.DIA"), "an earlier report\r\n");
         EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
+    }
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+// A model list whose entries all begin below "A" names no map: the run
+// still goes through every step on the study the user named, and starts
+// the study's network files afresh for the node-set check that reads them.
+TEST_F(AnalysisRunTest, ListNamingNoMapRunsOnTheStudyItself)
+{
+    for (const bool launched : {false, true}) {
+        SCOPED_TRACE(launched ? "launched" : "from the menu");
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        two_map_study().write(directory.path());
+        std::filesystem::copy_file("AB0101ZZ.Z11", "0B0101ZZ.Z11");
+        write_model_list_file("ABTRVLZZ.Z11", {make_model_list_entry("0B0101ZZ.Z11")});
+        // Network files of an earlier run, which must not survive this one.
+        test::TemporaryDirectory::put("ABSETCZZ.ZZZ", "an earlier confluence table\r\n");
+        test::TemporaryDirectory::put("ABSETEZZ.ZZZ", "           1\r\n 10203.0\r\n");
+        test::TemporaryDirectory::put("SETF.ZZZ", "           1\r\n 10101.0\r\n");
+        if (launched) launch_execute(1);
+
+        EXPECT_EQ(run(launched ? Lines{} : EXECUTE_FROM_MENU), "analysis run done");
+
+        EXPECT_EQ(read_text_lines("ABSETCZZ.ZZZ"),
+                  (Lines{"          * C O N F L U E N C E    L I N K A G E S *",
+                         "   D/S                        UPSTREAM NODES",
+                         "  NODE       (1)       (2)       (3)       (4)       (5)"}));
+        EXPECT_EQ(read_whole_file("ABSETEZZ.ZZZ"), "");
+        EXPECT_EQ(read_whole_file("SETF.ZZZ"), "");
+        const Lines report = read_text_lines("ABTRVLZZ.DIA");
+        EXPECT_EQ(report.at(3), blanks(20) + "*   FOR STUDY ID [AB]   *");
+        EXPECT_EQ(test::report_delimiters(report).size(), 30u);
+        EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), launched ? "99\r\n" : "");
     }
 }
 

@@ -465,6 +465,7 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"ConduitWithStreet43", 6, 43.0f, 10110.0f, 1, true, true},
         EntryCase{"ConduitCarryingNoSubarea", 6, 41.0f, std::nullopt, 1, false, true},
         EntryCase{"OpenChannel51", 6, 51.0f, 10110.0f, 1, true, true},
+        EntryCase{"OpenChannel57ReadAs51", 6, 57.0f, 10110.0f, 1, true, true},
         EntryCase{"OpenChannel52NeverASubarea", 6, 52.0f, 10110.0f, 1, false, true},
         EntryCase{"OpenChannel54NeverASubarea", 6, 54.0f, 10110.0f, 1, false, true},
         EntryCase{"StorageType7", 7, 61.0f, 10110.0f, 1, true, true},

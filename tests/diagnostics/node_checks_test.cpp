@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,34 @@ TEST_F(NodeChecksTest, ModelType6ReadsTheRegionFileForEachMap) {
     EXPECT_NE(window_.transcript().find("        * PROCESSING FILE AB1200ZZ.ZZN\n"
                                         "        * PROCESSING FILE AB1200ZZ.ZZN\n"),
               std::string::npos);
+}
+
+// A region of 99 maps with a large node file: its findings count once for
+// every map, yet the run reads the region's files once and stays quick.
+TEST_F(NodeChecksTest, ARegionOfManyMapsIsExaminedForEachMapInSeconds) {
+    std::vector<GisNodeRecord> nodes;
+    std::vector<GisLinkRecord> links;
+    for (int i = 0; i < 20000; ++i) {
+        nodes.push_back(node(120000.0f + static_cast<float>(i), 10.0f));
+        links.push_back(link(120000.0f + static_cast<float>(i), 140000.0f + static_cast<float>(i)));
+    }
+    nodes.push_back(node(120000.0f, 10.0f));
+    write_gis_node_file("AB1200ZZ.ZZN", nodes);
+    write_gis_link_file("AB1200ZZ.ZZL", links);
+    std::vector<std::string> maps;
+    for (int map = 1; map <= 99; ++map) {
+        maps.push_back("AB12" + std::string(map < 10 ? "0" : "") + std::to_string(map) + "ZZ");
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(maps, 6), 99);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_LT(elapsed.count(), 1.5);
+    EXPECT_EQ(report_lines[5], "  A. Number of Nodes that are NOT unique in the Node Database =  99:");
+    std::string processing;
+    for (int map = 1; map <= 99; ++map) processing += "        * PROCESSING FILE AB1200ZZ.ZZN\n";
+    EXPECT_NE(window_.transcript().find(processing), std::string::npos);
 }
 
 TEST_F(NodeChecksTest, AnUnreadableRecordNamesTheFileAndLine) {

@@ -325,6 +325,9 @@ TEST_F(NodeSetChecks, RefusesUnreadableSetsAndTablesByFileAndLine) {
     const Case cases[] = {
         {"SETF.ZZZ", {"           2", " 10110.0 abc"}, "line 2"},
         {"ABSETEZZ.ZZZ", {"           3", " 10110.0 10120.0"}, "ABSETEZZ.ZZZ"},
+        // A count beyond any group the file can hold is refused before any
+        // room is taken for it.
+        {"SETF.ZZZ", {"           1", " 10110.0", "  2000000000", " 10120.0"}, "line 3"},
         {"ABSETCZZ.ZZZ", {heading[0], heading[1], heading[2], "  10150.0  10110.0  x"}, "line 4"},
     };
     for (const Case& c : cases) {

@@ -87,6 +87,76 @@ TEST(StatisticsHistogram, IntervalsFollowSinglePrecisionBounds) {
     }
 }
 
+// Written out by hand, so that a histogram whose bounds are taken as
+// minimum + k x width, or whose percentages are count x 100 / n or worked
+// in double precision, shows here.
+TEST(StatisticsHistogram, SinglePrecisionStepsShowInTheCounts) {
+    struct Case {
+        std::string what;
+        std::vector<float> values;
+        std::vector<std::string> intervals;  // lines 5 to 14
+    };
+    std::vector<float> many;  // 160 values: 47 of 1, 81 of 5, 32 of 10
+    many.insert(many.end(), 47, 1.0f);
+    many.insert(many.end(), 81, 5.0f);
+    many.insert(many.end(), 32, 10.0f);
+    const std::vector<Case> cases{
+        // Width 0.3: the bounds add up to 2.3999999 at b8, below 2.4, so
+        // 2.4 counts in interval 9 (as 3 x 0.8 it would stand on b8).
+        {"accumulated bounds",
+         {0.0f, 2.4f, 3.0f},
+         {
+             interval_line("   -0.01", "    0.30", "   1", " 33.33"),
+             interval_line("    0.30", "    0.60", "   0", "  0.00"),
+             interval_line("    0.60", "    0.90", "   0", "  0.00"),
+             interval_line("    0.90", "    1.20", "   0", "  0.00"),
+             interval_line("    1.20", "    1.50", "   0", "  0.00"),
+             interval_line("    1.50", "    1.80", "   0", "  0.00"),
+             interval_line("    1.80", "    2.10", "   0", "  0.00"),
+             interval_line("    2.10", "    2.40", "   0", "  0.00"),
+             interval_line("    2.40", "    2.70", "   1", " 33.33"),
+             interval_line("    2.70", "    3.01", "   1", " 33.33"),
+         }},
+        // 47 / 160 is 0.29374999 in single precision, x 100 29.374998:
+        // "29.37" where 47 x 100 / 160 gives 29.375 and "29.38"; likewise
+        // 81 / 160 x 100 is 50.625004, "50.63" instead of "50.62".
+        {"percentages",
+         many,
+         {
+             interval_line("    0.99", "    1.90", "  47", " 29.37"),
+             interval_line("    1.90", "    2.80", "   0", "  0.00"),
+             interval_line("    2.80", "    3.70", "   0", "  0.00"),
+             interval_line("    3.70", "    4.60", "   0", "  0.00"),
+             interval_line("    4.60", "    5.50", "  81", " 50.63"),
+             interval_line("    5.50", "    6.40", "   0", "  0.00"),
+             interval_line("    6.40", "    7.30", "   0", "  0.00"),
+             interval_line("    7.30", "    8.20", "   0", "  0.00"),
+             interval_line("    8.20", "    9.10", "   0", "  0.00"),
+             interval_line("    9.10", "   10.01", "  32", " 20.00"),
+         }},
+    };
+    for (const Case& c : cases) {
+        std::vector<float> values = c.values;
+        const auto lines = written_lines([&](TextWriter& report) { write_histogram(report, values); });
+        ASSERT_EQ(lines.size(), 14u) << c.what;
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()), c.intervals) << c.what;
+    }
+}
+
+// The maximum and minimum come from the values themselves: a list that lies
+// wholly above 999999 (flow per acre of a node with almost no area) shows
+// its own minimum, not a starting guess.  At two million the margin of
+// 0.01 is lost to single precision.
+TEST(StatisticsHistogram, ExtremesOfLargeValues) {
+    std::vector<float> values{3000000.0f, 2000000.0f};
+    const auto lines = written_lines([&](TextWriter& report) { write_histogram(report, values); });
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[0], "        Maximum Value = 3000000.00");
+    EXPECT_EQ(lines[1], "        Minimum Value = 2000000.00");
+    EXPECT_EQ(lines[4], interval_line("2000000.00", "2100000.00", "   1", " 50.00"));
+    EXPECT_EQ(lines[13], interval_line("2900000.00", "3000000.00", "   1", " 50.00"));
+}
+
 TEST(StatisticsHistogram, EmptyListShowsZeros) {
     std::vector<float> values;
     Quartiles quartiles{1.0f, 1.0f, 1.0f};
@@ -128,7 +198,7 @@ TEST(StatisticsQuartiles, InterpolatedWithinTheList) {
     }
 }
 
-// The exchange sort as the report has always done it, step by step.
+// The exchange sort written out step by step, as the report defines it.
 std::vector<std::size_t> literal_exchange_sort(std::vector<float> keys, bool ascending) {
     std::vector<std::size_t> rows(keys.size());
     std::iota(rows.begin(), rows.end(), std::size_t{0});
@@ -272,6 +342,35 @@ TEST(StatisticsSection, OutliersListedFromLargestAndOnlyFromTheStatisticsOwnRows
                                     blanks(8) + " 30001.0" + blanks(4) + " 30002.0" + blanks(8) + "50000.00",
                                     blanks(8) + " 20010.0" + blanks(4) + " 10010.0" + blanks(8) + " 2000.00",
                                 }));
+}
+
+// Seven subarea sizes put q1 at the 2nd value, the median at the 4th and q3
+// at the 6th: with 4, 5 and 6 the interval is (2, 8), and a size of exactly
+// 2 or 8 stays inside it.
+TEST(StatisticsSection, ValuesOnTheOutlierBoundsAreNotOutliers) {
+    struct Case {
+        std::vector<float> areas;
+        std::string interval;
+        std::vector<std::string> outliers;
+    };
+    auto row = [](const std::string& number, const std::string& area) {
+        return blanks(10) + number + blanks(5) + area;
+    };
+    const std::vector<Case> cases{
+        {{8, 4, 2, 5, 6, 4, 6}, "        = (     2.000,     8.000)", {"        None"}},
+        {{8.5f, 4, 1.5f, 5, 6, 4, 6},
+         "        = (     2.000,     8.000)",
+         {row(" 10101.0", "     8.500"), row(" 10103.0", "     1.500")}},
+        {{7.5f, 7.5f, 7.5f, 7.5f, 7.5f}, "        = (     7.500,     7.500)", {"        None"}},
+    };
+    for (const Case& c : cases) {
+        StatisticsWorkingFiles tables;
+        for (std::size_t i = 0; i < c.areas.size(); ++i)
+            tables.subareas.push_back(subarea(10101.0f + static_cast<float>(i), c.areas[i]));
+        const auto lines = section_lines(7, tables);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), c.interval), 1) << c.areas.size() << " sizes";
+        EXPECT_EQ(outliers_after(lines, "         SUBAREA ID       ACREAGE"), c.outliers) << c.areas.size() << " sizes";
+    }
 }
 
 TEST(StatisticsSection, StormEventsOfTimesOfConcentrationAndTravelTimes) {

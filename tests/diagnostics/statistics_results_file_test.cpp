@@ -33,7 +33,8 @@ TEST(ModelResultsFile, ReadsEveryGroupGfortranWrites) {
         {{10101.0f, 10102.0f, 21, 12.5f, 3.25f, 3.25f, 0.0f}, 0, 0, 0},
         {{10102.0f, 10103.0f, 41, 14.75f, 0.0f, 3.25f, 2.25f}, 6, 3, 0},
         {{10103.0f, 10104.0f, 152, 20.0f, 1.5f, 7.125f, 5.5f}, 0, 90, 4},
-        // Beyond the counts the original's buffers held: still consumed whole.
+        // More triples and table records than the hydrology program writes
+        // (at most 6 and 90): every record is still consumed whole.
         {{10104.0f, 10105.0f, 81, 21.0f, 2.0f, 9.5f, 1.0f}, 9, 95, 1},
     };
     std::ostringstream input;

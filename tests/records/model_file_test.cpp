@@ -37,6 +37,9 @@ TEST(ModelFileHeader, LeadingValuesDecodeAsTheReadersTakeThem) {
         {8.0f, 2.0f, 9.0f, 50.0f, 8, false, 2, 9, 50.0f},
         {-7.9f, 2.7f, 0.0f, 5.0f, 7, true, 2, 0, 5.0f},
         {0.0f, 1.0f, 0.0f, 5.0f, 0, true, 1, 0, 5.0f},
+        // A value 2 beyond any model type, or no number, has no tenths digit.
+        {1.0e30f, 0.5f, 0.0f, 5.0f, 0, false, 0, 0, 5.0f},
+        {std::numeric_limits<float>::quiet_NaN(), 0.5f, 0.0f, 5.0f, 0, false, 0, 0, 5.0f},
     };
     for (const HeaderCase& c : cases) {
         ModelFileHeader header;
@@ -228,6 +231,11 @@ TEST(PackedSubarea, FractionIsTheSubareaNumberAndTheIntegerPartTheCode) {
     EXPECT_EQ(packed_subarea_number(6.999999f), 999999.0f);
     EXPECT_EQ(pack_subarea(4, 12345.0f), 4.012345f);
     EXPECT_EQ(packed_subarea_number(pack_subarea(4, 12345.0f)), 12345.0f);
+    // A packed value that is no number carries no subarea.
+    for (const float packed : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        EXPECT_EQ(packed_subarea_number(packed), 0.0f) << packed;
+        EXPECT_EQ(packed_subarea_code(packed), 0) << packed;
+    }
 }
 
 // ---------------------------------------------------------------- walker

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <sstream>
 
@@ -329,6 +330,19 @@ TEST(RecordFileNames, MapsRegionsAndStems) {
     EXPECT_EQ(gis_file_name_from_stem("AB1234ZZ", 3, GisFileKind::Node), "AB1234ZZ.ZZN");
     EXPECT_EQ(gis_file_name_from_stem("AB1234ZZ", 6, GisFileKind::Link), "AB1200ZZ.ZZL");
     EXPECT_EQ(gis_file_name_from_stem("AB1200ZZ", 9, GisFileKind::Node), "AB1200ZZ.ZZN");
+}
+
+// A node number read from a damaged file may be no number at all ("NaN",
+// "1e39"): it belongs to no map and no region, and its file names carry no
+// map digits.
+TEST(RecordFileNames, NumberThatIsNoNumberBelongsToNoMap) {
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float number : {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1.0e30f}) {
+        SCOPED_TRACE(number);
+        EXPECT_EQ(map_number_of(number), NO_MAP_NUMBER);
+        EXPECT_EQ(gis_file_name("AB", number, 3, GisFileKind::Node), "AB****ZZ.ZZN");
+        EXPECT_EQ(gis_file_name("AB", number, 6, GisFileKind::Link), "AB**00ZZ.ZZL");
+    }
 }
 
 }  // namespace

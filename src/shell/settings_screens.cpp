@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "records/format.h"
@@ -430,136 +431,147 @@ Leave run_screen(Window& window, const ScreenForm& form, ControlParameters& para
     }
 }
 
+// The number an entry shows and offers for a setting: a real as it is, an
+// option by its number.
+template <auto Member>
+float current_number(const ControlParameters& p)
+{
+    const auto setting = p.*Member;
+    if constexpr (std::is_enum_v<decltype(setting)>) {
+        return float(code(setting));
+    } else {
+        return setting;
+    }
+}
+
+// Stores an accepted number in a setting: a real as typed, an option by the
+// integer part.
+template <auto Member>
+void store_number(ControlParameters& p, float value)
+{
+    using Setting = std::remove_cvref_t<decltype(p.*Member)>;
+    if constexpr (std::is_enum_v<Setting>) {
+        p.*Member = option_from<Setting>(value);
+    } else {
+        p.*Member = value;
+    }
+}
+
+FormatValue shown_value(float setting)
+{
+    return setting;
+}
+
+template <typename Option>
+FormatValue shown_value(Option option)
+{
+    return code(option);
+}
+
+// The values a screen's layout shows, in its order: reals as they are,
+// options by their number.
+template <auto... Members>
+std::vector<FormatValue> shown_values(const ControlParameters& p)
+{
+    return {shown_value(p.*Members)...};
+}
+
+// The entry on a row for one setting.
+template <auto Member>
+Entry setting_entry(int row, FieldKind kind, float low, float high, bool kept_must_fit = false)
+{
+    return {row, kind, low, high, current_number<Member>, store_number<Member>, kept_must_fit};
+}
+
+// A screen that shows one setting and asks it on entry_row.
+template <auto Member>
+ScreenForm one_setting_screen(std::string_view layout, int row, int entry_row, FieldKind kind,
+                              float low, float high)
+{
+    return {layout, row, true, shown_values<Member>,
+            {setting_entry<Member>(entry_row, kind, low, high)}, nullptr};
+}
+
+// A screen that offers a single option: it is set before the screen is
+// drawn, and it is the only number the entry takes.
+template <auto Member, auto Only>
+ScreenForm single_option_screen(std::string_view layout, int row, int entry_row)
+{
+    const float only = float(code(Only));
+    ScreenForm form =
+        one_setting_screen<Member>(layout, row, entry_row, FieldKind::Whole, only, only);
+    form.force = [](ControlParameters& p) { p.*Member = Only; };
+    return form;
+}
+
 // The screens whose entries are fixed.
 ScreenForm fixed_screen(Screen screen)
 {
     using P = ControlParameters;
+    constexpr FieldKind WHOLE = FieldKind::Whole;
+    constexpr FieldKind REAL = FieldKind::Real;
     switch (screen) {
     case Screen::FrictionSlopeEstimation:
-        return {FRICTION_SLOPE_ESTIMATION_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.friction_slope_model)}; },
-                {{19, FieldKind::Whole, 1.0f, 4.0f,
-                  [](const P& p) { return float(code(p.friction_slope_model)); },
-                  [](P& p, float v) { p.friction_slope_model = option_from<FrictionSlopeModel>(v); }}},
-                nullptr};
+        return one_setting_screen<&P::friction_slope_model>(FRICTION_SLOPE_ESTIMATION_FORMAT, 1,
+                                                            19, WHOLE, 1.0f, 4.0f);
     case Screen::MinimumFrictionSlope:
-        return {MINIMUM_FRICTION_SLOPE_FORMAT, 3, true,
-                [](const P& p) { return std::vector<FormatValue>{p.default_min_friction_slope}; },
-                {{5, FieldKind::Real, 0.0003f, 0.0100f,
-                  [](const P& p) { return p.default_min_friction_slope; },
-                  [](P& p, float v) { p.default_min_friction_slope = v; }}},
-                nullptr};
+        return one_setting_screen<&P::default_min_friction_slope>(MINIMUM_FRICTION_SLOPE_FORMAT, 3,
+                                                                  5, REAL, 0.0003f, 0.0100f);
     case Screen::HglEnvelope:
         return {HGL_ENVELOPE_SETTINGS_FORMAT, 2, true,
-                [](const P& p) {
-                    return std::vector<FormatValue>{p.min_velocity, p.envelope_min_friction_slope,
-                                                    p.envelope_manning_n};
-                },
-                {{5, FieldKind::Real, 2.0f, 10.0f, [](const P& p) { return p.min_velocity; },
-                  [](P& p, float v) { p.min_velocity = v; }},
-                 {8, FieldKind::Real, 0.0002f, 0.05f,
-                  [](const P& p) { return p.envelope_min_friction_slope; },
-                  [](P& p, float v) { p.envelope_min_friction_slope = v; }},
-                 {12, FieldKind::Real, 0.01f, 0.04f,
-                  [](const P& p) { return p.envelope_manning_n; },
-                  [](P& p, float v) { p.envelope_manning_n = v; }}},
+                shown_values<&P::min_velocity, &P::envelope_min_friction_slope,
+                             &P::envelope_manning_n>,
+                {setting_entry<&P::min_velocity>(5, REAL, 2.0f, 10.0f),
+                 setting_entry<&P::envelope_min_friction_slope>(8, REAL, 0.0002f, 0.05f),
+                 setting_entry<&P::envelope_manning_n>(12, REAL, 0.01f, 0.04f)},
                 nullptr};
     case Screen::Mainstream:
-        return {MAINSTREAM_SELECTION_FORMAT, 3, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.mainstream_selection)}; },
-                {{7, FieldKind::Whole, 1.0f, 1.0f,
-                  [](const P& p) { return float(code(p.mainstream_selection)); },
-                  [](P& p, float v) { p.mainstream_selection = option_from<MainstreamSelection>(v); }}},
-                nullptr};
+        return one_setting_screen<&P::mainstream_selection>(MAINSTREAM_SELECTION_FORMAT, 3, 7,
+                                                            WHOLE, 1.0f, 1.0f);
     case Screen::PipeCapacity:
-        return {PIPE_CAPACITY_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.pipe_capacity_model)}; },
-                {{17, FieldKind::Whole, 1.0f, 2.0f,
-                  [](const P& p) { return float(code(p.pipe_capacity_model)); },
-                  [](P& p, float v) { p.pipe_capacity_model = option_from<PipeCapacityModel>(v); }}},
-                nullptr};
+        return one_setting_screen<&P::pipe_capacity_model>(PIPE_CAPACITY_FORMAT, 1, 17, WHOLE,
+                                                           1.0f, 2.0f);
     case Screen::PipeBubbleOut:
-        return {PIPE_BUBBLE_OUT_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.capacity_telescoping)}; },
-                {{3, FieldKind::Whole, 1.0f, 2.0f,
-                  [](const P& p) { return float(code(p.capacity_telescoping)); },
-                  [](P& p, float v) { p.capacity_telescoping = option_from<CapacityTelescoping>(v); }}},
-                nullptr};
+        return one_setting_screen<&P::capacity_telescoping>(PIPE_BUBBLE_OUT_FORMAT, 1, 3, WHOLE,
+                                                            1.0f, 2.0f);
     case Screen::TelescopingPage1:
-        return {TELESCOPING_PAGE_1_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.pipe_area_telescoping)}; },
-                {{3, FieldKind::Whole, 1.0f, 2.0f,
-                  [](const P& p) { return float(code(p.pipe_area_telescoping)); },
-                  [](P& p, float v) { p.pipe_area_telescoping = option_from<AreaTelescoping>(v); }}},
-                nullptr};
-    case Screen::TelescopingPage2:
-        // The page fills the rows down to the message row: no note.
-        return {TELESCOPING_PAGE_2_FORMAT, 1, false,
-                [](const P& p) {
-                    return std::vector<FormatValue>{code(p.existing_element_telescoping)};
-                },
-                {{2, FieldKind::Whole, 1.0f, 4.0f,
-                  [](const P& p) { return float(code(p.existing_element_telescoping)); },
-                  [](P& p, float v) {
-                      p.existing_element_telescoping = option_from<ExistingElementTelescoping>(v);
-                  }}},
-                nullptr};
+        return one_setting_screen<&P::pipe_area_telescoping>(TELESCOPING_PAGE_1_FORMAT, 1, 3,
+                                                             WHOLE, 1.0f, 2.0f);
+    case Screen::TelescopingPage2: {
+        ScreenForm form = one_setting_screen<&P::existing_element_telescoping>(
+            TELESCOPING_PAGE_2_FORMAT, 1, 2, WHOLE, 1.0f, 4.0f);
+        form.note = false;  // the page fills the rows down to the message row
+        return form;
+    }
     case Screen::PipeflowHydraulics:
         return {PIPEFLOW_HYDRAULICS_FORMAT, 1, true,
-                [](const P& p) {
-                    return std::vector<FormatValue>{p.min_pipe_diameter, p.friction_slope_proportion};
-                },
-                {{2, FieldKind::Whole, 6.0f, 60.0f, [](const P& p) { return p.min_pipe_diameter; },
-                  [](P& p, float v) { p.min_pipe_diameter = v; }},
+                shown_values<&P::min_pipe_diameter, &P::friction_slope_proportion>,
+                {setting_entry<&P::min_pipe_diameter>(2, WHOLE, 6.0f, 60.0f),
                  // A proportion of 0 would size every pipe for no friction slope.
-                 {16, FieldKind::Real, min_friction_slope_proportion(), 1.0f,
-                  [](const P& p) { return p.friction_slope_proportion; },
-                  [](P& p, float v) { p.friction_slope_proportion = v; }, true}},
+                 setting_entry<&P::friction_slope_proportion>(
+                     16, REAL, min_friction_slope_proportion(), 1.0f, true)},
                 nullptr};
     case Screen::TotalFlowPickup:
         // A real entry of which the integer part is the option: 2.7 is 2.
-        return {TOTAL_FLOW_PICKUP_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.pipe_flow_rate)}; },
-                {{16, FieldKind::Real, 1.0f, 4.0f,
-                  [](const P& p) { return float(code(p.pipe_flow_rate)); },
-                  [](P& p, float v) { p.pipe_flow_rate = option_from<SizingFlowRate>(v); }}},
-                nullptr};
+        return one_setting_screen<&P::pipe_flow_rate>(TOTAL_FLOW_PICKUP_FORMAT, 1, 16, REAL,
+                                                      1.0f, 4.0f);
     case Screen::ConstructibleSizing:
-        return {CONSTRUCTIBLE_SIZING_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.sizing_increment)}; },
-                {{6, FieldKind::Whole, 1.0f, 4.0f,
-                  [](const P& p) { return float(code(p.sizing_increment)); },
-                  [](P& p, float v) { p.sizing_increment = option_from<SizingIncrement>(v); }}},
-                nullptr};
+        return one_setting_screen<&P::sizing_increment>(CONSTRUCTIBLE_SIZING_FORMAT, 1, 6, WHOLE,
+                                                        1.0f, 4.0f);
     case Screen::BoxChannelSizing:
-        return {BOX_CHANNEL_SIZING_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.box_channel_flow_rate)}; },
-                {{16, FieldKind::Real, 1.0f, 4.0f,
-                  [](const P& p) { return float(code(p.box_channel_flow_rate)); },
-                  [](P& p, float v) { p.box_channel_flow_rate = option_from<SizingFlowRate>(v); }}},
-                nullptr};
-    // The last three screens offer a single option, set before the screen is drawn.
+        return one_setting_screen<&P::box_channel_flow_rate>(BOX_CHANNEL_SIZING_FORMAT, 1, 16,
+                                                             REAL, 1.0f, 4.0f);
     case Screen::BoxTelescoping:
-        return {BOX_TELESCOPING_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.box_area_telescoping)}; },
-                {{3, FieldKind::Whole, 2.0f, 2.0f,
-                  [](const P& p) { return float(code(p.box_area_telescoping)); },
-                  [](P& p, float v) { p.box_area_telescoping = option_from<AreaTelescoping>(v); }}},
-                [](P& p) { p.box_area_telescoping = AreaTelescoping::IndependentSizing; }};
+        return single_option_screen<&P::box_area_telescoping, AreaTelescoping::IndependentSizing>(
+            BOX_TELESCOPING_FORMAT, 1, 3);
     case Screen::ChannelTelescoping:
-        return {CHANNEL_TELESCOPING_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.channel_area_telescoping)}; },
-                {{3, FieldKind::Whole, 2.0f, 2.0f,
-                  [](const P& p) { return float(code(p.channel_area_telescoping)); },
-                  [](P& p, float v) { p.channel_area_telescoping = option_from<AreaTelescoping>(v); }}},
-                [](P& p) { p.channel_area_telescoping = AreaTelescoping::IndependentSizing; }};
+        return single_option_screen<&P::channel_area_telescoping,
+                                    AreaTelescoping::IndependentSizing>(CHANNEL_TELESCOPING_FORMAT,
+                                                                        1, 3);
     case Screen::ElementInterfacing:
-        return {ELEMENT_INTERFACING_FORMAT, 1, true,
-                [](const P& p) { return std::vector<FormatValue>{code(p.element_interfacing)}; },
-                {{4, FieldKind::Whole, 1.0f, 1.0f,
-                  [](const P& p) { return float(code(p.element_interfacing)); },
-                  [](P& p, float v) { p.element_interfacing = option_from<ElementInterfacing>(v); }}},
-                [](P& p) { p.element_interfacing = ElementInterfacing::NoInterfaceTelescoping; }};
+        return single_option_screen<&P::element_interfacing,
+                                    ElementInterfacing::NoInterfaceTelescoping>(
+            ELEMENT_INTERFACING_FORMAT, 1, 4);
     default:
         break;
     }
@@ -577,9 +589,8 @@ Leave run_clearance_screen(Window& window, ControlParameters& p)
     constexpr int BOUND_ROW = 11;
     constexpr int LOW_BOUND_COLUMN = 29;
     constexpr int HIGH_BOUND_COLUMN = 41;
-    const Entry min_entry{MIN_ROW, FieldKind::Real, 0.0f, 10.0f,
-                          [](const ControlParameters& q) { return q.min_clearance; },
-                          [](ControlParameters& q, float v) { q.min_clearance = v; }};
+    const Entry min_entry =
+        setting_entry<&ControlParameters::min_clearance>(MIN_ROW, FieldKind::Real, 0.0f, 10.0f);
     for (;;) {  // TOP comes back here
         draw_frame(window, CLEARANCE_FORMAT, 3,
                    {p.min_clearance, p.max_clearance, p.min_clearance + 1.0f, MAX_CLEARANCE_LIMIT},
@@ -593,9 +604,8 @@ Leave run_clearance_screen(Window& window, ControlParameters& p)
         write_at(window, LOW_BOUND_COLUMN, BOUND_ROW, format_line(CLEARANCE_BOUND_FORMAT, {low}));
         write_at(window, HIGH_BOUND_COLUMN, BOUND_ROW,
                  format_line(CLEARANCE_BOUND_FORMAT, {MAX_CLEARANCE_LIMIT}));
-        const Entry max_entry{MAX_ROW, FieldKind::Real, low, MAX_CLEARANCE_LIMIT,
-                              [](const ControlParameters& q) { return q.max_clearance; },
-                              [](ControlParameters& q, float v) { q.max_clearance = v; }, true};
+        const Entry max_entry = setting_entry<&ControlParameters::max_clearance>(
+            MAX_ROW, FieldKind::Real, low, MAX_CLEARANCE_LIMIT, true);
         reply = ask(window, max_entry, p);
         if (reply == Reply::Exit) return Leave::Exit;
         if (reply == Reply::Back) return Leave::Back;
@@ -614,13 +624,8 @@ Leave run_hydraulic_control_screen(Window& window, ControlParameters& p)
     constexpr int MODEL_ROW = 6;
     constexpr int OFFSET_FORM_ROW = 17;
     constexpr int OFFSET_ROW = 18;
-    const Entry model_entry{MODEL_ROW, FieldKind::Whole, 1.0f, 2.0f,
-                            [](const ControlParameters& q) {
-                                return float(code(q.hydraulic_control_model));
-                            },
-                            [](ControlParameters& q, float v) {
-                                q.hydraulic_control_model = option_from<HydraulicControlModel>(v);
-                            }};
+    const Entry model_entry = setting_entry<&ControlParameters::hydraulic_control_model>(
+        MODEL_ROW, FieldKind::Whole, 1.0f, 2.0f);
     for (;;) {  // TOP comes back here
         draw_frame(window, HYDRAULIC_CONTROL_SETTING_FORMAT, 1,
                    {code(p.hydraulic_control_model)}, true);
@@ -632,10 +637,8 @@ Leave run_hydraulic_control_screen(Window& window, ControlParameters& p)
         if (p.hydraulic_control_model == HydraulicControlModel::TopEnvelopeControl) {
             write_form(window, FORM_COLUMN, OFFSET_FORM_ROW, CONTROL_OFFSET_FORMAT,
                        {p.hgl_control_offset, upper});
-            const Entry offset_entry{OFFSET_ROW, FieldKind::Real, 0.01f, upper,
-                                     [](const ControlParameters& q) { return q.hgl_control_offset; },
-                                     [](ControlParameters& q, float v) { q.hgl_control_offset = v; },
-                                     true};
+            const Entry offset_entry = setting_entry<&ControlParameters::hgl_control_offset>(
+                OFFSET_ROW, FieldKind::Real, 0.01f, upper, true);
             reply = ask(window, offset_entry, p);
             if (reply == Reply::Exit) return Leave::Exit;
             if (reply == Reply::Back) return Leave::Back;

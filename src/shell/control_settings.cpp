@@ -1,6 +1,7 @@
 #include "shell/control_settings.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "platform/files.h"
 #include "platform/text_file.h"
@@ -16,10 +17,37 @@ namespace {
 // value.
 constexpr std::array<int, 7> TENS_DEFAULTS = {0, 1, 2, 2, 1, 2, 1};
 
+// The nine reals of line 1, in file order.
+constexpr std::array<float ControlParameters::*, 9> CONTROL_REALS = {
+    &ControlParameters::min_clearance,
+    &ControlParameters::max_clearance,
+    &ControlParameters::min_velocity,
+    &ControlParameters::min_pipe_diameter,
+    &ControlParameters::envelope_min_friction_slope,
+    &ControlParameters::default_min_friction_slope,
+    &ControlParameters::envelope_manning_n,
+    &ControlParameters::friction_slope_proportion,
+    &ControlParameters::hgl_control_offset,
+};
+
 template <typename Option>
 int code(Option option)
 {
     return static_cast<int>(option);
+}
+
+// Calls visit(i, tens, units) for the two options packed into each stored
+// integer i of line 2, in file order; p may be const.
+template <typename Parameters, typename Visit>
+void for_each_packed_pair(Parameters& p, Visit visit)
+{
+    visit(std::size_t{0}, p.low_slope_flag_mode, p.hydraulic_control_model);
+    visit(std::size_t{1}, p.box_channel_flow_rate, p.capacity_telescoping);
+    visit(std::size_t{2}, p.box_area_telescoping, p.pipe_area_telescoping);
+    visit(std::size_t{3}, p.channel_area_telescoping, p.friction_slope_model);
+    visit(std::size_t{4}, p.element_interfacing, p.pipe_capacity_model);
+    visit(std::size_t{5}, p.pipe_flow_rate, p.mainstream_selection);
+    visit(std::size_t{6}, p.sizing_increment, p.existing_element_telescoping);
 }
 
 }  // namespace
@@ -50,43 +78,22 @@ std::string control_file_name(std::string_view study_id)
 
 PackedOptions pack_control_options(const ControlParameters& p)
 {
-    const std::array<std::pair<int, int>, 7> pairs = {{
-        {p.low_slope_flag_mode, code(p.hydraulic_control_model)},
-        {code(p.box_channel_flow_rate), code(p.capacity_telescoping)},
-        {code(p.box_area_telescoping), code(p.pipe_area_telescoping)},
-        {code(p.channel_area_telescoping), code(p.friction_slope_model)},
-        {code(p.element_interfacing), code(p.pipe_capacity_model)},
-        {code(p.pipe_flow_rate), code(p.mainstream_selection)},
-        {code(p.sizing_increment), code(p.existing_element_telescoping)},
-    }};
     PackedOptions packed{};
-    for (std::size_t i = 0; i < pairs.size(); ++i) packed[i] = pairs[i].first * 10 + pairs[i].second;
+    for_each_packed_pair(p, [&](std::size_t i, const auto& tens, const auto& units) {
+        packed[i] = code(tens) * 10 + code(units);
+    });
     return packed;
 }
 
 void unpack_control_options(const PackedOptions& packed, ControlParameters& p)
 {
-    std::array<int, 7> tens{};
-    std::array<int, 7> units{};
-    for (std::size_t i = 0; i < packed.size(); ++i) {
-        tens[i] = packed[i] / 10;  // truncating, as the integer division of the file's readers
-        units[i] = packed[i] - 10 * tens[i];
-        if (i > 0 && tens[i] == 0) tens[i] = TENS_DEFAULTS[i];
-    }
-    p.low_slope_flag_mode = tens[0];
-    p.hydraulic_control_model = static_cast<HydraulicControlModel>(units[0]);
-    p.box_channel_flow_rate = static_cast<SizingFlowRate>(tens[1]);
-    p.capacity_telescoping = static_cast<CapacityTelescoping>(units[1]);
-    p.box_area_telescoping = static_cast<AreaTelescoping>(tens[2]);
-    p.pipe_area_telescoping = static_cast<AreaTelescoping>(units[2]);
-    p.channel_area_telescoping = static_cast<AreaTelescoping>(tens[3]);
-    p.friction_slope_model = static_cast<FrictionSlopeModel>(units[3]);
-    p.element_interfacing = static_cast<ElementInterfacing>(tens[4]);
-    p.pipe_capacity_model = static_cast<PipeCapacityModel>(units[4]);
-    p.pipe_flow_rate = static_cast<SizingFlowRate>(tens[5]);
-    p.mainstream_selection = static_cast<MainstreamSelection>(units[5]);
-    p.sizing_increment = static_cast<SizingIncrement>(tens[6]);
-    p.existing_element_telescoping = static_cast<ExistingElementTelescoping>(units[6]);
+    for_each_packed_pair(p, [&](std::size_t i, auto& tens_option, auto& units_option) {
+        int tens = packed[i] / 10;  // truncating, as the integer division of the file's readers
+        const int units = packed[i] - 10 * tens;
+        if (i > 0 && tens == 0) tens = TENS_DEFAULTS[i];
+        tens_option = static_cast<std::remove_cvref_t<decltype(tens_option)>>(tens);
+        units_option = static_cast<std::remove_cvref_t<decltype(units_option)>>(units);
+    });
 }
 
 bool load_control_file(Session& session, const std::string& study_id,
@@ -118,12 +125,9 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
         throw FileError(result.message);
     };
 
-    FreeFormResult result = reader.read({
-        &loaded.min_clearance, &loaded.max_clearance, &loaded.min_velocity,
-        &loaded.min_pipe_diameter, &loaded.envelope_min_friction_slope,
-        &loaded.default_min_friction_slope, &loaded.envelope_manning_n,
-        &loaded.friction_slope_proportion, &loaded.hgl_control_offset,
-    });
+    std::vector<FreeFormTarget> reals;
+    for (float ControlParameters::*real : CONTROL_REALS) reals.emplace_back(&(loaded.*real));
+    FreeFormResult result = reader.read(reals);
     if (!result.ok()) fail(result, "settings");
 
     // A null item keeps the setting held in memory.
@@ -169,11 +173,9 @@ std::vector<std::string> control_file_lines(std::string_view file_name,
     static const Format control_layout(HGL_CONTROL_FORMAT);
 
     std::vector<std::string> lines;
-    lines.push_back(reals_layout.line({
-        p.min_clearance, p.max_clearance, p.min_velocity, p.min_pipe_diameter,
-        p.envelope_min_friction_slope, p.default_min_friction_slope, p.envelope_manning_n,
-        p.friction_slope_proportion, p.hgl_control_offset,
-    }));
+    std::vector<FormatValue> reals;
+    for (float ControlParameters::*real : CONTROL_REALS) reals.emplace_back(p.*real);
+    lines.push_back(reals_layout.line(reals));
     const PackedOptions packed = pack_control_options(p);
     std::vector<FormatValue> integers(packed.begin(), packed.end());
     integers.emplace_back(controls.count());

@@ -513,26 +513,16 @@ public:
     void data(const Item& item)
     {
         settle();
-        const FormatValue& value = values_[next_];
         std::string& out = records_.back();
         switch (item.kind) {
         case ItemKind::Real:
-            if (const float* real = std::get_if<float>(&value))
-                append_fixed(out, *real, item.width, item.decimals);
-            else
-                mismatch(item, "a real number");
+            append_fixed(out, next_value<float>(item, "a real number"), item.width, item.decimals);
             break;
         case ItemKind::Integer:
-            if (const int* integer = std::get_if<int>(&value))
-                append_integer(out, *integer, item.width, item.decimals);
-            else
-                mismatch(item, "an integer");
+            append_integer(out, next_value<int>(item, "an integer"), item.width, item.decimals);
             break;
         default:
-            if (const std::string* text = std::get_if<std::string>(&value))
-                append_text(out, *text, item.width);
-            else
-                mismatch(item, "a text");
+            append_text(out, next_value<std::string>(item, "a text"), item.width);
             break;
         }
         ++next_;
@@ -549,10 +539,17 @@ private:
         }
     }
 
-    [[noreturn]] void mismatch(const Item& item, const char* wanted) const
+    // The next value for item as a T; a value of another type is refused,
+    // naming what the descriptor wants.
+    template <typename T>
+    const T& next_value(const Item& item, const char* wanted) const
     {
-        throw FormatError("value " + std::to_string(next_ + 1) + " for " + descriptor_name(item) + " in " +
-                          source_ + " is not " + wanted);
+        const T* value = std::get_if<T>(&values_[next_]);
+        if (value == nullptr) {
+            throw FormatError("value " + std::to_string(next_ + 1) + " for " + descriptor_name(item) +
+                              " in " + source_ + " is not " + wanted);
+        }
+        return *value;
     }
 
     const std::vector<FormatValue>& values_;

@@ -1,15 +1,16 @@
 #include "diagnostics/confluence_table.h"
 
 #include "records/format.h"
+#include "records/study_names.h"
 
 namespace velm {
 
 std::string confluence_table_name(std::string_view study_id) {
-    return format_line(CONFLUENCE_TABLE_NAME_FORMAT, {std::string(study_id)});
+    return study_file_name(CONFLUENCE_TABLE_NAME_FORMAT, study_id);
 }
 
 std::string downstream_node_set_name(std::string_view study_id) {
-    return format_line(DOWNSTREAM_NODE_SET_NAME_FORMAT, {std::string(study_id)});
+    return study_file_name(DOWNSTREAM_NODE_SET_NAME_FORMAT, study_id);
 }
 
 std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs,

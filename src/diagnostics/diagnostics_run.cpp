@@ -47,7 +47,7 @@ void write_records(Window& window, std::string_view layout, const std::vector<Fo
 
 std::string diagnostics_report_file_name(std::string_view study_id)
 {
-    return format_line(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, {std::string(study_id.substr(0, 2))});
+    return study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id.substr(0, 2));
 }
 
 int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,

@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "diagnostics/confluence_table.h"
+#include "diagnostics/diagnostics_run.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/study_names.h"
 
 namespace velm {
 
@@ -27,7 +29,6 @@ namespace {
 constexpr std::string_view OUTLET_SET_NAME = "SETG.ZZZ";  // working directory
 constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
 constexpr std::string_view SEAM_SET_NAME_FORMAT = "(A2,'SETXZZ.ZZZ')";
-constexpr std::string_view REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
 
 // The node numbers of a node-set file, ten to a line after the count.
 constexpr std::string_view NODE_SET_LINE_FORMAT = "(10(1X,F8.1))";
@@ -60,10 +61,6 @@ std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
     std::unordered_set<std::uint32_t> keys;
     for (const float node : nodes) keys.insert(node_key(node));
     return keys;
-}
-
-std::string study_file_name(std::string_view layout, const std::string& study_id) {
-    return format_line(layout, {study_id});
 }
 
 // A node-set file of the link checks: group after group, a count and then
@@ -239,7 +236,7 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
     write_node_set_file(session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id)), headwaters);
     write_node_set_file(session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
 
-    TextWriter report = TextWriter::for_append(session.study_file(study_file_name(REPORT_NAME_FORMAT, study_id)));
+    TextWriter report = TextWriter::for_append(session.study_file(diagnostics_report_file_name(study_id)));
     static const Format rule(RULE_FORMAT);
     static const Format headwater_heading(HEADWATER_HEADING_FORMAT);
     static const Format confluence_heading(CONFLUENCE_HEADING_FORMAT);

@@ -3,6 +3,7 @@
 // study's report.
 #include "diagnostics/statistics.h"
 
+#include "diagnostics/diagnostics_run.h"
 #include "diagnostics/statistics_extraction.h"
 #include "diagnostics/statistics_report.h"
 #include "platform/text_file.h"
@@ -17,8 +18,6 @@ constexpr std::string_view PROCESSING_DATA_FILE_TEXT = " PROCESSING DATA FILE...
 constexpr int PROGRESS_COLUMN = 5;
 constexpr int PREPARING_ROW = 5;
 constexpr int PROCESSING_ROW = 10;
-
-constexpr std::string_view REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
 
 }  // namespace
 
@@ -49,7 +48,7 @@ void run_data_base_statistics(Session& session, const std::string& study_name, i
         extract_node_statistics(session, stem, tables.nodes);
     }
 
-    TextWriter report = TextWriter::for_append(session.study_file(format_line(REPORT_NAME_FORMAT, {study_id})));
+    TextWriter report = TextWriter::for_append(session.study_file(diagnostics_report_file_name(study_id)));
     write_statistics_report(report, model_type_code, study_id, events.return_frequencies, std::move(tables));
     report.commit();
 }

@@ -4,12 +4,12 @@
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "records/format.h"
+#include "records/study_names.h"
 
 namespace velm {
 
 std::string model_list_file_name(std::string_view study_id) {
-    static const Format layout(MODEL_LIST_FILE_NAME_FORMAT);
-    return layout.line({std::string(study_id)});
+    return study_file_name(MODEL_LIST_FILE_NAME_FORMAT, study_id);
 }
 
 std::string ModelListEntry::model_file_name() const {

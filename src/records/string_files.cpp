@@ -11,6 +11,7 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/study_names.h"
 
 namespace velm {
 
@@ -127,8 +128,7 @@ std::string string_file_name(std::string_view study_id, int string_number) {
 }
 
 std::string string_index_file_name(std::string_view study_id) {
-    static const Format layout(STRING_INDEX_FILE_NAME_FORMAT);
-    return layout.line({std::string(study_id)});
+    return study_file_name(STRING_INDEX_FILE_NAME_FORMAT, study_id);
 }
 
 std::string string_record_line(const StringRecord& record, std::string_view file_name, int line_number) {

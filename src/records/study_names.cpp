@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/format.h"
 
 namespace velm {
 
@@ -68,6 +69,11 @@ std::string replace_file_extension(std::string_view name, std::string_view exten
     const std::string_view stem = name.substr(0, end);
     if (stem.size() > MAX_STEM_WITH_EXTENSION) return std::string(stem);
     return std::string(stem) + "." + std::string(extension.substr(0, 3));
+}
+
+std::string study_file_name(std::string_view layout, std::string_view study_id)
+{
+    return format_line(layout, {std::string(study_id)});
 }
 
 std::string shown_file_name(std::string_view name)

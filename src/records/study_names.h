@@ -21,6 +21,11 @@ struct DataDirectoryCache {
     void reset() { directory.clear(); state = 0; }
 };
 
+// A study file name from its layout and the study identifier: the layout
+// puts the identifier in an A2 field in front of the fixed name, as
+// "(A2,'TRVLZZ.DIA')" does.  Without the data directory.
+std::string study_file_name(std::string_view layout, std::string_view study_id);
+
 // The name with the study's data directory in front of it.
 std::string add_data_directory(DataDirectoryCache& cache, std::string_view name);
 

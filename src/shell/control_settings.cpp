@@ -7,6 +7,7 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/study_names.h"
 
 namespace velm {
 
@@ -73,7 +74,7 @@ void copy_to_run_settings(const ControlParameters& parameters, RunSettings& run_
 
 std::string control_file_name(std::string_view study_id)
 {
-    return format_line(CONTROL_FILE_NAME_FORMAT, {std::string(study_id)});
+    return study_file_name(CONTROL_FILE_NAME_FORMAT, study_id);
 }
 
 PackedOptions pack_control_options(const ControlParameters& p)

@@ -10,6 +10,7 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/study_names.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -64,8 +65,7 @@ std::optional<int> read_truncated_real(const std::string& line, int line_number)
 
 std::string toolset_file_name(Session& session, std::string_view study_id)
 {
-    static const Format name_format(TOOLSET_FILE_NAME_FORMAT);
-    return session.study_file(name_format.line({std::string(study_id)}));
+    return session.study_file(study_file_name(TOOLSET_FILE_NAME_FORMAT, study_id));
 }
 
 void write_toolset_flags(Session& session, std::string_view study_id, const std::vector<int>& flags)

@@ -151,5 +151,25 @@ TEST(ReplaceFileExtension, StemBeforeFirstPeriodOrBlankTakesTheExtension)
     }
 }
 
+// The identifier fills the A2 field of the layout: a longer text gives its
+// first two characters, a shorter one is padded with a blank.
+TEST(StudyFileName, IdentifierFillsTheTwoCharacterField)
+{
+    struct Case {
+        const char* layout;
+        const char* study_id;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"(A2,'TRVLZZ.DIA')", "AB", "ABTRVLZZ.DIA"},
+        {"(A2,'contzz.zzz')", "AB0101ZZ", "ABcontzz.zzz"},
+        {"(A2,'SETHZZ.ZZZ')", "A", "A SETHZZ.ZZZ"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        EXPECT_EQ(study_file_name(c.layout, c.study_id), c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace velm

@@ -55,15 +55,6 @@ bool uses_topographic_slope(FrictionSlopeModel model)
     return model == FrictionSlopeModel::TopographicSlope || model == FrictionSlopeModel::TopographicWithUserSlopes;
 }
 
-// A screen form from (column, row); each further record of the form starts
-// at column 1 of the next row.
-void write_form(Window& window, int column, int row, std::string_view layout,
-                const std::vector<FormatValue>& values = {})
-{
-    move_cursor(window, column, row);
-    for (const std::string& record : Format(layout).write(values)) window.write(record);
-}
-
 // The warning on a clear screen, a pause, and the end of the program; no
 // reply goes to a launcher.
 [[noreturn]] void refuse_study(Window& window, std::string_view layout, const std::vector<FormatValue>& values,

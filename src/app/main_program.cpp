@@ -71,21 +71,6 @@ enum class ControlDataOption { DefineControls = 1, ExecutePostprocessor = 2 };
 // names the sub-option, straight at the study step with that option.
 enum class ControlEntry { FromMenu, LaunchedDefine, LaunchedExecute };
 
-// Writes a screen form from (column, row); each further record of the form
-// starts at column 1 of the next row, and a form ending in "$" leaves the
-// cursor behind its last record.
-void write_form(Window& window, int column, int row, std::string_view layout,
-                const std::vector<FormatValue>& values = {})
-{
-    const Format format(layout);
-    const std::vector<std::string> records = format.write(values);
-    move_cursor(window, column, row);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const bool last = i + 1 == records.size();
-        window.write(records[i], last && format.stays_on_line() ? LineEnd::StayOnLine : LineEnd::NewLine);
-    }
-}
-
 std::string without_trailing_blanks(std::string_view text)
 {
     const std::size_t end = text.find_last_not_of(' ');

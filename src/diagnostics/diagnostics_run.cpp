@@ -5,6 +5,7 @@
 #include "diagnostics/link_checks.h"
 #include "diagnostics/node_checks.h"
 #include "diagnostics/node_set_checks.h"
+#include "diagnostics/report_lines.h"
 #include "diagnostics/statistics.h"
 #include "diagnostics/subarea_checks.h"
 #include "platform/files.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr int HYDROLOGY_CURVE_NUMBER_STORAGE = 10;  // type 10: no cross-check, node sets or statistics
 
 constexpr std::string_view RUN_STARTED_FORMAT = "(5X,'* GIS DATA BASE POSTPROCESSOR EXECUTED :')";
-constexpr std::string_view FATAL_ERRORS_BELOW_FORMAT = "(7X,'** Fatal Error(s) detected: See Below.')";
 constexpr std::string_view LINK_FATAL_FORMAT =
     "(/5X,'*** Fatal Error(s) Detected:'/9X,'See file [',A2,'TRVLZZ.DIA] for diagnostics of YOUR',"
     "' LINK DATA BASE'/)";
@@ -37,11 +37,6 @@ constexpr std::array<std::string_view, 12> STALE_EXCEPTION_LISTS = {
     "temp07.tmp", "temp08.tmp", "temp09.tmp", "temp10.tmp", "temp11.tmp", "temp13.tmp"};
 
 constexpr std::size_t STUDY_NAME_LENGTH = 50;
-
-void write_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values = {})
-{
-    for (const std::string& record : Format(layout).write(values)) window.write(record);
-}
 
 }  // namespace
 
@@ -82,7 +77,7 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
     }
 
     int fatal_count = cross_checked_link_total + node_fatal_total + subarea_fatal_total;
-    if (fatal_count != 0) write_records(window, FATAL_ERRORS_BELOW_FORMAT);
+    if (fatal_count != 0) write_check_verdict(window, fatal_count);
     clear_screen(window);
 
     if (network_checks) fatal_count += check_network_node_sets(session, study_name, node_sets);

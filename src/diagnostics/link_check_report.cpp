@@ -1,6 +1,6 @@
 #include "diagnostics/link_check_report.h"
 
-#include "diagnostics/node_checks.h"
+#include "diagnostics/report_lines.h"
 #include "diagnostics/table_sort.h"
 #include "records/format.h"
 
@@ -14,8 +14,6 @@ constexpr std::string_view LINK_SECTION_TITLE_FORMAT = "(//4X,'II.A. POSTPROCESS
 constexpr std::string_view NODE_PAIR_COLUMN_HEADING_FORMAT =
     "('                  Link ID'/'   Link      Upstream   Downstream'/'  Number       Node        Node')";
 constexpr std::string_view NODE_PAIR_ROW_FORMAT = "(2X,I4,7X,F8.1,3X,F8.1)";
-// Lists of single nodes, eight to a line.
-constexpr std::string_view NODE_LIST_FORMAT = "(8(1X,F8.1))";
 
 constexpr std::string_view ITEM_A_NONE_FORMAT =
     "(1X,'[A] Upstream Node NUMBERs that Exceed',' Downstream Node NUMBERs = 0')";
@@ -80,15 +78,12 @@ class SectionWriter {
 public:
     explicit SectionWriter(TextWriter& report) : report_(report) {}
 
-    void write(std::string_view descriptors, const std::vector<FormatValue>& values = {}) {
-        for (const std::string& line : Format(descriptors).write(values)) report_.write_line(line);
+    void write(std::string_view layout, const std::vector<FormatValue>& values = {}) {
+        write_records(report_, layout, values);
     }
     void rule() { write_report_separator(report_); }
-
-    // A count line, then the nodes eight to a line when there are any.
     void node_list(std::string_view count_format, const std::vector<float>& nodes) {
-        write(count_format, {static_cast<int>(nodes.size())});
-        if (!nodes.empty()) write(NODE_LIST_FORMAT, std::vector<FormatValue>(nodes.begin(), nodes.end()));
+        write_counted_node_list(report_, count_format, nodes);
     }
 
     // Node-pair rows numbered 1, 2, ... across all maps.

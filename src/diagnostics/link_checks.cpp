@@ -10,10 +10,12 @@
 #include "diagnostics/confluence_table.h"
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/node_checks.h"
+#include "diagnostics/report_lines.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/gis_files.h"
 #include "records/link_data_base.h"
+#include "shell/dialogue.h"
 
 namespace velm {
 
@@ -74,10 +76,6 @@ bool is_number(const NodePair& pair) {
 template <class T>
 void append_to(std::vector<T>& to, const std::vector<T>& more) {
     to.insert(to.end(), more.begin(), more.end());
-}
-
-void write_lines(Window& window, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) window.write(line);
 }
 
 // A node-set group: a free-form record with the count, then one free-form
@@ -312,8 +310,8 @@ MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, i
 
 int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code) {
     report.write_page_break();
-    for (const std::string& line : Format(DIAGNOSTICS_SECTION_HEADING_FORMAT).write({})) report.write_line(line);
-    write_lines(session.window, Format(LINK_CHECKS_WINDOW_FORMAT).write({}));
+    write_records(report, DIAGNOSTICS_SECTION_HEADING_FORMAT);
+    write_records(session.window, LINK_CHECKS_WINDOW_FORMAT);
 
     // The three network files start afresh: the confluence table with its
     // heading, the node sets empty, so nothing of an earlier run survives.

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "diagnostics/report_lines.h"
 #include "platform/files.h"
 #include "records/format.h"
 #include "records/free_form.h"
@@ -23,7 +24,6 @@ namespace {
 
 // Window lines.
 constexpr std::string_view CROSS_CHECK_HEADING_FORMAT = "('* CHECK DATA BASE VS. LINK-NODE MODEL NETWORK *')";
-constexpr std::string_view PROCESSING_FILE_FORMAT = "(5X,'   * PROCESSING FILE ',A12)";
 
 // Report lines.  The headings are written free-form, so each stands in the
 // report behind one blank; their first six characters "     *" are how a
@@ -306,9 +306,8 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
                                       const std::string& model_file_extension, ScanState& state,
                                       NetworkNodeSets& node_sets, CrossCheckFindings& findings,
                                       int& subarea_fatal_total, int& link_fatal_total) {
-    static const Format processing_line(PROCESSING_FILE_FORMAT);
     const std::string model_name = model_file_name(map_name, model_file_extension);
-    session.window.write(processing_line.line({model_name}));
+    write_processing_file(session.window, model_name);
 
     const std::string model_path = session.study_file(model_name);
     if (!file_exists(model_path)) {
@@ -336,24 +335,19 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
     add_confluence_rows(model.confluence_pairs, node_sets);
 }
 
-void write_lines(TextWriter& report, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) report.write_line(line);
-}
-
 // A heading line as the report holds it: written free-form, behind one blank.
 void write_heading(TextWriter& report, std::string_view heading) {
     report.write_line(free_form_line({std::string(heading)}));
 }
 
 void write_subarea_item(TextWriter& report, std::string_view heading, const std::vector<float>& numbers) {
-    static const Format list(SUBAREA_LIST_FORMAT);
     write_heading(report, heading);
     write_heading(report, FATAL_NOTE);
     if (numbers.empty()) {
         write_heading(report, SUBAREA_NONE);
         return;
     }
-    write_lines(report, list.write(std::vector<FormatValue>(numbers.begin(), numbers.end())));
+    write_records(report, SUBAREA_LIST_FORMAT, std::vector<FormatValue>(numbers.begin(), numbers.end()));
 }
 
 void write_link_item(TextWriter& report, std::string_view heading, std::string_view none,
@@ -369,7 +363,6 @@ void write_link_item(TextWriter& report, std::string_view heading, std::string_v
 
 // The seven cross-check items, written to the report.
 void report_model_cross_check(TextWriter& report, const CrossCheckFindings& findings) {
-    static const Format caution_heading(CAUTION_HEADING_FORMAT);
     static const Format caution_row(CAUTION_ROW_FORMAT);
     static const Format page_break(PAGE_BREAK_FORMAT);
 
@@ -378,7 +371,7 @@ void report_model_cross_check(TextWriter& report, const CrossCheckFindings& find
     write_subarea_item(report, SUBAREA_UNUSED_HEADING, findings.unused_subareas);
     write_subarea_item(report, SUBAREA_MISSING_HEADING, findings.missing_subareas);
 
-    write_lines(report, caution_heading.write({}));
+    write_records(report, CAUTION_HEADING_FORMAT);
     if (findings.subareas_off_their_node.empty()) write_heading(report, SUBAREA_NONE);
     for (const SubareaAtNode& entry : findings.subareas_off_their_node) {
         report.write_line(caution_row.line({entry.subarea_number, entry.node}));

@@ -4,7 +4,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "records/format.h"
+#include "diagnostics/report_lines.h"
+#include "shell/dialogue.h"
 
 namespace velm {
 
@@ -31,50 +32,16 @@ constexpr std::string_view NODE_ITEM_C_CAPTION =
 constexpr std::string_view NODE_ITEM_D_CAPTION =
     "(2X,'D. Number of Nodes that are NOT used in the',' Link Database = ',I3,':'/"
     "5X,'(EXCEPTIONS are FATAL!)')";
-constexpr std::string_view NODE_NUMBER_LIST_FORMAT = "(8(1X,F8.1))";
 
-// Window lines of the node checks and of every check family.
 constexpr std::string_view NODE_CHECKS_WINDOW_HEADING = "(/5X,'**** NODE VALIDITY CHECKS ***')";
-constexpr std::string_view PROCESSING_FILE_FORMAT = "(5X,'   * PROCESSING FILE ',A12)";
-constexpr std::string_view NO_FATAL_ERRORS_FORMAT = "(7X,'** NO Fatal Errors Detected')";
-constexpr std::string_view FATAL_ERRORS_FORMAT = "(7X,'** Fatal Error(s) detected: See Below.')";
 
-void write_to_window(Window& window, const Format& format, const std::vector<FormatValue>& values = {}) {
-    for (const std::string& record : format.write(values)) window.write(record);
-}
-
-void write_to_report(TextWriter& report, const Format& format, const std::vector<FormatValue>& values = {}) {
-    for (const std::string& record : format.write(values)) report.write_line(record);
-}
-
-// One reported item: its caption with the count, then the numbers.
-void write_node_item(TextWriter& report, const Format& caption, const std::vector<float>& numbers) {
-    static const Format number_list(NODE_NUMBER_LIST_FORMAT);
-    write_to_report(report, caption, {static_cast<int>(numbers.size())});
-    if (!numbers.empty()) {
-        std::vector<FormatValue> values(numbers.begin(), numbers.end());
-        write_to_report(report, number_list, values);
-    }
+// One reported item: its caption with the count, the numbers, and a rule.
+void write_node_item(TextWriter& report, std::string_view caption, const std::vector<float>& numbers) {
+    write_counted_node_list(report, caption, numbers);
     write_report_separator(report);
 }
 
 }  // namespace
-
-void write_report_separator(TextWriter& report) {
-    static const Format separator(REPORT_SEPARATOR_FORMAT);
-    write_to_report(report, separator);
-}
-
-void write_processing_file(Window& window, std::string_view file_name) {
-    static const Format processing(PROCESSING_FILE_FORMAT);
-    write_to_window(window, processing, {std::string(file_name)});
-}
-
-void write_check_verdict(Window& window, int fatal_total) {
-    static const Format no_fatal(NO_FATAL_ERRORS_FORMAT);
-    static const Format fatal(FATAL_ERRORS_FORMAT);
-    write_to_window(window, fatal_total == 0 ? no_fatal : fatal);
-}
 
 int NodeCheckExceptions::map_result() const {
     return not_unique.empty() && number_out_of_range.empty() && not_used_by_links.empty() ? 0 : 1;
@@ -150,29 +117,23 @@ NodeCheckExceptions check_node_data_base(Session& session, int link_file_switch,
 }
 
 void write_node_check_items(TextWriter& report, const NodeCheckExceptions& exceptions, bool with_item_d) {
-    static const Format caption_a(NODE_ITEM_A_CAPTION);
-    static const Format caption_b(NODE_ITEM_B_CAPTION);
-    static const Format caption_c(NODE_ITEM_C_CAPTION);
-    static const Format caption_d(NODE_ITEM_D_CAPTION);
-    write_node_item(report, caption_a, exceptions.not_unique);
-    write_node_item(report, caption_b, exceptions.elevation_out_of_range);
-    write_node_item(report, caption_c, exceptions.number_out_of_range);
-    if (with_item_d) write_node_item(report, caption_d, exceptions.not_used_by_links);
+    write_node_item(report, NODE_ITEM_A_CAPTION, exceptions.not_unique);
+    write_node_item(report, NODE_ITEM_B_CAPTION, exceptions.elevation_out_of_range);
+    write_node_item(report, NODE_ITEM_C_CAPTION, exceptions.number_out_of_range);
+    if (with_item_d) write_node_item(report, NODE_ITEM_D_CAPTION, exceptions.not_used_by_links);
 }
 
 void report_node_checks(TextWriter& report, const NodeCheckExceptions& exceptions) {
-    static const Format heading(NODE_CHECKS_HEADING);
-    write_to_report(report, heading);
+    write_records(report, NODE_CHECKS_HEADING);
     write_report_separator(report);
     write_node_check_items(report, exceptions, true);
 }
 
 int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code) {
-    static const Format window_heading(NODE_CHECKS_WINDOW_HEADING);
     constexpr int link_file_switch = 1;
 
     report.write_page_break();
-    write_to_window(session.window, window_heading);
+    write_records(session.window, NODE_CHECKS_WINDOW_HEADING);
     int node_fatal_total = 0;
     NodeCheckExceptions all_maps;
     // In model type 6 every map of a region examines the region's files,

@@ -1,6 +1,4 @@
-// The node checks of every map (report section II.B, items A to D), and the
-// window lines and report rule that the check families of the diagnostics
-// run share.
+// The node checks of every map (report section II.B, items A to D).
 #pragma once
 
 #include <string_view>
@@ -13,21 +11,6 @@
 #include "shell/session.h"
 
 namespace velm {
-
-// Every rule line of section II: a blank, an asterisk, 69 hyphens and an
-// asterisk.  The report comparison finds the sections of II.A to II.C by
-// these lines, so each check family writes exactly its fixed number of them.
-inline constexpr std::string_view REPORT_SEPARATOR_FORMAT = "(1X,'*',69('-'),'*')";
-
-void write_report_separator(TextWriter& report);
-
-// "   * PROCESSING FILE " and the name (12 characters, without the data
-// directory): the window line of each file a check examines.
-void write_processing_file(Window& window, std::string_view file_name);
-
-// The window verdict after a check family: no fatal finding, or a pointer
-// to the report.
-void write_check_verdict(Window& window, int fatal_total);
 
 // The exceptions of the node items, each a list of node numbers in the order
 // they are reported (maps in the order of the data file table).

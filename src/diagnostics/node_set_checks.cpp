@@ -14,6 +14,7 @@
 
 #include "diagnostics/confluence_table.h"
 #include "diagnostics/diagnostics_run.h"
+#include "diagnostics/report_lines.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/format.h"
@@ -41,7 +42,6 @@ constexpr std::string_view CONFLUENCE_CHECK_FORMAT = "('* CHECK CONFLUENCE NODES
 constexpr std::string_view SEAM_CHECK_FORMAT = "('* CHECK SEAM NODES *')";
 
 // Report lines.
-constexpr std::string_view RULE_FORMAT = "(1X,'*',69('-'),'*')";
 constexpr std::string_view HEADWATER_HEADING_FORMAT =
     "(/5X,'Headwater nodes that are not the UPSTREAM NODE'/5X,'of an Initial Subarea are :'/5X,'(EXCEPTIONS "
     "maybe FATAL!)')";
@@ -149,14 +149,9 @@ void write_node_set_file(const std::string& name, const std::vector<float>& node
     write_text_lines(name, lines);
 }
 
-void write_lines(TextWriter& report, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) report.write_line(line);
-}
-
-void write_exception_block(TextWriter& report, const Format& heading, const std::vector<float>& nodes) {
-    static const Format node_list(EXCEPTION_NODES_FORMAT);
-    write_lines(report, heading.write({}));
-    write_lines(report, node_list.write(std::vector<FormatValue>(nodes.begin(), nodes.end())));
+void write_exception_block(TextWriter& report, std::string_view heading, const std::vector<float>& nodes) {
+    write_records(report, heading);
+    write_records(report, EXCEPTION_NODES_FORMAT, std::vector<FormatValue>(nodes.begin(), nodes.end()));
 }
 
 // The nodes of the first set that are not among the second, in order.
@@ -237,18 +232,13 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
     write_node_set_file(session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
 
     TextWriter report = TextWriter::for_append(session.study_file(diagnostics_report_file_name(study_id)));
-    static const Format rule(RULE_FORMAT);
-    static const Format headwater_heading(HEADWATER_HEADING_FORMAT);
-    static const Format confluence_heading(CONFLUENCE_HEADING_FORMAT);
-    static const Format seam_heading(SEAM_HEADING_FORMAT);
-
     // Headwaters of the data bases where the model files start no initial
     // subarea.
     write_at(session.window, 5, 5, format_line(HEADWATER_CHECK_FORMAT, {}));
     const std::vector<float> lost_headwaters = nodes_missing_from(headwaters, node_sets.headwater_nodes);
     if (!lost_headwaters.empty()) {
-        write_lines(report, rule.write({}));
-        write_exception_block(report, headwater_heading, lost_headwaters);
+        write_report_separator(report);
+        write_exception_block(report, HEADWATER_HEADING_FORMAT, lost_headwaters);
         node_set_flag = 1;
     }
 
@@ -256,7 +246,7 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
     if (!confluences.empty()) {
         const std::vector<float> unmatched = unmatched_confluences(confluences, node_sets.confluence_rows);
         if (!unmatched.empty()) {
-            write_exception_block(report, confluence_heading, unmatched);
+            write_exception_block(report, CONFLUENCE_HEADING_FORMAT, unmatched);
             node_set_flag = 1;
         }
     }
@@ -265,14 +255,14 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
     if (!seams.empty()) {
         const std::vector<float> lost_seams = nodes_missing_from(seams, node_sets.seam_nodes);
         if (!lost_seams.empty()) {
-            write_exception_block(report, seam_heading, lost_seams);
+            write_exception_block(report, SEAM_HEADING_FORMAT, lost_seams);
             node_set_flag = 1;
         }
     }
 
     // Without exceptions nothing is appended and the report stays as it is.
     if (node_set_flag == 1) {
-        write_lines(report, rule.write({}));
+        write_report_separator(report);
         report.commit();
     }
     return node_set_flag;

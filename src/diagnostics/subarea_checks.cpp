@@ -3,9 +3,10 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "diagnostics/node_checks.h"
+#include "diagnostics/report_lines.h"
 #include "platform/files.h"
 #include "records/format.h"
+#include "shell/dialogue.h"
 
 namespace velm {
 
@@ -102,10 +103,6 @@ std::string flag_text(SubareaFlag flag, std::string_view mark) {
     return "   ";
 }
 
-void write_to_report(TextWriter& report, const Format& format, const std::vector<FormatValue>& values = {}) {
-    for (const std::string& record : format.write(values)) report.write_line(record);
-}
-
 }  // namespace
 
 bool SubareaCheckFlags::any() const {
@@ -158,25 +155,22 @@ std::string subarea_check_row_line(const SubareaCheckRow& row) {
 }
 
 void write_subarea_column_heading(TextWriter& report) {
-    static const Format heading(SUBAREA_COLUMN_HEADING);
-    write_to_report(report, heading);
+    write_records(report, SUBAREA_COLUMN_HEADING);
 }
 
 void write_subarea_checks_closing(TextWriter& report, int row_count) {
-    static const Format no_errors(NO_ERRORS_FORMAT);
-    if (row_count == 0) write_to_report(report, no_errors);
+    if (row_count == 0) write_records(report, NO_ERRORS_FORMAT);
     write_report_separator(report);
 }
 
 int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name,
                             int model_type_code) {
-    static const Format missing(MISSING_DATA_FILE_FORMAT);
     const std::string name = subarea_data_base_name(map_name);
     write_processing_file(session.window, name);
     const std::string path = session.study_file(name);
     if (!file_exists(path)) {
         // The map's subareas cannot be checked; the run goes on without them.
-        for (const std::string& record : missing.write({name})) session.window.write(record);
+        write_records(session.window, MISSING_DATA_FILE_FORMAT, {name});
         return 0;
     }
     const std::vector<SubareaCheckRow> rows =
@@ -187,14 +181,11 @@ int check_subarea_data_base(Session& session, TextWriter& report, std::string_vi
 
 int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files,
                        int model_type_code) {
-    static const Format heading(SUBAREA_CHECKS_HEADING);
-    static const Format window_heading(SUBAREA_CHECKS_WINDOW_HEADING);
-
     report.write_page_break();
-    write_to_report(report, heading);
+    write_records(report, SUBAREA_CHECKS_HEADING);
     write_report_separator(report);
     write_subarea_column_heading(report);
-    for (const std::string& record : window_heading.write({})) session.window.write(record);
+    write_records(session.window, SUBAREA_CHECKS_WINDOW_HEADING);
 
     int subarea_fatal_total = 0;
     for (const std::string& map_name : data_files.data_file_names)

@@ -44,6 +44,23 @@ void move_cursor(Window& window, int column, int row) { window.move_cursor(colum
 
 void sound_beep(Window& window) { window.beep(); }
 
+void write_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values)
+{
+    const Format format(layout);
+    const std::vector<std::string> records = format.write(values);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const bool last = i + 1 == records.size();
+        window.write(records[i], last && format.stays_on_line() ? LineEnd::StayOnLine : LineEnd::NewLine);
+    }
+}
+
+void write_form(Window& window, int column, int row, std::string_view layout,
+                const std::vector<FormatValue>& values)
+{
+    move_cursor(window, column, row);
+    write_records(window, layout, values);
+}
+
 void wait_for_return(Window& window)
 {
     write_at(window, PAUSE_PROMPT_COLUMN, PAUSE_PROMPT_ROW, "  Press RETURN to continue ===>",

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "records/format.h"
 
 namespace velm {
 
@@ -41,6 +42,14 @@ enum class FieldKind {
 void clear_screen(Window& window);
 void move_cursor(Window& window, int column, int row);
 void sound_beep(Window& window);
+// Writes the records of a layout from the cursor; each further record
+// starts at column 1 of the next row, and a layout ending in "$" leaves the
+// cursor behind its last record.
+void write_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values = {});
+// The same from (column, row).
+void write_form(Window& window, int column, int row, std::string_view layout,
+                const std::vector<FormatValue>& values = {});
+
 // "  Press RETURN to continue ===>" at column 33 of row 24; reads one line.
 void wait_for_return(Window& window);
 

@@ -350,21 +350,6 @@ struct ScreenForm {
     void (*force)(ControlParameters&) = nullptr;  // a setting fixed before drawing
 };
 
-// Writes a text form from (column, row); each further record of the form
-// starts at column 1 of the next row.
-void write_form(Window& window, int column, int row, std::string_view layout,
-                const std::vector<FormatValue>& values)
-{
-    const Format format(layout);
-    const std::vector<std::string> records = format.write(values);
-    move_cursor(window, column, row);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const bool last = i + 1 == records.size();
-        window.write(records[i],
-                     last && format.stays_on_line() ? LineEnd::StayOnLine : LineEnd::NewLine);
-    }
-}
-
 void draw_frame(Window& window, std::string_view layout, int row,
                 const std::vector<FormatValue>& values, bool note)
 {

@@ -124,12 +124,6 @@ constexpr std::string_view BOX_CHANNEL_FLOW_RATE_FORMATS[] = {
     "5X,'Link Upstream and Downstream Node Peak Flow Rates.')",
 };
 
-template <typename Option>
-int code(Option option)
-{
-    return static_cast<int>(option);
-}
-
 class SectionLines {
 public:
     void add(std::string_view layout, const std::vector<FormatValue>& values = {})
@@ -152,9 +146,9 @@ private:
 
 HydraulicControlModel effective_hydraulic_control_model(const ControlParameters& controls)
 {
-    const int slope_model = code(controls.friction_slope_model);
-    if (slope_model == code(FrictionSlopeModel::TopographicSlope) ||
-        slope_model == code(FrictionSlopeModel::TopographicWithUserSlopes)) {
+    const int slope_model = option_code(controls.friction_slope_model);
+    if (slope_model == option_code(FrictionSlopeModel::TopographicSlope) ||
+        slope_model == option_code(FrictionSlopeModel::TopographicWithUserSlopes)) {
         return HydraulicControlModel::UserDefinedControl;
     }
     return controls.hydraulic_control_model;
@@ -166,19 +160,19 @@ std::vector<std::string> report_header_lines(std::string_view study_id, const Co
     std::string study(study_id.substr(0, 2));
     section.add(REPORT_TITLE_FORMAT, {study});
 
-    const int slope_model = code(c.friction_slope_model);
+    const int slope_model = option_code(c.friction_slope_model);
     static constexpr std::string_view SLOPE_MODEL_FORMATS[] = {
         TOPOGRAPHIC_SLOPE_FORMAT, BALANCED_HGL_SLOPE_FORMAT, TOPOGRAPHIC_WITH_USER_SLOPES_FORMAT,
         BALANCED_HGL_WITH_USER_SLOPES_FORMAT};
     section.add_choice(SLOPE_MODEL_FORMATS, slope_model);
-    if (slope_model == code(FrictionSlopeModel::BalancedHglSlope) ||
-        slope_model == code(FrictionSlopeModel::BalancedHglWithUserSlopes)) {
+    if (slope_model == option_code(FrictionSlopeModel::BalancedHglSlope) ||
+        slope_model == option_code(FrictionSlopeModel::BalancedHglWithUserSlopes)) {
         section.add(ENVELOPE_SETTINGS_FORMAT,
                     {c.min_velocity, c.envelope_min_friction_slope, c.envelope_manning_n});
         section.add(CLEARANCE_SETTINGS_FORMAT, {c.min_clearance, c.max_clearance});
     }
-    if (slope_model == code(FrictionSlopeModel::TopographicSlope) ||
-        slope_model == code(FrictionSlopeModel::TopographicWithUserSlopes)) {
+    if (slope_model == option_code(FrictionSlopeModel::TopographicSlope) ||
+        slope_model == option_code(FrictionSlopeModel::TopographicWithUserSlopes)) {
         section.add(DEFAULT_MIN_SLOPE_FORMAT, {c.default_min_friction_slope});
     }
 
@@ -196,31 +190,37 @@ std::vector<std::string> report_header_lines(std::string_view study_id, const Co
     section.add(CAPACITY_MODEL_HEADING_FORMAT);
     static constexpr std::string_view CAPACITY_MODEL_FORMATS[] = {FULL_FLOW_CAPACITY_FORMAT,
                                                                   NORMAL_DEPTH_CAPACITY_FORMAT};
-    section.add_choice(CAPACITY_MODEL_FORMATS, code(c.pipe_capacity_model));
+    section.add_choice(CAPACITY_MODEL_FORMATS, option_code(c.pipe_capacity_model));
 
     section.add(CAPACITY_TELESCOPING_HEADING_FORMAT);
     static constexpr std::string_view CAPACITY_TELESCOPING_FORMATS[] = {STRING_BASIS_CAPACITY_FORMAT,
                                                                         INDEPENDENT_CAPACITY_FORMAT};
-    section.add_choice(CAPACITY_TELESCOPING_FORMATS, code(c.capacity_telescoping));
+    section.add_choice(CAPACITY_TELESCOPING_FORMATS, option_code(c.capacity_telescoping));
 
     section.add(SIZE_CONSTRAINTS_HEADING_FORMAT);
     static constexpr std::string_view AREA_TELESCOPING_FORMATS[] = {NO_AREA_REDUCTION_FORMAT,
                                                                     INDEPENDENT_AREA_FORMAT};
-    section.add_choice(AREA_TELESCOPING_FORMATS, code(c.pipe_area_telescoping));
+    section.add_choice(AREA_TELESCOPING_FORMATS, option_code(c.pipe_area_telescoping));
 
     // The existing-element texts build on each other: 3 adds to 2, 4 to 3.
     section.add(EXISTING_ELEMENTS_HEADING_FORMAT);
-    const int existing = code(c.existing_element_telescoping);
-    if (existing == code(ExistingElementTelescoping::ApplyToExisting)) section.add(APPLY_TO_EXISTING_FORMAT);
-    if (existing >= code(ExistingElementTelescoping::RetainExisting)) section.add(RETAIN_EXISTING_FORMAT);
-    if (existing >= code(ExistingElementTelescoping::RetainExistingTelescopeAsReplaced)) {
+    const int existing = option_code(c.existing_element_telescoping);
+    if (existing == option_code(ExistingElementTelescoping::ApplyToExisting)) {
+        section.add(APPLY_TO_EXISTING_FORMAT);
+    }
+    if (existing >= option_code(ExistingElementTelescoping::RetainExisting)) {
+        section.add(RETAIN_EXISTING_FORMAT);
+    }
+    if (existing >= option_code(ExistingElementTelescoping::RetainExistingTelescopeAsReplaced)) {
         section.add(TELESCOPE_AS_REPLACED_FORMAT);
     }
-    if (existing == code(ExistingElementTelescoping::RetainExistingUseMaximum)) section.add(USE_MAXIMUM_FORMAT);
+    if (existing == option_code(ExistingElementTelescoping::RetainExistingUseMaximum)) {
+        section.add(USE_MAXIMUM_FORMAT);
+    }
 
     section.add(MIN_PIPE_DIAMETER_FORMAT, {c.min_pipe_diameter, c.friction_slope_proportion});
-    section.add_choice(PIPE_FLOW_RATE_FORMATS, code(c.pipe_flow_rate));
-    section.add_choice(BOX_CHANNEL_FLOW_RATE_FORMATS, code(c.box_channel_flow_rate));
+    section.add_choice(PIPE_FLOW_RATE_FORMATS, option_code(c.pipe_flow_rate));
+    section.add_choice(BOX_CHANNEL_FLOW_RATE_FORMATS, option_code(c.box_channel_flow_rate));
     return section.take();
 }
 

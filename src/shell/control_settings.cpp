@@ -31,12 +31,6 @@ constexpr std::array<float ControlParameters::*, 9> CONTROL_REALS = {
     &ControlParameters::hgl_control_offset,
 };
 
-template <typename Option>
-int code(Option option)
-{
-    return static_cast<int>(option);
-}
-
 // Calls visit(i, tens, units) for the two options packed into each stored
 // integer i of line 2, in file order; p may be const.
 template <typename Parameters, typename Visit>
@@ -81,7 +75,7 @@ PackedOptions pack_control_options(const ControlParameters& p)
 {
     PackedOptions packed{};
     for_each_packed_pair(p, [&](std::size_t i, const auto& tens, const auto& units) {
-        packed[i] = code(tens) * 10 + code(units);
+        packed[i] = option_code(tens) * 10 + option_code(units);
     });
     return packed;
 }

@@ -97,6 +97,14 @@ enum class MainstreamSelection : int {
     LongestBranch = 2,  // handled by the string finder, offered by no screen
 };
 
+// The number of an option, as the control file stores it and the screens
+// and the report show it.
+template <typename Option>
+constexpr int option_code(Option option)
+{
+    return static_cast<int>(option);
+}
+
 // The settings, in control-file order.  A default-constructed record holds the
 // defaults.  Options read from a file keep whatever number the file holds.
 struct ControlParameters {

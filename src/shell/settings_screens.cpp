@@ -314,12 +314,6 @@ enum class Leave { Next, Back, Exit };
 // The reply to one entry.
 enum class Reply { Stored, Kept, Exit, Top, Back };
 
-template <typename Option>
-int code(Option option)
-{
-    return static_cast<int>(option);
-}
-
 // An option takes the integer part of the accepted number.
 template <typename Option>
 Option option_from(float value)
@@ -423,7 +417,7 @@ float current_number(const ControlParameters& p)
 {
     const auto setting = p.*Member;
     if constexpr (std::is_enum_v<decltype(setting)>) {
-        return float(code(setting));
+        return float(option_code(setting));
     } else {
         return setting;
     }
@@ -450,7 +444,7 @@ FormatValue shown_value(float setting)
 template <typename Option>
 FormatValue shown_value(Option option)
 {
-    return code(option);
+    return option_code(option);
 }
 
 // The values a screen's layout shows, in its order: reals as they are,
@@ -482,7 +476,7 @@ ScreenForm one_setting_screen(std::string_view layout, int row, int entry_row, F
 template <auto Member, auto Only>
 ScreenForm single_option_screen(std::string_view layout, int row, int entry_row)
 {
-    const float only = float(code(Only));
+    const float only = float(option_code(Only));
     ScreenForm form =
         one_setting_screen<Member>(layout, row, entry_row, FieldKind::Whole, only, only);
     form.force = [](ControlParameters& p) { p.*Member = Only; };
@@ -613,7 +607,7 @@ Leave run_hydraulic_control_screen(Window& window, ControlParameters& p)
         MODEL_ROW, FieldKind::Whole, 1.0f, 2.0f);
     for (;;) {  // TOP comes back here
         draw_frame(window, HYDRAULIC_CONTROL_SETTING_FORMAT, 1,
-                   {code(p.hydraulic_control_model)}, true);
+                   {option_code(p.hydraulic_control_model)}, true);
         const float upper = p.max_clearance - p.min_clearance - 0.01f;
         Reply reply = ask(window, model_entry, p);
         if (reply == Reply::Exit) return Leave::Exit;

@@ -45,16 +45,6 @@ constexpr int LOS_ANGELES_COUNTY_TYPE = 6;
 // Envelope Manning's n of a county study whose control file leaves it unset.
 constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
 
-bool uses_balanced_hgl(FrictionSlopeModel model)
-{
-    return model == FrictionSlopeModel::BalancedHglSlope || model == FrictionSlopeModel::BalancedHglWithUserSlopes;
-}
-
-bool uses_topographic_slope(FrictionSlopeModel model)
-{
-    return model == FrictionSlopeModel::TopographicSlope || model == FrictionSlopeModel::TopographicWithUserSlopes;
-}
-
 // The warning on a clear screen, a pause, and the end of the program; no
 // reply goes to a launcher.
 [[noreturn]] void refuse_study(Window& window, std::string_view layout, const std::vector<FormatValue>& values,

@@ -146,12 +146,8 @@ private:
 
 HydraulicControlModel effective_hydraulic_control_model(const ControlParameters& controls)
 {
-    const int slope_model = option_code(controls.friction_slope_model);
-    if (slope_model == option_code(FrictionSlopeModel::TopographicSlope) ||
-        slope_model == option_code(FrictionSlopeModel::TopographicWithUserSlopes)) {
-        return HydraulicControlModel::UserDefinedControl;
-    }
-    return controls.hydraulic_control_model;
+    return uses_topographic_slope(controls.friction_slope_model) ? HydraulicControlModel::UserDefinedControl
+                                                                 : controls.hydraulic_control_model;
 }
 
 std::vector<std::string> report_header_lines(std::string_view study_id, const ControlParameters& c)
@@ -160,19 +156,16 @@ std::vector<std::string> report_header_lines(std::string_view study_id, const Co
     std::string study(study_id.substr(0, 2));
     section.add(REPORT_TITLE_FORMAT, {study});
 
-    const int slope_model = option_code(c.friction_slope_model);
     static constexpr std::string_view SLOPE_MODEL_FORMATS[] = {
         TOPOGRAPHIC_SLOPE_FORMAT, BALANCED_HGL_SLOPE_FORMAT, TOPOGRAPHIC_WITH_USER_SLOPES_FORMAT,
         BALANCED_HGL_WITH_USER_SLOPES_FORMAT};
-    section.add_choice(SLOPE_MODEL_FORMATS, slope_model);
-    if (slope_model == option_code(FrictionSlopeModel::BalancedHglSlope) ||
-        slope_model == option_code(FrictionSlopeModel::BalancedHglWithUserSlopes)) {
+    section.add_choice(SLOPE_MODEL_FORMATS, option_code(c.friction_slope_model));
+    if (uses_balanced_hgl(c.friction_slope_model)) {
         section.add(ENVELOPE_SETTINGS_FORMAT,
                     {c.min_velocity, c.envelope_min_friction_slope, c.envelope_manning_n});
         section.add(CLEARANCE_SETTINGS_FORMAT, {c.min_clearance, c.max_clearance});
     }
-    if (slope_model == option_code(FrictionSlopeModel::TopographicSlope) ||
-        slope_model == option_code(FrictionSlopeModel::TopographicWithUserSlopes)) {
+    if (uses_topographic_slope(c.friction_slope_model)) {
         section.add(DEFAULT_MIN_SLOPE_FORMAT, {c.default_min_friction_slope});
     }
 

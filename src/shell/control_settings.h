@@ -38,6 +38,19 @@ enum class FrictionSlopeModel : int {
     BalancedHglWithUserSlopes = 4,  // as 2, user-specified slopes where available
 };
 
+// The models that take the friction slope from the balanced HGL estimation,
+// and those that take the topographic slope.
+inline bool uses_balanced_hgl(FrictionSlopeModel model)
+{
+    return model == FrictionSlopeModel::BalancedHglSlope ||
+           model == FrictionSlopeModel::BalancedHglWithUserSlopes;
+}
+inline bool uses_topographic_slope(FrictionSlopeModel model)
+{
+    return model == FrictionSlopeModel::TopographicSlope ||
+           model == FrictionSlopeModel::TopographicWithUserSlopes;
+}
+
 // How the downstream HGL control of each system trunk line is defined.
 enum class HydraulicControlModel : int {
     TopEnvelopeControl = 1,  // top HGL envelope at the outlet node minus hgl_control_offset

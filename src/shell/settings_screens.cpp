@@ -697,19 +697,13 @@ Leave run_trunk_line_controls(Window& window, HglControlTable& table)
     }
 }
 
-bool balanced_hgl_order(const ControlParameters& p)
-{
-    return p.friction_slope_model == FrictionSlopeModel::BalancedHglSlope ||
-           p.friction_slope_model == FrictionSlopeModel::BalancedHglWithUserSlopes;
-}
-
 // The screen after this one; none after the last.
 std::optional<Screen> next_screen(Screen screen, const ControlParameters& p,
                                   const HglControlTable& table)
 {
     switch (screen) {
     case Screen::FrictionSlopeEstimation:
-        return balanced_hgl_order(p) ? Screen::HglEnvelope : Screen::MinimumFrictionSlope;
+        return uses_balanced_hgl(p.friction_slope_model) ? Screen::HglEnvelope : Screen::MinimumFrictionSlope;
     case Screen::MinimumFrictionSlope: return Screen::Mainstream;
     case Screen::HglEnvelope: return Screen::Clearance;
     case Screen::Clearance: return Screen::HydraulicControl;
@@ -747,7 +741,7 @@ std::optional<Screen> back_screen(Screen screen, const ControlParameters& p)
     case Screen::TrunkLineControls: return Screen::HydraulicControl;
     // The trunk-line review is skipped on the way back.
     case Screen::Mainstream:
-        return balanced_hgl_order(p) ? Screen::HydraulicControl : Screen::MinimumFrictionSlope;
+        return uses_balanced_hgl(p.friction_slope_model) ? Screen::HydraulicControl : Screen::MinimumFrictionSlope;
     case Screen::PipeCapacity: return Screen::Mainstream;
     case Screen::PipeBubbleOut: return Screen::PipeCapacity;
     case Screen::TelescopingPage1: return Screen::PipeBubbleOut;

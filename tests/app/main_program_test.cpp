@@ -2,17 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
-#include "support/scripted_window.h"
+#include "support/program_run.h"
+#include "support/session_test.h"
 #include "support/study_builder.h"
 
 namespace velm {
@@ -49,35 +47,8 @@ std::string text_of(const std::string& dump, int column, int r, std::size_t leng
 }
 
 // The main program run in a fresh working directory with a scripted window.
-class MainProgramTest : public ::testing::Test {
+class MainProgramTest : public test::SessionTest {
 protected:
-    void SetUp() override
-    {
-        previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "velm-main-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-        fs::current_path(directory_);
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous_);
-        fs::remove_all(directory_);
-    }
-
-    static void write_file(const std::string& name, const std::string& bytes)
-    {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
-    static std::string read_file(const std::string& name)
-    {
-        std::ifstream in(name, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-
     // A file in the place of the study's model list: its first value, then
     // one map entry.
     static void write_model_list(const std::string& study, float first_value)
@@ -103,39 +74,12 @@ protected:
         if (!with_control_file) builder.omit_control_file();
         builder.write(fs::current_path());
     }
-    static void write_command_file(const std::string& study, int count, int option, int sub_option)
-    {
-        write_file("QEVCOM.DAT", study + "\r\n" + std::to_string(count) + "\r\n" + std::to_string(option) +
-                                     ".\r\n" + std::to_string(sub_option) + ".\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
-    }
-
-    // Runs the program to its stop with the typed lines; every line must be
-    // used.  Returns the reason of the stop.
-    std::string run(const std::vector<std::string>& typed)
-    {
-        window_.type(typed);
-        std::string reason = "did not stop";
-        try {
-            run_main_program(session_);
-        } catch (const ProgramStop& stop) {
-            reason = stop.reason;
-        }
-        EXPECT_EQ(window_.lines_left(), 0u) << "typed lines left over; screen:\n" << window_.dump();
-        return reason;
-    }
+    std::string run(const std::vector<std::string>& typed) { return test::run_program_to_stop(session_, window_, typed); }
 
     // The screen and cursor at the read of typed line i.
     const std::string& screen_at(std::size_t i) const { return window_.reads().at(i); }
     std::pair<int, int> cursor_at(std::size_t i) const { return window_.read_positions().at(i); }
     bool screen_blank() const { return window_.dump().find_first_not_of('\n') == std::string::npos; }
-
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
-
-private:
-    fs::path previous_;
-    fs::path directory_;
 };
 
 // Typed lines that lead from the start to the control menu of option 1 in
@@ -281,7 +225,7 @@ TEST_F(MainProgramTest, EachTypedStudyLooksUpItsOwnDataDirectory)
 {
     // XY's directory file names a directory where nothing is; AB has none,
     // so AB's files are in the working directory.
-    write_file("XYMPDZZ.ZZZ", "elsewhere\\XY.TXT\r\n");
+    directory_.put("XYMPDZZ.ZZZ", "elsewhere\\XY.TXT\r\n");
     write_study("AB", true);
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "XY", "AB", ""}), "analysis run done");
     EXPECT_NE(row_of(screen_at(6), 21).find("XYTRVLZZ.Z11"), std::string::npos);
@@ -294,7 +238,7 @@ TEST_F(MainProgramTest, InteractiveExecuteRunsTheAnalysisAndPauses)
     EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
     EXPECT_TRUE(screen_blank());
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
-    EXPECT_EQ(read_file("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
+    EXPECT_EQ(directory_.get("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
 }
 
 TEST_F(MainProgramTest, DefineShowsTheSettingsAndExitKeepsTheStudy)
@@ -315,7 +259,7 @@ TEST_F(MainProgramTest, MissingControlFileForcesTheSettingsThenTheControlMenu)
     EXPECT_EQ(run(typed), "analysis run done");
     EXPECT_EQ(text_of(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
     EXPECT_EQ(text_of(screen_at(6), 62, 19, 1), "2") << "the settings start from the defaults";
-    EXPECT_EQ(read_file("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
+    EXPECT_EQ(directory_.get("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
     const std::size_t menu = 6 + ACCEPT_ALL_SETTINGS.size();
     EXPECT_EQ(text_of(screen_at(menu), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
 }
@@ -333,7 +277,7 @@ TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);
         window_ = test::ScriptedWindow();
-        write_command_file("AB", 1, c.option, 3);
+        test::write_command_file("AB", 1, c.option, 3);
         EXPECT_NE(run({}).find(c.module), std::string::npos);
         EXPECT_EQ(window_.reads().size(), 0u) << "neither title page nor main menu";
         EXPECT_FALSE(fs::exists("QEVCOM.DAT"));
@@ -344,7 +288,7 @@ TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
 
 TEST_F(MainProgramTest, LaunchedWithoutAModuleShowsTheMenuWithoutTitlePage)
 {
-    write_command_file("AB", 1, 9, 0);
+    test::write_command_file("AB", 1, 9, 0);
     EXPECT_NE(run({"9", "4"}).find("run_network_editor_module"), std::string::npos);
     EXPECT_EQ(text_of(screen_at(0), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
     EXPECT_EQ(text_of(screen_at(1), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
@@ -353,23 +297,23 @@ TEST_F(MainProgramTest, LaunchedWithoutAModuleShowsTheMenuWithoutTitlePage)
 TEST_F(MainProgramTest, LaunchedDefineInToolsetModeSetsFlagFiveAndRepliesAfterTheRun)
 {
     write_study("AB", true);
-    write_command_file("AB", 1, 1, 1);
+    test::write_command_file("AB", 1, 1, 1);
     // Settings screens at once; EXIT leads to the control menu; 2 runs.
     EXPECT_EQ(run({"EXIT", "2"}), "analysis run done");
     EXPECT_EQ(text_of(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
     EXPECT_EQ(text_of(screen_at(1), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
     EXPECT_EQ(row_of(screen_at(1), 18).find("STUDY NAME"), std::string::npos);
-    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+    EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
     std::string flags;
     for (int k = 1; k <= 100; ++k) flags += std::string(11, ' ') + (k == 5 ? "1" : "0") + "\r\n";
-    EXPECT_EQ(read_file("ABtoolzz.set"), flags);
+    EXPECT_EQ(directory_.get("ABtoolzz.set"), flags);
     EXPECT_TRUE(screen_blank());
 }
 
 TEST_F(MainProgramTest, LaunchedDefineOutsideToolsetModeNeitherFlagsNorReplies)
 {
     write_study("AB", true);
-    write_command_file("AB", 2, 1, 1);
+    test::write_command_file("AB", 2, 1, 1);
     EXPECT_EQ(run({"EXIT", "2"}), "analysis run done");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));
@@ -382,9 +326,9 @@ TEST_F(MainProgramTest, LaunchedExecuteRunsAtOnceAndAlwaysReplies)
         window_ = test::ScriptedWindow();
         fs::remove("QEVCOM2.DAT");
         write_study("AB", true);
-        write_command_file("AB", count, 1, 2);
+        test::write_command_file("AB", count, 1, 2);
         EXPECT_EQ(run({}), "analysis run done");
-        EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+        EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
         EXPECT_FALSE(fs::exists("ABtoolzz.set"));
     }
 }
@@ -392,12 +336,12 @@ TEST_F(MainProgramTest, LaunchedExecuteRunsAtOnceAndAlwaysReplies)
 TEST_F(MainProgramTest, LaunchedExecuteWithoutControlFileShowsTheSettingsFirst)
 {
     write_study("AB", false);
-    write_command_file("AB", 1, 1, 2);
+    test::write_command_file("AB", 1, 1, 2);
     EXPECT_EQ(run(ACCEPT_ALL_SETTINGS + std::vector<std::string>{"2"}), "analysis run done");
     EXPECT_EQ(text_of(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
     EXPECT_EQ(text_of(screen_at(0), 62, 19, 1), "2") << "the settings start from the defaults";
-    EXPECT_EQ(read_file("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
-    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+    EXPECT_EQ(directory_.get("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
+    EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
 }
 
 TEST_F(MainProgramTest, LaunchedRefusalEndsTheRunWithoutReply)
@@ -416,7 +360,7 @@ TEST_F(MainProgramTest, LaunchedRefusalEndsTheRunWithoutReply)
         window_ = test::ScriptedWindow();
         fs::remove("ABTRVLZZ.Z11");
         if (c.list_exists) write_model_list("AB", 0.0f);
-        write_command_file("AB", 1, 1, 2);
+        test::write_command_file("AB", 1, 1, 2);
         EXPECT_EQ(run(c.typed), "model list check refused the launched study");
         EXPECT_NE(window_.row(21).find("ABTRVLZZ.Z11"), std::string::npos);
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
@@ -426,14 +370,14 @@ TEST_F(MainProgramTest, LaunchedRefusalEndsTheRunWithoutReply)
 TEST_F(MainProgramTest, LaunchedOptionOneWithOtherSubOptionIsTheMenuRoad)
 {
     write_study("AB", true);
-    write_command_file("AB", 1, 1, 3);
+    test::write_command_file("AB", 1, 1, 3);
     // Postprocessor page and introduction, then the control menu without a
     // study prompt; the run replies in toolset mode.
     EXPECT_EQ(run({"", "", "2"}), "analysis run done");
     EXPECT_EQ(text_of(screen_at(0), 30, 8, 17), "PRE/POSTPROCESSOR");
     EXPECT_EQ(text_of(screen_at(1), 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
     EXPECT_EQ(row_of(screen_at(2), 18).find("STUDY NAME"), std::string::npos);
-    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+    EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
 }
 
 TEST_F(MainProgramTest, CommandFileThatLeavesTheRunInteractiveTakesOptionOneFromTheTop)
@@ -441,7 +385,7 @@ TEST_F(MainProgramTest, CommandFileThatLeavesTheRunInteractiveTakesOptionOneFrom
     // Count -1 + 1 = 0: not launched, so no launcher study and no launcher
     // roads into option 1.
     write_study("AB", true);
-    write_command_file("AB", -1, 1, 2);
+    test::write_command_file("AB", -1, 1, 2);
     EXPECT_EQ(run({"", "", "2", "AB", ""}), "analysis run done");
     EXPECT_EQ(text_of(screen_at(2), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT);
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
@@ -449,7 +393,7 @@ TEST_F(MainProgramTest, CommandFileThatLeavesTheRunInteractiveTakesOptionOneFrom
 
 TEST_F(MainProgramTest, BadCommandFileStopsBeforeAnythingElse)
 {
-    write_file("QEVCOM.DAT", "AB\r\n1\r\nfour\r\n1\r\n");
+    directory_.put("QEVCOM.DAT", "AB\r\n1\r\nfour\r\n1\r\n");
     EXPECT_NE(run({""}).find("LINE 3"), std::string::npos);
     EXPECT_EQ(window_.reads().size(), 1u) << "only the message's pause";
     EXPECT_FALSE(fs::exists("QEVCOM.DAT"));

@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/files.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
@@ -20,40 +16,7 @@ namespace fs = std::filesystem;
 
 // Each test works in a fresh temporary directory, which is the working
 // directory of the study files while it runs.
-class ControlFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        original_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "velm_control_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-        fs::current_path(directory_);
-    }
-    void TearDown() override
-    {
-        fs::current_path(original_);
-        fs::remove_all(directory_);
-    }
-
-    static void write_file(const std::string& name, const std::string& bytes)
-    {
-        std::ofstream(name, std::ios::binary) << bytes;
-    }
-    static std::string read_file(const std::string& name)
-    {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream buffer;
-        buffer << in.rdbuf();
-        return buffer.str();
-    }
-
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
-    fs::path original_;
-    fs::path directory_;
-};
+class ControlFileTest : public test::SessionTest {};
 
 // Settings that differ from the defaults in every packed pair.
 ControlParameters edited_settings()
@@ -104,7 +67,7 @@ TEST_F(ControlFileTest, DefaultsAreSetEverywhereAndSaveAsTheKnownFile)
     EXPECT_EQ(run.low_slope_flag_mode, 0);
 
     save_control_file(session_, "AB", p, table);
-    EXPECT_EQ(read_file("ABcontzz.zzz"),
+    EXPECT_EQ(directory_.get("ABcontzz.zzz"),
               "     1.00     8.00     3.00    18.00   0.0015   0.0020   0.0130     0.85     1.00\r\n"
               "  1 11 21 22 11 21 11    0\r\n");
 }
@@ -113,7 +76,7 @@ TEST_F(ControlFileTest, SaveWritesTheLayoutByteForByte)
 {
     const HglControlTable table{{{1234.5f, 102.35f}, {-12.0f, -9999.9f}}};
     save_control_file(session_, "AB", edited_settings(), table);
-    EXPECT_EQ(read_file("ABcontzz.zzz"),
+    EXPECT_EQ(directory_.get("ABcontzz.zzz"),
               "     2.50    12.25     4.00    24.00   0.0025   0.0035   0.0150     0.86     2.00\r\n"
               " 12 42 22 24 12 31 23    2\r\n"
               "   1234.5   102.35\r\n"
@@ -124,7 +87,7 @@ TEST_F(ControlFileTest, SaveLoadSaveIsByteIdentical)
 {
     const HglControlTable table{{{501.2f, 1288.75f}, {77.0f, 0.0f}, {1.5f, -3.25f}}};
     save_control_file(session_, "AB", edited_settings(), table);
-    const std::string first = read_file("ABcontzz.zzz");
+    const std::string first = directory_.get("ABcontzz.zzz");
 
     ControlParameters loaded;
     HglControlTable loaded_table;
@@ -139,7 +102,7 @@ TEST_F(ControlFileTest, SaveLoadSaveIsByteIdentical)
     EXPECT_EQ(loaded_table.controls[2].elevation, -3.25f);
 
     save_control_file(session_, "AB", loaded, loaded_table);
-    EXPECT_EQ(read_file("ABcontzz.zzz"), first);
+    EXPECT_EQ(directory_.get("ABcontzz.zzz"), first);
 }
 
 TEST_F(ControlFileTest, GfortranReadsAndRewritesTheSavedFileIdentically)
@@ -150,9 +113,9 @@ TEST_F(ControlFileTest, GfortranReadsAndRewritesTheSavedFileIdentically)
                                 "/control_file_echo ABcontzz.zzz echoed.txt";
     ASSERT_EQ(std::system(command.c_str()), 0);
 
-    std::string ours = read_file("ABcontzz.zzz");
+    std::string ours = directory_.get("ABcontzz.zzz");
     std::erase(ours, '\r');
-    EXPECT_EQ(read_file("echoed.txt"), ours);
+    EXPECT_EQ(directory_.get("echoed.txt"), ours);
 }
 
 // The options that each stored integer of line 2 gives on loading.
@@ -191,7 +154,7 @@ TEST_F(ControlFileTest, PackedOptionsUnpackWithTheirTensDefaults)
         integers[static_cast<std::size_t>(c.slot - 1)] = c.stored;
         std::string line2;
         for (const auto& value : integers) line2 += " " + value;
-        write_file("ABcontzz.zzz", "1 8 3 18 .0015 .002 .013 .85 1\r\n" + line2 + " 0\r\n");
+        directory_.put("ABcontzz.zzz", "1 8 3 18 .0015 .002 .013 .85 1\r\n" + line2 + " 0\r\n");
 
         ControlParameters p;
         HglControlTable table;
@@ -208,7 +171,7 @@ TEST_F(ControlFileTest, PackedOptionsUnpackWithTheirTensDefaults)
 
 TEST_F(ControlFileTest, ReadsGoOnOverLinesAndControlLinesByColumns)
 {
-    write_file("ABcontzz.zzz",
+    directory_.put("ABcontzz.zzz",
                "2.0 9.0 4.0 24.0 0.003\r\n"
                "0.004 0.02 0.95 1.5\r\n"
                " 12 42 22 24 11 31 23 2\r\n"
@@ -229,7 +192,7 @@ TEST_F(ControlFileTest, ReadsGoOnOverLinesAndControlLinesByColumns)
     EXPECT_EQ(table.controls[1].node_number, -401.5f);
     EXPECT_EQ(table.controls[1].elevation, -12.5f);
 
-    write_file("ABcontzz.zzz", "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 0\r\n"
+    directory_.put("ABcontzz.zzz", "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 0\r\n"
                                "   1234.5   102.35\r\n");
     ASSERT_TRUE(load_control_file(session_, "AB", p, table));
     EXPECT_EQ(table.count(), 0);  // a count of 0 reads no control line
@@ -269,7 +232,7 @@ TEST_F(ControlFileTest, UnreadableFilesNameTheFileAndLeaveTheSettings)
     };
     for (const BadFile& c : cases) {
         SCOPED_TRACE(c.what);
-        write_file("ABcontzz.zzz", c.content);
+        directory_.put("ABcontzz.zzz", c.content);
         ControlParameters p = edited_settings();
         HglControlTable table{{{5.0f, 6.0f}}};
         try {
@@ -307,7 +270,7 @@ TEST_F(ControlFileTest, SaveRefusesValuesTheirFieldsCannotHold)
          [](ControlParameters&, HglControlTable& t) { t.controls.assign(10000, {1.0f, 1.0f}); }},
     };
     save_control_file(session_, "AB", ControlParameters{}, HglControlTable{});
-    const std::string before = read_file("ABcontzz.zzz");
+    const std::string before = directory_.get("ABcontzz.zzz");
     for (const Overflow& c : cases) {
         SCOPED_TRACE(c.what);
         ControlParameters p;
@@ -319,14 +282,14 @@ TEST_F(ControlFileTest, SaveRefusesValuesTheirFieldsCannotHold)
         } catch (const FileError& error) {
             EXPECT_NE(std::string(error.what()).find("ABcontzz.zzz"), std::string::npos);
         }
-        EXPECT_EQ(read_file("ABcontzz.zzz"), before);
+        EXPECT_EQ(directory_.get("ABcontzz.zzz"), before);
     }
 }
 
 TEST_F(ControlFileTest, FileLivesInTheStudyDataDirectory)
 {
     fs::create_directory("data");
-    write_file("ABMPDZZ.ZZZ", "data/STUDY.TXT\r\n");
+    directory_.put("ABMPDZZ.ZZZ", "data/STUDY.TXT\r\n");
     save_control_file(session_, "AB", edited_settings(), HglControlTable{});
     EXPECT_TRUE(fs::exists("data/ABcontzz.zzz"));
     EXPECT_FALSE(fs::exists("ABcontzz.zzz"));

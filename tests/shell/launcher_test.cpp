@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/stop.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
@@ -19,43 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Each test runs in a fresh working directory, where the launcher files live.
-class LauncherTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "velm-launcher-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-        fs::current_path(directory_);
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous_);
-        fs::remove_all(directory_);
-    }
-
-    static void write_file(const std::string& name, const std::string& bytes)
-    {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
-    static std::string read_file(const std::string& name)
-    {
-        std::ifstream in(name, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
-
-private:
-    fs::path previous_;
-    fs::path directory_;
-};
+class LauncherTest : public test::SessionTest {};
 
 // The lines of a tool-status file as written: a blank, then the flag
 // right-aligned in 11 columns, CR LF.
@@ -108,7 +68,7 @@ TEST_F(LauncherTest, CommandFileGivesStudyCountOptionAndSubOption)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        write_file("QEVCOM.DAT", c.contents);
+        directory_.put("QEVCOM.DAT", c.contents);
         const LauncherCommand command = read_launcher_command(window_);
         EXPECT_EQ(command.option, c.option);
         EXPECT_EQ(command.call.run_count, c.run_count);
@@ -146,7 +106,7 @@ TEST_F(LauncherTest, UnusableCommandFileStopsWithMessageAndNoReply)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        write_file("QEVCOM.DAT", c.contents);
+        directory_.put("QEVCOM.DAT", c.contents);
         window_.type("");
         EXPECT_THROW(read_launcher_command(window_), ProgramStop);
         EXPECT_EQ(window_.lines_left(), 0u) << "the message waits for RETURN";
@@ -175,16 +135,16 @@ TEST_F(LauncherTest, ReplyIsWrittenOnlyAtTheEndOfAToolsetRun)
         exchange_launcher_files(c.option, c.count, 0, "AB");
         EXPECT_EQ(fs::exists("QEVCOM2.DAT"), c.replies);
         if (c.replies) {
-            EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+            EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
         }
     }
 }
 
 TEST_F(LauncherTest, ReplyReplacesAnEarlierReply)
 {
-    write_file("QEVCOM2.DAT", "old reply that was much longer\r\nand had two lines\r\n");
+    directory_.put("QEVCOM2.DAT", "old reply that was much longer\r\nand had two lines\r\n");
     exchange_launcher_files(1, 2, 1, "AB");
-    EXPECT_EQ(read_file("QEVCOM2.DAT"), "99\r\n");
+    EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
 }
 
 TEST_F(LauncherTest, StudyIdentifiersThatCannotNameAFile)
@@ -220,44 +180,44 @@ TEST_F(LauncherTest, FlagSettersCompleteMissingOrShortFiles)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove("ABtoolzz.set");
-        if (c.existing) write_file("ABtoolzz.set", c.existing);
+        if (c.existing) directory_.put("ABtoolzz.set", c.existing);
         const int button = c.until_eof ? SubsetButton : PostprocessorRunButton;
         if (c.until_eof) {
             set_toolset_entry_flag_until_eof(session_, "AB", button);
         } else {
             set_toolset_entry_flag(session_, "AB", button);
         }
-        EXPECT_EQ(read_file("ABtoolzz.set"), toolset_bytes(flags_with(c.expected)));
+        EXPECT_EQ(directory_.get("ABtoolzz.set"), toolset_bytes(flags_with(c.expected)));
     }
 }
 
 TEST_F(LauncherTest, SettingAFlagTwiceKeepsTheOtherFlags)
 {
     const std::vector<int> before = flags_with({{1, 1}, {11, 1}, {100, 3}});
-    write_file("CDtoolzz.set", toolset_bytes(before));
+    directory_.put("CDtoolzz.set", toolset_bytes(before));
     set_toolset_entry_flag(session_, "CD", PostprocessorRunButton);
     set_toolset_entry_flag(session_, "CD", PostprocessorRunButton);
-    EXPECT_EQ(read_file("CDtoolzz.set"), toolset_bytes(flags_with({{1, 1}, {5, 1}, {11, 1}, {100, 3}})));
+    EXPECT_EQ(directory_.get("CDtoolzz.set"), toolset_bytes(flags_with({{1, 1}, {5, 1}, {11, 1}, {100, 3}})));
     EXPECT_EQ(read_toolset_flags(session_, "CD"), flags_with({{1, 1}, {5, 1}, {11, 1}, {100, 3}}));
 }
 
 TEST_F(LauncherTest, ToolsetFileLivesInTheStudyDataDirectory)
 {
     fs::create_directory("plans");
-    write_file("EFMPDZZ.ZZZ", "plans\\EFSTUDY.TXT\r\n");
+    directory_.put("EFMPDZZ.ZZZ", "plans\\EFSTUDY.TXT\r\n");
     set_toolset_entry_flag(session_, "EF", CapacityReviewButton);
     EXPECT_FALSE(fs::exists("EFtoolzz.set"));
-    EXPECT_EQ(read_file("plans/EFtoolzz.set"), toolset_bytes(flags_with({{12, 1}})));
+    EXPECT_EQ(directory_.get("plans/EFtoolzz.set"), toolset_bytes(flags_with({{12, 1}})));
 }
 
 TEST_F(LauncherTest, ToolsetFileIsCreatedWithZerosOnlyWhenMissing)
 {
     create_toolset_file_when_missing(session_, "GH");
-    EXPECT_EQ(read_file("GHtoolzz.set"), toolset_bytes(std::vector<int>(TOOL_FLAG_COUNT, 0)));
+    EXPECT_EQ(directory_.get("GHtoolzz.set"), toolset_bytes(std::vector<int>(TOOL_FLAG_COUNT, 0)));
 
-    write_file("GHtoolzz.set", "1\n");
+    directory_.put("GHtoolzz.set", "1\n");
     create_toolset_file_when_missing(session_, "GH");
-    EXPECT_EQ(read_file("GHtoolzz.set"), "1\n");
+    EXPECT_EQ(directory_.get("GHtoolzz.set"), "1\n");
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// Running the whole program in a test: to its stop with typed lines, or
+// launched through the launcher's command file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/session.h"
+#include "support/scripted_window.h"
+
+namespace velm::test {
+
+// Runs the main program to its stop with the typed lines, every one of
+// which must be used; returns the reason of the stop ("did not stop" when it
+// returned instead).
+std::string run_program_to_stop(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed);
+
+// The launcher's command file "QEVCOM.DAT" in the working directory: the
+// study, the launcher's call count, the option and sub-option (written as
+// reals, as the launcher does) and seven unused zeros.
+void write_command_file(const std::string& study, int count, int option, int sub_option);
+
+}  // namespace velm::test

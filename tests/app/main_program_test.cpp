@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,21 +29,6 @@ const std::string PAUSE_PROMPT = "  Press RETURN to continue ===>";
 const std::string DEFAULT_CONTROL_FILE =
     "     1.00     8.00     3.00    18.00   0.0015   0.0020   0.0130     0.85     1.00\r\n"
     "  1 11 21 22 11 21 11    0\r\n";
-
-// Row r (1 to 24) of a screen dump, blank-padded to 80 columns.
-std::string row_of(const std::string& dump, int r)
-{
-    std::istringstream lines(dump);
-    std::string line;
-    for (int k = 1; k <= r; ++k) std::getline(lines, line);
-    line.resize(80, ' ');
-    return line;
-}
-
-std::string text_of(const std::string& dump, int column, int r, std::size_t length)
-{
-    return row_of(dump, r).substr(static_cast<std::size_t>(column - 1), length);
-}
 
 // The main program run in a fresh working directory with a scripted window.
 class MainProgramTest : public test::SessionTest {
@@ -108,12 +92,12 @@ TEST_F(MainProgramTest, MainMenuShowsAgainForAnswersThatAreNoOption)
     EXPECT_EQ(run(typed), "main menu: E");
     for (std::size_t i = 1; i < typed.size(); i += 2) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(text_of(screen_at(i), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
-        EXPECT_EQ(text_of(screen_at(i), 1, 18, MAIN_MENU_PROMPT.size()), MAIN_MENU_PROMPT);
-        EXPECT_EQ(text_of(screen_at(i), 7, 16, 8), "10 = N/A");
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 1, 18, MAIN_MENU_PROMPT.size()), MAIN_MENU_PROMPT);
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 7, 16, 8), "10 = N/A");
         EXPECT_EQ(cursor_at(i), std::make_pair(62, 18));
-        EXPECT_EQ(row_of(screen_at(i), 22), std::string(79, '_') + " ");
-        EXPECT_EQ(text_of(screen_at(i - 1), 30, 8, 15), "Program Library") << "the title page comes before the menu";
+        EXPECT_EQ(test::snapshot_row(screen_at(i), 22), std::string(79, '_') + " ");
+        EXPECT_EQ(test::snapshot_text(screen_at(i - 1), 30, 8, 15), "Program Library") << "the title page comes before the menu";
     }
     EXPECT_TRUE(screen_blank());
 }
@@ -123,13 +107,13 @@ TEST_F(MainProgramTest, OnlyTheFirstCharacterOfTheMenuAnswerCounts)
     // "10" is option 1: the postprocessor page, the introduction page and
     // the control menu follow.
     EXPECT_EQ(run({"", "10", "", "", "EXIT"}), "control menu: EXIT");
-    EXPECT_EQ(text_of(screen_at(2), 30, 8, 17), "PRE/POSTPROCESSOR");
+    EXPECT_EQ(test::snapshot_text(screen_at(2), 30, 8, 17), "PRE/POSTPROCESSOR");
     const std::string& introduction = screen_at(3);
-    EXPECT_EQ(row_of(introduction, 1), std::string(79, '-') + " ");
-    EXPECT_EQ(text_of(introduction, 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
-    EXPECT_EQ(text_of(introduction, 6, 22, 37), "values by pressing the RETURN button.");
-    EXPECT_EQ(text_of(introduction, 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
-    EXPECT_EQ(text_of(screen_at(4), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_row(introduction, 1), std::string(79, '-') + " ");
+    EXPECT_EQ(test::snapshot_text(introduction, 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
+    EXPECT_EQ(test::snapshot_text(introduction, 6, 22, 37), "values by pressing the RETURN button.");
+    EXPECT_EQ(test::snapshot_text(introduction, 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
+    EXPECT_EQ(test::snapshot_text(screen_at(4), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
     EXPECT_TRUE(screen_blank());
 }
 
@@ -152,12 +136,12 @@ TEST_F(MainProgramTest, ControlMenuTakesOneOrTwoAndOffersExitAndTop)
 {
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"TOP", "3", "top", "exit"}), "control menu: EXIT");
     const std::string& menu = screen_at(4);
-    EXPECT_EQ(text_of(menu, 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(text_of(menu, 1, 10, 61), "    Enter POSTPROCESSOR Option Desired.................. ===>");
-    EXPECT_EQ(text_of(menu, 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "no study chosen yet";
+    EXPECT_EQ(test::snapshot_text(menu, 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_text(menu, 1, 10, 61), "    Enter POSTPROCESSOR Option Desired.................. ===>");
+    EXPECT_EQ(test::snapshot_text(menu, 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "no study chosen yet";
     EXPECT_EQ(cursor_at(4), std::make_pair(62, 10));
     EXPECT_EQ(cursor_at(5), std::make_pair(62, 10)) << "TOP shows the menu again";
-    EXPECT_EQ(text_of(screen_at(6), 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
     EXPECT_TRUE(screen_blank());
 }
 
@@ -191,10 +175,10 @@ TEST_F(MainProgramTest, MissingModelListAsksForTheStudyAgain)
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "Exit", "CD", "EXIT"}), "study prompt: EXIT");
     const std::string expected =
         "*****FILE ExTRVLZZ.Z11" + std::string(38, ' ') + " DOES NOT EXIST ";
-    EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
-    EXPECT_EQ(text_of(screen_at(6), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "the prompt stays";
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 1, 21, expected.size()), expected);
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "the prompt stays";
     EXPECT_EQ(cursor_at(6), std::make_pair(62, 18));
-    EXPECT_EQ(text_of(screen_at(7), 11, 21, 2), "CD");
+    EXPECT_EQ(test::snapshot_text(screen_at(7), 11, 21, 2), "CD");
     EXPECT_EQ(window_.beeps(), 2);
 }
 
@@ -203,8 +187,8 @@ TEST_F(MainProgramTest, UnusableStudyNameIsRefusedAndAskedAgain)
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "A/", "  X", "C:", "EXIT"}), "study prompt: EXIT");
     for (std::size_t i = 6; i <= 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(text_of(screen_at(i), 1, 21, 35), "*****A STUDY NAME CANNOT BE BLANK O");
-        EXPECT_EQ(text_of(screen_at(i), 62, 18, 19), std::string(19, ' ')) << "the answer is erased";
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 1, 21, 35), "*****A STUDY NAME CANNOT BE BLANK O");
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 62, 18, 19), std::string(19, ' ')) << "the answer is erased";
         EXPECT_EQ(cursor_at(i), std::make_pair(62, 18));
     }
 }
@@ -214,10 +198,10 @@ TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenuAndTheStudy
     write_model_list("AB", 1.0f);
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "", "2", "EXIT"}), "study prompt: EXIT");
     const std::string expected = " * DATA FILE [ABTRVLZZ.Z11" + std::string(18, ' ') + "] IS NOT A QUORIN Tarvel FILE";
-    EXPECT_EQ(text_of(screen_at(6), 1, 21, expected.size()), expected);
-    EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
-    EXPECT_EQ(text_of(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(text_of(screen_at(7), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "another study can be chosen";
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 1, 21, expected.size()), expected);
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
+    EXPECT_EQ(test::snapshot_text(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_text(screen_at(7), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "another study can be chosen";
     EXPECT_EQ(cursor_at(8), std::make_pair(62, 18));
 }
 
@@ -228,14 +212,14 @@ TEST_F(MainProgramTest, EachTypedStudyLooksUpItsOwnDataDirectory)
     directory_.put("XYMPDZZ.ZZZ", "elsewhere\\XY.TXT\r\n");
     write_study("AB", true);
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "XY", "AB", ""}), "analysis run done");
-    EXPECT_NE(row_of(screen_at(6), 21).find("XYTRVLZZ.Z11"), std::string::npos);
+    EXPECT_NE(test::snapshot_row(screen_at(6), 21).find("XYTRVLZZ.Z11"), std::string::npos);
 }
 
 TEST_F(MainProgramTest, InteractiveExecuteRunsTheAnalysisAndPauses)
 {
     write_study("AB", true);
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", ""}), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
     EXPECT_TRUE(screen_blank());
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     EXPECT_EQ(directory_.get("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
@@ -245,9 +229,9 @@ TEST_F(MainProgramTest, DefineShowsTheSettingsAndExitKeepsTheStudy)
 {
     write_study("AB", true);
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"1", "AB", "EXIT", "2", ""}), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
-    EXPECT_EQ(text_of(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(row_of(screen_at(7), 18).find("STUDY NAME"), std::string::npos);
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(test::snapshot_text(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_row(screen_at(7), 18).find("STUDY NAME"), std::string::npos);
     EXPECT_EQ(cursor_at(8), std::make_pair(33 + 31, 24)) << "no study prompt: straight to the run";
 }
 
@@ -257,11 +241,11 @@ TEST_F(MainProgramTest, MissingControlFileForcesTheSettingsThenTheControlMenu)
     std::vector<std::string> typed = TO_CONTROL_MENU + std::vector<std::string>{"2", "AB"};
     typed = typed + ACCEPT_ALL_SETTINGS + std::vector<std::string>{"2", ""};
     EXPECT_EQ(run(typed), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
-    EXPECT_EQ(text_of(screen_at(6), 62, 19, 1), "2") << "the settings start from the defaults";
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 62, 19, 1), "2") << "the settings start from the defaults";
     EXPECT_EQ(directory_.get("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
     const std::size_t menu = 6 + ACCEPT_ALL_SETTINGS.size();
-    EXPECT_EQ(text_of(screen_at(menu), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_text(screen_at(menu), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
 }
 
 TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
@@ -290,8 +274,8 @@ TEST_F(MainProgramTest, LaunchedWithoutAModuleShowsTheMenuWithoutTitlePage)
 {
     test::write_command_file("AB", 1, 9, 0);
     EXPECT_NE(run({"9", "4"}).find("run_network_editor_module"), std::string::npos);
-    EXPECT_EQ(text_of(screen_at(0), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
-    EXPECT_EQ(text_of(screen_at(1), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_text(screen_at(1), 5, 5, MAIN_MENU_TITLE.size()), MAIN_MENU_TITLE);
 }
 
 TEST_F(MainProgramTest, LaunchedDefineInToolsetModeSetsFlagFiveAndRepliesAfterTheRun)
@@ -300,9 +284,9 @@ TEST_F(MainProgramTest, LaunchedDefineInToolsetModeSetsFlagFiveAndRepliesAfterTh
     test::write_command_file("AB", 1, 1, 1);
     // Settings screens at once; EXIT leads to the control menu; 2 runs.
     EXPECT_EQ(run({"EXIT", "2"}), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
-    EXPECT_EQ(text_of(screen_at(1), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(row_of(screen_at(1), 18).find("STUDY NAME"), std::string::npos);
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(test::snapshot_text(screen_at(1), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
+    EXPECT_EQ(test::snapshot_row(screen_at(1), 18).find("STUDY NAME"), std::string::npos);
     EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
     std::string flags;
     for (int k = 1; k <= 100; ++k) flags += std::string(11, ' ') + (k == 5 ? "1" : "0") + "\r\n";
@@ -338,8 +322,8 @@ TEST_F(MainProgramTest, LaunchedExecuteWithoutControlFileShowsTheSettingsFirst)
     write_study("AB", false);
     test::write_command_file("AB", 1, 1, 2);
     EXPECT_EQ(run(ACCEPT_ALL_SETTINGS + std::vector<std::string>{"2"}), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
-    EXPECT_EQ(text_of(screen_at(0), 62, 19, 1), "2") << "the settings start from the defaults";
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 1, FIRST_SETTINGS_SCREEN.size()), FIRST_SETTINGS_SCREEN);
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 62, 19, 1), "2") << "the settings start from the defaults";
     EXPECT_EQ(directory_.get("ABcontzz.zzz"), DEFAULT_CONTROL_FILE);
     EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
 }
@@ -374,9 +358,9 @@ TEST_F(MainProgramTest, LaunchedOptionOneWithOtherSubOptionIsTheMenuRoad)
     // Postprocessor page and introduction, then the control menu without a
     // study prompt; the run replies in toolset mode.
     EXPECT_EQ(run({"", "", "2"}), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(0), 30, 8, 17), "PRE/POSTPROCESSOR");
-    EXPECT_EQ(text_of(screen_at(1), 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
-    EXPECT_EQ(row_of(screen_at(2), 18).find("STUDY NAME"), std::string::npos);
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 30, 8, 17), "PRE/POSTPROCESSOR");
+    EXPECT_EQ(test::snapshot_text(screen_at(1), 5, 6, INTRODUCTION_TITLE.size()), INTRODUCTION_TITLE);
+    EXPECT_EQ(test::snapshot_row(screen_at(2), 18).find("STUDY NAME"), std::string::npos);
     EXPECT_EQ(directory_.get("QEVCOM2.DAT"), "99\r\n");
 }
 
@@ -387,7 +371,7 @@ TEST_F(MainProgramTest, CommandFileThatLeavesTheRunInteractiveTakesOptionOneFrom
     write_study("AB", true);
     test::write_command_file("AB", -1, 1, 2);
     EXPECT_EQ(run({"", "", "2", "AB", ""}), "analysis run done");
-    EXPECT_EQ(text_of(screen_at(2), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT);
+    EXPECT_EQ(test::snapshot_text(screen_at(2), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT);
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,18 +17,6 @@ constexpr int FIELD_ROW = 10;
 const std::string OUT_OF_RANGE = "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.";
 const std::string NON_NUMERIC = "*****VALUE ENTERED CONTAINS NON-NUMERIC CHARACTERS.";
 const std::string NOT_UNDERSTOOD = "*****I DO NOT UNDERSTAND.";
-
-// A row (1 to 24) of a screen snapshot, padded to 80 columns.
-std::string snapshot_row(const std::string& dump, int row)
-{
-    std::istringstream lines(dump);
-    std::string line;
-    for (int r = 1; r <= row; ++r) {
-        if (!std::getline(lines, line)) line.clear();
-    }
-    line.resize(SCREEN_COLUMNS, ' ');
-    return line;
-}
 
 std::string padded(std::string text, std::size_t width)
 {
@@ -121,8 +108,8 @@ TEST(ReadNumberField, TypedAnswersGiveTheirResults)
         }
         for (std::size_t i = 0; i < c.messages.size(); ++i) {
             const std::string& screen = window.reads()[i + 1];
-            EXPECT_EQ(snapshot_row(screen, MESSAGE_ROW), padded(c.messages[i], SCREEN_COLUMNS));
-            EXPECT_EQ(snapshot_row(screen, FIELD_ROW).substr(61), std::string(11, ' ') + "*ERROR* ");
+            EXPECT_EQ(test::snapshot_row(screen, MESSAGE_ROW), padded(c.messages[i], SCREEN_COLUMNS));
+            EXPECT_EQ(test::snapshot_row(screen, FIELD_ROW).substr(61), std::string(11, ' ') + "*ERROR* ");
         }
     }
 }
@@ -142,9 +129,9 @@ TEST(ReadNumberField, ErrorMarkerMessageAndErasureStandAtTheirColumns)
     // At the second read: the answer erased, the marker at 73-80, the message
     // over columns 1-62 and the row clean up to column 78.
     const std::string& asked_again = window.reads()[1];
-    EXPECT_EQ(snapshot_row(asked_again, FIELD_ROW),
+    EXPECT_EQ(test::snapshot_row(asked_again, FIELD_ROW),
               padded("    MINIMUM CLEARANCE (FT)", 61) + std::string(11, ' ') + "*ERROR* ");
-    EXPECT_EQ(snapshot_row(asked_again, MESSAGE_ROW), padded(NON_NUMERIC, 78) + "XX");
+    EXPECT_EQ(test::snapshot_row(asked_again, MESSAGE_ROW), padded(NON_NUMERIC, 78) + "XX");
 
     // The accepted answer erases the marker and columns 1-56 of the message
     // row; the answer itself stays in the field.

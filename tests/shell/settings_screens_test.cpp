@@ -44,18 +44,10 @@ protected:
     }
 
     // The 80 characters of a row as the screen stood at the i-th read.
-    std::string row_at(std::size_t read, int row) const
-    {
-        std::istringstream screen(window_.reads().at(read));
-        std::string line;
-        for (int r = 1; r <= row; ++r) std::getline(screen, line);
-        line.resize(80, ' ');
-        return line;
-    }
+    std::string row_at(std::size_t read, int row) const { return test::snapshot_row(window_.reads().at(read), row); }
     std::string text_at(std::size_t read, int column, int row, int length) const
     {
-        return row_at(read, row).substr(static_cast<std::size_t>(column - 1),
-                                        static_cast<std::size_t>(length));
+        return test::snapshot_text(window_.reads().at(read), column, row, static_cast<std::size_t>(length));
     }
     // The screen's title: its first text, up to the colon.
     std::string title_at(std::size_t read) const
@@ -372,10 +364,8 @@ TEST_F(SettingsScreensTest, EntriesStoreTheirValuesAndRefuseOthers)
         EXPECT_EQ(window.beeps(), static_cast<int>(c.typed.size()) - 1);
         EXPECT_TRUE(c.stored(p));
         if (!c.first_message.empty()) {
-            std::istringstream screen(window.reads().at(c.entry + 1));
-            std::string row;
-            for (int r = 1; r <= 21; ++r) std::getline(screen, row);
-            EXPECT_EQ(row.substr(0, c.first_message.size()), c.first_message);
+            EXPECT_EQ(test::snapshot_text(window.reads().at(c.entry + 1), 1, 21, c.first_message.size()),
+                      c.first_message);
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "support/scripted_window.h"
 
+#include <sstream>
+
 namespace velm::test {
 
 ScriptedWindow::ScriptedWindow(std::vector<std::string> typed_lines)
@@ -43,6 +45,22 @@ std::string ScriptedWindow::read_line()
     transcript_ += line;
     transcript_ += '\n';
     return line;
+}
+
+std::string snapshot_row(const std::string& dump, int row)
+{
+    std::istringstream lines(dump);
+    std::string line;
+    for (int r = 1; r <= row; ++r) {
+        if (!std::getline(lines, line)) line.clear();
+    }
+    line.resize(SCREEN_COLUMNS, ' ');
+    return line;
+}
+
+std::string snapshot_text(const std::string& dump, int column, int row, std::size_t length)
+{
+    return snapshot_row(dump, row).substr(static_cast<std::size_t>(column - 1), length);
 }
 
 }  // namespace velm::test

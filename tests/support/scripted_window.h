@@ -59,4 +59,10 @@ private:
     int clears_ = 0;
 };
 
+// A row (1 to 24) of a screen snapshot (dump() or one of reads()), padded
+// to 80 columns.
+std::string snapshot_row(const std::string& dump, int row);
+// `length` characters of a snapshot's row from a column (1 to 80).
+std::string snapshot_text(const std::string& dump, int column, int row, std::size_t length);
+
 }  // namespace velm::test

@@ -58,7 +58,10 @@ protected:
         if (!with_control_file) builder.omit_control_file();
         builder.write(fs::current_path());
     }
-    std::string run(const std::vector<std::string>& typed) { return test::run_program_to_stop(session_, window_, typed); }
+    std::string run(const std::vector<std::string>& typed)
+    {
+        return test::run_program_to_stop(session_, window_, typed);
+    }
 
     // The screen and cursor at the read of typed line i.
     const std::string& screen_at(std::size_t i) const { return window_.reads().at(i); }
@@ -97,7 +100,8 @@ TEST_F(MainProgramTest, MainMenuShowsAgainForAnswersThatAreNoOption)
         EXPECT_EQ(test::snapshot_text(screen_at(i), 7, 16, 8), "10 = N/A");
         EXPECT_EQ(cursor_at(i), std::make_pair(62, 18));
         EXPECT_EQ(test::snapshot_row(screen_at(i), 22), std::string(79, '_') + " ");
-        EXPECT_EQ(test::snapshot_text(screen_at(i - 1), 30, 8, 15), "Program Library") << "the title page comes before the menu";
+        EXPECT_EQ(test::snapshot_text(screen_at(i - 1), 30, 8, 15), "Program Library")
+            << "the title page comes before the menu";
     }
     EXPECT_TRUE(screen_blank());
 }
@@ -201,7 +205,8 @@ TEST_F(MainProgramTest, FileThatIsNoModelListGoesBackToTheControlMenuAndTheStudy
     EXPECT_EQ(test::snapshot_text(screen_at(6), 1, 21, expected.size()), expected);
     EXPECT_EQ(test::snapshot_text(screen_at(6), 33, 24, PAUSE_PROMPT.size()), PAUSE_PROMPT);
     EXPECT_EQ(test::snapshot_text(screen_at(7), 5, 5, CONTROL_MENU_TITLE.size()), CONTROL_MENU_TITLE);
-    EXPECT_EQ(test::snapshot_text(screen_at(7), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "another study can be chosen";
+    EXPECT_EQ(test::snapshot_text(screen_at(7), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT)
+        << "another study can be chosen";
     EXPECT_EQ(cursor_at(8), std::make_pair(62, 18));
 }
 

@@ -7,18 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "app/main_program.h"
 #include "app/report_header.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/model_list.h"
+#include "support/program_run.h"
 #include "support/report_delimiters.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
+#include "support/small_studies.h"
 #include "support/study_builder.h"
-#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -366,7 +365,7 @@ TEST(ReportHeader, TitleBoxNamesTheStudyAndNoLineCanBeTakenForADelimiter)
 // ---------------------------------------------------------------------------
 // The data file table and the study's model type
 
-class DataFileTableTest : public ::testing::Test {
+class DataFileTableTest : public test::SessionTest {
 protected:
     // A model file whose header begins with these values.
     static void write_model_header(const std::string& name, const std::vector<float>& values)
@@ -399,10 +398,6 @@ protected:
         return "not refused";
     }
 
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
     ControlParameters controls_{};
     RunSettings settings_{};
 };
@@ -555,24 +550,8 @@ TEST_F(DataFileTableTest, DeficiencyStepTakesTheMapsWithALinkDataBase)
 // ---------------------------------------------------------------------------
 // Option 1 executed on a study
 
-using test::Element;
 using test::StudyBuilder;
-
-// Two maps: a headwater subarea and its initial link in map 101, a pipe
-// into map 102.  A curve-number study (type 10) is written as a study with
-// per-map files of the full header layout (type 3) whose model type value
-// is then changed.
-StudyBuilder two_map_study(int model_type = 6)
-{
-    StudyBuilder study("AB", model_type, 1);
-    study.add_node(10101.0f, 150.0f);
-    study.add_node(10102.0f, 140.0f, {10.0f});
-    study.add_node(10203.0f, 130.0f, {14.0f});
-    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
-    study.add_link(10102.0f, 10203.0f, 600.0f, Element::pipe(2.0f));
-    study.add_subarea(10101.0f, 4.0f);
-    return study;
-}
+using test::two_map_study;
 
 // Replaces value 2 of a model file's header (the study's model type; zero
 // or below marks metric data).
@@ -585,50 +564,18 @@ void set_model_type_value(const std::string& name, float value)
 
 // Delimiters 21 to 30 of a report: the cross-check headings, then the
 // statistics heading.
-const Lines NETWORK_DELIMITERS = {
-    "     * Check Subarea Data Base (FATAL ERRORs!) *",
-    "     * Subarea Used More Than ONCE in Link-Node Model",
-    "     * Subarea NOT Used in Link-Node Model",
-    "     * Subarea does NOT EXIST in Data Base",
-    "     * CAUTION: Subareas that are NOT added to respective node number",
-    "     * Check Link Data Base *",
-    "     * Link Used More Than ONCE in Link-Node Model",
-    "     * Link NOT Used in Link-Node Model",
-    "     * Link does NOT EXIST in Data Base",
-    "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS",
-};
+const Lines NETWORK_DELIMITERS =
+    test::CROSS_CHECK_HEADINGS + Lines{"    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"};
 
 // Typed lines of an interactive run from the start to the end of an
 // executed analysis: title pages, main menu, control menu, study, pause.
 const Lines EXECUTE_FROM_MENU = {"", "1", "", "", "2", "AB", ""};
 
-class AnalysisRunTest : public ::testing::Test {
+class AnalysisRunTest : public test::SessionTest {
 protected:
-    // Runs the program to its stop with the typed lines, all of which must
-    // be used; returns the reason of the stop.
-    std::string run(const Lines& typed)
-    {
-        window_.type(typed);
-        std::string reason = "did not stop";
-        try {
-            run_main_program(session_);
-        } catch (const ProgramStop& stop) {
-            reason = stop.reason;
-        }
-        EXPECT_EQ(window_.lines_left(), 0u) << "typed lines left over; screen:\n" << window_.dump();
-        return reason;
-    }
+    std::string run(const Lines& typed) { return test::run_program_to_stop(session_, window_, typed); }
     // A command file asking for option 1, sub-option 2 (execute) of the study.
-    static void launch_execute(int count)
-    {
-        test::TemporaryDirectory::put("QEVCOM.DAT", "AB\r\n" + std::to_string(count) +
-                                                        "\r\n1.\r\n2.\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
-    }
-
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
+    static void launch_execute(int count) { test::write_command_file("AB", count, 1, 2); }
 };
 
 TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
@@ -658,6 +605,9 @@ TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
         SCOPED_TRACE(c.name);
         test::TemporaryDirectory directory;
         window_ = test::ScriptedWindow();
+        // A curve-number study (type 10) is written as a study with per-map
+        // files of the full header layout (type 3) whose model type value is
+        // then changed.
         StudyBuilder study = two_map_study(c.model_type_value == 10.0f ? 3 : 6);
         study.set_controls(c.controls);
         if (!c.data_directory.empty()) study.set_data_directory("data\\ABMPDZZ.ZZZ");
@@ -678,8 +628,7 @@ TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
                   section_two);
         const std::vector<test::ReportDelimiter> delimiters = test::report_delimiters(report);
         ASSERT_EQ(delimiters.size(), c.delimiters);
-        const std::string rule = " *" + std::string(69, '-') + "*";
-        for (std::size_t k = 0; k < 20; ++k) EXPECT_EQ(delimiters[k].line, rule) << k + 1;
+        for (std::size_t k = 0; k < 20; ++k) EXPECT_EQ(delimiters[k].line, test::REPORT_RULE) << k + 1;
         Lines network_delimiters;
         for (std::size_t k = 20; k < delimiters.size(); ++k) network_delimiters.push_back(delimiters[k].line);
         EXPECT_EQ(network_delimiters, c.delimiters == 30 ? NETWORK_DELIMITERS : Lines{});

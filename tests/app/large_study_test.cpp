@@ -9,14 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/main_program.h"
-#include "platform/clock.h"
-#include "platform/stop.h"
 #include "platform/text_file.h"
+#include "support/program_run.h"
 #include "support/report_delimiters.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
 #include "support/study_builder.h"
-#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -117,21 +114,16 @@ StudyBuilder region_study()
     return large_study(9, maps, 4, 40);
 }
 
-class LargeStudyTest : public ::testing::Test {
+class LargeStudyTest : public test::SessionTest {
 protected:
     // The study written, the run launched for option 1, sub-option 2; the
     // seconds the run took.
     std::chrono::duration<double> run_launched(const StudyBuilder& study)
     {
         study.write(directory_.path());
-        test::TemporaryDirectory::put("QEVCOM.DAT", "AB\r\n1\r\n1.\r\n2.\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+        test::write_command_file("AB", 1, 1, 2);
         const auto start = std::chrono::steady_clock::now();
-        std::string reason = "did not stop";
-        try {
-            run_main_program(session_);
-        } catch (const ProgramStop& stop) {
-            reason = stop.reason;
-        }
+        const std::string reason = test::run_program_to_stop(session_, window_, {});
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(reason, "analysis run done");
         EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
@@ -154,11 +146,6 @@ protected:
         EXPECT_EQ(node_set_count("ABSETXZZ.ZZZ"), seams);
         EXPECT_EQ(window_.transcript().find("Fatal Error(s)"), std::string::npos);
     }
-
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
 };
 
 TEST_F(LargeStudyTest, CountyStudyOfFourHundredMapsRunsInSeconds)

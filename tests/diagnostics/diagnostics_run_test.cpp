@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/files.h"
-#include "support/temporary_directory.h"
 #include "platform/text_file.h"
 #include "support/report_delimiters.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
+#include "support/small_studies.h"
 #include "support/study_builder.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -22,21 +22,9 @@ using Lines = std::vector<std::string>;
 
 const Lines SECTION_ONE = {"", "                    *-----------------------*", "     I. (settings)"};
 
-// A consistent study of two maps: a headwater subarea and its initial link
-// in map 101, a pipe into map 102.
-test::StudyBuilder two_map_study(int model_type)
-{
-    test::StudyBuilder study("AB", model_type, 1);
-    study.add_node(10101.0f, 150.0f);
-    study.add_node(10102.0f, 140.0f, {10.0f});
-    study.add_node(10203.0f, 130.0f, {14.0f});
-    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
-    study.add_link(10102.0f, 10203.0f, 600.0f, test::Element::pipe(2.0f));
-    study.add_subarea(10101.0f, 4.0f);
-    return study;
-}
+using test::two_map_study;
 
-class DiagnosticsRunTest : public ::testing::Test {
+class DiagnosticsRunTest : public test::SessionTest {
 protected:
     // Runs the diagnostics of the maps after a stand-in for section I;
     // returns the fatal count and leaves the report's lines in report_lines.
@@ -70,10 +58,6 @@ protected:
         return lines;
     }
 
-    TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
     NetworkNodeSets node_sets_;
     Lines report_lines;
 };
@@ -90,7 +74,7 @@ TEST_F(DiagnosticsRunTest, SectionTwoFollowsSectionOneWithTheDelimitersOfItsMode
         {6, 6, 30, "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"},
         {3, 3, 30, "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS"},
         // A curve-number study: no cross-check, node sets or statistics.
-        {3, 10, 20, " *" + std::string(69, '-') + "*"},
+        {3, 10, 20, test::REPORT_RULE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.model_type);

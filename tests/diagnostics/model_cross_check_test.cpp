@@ -12,15 +12,14 @@
 #include <vector>
 
 #include "diagnostics/network_study.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/text_file.h"
 #include "records/link_data_base.h"
 #include "records/model_file.h"
 #include "records/subarea_data_base.h"
-#include "support/scripted_window.h"
-#include "support/temporary_directory.h"
+#include "support/report_delimiters.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
@@ -88,7 +87,7 @@ void write_map(const MapFiles& map) {
     }
 }
 
-class ModelCrossCheck : public ::testing::Test {
+class ModelCrossCheck : public test::SessionTest {
 protected:
     // Writes the maps, runs the cross-check after a first report line and
     // returns the report's lines after that one.
@@ -128,10 +127,6 @@ protected:
         return entries;
     }
 
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
     NetworkNodeSets node_sets_;
     int subarea_total_ = 0;
     int link_total_ = 0;
@@ -400,18 +395,7 @@ TEST_F(ModelCrossCheck, OnlyTheNineHeadingsBeginLikeADelimiter) {
     for (const std::string& line : report) {
         if (line.starts_with("     *")) delimiters.push_back(line);
     }
-    const std::vector<std::string> expected{
-        "     * Check Subarea Data Base (FATAL ERRORs!) *",
-        "     * Subarea Used More Than ONCE in Link-Node Model",
-        "     * Subarea NOT Used in Link-Node Model",
-        "     * Subarea does NOT EXIST in Data Base",
-        "     * CAUTION: Subareas that are NOT added to respective node number",
-        "     * Check Link Data Base *",
-        "     * Link Used More Than ONCE in Link-Node Model",
-        "     * Link NOT Used in Link-Node Model",
-        "     * Link does NOT EXIST in Data Base",
-    };
-    EXPECT_EQ(delimiters, expected);
+    EXPECT_EQ(delimiters, test::CROSS_CHECK_HEADINGS);
     // Twenty numbers of each subarea list, eight to a line.
     EXPECT_EQ(item(report, "     * Subarea NOT Used in Link-Node Model", 1).size(), 3u);
     EXPECT_EQ(item(report, "     * Subarea does NOT EXIST in Data Base", 1).size(), 3u);

@@ -11,15 +11,16 @@
 #include "support/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
+#include "support/check_family_test.h"
+#include "support/report_delimiters.h"
 #include "support/scripted_window.h"
 
 namespace velm {
 namespace {
 
 using test::TemporaryDirectory;
+using test::REPORT_RULE;
 using Lines = std::vector<std::string>;
-
-const std::string RULE = " *" + std::string(69, '-') + "*";
 
 GisNodeRecord node(float number, float elevation) {
     GisNodeRecord record;
@@ -39,11 +40,11 @@ GisLinkRecord link(float upstream, float downstream) {
 Lines node_section(const std::string& count_a, const Lines& values_a, const std::string& count_b,
                    const Lines& values_b, const std::string& count_c, const Lines& values_c,
                    const std::string& count_d, const Lines& values_d) {
-    Lines lines{"\f", "", "", "    II.B. POSTPROCESSOR VALIDITY CHECKS: NODES", RULE};
+    Lines lines{"\f", "", "", "    II.B. POSTPROCESSOR VALIDITY CHECKS: NODES", REPORT_RULE};
     auto item = [&lines](const Lines& caption, const Lines& values) {
         lines.insert(lines.end(), caption.begin(), caption.end());
         lines.insert(lines.end(), values.begin(), values.end());
-        lines.push_back(RULE);
+        lines.push_back(REPORT_RULE);
     };
     item({"  A. Number of Nodes that are NOT unique in the Node Database = " + count_a + ":",
           "     (EXCEPTIONS are FATAL!)"},
@@ -59,26 +60,7 @@ Lines node_section(const std::string& count_a, const Lines& values_a, const std:
     return lines;
 }
 
-class NodeChecksTest : public ::testing::Test {
-protected:
-    // Runs the node checks of the maps into a fresh report; returns the
-    // node fatal total and leaves the report's lines in report_lines.
-    int run(const std::vector<std::string>& maps, int model_type) {
-        DataFileTable table;
-        table.data_file_names = maps;
-        TextWriter report("ABTRVLZZ.DIA");
-        const int total = run_node_checks(session_, report, table, model_type);
-        report.commit();
-        report_lines = read_text_lines("ABTRVLZZ.DIA");
-        return total;
-    }
-
-    TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
-    Lines report_lines;
-};
+using NodeChecksTest = test::CheckFamilyTest<run_node_checks>;
 
 TEST_F(NodeChecksTest, SeededFaultsAppearUnderTheirItemsWithTheirCounts) {
     // Map 0101: 10102.0 three times (A), an elevation below -2000 (B), a
@@ -124,15 +106,10 @@ TEST_F(NodeChecksTest, CleanStudyWritesEveryItemWithNoExceptions) {
     write_gis_link_file("AB0101ZZ.ZZL", {link(10101.0f, 10102.0f)});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::ScriptedWindow window;
-        Session session{window, clock_};
-        DataFileTable table;
-        table.data_file_names = c.maps;
-        TextWriter report("ABTRVLZZ.DIA");
-        EXPECT_EQ(run_node_checks(session, report, table, 3), 0);
-        report.commit();
-        EXPECT_EQ(read_text_lines("ABTRVLZZ.DIA"), node_section("  0", {}, "  0", {}, "  0", {}, "  0", {}));
-        EXPECT_EQ(window.transcript(), c.window);
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run(c.maps, 3), 0);
+        EXPECT_EQ(report_lines, node_section("  0", {}, "  0", {}, "  0", {}, "  0", {}));
+        EXPECT_EQ(window_.transcript(), c.window);
     }
 }
 
@@ -202,7 +179,7 @@ TEST_F(NodeChecksTest, ACountAboveNineHundredNinetyNineShowsAsterisksAndEveryVal
     EXPECT_EQ(lines[6], "  C. Number of Nodal Point NUMBERS out of range = ***:");
     EXPECT_EQ(lines[8], "      0.0      1.0      2.0      3.0      4.0      5.0      6.0      7.0");
     EXPECT_EQ(lines[133], "   1000.0");
-    EXPECT_EQ(lines[134], RULE);
+    EXPECT_EQ(lines[134], REPORT_RULE);
 }
 
 TEST_F(NodeChecksTest, MissingFilesReadAsFilesWithoutRecords) {

@@ -11,16 +11,17 @@
 #include <vector>
 
 #include "diagnostics/network_study.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
-#include "support/scripted_window.h"
-#include "support/temporary_directory.h"
+#include "support/report_delimiters.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
+
+using test::REPORT_RULE;
 
 using Row = std::array<float, 6>;
 using Groups = std::vector<std::vector<float>>;
@@ -40,7 +41,6 @@ constexpr std::string_view CONFLUENCE_FATAL_NODES_FORMAT = "(6(2X,F8.1))";
 // tributaries; its first line is a blank and 70 hyphens.
 const std::vector<std::string> FATAL_BLOCK = Format(CONFLUENCE_FATAL_BLOCK_FORMAT).write({});
 
-const std::string RULE = " *" + std::string(69, '-') + "*";
 
 std::string confluence_row(const Row& row) {
     return format_line(CONFLUENCE_ROW_FORMAT, {row[0], row[1], row[2], row[3], row[4], row[5]});
@@ -62,7 +62,7 @@ void write_confluence_table(const std::vector<std::string>& lines_after_heading)
     write_text_lines("ABSETCZZ.ZZZ", lines);
 }
 
-class NodeSetChecks : public ::testing::Test {
+class NodeSetChecks : public test::SessionTest {
 protected:
     NodeSetChecks() { write_text_lines("ABTRVLZZ.DIA", {"cross-check items"}); }
 
@@ -75,10 +75,6 @@ protected:
         return lines;
     }
 
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
     int flag_ = -1;
 };
 
@@ -183,15 +179,15 @@ INSTANTIATE_TEST_SUITE_P(
                       {{10110.0f, 10120.0f, 10130.0f}, {10140.0f, 10150.0f, 10160.0f, 10170.0f}},
                       {},
                       {{10130.0f}, {}, {}},
-                      lines_of({{RULE},
+                      lines_of({{REPORT_RULE},
                                 HEADWATER_HEADING,
-                                {"  10110.0  10120.0  10140.0  10150.0  10160.0", "  10170.0", RULE}})},
+                                {"  10110.0  10120.0  10140.0  10150.0  10160.0", "  10170.0", REPORT_RULE}})},
         ExceptionCase{"SeamsOnlyCloseWithARule",
                       {{20100.0f, 30100.0f}},
                       {{30100.0f}, {20100.0f}},
                       {},
                       {{}, {}, {30100.0f}},
-                      lines_of({SEAM_HEADING, {"  20100.0", RULE}})},
+                      lines_of({SEAM_HEADING, {"  20100.0", REPORT_RULE}})},
         // Table order; an entry without tributaries matches any network row
         // of its node; the first network row of a node is the one compared.
         ExceptionCase{"ConfluencesThatTheNetworkDoesNotConfirm",
@@ -210,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                         Row{10190.0f, 10111.0f, 0.0f, 0.0f, 0.0f, 0.0f},
                         Row{10190.0f, 10112.0f, 0.0f, 0.0f, 0.0f, 0.0f}},
                        {}},
-                      lines_of({CONFLUENCE_HEADING, {"  10170.0  10180.0  10190.0", RULE}})},
+                      lines_of({CONFLUENCE_HEADING, {"  10170.0  10180.0  10190.0", REPORT_RULE}})},
         // The entries before the fatal block are compared; the block is no
         // entry, nor is the marker behind a sixth tributary.
         ExceptionCase{"ConfluenceTableEndingInItsFatalBlock",
@@ -231,13 +227,13 @@ INSTANTIATE_TEST_SUITE_P(
                       {{10110.0f, 20100.0f}},
                       {confluence_row({10150.0f, 10110.0f, 0.0f, 0.0f, 0.0f, 0.0f})},
                       {{}, {}, {}},
-                      lines_of({{RULE},
+                      lines_of({{REPORT_RULE},
                                 HEADWATER_HEADING,
                                 {"  10110.0"},
                                 CONFLUENCE_HEADING,
                                 {"  10150.0"},
                                 SEAM_HEADING,
-                                {"  20100.0", RULE}})}),
+                                {"  20100.0", REPORT_RULE}})}),
     [](const ::testing::TestParamInfo<ExceptionCase>& info) { return std::string(info.param.name); });
 
 // The node sets and confluence table of the two-map study as the link checks
@@ -296,13 +292,14 @@ INSTANTIATE_TEST_SUITE_P(
                    [](int map, ModelFile& f) {
                        if (map == 101) erase_groups(f, 21, 10102.0f);
                    },
-                   lines_of({{RULE}, HEADWATER_HEADING, {"  10102.0"}, CONFLUENCE_HEADING, {"  10103.0", RULE}})},
+                   lines_of({{REPORT_RULE}, HEADWATER_HEADING, {"  10102.0"}, CONFLUENCE_HEADING,
+                             {"  10103.0", REPORT_RULE}})},
         ModelFault{"SeamGroupsMissing",
                    [](int, ModelFile& f) {
                        erase_groups(f, 151, 10104.0f);
                        erase_groups(f, 152, 10104.0f);
                    },
-                   lines_of({SEAM_HEADING, {"  10104.0", RULE}})}),
+                   lines_of({SEAM_HEADING, {"  10104.0", REPORT_RULE}})}),
     [](const ::testing::TestParamInfo<ModelFault>& info) { return std::string(info.param.name); });
 
 TEST_F(NodeSetChecks, RefusesAMissingConfluenceTableByName) {

@@ -13,22 +13,23 @@
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "records/subarea_data_base.h"
+#include "support/check_family_test.h"
+#include "support/report_delimiters.h"
 #include "support/scripted_window.h"
 
 namespace velm {
 namespace {
 
 using test::TemporaryDirectory;
+using test::REPORT_RULE;
 using Lines = std::vector<std::string>;
-
-const std::string RULE = " *" + std::string(69, '-') + "*";
 
 const Lines SUBAREA_FRAME_TOP{
     "\f",
     "",
     "",
     "    II.C. POSTPROCESSOR VALIDITY CHECKS: SUBAREAS",
-    RULE,
+    REPORT_RULE,
     "               (EXCEPTIONS are FATAL!)",
     "                             |<======== Data  Out  of  Range =========>|",
     "        Subarea              Subarea                    Land",
@@ -176,24 +177,7 @@ TEST(SubareaExceptions, EveryRecordOfARepeatedNumberIsReported) {
     }
 }
 
-class SubareaChecksTest : public ::testing::Test {
-protected:
-    int run(const std::vector<std::string>& maps, int model_type) {
-        DataFileTable table;
-        table.data_file_names = maps;
-        TextWriter report("ABTRVLZZ.DIA");
-        const int total = run_subarea_checks(session_, report, table, model_type);
-        report.commit();
-        report_lines = read_text_lines("ABTRVLZZ.DIA");
-        return total;
-    }
-
-    TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
-    Lines report_lines;
-};
+using SubareaChecksTest = test::CheckFamilyTest<run_subarea_checks>;
 
 TEST_F(SubareaChecksTest, RowsOfEveryMapStandBetweenTheFrameAndTheClosingRule) {
     // Map 0101: 10101.0 twice (the second also with a bad rainfall) and
@@ -210,7 +194,7 @@ TEST_F(SubareaChecksTest, RowsOfEveryMapStandBetweenTheFrameAndTheClosingRule) {
     expected.push_back(row(" 10101.00", {"No ", "   ", "   ", "   ", "   ", "   ", "   "}));
     expected.push_back(row(" 10101.00", {"No ", "   ", "Yes", "   ", "   ", "   ", "   "}));
     expected.push_back(row(" 10000.00", {"   ", "Yes", "   ", "   ", "   ", "   ", "   "}));
-    expected.push_back(RULE);
+    expected.push_back(REPORT_RULE);
     EXPECT_EQ(report_lines, expected);
     EXPECT_EQ(report_lines[10], "       10101.00      No " + std::string(48, ' '));
     EXPECT_EQ(window_.transcript(),
@@ -240,18 +224,13 @@ TEST_F(SubareaChecksTest, CleanStudyWritesNoErrorsBetweenTheRules) {
     write_subarea_data_base("AB0101ZZ.ZSS", {subarea(10101.0f), subarea(10102.0f)});
     Lines expected = SUBAREA_FRAME_TOP;
     expected.push_back("  ==> No Errors! ");
-    expected.push_back(RULE);
+    expected.push_back(REPORT_RULE);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::ScriptedWindow window;
-        Session session{window, clock_};
-        DataFileTable table;
-        table.data_file_names = c.maps;
-        TextWriter report("ABTRVLZZ.DIA");
-        EXPECT_EQ(run_subarea_checks(session, report, table, 3), 0);
-        report.commit();
-        EXPECT_EQ(read_text_lines("ABTRVLZZ.DIA"), expected);
-        EXPECT_EQ(window.transcript(), c.window);
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run(c.maps, 3), 0);
+        EXPECT_EQ(report_lines, expected);
+        EXPECT_EQ(window_.transcript(), c.window);
     }
 }
 

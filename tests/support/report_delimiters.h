@@ -11,6 +11,22 @@
 
 namespace velm::test {
 
+// The rule line of section II: delimiters 1 to 20 (and 31 to 34).
+inline const std::string REPORT_RULE = " *" + std::string(69, '-') + "*";
+
+// Delimiters 21 to 29: the cross-check headings, in report order.
+inline const std::vector<std::string> CROSS_CHECK_HEADINGS = {
+    "     * Check Subarea Data Base (FATAL ERRORs!) *",
+    "     * Subarea Used More Than ONCE in Link-Node Model",
+    "     * Subarea NOT Used in Link-Node Model",
+    "     * Subarea does NOT EXIST in Data Base",
+    "     * CAUTION: Subareas that are NOT added to respective node number",
+    "     * Check Link Data Base *",
+    "     * Link Used More Than ONCE in Link-Node Model",
+    "     * Link NOT Used in Link-Node Model",
+    "     * Link does NOT EXIST in Data Base",
+};
+
 struct ReportDelimiter {
     int number;        // 1 to 34, in report order
     std::string line;  // the delimiter line as written

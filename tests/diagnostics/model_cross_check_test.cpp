@@ -112,6 +112,19 @@ protected:
         return lines;
     }
 
+    // Runs the cross-check of map 0101, which must end in an error naming
+    // its model file.
+    void expect_map_refused(const char* why) {
+        DataFileTable table{{"AB0101ZZ"}, "Z11"};
+        TextWriter report("ABTRVLZZ.DIA");
+        try {
+            run_model_cross_check(session_, report, table, node_sets_, subarea_total_, link_total_);
+            ADD_FAILURE() << why;
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("AB0101ZZ.Z11"), std::string::npos) << error.what();
+        }
+    }
+
     // The entries listed under a heading (the lines after its captions up to
     // the next heading or page break).
     static std::vector<std::string> item(const std::vector<std::string>& report, std::string_view heading,
@@ -553,14 +566,7 @@ TEST_F(ModelCrossCheck, ShowsEachModelFileItProcesses) {
 }
 
 TEST_F(ModelCrossCheck, RefusesAMissingModelFileByName) {
-    DataFileTable table{{"AB0101ZZ"}, "Z11"};
-    TextWriter report("ABTRVLZZ.DIA");
-    try {
-        run_model_cross_check(session_, report, table, node_sets_, subarea_total_, link_total_);
-        FAIL() << "a missing model file must be refused";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find("AB0101ZZ.Z11"), std::string::npos) << error.what();
-    }
+    expect_map_refused("a missing model file must be refused");
     EXPECT_FALSE(file_exists("AB0101ZZ.Z11"));
 }
 
@@ -571,14 +577,7 @@ TEST_F(ModelCrossCheck, RefusesAModelFileThatDoesNotWalkByName) {
     std::vector<RecordBytes> records = model_file_records(file, "AB0101ZZ.Z11");
     records.erase(records.begin() + 20);  // one header value short
     replace_file_atomically("AB0101ZZ.Z11", encode_records(records));
-    DataFileTable table{{"AB0101ZZ"}, "Z11"};
-    TextWriter report("ABTRVLZZ.DIA");
-    try {
-        run_model_cross_check(session_, report, table, node_sets_, subarea_total_, link_total_);
-        FAIL() << "a model file that does not walk must be refused";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find("AB0101ZZ.Z11"), std::string::npos) << error.what();
-    }
+    expect_map_refused("a model file that does not walk must be refused");
 }
 
 }  // namespace

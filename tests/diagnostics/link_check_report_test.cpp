@@ -9,19 +9,16 @@
 #include <vector>
 
 #include "platform/text_file.h"
-#include "records/record_test_support.h"
+#include "support/report_delimiters.h"
+#include "support/written_lines.h"
 
 namespace velm {
 namespace {
 
-const std::string RULE = " *---------------------------------------------------------------------*";
+using test::REPORT_RULE;
 
 std::vector<std::string> section_of(const LinkCheckFindings& findings) {
-    testing::ScratchDirectory directory;
-    TextWriter report("ABTRVLZZ.DIA");
-    report_link_checks(report, findings);
-    report.commit();
-    return read_text_lines("ABTRVLZZ.DIA");
+    return test::written_lines([&findings](TextWriter& report) { report_link_checks(report, findings); });
 }
 
 TEST(LinkCheckReport, SectionWithoutExceptions) {
@@ -29,47 +26,47 @@ TEST(LinkCheckReport, SectionWithoutExceptions) {
         "",
         "",
         "    II.A. POSTPROCESSOR VALIDITY CHECKS: LINKS",
-        RULE,
+        REPORT_RULE,
         " [A] Upstream Node NUMBERs that Exceed Downstream Node NUMBERs = 0",
-        RULE,
+        REPORT_RULE,
         "  B. Number of Upstream Nodes that are NOT unique",
         "     in the Link Database = 0",
         "     (EXCEPTIONS are FATAL!)",
-        RULE,
+        REPORT_RULE,
         " [C] Number of Downstream Nodes that are NOT unique",
         "     in the Link Database = 0",
-        RULE,
+        REPORT_RULE,
         "  D. Number of LINKS in Set [A] that are not an element in Set [C] =   0:",
         "     (EXCEPTIONS are FATAL at a Confluence Node!)",
-        RULE,
+        REPORT_RULE,
         "  E. Number of Downstream Nodes that do not connect",
         "     to an Upstream Node located on a downstream Link =   0:",
         "     (EXCEPTIONS are: (i) Downstream end of a STRING, and",
         "     (ii) interface node between MAPs(subregions).)",
-        RULE,
+        REPORT_RULE,
         "  F. Number of Upstream Nodes that do not connect",
         "     to a Downstream Node located on an upstream Link =   0:",
         "     (EXCEPTIONS are: (i) headwater node, (ii) MAP(subregion)",
         "     interface node, and (iii) User-Defined information node.)",
-        RULE,
+        REPORT_RULE,
         "  G. Number of Links where Length is less than or equal to [0.001] = 0",
         "     (EXCEPTIONS are FATAL!)",
-        RULE,
+        REPORT_RULE,
         "  H. Number of Upstream Nodal Point NUMBERS out of range =   0:",
         "     (EXCEPTIONS are FATAL!)",
-        RULE,
+        REPORT_RULE,
         "  I. Number of Downstream Nodal Point NUMBERS out of range =   0:",
         "     (EXCEPTIONS are FATAL!)",
-        RULE,
+        REPORT_RULE,
         "  J. Number of Upstream Nodes NOT defined in the Node Database =   0:",
         "     (EXCEPTIONS are FATAL!)",
-        RULE,
+        REPORT_RULE,
         "  K. Number of Downstream Nodes NOT defined in the Node Database =   0",
         "     (EXCEPTIONS are FATAL!)",
-        RULE,
+        REPORT_RULE,
         "  L. Number of Links with Topographic Slopes",
         "     LESS than 0.002, or Greater than 0.100 = 0",
-        RULE,
+        REPORT_RULE,
     };
     EXPECT_EQ(section_of({}), expected);
 }
@@ -93,7 +90,7 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
         "",
         "",
         "    II.A. POSTPROCESSOR VALIDITY CHECKS: LINKS",
-        RULE,
+        REPORT_RULE,
         " [A] Upstream Node Number Exceeds Downstream Node Number:",
         "     (EXCEPTIONS need to be at a confluence)",
         "     (Note: Any Downstream Node Number = Upstream Node Number is FATAL!)",
@@ -102,7 +99,7 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
         "  Number       Node        Node",
         "     1        10180.0    10170.0",
         "     2        10250.0    10250.0",
-        RULE,
+        REPORT_RULE,
         "  B. Upstream Nodes that are NOT unique in the Link Database:",
         "     (EXCEPTIONS are FATAL!)",
         "                  Link ID",
@@ -110,7 +107,7 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
         "  Number       Node        Node",
         "     1        10150.0    10190.0",
         "     2        10150.0    10160.0",
-        RULE,
+        REPORT_RULE,
         " [C] Downstream Nodes that are NOT unique in the Link Database:",
         "     (EXCEPTIONS must be all and only confluence nodes)",
         "                  Link ID",
@@ -118,7 +115,7 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
         "  Number       Node        Node",
         "     1        10110.0    10150.0",
         "     2        10120.0    10150.0",
-        RULE,
+        REPORT_RULE,
         "  D. Number of LINKS in Set [A] that are not an element in Set [C] =   2:",
         "     (EXCEPTIONS are FATAL at a Confluence Node!)",
         "                  Link ID",
@@ -126,42 +123,42 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
         "  Number       Node        Node",
         "     1        10180.0    10170.0",
         "     2        10250.0    10250.0",
-        RULE,
+        REPORT_RULE,
         "  E. Number of Downstream Nodes that do not connect",
         "     to an Upstream Node located on a downstream Link =   9:",
         "     (EXCEPTIONS are: (i) Downstream end of a STRING, and",
         "     (ii) interface node between MAPs(subregions).)",
         "  10101.0  10102.0  10103.0  10104.0  10105.0  10106.0  10107.0  10108.0",
         "  10109.0",
-        RULE,
+        REPORT_RULE,
         "  F. Number of Upstream Nodes that do not connect",
         "     to a Downstream Node located on an upstream Link =   1:",
         "     (EXCEPTIONS are: (i) headwater node, (ii) MAP(subregion)",
         "     interface node, and (iii) User-Defined information node.)",
         "  10110.0",
-        RULE,
+        REPORT_RULE,
         "  G. Length of a Link is less than [0.001]:",
         "     (EXCEPTIONS are FATAL!)",
         "  Upstream   Downstream    Length",
         "    Node        Node       (feet)",
         "   10130.0    10140.0        0.00",
-        RULE,
+        REPORT_RULE,
         "  H. Number of Upstream Nodal Point NUMBERS out of range =   1:",
         "     (EXCEPTIONS are FATAL!)",
         "   9999.9",
-        RULE,
+        REPORT_RULE,
         "  I. Number of Downstream Nodal Point NUMBERS out of range =   1:",
         "     (EXCEPTIONS are FATAL!)",
         "   9000.0",
-        RULE,
+        REPORT_RULE,
         "  J. Number of Upstream Nodes NOT defined in the Node Database =   1:",
         "     (EXCEPTIONS are FATAL!)",
         "  10300.0",
-        RULE,
+        REPORT_RULE,
         "  K. Number of Downstream Nodes NOT defined in the Node Database =   2",
         "     (EXCEPTIONS are FATAL!)",
         "  10310.0  10320.0",
-        RULE,
+        REPORT_RULE,
         "  L. The following LINKS have Topographic Slopes",
         "     LESS than 0.002, or Greater than 0.100:",
         "  Upstream   Downstream    Topographic ",
@@ -170,7 +167,7 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
         "   10030.0    10040.0       -0.0100",
         "   10050.0    10060.0        0.0010",
         "   10010.0    10020.0        0.1500",
-        RULE,
+        REPORT_RULE,
     };
     EXPECT_EQ(section_of(findings), expected);
 }
@@ -193,7 +190,7 @@ TEST(LinkCheckReport, CountsBeyondTheirFieldPrintAsAsterisks) {
                         "  H. Number of Upstream Nodal Point NUMBERS out of range = ***:"),
               lines.end());
     // 1000 nodes eight to a line: 125 lines, the section still closes with its 13 rules.
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), RULE), 13);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), REPORT_RULE), 13);
     EXPECT_EQ(std::count(lines.begin(), lines.end(),
                          "   9000.0   9000.0   9000.0   9000.0   9000.0   9000.0   9000.0   9000.0"),
               125);

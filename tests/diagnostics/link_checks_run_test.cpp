@@ -96,7 +96,7 @@ protected:
         return items;
     }
 
-    testing::ScratchDirectory directory_;
+    test::TemporaryDirectory directory_;
     test::ScriptedWindow window_;
     FixedClock clock_{DateTime{}};
     Session session_{window_, clock_};

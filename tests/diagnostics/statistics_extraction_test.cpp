@@ -20,7 +20,7 @@ using test::statistics_subarea;
 
 class StatisticsExtraction : public ::testing::Test {
 protected:
-    test::StatisticsScratchDirectory directory_;
+    test::TemporaryDirectory directory_;
     test::ScriptedWindow window_;
     FixedClock clock_{DateTime{2024, 6, 11, 9, 30, 0, 0}};
     Session session_{window_, clock_};

@@ -28,7 +28,7 @@ struct WrittenGroup {
 };
 
 TEST(ModelResultsFile, ReadsEveryGroupGfortranWrites) {
-    test::StatisticsScratchDirectory directory;
+    test::TemporaryDirectory directory;
     const std::vector<WrittenGroup> groups{
         {{10101.0f, 10102.0f, 21, 12.5f, 3.25f, 3.25f, 0.0f}, 0, 0, 0},
         {{10102.0f, 10103.0f, 41, 14.75f, 0.0f, 3.25f, 2.25f}, 6, 3, 0},
@@ -54,7 +54,7 @@ TEST(ModelResultsFile, ReadsEveryGroupGfortranWrites) {
 }
 
 TEST(ModelResultsFile, WrittenFilesReadInGfortran) {
-    test::StatisticsScratchDirectory directory;
+    test::TemporaryDirectory directory;
     const std::vector<ModelResultsGroup> groups{
         {10101.0f, 10102.0f, 31, 12.34f, 0.5f, 10.25f, 3.75f},
         {10102.0f, 10199.9f, 82, 40.0f, 100.0f, 2500.5f, 0.0f},
@@ -82,7 +82,7 @@ TEST(ModelResultsFile, WrittenFilesReadInGfortran) {
 }
 
 TEST(ModelResultsFile, BrokenFilesNameTheFileAndRecord) {
-    test::StatisticsScratchDirectory directory;
+    test::TemporaryDirectory directory;
     struct Case {
         std::string what;
         std::vector<RecordBytes> records;

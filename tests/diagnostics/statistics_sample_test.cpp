@@ -48,7 +48,7 @@ TEST(StudyBuilderResults, GroupsFollowTheLinksOfEachMap) {
 // The headings of both sections on the sample, in order: every statistic of
 // a Los Angeles County study with two storm events, each block whole.
 TEST(StatisticsOnTheSample, SectionsHaveTheirLayout) {
-    test::StatisticsScratchDirectory directory;
+    test::TemporaryDirectory directory;
     const fs::path sample = fs::path(VELM_SOURCE_DIR) / "examples" / "sample";
     int subareas = 0;
     for (const auto& entry : fs::directory_iterator(sample)) {
@@ -176,7 +176,7 @@ protected:
 
     long count(const std::string& line) const { return std::count(report_.begin(), report_.end(), line); }
 
-    test::StatisticsScratchDirectory directory_;
+    test::TemporaryDirectory directory_;
     std::vector<std::string> report_;
 };
 

@@ -1,12 +1,7 @@
-// Helpers of the statistics tests: a scratch working directory, the lines a
-// report writer produces, and a small study laid out file by file through
-// the system's record writers.
+// Helpers of the statistics tests: a small study laid out file by file
+// through the system's record writers.
 #pragma once
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,38 +12,10 @@
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
 #include "records/subarea_data_base.h"
+#include "support/temporary_directory.h"
+#include "support/written_lines.h"
 
 namespace velm::test {
-
-// Runs a test in a new empty working directory, removed afterwards.
-class StatisticsScratchDirectory {
-public:
-    StatisticsScratchDirectory() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velm-statistics-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        std::filesystem::current_path(path_);
-    }
-    ~StatisticsScratchDirectory() {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    StatisticsScratchDirectory(const StatisticsScratchDirectory&) = delete;
-    StatisticsScratchDirectory& operator=(const StatisticsScratchDirectory&) = delete;
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
-
-// The lines a writer puts into a report (in a scratch directory).
-inline std::vector<std::string> written_lines(const std::function<void(TextWriter&)>& write) {
-    StatisticsScratchDirectory directory;
-    TextWriter report("report.txt");
-    write(report);
-    report.commit();
-    return read_text_lines("report.txt");
-}
 
 // The lines from the first one equal to `from` up to, not including, the
 // first one after it equal to `to` (to the end when there is none).

@@ -17,7 +17,7 @@
 namespace velm {
 namespace {
 
-using testing::ScratchDirectory;
+using test::TemporaryDirectory;
 
 std::vector<std::string> lf_lines(const std::string& path) {
     std::ifstream in(path);
@@ -62,7 +62,7 @@ TYPED_TEST_SUITE(GfortranReference, AllRecordFiles);
 TYPED_TEST(GfortranReference, ReadsOurLinesAsWeDoAndWritesThemAlike) {
     using File = TypeParam;
     using Record = typename File::Record;
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     std::mt19937 rng(std::hash<std::string_view>{}(File::kind));
     std::vector<Record> records;
     for (int i = 0; i < File::records; ++i) records.push_back(testing::random_record<Record>(rng, File::set_text));

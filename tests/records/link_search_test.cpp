@@ -10,7 +10,7 @@
 namespace velm {
 namespace {
 
-using testing::ScratchDirectory;
+using test::TemporaryDirectory;
 
 LinkRecord link(float upstream, float downstream) {
     LinkRecord record;
@@ -27,7 +27,7 @@ std::string padded(std::string name) {
 
 class LinkSearch : public ::testing::Test {
 protected:
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     DataDirectoryCache directory;
     LinkSearchIndex index{directory};
 };

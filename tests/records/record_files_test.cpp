@@ -14,7 +14,7 @@
 namespace velm {
 namespace {
 
-using testing::ScratchDirectory;
+using test::TemporaryDirectory;
 using testing::file_bytes;
 using testing::write_bytes;
 
@@ -45,7 +45,7 @@ TYPED_TEST_SUITE(RecordFiles, AllRecordFiles);
 TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
     using File = TypeParam;
     using Record = typename File::Record;
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     std::mt19937 rng(20240611);
     std::vector<Record> records;
     for (int i = 0; i < 25; ++i) records.push_back(testing::random_record<Record>(rng, File::set_text));
@@ -91,7 +91,7 @@ TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
 TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {
     using File = TypeParam;
     using Record = typename File::Record;
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     try {
         File::read("ABSENTZZ.TXT");
         FAIL() << "a missing file that must exist was read";
@@ -105,7 +105,7 @@ TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {
 // A record may run over several lines; blank lines between values are
 // separators; a file without a final line end still ends its last record.
 TEST(LinkDataBase, RecordRunsOverSeveralLines) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     std::mt19937 rng(7);
     const LinkRecord record = testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text);
     const std::string line = link_record_line(record);
@@ -121,7 +121,7 @@ TEST(LinkDataBase, RecordRunsOverSeveralLines) {
 // Every record starts empty: a null item gives 0 (or a blank text), never the
 // value the record before held in that column.
 TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     std::string first = "10001.0 10002.0 7.5 8.5 1.0 'FIRST' 3";
     std::string second = "10003.0 10004.0 ,, 8.5 1.0,, 3";
     for (int c = 8; c <= LINK_RECORD_VALUES; ++c) {
@@ -139,7 +139,7 @@ TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore) {
 // An unreadable record ends the run with a message that names the file and
 // the line; so does a file that ends inside a record.
 TEST(LinkDataBase, UnreadableRecordNamesFileAndLine) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     std::mt19937 rng(11);
     const std::string good = link_record_line(testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text));
     std::string bad = good;
@@ -259,7 +259,7 @@ TEST(RecordColumns, EachColumnIsReachedOnlyAsItsKind) {
 // A text is kept to its 10 characters: blanks inside stay, a short text is
 // padded, a long one cut; a blank text reads back as ten blanks.
 TEST(RecordColumns, TextKeepsItsTenCharacters) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     std::vector<LinkRecord> links(4);
     links[0].link_id() = "A B  C";
     links[1].link_id() = "";

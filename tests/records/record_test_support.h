@@ -1,8 +1,6 @@
-// Test helpers for the record files: a scratch working directory and records
-// filled with random values that fit their fields.
+// Test helpers for the record files: a file's bytes, and records filled with
+// random values that fit their fields.
 #pragma once
-
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -14,31 +12,9 @@
 
 #include "records/format.h"
 #include "records/record_columns.h"
+#include "support/temporary_directory.h"
 
 namespace velm::testing {
-
-// Runs a test in a new empty working directory, removed afterwards.
-class ScratchDirectory {
-public:
-    ScratchDirectory() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velm-records-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        std::filesystem::current_path(path_);
-    }
-    ~ScratchDirectory() {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
 
 inline std::string file_bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

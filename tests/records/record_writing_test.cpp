@@ -13,7 +13,7 @@
 namespace velm {
 namespace {
 
-using testing::ScratchDirectory;
+using test::TemporaryDirectory;
 using testing::file_bytes;
 
 constexpr float INF = std::numeric_limits<float>::infinity();
@@ -34,7 +34,7 @@ std::function<void()> second_record_with(const char* name, std::function<void(Re
 }
 
 TEST(RecordWriting, RefusesValuesTheFileCannotHold) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch;
     const auto link = [](std::function<void(LinkRecord&)> set) {
         return second_record_with<LinkRecord>("AB0101ZZ.ZLL", set, write_link_data_base);
     };

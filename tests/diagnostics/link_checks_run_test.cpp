@@ -8,18 +8,18 @@
 
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/link_checks.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "records/link_data_base.h"
 #include "records/record_test_support.h"
-#include "support/scripted_window.h"
+#include "support/report_delimiters.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
 
-const std::string RULE = " *---------------------------------------------------------------------*";
+using test::REPORT_RULE;
 
 struct StudyLink {
     float upstream_node;
@@ -36,7 +36,7 @@ std::string crlf_lines(const std::vector<std::string>& lines) {
     return text;
 }
 
-class LinkChecksRun : public ::testing::Test {
+class LinkChecksRun : public test::SessionTest {
 protected:
     // The map's link data base and GIS node file, in the data directory.
     void add_map(const std::string& stem, const std::vector<StudyLink>& links, const std::vector<float>& gis_nodes) {
@@ -84,9 +84,9 @@ protected:
     // The twelve items of section II.A, each the lines between two rules.
     static std::vector<std::vector<std::string>> items_of(const std::vector<std::string>& report) {
         std::vector<std::vector<std::string>> items;
-        const auto first_rule = std::find(report.begin(), report.end(), RULE);
+        const auto first_rule = std::find(report.begin(), report.end(), REPORT_RULE);
         for (auto line = first_rule; line != report.end(); ++line) {
-            if (*line == RULE) {
+            if (*line == REPORT_RULE) {
                 items.emplace_back();
             } else {
                 items.back().push_back(*line);
@@ -96,10 +96,6 @@ protected:
         return items;
     }
 
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{}};
-    Session session_{window_, clock_};
     DataFileTable data_files_;
     std::string directory_prefix_;
     int link_fatal_total_ = -1;
@@ -126,7 +122,7 @@ TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions) {
     const std::vector<std::string> opening(report.begin(), report.begin() + 8);
     EXPECT_EQ(opening, (std::vector<std::string>{"(section I)", "\f", "", "                        II. DIAGNOSTICS REPORT",
                                                  "", "", "", "    II.A. POSTPROCESSOR VALIDITY CHECKS: LINKS"}));
-    EXPECT_EQ(std::count(report.begin(), report.end(), RULE), LINK_SECTION_DELIMITERS);
+    EXPECT_EQ(std::count(report.begin(), report.end(), REPORT_RULE), LINK_SECTION_DELIMITERS);
 
     const std::vector<std::string> pair_heading{"                  Link ID", "   Link      Upstream   Downstream",
                                                 "  Number       Node        Node"};
@@ -200,7 +196,7 @@ TEST_F(LinkChecksRun, CleanStudyListsOnlyItsOutletAndHeadwaters) {
             {10110, 10120, 10150, 10190});
     const std::vector<std::string> report = run();
     EXPECT_EQ(link_fatal_total_, 0);
-    EXPECT_EQ(std::count(report.begin(), report.end(), RULE), LINK_SECTION_DELIMITERS);
+    EXPECT_EQ(std::count(report.begin(), report.end(), REPORT_RULE), LINK_SECTION_DELIMITERS);
 
     const std::vector<std::vector<std::string>> items = items_of(report);
     ASSERT_EQ(items.size(), 12u);

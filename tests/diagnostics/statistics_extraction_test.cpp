@@ -6,10 +6,9 @@
 
 #include "diagnostics/statistics.h"
 #include "diagnostics/statistics_extraction.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "statistics_test_support.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
@@ -18,13 +17,7 @@ using test::statistics_link;
 using test::statistics_node;
 using test::statistics_subarea;
 
-class StatisticsExtraction : public ::testing::Test {
-protected:
-    test::TemporaryDirectory directory_;
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 6, 11, 9, 30, 0, 0}};
-    Session session_{window_, clock_};
-};
+using StatisticsExtraction = test::SessionTest;
 
 TEST(SubareaNodeRule, TenthsOfHeaderValue4InSinglePrecision) {
     struct Case {

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "support/scripted_window.h"
+#include "support/session_test.h"
 
 namespace velm {
 namespace {
@@ -35,7 +34,7 @@ const std::string BOX = "BOX Element TELESCOPING SETTINGS";
 const std::string CHANNEL = "CHANNEL Element TELESCOPING SETTINGS";
 const std::string INTERFACING = "ELEMENT INTERFACING";
 
-class SettingsScreensTest : public ::testing::Test {
+class SettingsScreensTest : public test::SessionTest {
 protected:
     SettingsOutcome run(const std::vector<std::string>& typed)
     {
@@ -69,9 +68,6 @@ protected:
     }
     std::pair<int, int> position_at(std::size_t read) const { return window_.read_positions().at(read); }
 
-    test::ScriptedWindow window_;
-    FixedClock clock_{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-    Session session_{window_, clock_};
     ControlParameters parameters_;
     HglControlTable table_;
     RunSettings run_settings_;

@@ -2,50 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include "platform/files.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Each test runs in its own empty working directory, where the data directory
 // file is looked up.
 class StudyNames : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        directory_ = fs::temp_directory_path() /
-                     ("velm_study_names_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-        previous_ = fs::current_path();
-        fs::current_path(directory_);
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous_);
-        fs::remove_all(directory_);
-    }
-
-    static void write_file(const fs::path& path, const std::string& contents)
-    {
-        if (path.has_parent_path()) fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << contents;
-    }
-
+    test::TemporaryDirectory directory_;
     DataDirectoryCache cache;
-
-private:
-    fs::path directory_;
-    fs::path previous_;
 };
 
 TEST_F(StudyNames, WithoutDataDirectoryFileNamesStayAsBuilt)
@@ -53,7 +23,7 @@ TEST_F(StudyNames, WithoutDataDirectoryFileNamesStayAsBuilt)
     EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "ABcontzz.zzz");
     EXPECT_EQ(cache.state, NO_DIRECTORY_FILE);
     // Looked up once: a file that appears later in the run is not seen.
-    write_file("ABMPDZZ.ZZZ", "C:\\PLANS\\AB\\STUDY.TXT\r\n");
+    directory_.put("ABMPDZZ.ZZZ", "C:\\PLANS\\AB\\STUDY.TXT\r\n");
     EXPECT_EQ(add_data_directory(cache, "ABTRVLZZ.DIA"), "ABTRVLZZ.DIA");
 }
 
@@ -76,7 +46,7 @@ TEST_F(StudyNames, PrefixIsTheDirectoryPartOfTheFirstLine)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.first_line);
-        write_file("ABMPDZZ.ZZZ", std::string(c.first_line) + "\r\nD:\\OTHER\\\r\n");
+        directory_.put("ABMPDZZ.ZZZ", std::string(c.first_line) + "\r\nD:\\OTHER\\\r\n");
         DataDirectoryCache fresh;
         EXPECT_EQ(add_data_directory(fresh, "ABcontzz.zzz"), c.expected);
     }
@@ -84,14 +54,14 @@ TEST_F(StudyNames, PrefixIsTheDirectoryPartOfTheFirstLine)
 
 TEST_F(StudyNames, EmptyDataDirectoryFileGivesNoDirectory)
 {
-    write_file("ABMPDZZ.ZZZ", "");
+    directory_.put("ABMPDZZ.ZZZ", "");
     EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "ABcontzz.zzz");
     EXPECT_EQ(add_data_directory(cache, "AB0101ZZ.ZLL"), "AB0101ZZ.ZLL");
 }
 
 TEST_F(StudyNames, FileIsLookedUpOnceUnderTheFirstNamesStudy)
 {
-    write_file("abmpdzz.zzz", "C:\\PLANS\\AB\\STUDY.TXT\r\n");
+    directory_.put("abmpdzz.zzz", "C:\\PLANS\\AB\\STUDY.TXT\r\n");
 
     // The first name belongs to study CD, which has no data directory file:
     // study AB's names later in the run stay as built too.
@@ -103,7 +73,7 @@ TEST_F(StudyNames, FileIsLookedUpOnceUnderTheFirstNamesStudy)
     cache.reset();
     EXPECT_EQ(add_data_directory(cache, "ABcontzz.zzz"), "C:\\PLANS\\AB\\ABcontzz.zzz");
     EXPECT_EQ(add_data_directory(cache, "s12346.tmp"), "C:\\PLANS\\AB\\s12346.tmp");
-    write_file("abmpdzz.zzz", "E:\\ELSEWHERE\\\r\n");
+    directory_.put("abmpdzz.zzz", "E:\\ELSEWHERE\\\r\n");
     EXPECT_EQ(add_data_directory(cache, "ABTRVLZZ.DIA"), "C:\\PLANS\\AB\\ABTRVLZZ.DIA");
 }
 
@@ -113,8 +83,8 @@ TEST_F(StudyNames, LongDirectoryKeepsTheWholeNameForTheFile)
 {
     const std::string directory = "STUDIES\\DOWNTOWN\\MASTERPLAN2026\\SCENARIOB\\";  // 42 characters
     ASSERT_EQ(directory.size(), 42u);
-    write_file("ABMPDZZ.ZZZ", directory + "\r\n");
-    write_file("STUDIES/DOWNTOWN/MASTERPLAN2026/SCENARIOB/ABcontzz.zzz", "1.0\r\n");
+    directory_.put("ABMPDZZ.ZZZ", directory + "\r\n");
+    directory_.put("STUDIES/DOWNTOWN/MASTERPLAN2026/SCENARIOB/ABcontzz.zzz", "1.0\r\n");
 
     const std::string name = add_data_directory(cache, "ABcontzz.zzz");
     EXPECT_EQ(name, directory + "ABcontzz.zzz");

@@ -15,10 +15,12 @@
 #include "records/record_test_support.h"
 #include "support/report_delimiters.h"
 #include "support/session_test.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
+using test::TemporaryDirectory;
 using test::REPORT_RULE;
 
 struct StudyLink {
@@ -68,7 +70,7 @@ protected:
     // Study AB keeps its files in the directory named by "ABMPDZZ.ZZZ".
     void use_data_directory() {
         std::filesystem::create_directory("data");
-        testing::write_bytes("ABMPDZZ.ZZZ", "data/ABMPDZZ.ZZZ\r\n");
+        TemporaryDirectory::put("ABMPDZZ.ZZZ", "data/ABMPDZZ.ZZZ\r\n");
         directory_prefix_ = "data/";
     }
 
@@ -172,15 +174,15 @@ TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions) {
     EXPECT_EQ(items_of(report), expected);
 
     // The confluence table, then the node sets: one group per map.
-    EXPECT_EQ(testing::file_bytes("ABSETCZZ.ZZZ"),
+    EXPECT_EQ(TemporaryDirectory::get("ABSETCZZ.ZZZ"),
               crlf_lines({"          * C O N F L U E N C E    L I N K A G E S *",
                           "   D/S                        UPSTREAM NODES",
                           "  NODE       (1)       (2)       (3)       (4)       (5)",
                           "  10150.0   10110.0   10120.0       0.0       0.0       0.0",
                           "  10240.0   10220.0   10230.0       0.0       0.0       0.0"}));
-    EXPECT_EQ(testing::file_bytes("ABSETEZZ.ZZZ"),
+    EXPECT_EQ(TemporaryDirectory::get("ABSETEZZ.ZZZ"),
               crlf_lines({"           1", " 10180.0", "           3", " 9990.0 10250.0 10270.0"}));
-    EXPECT_EQ(testing::file_bytes("SETF.ZZZ"),
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"),
               crlf_lines({"           2", " 10110.0 10120.0", "           4", " 10210.0 10210.0 9980.0 10260.0"}));
 
     const std::string& shown = window_.transcript();
@@ -213,14 +215,14 @@ TEST_F(LinkChecksRun, CleanStudyListsOnlyItsOutletAndHeadwaters) {
 }
 
 TEST_F(LinkChecksRun, StudyWithoutMapsStillWritesTheWholeSection) {
-    testing::write_bytes("SETF.ZZZ", "           1\r\n 10110.0\r\n");
+    TemporaryDirectory::put("SETF.ZZZ", "           1\r\n 10110.0\r\n");
     const std::vector<std::string> report = run();
     EXPECT_EQ(link_fatal_total_, 0);
     const std::vector<std::vector<std::string>> items = items_of(report);
     ASSERT_EQ(items.size(), 12u);
     EXPECT_EQ(items[4][1], "     to an Upstream Node located on a downstream Link =   0:");
     EXPECT_EQ(items[4].size(), 4u);
-    EXPECT_EQ(testing::file_bytes("SETF.ZZZ"), "");
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "");
     EXPECT_NE(window_.transcript().find("       ** NO Fatal Errors Detected"), std::string::npos);
 }
 
@@ -237,7 +239,7 @@ TEST_F(LinkChecksRun, ConfluenceOfSixUpstreamLinksClosesTheTableWithTheFatalBloc
 
     const std::vector<std::string> report = run();
     EXPECT_EQ(link_fatal_total_, 1);  // the overflow block itself adds nothing
-    EXPECT_EQ(testing::file_bytes("ABSETCZZ.ZZZ"),
+    EXPECT_EQ(TemporaryDirectory::get("ABSETCZZ.ZZZ"),
               crlf_lines({"          * C O N F L U E N C E    L I N K A G E S *",
                           "   D/S                        UPSTREAM NODES",
                           "  NODE       (1)       (2)       (3)       (4)       (5)",
@@ -252,16 +254,16 @@ TEST_F(LinkChecksRun, ConfluenceOfSixUpstreamLinksClosesTheTableWithTheFatalBloc
 }
 
 TEST_F(LinkChecksRun, NodeSetFilesHoldNothingOfAnEarlierRun) {
-    testing::write_bytes("ABSETEZZ.ZZZ", "           1\r\n 10110.0\r\n");
-    testing::write_bytes("SETF.ZZZ", "           1\r\n 10110.0\r\n");
-    testing::write_bytes("ABSETCZZ.ZZZ", "stale\r\n");
+    TemporaryDirectory::put("ABSETEZZ.ZZZ", "           1\r\n 10110.0\r\n");
+    TemporaryDirectory::put("SETF.ZZZ", "           1\r\n 10110.0\r\n");
+    TemporaryDirectory::put("ABSETCZZ.ZZZ", "stale\r\n");
     // A loop: every node is left and entered by another link, so neither set
     // gets a group.
     add_map("AB0101ZZ", {{10110, 10120}, {10120, 10110}}, {10110, 10120});
     run();
-    EXPECT_EQ(testing::file_bytes("ABSETEZZ.ZZZ"), "");
-    EXPECT_EQ(testing::file_bytes("SETF.ZZZ"), "");
-    EXPECT_EQ(testing::file_bytes("ABSETCZZ.ZZZ"),
+    EXPECT_EQ(TemporaryDirectory::get("ABSETEZZ.ZZZ"), "");
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "");
+    EXPECT_EQ(TemporaryDirectory::get("ABSETCZZ.ZZZ"),
               crlf_lines({"          * C O N F L U E N C E    L I N K A G E S *",
                           "   D/S                        UPSTREAM NODES",
                           "  NODE       (1)       (2)       (3)       (4)       (5)"}));
@@ -271,11 +273,11 @@ TEST_F(LinkChecksRun, StudyFilesInTheDataDirectoryAndSetFInTheWorkingDirectory) 
     use_data_directory();
     add_map("AB0101ZZ", {{10110, 10150}, {10120, 10150}, {10150, 10190}}, {10110, 10120, 10150, 10190});
     // "setf.zzz" in another case is the same file.
-    testing::write_bytes("setf.zzz", "old\r\n");
+    TemporaryDirectory::put("setf.zzz", "old\r\n");
     run();
     EXPECT_TRUE(std::filesystem::exists("data/ABSETCZZ.ZZZ"));
-    EXPECT_EQ(testing::file_bytes("data/ABSETEZZ.ZZZ"), crlf_lines({"           1", " 10190.0"}));
-    EXPECT_EQ(testing::file_bytes("setf.zzz"), crlf_lines({"           2", " 10110.0 10120.0"}));
+    EXPECT_EQ(TemporaryDirectory::get("data/ABSETEZZ.ZZZ"), crlf_lines({"           1", " 10190.0"}));
+    EXPECT_EQ(TemporaryDirectory::get("setf.zzz"), crlf_lines({"           2", " 10110.0 10120.0"}));
     EXPECT_FALSE(std::filesystem::exists("ABSETCZZ.ZZZ"));
     EXPECT_FALSE(std::filesystem::exists("data/SETF.ZZZ"));
 }

@@ -12,6 +12,7 @@
 #include "platform/record_file.h"
 #include "records/model_results_file.h"
 #include "statistics_test_support.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {

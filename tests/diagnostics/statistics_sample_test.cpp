@@ -12,6 +12,7 @@
 #include "statistics_test_support.h"
 #include "support/scripted_window.h"
 #include "support/study_builder.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {

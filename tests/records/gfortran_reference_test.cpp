@@ -13,6 +13,7 @@
 #include "platform/text_file.h"
 #include "record_kinds.h"
 #include "record_test_support.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {

@@ -6,6 +6,7 @@
 #include "records/link_data_base.h"
 #include "records/link_search.h"
 #include "record_test_support.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -82,7 +83,7 @@ TEST_F(LinkSearch, ReadsARegionOnce) {
 TEST_F(LinkSearch, UnreadableRecordStopsOnlySearchesThatReachIt) {
     write_link_data_base("AB1201ZZ.ZLL", {link(120101.0f, 120102.0f)});
     const std::string good = link_record_line(link(120301.0f, 120302.0f));
-    testing::write_bytes("AB1203ZZ.ZLL", good + "\r\n" + "120303.0 120304.0 BAD\r\n");
+    TemporaryDirectory::put("AB1203ZZ.ZLL", good + "\r\n" + "120303.0 120304.0 BAD\r\n");
     write_link_data_base("AB1208ZZ.ZLL", {link(120801.0f, 120802.0f)});
 
     EXPECT_EQ(find_link_in_data_bases(120101.0f, 120102.0f, "AB1200ZZ.ZLL", index).file_name,
@@ -105,7 +106,7 @@ TEST_F(LinkSearch, UnreadableRecordStopsOnlySearchesThatReachIt) {
 // returned is without it.
 TEST_F(LinkSearch, LooksInTheDataDirectory) {
     std::filesystem::create_directory("plans");
-    testing::write_bytes("ABMPDZZ.ZZZ", "plans\\STUDY.TXT\r\n");
+    TemporaryDirectory::put("ABMPDZZ.ZZZ", "plans\\STUDY.TXT\r\n");
     write_link_data_base("plans/AB1242ZZ.ZLL", {link(124201.0f, 124202.0f)});
     const LinkSearchResult result = find_link_in_data_bases(124201.0f, 124202.0f, "AB1200ZZ.ZLL", index);
     EXPECT_EQ(result.status, 0);

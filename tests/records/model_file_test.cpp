@@ -9,10 +9,12 @@
 
 #include "model_records.h"
 #include "platform/files.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
+using test::TemporaryDirectory;
 using test::RawModelFile;
 using test::TempDirectory;
 
@@ -410,11 +412,11 @@ TEST(ModelFileFiles, ReadWriteAndRewriteKeepEveryUntouchedRecord) {
     TempDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z11");
     const std::string original = encode_records(full_file().records());
-    test::put_file_bytes(name, original);
+    TemporaryDirectory::put(name, original);
 
     ModelFile file = read_model_file(name);
     write_model_file(name, file);
-    EXPECT_EQ(test::file_bytes(name), original);
+    EXPECT_EQ(TemporaryDirectory::get(name), original);
 
     // A primary element edit: value 5 of the code-33 group only.
     rewrite_model_file(name, [](ModelFile& model) {
@@ -433,7 +435,7 @@ TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
     TempDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z12");
     const std::string original = encode_records(full_file().records());
-    test::put_file_bytes(name, original);
+    TemporaryDirectory::put(name, original);
 
     struct Case {
         const char* what;
@@ -464,7 +466,7 @@ TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
             EXPECT_NE(message.find(name), std::string::npos) << message;
             EXPECT_NE(message.find(c.message_part), std::string::npos) << message;
         }
-        EXPECT_EQ(test::file_bytes(name), original);
+        EXPECT_EQ(TemporaryDirectory::get(name), original);
     }
 }
 
@@ -474,11 +476,11 @@ TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt) {
     RawModelFile raw = full_file();
     raw.value(1.0f);  // a stray value after the last group
     const std::string original = encode_records(raw.records());
-    test::put_file_bytes(name, original);
+    TemporaryDirectory::put(name, original);
     bool edited = false;
     EXPECT_THROW(rewrite_model_file(name, [&](ModelFile&) { edited = true; }), FileError);
     EXPECT_FALSE(edited);
-    EXPECT_EQ(test::file_bytes(name), original);
+    EXPECT_EQ(TemporaryDirectory::get(name), original);
 }
 
 TEST(ModelFileFiles, MissingFileIsNamedAndNotCreated) {
@@ -539,7 +541,7 @@ TEST(ModelFileFortran, FilesWrittenByGfortranWalkAndComeBackByteForByte) {
         SCOPED_TRACE(c.name);
         const std::string list = dir.file(std::string(c.name) + ".lst");
         const std::string written = dir.file(std::string(c.name) + ".z11");
-        test::put_file_bytes(list, fortran_record_list(c.raw.records()));
+        TemporaryDirectory::put(list, fortran_record_list(c.raw.records()));
         test::run_fortran("write_records", test::quoted(list) + " " + test::quoted(written), dir.file("out.txt"));
 
         const ModelFile file = read_model_file(written);
@@ -558,7 +560,7 @@ TEST(ModelFileFortran, FilesWrittenByGfortranWalkAndComeBackByteForByte) {
 
         const std::string copy = dir.file(std::string(c.name) + ".copy");
         write_model_file(copy, file);
-        EXPECT_EQ(test::file_bytes(copy), test::file_bytes(written));
+        EXPECT_EQ(TemporaryDirectory::get(copy), TemporaryDirectory::get(written));
     }
 }
 

@@ -7,10 +7,12 @@
 
 #include "model_records.h"
 #include "platform/files.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
+using test::TemporaryDirectory;
 using test::TempDirectory;
 
 TEST(ModelListEntry, FieldsAndMapEntries) {
@@ -39,7 +41,7 @@ TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte) {
     const std::string written = dir.file("ABTRVLZZ.Z11");
     char magic[16];
     std::snprintf(magic, sizeof magic, "R %08X\n", test::float_bits(MODEL_LIST_MAGIC));
-    test::put_file_bytes(list, std::string(magic) + "T 0B0000ZZ.Z11\nT AB0101ZZ.Z11\nT AB0102ZZ.Z11\n");
+    TemporaryDirectory::put(list, std::string(magic) + "T 0B0000ZZ.Z11\nT AB0101ZZ.Z11\nT AB0102ZZ.Z11\n");
     test::run_fortran("write_records", test::quoted(list) + " " + test::quoted(written), dir.file("out.txt"));
 
     const ModelListFile file = read_model_list_file(written);
@@ -51,7 +53,7 @@ TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte) {
 
     const std::string copy = dir.file("COPY.Z11");
     write_model_list_file(copy, file.entries);
-    EXPECT_EQ(test::file_bytes(copy), test::file_bytes(written));
+    EXPECT_EQ(TemporaryDirectory::get(copy), TemporaryDirectory::get(written));
 }
 
 TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
@@ -71,7 +73,7 @@ TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string name = dir.file("ABTRVLZZ.Z11");
-        test::put_file_bytes(name, encode_records(c.records));
+        TemporaryDirectory::put(name, encode_records(c.records));
         const ModelListFile file = read_model_list_file(name);
         EXPECT_EQ(file.first_value.has_value(), c.has_first_value);
         EXPECT_EQ(file.is_model_list(), c.is_list);
@@ -82,7 +84,7 @@ TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
 TEST(ModelListFile, UnreadableOrMissingListIsNamed) {
     TempDirectory dir;
     const std::string name = dir.file("ABTRVLZZ.Z11");
-    test::put_file_bytes(name, encode_records({float_payload(MODEL_LIST_MAGIC), text_payload(std::string(50, 'A')),
+    TemporaryDirectory::put(name, encode_records({float_payload(MODEL_LIST_MAGIC), text_payload(std::string(50, 'A')),
                                                text_payload("AB0101ZZ.Z11")}));
     try {
         read_model_list_file(name);

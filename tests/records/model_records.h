@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +14,7 @@
 
 #include "platform/record_file.h"
 #include "records/model_file.h"
+#include "support/temporary_directory.h"
 
 namespace velm::test {
 
@@ -76,18 +75,6 @@ private:
     std::filesystem::path path_;
 };
 
-inline std::string file_bytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void put_file_bytes(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary);
-    out << bytes;
-}
-
 inline std::uint32_t float_bits(float v) {
     std::uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
@@ -100,7 +87,7 @@ inline std::string run_fortran(const std::string& program, const std::string& ar
         std::string(VELM_FORTRAN_HELPER_DIR) + "/" + program + " " + arguments + " > '" + output + "'";
     const int status = std::system(command.c_str());
     EXPECT_EQ(status, 0) << command;
-    return file_bytes(output);
+    return TemporaryDirectory::get(output);
 }
 
 inline std::string quoted(const std::string& text) { return "'" + text + "'"; }

@@ -10,13 +10,12 @@
 #include "platform/text_file.h"
 #include "record_kinds.h"
 #include "record_test_support.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
 using test::TemporaryDirectory;
-using testing::file_bytes;
-using testing::write_bytes;
 
 std::vector<std::string> crlf_lines(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -51,7 +50,7 @@ TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
     for (int i = 0; i < 25; ++i) records.push_back(testing::random_record<Record>(rng, File::set_text));
 
     File::write("FIRST.TXT", records);
-    const std::string first = file_bytes("FIRST.TXT");
+    const std::string first = TemporaryDirectory::get("FIRST.TXT");
     const std::vector<std::string> lines = crlf_lines(first);
     ASSERT_EQ(lines.size(), records.size());
     for (const std::string& line : lines) ASSERT_EQ(static_cast<int>(line.size()), File::line_length) << line;
@@ -81,7 +80,7 @@ TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
     }
 
     File::write("SECOND.TXT", read);
-    EXPECT_EQ(file_bytes("SECOND.TXT"), first);
+    EXPECT_EQ(TemporaryDirectory::get("SECOND.TXT"), first);
 
     // A record of exactly written values reads back equal to itself.
     File::write("EMPTY.TXT", {Record{}});
@@ -110,7 +109,7 @@ TEST(LinkDataBase, RecordRunsOverSeveralLines) {
     const LinkRecord record = testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text);
     const std::string line = link_record_line(record);
     const std::size_t cut = static_cast<std::size_t>(LinkRecord::field(100).start) - 1;
-    write_bytes("AB0101ZZ.ZLL", line.substr(0, cut) + "\r\n\r\n" + line.substr(cut + 1) + "\r\n" + line);
+    TemporaryDirectory::put("AB0101ZZ.ZLL", line.substr(0, cut) + "\r\n\r\n" + line.substr(cut + 1) + "\r\n" + line);
 
     const std::vector<LinkRecord> read = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
     ASSERT_EQ(read.size(), 2u);
@@ -128,7 +127,7 @@ TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore) {
         first += " 2";
         second += " 2";
     }
-    write_bytes("AB0101ZZ.ZLL", first + "\r\n" + second + "\r\n");
+    TemporaryDirectory::put("AB0101ZZ.ZLL", first + "\r\n" + second + "\r\n");
     const std::vector<LinkRecord> read = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
     ASSERT_EQ(read.size(), 2u);
     EXPECT_EQ(read[0].upstream_elevation(), 7.5f);
@@ -158,7 +157,7 @@ TEST(LinkDataBase, UnreadableRecordNamesFileAndLine) {
          "line 1"},
     };
     for (const Case& c : cases) {
-        write_bytes("AB0101ZZ.ZLL", c.bytes);
+        TemporaryDirectory::put("AB0101ZZ.ZLL", c.bytes);
         try {
             read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
             ADD_FAILURE() << c.what << ": read without error";

@@ -1,29 +1,16 @@
-// Test helpers for the record files: a file's bytes, and records filled with
-// random values that fit their fields.
+// Test helpers for the record files: records filled with random values that
+// fit their fields.
 #pragma once
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
 #include "records/format.h"
 #include "records/record_columns.h"
-#include "support/temporary_directory.h"
 
 namespace velm::testing {
-
-inline std::string file_bytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void write_bytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // True when Fw.d meets a tie of its rounding: there the system rounds to
 // even and other writers may not, so differential tests avoid such values.

@@ -9,12 +9,12 @@
 
 #include "record_kinds.h"
 #include "record_test_support.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
 using test::TemporaryDirectory;
-using testing::file_bytes;
 
 constexpr float INF = std::numeric_limits<float>::infinity();
 
@@ -67,8 +67,8 @@ TEST(RecordWriting, RefusesValuesTheFileCannotHold) {
         write_node_data_base("AB0101ZZ.ZNN", std::vector<NodeRecord>(1));
         write_subarea_data_base("AB0101ZZ.ZSS", std::vector<SubareaRecord>(1));
         write_gis_subarea_file("AB0101ZZ.ZZS", std::vector<GisSubareaRecord>(1));
-        const std::string before = file_bytes("AB0101ZZ.ZLL") + file_bytes("AB0101ZZ.ZNN") +
-                                   file_bytes("AB0101ZZ.ZSS") + file_bytes("AB0101ZZ.ZZS");
+        const std::string before = TemporaryDirectory::get("AB0101ZZ.ZLL") + TemporaryDirectory::get("AB0101ZZ.ZNN") +
+                                   TemporaryDirectory::get("AB0101ZZ.ZSS") + TemporaryDirectory::get("AB0101ZZ.ZZS");
         try {
             c.write_three_records();
             ADD_FAILURE() << "written without error";
@@ -80,8 +80,8 @@ TEST(RecordWriting, RefusesValuesTheFileCannotHold) {
             EXPECT_NE(message.find("record 2"), std::string::npos) << message;
             EXPECT_NE(message.find("column " + std::to_string(c.column)), std::string::npos) << message;
         }
-        const std::string after = file_bytes("AB0101ZZ.ZLL") + file_bytes("AB0101ZZ.ZNN") +
-                                  file_bytes("AB0101ZZ.ZSS") + file_bytes("AB0101ZZ.ZZS");
+        const std::string after = TemporaryDirectory::get("AB0101ZZ.ZLL") + TemporaryDirectory::get("AB0101ZZ.ZNN") +
+                                  TemporaryDirectory::get("AB0101ZZ.ZSS") + TemporaryDirectory::get("AB0101ZZ.ZZS");
         EXPECT_TRUE(after == before) << "the old file must stay as it was";
     }
 }

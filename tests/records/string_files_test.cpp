@@ -12,10 +12,12 @@
 
 #include "model_records.h"
 #include "platform/files.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
+using test::TemporaryDirectory;
 using test::TempDirectory;
 
 const StringRecord kFinderRecord{1234.5f, 1235.0f, 350.25f, 12.5f, 101.1f, 99.87f};
@@ -109,7 +111,7 @@ TEST(StringIndexLayout, HeaderAndRecordLines) {
         for (int k = 0; k < 9; ++k) zeros += "      0.0";
         return zeros;
     }();
-    EXPECT_EQ(test::file_bytes(name), expected_header + "\r\n" +
+    EXPECT_EQ(TemporaryDirectory::get(name), expected_header + "\r\n" +
                                           " 0007   1234.5   2345.6      2.0      1.0    350.3      0.0      0.0\r\n");
 }
 
@@ -122,9 +124,9 @@ TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
     EXPECT_EQ(finder_read[0].upstream_node, 1234.5f);
     EXPECT_EQ(finder_read[0].peak_flow_rate, 12.5f);
     EXPECT_EQ(finder_read[1].downstream_elevation, -1234.56f);
-    const std::string finder_bytes = test::file_bytes(finder);
+    const std::string finder_bytes = TemporaryDirectory::get(finder);
     write_string_file(finder, finder_read);
-    EXPECT_EQ(test::file_bytes(finder), finder_bytes);
+    EXPECT_EQ(TemporaryDirectory::get(finder), finder_bytes);
 
     const std::string telescoped = dir.file("AB0002ZZ.ZST");
     write_telescoped_string_file(telescoped, {long_record(0.0f), long_record(0.5f)});
@@ -132,9 +134,9 @@ TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
     ASSERT_EQ(long_read.size(), 2u);
     EXPECT_EQ(long_read[1].upstream_node, 123456.7f);
     EXPECT_EQ(long_read[1].telescoped_shape, 2.53f);  // 2.529 in F8.2
-    const std::string long_bytes = test::file_bytes(telescoped);
+    const std::string long_bytes = TemporaryDirectory::get(telescoped);
     write_telescoped_string_file(telescoped, long_read);
-    EXPECT_EQ(test::file_bytes(telescoped), long_bytes);
+    EXPECT_EQ(TemporaryDirectory::get(telescoped), long_bytes);
 
     const std::string index_name = dir.file("ABINDXZZ.ZST");
     StringIndexFile index;
@@ -147,9 +149,9 @@ TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
     ASSERT_EQ(index_read.records.size(), 2u);
     EXPECT_EQ(index_read.records[1].string_number, 2);
     EXPECT_EQ(index_read.records[0].outlet_hgl_control, 95.5f);
-    const std::string index_bytes = test::file_bytes(index_name);
+    const std::string index_bytes = TemporaryDirectory::get(index_name);
     write_string_index_file(index_name, index_read);
-    EXPECT_EQ(test::file_bytes(index_name), index_bytes);
+    EXPECT_EQ(TemporaryDirectory::get(index_name), index_bytes);
 }
 
 TEST(StringFiles, LongFormReadAsFinderFormGivesItsFirstSixValues) {
@@ -166,7 +168,7 @@ TEST(StringFiles, LongFormReadAsFinderFormGivesItsFirstSixValues) {
 TEST(StringFiles, EmptyIndexReadsAsAHeaderOfZeros) {
     TempDirectory dir;
     const std::string name = dir.file("ABINDXZZ.ZST");
-    test::put_file_bytes(name, "");
+    TemporaryDirectory::put(name, "");
     const StringIndexFile index = read_string_index_file(name);
     EXPECT_EQ(index.header.values, (std::array<float, STRING_INDEX_HEADER_VALUES>{}));
     EXPECT_TRUE(index.records.empty());
@@ -188,7 +190,7 @@ TEST(StringFiles, MissingOrUnreadableFileIsNamed) {
     }
 
     const std::string bad = dir.file("AB0010ZZ.ZST");
-    test::put_file_bytes(bad, string_record_line(kFinderRecord) + "\r\n   1234.5   abc\r\n");
+    TemporaryDirectory::put(bad, string_record_line(kFinderRecord) + "\r\n   1234.5   abc\r\n");
     try {
         read_string_file(bad);
         ADD_FAILURE() << "read";
@@ -201,10 +203,10 @@ TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
     TempDirectory dir;
     const std::string name = dir.file("AB0004ZZ.ZST");
     write_string_file(name, {kFinderRecord});
-    const std::string finder_bytes = test::file_bytes(name);
+    const std::string finder_bytes = TemporaryDirectory::get(name);
     const std::string index_name = dir.file("ABINDXZZ.ZST");
     write_string_index_file(index_name, StringIndexFile{});
-    const std::string index_bytes = test::file_bytes(index_name);
+    const std::string index_bytes = TemporaryDirectory::get(index_name);
 
     TelescopedStringRecord nan_capacity = long_record(0.0f);
     nan_capacity.telescoped_capacity = std::numeric_limits<float>::quiet_NaN();
@@ -244,7 +246,7 @@ TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
         } catch (const FileError& error) {
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
         }
-        EXPECT_EQ(test::file_bytes(*c.file), *c.bytes);
+        EXPECT_EQ(TemporaryDirectory::get(*c.file), *c.bytes);
     }
 }
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -26,12 +25,6 @@ namespace velm::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string bytes_of(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string node_text(float node)
 {
@@ -643,7 +636,8 @@ TEST(SampleStudy, CommittedFilesAreWhatTheGeneratorWrites)
     std::sort(committed.begin(), committed.end());
     EXPECT_EQ(TemporaryDirectory::entries("sample"), committed);
     for (const std::string& name : committed)
-        EXPECT_TRUE(bytes_of(directory.path() / "sample" / name) == bytes_of(SAMPLE_DIRECTORY / name))
+        EXPECT_TRUE(TemporaryDirectory::get(directory.path() / "sample" / name) ==
+                    TemporaryDirectory::get(SAMPLE_DIRECTORY / name))
             << name << " differs from the generator's: run make_sample_study examples/sample";
 }
 

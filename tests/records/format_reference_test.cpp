@@ -19,18 +19,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
 
-#include <unistd.h>
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
-
-namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------
 // Cases and the reference program
@@ -46,30 +42,6 @@ struct ReadCase {
     std::string descriptors;
     std::vector<std::string> lines;
     std::vector<FormatValue> targets;
-};
-
-// A directory of its own for each run of the reference program, removed
-// afterwards.
-class ScratchDirectory {
-public:
-    ScratchDirectory()
-        : path_(fs::temp_directory_path() / ("velm_format_reference_" + std::to_string(::getpid()) + "_" +
-                                             std::to_string(++serial_)))
-    {
-        fs::create_directories(path_);
-    }
-    ~ScratchDirectory()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    static inline int serial_ = 0;
-    fs::path path_;
 };
 
 // Runs of values of one type, as the reference program takes them.
@@ -110,21 +82,16 @@ void write_runs(std::ostream& out, const std::vector<FormatValue>& values, bool 
 // "@@END" mark).
 std::vector<std::string> run_reference(const std::string& mode, const std::string& cases_text, std::size_t count)
 {
-    const ScratchDirectory scratch;
-    const fs::path cases = scratch / "cases.txt";
-    const fs::path output = scratch / "output.txt";
-    {
-        std::ofstream out(cases, std::ios::binary);
-        out << count << '\n' << cases_text;
-    }
-    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/format_reference " + mode + " " +
-                                cases.string() + " " + output.string() + " 2>" + (scratch / "stderr.txt").string();
+    // A directory of its own for each run of the reference program.
+    const test::TemporaryDirectory scratch;
+    const std::string cases = scratch.file("cases.txt");
+    const std::string output = scratch.file("output.txt");
+    test::TemporaryDirectory::put(cases, std::to_string(count) + "\n" + cases_text);
+    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/format_reference " + mode + " " + cases +
+                                " " + output + " 2>" + scratch.file("stderr.txt");
     if (std::system(command.c_str()) != 0)
         ADD_FAILURE() << "the reference program failed: " << command;
-    std::ifstream in(output, std::ios::binary);
-    std::stringstream whole;
-    whole << in.rdbuf();
-    const std::string text = whole.str();
+    const std::string text = test::TemporaryDirectory::get(output);
     std::vector<std::string> results;
     std::size_t start = 0;
     for (;;) {

@@ -7,23 +7,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "platform/text_file.h"
 #include "records/free_form.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr float UNSET_REAL = -12345.0f;
 constexpr int UNSET_INTEGER = -999;
@@ -31,20 +26,11 @@ const std::string UNSET_TEXT = "<unset>";
 
 class FreeFormReference : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        directory_ = fs::temp_directory_path() /
-                     ("velm_free_form_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-    }
-    void TearDown() override { fs::remove_all(directory_); }
-
+    // The file's full name.
     std::string write_file(const std::string& name, const std::string& contents) {
-        const fs::path path = directory_ / name;
-        std::ofstream out(path, std::ios::binary);
-        out << contents;
-        return path.string();
+        const std::string path = directory_.file(name);
+        test::TemporaryDirectory::put(path, contents);
+        return path;
     }
 
     static std::string run(const std::string& arguments) {
@@ -113,7 +99,7 @@ protected:
         }
     }
 
-    fs::path directory_;
+    test::TemporaryDirectory directory_;
 };
 
 struct HostileCase {

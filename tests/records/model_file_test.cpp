@@ -16,7 +16,6 @@ namespace {
 
 using test::TemporaryDirectory;
 using test::RawModelFile;
-using test::TempDirectory;
 
 // ---------------------------------------------------------------- header
 
@@ -409,7 +408,7 @@ TEST(ModelFileWalker, RefusesFilesThatDoNotWalk) {
 // ---------------------------------------------------------------- files
 
 TEST(ModelFileFiles, ReadWriteAndRewriteKeepEveryUntouchedRecord) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z11");
     const std::string original = encode_records(full_file().records());
     TemporaryDirectory::put(name, original);
@@ -432,7 +431,7 @@ TEST(ModelFileFiles, ReadWriteAndRewriteKeepEveryUntouchedRecord) {
 }
 
 TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z12");
     const std::string original = encode_records(full_file().records());
     TemporaryDirectory::put(name, original);
@@ -471,7 +470,7 @@ TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
 }
 
 TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z13");
     RawModelFile raw = full_file();
     raw.value(1.0f);  // a stray value after the last group
@@ -484,7 +483,7 @@ TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt) {
 }
 
 TEST(ModelFileFiles, MissingFileIsNamedAndNotCreated) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("AB0909ZZ.Z11");
     try {
         read_model_file(name);
@@ -519,7 +518,7 @@ std::string fortran_record_list(const std::vector<RecordBytes>& records) {
 }
 
 TEST(ModelFileFortran, FilesWrittenByGfortranWalkAndComeBackByteForByte) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     RawModelFile type10;
     type10.header(10.0f, 1.0f, FULL_HEADER_VALUES)
         .group(30010.0f, 30010.0f, 21.0f, 88)

@@ -13,7 +13,6 @@ namespace velm {
 namespace {
 
 using test::TemporaryDirectory;
-using test::TempDirectory;
 
 TEST(ModelListEntry, FieldsAndMapEntries) {
     const ModelListEntry entry = make_model_list_entry("AB2304ZZ.Z13");
@@ -36,7 +35,7 @@ TEST(ModelListEntry, FieldsAndMapEntries) {
 TEST(ModelListFile, NameOfTheStudysList) { EXPECT_EQ(model_list_file_name("AB"), "ABTRVLZZ.Z11"); }
 
 TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string list = dir.file("list.txt");
     const std::string written = dir.file("ABTRVLZZ.Z11");
     char magic[16];
@@ -57,7 +56,7 @@ TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte) {
 }
 
 TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     struct Case {
         const char* what;
         std::vector<RecordBytes> records;
@@ -82,7 +81,7 @@ TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
 }
 
 TEST(ModelListFile, UnreadableOrMissingListIsNamed) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("ABTRVLZZ.Z11");
     TemporaryDirectory::put(name, encode_records({float_payload(MODEL_LIST_MAGIC), text_payload(std::string(50, 'A')),
                                                text_payload("AB0101ZZ.Z11")}));

@@ -1,12 +1,11 @@
 // Small builders of model files for the record tests: raw records, so that
 // the walker is tested against files it did not write itself, and helpers
-// for temporary directories and the gfortran reference programs.
+// for the gfortran reference programs.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -56,23 +55,6 @@ public:
 
 private:
     std::vector<RecordBytes> records_;
-};
-
-// A fresh directory per test, removed at its end.
-class TempDirectory {
-public:
-    TempDirectory() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("velm_records_" + std::string(info->test_suite_name()) + "_" + info->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDirectory() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 inline std::uint32_t float_bits(float v) {

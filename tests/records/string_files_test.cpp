@@ -18,7 +18,6 @@ namespace velm {
 namespace {
 
 using test::TemporaryDirectory;
-using test::TempDirectory;
 
 const StringRecord kFinderRecord{1234.5f, 1235.0f, 350.25f, 12.5f, 101.1f, 99.87f};
 
@@ -103,7 +102,7 @@ TEST(StringIndexLayout, HeaderAndRecordLines) {
     index.header.values[0] = 1.0f;
     const StringIndexRecord record{7, 1234.5f, 2345.6f, 2.0f, 1.0f, 350.3f, 0.0f, 0.0f};
     index.records.push_back(record);
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("ABINDXZZ.ZST");
     write_string_index_file(name, index);
     const std::string expected_header = "      1.0" + [] {
@@ -116,7 +115,7 @@ TEST(StringIndexLayout, HeaderAndRecordLines) {
 }
 
 TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string finder = dir.file("AB0001ZZ.ZST");
     write_string_file(finder, {kFinderRecord, StringRecord{10010.0f, 10020.0f, 0.5f, 0.0f, -5.0f, -1234.56f}});
     const std::vector<StringRecord> finder_read = read_string_file(finder);
@@ -155,7 +154,7 @@ TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
 }
 
 TEST(StringFiles, LongFormReadAsFinderFormGivesItsFirstSixValues) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("AB0003ZZ.ZST");
     write_telescoped_string_file(name, {long_record(0.0f), long_record(1.0f)});
     const std::vector<StringRecord> records = read_string_file(name);
@@ -166,7 +165,7 @@ TEST(StringFiles, LongFormReadAsFinderFormGivesItsFirstSixValues) {
 }
 
 TEST(StringFiles, EmptyIndexReadsAsAHeaderOfZeros) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("ABINDXZZ.ZST");
     TemporaryDirectory::put(name, "");
     const StringIndexFile index = read_string_index_file(name);
@@ -175,7 +174,7 @@ TEST(StringFiles, EmptyIndexReadsAsAHeaderOfZeros) {
 }
 
 TEST(StringFiles, MissingOrUnreadableFileIsNamed) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string missing = dir.file("AB0009ZZ.ZST");
     for (auto read : {+[](const std::string& n) { read_string_file(n); },
                       +[](const std::string& n) { read_telescoped_string_file(n); },
@@ -200,7 +199,7 @@ TEST(StringFiles, MissingOrUnreadableFileIsNamed) {
 }
 
 TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string name = dir.file("AB0004ZZ.ZST");
     write_string_file(name, {kFinderRecord});
     const std::string finder_bytes = TemporaryDirectory::get(name);
@@ -283,7 +282,7 @@ std::vector<std::uint32_t> bits_of(const std::vector<float>& values) {
 }
 
 TEST(StringFilesFortran, GfortranReadsTheWrittenLinesToTheSameValues) {
-    TempDirectory dir;
+    TemporaryDirectory dir;
     const std::string output = dir.file("values.txt");
 
     const std::string finder = dir.file("AB0005ZZ.ZST");

@@ -18,6 +18,8 @@ public:
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // The full name of a file in the directory.
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
 
     // Writes bytes to a file named exactly as given, making its directories.
     static void put(const std::filesystem::path& name, const std::string& bytes);

@@ -1,6 +1,5 @@
 #include "diagnostics/link_checks.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "records/free_form.h"
 #include "records/gis_files.h"
 #include "records/link_data_base.h"
+#include "records/number_keys.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -38,10 +38,6 @@ constexpr float REPAIRED_UPSTREAM_ELEVATION = 100.0f;   // ft
 constexpr float REPAIRED_DOWNSTREAM_ELEVATION = 98.0f;  // ft
 constexpr float REPAIRED_LINK_LENGTH = 1000.0f;         // ft
 
-// Node numbers match by exact equality of their float values: the key is
-// the bit pattern, with -0.0 taken as 0.0.  NaN equals nothing and has no key.
-std::uint32_t node_key(float node) { return node == 0.0f ? 0u : std::bit_cast<std::uint32_t>(node); }
-
 float node_at(const LinkEnds& link, LinkEnd end) {
     return end == LinkEnd::Upstream ? link.upstream_node : link.downstream_node;
 }
@@ -52,13 +48,13 @@ public:
     NodeIndex(const std::vector<LinkEnds>& links, LinkEnd end) {
         for (std::size_t i = 0; i < links.size(); ++i) {
             const float node = node_at(links[i], end);
-            if (!std::isnan(node)) links_[node_key(node)].push_back(i);
+            if (!std::isnan(node)) links_[number_key(node)].push_back(i);
         }
     }
     const std::vector<std::size_t>& links_at(float node) const {
         static const std::vector<std::size_t> none;
         if (std::isnan(node)) return none;
-        const auto found = links_.find(node_key(node));
+        const auto found = links_.find(number_key(node));
         return found == links_.end() ? none : found->second;
     }
 
@@ -66,9 +62,7 @@ private:
     std::unordered_map<std::uint32_t, std::vector<std::size_t>> links_;
 };
 
-std::uint64_t pair_key(const NodePair& pair) {
-    return (static_cast<std::uint64_t>(node_key(pair.upstream_node)) << 32) | node_key(pair.downstream_node);
-}
+std::uint64_t pair_key(const NodePair& pair) { return node_pair_key(pair.upstream_node, pair.downstream_node); }
 bool is_number(const NodePair& pair) {
     return !std::isnan(pair.upstream_node) && !std::isnan(pair.downstream_node);
 }
@@ -207,17 +201,17 @@ std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, L
     std::unordered_map<std::uint32_t, bool> defined;  // node of a link -> found in the GIS file
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
-        if (!std::isnan(node)) defined.emplace(node_key(node), false);
+        if (!std::isnan(node)) defined.emplace(number_key(node), false);
     }
     for (float node : gis_node_numbers) {
         if (std::isnan(node)) continue;
-        const auto found = defined.find(node_key(node));
+        const auto found = defined.find(number_key(node));
         if (found != defined.end()) found->second = true;
     }
     std::vector<float> nodes;
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
-        if (std::isnan(node) || !defined.at(node_key(node))) nodes.push_back(node);
+        if (std::isnan(node) || !defined.at(number_key(node))) nodes.push_back(node);
     }
     return nodes;
 }

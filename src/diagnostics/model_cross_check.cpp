@@ -3,7 +3,6 @@
 // report, and the network node sets of the model files.
 #include "diagnostics/model_cross_check.h"
 
-#include <bit>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +15,7 @@
 #include "records/free_form.h"
 #include "records/link_data_base.h"
 #include "records/model_file.h"
+#include "records/number_keys.h"
 #include "records/subarea_data_base.h"
 
 namespace velm {
@@ -67,13 +67,7 @@ struct SubareaAtNode {
     float node = 0.0f;  // downstream node of the group (or link) that adds it
 };
 
-// Keys for exact matching of single-precision node and subarea numbers: two
-// values are the same key exactly when they compare equal (0.0 and -0.0 are
-// one key).
-std::uint32_t value_key(float value) { return std::bit_cast<std::uint32_t>(value == 0.0f ? 0.0f : value); }
-std::uint64_t pair_key(const LinkNodes& pair) {
-    return (static_cast<std::uint64_t>(value_key(pair.upstream)) << 32) | value_key(pair.downstream);
-}
+std::uint64_t pair_key(const LinkNodes& pair) { return node_pair_key(pair.upstream, pair.downstream); }
 
 // A subarea as the model file enters it: at the node pair of its group, or
 // for a subarea addition (codes 81, 82) at the last link entered before it.
@@ -214,7 +208,7 @@ void add_confluence_rows(const std::vector<LinkNodes>& pairs, NetworkNodeSets& n
     std::unordered_map<std::uint32_t, std::vector<float>> upstream_by_node;
     std::unordered_map<std::uint32_t, float> node_of_key;
     for (const LinkNodes& pair : pairs) {
-        const std::uint32_t key = value_key(pair.downstream);
+        const std::uint32_t key = number_key(pair.downstream);
         auto [it, inserted] = upstream_by_node.try_emplace(key);
         if (inserted) {
             order.push_back(key);
@@ -242,9 +236,9 @@ void add_confluence_rows(const std::vector<LinkNodes>& pairs, NetworkNodeSets& n
 std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>& data_base_subareas,
                                 const std::vector<LinkNodes>& data_base_links, CrossCheckFindings& findings) {
     std::unordered_map<std::uint32_t, int> model_subarea_uses;
-    for (const ModelSubarea& subarea : model.subareas) ++model_subarea_uses[value_key(subarea.number)];
+    for (const ModelSubarea& subarea : model.subareas) ++model_subarea_uses[number_key(subarea.number)];
     std::unordered_set<std::uint32_t> data_base_subarea_keys;
-    for (const float number : data_base_subareas) data_base_subarea_keys.insert(value_key(number));
+    for (const float number : data_base_subareas) data_base_subarea_keys.insert(number_key(number));
     std::unordered_map<std::uint64_t, int> model_link_uses;
     for (const LinkNodes& link : model.links) ++model_link_uses[pair_key(link)];
     std::unordered_set<std::uint64_t> data_base_link_keys;
@@ -254,17 +248,17 @@ std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>&
     // twice is written twice.
     const std::size_t repeated_subareas = findings.repeated_subareas.size();
     for (const ModelSubarea& subarea : model.subareas) {
-        const int uses = model_subarea_uses[value_key(subarea.number)];
+        const int uses = model_subarea_uses[number_key(subarea.number)];
         findings.repeated_subareas.insert(findings.repeated_subareas.end(), static_cast<std::size_t>(uses - 1),
                                           subarea.number);
     }
     const std::size_t unused_subareas = findings.unused_subareas.size();
     for (const float number : data_base_subareas) {
-        if (!model_subarea_uses.contains(value_key(number))) findings.unused_subareas.push_back(number);
+        if (!model_subarea_uses.contains(number_key(number))) findings.unused_subareas.push_back(number);
     }
     const std::size_t missing_subareas = findings.missing_subareas.size();
     for (const ModelSubarea& subarea : model.subareas) {
-        if (!data_base_subarea_keys.contains(value_key(subarea.number))) {
+        if (!data_base_subarea_keys.contains(number_key(subarea.number))) {
             findings.missing_subareas.push_back(subarea.number);
         }
     }

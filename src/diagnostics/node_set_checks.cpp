@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -19,6 +18,7 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/number_keys.h"
 #include "records/study_names.h"
 
 namespace velm {
@@ -53,13 +53,9 @@ constexpr std::string_view EXCEPTION_NODES_FORMAT = "(5(1X,F8.1))";
 
 using ConfluenceEntry = std::array<float, CONFLUENCE_ENTRY_VALUES>;
 
-// Keys for exact matching of single-precision node numbers (0.0 and -0.0
-// are one key, as they compare equal).
-std::uint32_t node_key(float node) { return std::bit_cast<std::uint32_t>(node == 0.0f ? 0.0f : node); }
-
 std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
     std::unordered_set<std::uint32_t> keys;
-    for (const float node : nodes) keys.insert(node_key(node));
+    for (const float node : nodes) keys.insert(number_key(node));
     return keys;
 }
 
@@ -159,7 +155,7 @@ std::vector<float> nodes_missing_from(const std::vector<float>& nodes, const std
     const std::unordered_set<std::uint32_t> known = node_keys(reference);
     std::vector<float> missing;
     for (const float node : nodes) {
-        if (!known.contains(node_key(node))) missing.push_back(node);
+        if (!known.contains(number_key(node))) missing.push_back(node);
     }
     return missing;
 }
@@ -171,10 +167,10 @@ std::vector<float> nodes_missing_from(const std::vector<float>& nodes, const std
 std::vector<float> unmatched_confluences(const std::vector<ConfluenceEntry>& table,
                                          const std::vector<std::array<float, 6>>& network) {
     std::unordered_map<std::uint32_t, std::size_t> first_network_row;
-    for (std::size_t row = 0; row < network.size(); ++row) first_network_row.try_emplace(node_key(network[row][0]), row);
+    for (std::size_t row = 0; row < network.size(); ++row) first_network_row.try_emplace(number_key(network[row][0]), row);
     std::vector<float> exceptions;
     for (const ConfluenceEntry& entry : table) {
-        const auto found = first_network_row.find(node_key(entry[0]));
+        const auto found = first_network_row.find(number_key(entry[0]));
         bool matches = found != first_network_row.end();
         for (std::size_t slot = 1; matches && slot < entry.size(); ++slot) {
             if (entry[slot] == 0.0f) continue;
@@ -202,20 +198,20 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
     // A node in both sets is a seam between maps: it appears once in X for
     // every pair of equal entries.
     std::unordered_map<std::uint32_t, int> headwater_uses;
-    for (const float node : headwaters) ++headwater_uses[node_key(node)];
+    for (const float node : headwaters) ++headwater_uses[number_key(node)];
     std::vector<float> seams;
     for (const float node : outlets) {
-        const auto found = headwater_uses.find(node_key(node));
+        const auto found = headwater_uses.find(number_key(node));
         if (found != headwater_uses.end()) seams.insert(seams.end(), static_cast<std::size_t>(found->second), node);
     }
     if (!seams.empty()) {
         // Each seam entry takes away the first remaining equal outlet; a seam
         // node leaves the headwaters altogether.
         std::unordered_map<std::uint32_t, int> to_remove;
-        for (const float node : seams) ++to_remove[node_key(node)];
+        for (const float node : seams) ++to_remove[number_key(node)];
         std::vector<float> kept;
         for (const float node : outlets) {
-            const auto found = to_remove.find(node_key(node));
+            const auto found = to_remove.find(number_key(node));
             if (found != to_remove.end() && found->second > 0) {
                 --found->second;
                 continue;
@@ -224,7 +220,7 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
         }
         outlets = std::move(kept);
         const std::unordered_set<std::uint32_t> seam_keys = node_keys(seams);
-        std::erase_if(headwaters, [&seam_keys](float node) { return seam_keys.contains(node_key(node)); });
+        std::erase_if(headwaters, [&seam_keys](float node) { return seam_keys.contains(number_key(node)); });
     }
 
     write_node_set_file(std::string(OUTLET_SET_NAME), outlets);

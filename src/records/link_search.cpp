@@ -1,6 +1,5 @@
 #include "records/link_search.h"
 
-#include <bit>
 #include <cmath>
 
 #include "platform/files.h"
@@ -8,6 +7,7 @@
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/link_data_base.h"
+#include "records/number_keys.h"
 
 namespace velm {
 
@@ -15,9 +15,7 @@ namespace {
 
 std::optional<std::uint64_t> link_key(float upstream, float downstream) {
     if (std::isnan(upstream) || std::isnan(downstream)) return std::nullopt;  // equals nothing
-    // Exact equality: -0.0 and 0.0 are one number.
-    const auto bits = [](float value) { return std::bit_cast<std::uint32_t>(value == 0.0f ? 0.0f : value); };
-    return (static_cast<std::uint64_t>(bits(upstream)) << 32) | bits(downstream);
+    return node_pair_key(upstream, downstream);
 }
 
 // Characters first..last (1-based) of a name, blank-padded as a 50-character name is.

@@ -330,16 +330,20 @@ std::string required_file(Session& session, std::string_view layout, std::string
 
 }  // namespace
 
-int run_string_finder(Session& session, float mainstream_selection, const DataFileTable& data_files,
-                      int model_type_code, std::string& study_id)
+void run_string_finder(RunContext& run)
 {
+    Session& session = run.session;
     Window& window = session.window;
+    std::string& study_id = run.study_id;
+    const DataFileTable& data_files = run.data_files;
+    const float mainstream_selection = static_cast<float>(option_code(run.controls.mainstream_selection));
+    run.string_count = 0;
     const std::string headwater_name = session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id));
-    if (!file_exists(headwater_name) && model_type_code == CURVE_NUMBER_MODEL_TYPE) {
+    if (!file_exists(headwater_name) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE) {
         // The curve number model writes no node sets of its own.
         clear_screen(window);
         write_form(window, 2, 5, NO_HEADWATER_SET_FORMAT, {shown_file_name(headwater_name)});
-        return 0;
+        return;
     }
     const std::vector<float> headwaters =
         read_headwater_set(required_file(session, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set"));
@@ -373,7 +377,7 @@ int run_string_finder(Session& session, float mainstream_selection, const DataFi
     const StringIndexHeader old_header =
         file_exists(index_name) ? read_string_index_file(index_name).header : StringIndexHeader{};
     write_string_index_file(index_name, string_index_of(resolved, old_header));
-    return static_cast<int>(headwaters.size());
+    run.string_count = static_cast<int>(headwaters.size());
 }
 
 }  // namespace velm

@@ -20,7 +20,7 @@
 #include "records/data_file_table.h"
 #include "records/link_data_base.h"
 #include "records/string_files.h"
-#include "shell/session.h"
+#include "shell/run_context.h"
 
 namespace velm {
 
@@ -68,15 +68,14 @@ ResolvedStrings resolve_strings(const std::vector<float>& headwaters, std::vecto
 // zeros in values 4 to 8.
 StringIndexFile string_index_of(const ResolvedStrings& resolved, const StringIndexHeader& old_header);
 
-// The run's step: reads the headwater set "SETHZZ.ZZZ", the confluence table
-// "SETCZZ.ZZZ" and every map's link data base of the table, writes the
-// string files and the index, and returns the number of strings (the count
-// at the head of the headwater set).  `study_id` becomes the first two
-// characters of the first map data file name.  A missing headwater set or
-// confluence table ends the run with a message naming it (for the curve
-// number model, type 10, a missing headwater set gives no strings and a line
-// on the window); a missing link data base contributes no links.
-int run_string_finder(Session& session, float mainstream_selection, const DataFileTable& data_files,
-                      int model_type_code, std::string& study_id);
+// Step 3 of the analysis run: reads the headwater set "SETHZZ.ZZZ", the
+// confluence table "SETCZZ.ZZZ" and every map's link data base, writes the
+// string files and the index, and sets run.string_count to the count at the
+// head of the headwater set.  run.study_id becomes the first two characters
+// of the first map data file name.  A missing headwater set or confluence
+// table ends the run with a message naming it (for the curve number model,
+// type 10, a missing headwater set gives no strings and a line on the
+// window); a missing link data base contributes no links.
+void run_string_finder(RunContext& run);
 
 }  // namespace velm

@@ -9,5 +9,6 @@ namespace velm {
 void show_program_library_banner(Window& window);
 void show_postprocessor_banner(Window& window);
 void show_user_interface_module_banner(Window& window);
+void show_editor_module_banner(Window& window);
 
 }  // namespace velm

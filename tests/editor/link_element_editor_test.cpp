@@ -112,28 +112,33 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
         const char* name;
         std::vector<std::string> typed;
         std::function<void()> spoil;
+        std::string shown;  // a text that some screen shows
     };
     const Case cases[] = {
-        {"Next at the height", {"6", "10102", "10103", "N", "E", "EX"}, [] {}},
-        {"a link without an element", {"6", "10101", "10102", "", "E", "EX"}, [] {}},
-        {"no such link", {"6", "10102", "10105", "", "E", "EX"}, [] {}},
-        {"street values all kept", {"7", "10103", "10104", "", "", "", "", "", "", "", "", "", "", "E", "EX"}, [] {}},
+        {"Next at the height", {"6", "10102", "10103", "N", "E", "EX"}, [] {}, "Next to go to Next Link; Top"},
+        {"a link without an element", {"6", "10101", "10102", "", "E", "EX"}, [] {},
+         "    This LINK does NOT have a MPD PRIMARY Flow Element."},
+        {"no such link", {"6", "10102", "10105", "", "E", "EX"}, [] {}, " * LINK  10102.0 -  10105.0 DOES NOT EXIST"},
+        {"street values all kept", {"7", "10103", "10104", "", "", "", "", "", "", "", "", "", "", "E", "EX"}, [] {},
+         "(NOTE: RECOMMENDED VALUE IS [0.015])"},
         {"event 2 model file does not walk",
          {"6", "10102", "10103", "3", "0", "0", "0.015", "0", "", "E", "EX"},
          [] {
              std::string bytes = TemporaryDirectory::get("AB0101ZZ.Z12");
              TemporaryDirectory::put("AB0101ZZ.Z12", bytes.substr(0, bytes.size() - 12));
-         }},
+         },
+         " * MODEL FILE [AB0101ZZ.Z12] CANNOT BE CHANGED; NOTHING WAS CHANGED:"},
         {"event 1 model file of the link's map missing",
          {"6", "10105", "10201", "3", "4", "0", "0.015", "0", "", "E", "EX"},
-         [] { std::filesystem::remove("AB0102ZZ.Z11"); }},
+         [] { std::filesystem::remove("AB0102ZZ.Z11"); }, " * DATA FILE [AB0102ZZ.Z11] DOES NOT EXIST"},
         {"full street table in event 2",
          {"7", "10103", "10104", "", "22", "", "", "", "", "", "", "", "", ""},
          [] {
              ModelFile file = read_model_file("AB0101ZZ.Z12");
              file.header.set_street_section_count(50);
              write_model_file("AB0101ZZ.Z12", file);
-         }},
+         },
+         "    * PROCESS NEGATED -- All [50] Street Sections have been Used!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,6 +159,9 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
         }
         EXPECT_EQ(window.lines_left(), 0u) << window.dump();
         EXPECT_EQ(test::all_files(), before);
+        bool shown = false;
+        for (const std::string& screen : window.reads()) shown = shown || screen.find(c.shown) != std::string::npos;
+        EXPECT_TRUE(shown) << window.dump();
     }
 }
 

@@ -147,6 +147,7 @@ void run_deficiency_analysis(RunContext& run)
     Window& window = run.session.window;
     clear_screen(window);
     write_form(window, 5, 2, DEFICIENCY_HEADING_FORMAT);
+    const DownstreamHglIndex hgl_index(run.balanced_hgl_results);
     for (const std::string& stem : run.data_files.data_file_names) {
         const std::string link_data_base = run.study_file(replace_file_extension(stem, "ZLL"));
         if (!file_exists(link_data_base)) continue;
@@ -155,7 +156,7 @@ void run_deficiency_analysis(RunContext& run)
         if (run.controls.default_min_friction_slope <= 0.0f) {
             run.controls.default_min_friction_slope = run.settings.envelope_min_friction_slope;
         }
-        analyze_link_file_deficiencies(run, link_data_base);
+        analyze_link_file_deficiencies(run, link_data_base, hgl_index);
     }
 }
 

@@ -15,6 +15,10 @@
 #include "records/model_list.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
+#include "sizing/deficiency_pass.h"
+#include "sizing/telescoping_pass.h"
+#include "strings/balanced_hgl.h"
+#include "strings/string_finder.h"
 
 namespace velm {
 
@@ -112,36 +116,6 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
     return table;
 }
 
-namespace {
-
-// The steps that resolve the strings, estimate the balanced HGLs, analyse
-// each map's deficiencies and telescope the strings.  They are not part of
-// the system yet; each stands at its place in the chain.
-void find_strings(Session& /*session*/, const std::string& /*study_id*/, const ControlParameters& /*controls*/,
-                  HglControlTable& /*hgl_controls*/, const RunSettings& /*settings*/,
-                  const DataFileTable& /*data_files*/)
-{
-}
-
-void estimate_balanced_hgl(Session& /*session*/, const std::string& /*study_id*/,
-                           const ControlParameters& /*controls*/, HglControlTable& /*hgl_controls*/,
-                           const RunSettings& /*settings*/, const DataFileTable& /*data_files*/)
-{
-}
-
-void analyze_link_file_deficiencies(Session& /*session*/, const std::string& /*link_data_base*/,
-                                    const ControlParameters& /*controls*/, const RunSettings& /*settings*/)
-{
-}
-
-void run_telescoping_analysis(Session& /*session*/, const std::string& /*study_id*/,
-                              const ControlParameters& /*controls*/, const RunSettings& /*settings*/,
-                              const DataFileTable& /*data_files*/)
-{
-}
-
-}  // namespace
-
 ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched)
 {
     const std::string name = model_list_file_name(study_id);
@@ -168,44 +142,40 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     return ModelListCheck::Accepted;
 }
 
-void run_deficiency_analysis(Session& session, ControlParameters& controls, const RunSettings& settings,
-                             const DataFileTable& data_files)
+void run_deficiency_analysis(RunContext& run)
 {
-    Window& window = session.window;
+    Window& window = run.session.window;
     clear_screen(window);
     write_form(window, 5, 2, DEFICIENCY_HEADING_FORMAT);
-    for (const std::string& stem : data_files.data_file_names) {
-        const std::string link_data_base = session.study_file(replace_file_extension(stem, "ZLL"));
+    for (const std::string& stem : run.data_files.data_file_names) {
+        const std::string link_data_base = run.study_file(replace_file_extension(stem, "ZLL"));
         if (!file_exists(link_data_base)) continue;
         window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
         // A study without its own minimum slope takes the envelope's.
-        if (controls.default_min_friction_slope <= 0.0f) {
-            controls.default_min_friction_slope = settings.envelope_min_friction_slope;
+        if (run.controls.default_min_friction_slope <= 0.0f) {
+            run.controls.default_min_friction_slope = run.settings.envelope_min_friction_slope;
         }
-        analyze_link_file_deficiencies(session, link_data_base, controls, settings);
+        analyze_link_file_deficiencies(run, link_data_base);
     }
 }
 
 void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
                   HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
 {
-    copy_to_run_settings(controls, settings);
-    const DataFileTable data_files = read_data_file_table(session, study_id, controls, settings);
+    RunContext run{session, study_id, controls, hgl_controls, settings};
+    copy_to_run_settings(run.controls, run.settings);
+    run.data_files = read_data_file_table(session, study_id, controls, settings);
 
-    TextWriter report(session.study_file(diagnostics_report_file_name(study_id)));
+    TextWriter report(run.study_file(diagnostics_report_file_name(study_id)));
     write_report_header(report, study_id, controls);
     controls.hydraulic_control_model = effective_hydraulic_control_model(controls);
 
     clear_screen(session.window);
-    NetworkNodeSets node_sets;
-    run_diagnostics(session, report, data_files, settings.model_type_code, node_sets);
-
-    find_strings(session, study_id, controls, hgl_controls, settings, data_files);
-    if (uses_balanced_hgl(controls.friction_slope_model)) {
-        estimate_balanced_hgl(session, study_id, controls, hgl_controls, settings, data_files);
-    }
-    run_deficiency_analysis(session, controls, settings, data_files);
-    run_telescoping_analysis(session, study_id, controls, settings, data_files);
+    run_diagnostics(run, report);
+    run_string_finder(run);
+    if (uses_balanced_hgl(controls.friction_slope_model)) run_balanced_hgl_estimation(run);
+    run_deficiency_analysis(run);
+    run_telescoping_analysis(run);
 }
 
 }  // namespace velm

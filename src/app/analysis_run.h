@@ -7,6 +7,7 @@
 #include "records/data_file_table.h"
 #include "shell/control_settings.h"
 #include "shell/launcher.h"
+#include "shell/run_context.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -43,8 +44,7 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
 // data base; a map without one is passed over without a word.  An unset
 // default minimum friction slope (zero or below) takes the envelope's
 // minimum slope from the first map analysed on.
-void run_deficiency_analysis(Session& session, ControlParameters& controls, const RunSettings& settings,
-                             const DataFileTable& data_files);
+void run_deficiency_analysis(RunContext& run);
 
 // The analysis run for the accepted study with the loaded settings: the
 // data file table, the report header and section I, and the chain of steps

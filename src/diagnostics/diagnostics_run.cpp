@@ -94,4 +94,9 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
     return fatal_count;
 }
 
+void run_diagnostics(RunContext& run, TextWriter& report)
+{
+    run.fatal_count = run_diagnostics(run.session, report, run.data_files, run.settings.model_type_code, run.node_sets);
+}
+
 }  // namespace velm

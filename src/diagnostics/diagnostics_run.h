@@ -8,6 +8,7 @@
 #include "diagnostics/model_cross_check.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
+#include "shell/run_context.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -26,5 +27,9 @@ std::string diagnostics_report_file_name(std::string_view study_id);
 // append to the file and the writer is no longer used.
 int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
                     int model_type_code, NetworkNodeSets& node_sets);
+
+// The diagnostics step of the analysis run: the above for the run's maps,
+// model type and node sets, with the fatal findings left in run.fatal_count.
+void run_diagnostics(RunContext& run, TextWriter& report);
 
 }  // namespace velm

@@ -7,18 +7,10 @@
 
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
+#include "records/network_node_sets.h"
 #include "shell/session.h"
 
 namespace velm {
-
-// The headwater, confluence and seam nodes of the network as the model files
-// describe them, collected over all maps of one analysis run.
-struct NetworkNodeSets {
-    std::vector<float> headwater_nodes;                 // upstream node of every code 21/22 group
-    std::vector<std::array<float, 6>> confluence_rows;  // downstream node, up to 5 upstream nodes
-    std::vector<float> seam_nodes;                      // upstream node of every code 151/152 group
-    void clear() { headwater_nodes.clear(); confluence_rows.clear(); seam_nodes.clear(); }
-};
 
 // The cross-check part of the diagnostics run (model types other than 10):
 // the window heading, every map's model file compared with its subarea and

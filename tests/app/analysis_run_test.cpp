@@ -536,7 +536,10 @@ TEST_F(DataFileTableTest, DeficiencyStepTakesTheMapsWithALinkDataBase)
         controls_.default_min_friction_slope = c.default_min_slope;
         settings_.envelope_min_friction_slope = 0.0015f;
 
-        run_deficiency_analysis(session_, controls_, settings_, table);
+        HglControlTable hgl_controls;
+        RunContext run{session_, "AB", controls_, hgl_controls, settings_};
+        run.data_files = table;
+        run_deficiency_analysis(run);
         EXPECT_EQ(window_.clears(), 1);
         EXPECT_EQ(window_.row(2), blanks(4) + " * DEFICIENCY ANALYSIS *" + blanks(52));
         for (std::size_t k = 0; k < 3; ++k) {

@@ -1,0 +1,34 @@
+// The analysis run's context: everything that lives for the whole run and is
+// handed from step to step (diagnostics, string finder, balanced HGL,
+// deficiency pass, telescoping).  Each step takes the context, reads what the
+// earlier steps left in it and leaves its own results in it.
+#pragma once
+
+#include <string>
+
+#include "records/balanced_hgl_results.h"
+#include "records/data_file_table.h"
+#include "records/network_node_sets.h"
+#include "shell/control_settings.h"
+#include "shell/session.h"
+
+namespace velm {
+
+struct RunContext {
+    Session& session;              // the window, the clock, the data directory
+    std::string study_id;          // the study's two characters
+    ControlParameters& controls;   // the settings as loaded; the run adjusts a few (see run_analysis)
+    HglControlTable& hgl_controls; // the user's trunk-line HGL controls; the outlet-control step fills them
+    RunSettings& settings;         // the study's model type and the envelope settings
+
+    DataFileTable data_files{};    // the study's maps, from the model list file
+    NetworkNodeSets node_sets{};   // headwater, confluence and seam nodes of the cross-check
+    int fatal_count = 0;           // fatal findings of the diagnostics (reported, never a stop)
+    int string_count = 0;          // hydraulic strings found by the string finder
+    BalancedHglResultTable balanced_hgl_results{};  // filled by the balanced HGL estimation
+
+    // The study file name with the data directory in front.
+    std::string study_file(std::string_view name) { return session.study_file(name); }
+};
+
+}  // namespace velm

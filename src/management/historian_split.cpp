@@ -7,7 +7,7 @@
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/format.h"
-#include "records/historian_file.h"
+#include "records/history_log.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 #include "shell/launcher.h"
@@ -23,13 +23,13 @@ std::string piece_name(std::string_view study_id, int piece)
 
 // Characters 13 to 22 of the piece's second line (its first entry's stamp
 // line), blank when it has none.
-std::string date_label(const HistorianVisit& visit)
+std::string date_label(const HistoryVisit& visit)
 {
+    constexpr std::size_t start = HISTORY_DATE_COLUMN - 1;
+    constexpr std::size_t length = HISTORY_DATE_LENGTH;
     std::string label;
-    if (visit.lines.size() >= 2 && visit.lines[1].size() > HISTORY_DATE_START) {
-        label = visit.lines[1].substr(HISTORY_DATE_START, HISTORY_DATE_LENGTH);
-    }
-    label.resize(HISTORY_DATE_LENGTH, ' ');
+    if (visit.lines.size() >= 2 && visit.lines[1].size() > start) label = visit.lines[1].substr(start, length);
+    label.resize(length, ' ');
     return label;
 }
 
@@ -44,7 +44,7 @@ std::string date_label(const HistorianVisit& visit)
 
 void split_historian_file(Session& session, int count, std::string_view study_id)
 {
-    const std::string log_name = historian_file_name(study_id);
+    const std::string log_name = history_log_name(study_id);
     const std::string log = session.study_file(log_name);
     if (!file_exists(log)) {
         report_and_stop(session, " * DATA FILE [" + log_name.substr(0, 30) + "] DOES NOT EXIST",
@@ -53,7 +53,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     clear_screen(session.window);
     write_at(session.window, 5, 5, "Processing HISTORIAN files");
 
-    const std::vector<HistorianVisit> visits = read_historian_visits(log);
+    const std::vector<HistoryVisit> visits = read_history_visits(log);
     const int pieces = static_cast<int>(visits.size());
     if (pieces > MAX_HISTORIAN_PIECES) {
         report_and_stop(session,
@@ -66,7 +66,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     TextWriter index(session.study_file(study_file_name(HISTORIAN_INDEX_NAME_FORMAT, study_id)));
     index.write_line(index_count.line({pieces}));
     for (int n = 1; n <= pieces; ++n) {
-        const HistorianVisit& visit = visits[static_cast<std::size_t>(n - 1)];
+        const HistoryVisit& visit = visits[static_cast<std::size_t>(n - 1)];
         TextWriter piece(session.study_file(piece_name(study_id, n)));
         for (std::string line : visit.lines) {
             if (line.size() < HISTORIAN_PIECE_LINE_LENGTH) line.resize(HISTORIAN_PIECE_LINE_LENGTH, ' ');

@@ -12,7 +12,7 @@
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
-#include "records/historian_file.h"
+#include "records/history_log.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 #include "shell/title_pages.h"
@@ -246,7 +246,7 @@ void ScenarioModule::clear_scenario_files(int operation)
             wait_for_return(window_);
         }
     }
-    if (call_.toolset_mode()) delete_file(study_file(HISTORIAN_FILE_NAME_FORMAT));
+    if (call_.toolset_mode()) delete_file(study_file(HISTORY_LOG_NAME_FORMAT));
     delete_file(study_file(TOOLSET_FILE_NAME_FORMAT));
     end_step();
 }

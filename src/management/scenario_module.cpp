@@ -7,6 +7,7 @@
 
 #include "management/baseline_data_bases.h"
 #include "management/historian_split.h"
+#include "management/study_answer.h"
 #include "management/study_file_inventory.h"
 #include "management/study_model_list.h"
 #include "platform/files.h"
@@ -58,14 +59,6 @@ constexpr MenuLine MENU_LINES[] = {
     {15, 10, "5= ABANDON SCENARIO and Clear Files (Creation Mode)"},
     {16, 10, "6= ABANDON SCENARIO and Clear Files (Maintenance Mode)"},
 };
-
-std::string without_trailing_blanks(std::string_view text)
-{
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
-
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 class ScenarioModule {
 public:
@@ -164,11 +157,11 @@ bool ScenarioModule::ask_study()
             move_cursor(window_, STUDY_COLUMN, STUDY_ROW);
             answer = window_.read_line().substr(0, STUDY_ANSWER_LENGTH);
         }
-        const std::string word = without_trailing_blanks(answer);
-        if (word == "EXIT" || word == "exit") end_step();
-        if (word == "TOP" || word == "top") return false;
-        if (typed && word.empty()) continue;
-        if (word.size() < 2 || !is_letter(answer[0]) || !is_letter(answer[1])) {
+        const StudyAnswer judged = judge_study_answer(answer);
+        if (judged == StudyAnswer::Exit) end_step();
+        if (judged == StudyAnswer::Top) return false;
+        if (typed && judged == StudyAnswer::Blank) continue;
+        if (judged != StudyAnswer::Study) {
             if (!typed) {
                 // A launched run has no one to ask for another study.
                 sound_beep(window_);

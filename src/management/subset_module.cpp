@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "management/diagnostics_comparison.h"
+#include "management/study_answer.h"
 #include "management/study_model_list.h"
 #include "management/subset_data_bases.h"
 #include "management/subset_field_map.h"
@@ -49,14 +50,6 @@ constexpr std::string_view PROCESSING_FORMAT = "('     PROCESSING DATA FILE....'
 constexpr std::string_view SUBSETS_STORED_FORMAT =
     "(/'     Data Base SUBSETS stored in files:'/'     [',A2,'NODEZZ.SST]'/'     [',A2,'SUBAZZ.SST]'/"
     "'     [',A2,'LINKZZ.SST]'/)";
-
-std::string without_trailing_blanks(std::string_view text)
-{
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
-
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 class SubsetModule {
 public:
@@ -154,13 +147,15 @@ bool SubsetModule::choose_study()
             answer.resize(COMMAND_LINE_LENGTH, ' ');
             call_.line = answer;
         }
-        const std::string word = without_trailing_blanks(call_.line);
-        if (word == "EXIT" || word == "exit") finish();
-        if (word == "TOP" || word == "top") return false;
-        if (word.empty() || !is_letter(call_.line[0]) || !is_letter(call_.line[1])) {
+        const StudyAnswer answer = judge_study_answer(call_.line);
+        if (answer == StudyAnswer::Exit) finish();
+        if (answer == StudyAnswer::Top) return false;
+        if (answer != StudyAnswer::Study) {
             // A launched run has no one to ask for another study.
             if (!typed) end_without_reply("*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.");
-            if (!word.empty()) write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, std::string(7, ' '), LineEnd::StayOnLine);
+            if (answer == StudyAnswer::NotAStudy) {
+                write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, std::string(7, ' '), LineEnd::StayOnLine);
+            }
             continue;
         }
         // A new answer looks up its own data directory.

@@ -246,12 +246,13 @@ void run_balanced_hgl_estimation(RunContext& run)
     write_form(window, 5, 5, BALANCED_HGL_HEADING_FORMAT);
 
     const std::string index_name = run.study_file(string_index_file_name(run.study_id));
-    if (!file_exists(index_name)) throw FileError("The string index '" + index_name + "' does not exist");
-    IndexedStrings strings = indexed_strings(read_string_index_file(index_name));
+    const std::string index_source = run.outputs.current_file(index_name);
+    if (!file_exists(index_source)) throw FileError("The string index '" + index_name + "' does not exist");
+    IndexedStrings strings = indexed_strings(read_string_index_file(index_source));
     const int string_count = static_cast<int>(strings.outlet.size());
     run.string_count = string_count;
 
-    TextWriter report = TextWriter::for_append(run.study_file(diagnostics_report_file_name(run.study_id)));
+    TextWriter report = TextWriter::for_append(run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
     const bool user_controls = run.controls.hydraulic_control_model == HydraulicControlModel::UserDefinedControl;
     if (user_controls) {
         write_records(report, USER_CONTROLS_HEADING_FORMAT);
@@ -274,7 +275,7 @@ void run_balanced_hgl_estimation(RunContext& run)
             const int s = static_cast<int>(entry.node_number);
             if (s < 1 || s > string_count) continue;
             window.write(format_line(PROCESSING_STRING_FORMAT, {s}));
-            const std::string name = run.study_file(string_file_name(run.study_id, s));
+            const std::string name = run.outputs.current_file(run.study_file(string_file_name(run.study_id, s)));
             // A string without its file has nothing to fit.
             if (!file_exists(name)) continue;
             const std::optional<StringProfile> profile = string_profile(read_string_file(name));

@@ -72,7 +72,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
         const std::string name = link_data_base_name(stem);
         window.write(format_line(PROCESSING_DATA_BASE_FORMAT, {name}));
         const std::string path = run.study_file(name);
-        std::vector<LinkRecord> links = read_link_data_base(path, FilePresence::Optional);
+        std::vector<LinkRecord> links = read_link_data_base(run.outputs.current_file(path), FilePresence::Optional);
         for (LinkRecord& link : links) {
             const auto found = first_result.find(node_pair_key(link.upstream_node(), link.downstream_node()));
             const BalancedHglResult* result = found == first_result.end() ? nullptr : &results[found->second];
@@ -80,7 +80,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
                 write_records(report, MINIMUM_SLOPE_LINK_FORMAT, {link.upstream_node(), link.downstream_node()});
             }
         }
-        write_link_data_base(path, links);
+        write_link_data_base(run.outputs.new_file(path), links);
     }
 }
 

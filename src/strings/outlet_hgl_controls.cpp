@@ -58,11 +58,13 @@ void draw_entry_list(Window& window, const std::vector<float>& outlets, const st
     }
 }
 
-// Reads a whole string index; a missing one ends the run naming it.
-StringIndexFile read_required_index(const std::string& name)
+// Reads a whole string index, as this run left it; a missing one ends the
+// run naming it.
+StringIndexFile read_required_index(const RunContext& run, const std::string& name)
 {
-    if (!file_exists(name)) throw FileError("The string index '" + name + "' does not exist");
-    return read_string_index_file(name);
+    const std::string source = run.outputs.current_file(name);
+    if (!file_exists(source)) throw FileError("The string index '" + name + "' does not exist");
+    return read_string_index_file(source);
 }
 
 }  // namespace
@@ -204,12 +206,12 @@ void enter_outlet_hgl_controls(RunContext& run)
 {
     Session& session = run.session;
     const std::string index_name = run.study_file(string_index_file_name(run.study_id));
-    StringIndexFile index = read_required_index(index_name);
+    StringIndexFile index = read_required_index(run, index_name);
 
     const bool identify = run.hgl_controls.count() == 0;
     if (identify) {
-        const std::vector<float> set_e = read_node_set_groups(run.study_file(downstream_node_set_name(run.study_id)));
-        const std::vector<float> set_f = read_node_set_groups(std::string(UPSTREAM_NODE_SET_NAME));
+        const std::vector<float> set_e = read_node_set_groups(session, run.study_file(downstream_node_set_name(run.study_id)));
+        const std::vector<float> set_f = read_node_set_groups(session, std::string(UPSTREAM_NODE_SET_NAME));
         for (const float node : system_outlets(set_e, set_f)) run.hgl_controls.controls.push_back({node, 0.0f});
     }
 
@@ -218,7 +220,7 @@ void enter_outlet_hgl_controls(RunContext& run)
     std::vector<float> confluence_nodes;
     if (!index.records.empty()) {
         for (const ConfluenceEntry& entry :
-             read_confluence_table(run.study_file(confluence_table_name(run.study_id)))) {
+             read_confluence_table(session, run.study_file(confluence_table_name(run.study_id)))) {
             confluence_nodes.push_back(entry[0]);
         }
     }
@@ -228,17 +230,18 @@ void enter_outlet_hgl_controls(RunContext& run)
         for (const HglControl& control : run.hgl_controls.controls) outlets.push_back(control.node_number);
         const std::vector<float> elevations = ask_outlet_hgl_controls(session.window, outlets);
         for (std::size_t k = 0; k < elevations.size(); ++k) run.hgl_controls.controls[k].elevation = elevations[k];
-        // Saved through the one writer of the control file, with the
-        // settings as the run holds them.
+        // Saved at once through the one writer of the control file, with the
+        // settings as the run holds them: a later stop never asks again.
         save_control_file(session, run.study_id, run.controls, run.hgl_controls);
     }
 
     assign_processing_levels(index, run.hgl_controls, confluence_nodes, [&](int s) {
         const std::string name = run.study_file(string_file_name(run.study_id, s));
-        if (!file_exists(name)) throw FileError("The string file '" + name + "' does not exist");
-        return read_string_file(name);
+        const std::string source = run.outputs.current_file(name);
+        if (!file_exists(source)) throw FileError("The string file '" + name + "' does not exist");
+        return read_string_file(source);
     });
-    write_string_index_file(index_name, index);
+    write_string_index_file(run.outputs.new_file(index_name), index);
 }
 
 }  // namespace velm

@@ -263,9 +263,9 @@ constexpr std::string_view NO_HEADWATER_SET_FORMAT =
     "(5X,'* No headwater node set [',A,']: no strings are formed')";
 
 // The headwater node set: the count, then that many node numbers.
-std::vector<float> read_headwater_set(const std::string& name)
+std::vector<float> read_headwater_set(const std::string& name, const std::string& source)
 {
-    TextReader lines(name);
+    TextReader lines(name, read_text_lines(source));
     FreeFormReader reader(lines);
     int count = 0;
     FreeFormResult result = reader.read({&count});
@@ -286,11 +286,12 @@ std::vector<float> read_headwater_set(const std::string& name)
     return nodes;
 }
 
-std::string required_file(Session& session, std::string_view layout, std::string_view study_id,
+// The name of a file the diagnostics of this run wrote.
+std::string required_file(RunContext& run, std::string_view layout, std::string_view study_id,
                           std::string_view what)
 {
-    const std::string name = session.study_file(study_file_name(layout, study_id));
-    if (!file_exists(name)) {
+    const std::string name = run.study_file(study_file_name(layout, study_id));
+    if (!file_exists(run.outputs.current_file(name))) {
         throw FileError("The " + std::string(what) + " '" + name + "' does not exist");
     }
     return name;
@@ -310,16 +311,16 @@ void run_string_finder(RunContext& run)
     std::vector<float> headwaters;
     std::vector<ConfluenceRow> confluences;
     const bool no_node_sets =
-        !file_exists(headwater_name) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE;
+        !file_exists(run.outputs.current_file(headwater_name)) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE;
     if (no_node_sets) {
         // The curve number model has no node sets: the index lists no string.
         clear_screen(window);
         write_form(window, 2, 5, NO_HEADWATER_SET_FORMAT, {shown_file_name(headwater_name)});
     } else {
-        headwaters = read_headwater_set(
-            required_file(session, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set"));
+        const std::string headwater_set = required_file(run, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set");
+        headwaters = read_headwater_set(headwater_set, run.outputs.current_file(headwater_set));
         for (const ConfluenceEntry& entry :
-             read_confluence_table(session.study_file(confluence_table_name(study_id)))) {
+             read_confluence_table(session, session.study_file(confluence_table_name(study_id)))) {
             confluences.push_back({entry[0], {entry[1], entry[2], entry[3], entry[4], entry[5]}});
         }
     }
@@ -329,7 +330,7 @@ void run_string_finder(RunContext& run)
     std::vector<StringRecord> links;
     for (const std::string& stem : data_files.data_file_names) {
         const std::string name = session.study_file(link_data_base_name(stem));
-        for (const LinkRecord& link : read_link_data_base(name, FilePresence::Optional)) {
+        for (const LinkRecord& link : read_link_data_base(run.outputs.current_file(name), FilePresence::Optional)) {
             links.push_back(string_finder_link(link));
         }
     }
@@ -346,13 +347,14 @@ void run_string_finder(RunContext& run)
     // Every string file is written afresh, empty for a headwater that
     // starts no link, so nothing of an earlier run remains.
     for (std::size_t s = 0; s < resolved.strings.size(); ++s) {
-        write_string_file(session.study_file(string_file_name(study_id, static_cast<int>(s) + 1)),
-                          resolved.strings[s]);
+        const std::string name = session.study_file(string_file_name(study_id, static_cast<int>(s) + 1));
+        write_string_file(run.outputs.new_file(name), resolved.strings[s]);
     }
     const std::string index_name = session.study_file(string_index_file_name(study_id));
+    const std::string index_source = run.outputs.current_file(index_name);
     const StringIndexHeader old_header =
-        file_exists(index_name) ? read_string_index_file(index_name).header : StringIndexHeader{};
-    write_string_index_file(index_name, string_index_of(resolved, old_header));
+        file_exists(index_source) ? read_string_index_file(index_source).header : StringIndexHeader{};
+    write_string_index_file(run.outputs.new_file(index_name), string_index_of(resolved, old_header));
     run.string_count = static_cast<int>(headwaters.size());
 }
 

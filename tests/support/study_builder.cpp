@@ -8,6 +8,7 @@
 #include <utility>
 #include <stdexcept>
 
+#include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
 #include "records/study_names.h"
@@ -659,34 +660,41 @@ GisNodeRecord gis_node(float number, float elevation)
     return record;
 }
 
+// The GIS link record as the export sort writes it: no street values (and
+// no element type) without a curb or gutter hike, no element values without
+// an element height, a negative length as 0.
 GisLinkRecord gis_link(const LinkRecord& link)
 {
     GisLinkRecord record;
     record.upstream_node() = link.upstream_node();
     record.downstream_node() = link.downstream_node();
-    record.link_length() = link.link_length();
-    record.curb_height() = link.curb_height();
-    record.street_half_width() = link.street_half_width();
-    record.gutter_lip() = link.gutter_lip();
-    record.gutter_width() = link.gutter_width();
-    record.gutter_hike() = link.gutter_hike();
-    record.crown_to_gradebreak_distance() = link.crown_to_gradebreak_distance();
-    record.center_lane_crossfall() = link.center_lane_crossfall();
-    record.outside_lane_crossfall() = link.outside_lane_crossfall();
-    record.parkway_crossfall() = link.parkway_crossfall();
-    record.street_side_count() = link.street_side_count();
-    record.street_friction_factor() = link.street_friction_factor();
-    record.element_type() = link.element_type();
-    record.element_height() = link.element_height();
-    record.element_base_width() = link.element_base_width();
-    record.element_side_slope() = link.element_side_slope();
-    record.element_friction_factor() = link.element_friction_factor();
+    record.link_length() = std::max(link.link_length(), 0.0f);
+    if (link.curb_height() > 0.0f || link.gutter_hike() > 0.0f) {
+        record.curb_height() = link.curb_height();
+        record.street_half_width() = link.street_half_width();
+        record.gutter_lip() = link.gutter_lip();
+        record.gutter_width() = link.gutter_width();
+        record.gutter_hike() = link.gutter_hike();
+        record.crown_to_gradebreak_distance() = link.crown_to_gradebreak_distance();
+        record.center_lane_crossfall() = link.center_lane_crossfall();
+        record.outside_lane_crossfall() = link.outside_lane_crossfall();
+        record.parkway_crossfall() = link.parkway_crossfall();
+        record.street_side_count() = link.street_side_count();
+        record.element_type() = link.element_type();
+    }
+    record.street_friction_factor() = std::max(link.street_friction_factor(), 0.0f);
+    if (link.element_height() > 0.0f) {
+        record.element_height() = link.element_height();
+        record.element_base_width() = link.element_base_width();
+        record.element_side_slope() = link.element_side_slope();
+        record.element_friction_factor() = link.element_friction_factor();
+    }
     record.processed_stamp() = stamp_value(GisFileStamp::Unprocessed);
     return record;
 }
 
 // Values 2 to 12 come from the subarea columns of the model type, 0.0 for a
-// negative column; columns 9 and 11 above 10 are divided by 10.
+// negative column; columns 9 and 11 above 10 are scaled by 0.1.
 GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
 {
     GisSubareaRecord record;
@@ -694,9 +702,9 @@ GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
     const int first_parameter_column = model_type == 5 ? 93 : model_type == 6 ? 94 : 3;
     const std::array<int, 6> parameter_columns{first_parameter_column, 5, 6, 8, 9, 11};
     for (int i = 1; i <= 6; ++i) {
-        float value = subarea.column(parameter_columns[static_cast<std::size_t>(i - 1)]);
-        if (i >= 5 && value > 10.0f) value = value / 10.0f;
-        record.subarea_parameter(i) = std::max(value, 0.0f);
+        float value = std::max(subarea.column(parameter_columns[static_cast<std::size_t>(i - 1)]), 0.0f);
+        if (i >= 5 && value > 10.0f) value = value * 0.1f;
+        record.subarea_parameter(i) = value;
     }
     for (int i = 1; i <= S_GRAPH_VALUES; ++i) record.s_graph_value(i) = std::max(subarea.s_graph_value(i), 0.0f);
     for (int k = 1; k <= LAND_USE_CELLS; ++k) {
@@ -828,6 +836,36 @@ std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& pla
 
 // ------------------------------------------------------------------ files
 
+std::vector<TelescopedStringRecord>& StudyBuilder::add_string(const std::vector<std::pair<float, float>>& links)
+{
+    std::vector<TelescopedStringRecord>& records = strings_.emplace_back();
+    for (const auto& [upstream, downstream] : links) {
+        const LinkRecord& link = this->link(upstream, downstream);
+        TelescopedStringRecord record;
+        record.upstream_node = upstream;
+        record.downstream_node = downstream;
+        record.upstream_elevation = link.upstream_elevation();
+        record.downstream_elevation = link.downstream_elevation();
+        record.process_code = static_cast<float>(link.process_code());
+        record.link_length = link.link_length();
+        record.link_slope = link.link_slope();
+        record.element_type = static_cast<float>(link.element_type());
+        record.element_height = link.element_height();
+        record.element_base_width = link.element_base_width();
+        record.element_side_slope = link.element_side_slope();
+        record.channel_freeboard = link.channel_freeboard();
+        record.element_friction_factor = link.element_friction_factor();
+        record.telescoped_shape = link.recommended_element_type();
+        record.telescoped_size = link.replacement_element_height();
+        record.telescoped_width = link.replacement_element_base_width();
+        record.telescoped_side_slope = link.replacement_element_side_slope();
+        record.telescoped_friction_factor = link.replacement_element_friction_factor();
+        record.link_capacity = link.user_capacity() == NO_USER_CAPACITY ? link.computed_capacity() : link.user_capacity();
+        records.push_back(record);
+    }
+    return records;
+}
+
 std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& plan) const
 {
     std::vector<OutputFile> files;
@@ -874,6 +912,24 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
                              write_model_results_file(path, build_model_results(plan, map));
                          }});
     }
+    for (std::size_t k = 0; k < strings_.size(); ++k)
+        files.push_back({string_file_name(study_id_, static_cast<int>(k) + 1), [this, k](const std::string& path) {
+                             write_telescoped_string_file(path, strings_[k]);
+                         }});
+    if (!strings_.empty())
+        files.push_back({string_index_file_name(study_id_), [this](const std::string& path) {
+                             StringIndexFile index;
+                             for (std::size_t k = 0; k < strings_.size(); ++k) {
+                                 StringIndexRecord record;
+                                 record.string_number = static_cast<int>(k) + 1;
+                                 if (!strings_[k].empty()) {
+                                     record.upstream_node = strings_[k].front().upstream_node;
+                                     record.outlet_node = strings_[k].back().downstream_node;
+                                 }
+                                 index.records.push_back(record);
+                             }
+                             write_string_index_file(path, index);
+                         }});
     for (const auto& [stem, members] : plan.gis) {
         files.push_back({stem + ".ZZN", [this, &plan, stem](const std::string& path) {
                              write_gis_node_file(path, build_gis_files(plan, stem).nodes);
@@ -886,6 +942,30 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
                          }});
     }
     return files;
+}
+
+std::vector<StudyBuilder::OutputFile> StudyBuilder::export_files() const
+{
+    auto all = [](const auto& records) { return std::vector(records.begin(), records.end()); };
+    return {
+        {study_id_ + "SUBSZZ.ASC", [this, all](const std::string& path) { write_subarea_data_base(path, all(subareas_)); }},
+        {study_id_ + "NODEZZ.ASC", [this, all](const std::string& path) { write_node_data_base(path, all(nodes_)); }},
+        {study_id_ + "LINKZZ.ASC", [this, all](const std::string& path) { write_link_data_base(path, all(links_)); }},
+    };
+}
+
+std::vector<std::string> StudyBuilder::gis_export_names() const
+{
+    std::vector<std::string> names;
+    for (const OutputFile& file : export_files()) names.push_back(file.name);
+    return names;
+}
+
+void StudyBuilder::write_gis_exports(const std::filesystem::path& directory) const
+{
+    const std::filesystem::path data_directory = data_directory_in(directory);
+    for (const OutputFile& file : export_files())
+        if (!omitted(file.name)) file.write((data_directory / file.name).string());
 }
 
 bool StudyBuilder::omitted(std::string_view name) const
@@ -902,11 +982,16 @@ std::vector<std::string> StudyBuilder::file_names() const
     const Plan study_plan = plan();
     for (const OutputFile& file : output_files(study_plan))
         if (!omitted(file.name)) names.push_back(file.name);
+    if (write_gis_exports_)
+        for (const OutputFile& file : export_files())
+            if (!omitted(file.name)) names.push_back(file.name);
     return names;
 }
 
 void StudyBuilder::write(const std::filesystem::path& directory) const
 {
+    // A throw-away study: nothing is gained by waiting for the disk.
+    const DiskFlushesOff no_flushes;
     std::filesystem::path data_directory = directory;
     if (data_directory_line_) {
         if (!omitted(data_directory_file_name()))
@@ -917,6 +1002,12 @@ void StudyBuilder::write(const std::filesystem::path& directory) const
     const Plan study_plan = plan();
     for (const OutputFile& file : output_files(study_plan))
         if (!omitted(file.name)) file.write((data_directory / file.name).string());
+    if (write_gis_exports_) write_gis_exports(directory);
+}
+
+std::filesystem::path StudyBuilder::data_directory_in(const std::filesystem::path& directory) const
+{
+    return data_directory_line_ ? directory / directory_prefix(*data_directory_line_) : directory;
 }
 
 }  // namespace velm::test

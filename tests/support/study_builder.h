@@ -41,6 +41,7 @@
 #include "records/model_list.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
+#include "records/string_files.h"
 #include "records/subarea_data_base.h"
 #include "shell/control_settings.h"
 
@@ -143,6 +144,18 @@ public:
     const std::deque<LinkRecord>& links() const { return links_; }
     const std::deque<SubareaRecord>& subareas() const { return subareas_; }
 
+    // A hydraulic string as the telescoping pass leaves it: its links (added
+    // before, node pairs in flow order) become the long-form records of the
+    // string file "<study>NNNNZZ.ZST", numbered in the order added, and the
+    // string's line of the index "<study>INDXZZ.ZST".  A record takes the
+    // link's nodes, elevations, length, slope and existing element, and its
+    // computer-recommended replacement element (columns 110 and 102 to 105)
+    // as the telescoped element, as the link stands when the string is
+    // added; edit the returned records for other values.  Without strings
+    // neither the string files nor the index are written.
+    std::vector<TelescopedStringRecord>& add_string(const std::vector<std::pair<float, float>>& links);
+    const std::deque<std::vector<TelescopedStringRecord>>& strings() const { return strings_; }
+
     // Model file header values of every map and event (1-based position of
     // the full or compact layout), and the return frequency (years) of an
     // event, header value 12.
@@ -180,6 +193,16 @@ public:
     void edit_gis_files(GisFilesEdit edit) { gis_file_edits_.push_back(std::move(edit)); }
     void edit_model_lists(ModelListEdit edit) { model_list_edits_.push_back(std::move(edit)); }
 
+    // The study-wide GIS exports "<study>SUBSZZ.ASC", "NODEZZ.ASC" and
+    // "LINKZZ.ASC": every subarea, node and link in the order added, in the
+    // data base layouts, so that the GIS update's sort of them gives exactly
+    // the GIS files the builder writes.  write() writes them once asked to;
+    // write_gis_exports(directory) writes only them (for exports that
+    // differ from the model files: change the records after write()).
+    void add_gis_exports() { write_gis_exports_ = true; }
+    void write_gis_exports(const std::filesystem::path& directory) const;
+    std::vector<std::string> gis_export_names() const;
+
     // Leaves a file out: the name as file_names() lists it (any case).
     void omit_file(std::string_view name);
 
@@ -212,6 +235,8 @@ private:
         std::function<void(const std::string& path)> write;
     };
     std::vector<OutputFile> output_files(const Plan& plan) const;
+    std::vector<OutputFile> export_files() const;
+    std::filesystem::path data_directory_in(const std::filesystem::path& directory) const;
     bool omitted(std::string_view name) const;
     std::string data_directory_file_name() const;
 
@@ -231,12 +256,14 @@ private:
     ControlParameters controls_{};
     HglControlTable hgl_controls_{};
     bool write_control_file_ = true;
+    bool write_gis_exports_ = false;
     std::optional<std::string> data_directory_line_;
     std::vector<std::string> omitted_;
     std::vector<ModelFileEdit> model_file_edits_;
     std::vector<GisFilesEdit> gis_file_edits_;
     std::vector<ModelListEdit> model_list_edits_;
     std::map<int, std::vector<ModelResultsGroup>> model_results_;  // by map number
+    std::deque<std::vector<TelescopedStringRecord>> strings_;  // string n at n - 1
 };
 
 // The first group of a model file with this node pair (and code, when

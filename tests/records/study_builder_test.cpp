@@ -545,7 +545,8 @@ TEST(StudyBuilder, RegionGisFilesAppendUpstreamNodesOfOtherRegions)
     EXPECT_EQ(nodes, (std::vector<float>{20305.0f, 20306.0f, 10204.0f}));
     EXPECT_EQ(region_2.nodes.back().node_elevation(), 120.0f);
     ASSERT_EQ(region_2.links.size(), 2u);
-    EXPECT_EQ(region_2.links[0].element_type(), static_cast<int>(ElementType::Box));
+    EXPECT_GT(region_2.links[0].element_height(), 0.0f);
+    EXPECT_EQ(region_2.links[0].element_type(), 0) << "as the GIS export sort writes a link without a street";
     EXPECT_EQ(region_2.subareas.size(), 2u);
 
     StudyBuilder per_map = three_maps(5);

@@ -264,6 +264,7 @@ StudyBuilder sample_study()
                 for (int event = 1; event <= STORM_EVENTS; ++event)  // a shorter time in the larger storm
                     subarea.time_of_concentration(event) = std::round(5.0f + l.length / 60.0f - 1.5f * static_cast<float>(event));
     }
+    study.add_gis_exports();  // so the GIS update (option 7) runs on the sample
     return study;
 }
 

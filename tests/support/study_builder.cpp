@@ -659,34 +659,41 @@ GisNodeRecord gis_node(float number, float elevation)
     return record;
 }
 
+// The GIS link record as the export sort writes it: no street values (and
+// no element type) without a curb or gutter hike, no element values without
+// an element height, a negative length as 0.
 GisLinkRecord gis_link(const LinkRecord& link)
 {
     GisLinkRecord record;
     record.upstream_node() = link.upstream_node();
     record.downstream_node() = link.downstream_node();
-    record.link_length() = link.link_length();
-    record.curb_height() = link.curb_height();
-    record.street_half_width() = link.street_half_width();
-    record.gutter_lip() = link.gutter_lip();
-    record.gutter_width() = link.gutter_width();
-    record.gutter_hike() = link.gutter_hike();
-    record.crown_to_gradebreak_distance() = link.crown_to_gradebreak_distance();
-    record.center_lane_crossfall() = link.center_lane_crossfall();
-    record.outside_lane_crossfall() = link.outside_lane_crossfall();
-    record.parkway_crossfall() = link.parkway_crossfall();
-    record.street_side_count() = link.street_side_count();
-    record.street_friction_factor() = link.street_friction_factor();
-    record.element_type() = link.element_type();
-    record.element_height() = link.element_height();
-    record.element_base_width() = link.element_base_width();
-    record.element_side_slope() = link.element_side_slope();
-    record.element_friction_factor() = link.element_friction_factor();
+    record.link_length() = std::max(link.link_length(), 0.0f);
+    if (link.curb_height() > 0.0f || link.gutter_hike() > 0.0f) {
+        record.curb_height() = link.curb_height();
+        record.street_half_width() = link.street_half_width();
+        record.gutter_lip() = link.gutter_lip();
+        record.gutter_width() = link.gutter_width();
+        record.gutter_hike() = link.gutter_hike();
+        record.crown_to_gradebreak_distance() = link.crown_to_gradebreak_distance();
+        record.center_lane_crossfall() = link.center_lane_crossfall();
+        record.outside_lane_crossfall() = link.outside_lane_crossfall();
+        record.parkway_crossfall() = link.parkway_crossfall();
+        record.street_side_count() = link.street_side_count();
+        record.element_type() = link.element_type();
+    }
+    record.street_friction_factor() = std::max(link.street_friction_factor(), 0.0f);
+    if (link.element_height() > 0.0f) {
+        record.element_height() = link.element_height();
+        record.element_base_width() = link.element_base_width();
+        record.element_side_slope() = link.element_side_slope();
+        record.element_friction_factor() = link.element_friction_factor();
+    }
     record.processed_stamp() = stamp_value(GisFileStamp::Unprocessed);
     return record;
 }
 
 // Values 2 to 12 come from the subarea columns of the model type, 0.0 for a
-// negative column; columns 9 and 11 above 10 are divided by 10.
+// negative column; columns 9 and 11 above 10 are scaled by 0.1.
 GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
 {
     GisSubareaRecord record;
@@ -694,9 +701,9 @@ GisSubareaRecord gis_subarea(const SubareaRecord& subarea, int model_type)
     const int first_parameter_column = model_type == 5 ? 93 : model_type == 6 ? 94 : 3;
     const std::array<int, 6> parameter_columns{first_parameter_column, 5, 6, 8, 9, 11};
     for (int i = 1; i <= 6; ++i) {
-        float value = subarea.column(parameter_columns[static_cast<std::size_t>(i - 1)]);
-        if (i >= 5 && value > 10.0f) value = value / 10.0f;
-        record.subarea_parameter(i) = std::max(value, 0.0f);
+        float value = std::max(subarea.column(parameter_columns[static_cast<std::size_t>(i - 1)]), 0.0f);
+        if (i >= 5 && value > 10.0f) value = value * 0.1f;
+        record.subarea_parameter(i) = value;
     }
     for (int i = 1; i <= S_GRAPH_VALUES; ++i) record.s_graph_value(i) = std::max(subarea.s_graph_value(i), 0.0f);
     for (int k = 1; k <= LAND_USE_CELLS; ++k) {
@@ -888,6 +895,30 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
     return files;
 }
 
+std::vector<StudyBuilder::OutputFile> StudyBuilder::export_files() const
+{
+    auto all = [](const auto& records) { return std::vector(records.begin(), records.end()); };
+    return {
+        {study_id_ + "SUBSZZ.ASC", [this, all](const std::string& path) { write_subarea_data_base(path, all(subareas_)); }},
+        {study_id_ + "NODEZZ.ASC", [this, all](const std::string& path) { write_node_data_base(path, all(nodes_)); }},
+        {study_id_ + "LINKZZ.ASC", [this, all](const std::string& path) { write_link_data_base(path, all(links_)); }},
+    };
+}
+
+std::vector<std::string> StudyBuilder::gis_export_names() const
+{
+    std::vector<std::string> names;
+    for (const OutputFile& file : export_files()) names.push_back(file.name);
+    return names;
+}
+
+void StudyBuilder::write_gis_exports(const std::filesystem::path& directory) const
+{
+    const std::filesystem::path data_directory = data_directory_in(directory);
+    for (const OutputFile& file : export_files())
+        if (!omitted(file.name)) file.write((data_directory / file.name).string());
+}
+
 bool StudyBuilder::omitted(std::string_view name) const
 {
     return std::find(omitted_.begin(), omitted_.end(), upper(name)) != omitted_.end();
@@ -902,6 +933,9 @@ std::vector<std::string> StudyBuilder::file_names() const
     const Plan study_plan = plan();
     for (const OutputFile& file : output_files(study_plan))
         if (!omitted(file.name)) names.push_back(file.name);
+    if (write_gis_exports_)
+        for (const OutputFile& file : export_files())
+            if (!omitted(file.name)) names.push_back(file.name);
     return names;
 }
 
@@ -917,6 +951,12 @@ void StudyBuilder::write(const std::filesystem::path& directory) const
     const Plan study_plan = plan();
     for (const OutputFile& file : output_files(study_plan))
         if (!omitted(file.name)) file.write((data_directory / file.name).string());
+    if (write_gis_exports_) write_gis_exports(directory);
+}
+
+std::filesystem::path StudyBuilder::data_directory_in(const std::filesystem::path& directory) const
+{
+    return data_directory_line_ ? directory / directory_prefix(*data_directory_line_) : directory;
 }
 
 }  // namespace velm::test

@@ -180,6 +180,16 @@ public:
     void edit_gis_files(GisFilesEdit edit) { gis_file_edits_.push_back(std::move(edit)); }
     void edit_model_lists(ModelListEdit edit) { model_list_edits_.push_back(std::move(edit)); }
 
+    // The study-wide GIS exports "<study>SUBSZZ.ASC", "NODEZZ.ASC" and
+    // "LINKZZ.ASC": every subarea, node and link in the order added, in the
+    // data base layouts, so that the GIS update's sort of them gives exactly
+    // the GIS files the builder writes.  write() writes them once asked to;
+    // write_gis_exports(directory) writes only them (for exports that
+    // differ from the model files: change the records after write()).
+    void add_gis_exports() { write_gis_exports_ = true; }
+    void write_gis_exports(const std::filesystem::path& directory) const;
+    std::vector<std::string> gis_export_names() const;
+
     // Leaves a file out: the name as file_names() lists it (any case).
     void omit_file(std::string_view name);
 
@@ -212,6 +222,8 @@ private:
         std::function<void(const std::string& path)> write;
     };
     std::vector<OutputFile> output_files(const Plan& plan) const;
+    std::vector<OutputFile> export_files() const;
+    std::filesystem::path data_directory_in(const std::filesystem::path& directory) const;
     bool omitted(std::string_view name) const;
     std::string data_directory_file_name() const;
 
@@ -231,6 +243,7 @@ private:
     ControlParameters controls_{};
     HglControlTable hgl_controls_{};
     bool write_control_file_ = true;
+    bool write_gis_exports_ = false;
     std::optional<std::string> data_directory_line_;
     std::vector<std::string> omitted_;
     std::vector<ModelFileEdit> model_file_edits_;

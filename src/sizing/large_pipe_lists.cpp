@@ -2,6 +2,7 @@
 #include "sizing/large_pipe_lists.h"
 
 #include "records/format.h"
+#include "sizing/element_sizing.h"
 
 namespace velm {
 
@@ -23,7 +24,6 @@ constexpr std::string_view UPGRADED_LINK_LINE_FORMAT =
     "(7X,F8.1,3X,F8.1,3X,F7.2,1X,F7.2,2X,F5.1,3X,F7.2,1X,F7.2,2X,F5.1)";
 
 constexpr float LARGE_PIPE_DIAMETER = 84.0f;  // inches
-constexpr float INCHES_PER_FOOT = 12.0f;
 
 bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 

@@ -17,6 +17,7 @@
 
 #include "records/link_data_base.h"
 #include "shell/control_settings.h"
+#include "sizing/element_sizing.h"
 
 namespace velm {
 
@@ -26,7 +27,6 @@ inline constexpr float DEFAULT_TELESCOPING_MANNING_N = 0.013f;
 inline constexpr float COUNTY_TELESCOPING_MANNING_N = 0.014f;
 // Under the normal-depth pipe capacity model the pipe Manning n is divided by this.
 inline constexpr float NORMAL_DEPTH_MANNING_DIVISOR = 1.076f;
-inline constexpr float INCHES_PER_FOOT = 12.0f;
 // An element capacity above CAPACITY_CAP is stored as CAPACITY_OVERFLOW_MARK.
 inline constexpr float CAPACITY_CAP = 99999.0f;
 inline constexpr float CAPACITY_OVERFLOW_MARK = 88888.0f;

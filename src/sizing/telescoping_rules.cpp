@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sizing/element_sizing.h"
+
 
 namespace velm {
 
@@ -28,20 +30,6 @@ struct Candidate {
     float friction = 0.0f;   // Manning n
     float freeboard = 0.0f;  // ft
 };
-
-// PLACEHOLDER until the element sizing routines land: replace by size_circular_pipe.
-float size_circular_pipe(float& slope, float flow, float manning_n)
-{
-    if (slope <= 0.0f) slope = 0.002f;
-    const float inches = 12.0f * std::pow(flow / std::sqrt(slope) / 0.4631644f * manning_n, 0.375f);
-    const float thirds = inches / 3.0f;
-    float diameter = (thirds == std::trunc(thirds) ? 3.0f * std::trunc(thirds) : 3.0f * (std::trunc(thirds) + 1.0f)) / 12.0f;
-    if (diameter > 8.0f) {
-        const float sixths = inches / 6.0f;
-        diameter = (sixths == std::trunc(sixths) ? 6.0f * std::trunc(sixths) : 6.0f * (std::trunc(sixths) + 1.0f)) / 12.0f;
-    }
-    return diameter;
-}
 
 float pipe_area(float diameter) { return QUARTER_PI * diameter * diameter; }
 

@@ -50,6 +50,8 @@ int write_all(int fd, std::string_view contents)
     return 0;
 }
 
+bool disk_flushes_on = true;
+
 }  // namespace
 
 std::filesystem::path resolve_file_name(std::string_view name)
@@ -135,7 +137,18 @@ std::string read_whole_file(std::string_view name)
     return contents;
 }
 
-void replace_file_atomically(std::string_view name, std::string_view contents)
+namespace {
+
+// A replacement written beside its file, not yet renamed over it.
+struct PendingReplacement {
+    std::string name;  // as the system wrote it, for messages
+    std::filesystem::path path;
+    std::filesystem::path temporary;
+};
+
+// Writes the new content to a temporary file in the same directory; FileError
+// (with no temporary left behind) when that fails.
+PendingReplacement write_replacement(std::string_view name, std::string_view contents)
 {
     const std::filesystem::path path = resolve_file_name(name);
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
@@ -155,16 +168,91 @@ void replace_file_atomically(std::string_view name, std::string_view contents)
         unlink(temporary.c_str());
         throw_file_error("Cannot write", name, error);
     }
+    // The new content reaches the disk before it replaces the old, and the
+    // directory after, so that a power loss leaves one of the two whole.
+    if (disk_flushes_on && fsync(fd) != 0) {
+        const int error = errno;
+        close(fd);
+        unlink(temporary.c_str());
+        throw_file_error("Cannot write", name, error);
+    }
     if (close(fd) != 0) {
         const int error = errno;
         unlink(temporary.c_str());
         throw_file_error("Cannot write", name, error);
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
+    return {std::string(name), path, temporary};
+}
+
+void install_replacement(const PendingReplacement& pending)
+{
+    if (rename(pending.temporary.c_str(), pending.path.c_str()) != 0) {
         const int error = errno;
-        unlink(temporary.c_str());
-        throw_file_error("Cannot write", name, error);
+        unlink(pending.temporary.c_str());
+        throw_file_error("Cannot write", pending.name, error);
     }
+    flush_directory(pending.path.parent_path());
+}
+
+}  // namespace
+
+void set_disk_flushes(bool on) { disk_flushes_on = on; }
+
+bool disk_flushes() { return disk_flushes_on; }
+
+void flush_directory(const std::filesystem::path& directory)
+{
+    if (!disk_flushes_on) return;
+    const std::filesystem::path name = directory.empty() ? std::filesystem::path(".") : directory;
+    const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+void flush_file(const std::filesystem::path& file)
+{
+    if (!disk_flushes_on) return;
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+void replace_file_atomically(std::string_view name, std::string_view contents)
+{
+    install_replacement(write_replacement(name, contents));
+}
+
+void replace_files_together(const std::vector<FileReplacement>& files)
+{
+    std::vector<PendingReplacement> pending;
+    pending.reserve(files.size());
+    try {
+        for (const FileReplacement& file : files) pending.push_back(write_replacement(file.name, file.contents));
+    } catch (...) {
+        for (const PendingReplacement& written : pending) unlink(written.temporary.c_str());
+        throw;
+    }
+    for (const PendingReplacement& written : pending) install_replacement(written);
+}
+
+void append_to_file(std::string_view name, std::string_view contents)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    if (path.empty() || !path.has_filename()) throw_file_error("Cannot append to", name, EINVAL);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) throw_file_error("Cannot append to", name, errno);
+    if (const int error = write_all(fd, contents); error != 0) {
+        close(fd);
+        throw_file_error("Cannot append to", name, error);
+    }
+    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        const int error = errno;
+        close(fd);
+        throw_file_error("Cannot append to", name, error);
+    }
+    if (close(fd) != 0) throw_file_error("Cannot append to", name, errno);
 }
 
 void copy_file_atomically(std::string_view from, std::string_view to)

@@ -349,9 +349,13 @@ void analyze_link_records(std::vector<LinkRecord>& records, const DeficiencySett
 void analyze_link_file_deficiencies(RunContext& run, const std::string& link_data_base,
                                     const DownstreamHglIndex& hgl_index)
 {
-    std::vector<LinkRecord> records = read_link_data_base(link_data_base, FilePresence::MustExist);
+    // The run's latest version of the file (the friction-slope update may
+    // have rewritten it), and the new version replaced with the run's other
+    // outputs at its end.
+    std::vector<LinkRecord> records =
+        read_link_data_base(run.outputs.current_file(link_data_base), FilePresence::MustExist);
     analyze_link_records(records, deficiency_settings(run.controls, run.settings), hgl_index);
-    write_link_data_base(link_data_base, records);
+    write_link_data_base(run.outputs.new_file(link_data_base), records);
 }
 
 }  // namespace velm

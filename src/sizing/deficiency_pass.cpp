@@ -349,9 +349,12 @@ void analyze_link_records(std::vector<LinkRecord>& records, const DeficiencySett
 void analyze_link_file_deficiencies(RunContext& run, const std::string& link_data_base,
                                     const DownstreamHglIndex& hgl_index)
 {
-    std::vector<LinkRecord> records = read_link_data_base(link_data_base, FilePresence::MustExist);
+    // The run's own version of the data base (the friction-slope update of
+    // the balanced HGL may have written one), replaced at the run's end.
+    std::vector<LinkRecord> records =
+        read_link_data_base(run.outputs.current_file(link_data_base), FilePresence::MustExist);
     analyze_link_records(records, deficiency_settings(run.controls, run.settings), hgl_index);
-    write_link_data_base(link_data_base, records);
+    write_link_data_base(run.outputs.new_file(link_data_base), records);
 }
 
 }  // namespace velm

@@ -564,6 +564,7 @@ TEST_F(DeficiencyPassFile, RewritesEveryRecordInOrder)
     write_link_data_base("AB0101ZZ.ZLL", given);
 
     analyze_link_file_deficiencies(run_, "AB0101ZZ.ZLL", {});
+    run_.outputs.commit();  // the run's files are put in place at its end
 
     std::vector<LinkRecord> expected = given;
     analyze_link_records(expected, deficiency_settings(controls_, settings_), {});

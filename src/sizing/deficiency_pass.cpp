@@ -349,8 +349,9 @@ void analyze_link_records(std::vector<LinkRecord>& records, const DeficiencySett
 void analyze_link_file_deficiencies(RunContext& run, const std::string& link_data_base,
                                     const DownstreamHglIndex& hgl_index)
 {
-    // The run's own version of the data base (the friction-slope update of
-    // the balanced HGL may have written one), replaced at the run's end.
+    // The run's latest version of the file (the friction-slope update may
+    // have rewritten it), and the new version replaced with the run's other
+    // outputs at its end.
     std::vector<LinkRecord> records =
         read_link_data_base(run.outputs.current_file(link_data_base), FilePresence::MustExist);
     analyze_link_records(records, deficiency_settings(run.controls, run.settings), hgl_index);

@@ -49,9 +49,10 @@ void analyze_link_records(std::vector<LinkRecord>& records, const DeficiencySett
                           const DownstreamHglIndex& hgl_index);
 
 // Analyses every link of the link data base `link_data_base` (its name with
-// the data directory) and rewrites the whole file with the computed values.
-// A record that cannot be read ends the run with a message naming the file
-// and the line, and the file is left as it was.
+// the data directory) and writes the whole file anew with the computed
+// values as one of the run's outputs.  A record that cannot be read ends the
+// run with a message naming the file and the line, and the file is left as
+// it was.
 void analyze_link_file_deficiencies(RunContext& run, const std::string& link_data_base,
                                     const DownstreamHglIndex& hgl_index);
 

@@ -564,7 +564,11 @@ TEST_F(DeficiencyPassFile, RewritesEveryRecordInOrder)
     write_link_data_base("AB0101ZZ.ZLL", given);
 
     analyze_link_file_deficiencies(run_, "AB0101ZZ.ZLL", {});
-    run_.outputs.commit();  // the run's files are put in place at its end
+    // The old file stays until the run's outputs are replaced together.
+    std::string old_text;
+    for (const LinkRecord& link : given) old_text += link_record_line(link) + "\r\n";
+    EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZLL"), old_text);
+    run_.outputs.commit();
 
     std::vector<LinkRecord> expected = given;
     analyze_link_records(expected, deficiency_settings(controls_, settings_), {});

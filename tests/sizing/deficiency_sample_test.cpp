@@ -34,10 +34,17 @@ protected:
             for (const LinkRecord& link : read_link_data_base(map, FilePresence::MustExist)) links_.push_back(link);
     }
 
-    // The friction slope the link's element was analysed and sized at.
+    // The friction slope the link's element was analysed and sized at: the
+    // balanced HGL's (or, under the topographic models, the link's own)
+    // slope, times the proportion outside process codes 50 to 56, unless the
+    // user gave one; a slope that carries nothing is the minimum.
     float friction_slope(const LinkRecord& link) const
     {
-        float slope = link.user_friction_slope() > 0.0f ? link.user_friction_slope() : link.column(68);
+        float slope = uses_balanced_hgl(controls_.friction_slope_model)
+                          ? link.balanced_hgl_friction_slope()
+                          : std::max(link.link_slope(), controls_.default_min_friction_slope);
+        if (link.process_code() < 50 || link.process_code() > 56) slope = slope * controls_.friction_slope_proportion;
+        if (link.user_friction_slope() > 0.0f) slope = link.user_friction_slope();
         if (slope <= 0.0f && controls_.friction_slope_model == FrictionSlopeModel::BalancedHglSlope)
             slope = link.balanced_hgl_friction_slope();
         if (slope <= 0.0f) slope = controls_.default_min_friction_slope;

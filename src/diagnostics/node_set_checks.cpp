@@ -51,7 +51,6 @@ constexpr std::string_view SEAM_HEADING_FORMAT =
     "(/5X,'Seam nodes that are not associated with DNA files:'/5X,'(EXCEPTIONS are FATAL!)')";
 constexpr std::string_view EXCEPTION_NODES_FORMAT = "(5(1X,F8.1))";
 
-using ConfluenceEntry = std::array<float, CONFLUENCE_ENTRY_VALUES>;
 
 std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
     std::unordered_set<std::uint32_t> keys;
@@ -59,90 +58,14 @@ std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
     return keys;
 }
 
-// A node-set file of the link checks: group after group, a count and then
-// that many node numbers, to the end of the file.  A missing file is an
-// empty set.
-std::vector<float> read_node_set_groups(const std::string& name) {
-    std::vector<std::string> text = file_exists(name) ? read_text_lines(name) : std::vector<std::string>{};
-    // Every number takes at least one character and a separator, so no
-    // group of the file can hold more numbers than the file has characters.
-    std::size_t characters = 0;
-    for (const std::string& line : text) characters += line.size() + 1;
-    TextReader lines(name, std::move(text));
-    FreeFormReader reader(lines);
-    std::vector<float> nodes;
-    for (;;) {
-        int count = 0;
-        FreeFormResult result = reader.read({&count});
-        if (result.status == FreeFormStatus::EndOfFile) break;
-        if (!result.ok()) throw FileError(result.message);
-        if (count > 0 && static_cast<std::size_t>(count) > characters) {
-            throw FileError("Node-set file '" + name + "', line " + std::to_string(lines.line_number()) +
-                            ": a group of " + std::to_string(count) + " node numbers is longer than the file");
-        }
-        std::vector<float> group;
-        result = reader.read_floats(group, count);
-        if (result.status == FreeFormStatus::EndOfFile) {
-            throw FileError("Node-set file '" + name + "' ends before the " + std::to_string(count) +
-                            " node numbers of its last group");
-        }
-        if (!result.ok()) throw FileError(result.message);
-        nodes.insert(nodes.end(), group.begin(), group.end());
-    }
-    return nodes;
-}
-
-// The first line of the fatal block that may close the confluence table: a
-// rule of hyphens, which no entry of numbers begins with.
-bool opens_confluence_fatal_block(const std::string& line) {
-    const std::size_t first = line.find_first_not_of(' ');
-    return first != std::string::npos && line.compare(first, 2, "--") == 0;
-}
-
-// The entries of the confluence table: after its three heading lines, six
-// numbers each, up to the end of the file or the fatal block; an entry whose
-// downstream node is 0.0 holds nothing.
-std::vector<ConfluenceEntry> read_confluence_table(const std::string& name) {
-    if (!file_exists(name)) {
-        throw FileError("The confluence table '" + name + "' that the link checks write does not exist");
-    }
-    std::vector<std::string> lines = read_text_lines(name);
-    if (lines.size() < static_cast<std::size_t>(CONFLUENCE_HEADING_LINES)) {
-        throw FileError("The confluence table '" + name + "' ends within its three heading lines");
-    }
-    for (std::size_t k = CONFLUENCE_HEADING_LINES; k < lines.size(); ++k) {
-        if (opens_confluence_fatal_block(lines[k])) {
-            lines.resize(k);
-            break;
-        }
-    }
-    TextReader table(name, std::move(lines));
-    std::string heading;
-    for (int k = 0; k < CONFLUENCE_HEADING_LINES; ++k) table.next_line(heading);
-
-    FreeFormReader reader(table);
-    std::vector<ConfluenceEntry> entries;
-    for (;;) {
-        std::vector<float> values;
-        const FreeFormResult result = reader.read_floats(values, CONFLUENCE_ENTRY_VALUES);
-        if (result.status == FreeFormStatus::EndOfFile) break;
-        if (!result.ok()) throw FileError(result.message);
-        if (values[0] == 0.0f) continue;
-        ConfluenceEntry entry{};
-        std::copy(values.begin(), values.end(), entry.begin());
-        entries.push_back(entry);
-    }
-    return entries;
-}
-
 // A node-set file: the count free-form, then the nodes ten to a line (an
 // empty line when there are none); the file is replaced whole.
-void write_node_set_file(const std::string& name, const std::vector<float>& nodes) {
+void write_node_set_file(Session& session, const std::string& name, const std::vector<float>& nodes) {
     static const Format node_lines(NODE_SET_LINE_FORMAT);
     std::vector<std::string> lines{free_form_line({static_cast<int>(nodes.size())})};
     const std::vector<std::string> numbers = node_lines.write(std::vector<FormatValue>(nodes.begin(), nodes.end()));
     lines.insert(lines.end(), numbers.begin(), numbers.end());
-    write_text_lines(name, lines);
+    write_text_lines(session.output_file(name), lines);
 }
 
 void write_exception_block(TextWriter& report, std::string_view heading, const std::vector<float>& nodes) {
@@ -182,7 +105,85 @@ std::vector<float> unmatched_confluences(const std::vector<ConfluenceEntry>& tab
     return exceptions;
 }
 
+// The first line of the fatal block that may close the confluence table: a
+// rule of hyphens, which no entry of numbers begins with.
+bool opens_confluence_fatal_block(const std::string& line) {
+    const std::size_t first = line.find_first_not_of(' ');
+    return first != std::string::npos && line.compare(first, 2, "--") == 0;
+}
+
 }  // namespace
+
+// A node-set file of the link checks: group after group, a count and then
+// that many node numbers, to the end of the file.  A missing file is an
+// empty set.
+std::vector<float> read_node_set_groups(const Session& session, const std::string& name) {
+    const std::string source = session.input_file(name);
+    std::vector<std::string> text = file_exists(source) ? read_text_lines(source) : std::vector<std::string>{};
+    // Every number takes at least one character and a separator, so no
+    // group of the file can hold more numbers than the file has characters.
+    std::size_t characters = 0;
+    for (const std::string& line : text) characters += line.size() + 1;
+    TextReader lines(name, std::move(text));
+    FreeFormReader reader(lines);
+    std::vector<float> nodes;
+    for (;;) {
+        int count = 0;
+        FreeFormResult result = reader.read({&count});
+        if (result.status == FreeFormStatus::EndOfFile) break;
+        if (!result.ok()) throw FileError(result.message);
+        if (count > 0 && static_cast<std::size_t>(count) > characters) {
+            throw FileError("Node-set file '" + name + "', line " + std::to_string(lines.line_number()) +
+                            ": a group of " + std::to_string(count) + " node numbers is longer than the file");
+        }
+        std::vector<float> group;
+        result = reader.read_floats(group, count);
+        if (result.status == FreeFormStatus::EndOfFile) {
+            throw FileError("Node-set file '" + name + "' ends before the " + std::to_string(count) +
+                            " node numbers of its last group");
+        }
+        if (!result.ok()) throw FileError(result.message);
+        nodes.insert(nodes.end(), group.begin(), group.end());
+    }
+    return nodes;
+}
+
+// The entries of the confluence table: after its three heading lines, six
+// numbers each, up to the end of the file or the fatal block; an entry whose
+// downstream node is 0.0 holds nothing.
+std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name) {
+    const std::string source = session.input_file(name);
+    if (!file_exists(source)) {
+        throw FileError("The confluence table '" + name + "' that the link checks write does not exist");
+    }
+    std::vector<std::string> lines = read_text_lines(source);
+    if (lines.size() < static_cast<std::size_t>(CONFLUENCE_HEADING_LINES)) {
+        throw FileError("The confluence table '" + name + "' ends within its three heading lines");
+    }
+    for (std::size_t k = CONFLUENCE_HEADING_LINES; k < lines.size(); ++k) {
+        if (opens_confluence_fatal_block(lines[k])) {
+            lines.resize(k);
+            break;
+        }
+    }
+    TextReader table(name, std::move(lines));
+    std::string heading;
+    for (int k = 0; k < CONFLUENCE_HEADING_LINES; ++k) table.next_line(heading);
+
+    FreeFormReader reader(table);
+    std::vector<ConfluenceEntry> entries;
+    for (;;) {
+        std::vector<float> values;
+        const FreeFormResult result = reader.read_floats(values, CONFLUENCE_ENTRY_VALUES);
+        if (result.status == FreeFormStatus::EndOfFile) break;
+        if (!result.ok()) throw FileError(result.message);
+        if (values[0] == 0.0f) continue;
+        ConfluenceEntry entry{};
+        std::copy(values.begin(), values.end(), entry.begin());
+        entries.push_back(entry);
+    }
+    return entries;
+}
 
 int check_network_node_sets(Session& session, const std::string& study_name, const NetworkNodeSets& node_sets) {
     const std::string study_id = study_name.substr(0, 2);
@@ -190,10 +191,10 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
 
     // Set E: downstream nodes that lead nowhere; set F: upstream nodes that
     // nothing enters.
-    std::vector<float> outlets = read_node_set_groups(session.study_file(downstream_node_set_name(study_id)));
-    std::vector<float> headwaters = read_node_set_groups(std::string(UPSTREAM_NODE_SET_NAME));
+    std::vector<float> outlets = read_node_set_groups(session, session.study_file(downstream_node_set_name(study_id)));
+    std::vector<float> headwaters = read_node_set_groups(session, std::string(UPSTREAM_NODE_SET_NAME));
     const std::vector<ConfluenceEntry> confluences =
-        read_confluence_table(session.study_file(confluence_table_name(study_id)));
+        read_confluence_table(session, session.study_file(confluence_table_name(study_id)));
 
     // A node in both sets is a seam between maps: it appears once in X for
     // every pair of equal entries.
@@ -223,11 +224,12 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
         std::erase_if(headwaters, [&seam_keys](float node) { return seam_keys.contains(number_key(node)); });
     }
 
-    write_node_set_file(std::string(OUTLET_SET_NAME), outlets);
-    write_node_set_file(session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id)), headwaters);
-    write_node_set_file(session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
+    write_node_set_file(session, std::string(OUTLET_SET_NAME), outlets);
+    write_node_set_file(session, session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id)), headwaters);
+    write_node_set_file(session, session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
 
-    TextWriter report = TextWriter::for_append(session.study_file(diagnostics_report_file_name(study_id)));
+    TextWriter report =
+        TextWriter::for_append(session.appended_output_file(session.study_file(diagnostics_report_file_name(study_id))));
     // Headwaters of the data bases where the model files start no initial
     // subarea.
     write_at(session.window, 5, 5, format_line(HEADWATER_CHECK_FORMAT, {}));

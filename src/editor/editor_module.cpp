@@ -123,7 +123,7 @@ bool EditorModule::take_study()
             // being asked for again and again.
             if (call_.launched()) {
                 clear_screen(window());
-                stop_program("editor module: the launcher's study is not two letters");
+                stop_program("run_network_editor_module: the launcher's study is not two letters");
             }
             continue;
         }
@@ -139,7 +139,7 @@ bool EditorModule::take_study()
         window().write(std::string(18, ' '), LineEnd::StayOnLine);
         // The next study typed looks its own data directory up.
         session_.data_directory.reset();
-        if (call_.launched()) stop_program("editor module: the launcher's study has no string index");
+        if (call_.launched()) stop_program("run_network_editor_module: the launcher's study has no string index");
         study_id_ = "  ";
         wait_for_return(window());
     }
@@ -210,7 +210,7 @@ void EditorModule::leave()
         create_toolset_file_when_missing(session_, study_id_);
     }
     clear_screen(window());
-    stop_program("editor module: EXIT");
+    stop_program("run_network_editor_module: EXIT");
 }
 
 }  // namespace

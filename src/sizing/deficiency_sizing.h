@@ -34,6 +34,11 @@
 
 namespace velm {
 
+// Process codes the deficiency pass and its sizing treat apart.
+inline constexpr int STANDARD_CONDUIT_CODE = 37;             // a standard pipe or box from the tables
+inline constexpr int STANDARD_CONDUIT_KEPT_COUNT_CODE = 47;  // the same, keeping at least its pipes
+inline constexpr int VEE_SECTION_CODE = 92;                  // the code-92 section, sized as a pipe
+
 // The settings the deficiency pass works with, taken from the control
 // settings and the run settings.
 struct DeficiencySettings {

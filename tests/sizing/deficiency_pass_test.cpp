@@ -200,19 +200,9 @@ TEST(DeficiencyPass, StreetCapacityJoinsTheElementAtDeepEvents)
     const LinkRecord link = analyzed(given);
     EXPECT_EQ(link.street_capacity(1), 1.5f);
     EXPECT_EQ(link.street_friction_factor(), 0.015f);  // repaired and written back
-    velm::StreetSection street;
-    street.curb_height = 0.5f;
-    street.half_width = 20.0f;
-    street.gutter_lip = 0.125f;
-    street.gutter_width = 2.0f;
-    street.gutter_hike = 0.0417f;
-    street.crown_to_gradebreak_distance = 12.0f;
-    street.center_lane_crossfall = 0.02f;
-    street.outside_lane_crossfall = 0.02f;
-    street.parkway_crossfall = 0.02f;
-    street.side_count = 2;
+    // The street as given, with the parkway n of 0.02 that replaces an unset one.
+    StreetSection street = street_section_of(given, 0.02f);
     street.manning_n = 0.015f;
-    street.parkway_manning_n = 0.02f;
     const float capacity = compute_street_capacity(street, link.link_slope(), 0.45f);
     EXPECT_EQ(link.street_capacity(2), capacity);
     EXPECT_EQ(link.total_capacity(2), link.computed_capacity() + capacity);
@@ -564,6 +554,11 @@ TEST_F(DeficiencyPassFile, RewritesEveryRecordInOrder)
     write_link_data_base("AB0101ZZ.ZLL", given);
 
     analyze_link_file_deficiencies(run_, "AB0101ZZ.ZLL", {});
+    // The old file stays until the run's outputs are replaced together.
+    std::string old_text;
+    for (const LinkRecord& link : given) old_text += link_record_line(link) + "\r\n";
+    EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZLL"), old_text);
+    run_.outputs.commit();
 
     std::vector<LinkRecord> expected = given;
     analyze_link_records(expected, deficiency_settings(controls_, settings_), {});

@@ -135,7 +135,18 @@ std::string read_whole_file(std::string_view name)
     return contents;
 }
 
-void replace_file_atomically(std::string_view name, std::string_view contents)
+namespace {
+
+// A replacement written beside its file, not yet renamed over it.
+struct PendingReplacement {
+    std::string name;  // as the system wrote it, for messages
+    std::filesystem::path path;
+    std::filesystem::path temporary;
+};
+
+// Writes the new content to a temporary file in the same directory; FileError
+// (with no temporary left behind) when that fails.
+PendingReplacement write_replacement(std::string_view name, std::string_view contents)
 {
     const std::filesystem::path path = resolve_file_name(name);
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
@@ -160,11 +171,54 @@ void replace_file_atomically(std::string_view name, std::string_view contents)
         unlink(temporary.c_str());
         throw_file_error("Cannot write", name, error);
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
+    return {std::string(name), path, temporary};
+}
+
+void install_replacement(const PendingReplacement& pending)
+{
+    if (rename(pending.temporary.c_str(), pending.path.c_str()) != 0) {
         const int error = errno;
-        unlink(temporary.c_str());
-        throw_file_error("Cannot write", name, error);
+        unlink(pending.temporary.c_str());
+        throw_file_error("Cannot write", pending.name, error);
     }
+}
+
+}  // namespace
+
+void replace_file_atomically(std::string_view name, std::string_view contents)
+{
+    install_replacement(write_replacement(name, contents));
+}
+
+void replace_files_together(const std::vector<FileReplacement>& files)
+{
+    std::vector<PendingReplacement> pending;
+    pending.reserve(files.size());
+    try {
+        for (const FileReplacement& file : files) pending.push_back(write_replacement(file.name, file.contents));
+    } catch (...) {
+        for (const PendingReplacement& written : pending) unlink(written.temporary.c_str());
+        throw;
+    }
+    for (const PendingReplacement& written : pending) install_replacement(written);
+}
+
+void append_to_file(std::string_view name, std::string_view contents)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    if (path.empty() || !path.has_filename()) throw_file_error("Cannot append to", name, EINVAL);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) throw_file_error("Cannot append to", name, errno);
+    if (const int error = write_all(fd, contents); error != 0) {
+        close(fd);
+        throw_file_error("Cannot append to", name, error);
+    }
+    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        const int error = errno;
+        close(fd);
+        throw_file_error("Cannot append to", name, error);
+    }
+    if (close(fd) != 0) throw_file_error("Cannot append to", name, errno);
 }
 
 void copy_file_atomically(std::string_view from, std::string_view to)

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velm {
 
@@ -35,6 +36,20 @@ std::string read_whole_file(std::string_view name);
 // file in the same directory, which is then renamed over the old file, so a
 // stop or a failed write leaves the old file or the new one, never half.
 void replace_file_atomically(std::string_view name, std::string_view contents);
+
+// Replaces several files as one change: every new content is written to its
+// temporary file first, and only when all are written are they renamed over
+// the old files.  A failed write leaves every old file as it was.
+struct FileReplacement {
+    std::string name;
+    std::string contents;
+};
+void replace_files_together(const std::vector<FileReplacement>& files);
+
+// Appends to the end of the file (created when missing) and forces the bytes
+// to the disk before returning, so that a later stop loses nothing that was
+// appended.  The file is never rewritten.
+void append_to_file(std::string_view name, std::string_view contents);
 
 // Copies a file whole (atomically at the destination).
 void copy_file_atomically(std::string_view from, std::string_view to);

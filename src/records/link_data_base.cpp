@@ -40,6 +40,13 @@ std::string link_data_base_name(std::string_view study_id, int map_number) {
     return format_line(LINK_DATA_BASE_MAP_NAME_FORMAT, {std::string(study_id), map_number});
 }
 
+void clear_stale_link_columns(LinkRecord& record) {
+    if (record.designated_element_type() > 3.0f) {
+        for (int c = 141; c <= 146; ++c) record.column(c) = 0.0f;
+    }
+    for (int c = 153; c <= LINK_RECORD_VALUES; ++c) record.column(c) = 0.0f;
+}
+
 std::vector<LinkRecord> read_link_data_base(std::string_view name, FilePresence presence) {
     return read_records<LinkRecord>(name, presence);
 }

@@ -246,6 +246,12 @@ std::string link_data_base_name(std::string_view data_file_stem);
 std::string link_data_base_name(std::string_view study_id, int map_number);
 int region_map_number(int map_number);
 
+// What every rewriter of a link data base does to each record it writes
+// back: a designation of no known element type (column 141 above 3.0) is
+// cleared with its columns 141 to 146, and the working columns 153 to 188
+// are cleared.
+void clear_stale_link_columns(LinkRecord& record);
+
 // Every record of a link data base, in file order.  A missing file that must
 // exist, or a record that cannot be read, is a FileError naming the file
 // (and the line).

@@ -123,15 +123,16 @@ TEST_F(MainProgramTest, OnlyTheFirstCharacterOfTheMenuAnswerCounts)
 
 TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
 {
-    const std::vector<std::pair<std::string, std::string>> modules = {
-        {"2", "run_user_interface_module"},      {"3", "run_subset_module"},
-        {"4", "run_network_editor_module"},      {"5", "run_differences_module"},
-        {"6", "run_scenario_adopt_reject_module"}, {"7a", "run_gis_update_module"},
+    // The answer, then what the module is typed until it stops.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> modules = {
+        {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3"}, "run_subset_module"},
+        {{"4"}, "run_network_editor_module"},            {{"5"}, "run_differences_module"},
+        {{"6"}, "run_scenario_adopt_reject_module"},     {{"7a"}, "run_gis_update_module"},
     };
     for (const auto& [answer, module] : modules) {
-        SCOPED_TRACE(answer);
+        SCOPED_TRACE(answer.front());
         window_ = test::ScriptedWindow();
-        EXPECT_NE(run({"", answer}).find(module), std::string::npos);
+        EXPECT_NE(run(std::vector<std::string>{""} + answer).find(module), std::string::npos);
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     }
 }
@@ -271,7 +272,9 @@ TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
         EXPECT_EQ(window_.reads().size(), 0u) << "neither title page nor main menu";
         EXPECT_FALSE(fs::exists("QEVCOM.DAT"));
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
-        EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+        // The link review's toolset run flags its target before it looks at the study.
+        EXPECT_EQ(fs::exists("ABtoolzz.set"), c.option == 2);
+        fs::remove("ABtoolzz.set");
     }
 }
 

@@ -173,4 +173,41 @@ TEST_F(AtomicReplace, CopyIsWholeAndNeedsItsSource)
 }
 
 }  // namespace
+TEST_F(AtomicReplace, FilesReplacedTogetherAreAllOldWhenOneWriteFails)
+{
+    TemporaryDirectory::put("AB0101ZZ.Z11", "event 1");
+    TemporaryDirectory::put("AB0101ZZ.Z12", "event 2");
+    TemporaryDirectory::put("AB0101ZZ.ZLL", "links");
+
+    // The second new file is too large for the limit: nothing is replaced.
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(replace_files_together({{"ab0101zz.z11", "new 1"},
+                                         {"AB0101ZZ.Z12", std::string(100000, 'n')},
+                                         {"AB0101ZZ.ZLL", "new links"}}),
+                 FileError);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z11"), "event 1");
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z12"), "event 2");
+    EXPECT_EQ(TemporaryDirectory::entries(), (std::vector<std::string>{"AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZLL"}));
+
+    replace_files_together({{"ab0101zz.z11", "new 1"}, {"AB0101ZZ.ZLL", "new links"}, {"TEMP.DAT", "kept"}});
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z11"), "new 1");
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "new links");
+    EXPECT_EQ(TemporaryDirectory::get("TEMP.DAT"), "kept");
+}
+
+TEST_F(AtomicReplace, AppendKeepsWhatTheFileHoldsAndCreatesAMissingOne)
+{
+    append_to_file("HISTORY.LOG", "one\r\n");
+    append_to_file("history.log", "two\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("HISTORY.LOG"), "one\r\ntwo\r\n");
+    EXPECT_THROW(append_to_file("NoSuchDir\\LOG", "x"), FileError);
+}
+
 }  // namespace velm

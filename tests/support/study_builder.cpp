@@ -835,6 +835,36 @@ std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& pla
 
 // ------------------------------------------------------------------ files
 
+std::vector<TelescopedStringRecord>& StudyBuilder::add_string(const std::vector<std::pair<float, float>>& links)
+{
+    std::vector<TelescopedStringRecord>& records = strings_.emplace_back();
+    for (const auto& [upstream, downstream] : links) {
+        const LinkRecord& link = this->link(upstream, downstream);
+        TelescopedStringRecord record;
+        record.upstream_node = upstream;
+        record.downstream_node = downstream;
+        record.upstream_elevation = link.upstream_elevation();
+        record.downstream_elevation = link.downstream_elevation();
+        record.process_code = static_cast<float>(link.process_code());
+        record.link_length = link.link_length();
+        record.link_slope = link.link_slope();
+        record.element_type = static_cast<float>(link.element_type());
+        record.element_height = link.element_height();
+        record.element_base_width = link.element_base_width();
+        record.element_side_slope = link.element_side_slope();
+        record.channel_freeboard = link.channel_freeboard();
+        record.element_friction_factor = link.element_friction_factor();
+        record.telescoped_shape = link.recommended_element_type();
+        record.telescoped_size = link.replacement_element_height();
+        record.telescoped_width = link.replacement_element_base_width();
+        record.telescoped_side_slope = link.replacement_element_side_slope();
+        record.telescoped_friction_factor = link.replacement_element_friction_factor();
+        record.link_capacity = link.user_capacity() == NO_USER_CAPACITY ? link.computed_capacity() : link.user_capacity();
+        records.push_back(record);
+    }
+    return records;
+}
+
 std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& plan) const
 {
     std::vector<OutputFile> files;
@@ -881,6 +911,24 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
                              write_model_results_file(path, build_model_results(plan, map));
                          }});
     }
+    for (std::size_t k = 0; k < strings_.size(); ++k)
+        files.push_back({string_file_name(study_id_, static_cast<int>(k) + 1), [this, k](const std::string& path) {
+                             write_telescoped_string_file(path, strings_[k]);
+                         }});
+    if (!strings_.empty())
+        files.push_back({string_index_file_name(study_id_), [this](const std::string& path) {
+                             StringIndexFile index;
+                             for (std::size_t k = 0; k < strings_.size(); ++k) {
+                                 StringIndexRecord record;
+                                 record.string_number = static_cast<int>(k) + 1;
+                                 if (!strings_[k].empty()) {
+                                     record.upstream_node = strings_[k].front().upstream_node;
+                                     record.outlet_node = strings_[k].back().downstream_node;
+                                 }
+                                 index.records.push_back(record);
+                             }
+                             write_string_index_file(path, index);
+                         }});
     for (const auto& [stem, members] : plan.gis) {
         files.push_back({stem + ".ZZN", [this, &plan, stem](const std::string& path) {
                              write_gis_node_file(path, build_gis_files(plan, stem).nodes);

@@ -41,6 +41,7 @@
 #include "records/model_list.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
+#include "records/string_files.h"
 #include "records/subarea_data_base.h"
 #include "shell/control_settings.h"
 
@@ -142,6 +143,18 @@ public:
     const std::deque<NodeRecord>& nodes() const { return nodes_; }
     const std::deque<LinkRecord>& links() const { return links_; }
     const std::deque<SubareaRecord>& subareas() const { return subareas_; }
+
+    // A hydraulic string as the telescoping pass leaves it: its links (added
+    // before, node pairs in flow order) become the long-form records of the
+    // string file "<study>NNNNZZ.ZST", numbered in the order added, and the
+    // string's line of the index "<study>INDXZZ.ZST".  A record takes the
+    // link's nodes, elevations, length, slope and existing element, and its
+    // computer-recommended replacement element (columns 110 and 102 to 105)
+    // as the telescoped element, as the link stands when the string is
+    // added; edit the returned records for other values.  Without strings
+    // neither the string files nor the index are written.
+    std::vector<TelescopedStringRecord>& add_string(const std::vector<std::pair<float, float>>& links);
+    const std::deque<std::vector<TelescopedStringRecord>>& strings() const { return strings_; }
 
     // Model file header values of every map and event (1-based position of
     // the full or compact layout), and the return frequency (years) of an
@@ -250,6 +263,7 @@ private:
     std::vector<GisFilesEdit> gis_file_edits_;
     std::vector<ModelListEdit> model_list_edits_;
     std::map<int, std::vector<ModelResultsGroup>> model_results_;  // by map number
+    std::deque<std::vector<TelescopedStringRecord>> strings_;  // string n at n - 1
 };
 
 // The first group of a model file with this node pair (and code, when

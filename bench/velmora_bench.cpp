@@ -1,0 +1,222 @@
+// The analysis run at scale.  For each study size, from some 500 links to
+// some 50,000 (more maps, and more links a map), the benchmark generates a
+// county study with the study builder, runs the whole analysis on it as a
+// launched run of the real program (option 1, sub-option 2: no typing), and
+// measures beside it the floor of any run over the same study: reading every
+// input file once, parsing every number of its text data bases once, and
+// writing every file the run wrote once, through the record layer alone.
+//
+// One row a size:
+//   links seconds seconds_per_link floor_seconds ratio peak_rss_mb
+// `ratio` is seconds / floor_seconds; `peak_rss_mb` the program's peak
+// resident memory.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/record_file.h"
+#include "platform/text_file.h"
+#include "records/free_form.h"
+#include "records/gis_files.h"
+#include "records/link_data_base.h"
+#include "records/node_data_base.h"
+#include "records/subarea_data_base.h"
+#include "support/large_studies.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct StudySize {
+    int maps;
+    int units_per_map;
+};
+
+// Some 500, 2,000, 10,000 and 50,000 links.
+const std::vector<StudySize> SIZES = {{21, 2}, {56, 3}, {168, 5}, {600, 7}};
+constexpr int UNITS_PER_CHAIN = 10;
+constexpr int STORM_EVENTS = 2;
+
+struct FileStamp {
+    std::uintmax_t size;
+    fs::file_time_type time;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::map<std::string, FileStamp> stamps(const fs::path& directory)
+{
+    std::map<std::string, FileStamp> result;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        if (entry.is_regular_file()) result[entry.path().filename().string()] = {entry.file_size(), entry.last_write_time()};
+    }
+    return result;
+}
+
+std::string upper(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool ends_with(const std::string& text, std::string_view tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The launcher's command file: the study, call count 1, option 1,
+// sub-option 2 (run the analysis), and seven unused zeros.
+void write_command_file(const fs::path& directory, const std::string& study)
+{
+    std::ofstream file(directory / "QEVCOM.DAT", std::ios::binary);
+    file << study << "\r\n1\r\n1.\r\n2.\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
+}
+
+struct ProgramRun {
+    double seconds;
+    double peak_rss_mb;
+};
+
+// The real program in `directory`, its input and output on /dev/null.
+ProgramRun run_program(const fs::path& directory)
+{
+    std::fflush(stdout);  // the child must not print what the parent holds
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        if (chdir(directory.c_str()) != 0) _exit(127);
+        if (!std::freopen("/dev/null", "r", stdin) || !std::freopen("/dev/null", "w", stdout)) _exit(127);
+        execl(VELMORA_PROGRAM, VELMORA_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait failed");
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error("the program failed in " + directory.string());
+    }
+    return {seconds, static_cast<double>(usage.ru_maxrss) / 1024.0};
+}
+
+// Every input file read once (the binary model and results files record by
+// record), every number of the text data bases and GIS files parsed once,
+// and every file the run wrote written once: the least any run must do.
+double floor_seconds(const fs::path& directory, const std::vector<std::string>& inputs,
+                     const std::vector<std::string>& outputs)
+{
+    const fs::path scratch = directory / "floor";
+    fs::create_directories(scratch);
+    std::vector<std::vector<std::string>> written;
+    for (const std::string& name : outputs) written.push_back(velm::read_text_lines((directory / name).string()));
+
+    const auto start = Clock::now();
+    std::size_t records = 0;
+    for (const std::string& name : inputs) {
+        const std::string path = (directory / name).string();
+        const std::string key = upper(name);
+        if (ends_with(key, ".ZLL")) {
+            records += velm::read_link_data_base(path, velm::FilePresence::MustExist).size();
+        } else if (ends_with(key, ".ZNN")) {
+            records += velm::read_node_data_base(path, velm::FilePresence::MustExist).size();
+        } else if (ends_with(key, ".ZSS")) {
+            records += velm::read_subarea_data_base(path, velm::FilePresence::MustExist).size();
+        } else if (ends_with(key, ".ZZN")) {
+            records += velm::read_gis_node_file(path, velm::FilePresence::MustExist).size();
+        } else if (ends_with(key, ".ZZL")) {
+            records += velm::read_gis_link_file(path, velm::FilePresence::MustExist).size();
+        } else if (ends_with(key, ".ZZS")) {
+            records += velm::read_gis_subarea_file(path, velm::FilePresence::MustExist).size();
+        } else if (key.find(".Z") != std::string::npos && key != "QEVCOM.DAT" && key.find("CONTZZ") == std::string::npos) {
+            velm::RecordFile file(path, velm::RecordFile::Open::MustExist);
+            while (file.read_record()) ++records;
+            file.close_keep();
+        } else {
+            records += velm::read_text_lines(path).size();
+        }
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        velm::write_text_lines((scratch / outputs[i]).string(), written[i]);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    fs::remove_all(scratch);
+    if (records == 0) throw std::runtime_error("the floor read no record");
+    return seconds;
+}
+
+void print_help()
+{
+    std::cout << "usage: velmora_bench [--max-links N]\n"
+                 "Generates county studies of some 500, 2,000, 10,000 and 50,000 links, runs the\n"
+                 "whole analysis on each as a launched run of the program, and prints a row a size:\n"
+                 "  links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n"
+                 "--max-links N  only the sizes of at most N links\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    long max_links = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            print_help();
+            return 0;
+        }
+        if (argument == "--max-links" && i + 1 < argc) {
+            max_links = std::strtol(argv[++i], nullptr, 10);
+            continue;
+        }
+        std::cerr << "velmora_bench: unknown argument " << argument << " (see --help)\n";
+        return 2;
+    }
+
+    const fs::path work = fs::temp_directory_path() / ("velmora_bench." + std::to_string(getpid()));
+    std::cout << "links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n";
+    try {
+        for (const StudySize& size : SIZES) {
+            velm::test::StudyBuilder study = velm::test::large_study(6, velm::test::county_map_numbers(size.maps),
+                                                                     size.units_per_map, UNITS_PER_CHAIN);
+            const long links = static_cast<long>(study.links().size());
+            if (max_links >= 0 && links > max_links) break;
+            fs::remove_all(work);
+            fs::create_directories(work);
+            study.write(work);
+            write_command_file(work, study.study_id());
+
+            const auto before = stamps(work);
+            const ProgramRun run = run_program(work);
+            const auto after = stamps(work);
+            std::vector<std::string> inputs;
+            std::vector<std::string> outputs;
+            for (const auto& [name, stamp] : after) {
+                const auto old = before.find(name);
+                if (old == before.end() || !(old->second == stamp)) outputs.push_back(name);
+                if (old != before.end() && name != "QEVCOM.DAT") inputs.push_back(name);
+            }
+            const double floor = floor_seconds(work, inputs, outputs);
+            std::printf("%ld %.3f %.3e %.3f %.2f %.1f\n", links, run.seconds, run.seconds / static_cast<double>(links),
+                        floor, run.seconds / floor, run.peak_rss_mb);
+            std::fflush(stdout);
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "velmora_bench: " << error.what() << '\n';
+        fs::remove_all(work);
+        return 1;
+    }
+    fs::remove_all(work);
+    return 0;
+}

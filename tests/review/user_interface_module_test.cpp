@@ -1,0 +1,216 @@
+#include "review/user_interface_module.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/stop.h"
+#include "review/review_study.h"
+#include "support/program_run.h"
+#include "support/session_test.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Typed lines of one change of each kind, each review started from the
+// module's menu of a run whose study is already known.
+const std::vector<std::string> OVERRIDE_CAPACITY = {"1", "10102", "10103", "2", "75", "E"};
+const std::vector<std::string> ADOPT_BOX = {"2", "10102", "10103", "", "2", "1", "2", "3", "5", "0.015", "E", ""};
+const std::vector<std::string> CHANGE_FRICTION_SLOPE = {"3", "10102", "10103", "2", "0.006", "E"};
+const std::vector<std::string> EXCLUDE_FROM_COST_OPINION = {"4", "10103", "10201", "2", "E", ""};
+const std::vector<std::string> DESIGNATE_CHANNEL = {"5", "10103", "10201", "2", "3", "0.025", "1", "12", "2", "1",
+                                                    "E"};
+const std::vector<std::string> RAISE_PEAK_FLOW = {"6", "10103", "16", "", "E"};
+
+// The study as those six changes leave it.
+void apply_expected_changes(test::StudyBuilder& study)
+{
+    LinkRecord& pipe = study.link(10102.0f, 10103.0f);
+    pipe.user_capacity() = 75.0f;
+    pipe.user_element_status() = 1.0f;
+    pipe.user_element_type() = 2;
+    pipe.user_element_height() = 3.0f;
+    pipe.user_element_base_width() = 5.0f;
+    pipe.user_element_friction_factor() = 0.015f;
+    pipe.user_friction_slope() = 0.006f;
+    LinkRecord& seam = study.link(10103.0f, 10201.0f);
+    seam.cost_opinion_status() = 0.0f;
+    seam.designated_element_type() = 3.0f;
+    seam.designated_friction_hundredths() = 0.025f * 100.0f;
+    seam.designated_sizing_dimension() = 1.0f;
+    seam.designated_dimension_value() = 12.0f;
+    seam.designated_side_slope() = 2.0f;
+    seam.designated_freeboard() = 1.0f;
+    // String 1: the adopted box of the pipe, the excluded box of the seam link.
+    auto& string_1 = const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[0]);
+    string_1[1].telescoped_shape = 2.0f;
+    string_1[1].telescoped_size = 3.0f;
+    string_1[1].telescoped_width = 5.0f;
+    string_1[1].telescoped_side_slope = 0.0f;
+    string_1[1].telescoped_friction_factor = 0.015f;
+    string_1[2].telescoped_shape = -2.0f;
+    NodeRecord& node = study.node(10103.0f);
+    node.column(262) = 14.0f;
+    node.column(263) = 20.0f;
+    node.column(268) = 14.0f;
+    node.column(269) = 20.0f;
+    node.column(274) = 16.0f;
+    node.column(275) = 20.0f;
+}
+
+test::StudyBuilder study_with_peak_flows()
+{
+    test::StudyBuilder study = test::review_study();
+    study.node(10103.0f).column(226) = 14.0f;
+    study.node(10103.0f).column(227) = 20.0f;
+    return study;
+}
+
+class UserInterfaceModuleTest : public test::SessionTest {
+protected:
+    std::string run_module(LauncherCall call, const std::vector<std::string>& typed)
+    {
+        window_.type(typed);
+        std::string reason = "did not stop";
+        try {
+            run_user_interface_module(session_, call);
+        } catch (const ProgramStop& stop) {
+            reason = stop.reason;
+        }
+        EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
+        return reason;
+    }
+    const std::string& screen_at(std::size_t i) const { return window_.reads().at(i); }
+};
+
+TEST_F(UserInterfaceModuleTest, NewUserMakesOneChangeOfEachKindFromTheMainMenu)
+{
+    test::StudyBuilder study = study_with_peak_flows();
+    study.write(fs::current_path());
+
+    // Program library page, main menu option 2, the module's title page.
+    const std::vector<std::string> typed = std::vector<std::string>{"", "2", ""} + std::vector<std::string>{"1", "AB"} +
+                                           std::vector<std::string>(OVERRIDE_CAPACITY.begin() + 1, OVERRIDE_CAPACITY.end()) +
+                                           ADOPT_BOX + CHANGE_FRICTION_SLOPE + EXCLUDE_FROM_COST_OPINION +
+                                           DESIGNATE_CHANNEL + RAISE_PEAK_FLOW + std::vector<std::string>{"EXIT"};
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, typed), "run_user_interface_module: EXIT");
+
+    apply_expected_changes(study);
+    test::expect_study_files(study);
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+
+    // The study is asked once: the menu of the second review has no question.
+    EXPECT_EQ(test::snapshot_text(screen_at(4), 5, 18, 23), "Enter 2-letter STUDY ID");
+    const std::size_t second_menu = 3 + 2 + OVERRIDE_CAPACITY.size() - 1;
+    EXPECT_EQ(test::snapshot_text(screen_at(second_menu), 6, 16, 20), "Enter OPTION desired");
+    EXPECT_EQ(test::snapshot_row(screen_at(second_menu), 18), std::string(80, ' '));
+}
+
+TEST_F(UserInterfaceModuleTest, LaunchedRunsMakeTheSameChangesAndReply)
+{
+    test::StudyBuilder study = study_with_peak_flows();
+    study.write(fs::current_path());
+    const std::vector<std::vector<std::string>> reviews = {OVERRIDE_CAPACITY, ADOPT_BOX, CHANGE_FRICTION_SLOPE,
+                                                           EXCLUDE_FROM_COST_OPINION, DESIGNATE_CHANNEL,
+                                                           RAISE_PEAK_FLOW};
+    for (const std::vector<std::string>& review : reviews) {
+        SCOPED_TRACE(review.front());
+        window_ = test::ScriptedWindow();
+        // The launcher's count 1 is the toolset mode: the run count is 2.
+        test::write_command_file("AB", 1, 2, std::stoi(review.front()));
+        EXPECT_EQ(test::run_program_to_stop(session_, window_, {review.begin() + 1, review.end()}),
+                  "run_user_interface_module: done");
+        EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
+        fs::remove("QEVCOM2.DAT");
+    }
+    // Flags 12, 15, 11, 41 and 14 of the tool-status file are set.
+    const std::string flags = test::TemporaryDirectory::get("ABtoolzz.set");
+    fs::remove("ABtoolzz.set");
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < flags.size();) {
+        const std::size_t end = flags.find("\r\n", start);
+        lines.push_back(flags.substr(start, end - start));
+        start = end + 2;
+    }
+    ASSERT_EQ(lines.size(), 100u);
+    for (int button = 1; button <= 100; ++button) {
+        const bool set = button == 11 || button == 12 || button == 14 || button == 15 || button == 41;
+        EXPECT_EQ(std::stoi(lines[button - 1]), set ? 1 : 0) << "flag " << button;
+    }
+
+    apply_expected_changes(study);
+    test::expect_study_files(study);
+}
+
+TEST_F(UserInterfaceModuleTest, MenuAnswers)
+{
+    test::review_study().write(fs::current_path());
+    // Answers that pick nothing are refused at the same field; TO shows the
+    // menu again; 1 followed by a blank and text picks target 1.
+    EXPECT_EQ(run_module({}, {"", "", "12", "1abc", "7", "Ex", "to", "1 more", "AB", "EXIT", "ex"}),
+              "run_user_interface_module: EXIT");
+    for (std::size_t i = 2; i <= 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
+        EXPECT_EQ(test::snapshot_text(screen_at(i), 62, 16, 11), std::string(11, ' '));
+        EXPECT_EQ(window_.read_positions().at(i), std::make_pair(62, 16));
+    }
+    EXPECT_EQ(window_.beeps(), 5);
+    EXPECT_EQ(test::snapshot_text(screen_at(9), 5, 2, 12), "* REVIEW/ADO") << "target 1's link prompt";
+    EXPECT_EQ(test::snapshot_text(screen_at(9), 16, 23, 12), "to Main Menu");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+TEST_F(UserInterfaceModuleTest, StudyAnswers)
+{
+    test::review_study().write(fs::current_path());
+    // A digit is refused; lower-case letters are used as typed; a study
+    // without a string index is refused and asked again.
+    EXPECT_EQ(run_module({}, {"", "3", "1X", "", "CD", "ab", "EXIT", "TOP", "EXIT"}),
+              "run_user_interface_module: EXIT");
+    EXPECT_EQ(test::snapshot_text(screen_at(3), 47, 18, 5), "     ") << "the digit answer is blanked";
+    EXPECT_EQ(test::snapshot_text(screen_at(5), 1, 21, 45), " * DATA FILE [CDINDXZZ.ZST                  ]");
+    EXPECT_EQ(test::snapshot_text(screen_at(6), 5, 2, 20), "* REVIEW/ADOPT LINK ");
+}
+
+TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutStringIndexStopsWithoutReply)
+{
+    test::StudyBuilder study = test::review_study();
+    study.omit_file("ABINDXZZ.ZST");
+    study.write(fs::current_path());
+    LauncherCall call{2, 3, launcher_line("AB")};
+    EXPECT_EQ(run_module(call, {}), "run_user_interface_module: the study has no string index file");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+TEST_F(UserInterfaceModuleTest, LaunchedRunOutsideToolsetModeRepliesWithoutFlag)
+{
+    test::review_study().write(fs::current_path());
+    LauncherCall call{1, 4, launcher_line("AB")};
+    EXPECT_EQ(run_module(call, {"EXIT"}), "run_user_interface_module: done");
+    EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+    EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
+}
+
+TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutSubOptionAsksTheTargetOnly)
+{
+    test::review_study().write(fs::current_path());
+    LauncherCall call{2, 0, launcher_line("AB")};
+    EXPECT_EQ(run_module(call, {"3", "EXIT"}), "run_user_interface_module: done");
+    EXPECT_EQ(test::snapshot_row(screen_at(0), 18), std::string(80, ' ')) << "no study question";
+    EXPECT_EQ(test::snapshot_text(screen_at(1), 5, 2, 54), "* REVIEW/ADOPT LINK Element Friction Slope Estimates *");
+    EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
+}
+
+}  // namespace
+}  // namespace velm

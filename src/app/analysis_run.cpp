@@ -147,6 +147,7 @@ void run_deficiency_analysis(RunContext& run)
     Window& window = run.session.window;
     clear_screen(window);
     write_form(window, 5, 2, DEFICIENCY_HEADING_FORMAT);
+    const DownstreamHglIndex hgl_index(run.balanced_hgl_results);
     for (const std::string& stem : run.data_files.data_file_names) {
         const std::string link_data_base = run.study_file(replace_file_extension(stem, "ZLL"));
         if (!file_exists(link_data_base)) continue;
@@ -155,9 +156,27 @@ void run_deficiency_analysis(RunContext& run)
         if (run.controls.default_min_friction_slope <= 0.0f) {
             run.controls.default_min_friction_slope = run.settings.envelope_min_friction_slope;
         }
-        analyze_link_file_deficiencies(run, link_data_base);
+        analyze_link_file_deficiencies(run, link_data_base, hgl_index);
     }
 }
+
+namespace {
+
+// Points the session at the run's outputs for as long as the run lasts, so
+// that the routines the steps share with other modules write the run's new
+// versions; a stop on the way takes the pointer back before the set is gone.
+class RunOutputsInSession {
+public:
+    RunOutputsInSession(Session& session, RunOutputs& outputs) : session_(session) { session_.run_outputs = &outputs; }
+    ~RunOutputsInSession() { session_.run_outputs = nullptr; }
+    RunOutputsInSession(const RunOutputsInSession&) = delete;
+    RunOutputsInSession& operator=(const RunOutputsInSession&) = delete;
+
+private:
+    Session& session_;
+};
+
+}  // namespace
 
 void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
                   HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
@@ -166,7 +185,11 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
     copy_to_run_settings(run.controls, run.settings);
     run.data_files = read_data_file_table(session, study_id, controls, settings);
 
-    TextWriter report(run.study_file(diagnostics_report_file_name(study_id)));
+    // New versions that a killed run left behind are of no use to anyone.
+    remove_run_leftovers({".", run.study_file("")});
+    const RunOutputsInSession in_session(session, run.outputs);
+
+    TextWriter report(run.outputs.new_file(run.study_file(diagnostics_report_file_name(study_id))));
     write_report_header(report, study_id, controls);
     controls.hydraulic_control_model = effective_hydraulic_control_model(controls);
 
@@ -176,6 +199,9 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
     if (uses_balanced_hgl(controls.friction_slope_model)) run_balanced_hgl_estimation(run);
     run_deficiency_analysis(run);
     run_telescoping_analysis(run);
+
+    // Every step is done: the run's files replace the previous run's together.
+    run.outputs.commit();
 }
 
 }  // namespace velm

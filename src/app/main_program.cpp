@@ -10,6 +10,7 @@
 #include "management/differences_module.h"
 #include "management/scenario_module.h"
 #include "management/subset_module.h"
+#include "platform/run_outputs.h"
 #include "platform/stop.h"
 #include "records/format.h"
 #include "review/user_interface_module.h"
@@ -287,6 +288,9 @@ void MainProgram::end_postprocessor_run()
 void run_main_program(Session& session)
 {
     session.data_directory.reset();
+    // A run killed while it put its files in place is finished first, so
+    // that every module sees one run's files, never a mix.
+    finish_interrupted_commit();
     LauncherCommand command = read_launcher_command(session.window);
     MainProgram program(session, std::move(command.call));
     program.dispatch(command.option);

@@ -327,14 +327,14 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     std::optional<TextWriter> confluence_table;
     std::optional<TextWriter> downstream_node_set;
     if (has_study) {
-        confluence_table.emplace(session.study_file(confluence_table_name(study_id)));
+        confluence_table.emplace(session.output_file(session.study_file(confluence_table_name(study_id))));
         for (const std::string& line : confluence_table_heading()) confluence_table->write_line(line);
         confluence_table->commit();
         downstream_node_set.emplace(
-            session.study_file(downstream_node_set_name(study_id)));
+            session.output_file(session.study_file(downstream_node_set_name(study_id))));
         downstream_node_set->commit();
     }
-    TextWriter upstream_node_set{std::string(UPSTREAM_NODE_SET_NAME)};
+    TextWriter upstream_node_set{session.output_file(UPSTREAM_NODE_SET_NAME)};
     upstream_node_set.commit();
 
     int link_fatal_total = 0;

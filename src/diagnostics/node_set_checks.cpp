@@ -62,8 +62,9 @@ std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
 // A node-set file of the link checks: group after group, a count and then
 // that many node numbers, to the end of the file.  A missing file is an
 // empty set.
-std::vector<float> read_node_set_groups(const std::string& name) {
-    std::vector<std::string> text = file_exists(name) ? read_text_lines(name) : std::vector<std::string>{};
+std::vector<float> read_node_set_groups(const Session& session, const std::string& name) {
+    const std::string source = session.input_file(name);
+    std::vector<std::string> text = file_exists(source) ? read_text_lines(source) : std::vector<std::string>{};
     // Every number takes at least one character and a separator, so no
     // group of the file can hold more numbers than the file has characters.
     std::size_t characters = 0;
@@ -102,11 +103,12 @@ bool opens_confluence_fatal_block(const std::string& line) {
 // The entries of the confluence table: after its three heading lines, six
 // numbers each, up to the end of the file or the fatal block; an entry whose
 // downstream node is 0.0 holds nothing.
-std::vector<ConfluenceEntry> read_confluence_table(const std::string& name) {
-    if (!file_exists(name)) {
+std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name) {
+    const std::string source = session.input_file(name);
+    if (!file_exists(source)) {
         throw FileError("The confluence table '" + name + "' that the link checks write does not exist");
     }
-    std::vector<std::string> lines = read_text_lines(name);
+    std::vector<std::string> lines = read_text_lines(source);
     if (lines.size() < static_cast<std::size_t>(CONFLUENCE_HEADING_LINES)) {
         throw FileError("The confluence table '" + name + "' ends within its three heading lines");
     }
@@ -137,12 +139,12 @@ std::vector<ConfluenceEntry> read_confluence_table(const std::string& name) {
 
 // A node-set file: the count free-form, then the nodes ten to a line (an
 // empty line when there are none); the file is replaced whole.
-void write_node_set_file(const std::string& name, const std::vector<float>& nodes) {
+void write_node_set_file(Session& session, const std::string& name, const std::vector<float>& nodes) {
     static const Format node_lines(NODE_SET_LINE_FORMAT);
     std::vector<std::string> lines{free_form_line({static_cast<int>(nodes.size())})};
     const std::vector<std::string> numbers = node_lines.write(std::vector<FormatValue>(nodes.begin(), nodes.end()));
     lines.insert(lines.end(), numbers.begin(), numbers.end());
-    write_text_lines(name, lines);
+    write_text_lines(session.output_file(name), lines);
 }
 
 void write_exception_block(TextWriter& report, std::string_view heading, const std::vector<float>& nodes) {
@@ -190,10 +192,10 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
 
     // Set E: downstream nodes that lead nowhere; set F: upstream nodes that
     // nothing enters.
-    std::vector<float> outlets = read_node_set_groups(session.study_file(downstream_node_set_name(study_id)));
-    std::vector<float> headwaters = read_node_set_groups(std::string(UPSTREAM_NODE_SET_NAME));
+    std::vector<float> outlets = read_node_set_groups(session, session.study_file(downstream_node_set_name(study_id)));
+    std::vector<float> headwaters = read_node_set_groups(session, std::string(UPSTREAM_NODE_SET_NAME));
     const std::vector<ConfluenceEntry> confluences =
-        read_confluence_table(session.study_file(confluence_table_name(study_id)));
+        read_confluence_table(session, session.study_file(confluence_table_name(study_id)));
 
     // A node in both sets is a seam between maps: it appears once in X for
     // every pair of equal entries.
@@ -223,11 +225,12 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
         std::erase_if(headwaters, [&seam_keys](float node) { return seam_keys.contains(number_key(node)); });
     }
 
-    write_node_set_file(std::string(OUTLET_SET_NAME), outlets);
-    write_node_set_file(session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id)), headwaters);
-    write_node_set_file(session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
+    write_node_set_file(session, std::string(OUTLET_SET_NAME), outlets);
+    write_node_set_file(session, session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id)), headwaters);
+    write_node_set_file(session, session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
 
-    TextWriter report = TextWriter::for_append(session.study_file(diagnostics_report_file_name(study_id)));
+    TextWriter report =
+        TextWriter::for_append(session.appended_output_file(session.study_file(diagnostics_report_file_name(study_id))));
     // Headwaters of the data bases where the model files start no initial
     // subarea.
     write_at(session.window, 5, 5, format_line(HEADWATER_CHECK_FORMAT, {}));

@@ -50,6 +50,8 @@ int write_all(int fd, std::string_view contents)
     return 0;
 }
 
+bool disk_flushes_on = true;
+
 }  // namespace
 
 std::filesystem::path resolve_file_name(std::string_view name)
@@ -166,6 +168,14 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
         unlink(temporary.c_str());
         throw_file_error("Cannot write", name, error);
     }
+    // The new content reaches the disk before it replaces the old, and the
+    // directory after, so that a power loss leaves one of the two whole.
+    if (disk_flushes_on && fsync(fd) != 0) {
+        const int error = errno;
+        close(fd);
+        unlink(temporary.c_str());
+        throw_file_error("Cannot write", name, error);
+    }
     if (close(fd) != 0) {
         const int error = errno;
         unlink(temporary.c_str());
@@ -181,9 +191,33 @@ void install_replacement(const PendingReplacement& pending)
         unlink(pending.temporary.c_str());
         throw_file_error("Cannot write", pending.name, error);
     }
+    flush_directory(pending.path.parent_path());
 }
 
 }  // namespace
+
+void set_disk_flushes(bool on) { disk_flushes_on = on; }
+
+bool disk_flushes() { return disk_flushes_on; }
+
+void flush_directory(const std::filesystem::path& directory)
+{
+    if (!disk_flushes_on) return;
+    const std::filesystem::path name = directory.empty() ? std::filesystem::path(".") : directory;
+    const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+void flush_file(const std::filesystem::path& file)
+{
+    if (!disk_flushes_on) return;
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
 
 void replace_file_atomically(std::string_view name, std::string_view contents)
 {

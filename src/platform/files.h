@@ -37,6 +37,28 @@ std::string read_whole_file(std::string_view name);
 // stop or a failed write leaves the old file or the new one, never half.
 void replace_file_atomically(std::string_view name, std::string_view contents);
 
+// Whether new files are flushed to disk before they replace the old ones; on
+// unless a caller turns it off.  Only test fixtures that write throw-away
+// studies in bulk turn it off, for as long as they write (DiskFlushesOff).
+void set_disk_flushes(bool on);
+bool disk_flushes();
+
+class DiskFlushesOff {
+public:
+    DiskFlushesOff() : was_on_(disk_flushes()) { set_disk_flushes(false); }
+    ~DiskFlushesOff() { set_disk_flushes(was_on_); }
+    DiskFlushesOff(const DiskFlushesOff&) = delete;
+    DiskFlushesOff& operator=(const DiskFlushesOff&) = delete;
+
+private:
+    bool was_on_;
+};
+
+// Flushes a file's content, or a directory's entries, to disk (best effort:
+// a directory that cannot be opened is left alone).
+void flush_file(const std::filesystem::path& file);
+void flush_directory(const std::filesystem::path& directory);
+
 // Replaces several files as one change: every new content is written to its
 // temporary file first, and only when all are written are they renamed over
 // the old files.  A failed write leaves every old file as it was.

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/run_outputs.h"
 #include "records/balanced_hgl_results.h"
 #include "records/data_file_table.h"
 #include "records/network_node_sets.h"
@@ -26,6 +27,10 @@ struct RunContext {
     int fatal_count = 0;           // fatal findings of the diagnostics (reported, never a stop)
     int string_count = 0;          // hydraulic strings found by the string finder
     BalancedHglResultTable balanced_hgl_results{};  // filled by the balanced HGL estimation
+    // The files the run writes (report, node-set files, string files and
+    // index, link data bases): every step writes and reads them through this
+    // set, which puts them in place together when the last step is done.
+    RunOutputs outputs{};
 
     // The study file name with the data directory in front.
     std::string study_file(std::string_view name) { return session.study_file(name); }

@@ -1,8 +1,10 @@
 // What every module of a run shares: the window, the clock and the study's
-// data directory look-up.
+// data directory look-up, and during an analysis run the set of files the
+// run replaces at its end.
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/run_outputs.h"
 #include "platform/window.h"
 #include "records/study_names.h"
 
@@ -12,9 +14,28 @@ struct Session {
     Window& window;
     const Clock& clock;
     DataDirectoryCache data_directory{};
+    // The analysis run's outputs while a run is in progress (the run's
+    // context owns them); none outside a run.
+    RunOutputs* run_outputs = nullptr;
 
     // A study file name with the data directory in front.
     std::string study_file(std::string_view name) { return add_data_directory(data_directory, name); }
+
+    // The names under which a routine that also runs outside the analysis
+    // run writes and reads a run's results (see RunOutputs): the run's new
+    // versions during a run, the files themselves otherwise.
+    std::string output_file(std::string_view name)
+    {
+        return run_outputs != nullptr ? run_outputs->new_file(name) : std::string(name);
+    }
+    std::string appended_output_file(std::string_view name)
+    {
+        return run_outputs != nullptr ? run_outputs->changed_file(name) : std::string(name);
+    }
+    std::string input_file(std::string_view name) const
+    {
+        return run_outputs != nullptr ? run_outputs->current_file(name) : std::string(name);
+    }
 };
 
 }  // namespace velm

@@ -263,9 +263,9 @@ constexpr std::string_view NO_HEADWATER_SET_FORMAT =
     "(5X,'* No headwater node set [',A,']: no strings are formed')";
 
 // The headwater node set: the count, then that many node numbers.
-std::vector<float> read_headwater_set(const std::string& name)
+std::vector<float> read_headwater_set(const std::string& name, const std::string& source)
 {
-    TextReader lines(name);
+    TextReader lines(name, read_text_lines(source));
     FreeFormReader reader(lines);
     int count = 0;
     FreeFormResult result = reader.read({&count});
@@ -288,9 +288,9 @@ std::vector<float> read_headwater_set(const std::string& name)
 
 // The confluence table: three heading lines, then six numbers a row up to
 // the end of the file or the rule of hyphens that opens its fatal block.
-std::vector<ConfluenceRow> read_confluence_rows(const std::string& name)
+std::vector<ConfluenceRow> read_confluence_rows(const std::string& name, const std::string& source)
 {
-    std::vector<std::string> lines = read_text_lines(name);
+    std::vector<std::string> lines = read_text_lines(source);
     if (lines.size() < static_cast<std::size_t>(CONFLUENCE_HEADING_LINES)) {
         throw FileError("The confluence table '" + name + "' ends within its three heading lines");
     }
@@ -318,11 +318,12 @@ std::vector<ConfluenceRow> read_confluence_rows(const std::string& name)
     return rows;
 }
 
-std::string required_file(Session& session, std::string_view layout, std::string_view study_id,
+// The name of a file the diagnostics of this run wrote.
+std::string required_file(RunContext& run, std::string_view layout, std::string_view study_id,
                           std::string_view what)
 {
-    const std::string name = session.study_file(study_file_name(layout, study_id));
-    if (!file_exists(name)) {
+    const std::string name = run.study_file(study_file_name(layout, study_id));
+    if (!file_exists(run.outputs.current_file(name))) {
         throw FileError("The " + std::string(what) + " '" + name + "' does not exist");
     }
     return name;
@@ -339,23 +340,24 @@ void run_string_finder(RunContext& run)
     const float mainstream_selection = static_cast<float>(option_code(run.controls.mainstream_selection));
     run.string_count = 0;
     const std::string headwater_name = session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id));
-    if (!file_exists(headwater_name) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE) {
+    if (!file_exists(run.outputs.current_file(headwater_name)) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE) {
         // The curve number model writes no node sets of its own.
         clear_screen(window);
         write_form(window, 2, 5, NO_HEADWATER_SET_FORMAT, {shown_file_name(headwater_name)});
         return;
     }
-    const std::vector<float> headwaters =
-        read_headwater_set(required_file(session, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set"));
+    const std::string headwater_set = required_file(run, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set");
+    const std::vector<float> headwaters = read_headwater_set(headwater_set, run.outputs.current_file(headwater_set));
+    const std::string confluence_table = required_file(run, CONFLUENCE_TABLE_NAME_FORMAT, study_id, "confluence table");
     const std::vector<ConfluenceRow> confluences =
-        read_confluence_rows(required_file(session, CONFLUENCE_TABLE_NAME_FORMAT, study_id, "confluence table"));
+        read_confluence_rows(confluence_table, run.outputs.current_file(confluence_table));
 
     // The strings take the study identifier of the first map's files.
     if (!data_files.data_file_names.empty()) study_id = data_files.data_file_names.front().substr(0, 2);
     std::vector<StringRecord> links;
     for (const std::string& stem : data_files.data_file_names) {
         const std::string name = session.study_file(link_data_base_name(stem));
-        for (const LinkRecord& link : read_link_data_base(name, FilePresence::Optional)) {
+        for (const LinkRecord& link : read_link_data_base(run.outputs.current_file(name), FilePresence::Optional)) {
             links.push_back(string_finder_link(link));
         }
     }
@@ -370,13 +372,14 @@ void run_string_finder(RunContext& run)
     // Every string file is written afresh, empty for a headwater that
     // starts no link, so nothing of an earlier run remains.
     for (std::size_t s = 0; s < resolved.strings.size(); ++s) {
-        write_string_file(session.study_file(string_file_name(study_id, static_cast<int>(s) + 1)),
+        write_string_file(run.outputs.new_file(session.study_file(string_file_name(study_id, static_cast<int>(s) + 1))),
                           resolved.strings[s]);
     }
     const std::string index_name = session.study_file(string_index_file_name(study_id));
+    const std::string index_source = run.outputs.current_file(index_name);
     const StringIndexHeader old_header =
-        file_exists(index_name) ? read_string_index_file(index_name).header : StringIndexHeader{};
-    write_string_index_file(index_name, string_index_of(resolved, old_header));
+        file_exists(index_source) ? read_string_index_file(index_source).header : StringIndexHeader{};
+    write_string_index_file(run.outputs.new_file(index_name), string_index_of(resolved, old_header));
     run.string_count = static_cast<int>(headwaters.size());
 }
 

@@ -57,6 +57,7 @@ TEST_F(StringFinderRunTest, WritesStringFilesAndIndexUnderTheMapsStudyId)
                             "      1.0     2.0     3.0     4.0     5.0     6.0     7.0     8.0     9.0    10.0\r\n"
                             " 0001     7.0     8.0     1.0     1.0     1.0     0.0     0.0\r\n");
     run_string_finder(run_);
+    run_.outputs.commit();  // the run's files are put in place at its end
     EXPECT_EQ(run_.string_count, 3);
     EXPECT_EQ(run_.study_id, "CD");
     EXPECT_EQ(TemporaryDirectory::get("CD0001ZZ.ZST"), "      1.0      3.0   120.50     4.00   110.00   105.00\r\n");
@@ -77,6 +78,7 @@ TEST_F(StringFinderRunTest, NewIndexStartsWithTenZeros)
 {
     write_network();
     run_string_finder(run_);
+    run_.outputs.commit();  // the run's files are put in place at its end
     EXPECT_EQ(read_text_lines("CDINDXZZ.ZST").at(0),
               "      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0");
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <stdexcept>
 
+#include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
 #include "records/study_names.h"
@@ -989,6 +990,8 @@ std::vector<std::string> StudyBuilder::file_names() const
 
 void StudyBuilder::write(const std::filesystem::path& directory) const
 {
+    // A throw-away study: nothing is gained by waiting for the disk.
+    const DiskFlushesOff no_flushes;
     std::filesystem::path data_directory = directory;
     if (data_directory_line_) {
         if (!omitted(data_directory_file_name()))

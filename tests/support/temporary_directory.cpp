@@ -46,4 +46,14 @@ std::vector<std::string> TemporaryDirectory::entries(const std::filesystem::path
     return names;
 }
 
+std::map<std::string, std::string> TemporaryDirectory::snapshot(const std::filesystem::path& directory)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+        if (!entry.is_regular_file()) continue;
+        files[std::filesystem::relative(entry.path(), directory).string()] = get(entry.path());
+    }
+    return files;
+}
+
 }  // namespace velm::test

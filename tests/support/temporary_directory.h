@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ public:
     static std::string get(const std::filesystem::path& name);
     // The names in a directory, sorted.
     static std::vector<std::string> entries(const std::filesystem::path& directory = ".");
+    // Every file under a directory, hidden ones included, by its name
+    // relative to it, with its bytes: two snapshots are equal when the run
+    // between them changed, added and removed nothing.
+    static std::map<std::string, std::string> snapshot(const std::filesystem::path& directory = ".");
 
 private:
     std::filesystem::path path_;

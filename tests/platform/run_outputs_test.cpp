@@ -1,0 +1,111 @@
+#include "platform/run_outputs.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/text_file.h"
+#include "support/temporary_directory.h"
+
+namespace velm {
+namespace {
+
+using test::TemporaryDirectory;
+
+class RunOutputsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TemporaryDirectory::put("ABTRVLZZ.DIA", "earlier report\r\n");
+        TemporaryDirectory::put("SETF.ZZZ", "earlier set\r\n");
+        TemporaryDirectory::put("data/ABSETCZZ.ZZZ", "earlier table\r\n");
+    }
+    static std::vector<std::string> all_entries()
+    {
+        std::vector<std::string> names = TemporaryDirectory::entries(".");
+        for (const std::string& name : TemporaryDirectory::entries("data")) names.push_back("data/" + name);
+        return names;
+    }
+    TemporaryDirectory directory_;
+};
+
+TEST_F(RunOutputsTest, NewVersionsReplaceTheFilesTogetherOnlyAtTheCommit)
+{
+    RunOutputs outputs;
+    TextWriter report(outputs.new_file("ABTRVLZZ.DIA"));
+    report.write_line("new report");
+    report.commit();
+    write_text_lines(outputs.new_file("data/ABSETCZZ.ZZZ"), {"new table"});
+    TextWriter appended = TextWriter::for_append(outputs.changed_file("SETF.ZZZ"));
+    appended.write_line("added");
+    appended.commit();
+
+    // Until the commit the files are the previous run's; the run itself
+    // reads its own new versions, by any letter case of the name.
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "earlier table\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\n");
+    EXPECT_EQ(read_text_lines(outputs.current_file("abtrvlzz.dia")), std::vector<std::string>{"new report"});
+    EXPECT_EQ(read_text_lines(outputs.current_file("setf.zzz")),
+              (std::vector<std::string>{"earlier set", "added"}));
+    EXPECT_TRUE(outputs.has_new_version("Data/ABSETCZZ.ZZZ"));
+    EXPECT_EQ(outputs.current_file("ABSETEZZ.ZZZ"), "ABSETEZZ.ZZZ") << "a file the run did not write";
+
+    outputs.commit();
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "new report\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "new table\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\nadded\r\n");
+    EXPECT_EQ(all_entries(), (std::vector<std::string>{"ABTRVLZZ.DIA", "SETF.ZZZ", "data", "data/ABSETCZZ.ZZZ"}));
+}
+
+TEST_F(RunOutputsTest, AStoppedRunLeavesEveryFileAsItWas)
+{
+    const std::vector<std::string> before = all_entries();
+    {
+        RunOutputs outputs;
+        write_text_lines(outputs.new_file("ABTRVLZZ.DIA"), {"half a report"});
+        write_text_lines(outputs.changed_file("SETF.ZZZ"), {"new set"});
+        write_text_lines(outputs.new_file("ABSETHZZ.ZZZ"), {"a file the previous run did not have"});
+        outputs.new_file("ABSETXZZ.ZZZ");  // asked for, never written
+    }  // a stop unwinds through here
+    EXPECT_EQ(all_entries(), before);
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\n");
+
+    RunOutputs unwritten;
+    unwritten.new_file("ABTRVLZZ.DIA");
+    unwritten.commit();
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n") << "nothing written, nothing replaced";
+}
+
+TEST_F(RunOutputsTest, AKilledCommitIsFinishedAtTheNextStart)
+{
+    // A kill after the journal was written and one file was replaced.
+    const std::string cwd = std::filesystem::current_path().string();
+    TemporaryDirectory::put(".SETF.ZZZ.velm-run", "new set\r\n");
+    TemporaryDirectory::put("ABTRVLZZ.DIA", "new report\r\n");
+    TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL), cwd + "/.ABTRVLZZ.DIA.velm-run\n" + cwd +
+                                                                 "/ABTRVLZZ.DIA\n" + cwd + "/.SETF.ZZZ.velm-run\n" +
+                                                                 cwd + "/SETF.ZZZ\n");
+    finish_interrupted_commit();
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "new report\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "new set\r\n");
+    EXPECT_EQ(all_entries(), (std::vector<std::string>{"ABTRVLZZ.DIA", "SETF.ZZZ", "data", "data/ABSETCZZ.ZZZ"}));
+
+    finish_interrupted_commit();  // nothing to finish
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "new set\r\n");
+}
+
+TEST_F(RunOutputsTest, LeftoversOfAKilledRunAreRemovedAtTheNextRun)
+{
+    TemporaryDirectory::put(".ABTRVLZZ.DIA.velm-run", "half a report");
+    TemporaryDirectory::put("data/.ABSETCZZ.ZZZ.velm-run", "half a table");
+    TemporaryDirectory::put("data/.ABSETCZZ.ZZZ.velm-new", "half a rewrite");
+    TemporaryDirectory::put("data/velm-run", "a user's file");
+    TemporaryDirectory::put(".profile.velm-run.txt", "a user's file");
+    remove_run_leftovers({".", "data/", "missing/"});
+    EXPECT_EQ(all_entries(), (std::vector<std::string>{".profile.velm-run.txt", "ABTRVLZZ.DIA", "SETF.ZZZ", "data",
+                                                       "data/ABSETCZZ.ZZZ", "data/velm-run"}));
+}
+
+}  // namespace
+}  // namespace velm

@@ -1,17 +1,266 @@
 #include "management/scenario_module.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "management/baseline_data_bases.h"
+#include "management/historian_split.h"
+#include "management/study_answer.h"
+#include "management/study_file_inventory.h"
+#include "management/study_model_list.h"
+#include "platform/files.h"
 #include "platform/stop.h"
+#include "platform/text_file.h"
+#include "records/history_log.h"
+#include "records/study_names.h"
 #include "shell/dialogue.h"
+#include "shell/title_pages.h"
 
 namespace velm {
 
-// Until the module's screens are built, choosing it ends the program as
-// leaving the module with EXIT at its first prompt does: the window is
-// cleared and no reply is written.
-void run_scenario_adopt_reject_module(Session& session, [[maybe_unused]] LauncherCall& call)
+namespace {
+
+enum ScenarioOperation : int {
+    AbandonCreationOperation = 1,
+    AbandonMaintenanceOperation = 2,
+    AdoptCreation = 3,
+    AdoptMaintenance = 4,
+    AbandonScenario = 5,
+    StartMaintenanceOperation = 6,
+};
+
+// Menu options 1 to 6 in operation codes: adopt, reject and abandon, each
+// in creation and maintenance mode (both abandons are the same operation).
+constexpr int OPERATION_OF_MENU_OPTION[] = {0, AdoptCreation, AdoptMaintenance, AbandonCreationOperation,
+                                            AbandonMaintenanceOperation, AbandonScenario, AbandonScenario};
+
+constexpr int OPTION_COLUMN = 62;
+constexpr int OPTION_ROW = 7;
+constexpr int STUDY_COLUMN = 47;
+constexpr int STUDY_ROW = 18;
+constexpr std::size_t STUDY_ANSWER_LENGTH = 50;
+
+struct MenuLine {
+    int row;
+    int column;
+    std::string_view text;
+};
+constexpr MenuLine MENU_LINES[] = {
+    {5, 5, "This MODULE allows YOU to ADOPT/REJECT/ABANDON a SCENARIO."},
+    {7, 6, "Select PROGRAM Option NUMBER....................... ===>"},
+    {9, 10, "1= ADOPT SCENARIO as NEW BASELINE and Clear Files"},
+    {10, 13, "(Creation Mode)"},
+    {11, 10, "2= ADOPT SCENARIO as NEW BASELINE, Update Historian,"},
+    {12, 13, "and Clear Files (Maintenance Mode)"},
+    {13, 10, "3= REJECT SCENARIO and Clear Files (Creation Mode)"},
+    {14, 10, "4= REJECT SCENARIO and Clear Files (Maintenance Mode)"},
+    {15, 10, "5= ABANDON SCENARIO and Clear Files (Creation Mode)"},
+    {16, 10, "6= ABANDON SCENARIO and Clear Files (Maintenance Mode)"},
+};
+
+class ScenarioModule {
+public:
+    ScenarioModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call) {}
+
+    [[noreturn]] void run();
+
+private:
+    void show_menu();
+    // The menu option typed; nothing after EXIT.
+    std::optional<int> ask_option();
+    // The study; false to show the menu again (TOP).
+    bool ask_study();
+
+    [[noreturn]] void adopt(int operation);
+    [[noreturn]] void clear_scenario_files(int operation);
+    [[noreturn]] void abandon_creation();
+    [[noreturn]] void end_step();
+    [[noreturn]] void report_missing_file(const std::string& shown_name, std::string reason);
+
+    std::string study_file(std::string_view layout) const
+    {
+        return session_.study_file(study_file_name(layout, study_id_));
+    }
+
+    Session& session_;
+    Window& window_;
+    LauncherCall& call_;
+    std::string study_id_ = "  ";
+};
+
+void ScenarioModule::run()
 {
-    clear_screen(session.window);
-    stop_program("run_scenario_adopt_reject_module: not built yet");
+    if (call_.launched()) study_id_ = call_.study_id();
+    int operation = call_.sub_option;
+    if (!call_.launched() || operation < AbandonCreationOperation || operation > StartMaintenanceOperation) {
+        show_scenario_module_banner(window_);
+        for (;;) {
+            show_menu();
+            const std::optional<int> option = ask_option();
+            if (!option) end_step();
+            if (*option == 0) continue;  // TOP
+            if (!ask_study()) continue;
+            operation = OPERATION_OF_MENU_OPTION[*option];
+            break;
+        }
+        call_.sub_option = operation;
+    }
+
+    switch (operation) {
+    case AdoptCreation:
+    case AdoptMaintenance: adopt(operation);
+    case AbandonCreationOperation: abandon_creation();
+    default: clear_scenario_files(operation);
+    }
 }
+
+void ScenarioModule::show_menu()
+{
+    clear_screen(window_);
+    for (const MenuLine& line : MENU_LINES) write_at(window_, line.column, line.row, line.text);
+    if (!call_.launched() && study_id_ == "  ") {
+        write_at(window_, 5, STUDY_ROW, "Enter 2-letter STUDY ID.............. ===>");
+        write_at(window_, 6, STUDY_ROW + 1, "(between [AA] and [ZZ])");
+    }
+    write_at(window_, 1, 22, " " + std::string(72, '-'));
+    write_at(window_, 6, 23, "TYPE: EXIT to leave program ; TOP to go to Top of Page", LineEnd::StayOnLine);
+}
+
+// Only the first two characters of the answer count: a digit 1 to 6 and a
+// blank choose an option, "EX" leaves, "TO" shows the menu again (0).
+std::optional<int> ScenarioModule::ask_option()
+{
+    for (;;) {
+        move_cursor(window_, OPTION_COLUMN, OPTION_ROW);
+        std::string answer = window_.read_line().substr(0, 2);
+        answer.resize(2, ' ');
+        if (answer[0] >= '1' && answer[0] <= '6' && answer[1] == ' ') {
+            write_at(window_, 1, 21, std::string(79, ' '), LineEnd::StayOnLine);
+            return answer[0] - '0';
+        }
+        if (answer == "EX" || answer == "ex") return std::nullopt;
+        if (answer == "TO" || answer == "to") return 0;
+        sound_beep(window_);
+        write_at(window_, 1, 21, "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.", LineEnd::StayOnLine);
+        write_at(window_, OPTION_COLUMN, OPTION_ROW, std::string(11, ' '), LineEnd::StayOnLine);
+    }
+}
+
+bool ScenarioModule::ask_study()
+{
+    for (;;) {
+        const bool typed = !call_.launched();
+        std::string answer = call_.line;
+        if (typed) {
+            move_cursor(window_, STUDY_COLUMN, STUDY_ROW);
+            answer = window_.read_line().substr(0, STUDY_ANSWER_LENGTH);
+        }
+        const StudyAnswer judged = judge_study_answer(answer);
+        if (judged == StudyAnswer::Exit) end_step();
+        if (judged == StudyAnswer::Top) return false;
+        if (typed && judged == StudyAnswer::Blank) continue;
+        if (judged != StudyAnswer::Study) {
+            if (!typed) {
+                // A launched run has no one to ask for another study.
+                sound_beep(window_);
+                write_at(window_, 1, 21, "*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.",
+                         LineEnd::StayOnLine);
+                wait_for_return(window_);
+                clear_screen(window_);
+                stop_program("scenario module: the launcher names no study");
+            }
+            write_at(window_, STUDY_COLUMN, STUDY_ROW, std::string(STUDY_ANSWER_LENGTH - 17, ' '), LineEnd::StayOnLine);
+            continue;
+        }
+        if (typed) session_.data_directory.reset();
+        study_id_ = answer.substr(0, 2);
+        return true;
+    }
+}
+
+void ScenarioModule::report_missing_file(const std::string& shown_name, std::string reason)
+{
+    sound_beep(window_);
+    write_at(window_, 1, 21, " * DATA FILE [" + shown_name.substr(0, 30) + "] DOES NOT EXIST", LineEnd::StayOnLine);
+    wait_for_return(window_);
+    clear_screen(window_);
+    stop_program(std::move(reason));
+}
+
+// Adoption: the inventory, the baseline data bases, then "MPDCOPY.BAT".
+// Everything is built before anything is replaced, and the batch file that
+// clears the working files comes last, once the baseline is written.
+void ScenarioModule::adopt(int operation)
+{
+    clear_screen(window_);
+    write_at(window_, 4, 5, "..Creating MPD Data File Inventory");
+    const std::optional<std::vector<std::string>> inventory = build_study_file_inventory(session_, study_id_);
+    if (!inventory) report_missing_file(storm_event_model_list_name(study_id_, 1), "scenario module: no model list");
+    const std::vector<std::string> batch = adoption_copy_batch(session_, study_id_, *inventory);
+
+    write_baseline_data_bases(session_, study_id_);
+    write_text_lines(study_file(STUDY_FILE_INVENTORY_NAME_FORMAT), *inventory);
+    write_text_lines(BASELINE_COPY_BATCH_NAME, batch);
+
+    if (operation == AdoptMaintenance) split_historian_file(session_, call_.run_count, study_id_);
+    end_step();
+}
+
+// Operations 2, 5 and 6: they need the inventory of the last adoption.
+void ScenarioModule::clear_scenario_files(int operation)
+{
+    clear_screen(window_);
+    if (operation == AbandonMaintenanceOperation) write_at(window_, 5, 5, "Abandon Maintenance Operation");
+    if (operation == StartMaintenanceOperation) write_at(window_, 5, 5, "Start Maintenance Operation");
+    const std::string inventory_name = study_file(STUDY_FILE_INVENTORY_NAME_FORMAT);
+    if (!file_exists(inventory_name)) report_missing_file(inventory_name, "scenario module: no inventory");
+    const std::vector<std::string> inventory = read_study_file_inventory(inventory_name);
+
+    if (operation == StartMaintenanceOperation) {
+        write_text_lines(BASELINE_COPY_BATCH_NAME, restore_copy_batch(session_, inventory));
+    }
+    if (operation == AbandonMaintenanceOperation) {
+        // A working file goes only when its baseline copy keeps its data.
+        std::vector<std::string> kept;
+        for (const std::string& name : inventory) {
+            const std::string working = session_.study_file(name);
+            if (!file_exists(working)) continue;
+            if (file_exists(session_.study_file(baseline_copy_name(name)))) {
+                delete_file(working);
+            } else {
+                kept.push_back(name);
+            }
+        }
+        if (!kept.empty()) {
+            write_at(window_, 5, 7, "Not deleted, no BASELINE copy exists of:");
+            for (const std::string& name : kept) window_.write("     " + name);
+            wait_for_return(window_);
+        }
+    }
+    if (call_.toolset_mode()) delete_file(study_file(HISTORY_LOG_NAME_FORMAT));
+    delete_file(study_file(TOOLSET_FILE_NAME_FORMAT));
+    end_step();
+}
+
+void ScenarioModule::abandon_creation()
+{
+    clear_screen(window_);
+    write_at(window_, 5, 5, "Abandon Creation Operation");
+    write_text_lines(MODEL_FILE_DELETE_BATCH_NAME, {model_file_delete_line(session_, study_id_)});
+    end_step();
+}
+
+void ScenarioModule::end_step()
+{
+    if (call_.launched()) exchange_launcher_files(call_.run_count, 2, 0, study_id_);
+    clear_screen(window_);
+    stop_program("scenario module: done");
+}
+
+}  // namespace
+
+void run_scenario_adopt_reject_module(Session& session, LauncherCall& call) { ScenarioModule(session, call).run(); }
 
 }  // namespace velm

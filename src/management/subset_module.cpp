@@ -1,17 +1,271 @@
 #include "management/subset_module.h"
 
+#include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "management/diagnostics_comparison.h"
+#include "management/study_answer.h"
+#include "management/study_model_list.h"
+#include "management/subset_data_bases.h"
+#include "management/subset_field_map.h"
+#include "management/subset_field_map_editor.h"
+#include "platform/files.h"
+#include "platform/record_file.h"
 #include "platform/stop.h"
+#include "records/format.h"
+#include "records/link_data_base.h"
+#include "records/node_data_base.h"
+#include "records/study_names.h"
+#include "records/subarea_data_base.h"
 #include "shell/dialogue.h"
+#include "shell/title_pages.h"
 
 namespace velm {
 
-// Until the module's screens are built, choosing it ends the program as
-// leaving the module with EXIT at its first prompt does: the window is
-// cleared and no reply is written.
-void run_subset_module(Session& session, [[maybe_unused]] LauncherCall& call)
+namespace {
+
+enum SubsetModuleOption : int {
+    EditNodeSpecification = 1,
+    EditSubareaSpecification = 2,
+    EditLinkSpecification = 3,
+    PrepareSubsets = 4,
+};
+
+constexpr int OPTION_COLUMN = 62;
+constexpr int OPTION_ROW = 13;
+constexpr int STUDY_ROW = 18;
+constexpr int STUDY_ANSWER_COLUMN = 62;
+constexpr std::size_t COMMAND_LINE_LENGTH = 50;
+constexpr int HEADER_VALUES_READ = 12;  // the return frequency is header value 12
+
+constexpr std::string_view MENU_FORMAT =
+    "('Data Base SUBSET Options'//7X,'1 = Create/Edit NODE Subset Specifications'/"
+    "7X,'2 = Create/Edit SUBAREA Subset Specifications'/7X,'3 = Create/Edit LINK Subset Specifications'/"
+    "7X,'4 = Prepare LINK, NODE, and SUBAREA Data Base SUBSETS'/7X,'5 = N/A'//"
+    "5X,'Enter Data Base Option NUMBER...................... ===>',$)";
+constexpr std::string_view STUDY_PROMPT_FORMAT = "('Specify 2-letter STUDY NAME(between [AA] to [ZZ])...',' ===>',$)";
+constexpr std::string_view PROCESSING_FORMAT = "('     PROCESSING DATA FILE....',A12)";
+constexpr std::string_view SUBSETS_STORED_FORMAT =
+    "(/'     Data Base SUBSETS stored in files:'/'     [',A2,'NODEZZ.SST]'/'     [',A2,'SUBAZZ.SST]'/"
+    "'     [',A2,'LINKZZ.SST]'/)";
+
+class SubsetModule {
+public:
+    SubsetModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call) {}
+
+    [[noreturn]] void run();
+
+private:
+    // The option of one menu pass; nothing after EXIT.
+    std::optional<int> ask_option();
+    // The study step; false to go back to the menu (TOP, or a study whose
+    // model list is not one).
+    bool choose_study();
+    void prepare_subsets();
+    void fill_return_frequencies(const std::string& stem, std::string& last_name_built);
+    [[noreturn]] void finish();
+    // A launched run whose study cannot be used: the message stays until
+    // RETURN, then the run ends without a reply.
+    [[noreturn]] void end_without_reply(std::string_view message);
+
+    std::string study_file(std::string_view layout) const;
+
+    Session& session_;
+    Window& window_;
+    LauncherCall& call_;
+    std::string study_id_ = "  ";
+    SubsetFieldMap field_map_{};
+    std::vector<std::string> data_file_names_;
+    ReturnFrequencyTable return_frequencies_{};
+};
+
+std::string SubsetModule::study_file(std::string_view layout) const
 {
-    clear_screen(session.window);
-    stop_program("run_subset_module: not built yet");
+    return session_.study_file(study_file_name(layout, study_id_));
 }
+
+void SubsetModule::run()
+{
+    if (call_.launched()) study_id_ = call_.study_id();
+    if (call_.launched() && call_.sub_option != PrepareSubsets) {
+        set_toolset_entry_flag_until_eof(session_, study_id_, SubsetButton);
+    }
+    if (!call_.launched()) show_subset_module_banner(window_);
+
+    for (;;) {
+        set_subset_field_map_defaults(field_map_);
+        int option = PrepareSubsets;
+        if (call_.sub_option != PrepareSubsets) {
+            const std::optional<int> chosen = ask_option();
+            if (!chosen) finish();
+            option = *chosen;
+        }
+        if (!choose_study()) continue;
+        read_subset_specification(study_file(SUBSET_SPECIFICATION_NAME_FORMAT), field_map_);
+
+        if (option == PrepareSubsets) {
+            prepare_subsets();
+            if (call_.launched()) finish();
+            write_form(window_, 1, 6, SUBSETS_STORED_FORMAT, {study_id_, study_id_, study_id_});
+            wait_for_return(window_);
+            continue;
+        }
+        edit_subset_field_map(window_, field_map_, static_cast<DataBaseKind>(option));
+        write_subset_specification(study_file(SUBSET_SPECIFICATION_NAME_FORMAT), field_map_);
+    }
+}
+
+std::optional<int> SubsetModule::ask_option()
+{
+    for (;;) {
+        clear_screen(window_);
+        write_form(window_, 5, 5, MENU_FORMAT);
+        if (!call_.launched() && study_id_ == "  ") write_form(window_, 5, STUDY_ROW, STUDY_PROMPT_FORMAT);
+        int highest = PrepareSubsets;
+        if (call_.launched()) {
+            // A launched run prepares the subsets only through its own sub-option.
+            write_at(window_, 7, 10, " 4 = N/A" + std::string(60, ' '), LineEnd::StayOnLine);
+            highest = EditLinkSpecification;
+        }
+        show_command_footer(window_, CommandSet::ExitTop);
+        const NumberEntry entry = read_number_field(window_, OPTION_COLUMN, OPTION_ROW, FieldKind::Whole, 1.0f,
+                                                    static_cast<float>(highest), 0.0f, CommandSet::ExitTop, false);
+        if (entry.result == EntryResult::ExitRequested) return std::nullopt;
+        if (entry.result == EntryResult::ValueEntered) return static_cast<int>(entry.value);
+    }
+}
+
+bool SubsetModule::choose_study()
+{
+    for (;;) {
+        const bool typed = !call_.launched() && study_id_ == "  ";
+        if (typed) {
+            move_cursor(window_, STUDY_ANSWER_COLUMN, STUDY_ROW);
+            std::string answer = window_.read_line().substr(0, COMMAND_LINE_LENGTH);
+            answer.resize(COMMAND_LINE_LENGTH, ' ');
+            call_.line = answer;
+        }
+        const StudyAnswer answer = judge_study_answer(call_.line);
+        if (answer == StudyAnswer::Exit) finish();
+        if (answer == StudyAnswer::Top) return false;
+        if (answer != StudyAnswer::Study) {
+            // A launched run has no one to ask for another study.
+            if (!typed) end_without_reply("*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.");
+            if (answer == StudyAnswer::NotAStudy) {
+                write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, std::string(7, ' '), LineEnd::StayOnLine);
+            }
+            continue;
+        }
+        // A new answer looks up its own data directory.
+        if (typed) session_.data_directory.reset();
+        study_id_ = call_.line.substr(0, 2);
+        const std::string list_name = model_list_file_name(study_id_);
+        call_.line = list_name;
+        call_.line.resize(COMMAND_LINE_LENGTH, ' ');
+
+        const StudyModelList list = read_study_model_list(session_, study_id_);
+        if (list.status == StudyModelList::Status::Missing) {
+            sound_beep(window_);
+            write_at(window_, 1, 21, "*****FILE " + padded_file_name(list_name) + " DOES NOT EXIST ",
+                     LineEnd::StayOnLine);
+            write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, "   ", LineEnd::StayOnLine);
+            if (!typed) end_without_reply({});
+            study_id_ = "  ";
+            continue;
+        }
+        if (list.status == StudyModelList::Status::NotAModelList) {
+            sound_beep(window_);
+            write_at(window_, 1, 21, " * DATA FILE [" + list_name.substr(0, 30) + "] IS NOT A QUORIN Tarvel FILE",
+                     LineEnd::StayOnLine);
+            write_at(window_, 50, STUDY_ROW, std::string(19, ' '), LineEnd::StayOnLine);
+            if (call_.launched()) end_without_reply({});
+            wait_for_return(window_);
+            return false;
+        }
+        data_file_names_ = list.data_file_stems;
+        return true;
+    }
+}
+
+// Header value 12 of the first map's model file of each storm event, until
+// the first event without a model file.
+void SubsetModule::fill_return_frequencies(const std::string& stem, std::string& last_name_built)
+{
+    for (int event = 1; event <= STORM_EVENTS; ++event) {
+        last_name_built = stem + ".z1" + std::to_string(event);
+        const std::string name = session_.study_file(last_name_built);
+        if (!file_exists(name)) return;
+        RecordFile model_file(name, RecordFile::Open::MustExist);
+        float value = 0.0f;
+        for (int k = 0; k < HEADER_VALUES_READ; ++k) {
+            const std::optional<float> read = model_file.read_value();
+            value = read.value_or(0.0f);
+            if (!read) break;
+        }
+        return_frequencies_[static_cast<std::size_t>(event - 1)] = static_cast<int>(std::fabs(value));
+    }
+}
+
+void SubsetModule::prepare_subsets()
+{
+    clear_screen(window_);
+    const std::string prefix = data_file_names_.empty() ? study_id_ : data_file_names_.front().substr(0, 2);
+    TextWriter node_subset(session_.study_file(study_file_name(NODE_SUBSET_NAME_FORMAT, prefix)));
+    TextWriter subarea_subset(session_.study_file(study_file_name(SUBAREA_SUBSET_NAME_FORMAT, prefix)));
+    TextWriter link_subset(session_.study_file(study_file_name(LINK_SUBSET_NAME_FORMAT, prefix)));
+
+    for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
+        const std::string& stem = data_file_names_[i];
+        const int map_index = static_cast<int>(i) + 1;
+        std::string shown = stem;
+        if (map_index == 1) fill_return_frequencies(stem, shown);
+        write_form(window_, 5, 5, PROCESSING_FORMAT, {shown});
+
+        // A missing data base contributes no rows; it is not created.
+        TextReader links = TextReader::open_optional(session_.study_file(link_data_base_name(stem)));
+        FreeFormReader link_reader(links);
+        write_link_subset(map_index, field_map_.fields(DataBaseKind::LinkKind), return_frequencies_, link_reader,
+                          link_subset);
+        TextReader nodes = TextReader::open_optional(session_.study_file(node_data_base_name(stem)));
+        FreeFormReader node_reader(nodes);
+        write_node_subset(map_index, field_map_.fields(DataBaseKind::NodeKind), node_reader, node_subset);
+        TextReader subareas = TextReader::open_optional(session_.study_file(subarea_data_base_name(stem)));
+        FreeFormReader subarea_reader(subareas);
+        write_subarea_subset(map_index, field_map_.fields(DataBaseKind::SubareaKind), subarea_reader,
+                             subarea_subset);
+    }
+    // The three files are replaced together once every map has been read.
+    node_subset.commit();
+    subarea_subset.commit();
+    link_subset.commit();
+}
+
+void SubsetModule::finish()
+{
+    if (call_.launched()) {
+        exchange_launcher_files(call_.run_count, 2, 0, study_id_);
+        study_id_ = call_.study_id();
+        if (call_.toolset_mode()) compare_diagnostics_files(session_, study_id_);
+    }
+    clear_screen(window_);
+    stop_program("subset module: done");
+}
+
+void SubsetModule::end_without_reply(std::string_view message)
+{
+    if (!message.empty()) {
+        sound_beep(window_);
+        write_at(window_, 1, 21, message, LineEnd::StayOnLine);
+    }
+    wait_for_return(window_);
+    clear_screen(window_);
+    stop_program("subset module: the launched study cannot be used");
+}
+
+}  // namespace
+
+void run_subset_module(Session& session, LauncherCall& call) { SubsetModule(session, call).run(); }
 
 }  // namespace velm

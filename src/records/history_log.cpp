@@ -41,4 +41,23 @@ void append_history_page_break(std::string_view name)
     append_to_file(name, std::string(PAGE_BREAK) + "\r\n");
 }
 
+std::vector<HistoryVisit> read_history_visits(std::string_view name)
+{
+    std::vector<HistoryVisit> visits;
+    HistoryVisit current;
+    for (std::string& line : read_text_lines(name)) {
+        if (!line.empty() && line.front() == '\f') {
+            visits.push_back(std::move(current));
+            current = HistoryVisit{};
+            continue;
+        }
+        current.lines.push_back(std::move(line));
+    }
+    if (!current.lines.empty()) {
+        current.closed = false;
+        visits.push_back(std::move(current));
+    }
+    return visits;
+}
+
 }  // namespace velm

@@ -60,4 +60,17 @@ private:
 // missing log is not created.
 void append_history_page_break(std::string_view name);
 
+// Reading the log back, visit by visit (the split of the data base
+// management): the lines after the previous page break and before its own.
+struct HistoryVisit {
+    std::vector<std::string> lines;
+    bool closed = true;  // false for the last lines of a log that no page break ends
+};
+
+// The visits of a log in file order (the log must exist: FileError
+// otherwise).  A line whose first character is a form feed closes a visit;
+// the lines after the last page break, when there are any, are a visit of
+// their own that is not closed.
+std::vector<HistoryVisit> read_history_visits(std::string_view name);
+
 }  // namespace velm

@@ -125,9 +125,9 @@ TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
 {
     // The answer, then what the module is typed until it stops.
     const std::vector<std::pair<std::vector<std::string>, std::string>> modules = {
-        {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3"}, "run_subset_module"},
+        {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3", "", "EXIT"}, "subset module"},
         {{"4"}, "run_network_editor_module"},            {{"5"}, "run_differences_module"},
-        {{"6"}, "run_scenario_adopt_reject_module"},     {{"7a"}, "run_gis_update_module"},
+        {{"6", "", "EX"}, "scenario module"},             {{"7a"}, "run_gis_update_module"},
     };
     for (const auto& [answer, module] : modules) {
         SCOPED_TRACE(answer.front());
@@ -259,21 +259,34 @@ TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
     struct Case {
         int option;
         std::string module;
+        std::vector<std::string> typed;  // what the module itself asks
+        bool replied = false;
+        bool flags_set = false;
     };
     const std::vector<Case> cases = {
-        {2, "run_user_interface_module"}, {3, "run_subset_module"}, {4, "run_network_editor_module"},
-        {5, "run_differences_module"},    {6, "run_scenario_adopt_reject_module"}, {7, "run_gis_update_module"},
+        {2, "run_user_interface_module", {}, false, true},
+        // Sub-option 3 of the subset module: the tool-status flag, the menu
+        // without option 4, and the reply after EXIT.
+        {3, "subset module", {"EXIT"}, true, true},
+        {4, "run_network_editor_module", {}},
+        {5, "run_differences_module", {}},
+        // Sub-option 3 of the scenario module adopts the study at once; a
+        // study without a model list is reported, and the run ends unanswered.
+        {6, "scenario module", {""}},
+        {7, "run_gis_update_module", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);
         window_ = test::ScriptedWindow();
         test::write_command_file("AB", 1, c.option, 3);
-        EXPECT_NE(run({}).find(c.module), std::string::npos);
-        EXPECT_EQ(window_.reads().size(), 0u) << "neither title page nor main menu";
+        EXPECT_NE(run(c.typed).find(c.module), std::string::npos);
+        EXPECT_EQ(window_.reads().size(), c.typed.size()) << "neither title page nor main menu";
         EXPECT_FALSE(fs::exists("QEVCOM.DAT"));
-        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
-        // The link review's toolset run flags its target before it looks at the study.
-        EXPECT_EQ(fs::exists("ABtoolzz.set"), c.option == 2);
+        EXPECT_EQ(fs::exists("QEVCOM2.DAT"), c.replied);
+        // The link review's toolset run flags its target before it looks at
+        // the study; the subset module flags its run.
+        EXPECT_EQ(fs::exists("ABtoolzz.set"), c.flags_set);
+        fs::remove("QEVCOM2.DAT");
         fs::remove("ABtoolzz.set");
     }
 }

@@ -1,0 +1,94 @@
+#include "management/historian_split.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/stop.h"
+#include "platform/text_file.h"
+#include "records/format.h"
+#include "records/history_log.h"
+#include "records/study_names.h"
+#include "shell/dialogue.h"
+#include "shell/launcher.h"
+
+namespace velm {
+
+namespace {
+
+std::string piece_name(std::string_view study_id, int piece)
+{
+    return format_line(HISTORIAN_PIECE_NAME_FORMAT, {std::string(study_id), piece});
+}
+
+// Characters 13 to 22 of the piece's second line (its first entry's stamp
+// line), blank when it has none.
+std::string date_label(const HistoryVisit& visit)
+{
+    constexpr std::size_t start = HISTORY_DATE_COLUMN - 1;
+    constexpr std::size_t length = HISTORY_DATE_LENGTH;
+    std::string label;
+    if (visit.lines.size() >= 2 && visit.lines[1].size() > start) label = visit.lines[1].substr(start, length);
+    label.resize(length, ' ');
+    return label;
+}
+
+[[noreturn]] void report_and_stop(Session& session, const std::string& message, std::string reason)
+{
+    sound_beep(session.window);
+    write_at(session.window, 1, 21, message, LineEnd::StayOnLine);
+    stop_program(std::move(reason));
+}
+
+}  // namespace
+
+void split_historian_file(Session& session, int count, std::string_view study_id)
+{
+    const std::string log_name = history_log_name(study_id);
+    const std::string log = session.study_file(log_name);
+    if (!file_exists(log)) {
+        report_and_stop(session, " * DATA FILE [" + log_name.substr(0, 30) + "] DOES NOT EXIST",
+                        "history log split: no log");
+    }
+    clear_screen(session.window);
+    write_at(session.window, 5, 5, "Processing HISTORIAN files");
+
+    const std::vector<HistoryVisit> visits = read_history_visits(log);
+    const int pieces = static_cast<int>(visits.size());
+    if (pieces > MAX_HISTORIAN_PIECES) {
+        report_and_stop(session,
+                        " * DATA FILE [" + log_name.substr(0, 30) + "] HOLDS MORE THAN 999 VISITS: NOT SPLIT",
+                        "history log split: too many visits");
+    }
+
+    static const Format index_count(HISTORIAN_INDEX_COUNT_FORMAT);
+    static const Format index_line(HISTORIAN_INDEX_LINE_FORMAT);
+    TextWriter index(session.study_file(study_file_name(HISTORIAN_INDEX_NAME_FORMAT, study_id)));
+    index.write_line(index_count.line({pieces}));
+    for (int n = 1; n <= pieces; ++n) {
+        const HistoryVisit& visit = visits[static_cast<std::size_t>(n - 1)];
+        TextWriter piece(session.study_file(piece_name(study_id, n)));
+        for (std::string line : visit.lines) {
+            if (line.size() < HISTORIAN_PIECE_LINE_LENGTH) line.resize(HISTORIAN_PIECE_LINE_LENGTH, ' ');
+            piece.write_line(line);
+        }
+        piece.commit();
+        index.write_line(index_line.line({piece_name(study_id, n), date_label(visit)}));
+    }
+    index.commit();
+
+    // The pieces of an earlier split beyond the new ones.
+    for (int n = pieces + 1; n <= MAX_HISTORIAN_PIECES; ++n) {
+        const std::string old_piece = session.study_file(piece_name(study_id, n));
+        if (!file_exists(old_piece)) break;
+        delete_file(old_piece);
+    }
+    delete_file(log);
+
+    wait_for_return(session.window);
+    if (count > 0) exchange_launcher_files(count, 2, 0, study_id);
+    clear_screen(session.window);
+    stop_program("history log split: done");
+}
+
+}  // namespace velm

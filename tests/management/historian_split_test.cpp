@@ -1,0 +1,89 @@
+#include "management/historian_split.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "management/scenario_module.h"
+#include "module_run.h"
+#include "platform/text_file.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string RULE = "  ***" + std::string(70, '=') + "***";
+
+std::string stamp(const std::string& date) { return "     Date : " + date + std::string(41, ' ') + "Time : 09:05"; }
+
+std::string padded(std::string line)
+{
+    line.resize(std::max<std::size_t>(90, line.size()), ' ');
+    return line;
+}
+
+class HistorianSplitTest : public test::ModuleTest {
+protected:
+    std::string split(int count, const std::vector<std::string>& typed)
+    {
+        return run([count](Session& session, LauncherCall&) { split_historian_file(session, count, "AB"); }, call_,
+                   typed);
+    }
+    LauncherCall call_;
+};
+
+TEST_F(HistorianSplitTest, OnePiecePerVisitWithItsDateInTheIndex)
+{
+    const std::string long_line = "     " + std::string(100, 'x');
+    const std::string log = RULE + "\r\n" + stamp("07/03/2024") + "\r\n     Subarea Data (Previous)/Current:\r\n\f\r\n" +
+                            "\f\r\n" +                                             // an empty visit
+                            RULE + "\r\n" + stamp("07/04/2024") + "\r\n" + long_line + "\r\n\f\r\n" +
+                            RULE + "\r\n" + stamp("08/01/2024") + "\r\n";  // a visit no page break closed
+    test::TemporaryDirectory::put("ABHISTZZ.DAT", log);
+    for (int n = 1; n <= 5; ++n) test::TemporaryDirectory::put("ABHISTZZ.00" + std::to_string(n), "old\r\n");
+
+    EXPECT_EQ(split(0, {""}), "history log split: done");
+    EXPECT_EQ(read_text_lines("ABHISTZZ.001"),
+              (std::vector<std::string>{padded(RULE), padded(stamp("07/03/2024")),
+                                        padded("     Subarea Data (Previous)/Current:")}));
+    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.002"), "");
+    EXPECT_EQ(read_text_lines("ABHISTZZ.003").at(2), long_line) << "a long line is kept whole";
+    EXPECT_EQ(read_text_lines("ABHISTZZ.004").size(), 2u) << "the unterminated visit is kept";
+    EXPECT_FALSE(fs::exists("ABHISTZZ.005")) << "the earlier split's extra piece is gone";
+    EXPECT_FALSE(fs::exists("ABHISTZZ.DAT"));
+    EXPECT_EQ(read_text_lines("ABHISTZZ.IDX"),
+              (std::vector<std::string>{"   4", "ABHISTZZ.001" + std::string(20, ' ') + "07/03/2024",
+                                        "ABHISTZZ.002" + std::string(30, ' '),
+                                        "ABHISTZZ.003" + std::string(20, ' ') + "07/04/2024",
+                                        "ABHISTZZ.004" + std::string(20, ' ') + "08/01/2024"}));
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, 26), "Processing HISTORIAN files");
+    EXPECT_EQ(cursor_at(0), std::make_pair(64, 24)) << "a pause before the end";
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+TEST_F(HistorianSplitTest, MissingLogLeavesTheEarlierPiecesAndIndex)
+{
+    test::TemporaryDirectory::put("ABHISTZZ.001", "old\r\n");
+    test::TemporaryDirectory::put("ABHISTZZ.IDX", "   1\r\n");
+    EXPECT_EQ(split(1, {}), "history log split: no log");
+    EXPECT_EQ(window_.row(21).substr(0, 42), " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST");
+    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.001"), "old\r\n");
+    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.IDX"), "   1\r\n");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+TEST_F(HistorianSplitTest, MaintenanceAdoptionEndsWithTheSplitAndItsReply)
+{
+    test::two_map_management_study().write(fs::current_path());
+    test::TemporaryDirectory::put("ABHISTZZ.DAT", RULE + "\r\n" + stamp("07/03/2024") + "\r\n\f\r\n");
+    EXPECT_EQ(run(run_scenario_adopt_reject_module, call_ = launched_call("AB", 1, 4), {""}),
+              "history log split: done");
+    EXPECT_TRUE(fs::exists("ABLINKZZ.BAS"));
+    EXPECT_TRUE(fs::exists("MPDCOPY.BAT"));
+    EXPECT_EQ(read_text_lines("ABHISTZZ.IDX").at(0), "   1");
+    EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
+}
+
+}  // namespace
+}  // namespace velm

@@ -2,7 +2,9 @@
 // headwater, confluence and seam exceptions of the report.
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "diagnostics/model_cross_check.h"
 #include "shell/session.h"
@@ -16,6 +18,19 @@ namespace velm {
 // empty set (and is not created); a missing confluence table, or a line of a
 // set file or of the table that cannot be read, is a FileError naming the
 // file (and the line).
+// A node-set file of the link checks ("SETEZZ.ZZZ", "SETF.ZZZ"): group after
+// group, a count and then that many node numbers, to the end of the file.  A
+// missing file is an empty set.  Both readers read this run's new version of
+// the file during an analysis run.
+std::vector<float> read_node_set_groups(const Session& session, const std::string& name);
+
+// The rows of the confluence table: after its three heading lines, the node
+// and its five upstream-node slots, up to the end of the file or the fatal
+// block; a row whose node is 0.0 holds nothing and is left out.  A missing
+// table, or one shorter than its heading, is a FileError naming it.
+using ConfluenceEntry = std::array<float, 6>;
+std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name);
+
 int check_network_node_sets(Session& session, const std::string& study_name,
                             const NetworkNodeSets& node_sets);
 

@@ -12,6 +12,8 @@
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/number_keys.h"
+#include "diagnostics/confluence_table.h"
+#include "diagnostics/node_set_checks.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -256,8 +258,6 @@ namespace velm {
 namespace {
 
 constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
-constexpr std::string_view CONFLUENCE_TABLE_NAME_FORMAT = "(A2,'SETCZZ.ZZZ')";
-constexpr int CONFLUENCE_HEADING_LINES = 3;
 constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
 constexpr std::string_view NO_HEADWATER_SET_FORMAT =
     "(5X,'* No headwater node set [',A,']: no strings are formed')";
@@ -286,38 +286,6 @@ std::vector<float> read_headwater_set(const std::string& name, const std::string
     return nodes;
 }
 
-// The confluence table: three heading lines, then six numbers a row up to
-// the end of the file or the rule of hyphens that opens its fatal block.
-std::vector<ConfluenceRow> read_confluence_rows(const std::string& name, const std::string& source)
-{
-    std::vector<std::string> lines = read_text_lines(source);
-    if (lines.size() < static_cast<std::size_t>(CONFLUENCE_HEADING_LINES)) {
-        throw FileError("The confluence table '" + name + "' ends within its three heading lines");
-    }
-    for (std::size_t k = CONFLUENCE_HEADING_LINES; k < lines.size(); ++k) {
-        const std::size_t first = lines[k].find_first_not_of(' ');
-        if (first != std::string::npos && lines[k].compare(first, 2, "--") == 0) {
-            lines.resize(k);
-            break;
-        }
-    }
-    TextReader table(name, std::move(lines));
-    std::string heading;
-    for (int k = 0; k < CONFLUENCE_HEADING_LINES; ++k) table.next_line(heading);
-    FreeFormReader reader(table);
-    std::vector<ConfluenceRow> rows;
-    for (;;) {
-        ConfluenceRow row;
-        std::vector<FreeFormTarget> targets{&row.node};
-        for (float& slot : row.slots) targets.push_back(&slot);
-        const FreeFormResult result = reader.read(targets);
-        if (result.status == FreeFormStatus::EndOfFile) break;
-        if (!result.ok()) throw FileError(result.message);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 // The name of a file the diagnostics of this run wrote.
 std::string required_file(RunContext& run, std::string_view layout, std::string_view study_id,
                           std::string_view what)
@@ -340,17 +308,22 @@ void run_string_finder(RunContext& run)
     const float mainstream_selection = static_cast<float>(option_code(run.controls.mainstream_selection));
     run.string_count = 0;
     const std::string headwater_name = session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id));
-    if (!file_exists(run.outputs.current_file(headwater_name)) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE) {
-        // The curve number model writes no node sets of its own.
+    std::vector<float> headwaters;
+    std::vector<ConfluenceRow> confluences;
+    const bool no_node_sets =
+        !file_exists(run.outputs.current_file(headwater_name)) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE;
+    if (no_node_sets) {
+        // The curve number model has no node sets: the index lists no string.
         clear_screen(window);
         write_form(window, 2, 5, NO_HEADWATER_SET_FORMAT, {shown_file_name(headwater_name)});
-        return;
+    } else {
+        const std::string headwater_set = required_file(run, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set");
+        headwaters = read_headwater_set(headwater_set, run.outputs.current_file(headwater_set));
+        for (const ConfluenceEntry& entry :
+             read_confluence_table(session, session.study_file(confluence_table_name(study_id)))) {
+            confluences.push_back({entry[0], {entry[1], entry[2], entry[3], entry[4], entry[5]}});
+        }
     }
-    const std::string headwater_set = required_file(run, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set");
-    const std::vector<float> headwaters = read_headwater_set(headwater_set, run.outputs.current_file(headwater_set));
-    const std::string confluence_table = required_file(run, CONFLUENCE_TABLE_NAME_FORMAT, study_id, "confluence table");
-    const std::vector<ConfluenceRow> confluences =
-        read_confluence_rows(confluence_table, run.outputs.current_file(confluence_table));
 
     // The strings take the study identifier of the first map's files.
     if (!data_files.data_file_names.empty()) study_id = data_files.data_file_names.front().substr(0, 2);
@@ -362,9 +335,11 @@ void run_string_finder(RunContext& run)
         }
     }
 
-    clear_screen(window);
-    move_cursor(window, 2, 5);
-    window.write(STRING_FINDER_HEADING);
+    if (!no_node_sets) {
+        clear_screen(window);
+        move_cursor(window, 2, 5);
+        window.write(STRING_FINDER_HEADING);
+    }
     const ResolvedStrings resolved = resolve_strings(headwaters, confluences, links, mainstream_selection);
     for (const std::string& line : resolved.window_lines) window.write(line);
     window.write("");
@@ -372,8 +347,8 @@ void run_string_finder(RunContext& run)
     // Every string file is written afresh, empty for a headwater that
     // starts no link, so nothing of an earlier run remains.
     for (std::size_t s = 0; s < resolved.strings.size(); ++s) {
-        write_string_file(run.outputs.new_file(session.study_file(string_file_name(study_id, static_cast<int>(s) + 1))),
-                          resolved.strings[s]);
+        const std::string name = session.study_file(string_file_name(study_id, static_cast<int>(s) + 1));
+        write_string_file(run.outputs.new_file(name), resolved.strings[s]);
     }
     const std::string index_name = session.study_file(string_index_file_name(study_id));
     const std::string index_source = run.outputs.current_file(index_name);

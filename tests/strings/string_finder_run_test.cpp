@@ -106,7 +106,8 @@ TEST_F(StringFinderRunTest, CurveNumberStudyWithoutHeadwaterSetHasNoStrings)
     EXPECT_EQ(run_.string_count, 0);
     EXPECT_NE(window_.transcript().find("No headwater node set [ABSETHZZ.ZZZ]: no strings are formed"),
               std::string::npos);
-    EXPECT_FALSE(file_exists("ABINDXZZ.ZST"));
+    EXPECT_EQ(TemporaryDirectory::get("CDINDXZZ.ZST"),
+              "      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0\r\n");
 }
 
 TEST_F(StringFinderRunTest, HeadwaterSetShorterThanItsCountIsAnError)

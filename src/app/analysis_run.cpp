@@ -150,7 +150,7 @@ void run_deficiency_analysis(RunContext& run)
     const DownstreamHglIndex hgl_index(run.balanced_hgl_results);
     for (const std::string& stem : run.data_files.data_file_names) {
         const std::string link_data_base = run.study_file(replace_file_extension(stem, "ZLL"));
-        if (!file_exists(link_data_base)) continue;
+        if (!file_exists(run.outputs.current_file(link_data_base))) continue;
         window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
         // A study without its own minimum slope takes the envelope's.
         if (run.controls.default_min_friction_slope <= 0.0f) {

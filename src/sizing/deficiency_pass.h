@@ -22,6 +22,7 @@
 #include "records/link_data_base.h"
 #include "shell/run_context.h"
 #include "sizing/deficiency_sizing.h"
+#include "sizing/element_hydraulics.h"
 
 namespace velm {
 
@@ -41,6 +42,9 @@ private:
     std::unordered_map<std::uint64_t, float> hgl_by_pair_;
 };
 
+// The street section of a link (columns 10 to 20) with the parkway n given.
+StreetSection street_section_of(const LinkRecord& link, float parkway_manning_n);
+
 // The pass's settings from the run's control and run settings.
 DeficiencySettings deficiency_settings(const ControlParameters& controls, const RunSettings& settings);
 
@@ -49,9 +53,10 @@ void analyze_link_records(std::vector<LinkRecord>& records, const DeficiencySett
                           const DownstreamHglIndex& hgl_index);
 
 // Analyses every link of the link data base `link_data_base` (its name with
-// the data directory) and rewrites the whole file with the computed values.
-// A record that cannot be read ends the run with a message naming the file
-// and the line, and the file is left as it was.
+// the data directory) and writes the whole file anew with the computed
+// values as one of the run's outputs.  A record that cannot be read ends the
+// run with a message naming the file and the line, and the file is left as
+// it was.
 void analyze_link_file_deficiencies(RunContext& run, const std::string& link_data_base,
                                     const DownstreamHglIndex& hgl_index);
 

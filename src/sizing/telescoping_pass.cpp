@@ -1,9 +1,143 @@
+// The system telescoping pass, the last step of the analysis run.
 #include "sizing/telescoping_pass.h"
+
+#include "platform/files.h"
+#include "platform/text_file.h"
+#include "records/format.h"
+#include "records/link_data_base.h"
+#include "records/string_files.h"
+#include "shell/dialogue.h"
+#include "sizing/large_pipe_lists.h"
+#include "sizing/link_data_base_update.h"
+#include "sizing/primary_system_gaps.h"
+#include "sizing/telescoping_link_table.h"
+#include "sizing/telescoping_rules.h"
+#include "sizing/user_value_reports.h"
 
 namespace velm {
 
-void run_telescoping_analysis(RunContext& /*run*/)
+namespace {
+
+constexpr std::string_view TELESCOPING_TITLE = "* SYSTEM TELESCOPING ANALYSIS *";
+constexpr std::string_view UPDATE_TITLE = "* UPDATE LINK DATA BASE *";
+constexpr std::string_view PROCESSING_STRING_FORMAT = "(5X,' PROCESSING STRING NUMBER [',I4.4,']')";
+constexpr std::string_view REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
+constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
+
+std::string link_data_base_path(RunContext& run, const std::string& stem)
 {
+    return run.study_file(link_data_base_name(stem));
+}
+
+// The records of a map's link data base as the run has left it so far.
+std::vector<LinkRecord> current_link_records(RunContext& run, const std::string& stem)
+{
+    return read_link_data_base(run.outputs.current_file(link_data_base_path(run, stem)), FilePresence::Optional);
+}
+
+void show_title(Window& window, std::string_view title)
+{
+    clear_screen(window);
+    move_cursor(window, 5, 5);
+    window.write(title);
+}
+
+// Every link of every map link data base, in data file order.  A map
+// without its link data base adds no link.
+TelescopingTables load_tables(RunContext& run, const TelescopingSettings& settings)
+{
+    TelescopingTables tables;
+    for (const std::string& stem : run.data_files.data_file_names) {
+        const std::string name = run.outputs.current_file(link_data_base_path(run, stem));
+        load_telescoping_tables(read_link_data_base(name, FilePresence::Optional), settings, tables);
+    }
+    return tables;
+}
+
+// Walks the strings of the index in its order and rewrites each string
+// file in its long form.  Returns the number of index records.
+int telescope_strings(RunContext& run, TelescopingTables& tables, const TelescopingSettings& settings)
+{
+    const std::string index_name = run.outputs.current_file(run.study_file(string_index_file_name(run.study_id)));
+    const StringIndexFile index = file_exists(index_name) ? read_string_index_file(index_name) : StringIndexFile{};
+    for (const StringIndexRecord& entry : index.records) {
+        write_records(run.session.window, PROCESSING_STRING_FORMAT, {entry.string_number});
+        const std::string name = run.study_file(string_file_name(run.study_id, entry.string_number));
+        const std::string source = run.outputs.current_file(name);
+        const std::vector<StringRecord> lines =
+            file_exists(source) ? read_string_file(source) : std::vector<StringRecord>{};
+        write_telescoped_string_file(run.outputs.new_file(name),
+                                     fit_long_records(telescope_string(lines, tables, settings)));
+    }
+    return static_cast<int>(index.records.size());
+}
+
+void update_link_data_bases(RunContext& run, const TelescopingTables& tables, const TelescopingSettings& settings,
+                            TextWriter& report)
+{
+    show_title(run.session.window, UPDATE_TITLE);
+    UserValueReports reports(report, settings.friction_slope_model);
+    for (const std::string& stem : run.data_files.data_file_names) {
+        write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
+        const std::string name = link_data_base_path(run, stem);
+        const std::vector<LinkRecord> records =
+            read_link_data_base(run.outputs.current_file(name), FilePresence::Optional);
+        write_link_data_base(run.outputs.new_file(name),
+                             update_link_data_base(records, tables.links, settings.model_type_code, reports));
+    }
+    reports.finish();
+}
+
+// The two lists, each over every link data base as the update left it.
+void write_telescoping_lists(RunContext& run, TextWriter& report)
+{
+    LargePipeList large_pipes;
+    for (const std::string& stem : run.data_files.data_file_names) {
+        write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
+        for (const LinkRecord& record : current_link_records(run, stem)) large_pipes.add(record);
+    }
+    for (const std::string& line : large_pipes.finish()) report.write_line(line);
+
+    UpgradedLinkList upgraded;
+    for (const std::string& stem : run.data_files.data_file_names) {
+        write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
+        for (const LinkRecord& record : current_link_records(run, stem)) upgraded.add(record);
+    }
+    for (const std::string& line : upgraded.finish()) report.write_line(line);
+}
+
+}  // namespace
+
+void mark_string_index_independent_sizing(RunContext& run)
+{
+    const std::string name = run.study_file(string_index_file_name(run.study_id));
+    StringIndexFile index = read_string_index_file(run.outputs.current_file(name));
+    index.header.values[0] = 1.0f;
+    write_string_index_file(run.outputs.new_file(name), index);
+}
+
+void run_telescoping_analysis(RunContext& run)
+{
+    Window& window = run.session.window;
+    const TelescopingSettings settings = telescoping_settings(run.controls, run.settings.model_type_code);
+    show_title(window, TELESCOPING_TITLE);
+    TelescopingTables tables = load_tables(run, settings);
+    const int string_count = telescope_strings(run, tables, settings);
+
+    TextWriter report = TextWriter::for_append(
+        run.outputs.changed_file(run.study_file(study_file_name(REPORT_NAME_FORMAT, run.study_id))));
+    if (settings.model_type_code != CURVE_NUMBER_MODEL_TYPE) {
+        report_primary_system_gaps(window, report, run.study_id, string_count,
+                                   study_gap_report_source(run));
+    }
+    update_link_data_bases(run, tables, settings, report);
+    write_telescoping_lists(run, report);
+    report.commit();
+
+    if (settings.capacity_telescoping == option_code(CapacityTelescoping::IndependentSizing)) {
+        mark_string_index_independent_sizing(run);
+    }
+    window.write("");
 }
 
 }  // namespace velm

@@ -17,6 +17,7 @@
 // damped for larger areas), and each link's travel time follows from a
 // typical velocity of its element, so the data bases read like those of a
 // finished hydrology study.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -25,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "sizing/deficiency_pass.h"
+#include "sizing/element_hydraulics.h"
 #include "support/study_builder.h"
 
 namespace {
@@ -182,6 +185,33 @@ const SampleLink* first_carrier(float node)
     return nullptr;
 }
 
+// The flow depth at the curb (ft) at which a link's street carries `flow`
+// (cfs) at the link's slope, as the hydrology reports it: to the hundredth of
+// a foot above, and at least the depth of the full gutter, which fills
+// before the flow spreads over the lanes.  No flow, no depth.
+float street_flow_depth(const velm::LinkRecord& link, float flow)
+{
+    if (flow <= 0.0f) return 0.0f;
+    velm::StreetSection street = velm::street_section_of(link, velm::DEFAULT_PARKWAY_MANNING_N);
+    const float slope = (link.upstream_elevation() - link.downstream_elevation()) / link.link_length();
+    float low = 0.0f;
+    float high = 5.0f;  // ft, far above any curb
+    for (int i = 0; i < 40; ++i) {
+        const float depth = (low + high) / 2.0f;
+        if (velm::compute_street_capacity(street, slope, depth) < flow) low = depth; else high = depth;
+    }
+    const float full_gutter = link.gutter_lip() + link.gutter_hike();
+    return std::max(std::ceil(high * 100.0f) / 100.0f, std::ceil(full_gutter * 100.0f) / 100.0f);
+}
+
+// The flow a street carries over a pipe that runs full at the link's slope.
+float flow_over_pipe(const velm::LinkRecord& link, float flow)
+{
+    float slope = (link.upstream_elevation() - link.downstream_elevation()) / link.link_length();
+    return flow - velm::compute_pipe_full_capacity(
+                      velm::CircularPipe{link.element_height(), link.element_friction_factor()}, slope);
+}
+
 const StreetSection RESIDENTIAL_STREET{};  // 8-inch curb, 40-ft curb to curb
 const StreetSection COMMERCIAL_STREET{0.667f, 32.0f, 0.1667f, 2.0f, 0.125f, 30.0f, 0.02f, 0.025f, 0.02f, 2, 0.015f};
 
@@ -253,6 +283,12 @@ StudyBuilder sample_study()
         std::snprintf(id, sizeof id, "SA%04d-%02d", map, ++links_of_map[map]);
         link->link_id() = id;
         for (int event = 1; event <= STORM_EVENTS; ++event) link->downstream_peak_flow(event) = peak_flow(stream_area(l), event);
+        for (int event = 1; event <= STORM_EVENTS; ++event) {
+            const float flow = link->downstream_peak_flow(event);
+            if (l.kind == Kind::Street) link->street_flow_depth(event) = street_flow_depth(*link, flow);
+            if (l.kind == Kind::PipeUnderStreet)
+                link->street_flow_depth(event) = street_flow_depth(*link, flow_over_pipe(*link, flow));
+        }
         for (int event = 1; event <= STORM_EVENTS; ++event)
             link->link_travel_time(event) = std::round(l.length / (typical_velocity(l.kind) * 60.0f) * 100.0f) / 100.0f;
     }

@@ -64,6 +64,7 @@ protected:
     BalancedHglRunTest()
     {
         run_.data_files.data_file_names = {"AB0001ZZ"};
+        session_.run_outputs = &run_.outputs;
         TemporaryDirectory::put("ABSETHZZ.ZZZ", " 3\r\n 101.0 102.0 103.0\r\n");
         TemporaryDirectory::put("ABSETCZZ.ZZZ", "h\r\nh\r\nh\r\n   120.0     101.0     102.0       0.0       0.0       0.0\r\n");
         TemporaryDirectory::put("ABSETEZZ.ZZZ", " 2\r\n 140.0 150.0\r\n");
@@ -74,10 +75,12 @@ protected:
         TemporaryDirectory::put("ABTRVLZZ.DIA", "sections I and II\r\n");
     }
 
+    // The two steps, then the run's files put in place as at its end.
     void run_steps()
     {
         run_string_finder(run_);
         run_balanced_hgl_estimation(run_);
+        run_.outputs.commit();
     }
 
     static Lines report_after_section_two()
@@ -187,10 +190,10 @@ TEST_F(BalancedHglRunTest, ExitInTheDialogueLeavesIndexAndControlFileAlone)
 {
     controls_.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
     run_string_finder(run_);
-    const std::string index = TemporaryDirectory::get("ABINDXZZ.ZST");
+    const std::string index = TemporaryDirectory::get(run_.outputs.current_file("ABINDXZZ.ZST"));
     window_.type(std::vector<std::string>{"exit"});
     EXPECT_THROW(run_balanced_hgl_estimation(run_), ProgramStop);
-    EXPECT_EQ(TemporaryDirectory::get("ABINDXZZ.ZST"), index);
+    EXPECT_EQ(TemporaryDirectory::get(run_.outputs.current_file("ABINDXZZ.ZST")), index);
     EXPECT_FALSE(file_exists("ABcontzz.zzz"));
 }
 

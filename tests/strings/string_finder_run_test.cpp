@@ -21,7 +21,11 @@ protected:
     RunSettings settings_;
     RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
 
-    StringFinderRunTest() { run_.data_files.data_file_names = {"CD0001ZZ"}; }
+    StringFinderRunTest()
+    {
+        run_.data_files.data_file_names = {"CD0001ZZ"};
+        session_.run_outputs = &run_.outputs;
+    }
 
     // A link data base line with the columns the finder reads.
     static std::string link_line(float up, float down, float length, float flow, float up_ground, float down_ground)
@@ -103,6 +107,7 @@ TEST_F(StringFinderRunTest, CurveNumberStudyWithoutHeadwaterSetHasNoStrings)
     settings_.model_type_code = 10;
     run_.string_count = 7;
     run_string_finder(run_);
+    run_.outputs.commit();
     EXPECT_EQ(run_.string_count, 0);
     EXPECT_NE(window_.transcript().find("No headwater node set [ABSETHZZ.ZZZ]: no strings are formed"),
               std::string::npos);

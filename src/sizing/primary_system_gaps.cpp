@@ -1,0 +1,183 @@
+// The report of gaps in the existing primary system.
+#include "sizing/primary_system_gaps.h"
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/files.h"
+#include "records/format.h"
+#include "records/link_data_base.h"
+#include "records/link_search.h"
+#include "records/number_keys.h"
+#include "shell/dialogue.h"
+
+namespace velm {
+
+namespace {
+
+constexpr std::string_view GAP_TITLE = "*** IDENTIFIED GAPS IN EXISTING PRIMARY SYSTEM NETWORK ***";
+constexpr std::string_view GAP_HEADING_FORMAT =
+    "(A/5X,'The following Links appear to have a gap between Existing'/5X,'System Primary Elements:'/17X,"
+    "'Link ID'/12X,'Upstream  Downstream'/14X,'Node       Node')";
+constexpr std::string_view GAP_LINE_FORMAT = "(11X,F8.1,4X,F8.1)";
+constexpr std::string_view NO_GAP_FORMAT = "(8X,'None')";
+constexpr std::string_view PROCESSING_STRING_TEXT = "** Processing String File ===>";
+constexpr std::string_view REGION_LINK_DATA_BASE_NAME_FORMAT = "(A2,I2.2,'00ZZ.ZLL')";
+
+constexpr int COUNTY_MODEL_TYPE = 6;
+constexpr int CITY_MODEL_TYPE = 9;
+
+bool is_initial_subarea_code(float code)
+{
+    const int whole = static_cast<int>(code);
+    return whole == 21 || whole == 22;
+}
+
+ConveyanceKind link_conveyance(const LinkRecord& record)
+{
+    return {static_cast<float>(record.element_type()), record.curb_height() > 0.0f ? 1.0f : 0.0f};
+}
+
+std::string trimmed(std::string text)
+{
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+struct StudyFiles {
+    explicit StudyFiles(RunContext& run)
+        : run(run), study_id(run.study_id), model_type_code(run.settings.model_type_code)
+    {
+    }
+
+    RunContext& run;
+    std::string study_id;
+    int model_type_code;
+    // The search reads the files as they stood before the run: the run
+    // changes no link's node pair.
+    LinkSearchIndex search{run.session.data_directory};
+    // By link data base name (with the data directory): the first link that
+    // leaves each upstream node.
+    std::map<std::string, std::unordered_map<std::uint32_t, ContinuingLink>> leaving_links;
+
+    const std::unordered_map<std::uint32_t, ContinuingLink>& links_of(const std::string& name)
+    {
+        const std::string path = run.outputs.current_file(run.study_file(name));
+        auto [entry, added] = leaving_links.try_emplace(path);
+        if (added) {
+            for (const LinkRecord& record : read_link_data_base(path, FilePresence::Optional)) {
+                entry->second.try_emplace(number_key(record.upstream_node()),
+                                          ContinuingLink{record.upstream_node(), record.downstream_node(),
+                                                         link_conveyance(record)});
+            }
+        }
+        return entry->second;
+    }
+
+    std::optional<ContinuingLink> continuing_link(float last_upstream, float last_downstream, float outlet_node)
+    {
+        std::string name = outlet_link_data_base_name(study_id, model_type_code, outlet_node);
+        if (model_type_code == COUNTY_MODEL_TYPE) {
+            const LinkSearchResult found = find_link_in_data_bases(last_upstream, last_downstream, name, search);
+            if (found.found()) name = trimmed(found.file_name);
+        }
+        if (std::isnan(outlet_node)) return std::nullopt;
+        const auto& links = links_of(name);
+        const auto found = links.find(number_key(outlet_node));
+        if (found == links.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
+}  // namespace
+
+ConveyanceKind string_link_conveyance(const TelescopedStringRecord& record)
+{
+    float element_type = record.element_type;
+    switch (static_cast<int>(record.process_code)) {
+        case 31:
+        case 37: element_type = 1.0f; break;
+        case 36: element_type = 2.0f; break;
+        case 52:
+        case 53:
+        case 56: element_type = 3.0f; break;
+        default: break;
+    }
+    return {element_type, record.curb_height > 0.0f ? 1.0f : 0.0f};
+}
+
+std::string outlet_link_data_base_name(const std::string& study_id, int model_type_code, float outlet_node)
+{
+    if (model_type_code == CITY_MODEL_TYPE) {
+        return format_line(REGION_LINK_DATA_BASE_NAME_FORMAT,
+                           {study_id, static_cast<int>(outlet_node / 10000.0f)});
+    }
+    return link_data_base_name(study_id, static_cast<int>(outlet_node / 100.0f));
+}
+
+GapReportSource study_gap_report_source(RunContext& run)
+{
+    auto files = std::make_shared<StudyFiles>(run);
+    GapReportSource source;
+    source.string_records = [files](int string_number) {
+        RunContext& run = files->run;
+        const std::string name = run.outputs.current_file(run.study_file(string_file_name(files->study_id, string_number)));
+        if (!file_exists(name)) return std::vector<TelescopedStringRecord>{};
+        return read_telescoped_string_file(name);
+    };
+    source.continuing_link = [files](float last_upstream, float last_downstream, float outlet_node) {
+        return files->continuing_link(last_upstream, last_downstream, outlet_node);
+    };
+    return source;
+}
+
+void report_primary_system_gaps(Window& window, TextWriter& report, const std::string& study_id, int string_count,
+                                const GapReportSource& source)
+{
+    clear_screen(window);
+    move_cursor(window, 5, 3);
+    window.write(GAP_TITLE);
+    for (const std::string& line : Format(GAP_HEADING_FORMAT).write({std::string(PAGE_BREAK)})) report.write_line(line);
+    clear_screen(window);
+
+    static const Format gap_line(GAP_LINE_FORMAT);
+    bool gap_listed = false;
+    // A gap: a link without a primary element below one with an element.
+    auto write_conveyance_gap = [&](ConveyanceKind previous, float upstream_node, float downstream_node,
+                                    ConveyanceKind kind) {
+        if (previous.element_type > 0.0f && kind.element_type == 0.0f) {
+            report.write_line(gap_line.line({upstream_node, downstream_node}));
+            gap_listed = true;
+        }
+    };
+
+    for (int string_number = 1; string_number <= string_count; ++string_number) {
+        move_cursor(window, 5, 5);
+        window.write(std::string(PROCESSING_STRING_TEXT) + string_file_name(study_id, string_number).substr(0, 12));
+
+        ConveyanceKind previous = NO_CONVEYANCE;
+        const TelescopedStringRecord* last = nullptr;
+        const std::vector<TelescopedStringRecord> records = source.string_records(string_number);
+        for (const TelescopedStringRecord& record : records) {
+            if (is_initial_subarea_code(record.process_code)) continue;
+            const ConveyanceKind kind = string_link_conveyance(record);
+            if (previous != NO_CONVEYANCE && kind != previous) {
+                write_conveyance_gap(previous, record.upstream_node, record.downstream_node, kind);
+            }
+            previous = kind;
+            last = &record;
+        }
+        if (last == nullptr || last->downstream_node == 0.0f) continue;
+        const std::optional<ContinuingLink> below =
+            source.continuing_link(last->upstream_node, last->downstream_node, last->downstream_node);
+        if (below && below->kind != previous) {
+            write_conveyance_gap(previous, below->upstream_node, below->downstream_node, below->kind);
+        }
+    }
+    if (!gap_listed) report.write_line(format_line(NO_GAP_FORMAT, {}));
+    clear_screen(window);
+}
+
+}  // namespace velm

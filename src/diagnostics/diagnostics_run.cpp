@@ -9,6 +9,7 @@
 #include "diagnostics/statistics.h"
 #include "diagnostics/subarea_checks.h"
 #include "platform/files.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
@@ -17,7 +18,6 @@ namespace velm {
 
 namespace {
 
-constexpr int HYDROLOGY_CURVE_NUMBER_STORAGE = 10;  // type 10: no cross-check, node sets or statistics
 
 constexpr std::string_view RUN_STARTED_FORMAT = "(5X,'* GIS DATA BASE POSTPROCESSOR EXECUTED :')";
 constexpr std::string_view LINK_FATAL_FORMAT =
@@ -49,7 +49,8 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
                     int model_type_code, NetworkNodeSets& node_sets)
 {
     Window& window = session.window;
-    const bool network_checks = model_type_code != HYDROLOGY_CURVE_NUMBER_STORAGE;
+    // The curve-number model runs no cross-check, node sets or statistics.
+    const bool network_checks = !is_curve_number_model(model_type_code);
 
     // The node-set check and the statistics take the study from the first
     // map's name; a study whose list names no map still has its identifier.

@@ -10,6 +10,7 @@
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/node_checks.h"
 #include "diagnostics/report_lines.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/gis_files.h"
@@ -33,7 +34,6 @@ constexpr int FEWEST_CONFLUENCE_TRIBUTARIES = 2;
 // A code-22 link of a model type 6 study that has no elevations is checked
 // with these values in their place.
 constexpr int REPAIRED_PROCESS_CODE = 22;
-constexpr int REPAIRING_MODEL_TYPE = 6;
 constexpr float REPAIRED_UPSTREAM_ELEVATION = 100.0f;   // ft
 constexpr float REPAIRED_DOWNSTREAM_ELEVATION = 98.0f;  // ft
 constexpr float REPAIRED_LINK_LENGTH = 1000.0f;         // ft
@@ -282,7 +282,7 @@ MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int mo
     for (const LinkRecord& record : read_link_data_base(session.study_file(link_file), FilePresence::MustExist)) {
         LinkEnds link{record.upstream_node(), record.downstream_node(), record.upstream_elevation(),
                       record.downstream_elevation(), record.link_length()};
-        if (model_type_code == REPAIRING_MODEL_TYPE && record.process_code() == REPAIRED_PROCESS_CODE &&
+        if (is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) && record.process_code() == REPAIRED_PROCESS_CODE &&
             link.upstream_elevation <= 0.0f && link.downstream_elevation <= 0.0f) {
             link.upstream_elevation = REPAIRED_UPSTREAM_ELEVATION;
             link.downstream_elevation = REPAIRED_DOWNSTREAM_ELEVATION;

@@ -10,6 +10,7 @@
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "records/study_id.h"
 #include "records/hydrology_model_type.h"
 #include "records/data_file_table.h"
 #include "records/format.h"
@@ -123,7 +124,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     Window& window = session.window;
 
     if (!file_exists(path)) {
-        study_id = "  ";
+        study_id = UNKNOWN_STUDY_ID;
         sound_beep(window);
         write_at(window, 1, 21, format_line(MISSING_LIST_FORMAT, {padded_file_name(name)}), LineEnd::StayOnLine);
         write_at(window, 62, 18, "   ", LineEnd::StayOnLine);
@@ -132,7 +133,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
 
     if (!read_model_list_file(path).is_model_list()) {
         // The study is asked again, so that another one can be chosen.
-        study_id = "  ";
+        study_id = UNKNOWN_STUDY_ID;
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);

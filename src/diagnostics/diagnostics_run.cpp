@@ -9,6 +9,7 @@
 #include "diagnostics/statistics.h"
 #include "diagnostics/subarea_checks.h"
 #include "platform/files.h"
+#include "records/study_id.h"
 #include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/study_names.h"
@@ -42,7 +43,7 @@ constexpr std::size_t STUDY_NAME_LENGTH = 50;
 
 std::string diagnostics_report_file_name(std::string_view study_id)
 {
-    return study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id.substr(0, 2));
+    return study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id_of(study_id));
 }
 
 int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
@@ -57,7 +58,7 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
     std::string study_name = data_files.data_file_count() > 0 ? data_files.data_file_names.front()
                                                                : data_files.study_id;
     study_name.resize(STUDY_NAME_LENGTH, ' ');
-    const std::string study_id = study_name.substr(0, 2);
+    const std::string study_id = study_id_of(study_name);
 
     write_records(window, RUN_STARTED_FORMAT);
     for (std::string_view list : STALE_EXCEPTION_LISTS) delete_file(list);

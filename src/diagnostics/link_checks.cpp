@@ -10,6 +10,7 @@
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/node_checks.h"
 #include "diagnostics/report_lines.h"
+#include "records/study_id.h"
 #include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
@@ -312,10 +313,9 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     // The study-named files take the study from the first map, or from the
     // table itself when the model list names no map: the node-set check
     // reads them all the same.
-    const std::string study_id = data_files.data_file_count() > 0
-                                     ? data_files.data_file_names.front().substr(0, 2)
-                                     : data_files.study_id.substr(0, 2);
-    const bool has_study = !study_id.empty();
+    const StudyId study = study_of_data_files(data_files);
+    const std::string& study_id = study.file_prefix();
+    const bool has_study = !study.unknown();
     std::optional<TextWriter> confluence_table;
     std::optional<TextWriter> downstream_node_set;
     if (has_study) {

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "sizing/deficiency_pass.h"
 #include "sizing/element_hydraulics.h"
 #include "support/study_builder.h"
 
@@ -191,19 +192,7 @@ const SampleLink* first_carrier(float node)
 float street_flow_depth(const velm::LinkRecord& link, float flow)
 {
     if (flow <= 0.0f) return 0.0f;
-    velm::StreetSection street;
-    street.curb_height = link.curb_height();
-    street.half_width = link.street_half_width();
-    street.gutter_lip = link.gutter_lip();
-    street.gutter_width = link.gutter_width();
-    street.gutter_hike = link.gutter_hike();
-    street.crown_to_gradebreak_distance = link.crown_to_gradebreak_distance();
-    street.center_lane_crossfall = link.center_lane_crossfall();
-    street.outside_lane_crossfall = link.outside_lane_crossfall();
-    street.parkway_crossfall = link.parkway_crossfall();
-    street.side_count = link.street_side_count();
-    street.manning_n = link.street_friction_factor();
-    street.parkway_manning_n = 0.02f;
+    velm::StreetSection street = velm::street_section_of(link, velm::DEFAULT_PARKWAY_MANNING_N);
     const float slope = (link.upstream_elevation() - link.downstream_elevation()) / link.link_length();
     float low = 0.0f;
     float high = 5.0f;  // ft, far above any curb

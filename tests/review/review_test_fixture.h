@@ -1,0 +1,42 @@
+// The frame of the link review tests: the review run in-process on the
+// review study with the scripted window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "review/link_review.h"
+#include "review/review_study.h"
+#include "support/session_test.h"
+
+namespace velm::test {
+
+// Typed lines one after the other.
+inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class LinkReviewTest : public SessionTest {
+protected:
+    // Runs one review run with the typed lines, every one of which must be used.
+    void review(ReviewTarget target, const std::vector<std::string>& typed, int model_type = 3)
+    {
+        window_.type(typed);
+        review_and_adopt_link_values(session_, "AB", target, model_type);
+        EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
+    }
+    const std::string& screen_at(std::size_t i) const { return window_.reads().at(i); }
+    std::string text_at(std::size_t read, int column, int row, std::size_t length) const
+    {
+        return snapshot_text(screen_at(read), column, row, length);
+    }
+    // The text stands at (column, row) of the screen at read `read`.
+    void expect_text(std::size_t read, int column, int row, std::string_view text) const
+    {
+        EXPECT_EQ(text_at(read, column, row, text.size()), text) << "at read " << read << ", row " << row;
+    }
+};
+
+}  // namespace velm::test

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include "platform/directory_index.h"
+#include "platform/run_outputs.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,6 +52,14 @@ int write_all(int fd, std::string_view contents)
 }
 
 bool disk_flushes_on = true;
+
+// A run's hidden new version of a file needs no flush of its own: the run's
+// commit flushes every new version and its directory before any replaces its
+// file, and a run that never commits throws its new versions away.
+bool flushed_at_run_commit(const std::filesystem::path& path)
+{
+    return path.filename().string().ends_with(RUN_OUTPUT_SUFFIX);
+}
 
 }  // namespace
 
@@ -170,7 +179,7 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
     }
     // The new content reaches the disk before it replaces the old, and the
     // directory after, so that a power loss leaves one of the two whole.
-    if (disk_flushes_on && fsync(fd) != 0) {
+    if (disk_flushes_on && !flushed_at_run_commit(path) && fsync(fd) != 0) {
         const int error = errno;
         close(fd);
         unlink(temporary.c_str());
@@ -191,7 +200,7 @@ void install_replacement(const PendingReplacement& pending)
         unlink(pending.temporary.c_str());
         throw_file_error("Cannot write", pending.name, error);
     }
-    flush_directory(pending.path.parent_path());
+    if (!flushed_at_run_commit(pending.path)) flush_directory(pending.path.parent_path());
 }
 
 }  // namespace
@@ -206,6 +215,17 @@ void flush_directory(const std::filesystem::path& directory)
     const std::filesystem::path name = directory.empty() ? std::filesystem::path(".") : directory;
     const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+void flush_file_system(const std::filesystem::path& directory)
+{
+    if (!disk_flushes_on) return;
+    const std::filesystem::path name = directory.empty() ? std::filesystem::path(".") : directory;
+    const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
     fsync(fd);
     close(fd);
 }

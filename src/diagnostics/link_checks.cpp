@@ -10,6 +10,8 @@
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/node_checks.h"
 #include "diagnostics/report_lines.h"
+#include "records/study_id.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/gis_files.h"
@@ -33,7 +35,6 @@ constexpr int FEWEST_CONFLUENCE_TRIBUTARIES = 2;
 // A code-22 link of a model type 6 study that has no elevations is checked
 // with these values in their place.
 constexpr int REPAIRED_PROCESS_CODE = 22;
-constexpr int REPAIRING_MODEL_TYPE = 6;
 constexpr float REPAIRED_UPSTREAM_ELEVATION = 100.0f;   // ft
 constexpr float REPAIRED_DOWNSTREAM_ELEVATION = 98.0f;  // ft
 constexpr float REPAIRED_LINK_LENGTH = 1000.0f;         // ft
@@ -273,16 +274,24 @@ private:
     std::unordered_map<std::string, std::vector<float>> files_;  // by GIS node file name
 };
 
+// The link data base of a map: a study of model type 9 keeps its links per
+// region, the file of the map number rounded down to a multiple of 100.
+std::string map_link_file(std::string_view map_stem, int model_type_code) {
+    std::string stem(map_stem);
+    if (model_type_code == 9 && stem.size() >= 6) stem.replace(4, 2, "00");
+    return link_data_base_name(stem);
+}
+
 MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int model_type_code,
                              GisNodeNumbers& gis_nodes) {
-    const std::string link_file = link_data_base_name(map_stem);
+    const std::string link_file = map_link_file(map_stem, model_type_code);
     write_processing_file(session.window, link_file.substr(0, 12));
 
     std::vector<LinkEnds> links;
     for (const LinkRecord& record : read_link_data_base(session.study_file(link_file), FilePresence::MustExist)) {
         LinkEnds link{record.upstream_node(), record.downstream_node(), record.upstream_elevation(),
                       record.downstream_elevation(), record.link_length()};
-        if (model_type_code == REPAIRING_MODEL_TYPE && record.process_code() == REPAIRED_PROCESS_CODE &&
+        if (is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) && record.process_code() == REPAIRED_PROCESS_CODE &&
             link.upstream_elevation <= 0.0f && link.downstream_elevation <= 0.0f) {
             link.upstream_elevation = REPAIRED_UPSTREAM_ELEVATION;
             link.downstream_elevation = REPAIRED_DOWNSTREAM_ELEVATION;
@@ -312,10 +321,9 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     // The study-named files take the study from the first map, or from the
     // table itself when the model list names no map: the node-set check
     // reads them all the same.
-    const std::string study_id = data_files.data_file_count() > 0
-                                     ? data_files.data_file_names.front().substr(0, 2)
-                                     : data_files.study_id.substr(0, 2);
-    const bool has_study = !study_id.empty();
+    const StudyId study = study_of_data_files(data_files);
+    const std::string& study_id = study.file_prefix();
+    const bool has_study = !study.unknown();
     std::optional<TextWriter> confluence_table;
     std::optional<TextWriter> downstream_node_set;
     if (has_study) {
@@ -333,7 +341,13 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     LinkCheckFindings findings;
     std::vector<float> over_connected_nodes;
     GisNodeNumbers gis_nodes;
+    std::unordered_set<std::string> checked;  // link data bases: a type-9 region's maps share one
     for (const std::string& map_stem : data_files.data_file_names) {
+        const std::string link_file = map_link_file(map_stem, model_type_code);
+        if (!checked.insert(link_file).second) {
+            write_processing_file(session.window, link_file.substr(0, 12));
+            continue;
+        }
         const MapLinkCheck map = check_map_links(session, map_stem, model_type_code, gis_nodes);
         if (map.fatal) ++link_fatal_total;
         for (const ConfluenceRecord& record : group_confluence_pairs(map.findings.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES)) {

@@ -58,9 +58,8 @@ private:
 // a directory that cannot be opened is left alone).
 void flush_file(const std::filesystem::path& file);
 void flush_directory(const std::filesystem::path& directory);
-// Flushes everything written to the file system that holds the directory,
-// and the directory's entries: one call in place of a flush per file when
-// many new files must reach the disk together.
+// Flushes everything written to the file system that holds the directory:
+// one call for many new files.
 void flush_file_system(const std::filesystem::path& directory);
 
 // Replaces several files as one change: every new content is written to its

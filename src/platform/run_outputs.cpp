@@ -129,8 +129,8 @@ void RunOutputs::commit()
         pairs.emplace_back(new_version.string(), file);
         journal += new_version.string() + "\n" + file + "\n";
     }
-    // The new versions, often thousands of string files, reach the disk by
-    // one flush of their file system rather than one flush each.
+    // The new versions were written without waiting for the disk; they reach
+    // it together here, before any of them replaces its file.
     for (const std::string& directory : directories) flush_file_system(directory);
     if (!pairs.empty()) {
         // Once the journal is on disk the replacement is decided: a stop from

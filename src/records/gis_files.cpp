@@ -1,3 +1,4 @@
+#include "records/hydrology_model_type.h"
 #include "records/gis_files.h"
 
 #include <cmath>
@@ -18,7 +19,7 @@ std::string extension_of(GisFileKind kind) {
     return {};
 }
 
-bool kept_per_region(int model_type) { return model_type == 6 || model_type == 9; }
+bool kept_per_region(int model_type) { return is_model_type(model_type, HydrologyModelType::LosAngelesCounty) || uses_region_files(model_type); }
 
 // The region of a node or subarea number: its whole part divided by 10000;
 // a number that is not a number, or lies beyond any region, has none.
@@ -62,7 +63,7 @@ std::string gis_file_name(std::string_view study_id, float number, int model_typ
 std::string gis_file_name_from_stem(std::string_view data_file_stem, int model_type, GisFileKind kind) {
     std::string stem(data_file_stem);
     stem.resize(8, ' ');
-    if (model_type == 6)
+    if (kept_per_region(model_type))
         return format_line(GIS_REGION_STEM_FILE_NAME_FORMAT, {stem.substr(0, 4), extension_of(kind)});
     return format_line(GIS_STEM_FILE_NAME_FORMAT, {stem.substr(0, 6), extension_of(kind)});
 }

@@ -13,9 +13,6 @@ namespace {
 // Process codes the pass treats apart.
 constexpr int INITIAL_SUBAREA_A = 21;  // codes 21 and 22: initial subareas, no conveyance to analyse
 constexpr int INITIAL_SUBAREA_B = 22;
-constexpr int STANDARD_CONDUIT = 37;
-constexpr int STANDARD_CONDUIT_KEPT_COUNT = 47;
-constexpr int VEE_SECTION = 92;
 // In a curve-number study (model type 10) code 61 has no conveyance, and
 // codes 51 and 52 are channels sized with a given flow depth (code 54).
 constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
@@ -42,7 +39,9 @@ bool is_one_of(int code, std::initializer_list<int> codes)
     return false;
 }
 
-StreetSection street_of(const LinkRecord& record, float parkway_n)
+}  // namespace
+
+StreetSection street_section_of(const LinkRecord& record, float parkway_n)
 {
     StreetSection street;
     street.curb_height = record.curb_height();
@@ -59,6 +58,8 @@ StreetSection street_of(const LinkRecord& record, float parkway_n)
     street.parkway_manning_n = parkway_n;
     return street;
 }
+
+namespace {
 
 // The code-92 section of a link: the street columns describe it.
 VeeSection vee_section_of(const LinkRecord& record)
@@ -95,8 +96,8 @@ struct PassState {
 void compute_element_capacity(LinkRecord& record, int process_code, float& friction_slope,
                               const DeficiencySettings& settings)
 {
-    if (process_code == STANDARD_CONDUIT) return;
-    if (process_code == STANDARD_CONDUIT_KEPT_COUNT) {
+    if (process_code == STANDARD_CONDUIT_CODE) return;
+    if (process_code == STANDARD_CONDUIT_KEPT_COUNT_CODE) {
         // A conduit outside the tables keeps the capacities it had.
         if (const std::optional<float> capacity =
                 lookup_table_capacity(record.element_height(), record.element_base_width(),
@@ -115,11 +116,9 @@ void compute_element_capacity(LinkRecord& record, int process_code, float& frict
 
     float capacity = 0.0f;
     if (type == static_cast<int>(ElementType::Pipe)) {
-        capacity = compute_pipe_full_capacity(CircularPipe{record.element_height(), record.element_friction_factor()},
-                                              friction_slope);
-        if (record.element_base_width() > 1.0f) capacity = capacity * record.element_base_width();
-        if (settings.pipe_capacity_model == PipeCapacityModel::NormalDepthCapacity)
-            capacity = capacity * NORMAL_DEPTH_PIPE_FACTOR;
+        capacity = compute_pipe_element_capacity(
+            CircularPipe{record.element_height(), record.element_friction_factor()}, record.element_base_width(),
+            settings.pipe_capacity_model == PipeCapacityModel::NormalDepthCapacity, friction_slope);
     } else if (type == static_cast<int>(ElementType::Box)) {
         capacity = compute_box_capacity(
             RectangularBox{record.element_base_width(), record.element_height(), record.element_friction_factor()},
@@ -218,7 +217,7 @@ void analyze_link_record(LinkRecord& record, PassState& state, const DeficiencyS
     // 8. The street capacity at each event's flow depth.  A code-92 section
     // has no element capacity of its own; its section capacity at every
     // event is computed below, with this record's friction slope.
-    const bool vee_section = working.process_code == VEE_SECTION;
+    const bool vee_section = working.process_code == VEE_SECTION_CODE;
     for (int i = 1; i <= events; ++i) {
         if (vee_section) {
             record.existing_element_capacity() = 0.0f;
@@ -232,7 +231,7 @@ void analyze_link_record(LinkRecord& record, PassState& state, const DeficiencyS
         if (settings.low_slope_flag_mode == 1 && std::fabs(slope) < min_slope) slope = min_slope;
         float capacity = 0.0f;
         if (slope > 0.0f && record.curb_height() > 0.0f) {
-            StreetSection street = street_of(record, parkway_n);
+            StreetSection street = street_section_of(record, parkway_n);
             capacity = compute_street_capacity(street, slope, record.street_flow_depth(i));
             parkway_n = street.parkway_manning_n;
         }

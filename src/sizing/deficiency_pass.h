@@ -22,6 +22,7 @@
 #include "records/link_data_base.h"
 #include "shell/run_context.h"
 #include "sizing/deficiency_sizing.h"
+#include "sizing/element_hydraulics.h"
 
 namespace velm {
 
@@ -40,6 +41,9 @@ public:
 private:
     std::unordered_map<std::uint64_t, float> hgl_by_pair_;
 };
+
+// The street section of a link (columns 10 to 20) with the parkway n given.
+StreetSection street_section_of(const LinkRecord& link, float parkway_manning_n);
 
 // The pass's settings from the run's control and run settings.
 DeficiencySettings deficiency_settings(const ControlParameters& controls, const RunSettings& settings);

@@ -12,14 +12,11 @@ namespace {
 // Working process codes of the sizing.
 constexpr int DESIGNATED_PIPE = 31;
 constexpr int BOX_WIDTH_GIVEN = 36;
-constexpr int STANDARD_CONDUIT = 37;
 constexpr int BOX_HEIGHT_GIVEN = 46;
-constexpr int STANDARD_CONDUIT_KEPT_COUNT = 47;
 constexpr int CHANNEL = 48;
 constexpr int CHANNEL_DEPTH_GIVEN = 51;
 constexpr int CHANNEL_TYPE10 = 54;
 constexpr int CHANNEL_BASE_WIDTH_GIVEN = 56;
-constexpr int VEE_SECTION = 92;
 
 // Starting value of the searches for the largest flow less street capacity.
 constexpr float NO_FLOW_YET = -9999.0f;
@@ -33,7 +30,7 @@ bool is_box_or_channel_code(int code)
     return code == BOX_WIDTH_GIVEN || code == BOX_HEIGHT_GIVEN || code == CHANNEL || code == CHANNEL_DEPTH_GIVEN ||
            code == CHANNEL_TYPE10 || code == CHANNEL_BASE_WIDTH_GIVEN;
 }
-bool is_standard_conduit_code(int code) { return code == STANDARD_CONDUIT || code == STANDARD_CONDUIT_KEPT_COUNT; }
+bool is_standard_conduit_code(int code) { return code == STANDARD_CONDUIT_CODE || code == STANDARD_CONDUIT_KEPT_COUNT_CODE; }
 bool is_box_code(int code) { return code == BOX_WIDTH_GIVEN || code == BOX_HEIGHT_GIVEN; }
 bool keeps_box_code(int code) { return is_standard_conduit_code(code) || code == BOX_HEIGHT_GIVEN; }
 
@@ -151,7 +148,7 @@ void size_link_deficiency(LinkRecord& record, LinkWorkingValues& working, const 
 
     // 6.
     record.deficiency_flag() = 1.0f;
-    if (working.process_code == VEE_SECTION) working.process_code = DESIGNATED_PIPE;
+    if (working.process_code == VEE_SECTION_CODE) working.process_code = DESIGNATED_PIPE;
 
     // 7. The largest downstream peak flow less the street capacity.
     float downstream_less_street = NO_FLOW_YET;

@@ -31,8 +31,14 @@
 
 #include "records/link_data_base.h"
 #include "shell/control_settings.h"
+#include "sizing/element_hydraulics.h"
 
 namespace velm {
+
+// Process codes the deficiency pass and its sizing treat apart.
+inline constexpr int STANDARD_CONDUIT_CODE = 37;             // a standard pipe or box from the tables
+inline constexpr int STANDARD_CONDUIT_KEPT_COUNT_CODE = 47;  // the same, keeping at least its pipes
+inline constexpr int VEE_SECTION_CODE = 92;                  // the code-92 section, sized as a pipe
 
 // The settings the deficiency pass works with, taken from the control
 // settings and the run settings.
@@ -49,10 +55,6 @@ struct DeficiencySettings {
     int low_slope_flag_mode = 0;                // 1: slopes below the minimum, adverse ones too, raised
 };
 
-// Under the normal-depth pipe model a pipe carries 1.076 times its full-flow
-// capacity, so pipe capacities are multiplied and pipe sizing flows divided
-// by it.
-inline constexpr float NORMAL_DEPTH_PIPE_FACTOR = 1.076f;
 
 // What the deficiency pass hands to the sizing for one record.
 struct LinkWorkingValues {

@@ -47,22 +47,24 @@ std::string trimmed(std::string text)
 }
 
 struct StudyFiles {
-    StudyFiles(Session& session, std::string study_id, int model_type_code)
-        : session(session), study_id(std::move(study_id)), model_type_code(model_type_code)
+    explicit StudyFiles(RunContext& run)
+        : run(run), study_id(run.study_id), model_type_code(run.settings.model_type_code)
     {
     }
 
-    Session& session;
+    RunContext& run;
     std::string study_id;
     int model_type_code;
-    LinkSearchIndex search{session.data_directory};
+    // The search reads the files as they stood before the run: the run
+    // changes no link's node pair.
+    LinkSearchIndex search{run.session.data_directory};
     // By link data base name (with the data directory): the first link that
     // leaves each upstream node.
     std::map<std::string, std::unordered_map<std::uint32_t, ContinuingLink>> leaving_links;
 
     const std::unordered_map<std::uint32_t, ContinuingLink>& links_of(const std::string& name)
     {
-        const std::string path = session.study_file(name);
+        const std::string path = run.outputs.current_file(run.study_file(name));
         auto [entry, added] = leaving_links.try_emplace(path);
         if (added) {
             for (const LinkRecord& record : read_link_data_base(path, FilePresence::Optional)) {
@@ -115,12 +117,13 @@ std::string outlet_link_data_base_name(const std::string& study_id, int model_ty
     return link_data_base_name(study_id, static_cast<int>(outlet_node / 100.0f));
 }
 
-GapReportSource study_gap_report_source(Session& session, const std::string& study_id, int model_type_code)
+GapReportSource study_gap_report_source(RunContext& run)
 {
-    auto files = std::make_shared<StudyFiles>(session, study_id, model_type_code);
+    auto files = std::make_shared<StudyFiles>(run);
     GapReportSource source;
     source.string_records = [files](int string_number) {
-        const std::string name = files->session.study_file(string_file_name(files->study_id, string_number));
+        RunContext& run = files->run;
+        const std::string name = run.outputs.current_file(run.study_file(string_file_name(files->study_id, string_number)));
         if (!file_exists(name)) return std::vector<TelescopedStringRecord>{};
         return read_telescoped_string_file(name);
     };

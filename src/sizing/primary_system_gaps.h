@@ -14,7 +14,7 @@
 
 #include "platform/text_file.h"
 #include "records/string_files.h"
-#include "shell/session.h"
+#include "shell/run_context.h"
 
 namespace velm {
 
@@ -53,12 +53,13 @@ struct GapReportSource {
 // region file for model type 9, the map file otherwise.
 std::string outlet_link_data_base_name(const std::string& study_id, int model_type_code, float outlet_node);
 
-// The study's files as the gap report reads them: string files by their
+// The study's files as the gap report reads them, as the run has left them
+// so far: string files by their
 // number, and the continuing link from the link data base that holds the
 // outlet node (for model type 6 the map file of the region that holds the
 // string's last link).  A missing file reads as one without records.  Each
 // link data base is read once.
-GapReportSource study_gap_report_source(Session& session, const std::string& study_id, int model_type_code);
+GapReportSource study_gap_report_source(RunContext& run);
 
 // Appends the gap section to the report for the strings 1 to string_count,
 // with its title and one progress line a string on the window.

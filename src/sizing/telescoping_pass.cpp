@@ -29,6 +29,12 @@ std::string link_data_base_path(RunContext& run, const std::string& stem)
     return run.study_file(link_data_base_name(stem));
 }
 
+// The records of a map's link data base as the run has left it so far.
+std::vector<LinkRecord> current_link_records(RunContext& run, const std::string& stem)
+{
+    return read_link_data_base(run.outputs.current_file(link_data_base_path(run, stem)), FilePresence::Optional);
+}
+
 void show_title(Window& window, std::string_view title)
 {
     clear_screen(window);
@@ -42,8 +48,8 @@ TelescopingTables load_tables(RunContext& run, const TelescopingSettings& settin
 {
     TelescopingTables tables;
     for (const std::string& stem : run.data_files.data_file_names) {
-        load_telescoping_tables(read_link_data_base(link_data_base_path(run, stem), FilePresence::Optional), settings,
-                                tables);
+        const std::string name = run.outputs.current_file(link_data_base_path(run, stem));
+        load_telescoping_tables(read_link_data_base(name, FilePresence::Optional), settings, tables);
     }
     return tables;
 }
@@ -52,13 +58,16 @@ TelescopingTables load_tables(RunContext& run, const TelescopingSettings& settin
 // file in its long form.  Returns the number of index records.
 int telescope_strings(RunContext& run, TelescopingTables& tables, const TelescopingSettings& settings)
 {
-    const std::string index_name = run.study_file(string_index_file_name(run.study_id));
+    const std::string index_name = run.outputs.current_file(run.study_file(string_index_file_name(run.study_id)));
     const StringIndexFile index = file_exists(index_name) ? read_string_index_file(index_name) : StringIndexFile{};
     for (const StringIndexRecord& entry : index.records) {
         write_records(run.session.window, PROCESSING_STRING_FORMAT, {entry.string_number});
         const std::string name = run.study_file(string_file_name(run.study_id, entry.string_number));
-        const std::vector<StringRecord> lines = file_exists(name) ? read_string_file(name) : std::vector<StringRecord>{};
-        write_telescoped_string_file(name, fit_long_records(telescope_string(lines, tables, settings)));
+        const std::string source = run.outputs.current_file(name);
+        const std::vector<StringRecord> lines =
+            file_exists(source) ? read_string_file(source) : std::vector<StringRecord>{};
+        write_telescoped_string_file(run.outputs.new_file(name),
+                                     fit_long_records(telescope_string(lines, tables, settings)));
     }
     return static_cast<int>(index.records.size());
 }
@@ -71,8 +80,10 @@ void update_link_data_bases(RunContext& run, const TelescopingTables& tables, co
     for (const std::string& stem : run.data_files.data_file_names) {
         write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
         const std::string name = link_data_base_path(run, stem);
-        const std::vector<LinkRecord> records = read_link_data_base(name, FilePresence::Optional);
-        write_link_data_base(name, update_link_data_base(records, tables.links, settings.model_type_code, reports));
+        const std::vector<LinkRecord> records =
+            read_link_data_base(run.outputs.current_file(name), FilePresence::Optional);
+        write_link_data_base(run.outputs.new_file(name),
+                             update_link_data_base(records, tables.links, settings.model_type_code, reports));
     }
     reports.finish();
 }
@@ -83,18 +94,14 @@ void write_telescoping_lists(RunContext& run, TextWriter& report)
     LargePipeList large_pipes;
     for (const std::string& stem : run.data_files.data_file_names) {
         write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
-        for (const LinkRecord& record : read_link_data_base(link_data_base_path(run, stem), FilePresence::Optional)) {
-            large_pipes.add(record);
-        }
+        for (const LinkRecord& record : current_link_records(run, stem)) large_pipes.add(record);
     }
     for (const std::string& line : large_pipes.finish()) report.write_line(line);
 
     UpgradedLinkList upgraded;
     for (const std::string& stem : run.data_files.data_file_names) {
         write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
-        for (const LinkRecord& record : read_link_data_base(link_data_base_path(run, stem), FilePresence::Optional)) {
-            upgraded.add(record);
-        }
+        for (const LinkRecord& record : current_link_records(run, stem)) upgraded.add(record);
     }
     for (const std::string& line : upgraded.finish()) report.write_line(line);
 }
@@ -104,9 +111,9 @@ void write_telescoping_lists(RunContext& run, TextWriter& report)
 void mark_string_index_independent_sizing(RunContext& run)
 {
     const std::string name = run.study_file(string_index_file_name(run.study_id));
-    StringIndexFile index = read_string_index_file(name);
+    StringIndexFile index = read_string_index_file(run.outputs.current_file(name));
     index.header.values[0] = 1.0f;
-    write_string_index_file(name, index);
+    write_string_index_file(run.outputs.new_file(name), index);
 }
 
 void run_telescoping_analysis(RunContext& run)
@@ -117,10 +124,11 @@ void run_telescoping_analysis(RunContext& run)
     TelescopingTables tables = load_tables(run, settings);
     const int string_count = telescope_strings(run, tables, settings);
 
-    TextWriter report = TextWriter::for_append(run.study_file(study_file_name(REPORT_NAME_FORMAT, run.study_id)));
+    TextWriter report = TextWriter::for_append(
+        run.outputs.changed_file(run.study_file(study_file_name(REPORT_NAME_FORMAT, run.study_id))));
     if (settings.model_type_code != CURVE_NUMBER_MODEL_TYPE) {
         report_primary_system_gaps(window, report, run.study_id, string_count,
-                                   study_gap_report_source(run.session, run.study_id, settings.model_type_code));
+                                   study_gap_report_source(run));
     }
     update_link_data_bases(run, tables, settings, report);
     write_telescoping_lists(run, report);

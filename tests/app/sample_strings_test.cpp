@@ -68,7 +68,9 @@ protected:
         int fitted = 0;
         for (const StringIndexRecord& record : index.records) {
             SCOPED_TRACE("string " + std::to_string(record.string_number));
-            const std::vector<StringRecord> string = read_string_file(string_file_name("SA", record.string_number));
+            // The run ends with the string files in their long form.
+            const std::vector<TelescopedStringRecord> string =
+                read_telescoped_string_file(string_file_name("SA", record.string_number));
             if (string.empty()) continue;
             EXPECT_EQ(string.front().upstream_node, record.upstream_node);
             EXPECT_EQ(string.back().downstream_node, record.outlet_node);
@@ -77,7 +79,7 @@ protected:
             // Every link of a fitted string has its balanced slope (the
             // deficiency pass reworks the other slope columns); the top
             // node's HGL lies on the top envelope, 1 ft below the ground.
-            for (const StringRecord& link : string) {
+            for (const TelescopedStringRecord& link : string) {
                 const LinkRecord& data = all.at({link.upstream_node, link.downstream_node});
                 EXPECT_GE(data.column(55), 0.0015f);
                 EXPECT_EQ(data.column(63), data.column(55));

@@ -70,6 +70,17 @@ inline std::map<std::string, std::string> file_contents(const std::filesystem::p
     return contents;
 }
 
+// Where two file contents part, for the message of a failed comparison.
+inline std::string first_difference(const std::string& have, const std::string& want)
+{
+    std::size_t at = 0;
+    while (at < have.size() && at < want.size() && have[at] == want[at]) ++at;
+    const std::size_t line_start = have.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t from = line_start == std::string::npos ? 0 : line_start + 1;
+    return ": at byte " + std::to_string(at) + ", column " + std::to_string(at - from + 1) + "\n have: " +
+           have.substr(at > 20 ? at - 20 : 0, 60) + "\n want: " + want.substr(at > 20 ? at - 20 : 0, 60);
+}
+
 // The working directory holds exactly the files of `expected` (the study
 // as it should stand, written into a directory of its own), byte for byte.
 inline void expect_study_files(const StudyBuilder& expected, const std::string& expected_directory = "expected")
@@ -83,7 +94,7 @@ inline void expect_study_files(const StudyBuilder& expected, const std::string& 
         if (found == have.end()) {
             ADD_FAILURE() << name << " is missing";
         } else {
-            EXPECT_TRUE(found->second == bytes) << name << " differs from the expected file";
+            EXPECT_TRUE(found->second == bytes) << name << " differs from the expected file" << first_difference(found->second, bytes);
         }
     }
     for (const auto& [name, bytes] : have)

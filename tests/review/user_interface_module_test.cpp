@@ -8,6 +8,7 @@
 
 #include "platform/stop.h"
 #include "review/review_study.h"
+#include "review/review_test_fixture.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
 
@@ -16,11 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using test::operator+;
 
 // Typed lines of one change of each kind, each review started from the
 // module's menu of a run whose study is already known.
@@ -35,13 +32,9 @@ const std::vector<std::string> RAISE_PEAK_FLOW = {"6", "10103", "16", "", "E"};
 // The study as those six changes leave it.
 void apply_expected_changes(test::StudyBuilder& study)
 {
+    test::adopt_user_element(study, 10102.0f, 10103.0f, {1.0f, 2, 3.0f, 5.0f, 0.0f, 0.015f});
     LinkRecord& pipe = study.link(10102.0f, 10103.0f);
     pipe.user_capacity() = 75.0f;
-    pipe.user_element_status() = 1.0f;
-    pipe.user_element_type() = 2;
-    pipe.user_element_height() = 3.0f;
-    pipe.user_element_base_width() = 5.0f;
-    pipe.user_element_friction_factor() = 0.015f;
     pipe.user_friction_slope() = 0.006f;
     LinkRecord& seam = study.link(10103.0f, 10201.0f);
     seam.cost_opinion_status() = 0.0f;
@@ -51,14 +44,8 @@ void apply_expected_changes(test::StudyBuilder& study)
     seam.designated_dimension_value() = 12.0f;
     seam.designated_side_slope() = 2.0f;
     seam.designated_freeboard() = 1.0f;
-    // String 1: the adopted box of the pipe, the excluded box of the seam link.
-    auto& string_1 = const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[0]);
-    string_1[1].telescoped_shape = 2.0f;
-    string_1[1].telescoped_size = 3.0f;
-    string_1[1].telescoped_width = 5.0f;
-    string_1[1].telescoped_side_slope = 0.0f;
-    string_1[1].telescoped_friction_factor = 0.015f;
-    string_1[2].telescoped_shape = -2.0f;
+    // String 1 also holds the excluded box of the seam link.
+    const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[0])[2].telescoped_shape = -2.0f;
     NodeRecord& node = study.node(10103.0f);
     node.column(262) = 14.0f;
     node.column(263) = 20.0f;
@@ -211,6 +198,24 @@ TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutSubOptionAsksTheTargetOnly)
     EXPECT_EQ(test::snapshot_text(screen_at(1), 5, 2, 54), "* REVIEW/ADOPT LINK Element Friction Slope Estimates *");
     EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
 }
+
+// A sub-option that names no option is refused as a typed answer would be,
+// and the option is asked; a launcher study that is not two letters ends
+// the run, without a reply.
+TEST_F(UserInterfaceModuleTest, LaunchedRunsWithUnusableSubOptionOrStudy)
+{
+    test::review_study().write(fs::current_path());
+    EXPECT_EQ(run_module(LauncherCall{1, 9, launcher_line("AB")}, {"EX"}), "run_user_interface_module: EXIT");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 6, 16, 20), "Enter OPTION desired");
+    EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
+    fs::remove("QEVCOM2.DAT");
+
+    EXPECT_EQ(run_module(LauncherCall{1, 2, launcher_line("1B")}, {}),
+              "run_user_interface_module: the launcher names no study");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
 
 }  // namespace
 }  // namespace velm

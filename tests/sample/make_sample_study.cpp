@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "sizing/deficiency_pass.h"
 #include "sizing/element_hydraulics.h"
 #include "support/study_builder.h"
 
@@ -191,19 +192,7 @@ const SampleLink* first_carrier(float node)
 float street_flow_depth(const velm::LinkRecord& link, float flow)
 {
     if (flow <= 0.0f) return 0.0f;
-    velm::StreetSection street;
-    street.curb_height = link.curb_height();
-    street.half_width = link.street_half_width();
-    street.gutter_lip = link.gutter_lip();
-    street.gutter_width = link.gutter_width();
-    street.gutter_hike = link.gutter_hike();
-    street.crown_to_gradebreak_distance = link.crown_to_gradebreak_distance();
-    street.center_lane_crossfall = link.center_lane_crossfall();
-    street.outside_lane_crossfall = link.outside_lane_crossfall();
-    street.parkway_crossfall = link.parkway_crossfall();
-    street.side_count = link.street_side_count();
-    street.manning_n = link.street_friction_factor();
-    street.parkway_manning_n = 0.02f;
+    velm::StreetSection street = velm::street_section_of(link, velm::DEFAULT_PARKWAY_MANNING_N);
     const float slope = (link.upstream_elevation() - link.downstream_elevation()) / link.link_length();
     float low = 0.0f;
     float high = 5.0f;  // ft, far above any curb
@@ -255,7 +244,11 @@ StudyBuilder sample_study()
         const float area = tributary[n.number];
         std::vector<float> flows;
         for (int event = 1; event <= STORM_EVENTS; ++event) flows.push_back(peak_flow(area, event));
-        study.add_node(n.number, n.elevation, flows).total_tributary_area() = area;
+        velm::NodeRecord& node = study.add_node(n.number, n.elevation, flows);
+        node.total_tributary_area() = area;
+        // The hydrology's peak flow rates of the node by return frequency,
+        // which the node peak-flow editor offers as the recommended rates.
+        for (int event = 1; event <= STORM_EVENTS; ++event) node.column(225 + event) = flows[event - 1];
     }
 
     // The area of the stream a link carries to its downstream node: that of

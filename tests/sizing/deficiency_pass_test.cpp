@@ -200,19 +200,9 @@ TEST(DeficiencyPass, StreetCapacityJoinsTheElementAtDeepEvents)
     const LinkRecord link = analyzed(given);
     EXPECT_EQ(link.street_capacity(1), 1.5f);
     EXPECT_EQ(link.street_friction_factor(), 0.015f);  // repaired and written back
-    velm::StreetSection street;
-    street.curb_height = 0.5f;
-    street.half_width = 20.0f;
-    street.gutter_lip = 0.125f;
-    street.gutter_width = 2.0f;
-    street.gutter_hike = 0.0417f;
-    street.crown_to_gradebreak_distance = 12.0f;
-    street.center_lane_crossfall = 0.02f;
-    street.outside_lane_crossfall = 0.02f;
-    street.parkway_crossfall = 0.02f;
-    street.side_count = 2;
+    // The street as given, with the parkway n of 0.02 that replaces an unset one.
+    StreetSection street = street_section_of(given, 0.02f);
     street.manning_n = 0.015f;
-    street.parkway_manning_n = 0.02f;
     const float capacity = compute_street_capacity(street, link.link_slope(), 0.45f);
     EXPECT_EQ(link.street_capacity(2), capacity);
     EXPECT_EQ(link.total_capacity(2), link.computed_capacity() + capacity);
@@ -518,6 +508,61 @@ TEST(DeficiencyPass, StandardConduitOfCodeThirtySeven)
     EXPECT_EQ(link.required_element_height(), 4.0f);  // 120 cfs
     EXPECT_EQ(link.required_element_base_width(), 0.0f);
     EXPECT_EQ(link.required_element_flow(), 120.0f);
+}
+
+TEST(DeficiencyPass, CurveNumberStudyChannelsAndLinksWithoutConveyance)
+{
+    DeficiencySettings settings = topographic_settings();
+    settings.model_type_code = 10;
+
+    LinkRecord overland = pipe_link();
+    overland.process_code() = 61;
+    overland.downstream_peak_flow(2) = 900.0f;
+    overland.max_deficiency() = 40.0f;
+    const LinkRecord none = analyzed(overland, settings);
+    EXPECT_EQ(none.max_deficiency(), 0.0f);
+    EXPECT_EQ(none.parallel_element_height(), 0.0f);
+    EXPECT_EQ(none.link_slope(), 0.01f);  // the slope is still recomputed
+
+    // Codes 51 and 52 are channels of the as-built depth and base width,
+    // sized for a given flow depth.
+    LinkRecord channel = pipe_link();
+    channel.process_code() = 52;
+    channel.element_type() = static_cast<int>(ElementType::NoElement);
+    channel.element_height() = 2.0f;
+    channel.element_base_width() = 3.0f;
+    channel.element_side_slope() = 1.5f;
+    channel.element_friction_factor() = 0.025f;
+    channel.channel_freeboard() = 0.5f;
+    channel.user_capacity() = 0.0f;
+    channel.upstream_peak_flow(2) = 400.0f;
+    channel.downstream_peak_flow(2) = 400.0f;
+    const LinkRecord sized = analyzed(channel, settings);
+    EXPECT_EQ(sized.process_code(), 52);
+    EXPECT_EQ(sized.element_type(), static_cast<int>(ElementType::Channel));
+    EXPECT_EQ(sized.user_capacity(), NO_USER_CAPACITY);
+    EXPECT_EQ(sized.computed_capacity(),
+              compute_trapezoid_capacity(TrapezoidalChannel{3.0f, 1.5f, 0.025f}, 0.01f, 2.0f));
+    EXPECT_EQ(sized.recommended_element_type(), 3.0f);
+    EXPECT_EQ(sized.required_element_height(), 2.5f);  // the flow depth of column 23 and the freeboard
+    const TrapezoidSize expected = size_trapezoid(0.01f, 400.0f, 1.5f, 0.5f, 0.025f, 0, 2.0f,
+                                                  SizingIncrement::NoIncrement);
+    EXPECT_EQ(sized.required_element_base_width(), expected.depth_result);
+    EXPECT_EQ(sized.required_element_side_slope(), 1.5f);
+    EXPECT_EQ(sized.required_element_freeboard(), 0.5f);
+}
+
+TEST(DeficiencyPass, DesignationsAboveThreeAreCleared)
+{
+    LinkRecord given = pipe_link();
+    for (int c = 141; c <= 146; ++c) given.column(c) = static_cast<float>(c - 137);
+    const LinkRecord cleared = analyzed(given);
+    for (int c = 141; c <= 146; ++c) EXPECT_EQ(cleared.column(c), 0.0f) << "column " << c;
+
+    given.designated_element_type() = 3.0f;
+    const LinkRecord kept = analyzed(given);
+    EXPECT_EQ(kept.designated_element_type(), 3.0f);
+    EXPECT_EQ(kept.designated_freeboard(), 9.0f);
 }
 
 TEST(DeficiencyPass, ComputedValuesStayWithinTheirFields)

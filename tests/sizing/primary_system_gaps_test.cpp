@@ -99,22 +99,37 @@ TEST(PrimarySystemGaps, HeadingAndProgress)
     EXPECT_NE(window.transcript().find("** Processing String File ===>AB0002ZZ.ZST"), std::string::npos);
 }
 
-class GapReportFiles : public SessionTest {};
+class GapReportFiles : public SessionTest {
+protected:
+    ControlParameters controls_;
+    HglControlTable hgl_controls_;
+    RunSettings settings_;
+    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
+
+    GapReportSource source(int model_type)
+    {
+        settings_.model_type_code = model_type;
+        return study_gap_report_source(run_);
+    }
+};
 
 TEST_F(GapReportFiles, ContinuingLinkFromTheOutletsLinkDataBase)
 {
     // The outlet node 10203 is in map 102 (region 1); the link that leaves it
     // is a street-only link.
-    write_link_data_base("AB0102ZZ.ZLL", {link_with(10203.0f, 10250.0f, {{22, 0.0f}, {10, 0.5f}})});
+    // The run's new versions are what the report reads.
+    write_link_data_base("AB0102ZZ.ZLL", {link_with(10203.0f, 10299.0f, {{22, 0.0f}, {10, 0.5f}})});
+    write_link_data_base(run_.outputs.new_file("AB0102ZZ.ZLL"),
+                         {link_with(10203.0f, 10250.0f, {{22, 0.0f}, {10, 0.5f}})});
     write_link_data_base("AB0100ZZ.ZLL", {link_with(10203.0f, 10260.0f, {{22, 1.0f}})});
-    write_telescoped_string_file("AB0001ZZ.ZST", {string_link(10102.0f, 10203.0f, 1, false)});
+    write_telescoped_string_file(run_.outputs.new_file("AB0001ZZ.ZST"), {string_link(10102.0f, 10203.0f, 1, false)});
 
     struct Case {
         int model_type;
         std::optional<std::pair<float, float>> found;
     };
     for (const Case& c : {Case{7, std::pair{10203.0f, 10250.0f}}, Case{9, std::pair{10203.0f, 10260.0f}}}) {
-        const GapReportSource source = study_gap_report_source(session_, "AB", c.model_type);
+        const GapReportSource source = this->source(c.model_type);
         ASSERT_EQ(source.string_records(1).size(), 1u);
         EXPECT_TRUE(source.string_records(2).empty());
         const std::optional<ContinuingLink> below = source.continuing_link(10102.0f, 10203.0f, 10203.0f);
@@ -122,7 +137,7 @@ TEST_F(GapReportFiles, ContinuingLinkFromTheOutletsLinkDataBase)
         EXPECT_EQ(below->upstream_node, c.found->first) << c.model_type;
         EXPECT_EQ(below->downstream_node, c.found->second) << c.model_type;
     }
-    EXPECT_FALSE(study_gap_report_source(session_, "AB", 7).continuing_link(10102.0f, 10203.0f, 10250.0f));
+    EXPECT_FALSE(source(7).continuing_link(10102.0f, 10203.0f, 10250.0f));
 }
 
 TEST_F(GapReportFiles, CountyStudyLooksInTheMapFileOfTheLastLink)
@@ -132,7 +147,7 @@ TEST_F(GapReportFiles, CountyStudyLooksInTheMapFileOfTheLastLink)
     write_link_data_base("AB0101ZZ.ZLL", {link_with(10150.0f, 10203.0f, {{22, 1.0f}}),
                                           link_with(10203.0f, 10270.0f, {{22, 0.0f}})});
     write_link_data_base("AB0102ZZ.ZLL", {link_with(10290.0f, 10291.0f, {{22, 1.0f}})});
-    const GapReportSource source = study_gap_report_source(session_, "AB", 6);
+    const GapReportSource source = this->source(6);
     const std::optional<ContinuingLink> below = source.continuing_link(10150.0f, 10203.0f, 10203.0f);
     ASSERT_TRUE(below.has_value());
     EXPECT_EQ(below->downstream_node, 10270.0f);

@@ -1,0 +1,130 @@
+#include "review/node_peak_flow_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "review/review_study.h"
+#include "support/session_test.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A row of the peak-flow table: the frequency in column 15, the rates
+// right-aligned to columns 46 and 72.
+std::string table_row(char frequency, const std::string& computer, const std::string& user)
+{
+    std::string row(72, ' ');
+    row[14] = frequency;
+    row.replace(46 - computer.size(), computer.size(), computer);
+    row.replace(72 - user.size(), user.size(), user);
+    return row;
+}
+
+class NodePeakFlowEditorTest : public test::SessionTest {
+protected:
+    void edit(const std::vector<std::string>& typed)
+    {
+        window_.type(typed);
+        edit_node_peak_flows(session_, "AB");
+        EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
+    }
+    void expect_text(std::size_t read, int column, int row, std::string_view text) const
+    {
+        EXPECT_EQ(test::snapshot_text(window_.reads().at(read), column, row, text.size()), text)
+            << "at read " << read << ", row " << row;
+    }
+    // Node 10103 with the sources of its six return frequencies (columns
+    // 226-231, overridden by 232-237) and old values in every column the
+    // editor may write.
+    static test::StudyBuilder study_with_sources(std::array<float, 6> sources, std::array<float, 6> overriding = {})
+    {
+        test::StudyBuilder study = test::review_study();
+        NodeRecord& node = study.node(10103.0f);
+        for (int i = 1; i <= 6; ++i) {
+            node.column(225 + i) = sources[i - 1];
+            node.column(231 + i) = overriding[i - 1];
+            node.column(261 + i) = 7.0f;
+            node.column(267 + i) = 8.0f;
+            node.column(273 + i) = 9.0f;
+        }
+        node.total_tributary_area() = 123.456f;  // written back with its three decimals
+        return study;
+    }
+    // The columns the editor sets for the frequencies 1..count (and the
+    // stop after them), the user's rates in 274 onwards.
+    static void expect_rates(test::StudyBuilder& study, const std::vector<float>& sources,
+                             const std::vector<float>& accepted)
+    {
+        NodeRecord& node = study.node(10103.0f);
+        for (std::size_t k = 0; k < sources.size(); ++k) {
+            const int i = static_cast<int>(k) + 1;
+            node.column(261 + i) = sources[k];
+            node.column(267 + i) = sources[k];
+            node.column(273 + i) = k < accepted.size() ? accepted[k] : sources[k];
+        }
+    }
+};
+
+TEST_F(NodePeakFlowEditorTest, FrequenciesEndAtTheFirstMissingSource)
+{
+    test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 30.0f, 0.0f, 50.0f, 60.0f});
+    study.write(fs::current_path());
+    // A blank answer and 0 keep the shown rate.
+    edit({"10103", "15", "", "0", "EXIT"});
+    expect_text(1, 5, 2, "Enter NODE NUMBER................................... ===>");
+    expect_text(1, 6, 3, ":ALLOWABEL VALUE BETWEEN [10000.0] and [999999.9]");
+    expect_text(1, 5, 5, "Return Frequency      Computer Recommended      User Recommened");
+    expect_text(1, 12, 6, "Number           Peak Flow Rate (cfs)    Peak Flow Rate (cfs)");
+    expect_text(1, 1, 7, table_row('1', "10.00", "10.00"));
+    expect_text(1, 1, 9, table_row('3', "30.00", "30.00"));
+    expect_text(1, 1, 10, std::string(80, ' '));
+    expect_text(1, 5, 16, "(Note: Press Enter Key to Accept default value)");
+    EXPECT_EQ(window_.read_positions()[1], std::make_pair(62, 7));
+    EXPECT_EQ(window_.read_positions()[3], std::make_pair(62, 9));
+
+    expect_rates(study, {10.0f, 20.0f, 30.0f, 0.0f}, {15.0f, 20.0f, 30.0f, 0.0f});
+    test::expect_study_files(study);
+}
+
+TEST_F(NodePeakFlowEditorTest, OverridingSourceAndFallingRates)
+{
+    test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 0.0f, 0.0f, 0.0f, 0.0f}, {12.5f});
+    study.write(fs::current_path());
+    // 40 then 30 falls: the table starts again; TOP too; 30 and 30 stand.
+    edit({"10103", "40", "30", "35", "TOP", "30", "30", "E"});
+    expect_text(1, 1, 7, table_row('1', "12.50", "12.50"));
+    expect_text(3, 1, 7, table_row('1', "12.50", "12.50"));
+    EXPECT_EQ(window_.read_positions()[3], std::make_pair(62, 7));
+    EXPECT_EQ(window_.read_positions()[5], std::make_pair(62, 7));
+    expect_rates(study, {12.5f, 20.0f, 0.0f}, {30.0f, 30.0f});
+    test::expect_study_files(study);
+}
+
+TEST_F(NodePeakFlowEditorTest, NoticesLeaveTheFilesAlone)
+{
+    test::StudyBuilder study = study_with_sources({});
+    study.write(fs::current_path());
+    edit({"10103", "", "10104", "", "10301", "", "E"});
+    expect_text(1, 1, 15, " * NODE NUMBER [ 10103.0] IS A HEADWATER NODE");
+    expect_text(3, 1, 15, " * NODE NUMBER [ 10104.0] DOES NOT EXIST");
+    expect_text(5, 1, 15, " * DATA FILE [AB0103ZZ.ZNN] DOES NOT EXIST");
+    EXPECT_EQ(window_.beeps(), 3);
+    test::expect_study_files(study);
+}
+
+TEST_F(NodePeakFlowEditorTest, ExitDuringTheEntriesKeepsTheOldFile)
+{
+    test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+    study.write(fs::current_path());
+    edit({"10103", "11", "EXIT"});
+    test::expect_study_files(study);
+}
+
+}  // namespace
+}  // namespace velm

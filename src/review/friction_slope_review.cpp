@@ -37,7 +37,8 @@ ReviewOutcome review_friction_slope(Window& window, LinkRecord& record)
         record.user_friction_slope() > 0.0f,
         record.user_friction_slope(),
         LOWEST_USER_FRICTION_SLOPE,
-        10.0f * record.computed_friction_slope(),
+        // Never more than column 65 can hold.
+        clamp_to_field(10.0f * record.computed_friction_slope(), LinkRecord::field(65)),
     };
     const OverrideChoice choice = review_value_override(window, review, record.upstream_node(),
                                                         record.downstream_node());

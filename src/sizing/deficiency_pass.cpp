@@ -116,11 +116,9 @@ void compute_element_capacity(LinkRecord& record, int process_code, float& frict
 
     float capacity = 0.0f;
     if (type == static_cast<int>(ElementType::Pipe)) {
-        capacity = compute_pipe_full_capacity(CircularPipe{record.element_height(), record.element_friction_factor()},
-                                              friction_slope);
-        if (record.element_base_width() > 1.0f) capacity = capacity * record.element_base_width();
-        if (settings.pipe_capacity_model == PipeCapacityModel::NormalDepthCapacity)
-            capacity = capacity * NORMAL_DEPTH_PIPE_FACTOR;
+        capacity = compute_pipe_element_capacity(
+            CircularPipe{record.element_height(), record.element_friction_factor()}, record.element_base_width(),
+            settings.pipe_capacity_model == PipeCapacityModel::NormalDepthCapacity, friction_slope);
     } else if (type == static_cast<int>(ElementType::Box)) {
         capacity = compute_box_capacity(
             RectangularBox{record.element_base_width(), record.element_height(), record.element_friction_factor()},

@@ -31,6 +31,7 @@
 
 #include "records/link_data_base.h"
 #include "shell/control_settings.h"
+#include "sizing/element_hydraulics.h"
 
 namespace velm {
 
@@ -54,10 +55,6 @@ struct DeficiencySettings {
     int low_slope_flag_mode = 0;                // 1: slopes below the minimum, adverse ones too, raised
 };
 
-// Under the normal-depth pipe model a pipe carries 1.076 times its full-flow
-// capacity, so pipe capacities are multiplied and pipe sizing flows divided
-// by it.
-inline constexpr float NORMAL_DEPTH_PIPE_FACTOR = 1.076f;
 
 // What the deficiency pass hands to the sizing for one record.
 struct LinkWorkingValues {

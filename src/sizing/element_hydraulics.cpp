@@ -20,6 +20,14 @@ float compute_pipe_full_capacity(const CircularPipe& pipe, float& slope)
     return FULL_PIPE_COEFFICIENT / pipe.manning_n * power * root;
 }
 
+float compute_pipe_element_capacity(const CircularPipe& pipe, float pipe_count, bool normal_depth, float& slope)
+{
+    float capacity = compute_pipe_full_capacity(pipe, slope);
+    if (pipe_count > 1.0f) capacity = capacity * pipe_count;
+    if (normal_depth) capacity = capacity * NORMAL_DEPTH_PIPE_FACTOR;
+    return capacity;
+}
+
 float compute_box_capacity(const RectangularBox& box, float slope)
 {
     const float area = box.width * box.height;

@@ -92,6 +92,13 @@ struct StreetSection {
 // `slope` (ft/ft) of 0 or below becomes 0.002, in the caller's variable too.
 float compute_pipe_full_capacity(const CircularPipe& pipe, float& slope);
 
+// Capacity (cfs) of the pipes of a link: the full-pipe capacity times the
+// number of pipes when there are more than one.  A pipe at a normal depth of
+// 0.82 D carries its full-flow capacity; at 0.93 D (`normal_depth`) 1.076
+// times it.  `slope` is repaired as for one pipe.
+inline constexpr float NORMAL_DEPTH_PIPE_FACTOR = 1.076f;
+float compute_pipe_element_capacity(const CircularPipe& pipe, float pipe_count, bool normal_depth, float& slope);
+
 // Capacity (cfs) of a box flowing full at `slope` (ft/ft).
 float compute_box_capacity(const RectangularBox& box, float slope);
 

@@ -15,11 +15,7 @@ using test::LinkReviewTest;
 
 const std::vector<std::string> PIPE = {"10102", "10103"};
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using test::operator+;
 
 // Up to three times the computed capacity rounded to a whole cfs, and never
 // more than the data base column holds.

@@ -16,11 +16,7 @@ using test::LinkReviewTest;
 const std::vector<std::string> PIPE = {"10102", "10103"};
 const std::vector<std::string> SEAM = {"10103", "10201"};
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using test::operator+;
 
 std::vector<TelescopedStringRecord>& string_records(test::StudyBuilder& study, std::size_t string)
 {

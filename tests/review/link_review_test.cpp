@@ -180,6 +180,27 @@ TEST_F(LinkReviewTest, LinkMatchedTwiceDoesNotEndTheStringWalkEarly)
     test::expect_study_files(study);
 }
 
+// A study kept in a data directory: the data bases and string files are
+// read and rewritten there.
+TEST_F(LinkReviewTest, StudyInItsDataDirectory)
+{
+    test::StudyBuilder study = test::review_study();
+    study.set_data_directory("DATA\\AB\\STUDY.TXT");
+    study.write(fs::current_path());
+    ASSERT_TRUE(fs::exists("DATA/AB/AB0101ZZ.ZLL"));
+    review(ReviewTarget::CostOpinionReview, {"10102", "10103", "2", "E", ""});
+    study.link(10102.0f, 10103.0f).cost_opinion_status() = 0.0f;
+    const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[0])[1].telescoped_shape = -1.0f;
+    fs::create_directories("expected");
+    study.write("expected");
+    for (const char* name : {"AB0101ZZ.ZLL", "AB0001ZZ.ZST", "AB0002ZZ.ZST", "AB0102ZZ.ZLL"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(test::TemporaryDirectory::get(fs::path("DATA/AB") / name),
+                  test::TemporaryDirectory::get(fs::path("expected/DATA/AB") / name));
+    }
+    EXPECT_EQ(test::file_contents("DATA/AB").size(), test::file_contents("expected/DATA/AB").size());
+}
+
 TEST(ChangedLinkTableTest, OneEntryPerLinkInOrderOfFirstChange)
 {
     ChangedLinkTable table;

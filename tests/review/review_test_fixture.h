@@ -11,6 +11,13 @@
 
 namespace velm::test {
 
+// Typed lines one after the other.
+inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 class LinkReviewTest : public SessionTest {
 protected:
     // Runs one review run with the typed lines, every one of which must be used.

@@ -8,6 +8,7 @@
 
 #include "platform/stop.h"
 #include "review/review_study.h"
+#include "review/review_test_fixture.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
 
@@ -16,11 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using test::operator+;
 
 // Typed lines of one change of each kind, each review started from the
 // module's menu of a run whose study is already known.

@@ -510,6 +510,61 @@ TEST(DeficiencyPass, StandardConduitOfCodeThirtySeven)
     EXPECT_EQ(link.required_element_flow(), 120.0f);
 }
 
+TEST(DeficiencyPass, CurveNumberStudyChannelsAndLinksWithoutConveyance)
+{
+    DeficiencySettings settings = topographic_settings();
+    settings.model_type_code = 10;
+
+    LinkRecord overland = pipe_link();
+    overland.process_code() = 61;
+    overland.downstream_peak_flow(2) = 900.0f;
+    overland.max_deficiency() = 40.0f;
+    const LinkRecord none = analyzed(overland, settings);
+    EXPECT_EQ(none.max_deficiency(), 0.0f);
+    EXPECT_EQ(none.parallel_element_height(), 0.0f);
+    EXPECT_EQ(none.link_slope(), 0.01f);  // the slope is still recomputed
+
+    // Codes 51 and 52 are channels of the as-built depth and base width,
+    // sized for a given flow depth.
+    LinkRecord channel = pipe_link();
+    channel.process_code() = 52;
+    channel.element_type() = static_cast<int>(ElementType::NoElement);
+    channel.element_height() = 2.0f;
+    channel.element_base_width() = 3.0f;
+    channel.element_side_slope() = 1.5f;
+    channel.element_friction_factor() = 0.025f;
+    channel.channel_freeboard() = 0.5f;
+    channel.user_capacity() = 0.0f;
+    channel.upstream_peak_flow(2) = 400.0f;
+    channel.downstream_peak_flow(2) = 400.0f;
+    const LinkRecord sized = analyzed(channel, settings);
+    EXPECT_EQ(sized.process_code(), 52);
+    EXPECT_EQ(sized.element_type(), static_cast<int>(ElementType::Channel));
+    EXPECT_EQ(sized.user_capacity(), NO_USER_CAPACITY);
+    EXPECT_EQ(sized.computed_capacity(),
+              compute_trapezoid_capacity(TrapezoidalChannel{3.0f, 1.5f, 0.025f}, 0.01f, 2.0f));
+    EXPECT_EQ(sized.recommended_element_type(), 3.0f);
+    EXPECT_EQ(sized.required_element_height(), 2.5f);  // the flow depth of column 23 and the freeboard
+    const TrapezoidSize expected = size_trapezoid(0.01f, 400.0f, 1.5f, 0.5f, 0.025f, 0, 2.0f,
+                                                  SizingIncrement::NoIncrement);
+    EXPECT_EQ(sized.required_element_base_width(), expected.depth_result);
+    EXPECT_EQ(sized.required_element_side_slope(), 1.5f);
+    EXPECT_EQ(sized.required_element_freeboard(), 0.5f);
+}
+
+TEST(DeficiencyPass, DesignationsAboveThreeAreCleared)
+{
+    LinkRecord given = pipe_link();
+    for (int c = 141; c <= 146; ++c) given.column(c) = static_cast<float>(c - 137);
+    const LinkRecord cleared = analyzed(given);
+    for (int c = 141; c <= 146; ++c) EXPECT_EQ(cleared.column(c), 0.0f) << "column " << c;
+
+    given.designated_element_type() = 3.0f;
+    const LinkRecord kept = analyzed(given);
+    EXPECT_EQ(kept.designated_element_type(), 3.0f);
+    EXPECT_EQ(kept.designated_freeboard(), 9.0f);
+}
+
 TEST(DeficiencyPass, ComputedValuesStayWithinTheirFields)
 {
     LinkRecord given = pipe_link();

@@ -40,6 +40,11 @@ std::vector<float> compute(const ReferenceCase& c)
         const float q = compute_pipe_full_capacity(CircularPipe{a[0], a[2]}, slope);
         return {q, slope};
     }
+    if (c.routine == "pipes") {
+        float slope = a[1];
+        const float q = compute_pipe_element_capacity(CircularPipe{a[0], a[2]}, a[3], a[4] == 2.0f, slope);
+        return {q, slope};
+    }
     if (c.routine == "box") return {compute_box_capacity(RectangularBox{a[1], a[3], a[2]}, a[0])};
     if (c.routine == "trapezoid") return {compute_trapezoid_capacity(TrapezoidalChannel{a[2], a[1], a[3]}, a[0], a[4])};
     if (c.routine == "vee") {
@@ -137,6 +142,11 @@ const std::vector<ReferenceCase>& cases()
         {"full pipe, 6 ft, adverse slope repaired", "pipe", {6.0f, -0.004f, 0.015f}},
         {"full pipe, 2.25 ft, as sized for 0.82 D", "pipe", {2.25f, 0.0035f, 0.014f}},
         {"full pipe, 15 ft", "pipe", {15.0f, 0.0008f, 0.013f}},
+        // diameter, slope, n, number of pipes, pipe capacity model
+        {"pipe at 0.82 D: its full-flow capacity", "pipes", {2.25f, 0.0035f, 0.013f, 1.0f, 1.0f}},
+        {"pipe at 0.93 D", "pipes", {2.25f, 0.0035f, 0.013f, 1.0f, 2.0f}},
+        {"two pipes at 0.93 D", "pipes", {3.0f, 0.006f, 0.013f, 2.0f, 2.0f}},
+        {"three pipes at 0.82 D, flat slope repaired", "pipes", {1.5f, 0.0f, 0.014f, 3.0f, 1.0f}},
         {"box 8 x 6 ft", "box", {0.004f, 8.0f, 0.015f, 6.0f}},
         {"box 12 x 10 ft on a flat slope", "box", {0.0f, 12.0f, 0.015f, 10.0f}},
         {"box 3 x 2 ft, steep", "box", {0.05f, 3.0f, 0.013f, 2.0f}},

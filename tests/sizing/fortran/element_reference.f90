@@ -6,6 +6,7 @@
 ! Each line of CASES names a routine and gives its arguments; OUT gets one
 ! line per case with the results in F16.4:
 !   pipe D S N                          -> Q, S
+!   pipes D S N COUNT MODEL             -> Q, S (COUNT pipes, MODEL 2: at 0.93 D)
 !   box S B N H                         -> Q
 !   trapezoid S Z B N Y                 -> Q
 !   vee W H1 H2 N SB S Y                -> Q, N, S
@@ -39,6 +40,12 @@ program element_reference
     case ('pipe')
       read(line, *) name, d, s, n
       call pipe_full(d, q, s, n)
+      write(out, '(2F16.4)') q, s
+    case ('pipes')
+      read(line, *) name, d, s, n, f, mode
+      call pipe_full(d, q, s, n)
+      if (f > 1.0) q = q * f
+      if (mode == 2) q = q * 1.076
       write(out, '(2F16.4)') q, s
     case ('box')
       read(line, *) name, s, b, n, h

@@ -273,9 +273,17 @@ private:
     std::unordered_map<std::string, std::vector<float>> files_;  // by GIS node file name
 };
 
+// The link data base of a map: a study of model type 9 keeps its links per
+// region, the file of the map number rounded down to a multiple of 100.
+std::string map_link_file(std::string_view map_stem, int model_type_code) {
+    std::string stem(map_stem);
+    if (model_type_code == 9 && stem.size() >= 6) stem.replace(4, 2, "00");
+    return link_data_base_name(stem);
+}
+
 MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int model_type_code,
                              GisNodeNumbers& gis_nodes) {
-    const std::string link_file = link_data_base_name(map_stem);
+    const std::string link_file = map_link_file(map_stem, model_type_code);
     write_processing_file(session.window, link_file.substr(0, 12));
 
     std::vector<LinkEnds> links;
@@ -333,7 +341,13 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     LinkCheckFindings findings;
     std::vector<float> over_connected_nodes;
     GisNodeNumbers gis_nodes;
+    std::unordered_set<std::string> checked;  // link data bases: a type-9 region's maps share one
     for (const std::string& map_stem : data_files.data_file_names) {
+        const std::string link_file = map_link_file(map_stem, model_type_code);
+        if (!checked.insert(link_file).second) {
+            write_processing_file(session.window, link_file.substr(0, 12));
+            continue;
+        }
         const MapLinkCheck map = check_map_links(session, map_stem, model_type_code, gis_nodes);
         if (map.fatal) ++link_fatal_total;
         for (const ConfluenceRecord& record : group_confluence_pairs(map.findings.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES)) {

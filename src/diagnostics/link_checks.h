@@ -126,7 +126,9 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
 // must exist: a missing one is a FileError naming it) and checks the links.
 // In a study of model type 6 a code-22 link with both elevations at 0.0 or
 // below is checked as 100.0 ft to 98.0 ft over 1000.0 ft; the data base is
-// not changed.
+// not changed.  A study of model type 9 keeps its link data bases and GIS
+// files per region: a map's stem "AB1234ZZ" reads "AB1200ZZ.ZLL" and
+// "AB1200ZZ.ZZN", and the run checks each region's links once.
 MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code);
 
 // The link part of the diagnostics run: the window line of the link checks,

@@ -1,17 +1,424 @@
 #include "management/differences_module.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "management/baseline_data_bases.h"
+#include "management/differences_column_pages.h"
+#include "management/differences_legend.h"
+#include "management/record_differences.h"
+#include "management/study_answer.h"
+#include "management/study_model_list.h"
+#include "management/subset_field_map.h"
+#include "platform/files.h"
 #include "platform/stop.h"
+#include "platform/text_file.h"
+#include "records/format.h"
+#include "records/link_data_base.h"
+#include "records/node_data_base.h"
+#include "records/study_names.h"
+#include "records/subarea_data_base.h"
 #include "shell/dialogue.h"
+#include "shell/title_pages.h"
 
 namespace velm {
 
-// Until the module's screens are built, choosing it ends the program as
-// leaving the module with EXIT at its first prompt does: the window is
-// cleared and no reply is written.
-void run_differences_module(Session& session, [[maybe_unused]] LauncherCall& call)
+namespace {
+
+enum DifferencesModuleOption : int { GenerateDifferences = 1, RedefineTolerance = 2 };
+
+constexpr int ANSWER_COLUMN = 62;
+constexpr int ANSWER_ROW = 13;
+constexpr int STUDY_ROW = 18;
+constexpr std::size_t COMMAND_LINE_LENGTH = 50;
+
+inline constexpr std::string_view NODE_DIFFERENCES_NAME_FORMAT = "(A2,'NODEZZ.DIF')";
+inline constexpr std::string_view SUBAREA_DIFFERENCES_NAME_FORMAT = "(A2,'SUBAZZ.DIF')";
+inline constexpr std::string_view LINK_DIFFERENCES_NAME_FORMAT = "(A2,'LINKZZ.DIF')";
+inline constexpr std::string_view DIFFERENCES_REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIF')";
+inline constexpr std::string_view SUMMARY_COUNT_FORMAT = "(A,I4)";
+inline constexpr std::string_view SUMMARY_COST_FORMAT =
+    "(A,'[',A2,'] and the Scenario MPD = $',F12.0)";
+
+const std::vector<std::string_view> MENU_TEXT = {
+    "Data Base \"DIFFERENCES\" Module Options:",
+    "",
+    "       1= Generate DIFFERENCES Data Base SUBSET(per SUBSET specifications)",
+    "       2= Redefine TOLERANCE Settings",
+    "       3= N/A",
+    "       4= N/A",
+    "       5= N/A",
+    "       6= N/A",
+    "     Enter Option NUMBER................................ ===>",
+};
+const std::vector<std::string_view> TOLERANCE_TEXT = {
+    "The \"DIFFERENCES\" data base needs to have a",
+    "     Tolerance Setting selected by YOU in order to reduce",
+    "     round-off error impacts.  NOTE: Estimated \"Differences\" that",
+    "     fall within YOUR Tolerance setting will be redefined as ZERO.",
+    "",
+    "     Differences TOLERANCE level Options:",
+    "       1 = 1%",
+    "       2 = 0.1%",
+    "     Enter Tolerance Level Option NUMBER................ ===>2",
+};
+const std::vector<std::string_view> REPORT_OPTIONS_TEXT = {
+    "\"DIFFERENCES\" REPORT Options:",
+    "",
+    "       1= Skip Report",
+    "       2= Estimate Total Cost Opinion Change",
+    "       3= Prepare Full Report and Estimate Total Cost Opinion Change",
+    "       4= N/A",
+    "       5= N/A",
+    "       6= N/A",
+    "     Enter Report Option NUMBER......................... ===>",
+};
+
+constexpr std::string_view NO_CHANGES_LINE = "     NO CHANGES were Detected by the \"DIFFERENCES\" module.";
+
+// Where a screen's answer leads.
+enum class Step { Menu, Tolerance, Study, ReportOptions, Pass };
+
+class DifferencesModule {
+public:
+    DifferencesModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call) {}
+
+    [[noreturn]] void run();
+
+private:
+    // A screen's answer: the value, or the step the command leads to.
+    struct ScreenAnswer {
+        std::optional<int> value;
+        Step next = Step::Menu;
+    };
+    ScreenAnswer ask(const std::vector<std::string_view>& text, CommandSet commands, int highest, bool blank_allowed,
+                     Step on_top, Step on_back);
+    Step choose_study();
+    // One pass over the study's maps; the menu follows in an interactive run.
+    Step run_pass();
+    void write_report(std::vector<std::string>& node_lines, std::vector<std::string>& subarea_lines,
+                      std::vector<std::string>& link_lines, const DifferencesPass& pass,
+                      const std::array<int, DATA_BASE_KINDS>& entries);
+    [[noreturn]] void finish();
+    // The missing file on row 21; the run ends unless the study may be
+    // asked again.
+    void report_missing_file(const std::string& bare_name, bool back_to_study_allowed);
+    std::string study_file(std::string_view layout) const
+    {
+        return session_.study_file(study_file_name(layout, study_id_));
+    }
+
+    Session& session_;
+    Window& window_;
+    LauncherCall& call_;
+    std::string study_id_ = "  ";
+    int option_ = GenerateDifferences;
+    float tolerance_ = TENTH_PERCENT_TOLERANCE;
+    DifferencesReportOption report_option_ = DifferencesReportOption::SkipReport;
+    std::vector<std::string> data_file_names_;
+    SubsetFieldMap field_map_{};
+};
+
+void DifferencesModule::run()
 {
-    clear_screen(session.window);
-    stop_program("run_differences_module: not built yet");
+    if (call_.launched()) study_id_ = call_.study_id();
+    if (!call_.launched()) show_differences_module_banner(window_);
+    Step step = Step::Menu;
+    for (;;) {
+        switch (step) {
+        case Step::Menu: {
+            const ScreenAnswer answer = ask(MENU_TEXT, CommandSet::ExitTop, 2, false, Step::Menu, Step::Menu);
+            if (!answer.value) {
+                step = answer.next;
+                break;
+            }
+            option_ = *answer.value;
+            tolerance_ = TENTH_PERCENT_TOLERANCE;
+            step = option_ == GenerateDifferences ? Step::Study : Step::Tolerance;
+            break;
+        }
+        case Step::Tolerance: {
+            const ScreenAnswer answer =
+                ask(TOLERANCE_TEXT, CommandSet::ExitTopBack, 2, true, Step::Tolerance, Step::Menu);
+            if (!answer.value) {
+                step = answer.next;
+                break;
+            }
+            tolerance_ = *answer.value == 1 ? ONE_PERCENT_TOLERANCE : TENTH_PERCENT_TOLERANCE;
+            step = Step::Study;
+            break;
+        }
+        case Step::Study: step = choose_study(); break;
+        case Step::ReportOptions: {
+            const Step back = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
+            const ScreenAnswer answer =
+                ask(REPORT_OPTIONS_TEXT, CommandSet::ExitTopBack, 3, false, Step::ReportOptions, back);
+            if (!answer.value) {
+                step = answer.next;
+                break;
+            }
+            report_option_ = static_cast<DifferencesReportOption>(*answer.value);
+            step = Step::Pass;
+            break;
+        }
+        case Step::Pass: step = run_pass(); break;
+        }
+    }
 }
+
+// EXIT ends the module; TOP and BACK lead where the screen says.  An
+// accepted empty answer (the tolerance screen) stands for option 2.
+DifferencesModule::ScreenAnswer DifferencesModule::ask(const std::vector<std::string_view>& text,
+                                                       CommandSet commands, int highest, bool blank_allowed,
+                                                       Step on_top, Step on_back)
+{
+    clear_screen(window_);
+    write_at(window_, 5, 5, text.front());
+    for (std::size_t k = 1; k < text.size(); ++k) window_.write(text[k]);
+    show_command_footer(window_, commands);
+    const NumberEntry entry = read_number_field(window_, ANSWER_COLUMN, ANSWER_ROW, FieldKind::Whole, 1.0f,
+                                                static_cast<float>(highest), 0.0f, commands, blank_allowed);
+    switch (entry.result) {
+    case EntryResult::ExitRequested: finish();
+    case EntryResult::TopRequested: return {std::nullopt, on_top};
+    case EntryResult::BackRequested: return {std::nullopt, on_back};
+    case EntryResult::DefaultAccepted: return {2, on_top};
+    case EntryResult::ValueEntered: break;
+    }
+    return {static_cast<int>(entry.value), on_top};
+}
+
+Step DifferencesModule::choose_study()
+{
+    const Step top = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
+    for (;;) {
+        const bool typed = !call_.launched() && study_id_ == "  ";
+        if (typed) {
+            write_at(window_, 5, STUDY_ROW, "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>",
+                     LineEnd::StayOnLine);
+            move_cursor(window_, ANSWER_COLUMN, STUDY_ROW);
+            std::string answer = window_.read_line().substr(0, COMMAND_LINE_LENGTH);
+            answer.resize(COMMAND_LINE_LENGTH, ' ');
+            call_.line = answer;
+        }
+        const StudyAnswer answer = judge_study_answer(call_.line);
+        if (answer == StudyAnswer::Exit) finish();
+        if (answer == StudyAnswer::Top) return top;
+        if (answer != StudyAnswer::Study) {
+            if (!typed) {
+                // A launched run has no one to ask for another study.
+                sound_beep(window_);
+                write_at(window_, 1, 21, "*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.",
+                         LineEnd::StayOnLine);
+                wait_for_return(window_);
+                clear_screen(window_);
+                stop_program("differences module: the launched study cannot be used");
+            }
+            if (answer == StudyAnswer::NotAStudy) {
+                write_at(window_, ANSWER_COLUMN, STUDY_ROW, std::string(7, ' '), LineEnd::StayOnLine);
+            }
+            continue;
+        }
+        if (typed) session_.data_directory.reset();
+        study_id_ = call_.line.substr(0, 2);
+        const std::string list_name = model_list_file_name(study_id_);
+        call_.line = list_name;
+        call_.line.resize(COMMAND_LINE_LENGTH, ' ');
+
+        const StudyModelList list = read_study_model_list(session_, study_id_);
+        if (list.status == StudyModelList::Status::Missing) {
+            report_missing_file(list_name, true);
+            write_at(window_, ANSWER_COLUMN, STUDY_ROW, "   ", LineEnd::StayOnLine);
+            continue;
+        }
+        if (list.status == StudyModelList::Status::NotAModelList) {
+            sound_beep(window_);
+            write_at(window_, 1, 21, " * DATA FILE [" + list_name.substr(0, 30) + "] IS NOT A QUORIN Tarvel FILE",
+                     LineEnd::StayOnLine);
+            write_at(window_, 50, STUDY_ROW, std::string(18, ' '), LineEnd::StayOnLine);
+            wait_for_return(window_);
+            if (call_.launched()) {
+                clear_screen(window_);
+                stop_program("differences module: the launched study's model list is not one");
+            }
+            study_id_ = "  ";
+            return Step::Menu;
+        }
+        data_file_names_ = list.data_file_stems;
+        return Step::ReportOptions;
+    }
+}
+
+void DifferencesModule::report_missing_file(const std::string& bare_name, bool back_to_study_allowed)
+{
+    sound_beep(window_);
+    write_at(window_, 1, 21, "*****FILE " + padded_file_name(bare_name) + " DOES NOT EXIST ", LineEnd::StayOnLine);
+    study_id_ = "  ";
+    if (back_to_study_allowed && !call_.launched()) return;
+    wait_for_return(window_);
+    clear_screen(window_);
+    stop_program("differences module: a file of the study is missing");
+}
+
+Step DifferencesModule::run_pass()
+{
+    const std::string specification_name = study_file_name(SUBSET_SPECIFICATION_NAME_FORMAT, study_id_);
+    if (!file_exists(session_.study_file(specification_name))) {
+        write_at(window_, 1, 20, "  * Data Base Subsets are NOT defined !", LineEnd::StayOnLine);
+        report_missing_file(specification_name, false);
+    }
+    set_subset_field_map_defaults(field_map_);
+    read_subset_specification(session_.study_file(specification_name), field_map_);
+    const std::array<std::string_view, DATA_BASE_KINDS> baseline_formats{
+        NODE_BASELINE_NAME_FORMAT, SUBAREA_BASELINE_NAME_FORMAT, LINK_BASELINE_NAME_FORMAT};
+    for (std::string_view layout : baseline_formats) {
+        if (!file_exists(study_file(layout))) report_missing_file(study_file_name(layout, study_id_), false);
+    }
+    TextReader node_baseline_lines(study_file(NODE_BASELINE_NAME_FORMAT));
+    TextReader subarea_baseline_lines(study_file(SUBAREA_BASELINE_NAME_FORMAT));
+    TextReader link_baseline_lines(study_file(LINK_BASELINE_NAME_FORMAT));
+    FreeFormReader node_baseline(node_baseline_lines);
+    FreeFormReader subarea_baseline(subarea_baseline_lines);
+    FreeFormReader link_baseline(link_baseline_lines);
+
+    clear_screen(window_);
+    DifferencesPass pass;
+    pass.tolerance = tolerance_;
+    pass.report_option = report_option_;
+    const bool full = report_option_ == DifferencesReportOption::FullReport;
+    const bool cost_only = report_option_ == DifferencesReportOption::CostChangeOnly;
+    const SubsetFieldList& nodes = field_map_.fields(DataBaseKind::NodeKind);
+    const SubsetFieldList& subareas = field_map_.fields(DataBaseKind::SubareaKind);
+    const SubsetFieldList& links = field_map_.fields(DataBaseKind::LinkKind);
+    std::vector<std::string> node_lines;
+    std::vector<std::string> subarea_lines;
+    std::vector<std::string> link_lines;
+
+    for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
+        const std::string& stem = data_file_names_[i];
+        std::string shown = stem;
+        shown.resize(12, ' ');
+        write_at(window_, 5, 5, "     PROCESSING DATA FILE...." + shown);
+        if (i == 0) {
+            if (full) {
+                node_lines = differences_legend(DataBaseKind::NodeKind, nodes, study_id_);
+                subarea_lines = differences_legend(DataBaseKind::SubareaKind, subareas, study_id_);
+                link_lines = differences_legend(DataBaseKind::LinkKind, links, study_id_);
+            }
+            if (!cost_only) {
+                node_lines.push_back(differences_column_number_line(nodes));
+                subarea_lines.push_back(differences_column_number_line(subareas));
+                link_lines.push_back(differences_column_number_line(links));
+            }
+        }
+        // A missing map data base yields no records; it is not created.
+        if (!cost_only) {
+            TextReader node_records = TextReader::open_optional(session_.study_file(node_data_base_name(stem)));
+            FreeFormReader node_reader(node_records);
+            write_node_differences(nodes, node_reader, node_baseline, pass, node_lines);
+            TextReader subarea_records = TextReader::open_optional(session_.study_file(subarea_data_base_name(stem)));
+            FreeFormReader subarea_reader(subarea_records);
+            write_subarea_differences(subareas, subarea_reader, subarea_baseline, pass, subarea_lines);
+        }
+        TextReader link_records = TextReader::open_optional(session_.study_file(link_data_base_name(stem)));
+        FreeFormReader link_reader(link_records);
+        write_link_differences(links, link_reader, link_baseline, pass, link_lines);
+    }
+    add_unpaired_baseline_link_costs(links, link_baseline, pass);
+
+    std::array<int, DATA_BASE_KINDS> entries{};
+    if (full) {
+        for (DataBaseKind kind : {DataBaseKind::SubareaKind, DataBaseKind::NodeKind, DataBaseKind::LinkKind}) {
+            std::vector<std::string>& lines = kind == DataBaseKind::NodeKind      ? node_lines
+                                              : kind == DataBaseKind::SubareaKind ? subarea_lines
+                                                                                  : link_lines;
+            const std::size_t k = SubsetFieldMap::index(kind);
+            if (pass.changed[k]) {
+                entries[k] = split_differences_file(lines, kind, subset_leading_fields(field_map_.fields(kind)));
+            } else {
+                if (!lines.empty()) lines.pop_back();
+                lines.emplace_back();
+                lines.emplace_back(NO_CHANGES_LINE);
+            }
+        }
+    }
+
+    std::vector<std::string> closing;
+    const std::string id = study_id_;
+    if (report_option_ == DifferencesReportOption::SkipReport) {
+        write_text_lines(study_file(NODE_DIFFERENCES_NAME_FORMAT), node_lines);
+        write_text_lines(study_file(SUBAREA_DIFFERENCES_NAME_FORMAT), subarea_lines);
+        write_text_lines(study_file(LINK_DIFFERENCES_NAME_FORMAT), link_lines);
+        closing = {"", "     DIFFERENCES SUBSET Data files have been Developed", "     and are Named:",
+                   "     [" + id + "NODEZZ.DIF]", "     [" + id + "SUBAZZ.DIF]", "     [" + id + "LINKZZ.DIF]", ""};
+    } else {
+        write_report(node_lines, subarea_lines, link_lines, pass, entries);
+        if (full) {
+            closing = {"", "     DIFFERENCES SUBSET Data file has been Developed", "     and is Named:",
+                       "     [" + id + "TRVLZZ.DIF]"};
+        } else {
+            closing = {"", "     CHANGE in Cost Opinion has been Developed and Stored in:", "     [" + id + "TRVLZZ.DIF]",
+                       ""};
+        }
+    }
+    if (call_.launched()) finish();
+    move_cursor(window_, 1, 6);
+    for (const std::string& line : closing) window_.write(line);
+    wait_for_return(window_);
+    return Step::Menu;
+}
+
+// The report "TRVLZZ.DIF": the node, subarea and link sections and the
+// summary, every line 150 characters.  It replaces any earlier
+// differences files of the study, which a report pass does not keep.
+void DifferencesModule::write_report(std::vector<std::string>& node_lines, std::vector<std::string>& subarea_lines,
+                                     std::vector<std::string>& link_lines, const DifferencesPass& pass,
+                                     const std::array<int, DATA_BASE_KINDS>& entries)
+{
+    static const Format title(DIFFERENCES_TITLE_FORMAT);
+    static const Format count_line(SUMMARY_COUNT_FORMAT);
+    static const Format cost_line(SUMMARY_COST_FORMAT);
+    const float change = pass.scenario_cost - pass.baseline_cost;
+    link_lines.emplace_back(PAGE_BREAK);
+    link_lines.push_back(title.line({study_id_}));
+    link_lines.emplace_back();
+    if (report_option_ == DifferencesReportOption::FullReport) {
+        link_lines.emplace_back("                              4. DIFFERENCES Summary Report:");
+        link_lines.emplace_back("     ");
+        link_lines.push_back(count_line.line({std::string("     1. Total Number of Subareas Listed in DIFFERENCES REPORT = "),
+                                              entries[SubsetFieldMap::index(DataBaseKind::SubareaKind)]}));
+        link_lines.push_back(count_line.line({std::string("     2. Total Number of   Links  Listed in DIFFERENCES REPORT = "),
+                                              entries[SubsetFieldMap::index(DataBaseKind::LinkKind)]}));
+        link_lines.push_back(count_line.line({std::string("     3. Total Number of   Nodes  Listed in DIFFERENCES REPORT = "),
+                                              entries[SubsetFieldMap::index(DataBaseKind::NodeKind)]}));
+        link_lines.push_back(cost_line.line(
+            {std::string("     4. Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
+    } else {
+        link_lines.emplace_back("                              DIFFERENCES Summary Report:");
+        link_lines.push_back(
+            cost_line.line({std::string("     Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
+    }
+    TextWriter report(study_file(DIFFERENCES_REPORT_NAME_FORMAT));
+    for (const std::vector<std::string>* section : {&node_lines, &subarea_lines, &link_lines}) {
+        for (const std::string& line : *section) report.write_line(report_line(line));
+    }
+    report.commit();
+    delete_file(study_file(NODE_DIFFERENCES_NAME_FORMAT));
+    delete_file(study_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
+    delete_file(study_file(LINK_DIFFERENCES_NAME_FORMAT));
+}
+
+void DifferencesModule::finish()
+{
+    if (call_.launched()) exchange_launcher_files(call_.run_count, 2, 0, study_id_);
+    clear_screen(window_);
+    stop_program("differences module: done");
+}
+
+}  // namespace
+
+void run_differences_module(Session& session, LauncherCall& call) { DifferencesModule(session, call).run(); }
 
 }  // namespace velm

@@ -62,7 +62,7 @@ std::string gis_file_name(std::string_view study_id, float number, int model_typ
 std::string gis_file_name_from_stem(std::string_view data_file_stem, int model_type, GisFileKind kind) {
     std::string stem(data_file_stem);
     stem.resize(8, ' ');
-    if (model_type == 6)
+    if (kept_per_region(model_type))
         return format_line(GIS_REGION_STEM_FILE_NAME_FORMAT, {stem.substr(0, 4), extension_of(kind)});
     return format_line(GIS_STEM_FILE_NAME_FORMAT, {stem.substr(0, 6), extension_of(kind)});
 }

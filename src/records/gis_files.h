@@ -33,7 +33,8 @@ inline constexpr std::string_view GIS_SUBAREA_RECORD_FORMAT =
 inline constexpr std::string_view GIS_MAP_FILE_NAME_FORMAT = "(A2,I4.4,'ZZ.',A3)";
 inline constexpr std::string_view GIS_REGION_FILE_NAME_FORMAT = "(A2,I2.2,'00ZZ.',A3)";
 // The analysis run derives the name from a map's data file stem: its first
-// six characters, or for model type 6 the region file from its first four.
+// six characters, or for model types 6 and 9 the region file from its first
+// four (a type-9 study keeps every per-map file per region).
 inline constexpr std::string_view GIS_STEM_FILE_NAME_FORMAT = "(A6,'ZZ.',A3)";
 inline constexpr std::string_view GIS_REGION_STEM_FILE_NAME_FORMAT = "(A4,'00ZZ.',A3)";
 

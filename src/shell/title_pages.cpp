@@ -123,6 +123,17 @@ void show_subset_module_banner(Window& window)
                      16});
 }
 
+void show_differences_module_banner(Window& window)
+{
+    show_title_page(window,
+                    {5,
+                     {{7, 27, "DATA BASE MANAGEMENT:"},
+                      {8, 30, "GLOBAL DATA BASE"},
+                      {9, 22, "DIFFERENCES SUBSET DEVELOPMENT"}},
+                     {},
+                     16});
+}
+
 void show_scenario_module_banner(Window& window)
 {
     show_title_page(window, {6, {{8, 20, "VELMORA:"}, {9, 22, "ADOPT/REJECT/ABANDON SCENARIO MODULE"}}, {}, 17});

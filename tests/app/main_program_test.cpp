@@ -126,7 +126,7 @@ TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
     // The answer, then what the module is typed until it stops.
     const std::vector<std::pair<std::vector<std::string>, std::string>> modules = {
         {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3", "", "EXIT"}, "subset module"},
-        {{"4"}, "run_network_editor_module"},            {{"5"}, "run_differences_module"},
+        {{"4"}, "run_network_editor_module"},            {{"5", "", "EXIT"}, "differences module"},
         {{"6", "", "EX"}, "scenario module"},             {{"7a"}, "run_gis_update_module"},
     };
     for (const auto& [answer, module] : modules) {
@@ -269,7 +269,8 @@ TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
         // without option 4, and the reply after EXIT.
         {3, "subset module", {"EXIT"}, true, true},
         {4, "run_network_editor_module", {}},
-        {5, "run_differences_module", {}},
+        // The differences module shows its menu; EXIT ends the run with the reply.
+        {5, "differences module", {"EXIT"}, true, false},
         // Sub-option 3 of the scenario module adopts the study at once; a
         // study without a model list is reported, and the run ends unanswered.
         {6, "scenario module", {""}},

@@ -325,3 +325,25 @@ TEST_F(LinkChecksRun, MissingFilesOfAMapEndTheRunNamingTheFile) {
 
 }  // namespace
 }  // namespace velm
+
+namespace velm {
+namespace {
+
+TEST_F(LinkChecksRun, ModelType9ChecksTheRegionFilesOfItsMapsOnce) {
+    // Maps 1234 and 1235 of region 12 keep their links and GIS nodes in the
+    // region's files, whether the model list names the maps or the region.
+    add_map("AB1200ZZ", {{123401, 123402}, {123402, 123501}}, {123401, 123402, 123501});
+    for (const std::vector<std::string>& stems :
+         {std::vector<std::string>{"AB1200ZZ"}, std::vector<std::string>{"AB1234ZZ", "AB1235ZZ"}}) {
+        SCOPED_TRACE(stems.front());
+        data_files_.data_file_names = stems;
+        const std::vector<std::vector<std::string>> items = items_of(run(9));
+        EXPECT_EQ(link_fatal_total_, 0);
+        ASSERT_EQ(items.size(), 12u);
+        EXPECT_EQ(items[4].back(), " 123501.0") << "the region's outlet, once";
+        EXPECT_EQ(items[9].size(), 2u) << "every node found in the region's GIS node file";
+    }
+}
+
+}  // namespace
+}  // namespace velm

@@ -1,0 +1,122 @@
+#include "gis/gis_checks_pass.h"
+
+#include "diagnostics/confluence_table.h"
+#include "diagnostics/gis_link_checks.h"
+#include "diagnostics/gis_node_subarea_checks.h"
+#include "diagnostics/report_lines.h"
+#include "platform/stop.h"
+#include "platform/text_file.h"
+#include "records/format.h"
+#include "shell/dialogue.h"
+
+namespace velm {
+
+namespace {
+
+constexpr std::string_view POSTPROCESSOR_FORMAT = "(5X,'* GIS DATA BASE POSTPROCESSOR EXECUTED :')";
+constexpr std::string_view LINK_CHECKS_FORMAT = "(/5X,'**** LINK VALIDITY CHECKS ***')";
+constexpr std::string_view NODE_CHECKS_FORMAT = "(/5X,'**** NODE VALIDITY CHECKS ***')";
+constexpr std::string_view SUBAREA_CHECKS_FORMAT = "(/5X,'**** SUBAREA VALIDITY CHECKS ***')";
+constexpr std::string_view FATAL_SUMMARY_FORMAT =
+    "(/5X,'*** Fatal Error(s) Detected:'/9X,'See filename ','\"',A,'\"',' for diagnostics of YOUR ',A,"
+    "' DATA BASE'/)";
+
+// A confluence record read back from the table: the node and the six
+// characters after the five slots, " <=== " on a record of more than five
+// streams.
+constexpr std::string_view CONFLUENCE_READ_FORMAT = "(1X,F8.1,5(2X,F8.1),A6)";
+constexpr int CONFLUENCE_TABLE_HEADING_LINES = 3;
+constexpr std::string_view OVERFLOW_MARK = " <=== ";
+
+// The nodes of the marked records of the GIS-path confluence table.
+std::vector<float> over_connected_nodes(const std::string& table) {
+    static const Format record(CONFLUENCE_READ_FORMAT);
+    const std::vector<std::string> lines = read_text_lines(table);
+    std::vector<float> nodes;
+    for (std::size_t i = CONFLUENCE_TABLE_HEADING_LINES; i < lines.size(); ++i) {
+        const std::vector<FormatValue> values = record.read({lines[i]}, 7);
+        if (std::get<std::string>(values[6]) == OVERFLOW_MARK) nodes.push_back(std::get<float>(values[0]));
+    }
+    return nodes;
+}
+
+int check_links(Session& session, const GisMapList& maps, bool node_export, int model_type) {
+    TextWriter report(session.study_file(GIS_LINK_CHECK_REPORT));
+    write_records(session.window, LINK_CHECKS_FORMAT);
+    const std::string table_name(GIS_CONFLUENCE_TABLE);
+    TextWriter table(table_name);
+    TextWriter downstream_nodes{std::string(GIS_DOWNSTREAM_NODE_SET)};
+    TextWriter upstream_nodes{std::string(GIS_UPSTREAM_NODE_SET)};
+    for (const std::string& line : confluence_table_heading()) table.write_line(line);
+    GisNetworkFiles network{table, downstream_nodes, upstream_nodes};
+    int total = 0;
+    for (const std::string& map : maps.map_codes)
+        total += check_gis_link_file(session, report, network, node_export, map, GisStampRequest::Checked, model_type);
+    write_check_verdict(session.window, total);
+    for (TextWriter* file : {&report, &table, &downstream_nodes, &upstream_nodes}) file->commit();
+
+    // The table ends with the nodes entered from more than five upstream
+    // nodes; they stop nothing beyond the fatal findings already counted.
+    const std::vector<float> overflow = over_connected_nodes(table_name);
+    if (!overflow.empty()) append_text_lines(table_name, confluence_fatal_block(overflow));
+    return total;
+}
+
+int check_nodes(Session& session, const GisMapList& maps, bool link_export, int model_type) {
+    TextWriter report(session.study_file(GIS_NODE_CHECK_REPORT));
+    write_records(session.window, NODE_CHECKS_FORMAT);
+    int total = 0;
+    for (const std::string& map : maps.map_codes) {
+        const GisCheckResult result =
+            check_gis_node_file(session, report, link_export, map, GisStampRequest::Checked, model_type);
+        total += result.fatal;
+        if (result.already_final) break;
+    }
+    report.commit();
+    write_check_verdict(session.window, total);
+    return total;
+}
+
+int check_subareas(Session& session, const GisMapList& maps, int model_type) {
+    TextWriter report(session.study_file(GIS_SUBAREA_CHECK_REPORT));
+    write_records(session.window, SUBAREA_CHECKS_FORMAT);
+    int total = 0;
+    for (const std::string& map : maps.map_codes) {
+        const GisCheckResult result = check_gis_subarea_file(session, report, map, model_type, GisStampRequest::Checked);
+        total += result.fatal;
+        if (result.already_final) break;
+    }
+    write_check_verdict(session.window, total);
+    report.commit();
+    return total;
+}
+
+}  // namespace
+
+GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present,
+                                          std::string_view study_id, int model_type) {
+    const GisMapList maps = preprocess_gis_data_bases(session, present, model_type, study_id);
+    write_records(session.window, POSTPROCESSOR_FORMAT);
+    GisCheckTotals totals;
+    if (present.links) totals.links = check_links(session, maps, present.nodes, model_type);
+    if (present.nodes) totals.nodes = check_nodes(session, maps, present.links, model_type);
+    if (present.subareas) totals.subareas = check_subareas(session, maps, model_type);
+
+    const struct {
+        int total;
+        const char* file;
+        const char* kind;
+    } summaries[] = {{totals.links, "LINK.DIA", "LINK"},
+                     {totals.nodes, "NODE.DIA", "NODE"},
+                     {totals.subareas, "SUBAREA.DIA", "SUBAREA"}};
+    for (const auto& summary : summaries)
+        if (summary.total > 0)
+            write_records(session.window, FATAL_SUMMARY_FORMAT, {std::string(summary.file), std::string(summary.kind)});
+    if (totals.sum() > 0) {
+        wait_for_return(session.window);
+        stop_program("fatal findings in the GIS files");
+    }
+    return totals;
+}
+
+}  // namespace velm

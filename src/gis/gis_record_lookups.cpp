@@ -1,0 +1,99 @@
+#include "gis/gis_record_lookups.h"
+
+#include <cmath>
+
+#include "records/number_keys.h"
+
+namespace velm {
+
+namespace {
+
+// GIS subarea values handed back as the subarea parameter, by model type.
+std::optional<int> parameter_value(int model_type) {
+    switch (model_type) {
+        case 6: return 2;
+        case 9: return 4;
+        case 10: return 7;
+        default: return std::nullopt;
+    }
+}
+
+// The first record of each key in file order; NaN keys match nothing.
+template <class Key, class Records, class KeyOf>
+std::unordered_map<Key, std::size_t> first_of_each(const Records& records, KeyOf key_of) {
+    std::unordered_map<Key, std::size_t> index;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (const std::optional<Key> key = key_of(records[i])) index.emplace(*key, i);
+    return index;
+}
+
+std::optional<std::uint32_t> key_of_number(float number) {
+    if (std::isnan(number)) return std::nullopt;
+    return number_key(number);
+}
+
+std::optional<std::uint64_t> key_of_pair(float upstream, float downstream) {
+    if (std::isnan(upstream) || std::isnan(downstream)) return std::nullopt;
+    return node_pair_key(upstream, downstream);
+}
+
+}  // namespace
+
+GisLookups::GisLookups(std::vector<GisSubareaRecord> subareas, std::vector<GisLinkRecord> links,
+                       std::vector<GisNodeRecord> nodes)
+    : subareas_(std::move(subareas)), links_(std::move(links)), nodes_(std::move(nodes)) {
+    subarea_index_ = first_of_each<std::uint32_t>(
+        subareas_, [](const GisSubareaRecord& r) { return key_of_number(r.subarea_number()); });
+    link_index_ = first_of_each<std::uint64_t>(
+        links_, [](const GisLinkRecord& r) { return key_of_pair(r.upstream_node(), r.downstream_node()); });
+    node_index_ = first_of_each<std::uint32_t>(nodes_, [](const GisNodeRecord& r) { return key_of_number(r.node_number()); });
+}
+
+GisLookups GisLookups::read(std::optional<std::string> subarea_file, std::optional<std::string> link_file,
+                            std::optional<std::string> node_file) {
+    return GisLookups(subarea_file ? read_gis_subarea_file(*subarea_file, FilePresence::Optional)
+                                   : std::vector<GisSubareaRecord>{},
+                      link_file ? read_gis_link_file(*link_file, FilePresence::Optional) : std::vector<GisLinkRecord>{},
+                      node_file ? read_gis_node_file(*node_file, FilePresence::Optional) : std::vector<GisNodeRecord>{});
+}
+
+std::optional<GisSubareaFound> GisLookups::find_subarea(float subarea_number, int model_type,
+                                                        LandUseTable& table) const {
+    const std::optional<std::uint32_t> key = key_of_number(subarea_number);
+    if (!key) return std::nullopt;
+    const auto found = subarea_index_.find(*key);
+    if (found == subarea_index_.end()) return std::nullopt;
+    const GisSubareaRecord& record = subareas_[found->second];
+
+    GisSubareaFound result;
+    for (int k = 1; k <= 6; ++k) {
+        if (!(record.cell_area(k) > MIN_LAND_USE_AREA)) continue;
+        table[static_cast<std::size_t>(result.cells_taken)] = {record.cell_land_use(k), record.cell_soil(k),
+                                                               record.cell_area(k)};
+        ++result.cells_taken;
+    }
+    for (int i = 1; i <= 6; ++i) result.values[static_cast<std::size_t>(i - 1)] = record.subarea_parameter(i);
+    if (const std::optional<int> value = parameter_value(model_type)) {
+        result.parameter = record.column(*value);
+        result.has_parameter = true;
+    }
+    result.packed_subarea = static_cast<float>(result.cells_taken) + record.subarea_number() / SUBAREA_NUMBER_SCALE;
+    return result;
+}
+
+const GisLinkRecord* GisLookups::find_link(float upstream_node, float downstream_node) const {
+    const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node);
+    if (!key) return nullptr;
+    const auto found = link_index_.find(*key);
+    return found == link_index_.end() ? nullptr : &links_[found->second];
+}
+
+std::optional<float> GisLookups::find_node_elevation(float node) const {
+    const std::optional<std::uint32_t> key = key_of_number(node);
+    if (!key) return std::nullopt;
+    const auto found = node_index_.find(*key);
+    if (found == node_index_.end()) return std::nullopt;
+    return nodes_[found->second].node_elevation();
+}
+
+}  // namespace velm

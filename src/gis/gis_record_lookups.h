@@ -1,0 +1,73 @@
+// The GIS record look-ups of the GIS pass: a subarea by its number, a link
+// by its pair of node numbers, a node by its number, in the GIS files of the
+// model file's map (or region).  Keys match by exact equality of their
+// single-precision values and the first record in file order is the one
+// used.  The files are read once per model file and indexed, so a look-up
+// costs the same whatever the size of the file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "records/gis_files.h"
+
+namespace velm {
+
+inline constexpr float GIS_NOT_FOUND = -9999.0f;  // the key of a subarea look-up that found nothing
+inline constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a GIS cell is taken only above this
+inline constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;  // of the subarea number in packed_subarea
+inline constexpr int LAND_USE_TABLE_CELLS = 6;
+
+// The six land-use cells of the group passing: land use, soil and area
+// (acres; square miles in a type-10 model file).
+struct LandUseCell {
+    float land_use = 0.0f;
+    float soil = 0.0f;
+    float area = 0.0f;
+    bool operator==(const LandUseCell&) const = default;
+};
+using LandUseTable = std::array<LandUseCell, LAND_USE_TABLE_CELLS>;
+
+// What a subarea look-up hands back when it finds the subarea.
+struct GisSubareaFound {
+    float packed_subarea = 0.0f;  // the number of cells taken + the subarea number / 1000000
+    int cells_taken = 0;          // cells 1..cells_taken of the table were refilled
+    std::array<float, 6> values{};  // GIS subarea values 2 to 7
+    float parameter = 0.0f;       // by model type; see find_subarea
+    bool has_parameter = false;   // false: the caller's parameter stays
+};
+
+class GisLookups {
+public:
+    GisLookups() = default;
+    GisLookups(std::vector<GisSubareaRecord> subareas, std::vector<GisLinkRecord> links,
+               std::vector<GisNodeRecord> nodes);
+
+    // The GIS files of a model file, those not named read as empty; a
+    // missing file reads as one without records.
+    static GisLookups read(std::optional<std::string> subarea_file, std::optional<std::string> link_file,
+                           std::optional<std::string> node_file);
+
+    // A subarea: the cells of its record with more than MIN_LAND_USE_AREA
+    // acres, in order, replace cells 1, 2, ... of the table (the others keep
+    // what they held); the parameter is GIS value 2 for model type 6, 4 for
+    // type 9, 7 for type 10, none for the other types.
+    std::optional<GisSubareaFound> find_subarea(float subarea_number, int model_type, LandUseTable& table) const;
+    const GisLinkRecord* find_link(float upstream_node, float downstream_node) const;
+    // The node's elevation (ft).
+    std::optional<float> find_node_elevation(float node) const;
+
+private:
+    std::vector<GisSubareaRecord> subareas_;
+    std::vector<GisLinkRecord> links_;
+    std::vector<GisNodeRecord> nodes_;
+    std::unordered_map<std::uint32_t, std::size_t> subarea_index_;
+    std::unordered_map<std::uint64_t, std::size_t> link_index_;
+    std::unordered_map<std::uint32_t, std::size_t> node_index_;
+};
+
+}  // namespace velm

@@ -14,6 +14,8 @@
 
 #include "diagnostics/health_check.h"
 
+#include "records/process_codes.h"
+#include "records/hydrology_model_type.h"
 namespace velm {
 namespace {
 
@@ -71,9 +73,7 @@ constexpr std::string_view LINK_LENGTH_CAPTION = "U/S Node    D/S Node      Leng
 constexpr std::string_view PEAK_FLOW_RATIO_CAPTION = "U/S Node    D/S Node      T1/T";
 constexpr std::string_view FLOW_AREA_RATIO_CAPTION = "Subarea Number    Ratio";
 
-constexpr int LOS_ANGELES_COUNTY_MODEL = 6;
 
-bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 
 std::size_t event_index(int event) { return static_cast<std::size_t>(event - 1); }
 
@@ -158,7 +158,7 @@ void write_subarea_statistics(TextWriter& report, int model_type_code, std::stri
         write_statistic_block(report, std::move(values), rows, ACREAGE_CAPTION, SUBAREA_ROW_FORMAT);
     }
 
-    if (model_type_code == LOS_ANGELES_COUNTY_MODEL) {
+    if (uses_packed_land_use(model_type_code)) {
         write_report_records(report, INITIAL_AREA_NOT_ESTIMATED_FORMAT, {});
     } else {
         std::vector<float> values;
@@ -203,7 +203,7 @@ void write_link_statistics(TextWriter& report, int model_type_code, const Return
         write_statistic_block(report, std::move(values), rows, FLOWPATH_LENGTH_CAPTION, SUBAREA_ROW_FORMAT);
     }
 
-    if (model_type_code == LOS_ANGELES_COUNTY_MODEL) {
+    if (uses_packed_land_use(model_type_code)) {
         write_report_records(report, TRAVEL_TIME_NOT_ESTIMATED_FORMAT, {});
     } else {
         const int events = events_of_first_timed_row(links, [](const LinkStatisticsRecord& link) {

@@ -1,3 +1,4 @@
+#include "records/hydrology_model_type.h"
 #include "records/gis_files.h"
 
 #include <cmath>
@@ -18,7 +19,7 @@ std::string extension_of(GisFileKind kind) {
     return {};
 }
 
-bool kept_per_region(int model_type) { return model_type == 6 || model_type == 9; }
+bool kept_per_region(int model_type) { return is_model_type(model_type, HydrologyModelType::LosAngelesCounty) || uses_region_files(model_type); }
 
 // The region of a node or subarea number: its whole part divided by 10000;
 // a number that is not a number, or lies beyond any region, has none.

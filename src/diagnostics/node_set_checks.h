@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "diagnostics/model_cross_check.h"
+#include "records/node_set_files.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -28,7 +29,6 @@ std::vector<float> read_node_set_groups(const Session& session, const std::strin
 // and its five upstream-node slots, up to the end of the file or the fatal
 // block; a row whose node is 0.0 holds nothing and is left out.  A missing
 // table, or one shorter than its heading, is a FileError naming it.
-using ConfluenceEntry = std::array<float, 6>;
 std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name);
 
 int check_network_node_sets(Session& session, const std::string& study_name,

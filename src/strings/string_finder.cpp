@@ -257,7 +257,6 @@ namespace velm {
 
 namespace {
 
-constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
 constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
 constexpr std::string_view NO_HEADWATER_SET_FORMAT =
     "(5X,'* No headwater node set [',A,']: no strings are formed')";

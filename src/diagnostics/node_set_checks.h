@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diagnostics/model_cross_check.h"
@@ -19,6 +20,8 @@ namespace velm {
 // empty set (and is not created); a missing confluence table, or a line of a
 // set file or of the table that cannot be read, is a FileError naming the
 // file (and the line).
+// (The node-set file names and formats: records/node_set_files.h.)
+
 // A node-set file of the link checks ("SETEZZ.ZZZ", "SETF.ZZZ"): group after
 // group, a count and then that many node numbers, to the end of the file.  A
 // missing file is an empty set.  Both readers read this run's new version of

@@ -27,6 +27,8 @@ constexpr float SUBAREA_NODE_RULE_VALUE = 1.2f;
 constexpr float GIS_UPDATE_ALL = 9.0f;
 
 constexpr float INCHES_PER_FOOT = 12.0f;
+constexpr float ACRES_PER_SQUARE_MILE_VALUE = 640.0f;
+constexpr int CURVE_NUMBER_TYPE = 10;
 constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is not in use
 constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;
 
@@ -136,7 +138,7 @@ StudyBuilder::StudyBuilder(std::string study_id, int model_type, int storm_event
 {
     if (study_id_.size() != 2) throw std::invalid_argument("a study identifier has two characters");
     if (storm_events_ < 1 || storm_events_ > STORM_EVENTS) throw std::invalid_argument("a study has 1 to 6 storm events");
-    if (model_type_ < 1 || model_type_ == 10) throw std::invalid_argument("the study builder writes model types 1 to 9 only");
+    if (model_type_ < 1 || model_type_ > 10) throw std::invalid_argument("the study builder writes model types 1 to 10 only");
 }
 
 NodeRecord& StudyBuilder::add_node(float number, float elevation, std::vector<float> peak_flows)
@@ -218,6 +220,35 @@ LinkRecord& StudyBuilder::add_link(float upstream_node, float downstream_node, f
     }
     link_index_.emplace(std::pair{upstream_node, downstream_node}, links_.size());
     return links_.emplace_back(std::move(link));
+}
+
+std::array<float, 70> StorageRouting::block() const
+{
+    std::array<float, 70> values{};
+    values[1] = static_cast<float>(initial_condition_option);
+    values[2] = initial_value;
+    values[3] = static_cast<float>(sets.size());
+    for (std::size_t k = 0; k < sets.size() && k < 20; ++k) {
+        values[4 + k] = sets[k][0];
+        values[24 + k] = sets[k][1];
+        values[44 + k] = sets[k][2];
+    }
+    values[64] = static_cast<float>(outflow_option);
+    return values;
+}
+
+LinkRecord& StudyBuilder::add_storage_element(float upstream_node, float downstream_node, float length,
+                                              const StorageRouting& routing)
+{
+    LinkRecord& link = add_link(upstream_node, downstream_node, length, Element::none());
+    link.process_code() = STREET_CODE;
+    storage_routing_[{upstream_node, downstream_node}] = routing;
+    return link;
+}
+
+void StudyBuilder::set_curve_number_values(float subarea, const CurveNumberValues& values)
+{
+    curve_numbers_[subarea] = values;
 }
 
 SubareaRecord& StudyBuilder::add_subarea(float number, float area, SubareaEntry entry, float land_use, float soil)
@@ -347,7 +378,7 @@ StudyBuilder::Plan StudyBuilder::plan() const
         const LinkRecord& l = links_[i];
         plan.incoming[l.downstream_node()].push_back(i);
         plan.outgoing.emplace(l.upstream_node(), i);
-        plan.links_of_map[l.map_number()].push_back(i);
+        plan.links_of_map[file_map_of(l.downstream_node())].push_back(i);
         if (is_initial_code(l.process_code())) initial_from.emplace(l.upstream_node(), i);
         else if (carries_subarea(l, model_type_)) first_carrier.emplace(l.downstream_node(), i);
     }
@@ -358,7 +389,7 @@ StudyBuilder::Plan StudyBuilder::plan() const
         const std::string name = "subarea " + std::to_string(number);
         Plan::SubareaPlan sub;
         sub.entry = subarea_entries_[s];
-        sub.map_number = map_number_of(number);
+        sub.map_number = file_map_of(number);
         const auto initial = initial_from.find(number);
         if (sub.entry == SubareaEntry::Automatic)
             sub.entry = initial != initial_from.end() ? SubareaEntry::Initial : SubareaEntry::AtNode;
@@ -375,12 +406,12 @@ StudyBuilder::Plan StudyBuilder::plan() const
         if (sub.carrier_link) {
             if (!carriers.insert(*sub.carrier_link).second) throw std::logic_error("a second subarea on the link of " + name);
             plan.carried.emplace(*sub.carrier_link, s);
-            sub.map_number = links_[*sub.carrier_link].map_number();
+            sub.map_number = file_map_of(links_[*sub.carrier_link].downstream_node());
         }
         plan.subareas_of_map[sub.map_number].push_back(s);
         plan.subareas.push_back(sub);
     }
-    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.nodes_of_map[map_number_of(nodes_[n].node_number())].push_back(n);
+    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.nodes_of_map[file_map_of(nodes_[n].node_number())].push_back(n);
 
     std::set<int> maps;
     for (const auto& [map, members] : plan.links_of_map) maps.insert(map);
@@ -409,6 +440,12 @@ StudyBuilder::Plan StudyBuilder::plan() const
 }
 
 std::vector<int> StudyBuilder::map_numbers() const { return plan().maps; }
+
+int StudyBuilder::file_map_of(float number) const
+{
+    const int map = map_number_of(number);
+    return model_type_ == 9 ? region_map_number(map) : map;
+}
 
 // ------------------------------------------------------------------ model files
 
@@ -506,10 +543,18 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     for (std::size_t k = 0; k < streets.size(); ++k) file.header.set_street_section(static_cast<int>(k) + 1, street_row(streets[k]));
     for (const auto& [position, value] : header_values_) file.header.set_value(position, value);
 
+    // Type 10 lays out the groups it reads up to the next marker as the
+    // general layout does.
+    auto layout_of = [&](float code) {
+        std::optional<GroupLayout> layout = group_layout(code, model_type_, extension_switch);
+        if (model_type_ == CURVE_NUMBER_TYPE && layout && layout->data_count == SCANNED_TO_MARKER)
+            layout = group_layout(code, 3, extension_switch);
+        return layout;
+    };
     auto link_group = [&](std::size_t index) {
         const LinkRecord& l = links_[index];
         ModelGroup group{l.upstream_node(), l.downstream_node(), static_cast<float>(l.process_code()), {}, {}};
-        const std::optional<GroupLayout> layout = group_layout(group.code_value, model_type_, extension_switch);
+        const std::optional<GroupLayout> layout = layout_of(group.code_value);
         if (!layout || layout->data_count < 0) throw std::logic_error("a link of a process code the builder cannot lay out");
         std::vector<float>& v = group.values;
         v.assign(static_cast<std::size_t>(layout->data_count), 0.0f);
@@ -562,6 +607,30 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const auto subarea = plan.carried.find(index);
         if (layout->packed_subarea_position > 0 && subarea != plan.carried.end())
             write_subarea_part(v, layout->packed_subarea_position, subareas_[subarea->second], model_type_);
+        if (model_type_ == CURVE_NUMBER_TYPE && family == INITIAL_SUBAREA_CODE && subarea != plan.carried.end()) {
+            const SubareaRecord& record = subareas_[subarea->second];
+            const auto found = curve_numbers_.find(record.subarea_number());
+            const CurveNumberValues values = found == curve_numbers_.end() ? CurveNumberValues{} : found->second;
+            float acres = 0.0f;
+            for (int k = 1; k <= LAND_USE_CELLS; ++k) {
+                const GisCell cell = gis_cell(record, k, model_type_);
+                acres += cell.area;
+                set(2 + 3 * k, cell.land_use);
+                set(3 + 3 * k, cell.soil);
+                set(4 + 3 * k, cell.area / ACRES_PER_SQUARE_MILE_VALUE);
+            }
+            set(1, acres / ACRES_PER_SQUARE_MILE_VALUE);  // square miles
+            set(26, values.watershed_lag);
+            set(28, values.initial_abstraction);
+            set(29, values.curve_number);
+            set(30, values.impervious_fraction);
+            set(33, record.subarea_number());
+        }
+        const auto routing = storage_routing_.find({l.upstream_node(), l.downstream_node()});
+        if (model_type_ == CURVE_NUMBER_TYPE && family == STREET_CODE && routing != storage_routing_.end()) {
+            const std::array<float, 70> block = routing->second.block();
+            for (int k = 1; k <= 70; ++k) set(7 + k, block[static_cast<std::size_t>(k - 1)]);
+        }
         return group;
     };
 
@@ -577,7 +646,7 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     std::set<std::size_t> added;
     auto add_subarea = [&](std::size_t s) {
         if (plan.subareas[s].map_number != map_number || !added.insert(s).second) return;
-        const GroupLayout layout = *group_layout(SUBAREA_ADDITION_CODE, model_type_, extension_switch);
+        const GroupLayout layout = *layout_of(SUBAREA_ADDITION_CODE);
         const float number = subareas_[s].subarea_number();
         ModelGroup group{number, number, SUBAREA_ADDITION_CODE, {}, {}};
         group.values.assign(static_cast<std::size_t>(layout.data_count), 0.0f);
@@ -590,9 +659,9 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     visit.confluence = [&](float node, int stream, int streams) {
         file.groups.push_back({node, node, CONFLUENCE_CODE, {static_cast<float>(stream), static_cast<float>(streams)}, {}});
     };
-    visit.seam_in = [&](float node) { file.groups.push_back(seam_group(SEAM_IN_CODE, node, map_number_of(node))); };
+    visit.seam_in = [&](float node) { file.groups.push_back(seam_group(SEAM_IN_CODE, node, file_map_of(node))); };
     visit.outlet = [&](float node, std::optional<std::size_t> leaving) {
-        if (leaving) file.groups.push_back(seam_group(SEAM_OUT_CODE, node, links_[*leaving].map_number()));
+        if (leaving) file.groups.push_back(seam_group(SEAM_OUT_CODE, node, file_map_of(links_[*leaving].downstream_node())));
     };
     visit.subareas_at = [&](float node) {
         const auto at = plan.added_at.find(node);
@@ -605,7 +674,7 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const auto in = plan.incoming.find(node);
         if (in == plan.incoming.end()) {
             // a stream starts here: at a headwater, or at a seam from the map upstream
-        } else if (map_number_of(node) != map_number) {
+        } else if (file_map_of(node) != map_number) {
             visit.seam_in(node);
         } else {
             const int streams = static_cast<int>(in->second.size());
@@ -622,7 +691,7 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     for (std::size_t i : links) {
         const float outlet = links_[i].downstream_node();
         const auto out = plan.outgoing.find(outlet);
-        const bool continues_in_map = out != plan.outgoing.end() && links_[out->second].map_number() == map_number;
+        const bool continues_in_map = out != plan.outgoing.end() && file_map_of(links_[out->second].downstream_node()) == map_number;
         if (continues_in_map || done.count(i)) continue;
         walk_up(outlet);
         visit.outlet(outlet, out == plan.outgoing.end() ? std::nullopt : std::optional<std::size_t>(out->second));
@@ -825,7 +894,7 @@ std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& pla
         group.downstream_time_of_concentration = tc_of(l.downstream_node());
         if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
             group.subarea_added_area = subareas_[carried->second].area();
-        if (const auto nodes = plan.nodes_of_map.find(map_number_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
+        if (const auto nodes = plan.nodes_of_map.find(file_map_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
             for (std::size_t n : nodes->second)
                 if (nodes_[n].node_number() == l.downstream_node()) group.total_tributary_area = nodes_[n].total_tributary_area();
         group.travel_time = l.link_travel_time(1);

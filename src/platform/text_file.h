@@ -55,6 +55,8 @@ public:
     void write_line(std::string_view line);
     void write_page_break() { write_line(PAGE_BREAK); }
     const std::string& name() const { return name_; }
+    // The file's bytes as commit() would write them, for files replaced together.
+    const std::string& contents() const { return contents_; }
     void commit();
 
 private:

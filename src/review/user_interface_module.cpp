@@ -1,3 +1,6 @@
+// The driver of main-menu option 2: its menu of review targets and the node
+// peak-flow editor, the study asked once a run, the study's hydrology model
+// type, and the launcher's reply at the end of a launched run.
 #include "review/user_interface_module.h"
 
 #include <array>

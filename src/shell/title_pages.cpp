@@ -114,6 +114,18 @@ void show_user_interface_module_banner(Window& window)
                      17});
 }
 
+// The editor module's page: the family line 7 blanks and the module line 6
+// blanks inside the left mark of their rows.
+void show_editor_module_banner(Window& window)
+{
+    show_title_page(window,
+                    {6,
+                     {{8, left_mark_column(8) + 2 + 7, "VELMORA:"},
+                      {9, left_mark_column(9) + 2 + 6, "COUPLED DATA BASE and NETWORK MODEL EDITOR"}},
+                     {},
+                     17});
+}
+
 void show_subset_module_banner(Window& window)
 {
     show_title_page(window,

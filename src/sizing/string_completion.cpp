@@ -22,7 +22,8 @@ bool is_initial_subarea_code(float code)
 
 std::optional<float> compute_element_capacity(const LinkDecision& decision, float sizing_slope)
 {
-    const float root_slope = std::pow(sizing_slope, 0.5f);
+    // A sizing slope of 0 or below carries nothing: the element's capacity is 0.
+    const float root_slope = sizing_slope > 0.0f ? std::pow(sizing_slope, 0.5f) : 0.0f;
     std::optional<float> capacity;
     switch (decision.element_shape) {
         case 1:

@@ -68,6 +68,8 @@ const UserElementEntry* UserElementList::find(float upstream_node, float downstr
 
 float telescoping_pipe_capacity(float diameter, float slope, float manning_n)
 {
+    // A sizing slope of 0 or below carries nothing.
+    if (!(slope > 0.0f)) return 0.0f;
     return 0.463f * std::pow(diameter, 2.667f) * std::pow(slope, 0.5f) / manning_n;
 }
 

@@ -126,7 +126,7 @@ TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
     // The answer, then what the module is typed until it stops.
     const std::vector<std::pair<std::vector<std::string>, std::string>> modules = {
         {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3", "", "EXIT"}, "subset module"},
-        {{"4"}, "run_network_editor_module"},            {{"5", "", "EXIT"}, "differences module"},
+        {{"4", "", "EXIT"}, "run_network_editor_module"}, {{"5", "", "EXIT"}, "differences module"},
         {{"6", "", "EX"}, "scenario module"},             {{"7a", "", "EXIT"}, "GIS update"},
     };
     for (const auto& [answer, module] : modules) {

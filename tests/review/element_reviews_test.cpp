@@ -98,16 +98,7 @@ TEST_F(LinkReviewTest, ElementSizeAdoptedAsReplacement)
     expect_text(5, 33, 24, "; BACK to go back one page");
     expect_text(8, 61, 18, "[0]");
 
-    LinkRecord& pipe = study.link(10102.0f, 10103.0f);
-    pipe.user_element_status() = 1.0f;
-    pipe.user_element_type() = 1;
-    pipe.user_element_height() = 2.75f;
-    pipe.user_element_base_width() = 2.0f;
-    pipe.user_element_friction_factor() = 0.012f;
-    TelescopedStringRecord& record = string_records(study, 0)[1];
-    record.telescoped_size = 2.75f;
-    record.telescoped_width = 2.0f;
-    record.telescoped_friction_factor = 0.012f;
+    test::adopt_user_element(study, 10102.0f, 10103.0f, {1.0f, 1, 2.75f, 2.0f, 0.0f, 0.012f});
     test::expect_study_files(study);
 }
 
@@ -122,19 +113,8 @@ TEST_F(LinkReviewTest, ElementSizeAdoptedAsParallelChannel)
            PIPE + std::vector<std::string>{"", "2", "2", "3", "4", "6", "100", "99.99", "0.03", "E", ""});
     expect_text(9, 1, 21, "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
 
-    LinkRecord& pipe = study.link(10102.0f, 10103.0f);
-    pipe.user_element_status() = 2.0f;
-    pipe.user_element_type() = 3;
-    pipe.user_element_height() = 4.0f;
-    pipe.user_element_base_width() = 6.0f;
-    pipe.user_element_side_slope() = 99.99f;
-    pipe.user_element_friction_factor() = 0.03f;
+    test::adopt_user_element(study, 10102.0f, 10103.0f, {2.0f, 3, 4.0f, 6.0f, 99.99f, 0.03f});
     TelescopedStringRecord& record = string_records(study, 0)[1];
-    record.telescoped_shape = 3.0f;
-    record.telescoped_size = 4.0f;
-    record.telescoped_width = 6.0f;
-    record.telescoped_side_slope = 99.99f;
-    record.telescoped_friction_factor = 0.03f;
     record.parallel_shape = 1.0f;
     record.parallel_size = 2.5f;
     record.parallel_width = 1.0f;

@@ -104,19 +104,6 @@ TEST_F(SampleReviewTest, OneChangeOfEachKindFromTheMenuAndLaunched)
         other_than_sized);
     ASSERT_TRUE(slope);
 
-    // The hydrology's peak flows of one node, which the sample's node data
-    // bases leave out: its storm events' rates as the sources of columns
-    // 226 onwards.
-    {
-        std::vector<NodeRecord> nodes = read_node_data_base(NODE_FILES[0], FilePresence::MustExist);
-        ASSERT_FALSE(nodes.empty());
-        NodeRecord& node = nodes.back();
-        if (node.column(226) == 0.0f && node.column(232) == 0.0f) {
-            for (int i = 1; i <= 6 && node.peak_flow_rate(i) > 0.0f; ++i) node.column(225 + i) = node.peak_flow_rate(i);
-            if (node.column(226) == 0.0f) node.column(226) = 10.0f;
-            write_node_data_base(NODE_FILES[0], nodes);
-        }
-    }
     const std::map<std::string, std::string> after_run = test::file_contents(".");
     std::map<std::string, std::string> expected = after_run;
     const auto replace_line = [&](const std::string& file, std::size_t line, const std::string& text) {

@@ -32,13 +32,9 @@ const std::vector<std::string> RAISE_PEAK_FLOW = {"6", "10103", "16", "", "E"};
 // The study as those six changes leave it.
 void apply_expected_changes(test::StudyBuilder& study)
 {
+    test::adopt_user_element(study, 10102.0f, 10103.0f, {1.0f, 2, 3.0f, 5.0f, 0.0f, 0.015f});
     LinkRecord& pipe = study.link(10102.0f, 10103.0f);
     pipe.user_capacity() = 75.0f;
-    pipe.user_element_status() = 1.0f;
-    pipe.user_element_type() = 2;
-    pipe.user_element_height() = 3.0f;
-    pipe.user_element_base_width() = 5.0f;
-    pipe.user_element_friction_factor() = 0.015f;
     pipe.user_friction_slope() = 0.006f;
     LinkRecord& seam = study.link(10103.0f, 10201.0f);
     seam.cost_opinion_status() = 0.0f;
@@ -48,14 +44,8 @@ void apply_expected_changes(test::StudyBuilder& study)
     seam.designated_dimension_value() = 12.0f;
     seam.designated_side_slope() = 2.0f;
     seam.designated_freeboard() = 1.0f;
-    // String 1: the adopted box of the pipe, the excluded box of the seam link.
-    auto& string_1 = const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[0]);
-    string_1[1].telescoped_shape = 2.0f;
-    string_1[1].telescoped_size = 3.0f;
-    string_1[1].telescoped_width = 5.0f;
-    string_1[1].telescoped_side_slope = 0.0f;
-    string_1[1].telescoped_friction_factor = 0.015f;
-    string_1[2].telescoped_shape = -2.0f;
+    // String 1 also holds the excluded box of the seam link.
+    const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[0])[2].telescoped_shape = -2.0f;
     NodeRecord& node = study.node(10103.0f);
     node.column(262) = 14.0f;
     node.column(263) = 20.0f;

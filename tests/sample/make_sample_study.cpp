@@ -244,7 +244,11 @@ StudyBuilder sample_study()
         const float area = tributary[n.number];
         std::vector<float> flows;
         for (int event = 1; event <= STORM_EVENTS; ++event) flows.push_back(peak_flow(area, event));
-        study.add_node(n.number, n.elevation, flows).total_tributary_area() = area;
+        velm::NodeRecord& node = study.add_node(n.number, n.elevation, flows);
+        node.total_tributary_area() = area;
+        // The hydrology's peak flow rates of the node by return frequency,
+        // which the node peak-flow editor offers as the recommended rates.
+        for (int event = 1; event <= STORM_EVENTS; ++event) node.column(225 + event) = flows[event - 1];
     }
 
     // The area of the stream a link carries to its downstream node: that of

@@ -351,7 +351,11 @@ TEST(TelescopingRules, ElementCapacitiesByTheirOwnConstants)
     }
     EXPECT_FALSE(compute_element_capacity(decision(2, 0.0f, 0.0f, 0.0f, 0.015f), 0.005f)) << "box without size";
     EXPECT_FALSE(compute_element_capacity(decision(0, 2.0f, 1.0f, 0.0f, 0.013f), 0.01f)) << "no shape";
-    EXPECT_FALSE(compute_element_capacity(decision(1, 2.0f, 1.0f, 0.0f, 0.013f), -0.01f)) << "adverse slope";
+    for (const float slope : {0.0f, -0.01f}) {  // a sizing slope that carries nothing
+        EXPECT_EQ(compute_element_capacity(decision(1, 2.0f, 1.0f, 0.0f, 0.013f), slope), 0.0f) << slope;
+        EXPECT_EQ(compute_element_capacity(decision(2, 3.0f, 4.0f, 0.0f, 0.015f), slope), 0.0f) << slope;
+        EXPECT_EQ(compute_element_capacity(decision(3, 4.0f, 10.0f, 2.0f, 0.015f), slope), 0.0f) << slope;
+    }
 }
 
 TEST(TelescopingRules, NextConstructiblePipeSize)

@@ -1,0 +1,54 @@
+// The model files of one map, one per storm event.
+#include "editor/storm_event_files.h"
+
+#include "platform/files.h"
+#include "records/format.h"
+#include "shell/dialogue.h"
+
+namespace velm {
+
+namespace {
+
+constexpr std::string_view MODEL_FILE_UPDATE_FORMAT = "('* UPDATE LINK-NODE DATA FILE --> ',A12,' *')";
+constexpr std::string_view MISSING_DATA_FILE_FORMAT = "(' * DATA FILE [',A12,'] DOES NOT EXIST')";
+
+}  // namespace
+
+std::string storm_event_file_name(std::string_view map_file_name, int storm_event)
+{
+    std::string name(map_file_name.substr(0, 9));
+    name.resize(9, ' ');
+    return name + "Z1" + std::to_string(storm_event);
+}
+
+EditRefused model_file_refusal(std::string_view name, const std::exception& error)
+{
+    return refusal_from_message(" * MODEL FILE [" + std::string(name) + "] CANNOT BE CHANGED; NOTHING WAS CHANGED:",
+                                error.what());
+}
+
+std::vector<StormEventModelFile> load_storm_event_model_files(EditorContext& context, std::string_view map_file_name)
+{
+    std::vector<StormEventModelFile> files;
+    for (int event = 1; event <= MAX_STORM_EVENT_FILES; ++event) {
+        const std::string name = storm_event_file_name(map_file_name, event);
+        const std::string path = context.session.study_file(name);
+        if (!file_exists(path)) {
+            if (event == 1) throw EditRefused({format_line(MISSING_DATA_FILE_FORMAT, {name})});
+            break;
+        }
+        try {
+            files.push_back({event, name, load_model_file(path)});
+        } catch (const FileError& error) {
+            throw model_file_refusal(name, error);
+        }
+    }
+    return files;
+}
+
+void show_model_file_update(Window& window, int row, std::string_view name)
+{
+    write_form(window, 5, row, MODEL_FILE_UPDATE_FORMAT, {std::string(name)});
+}
+
+}  // namespace velm

@@ -1,0 +1,169 @@
+// The link element editor from the module: primary element and street
+// section edits, carried into the link data base, the history log and the
+// model file of every storm event.
+#include <gtest/gtest.h>
+
+#include "editor_study.h"
+#include "platform/text_file.h"
+#include "records/link_data_base.h"
+#include "records/model_file.h"
+
+namespace velm {
+namespace {
+
+using test::EditorTest;
+using test::TemporaryDirectory;
+
+// The records (1-based) where two model files differ.
+std::vector<std::size_t> differing_records(const std::string& before, const std::string& after)
+{
+    const std::vector<RecordBytes> a = decode_records(before, "before");
+    const std::vector<RecordBytes> b = decode_records(after, "after");
+    std::vector<std::size_t> differ;
+    for (std::size_t k = 0; k < std::max(a.size(), b.size()); ++k)
+        if (k >= a.size() || k >= b.size() || a[k] != b[k]) differ.push_back(k + 1);
+    return differ;
+}
+
+// The record number of a group's data value in a model file.
+std::size_t record_of(const ModelFile& file, float upstream, float downstream, int data_position)
+{
+    std::size_t record = static_cast<std::size_t>(file.header.length());
+    for (const ModelGroup& group : file.groups) {
+        if (group.upstream_node == upstream && group.downstream_node == downstream)
+            return record + 4 + static_cast<std::size_t>(data_position);
+        record += 4 + group.values.size() + (group.text ? 1 : 0);
+    }
+    return 0;
+}
+
+const std::vector<std::string> ENTER_MODULE = {"", "AB"};
+
+TEST_F(EditorTest, PipeDiameterChangeReachesDataBaseLogAndEveryStormEvent)
+{
+    write_study(test::editor_study());
+    const auto before = test::all_files();
+    std::vector<std::string> lines = ENTER_MODULE;
+    lines.insert(lines.end(), {"6", "10102.0", "10103.0", "3.0", "0", "0", "0.015", "0", "E", "EX"});
+    EXPECT_EQ(run_module(lines), 0u) << window_.dump();
+
+    const std::vector<LinkRecord> links = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+    EXPECT_EQ(links[1].element_height(), 3.0f);
+    EXPECT_EQ(links[1].element_friction_factor(), 0.015f);
+    EXPECT_EQ(links[1].element_base_width(), 1.0f);
+    EXPECT_EQ(links[0].element_height(), 0.0f);
+
+    for (const std::string name : {"AB0101ZZ.Z11", "AB0101ZZ.Z12"}) {
+        SCOPED_TRACE(name);
+        const ModelFile file = read_model_file(name);
+        const ModelGroup* pipe = nullptr;
+        for (const ModelGroup& g : file.groups)
+            if (g.upstream_node == 10102.0f && g.downstream_node == 10103.0f) pipe = &g;
+        ASSERT_NE(pipe, nullptr);
+        EXPECT_EQ(pipe->values[4], 36.0f);
+        EXPECT_EQ(pipe->values[3], 0.015f);
+        const std::size_t value4 = record_of(file, 10102.0f, 10103.0f, 4);
+        std::vector<std::size_t> expected{value4 + 1};  // the friction (value 4) was 0.013 + 0 before
+        if (before.at("./" + std::string(name)) != TemporaryDirectory::get(name))
+            expected = differing_records(before.at("./" + std::string(name)), TemporaryDirectory::get(name));
+        EXPECT_EQ(expected, (std::vector<std::size_t>{value4, value4 + 1}));
+    }
+
+    const std::vector<std::string> log = read_text_lines("ABHISTZZ.DAT");
+    ASSERT_EQ(log.size(), 9u);
+    EXPECT_EQ(log[1], "     Date : 05/06/2024" + std::string(41, ' ') + "Time : 07:08");
+    EXPECT_EQ(log[2], "     Link Primary System Data (Previous)/Current:");
+    EXPECT_EQ(log[5], "     " + std::string(66, '-'));
+    EXPECT_EQ(log[6], "     10102.0- 10103.0  ( 1)  (  2.00) (  0.00) ( 0.00) (0.0130) (  0.0)");
+    EXPECT_EQ(log[7], "      Current Data       1      3.00     0.00    0.00   0.0150     0.0");
+    EXPECT_EQ(log[8], "\f");
+}
+
+TEST_F(EditorTest, StreetSectionEditAddsTheSectionToEveryEventsTable)
+{
+    write_study(test::editor_study());
+    std::vector<std::string> lines = ENTER_MODULE;
+    // Pipe under a street: half-width 22, crown 16, the rest kept; page 2 kept.
+    lines.insert(lines.end(), {"7", "10103", "10104", "", "22", "16", "", "", "", "", "", "", "", "E", "EX"});
+    EXPECT_EQ(run_module(lines), 0u) << window_.dump();
+    for (const std::string name : {"AB0101ZZ.Z11", "AB0101ZZ.Z12"}) {
+        SCOPED_TRACE(name);
+        const ModelFile file = read_model_file(name);
+        EXPECT_EQ(file.header.street_section_count(), 3);
+        EXPECT_EQ(file.header.street_section(3)[0], 22.0f);
+        EXPECT_EQ(file.header.street_section(3)[1], 16.0f);
+        for (const ModelGroup& g : file.groups) {
+            if (g.upstream_node != 10103.0f || g.downstream_node != 10104.0f) continue;
+            EXPECT_EQ(g.values[static_cast<std::size_t>(file.layout_of(g).street_position - 1)], 3.0f);
+        }
+    }
+    const std::vector<LinkRecord> links = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+    EXPECT_EQ(links[2].street_half_width(), 22.0f);
+    EXPECT_EQ(links[2].crown_to_gradebreak_distance(), 16.0f);
+    const std::vector<std::string> log = read_text_lines("ABHISTZZ.DAT");
+    ASSERT_GE(log.size(), 9u);
+    EXPECT_EQ(log[0], "  ***" + std::string(88, '=') + "***");
+    EXPECT_EQ(log[2], "     Link Street Section Data (Previous)/Current:");
+}
+
+TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> typed;
+        std::function<void()> spoil;
+        std::string shown;  // a text that some screen shows
+    };
+    const Case cases[] = {
+        {"Next at the height", {"6", "10102", "10103", "N", "E", "EX"}, [] {}, "Next to go to Next Link; Top"},
+        {"a link without an element", {"6", "10101", "10102", "", "E", "EX"}, [] {},
+         "    This LINK does NOT have a MPD PRIMARY Flow Element."},
+        {"no such link", {"6", "10102", "10105", "", "E", "EX"}, [] {}, " * LINK  10102.0 -  10105.0 DOES NOT EXIST"},
+        {"street values all kept", {"7", "10103", "10104", "", "", "", "", "", "", "", "", "", "", "E", "EX"}, [] {},
+         "(NOTE: RECOMMENDED VALUE IS [0.015])"},
+        {"event 2 model file does not walk",
+         {"6", "10102", "10103", "3", "0", "0", "0.015", "0", "", "E", "EX"},
+         [] {
+             std::string bytes = TemporaryDirectory::get("AB0101ZZ.Z12");
+             TemporaryDirectory::put("AB0101ZZ.Z12", bytes.substr(0, bytes.size() - 12));
+         },
+         " * MODEL FILE [AB0101ZZ.Z12] CANNOT BE CHANGED; NOTHING WAS CHANGED:"},
+        {"event 1 model file of the link's map missing",
+         {"6", "10105", "10201", "3", "4", "0", "0.015", "0", "", "E", "EX"},
+         [] { std::filesystem::remove("AB0102ZZ.Z11"); }, " * DATA FILE [AB0102ZZ.Z11] DOES NOT EXIST"},
+        {"full street table in event 2",
+         {"7", "10103", "10104", "", "22", "", "", "", "", "", "", "", "", ""},
+         [] {
+             ModelFile file = read_model_file("AB0101ZZ.Z12");
+             file.header.set_street_section_count(50);
+             write_model_file("AB0101ZZ.Z12", file);
+         },
+         "    * PROCESS NEGATED -- All [50] Street Sections have been Used!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory dir;
+        test::editor_study().write(dir.path());
+        TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+        c.spoil();
+        const auto before = test::all_files();
+        test::ScriptedWindow window;
+        Session session{window, clock_};
+        std::vector<std::string> lines = ENTER_MODULE;
+        lines.insert(lines.end(), c.typed.begin(), c.typed.end());
+        window.type(lines);
+        LauncherCall call;
+        try {
+            run_network_editor_module(session, call);
+        } catch (const ProgramStop&) {
+        }
+        EXPECT_EQ(window.lines_left(), 0u) << window.dump();
+        EXPECT_EQ(test::all_files(), before);
+        bool shown = false;
+        for (const std::string& screen : window.reads()) shown = shown || screen.find(c.shown) != std::string::npos;
+        EXPECT_TRUE(shown) << window.dump();
+    }
+}
+
+}  // namespace
+}  // namespace velm

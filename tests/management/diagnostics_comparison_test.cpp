@@ -1,0 +1,245 @@
+#include "management/diagnostics_comparison.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "management/settings_changes.h"
+#include "management/toolset_entry_check.h"
+#include "platform/stop.h"
+#include "platform/text_file.h"
+#include "support/program_run.h"
+#include "support/session_test.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Lines = std::vector<std::string>;
+
+// The sample study after an analysis run, its report and control file
+// copied as the baseline's, and a tool-status file of 100 zero flags.
+class DiagnosticsComparisonTest : public test::SessionTest {
+protected:
+    void SetUp() override
+    {
+        for (const auto& entry : fs::directory_iterator(fs::path(VELM_SOURCE_DIR) / "examples" / "sample")) {
+            fs::copy_file(entry.path(), entry.path().filename());
+        }
+        test::write_command_file("SA", 0, 1, 2);
+        test::run_program_to_stop(session_, window_, {});
+        fs::remove("QEVCOM2.DAT");
+        report_ = read_text_lines("SATRVLZZ.DIA");
+        fs::copy_file("SATRVLZZ.DIA", "SATRVLZ1.DIA");
+        fs::copy_file("SAcontzz.zzz", "SAcontz1.zzz");
+        std::string flags;
+        for (int k = 1; k <= 100; ++k) flags += (k == 52 ? "1" : "0") + std::string("\r\n");
+        test::TemporaryDirectory::put("SAtoolzz.set", flags);
+    }
+    // The lines the comparison appended to the scenario's report.
+    Lines compare()
+    {
+        compare_diagnostics_files(session_, "SA");
+        const Lines now = read_text_lines("SATRVLZZ.DIA");
+        return Lines(now.begin() + static_cast<long>(std::min(report_.size(), now.size())), now.end());
+    }
+    static std::size_t count_of(const Lines& lines, const std::string& line)
+    {
+        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+    }
+    static std::string padded(std::string line)
+    {
+        line.resize(80, ' ');
+        return line;
+    }
+    Lines report_;
+};
+
+TEST_F(DiagnosticsComparisonTest, AReportComparedWithItselfAppendsNoDifferences)
+{
+    const Lines appended = compare();
+    ASSERT_GT(appended.size(), 20u);
+    EXPECT_EQ(appended[0], "\f");
+    EXPECT_EQ(appended[2], padded("                  *   DIAGNOSTICS EXCEPTION REPORT    *"));
+    EXPECT_EQ(appended[4], padded("                  *  Baseline Filename: SATRVLZ1.DIA  *"));
+    EXPECT_EQ(appended[5], padded("                  *  Scenario Filename: SATRVLZZ.DIA  *"));
+    EXPECT_EQ(count_of(appended, padded("     * No Changes of QEV VELM Settings")), 1u);
+    EXPECT_EQ(count_of(appended, padded("       NONE")), 6u) << "every difference group";
+    EXPECT_EQ(count_of(appended, padded("     VII. Network Diagnostics Report:")), 1u);
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Scenario Diagnostics File")), 0u);
+    EXPECT_EQ(appended[appended.size() - 2], padded("                    END OF DIAGNOSTICS EXCEPTION REPORT"));
+    EXPECT_EQ(count_of(appended, padded("            52                   Toolset Edit Process Entry Detected")), 1u);
+    for (const std::string& line : appended) EXPECT_TRUE(line == "\f" || line.size() == 80u) << line;
+
+    // The scenario's report now carries an exception report: it is still a
+    // complete report, and a second comparison appends a second one.
+    const std::size_t first_length = read_text_lines("SATRVLZZ.DIA").size();
+    compare_diagnostics_files(session_, "SA");
+    EXPECT_EQ(read_text_lines("SATRVLZZ.DIA").size(), first_length + appended.size());
+}
+
+TEST_F(DiagnosticsComparisonTest, EntriesInOneReportOnlyAreListedUnderTheirItem)
+{
+    // The baseline's list of link check E lacks one node, and its link
+    // check C lacks its first link: the scenario holds one more of each.
+    Lines baseline = report_;
+    for (std::string& line : baseline) {
+        if (line == " 220406.0 220406.0 230113.0 230113.0 230213.0 230213.0 230315.0") {
+            line = " 220406.0 220406.0 230113.0 230113.0 230213.0 230213.0";
+        }
+    }
+    const auto first_c = std::find(baseline.begin(), baseline.end(), "     1       220402.0   220404.0");
+    ASSERT_NE(first_c, baseline.end());
+    baseline.erase(first_c);
+    write_text_lines("SATRVLZ1.DIA", baseline);
+
+    const Lines appended = compare();
+    const Lines scenario_only = {padded("   (The Following Data are in the Scenario Diagnostics File"),
+                                 padded("    but NOT in the Baseline Diagnostics File!)")};
+    const auto c_caption = std::search(appended.begin(), appended.end(), scenario_only.begin(), scenario_only.end());
+    ASSERT_NE(c_caption, appended.end()) << "link check C";
+    EXPECT_EQ(*(c_caption - 5), padded(" [C] Downstream Nodes that are NOT unique in the Link Database:"));
+    EXPECT_EQ(*(c_caption + 2), padded("     1       220402.0   220404.0"));
+    EXPECT_EQ(*(c_caption + 3), padded(" *---------------------------------------------------------------------*"));
+    const auto e_caption = std::search(c_caption + 1, appended.end(), scenario_only.begin(), scenario_only.end());
+    ASSERT_NE(e_caption, appended.end()) << "link check E";
+    EXPECT_EQ(*(e_caption - 3), padded("     to an Upstream Node located on a downstream Link ")) << "the count cut off";
+    EXPECT_EQ(*(e_caption + 2), padded(" 230315.0"));
+    EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "every group but the link checks";
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
+}
+
+TEST_F(DiagnosticsComparisonTest, NodeSetBlocksAfterTheLastListAreComparedAsBlocksOfTheirOwn)
+{
+    // The scenario's node-set checks found a headwater exception: its block
+    // follows the last cross-check list, before the statistics.
+    Lines scenario = report_;
+    const auto statistics = std::find(scenario.begin(), scenario.end(), "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS");
+    ASSERT_NE(statistics, scenario.end());
+    scenario.insert(statistics - 1, {"", "     Headwater nodes that are not the UPSTREAM NODE", "     of an Initial Subarea are :",
+                                     "     (EXCEPTIONS are FATAL!)", " 220401.0 230101.0"});
+    write_text_lines("SATRVLZZ.DIA", scenario);
+    report_ = scenario;
+
+    const Lines appended = compare();
+    const auto title = std::find(appended.begin(), appended.end(), padded("     Headwater nodes that are not the UPSTREAM NODE"));
+    ASSERT_NE(title, appended.end());
+    EXPECT_EQ(*(title + 3), padded("   (The Following Data are in the Scenario Diagnostics File"));
+    EXPECT_EQ(*(title + 5), padded(" 220401.0 230101.0"));
+    EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "the link cross-check group lists the block";
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Scenario Diagnostics File")), 1u)
+        << "and nothing of it as links";
+}
+
+TEST_F(DiagnosticsComparisonTest, MissingInputsLeaveTheReportAsItIs)
+{
+    for (const char* missing : {"SAcontz1.zzz", "SAtoolzz.set", "SATRVLZ1.DIA"}) {
+        SCOPED_TRACE(missing);
+        const std::string kept = test::TemporaryDirectory::get(missing);
+        fs::remove(missing);
+        EXPECT_TRUE(compare().empty());
+        EXPECT_FALSE(fs::exists(missing)) << "nothing is created";
+        test::TemporaryDirectory::put(missing, kept);
+    }
+    test::TemporaryDirectory::put("SAtoolzz.set", "0\r\n0\r\n");
+    EXPECT_TRUE(compare().empty()) << "a short tool-status file";
+}
+
+TEST_F(DiagnosticsComparisonTest, ReportsThatAreNotCompleteDiagnosticsReportsAreRefused)
+{
+    Lines shifted = report_;
+    shifted[1] = " " + shifted[1];
+    write_text_lines("SATRVLZ1.DIA", shifted);
+    try {
+        compare_diagnostics_files(session_, "SA");
+        ADD_FAILURE() << "not refused";
+    } catch (const ProgramStop&) {
+    }
+    EXPECT_NE(window_.transcript().find("  *** Fatal Error: [SATRVLZ1.DIA] is not an QEV VELM Diagnostics File"),
+              std::string::npos);
+
+    // A report that ends after the subarea checks (a curve-number study's).
+    const auto cross_check = std::find(report_.begin(), report_.end(), "     * Check Subarea Data Base (FATAL ERRORs!) *");
+    ASSERT_NE(cross_check, report_.end());
+    write_text_lines("SATRVLZ1.DIA", Lines(report_.begin(), cross_check));
+    try {
+        compare_diagnostics_files(session_, "SA");
+        ADD_FAILURE() << "not refused";
+    } catch (const ProgramStop&) {
+    }
+    EXPECT_NE(window_.transcript().find("[SATRVLZ1.DIA] is not a Complete QEV VELM Diagnostics File"), std::string::npos);
+    EXPECT_EQ(read_text_lines("SATRVLZZ.DIA"), report_);
+}
+
+TEST(SettingsChanges, GroupsThatDifferAndTheOnesThatDoNot)
+{
+    StoredSettings base;
+    base.reals = {1.0f, 8.0f, 3.0f, 18.0f, 0.0015f, 0.002f, 0.013f, 0.85f, 1.0f};
+    base.packed = {1, 11, 21, 22, 11, 21, 11, 0};
+    const Lines same = settings_change_lines(base, base);
+    EXPECT_EQ(same, (Lines{"", "", "     I. USER-SELECTED POSTPROCESSOR OPTIONS AND SETTINGS:",
+                           " *---------------------------------------------------------------------*",
+                           "     * No Changes of QEV VELM Settings",
+                           " *---------------------------------------------------------------------*", ""}));
+
+    struct Case {
+        const char* name;
+        std::function<void(StoredSettings&)> change;
+        std::vector<std::string> expected_after_head;  // the lines between the head and the end
+    };
+    const Case cases[] = {
+        {"tens digit 0 of value 6 stands for 2", [](StoredSettings& s) { s.packed[5] = 1; }, {"     * No Changes of QEV VELM Settings"}},
+        {"the HGL control count is not compared", [](StoredSettings& s) { s.packed[7] = 3; }, {"     * No Changes of QEV VELM Settings"}},
+        {"the low-slope digit of value 1 is not the control model", [](StoredSettings& s) { s.packed[0] = 11; },
+         {"     * No Changes of QEV VELM Settings"}},
+        {"only the offset",
+         [](StoredSettings& s) { s.reals[8] = 2.5f; },
+         {"    *FRICTION-SLOPE MODEL to be used for estimating the normal depth",
+          "     (or pressure flow) friction-slope, Sf, for each link:",
+          "     (Note: Selected Sf model will be used as a parameter to model",
+          "     existing system elements and also for sizing new system elements.)", "    ** Baseline Setting: **",
+          "       OFFSET (feet) to define downstream Hydraulic Control for each", "     string =   1.00",
+          "    == Scenario Setting: ==", "       OFFSET (feet) to define downstream Hydraulic Control for each",
+          "     string =   2.50"}},
+        {"the pipe flow rate",
+         [](StoredSettings& s) { s.packed[5] = 31; },
+         {" *---------------------------------------------------------------------*", "    ** Baseline Setting: **",
+          "    *Total Flow Pickup Pipe sizing used Link Downstream Node Peak Flow Rate.", "    == Scenario Setting: ==",
+          "    *Total Flow Pickup Pipe sizing used Average of", "     Link Upstream and Downstream Node Peak Flow Rates."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StoredSettings scenario = base;
+        c.change(scenario);
+        const Lines lines = settings_change_lines(base, scenario);
+        EXPECT_EQ(Lines(lines.begin() + 4, lines.end() - 2), c.expected_after_head);
+    }
+
+    StoredSettings model_one = base;
+    model_one.packed[3] = 21;  // friction-slope model 1
+    const Lines models = settings_change_lines(model_one, base);
+    EXPECT_EQ(models[8], "    ** Baseline Setting: **");
+    EXPECT_EQ(models[11], "     DEFAULT Minimum Friction-Slope, Sf, = 0.0020");
+    EXPECT_EQ(models[12], "    == Scenario Setting: ==");
+    EXPECT_EQ(models[15], "       Minimum Allowable Flow Velocity for Peak flow rate(fps) =  3.00");
+}
+
+TEST(ToolsetEntryCheck, RowsByFlag)
+{
+    std::vector<int> flags(100, 0);
+    flags[40] = 2;
+    flags[11] = -1;
+    flags[6] = 1;
+    const Lines lines = toolset_entry_check_lines(flags);
+    EXPECT_EQ(lines[8], "             1                   see HISTORIAN for Edit History");
+    EXPECT_EQ(lines[12], "             5                   No Toolset Edit Process Entry Detected");
+    EXPECT_EQ(lines[14], "            13                   No Toolset Edit Process available") << "button 12 left out";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "            41                   Toolset Edit Process Entry Detected"),
+              lines.end());
+    EXPECT_EQ(lines.size(), 12u + 13u + 3u);
+}
+
+}  // namespace
+}  // namespace velm

@@ -9,15 +9,6 @@ namespace velm {
 
 namespace {
 
-std::string extension_of(GisFileKind kind) {
-    switch (kind) {
-        case GisFileKind::Node: return "ZZN";
-        case GisFileKind::Link: return "ZZL";
-        case GisFileKind::Subarea: return "ZZS";
-    }
-    return {};
-}
-
 bool kept_per_region(int model_type) { return model_type == 6 || model_type == 9; }
 
 // The region of a node or subarea number: its whole part divided by 10000;
@@ -29,6 +20,15 @@ int region_number_of(float number) {
 }
 
 }  // namespace
+
+std::string gis_file_extension(GisFileKind kind) {
+    switch (kind) {
+        case GisFileKind::Node: return "ZZN";
+        case GisFileKind::Link: return "ZZL";
+        case GisFileKind::Subarea: return "ZZS";
+    }
+    return {};
+}
 
 const RecordLayout& GisNodeRecord::layout() {
     static const RecordLayout layout(GIS_NODE_RECORD_FORMAT, column_kinds());
@@ -53,18 +53,18 @@ int GisSubareaRecord::checked(int index, int count) {
 std::string gis_file_name(std::string_view study_id, float number, int model_type, GisFileKind kind) {
     if (kept_per_region(model_type)) {
         return format_line(GIS_REGION_FILE_NAME_FORMAT,
-                           {std::string(study_id), region_number_of(number), extension_of(kind)});
+                           {std::string(study_id), region_number_of(number), gis_file_extension(kind)});
     }
     const int map = map_number_of(number);
-    return format_line(GIS_MAP_FILE_NAME_FORMAT, {std::string(study_id), map, extension_of(kind)});
+    return format_line(GIS_MAP_FILE_NAME_FORMAT, {std::string(study_id), map, gis_file_extension(kind)});
 }
 
 std::string gis_file_name_from_stem(std::string_view data_file_stem, int model_type, GisFileKind kind) {
     std::string stem(data_file_stem);
     stem.resize(8, ' ');
     if (kept_per_region(model_type))
-        return format_line(GIS_REGION_STEM_FILE_NAME_FORMAT, {stem.substr(0, 4), extension_of(kind)});
-    return format_line(GIS_STEM_FILE_NAME_FORMAT, {stem.substr(0, 6), extension_of(kind)});
+        return format_line(GIS_REGION_STEM_FILE_NAME_FORMAT, {stem.substr(0, 4), gis_file_extension(kind)});
+    return format_line(GIS_STEM_FILE_NAME_FORMAT, {stem.substr(0, 6), gis_file_extension(kind)});
 }
 
 std::vector<GisNodeRecord> read_gis_node_file(std::string_view name, FilePresence presence) {

@@ -10,6 +10,8 @@
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "records/study_id.h"
+#include "records/hydrology_model_type.h"
 #include "records/data_file_table.h"
 #include "records/format.h"
 #include "records/model_list.h"
@@ -45,7 +47,6 @@ constexpr std::string_view EMPTY_MODEL_LIST_FORMAT =
 constexpr std::string_view DEFICIENCY_HEADING_FORMAT = "(' * DEFICIENCY ANALYSIS *')";
 constexpr std::string_view PROCESSING_MAP_FORMAT = "(5X,'PROCESSING DATA FILE....',A)";
 
-constexpr int LOS_ANGELES_COUNTY_TYPE = 6;
 // Envelope Manning's n of a county study whose control file leaves it unset.
 constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
 
@@ -99,14 +100,14 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
             if (!type_value) {
                 refuse_study(session.window, NO_MODEL_HEADER_FORMAT, {model_file}, "first model file has no header");
             }
-            settings.model_type_code = static_cast<int>(std::fabs(*type_value));
-            if (settings.envelope_manning_n <= 0.0f && settings.model_type_code == LOS_ANGELES_COUNTY_TYPE &&
+            settings.model_type_code = model_type_code_from_header(*type_value);
+            if (settings.envelope_manning_n <= 0.0f && is_model_type(settings.model_type_code, HydrologyModelType::LosAngelesCounty) &&
                 uses_topographic_slope(controls.friction_slope_model)) {
                 settings.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
                 controls.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
             }
             table.model_file_extension = entry.model_file_extension();
-            if (*type_value <= 0.0f) {
+            if (is_metric_model_value(*type_value)) {
                 refuse_study(session.window, METRIC_WARNING_FORMAT, {}, "model files in metric units");
             }
         }
@@ -123,7 +124,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     Window& window = session.window;
 
     if (!file_exists(path)) {
-        study_id = "  ";
+        study_id = UNKNOWN_STUDY_ID;
         sound_beep(window);
         write_at(window, 1, 21, format_line(MISSING_LIST_FORMAT, {padded_file_name(name)}), LineEnd::StayOnLine);
         write_at(window, 62, 18, "   ", LineEnd::StayOnLine);
@@ -132,7 +133,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
 
     if (!read_model_list_file(path).is_model_list()) {
         // The study is asked again, so that another one can be chosen.
-        study_id = "  ";
+        study_id = UNKNOWN_STUDY_ID;
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);

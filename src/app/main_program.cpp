@@ -12,6 +12,7 @@
 #include "management/subset_module.h"
 #include "platform/run_outputs.h"
 #include "platform/stop.h"
+#include "records/study_id.h"
 #include "records/format.h"
 #include "review/user_interface_module.h"
 #include "shell/control_settings.h"
@@ -99,7 +100,7 @@ private:
     Session& session_;
     Window& window_;
     LauncherCall call_;
-    std::string study_id_ = "  ";  // blank until known
+    std::string study_id_ = std::string(UNKNOWN_STUDY_ID);  // blank until known
     ControlParameters controls_{};
     RunSettings settings_{};
     HglControlTable hgl_controls_{};
@@ -172,7 +173,7 @@ ControlDataOption MainProgram::ask_control_option()
     for (;;) {
         clear_screen(window_);
         write_form(window_, 5, 5, CONTROL_MENU_FORMAT);
-        if (!call_.launched() && study_id_ == "  ") {
+        if (!call_.launched() && is_unknown_study_id(study_id_)) {
             write_form(window_, 5, STUDY_ANSWER_ROW, STUDY_PROMPT_FORMAT, {std::string(STUDY_PROMPT_ARROW)});
         }
         show_command_footer(window_, CommandSet::ExitTop);
@@ -197,7 +198,7 @@ ControlDataOption MainProgram::ask_control_option()
 bool MainProgram::choose_study()
 {
     for (;;) {
-        const bool typed = !call_.launched() && study_id_ == "  ";
+        const bool typed = !call_.launched() && is_unknown_study_id(study_id_);
         std::string answer = study_id_;
         if (typed) {
             move_cursor(window_, MENU_ANSWER_COLUMN, STUDY_ANSWER_ROW);
@@ -211,8 +212,7 @@ bool MainProgram::choose_study()
         if (word == "TOP" || word == "top") return false;
         if (word.empty()) continue;
 
-        std::string study = answer.substr(0, 2);
-        study.resize(2, ' ');
+        std::string study = study_id_of(answer);
         if (!is_usable_study_id(study)) {
             // Only a typed answer gets here: a launched study was refused
             // when the command file was read.

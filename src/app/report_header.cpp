@@ -1,5 +1,6 @@
 #include "app/report_header.h"
 
+#include "records/study_id.h"
 #include "records/format.h"
 
 namespace velm {
@@ -153,8 +154,7 @@ HydraulicControlModel effective_hydraulic_control_model(const ControlParameters&
 std::vector<std::string> report_header_lines(std::string_view study_id, const ControlParameters& c)
 {
     SectionLines section;
-    std::string study(study_id.substr(0, 2));
-    section.add(REPORT_TITLE_FORMAT, {study});
+    section.add(REPORT_TITLE_FORMAT, {std::string(study_id.substr(0, std::min(study_id.size(), STUDY_ID_LENGTH)))});
 
     static constexpr std::string_view SLOPE_MODEL_FORMATS[] = {
         TOPOGRAPHIC_SLOPE_FORMAT, BALANCED_HGL_SLOPE_FORMAT, TOPOGRAPHIC_WITH_USER_SLOPES_FORMAT,

@@ -9,6 +9,8 @@
 #include "diagnostics/statistics.h"
 #include "diagnostics/subarea_checks.h"
 #include "platform/files.h"
+#include "records/study_id.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
@@ -17,7 +19,6 @@ namespace velm {
 
 namespace {
 
-constexpr int HYDROLOGY_CURVE_NUMBER_STORAGE = 10;  // type 10: no cross-check, node sets or statistics
 
 constexpr std::string_view RUN_STARTED_FORMAT = "(5X,'* GIS DATA BASE POSTPROCESSOR EXECUTED :')";
 constexpr std::string_view LINK_FATAL_FORMAT =
@@ -42,21 +43,22 @@ constexpr std::size_t STUDY_NAME_LENGTH = 50;
 
 std::string diagnostics_report_file_name(std::string_view study_id)
 {
-    return study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id.substr(0, 2));
+    return study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id_of(study_id));
 }
 
 int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
                     int model_type_code, NetworkNodeSets& node_sets)
 {
     Window& window = session.window;
-    const bool network_checks = model_type_code != HYDROLOGY_CURVE_NUMBER_STORAGE;
+    // The curve-number model runs no cross-check, node sets or statistics.
+    const bool network_checks = !is_curve_number_model(model_type_code);
 
     // The node-set check and the statistics take the study from the first
     // map's name; a study whose list names no map still has its identifier.
     std::string study_name = data_files.data_file_count() > 0 ? data_files.data_file_names.front()
                                                                : data_files.study_id;
     study_name.resize(STUDY_NAME_LENGTH, ' ');
-    const std::string study_id = study_name.substr(0, 2);
+    const std::string study_id = study_id_of(study_name);
 
     write_records(window, RUN_STARTED_FORMAT);
     for (std::string_view list : STALE_EXCEPTION_LISTS) delete_file(list);

@@ -6,6 +6,7 @@
 
 #include "diagnostics/statistics_report.h"
 
+#include "records/hydrology_model_type.h"
 namespace velm {
 namespace {
 
@@ -32,8 +33,6 @@ constexpr std::string_view TRAVEL_TIME_CHECK_ROW_FORMAT = "(10X,F9.2,3X,F9.2,3X,
 constexpr std::string_view NONE_FORMAT = "(8X,'None')";
 constexpr std::string_view NONE_OF_CHECK_2C_FORMAT = "(28X,'** None **')";
 
-constexpr int LOS_ANGELES_COUNTY_MODEL = 6;
-constexpr int REGION_FILES_MODEL = 9;
 constexpr int ADDED_SUBAREA_CODE = 82;  // the area check's only code in types 6 and 9
 constexpr int SUBAREA_AT_NODE_CODE = 81;
 
@@ -78,7 +77,7 @@ float subarea_area_ratio(const ResultStatisticsRecord& row, int model_type_code)
     // 36, 41, 42, 46 to 59) are left out; in Los Angeles County and region
     // studies only subareas added at a node are looked at.
     const bool covered_code = code == ADDED_SUBAREA_CODE ||
-                              (model_type_code != LOS_ANGELES_COUNTY_MODEL && model_type_code != REGION_FILES_MODEL &&
+                              (!uses_packed_land_use(model_type_code) && !uses_region_files(model_type_code) &&
                                (code <= 45 || code >= 60) && code != 31 && code != 36 && code != 41 && code != 42);
     if (!(row.subarea_area > 0.0f) || !covered_code) return 0.0f;
     const float mainline = row.total_area - row.subarea_area;
@@ -103,7 +102,7 @@ void write_health_check(TextWriter& report, int model_type_code, std::vector<Res
     }
     if (!listed) write_report_records(report, NONE_FORMAT, {});
 
-    if (model_type_code == LOS_ANGELES_COUNTY_MODEL) return;
+    if (uses_packed_land_use(model_type_code)) return;
 
     rows = sorted_descending(rows, [](const ResultRow& row) { return row.record.travel_time; });
     for (const TravelTimeCheck& check : TRAVEL_TIME_CHECKS) {

@@ -10,6 +10,8 @@
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/node_checks.h"
 #include "diagnostics/report_lines.h"
+#include "records/study_id.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/gis_files.h"
@@ -33,7 +35,6 @@ constexpr int FEWEST_CONFLUENCE_TRIBUTARIES = 2;
 // A code-22 link of a model type 6 study that has no elevations is checked
 // with these values in their place.
 constexpr int REPAIRED_PROCESS_CODE = 22;
-constexpr int REPAIRING_MODEL_TYPE = 6;
 constexpr float REPAIRED_UPSTREAM_ELEVATION = 100.0f;   // ft
 constexpr float REPAIRED_DOWNSTREAM_ELEVATION = 98.0f;  // ft
 constexpr float REPAIRED_LINK_LENGTH = 1000.0f;         // ft
@@ -290,7 +291,7 @@ MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int mo
     for (const LinkRecord& record : read_link_data_base(session.study_file(link_file), FilePresence::MustExist)) {
         LinkEnds link{record.upstream_node(), record.downstream_node(), record.upstream_elevation(),
                       record.downstream_elevation(), record.link_length()};
-        if (model_type_code == REPAIRING_MODEL_TYPE && record.process_code() == REPAIRED_PROCESS_CODE &&
+        if (is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) && record.process_code() == REPAIRED_PROCESS_CODE &&
             link.upstream_elevation <= 0.0f && link.downstream_elevation <= 0.0f) {
             link.upstream_elevation = REPAIRED_UPSTREAM_ELEVATION;
             link.downstream_elevation = REPAIRED_DOWNSTREAM_ELEVATION;
@@ -320,10 +321,9 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     // The study-named files take the study from the first map, or from the
     // table itself when the model list names no map: the node-set check
     // reads them all the same.
-    const std::string study_id = data_files.data_file_count() > 0
-                                     ? data_files.data_file_names.front().substr(0, 2)
-                                     : data_files.study_id.substr(0, 2);
-    const bool has_study = !study_id.empty();
+    const StudyId study = study_of_data_files(data_files);
+    const std::string& study_id = study.file_prefix();
+    const bool has_study = !study.unknown();
     std::optional<TextWriter> confluence_table;
     std::optional<TextWriter> downstream_node_set;
     if (has_study) {

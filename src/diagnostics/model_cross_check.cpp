@@ -11,6 +11,8 @@
 
 #include "diagnostics/report_lines.h"
 #include "platform/files.h"
+#include "records/process_codes.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/link_data_base.h"
@@ -146,11 +148,12 @@ GroupEntry group_entry(int code, int model_type) {
     if (code == 0 || code == 1 || code == 7 || code == 71 || code == 72 || (code >= 10 && code <= 16)) {
         return GroupEntry::Nothing;
     }
-    if (code == 151 || code == 152) return GroupEntry::Nothing;
+    if (is_seam_code(code)) return GroupEntry::Nothing;
     if (code >= 52 && code <= 56) return GroupEntry::LinkOnly;
     // Storage elements of model types 6 and 9 carry no subarea the data base
     // knows.
-    if (code >= 61 && code <= 63 && (model_type == 6 || model_type == 9)) return GroupEntry::LinkOnly;
+    if (code >= 61 && code <= 63 && (is_model_type(model_type, HydrologyModelType::LosAngelesCounty) || uses_region_files(model_type)))
+        return GroupEntry::LinkOnly;
     return GroupEntry::SubareaAndLink;
 }
 
@@ -158,7 +161,7 @@ GroupEntry group_entry(int code, int model_type) {
 float group_subarea_number(const ModelGroup& group, int model_type) {
     const int code = group.process_code();
     // Model type 6 keeps no subarea in its code-9 groups.
-    if ((code == 9 || code == 91 || code == 92) && model_type == 6) return 0.0f;
+    if ((code == 9 || code == 91 || code == 92) && is_model_type(model_type, HydrologyModelType::LosAngelesCounty)) return 0.0f;
     return subarea_number_at(group, packed_subarea_position(code));
 }
 
@@ -171,11 +174,11 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
         const int code = group.process_code();
         const LinkNodes nodes{group.upstream_node, group.downstream_node};
 
-        if (code == 21 || code == 22) node_sets.headwater_nodes.push_back(nodes.upstream);
-        if (code == 151 || code == 152) node_sets.seam_nodes.push_back(nodes.upstream);
+        if (is_initial_subarea_code(code)) node_sets.headwater_nodes.push_back(nodes.upstream);
+        if (is_seam_code(code)) node_sets.seam_nodes.push_back(nodes.upstream);
         // A confluence group follows the reach that enters it; a run of
         // confluence groups adds that reach once.
-        if ((code == 1 || code == 10 || code == 11) && state.previous_code != 1) {
+        if (is_confluence_code(code) && state.previous_code != CONFLUENCE_CODE) {
             model.confluence_pairs.push_back(state.last_reach);
         }
         if (nodes.upstream != nodes.downstream) state.last_reach = nodes;

@@ -16,6 +16,7 @@
 #include "diagnostics/report_lines.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/study_id.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/number_keys.h"
@@ -186,7 +187,7 @@ std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const
 }
 
 int check_network_node_sets(Session& session, const std::string& study_name, const NetworkNodeSets& node_sets) {
-    const std::string study_id = study_name.substr(0, 2);
+    const std::string study_id = study_id_of(study_name);
     int node_set_flag = 0;
 
     // Set E: downstream nodes that lead nowhere; set F: upstream nodes that

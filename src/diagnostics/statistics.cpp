@@ -7,6 +7,7 @@
 #include "diagnostics/statistics_extraction.h"
 #include "diagnostics/statistics_report.h"
 #include "platform/text_file.h"
+#include "records/study_id.h"
 #include "records/model_list.h"
 #include "shell/dialogue.h"
 
@@ -23,7 +24,7 @@ constexpr int PROCESSING_ROW = 10;
 
 void run_data_base_statistics(Session& session, const std::string& study_name, int model_type_code,
                               const DataFileTable& /*data_files*/) {
-    const std::string study_id = study_name.substr(0, 2);
+    const std::string study_id = study_id_of(study_name);
     const ModelListFile list = read_model_list_file(session.study_file(model_list_file_name(study_id)));
 
     StatisticsWorkingFiles tables;
@@ -33,7 +34,7 @@ void run_data_base_statistics(Session& session, const std::string& study_name, i
 
     clear_screen(session.window);
     for (const ModelListEntry& entry : list.entries) {
-        if (entry.text.substr(0, 2) != study_id) continue;
+        if (study_id_of(entry.text) != study_id) continue;
         if (first_map) {
             events = read_storm_event_settings(session, entry);
             first_map = false;

@@ -9,6 +9,8 @@
 
 #include "platform/files.h"
 #include "platform/record_file.h"
+#include "records/process_codes.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
@@ -36,9 +38,7 @@ constexpr int RETURN_FREQUENCY_POSITION = 12;
 
 constexpr int MODEL_FILE_NAME_PREFIX = 11;  // entry characters before the storm event digit
 
-bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 
-constexpr int LOS_ANGELES_COUNTY_MODEL = 6;
 
 }  // namespace
 
@@ -93,7 +93,7 @@ void extract_link_statistics(Session& session, std::string_view data_file_stem, 
         record.length = rounded_to_decimals(link.link_length(), LENGTH_DECIMALS);
         // A Los Angeles County study's link travel times are not its own:
         // every link there is taken as an initial subarea link.
-        if (model_type_code == LOS_ANGELES_COUNTY_MODEL || is_initial_subarea_code(link.process_code())) {
+        if (uses_packed_land_use(model_type_code) || is_initial_subarea_code(link.process_code())) {
             initial_links.push_back({link.downstream_node(), link.upstream_node()});
         } else {
             for (int event = 1; event <= STORM_EVENTS; ++event) {
@@ -142,7 +142,7 @@ void extract_result_statistics(Session& session, std::string_view data_file_stem
     for (const ModelResultsGroup& group : read_model_results_file(name)) {
         // Subareas, confluences, storage and seam groups carry no conveyance.
         const int code = group.process_code;
-        if (code < 31 || code == 71 || code == 72 || code == 151 || code == 152) continue;
+        if (code < 31 || code == 71 || code == 72 || is_seam_code(code)) continue;
         ResultStatisticsRecord record;
         record.upstream_node = rounded_to_decimals(group.upstream_node, NODE_DECIMALS);
         record.downstream_node = rounded_to_decimals(group.downstream_node, NODE_DECIMALS);

@@ -14,6 +14,8 @@
 
 #include "diagnostics/health_check.h"
 
+#include "records/process_codes.h"
+#include "records/hydrology_model_type.h"
 namespace velm {
 namespace {
 
@@ -71,88 +73,12 @@ constexpr std::string_view LINK_LENGTH_CAPTION = "U/S Node    D/S Node      Leng
 constexpr std::string_view PEAK_FLOW_RATIO_CAPTION = "U/S Node    D/S Node      T1/T";
 constexpr std::string_view FLOW_AREA_RATIO_CAPTION = "Subarea Number    Ratio";
 
-constexpr int LOS_ANGELES_COUNTY_MODEL = 6;
 
-bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 
 std::size_t event_index(int event) { return static_cast<std::size_t>(event - 1); }
 
 // ---------------------------------------------------------------------------
-// Report records whose numbers always fit.
-
-struct DataDescriptor {
-    std::size_t start = 0;   // offset of the descriptor in the layout
-    std::size_t length = 0;  // characters of the descriptor
-    char kind = 'A';         // 'F', 'I' or 'A'
-    int decimals = 0;        // F only
-    int width = 0;           // F and I
-};
-
-// The data descriptors of a flat layout, in order.
-std::vector<DataDescriptor> data_descriptors(std::string_view layout) {
-    std::vector<DataDescriptor> found;
-    std::size_t i = 0;
-    auto is_separator = [](char c) { return c == ',' || c == '/' || c == '(' || c == ')' || c == '$'; };
-    while (i < layout.size()) {
-        const char c = layout[i];
-        if (c == '\'') {
-            ++i;
-            while (i < layout.size()) {
-                if (layout[i] == '\'' && i + 1 < layout.size() && layout[i + 1] == '\'') {
-                    i += 2;
-                } else if (layout[i] == '\'') {
-                    ++i;
-                    break;
-                } else {
-                    ++i;
-                }
-            }
-            continue;
-        }
-        if (is_separator(c) || c == ' ') {
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        while (i < layout.size() && !is_separator(layout[i]) && layout[i] != '\'') ++i;
-        const std::string token(layout.substr(start, i - start));
-        const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(token[0])));
-        if (kind != 'F' && kind != 'I' && kind != 'A') {
-            if (std::isdigit(static_cast<unsigned char>(token[0])) &&
-                token.find_first_of("FfIiAa") != std::string::npos)
-                throw FormatError("report layout with a repeated data descriptor: " + std::string(layout));
-            continue;  // nX and the like
-        }
-        DataDescriptor descriptor;
-        descriptor.start = start;
-        descriptor.length = token.size();
-        descriptor.kind = kind;
-        if (kind != 'A') {
-            const std::size_t point = token.find('.');
-            descriptor.width = std::stoi(token.substr(1, point - 1));
-            if (kind == 'F') descriptor.decimals = std::stoi(token.substr(point + 1));
-        }
-        found.push_back(descriptor);
-    }
-    return found;
-}
-
-// The narrowest field of the descriptor's kind that holds the value, or 0
-// when the descriptor's own width does.
-int needed_width(const DataDescriptor& descriptor, const FormatValue& value) {
-    if (descriptor.kind == 'F') {
-        const float number = std::get<float>(value);
-        if (format_fixed(number, descriptor.width, descriptor.decimals).find('*') == std::string::npos) return 0;
-        const std::string wide = format_fixed(number, 64, descriptor.decimals);
-        return static_cast<int>(wide.size() - wide.find_first_not_of(' '));
-    }
-    if (descriptor.kind == 'I') {
-        const int number = std::get<int>(value);
-        if (format_integer(number, descriptor.width).find('*') == std::string::npos) return 0;
-        return static_cast<int>(std::to_string(number).size());
-    }
-    return 0;
-}
+// Report records.
 
 float finite_number(float value) {
     if (std::isnan(value)) return 0.0f;
@@ -232,7 +158,7 @@ void write_subarea_statistics(TextWriter& report, int model_type_code, std::stri
         write_statistic_block(report, std::move(values), rows, ACREAGE_CAPTION, SUBAREA_ROW_FORMAT);
     }
 
-    if (model_type_code == LOS_ANGELES_COUNTY_MODEL) {
+    if (uses_packed_land_use(model_type_code)) {
         write_report_records(report, INITIAL_AREA_NOT_ESTIMATED_FORMAT, {});
     } else {
         std::vector<float> values;
@@ -277,7 +203,7 @@ void write_link_statistics(TextWriter& report, int model_type_code, const Return
         write_statistic_block(report, std::move(values), rows, FLOWPATH_LENGTH_CAPTION, SUBAREA_ROW_FORMAT);
     }
 
-    if (model_type_code == LOS_ANGELES_COUNTY_MODEL) {
+    if (uses_packed_land_use(model_type_code)) {
         write_report_records(report, TRAVEL_TIME_NOT_ESTIMATED_FORMAT, {});
     } else {
         const int events = events_of_first_timed_row(links, [](const LinkStatisticsRecord& link) {
@@ -371,25 +297,7 @@ std::vector<std::size_t> literal_exchange_sort_order(const std::vector<float>& k
 void write_report_records(TextWriter& report, std::string_view layout, std::vector<FormatValue> values) {
     for (FormatValue& value : values)
         if (float* number = std::get_if<float>(&value)) *number = finite_number(*number);
-
-    std::string widened;
-    const std::vector<DataDescriptor> descriptors = data_descriptors(layout);
-    if (values.size() > descriptors.size())
-        throw FormatError("more values than fields for report layout " + std::string(layout));
-    // Replace from the back, so the offsets in front stay valid.
-    for (std::size_t i = values.size(); i-- > 0;) {
-        const int width = needed_width(descriptors[i], values[i]);
-        if (width == 0) continue;
-        if (widened.empty()) widened = std::string(layout);
-        const DataDescriptor& descriptor = descriptors[i];
-        std::string replacement(1, descriptor.kind);
-        replacement += std::to_string(width);
-        if (descriptor.kind == 'F') replacement += "." + std::to_string(descriptor.decimals);
-        widened.replace(descriptor.start, descriptor.length, replacement);
-    }
-    const std::vector<std::string> records =
-        widened.empty() ? parsed_layout(layout).write(values) : Format(widened).write(values);
-    for (const std::string& record : records) report.write_line(record);
+    for (const std::string& record : parsed_layout(layout).write(values)) report.write_line(record);
 }
 
 std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, SortOrder order) {

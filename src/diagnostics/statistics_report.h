@@ -51,11 +51,11 @@ Quartiles quartiles_of(const std::vector<float>& sorted_values);
 enum class SortOrder { Ascending, Descending };
 std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, SortOrder order);
 
-// Writes the records of a report layout with these values.  A number too
-// wide for its field is written in the narrowest wider field that holds it
-// (same decimals), so the report never shows a run of asterisks; NaN is
-// written as 0 and an infinity as the largest float of its sign.  The layout
-// must hold no repeated group of data descriptors.
+// Writes the records of a report layout with these values.  Every field
+// keeps its width, so that each line keeps its columns for the report
+// comparison: a number too wide for its field is the field's run of
+// asterisks, as everywhere in the report.  NaN is written as 0 and an
+// infinity as the largest float of its sign (asterisks).
 void write_report_records(TextWriter& report, std::string_view layout, std::vector<FormatValue> values);
 
 }  // namespace velm

@@ -5,6 +5,7 @@
 
 #include "diagnostics/report_lines.h"
 #include "platform/files.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "shell/dialogue.h"
 
@@ -68,7 +69,7 @@ void test_land_use_cells(const SubareaRecord& subarea, int model_type_code, Suba
         if (land_use == 0.0f && soil == 0.0f) continue;
         bool bad_land_use = false;
         bool bad_soil = false;
-        if (model_type_code == 6) {
+        if (uses_packed_land_use(model_type_code)) {
             bad_land_use = land_use <= 0.0f || land_use >= 25.0f;
             bad_soil = outside(soil, 2.0f, 172.0f);
         } else {
@@ -102,7 +103,7 @@ float largest_land_use_code(int model_type_code) {
     }
 }
 
-float largest_soil_code(int model_type_code) { return model_type_code == 9 ? 3.0f : 4.0f; }
+float largest_soil_code(int model_type_code) { return uses_region_files(model_type_code) ? 3.0f : 4.0f; }
 
 bool SubareaCheckFlags::any() const {
     for (SubareaFlag flag : {uniqueness, subarea_number, rainfall, s_graph, land_use, soil, area})

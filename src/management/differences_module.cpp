@@ -32,7 +32,6 @@ enum DifferencesModuleOption : int { GenerateDifferences = 1, RedefineTolerance 
 constexpr int ANSWER_COLUMN = 62;
 constexpr int ANSWER_ROW = 13;
 constexpr int STUDY_ROW = 18;
-constexpr std::size_t COMMAND_LINE_LENGTH = 50;
 
 inline constexpr std::string_view NODE_DIFFERENCES_NAME_FORMAT = "(A2,'NODEZZ.DIF')";
 inline constexpr std::string_view SUBAREA_DIFFERENCES_NAME_FORMAT = "(A2,'SUBAZZ.DIF')";
@@ -102,9 +101,9 @@ private:
                       std::vector<std::string>& link_lines, const DifferencesPass& pass,
                       const std::array<int, DATA_BASE_KINDS>& entries);
     [[noreturn]] void finish();
-    // The missing file on row 21; the run ends unless the study may be
-    // asked again.
-    void report_missing_file(const std::string& bare_name, bool back_to_study_allowed);
+    // A file of the study that the pass needs is missing: the message on
+    // row 21, a pause, and the end of the run.
+    [[noreturn]] void report_missing_file(const std::string& bare_name);
     std::string study_file(std::string_view layout) const
     {
         return session_.study_file(study_file_name(layout, study_id_));
@@ -193,70 +192,27 @@ DifferencesModule::ScreenAnswer DifferencesModule::ask(const std::vector<std::st
 Step DifferencesModule::choose_study()
 {
     const Step top = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
-    for (;;) {
-        const bool typed = !call_.launched() && study_id_ == "  ";
-        if (typed) {
-            write_at(window_, 5, STUDY_ROW, "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>",
-                     LineEnd::StayOnLine);
-            move_cursor(window_, ANSWER_COLUMN, STUDY_ROW);
-            std::string answer = window_.read_line().substr(0, COMMAND_LINE_LENGTH);
-            answer.resize(COMMAND_LINE_LENGTH, ' ');
-            call_.line = answer;
-        }
-        const StudyAnswer answer = judge_study_answer(call_.line);
-        if (answer == StudyAnswer::Exit) finish();
-        if (answer == StudyAnswer::Top) return top;
-        if (answer != StudyAnswer::Study) {
-            if (!typed) {
-                // A launched run has no one to ask for another study.
-                sound_beep(window_);
-                write_at(window_, 1, 21, "*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.",
-                         LineEnd::StayOnLine);
-                wait_for_return(window_);
-                clear_screen(window_);
-                stop_program("differences module: the launched study cannot be used");
-            }
-            if (answer == StudyAnswer::NotAStudy) {
-                write_at(window_, ANSWER_COLUMN, STUDY_ROW, std::string(7, ' '), LineEnd::StayOnLine);
-            }
-            continue;
-        }
-        if (typed) session_.data_directory.reset();
-        study_id_ = call_.line.substr(0, 2);
-        const std::string list_name = model_list_file_name(study_id_);
-        call_.line = list_name;
-        call_.line.resize(COMMAND_LINE_LENGTH, ' ');
-
-        const StudyModelList list = read_study_model_list(session_, study_id_);
-        if (list.status == StudyModelList::Status::Missing) {
-            report_missing_file(list_name, true);
-            write_at(window_, ANSWER_COLUMN, STUDY_ROW, "   ", LineEnd::StayOnLine);
-            continue;
-        }
-        if (list.status == StudyModelList::Status::NotAModelList) {
-            sound_beep(window_);
-            write_at(window_, 1, 21, " * DATA FILE [" + list_name.substr(0, 30) + "] IS NOT A QUORIN Tarvel FILE",
-                     LineEnd::StayOnLine);
-            write_at(window_, 50, STUDY_ROW, std::string(18, ' '), LineEnd::StayOnLine);
-            wait_for_return(window_);
-            if (call_.launched()) {
-                clear_screen(window_);
-                stop_program("differences module: the launched study's model list is not one");
-            }
-            study_id_ = "  ";
-            return Step::Menu;
-        }
-        data_file_names_ = list.data_file_stems;
-        return Step::ReportOptions;
+    if (!call_.launched() && study_id_ == "  ") {
+        write_at(window_, 5, STUDY_ROW, "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>", LineEnd::StayOnLine);
     }
+    const StudyChoice choice = choose_module_study(session_, call_, study_id_, {ANSWER_COLUMN, STUDY_ROW, 18});
+    switch (choice.step) {
+    case StudyStep::Exit: finish();
+    case StudyStep::Top: return top;
+    case StudyStep::NotAModelList:
+        study_id_ = "  ";
+        return Step::Menu;
+    case StudyStep::Accepted: break;
+    }
+    data_file_names_ = choice.list.data_file_stems;
+    return Step::ReportOptions;
 }
 
-void DifferencesModule::report_missing_file(const std::string& bare_name, bool back_to_study_allowed)
+void DifferencesModule::report_missing_file(const std::string& bare_name)
 {
     sound_beep(window_);
     write_at(window_, 1, 21, "*****FILE " + padded_file_name(bare_name) + " DOES NOT EXIST ", LineEnd::StayOnLine);
     study_id_ = "  ";
-    if (back_to_study_allowed && !call_.launched()) return;
     wait_for_return(window_);
     clear_screen(window_);
     stop_program("differences module: a file of the study is missing");
@@ -267,14 +223,14 @@ Step DifferencesModule::run_pass()
     const std::string specification_name = study_file_name(SUBSET_SPECIFICATION_NAME_FORMAT, study_id_);
     if (!file_exists(session_.study_file(specification_name))) {
         write_at(window_, 1, 20, "  * Data Base Subsets are NOT defined !", LineEnd::StayOnLine);
-        report_missing_file(specification_name, false);
+        report_missing_file(specification_name);
     }
     set_subset_field_map_defaults(field_map_);
     read_subset_specification(session_.study_file(specification_name), field_map_);
     const std::array<std::string_view, DATA_BASE_KINDS> baseline_formats{
         NODE_BASELINE_NAME_FORMAT, SUBAREA_BASELINE_NAME_FORMAT, LINK_BASELINE_NAME_FORMAT};
     for (std::string_view layout : baseline_formats) {
-        if (!file_exists(study_file(layout))) report_missing_file(study_file_name(layout, study_id_), false);
+        if (!file_exists(study_file(layout))) report_missing_file(study_file_name(layout, study_id_));
     }
     TextReader node_baseline_lines(study_file(NODE_BASELINE_NAME_FORMAT));
     TextReader subarea_baseline_lines(study_file(SUBAREA_BASELINE_NAME_FORMAT));

@@ -76,7 +76,11 @@ std::vector<std::string> read_study_file_inventory(std::string_view name)
     std::vector<std::string> inventory;
     for (const std::string& line : read_text_lines(name)) {
         std::string listed = trimmed(line);
-        if (!listed.empty()) inventory.push_back(std::move(listed));
+        // The inventory lists study files by their bare names: a line that
+        // names a directory or a drive names no file of the study, and no
+        // operation copies or deletes it.
+        if (listed.empty() || listed.find_first_of("/\\:") != std::string::npos) continue;
+        inventory.push_back(std::move(listed));
     }
     return inventory;
 }

@@ -34,7 +34,8 @@ std::string baseline_copy_name(std::string_view name);
 // nothing when the model list of storm event 1 does not exist.
 std::optional<std::vector<std::string>> build_study_file_inventory(Session& session, std::string_view study_id);
 
-// The inventory as written (blank lines passed over).
+// The inventory as written (blank lines, and lines that name a directory
+// or a drive, passed over).
 std::vector<std::string> read_study_file_inventory(std::string_view name);
 
 // The lines of "MPDCOPY.BAT" when a scenario is adopted: for each listed

@@ -37,7 +37,6 @@ constexpr int OPTION_COLUMN = 62;
 constexpr int OPTION_ROW = 13;
 constexpr int STUDY_ROW = 18;
 constexpr int STUDY_ANSWER_COLUMN = 62;
-constexpr std::size_t COMMAND_LINE_LENGTH = 50;
 constexpr int HEADER_VALUES_READ = 12;  // the return frequency is header value 12
 
 constexpr std::string_view MENU_FORMAT =
@@ -66,10 +65,6 @@ private:
     void prepare_subsets();
     void fill_return_frequencies(const std::string& stem, std::string& last_name_built);
     [[noreturn]] void finish();
-    // A launched run whose study cannot be used: the message stays until
-    // RETURN, then the run ends without a reply.
-    [[noreturn]] void end_without_reply(std::string_view message);
-
     std::string study_file(std::string_view layout) const;
 
     Session& session_;
@@ -139,54 +134,15 @@ std::optional<int> SubsetModule::ask_option()
 
 bool SubsetModule::choose_study()
 {
-    for (;;) {
-        const bool typed = !call_.launched() && study_id_ == "  ";
-        if (typed) {
-            move_cursor(window_, STUDY_ANSWER_COLUMN, STUDY_ROW);
-            std::string answer = window_.read_line().substr(0, COMMAND_LINE_LENGTH);
-            answer.resize(COMMAND_LINE_LENGTH, ' ');
-            call_.line = answer;
-        }
-        const StudyAnswer answer = judge_study_answer(call_.line);
-        if (answer == StudyAnswer::Exit) finish();
-        if (answer == StudyAnswer::Top) return false;
-        if (answer != StudyAnswer::Study) {
-            // A launched run has no one to ask for another study.
-            if (!typed) end_without_reply("*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.");
-            if (answer == StudyAnswer::NotAStudy) {
-                write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, std::string(7, ' '), LineEnd::StayOnLine);
-            }
-            continue;
-        }
-        // A new answer looks up its own data directory.
-        if (typed) session_.data_directory.reset();
-        study_id_ = call_.line.substr(0, 2);
-        const std::string list_name = model_list_file_name(study_id_);
-        call_.line = list_name;
-        call_.line.resize(COMMAND_LINE_LENGTH, ' ');
-
-        const StudyModelList list = read_study_model_list(session_, study_id_);
-        if (list.status == StudyModelList::Status::Missing) {
-            sound_beep(window_);
-            write_at(window_, 1, 21, "*****FILE " + padded_file_name(list_name) + " DOES NOT EXIST ",
-                     LineEnd::StayOnLine);
-            write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, "   ", LineEnd::StayOnLine);
-            if (!typed) end_without_reply({});
-            study_id_ = "  ";
-            continue;
-        }
-        if (list.status == StudyModelList::Status::NotAModelList) {
-            sound_beep(window_);
-            write_at(window_, 1, 21, " * DATA FILE [" + list_name.substr(0, 30) + "] IS NOT A QUORIN Tarvel FILE",
-                     LineEnd::StayOnLine);
-            write_at(window_, 50, STUDY_ROW, std::string(19, ' '), LineEnd::StayOnLine);
-            if (call_.launched()) end_without_reply({});
-            wait_for_return(window_);
-            return false;
-        }
-        data_file_names_ = list.data_file_stems;
-        return true;
+    const StudyChoice choice = choose_module_study(session_, call_, study_id_, {STUDY_ANSWER_COLUMN, STUDY_ROW, 19});
+    switch (choice.step) {
+    case StudyStep::Exit: finish();
+    case StudyStep::Top: return false;
+    case StudyStep::NotAModelList: return false;  // every option shows the message again
+    case StudyStep::Accepted: break;
     }
+    data_file_names_ = choice.list.data_file_stems;
+    return true;
 }
 
 // Header value 12 of the first map's model file of each storm event, until
@@ -251,17 +207,6 @@ void SubsetModule::finish()
     }
     clear_screen(window_);
     stop_program("subset module: done");
-}
-
-void SubsetModule::end_without_reply(std::string_view message)
-{
-    if (!message.empty()) {
-        sound_beep(window_);
-        write_at(window_, 1, 21, message, LineEnd::StayOnLine);
-    }
-    wait_for_return(window_);
-    clear_screen(window_);
-    stop_program("subset module: the launched study cannot be used");
 }
 
 }  // namespace

@@ -148,6 +148,15 @@ struct PendingReplacement {
 
 // Writes the new content to a temporary file in the same directory; FileError
 // (with no temporary left behind) when that fails.
+// A run's new version (see RunOutputs) replaces nothing yet: it is flushed
+// to disk with the run's other new versions when the run commits them.
+bool is_run_new_version(const std::filesystem::path& path)
+{
+    const std::string name = path.filename().string();
+    constexpr std::string_view suffix = ".velm-run";
+    return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 PendingReplacement write_replacement(std::string_view name, std::string_view contents)
 {
     const std::filesystem::path path = resolve_file_name(name);
@@ -170,7 +179,7 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
     }
     // The new content reaches the disk before it replaces the old, and the
     // directory after, so that a power loss leaves one of the two whole.
-    if (disk_flushes_on && fsync(fd) != 0) {
+    if (disk_flushes_on && !is_run_new_version(path) && fsync(fd) != 0) {
         const int error = errno;
         close(fd);
         unlink(temporary.c_str());
@@ -191,7 +200,7 @@ void install_replacement(const PendingReplacement& pending)
         unlink(pending.temporary.c_str());
         throw_file_error("Cannot write", pending.name, error);
     }
-    flush_directory(pending.path.parent_path());
+    if (!is_run_new_version(pending.path)) flush_directory(pending.path.parent_path());
 }
 
 }  // namespace
@@ -207,6 +216,16 @@ void flush_directory(const std::filesystem::path& directory)
     const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
+    close(fd);
+}
+
+void flush_file_system(const std::filesystem::path& directory)
+{
+    if (!disk_flushes_on) return;
+    const std::filesystem::path name = directory.empty() ? std::filesystem::path(".") : directory;
+    const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
     close(fd);
 }
 

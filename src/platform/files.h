@@ -58,6 +58,9 @@ private:
 // a directory that cannot be opened is left alone).
 void flush_file(const std::filesystem::path& file);
 void flush_directory(const std::filesystem::path& directory);
+// Flushes everything written to the file system that holds the directory:
+// one call for many new files.
+void flush_file_system(const std::filesystem::path& directory);
 
 // Replaces several files as one change: every new content is written to its
 // temporary file first, and only when all are written are they renamed over

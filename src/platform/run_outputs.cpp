@@ -124,13 +124,14 @@ void RunOutputs::commit()
     for (const Entry& entry : entries_) {
         if (!file_exists(entry.new_version)) continue;
         const fs::path new_version = resolve_file_name(entry.new_version);
-        flush_file(new_version);
         directories.insert(new_version.parent_path().string());
         const std::string file = resolve_file_name(entry.file).string();
         pairs.emplace_back(new_version.string(), file);
         journal += new_version.string() + "\n" + file + "\n";
     }
-    for (const std::string& directory : directories) flush_directory(directory);
+    // The new versions were written without waiting for the disk; they reach
+    // it together here, before any of them replaces its file.
+    for (const std::string& directory : directories) flush_file_system(directory);
     if (!pairs.empty()) {
         // Once the journal is on disk the replacement is decided: a stop from
         // here on is finished by the next start of the program.

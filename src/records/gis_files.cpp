@@ -3,13 +3,14 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 
 namespace velm {
 
 namespace {
 
-bool kept_per_region(int model_type) { return model_type == 6 || model_type == 9; }
+bool kept_per_region(int model_type) { return uses_packed_land_use(model_type) || uses_region_files(model_type); }
 
 // The region of a node or subarea number: its whole part divided by 10000;
 // a number that is not a number, or lies beyond any region, has none.

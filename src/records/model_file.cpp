@@ -1,4 +1,6 @@
 // The link-node model file: header, group layouts and the one walker.
+#include "records/process_codes.h"
+#include "records/hydrology_model_type.h"
 #include "records/model_file.h"
 
 #include <charconv>
@@ -93,21 +95,7 @@ std::string describe_group(std::size_t group_number, const ModelGroup& group) {
 std::optional<GroupLayout> general_layout(int code, int extension) {
     GroupLayout layout;
     // The short forms and synonyms that every reader maps.
-    switch (code) {
-        case 2: code = 21; break;
-        case 3: code = 31; break;
-        case 4: code = 41; break;
-        case 5: code = 51; break;
-        case 6: code = 61; break;
-        case 8: code = 81; break;
-        case 15: code = 151; break;
-        case 48: code = 46; break;
-        case 54: code = 51; break;
-        case 57: code = 51; break;
-        case 71: case 72: code = 7; break;
-        case 91: case 92: code = 9; break;
-        default: break;
-    }
+    code = canonical_process_code(code);
     layout.family_code = code;
     // A subarea part (packed_subarea and 18 land-use values) at `position`.
     auto subarea_at = [&layout](int position) {
@@ -299,7 +287,7 @@ bool ModelFileHeader::upgrade_layout() {
 std::optional<GroupLayout> group_layout(float code_value, int model_type, int subarea_extension_switch) {
     const std::optional<int> code = integer_part(code_value);
     if (!code || *code < 0) return std::nullopt;
-    if (model_type == 10) return type10_layout(*code);
+    if (is_curve_number_model(model_type)) return type10_layout(*code);
     return general_layout(*code, subarea_extension_switch == 2 ? SUBAREA_EXTENSION_VALUES : 0);
 }
 

@@ -1,3 +1,4 @@
+#include "records/study_id.h"
 #include "records/study_names.h"
 
 #include "platform/files.h"
@@ -15,9 +16,7 @@ constexpr std::size_t DIRECTORY_TEXT_LENGTH = 50;
 // the name being converted, then "MPDZZ.ZZZ", in the working directory.
 std::string data_directory_file_name(std::string_view name)
 {
-    std::string study(name.substr(0, 2));
-    study.resize(2, ' ');
-    return study + "MPDZZ.ZZZ";
+    return study_id_of(name) + "MPDZZ.ZZZ";
 }
 
 // The directory part of the file's first line: everything up to and

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "records/study_id.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/study_names.h"
@@ -90,9 +91,7 @@ void set_flag(Session& session, std::string_view study_id, int button)
 
 std::string LauncherCall::study_id() const
 {
-    std::string id = line.substr(0, 2);
-    id.resize(2, ' ');
-    return id;
+    return study_id_of(line);
 }
 
 std::string launcher_line(std::string_view study_id)

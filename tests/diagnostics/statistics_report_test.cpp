@@ -147,14 +147,14 @@ TEST(StatisticsHistogram, SinglePrecisionStepsShowInTheCounts) {
 // wholly above 999999 (flow per acre of a node with almost no area) shows
 // its own minimum, not a starting guess.  At two million the margin of
 // 0.01 is lost to single precision.
-TEST(StatisticsHistogram, ExtremesOfLargeValues) {
+TEST(StatisticsHistogram, ExtremesOfLargeValuesKeepTheFieldWidths) {
     std::vector<float> values{3000000.0f, 2000000.0f};
     const auto lines = written_lines([&](TextWriter& report) { write_histogram(report, values); });
     ASSERT_EQ(lines.size(), 14u);
-    EXPECT_EQ(lines[0], "        Maximum Value = 3000000.00");
-    EXPECT_EQ(lines[1], "        Minimum Value = 2000000.00");
-    EXPECT_EQ(lines[4], interval_line("2000000.00", "2100000.00", "   1", " 50.00"));
-    EXPECT_EQ(lines[13], interval_line("2900000.00", "3000000.00", "   1", " 50.00"));
+    EXPECT_EQ(lines[0], "        Maximum Value = ********");
+    EXPECT_EQ(lines[1], "        Minimum Value = ********");
+    EXPECT_EQ(lines[4], interval_line("********", "********", "   1", " 50.00"));
+    EXPECT_EQ(lines[13], interval_line("********", "********", "   1", " 50.00"));
 }
 
 TEST(StatisticsHistogram, EmptyListShowsZeros) {
@@ -484,14 +484,37 @@ TEST(StatisticsSection, EmptyTablesWriteZerosAndNone) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "        = (     0.000,     0.000)"), 7);
 }
 
-TEST(StatisticsSection, NumbersTooWideForTheirFieldsAreWrittenWhole) {
+// Every field keeps its width, so that each line keeps its columns for the
+// report comparison: a number too wide is the field's run of asterisks.
+TEST(StatisticsSection, NumbersTooWideForTheirFieldsKeepTheFieldWidth) {
     StatisticsWorkingFiles tables;
     for (int i = 0; i < 10001; ++i) tables.subareas.push_back(subarea(10101.0f + static_cast<float>(i % 90), 2.0f));
     tables.subareas[5].area = 123456.78f;
     const auto lines = section_lines(7, tables);
-    EXPECT_EQ(lines[5], "        Total Number of Subareas = 10001");
-    EXPECT_EQ(lines[6], "        Maximum Value = 123456.78");
-    for (const std::string& line : lines) EXPECT_EQ(line.find("****"), std::string::npos) << line;
+    EXPECT_EQ(lines[5], "        Total Number of Subareas = ****");
+    EXPECT_EQ(lines[6], "        Maximum Value = ********");
+    EXPECT_EQ(lines[7], "        Minimum Value =     2.00");
+    EXPECT_EQ(lines[10], "        (    1.99,12347.48]        ****              99.99%");
+}
+
+TEST(StatisticsSection, ReportFieldsKeepTheirWidths) {
+    struct Case {
+        std::string_view layout;
+        std::vector<FormatValue> values;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {"(8X,'T1 = ',F4.0,' Year; T',I1,' = ',F4.0,' Year')", {1000.0f, 2, 10.0f},
+         "        T1 = **** Year; T2 =  10. Year"},
+        {"(8X,'Maximum Value = ',F8.2)", {100000.0f}, "        Maximum Value = ********"},
+        {"(8X,'Maximum Value = ',F8.2)", {99999.99f}, "        Maximum Value = 99999.99"},
+        {"(2X,F6.2,2X,F6.2)", {2000.0f, 1.0f}, "  ******    1.00"},
+    };
+    for (const Case& c : cases) {
+        const auto lines = written_lines([&](TextWriter& report) { write_report_records(report, c.layout, c.values); });
+        ASSERT_EQ(lines.size(), 1u) << c.layout;
+        EXPECT_EQ(lines[0], c.expected) << c.layout;
+    }
 }
 
 TEST(StatisticsSection, NoLineAfterTheHeadingLooksLikeARule) {

@@ -150,7 +150,7 @@ TEST_F(DifferencesModuleTest, MissingFilesOfTheStudy)
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 
     window_ = test::ScriptedWindow();
-    EXPECT_EQ(run_differences(launched_call("1A", 2, 0), {"1", ""}), "differences module: the launched study cannot be used");
+    EXPECT_EQ(run_differences(launched_call("1A", 2, 0), {"1", ""}), "the launched study cannot be used");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 }
 

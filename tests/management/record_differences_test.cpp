@@ -124,6 +124,29 @@ TEST(DifferencesPages, SevenLinkColumnsGiveTwoPagesLedByTheKeys)
     EXPECT_EQ(lines.back(), "\f");
 }
 
+TEST(DifferencesPages, SubareaRowsKeepTheirValuesBeyondTheThirtieth)
+{
+    test::TemporaryDirectory directory;
+    SubsetFieldList subareas{};
+    for (int i = 0; i < 40; ++i) subareas[static_cast<std::size_t>(i)] = i + 1;
+    std::vector<std::string> lines = differences_legend(DataBaseKind::SubareaKind, subareas, "AB");
+    lines.push_back(differences_column_number_line(subareas));
+    DifferenceValues baseline{};
+    DifferenceValues scenario{};
+    scenario[0] = baseline[0] = 10101.0f;
+    scenario[39] = 40.0f;  // position 40
+    const DifferenceValues d = record_differences(scenario, baseline, ONE_PERCENT_TOLERANCE, 1);
+    for (std::string& line : differences_entry_lines(baseline, scenario, d, true)) lines.push_back(line);
+    EXPECT_EQ(split_differences_file(lines, DataBaseKind::SubareaKind, 40), 1);
+    // Page 2 shows values 7-12 of the first halves and 37-42 of the second
+    // halves: the scenario's and the difference's value 40 among them.
+    std::size_t found = 0;
+    for (const std::string& line : lines) {
+        if (line.find("     40.0000 ") != std::string::npos) ++found;
+    }
+    EXPECT_EQ(found, 2u) << "the scenario row and the difference row";
+}
+
 TEST(DifferencesLegend, LabelsAndFallbacks)
 {
     test::TemporaryDirectory directory;

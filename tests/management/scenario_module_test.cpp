@@ -113,7 +113,10 @@ TEST_F(ScenarioModuleTest, EntriesOfAnotherStudyAreNotListedOrCopied)
 
 TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
 {
-    test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\nABTRVLZZ.DIA\r\n");
+    // An inventory edited by hand: a line naming a file elsewhere is no study file.
+    test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\nABTRVLZZ.DIA\r\nsub/KEEPZZ.TXT\r\n");
+    test::TemporaryDirectory::put("sub/KEEPZZ.TXT", "x\r\n");
+    test::TemporaryDirectory::put("sub/KEEPZ1.TXT", "x\r\n");
     for (const char* name : {"ABTRVLZZ.Z11", "ABTRVLZ1.Z11", "AB0101ZZ.ZLL", "ABtoolzz.set", "ABHISTZZ.DAT"}) {
         test::TemporaryDirectory::put(name, "x\r\n");
     }
@@ -121,6 +124,7 @@ TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
     EXPECT_FALSE(fs::exists("ABTRVLZZ.Z11")) << "its copy keeps it";
     EXPECT_TRUE(fs::exists("ABTRVLZ1.Z11"));
     EXPECT_TRUE(fs::exists("AB0101ZZ.ZLL")) << "no copy: kept";
+    EXPECT_TRUE(fs::exists("sub/KEEPZZ.TXT"));
     EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, 29), "Abandon Maintenance Operation");
     EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 8, 17), "     AB0101ZZ.ZLL") << "the kept file is listed";
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));

@@ -163,7 +163,7 @@ TEST_F(SubsetModuleTest, LaunchedRuns)
 
 TEST_F(SubsetModuleTest, LaunchedStudyWithoutModelListEndsWithoutReply)
 {
-    EXPECT_EQ(run_subset(launched_call("CD", 2, 4), {""}), "subset module: the launched study cannot be used");
+    EXPECT_EQ(run_subset(launched_call("CD", 2, 4), {""}), "the launched study cannot be used");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     EXPECT_FALSE(fs::exists("CDNODEZZ.SST"));
 }

@@ -127,7 +127,7 @@ private:
             base_subareas.push_back(s.subarea_number());
         std::vector<Pair> base_links;
         for (const LinkRecord& l : read_link_data_base(link_file(stem), FilePresence::MustExist))
-            if (l.map_number() == map_of(stem)) base_links.push_back({l.upstream_node(), l.downstream_node()});
+            if (file_map_of(l) == map_of(stem)) base_links.push_back({l.upstream_node(), l.downstream_node()});
 
         for (std::size_t i = 0; i < model_subareas.size(); ++i)
             for (std::size_t j = 0; j < model_subareas.size(); ++j)
@@ -154,6 +154,11 @@ private:
     }
 
     int map_of(const std::string& stem) const { return std::stoi(stem.substr(2, 4)); }
+    // The map whose files hold a link: its region for model type 9.
+    int file_map_of(const LinkRecord& l) const
+    {
+        return model_type_ == 9 ? region_map_number(l.map_number()) : l.map_number();
+    }
     std::string link_file(const std::string& stem) const
     {
         const int map = map_of(stem);
@@ -165,7 +170,7 @@ private:
     {
         std::vector<LinkRecord> links;
         for (const LinkRecord& l : read_link_data_base(link_file(stem), FilePresence::MustExist))
-            if (l.map_number() == map_of(stem)) links.push_back(l);
+            if (file_map_of(l) == map_of(stem)) links.push_back(l);
         std::set<float> gis_nodes;
         for (const GisNodeRecord& n : read_gis_node_file(gis_name(stem, GisFileKind::Node), FilePresence::MustExist))
             gis_nodes.insert(n.node_number());

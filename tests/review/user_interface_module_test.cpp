@@ -199,5 +199,23 @@ TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutSubOptionAsksTheTargetOnly)
     EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
 }
 
+// A sub-option that names no option is refused as a typed answer would be,
+// and the option is asked; a launcher study that is not two letters ends
+// the run, without a reply.
+TEST_F(UserInterfaceModuleTest, LaunchedRunsWithUnusableSubOptionOrStudy)
+{
+    test::review_study().write(fs::current_path());
+    EXPECT_EQ(run_module(LauncherCall{1, 9, launcher_line("AB")}, {"EX"}), "run_user_interface_module: EXIT");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 6, 16, 20), "Enter OPTION desired");
+    EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
+    fs::remove("QEVCOM2.DAT");
+
+    EXPECT_EQ(run_module(LauncherCall{1, 2, launcher_line("1B")}, {}),
+              "run_user_interface_module: the launcher names no study");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+
 }  // namespace
 }  // namespace velm

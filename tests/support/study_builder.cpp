@@ -350,7 +350,7 @@ StudyBuilder::Plan StudyBuilder::plan() const
         const LinkRecord& l = links_[i];
         plan.incoming[l.downstream_node()].push_back(i);
         plan.outgoing.emplace(l.upstream_node(), i);
-        plan.links_of_map[l.map_number()].push_back(i);
+        plan.links_of_map[file_map_of(l.downstream_node())].push_back(i);
         if (is_initial_code(l.process_code())) initial_from.emplace(l.upstream_node(), i);
         else if (carries_subarea(l, model_type_)) first_carrier.emplace(l.downstream_node(), i);
     }
@@ -361,7 +361,7 @@ StudyBuilder::Plan StudyBuilder::plan() const
         const std::string name = "subarea " + std::to_string(number);
         Plan::SubareaPlan sub;
         sub.entry = subarea_entries_[s];
-        sub.map_number = map_number_of(number);
+        sub.map_number = file_map_of(number);
         const auto initial = initial_from.find(number);
         if (sub.entry == SubareaEntry::Automatic)
             sub.entry = initial != initial_from.end() ? SubareaEntry::Initial : SubareaEntry::AtNode;
@@ -378,12 +378,12 @@ StudyBuilder::Plan StudyBuilder::plan() const
         if (sub.carrier_link) {
             if (!carriers.insert(*sub.carrier_link).second) throw std::logic_error("a second subarea on the link of " + name);
             plan.carried.emplace(*sub.carrier_link, s);
-            sub.map_number = links_[*sub.carrier_link].map_number();
+            sub.map_number = file_map_of(links_[*sub.carrier_link].downstream_node());
         }
         plan.subareas_of_map[sub.map_number].push_back(s);
         plan.subareas.push_back(sub);
     }
-    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.nodes_of_map[map_number_of(nodes_[n].node_number())].push_back(n);
+    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.nodes_of_map[file_map_of(nodes_[n].node_number())].push_back(n);
 
     std::set<int> maps;
     for (const auto& [map, members] : plan.links_of_map) maps.insert(map);
@@ -412,6 +412,12 @@ StudyBuilder::Plan StudyBuilder::plan() const
 }
 
 std::vector<int> StudyBuilder::map_numbers() const { return plan().maps; }
+
+int StudyBuilder::file_map_of(float number) const
+{
+    const int map = map_number_of(number);
+    return model_type_ == 9 ? region_map_number(map) : map;
+}
 
 // ------------------------------------------------------------------ model files
 
@@ -593,9 +599,9 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     visit.confluence = [&](float node, int stream, int streams) {
         file.groups.push_back({node, node, CONFLUENCE_CODE, {static_cast<float>(stream), static_cast<float>(streams)}, {}});
     };
-    visit.seam_in = [&](float node) { file.groups.push_back(seam_group(SEAM_IN_CODE, node, map_number_of(node))); };
+    visit.seam_in = [&](float node) { file.groups.push_back(seam_group(SEAM_IN_CODE, node, file_map_of(node))); };
     visit.outlet = [&](float node, std::optional<std::size_t> leaving) {
-        if (leaving) file.groups.push_back(seam_group(SEAM_OUT_CODE, node, links_[*leaving].map_number()));
+        if (leaving) file.groups.push_back(seam_group(SEAM_OUT_CODE, node, file_map_of(links_[*leaving].downstream_node())));
     };
     visit.subareas_at = [&](float node) {
         const auto at = plan.added_at.find(node);
@@ -608,7 +614,7 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const auto in = plan.incoming.find(node);
         if (in == plan.incoming.end()) {
             // a stream starts here: at a headwater, or at a seam from the map upstream
-        } else if (map_number_of(node) != map_number) {
+        } else if (file_map_of(node) != map_number) {
             visit.seam_in(node);
         } else {
             const int streams = static_cast<int>(in->second.size());
@@ -625,7 +631,7 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     for (std::size_t i : links) {
         const float outlet = links_[i].downstream_node();
         const auto out = plan.outgoing.find(outlet);
-        const bool continues_in_map = out != plan.outgoing.end() && links_[out->second].map_number() == map_number;
+        const bool continues_in_map = out != plan.outgoing.end() && file_map_of(links_[out->second].downstream_node()) == map_number;
         if (continues_in_map || done.count(i)) continue;
         walk_up(outlet);
         visit.outlet(outlet, out == plan.outgoing.end() ? std::nullopt : std::optional<std::size_t>(out->second));
@@ -828,7 +834,7 @@ std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& pla
         group.downstream_time_of_concentration = tc_of(l.downstream_node());
         if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
             group.subarea_added_area = subareas_[carried->second].area();
-        if (const auto nodes = plan.nodes_of_map.find(map_number_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
+        if (const auto nodes = plan.nodes_of_map.find(file_map_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
             for (std::size_t n : nodes->second)
                 if (nodes_[n].node_number() == l.downstream_node()) group.total_tributary_area = nodes_[n].total_tributary_area();
         group.travel_time = l.link_travel_time(1);

@@ -2,8 +2,9 @@
 // are described once, and every file of the study is derived from them, so
 // the data bases, the GIS files and the link-node model files agree by
 // construction:
-//   - per map: the link, node and subarea data bases (".ZLL", ".ZNN",
-//     ".ZSS") and one model file per storm event (".Z11", ".Z12", ...);
+//   - per map (per region for model type 9): the link, node and subarea
+//     data bases (".ZLL", ".ZNN", ".ZSS") and one model file per storm event
+//     (".Z11", ".Z12", ...);
 //   - per map, or per region for model types 6 and 9: the GIS node, link and
 //     subarea files (".ZZN", ".ZZL", ".ZZS");
 //   - per storm event: the model list "TRVLZZ.Z1y" naming every map's model file;
@@ -206,8 +207,13 @@ public:
     // Leaves a file out: the name as file_names() lists it (any case).
     void omit_file(std::string_view name);
 
-    // The maps of the study in list order (ascending map numbers).
+    // The maps of the study in list order (ascending map numbers): for model
+    // type 9 the regions (map numbers rounded down to a multiple of 100),
+    // which keep every per-map file of their maps.
     std::vector<int> map_numbers() const;
+    // The map whose files hold a node or subarea number (its region for
+    // model type 9); a link's is that of its downstream node.
+    int file_map_of(float number) const;
     // The names of the files write() writes, without the data directory,
     // the data directory file first when there is one.
     std::vector<std::string> file_names() const;

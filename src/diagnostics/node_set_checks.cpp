@@ -29,7 +29,6 @@ namespace {
 // File names of the sets written here, from the study identifier (the sets
 // and table read here are named with the link checks' writers).
 constexpr std::string_view OUTLET_SET_NAME = "SETG.ZZZ";  // working directory
-constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
 constexpr std::string_view SEAM_SET_NAME_FORMAT = "(A2,'SETXZZ.ZZZ')";
 
 // The node numbers of a node-set file, ten to a line after the count.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diagnostics/model_cross_check.h"
@@ -18,6 +19,10 @@ namespace velm {
 // empty set (and is not created); a missing confluence table, or a line of a
 // set file or of the table that cannot be read, is a FileError naming the
 // file (and the line).
+// The headwater node set the checks write and the string finder reads, in
+// the data directory.
+inline constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
+
 // A node-set file of the link checks ("SETEZZ.ZZZ", "SETF.ZZZ"): group after
 // group, a count and then that many node numbers, to the end of the file.  A
 // missing file is an empty set.  Both readers read this run's new version of

@@ -37,10 +37,8 @@ inline constexpr std::size_t EXCEPTION_REPORT_LINE_LENGTH = 80;
 // report, or not a complete one, is named on the window and ends the program.
 void compare_diagnostics_files(Session& session, std::string_view study_id);
 
-// The exception report's lines for the two reports' lines (for tests and
-// for the frame above): the difference groups only, from the link checks'
-// heading to the network diagnostics group.  `nullopt` when a report is not
-// complete; the name is then in `refused`.
+// The difference groups of the exception report for two complete reports'
+// lines, from the link checks' heading to the network diagnostics group.
 struct ReportLines {
     std::string name;  // as shown (12 characters, without the data directory)
     std::vector<std::string> lines;

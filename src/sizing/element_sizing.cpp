@@ -64,8 +64,8 @@ float standard_pipe_diameter(float flow)
     return row ? STANDARD_PIPES[*row].diameter : 0.0f;
 }
 
-// The barrels of a flow above 2400 cfs: the fewest that each carry at most
-// 2400 cfs.
+// The barrels of a flow above 2400 cfs: one more than the whole number of
+// 2400 cfs in it, so that a whole multiple of 2400 cfs gets a spare barrel.
 float barrels_for(float flow) { return std::trunc(flow / MAX_SINGLE_PIPE_FLOW) + 1.0f; }
 
 // Comparison of a trial section with the flow it must carry: below 0 the

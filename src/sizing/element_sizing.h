@@ -59,7 +59,8 @@ struct StandardPipe {
     float barrels = 0.0f;
 };
 // The standard pipe (n 0.014 column) that carries `flow` (cfs); above 2400
-// cfs the flow is split over the fewest barrels that each carry at most 2400.
+// cfs the flow is split over AINT(flow / 2400) + 1 barrels (three, not two,
+// for exactly 4800 cfs).
 StandardPipe select_standard_pipe(float flow);
 
 // The tabulated capacity (cfs) of a standard pipe (`element_type` 1,

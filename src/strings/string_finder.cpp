@@ -8,12 +8,13 @@
 #include <set>
 #include <unordered_map>
 
+#include "diagnostics/confluence_table.h"
+#include "diagnostics/node_set_checks.h"
 #include "platform/files.h"
+#include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/number_keys.h"
-#include "diagnostics/confluence_table.h"
-#include "diagnostics/node_set_checks.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -251,13 +252,8 @@ StringIndexFile string_index_of(const ResolvedStrings& resolved, const StringInd
     return index;
 }
 
-}  // namespace velm
-
-namespace velm {
-
 namespace {
 
-constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
 constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
 constexpr std::string_view NO_HEADWATER_SET_FORMAT =
     "(5X,'* No headwater node set [',A,']: no strings are formed')";
@@ -286,16 +282,7 @@ std::vector<float> read_headwater_set(const std::string& name, const std::string
     return nodes;
 }
 
-// The name of a file the diagnostics of this run wrote.
-std::string required_file(RunContext& run, std::string_view layout, std::string_view study_id,
-                          std::string_view what)
-{
-    const std::string name = run.study_file(study_file_name(layout, study_id));
-    if (!file_exists(run.outputs.current_file(name))) {
-        throw FileError("The " + std::string(what) + " '" + name + "' does not exist");
-    }
-    return name;
-}
+
 
 }  // namespace
 
@@ -310,15 +297,18 @@ void run_string_finder(RunContext& run)
     const std::string headwater_name = session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id));
     std::vector<float> headwaters;
     std::vector<ConfluenceRow> confluences;
+    const std::string headwater_source = run.outputs.current_file(headwater_name);
     const bool no_node_sets =
-        !file_exists(run.outputs.current_file(headwater_name)) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE;
+        !file_exists(headwater_source) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE;
     if (no_node_sets) {
         // The curve number model has no node sets: the index lists no string.
         clear_screen(window);
         write_form(window, 2, 5, NO_HEADWATER_SET_FORMAT, {shown_file_name(headwater_name)});
     } else {
-        const std::string headwater_set = required_file(run, HEADWATER_SET_NAME_FORMAT, study_id, "headwater node set");
-        headwaters = read_headwater_set(headwater_set, run.outputs.current_file(headwater_set));
+        if (!file_exists(headwater_source)) {
+            throw FileError("The headwater node set '" + headwater_name + "' does not exist");
+        }
+        headwaters = read_headwater_set(headwater_name, headwater_source);
         for (const ConfluenceEntry& entry :
              read_confluence_table(session, session.study_file(confluence_table_name(study_id)))) {
             confluences.push_back({entry[0], {entry[1], entry[2], entry[3], entry[4], entry[5]}});

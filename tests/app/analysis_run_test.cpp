@@ -608,14 +608,10 @@ TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
         SCOPED_TRACE(c.name);
         test::TemporaryDirectory directory;
         window_ = test::ScriptedWindow();
-        // A curve-number study (type 10) is written as a study with per-map
-        // files of the full header layout (type 3) whose model type value is
-        // then changed.
-        StudyBuilder study = two_map_study(c.model_type_value == 10.0f ? 3 : 6);
+        StudyBuilder study = two_map_study(static_cast<int>(c.model_type_value));
         study.set_controls(c.controls);
         if (!c.data_directory.empty()) study.set_data_directory("data\\ABMPDZZ.ZZZ");
         study.write(directory.path());
-        set_model_type_value(c.data_directory + "AB0101ZZ.Z11", c.model_type_value);
         if (c.launched) launch_execute(1);
         test::TemporaryDirectory::put(c.data_directory + "ABTRVLZZ.DIA", "an earlier report\r\n");
 

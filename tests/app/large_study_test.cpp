@@ -1,11 +1,11 @@
 // The analysis run on a study of the size the system is built for: some
 // 4,800 links in 400 maps (one data base per map), and the same number of
-// links in the 99 region maps of a region-file study.  The run must finish
-// in seconds, and its report must be whole.
+// links in the 99 region maps of a region-file study.  The run must reach
+// its end with a whole report; how long it takes is the benchmark's
+// business (bench/), never a test's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -23,24 +23,16 @@ using test::county_study;
 using test::region_study;
 using test::StudyBuilder;
 
-// A generous bound for a loaded two-core machine; the run takes well under
-// a second on a free one.
-constexpr auto RUN_TIME_LIMIT = std::chrono::seconds(20);
-
 class LargeStudyTest : public test::SessionTest {
 protected:
-    // The study written, the run launched for option 1, sub-option 2; the
-    // seconds the run took.
-    std::chrono::duration<double> run_launched(const StudyBuilder& study)
+    // The study written, the run launched for option 1, sub-option 2.
+    void run_launched(const StudyBuilder& study)
     {
         study.write(directory_.path());
         test::write_command_file("AB", 1, 1, 2);
-        const auto start = std::chrono::steady_clock::now();
         const std::string reason = test::run_program_to_stop(session_, window_, {});
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(reason, "analysis run done");
         EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
-        return took;
     }
 
     // The number at the head of a node-set file.
@@ -61,24 +53,20 @@ protected:
     }
 };
 
-TEST_F(LargeStudyTest, CountyStudyOfFourHundredMapsRunsInSeconds)
+TEST_F(LargeStudyTest, CountyStudyOfFourHundredMapsRunsWhole)
 {
     const StudyBuilder study = county_study();
     ASSERT_GT(study.links().size(), 4700u);
-    const auto took = run_launched(study);
-    EXPECT_LT(took, RUN_TIME_LIMIT);
-    RecordProperty("run_seconds", std::to_string(took.count()));
+    run_launched(study);
     // Six subareas a map; ten maps a chain, each chain with one outlet.
     expect_complete_report(2400, 40, 360);
 }
 
-TEST_F(LargeStudyTest, RegionFileStudyRunsInSeconds)
+TEST_F(LargeStudyTest, RegionFileStudyRunsWhole)
 {
     const StudyBuilder study = region_study();
     ASSERT_GT(study.links().size(), 4700u);
-    const auto took = run_launched(study);
-    EXPECT_LT(took, RUN_TIME_LIMIT);
-    RecordProperty("run_seconds", std::to_string(took.count()));
+    run_launched(study);
     // Six subareas a unit; ten maps a chain, the last of nine maps.
     expect_complete_report(2376, 10, 89);
 }

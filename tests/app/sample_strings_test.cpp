@@ -13,6 +13,7 @@
 #include "records/format.h"
 #include "records/link_data_base.h"
 #include "records/string_files.h"
+#include "shell/control_settings.h"
 #include "support/program_run.h"
 #include "support/report_delimiters.h"
 #include "support/session_test.h"
@@ -110,6 +111,41 @@ TEST_F(SampleStringsTest, FromTheMenuAndLaunchedAlike)
     EXPECT_EQ(test::run_program_to_stop(session_, window_, {}), "analysis run done");
     expect_strings_and_section_three();
     EXPECT_EQ(results(), from_menu);
+}
+
+TEST_F(SampleStringsTest, UserDefinedControlAskedOnceFromTheMenu)
+{
+    // The sample's settings with user-defined controls (line 2, first
+    // stored integer 2) and no stored control.
+    Lines control = read_text_lines("SAcontzz.zzz");
+    control.at(1).replace(0, 3, "  2");
+    write_text_lines("SAcontzz.zzz", control);
+
+    // The one system outlet, 230315: TOP, then BACK at the first outlet
+    // start the page over, then its elevation.
+    Lines typed = EXECUTE_FROM_MENU;
+    typed.insert(typed.end() - 1, {"top", "back", "1196.5"});
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, typed), "analysis run done");
+    EXPECT_NE(window_.transcript().find("Enter the HGL Control Elevation for NODE [230315.0]. ==>"),
+              std::string::npos);
+
+    ControlParameters saved;
+    HglControlTable controls;
+    ASSERT_TRUE(load_control_file_named("SAcontzz.zzz", saved, controls));
+    ASSERT_EQ(controls.count(), 1);
+    EXPECT_EQ(controls.controls[0].node_number, 230315.0f);
+    EXPECT_EQ(controls.controls[0].elevation, 1196.5f);
+    EXPECT_EQ(saved.hydraulic_control_model, HydraulicControlModel::UserDefinedControl);
+
+    const Lines report = read_text_lines("SATRVLZZ.DIA");
+    const Lines list = {"     User-Defined Downstream HGL CONTROLs for each system", "     Trunk Line are:",
+                        "     Node Number  User-Defined HGL    Node Number  User-Defined HGL"};
+    const auto at = std::search(report.begin(), report.end(), list.begin(), list.end());
+    ASSERT_NE(at, report.end());
+    EXPECT_EQ(at[3].substr(0, 26), "       230315.0    1196.50");
+
+    // A second run finds the control stored and asks nothing.
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, EXECUTE_FROM_MENU), "analysis run done");
 }
 
 }  // namespace

@@ -78,6 +78,15 @@ TEST_F(DiagnosticsComparisonTest, AReportComparedWithItselfAppendsNoDifferences)
     const std::size_t first_length = read_text_lines("SATRVLZZ.DIA").size();
     compare_diagnostics_files(session_, "SA");
     EXPECT_EQ(read_text_lines("SATRVLZZ.DIA").size(), first_length + appended.size());
+
+    // Both reports carrying exception reports: their lines after the
+    // statistics are no network lists, and nothing is listed from them.
+    fs::remove("SATRVLZ1.DIA");
+    fs::copy_file("SATRVLZZ.DIA", "SATRVLZ1.DIA");
+    report_ = read_text_lines("SATRVLZZ.DIA");
+    const Lines third = compare();
+    EXPECT_EQ(count_of(third, padded("       NONE")), 6u);
+    EXPECT_EQ(third.size(), appended.size());
 }
 
 TEST_F(DiagnosticsComparisonTest, EntriesInOneReportOnlyAreListedUnderTheirItem)

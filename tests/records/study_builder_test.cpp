@@ -607,7 +607,50 @@ TEST(StudyBuilder, FixtureMistakesAreRefusedAtOnce)
     study.add_subarea(10103.0f, 1.0f, SubareaEntry::AlongLink);  // only initial links end there
     EXPECT_THROW(study.model_file(101, 1), std::logic_error);
     EXPECT_THROW(StudyBuilder("ABC"), std::invalid_argument);
-    EXPECT_THROW(StudyBuilder("AB", 10), std::invalid_argument);
+    EXPECT_THROW(StudyBuilder("AB", 11), std::invalid_argument);
+}
+
+TEST(StudyBuilder, CurveNumberStudyWritesItsSubareaAndStorageGroups)
+{
+    TemporaryDirectory dir;
+    StudyBuilder study("AB", 10, 2);
+    study.add_node(10101.0f, 150.0f);
+    study.add_node(10102.0f, 140.0f, {10.0f, 12.0f});
+    study.add_node(10103.0f, 130.0f, {12.0f, 14.0f});
+    study.add_node(10104.0f, 120.0f, {12.0f, 14.0f});
+    study.add_initial_link(10101.0f, 10102.0f, 500.0f);
+    study.add_link(10102.0f, 10103.0f, 400.0f, Element::pipe(2.0f));
+    StorageRouting routing;
+    routing.sets = {{100.0f, 0.0f, 0.0f}, {101.0f, 2.0f, 4.0f}, {103.0f, 6.0f, 9.0f}};
+    study.add_storage_element(10103.0f, 10104.0f, 50.0f, routing);
+    study.add_subarea(10101.0f, 64.0f);
+    study.set_curve_number_values(10101.0f, {0.2f, 80.0f, 0.3f, 0.75f});
+    study.write(dir.path());
+
+    for (const std::string name : {"AB0101ZZ.Z11", "AB0101ZZ.Z12"}) {
+        SCOPED_TRACE(name);
+        const ModelFile file = read_model_file(name);
+        EXPECT_EQ(file.model_type(), 10);
+        ModelFile copy = file;
+        const ModelGroup* subarea = find_group(copy, 10101.0f, 10102.0f, 21);
+        ASSERT_NE(subarea, nullptr);
+        ASSERT_EQ(subarea->values.size(), 88u);
+        EXPECT_EQ(subarea->values[0], 0.1f);  // 64 acres in square miles
+        EXPECT_EQ(subarea->values[25], 0.75f);
+        EXPECT_EQ(subarea->values[27], 0.2f);
+        EXPECT_EQ(subarea->values[28], 80.0f);
+        EXPECT_EQ(subarea->values[29], 0.3f);
+        EXPECT_EQ(subarea->values[32], 10101.0f);
+        const ModelGroup* storage = find_group(copy, 10103.0f, 10104.0f, 61);
+        ASSERT_NE(storage, nullptr);
+        ASSERT_EQ(storage->values.size(), 77u);
+        EXPECT_EQ(storage->values[7 + 3], 3.0f) << "set count";
+        EXPECT_EQ(storage->values[7 + 44 + 2], 9.0f) << "discharge of set 3";
+        EXPECT_EQ(storage->values[7 + 64], 1.0f) << "outflow option";
+        const ModelGroup* pipe = find_group(copy, 10102.0f, 10103.0f, 41);
+        ASSERT_NE(pipe, nullptr);
+        EXPECT_EQ(pipe->values.size(), 6u) << "read up to the next marker";
+    }
 }
 
 TEST(TemporaryDirectory, EntersAFreshDirectoryAndRestoresTheWorkingDirectory)

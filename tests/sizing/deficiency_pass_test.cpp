@@ -477,19 +477,127 @@ TEST(DeficiencyPass, BoxDesignatedByItsWidthRatio)
 
 TEST(DeficiencyPass, AsBuiltBoxGetsABoxWhateverTheDesignation)
 {
+    // Whatever the user designated, an as-built box is replaced by a box of
+    // the given first dimension: the height of column 23 under a pipe
+    // designation, the designated value under a box or channel one.
+    struct Case {
+        const char* designation;
+        float type;       // column 141
+        float dimension;  // column 143
+        float value;      // column 144
+        float given;      // the box's given height
+        float n;          // the new box's Manning n
+    };
+    for (const Case c : {Case{"pipe", 1.0f, 0.0f, 0.0f, 3.0f, 0.013f},
+                         Case{"box solved for its height", 2.0f, 1.0f, 5.0f, 5.0f, 0.013f},
+                         Case{"channel solved for its depth", 3.0f, 1.0f, 5.0f, 5.0f, 0.013f},
+                         Case{"channel without its n", 3.0f, 1.0f, 5.0f, 5.0f, 0.0f}}) {
+        LinkRecord given = pipe_link();
+        given.element_type() = static_cast<int>(ElementType::Box);
+        given.element_height() = 3.0f;
+        given.element_base_width() = 2.0f;
+        given.element_friction_factor() = 0.015f;
+        given.downstream_peak_flow(2) = 300.0f;
+        given.designated_element_type() = c.type;
+        given.designated_friction_hundredths() = c.n * 100.0f;
+        given.designated_sizing_dimension() = c.dimension;
+        given.designated_dimension_value() = c.value;
+        given.designated_side_slope() = 2.0f;
+        given.designated_freeboard() = 1.0f;
+        const LinkRecord link = analyzed(given);
+        SCOPED_TRACE(c.designation);
+        EXPECT_EQ(link.recommended_element_type(), 2.0f);
+        EXPECT_EQ(link.required_element_height(), c.given);
+        // A designated n of 0 gives the as-built element's.
+        const float n = c.n > 0.0f ? c.n : 0.015f;
+        const BoxSize box = size_box(300.0f, 0.01f, c.given, n, 1, SizingIncrement::NoIncrement);
+        EXPECT_EQ(link.required_element_base_width(), box.second);
+        EXPECT_EQ(link.required_element_friction_factor(), n);
+        EXPECT_EQ(link.required_element_side_slope(), 0.0f);
+        EXPECT_EQ(link.required_element_freeboard(), 0.0f);
+    }
+}
+
+TEST(DeficiencyPass, UndesignatedBoxesAndChannelsTakeTheirModeFromTheAsBuiltElement)
+{
+    // Links without an as-built element to count, sized as the box or
+    // channel of their process code: codes 46, 48, 51 and 54 give column 23
+    // to a width or depth solver; codes 36 and 56 take their mode from
+    // column 23 and their given value from column 24.
+    struct Case {
+        int code;
+        float height;  // column 23
+        float width;   // column 24
+    };
+    const float n = 0.015f;
+    const float flow = 300.0f;
+    const float slope = 0.01f;
+    const SizingIncrement none = SizingIncrement::NoIncrement;
+    for (const Case c : {Case{36, 1.0f, 4.0f}, Case{36, 2.0f, 1.5f}, Case{46, 3.0f, 9.0f}, Case{56, 1.0f, 6.0f},
+                         Case{56, 2.0f, 0.5f}, Case{48, 8.0f, 3.0f}, Case{51, 2.5f, 3.0f}}) {
+        LinkRecord given = pipe_link();
+        given.process_code() = c.code;
+        given.element_type() = static_cast<int>(ElementType::NoElement);
+        given.element_height() = c.height;
+        given.element_base_width() = c.width;
+        given.element_side_slope() = 2.0f;
+        given.element_friction_factor() = n;
+        given.channel_freeboard() = 1.0f;
+        given.downstream_peak_flow(2) = flow;
+        const LinkRecord link = analyzed(given);
+        SCOPED_TRACE(testing::Message() << "code " << c.code << ", column 23 " << c.height);
+        float expected_height = 0.0f;
+        float expected_width = 0.0f;
+        if (c.code == 36) {
+            const BoxSize box = size_box(flow, slope, c.width, n, static_cast<int>(c.height), none);
+            expected_height = box.second;
+            expected_width = box.first;
+            EXPECT_EQ(link.recommended_element_type(), 2.0f);
+        } else if (c.code == 46) {
+            const BoxSize box = size_box(flow, slope, c.height, n, 1, none);
+            expected_height = box.first;
+            expected_width = box.second;
+            EXPECT_EQ(link.recommended_element_type(), 2.0f);
+        } else {
+            const int mode = c.code == 56 ? static_cast<int>(c.height) : c.code == 48 ? 1 : 0;
+            const float value = c.code == 56 ? c.width : c.height;
+            const TrapezoidSize channel = size_trapezoid(slope, flow, 2.0f, 1.0f, n, mode, value, none);
+            expected_height = c.code == 56 ? channel.depth_result : channel.width_argument;
+            expected_width = c.code == 56 ? channel.width_argument : channel.depth_result;
+            EXPECT_EQ(link.recommended_element_type(), 3.0f);
+            EXPECT_EQ(link.required_element_side_slope(), 2.0f);
+            EXPECT_EQ(link.required_element_freeboard(), 1.0f);
+        }
+        EXPECT_EQ(link.required_element_height(), expected_height);
+        EXPECT_EQ(link.required_element_base_width(), expected_width);
+        EXPECT_EQ(link.required_element_flow(), flow);
+        EXPECT_GT(link.required_element_height(), 0.0f);
+        EXPECT_GT(link.required_element_base_width(), 0.0f);
+    }
+}
+
+TEST(DeficiencyPass, SlopeRepairedForTheParallelPipeSizesTheBox)
+{
+    // A link the balanced HGL gave no slope: the parallel pipe is sized at
+    // the default 0.002, and the box after it at the same slope, not at a
+    // slope that carries nothing (which would ask for the largest box).
     LinkRecord given = pipe_link();
-    given.element_type() = static_cast<int>(ElementType::Box);
+    given.process_code() = 46;
+    given.element_type() = static_cast<int>(ElementType::NoElement);
     given.element_height() = 3.0f;
-    given.element_base_width() = 2.0f;
     given.element_friction_factor() = 0.015f;
-    given.downstream_peak_flow(2) = 300.0f;
-    given.designated_element_type() = 1.0f;  // a pipe designation
-    given.designated_friction_hundredths() = 1.3f;
-    const LinkRecord link = analyzed(given);
-    EXPECT_EQ(link.recommended_element_type(), 2.0f);
-    EXPECT_EQ(link.required_element_height(), 3.0f);  // mode 1: the height of column 23 given
-    const BoxSize box = size_box(300.0f, 0.01f, 3.0f, 0.013f, 1, SizingIncrement::NoIncrement);
-    EXPECT_EQ(link.required_element_base_width(), box.second);
+    given.balanced_hgl_friction_slope() = 0.0f;
+    given.downstream_peak_flow(2) = 120.0f;
+    DeficiencySettings settings = topographic_settings();
+    settings.friction_slope_model = FrictionSlopeModel::BalancedHglSlope;
+    const LinkRecord link = analyzed(given, settings);
+    EXPECT_EQ(link.column(68), 0.0f);
+    float slope = 0.0f;
+    EXPECT_EQ(link.parallel_element_height(), size_circular_pipe(slope, 120.0f, 0.013f));
+    EXPECT_EQ(link.required_element_height(), 3.0f);
+    EXPECT_EQ(link.required_element_base_width(),
+              size_box(120.0f, 0.002f, 3.0f, 0.015f, 1, SizingIncrement::NoIncrement).second);
+    EXPECT_LT(link.required_element_base_width(), 100.0f);
 }
 
 TEST(DeficiencyPass, StandardConduitOfCodeThirtySeven)

@@ -150,7 +150,9 @@ TEST(ElementSizing, StandardPipesAndBarrels)
         float barrels;
     };
     for (const Case c : {Case{7.0f, 1.0f, 0.0f}, Case{7.01f, 1.25f, 0.0f}, Case{2400.0f, 15.0f, 0.0f},
-                         Case{2400.1f, 11.5f, 2.0f}, Case{0.0f, 1.0f, 0.0f}}) {
+                         Case{2400.1f, 11.5f, 2.0f}, Case{0.0f, 1.0f, 0.0f},
+                         // a whole multiple of 2400 cfs gets a spare barrel: 3 x 1600 cfs
+                         Case{4800.0f, 12.5f, 3.0f}}) {
         const StandardPipe pipe = select_standard_pipe(c.flow);
         EXPECT_EQ(pipe.diameter, c.diameter) << c.flow << " cfs";
         EXPECT_EQ(pipe.barrels, c.barrels) << c.flow << " cfs";

@@ -27,6 +27,8 @@ constexpr float SUBAREA_NODE_RULE_VALUE = 1.2f;
 constexpr float GIS_UPDATE_ALL = 9.0f;
 
 constexpr float INCHES_PER_FOOT = 12.0f;
+constexpr float ACRES_PER_SQUARE_MILE_VALUE = 640.0f;
+constexpr int CURVE_NUMBER_TYPE = 10;
 constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is not in use
 constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;
 
@@ -136,7 +138,7 @@ StudyBuilder::StudyBuilder(std::string study_id, int model_type, int storm_event
 {
     if (study_id_.size() != 2) throw std::invalid_argument("a study identifier has two characters");
     if (storm_events_ < 1 || storm_events_ > STORM_EVENTS) throw std::invalid_argument("a study has 1 to 6 storm events");
-    if (model_type_ < 1 || model_type_ == 10) throw std::invalid_argument("the study builder writes model types 1 to 9 only");
+    if (model_type_ < 1 || model_type_ > 10) throw std::invalid_argument("the study builder writes model types 1 to 10 only");
 }
 
 NodeRecord& StudyBuilder::add_node(float number, float elevation, std::vector<float> peak_flows)
@@ -218,6 +220,35 @@ LinkRecord& StudyBuilder::add_link(float upstream_node, float downstream_node, f
     }
     link_index_.emplace(std::pair{upstream_node, downstream_node}, links_.size());
     return links_.emplace_back(std::move(link));
+}
+
+std::array<float, 70> StorageRouting::block() const
+{
+    std::array<float, 70> values{};
+    values[1] = static_cast<float>(initial_condition_option);
+    values[2] = initial_value;
+    values[3] = static_cast<float>(sets.size());
+    for (std::size_t k = 0; k < sets.size() && k < 20; ++k) {
+        values[4 + k] = sets[k][0];
+        values[24 + k] = sets[k][1];
+        values[44 + k] = sets[k][2];
+    }
+    values[64] = static_cast<float>(outflow_option);
+    return values;
+}
+
+LinkRecord& StudyBuilder::add_storage_element(float upstream_node, float downstream_node, float length,
+                                              const StorageRouting& routing)
+{
+    LinkRecord& link = add_link(upstream_node, downstream_node, length, Element::none());
+    link.process_code() = STREET_CODE;
+    storage_routing_[{upstream_node, downstream_node}] = routing;
+    return link;
+}
+
+void StudyBuilder::set_curve_number_values(float subarea, const CurveNumberValues& values)
+{
+    curve_numbers_[subarea] = values;
 }
 
 SubareaRecord& StudyBuilder::add_subarea(float number, float area, SubareaEntry entry, float land_use, float soil)
@@ -512,10 +543,18 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     for (std::size_t k = 0; k < streets.size(); ++k) file.header.set_street_section(static_cast<int>(k) + 1, street_row(streets[k]));
     for (const auto& [position, value] : header_values_) file.header.set_value(position, value);
 
+    // Type 10 lays out the groups it reads up to the next marker as the
+    // general layout does.
+    auto layout_of = [&](float code) {
+        std::optional<GroupLayout> layout = group_layout(code, model_type_, extension_switch);
+        if (model_type_ == CURVE_NUMBER_TYPE && layout && layout->data_count == SCANNED_TO_MARKER)
+            layout = group_layout(code, 3, extension_switch);
+        return layout;
+    };
     auto link_group = [&](std::size_t index) {
         const LinkRecord& l = links_[index];
         ModelGroup group{l.upstream_node(), l.downstream_node(), static_cast<float>(l.process_code()), {}, {}};
-        const std::optional<GroupLayout> layout = group_layout(group.code_value, model_type_, extension_switch);
+        const std::optional<GroupLayout> layout = layout_of(group.code_value);
         if (!layout || layout->data_count < 0) throw std::logic_error("a link of a process code the builder cannot lay out");
         std::vector<float>& v = group.values;
         v.assign(static_cast<std::size_t>(layout->data_count), 0.0f);
@@ -568,6 +607,30 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const auto subarea = plan.carried.find(index);
         if (layout->packed_subarea_position > 0 && subarea != plan.carried.end())
             write_subarea_part(v, layout->packed_subarea_position, subareas_[subarea->second], model_type_);
+        if (model_type_ == CURVE_NUMBER_TYPE && family == INITIAL_SUBAREA_CODE && subarea != plan.carried.end()) {
+            const SubareaRecord& record = subareas_[subarea->second];
+            const auto found = curve_numbers_.find(record.subarea_number());
+            const CurveNumberValues values = found == curve_numbers_.end() ? CurveNumberValues{} : found->second;
+            float acres = 0.0f;
+            for (int k = 1; k <= LAND_USE_CELLS; ++k) {
+                const GisCell cell = gis_cell(record, k, model_type_);
+                acres += cell.area;
+                set(2 + 3 * k, cell.land_use);
+                set(3 + 3 * k, cell.soil);
+                set(4 + 3 * k, cell.area / ACRES_PER_SQUARE_MILE_VALUE);
+            }
+            set(1, acres / ACRES_PER_SQUARE_MILE_VALUE);  // square miles
+            set(26, values.watershed_lag);
+            set(28, values.initial_abstraction);
+            set(29, values.curve_number);
+            set(30, values.impervious_fraction);
+            set(33, record.subarea_number());
+        }
+        const auto routing = storage_routing_.find({l.upstream_node(), l.downstream_node()});
+        if (model_type_ == CURVE_NUMBER_TYPE && family == STREET_CODE && routing != storage_routing_.end()) {
+            const std::array<float, 70> block = routing->second.block();
+            for (int k = 1; k <= 70; ++k) set(7 + k, block[static_cast<std::size_t>(k - 1)]);
+        }
         return group;
     };
 
@@ -583,7 +646,7 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     std::set<std::size_t> added;
     auto add_subarea = [&](std::size_t s) {
         if (plan.subareas[s].map_number != map_number || !added.insert(s).second) return;
-        const GroupLayout layout = *group_layout(SUBAREA_ADDITION_CODE, model_type_, extension_switch);
+        const GroupLayout layout = *layout_of(SUBAREA_ADDITION_CODE);
         const float number = subareas_[s].subarea_number();
         ModelGroup group{number, number, SUBAREA_ADDITION_CODE, {}, {}};
         group.values.assign(static_cast<std::size_t>(layout.data_count), 0.0f);

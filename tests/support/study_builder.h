@@ -81,6 +81,25 @@ struct StreetSection {
     bool operator==(const StreetSection&) const = default;
 };
 
+// The curve-number values of a subarea of a type-10 study (its code-21 group).
+struct CurveNumberValues {
+    float initial_abstraction = 0.1f;  // initial rainfall abstraction
+    float curve_number = 75.0f;        // S.C.S. curve number
+    float impervious_fraction = 0.25f;  // decimal
+    float watershed_lag = 0.5f;        // hours
+};
+
+// The modified Puls routing data of a storage element of a type-10 study:
+// the 70 values after the 7 leading values of its code-61 group.
+struct StorageRouting {
+    int initial_condition_option = 1;  // 1 storage volume, 2 flow rate, 3 elevation
+    float initial_value = 0.0f;
+    int outflow_option = 1;  // 1 elevation-storage-discharge, 2 elevation-area-discharge
+    std::vector<std::array<float, 3>> sets{{100.0f, 0.0f, 0.0f}, {102.0f, 5.0f, 10.0f}};  // elevation, storage, discharge
+
+    std::array<float, 70> block() const;
+};
+
 // How a subarea enters the network in the model file.
 enum class SubareaEntry {
     Automatic,  // initial subarea of the code-21 link that starts at its node, else AtNode
@@ -101,8 +120,12 @@ struct GisFiles {
 class StudyBuilder {
 public:
     // `storm_events`: 1 to 6, the model files and lists per map and event.
-    // Model types 1 to 9; the curve-number model (10) has group layouts of
-    // its own that the builder does not write.
+    // Model types 1 to 10.  In a study of the curve-number model (10) the
+    // initial subareas carry 88 data values (area in square miles, land-use
+    // cells, lag, abstraction, curve number, impervious fraction, subarea
+    // number), storage elements and channels 77, and every other group the
+    // values of the general layout, which the walker reads up to the next
+    // marker.
     explicit StudyBuilder(std::string study_id = "AB", int model_type = 6, int storm_events = 1);
 
     const std::string& study_id() const { return study_id_; }
@@ -135,6 +158,12 @@ public:
     // value the model type's subarea checks read, pass those checks.
     SubareaRecord& add_subarea(float subarea, float area, SubareaEntry entry = SubareaEntry::Automatic,
                                float land_use = 1.0f, float soil = 2.0f);
+
+    // Type 10: a storage element, a code-61 link without element or street,
+    // and the curve-number values of a subarea (defaults otherwise).
+    LinkRecord& add_storage_element(float upstream_node, float downstream_node, float length,
+                                    const StorageRouting& routing = {});
+    void set_curve_number_values(float subarea, const CurveNumberValues& values);
 
     // The records by the numbers they were added with (std::out_of_range
     // when there is none).  References stay valid while records are added.
@@ -269,6 +298,8 @@ private:
     std::vector<GisFilesEdit> gis_file_edits_;
     std::vector<ModelListEdit> model_list_edits_;
     std::map<int, std::vector<ModelResultsGroup>> model_results_;  // by map number
+    std::map<std::pair<float, float>, StorageRouting> storage_routing_;  // type 10, by node pair
+    std::map<float, CurveNumberValues> curve_numbers_;                   // type 10, by subarea
     std::deque<std::vector<TelescopedStringRecord>> strings_;  // string n at n - 1
 };
 

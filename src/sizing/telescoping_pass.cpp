@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/link_data_base.h"
 #include "records/string_files.h"
@@ -22,7 +23,6 @@ constexpr std::string_view TELESCOPING_TITLE = "* SYSTEM TELESCOPING ANALYSIS *"
 constexpr std::string_view UPDATE_TITLE = "* UPDATE LINK DATA BASE *";
 constexpr std::string_view PROCESSING_STRING_FORMAT = "(5X,' PROCESSING STRING NUMBER [',I4.4,']')";
 constexpr std::string_view REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
-constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
 
 std::string link_data_base_path(RunContext& run, const std::string& stem)
 {
@@ -126,7 +126,7 @@ void run_telescoping_analysis(RunContext& run)
 
     TextWriter report = TextWriter::for_append(
         run.outputs.changed_file(run.study_file(study_file_name(REPORT_NAME_FORMAT, run.study_id))));
-    if (settings.model_type_code != CURVE_NUMBER_MODEL_TYPE) {
+    if (!is_curve_number_model(settings.model_type_code)) {
         report_primary_system_gaps(window, report, run.study_id, string_count,
                                    study_gap_report_source(run));
     }

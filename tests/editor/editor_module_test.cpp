@@ -81,5 +81,16 @@ TEST_F(EditorTest, LeavingTheModuleAppendsAPageBreakToAnExistingLog)
     EXPECT_EQ(TemporaryDirectory::get("ABHISTZZ.DAT"), "an earlier entry\r\n\f\r\n");
 }
 
+TEST_F(EditorTest, ARefusedStudyDoesNotFixTheDataDirectoryOfTheNext)
+{
+    write_study(test::editor_study());
+    // Study XY keeps its files under XYDATA and has no string index there.
+    TemporaryDirectory::put("XYMPDZZ.ZZZ", "XYDATA\\XYSTUDY.TXT\r\n");
+    std::filesystem::create_directory("XYDATA");
+    EXPECT_EQ(run_module({"", "XY", "", "AB", "EX"}), 0u) << window_.dump();
+    EXPECT_EQ(test::snapshot_text(window_.reads()[2], 1, 21, 60), " * DATA FILE [XYINDXZZ.ZST                  ] DOES NOT EXIST");
+    EXPECT_NE(window_.reads()[4].find("Select PROGRAM Option NUMBER"), std::string::npos) << "AB is found where it is";
+}
+
 }  // namespace
 }  // namespace velm

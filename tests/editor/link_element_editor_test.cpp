@@ -165,5 +165,30 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
     }
 }
 
+TEST_F(EditorTest, LinkEditUpgradesAnOldHeaderAndKeepsTheOldFileInTempDat)
+{
+    write_study(test::editor_study());
+    // Storm event 2 comes from an older hydrology program: a 10-section street table.
+    ModelFile old = read_model_file("AB0101ZZ.Z12");
+    old.header.values.erase(old.header.values.begin() + 157, old.header.values.begin() + 517);
+    write_model_file("AB0101ZZ.Z12", old);
+    const std::string old_bytes = TemporaryDirectory::get("AB0101ZZ.Z12");
+    const std::string event_1 = TemporaryDirectory::get("AB0101ZZ.Z11");
+
+    EXPECT_EQ(run_module({"", "AB", "7", "10103", "10104", "", "22", "", "", "", "", "", "", "", "", "E", "EX"}), 0u)
+        << window_.dump();
+    EXPECT_EQ(TemporaryDirectory::get("TEMP.DAT"), old_bytes);
+    const ModelFile upgraded = read_model_file("AB0101ZZ.Z12");
+    ASSERT_EQ(upgraded.header.length(), FULL_HEADER_VALUES);
+    EXPECT_EQ(upgraded.header.street_section_count(), 3);
+    for (int k = 1; k <= 157; ++k) {
+        if (k == 67 || (k >= 86 && k <= 94)) continue;  // the count and the added section 3
+        EXPECT_EQ(upgraded.header.value(k), old.header.value(k)) << k;
+    }
+    for (int k = 158; k <= 517; ++k) EXPECT_EQ(upgraded.header.value(k), 0.0f) << k;
+    for (int k = 158; k <= OLD_FULL_HEADER_VALUES; ++k) EXPECT_EQ(upgraded.header.value(k + 360), old.header.value(k)) << k;
+    EXPECT_NE(TemporaryDirectory::get("AB0101ZZ.Z11"), event_1);
+}
+
 }  // namespace
 }  // namespace velm

@@ -42,19 +42,6 @@ constexpr int TYPE_6_SECOND_RAINFALL_COLUMN = 11;
 
 bool outside(float value, float low, float high) { return value < low || value > high; }
 
-// The largest land-use code of the model type; model type 6 has its own test.
-float largest_land_use_code(int model_type_code) {
-    switch (model_type_code) {
-        case 7: return 47.0f;
-        case 8: return 103.0f;
-        case 9: return 12.0f;
-        case 10: return 100.0f;
-        default: return 71.0f;
-    }
-}
-
-float largest_soil_code(int model_type_code) { return uses_region_files(model_type_code) ? 3.0f : 4.0f; }
-
 SubareaFlag rainfall_flag(const SubareaRecord& subarea, int model_type_code) {
     switch (model_type_code) {
         case 5:
@@ -105,6 +92,18 @@ std::string flag_text(SubareaFlag flag, std::string_view mark) {
 }
 
 }  // namespace
+
+float largest_land_use_code(int model_type_code) {
+    switch (model_type_code) {
+        case 7: return 47.0f;
+        case 8: return 103.0f;
+        case 9: return 12.0f;
+        case 10: return 100.0f;
+        default: return 71.0f;
+    }
+}
+
+float largest_soil_code(int model_type_code) { return uses_region_files(model_type_code) ? 3.0f : 4.0f; }
 
 bool SubareaCheckFlags::any() const {
     for (SubareaFlag flag : {uniqueness, subarea_number, rainfall, s_graph, land_use, soil, area})

@@ -2,6 +2,7 @@
 #include "sizing/large_pipe_lists.h"
 
 #include "records/format.h"
+#include "records/process_codes.h"
 #include "sizing/element_sizing.h"
 
 namespace velm {
@@ -24,8 +25,6 @@ constexpr std::string_view UPGRADED_LINK_LINE_FORMAT =
     "(7X,F8.1,3X,F8.1,3X,F7.2,1X,F7.2,2X,F5.1,3X,F7.2,1X,F7.2,2X,F5.1)";
 
 constexpr float LARGE_PIPE_DIAMETER = 84.0f;  // inches
-
-bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 
 // Process codes whose existing element the upgraded-link list does not show.
 bool shows_no_existing_element(int code) { return code == 9 || code == 91 || code == 92; }

@@ -1,15 +1,14 @@
 // The link data base update of the telescoping pass.
 #include "sizing/link_data_base_update.h"
 
+#include "records/hydrology_model_type.h"
+#include "records/process_codes.h"
+
 namespace velm {
 
 namespace {
 
-constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
-constexpr int STORAGE_ELEMENT_CODE = 61;
 constexpr float ENVELOPE_DEFAULT_MANNING_N = 0.013f;
-
-bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 
 // A computed value stored in a column, within what its field holds: the
 // link data base never holds a run of asterisks.
@@ -59,7 +58,7 @@ std::vector<LinkRecord> update_link_data_base(const std::vector<LinkRecord>& rec
         if (!headwater) {
             const TelescopingLinkRow* row = table.find(record.upstream_node(), record.downstream_node());
             const bool storage_element =
-                model_type_code == CURVE_NUMBER_MODEL_TYPE && record.process_code() == STORAGE_ELEMENT_CODE;
+                is_curve_number_model(model_type_code) && record.process_code() == STORAGE_ELEMENT_CODE;
             if (row != nullptr && !storage_element) apply_telescoping_results(record, *row);
             reports.report_user_size_and_slope(record);
         }

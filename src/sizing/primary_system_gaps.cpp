@@ -8,9 +8,11 @@
 
 #include "platform/files.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/link_search.h"
 #include "records/number_keys.h"
+#include "records/process_codes.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -26,14 +28,9 @@ constexpr std::string_view NO_GAP_FORMAT = "(8X,'None')";
 constexpr std::string_view PROCESSING_STRING_TEXT = "** Processing String File ===>";
 constexpr std::string_view REGION_LINK_DATA_BASE_NAME_FORMAT = "(A2,I2.2,'00ZZ.ZLL')";
 
-constexpr int COUNTY_MODEL_TYPE = 6;
-constexpr int CITY_MODEL_TYPE = 9;
 
-bool is_initial_subarea_code(float code)
-{
-    const int whole = static_cast<int>(code);
-    return whole == 21 || whole == 22;
-}
+// A code stored as a real, its sign a mark: the headwater links.
+bool is_headwater_code(float code) { return is_initial_subarea_code(static_cast<int>(code)); }
 
 ConveyanceKind link_conveyance(const LinkRecord& record)
 {
@@ -79,7 +76,7 @@ struct StudyFiles {
     std::optional<ContinuingLink> continuing_link(float last_upstream, float last_downstream, float outlet_node)
     {
         std::string name = outlet_link_data_base_name(study_id, model_type_code, outlet_node);
-        if (model_type_code == COUNTY_MODEL_TYPE) {
+        if (uses_packed_land_use(model_type_code)) {
             const LinkSearchResult found = find_link_in_data_bases(last_upstream, last_downstream, name, search);
             if (found.found()) name = trimmed(found.file_name);
         }
@@ -110,7 +107,7 @@ ConveyanceKind string_link_conveyance(const TelescopedStringRecord& record)
 
 std::string outlet_link_data_base_name(const std::string& study_id, int model_type_code, float outlet_node)
 {
-    if (model_type_code == CITY_MODEL_TYPE) {
+    if (uses_region_files(model_type_code)) {
         return format_line(REGION_LINK_DATA_BASE_NAME_FORMAT,
                            {study_id, static_cast<int>(outlet_node / 10000.0f)});
     }
@@ -161,7 +158,7 @@ void report_primary_system_gaps(Window& window, TextWriter& report, const std::s
         const TelescopedStringRecord* last = nullptr;
         const std::vector<TelescopedStringRecord> records = source.string_records(string_number);
         for (const TelescopedStringRecord& record : records) {
-            if (is_initial_subarea_code(record.process_code)) continue;
+            if (is_headwater_code(record.process_code)) continue;
             const ConveyanceKind kind = string_link_conveyance(record);
             if (previous != NO_CONVEYANCE && kind != previous) {
                 write_conveyance_gap(previous, record.upstream_node, record.downstream_node, kind);

@@ -3,20 +3,17 @@
 
 #include <cmath>
 
+#include "records/hydrology_model_type.h"
+#include "records/process_codes.h"
 #include "records/record_columns.h"
 
 namespace velm {
 
 namespace {
 
-constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
-constexpr float STORAGE_ELEMENT_CODE = 61.0f;
 
-bool is_initial_subarea_code(float code)
-{
-    const int whole = static_cast<int>(std::fabs(code));
-    return whole == 21 || whole == 22;
-}
+// A code stored as a real, its sign a mark: the headwater links.
+bool is_headwater_code(float code) { return is_initial_subarea_code(static_cast<int>(std::fabs(code))); }
 
 }  // namespace
 
@@ -161,7 +158,7 @@ TelescopedStringRecord complete_string_link(TelescopingLinkRow& row, const Strin
         record.parallel_side_slope = side_slope;
         record.parallel_friction_factor = friction_factor;
     }
-    if (is_initial_subarea_code(row.process_code) && mark > 0.0f) mark = -mark;
+    if (is_headwater_code(row.process_code) && mark > 0.0f) mark = -mark;
 
     record.telescoped_shape = mark;
     record.telescoped_size = size;
@@ -203,7 +200,7 @@ void apply_user_elements_to_string(std::vector<TelescopedStringRecord>& records,
             record.telescoped_freeboard = 0.0f;
             record.telescoped_friction_factor = user->user_element_friction_factor;
         }
-        if (model_type_code == CURVE_NUMBER_MODEL_TYPE && record.process_code == STORAGE_ELEMENT_CODE) {
+        if (is_curve_number_model(model_type_code) && record.process_code == static_cast<float>(STORAGE_ELEMENT_CODE)) {
             record.telescoped_shape = 0.0f;
             record.telescoped_size = 0.0f;
             record.telescoped_width = 0.0f;

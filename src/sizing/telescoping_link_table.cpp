@@ -3,19 +3,18 @@
 
 #include <cmath>
 
+#include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
+#include "records/process_codes.h"
 
 namespace velm {
 
 namespace {
 
-constexpr int COUNTY_MODEL_TYPE = 6;
 // Process codes whose sizing slope is the friction slope itself: the open
 // channels keep their slope, pipes flow at a share of it.
 constexpr int FIRST_CHANNEL_CODE = 50;
 constexpr int LAST_CHANNEL_CODE = 56;
-
-bool is_initial_subarea_code(int code) { return code == 21 || code == 22; }
 
 }  // namespace
 
@@ -98,7 +97,7 @@ TelescopingLinkRow telescoping_link_row(const LinkRecord& record, const Telescop
     }
     row.element_friction_factor = existing_n;
     if (existing_n == 0.0f) {
-        row.element_friction_factor = settings.model_type_code == COUNTY_MODEL_TYPE ? COUNTY_TELESCOPING_MANNING_N
+        row.element_friction_factor = uses_packed_land_use(settings.model_type_code) ? COUNTY_TELESCOPING_MANNING_N
                                                                                     : DEFAULT_TELESCOPING_MANNING_N;
         full_pipe_n = row.element_friction_factor;
     }

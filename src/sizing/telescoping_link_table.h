@@ -17,6 +17,7 @@
 
 #include "records/link_data_base.h"
 #include "shell/control_settings.h"
+#include "sizing/deficiency_pass.h"
 #include "sizing/element_sizing.h"
 
 namespace velm {
@@ -27,8 +28,8 @@ inline constexpr float DEFAULT_TELESCOPING_MANNING_N = 0.013f;
 inline constexpr float COUNTY_TELESCOPING_MANNING_N = 0.014f;
 // Under the normal-depth pipe capacity model the pipe Manning n is divided by this.
 inline constexpr float NORMAL_DEPTH_MANNING_DIVISOR = 1.076f;
-// An element capacity above CAPACITY_CAP is stored as CAPACITY_OVERFLOW_MARK.
-inline constexpr float CAPACITY_CAP = 99999.0f;
+// An element capacity above the deficiency pass's CAPACITY_CAP is stored as
+// CAPACITY_OVERFLOW_MARK.
 inline constexpr float CAPACITY_OVERFLOW_MARK = 88888.0f;
 
 // The settings of one telescoping pass: the postprocessor controls handed to

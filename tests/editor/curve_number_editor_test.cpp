@@ -125,6 +125,7 @@ TEST_F(CurveNumberEditorTest, RefusedOrUnchangedEditsLeaveEveryFile)
         const char* name;
         std::vector<std::string> typed;
         std::string shown;
+        std::function<void()> spoil = [] {};
     };
     const Case cases[] = {
         {"an area the export cannot hold", {"1", "10101", "0.3", "82", "0.35", "20", "", "", "E", "EX"},
@@ -136,9 +137,19 @@ TEST_F(CurveNumberEditorTest, RefusedOrUnchangedEditsLeaveEveryFile)
          "Elevations vs. Stoarge vs. Discharges Data Set [ 3] of [ 3]:"},
         {"no storage element on the pair", {"6", "10102", "10103", "", "E", "EX"},
          " * LINK  10102.0 -  10103.0 DOES NOT EXIST"},
+        {"a stored count of 25 sets kept", {"6", "10103", "10104", "", "", "", "", "", "E", "EX"},
+         "Enter Number of Basin Outflow Characteristic Sets... ===>25",
+         [] {
+             for (const std::string name : {"AB0101ZZ.Z11", "AB0101ZZ.Z12"}) {
+                 ModelFile file = read_model_file(name);
+                 test::find_group(file, 10103.0f, 10104.0f, 61)->values[7 + 3] = 25.0f;
+                 write_model_file(name, file);
+             }
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        c.spoil();
         const auto before = test::all_files();
         window_ = test::ScriptedWindow();
         std::vector<std::string> lines{"", "AB"};

@@ -112,5 +112,17 @@ TEST_F(EditorTest, RefusedAndAbandonedSubareaEditsLeaveEveryFile)
     }
 }
 
+TEST_F(EditorTest, TimeOfConcentrationOfStormEventsAfterTheThirdIsKept)
+{
+    write_study(test::editor_study(6, 4));
+    const std::string fourth = TemporaryDirectory::get("AB0101ZZ.Z14");
+    EXPECT_EQ(run_module({"", "AB", "2", "10101", "12", "13", "14", "E", "EX"}), 0u) << window_.dump();
+    for (int event = 1; event <= 3; ++event) {
+        const ModelFile file = read_model_file("AB0101ZZ.Z1" + std::to_string(event));
+        EXPECT_EQ(subarea_group(file, 10101.0f, 21).values[0], 11.0f + static_cast<float>(event)) << event;
+    }
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z14"), fourth);
+}
+
 }  // namespace
 }  // namespace velm

@@ -249,6 +249,35 @@ TEST(TelescopingRules, BoxTakesTheAreaUpstreamUnlessItsRuleHasNoDivisor)
     }
 }
 
+TEST(TelescopingRules, ChannelTakesTheAreaUpstreamUnlessItsRuleHasNoDivisor)
+{
+    // An 8-ft channel 4 ft deep with Z = 2 (64 ft2), then a smaller code-51
+    // channel brought up to that area on its existing depth and side slope.
+    auto channel = [](float upstream, float downstream, float depth, float width, float side_slope) {
+        return link_with(upstream, downstream,
+                         {{7, 51.0f}, {26, 0.025f}, {37, 80.0f}, {64, SLOPE}, {90, 1.0f}, {92, depth}, {93, width},
+                          {94, side_slope}, {100, 1.0f}});
+    };
+    struct Case {
+        float existing_depth;
+        float expected_depth;
+        float expected_width;
+    };
+    for (const Case& c : {Case{4.0f, 4.0f, 8.0f}, Case{0.0f, 2.0f, 4.0f}}) {
+        LinkRecord smaller = channel(10103.0f, 10104.0f, 2.0f, 4.0f, 1.0f);
+        smaller.element_height() = c.existing_depth;
+        smaller.element_side_slope() = 2.0f;
+        const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), channel(10102.0f, 10103.0f, 4.0f, 8.0f, 2.0f),
+                             smaller},
+                            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}},
+                            settings_with([](TelescopingSettings& s) { s.channel_area_telescoping = 1; }));
+        const TelescopedStringRecord& record = w.records[2];
+        EXPECT_EQ(record.telescoped_shape, 3.0f) << c.existing_depth;
+        EXPECT_EQ(record.telescoped_size, c.expected_depth) << c.existing_depth;
+        EXPECT_EQ(record.telescoped_width, c.expected_width) << c.existing_depth;
+    }
+}
+
 TEST(TelescopingRules, AreaAndInterfaceRulesBelowALargerElement)
 {
     struct Case {

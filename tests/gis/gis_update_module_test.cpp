@@ -290,3 +290,42 @@ TEST_F(GisUpdateModuleTest, StudyFilesInTheDataDirectoryAndSetFilesInTheWorkingD
 
 }  // namespace
 }  // namespace velm
+
+namespace velm {
+namespace {
+
+TEST_F(GisUpdateModuleTest, SampleStudyUpdatedFromItsOwnExportsKeepsItsModelFiles)
+{
+    // The sample's exports hold the data its model files were made from: the
+    // update changes nothing but the depth of the open channels, which the
+    // model files hold with the freeboard added and the GIS link file
+    // without it (the GIS files carry no freeboard).
+    const fs::path sample = fs::path(VELM_SOURCE_DIR) / "examples" / "sample";
+    std::vector<std::string> model_files;
+    for (const auto& entry : fs::directory_iterator(sample)) {
+        const std::string name = entry.path().filename().string();
+        fs::copy_file(entry.path(), name);
+        if (name.size() == 12 && name.substr(6, 5) == "ZZ.Z1" && std::isdigit(static_cast<unsigned char>(name[2])))
+            model_files.push_back(name);
+    }
+    test::write_command_file("SA", 1, 7, 0);
+    EXPECT_EQ(run({}), "GIS update done");
+    ASSERT_FALSE(model_files.empty());
+    for (const std::string& name : model_files) {
+        SCOPED_TRACE(name);
+        const ModelFile before = read_model_file(name.substr(0, 6) + "OO." + name.substr(9));
+        const ModelFile after = read_model_file(name);
+        EXPECT_EQ(after.header.values, before.header.values);
+        ASSERT_EQ(after.groups.size(), before.groups.size());
+        for (std::size_t g = 0; g < after.groups.size(); ++g) {
+            std::vector<float> expected = before.groups[g].values;
+            const GroupLayout layout = before.layout_of(before.groups[g]);
+            if (layout.element_count == 7) expected[6] = after.groups[g].values[6];  // the channel depth
+            EXPECT_EQ(after.groups[g].values, expected) << "group " << g + 1;
+            EXPECT_EQ(after.groups[g].text, before.groups[g].text);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velm

@@ -188,6 +188,19 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         EXPECT_FALSE(fs::exists("AB1234OO.Z11"));
     }
     {
+        // Launched without an export: the message, RETURN, and the end
+        // without a reply.
+        TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::StudyBuilder study = test::gis_study(3);
+        for (const std::string& name : study.gis_export_names()) study.omit_file(name);
+        study.write(".");
+        test::write_command_file("AB", 1, 7, 0);
+        EXPECT_EQ(run({""}), "no GIS export");
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        EXPECT_FALSE(fs::exists("ABHISTZZ.DAT"));
+    }
+    {
         // A model list that names no model file.
         TemporaryDirectory directory;
         window_ = test::ScriptedWindow();

@@ -103,7 +103,7 @@ GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool li
         links = read_gis_link_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Link)),
                                    FilePresence::Optional);
     const NodeCheckExceptions exceptions = find_node_exceptions(nodes, link_file_switch ? &links : nullptr);
-    write_records(report, NODE_HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
+    write_report_lines(report, NODE_HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
     write_report_separator(report);
     write_node_check_items(report, exceptions, link_file_switch);
 
@@ -125,7 +125,7 @@ GisCheckResult check_gis_subarea_file(Session& session, TextWriter& report, std:
         subareas.front().processed_stamp() == stamp_value(GisFileStamp::FinalStamp))
         return {0, true};
 
-    write_records(report, SUBAREA_HEADER_FORMAT, {subarea_file});
+    write_report_lines(report, SUBAREA_HEADER_FORMAT, {subarea_file});
     write_report_separator(report);
     write_subarea_column_heading(report);
     const std::vector<SubareaCheckRow> rows = find_gis_subarea_exceptions(subareas, model_type_code);

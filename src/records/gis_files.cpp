@@ -93,15 +93,15 @@ std::string gis_subarea_record_line(const GisSubareaRecord& record, std::string_
 }
 
 void write_gis_node_file(std::string_view name, const std::vector<GisNodeRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 void write_gis_link_file(std::string_view name, const std::vector<GisLinkRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 void write_gis_subarea_file(std::string_view name, const std::vector<GisSubareaRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 }  // namespace velm

@@ -190,5 +190,40 @@ TEST_F(EditorTest, LinkEditUpgradesAnOldHeaderAndKeepsTheOldFileInTempDat)
     EXPECT_NE(TemporaryDirectory::get("AB0101ZZ.Z11"), event_1);
 }
 
+TEST_F(EditorTest, LinkIsFoundInItsMapOrRegionFileByModelType)
+{
+    struct Case {
+        int model_type;
+        std::string data_base;   // where the link's record stands
+        std::string model_file;  // event 1 model file of the link
+    };
+    const Case cases[] = {{3, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"},
+                          {6, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"},
+                          {9, "AB0100ZZ.ZLL", "AB0100ZZ.Z11"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model_type);
+        TemporaryDirectory dir;
+        test::StudyBuilder study("AB", c.model_type, 1);
+        study.add_node(13401.0f, 120.0f);
+        study.add_node(13402.0f, 110.0f, {4.0f});
+        study.add_node(13403.0f, 100.0f, {6.0f});
+        study.add_initial_link(13401.0f, 13402.0f, 300.0f);
+        study.add_link(13402.0f, 13403.0f, 400.0f, test::Element::pipe(1.5f));
+        study.add_subarea(13401.0f, 3.0f);
+        study.write(dir.path());
+        TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run_module({"", "AB", "6", "13402", "13403", "2.5", "0", "0", "0.013", "0", "E", "EX"}), 0u)
+            << window_.dump();
+        const std::vector<LinkRecord> links = read_link_data_base(c.data_base, FilePresence::MustExist);
+        ASSERT_EQ(links.size(), 2u);
+        EXPECT_EQ(links[1].element_height(), 2.5f);
+        ModelFile file = read_model_file(c.model_file);
+        const ModelGroup* pipe = test::find_group(file, 13402.0f, 13403.0f);
+        ASSERT_NE(pipe, nullptr);
+        EXPECT_EQ(pipe->values[4], 30.0f);
+    }
+}
+
 }  // namespace
 }  // namespace velm

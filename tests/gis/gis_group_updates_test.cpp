@@ -235,6 +235,22 @@ TEST(SubareaGroupUpdate, ModelTypeRulesOfCodes22And82)
         EXPECT_EQ(group.values[5], 2.0f + 130.0f / 10000.0f);
     }
     {
+        // Type 6 with the link found but neither subarea nor node: the
+        // tenths digit of the length and cell 1's soil stay as read.
+        Pass pass(6, 9);
+        pass.lookups = GisLookups({}, {gis_link(12000.0f)}, {});
+        const ModelGroup group = pass.run(22.0f, code22(50000.25f));
+        EXPECT_EQ(group.values[2], 900000.25f);
+        EXPECT_EQ(group.values[5], 2.3f);
+    }
+    {
+        // The subarea found, the upstream node not: the GIS soil code keeps
+        // the elevation the soil held.
+        Pass pass(6, 2);
+        pass.lookups = GisLookups({gis_subarea(12345.0f, {{8, 4, 4.0f}})}, {}, {});
+        EXPECT_EQ(pass.run(22.0f, code22(50000.1f)).values[5], 4.0f + (2.3f - 2.0f));
+    }
+    {
         Pass pass(6, 2);
         pass.lookups = GisLookups({gis_subarea(12345.0f, {{8, 2, 4.0f}}, {4.0f})}, {}, {});
         std::vector<float> values{packed};

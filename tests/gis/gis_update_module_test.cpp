@@ -14,6 +14,7 @@
 #include "gis/gis_study.h"
 #include "platform/record_file.h"
 #include "platform/text_file.h"
+#include "records/model_file.h"
 #include "records/model_list.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
@@ -187,6 +188,19 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         EXPECT_FALSE(fs::exists("AB1234OO.Z11"));
     }
     {
+        // Launched without an export: the message, RETURN, and the end
+        // without a reply.
+        TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::StudyBuilder study = test::gis_study(3);
+        for (const std::string& name : study.gis_export_names()) study.omit_file(name);
+        study.write(".");
+        test::write_command_file("AB", 1, 7, 0);
+        EXPECT_EQ(run({""}), "no GIS export");
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        EXPECT_FALSE(fs::exists("ABHISTZZ.DAT"));
+    }
+    {
         // A model list that names no model file.
         TemporaryDirectory directory;
         window_ = test::ScriptedWindow();
@@ -224,6 +238,106 @@ TEST_F(GisUpdateModuleTest, AModelFileThatDoesNotWalkIsLeftAsItIs)
     EXPECT_FALSE(fs::exists("AB1235OO.Z11"));
     EXPECT_TRUE(window_shows("  * WARNING: File [AB1235ZZ.Z11.] is NOT a valid model file: left unchanged!"));
     EXPECT_TRUE(fs::exists("AB1234OO.Z11")) << "the other maps are updated";
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+TEST_F(GisUpdateModuleTest, CurveNumberStudyIsUpdatedByItsOwnWalk)
+{
+    test::StudyBuilder study("AB", 10, 1);
+    study.add_node(123401.0f, 200.0f, {5.0f});
+    study.add_node(123402.0f, 190.0f, {8.0f});
+    study.add_node(123403.0f, 180.0f, {10.0f});
+    study.add_initial_link(123401.0f, 123402.0f, 400.0f);
+    study.add_link(123402.0f, 123403.0f, 800.0f, test::Element::channel(4.0f, 6.0f, 2.0f));
+    study.add_subarea(123401.0f, 64.0f, test::SubareaEntry::Initial, 2.0f, 3.0f);
+    study.subarea(123401.0f).column(11) = 4.0f;  // GIS value 7: the parameter that goes into cell 1's soil
+    study.add_gis_exports();
+    study.write(".");
+    const ModelFile before = read_model_file("AB1234ZZ.Z11");
+    EXPECT_EQ(run({"", "7", "", "AB", ""}), "GIS update done");
+    const ModelFile after = read_model_file("AB1234ZZ.Z11");
+    ASSERT_EQ(after.groups.size(), before.groups.size());
+    for (std::size_t g = 0; g < after.groups.size(); ++g) {
+        const ModelGroup& group = after.groups[g];
+        SCOPED_TRACE(group.process_code());
+        if (group.process_code() == 21) {
+            EXPECT_EQ(group.values[0], 0.1f) << "64 acres in square miles";
+            EXPECT_EQ(group.values[5], 4.0f) << "cell 1's soil: the subarea parameter";
+            EXPECT_EQ(group.values[4], 0.0f);
+            EXPECT_EQ(group.values[6], 0.0f);
+        } else if (group.process_code() == 51) {
+            EXPECT_EQ(group.values[4], 800.0f) << "the GIS length";
+            EXPECT_EQ(group.values[5], 10.0f / 800.0f) << "the slope from the GIS node elevations";
+        } else {
+            EXPECT_EQ(group.values, before.groups[g].values);
+        }
+    }
+    EXPECT_TRUE(read_model_file("AB1234OO.Z11").groups[0].values == before.groups[0].values);
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+TEST_F(GisUpdateModuleTest, StudyFilesInTheDataDirectoryAndSetFilesInTheWorkingDirectory)
+{
+    test::StudyBuilder study = test::gis_study(3);
+    study.set_data_directory("DATA\\AB\\STUDY.TXT");
+    study.write(".");
+    test::write_command_file("AB", 1, 7, 0);
+    EXPECT_EQ(run({}), "GIS update done");
+    for (const char* name : {"DATA/AB/AB1234OO.Z11", "DATA/AB/AB1301OO.Z11", "DATA/AB/link.dia", "DATA/AB/node.dia",
+                             "DATA/AB/subarea.dia", "DATA/AB/ABHISTZZ.DAT", "DATA/AB/ABtoolzz.set", "SETC.ZZZ",
+                             "SETE.ZZZ", "SETF.ZZZ"})
+        EXPECT_TRUE(fs::exists(name)) << name;
+    EXPECT_EQ(read_gis_link_file("DATA/AB/AB1234ZZ.ZZL", FilePresence::MustExist).front().processed_stamp(), 1.0f);
+    EXPECT_FALSE(fs::exists("AB1234OO.Z11"));
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+TEST_F(GisUpdateModuleTest, SampleStudyUpdatedFromItsOwnExportsKeepsItsModelFiles)
+{
+    // The sample's exports hold the data its model files were made from: the
+    // update changes nothing but the depth of the open channels, which the
+    // model files hold with the freeboard added and the GIS link file
+    // without it (the GIS files carry no freeboard).
+    const fs::path sample = fs::path(VELM_SOURCE_DIR) / "examples" / "sample";
+    std::vector<std::string> model_files;
+    for (const auto& entry : fs::directory_iterator(sample)) {
+        const std::string name = entry.path().filename().string();
+        fs::copy_file(entry.path(), name);
+        if (name.size() == 12 && name.substr(6, 5) == "ZZ.Z1" && std::isdigit(static_cast<unsigned char>(name[2])))
+            model_files.push_back(name);
+    }
+    test::write_command_file("SA", 1, 7, 0);
+    EXPECT_EQ(run({}), "GIS update done");
+    ASSERT_FALSE(model_files.empty());
+    for (const std::string& name : model_files) {
+        SCOPED_TRACE(name);
+        const ModelFile before = read_model_file(name.substr(0, 6) + "OO." + name.substr(9));
+        const ModelFile after = read_model_file(name);
+        EXPECT_EQ(after.header.values, before.header.values);
+        ASSERT_EQ(after.groups.size(), before.groups.size());
+        for (std::size_t g = 0; g < after.groups.size(); ++g) {
+            std::vector<float> expected = before.groups[g].values;
+            const GroupLayout layout = before.layout_of(before.groups[g]);
+            if (layout.element_count == 7) expected[6] = after.groups[g].values[6];  // the channel depth
+            EXPECT_EQ(after.groups[g].values, expected) << "group " << g + 1;
+            EXPECT_EQ(after.groups[g].text, before.groups[g].text);
+        }
+    }
 }
 
 }  // namespace

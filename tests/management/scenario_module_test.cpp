@@ -113,8 +113,10 @@ TEST_F(ScenarioModuleTest, EntriesOfAnotherStudyAreNotListedOrCopied)
 
 TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
 {
-    // An inventory edited by hand: a line naming a file elsewhere is no study file.
-    test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\nABTRVLZZ.DIA\r\nsub/KEEPZZ.TXT\r\n");
+    // An inventory edited by hand: a line naming a file elsewhere is no study
+    // file, and a listed baseline copy has no copy but itself.
+    test::TemporaryDirectory::put("ABINVTZZ.ZZZ",
+                                  "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\nABTRVLZZ.DIA\r\nsub/KEEPZZ.TXT\r\nabtrvlz1.z11\r\n");
     test::TemporaryDirectory::put("sub/KEEPZZ.TXT", "x\r\n");
     test::TemporaryDirectory::put("sub/KEEPZ1.TXT", "x\r\n");
     for (const char* name : {"ABTRVLZZ.Z11", "ABTRVLZ1.Z11", "AB0101ZZ.ZLL", "ABtoolzz.set", "ABHISTZZ.DAT"}) {
@@ -127,6 +129,7 @@ TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
     EXPECT_TRUE(fs::exists("sub/KEEPZZ.TXT"));
     EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, 29), "Abandon Maintenance Operation");
     EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 8, 17), "     AB0101ZZ.ZLL") << "the kept file is listed";
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 9, 17), "     abtrvlz1.z11");
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));
     EXPECT_TRUE(fs::exists("ABHISTZZ.DAT")) << "the history log goes only in toolset mode";
     EXPECT_TRUE(fs::exists("ABINVTZZ.ZZZ"));

@@ -145,11 +145,6 @@ private:
 
 }  // namespace
 
-HydraulicControlModel effective_hydraulic_control_model(const ControlParameters& controls)
-{
-    return uses_topographic_slope(controls.friction_slope_model) ? HydraulicControlModel::UserDefinedControl
-                                                                 : controls.hydraulic_control_model;
-}
 
 std::vector<std::string> report_header_lines(std::string_view study_id, const ControlParameters& c)
 {

@@ -5,14 +5,6 @@
 
 namespace velm {
 
-std::string confluence_table_name(std::string_view study_id) {
-    return study_file_name(CONFLUENCE_TABLE_NAME_FORMAT, study_id);
-}
-
-std::string downstream_node_set_name(std::string_view study_id) {
-    return study_file_name(DOWNSTREAM_NODE_SET_NAME_FORMAT, study_id);
-}
-
 std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs,
                                                      int fewest_tributaries) {
     std::vector<ConfluenceRecord> records;
@@ -33,28 +25,6 @@ std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>
         first = next;
     }
     return records;
-}
-
-std::vector<std::string> confluence_table_heading() {
-    static const Format heading(CONFLUENCE_TABLE_HEADING_FORMAT);
-    return heading.write({});
-}
-
-std::string confluence_record_line(const ConfluenceRecord& record) {
-    static const Format plain(CONFLUENCE_RECORD_FORMAT);
-    static const Format marked(MARKED_CONFLUENCE_RECORD_FORMAT);
-    std::vector<FormatValue> values{record.confluence_node};
-    for (float node : record.upstream_nodes) values.emplace_back(node);
-    return record.over_connected() ? marked.line(values) : plain.line(values);
-}
-
-std::vector<std::string> confluence_fatal_block(const std::vector<float>& over_connected_nodes) {
-    static const Format block(CONFLUENCE_FATAL_BLOCK_FORMAT);
-    static const Format nodes(CONFLUENCE_FATAL_NODES_FORMAT);
-    std::vector<std::string> lines = block.write({});
-    std::vector<FormatValue> values(over_connected_nodes.begin(), over_connected_nodes.end());
-    for (std::string& line : nodes.write(values)) lines.push_back(std::move(line));
-    return lines;
 }
 
 }  // namespace velm

@@ -41,11 +41,6 @@ constexpr std::size_t STUDY_NAME_LENGTH = 50;
 
 }  // namespace
 
-std::string diagnostics_report_file_name(std::string_view study_id)
-{
-    return study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id_of(study_id));
-}
-
 int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
                     int model_type_code, NetworkNodeSets& node_sets)
 {
@@ -60,7 +55,7 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
     study_name.resize(STUDY_NAME_LENGTH, ' ');
     const std::string study_id = study_id_of(study_name);
 
-    write_records(window, RUN_STARTED_FORMAT);
+    write_screen_records(window, RUN_STARTED_FORMAT);
     for (std::string_view list : STALE_EXCEPTION_LISTS) delete_file(list);
 
     // Section II opens with the link checks' page break and heading.
@@ -84,9 +79,9 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
 
     if (network_checks) fatal_count += check_network_node_sets(session, study_name, node_sets);
 
-    if (cross_checked_link_total != 0) write_records(window, LINK_FATAL_FORMAT, {study_id});
-    if (node_fatal_total != 0) write_records(window, NODE_FATAL_FORMAT, {study_id});
-    if (subarea_fatal_total != 0) write_records(window, SUBAREA_FATAL_FORMAT, {study_id});
+    if (cross_checked_link_total != 0) write_screen_records(window, LINK_FATAL_FORMAT, {study_id});
+    if (node_fatal_total != 0) write_screen_records(window, NODE_FATAL_FORMAT, {study_id});
+    if (subarea_fatal_total != 0) write_screen_records(window, SUBAREA_FATAL_FORMAT, {study_id});
 
     if (network_checks) {
         run_data_base_statistics(session, study_name, model_type_code, data_files);

@@ -8,14 +8,12 @@
 #include "diagnostics/model_cross_check.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
+#include "records/diagnostics_report.h"
 #include "shell/run_context.h"
 #include "shell/session.h"
 
 namespace velm {
 
-// The study's diagnostics report, without the data directory.
-inline constexpr std::string_view DIAGNOSTICS_REPORT_FILE_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
-std::string diagnostics_report_file_name(std::string_view study_id);
 
 // Runs the link, node and subarea checks, the confluence overflow check, the
 // cross-check against the model files, the node-set checks and the

@@ -76,14 +76,14 @@ constexpr int FEWEST_GIS_CONFLUENCE_TRIBUTARIES = 1;
 void write_pair_item(TextWriter& report, std::string_view heading, std::string_view none,
                      const std::vector<NodePair>& pairs) {
     if (pairs.empty()) {
-        write_records(report, none);
+        write_report_lines(report, none);
         return;
     }
-    write_records(report, heading);
-    write_records(report, LINK_COLUMNS_FORMAT);
+    write_report_lines(report, heading);
+    write_report_lines(report, LINK_COLUMNS_FORMAT);
     int number = 0;
     for (const NodePair& pair : pairs)
-        write_records(report, LINK_ROW_FORMAT, {++number, pair.upstream_node, pair.downstream_node});
+        write_report_lines(report, LINK_ROW_FORMAT, {++number, pair.upstream_node, pair.downstream_node});
 }
 
 // A node set of one map as one free-form record; nothing without nodes.
@@ -168,7 +168,7 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
         links.push_back({record.upstream_node(), record.downstream_node(), 0.0f, 0.0f, record.link_length()});
 
     bool fatal = false;
-    write_records(report, HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
+    write_report_lines(report, HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
     write_report_separator(report);
 
     // A
@@ -186,7 +186,7 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
     write_pair_item(report, ITEM_C_FORMAT, ITEM_C_NONE_FORMAT, confluence_pairs);
     for (const ConfluenceRecord& record : group_confluence_pairs(confluence_pairs, FEWEST_GIS_CONFLUENCE_TRIBUTARIES)) {
         if (record.over_connected()) {
-            write_records(report, OVER_CONNECTED_FORMAT, {record.confluence_node});
+            write_report_lines(report, OVER_CONNECTED_FORMAT, {record.confluence_node});
             fatal = true;
         }
         network.confluence_table.write_line(confluence_record_line(record));
@@ -194,11 +194,11 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
     write_report_separator(report);
     // D
     const std::vector<NodePair> off = find_reversed_links_off_confluences(reversed, confluence_pairs);
-    write_records(report, ITEM_D_FORMAT, {static_cast<int>(off.size())});
+    write_report_lines(report, ITEM_D_FORMAT, {static_cast<int>(off.size())});
     if (!off.empty()) {
-        write_records(report, LINK_COLUMNS_FORMAT);
+        write_report_lines(report, LINK_COLUMNS_FORMAT);
         int number = 0;
-        for (const NodePair& pair : off) write_records(report, LINK_ROW_FORMAT, {++number, pair.upstream_node, pair.downstream_node});
+        for (const NodePair& pair : off) write_report_lines(report, LINK_ROW_FORMAT, {++number, pair.upstream_node, pair.downstream_node});
     }
     write_report_separator(report);
     // E, F
@@ -213,11 +213,11 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
     // G
     const std::vector<LinkValue> short_links = find_short_links(links);
     if (short_links.empty()) {
-        write_records(report, ITEM_G_NONE_FORMAT, {0});
+        write_report_lines(report, ITEM_G_NONE_FORMAT, {0});
     } else {
-        write_records(report, ITEM_G_FORMAT);
+        write_report_lines(report, ITEM_G_FORMAT);
         for (const LinkValue& link : short_links)
-            write_records(report, ITEM_G_ROW_FORMAT, {link.upstream_node, link.downstream_node, link.value});
+            write_report_lines(report, ITEM_G_ROW_FORMAT, {link.upstream_node, link.downstream_node, link.value});
         fatal = true;
     }
     write_report_separator(report);
@@ -242,11 +242,11 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
         write_report_separator(report);
         const std::vector<LinkElevations> uphill = find_gis_elevation_exceptions(links, nodes);
         if (uphill.empty()) {
-            write_records(report, ITEM_L_NONE_FORMAT, {0});
+            write_report_lines(report, ITEM_L_NONE_FORMAT, {0});
         } else {
-            write_records(report, ITEM_L_FORMAT);
+            write_report_lines(report, ITEM_L_FORMAT);
             for (const LinkElevations& link : uphill)
-                write_records(report, ITEM_L_ROW_FORMAT,
+                write_report_lines(report, ITEM_L_ROW_FORMAT,
                               {link.upstream_node, link.downstream_node, link.upstream_elevation, link.downstream_elevation});
         }
     }

@@ -24,16 +24,6 @@ float lowest_subarea_number(int model_type_code) {
                                                                                 : LOWEST_SUBAREA_NUMBER;
 }
 
-float largest_land_use_code(int model_type_code) {
-    switch (model_type_code) {
-        case 7: return 47.0f;
-        case 8: return 103.0f;
-        case 9: return 12.0f;
-        case 10: return 100.0f;
-        default: return 71.0f;
-    }
-}
-
 // GIS value 2 is the rainfall of model types 5 and 6, value 3 that of type 9.
 SubareaFlag gis_rainfall_flag(const GisSubareaRecord& subarea, int model_type_code) {
     switch (model_type_code) {
@@ -60,7 +50,7 @@ void test_gis_cells(const GisSubareaRecord& subarea, int model_type_code, Subare
             if (outside(soil, 2.0f, 172.0f)) flags.soil = SubareaFlag::Marked;
         } else {
             if (outside(land_use, 1.0f, largest_land_use_code(model_type_code))) flags.land_use = SubareaFlag::Marked;
-            if (outside(soil, 1.0f, model_type_code == 9 ? 3.0f : 4.0f)) flags.soil = SubareaFlag::Marked;
+            if (outside(soil, 1.0f, largest_soil_code(model_type_code))) flags.soil = SubareaFlag::Marked;
         }
         if (subarea.cell_area(k) < SMALLEST_CELL_AREA) flags.area = SubareaFlag::Marked;
     }
@@ -113,7 +103,7 @@ GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool li
         links = read_gis_link_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Link)),
                                    FilePresence::Optional);
     const NodeCheckExceptions exceptions = find_node_exceptions(nodes, link_file_switch ? &links : nullptr);
-    write_records(report, NODE_HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
+    write_report_lines(report, NODE_HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
     write_report_separator(report);
     write_node_check_items(report, exceptions, link_file_switch);
 
@@ -135,7 +125,7 @@ GisCheckResult check_gis_subarea_file(Session& session, TextWriter& report, std:
         subareas.front().processed_stamp() == stamp_value(GisFileStamp::FinalStamp))
         return {0, true};
 
-    write_records(report, SUBAREA_HEADER_FORMAT, {subarea_file});
+    write_report_lines(report, SUBAREA_HEADER_FORMAT, {subarea_file});
     write_report_separator(report);
     write_subarea_column_heading(report);
     const std::vector<SubareaCheckRow> rows = find_gis_subarea_exceptions(subareas, model_type_code);

@@ -79,7 +79,7 @@ public:
     explicit SectionWriter(TextWriter& report) : report_(report) {}
 
     void write(std::string_view layout, const std::vector<FormatValue>& values = {}) {
-        write_records(report_, layout, values);
+        write_report_lines(report_, layout, values);
     }
     void rule() { write_report_separator(report_); }
     void node_list(std::string_view count_format, const std::vector<float>& nodes) {

@@ -313,8 +313,8 @@ MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, i
 
 int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code) {
     report.write_page_break();
-    write_records(report, DIAGNOSTICS_SECTION_HEADING_FORMAT);
-    write_records(session.window, LINK_CHECKS_WINDOW_FORMAT);
+    write_report_lines(report, DIAGNOSTICS_SECTION_HEADING_FORMAT);
+    write_screen_records(session.window, LINK_CHECKS_WINDOW_FORMAT);
 
     // The three network files start afresh: the confluence table with its
     // heading, the node sets empty, so nothing of an earlier run survives.

@@ -344,7 +344,7 @@ void write_subarea_item(TextWriter& report, std::string_view heading, const std:
         write_heading(report, SUBAREA_NONE);
         return;
     }
-    write_records(report, SUBAREA_LIST_FORMAT, std::vector<FormatValue>(numbers.begin(), numbers.end()));
+    write_report_lines(report, SUBAREA_LIST_FORMAT, std::vector<FormatValue>(numbers.begin(), numbers.end()));
 }
 
 void write_link_item(TextWriter& report, std::string_view heading, std::string_view none,
@@ -368,7 +368,7 @@ void report_model_cross_check(TextWriter& report, const CrossCheckFindings& find
     write_subarea_item(report, SUBAREA_UNUSED_HEADING, findings.unused_subareas);
     write_subarea_item(report, SUBAREA_MISSING_HEADING, findings.missing_subareas);
 
-    write_records(report, CAUTION_HEADING_FORMAT);
+    write_report_lines(report, CAUTION_HEADING_FORMAT);
     if (findings.subareas_off_their_node.empty()) write_heading(report, SUBAREA_NONE);
     for (const SubareaAtNode& entry : findings.subareas_off_their_node) {
         report.write_line(caution_row.line({entry.subarea_number, entry.node}));

@@ -124,7 +124,7 @@ void write_node_check_items(TextWriter& report, const NodeCheckExceptions& excep
 }
 
 void report_node_checks(TextWriter& report, const NodeCheckExceptions& exceptions) {
-    write_records(report, NODE_CHECKS_HEADING);
+    write_report_lines(report, NODE_CHECKS_HEADING);
     write_report_separator(report);
     write_node_check_items(report, exceptions, true);
 }
@@ -133,7 +133,7 @@ int run_node_checks(Session& session, TextWriter& report, const DataFileTable& d
     constexpr int link_file_switch = 1;
 
     report.write_page_break();
-    write_records(session.window, NODE_CHECKS_WINDOW_HEADING);
+    write_screen_records(session.window, NODE_CHECKS_WINDOW_HEADING);
     int node_fatal_total = 0;
     NodeCheckExceptions all_maps;
     // In model type 6 every map of a region examines the region's files,

@@ -26,16 +26,6 @@ namespace velm {
 
 namespace {
 
-// File names of the sets written here, from the study identifier (the sets
-// and table read here are named with the link checks' writers).
-constexpr std::string_view OUTLET_SET_NAME = "SETG.ZZZ";  // working directory
-constexpr std::string_view SEAM_SET_NAME_FORMAT = "(A2,'SETXZZ.ZZZ')";
-
-// The node numbers of a node-set file, ten to a line after the count.
-constexpr std::string_view NODE_SET_LINE_FORMAT = "(10(1X,F8.1))";
-constexpr int CONFLUENCE_HEADING_LINES = 3;
-constexpr int CONFLUENCE_ENTRY_VALUES = 6;  // downstream node, five upstream nodes
-
 // Window lines.
 constexpr std::string_view HEADWATER_CHECK_FORMAT = "('* CHECK HEADWATER NODES *')";
 constexpr std::string_view CONFLUENCE_CHECK_FORMAT = "('* CHECK CONFLUENCE NODES *')";
@@ -58,19 +48,15 @@ std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
     return keys;
 }
 
-// A node-set file: the count free-form, then the nodes ten to a line (an
-// empty line when there are none); the file is replaced whole.
+// A counted node-set file, replaced whole (the run's new version during an
+// analysis run).
 void write_node_set_file(Session& session, const std::string& name, const std::vector<float>& nodes) {
-    static const Format node_lines(NODE_SET_LINE_FORMAT);
-    std::vector<std::string> lines{free_form_line({static_cast<int>(nodes.size())})};
-    const std::vector<std::string> numbers = node_lines.write(std::vector<FormatValue>(nodes.begin(), nodes.end()));
-    lines.insert(lines.end(), numbers.begin(), numbers.end());
-    write_text_lines(session.output_file(name), lines);
+    write_text_lines(session.output_file(name), counted_node_set_lines(nodes));
 }
 
 void write_exception_block(TextWriter& report, std::string_view heading, const std::vector<float>& nodes) {
-    write_records(report, heading);
-    write_records(report, EXCEPTION_NODES_FORMAT, std::vector<FormatValue>(nodes.begin(), nodes.end()));
+    write_report_lines(report, heading);
+    write_report_lines(report, EXCEPTION_NODES_FORMAT, std::vector<FormatValue>(nodes.begin(), nodes.end()));
 }
 
 // The nodes of the first set that are not among the second, in order.
@@ -105,84 +91,14 @@ std::vector<float> unmatched_confluences(const std::vector<ConfluenceEntry>& tab
     return exceptions;
 }
 
-// The first line of the fatal block that may close the confluence table: a
-// rule of hyphens, which no entry of numbers begins with.
-bool opens_confluence_fatal_block(const std::string& line) {
-    const std::size_t first = line.find_first_not_of(' ');
-    return first != std::string::npos && line.compare(first, 2, "--") == 0;
-}
-
 }  // namespace
 
-// A node-set file of the link checks: group after group, a count and then
-// that many node numbers, to the end of the file.  A missing file is an
-// empty set.
 std::vector<float> read_node_set_groups(const Session& session, const std::string& name) {
-    const std::string source = session.input_file(name);
-    std::vector<std::string> text = file_exists(source) ? read_text_lines(source) : std::vector<std::string>{};
-    // Every number takes at least one character and a separator, so no
-    // group of the file can hold more numbers than the file has characters.
-    std::size_t characters = 0;
-    for (const std::string& line : text) characters += line.size() + 1;
-    TextReader lines(name, std::move(text));
-    FreeFormReader reader(lines);
-    std::vector<float> nodes;
-    for (;;) {
-        int count = 0;
-        FreeFormResult result = reader.read({&count});
-        if (result.status == FreeFormStatus::EndOfFile) break;
-        if (!result.ok()) throw FileError(result.message);
-        if (count > 0 && static_cast<std::size_t>(count) > characters) {
-            throw FileError("Node-set file '" + name + "', line " + std::to_string(lines.line_number()) +
-                            ": a group of " + std::to_string(count) + " node numbers is longer than the file");
-        }
-        std::vector<float> group;
-        result = reader.read_floats(group, count);
-        if (result.status == FreeFormStatus::EndOfFile) {
-            throw FileError("Node-set file '" + name + "' ends before the " + std::to_string(count) +
-                            " node numbers of its last group");
-        }
-        if (!result.ok()) throw FileError(result.message);
-        nodes.insert(nodes.end(), group.begin(), group.end());
-    }
-    return nodes;
+    return read_node_set_groups(name, session.input_file(name));
 }
 
-// The entries of the confluence table: after its three heading lines, six
-// numbers each, up to the end of the file or the fatal block; an entry whose
-// downstream node is 0.0 holds nothing.
 std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name) {
-    const std::string source = session.input_file(name);
-    if (!file_exists(source)) {
-        throw FileError("The confluence table '" + name + "' that the link checks write does not exist");
-    }
-    std::vector<std::string> lines = read_text_lines(source);
-    if (lines.size() < static_cast<std::size_t>(CONFLUENCE_HEADING_LINES)) {
-        throw FileError("The confluence table '" + name + "' ends within its three heading lines");
-    }
-    for (std::size_t k = CONFLUENCE_HEADING_LINES; k < lines.size(); ++k) {
-        if (opens_confluence_fatal_block(lines[k])) {
-            lines.resize(k);
-            break;
-        }
-    }
-    TextReader table(name, std::move(lines));
-    std::string heading;
-    for (int k = 0; k < CONFLUENCE_HEADING_LINES; ++k) table.next_line(heading);
-
-    FreeFormReader reader(table);
-    std::vector<ConfluenceEntry> entries;
-    for (;;) {
-        std::vector<float> values;
-        const FreeFormResult result = reader.read_floats(values, CONFLUENCE_ENTRY_VALUES);
-        if (result.status == FreeFormStatus::EndOfFile) break;
-        if (!result.ok()) throw FileError(result.message);
-        if (values[0] == 0.0f) continue;
-        ConfluenceEntry entry{};
-        std::copy(values.begin(), values.end(), entry.begin());
-        entries.push_back(entry);
-    }
-    return entries;
+    return read_confluence_table(name, session.input_file(name));
 }
 
 int check_network_node_sets(Session& session, const std::string& study_name, const NetworkNodeSets& node_sets) {

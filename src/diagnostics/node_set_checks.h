@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "diagnostics/model_cross_check.h"
+#include "records/node_set_files.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -19,9 +20,7 @@ namespace velm {
 // empty set (and is not created); a missing confluence table, or a line of a
 // set file or of the table that cannot be read, is a FileError naming the
 // file (and the line).
-// The headwater node set the checks write and the string finder reads, in
-// the data directory.
-inline constexpr std::string_view HEADWATER_SET_NAME_FORMAT = "(A2,'SETHZZ.ZZZ')";
+// (The node-set file names and formats: records/node_set_files.h.)
 
 // A node-set file of the link checks ("SETEZZ.ZZZ", "SETF.ZZZ"): group after
 // group, a count and then that many node numbers, to the end of the file.  A
@@ -33,7 +32,6 @@ std::vector<float> read_node_set_groups(const Session& session, const std::strin
 // and its five upstream-node slots, up to the end of the file or the fatal
 // block; a row whose node is 0.0 holds nothing and is left out.  A missing
 // table, or one shorter than its heading, is a FileError naming it.
-using ConfluenceEntry = std::array<float, 6>;
 std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name);
 
 int check_network_node_sets(Session& session, const std::string& study_name,

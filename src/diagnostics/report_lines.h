@@ -9,20 +9,20 @@
 
 #include "platform/text_file.h"
 #include "platform/window.h"
+#include "records/diagnostics_report.h"
 #include "records/format.h"
 
 namespace velm {
 
-// Every rule line of section II: a blank, an asterisk, 69 hyphens and an
-// asterisk.  The report comparison finds the sections of II.A to II.C by
-// these lines, so each check family writes exactly its fixed number of them.
-inline constexpr std::string_view REPORT_SEPARATOR_FORMAT = "(1X,'*',69('-'),'*')";
 
 // Node numbers of a counted list, eight to a line.
 inline constexpr std::string_view NODE_LIST_FORMAT = "(8(1X,F8.1))";
 
-// Writes the records of a layout into the report, one line each.
-void write_records(TextWriter& report, std::string_view layout, const std::vector<FormatValue>& values = {});
+// The older name of write_report_lines (records/diagnostics_report.h).
+inline void write_records(TextWriter& report, std::string_view layout, const std::vector<FormatValue>& values = {})
+{
+    write_report_lines(report, layout, values);
+}
 
 void write_report_separator(TextWriter& report);
 

@@ -276,22 +276,6 @@ void write_node_statistics(TextWriter& report, const ReturnFrequencyList& freque
     }
 }
 
-// The literal exchange sort, for keys the fast form cannot order (NaN).
-std::vector<std::size_t> literal_exchange_sort_order(const std::vector<float>& keys, SortOrder order) {
-    std::vector<float> sorted = keys;
-    std::vector<std::size_t> rows(keys.size());
-    std::iota(rows.begin(), rows.end(), std::size_t{0});
-    for (std::size_t i = 1; i < sorted.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            const bool exchange = order == SortOrder::Ascending ? sorted[i] < sorted[j] : sorted[i] > sorted[j];
-            if (!exchange) continue;
-            std::swap(sorted[i], sorted[j]);
-            std::swap(rows[i], rows[j]);
-        }
-    }
-    return rows;
-}
-
 }  // namespace
 
 void write_report_records(TextWriter& report, std::string_view layout, std::vector<FormatValue> values) {
@@ -300,74 +284,6 @@ void write_report_records(TextWriter& report, std::string_view layout, std::vect
     for (const std::string& record : parsed_layout(layout).write(values)) report.write_line(record);
 }
 
-std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, SortOrder order) {
-    const std::size_t n = keys.size();
-    if (std::any_of(keys.begin(), keys.end(), [](float key) { return std::isnan(key); }))
-        return literal_exchange_sort_order(keys, order);
-
-    // In ascending terms (a descending sort is an ascending one of the
-    // negated keys), the exchanges of step i put row i behind every row of a
-    // key not above its own, and move the first row of every run of equal
-    // keys above it to the end of its run.  So the rows of one key follow
-    // each other in their order of arrival, except that each arrival of a
-    // row of a lower key rotates them by one.
-    std::vector<float> ascending(keys);
-    if (order == SortOrder::Descending)
-        for (float& key : ascending) key = -key;
-
-    std::vector<std::size_t> by_key(n);
-    std::iota(by_key.begin(), by_key.end(), std::size_t{0});
-    std::sort(by_key.begin(), by_key.end(),
-              [&](std::size_t a, std::size_t b) { return ascending[a] < ascending[b]; });
-    std::vector<std::size_t> rank(n);
-    std::vector<std::size_t> lower_total;  // rows of a lower key, per rank
-    std::size_t ranks = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i == 0 || ascending[by_key[i - 1]] < ascending[by_key[i]]) {
-            lower_total.push_back(i);
-            ++ranks;
-        }
-        rank[by_key[i]] = ranks - 1;
-    }
-
-    // Rows of a lower key that arrived before each row: a Fenwick tree over
-    // the ranks.
-    std::vector<std::size_t> tree(ranks + 1, 0);
-    auto count_below = [&](std::size_t r) {
-        std::size_t sum = 0;
-        for (std::size_t i = r; i > 0; i -= i & (~i + 1)) sum += tree[i];
-        return sum;
-    };
-    auto add = [&](std::size_t r) {
-        for (std::size_t i = r + 1; i <= ranks; i += i & (~i + 1)) ++tree[i];
-    };
-
-    std::vector<std::deque<std::size_t>> runs(ranks);
-    std::vector<std::size_t> lower_seen(ranks, 0);
-    auto rotate = [](std::deque<std::size_t>& run, std::size_t steps) {
-        if (run.size() < 2) return;
-        for (steps %= run.size(); steps > 0; --steps) {
-            run.push_back(run.front());
-            run.pop_front();
-        }
-    };
-    for (std::size_t row = 0; row < n; ++row) {
-        const std::size_t r = rank[row];
-        const std::size_t lower = count_below(r);
-        rotate(runs[r], lower - lower_seen[r]);
-        runs[r].push_back(row);
-        lower_seen[r] = lower;
-        add(r);
-    }
-
-    std::vector<std::size_t> result;
-    result.reserve(n);
-    for (std::size_t r = 0; r < ranks; ++r) {
-        rotate(runs[r], lower_total[r] - lower_seen[r]);
-        result.insert(result.end(), runs[r].begin(), runs[r].end());
-    }
-    return result;
-}
 
 Quartiles quartiles_of(const std::vector<float>& sorted_values) {
     const int n = static_cast<int>(sorted_values.size());

@@ -8,6 +8,8 @@
 // median + 1.5 IQR) and the elements whose value lies outside it.
 #pragma once
 
+#include "diagnostics/table_sort.h"
+
 #include <string_view>
 #include <vector>
 
@@ -42,14 +44,9 @@ Quartiles write_histogram(TextWriter& report, std::vector<float>& values);
 // list gives zeros.
 Quartiles quartiles_of(const std::vector<float>& sorted_values);
 
-// The order in which the report's exchange sort leaves rows with these keys:
-// for i = 2..n, for j = 1..i-1, rows i and j trade places when key i is less
-// (Ascending) or greater (Descending) than key j.  Element r of the result is
-// the original index of the row that ends at position r.  Rows with equal
-// keys do not keep their original order; the result reproduces the exchange
-// sort exactly, ties included, without its quadratic time.
-enum class SortOrder { Ascending, Descending };
-std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, SortOrder order);
+// The report's tables are ordered by the one exchange sort of the report
+// tables (diagnostics/table_sort.h: exchange_sort_order).
+using SortOrder = TableSortOrder;
 
 // Writes the records of a report layout with these values.  Every field
 // keeps its width, so that each line keeps its columns for the report

@@ -42,19 +42,6 @@ constexpr int TYPE_6_SECOND_RAINFALL_COLUMN = 11;
 
 bool outside(float value, float low, float high) { return value < low || value > high; }
 
-// The largest land-use code of the model type; model type 6 has its own test.
-float largest_land_use_code(int model_type_code) {
-    switch (model_type_code) {
-        case 7: return 47.0f;
-        case 8: return 103.0f;
-        case 9: return 12.0f;
-        case 10: return 100.0f;
-        default: return 71.0f;
-    }
-}
-
-float largest_soil_code(int model_type_code) { return uses_region_files(model_type_code) ? 3.0f : 4.0f; }
-
 SubareaFlag rainfall_flag(const SubareaRecord& subarea, int model_type_code) {
     switch (model_type_code) {
         case 5:
@@ -106,6 +93,18 @@ std::string flag_text(SubareaFlag flag, std::string_view mark) {
 
 }  // namespace
 
+float largest_land_use_code(int model_type_code) {
+    switch (model_type_code) {
+        case 7: return 47.0f;
+        case 8: return 103.0f;
+        case 9: return 12.0f;
+        case 10: return 100.0f;
+        default: return 71.0f;
+    }
+}
+
+float largest_soil_code(int model_type_code) { return uses_region_files(model_type_code) ? 3.0f : 4.0f; }
+
 bool SubareaCheckFlags::any() const {
     for (SubareaFlag flag : {uniqueness, subarea_number, rainfall, s_graph, land_use, soil, area})
         if (flag != SubareaFlag::Blank) return true;
@@ -156,11 +155,11 @@ std::string subarea_check_row_line(const SubareaCheckRow& row) {
 }
 
 void write_subarea_column_heading(TextWriter& report) {
-    write_records(report, SUBAREA_COLUMN_HEADING);
+    write_report_lines(report, SUBAREA_COLUMN_HEADING);
 }
 
 void write_subarea_checks_closing(TextWriter& report, int row_count) {
-    if (row_count == 0) write_records(report, NO_ERRORS_FORMAT);
+    if (row_count == 0) write_report_lines(report, NO_ERRORS_FORMAT);
     write_report_separator(report);
 }
 
@@ -171,7 +170,7 @@ int check_subarea_data_base(Session& session, TextWriter& report, std::string_vi
     const std::string path = session.study_file(name);
     if (!file_exists(path)) {
         // The map's subareas cannot be checked; the run goes on without them.
-        write_records(session.window, MISSING_DATA_FILE_FORMAT, {name});
+        write_screen_records(session.window, MISSING_DATA_FILE_FORMAT, {name});
         return 0;
     }
     const std::vector<SubareaCheckRow> rows =
@@ -183,10 +182,10 @@ int check_subarea_data_base(Session& session, TextWriter& report, std::string_vi
 int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files,
                        int model_type_code) {
     report.write_page_break();
-    write_records(report, SUBAREA_CHECKS_HEADING);
+    write_report_lines(report, SUBAREA_CHECKS_HEADING);
     write_report_separator(report);
     write_subarea_column_heading(report);
-    write_records(session.window, SUBAREA_CHECKS_WINDOW_HEADING);
+    write_screen_records(session.window, SUBAREA_CHECKS_WINDOW_HEADING);
 
     int subarea_fatal_total = 0;
     for (const std::string& map_name : data_files.data_file_names)

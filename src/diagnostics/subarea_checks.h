@@ -35,6 +35,11 @@ struct SubareaCheckRow {
     SubareaCheckFlags flags;
 };
 
+// The largest land-use and soil codes of a model type (model type 6 codes
+// its cells otherwise and has tests of its own).
+float largest_land_use_code(int model_type_code);
+float largest_soil_code(int model_type_code);
+
 // For each number, whether any other entry of the list has the same number
 // (float equality; a NaN matches nothing).
 std::vector<bool> find_repeated_numbers(const std::vector<float>& numbers);

@@ -14,14 +14,21 @@ namespace {
 // Below this many rows the exchange loops themselves are fast enough.
 constexpr std::size_t EXCHANGE_LOOP_ROWS = 256;
 
-// The exchange sort exactly as the tables were always sorted.
-void exchange_sort(std::vector<TableRow>& rows, std::size_t key, bool ascending) {
-    for (std::size_t j = 1; j < rows.size(); ++j) {
+// The exchange sort exactly as the tables were always sorted: the order of
+// the rows it leaves, as row numbers.
+std::vector<std::size_t> exchange_loop_order(const std::vector<float>& keys, bool ascending) {
+    std::vector<float> sorted = keys;
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t row = 0; row < order.size(); ++row) order[row] = row;
+    for (std::size_t j = 1; j < sorted.size(); ++j) {
         for (std::size_t i = 0; i < j; ++i) {
-            const bool exchange = ascending ? rows[j][key] < rows[i][key] : rows[j][key] > rows[i][key];
-            if (exchange) std::swap(rows[i], rows[j]);
+            const bool exchange = ascending ? sorted[j] < sorted[i] : sorted[j] > sorted[i];
+            if (!exchange) continue;
+            std::swap(sorted[i], sorted[j]);
+            std::swap(order[i], order[j]);
         }
     }
+    return order;
 }
 
 // A sequence of row numbers that can be rotated and appended to in
@@ -136,10 +143,8 @@ private:
 // of the run, and row j joins the end of the run of its own key.  So the
 // rows of one key end up in the order of their arrival, turned one place
 // to the left for every later row whose key comes before theirs.
-void sort_by_key_groups(std::vector<TableRow>& rows, std::size_t key, bool ascending) {
-    std::vector<float> keys;
-    keys.reserve(rows.size());
-    for (const TableRow& row : rows) keys.push_back(row[key]);
+std::vector<std::size_t> key_group_order(const std::vector<float>& row_keys, bool ascending) {
+    std::vector<float> keys = row_keys;
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     if (!ascending) std::reverse(keys.begin(), keys.end());
@@ -151,9 +156,9 @@ void sort_by_key_groups(std::vector<TableRow>& rows, std::size_t key, bool ascen
 
     std::vector<std::size_t> group_sizes(keys.size(), 0);
     std::vector<std::size_t> ranks;
-    ranks.reserve(rows.size());
-    for (const TableRow& row : rows) {
-        ranks.push_back(rank_of(row[key]));
+    ranks.reserve(row_keys.size());
+    for (const float key : row_keys) {
+        ranks.push_back(rank_of(key));
         ++group_sizes[ranks.back()];
     }
     std::vector<RowSequence> groups;
@@ -162,7 +167,7 @@ void sort_by_key_groups(std::vector<TableRow>& rows, std::size_t key, bool ascen
 
     RankCounter counter(keys.size());
     std::vector<std::size_t> counted_at_last_arrival(keys.size(), 0);
-    for (std::size_t row = 0; row < rows.size(); ++row) {
+    for (std::size_t row = 0; row < row_keys.size(); ++row) {
         const std::size_t rank = ranks[row];
         const std::size_t before = counter.below(rank);
         groups[rank].rotate_left(before - counted_at_last_arrival[rank]);
@@ -172,33 +177,36 @@ void sort_by_key_groups(std::vector<TableRow>& rows, std::size_t key, bool ascen
     }
 
     std::vector<std::size_t> order;
-    order.reserve(rows.size());
+    order.reserve(row_keys.size());
     for (std::size_t rank = 0; rank < keys.size(); ++rank) {
         groups[rank].rotate_left(counter.below(rank) - counted_at_last_arrival[rank]);
         groups[rank].append_rows_to(order);
     }
-    std::vector<TableRow> sorted;
-    sorted.reserve(rows.size());
-    for (std::size_t row : order) sorted.push_back(rows[row]);
-    rows = std::move(sorted);
+    return order;
 }
 
 }  // namespace
+
+std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, TableSortOrder order) {
+    const bool ascending = order == TableSortOrder::Ascending;
+    // A key that is not a number compares with nothing: only the loops
+    // themselves say where such rows go.
+    const bool all_numbers = std::none_of(keys.begin(), keys.end(), [](float key) { return std::isnan(key); });
+    if (keys.size() <= EXCHANGE_LOOP_ROWS || !all_numbers) return exchange_loop_order(keys, ascending);
+    return key_group_order(keys, ascending);
+}
 
 void sort_table_rows(std::vector<TableRow>& rows, int key_column, TableSortOrder order) {
     if (key_column < 1 || key_column > static_cast<int>(TableRow{}.size()))
         throw std::invalid_argument("no table column " + std::to_string(key_column));
     const std::size_t key = static_cast<std::size_t>(key_column - 1);
-    const bool ascending = order == TableSortOrder::Ascending;
-    // A key that is not a number compares with nothing: only the loops
-    // themselves say where such rows go.
-    const bool all_numbers =
-        std::none_of(rows.begin(), rows.end(), [key](const TableRow& row) { return std::isnan(row[key]); });
-    if (rows.size() <= EXCHANGE_LOOP_ROWS || !all_numbers) {
-        exchange_sort(rows, key, ascending);
-    } else {
-        sort_by_key_groups(rows, key, ascending);
-    }
+    std::vector<float> keys;
+    keys.reserve(rows.size());
+    for (const TableRow& row : rows) keys.push_back(row[key]);
+    std::vector<TableRow> sorted;
+    sorted.reserve(rows.size());
+    for (std::size_t row : exchange_sort_order(keys, order)) sorted.push_back(rows[row]);
+    rows = std::move(sorted);
 }
 
 }  // namespace velm

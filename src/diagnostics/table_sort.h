@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 namespace velm {
@@ -21,5 +22,9 @@ enum class TableSortOrder { Ascending, Descending };
 // they do not keep their order: rows read with keys 0.5, 0.5, 0.1 come out
 // as the third, the second, the first.
 void sort_table_rows(std::vector<TableRow>& rows, int key_column, TableSortOrder order);
+
+// The same sort over a column of keys alone: the row numbers (0-based) in the
+// order the sort leaves the rows.
+std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, TableSortOrder order);
 
 }  // namespace velm

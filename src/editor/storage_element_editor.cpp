@@ -252,10 +252,11 @@ void StorageElementEditor::enter_data()
             continue;
         }
         if (result == EntryResult::BackRequested) {
+            // The table loses the row of the set entered last before this one.
             if (set <= 6) {
                 write_at(window(), 1, set + 13, std::string(50, ' '), LineEnd::StayOnLine);
             } else {
-                show_set_table(set - 1);
+                show_set_table(set - 2);
             }
             if (--set == 0) step = Step::PageOne;
             continue;

@@ -54,18 +54,9 @@ std::optional<int> sort_key(float number, bool regions) {
     return key;
 }
 
-std::string extension_of(GisFileKind kind) {
-    switch (kind) {
-        case GisFileKind::Node: return "ZZN";
-        case GisFileKind::Link: return "ZZL";
-        case GisFileKind::Subarea: return "ZZS";
-    }
-    return {};
-}
-
 std::string gis_file_of_key(std::string_view study_id, int key, bool regions, GisFileKind kind) {
     return format_line(regions ? GIS_REGION_FILE_NAME_FORMAT : GIS_MAP_FILE_NAME_FORMAT,
-                       {std::string(study_id), key, extension_of(kind)});
+                       {std::string(study_id), key, gis_file_extension(kind)});
 }
 
 std::string map_code_of(const std::string& file_name) { return file_name.substr(0, 6); }

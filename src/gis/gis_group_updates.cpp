@@ -18,6 +18,26 @@ float fraction_of(float number) { return number - std::trunc(number); }
 
 float round_half_away(float number) { return std::round(number); }
 
+// The six cells of a group from a data position, into the edit buffer's
+// land-use table, and back.
+LandUseTable read_cells(ModelGroup& group, int first) {
+    LandUseTable table;
+    for (int k = 1; k <= MAX_LAND_USE_CELLS; ++k) {
+        const int at = first + 3 * (k - 1);
+        table.cell(k) = {value(group, at), value(group, at + 1), value(group, at + 2)};
+    }
+    return table;
+}
+
+void write_cells(ModelGroup& group, int first, const LandUseTable& table) {
+    for (int k = 1; k <= MAX_LAND_USE_CELLS; ++k) {
+        const int at = first + 3 * (k - 1);
+        value(group, at) = table.cell(k).land_use_code;
+        value(group, at + 1) = table.cell(k).soil_code;
+        value(group, at + 2) = table.cell(k).cell_area;
+    }
+}
+
 // Values 1 to 3 of a reach: the two node elevations from the GIS node file
 // and the length from the GIS link file, as the option selects.  Returns the
 // link's GIS record when the link was found.
@@ -62,25 +82,17 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
     const bool look_up = state.option.selects_subareas() && packed_subarea_code(packed) != 0 &&
                          !(rules.skip_for_type6 && state.model_type == 6);
 
-    LandUseTable table;
-    for (int k = 0; k < LAND_USE_TABLE_CELLS; ++k)
-        table[static_cast<std::size_t>(k)] = {value(group, cells + 3 * k), value(group, cells + 3 * k + 1),
-                                              value(group, cells + 3 * k + 2)};
+    LandUseTable table = read_cells(group, cells);
     const LandUseTable as_read = table;
     std::optional<GisSubareaFound> found;
     if (look_up) found = context.lookups.find_subarea(packed_subarea_number(packed), state.model_type, table);
     if (found) value(group, packed_position) = found->packed_subarea;
     if (rules.change_cells) rules.change_cells(table, as_read, found);
 
+    write_cells(group, cells, table);
     float area_total = 0.0f;
-    for (int k = 0; k < LAND_USE_TABLE_CELLS; ++k) {
-        const LandUseCell& cell = table[static_cast<std::size_t>(k)];
-        value(group, cells + 3 * k) = cell.land_use;
-        value(group, cells + 3 * k + 1) = cell.soil;
-        value(group, cells + 3 * k + 2) = cell.area;
-        area_total = area_total + cell.area;
-    }
-    if (rules.between) rules.between(cells + 3 * LAND_USE_TABLE_CELLS, found);
+    for (const LandUseCell& cell : table.cells) area_total = area_total + cell.cell_area;
+    if (rules.between) rules.between(cells + 3 * MAX_LAND_USE_CELLS, found);
 
     if (state.subarea_extension_switch == 2 && layout.extension_position > 0 && found) {
         const int extension = layout.extension_position;
@@ -88,7 +100,7 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
             for (int k = 0; k < 6; ++k) {
                 const float gis_value = found->values[static_cast<std::size_t>(k)];
                 if (gis_value > 0.0f) value(group, extension + k) = gis_value;
-                context.sums.weighted_sums[static_cast<std::size_t>(k)] += gis_value * area_total;
+                context.sums.weighted[static_cast<std::size_t>(k)] += gis_value * area_total;
             }
         }
         if (rules.parameter_to_extension_1 && state.model_type == 9 && found->has_parameter)
@@ -103,7 +115,7 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
 void keep_type8_land_use_fraction(const GisPassState& state, LandUseTable& table, const LandUseTable& as_read,
                                   const std::optional<GisSubareaFound>& found) {
     if (state.model_type == 8 && found && found->cells_taken >= 1)
-        table[0].land_use = table[0].land_use + fraction_of(as_read[0].land_use);
+        table.cell(1).land_use_code = table.cell(1).land_use_code + fraction_of(as_read.cell(1).land_use_code);
 }
 
 }  // namespace
@@ -145,11 +157,11 @@ void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, Gis
                                                                const std::optional<GisSubareaFound>& found) {
                 const bool cell_from_gis = found && found->cells_taken >= 1;
                 if (upstream_elevation || cell_from_gis) {
-                    const float soil_read = as_read[0].soil;
-                    const float code = cell_from_gis ? table[0].soil : std::trunc(soil_read);
+                    const float soil_read = as_read.cell(1).soil_code;
+                    const float code = cell_from_gis ? table.cell(1).soil_code : std::trunc(soil_read);
                     const float elevation_part =
                         upstream_elevation ? *upstream_elevation / ELEVATION_IN_SOIL_SCALE : fraction_of(soil_read);
-                    table[0].soil = code + elevation_part;
+                    table.cell(1).soil_code = code + elevation_part;
                 }
                 keep_type8_land_use_fraction(state, table, as_read, found);
             };
@@ -257,26 +269,17 @@ constexpr int T10_SIDE_SLOPE = 10;         // the third
 
 void apply_gis_to_type10_code21_group(ModelGroup& group, GisGroupContext& context) {
     if (!context.state.option.selects_subareas()) return;
-    LandUseTable table;
-    for (int k = 0; k < LAND_USE_TABLE_CELLS; ++k)
-        table[static_cast<std::size_t>(k)] = {value(group, T10_CELLS + 3 * k), value(group, T10_CELLS + 3 * k + 1),
-                                              value(group, T10_CELLS + 3 * k + 2)};
+    LandUseTable table = read_cells(group, T10_CELLS);
     const std::optional<GisSubareaFound> found =
         context.lookups.find_subarea(value(group, T10_SUBAREA_NUMBER), 10, table);
     if (!found) return;
     // Cell 1 hands its area to the group's area value and its land use to
     // the land-use value; its soil slot holds the subarea parameter.
-    value(group, T10_AREA) = table[0].area / ACRES_PER_SQUARE_MILE;
-    value(group, T10_LAND_USE_VALUE) = table[0].land_use;
-    table[0].soil = found->parameter;
-    table[0].land_use = 0.0f;
-    table[0].area = 0.0f;
-    for (int k = 0; k < LAND_USE_TABLE_CELLS; ++k) {
-        const LandUseCell& cell = table[static_cast<std::size_t>(k)];
-        value(group, T10_CELLS + 3 * k) = cell.land_use;
-        value(group, T10_CELLS + 3 * k + 1) = cell.soil;
-        value(group, T10_CELLS + 3 * k + 2) = cell.area;
-    }
+    LandUseCell& first = table.cell(1);
+    value(group, T10_AREA) = first.cell_area / ACRES_PER_SQUARE_MILE;
+    value(group, T10_LAND_USE_VALUE) = first.land_use_code;
+    first = {0.0f, found->parameter, 0.0f};
+    write_cells(group, T10_CELLS, table);
 }
 
 void apply_gis_to_type10_code51_group(ModelGroup& group, GisGroupContext& context) {

@@ -21,8 +21,6 @@
 
 namespace velm {
 
-inline constexpr float INCHES_PER_FOOT = 12.0f;
-inline constexpr float ACRES_PER_SQUARE_MILE = 640.0f;
 inline constexpr float TYPE6_LENGTH_LIMIT = 9999.0f;     // ft: a longer link is packed as 9000.0
 inline constexpr float TYPE6_LONG_LENGTH = 9000.0f;      // ft
 inline constexpr float TYPE6_DEFAULT_PARAMETER = 3.0f;  // the tenths digit for a parameter of 0

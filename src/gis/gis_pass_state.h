@@ -1,7 +1,7 @@
 // The state of the GIS pass over one model file: what its header says
-// (model type, header value 5, subarea extension switch, GIS update option),
-// the GIS files it is updated from, and the area-weighted sums its subarea
-// parts add to.
+// (model type, header value 5, subarea extension switch, GIS update option).
+// The area-weighted sums its subarea parts add to are those the copy-back
+// writes its header averages from (records/model_file_copy_back.h).
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 
 #include "gis/gis_record_lookups.h"
 #include "records/model_file.h"
+#include "records/model_file_copy_back.h"
 
 namespace velm {
 
@@ -43,15 +44,6 @@ struct GisPassState {
         state.option.digit = header.gis_update_option();
         return state;
     }
-};
-
-// Summed over the subarea parts of one model file: for model types 3 and 8
-// with the extension values, GIS subarea value k + 1 times the part's area
-// (weighted_sums k); and every part's area (total_area).  The copy-back
-// writes header averages from them.
-struct AreaWeightedSums {
-    std::array<float, 6> weighted_sums{};
-    float total_area = 0.0f;
 };
 
 }  // namespace velm

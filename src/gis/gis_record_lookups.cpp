@@ -68,9 +68,8 @@ std::optional<GisSubareaFound> GisLookups::find_subarea(float subarea_number, in
     GisSubareaFound result;
     for (int k = 1; k <= 6; ++k) {
         if (!(record.cell_area(k) > MIN_LAND_USE_AREA)) continue;
-        table[static_cast<std::size_t>(result.cells_taken)] = {record.cell_land_use(k), record.cell_soil(k),
-                                                               record.cell_area(k)};
         ++result.cells_taken;
+        table.cell(result.cells_taken) = {record.cell_land_use(k), record.cell_soil(k), record.cell_area(k)};
     }
     for (int i = 1; i <= 6; ++i) result.values[static_cast<std::size_t>(i - 1)] = record.subarea_parameter(i);
     if (const std::optional<int> value = parameter_value(model_type)) {

@@ -14,23 +14,13 @@
 #include <vector>
 
 #include "records/gis_files.h"
+#include "records/model_edit_buffer.h"
 
 namespace velm {
 
 inline constexpr float GIS_NOT_FOUND = -9999.0f;  // the key of a subarea look-up that found nothing
 inline constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a GIS cell is taken only above this
 inline constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;  // of the subarea number in packed_subarea
-inline constexpr int LAND_USE_TABLE_CELLS = 6;
-
-// The six land-use cells of the group passing: land use, soil and area
-// (acres; square miles in a type-10 model file).
-struct LandUseCell {
-    float land_use = 0.0f;
-    float soil = 0.0f;
-    float area = 0.0f;
-    bool operator==(const LandUseCell&) const = default;
-};
-using LandUseTable = std::array<LandUseCell, LAND_USE_TABLE_CELLS>;
 
 // What a subarea look-up hands back when it finds the subarea.
 struct GisSubareaFound {
@@ -53,7 +43,8 @@ public:
                            std::optional<std::string> node_file);
 
     // A subarea: the cells of its record with more than MIN_LAND_USE_AREA
-    // acres, in order, replace cells 1, 2, ... of the table (the others keep
+    // acres, in order, replace cells 1, 2, ... of the table (the land-use
+    // table of the edit buffer, holding the group's cells; the others keep
     // what they held); the parameter is GIS value 2 for model type 6, 4 for
     // type 9, 7 for type 10, none for the other types.
     std::optional<GisSubareaFound> find_subarea(float subarea_number, int model_type, LandUseTable& table) const;

@@ -1,17 +1,301 @@
 #include "gis/gis_update_module.h"
 
+#include <optional>
+
+#include "gis/gis_checks_pass.h"
+#include "gis/gis_model_pass.h"
+#include "platform/files.h"
+#include "platform/record_file.h"
 #include "platform/stop.h"
+#include "records/format.h"
+#include "records/history_log.h"
+#include "records/model_file_copy_back.h"
+#include "records/model_list.h"
+#include "records/study_names.h"
 #include "shell/dialogue.h"
 
 namespace velm {
 
-// Until the module's screens are built, choosing it ends the program as
-// leaving the module with EXIT at its first prompt does: the window is
-// cleared and no reply is written.
-void run_gis_update_module(Session& session, [[maybe_unused]] LauncherCall& call)
-{
-    clear_screen(session.window);
-    stop_program("run_gis_update_module: not built yet");
+namespace {
+
+constexpr std::string_view TITLE_FORMAT = "('*** RATIONAL METHOD LINK-NODE MODEL DATA FILE UPDATE PROGRAM ***')";
+constexpr std::string_view FOOTER_FORMAT =
+    "(1X,72('-')/'     TYPE: EXIT to leave program'/'           TOP to go to Top of Page')";
+constexpr std::string_view STUDY_PROMPT_FORMAT = "('Enter Study ID([AA] to [ZZ]).........',A5,$)";
+constexpr std::string_view PROMPT_ARROW = " ===>";
+constexpr int STUDY_PROMPT_COLUMN = 5;
+constexpr int STUDY_ROW = 13;
+constexpr int STUDY_ANSWER_COLUMN = 47;
+constexpr int STUDY_ANSWER_LENGTH = 50;
+constexpr int MESSAGE_ROW_20 = 20;
+
+constexpr std::string_view MISSING_FILE_FORMAT = "(' * DATA FILE [',A30,'] DOES NOT EXIST')";
+constexpr std::string_view NOT_A_LIST_FORMAT = "(' * DATA FILE [',A30,'] IS NOT A QUORIN Tarvel FILE')";
+constexpr std::string_view EMPTY_LIST_FORMAT = "(' * DATA FILE [',A30,'] NAMES NO MODEL FILE')";
+constexpr std::string_view MISSING_MODEL_FILE_FORMAT = "('  * WARNING: File [',A12,'.] does NOT exist!')";
+constexpr std::string_view UNREADABLE_MODEL_FILE_FORMAT =
+    "('  * WARNING: File [',A12,'.] is NOT a valid model file: left unchanged!'/5X,A)";
+constexpr std::string_view NO_EXPORTS_FORMAT =
+    "('* NONE OF THE NECESSARY DATA BASE FILES EXIST'/'       (e.g., [',A2,'SUBSZZ.ASC], [',A2,"
+    "'NODEZZ.ASC], and [',A2,'LINKZZ.ASC] do NOT exist).'/'       PROGRAM will RETURN YOU to the Main Menu.')";
+constexpr std::string_view PROCESSING_FORMAT = "(' PROCESSING DATA FILE....',A50)";
+constexpr std::string_view OLD_FILES_FORMAT =
+    "('OLD DATA FILES ARE STORED IN [',A2,']xxxxOO.Z1y'/"
+    "'     where xxxx is the Region/Sub-Region Number and y is the Storm Event Number')";
+
+// The model list of a storm event: "<study>TRVLZZ.Z1" and its digit.
+constexpr int LAST_STORM_EVENT_DIGIT = 9;
+constexpr int MODEL_FILE_NAME_LENGTH = 12;  // characters of an entry that name the model file
+constexpr int SHOWN_LIST_NAME_LENGTH = 30;
+
+std::string model_list_of_storm_event(std::string_view study_id, int storm_event) {
+    return replace_file_extension(model_list_file_name(study_id), "Z1" + std::to_string(storm_event));
 }
+
+// The name without its directory part, as the messages show it.
+std::string without_directory(const std::string& name) {
+    const std::size_t slash = name.find_last_of("\\/");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string trimmed(std::string_view text) {
+    const std::size_t end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+bool is_command(const std::string& answer, std::string_view upper, std::string_view lower) {
+    const std::string word = trimmed(answer);
+    return word == upper || word == lower;
+}
+
+// The header values the driver needs of a model file: its model type and
+// GIS update option, from values 2 and 9.  Nothing for a file too short to
+// hold a header.
+std::optional<ModelFileHeader> read_model_file_header(const std::string& name) {
+    RecordFile file(name, RecordFile::Open::MustExist);
+    ModelFileHeader header;
+    while (const std::optional<float> value = file.read_value()) {
+        if (*value == GROUP_MARKER) break;
+        header.values.push_back(*value);
+    }
+    file.close_keep();
+    if (header.length() < 12) return std::nullopt;
+    return header;
+}
+
+// The copy of a model file that keeps its data from before the update: the
+// entry's characters 1 to 6, "OO." and characters 10 to 12.
+std::string model_file_oo_copy_name(std::string_view entry) {
+    std::string text(entry);
+    text.resize(MODEL_FILE_NAME_LENGTH, ' ');
+    return text.substr(0, 6) + "OO." + text.substr(9, 3);
+}
+
+// The GIS file of a kind for a model list entry: its extension replaced; a
+// study of model type 6 or 9 keeps its GIS files per region ("00" for the
+// map digits).
+std::string gis_file_of_entry(std::string_view entry, int model_type, std::string_view extension) {
+    std::string name = replace_file_extension(trimmed(entry), extension);
+    if ((model_type == 6 || model_type == 9) && name.size() >= 6) name.replace(4, 2, "00");
+    return name;
+}
+
+class GisUpdateModule {
+public:
+    GisUpdateModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call) {}
+
+    [[noreturn]] void run() {
+        if (call_.launched()) {
+            study_id_ = call_.study_id();
+        } else {
+            show_gis_update_module_banner(window_);
+        }
+        bool ask = !call_.launched();
+        bool heading = !call_.launched();
+        while (true) {
+            if (heading) show_study_screen();
+            if (ask) read_study();
+            heading = false;
+            ask = true;
+            if (!open_model_list()) continue;
+            read_first_model_file();
+            clear_screen(window_);
+            if (!find_exports()) {
+                if (call_.launched()) stop_program("no GIS export");
+                heading = true;
+                continue;
+            }
+            break;
+        }
+        postprocess_gis_data_bases(session_, exports_, study_id_, model_type_);
+        update_model_files();
+        HistorianFile(session_.study_file(history_log_name(study_id_))).append(gis_update_note(session_.clock.now()));
+        create_toolset_file_when_missing(session_, study_id_);
+        if (call_.launched()) {
+            exchange_launcher_files(1, call_.run_count, call_.sub_option, study_id_);
+            clear_screen(window_);
+            stop_program("GIS update done");
+        }
+        write_form(window_, 5, 15, OLD_FILES_FORMAT, {study_id_});
+        wait_for_return(window_);
+        clear_screen(window_);
+        stop_program("GIS update done");
+    }
+
+private:
+    void show_study_screen() {
+        clear_screen(window_);
+        write_form(window_, 5, 3, TITLE_FORMAT);
+        write_form(window_, 1, 22, FOOTER_FORMAT);
+    }
+
+    // The study prompt until an answer names a study: EXIT ends the
+    // program, TOP shows the screen again, an empty answer is asked again.
+    void read_study() {
+        write_form(window_, STUDY_PROMPT_COLUMN, STUDY_ROW, STUDY_PROMPT_FORMAT, {std::string(PROMPT_ARROW)});
+        while (true) {
+            window_.move_cursor(STUDY_ANSWER_COLUMN, STUDY_ROW);
+            std::string answer = window_.read_line();
+            answer.resize(STUDY_ANSWER_LENGTH, ' ');
+            if (is_command(answer, "EXIT", "exit")) {
+                clear_screen(window_);
+                stop_program("GIS update: EXIT");
+            }
+            if (is_command(answer, "TOP", "top")) {
+                show_study_screen();
+                write_form(window_, STUDY_PROMPT_COLUMN, STUDY_ROW, STUDY_PROMPT_FORMAT, {std::string(PROMPT_ARROW)});
+                continue;
+            }
+            if (trimmed(answer).empty()) continue;
+            study_id_ = answer.substr(0, 2);
+            return;
+        }
+    }
+
+    // A refused model list: the message on row 20 and the answer erased.
+    void refuse_list(std::string_view layout, const std::string& name) {
+        sound_beep(window_);
+        write_form(window_, 1, MESSAGE_ROW_20, layout, {without_directory(name).substr(0, SHOWN_LIST_NAME_LENGTH)});
+        write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, std::string(SCREEN_COLUMNS - STUDY_ANSWER_COLUMN + 1, ' '),
+                 LineEnd::StayOnLine);
+    }
+
+    bool open_model_list() {
+        const std::string name = session_.study_file(model_list_of_storm_event(study_id_, 1));
+        if (!file_exists(name)) {
+            refuse_list(MISSING_FILE_FORMAT, name);
+            return false;
+        }
+        ModelListFile list;
+        try {
+            list = read_model_list_file(name);
+        } catch (const FileError&) {
+            list = {};  // not a record file at all
+        }
+        if (!list.is_model_list()) {
+            refuse_list(NOT_A_LIST_FORMAT, name);
+            return false;
+        }
+        if (list.entries.empty()) {
+            refuse_list(EMPTY_LIST_FORMAT, name);
+            return false;
+        }
+        first_entry_ = list.entries.front().text;
+        return true;
+    }
+
+    // The first listed model file tells the study's model type.
+    void read_first_model_file() {
+        const std::string name = session_.study_file(trimmed(first_entry_));
+        std::optional<ModelFileHeader> header;
+        if (file_exists(name)) header = read_model_file_header(name);
+        if (!header) {
+            write_records(window_, MISSING_MODEL_FILE_FORMAT, {first_entry_.substr(0, MODEL_FILE_NAME_LENGTH)});
+            if (!call_.launched()) wait_for_return(window_);
+            stop_program("GIS update: first model file missing");
+        }
+        model_type_ = header->model_type();
+    }
+
+    bool find_exports() {
+        exports_.subareas = file_exists(session_.study_file(subarea_export_name(study_id_)));
+        exports_.links = file_exists(session_.study_file(link_export_name(study_id_)));
+        exports_.nodes = file_exists(session_.study_file(node_export_name(study_id_)));
+        if (exports_.any()) return true;
+        write_form(window_, 5, 16, NO_EXPORTS_FORMAT, {study_id_, study_id_, study_id_});
+        wait_for_return(window_);
+        return false;
+    }
+
+    // Every listed model file of every storm event, until the first storm
+    // event without a model list.
+    void update_model_files() {
+        clear_screen(window_);
+        for (int storm_event = 1; storm_event <= LAST_STORM_EVENT_DIGIT; ++storm_event) {
+            const std::string list_name = session_.study_file(model_list_of_storm_event(study_id_, storm_event));
+            if (!file_exists(list_name)) break;
+            for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry.text);
+        }
+    }
+
+    void update_model_file(const std::string& entry) {
+        write_form(window_, 5, 10, PROCESSING_FORMAT, {entry});
+        const std::string shown = entry.substr(0, MODEL_FILE_NAME_LENGTH);
+        const std::string name = session_.study_file(trimmed(entry));
+        if (!file_exists(name)) {
+            write_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
+            return;
+        }
+        // A file that does not walk is left as it is: the pass replaces a
+        // model file only by a whole new one.
+        LoadedModelFile loaded;
+        try {
+            loaded = load_model_file(name);
+        } catch (const FileError& error) {
+            write_records(window_, UNREADABLE_MODEL_FILE_FORMAT, {shown, std::string(error.what())});
+            return;
+        }
+        const GisPassState state = GisPassState::of(loaded.file.header);
+        auto gis_file = [&](bool selected, std::string_view extension) -> std::optional<std::string> {
+            if (!selected) return std::nullopt;
+            return session_.study_file(gis_file_of_entry(entry, state.model_type, extension));
+        };
+        const GisLookups lookups = GisLookups::read(gis_file(state.option.selects_subareas(), "zzs"),
+                                                    gis_file(state.option.selects_links(), "zzl"),
+                                                    gis_file(state.option.selects_nodes(), "zzn"));
+        ModelFile updated = loaded.file;
+        const AreaWeightedSums sums = apply_gis_to_model_file(updated, lookups);
+        replace_file_atomically(session_.study_file(model_file_oo_copy_name(entry)), loaded.bytes);
+        copy_back_model_file(name, updated, sums, state.model_type);
+    }
+
+    Session& session_;
+    Window& window_;
+    LauncherCall& call_;
+    std::string study_id_ = "  ";
+    std::string first_entry_;
+    int model_type_ = 0;
+    GisExportPresence exports_;
+};
+
+}  // namespace
+
+void show_gis_update_module_banner(Window& window) {
+    clear_screen(window);
+    // Slanted double slashes, one column further left on each row.
+    for (int row = 5; row <= 9; ++row) {
+        const int shift = row - 5;
+        write_at(window, 14 - shift, row, "//", LineEnd::StayOnLine);
+        write_at(window, 69 - shift, row, "//", LineEnd::StayOnLine);
+    }
+    write_at(window, 23, 8, "GIS-to-DATA BASE UPDATE MODULE", LineEnd::StayOnLine);
+    write_at(window, 35, 16, "........");
+    write_at(window, 38, 17, ".");
+    write_at(window, 38, 18, ".");
+    write_at(window, 38, 19, ".......> Press RETURN to continue", LineEnd::StayOnLine);
+    window.read_line();
+}
+
+void run_gis_update_module(Session& session, LauncherCall& call) { GisUpdateModule(session, call).run(); }
 
 }  // namespace velm

@@ -1,4 +1,12 @@
-// The GIS-to-data base update module (main-menu option 7).
+// The GIS-to-data base update module (main-menu option 7): brings the
+// study's binary link-node model files up to date with its GIS exports.  It
+// asks for the study (unless launched), sorts the exports that exist into
+// per-map GIS files and checks them (a fatal finding ends the program before
+// any model file is touched), then passes over every model file named in
+// every storm event's model list: each is updated from the GIS files its own
+// GIS update option selects, and its previous content is kept in its "OO"
+// copy ("AB1234OO.Z13" for "AB1234ZZ.Z13").  One dated note goes to the
+// history log; the tool-status file is created when missing.
 #pragma once
 
 #include "shell/launcher.h"
@@ -13,5 +21,8 @@ namespace velm {
 // it ends the program when it is done, when left with EXIT, and on its
 // fatal conditions.
 [[noreturn]] void run_gis_update_module(Session& session, LauncherCall& call);
+
+// The module's title page; waits for one typed line.
+void show_gis_update_module_banner(Window& window);
 
 }  // namespace velm

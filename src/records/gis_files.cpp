@@ -1,25 +1,16 @@
-#include "records/hydrology_model_type.h"
 #include "records/gis_files.h"
 
 #include <cmath>
 #include <stdexcept>
 
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 
 namespace velm {
 
 namespace {
 
-std::string extension_of(GisFileKind kind) {
-    switch (kind) {
-        case GisFileKind::Node: return "ZZN";
-        case GisFileKind::Link: return "ZZL";
-        case GisFileKind::Subarea: return "ZZS";
-    }
-    return {};
-}
-
-bool kept_per_region(int model_type) { return is_model_type(model_type, HydrologyModelType::LosAngelesCounty) || uses_region_files(model_type); }
+bool kept_per_region(int model_type) { return uses_packed_land_use(model_type) || uses_region_files(model_type); }
 
 // The region of a node or subarea number: its whole part divided by 10000;
 // a number that is not a number, or lies beyond any region, has none.
@@ -30,6 +21,15 @@ int region_number_of(float number) {
 }
 
 }  // namespace
+
+std::string gis_file_extension(GisFileKind kind) {
+    switch (kind) {
+        case GisFileKind::Node: return "ZZN";
+        case GisFileKind::Link: return "ZZL";
+        case GisFileKind::Subarea: return "ZZS";
+    }
+    return {};
+}
 
 const RecordLayout& GisNodeRecord::layout() {
     static const RecordLayout layout(GIS_NODE_RECORD_FORMAT, column_kinds());
@@ -54,18 +54,18 @@ int GisSubareaRecord::checked(int index, int count) {
 std::string gis_file_name(std::string_view study_id, float number, int model_type, GisFileKind kind) {
     if (kept_per_region(model_type)) {
         return format_line(GIS_REGION_FILE_NAME_FORMAT,
-                           {std::string(study_id), region_number_of(number), extension_of(kind)});
+                           {std::string(study_id), region_number_of(number), gis_file_extension(kind)});
     }
     const int map = map_number_of(number);
-    return format_line(GIS_MAP_FILE_NAME_FORMAT, {std::string(study_id), map, extension_of(kind)});
+    return format_line(GIS_MAP_FILE_NAME_FORMAT, {std::string(study_id), map, gis_file_extension(kind)});
 }
 
 std::string gis_file_name_from_stem(std::string_view data_file_stem, int model_type, GisFileKind kind) {
     std::string stem(data_file_stem);
     stem.resize(8, ' ');
     if (kept_per_region(model_type))
-        return format_line(GIS_REGION_STEM_FILE_NAME_FORMAT, {stem.substr(0, 4), extension_of(kind)});
-    return format_line(GIS_STEM_FILE_NAME_FORMAT, {stem.substr(0, 6), extension_of(kind)});
+        return format_line(GIS_REGION_STEM_FILE_NAME_FORMAT, {stem.substr(0, 4), gis_file_extension(kind)});
+    return format_line(GIS_STEM_FILE_NAME_FORMAT, {stem.substr(0, 6), gis_file_extension(kind)});
 }
 
 std::vector<GisNodeRecord> read_gis_node_file(std::string_view name, FilePresence presence) {
@@ -93,15 +93,15 @@ std::string gis_subarea_record_line(const GisSubareaRecord& record, std::string_
 }
 
 void write_gis_node_file(std::string_view name, const std::vector<GisNodeRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 void write_gis_link_file(std::string_view name, const std::vector<GisLinkRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 void write_gis_subarea_file(std::string_view name, const std::vector<GisSubareaRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 }  // namespace velm

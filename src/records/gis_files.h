@@ -142,6 +142,9 @@ private:
     static int cell_column(int k) { return 13 + 3 * (checked(k, 6) - 1); }
 };
 
+// "ZZN", "ZZL" or "ZZS".
+std::string gis_file_extension(GisFileKind kind);
+
 // The name of the GIS file that holds a node or subarea number (for a link:
 // its downstream node), without the data directory.
 std::string gis_file_name(std::string_view study_id, float number, int model_type, GisFileKind kind);

@@ -58,7 +58,7 @@ std::string link_record_line(const LinkRecord& record, std::string_view file_nam
 }
 
 void write_link_data_base(std::string_view name, const std::vector<LinkRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 }  // namespace velm

@@ -13,6 +13,8 @@
 
 #include <array>
 
+#include "records/units.h"
+
 namespace velm {
 
 inline constexpr int MAX_LAND_USE_CELLS = 6;
@@ -32,8 +34,6 @@ inline constexpr int RECORD_FOUND = 999;
 // The mark of the edited link's group in a street section edit.
 inline constexpr int STREET_EDIT_MARK = 998;
 
-inline constexpr float INCHES_PER_FOOT = 12.0f;
-inline constexpr float ACRES_PER_SQUARE_MILE = 640.0f;
 
 // The option of the editor module's menu that started an edit.
 enum class EditorOption {

@@ -38,7 +38,7 @@ std::string node_record_line(const NodeRecord& record, std::string_view file_nam
 }
 
 void write_node_data_base(std::string_view name, const std::vector<NodeRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 }  // namespace velm

@@ -228,11 +228,17 @@ std::string record_line(const R& record, std::string_view file_name = {}, int re
 // Writes the records as the whole new file, one line per record, in order.
 // Every line is built before the old file is replaced.
 template <class R>
-void write_records(std::string_view name, const std::vector<R>& records) {
+void write_record_file(std::string_view name, const std::vector<R>& records) {
     TextWriter writer{std::string(name)};
     for (std::size_t i = 0; i < records.size(); ++i)
         writer.write_line(record_line(records[i], name, static_cast<int>(i) + 1));
     writer.commit();
+}
+
+// The older name of write_record_file.
+template <class R>
+void write_records(std::string_view name, const std::vector<R>& records) {
+    write_record_file(name, records);
 }
 
 }  // namespace velm

@@ -41,7 +41,7 @@ std::string subarea_record_line(const SubareaRecord& record, std::string_view fi
 }
 
 void write_subarea_data_base(std::string_view name, const std::vector<SubareaRecord>& records) {
-    write_records(name, records);
+    write_record_file(name, records);
 }
 
 }  // namespace velm

@@ -154,6 +154,15 @@ struct ControlParameters {
     int carried_flow_source = 1;
 };
 
+// The hydraulic control model in force for the run: the topographic
+// friction-slope models (1 and 3) build no HGL envelopes, so their trunk-line
+// controls are always the user's.
+inline HydraulicControlModel effective_hydraulic_control_model(const ControlParameters& controls)
+{
+    return uses_topographic_slope(controls.friction_slope_model) ? HydraulicControlModel::UserDefinedControl
+                                                                 : controls.hydraulic_control_model;
+}
+
 // One user trunk-line HGL control: the downstream hydraulic control of a
 // system outlet.
 struct HglControl {

@@ -44,7 +44,7 @@ void move_cursor(Window& window, int column, int row) { window.move_cursor(colum
 
 void sound_beep(Window& window) { window.beep(); }
 
-void write_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values)
+void write_screen_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values)
 {
     const Format format(layout);
     const std::vector<std::string> records = format.write(values);
@@ -58,7 +58,7 @@ void write_form(Window& window, int column, int row, std::string_view layout,
                 const std::vector<FormatValue>& values)
 {
     move_cursor(window, column, row);
-    write_records(window, layout, values);
+    write_screen_records(window, layout, values);
 }
 
 void wait_for_return(Window& window)

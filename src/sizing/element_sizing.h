@@ -24,12 +24,12 @@
 
 #include <optional>
 
+#include "records/units.h"
 #include "shell/control_settings.h"
 
 namespace velm {
 
 inline constexpr float INVERTED_FULL_PIPE_COEFFICIENT = 0.4631644f;
-inline constexpr float INCHES_PER_FOOT = 12.0f;
 // The last capacity of the standard pipe table: a larger flow is split over
 // barrels.
 inline constexpr float MAX_SINGLE_PIPE_FLOW = 2400.0f;

@@ -1,9 +1,8 @@
 // The large-pipe and upgraded-link lists of the diagnostics report.
 #include "sizing/large_pipe_lists.h"
 
-#include "records/process_codes.h"
-
 #include "records/format.h"
+#include "records/process_codes.h"
 #include "sizing/element_sizing.h"
 
 namespace velm {

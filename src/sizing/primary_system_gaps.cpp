@@ -7,12 +7,12 @@
 #include <unordered_map>
 
 #include "platform/files.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
-#include "records/process_codes.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/link_search.h"
 #include "records/number_keys.h"
+#include "records/process_codes.h"
 #include "shell/dialogue.h"
 
 namespace velm {

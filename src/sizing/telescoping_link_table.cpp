@@ -1,12 +1,11 @@
 // The link tables of the telescoping pass, loaded from the link data bases.
 #include "sizing/telescoping_link_table.h"
 
-#include "records/hydrology_model_type.h"
-#include "records/process_codes.h"
-
 #include <cmath>
 
+#include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
+#include "records/process_codes.h"
 
 namespace velm {
 

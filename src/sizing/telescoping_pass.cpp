@@ -1,10 +1,11 @@
 // The system telescoping pass, the last step of the analysis run.
 #include "sizing/telescoping_pass.h"
 
+#include "diagnostics/diagnostics_run.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/string_files.h"
 #include "shell/dialogue.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr std::string_view TELESCOPING_TITLE = "* SYSTEM TELESCOPING ANALYSIS *";
 constexpr std::string_view UPDATE_TITLE = "* UPDATE LINK DATA BASE *";
 constexpr std::string_view PROCESSING_STRING_FORMAT = "(5X,' PROCESSING STRING NUMBER [',I4.4,']')";
-constexpr std::string_view REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
 
 std::string link_data_base_path(RunContext& run, const std::string& stem)
 {
@@ -48,8 +48,7 @@ TelescopingTables load_tables(RunContext& run, const TelescopingSettings& settin
 {
     TelescopingTables tables;
     for (const std::string& stem : run.data_files.data_file_names) {
-        const std::string name = run.outputs.current_file(link_data_base_path(run, stem));
-        load_telescoping_tables(read_link_data_base(name, FilePresence::Optional), settings, tables);
+        load_telescoping_tables(current_link_records(run, stem), settings, tables);
     }
     return tables;
 }
@@ -125,7 +124,7 @@ void run_telescoping_analysis(RunContext& run)
     const int string_count = telescope_strings(run, tables, settings);
 
     TextWriter report = TextWriter::for_append(
-        run.outputs.changed_file(run.study_file(study_file_name(REPORT_NAME_FORMAT, run.study_id))));
+        run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
     if (!is_curve_number_model(settings.model_type_code)) {
         report_primary_system_gaps(window, report, run.study_id, string_count,
                                    study_gap_report_source(run));

@@ -127,7 +127,7 @@ TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
     const std::vector<std::pair<std::vector<std::string>, std::string>> modules = {
         {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3", "", "EXIT"}, "subset module"},
         {{"4", "", "EXIT"}, "run_network_editor_module"}, {{"5", "", "EXIT"}, "differences module"},
-        {{"6", "", "EX"}, "scenario module"},             {{"7a"}, "run_gis_update_module"},
+        {{"6", "", "EX"}, "scenario module"},             {{"7a", "", "EXIT"}, "GIS update"},
     };
     for (const auto& [answer, module] : modules) {
         SCOPED_TRACE(answer.front());
@@ -274,7 +274,9 @@ TEST_F(MainProgramTest, LaunchedModuleStartsAtOnce)
         // Sub-option 3 of the scenario module adopts the study at once; a
         // study without a model list is reported, and the run ends unanswered.
         {6, "scenario module", {""}},
-        {7, "run_gis_update_module", {}},
+        // The GIS update takes the study at once; a study without a model
+        // list is reported at the study prompt, and EXIT ends it unanswered.
+        {7, "GIS update", {"EXIT"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);

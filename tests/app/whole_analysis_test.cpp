@@ -159,3 +159,23 @@ TEST_F(WholeAnalysisTest, EveryModelTypeRunsTheWholeAnalysis)
 
 }  // namespace
 }  // namespace velm
+
+namespace velm {
+namespace {
+
+TEST_F(WholeAnalysisTest, StudyInItsDataDirectory)
+{
+    test::StudyBuilder study = network_of_type(6);
+    study.set_data_directory("DATA\\AB\\STUDY.TXT");
+    study.write(directory_.path());
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, execute_from_menu("AB")), "analysis run done");
+    const fs::path data = directory_.path() / "DATA" / "AB";
+    const Lines report = read_text_lines((data / "ABTRVLZZ.DIA").string());
+    EXPECT_EQ(test::report_delimiters(report).size(), 30u);
+    EXPECT_NE(std::find(report.begin(), report.end(), "     Existing system LINKS that are UPGRADED due to telescoping"),
+              report.end());
+    for (const std::string& line : read_text_lines((data / "AB0001ZZ.ZST").string())) EXPECT_EQ(line.size(), 1764u);
+}
+
+}  // namespace
+}  // namespace velm

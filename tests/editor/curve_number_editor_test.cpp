@@ -162,5 +162,27 @@ TEST_F(CurveNumberEditorTest, RefusedOrUnchangedEditsLeaveEveryFile)
     }
 }
 
+TEST_F(CurveNumberEditorTest, BackOnASetScrollsTheTableOfEnteredSetsBack)
+{
+    // Seven sets entered one after the other; BACK at set 8 shows sets 2 to 6
+    // again before set 7 is entered anew; then EXIT writes nothing (set 8's
+    // discharge was never entered).
+    std::vector<std::string> typed{"", "AB", "6", "10103", "10104", "", "", "", "8"};
+    for (int set = 1; set <= 7; ++set) {
+        typed.push_back(std::to_string(100 + set));
+        typed.push_back(std::to_string(set));
+        typed.push_back(std::to_string(2 * set));
+    }
+    typed.insert(typed.end(), {"B", "E", "E", "EX"});
+    EXPECT_EQ(run_module(typed), 0u) << window_.dump();
+    const std::string& before_back = window_.reads()[30];
+    EXPECT_EQ(test::snapshot_text(before_back, 1, 15, 40), "        3          103.00      3.00     ");
+    EXPECT_EQ(test::snapshot_text(before_back, 1, 19, 40), "        7          107.00      7.00     ");
+    const std::string& after_back = window_.reads()[31];
+    EXPECT_EQ(test::snapshot_text(after_back, 1, 15, 40), "        2          102.00      2.00     ");
+    EXPECT_EQ(test::snapshot_text(after_back, 1, 19, 40), "        6          106.00      6.00     ");
+    EXPECT_FALSE(std::filesystem::exists("ABHISTZZ.DAT"));
+}
+
 }  // namespace
 }  // namespace velm

@@ -165,5 +165,65 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
     }
 }
 
+TEST_F(EditorTest, LinkEditUpgradesAnOldHeaderAndKeepsTheOldFileInTempDat)
+{
+    write_study(test::editor_study());
+    // Storm event 2 comes from an older hydrology program: a 10-section street table.
+    ModelFile old = read_model_file("AB0101ZZ.Z12");
+    old.header.values.erase(old.header.values.begin() + 157, old.header.values.begin() + 517);
+    write_model_file("AB0101ZZ.Z12", old);
+    const std::string old_bytes = TemporaryDirectory::get("AB0101ZZ.Z12");
+    const std::string event_1 = TemporaryDirectory::get("AB0101ZZ.Z11");
+
+    EXPECT_EQ(run_module({"", "AB", "7", "10103", "10104", "", "22", "", "", "", "", "", "", "", "", "E", "EX"}), 0u)
+        << window_.dump();
+    EXPECT_EQ(TemporaryDirectory::get("TEMP.DAT"), old_bytes);
+    const ModelFile upgraded = read_model_file("AB0101ZZ.Z12");
+    ASSERT_EQ(upgraded.header.length(), FULL_HEADER_VALUES);
+    EXPECT_EQ(upgraded.header.street_section_count(), 3);
+    for (int k = 1; k <= 157; ++k) {
+        if (k == 67 || (k >= 86 && k <= 94)) continue;  // the count and the added section 3
+        EXPECT_EQ(upgraded.header.value(k), old.header.value(k)) << k;
+    }
+    for (int k = 158; k <= 517; ++k) EXPECT_EQ(upgraded.header.value(k), 0.0f) << k;
+    for (int k = 158; k <= OLD_FULL_HEADER_VALUES; ++k) EXPECT_EQ(upgraded.header.value(k + 360), old.header.value(k)) << k;
+    EXPECT_NE(TemporaryDirectory::get("AB0101ZZ.Z11"), event_1);
+}
+
+TEST_F(EditorTest, LinkIsFoundInItsMapOrRegionFileByModelType)
+{
+    struct Case {
+        int model_type;
+        std::string data_base;   // where the link's record stands
+        std::string model_file;  // event 1 model file of the link
+    };
+    const Case cases[] = {{3, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"},
+                          {6, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"},
+                          {9, "AB0100ZZ.ZLL", "AB0100ZZ.Z11"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model_type);
+        TemporaryDirectory dir;
+        test::StudyBuilder study("AB", c.model_type, 1);
+        study.add_node(13401.0f, 120.0f);
+        study.add_node(13402.0f, 110.0f, {4.0f});
+        study.add_node(13403.0f, 100.0f, {6.0f});
+        study.add_initial_link(13401.0f, 13402.0f, 300.0f);
+        study.add_link(13402.0f, 13403.0f, 400.0f, test::Element::pipe(1.5f));
+        study.add_subarea(13401.0f, 3.0f);
+        study.write(dir.path());
+        TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run_module({"", "AB", "6", "13402", "13403", "2.5", "0", "0", "0.013", "0", "E", "EX"}), 0u)
+            << window_.dump();
+        const std::vector<LinkRecord> links = read_link_data_base(c.data_base, FilePresence::MustExist);
+        ASSERT_EQ(links.size(), 2u);
+        EXPECT_EQ(links[1].element_height(), 2.5f);
+        ModelFile file = read_model_file(c.model_file);
+        const ModelGroup* pipe = test::find_group(file, 13402.0f, 13403.0f);
+        ASSERT_NE(pipe, nullptr);
+        EXPECT_EQ(pipe->values[4], 30.0f);
+    }
+}
+
 }  // namespace
 }  // namespace velm

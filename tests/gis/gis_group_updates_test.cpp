@@ -127,12 +127,16 @@ TEST(GisLookups, SubareaCellsAboveTheSmallestAreaFillTheTableInOrder)
                               gis_subarea(12345.0f, {{9, 9, 9}}), gis_subarea(23456.0f, {{1, 1, 0.001f}})},
                              {gis_link(10.0f)}, {});
     LandUseTable table;
-    table.fill({5.0f, 5.0f, 5.0f});
+    table.cells.fill({5.0f, 5.0f, 5.0f});
     const std::optional<GisSubareaFound> found = lookups.find_subarea(12345.0f, 6, table);
     ASSERT_TRUE(found);
-    EXPECT_EQ(table[0], (LandUseCell{2, 2, 12.5f})) << "the first record of the number";
-    EXPECT_EQ(table[1], (LandUseCell{4, 4, 3.0f}));
-    EXPECT_EQ(table[2], (LandUseCell{5, 5, 5})) << "cells beyond those taken keep their values";
+    auto cell = [&table](int k) {
+        const LandUseCell& c = table.cell(k);
+        return std::array<float, 3>{c.land_use_code, c.soil_code, c.cell_area};
+    };
+    EXPECT_EQ(cell(1), (std::array<float, 3>{2, 2, 12.5f})) << "the first record of the number";
+    EXPECT_EQ(cell(2), (std::array<float, 3>{4, 4, 3.0f}));
+    EXPECT_EQ(cell(3), (std::array<float, 3>{5, 5, 5})) << "cells beyond those taken keep their values";
     EXPECT_EQ(found->packed_subarea, 2.0f + 12345.0f / 1000000.0f);
     EXPECT_EQ(found->values[0], 9.0f);
     EXPECT_EQ(found->parameter, 9.0f) << "model type 6: GIS value 2";
@@ -140,7 +144,7 @@ TEST(GisLookups, SubareaCellsAboveTheSmallestAreaFillTheTableInOrder)
 
     LandUseTable untouched = table;
     EXPECT_EQ(lookups.find_subarea(23456.0f, 3, untouched)->packed_subarea, 23456.0f / 1000000.0f);
-    EXPECT_EQ(untouched, table);
+    for (int k = 1; k <= 6; ++k) EXPECT_EQ(untouched.cell(k).cell_area, table.cell(k).cell_area);
     EXPECT_FALSE(lookups.find_subarea(12345.5f, 3, table));
     EXPECT_NE(lookups.find_link(UP, DOWN), nullptr);
     EXPECT_EQ(lookups.find_link(DOWN, UP), nullptr) << "a link is keyed upstream node first";
@@ -193,12 +197,12 @@ TEST(SubareaGroupUpdate, ExtensionValuesAndWeightedSums)
     const ModelGroup group = pass.run(21.0f, code21_values(1.012345f, {1, 1, 1}, 6));
     EXPECT_EQ(std::vector<float>(group.values.end() - 6, group.values.end()), (std::vector<float>{1.5f, 7, 2, 7, 7, 3}))
         << "a GIS value of 0 leaves its extension value";
-    EXPECT_EQ(pass.sums.weighted_sums, (std::array<float, 6>{6.0f, 0.0f, 8.0f, 0.0f, 0.0f, 12.0f}));
+    EXPECT_EQ(pass.sums.weighted, (std::array<float, 6>{6.0f, 0.0f, 8.0f, 0.0f, 0.0f, 12.0f}));
     EXPECT_EQ(pass.sums.total_area, 4.0f);
 
     // A subarea not in the GIS file adds its area only.
     pass.run(21.0f, code21_values(1.054321f, {1, 1, 2}, 6));
-    EXPECT_EQ(pass.sums.weighted_sums[0], 6.0f);
+    EXPECT_EQ(pass.sums.weighted[0], 6.0f);
     EXPECT_EQ(pass.sums.total_area, 6.0f);
 }
 
@@ -229,6 +233,22 @@ TEST(SubareaGroupUpdate, ModelTypeRulesOfCodes22And82)
         const ModelGroup group = pass.run(22.0f, code22(50000.1f));
         EXPECT_EQ(group.values[2], 30000.0f + 0.4f);
         EXPECT_EQ(group.values[5], 2.0f + 130.0f / 10000.0f);
+    }
+    {
+        // Type 6 with the link found but neither subarea nor node: the
+        // tenths digit of the length and cell 1's soil stay as read.
+        Pass pass(6, 9);
+        pass.lookups = GisLookups({}, {gis_link(12000.0f)}, {});
+        const ModelGroup group = pass.run(22.0f, code22(50000.25f));
+        EXPECT_EQ(group.values[2], 900000.25f);
+        EXPECT_EQ(group.values[5], 2.3f);
+    }
+    {
+        // The subarea found, the upstream node not: the GIS soil code keeps
+        // the elevation the soil held.
+        Pass pass(6, 2);
+        pass.lookups = GisLookups({gis_subarea(12345.0f, {{8, 4, 4.0f}})}, {}, {});
+        EXPECT_EQ(pass.run(22.0f, code22(50000.1f)).values[5], 4.0f + (2.3f - 2.0f));
     }
     {
         Pass pass(6, 2);

@@ -32,7 +32,7 @@ inline StudyBuilder gis_study(int model_type, int storm_events = 1)
     study.add_link(130101.0f, 130102.0f, 900.0f, Element::none(), StreetSection{});
     study.add_subarea(123401.0f, 3.0f, SubareaEntry::Initial, 2.0f, 3.0f);
     study.add_subarea(123403.0f, 1.5f, SubareaEntry::AtNode, 4.0f, 2.0f);
-    study.add_subarea(130101.0f, 2.0f, SubareaEntry::AlongLink, 5.0f, 1.0f);
+    study.add_subarea(130101.0f, 2.0f, SubareaEntry::AlongLink, 5.0f, 3.0f);
     study.add_gis_exports();
     return study;
 }

@@ -109,6 +109,24 @@ TEST(LinkDataBaseUpdate, HeadwaterStorageAndUnknownLinksKeepTheirValues)
     EXPECT_EQ(updated[0].column(102), 3.0f);
 }
 
+TEST(LinkDataBaseUpdate, HeadwaterLinkIsListedOnlyForItsCapacity)
+{
+    TelescopingLinkTable table;
+    table.append(recommending_row(10101.0f, 10102.0f));
+    const LinkRecord headwater = link_with(10101.0f, 10102.0f,
+                                           {{7, 22.0f}, {74, 5.0f}, {75, 8.0f}, {123, 1.0f}, {112, 2.0f}, {65, 0.01f}});
+    const std::vector<std::string> lines = written_lines([&](TextWriter& report) {
+        UserValueReports reports(report, 1);
+        update_link_data_base({headwater}, table, 6, reports);
+        reports.finish();
+    });
+    const std::string none = "                      ** NONE **";
+    ASSERT_EQ(lines.size(), 7u + 8u + 8u);
+    EXPECT_EQ(lines[6], "      10101.0     10102.0              5.00                   8.00");
+    EXPECT_EQ(lines[14].substr(0, none.size()), none);
+    EXPECT_EQ(lines[22].substr(0, none.size()), none);
+}
+
 TEST(LinkDataBaseUpdate, UserElementWithoutHeightIsCleared)
 {
     LinkRecord record = link_with(10101.0f, 10102.0f,

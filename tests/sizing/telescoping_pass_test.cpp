@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,31 @@ TEST_F(TelescopingPassTest, CurveNumberStudyGetsNoGapReport)
     const std::vector<std::string> report = read_text_lines("ABTRVLZZ.DIA");
     ASSERT_GE(report.size(), 3u);
     EXPECT_EQ(report[2], "     IV. USER-RECOMMENDED EXISTING SYSTEM FLOW CAPACITY SPECIFICATIONs REPORT:");
+}
+
+}  // namespace
+}  // namespace velm::test
+
+namespace velm::test {
+namespace {
+
+TEST_F(TelescopingPassTest, StopLeavesEveryFileAsItWas)
+{
+    // A second string whose file cannot be read stops the pass after the
+    // first string file was rewritten: nothing reaches the files.
+    TemporaryDirectory::put("ABINDXZZ.ZST", index_text_ + " 0002  10201.0  10202.0      0.0      0.0      0.0      0.0      0.0\r\n");
+    TemporaryDirectory::put("AB0002ZZ.ZST", "  10201.0  10202.0   abc\r\n");
+    std::map<std::string, std::string> before;
+    for (const std::string& name : TemporaryDirectory::entries()) before[name] = TemporaryDirectory::get(name);
+
+    {
+        RunContext run{session_, "AB", controls_, hgl_controls_, settings_};
+        run.data_files = run_.data_files;
+        EXPECT_THROW(run_telescoping_analysis(run), FileError);
+    }
+    std::map<std::string, std::string> after;
+    for (const std::string& name : TemporaryDirectory::entries()) after[name] = TemporaryDirectory::get(name);
+    EXPECT_EQ(after, before);
 }
 
 }  // namespace

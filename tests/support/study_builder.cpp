@@ -261,7 +261,10 @@ SubareaRecord& StudyBuilder::add_subarea(float number, float area, SubareaEntry 
     record.cell_area(1) = area;
     switch (model_type_) {  // a rainfall value inside the range the subarea checks accept
         case 5: record.column(3) = 12.0f; break;
-        case 6: record.column(3) = 3.0f; break;
+        case 6:  // column 94 is the rainfall the GIS subarea file carries
+            record.column(3) = 3.0f;
+            record.column(94) = 3.0f;
+            break;
         case 9: record.column(6) = 2.0f; break;
         default: break;
     }

@@ -60,7 +60,7 @@ TEST_F(DiagnosticsComparisonTest, AReportComparedWithItselfAppendsNoDifferences)
 {
     const Lines appended = compare();
     ASSERT_GT(appended.size(), 20u);
-    EXPECT_EQ(appended[0], "\f");
+    EXPECT_EQ(appended[0], padded("\f")) << "a page break is 80 characters like every line";
     EXPECT_EQ(appended[2], padded("                  *   DIAGNOSTICS EXCEPTION REPORT    *"));
     EXPECT_EQ(appended[4], padded("                  *  Baseline Filename: SATRVLZ1.DIA  *"));
     EXPECT_EQ(appended[5], padded("                  *  Scenario Filename: SATRVLZZ.DIA  *"));
@@ -71,7 +71,8 @@ TEST_F(DiagnosticsComparisonTest, AReportComparedWithItselfAppendsNoDifferences)
     EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Scenario Diagnostics File")), 0u);
     EXPECT_EQ(appended[appended.size() - 2], padded("                    END OF DIAGNOSTICS EXCEPTION REPORT"));
     EXPECT_EQ(count_of(appended, padded("            52                   Toolset Edit Process Entry Detected")), 1u);
-    for (const std::string& line : appended) EXPECT_TRUE(line == "\f" || line.size() == 80u) << line;
+    for (const std::string& line : appended) EXPECT_EQ(line.size(), 80u) << line;
+    EXPECT_EQ(count_of(appended, padded("\f")), 2u) << "the opening and the toolset entry check";
 
     // The scenario's report now carries an exception report: it is still a
     // complete report, and a second comparison appends a second one.

@@ -8,6 +8,7 @@
 #include "management/toolset_entry_check.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "records/link_data_base.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
 
@@ -118,6 +119,38 @@ TEST_F(DiagnosticsComparisonTest, EntriesInOneReportOnlyAreListedUnderTheirItem)
     EXPECT_EQ(*(e_caption - 3), padded("     to an Upstream Node located on a downstream Link ")) << "the count cut off";
     EXPECT_EQ(*(e_caption + 2), padded(" 230315.0"));
     EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "every group but the link checks";
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
+}
+
+TEST_F(DiagnosticsComparisonTest, AScenarioAnalysedAgainNamesItsNewFindingAndNothingElse)
+{
+    // The scenario shortens a link to nothing and is analysed again: its
+    // report gains a link check G entry, and its statistics and later
+    // sections change too, which the comparison does not list.
+    std::vector<LinkRecord> links = read_link_data_base("SA2301ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_FALSE(links.empty());
+    links[0].link_length() = 0.0f;
+    write_link_data_base("SA2301ZZ.ZLL", links);
+    test::write_command_file("SA", 0, 1, 2);
+    window_ = test::ScriptedWindow();
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, {}), "analysis run done");
+    report_ = read_text_lines("SATRVLZZ.DIA");
+
+    const Lines appended = compare();
+    const Lines expected = {padded("  G. Length of a Link is less than [0.001]:"),
+                            padded("     (EXCEPTIONS are FATAL!)"),
+                            padded("  Upstream   Downstream    Length"),
+                            padded("    Node        Node       (feet)"),
+                            padded("   (The Following Data are in the Scenario Diagnostics File"),
+                            padded("    but NOT in the Baseline Diagnostics File!)"),
+                            padded("  230101.0   230102.0       0.000"),
+                            padded(" *---------------------------------------------------------------------*"),
+                            padded(""),
+                            padded("    II.B. POSTPROCESSOR VALIDITY CHECKS: NODES")};
+    const auto item_g = std::search(appended.begin(), appended.end(), expected.begin(), expected.end());
+    EXPECT_NE(item_g, appended.end()) << "link check G under its heading, then the node checks group";
+    EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "every group but the link checks";
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Scenario Diagnostics File")), 1u);
     EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
 }
 

@@ -154,6 +154,45 @@ TEST_F(DiagnosticsComparisonTest, AScenarioAnalysedAgainNamesItsNewFindingAndNot
     EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
 }
 
+TEST_F(DiagnosticsComparisonTest, NodeListHeadingsLoseTheCountOfOneReport)
+{
+    // The scenario lists one more node under each item: the heading line
+    // that carries the item's count is written up to just before its " = ".
+    struct Case {
+        const char* count_line;  // the start of the line that carries the count
+        std::size_t kept;        // characters of it written
+    };
+    const Case cases[] = {
+        {"     to an Upstream Node located on a downstream Link = ", 54},   // link check E
+        {"     to a Downstream Node located on an upstream Link = ", 54},   // link check F
+        {"  H. Number of Upstream Nodal Point NUMBERS", 57},
+        {"  I. Number of Downstream Nodal Point NUMBERS", 59},
+        {"  J. Number of Upstream Nodes NOT defined", 63},
+        {"  K. Number of Downstream Nodes NOT defined", 65},
+        {"  A. Number of Nodes that are NOT unique", 62},
+        {"     [-2000.] or greater than [25000.] = ", 39},                // node check B
+        {"  C. Number of Nodal Point NUMBERS out of range", 48},
+        {"  D. Number of Nodes that are NOT used", 60},
+    };
+    const Lines baseline = report_;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count_line);
+        Lines scenario = baseline;
+        const auto count_line = std::find_if(scenario.begin(), scenario.end(), [&](const std::string& line) {
+            return line.rfind(c.count_line, 0) == 0;
+        });
+        ASSERT_NE(count_line, scenario.end());
+        const std::string carried = *count_line;
+        const auto rule = std::find(count_line, scenario.end(), " *---------------------------------------------------------------------*");
+        scenario.insert(rule, " 999999.0");
+        write_text_lines("SATRVLZZ.DIA", scenario);
+        report_ = scenario;
+        const Lines appended = compare();
+        EXPECT_EQ(count_of(appended, padded(carried.substr(0, c.kept))), 1u) << carried;
+        EXPECT_EQ(count_of(appended, padded(" 999999.0")), 1u);
+    }
+}
+
 TEST_F(DiagnosticsComparisonTest, NodeSetBlocksAfterTheLastListAreComparedAsBlocksOfTheirOwn)
 {
     // The scenario's node-set checks found a headwater exception: its block

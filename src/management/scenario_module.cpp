@@ -1,5 +1,6 @@
 #include "management/scenario_module.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,15 @@ enum ScenarioOperation : int {
     AbandonScenario = 5,
     StartMaintenanceOperation = 6,
 };
+
+// File names are matched without regard to case.
+bool same_file_name(std::string_view a, std::string_view b)
+{
+    const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return upper(x) == upper(y);
+           });
+}
 
 // Menu options 1 to 6 in operation codes: adopt, reject and abandon, each
 // in creation and maintenance mode (both abandons are the same operation).
@@ -222,12 +232,15 @@ void ScenarioModule::clear_scenario_files(int operation)
         write_text_lines(BASELINE_COPY_BATCH_NAME, restore_copy_batch(session_, inventory));
     }
     if (operation == AbandonMaintenanceOperation) {
-        // A working file goes only when its baseline copy keeps its data.
+        // A working file goes only when its baseline copy keeps its data; a
+        // listed name that is itself a baseline copy ("Z1.") has no other
+        // copy and stays.
         std::vector<std::string> kept;
         for (const std::string& name : inventory) {
             const std::string working = session_.study_file(name);
             if (!file_exists(working)) continue;
-            if (file_exists(session_.study_file(baseline_copy_name(name)))) {
+            const std::string copy = baseline_copy_name(name);
+            if (!same_file_name(copy, name) && file_exists(session_.study_file(copy))) {
                 delete_file(working);
             } else {
                 kept.push_back(name);

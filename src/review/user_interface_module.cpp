@@ -256,10 +256,10 @@ void UserInterfaceModule::run()
         if (study.answer == Answer::Exit) end("EXIT");
         if (study.answer == Answer::Top) continue;
         study_id_ = study.study_id;
+        const int model_type = hydrology_model_type(study_id_);
         if (option == NODE_PEAK_FLOW_OPTION) {
-            edit_node_peak_flows(session_, study_id_);
+            edit_node_peak_flows(session_, study_id_, model_type);
         } else {
-            const int model_type = hydrology_model_type(study_id_);
             review_and_adopt_link_values(session_, study_id_, static_cast<ReviewTarget>(option), model_type);
         }
         call_.line = launcher_line(study_id_);

@@ -212,6 +212,14 @@ float flow_over_pipe(const velm::LinkRecord& link, float flow)
                       velm::CircularPipe{link.element_height(), link.element_friction_factor()}, slope);
 }
 
+// A user-recommended element, as the link review stores it.
+struct UserElement {
+    float upstream;
+    float downstream;
+    float height;  // ft
+};
+const UserElement USER_PARALLEL_PIPE{230206.0f, 230207.0f, 1.5f};
+
 const StreetSection RESIDENTIAL_STREET{};  // 8-inch curb, 40-ft curb to curb
 const StreetSection COMMERCIAL_STREET{0.667f, 32.0f, 0.1667f, 2.0f, 0.125f, 30.0f, 0.02f, 0.025f, 0.02f, 2, 0.015f};
 
@@ -295,6 +303,15 @@ StudyBuilder sample_study()
         }
         for (int event = 1; event <= STORM_EVENTS; ++event)
             link->link_travel_time(event) = std::round(l.length / (typical_velocity(l.kind) * 60.0f) * 100.0f) / 100.0f;
+        // The engineer's own recommendation for one undersized commercial
+        // pipe: a second 18-inch pipe beside it.
+        if (l.upstream == USER_PARALLEL_PIPE.upstream && l.downstream == USER_PARALLEL_PIPE.downstream) {
+            link->user_element_status() = 2.0f;  // Parallel
+            link->user_element_type() = static_cast<int>(velm::ElementType::Pipe);
+            link->user_element_height() = USER_PARALLEL_PIPE.height;
+            link->user_element_base_width() = 1.0f;  // one pipe
+            link->user_element_friction_factor() = 0.013f;
+        }
     }
 
     for (const SampleSubarea& s : SUBAREAS) {

@@ -7,7 +7,8 @@
 //   map 2204  Eastern Hills: two initial subareas and pipes, draining west
 //             into map 2303 across the region boundary;
 //   map 2301  Upper Canyon: hillside streets and pipes, into map 2302;
-//   map 2302  Valley Commercial: pipes under streets, reinforced boxes;
+//   map 2302  Valley Commercial: pipes under streets, an 84-inch trunk
+//             laid for a larger development upstream, reinforced boxes;
 //   map 2303  Lower Plain: an open trapezoidal channel to the study outlet.
 // Elevations fall toward the outlet, node numbers grow downstream, every
 // headwater starts with its initial subarea, and confluences join two or
@@ -101,7 +102,7 @@ const std::vector<SampleLink> LINKS = {
     {230112.0f, 230113.0f, 400.0f, Kind::Initial},
     // Map 2302.
     {230113.0f, 230201.0f, 800.0f, Kind::Pipe, 3.5f},
-    {230201.0f, 230204.0f, 900.0f, Kind::Pipe, 4.0f},
+    {230201.0f, 230204.0f, 900.0f, Kind::Pipe, 7.0f},  // the 84-inch trunk
     {230202.0f, 230203.0f, 500.0f, Kind::Initial},
     {230203.0f, 230204.0f, 700.0f, Kind::PipeUnderStreet, 2.0f},
     {230204.0f, 230207.0f, 1000.0f, Kind::Box, 3.0f, 5.0f},

@@ -142,8 +142,9 @@ TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
     EXPECT_TRUE(fs::exists("AB0101ZZ.ZLL")) << "no copy: kept";
     EXPECT_TRUE(fs::exists("sub/KEEPZZ.TXT"));
     EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, 29), "Abandon Maintenance Operation");
-    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 8, 17), "     AB0101ZZ.ZLL") << "the kept file is listed";
-    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 9, 17), "     abtrvlz1.z11");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 7, 40), "Not deleted, no BASELINE copy exists of:");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 8, 32), "     AB0101ZZ.ZLL   abtrvlz1.z11")
+        << "the kept files are listed";
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));
     EXPECT_TRUE(fs::exists("ABHISTZZ.DAT")) << "the history log goes only in toolset mode";
     EXPECT_TRUE(fs::exists("ABINVTZZ.ZZZ"));

@@ -203,5 +203,24 @@ TEST_F(ScenarioModuleTest, MenuOptionsAndStudyPrompt)
     EXPECT_EQ(read_text_lines("ABINVTZZ.ZZZ"), std::vector<std::string>{"ABTRVLZZ.Z11"}) << "nothing adopted";
 }
 
+TEST_F(ScenarioModuleTest, LaunchedWithoutAnOperationTakesTheStudyFromTheLauncher)
+{
+    test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n");
+    test::TemporaryDirectory::put("ABtoolzz.set", "x\r\n");
+    // Banner and menu, no study prompt: menu option 5 abandons study AB.
+    EXPECT_EQ(run_scenario(launched_call("AB", 1, 9), {"", "5"}), "scenario module: done");
+    EXPECT_EQ(test::snapshot_row(screen_at(1), 18).find("STUDY"), std::string::npos);
+    EXPECT_EQ(call_.sub_option, 5);
+    EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+    EXPECT_EQ(bytes("QEVCOM2.DAT"), "99\r\n");
+
+    // A launcher line that names no study: shown until RETURN, no reply.
+    fs::remove("QEVCOM2.DAT");
+    window_ = test::ScriptedWindow();
+    EXPECT_EQ(run_scenario(launched_call("1B", 1, 0), {"", "5", ""}), "scenario module: the launcher names no study");
+    EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 21, 33), "*****THE LAUNCHER NAMES NO STUDY:");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
 }  // namespace
 }  // namespace velm

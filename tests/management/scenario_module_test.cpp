@@ -79,12 +79,14 @@ TEST_F(ScenarioModuleTest, FailedAdoptionLeavesTheEarlierFilesAsTheyWere)
     for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
     EXPECT_EQ(run_scenario(launched_call("AB", 1, 4), {""}), "scenario module: no model list");
     EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, 45), " * DATA FILE [ABTRVLZZ.Z11] DOES NOT EXIST   ");
-    // A link data base record that cannot be read, or whose value does not
-    // fit its baseline field (column 9 is written F7.5): the run ends naming
-    // the data base and its line, and nothing of the adoption is written.
+    // A link data base record that cannot be read, that the end of the file
+    // cuts short, or whose value does not fit its baseline field (column 9 is
+    // written F7.5): the run ends naming the data base and its line, and
+    // nothing of the adoption is written.
     std::string too_wide = "10203.0 10204.0 0 0 0 'X' 21 0 100.0";
     for (int k = 10; k <= 188; ++k) too_wide += " 0";
     const std::pair<std::string, std::string> bad_records[] = {{"unreadable", "10203.0 x\r\n"},
+                                                               {"cut short", "10203.0 10204.0 0\r\n"},
                                                                {"too wide", too_wide + "\r\n"}};
     for (const auto& [case_name, bad_record] : bad_records) {
         SCOPED_TRACE(case_name);

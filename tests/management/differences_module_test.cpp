@@ -141,6 +141,23 @@ TEST_F(DifferencesModuleTest, FullReportPagesTheChangesAndSumsTheCostChange)
     EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 13, 62), "     Enter Tolerance Level Option NUMBER................ ===>2");
 }
 
+TEST_F(DifferencesModuleTest, AMapWithoutItsNodeDataBaseShiftsThePairingAndIsNotCreated)
+{
+    // Map 101 has lost its node data base: its nodes are not compared, and
+    // the nodes of map 102 meet the baseline's nodes of map 101 by position.
+    // The missing file stays missing: a list of differences creates no
+    // data base of the study.
+    fs::remove("AB0101ZZ.ZNN");
+    EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", "1"}), "differences module: done");
+    const auto found = entries("ABNODEZZ.DIF", false);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].first.substr(0, 13), "  10203.0000 ");
+    EXPECT_EQ(found[1].first.substr(0, 13), "  10204.0000 ");
+    EXPECT_EQ(read_text_lines("ABNODEZZ.DIF").at(1).substr(0, 13), "( 10101.0000)") << "paired with map 101's first node";
+    EXPECT_FALSE(fs::exists("AB0101ZZ.ZNN"));
+    EXPECT_EQ(entries("ABLINKZZ.DIF", false).size(), 0u) << "the links keep their pairs";
+}
+
 TEST_F(DifferencesModuleTest, MissingFilesOfTheStudy)
 {
     fs::remove("ABLINKZZ.BAS");

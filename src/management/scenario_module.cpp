@@ -51,6 +51,8 @@ constexpr int OPTION_ROW = 7;
 constexpr int STUDY_COLUMN = 47;
 constexpr int STUDY_ROW = 18;
 constexpr std::size_t STUDY_ANSWER_LENGTH = 50;
+constexpr std::size_t KEPT_NAMES_PER_ROW = 5;
+constexpr std::size_t KEPT_NAME_WIDTH = 13;  // the cost file's name is the longest
 
 struct MenuLine {
     int row;
@@ -248,7 +250,18 @@ void ScenarioModule::clear_scenario_files(int operation)
         }
         if (!kept.empty()) {
             write_at(window_, 5, 7, "Not deleted, no BASELINE copy exists of:");
-            for (const std::string& name : kept) window_.write("     " + name);
+            // Five names a row, so that the heading stays on the screen for
+            // the files of a study of a few maps.
+            std::string row;
+            for (std::size_t i = 0; i < kept.size(); ++i) {
+                std::string field = kept[i];
+                field.resize(std::max<std::size_t>(field.size(), KEPT_NAME_WIDTH), ' ');
+                row += (i % KEPT_NAMES_PER_ROW == 0 ? "     " : "  ") + field;
+                if (i % KEPT_NAMES_PER_ROW == KEPT_NAMES_PER_ROW - 1 || i + 1 == kept.size()) {
+                    window_.write(row);
+                    row.clear();
+                }
+            }
             wait_for_return(window_);
         }
     }

@@ -101,11 +101,17 @@ TEST_F(DifferencesModuleTest, ComparingTheBaselineWithItselfFindsNoChange)
     EXPECT_EQ(run_differences(call, {"1", "3"}), "differences module: done");
     const std::vector<std::string> report = read_text_lines("ABTRVLZZ.DIF");
     std::size_t no_changes = 0;
+    std::size_t page_breaks = 0;
     for (const std::string& line : report) {
         if (line.find("NO CHANGES were Detected") != std::string::npos) ++no_changes;
-        EXPECT_TRUE(line == "\f" || line.size() == 150u) << line;
+        EXPECT_EQ(line.size(), 150u) << "every line, page breaks included: " << line;
+        if (line.front() == '\f') {
+            ++page_breaks;
+            EXPECT_EQ(line.find_first_not_of(' ', 1), std::string::npos) << "a page break holds its form feed alone";
+        }
     }
     EXPECT_EQ(no_changes, 3u);
+    EXPECT_EQ(page_breaks, 7u) << "the three legend pages' page breaks and the summary's";
     EXPECT_EQ(report.back().substr(0, 95),
               "     4. Total Change in Cost Opinion Between MPD ID = [AB] and the Scenario MPD = $          0.");
     EXPECT_FALSE(fs::exists("ABNODEZZ.DIF"));

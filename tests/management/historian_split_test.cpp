@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "management/scenario_module.h"
 #include "module_run.h"
@@ -62,15 +63,38 @@ TEST_F(HistorianSplitTest, OnePiecePerVisitWithItsDateInTheIndex)
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 }
 
-TEST_F(HistorianSplitTest, MissingLogLeavesTheEarlierPiecesAndIndex)
+TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)
 {
-    test::TemporaryDirectory::put("ABHISTZZ.001", "old\r\n");
-    test::TemporaryDirectory::put("ABHISTZZ.IDX", "   1\r\n");
-    EXPECT_EQ(split(1, {}), "history log split: no log");
-    EXPECT_EQ(window_.row(21).substr(0, 42), " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST");
-    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.001"), "old\r\n");
-    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.IDX"), "   1\r\n");
-    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    std::string thousand_visits;
+    for (int n = 0; n < 1000; ++n) thousand_visits += RULE + "\r\n" + stamp("07/03/2024") + "\r\n\f\r\n";
+    struct Case {
+        const char* name;
+        std::optional<std::string> log;
+        std::string reason;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no log", std::nullopt, "history log split: no log", " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST"},
+        {"more visits than piece numbers", thousand_visits, "history log split: too many visits",
+         " * DATA FILE [ABHISTZZ.DAT] HOLDS MORE THAN 999 VISITS: NOT SPLIT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        fs::remove("ABHISTZZ.DAT");
+        if (c.log) test::TemporaryDirectory::put("ABHISTZZ.DAT", *c.log);
+        test::TemporaryDirectory::put("ABHISTZZ.001", "old\r\n");
+        test::TemporaryDirectory::put("ABHISTZZ.IDX", "   1\r\n");
+        EXPECT_EQ(split(1, {""}), c.reason);
+        // The window closes with the program: the message waits for RETURN.
+        EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, c.message.size()), c.message);
+        EXPECT_EQ(cursor_at(0), std::make_pair(64, 24));
+        EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.001"), "old\r\n");
+        EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.IDX"), "   1\r\n");
+        EXPECT_FALSE(fs::exists("ABHISTZZ.002"));
+        EXPECT_EQ(fs::exists("ABHISTZZ.DAT"), c.log.has_value()) << "the log is kept to split later";
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
 }
 
 TEST_F(HistorianSplitTest, MaintenanceAdoptionEndsWithTheSplitAndItsReply)

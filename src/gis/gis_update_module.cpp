@@ -72,13 +72,17 @@ bool is_command(const std::string& answer, std::string_view upper, std::string_v
 // GIS update option, from values 2 and 9.  Nothing for a file too short to
 // hold a header.
 std::optional<ModelFileHeader> read_model_file_header(const std::string& name) {
-    RecordFile file(name, RecordFile::Open::MustExist);
     ModelFileHeader header;
-    while (const std::optional<float> value = file.read_value()) {
-        if (*value == GROUP_MARKER) break;
-        header.values.push_back(*value);
+    try {
+        RecordFile file(name, RecordFile::Open::MustExist);
+        while (const std::optional<float> value = file.read_value()) {
+            if (*value == GROUP_MARKER) break;
+            header.values.push_back(*value);
+        }
+        file.close_keep();
+    } catch (const FileError&) {
+        return std::nullopt;  // not a record file
     }
-    file.close_keep();
     if (header.length() < 12) return std::nullopt;
     return header;
 }
@@ -207,12 +211,18 @@ private:
     // The first listed model file tells the study's model type.
     void read_first_model_file() {
         const std::string name = session_.study_file(trimmed(first_entry_));
-        std::optional<ModelFileHeader> header;
-        if (file_exists(name)) header = read_model_file_header(name);
-        if (!header) {
-            write_records(window_, MISSING_MODEL_FILE_FORMAT, {first_entry_.substr(0, MODEL_FILE_NAME_LENGTH)});
+        const std::string shown = first_entry_.substr(0, MODEL_FILE_NAME_LENGTH);
+        if (!file_exists(name)) {
+            write_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
             if (!call_.launched()) wait_for_return(window_);
             stop_program("GIS update: first model file missing");
+        }
+        const std::optional<ModelFileHeader> header = read_model_file_header(name);
+        if (!header) {
+            write_records(window_, UNREADABLE_MODEL_FILE_FORMAT,
+                          {shown, std::string("no model file header")});
+            if (!call_.launched()) wait_for_return(window_);
+            stop_program("GIS update: first model file has no header");
         }
         model_type_ = header->model_type();
     }

@@ -544,9 +544,10 @@ void SectionWalk::run()
     none_rule();
 }
 
+// Every line of the exception report is 80 characters, its page breaks
+// (a form feed and 79 blanks) included.
 std::string exception_line(std::string line)
 {
-    if (line == PAGE_BREAK) return line;
     line.resize(EXCEPTION_REPORT_LINE_LENGTH, ' ');
     return line;
 }

@@ -24,7 +24,6 @@ std::string piece(const std::string& line, std::size_t start, std::size_t length
 
 std::string report_line(std::string line)
 {
-    if (line == PAGE_BREAK) return line;  // a page break stays a line of its own character
     line.resize(DIFFERENCES_REPORT_LINE_LENGTH, ' ');
     return line;
 }
@@ -66,7 +65,7 @@ int split_differences_file(std::vector<std::string>& lines, DataBaseKind kind, i
             text += piece(line, start, PAGE_WIDTH);
             paged.push_back(report_line(text));
         }
-        paged.emplace_back(PAGE_BREAK);
+        paged.push_back(report_line(std::string(PAGE_BREAK)));
     }
     int entries = 0;
     for (const std::string& line : data) {

@@ -16,8 +16,9 @@ inline constexpr int VALUES_PER_PAGE = 6;
 inline constexpr int MAX_COLUMN_PAGES = 5;
 inline constexpr std::size_t DIFFERENCES_REPORT_LINE_LENGTH = 150;
 
-// The line cut or blank-padded to the report's 150 characters (a page
-// break stays as it is).
+// The line cut or blank-padded to the report's 150 characters; a page
+// break is its form feed and 149 blanks, as every line of the report is
+// 150 characters long.
 std::string report_line(std::string line);
 
 // Lays the file's lines out in column pages in place and returns the

@@ -3,15 +3,12 @@
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/format.h"
-#include "records/free_form.h"
 
 namespace velm {
 
 namespace {
 
 constexpr std::size_t LABEL_HEADER_LINES = 2;
-constexpr std::size_t LABEL_NUMBER_WIDTH = 4;
-constexpr std::size_t LABEL_DESCRIPTION_START = 6;  // columns 7 to 106
 
 const std::vector<std::string> INTRODUCTION_TEXT = {
     "",
@@ -47,15 +44,25 @@ std::string fallback_description(DataBaseKind kind, int column)
     return "Future Development";
 }
 
-// The column number of a label line (columns 1-4; blank reads as 0), or -1
-// when the field holds no whole number.
-int label_column(const std::string& line)
+struct ColumnLabel {
+    int column = 0;           // global column number; a blank field reads as 0
+    std::string description;  // 100 characters
+};
+
+// A label line by its layout.  A line whose number field holds no whole
+// number ends the run with the file and the line named: the label file is
+// the engineer's, and a description silently taken from the wrong line or
+// from the fallback would mislabel the report.
+ColumnLabel read_column_label(const std::string& line, std::size_t line_number, DataBaseKind kind)
 {
-    std::string field = line.substr(0, LABEL_NUMBER_WIDTH);
-    if (field.find_first_not_of(' ') == std::string::npos) return 0;
-    int column = -1;
-    if (!read_free_form_line(field, {&column}).ok()) return -1;
-    return column;
+    static const Format layout(COLUMN_LABEL_FORMAT);
+    try {
+        const std::vector<FormatValue> values = layout.read({line}, 2);
+        return {std::get<int>(values[0]), std::get<std::string>(values[1])};
+    } catch (const FormatReadError& error) {
+        throw FileError("Column-label file '" + column_label_file_name(kind) + "', line " +
+                        std::to_string(line_number) + ": columns 1-4 hold no column number (" + error.what() + ")");
+    }
 }
 
 }  // namespace
@@ -73,11 +80,8 @@ std::string column_label_file_name(DataBaseKind kind)
 std::string column_description(DataBaseKind kind, int column, const std::vector<std::string>& label_lines)
 {
     for (std::size_t k = LABEL_HEADER_LINES; k < label_lines.size(); ++k) {
-        const std::string& line = label_lines[k];
-        if (label_column(line) != column) continue;
-        std::string description = line.size() > LABEL_DESCRIPTION_START ? line.substr(LABEL_DESCRIPTION_START) : "";
-        description.resize(LABEL_DESCRIPTION_LENGTH, ' ');
-        return description;
+        const ColumnLabel label = read_column_label(label_lines[k], k + 1, kind);
+        if (label.column == column) return label.description;
     }
     return fallback_description(kind, column);
 }

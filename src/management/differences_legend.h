@@ -3,8 +3,8 @@
 // columns of the kind with a description of each.  The descriptions come
 // from the column-label files "kelnodez.lab", "kelsubaz.lab" and
 // "kellinkz.lab" supplied with the system, in the working directory; a
-// column without a label line, or a missing label file, takes the
-// fallback description.
+// column without a label line, or a missing label file (or one of its two
+// header lines alone), takes the fallback description.
 #pragma once
 
 #include <string>
@@ -18,12 +18,16 @@ namespace velm {
 inline constexpr std::string_view DIFFERENCES_TITLE_FORMAT =
     "(20X,'Master Plan of Drainage DIFFERENCES Report for MPD ID = [',A2,']')";
 inline constexpr std::string_view DIFFERENCES_LEGEND_LINE_FORMAT = "(7X,I3,10X,I3,7X,A100)";
-inline constexpr int LABEL_DESCRIPTION_LENGTH = 100;
+// A label line: the global column number in columns 1-4, the description
+// in columns 7-106.
+inline constexpr std::string_view COLUMN_LABEL_FORMAT = "(I4,2X,A100)";
 
 std::string column_label_file_name(DataBaseKind kind);
 
 // The description of a selected column: the first label line that names
-// it, else the fallback.
+// it, else the fallback.  The label lines are read in file order up to the
+// one that names the column; an unreadable one on the way ends the run
+// (FileError naming the file and the line).
 std::string column_description(DataBaseKind kind, int column, const std::vector<std::string>& label_lines);
 
 // The legend pages of the kind's differences file.

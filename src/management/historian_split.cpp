@@ -33,10 +33,16 @@ std::string date_label(const HistoryVisit& visit)
     return label;
 }
 
+// The split cannot be made: the message stays until RETURN (the window
+// closes with the program, and the baseline of the same adoption is already
+// written, so the user must learn that the log was not split), then the run
+// ends without a launcher reply.
 [[noreturn]] void report_and_stop(Session& session, const std::string& message, std::string reason)
 {
     sound_beep(session.window);
     write_at(session.window, 1, 21, message, LineEnd::StayOnLine);
+    wait_for_return(session.window);
+    clear_screen(session.window);
     stop_program(std::move(reason));
 }
 

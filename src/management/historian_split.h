@@ -23,8 +23,8 @@ inline constexpr std::size_t HISTORIAN_PIECE_LINE_LENGTH = 90;  // shorter lines
 // The pieces and the index are written before the pieces of an earlier
 // split beyond the new count are removed and before the log is deleted, so
 // a failure on the way leaves the log to split again.  A missing log is
-// reported and ends the program, leaving earlier pieces and index as they
-// are.  Lines after the last page break are kept as a last piece.
+// reported (until RETURN) and ends the program without a reply, leaving
+// earlier pieces and index as they are.  Lines after the last page break are kept as a last piece.
 [[noreturn]] void split_historian_file(Session& session, int count, std::string_view study_id);
 
 }  // namespace velm

@@ -1,5 +1,6 @@
 #include "management/scenario_module.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,15 @@ enum ScenarioOperation : int {
     StartMaintenanceOperation = 6,
 };
 
+// File names are matched without regard to case.
+bool same_file_name(std::string_view a, std::string_view b)
+{
+    const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return upper(x) == upper(y);
+           });
+}
+
 // Menu options 1 to 6 in operation codes: adopt, reject and abandon, each
 // in creation and maintenance mode (both abandons are the same operation).
 constexpr int OPERATION_OF_MENU_OPTION[] = {0, AdoptCreation, AdoptMaintenance, AbandonCreationOperation,
@@ -41,6 +51,8 @@ constexpr int OPTION_ROW = 7;
 constexpr int STUDY_COLUMN = 47;
 constexpr int STUDY_ROW = 18;
 constexpr std::size_t STUDY_ANSWER_LENGTH = 50;
+constexpr std::size_t KEPT_NAMES_PER_ROW = 5;
+constexpr std::size_t KEPT_NAME_WIDTH = 13;  // the cost file's name is the longest
 
 struct MenuLine {
     int row;
@@ -78,6 +90,8 @@ private:
     [[noreturn]] void abandon_creation();
     [[noreturn]] void end_step();
     [[noreturn]] void report_missing_file(const std::string& shown_name, std::string reason);
+    // The message on row 21 until RETURN, then the end without a reply.
+    [[noreturn]] void report_refused_file(const std::string& message, std::string reason);
 
     std::string study_file(std::string_view layout) const
     {
@@ -182,8 +196,13 @@ bool ScenarioModule::ask_study()
 
 void ScenarioModule::report_missing_file(const std::string& shown_name, std::string reason)
 {
+    report_refused_file(" * DATA FILE [" + shown_name.substr(0, 30) + "] DOES NOT EXIST", std::move(reason));
+}
+
+void ScenarioModule::report_refused_file(const std::string& message, std::string reason)
+{
     sound_beep(window_);
-    write_at(window_, 1, 21, " * DATA FILE [" + shown_name.substr(0, 30) + "] DOES NOT EXIST", LineEnd::StayOnLine);
+    write_at(window_, 1, 21, message, LineEnd::StayOnLine);
     wait_for_return(window_);
     clear_screen(window_);
     stop_program(std::move(reason));
@@ -196,8 +215,15 @@ void ScenarioModule::adopt(int operation)
 {
     clear_screen(window_);
     write_at(window_, 4, 5, "..Creating MPD Data File Inventory");
+    // A file of the list's name that is no model list names no maps: a
+    // baseline built from it would replace the last one with empty files.
+    const std::string list_name = storm_event_model_list_name(study_id_, 1);
+    if (read_study_model_list(session_, study_id_).status == StudyModelList::Status::NotAModelList) {
+        report_refused_file(" * DATA FILE [" + list_name.substr(0, 30) + "] IS NOT A QUORIN Tarvel FILE",
+                            "scenario module: not a model list");
+    }
     const std::optional<std::vector<std::string>> inventory = build_study_file_inventory(session_, study_id_);
-    if (!inventory) report_missing_file(storm_event_model_list_name(study_id_, 1), "scenario module: no model list");
+    if (!inventory) report_missing_file(list_name, "scenario module: no model list");
     const std::vector<std::string> batch = adoption_copy_batch(session_, study_id_, *inventory);
 
     write_baseline_data_bases(session_, study_id_);
@@ -222,12 +248,15 @@ void ScenarioModule::clear_scenario_files(int operation)
         write_text_lines(BASELINE_COPY_BATCH_NAME, restore_copy_batch(session_, inventory));
     }
     if (operation == AbandonMaintenanceOperation) {
-        // A working file goes only when its baseline copy keeps its data.
+        // A working file goes only when its baseline copy keeps its data; a
+        // listed name that is itself a baseline copy ("Z1.") has no other
+        // copy and stays.
         std::vector<std::string> kept;
         for (const std::string& name : inventory) {
             const std::string working = session_.study_file(name);
             if (!file_exists(working)) continue;
-            if (file_exists(session_.study_file(baseline_copy_name(name)))) {
+            const std::string copy = baseline_copy_name(name);
+            if (!same_file_name(copy, name) && file_exists(session_.study_file(copy))) {
                 delete_file(working);
             } else {
                 kept.push_back(name);
@@ -235,7 +264,18 @@ void ScenarioModule::clear_scenario_files(int operation)
         }
         if (!kept.empty()) {
             write_at(window_, 5, 7, "Not deleted, no BASELINE copy exists of:");
-            for (const std::string& name : kept) window_.write("     " + name);
+            // Five names a row, so that the heading stays on the screen for
+            // the files of a study of a few maps.
+            std::string row;
+            for (std::size_t i = 0; i < kept.size(); ++i) {
+                std::string field = kept[i];
+                field.resize(std::max<std::size_t>(field.size(), KEPT_NAME_WIDTH), ' ');
+                row += (i % KEPT_NAMES_PER_ROW == 0 ? "     " : "  ") + field;
+                if (i % KEPT_NAMES_PER_ROW == KEPT_NAMES_PER_ROW - 1 || i + 1 == kept.size()) {
+                    window_.write(row);
+                    row.clear();
+                }
+            }
             wait_for_return(window_);
         }
     }

@@ -161,8 +161,12 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
 {
     const std::filesystem::path path = resolve_file_name(name);
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
+    // A run's new version is itself a scratch copy that only the run's
+    // commit puts in place: it is written where it stands, without a
+    // temporary of its own (each file created and deleted costs the file
+    // system more than the writing).
     std::filesystem::path temporary = path;
-    temporary.replace_filename("." + path.filename().string() + ".velm-new");
+    if (!is_run_new_version(path)) temporary.replace_filename("." + path.filename().string() + ".velm-new");
 
     // The new file keeps the permissions of the one it replaces.
     struct stat old_info {};

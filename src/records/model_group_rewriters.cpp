@@ -21,6 +21,7 @@ float data_value(const ModelGroup& group, int position)
 // and cells (attribute edit only) into every group of it.
 int rewrite_subarea_part(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer)
 {
+    if (layout.packed_subarea_position == 0) return 0;  // a type-10 group: its own access
     const float packed = data_value(group, layout.packed_subarea_position);
     const float number = packed_subarea_number(packed);
     const bool edited = number != 0.0f && number == pass.subarea_key;
@@ -43,6 +44,7 @@ int rewrite_subarea_part(ModelGroup& group, const GroupLayout& layout, const Gro
 int rewrite_time_of_concentration(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
                                   ModelEditBuffer& buffer)
 {
+    if (layout.packed_subarea_position == 0) return 0;
     int position = 0;
     if (layout.family_code == 21 || layout.family_code == 22) position = 1;
     if (layout.family_code == 82) position = layout.packed_subarea_position + SUBAREA_PART_VALUES + 1;
@@ -134,27 +136,72 @@ std::array<float, 5> code61_street_values(const StreetSectionEdit& street)
                                static_cast<double>(street.outside_lane_crossfall))};
 }
 
+namespace {
+
+bool is_link_edit(const GroupPass& pass, int mark, EditorOption option)
+{
+    return pass.mode == RewriteMode::LinkEditMode && pass.group_mark == mark && pass.option == option;
+}
+
+// Initial subareas (21, 22) and subarea additions (81, 82): the time of
+// concentration and the subarea part.
+int rewrite_code21_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer)
+{
+    if (pass.mode == RewriteMode::LinkEditMode) return 0;
+    if (pass.option == EditorOption::TimeOfConcentration &&
+        rewrite_time_of_concentration(group, layout, pass, buffer) == RECORD_FOUND)
+        return RECORD_FOUND;
+    return rewrite_subarea_part(group, layout, pass, buffer);
+}
+
+// Conduits (31 to 48): the element values of the six-value codes, the street
+// section number of 32, 33, 34 and 43, and their subarea part.
+int rewrite_code31_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
+                         ModelEditBuffer& buffer, const StreetSectionEdit& street)
+{
+    if (is_link_edit(pass, RECORD_FOUND, EditorOption::LinkPrimaryElement)) rewrite_primary_element(group, layout, buffer);
+    if (is_link_edit(pass, STREET_EDIT_MARK, EditorOption::LinkStreetSection)) rewrite_street_part(group, layout, street);
+    if (pass.mode == RewriteMode::LinkEditMode || !carries_subarea_part(layout)) return 0;
+    return rewrite_subarea_part(group, layout, pass, buffer);
+}
+
+// Open channels (51 to 57): the element values and the subarea part.
+int rewrite_code51_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer)
+{
+    if (is_link_edit(pass, RECORD_FOUND, EditorOption::LinkPrimaryElement)) rewrite_primary_element(group, layout, buffer);
+    if (pass.mode == RewriteMode::LinkEditMode) return 0;
+    return rewrite_subarea_part(group, layout, pass, buffer);
+}
+
+// Street flow (61 to 63): the street values or section number, and the subarea part.
+int rewrite_code61_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
+                         ModelEditBuffer& buffer, const StreetSectionEdit& street)
+{
+    if (is_link_edit(pass, STREET_EDIT_MARK, EditorOption::LinkStreetSection)) rewrite_street_part(group, layout, street);
+    if (pass.mode == RewriteMode::LinkEditMode) return 0;
+    return rewrite_subarea_part(group, layout, pass, buffer);
+}
+
+// Code 9: the subarea part.
+int rewrite_code9_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer)
+{
+    if (pass.mode == RewriteMode::LinkEditMode) return 0;
+    return rewrite_subarea_part(group, layout, pass, buffer);
+}
+
+}  // namespace
+
 int rewrite_model_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
                         ModelEditBuffer& buffer, const StreetSectionEdit& street)
 {
-    if (pass.mode == RewriteMode::LinkEditMode) {
-        if (pass.group_mark == RECORD_FOUND && pass.option == EditorOption::LinkPrimaryElement) {
-            rewrite_primary_element(group, layout, buffer);
-        } else if (pass.group_mark == STREET_EDIT_MARK && pass.option == EditorOption::LinkStreetSection) {
-            rewrite_street_part(group, layout, street);
-        }
-        return 0;
-    }
-    if (!carries_subarea_part(layout)) return 0;
-    if (pass.option == EditorOption::TimeOfConcentration) {
-        // The subarea part itself is written as read unless the packed code asks otherwise.
-        const int status = rewrite_time_of_concentration(group, layout, pass, buffer);
-        if (status == RECORD_FOUND) return status;
-        if (pass.mode == RewriteMode::CopyMode) rewrite_subarea_part(group, layout, pass, buffer);
-        return 0;
-    }
-    if (pass.option != EditorOption::SubareaAttributes) return 0;
-    return rewrite_subarea_part(group, layout, pass, buffer);
+    const int family = layout.family_code;
+    if (family == 21 || family == 22 || family == 81 || family == 82) return rewrite_code21_group(group, layout, pass, buffer);
+    if (family >= 31 && family <= 48) return rewrite_code31_group(group, layout, pass, buffer, street);
+    if (family >= 51 && family <= 57) return rewrite_code51_group(group, layout, pass, buffer);
+    if (family >= 61 && family <= 63) return rewrite_code61_group(group, layout, pass, buffer, street);
+    if (family == 9) return rewrite_code9_group(group, layout, pass, buffer);
+    // Codes 0, 1, 7, 10 to 14, 16 and the text groups carry nothing an edit changes.
+    return 0;
 }
 
 }  // namespace velm

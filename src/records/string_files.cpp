@@ -98,6 +98,7 @@ std::string checked_line(const Format& layout, const std::vector<FormatValue>& v
 
 constexpr FieldColumns NINE_CHARACTER_FIELDS{9, 9};
 constexpr FieldColumns INDEX_RECORD_FIELDS{5, 9};
+constexpr FieldColumns WIDE_INDEX_RECORD_FIELDS{6, 9};
 
 std::vector<FormatValue> as_format_values(const float* values, std::size_t count) {
     return std::vector<FormatValue>(values, values + count);
@@ -126,7 +127,19 @@ std::vector<Record> read_records(std::string_view name, int count, Build build, 
 
 std::string string_file_name(std::string_view study_id, int string_number) {
     static const Format layout(STRING_FILE_NAME_FORMAT);
-    return layout.line({std::string(study_id), string_number});
+    static const Format wide_layout(WIDE_STRING_FILE_NAME_FORMAT);
+    const Format& name = string_number > LAST_FOUR_DIGIT_STRING_NUMBER ? wide_layout : layout;
+    return name.line({std::string(study_id), string_number});
+}
+
+std::string string_number_layout(std::string_view layout, int string_number) {
+    std::string shown(layout);
+    if (string_number <= LAST_FOUR_DIGIT_STRING_NUMBER) return shown;
+    for (const auto& [narrow, wide] : {std::pair{"I4.4", "I5.5"}, std::pair{"I4", "I5"}}) {
+        const std::size_t at = shown.find(narrow);
+        if (at != std::string::npos) return shown.replace(at, std::string_view(narrow).size(), wide);
+    }
+    return shown;
 }
 
 std::string string_index_file_name(std::string_view study_id) {
@@ -203,6 +216,7 @@ void write_telescoped_string_file(std::string_view name, const std::vector<Teles
 void write_string_index_file(std::string_view name, const StringIndexFile& index) {
     static const Format header_layout(STRING_INDEX_HEADER_FORMAT);
     static const Format record_layout(STRING_INDEX_RECORD_FORMAT);
+    static const Format wide_record_layout(WIDE_STRING_INDEX_RECORD_FORMAT);
     TextWriter file{std::string(name)};
     int line_number = 1;
     file.write_line(checked_line(header_layout,
@@ -213,7 +227,9 @@ void write_string_index_file(std::string_view name, const StringIndexFile& index
                                               record.outlet_node,          record.processing_level,
                                               record.outlet_system_number, record.outlet_hgl_control,
                                               record.value_7,              record.value_8};
-        file.write_line(checked_line(record_layout, values, INDEX_RECORD_FIELDS, name, ++line_number));
+        const bool wide = record.string_number > LAST_FOUR_DIGIT_STRING_NUMBER;
+        file.write_line(checked_line(wide ? wide_record_layout : record_layout, values,
+                                     wide ? WIDE_INDEX_RECORD_FIELDS : INDEX_RECORD_FIELDS, name, ++line_number));
     }
     file.commit();
 }

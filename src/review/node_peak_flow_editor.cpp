@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/link_data_base.h"
 #include "records/node_data_base.h"
 #include "shell/dialogue.h"
 
@@ -107,7 +108,7 @@ std::optional<std::vector<float>> read_peak_flows(Window& window, const NodeReco
 
 }  // namespace
 
-void edit_node_peak_flows(Session& session, std::string_view study_id)
+void edit_node_peak_flows(Session& session, std::string_view study_id, int model_type)
 {
     Window& window = session.window;
     for (;;) {
@@ -121,7 +122,9 @@ void edit_node_peak_flows(Session& session, std::string_view study_id)
         if (node.result == EntryResult::ExitRequested) return;
         if (node.result == EntryResult::TopRequested) continue;
 
-        const std::string name = node_data_base_name(study_id, map_number_of(node.value));
+        int map = map_number_of(node.value);
+        if (model_type == 9) map = region_map_number(map);
+        const std::string name = node_data_base_name(study_id, map);
         const std::string path = session.study_file(name);
         if (!file_exists(path)) {
             show_notice(window, "(' * DATA FILE [',A12,'] DOES NOT EXIST')", {name});

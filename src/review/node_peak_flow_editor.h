@@ -13,7 +13,9 @@
 namespace velm {
 
 // Asks for nodes until the engineer types EXIT; each accepted table of
-// rates rewrites the node data base whole.
-void edit_node_peak_flows(Session& session, std::string_view study_id);
+// rates rewrites the node data base whole.  `model_type` is the study's
+// hydrology model type: a study of type 9 keeps one node data base per
+// region.
+void edit_node_peak_flows(Session& session, std::string_view study_id, int model_type);
 
 }  // namespace velm

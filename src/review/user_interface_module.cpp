@@ -76,7 +76,7 @@ private:
     void refuse_option();
     MenuAnswer read_menu_answer();
     StudyAnswer choose_study(int option);
-    bool has_string_index(const std::string& study_id);
+    bool has_study_file(const std::string& study_id, int option);
     int hydrology_model_type(const std::string& study_id);
     [[noreturn]] void end(std::string reason);
 
@@ -139,9 +139,12 @@ MenuAnswer UserInterfaceModule::read_menu_answer()
     }
 }
 
-bool UserInterfaceModule::has_string_index(const std::string& study_id)
+// A review needs the study's string index; the node peak-flow editor needs
+// only the model list, which gives the study's hydrology model type.
+bool UserInterfaceModule::has_study_file(const std::string& study_id, int option)
 {
-    const std::string name = string_index_file_name(study_id);
+    const std::string name =
+        option == NODE_PEAK_FLOW_OPTION ? model_list_file_name(study_id) : string_index_file_name(study_id);
     if (file_exists(session_.study_file(name))) return true;
     sound_beep(window_);
     write_form(window_, 1, MESSAGE_ROW, "(' * DATA FILE [',A30,'] DOES NOT EXIST')", {name});
@@ -186,9 +189,12 @@ StudyAnswer UserInterfaceModule::choose_study(int option)
             continue;
         }
         const std::string study_id = word.substr(0, 2);
-        if (option != NODE_PEAK_FLOW_OPTION && !has_string_index(study_id)) {
+        if (!has_study_file(study_id, option)) {
             blank_answer();
-            if (call_.launched()) stop_program("run_user_interface_module: the study has no string index file");
+            if (call_.launched())
+                stop_program(option == NODE_PEAK_FLOW_OPTION
+                                 ? "run_user_interface_module: the study has no model list file"
+                                 : "run_user_interface_module: the study has no string index file");
             study_id_ = std::string(BLANK_STUDY);
             continue;
         }
@@ -256,10 +262,10 @@ void UserInterfaceModule::run()
         if (study.answer == Answer::Exit) end("EXIT");
         if (study.answer == Answer::Top) continue;
         study_id_ = study.study_id;
+        const int model_type = hydrology_model_type(study_id_);
         if (option == NODE_PEAK_FLOW_OPTION) {
-            edit_node_peak_flows(session_, study_id_);
+            edit_node_peak_flows(session_, study_id_, model_type);
         } else {
-            const int model_type = hydrology_model_type(study_id_);
             review_and_adopt_link_values(session_, study_id_, static_cast<ReviewTarget>(option), model_type);
         }
         call_.line = launcher_line(study_id_);

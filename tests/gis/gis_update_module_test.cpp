@@ -220,6 +220,16 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         EXPECT_TRUE(window_shows("  * WARNING: File [AB1234ZZ.Z11.] does NOT exist!"));
         EXPECT_FALSE(fs::exists("ABHISTZZ.DAT"));
     }
+    {
+        // The first listed model file holding no header.
+        TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::StudyBuilder study = test::gis_study(3);
+        study.write(".");
+        TemporaryDirectory::put("AB1234ZZ.Z11", "not a record file");
+        EXPECT_EQ(run({"", "7", "", "AB", ""}), "GIS update: first model file has no header");
+        EXPECT_TRUE(window_shows("  * WARNING: File [AB1234ZZ.Z11.] is NOT a valid model file: left unchanged!"));
+    }
 }
 
 TEST_F(GisUpdateModuleTest, AModelFileThatDoesNotWalkIsLeftAsItIs)

@@ -8,6 +8,7 @@
 #include "management/toolset_entry_check.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "records/link_data_base.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
 
@@ -60,7 +61,7 @@ TEST_F(DiagnosticsComparisonTest, AReportComparedWithItselfAppendsNoDifferences)
 {
     const Lines appended = compare();
     ASSERT_GT(appended.size(), 20u);
-    EXPECT_EQ(appended[0], "\f");
+    EXPECT_EQ(appended[0], padded("\f")) << "a page break is 80 characters like every line";
     EXPECT_EQ(appended[2], padded("                  *   DIAGNOSTICS EXCEPTION REPORT    *"));
     EXPECT_EQ(appended[4], padded("                  *  Baseline Filename: SATRVLZ1.DIA  *"));
     EXPECT_EQ(appended[5], padded("                  *  Scenario Filename: SATRVLZZ.DIA  *"));
@@ -71,7 +72,8 @@ TEST_F(DiagnosticsComparisonTest, AReportComparedWithItselfAppendsNoDifferences)
     EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Scenario Diagnostics File")), 0u);
     EXPECT_EQ(appended[appended.size() - 2], padded("                    END OF DIAGNOSTICS EXCEPTION REPORT"));
     EXPECT_EQ(count_of(appended, padded("            52                   Toolset Edit Process Entry Detected")), 1u);
-    for (const std::string& line : appended) EXPECT_TRUE(line == "\f" || line.size() == 80u) << line;
+    for (const std::string& line : appended) EXPECT_EQ(line.size(), 80u) << line;
+    EXPECT_EQ(count_of(appended, padded("\f")), 2u) << "the opening and the toolset entry check";
 
     // The scenario's report now carries an exception report: it is still a
     // complete report, and a second comparison appends a second one.
@@ -118,6 +120,77 @@ TEST_F(DiagnosticsComparisonTest, EntriesInOneReportOnlyAreListedUnderTheirItem)
     EXPECT_EQ(*(e_caption + 2), padded(" 230315.0"));
     EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "every group but the link checks";
     EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
+}
+
+TEST_F(DiagnosticsComparisonTest, AScenarioAnalysedAgainNamesItsNewFindingAndNothingElse)
+{
+    // The scenario shortens a link to nothing and is analysed again: its
+    // report gains a link check G entry, and its statistics and later
+    // sections change too, which the comparison does not list.
+    std::vector<LinkRecord> links = read_link_data_base("SA2301ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_FALSE(links.empty());
+    links[0].link_length() = 0.0f;
+    write_link_data_base("SA2301ZZ.ZLL", links);
+    test::write_command_file("SA", 0, 1, 2);
+    window_ = test::ScriptedWindow();
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, {}), "analysis run done");
+    report_ = read_text_lines("SATRVLZZ.DIA");
+
+    const Lines appended = compare();
+    const Lines expected = {padded("  G. Length of a Link is less than [0.001]:"),
+                            padded("     (EXCEPTIONS are FATAL!)"),
+                            padded("  Upstream   Downstream    Length"),
+                            padded("    Node        Node       (feet)"),
+                            padded("   (The Following Data are in the Scenario Diagnostics File"),
+                            padded("    but NOT in the Baseline Diagnostics File!)"),
+                            padded("  230101.0   230102.0       0.000"),
+                            padded(" *---------------------------------------------------------------------*"),
+                            padded(""),
+                            padded("    II.B. POSTPROCESSOR VALIDITY CHECKS: NODES")};
+    const auto item_g = std::search(appended.begin(), appended.end(), expected.begin(), expected.end());
+    EXPECT_NE(item_g, appended.end()) << "link check G under its heading, then the node checks group";
+    EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "every group but the link checks";
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Scenario Diagnostics File")), 1u);
+    EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
+}
+
+TEST_F(DiagnosticsComparisonTest, NodeListHeadingsLoseTheCountOfOneReport)
+{
+    // The scenario lists one more node under each item: the heading line
+    // that carries the item's count is written up to just before its " = ".
+    struct Case {
+        const char* count_line;  // the start of the line that carries the count
+        std::size_t kept;        // characters of it written
+    };
+    const Case cases[] = {
+        {"     to an Upstream Node located on a downstream Link = ", 54},   // link check E
+        {"     to a Downstream Node located on an upstream Link = ", 54},   // link check F
+        {"  H. Number of Upstream Nodal Point NUMBERS", 57},
+        {"  I. Number of Downstream Nodal Point NUMBERS", 59},
+        {"  J. Number of Upstream Nodes NOT defined", 63},
+        {"  K. Number of Downstream Nodes NOT defined", 65},
+        {"  A. Number of Nodes that are NOT unique", 62},
+        {"     [-2000.] or greater than [25000.] = ", 39},                // node check B
+        {"  C. Number of Nodal Point NUMBERS out of range", 48},
+        {"  D. Number of Nodes that are NOT used", 60},
+    };
+    const Lines baseline = report_;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count_line);
+        Lines scenario = baseline;
+        const auto count_line = std::find_if(scenario.begin(), scenario.end(), [&](const std::string& line) {
+            return line.rfind(c.count_line, 0) == 0;
+        });
+        ASSERT_NE(count_line, scenario.end());
+        const std::string carried = *count_line;
+        const auto rule = std::find(count_line, scenario.end(), " *---------------------------------------------------------------------*");
+        scenario.insert(rule, " 999999.0");
+        write_text_lines("SATRVLZZ.DIA", scenario);
+        report_ = scenario;
+        const Lines appended = compare();
+        EXPECT_EQ(count_of(appended, padded(carried.substr(0, c.kept))), 1u) << carried;
+        EXPECT_EQ(count_of(appended, padded(" 999999.0")), 1u);
+    }
 }
 
 TEST_F(DiagnosticsComparisonTest, NodeSetBlocksAfterTheLastListAreComparedAsBlocksOfTheirOwn)

@@ -8,6 +8,7 @@
 #include "management/subset_field_map.h"
 #include "module_run.h"
 #include "platform/text_file.h"
+#include "records/format.h"
 
 namespace velm {
 namespace {
@@ -101,11 +102,17 @@ TEST_F(DifferencesModuleTest, ComparingTheBaselineWithItselfFindsNoChange)
     EXPECT_EQ(run_differences(call, {"1", "3"}), "differences module: done");
     const std::vector<std::string> report = read_text_lines("ABTRVLZZ.DIF");
     std::size_t no_changes = 0;
+    std::size_t page_breaks = 0;
     for (const std::string& line : report) {
         if (line.find("NO CHANGES were Detected") != std::string::npos) ++no_changes;
-        EXPECT_TRUE(line == "\f" || line.size() == 150u) << line;
+        EXPECT_EQ(line.size(), 150u) << "every line, page breaks included: " << line;
+        if (line.front() == '\f') {
+            ++page_breaks;
+            EXPECT_EQ(line.find_first_not_of(' ', 1), std::string::npos) << "a page break holds its form feed alone";
+        }
     }
     EXPECT_EQ(no_changes, 3u);
+    EXPECT_EQ(page_breaks, 7u) << "the three legend pages' page breaks and the summary's";
     EXPECT_EQ(report.back().substr(0, 95),
               "     4. Total Change in Cost Opinion Between MPD ID = [AB] and the Scenario MPD = $          0.");
     EXPECT_FALSE(fs::exists("ABNODEZZ.DIF"));
@@ -133,6 +140,63 @@ TEST_F(DifferencesModuleTest, FullReportPagesTheChangesAndSumsTheCostChange)
     EXPECT_EQ(line_with("4. Total Change").substr(82, 14), "$      35000. ");
     EXPECT_NE(line_with("NO CHANGES were Detected").find("NO CHANGES"), std::string::npos) << "the node section";
     EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 13, 62), "     Enter Tolerance Level Option NUMBER................ ===>2");
+}
+
+TEST_F(DifferencesModuleTest, AMapWithoutItsNodeDataBaseShiftsThePairingAndIsNotCreated)
+{
+    // Map 101 has lost its node data base: its nodes are not compared, and
+    // the nodes of map 102 meet the baseline's nodes of map 101 by position.
+    // The missing file stays missing: a list of differences creates no
+    // data base of the study.
+    fs::remove("AB0101ZZ.ZNN");
+    EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", "1"}), "differences module: done");
+    const auto found = entries("ABNODEZZ.DIF", false);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].first.substr(0, 13), "  10203.0000 ");
+    EXPECT_EQ(found[1].first.substr(0, 13), "  10204.0000 ");
+    EXPECT_EQ(read_text_lines("ABNODEZZ.DIF").at(1).substr(0, 13), "( 10101.0000)") << "paired with map 101's first node";
+    EXPECT_FALSE(fs::exists("AB0101ZZ.ZNN"));
+    EXPECT_EQ(entries("ABLINKZZ.DIF", false).size(), 0u) << "the links keep their pairs";
+}
+
+TEST_F(DifferencesModuleTest, TheCostChangeCountsLinksThatHaveNoPartner)
+{
+    // The cost opinion of every link of both sides enters the change, also
+    // a baseline link the scenario no longer has and every link the
+    // scenario added beyond the baseline's last one.
+    const std::vector<LinkRecord> scenario_links = read_link_data_base("AB0102ZZ.ZLL", FilePresence::MustExist);
+    std::vector<LinkRecord> baseline_links = read_link_data_base("ABLINKZZ.BAS", FilePresence::MustExist);
+    ASSERT_FALSE(baseline_links.empty());
+    baseline_links.back().unit_cost_opinion() = 10.0f;  // $/ft on the 300-ft pipe of map 102
+    write_link_data_base("ABLINKZZ.BAS", baseline_links);
+    LinkRecord added = scenario_links.back();
+    added.unit_cost_opinion() = 100.0f;
+    added.link_length() = 10.0f;
+
+    struct Case {
+        const char* name;
+        std::vector<LinkRecord> map_102;
+        float change;  // dollars
+    };
+    std::vector<LinkRecord> lost(scenario_links.begin(), scenario_links.end() - 1);
+    std::vector<LinkRecord> grown = scenario_links;
+    grown.push_back(added);
+    grown.push_back(added);
+    const Case cases[] = {
+        {"the scenario lost the baseline's last link", lost, -3000.0f},
+        {"the scenario added two links", grown, 2000.0f - 3000.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_link_data_base("AB0102ZZ.ZLL", c.map_102);
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", "2"}), "differences module: done");
+        const std::vector<std::string> report = read_text_lines("ABTRVLZZ.DIF");
+        ASSERT_FALSE(report.empty());
+        const std::string expected = "     Total Change in Cost Opinion Between MPD ID = [AB] and the Scenario MPD = $" +
+                                     format_line("(F12.0)", {c.change});
+        EXPECT_EQ(report.back().substr(0, expected.size()), expected);
+    }
 }
 
 TEST_F(DifferencesModuleTest, MissingFilesOfTheStudy)

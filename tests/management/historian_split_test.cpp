@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "management/scenario_module.h"
 #include "module_run.h"
 #include "platform/text_file.h"
+#include "records/history_log.h"
 
 namespace velm {
 namespace {
@@ -62,15 +64,55 @@ TEST_F(HistorianSplitTest, OnePiecePerVisitWithItsDateInTheIndex)
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 }
 
-TEST_F(HistorianSplitTest, MissingLogLeavesTheEarlierPiecesAndIndex)
+TEST_F(HistorianSplitTest, LogAsTheEditorAndTheGisUpdateWriteItIsDatedByItsStamps)
 {
-    test::TemporaryDirectory::put("ABHISTZZ.001", "old\r\n");
-    test::TemporaryDirectory::put("ABHISTZZ.IDX", "   1\r\n");
-    EXPECT_EQ(split(1, {}), "history log split: no log");
-    EXPECT_EQ(window_.row(21).substr(0, 42), " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST");
-    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.001"), "old\r\n");
-    EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.IDX"), "   1\r\n");
-    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    // An editor visit closed by the page break of leaving the module, then a
+    // GIS update's note, which ends with its own page break.
+    HistorianFile log(history_log_name("AB"));
+    log.append(history_entry_frame(DateTime{2024, 7, 3, 9, 5, 0, 0}));
+    log.append({"     Subarea Data (Previous)/Current:"});
+    append_history_page_break(log.name());
+    log.append(gis_update_note(DateTime{2025, 12, 31, 23, 59, 0, 0}));
+    EXPECT_EQ(split(0, {""}), "history log split: done");
+    EXPECT_EQ(read_text_lines("ABHISTZZ.IDX"),
+              (std::vector<std::string>{"   2", "ABHISTZZ.001" + std::string(20, ' ') + "07/03/2024",
+                                        "ABHISTZZ.002" + std::string(20, ' ') + "12/31/2025"}));
+    EXPECT_EQ(read_text_lines("ABHISTZZ.002").size(), 5u) << "rule, stamp and the three lines of the note";
+    EXPECT_FALSE(fs::exists("ABHISTZZ.003"));
+}
+
+TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)
+{
+    std::string thousand_visits;
+    for (int n = 0; n < 1000; ++n) thousand_visits += RULE + "\r\n" + stamp("07/03/2024") + "\r\n\f\r\n";
+    struct Case {
+        const char* name;
+        std::optional<std::string> log;
+        std::string reason;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no log", std::nullopt, "history log split: no log", " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST"},
+        {"more visits than piece numbers", thousand_visits, "history log split: too many visits",
+         " * DATA FILE [ABHISTZZ.DAT] HOLDS MORE THAN 999 VISITS: NOT SPLIT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        fs::remove("ABHISTZZ.DAT");
+        if (c.log) test::TemporaryDirectory::put("ABHISTZZ.DAT", *c.log);
+        test::TemporaryDirectory::put("ABHISTZZ.001", "old\r\n");
+        test::TemporaryDirectory::put("ABHISTZZ.IDX", "   1\r\n");
+        EXPECT_EQ(split(1, {""}), c.reason);
+        // The window closes with the program: the message waits for RETURN.
+        EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, c.message.size()), c.message);
+        EXPECT_EQ(cursor_at(0), std::make_pair(64, 24));
+        EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.001"), "old\r\n");
+        EXPECT_EQ(test::TemporaryDirectory::get("ABHISTZZ.IDX"), "   1\r\n");
+        EXPECT_FALSE(fs::exists("ABHISTZZ.002"));
+        EXPECT_EQ(fs::exists("ABHISTZZ.DAT"), c.log.has_value()) << "the log is kept to split later";
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
 }
 
 TEST_F(HistorianSplitTest, MaintenanceAdoptionEndsWithTheSplitAndItsReply)

@@ -4,6 +4,7 @@
 
 #include "management/differences_column_pages.h"
 #include "management/differences_legend.h"
+#include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/link_data_base.h"
 #include "records/node_data_base.h"
@@ -121,7 +122,7 @@ TEST(DifferencesPages, SevenLinkColumnsGiveTwoPagesLedByTheKeys)
     const std::size_t second_page = legend_lines + 9;
     EXPECT_EQ(lines[second_page].substr(0, 39), "         1            2            7   ") << "the keys, then value 7";
     EXPECT_EQ(lines[second_page + 3].substr(0, 39), "      1.0000       2.0000       7.0000 ");
-    EXPECT_EQ(lines.back(), "\f");
+    EXPECT_EQ(lines.back(), "\f" + std::string(149, ' ')) << "a page break is 150 characters like every line";
 }
 
 TEST(DifferencesPages, SubareaRowsKeepTheirValuesBeyondTheThirtieth)
@@ -176,6 +177,22 @@ TEST(DifferencesLegend, LabelsAndFallbacks)
     ASSERT_EQ(legend.size(), 7u + 3u + 1u) << "no label file: every column described by the fallback";
     EXPECT_EQ(legend[7], "         1            1       Future Development" + std::string(82, ' '));
     EXPECT_EQ(legend[9].substr(0, 30), "         3           57       ");
+
+    // A line whose number field is not a whole number stops the look-up that
+    // reaches it, with the file and the line named; a column labelled before
+    // it is still described.
+    test::TemporaryDirectory::put("kelsubaz.lab", "header 1\r\nheader 2\r\n  99  Impervious fraction\r\n"
+                                                  "12.5  a decimal column number\r\n   3  Area (acres)\r\n");
+    const std::vector<std::string> subarea_labels = read_text_lines("kelsubaz.lab");
+    EXPECT_EQ(column_description(DataBaseKind::SubareaKind, 99, subarea_labels).substr(0, 19), "Impervious fraction");
+    for (int column : {3, 57}) {
+        try {
+            column_description(DataBaseKind::SubareaKind, column, subarea_labels);
+            ADD_FAILURE() << "column " << column << ": the unreadable line was passed over";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("'kelsubaz.lab', line 4"), std::string::npos) << error.what();
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "management/study_file_inventory.h"
 #include "module_run.h"
@@ -75,25 +76,63 @@ TEST_F(ScenarioModuleTest, FailedAdoptionLeavesTheEarlierFilesAsTheyWere)
     const std::vector<std::pair<std::string, std::string>> earlier = {
         {"ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n"}, {"MPDCOPY.BAT", "COPY/Y old\r\n"}, {"ABNODEZZ.BAS", "old node\r\n"},
         {"ABLINKZZ.BAS", "old link\r\n"}};
-    // No model list: the message, a pause, and nothing written.
-    for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
-    EXPECT_EQ(run_scenario(launched_call("AB", 1, 4), {""}), "scenario module: no model list");
-    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, 45), " * DATA FILE [ABTRVLZZ.Z11] DOES NOT EXIST   ");
-    // A link data base record that cannot be read: the run ends naming it.
-    test::StudyBuilder study = test::two_map_management_study();
-    study.write(fs::current_path());
-    for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
-    test::TemporaryDirectory::put("AB0102ZZ.ZLL", bytes("AB0102ZZ.ZLL") + "10203.0 x\r\n");
-    window_ = test::ScriptedWindow();
-    try {
-        run_scenario(launched_call("AB", 1, 3), {});
-        ADD_FAILURE() << "the bad record was not refused";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find("AB0102ZZ.ZLL"), std::string::npos) << error.what();
+    // No model list, or a file of that name that is no model list (its
+    // first value is not -111888.0): the message, a pause, and nothing
+    // written, so the baseline of the last adoption is not replaced by one
+    // without maps.
+    struct ListCase {
+        const char* name;
+        std::optional<std::string> list;
+        std::string reason;
+        std::string message;
+    };
+    const ListCase list_cases[] = {
+        {"no list", std::nullopt, "scenario module: no model list", " * DATA FILE [ABTRVLZZ.Z11] DOES NOT EXIST   "},
+        {"not a list", std::string("\x04\0\0\0\0\0\x80\x3f\x04\0\0\0", 12), "scenario module: not a model list",
+         " * DATA FILE [ABTRVLZZ.Z11] IS NOT A QUORIN Tarvel FILE"},
+    };
+    for (const ListCase& c : list_cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
+        if (c.list) test::TemporaryDirectory::put("ABTRVLZZ.Z11", *c.list);
+        EXPECT_EQ(run_scenario(launched_call("AB", 1, 4), {""}), c.reason);
+        EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, c.message.size()), c.message);
+        for (const auto& [name, content] : earlier) EXPECT_EQ(bytes(name), content) << name;
+        EXPECT_FALSE(fs::exists("ABSUBAZZ.BAS"));
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     }
-    for (const auto& [name, content] : earlier) EXPECT_EQ(bytes(name), content) << name;
-    EXPECT_FALSE(fs::exists("ABSUBAZZ.BAS"));
-    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    // A link data base record that cannot be read, that the end of the file
+    // cuts short, or whose value does not fit its baseline field (column 9 is
+    // written F7.5): the run ends naming the data base and its line, and
+    // nothing of the adoption is written.
+    std::string too_wide = "10203.0 10204.0 0 0 0 'X' 21 0 100.0";
+    for (int k = 10; k <= 188; ++k) too_wide += " 0";
+    const std::pair<std::string, std::string> bad_records[] = {{"unreadable", "10203.0 x\r\n"},
+                                                               {"cut short", "10203.0 10204.0 0\r\n"},
+                                                               {"too wide", too_wide + "\r\n"}};
+    for (const auto& [case_name, bad_record] : bad_records) {
+        SCOPED_TRACE(case_name);
+        test::StudyBuilder study = test::two_map_management_study();
+        study.write(fs::current_path());
+        for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
+        test::TemporaryDirectory::put("AB0102ZZ.ZLL", bytes("AB0102ZZ.ZLL") + bad_record);
+        const std::string line = std::to_string(read_text_lines("AB0102ZZ.ZLL").size());
+        window_ = test::ScriptedWindow();
+        try {
+            run_scenario(launched_call("AB", 1, 3), {});
+            ADD_FAILURE() << "the bad record was not refused";
+        } catch (const FileError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find("AB0102ZZ.ZLL"), std::string::npos) << message;
+            EXPECT_TRUE(message.find("line " + line) != std::string::npos ||
+                        message.find("record " + line) != std::string::npos)
+                << message;
+        }
+        for (const auto& [name, content] : earlier) EXPECT_EQ(bytes(name), content) << name;
+        EXPECT_FALSE(fs::exists("ABSUBAZZ.BAS"));
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
 }
 
 TEST_F(ScenarioModuleTest, EntriesOfAnotherStudyAreNotListedOrCopied)
@@ -113,8 +152,10 @@ TEST_F(ScenarioModuleTest, EntriesOfAnotherStudyAreNotListedOrCopied)
 
 TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
 {
-    // An inventory edited by hand: a line naming a file elsewhere is no study file.
-    test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\nABTRVLZZ.DIA\r\nsub/KEEPZZ.TXT\r\n");
+    // An inventory edited by hand: a line naming a file elsewhere is no study
+    // file, and a listed baseline copy has no copy but itself.
+    test::TemporaryDirectory::put("ABINVTZZ.ZZZ",
+                                  "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\nABTRVLZZ.DIA\r\nsub/KEEPZZ.TXT\r\nabtrvlz1.z11\r\n");
     test::TemporaryDirectory::put("sub/KEEPZZ.TXT", "x\r\n");
     test::TemporaryDirectory::put("sub/KEEPZ1.TXT", "x\r\n");
     for (const char* name : {"ABTRVLZZ.Z11", "ABTRVLZ1.Z11", "AB0101ZZ.ZLL", "ABtoolzz.set", "ABHISTZZ.DAT"}) {
@@ -126,7 +167,9 @@ TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
     EXPECT_TRUE(fs::exists("AB0101ZZ.ZLL")) << "no copy: kept";
     EXPECT_TRUE(fs::exists("sub/KEEPZZ.TXT"));
     EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, 29), "Abandon Maintenance Operation");
-    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 8, 17), "     AB0101ZZ.ZLL") << "the kept file is listed";
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 7, 40), "Not deleted, no BASELINE copy exists of:");
+    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 8, 32), "     AB0101ZZ.ZLL   abtrvlz1.z11")
+        << "the kept files are listed";
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));
     EXPECT_TRUE(fs::exists("ABHISTZZ.DAT")) << "the history log goes only in toolset mode";
     EXPECT_TRUE(fs::exists("ABINVTZZ.ZZZ"));
@@ -183,6 +226,25 @@ TEST_F(ScenarioModuleTest, MenuOptionsAndStudyPrompt)
     window_ = test::ScriptedWindow();
     EXPECT_EQ(run_scenario(menu_call(), {"", "1", "exit"}), "scenario module: done");
     EXPECT_EQ(read_text_lines("ABINVTZZ.ZZZ"), std::vector<std::string>{"ABTRVLZZ.Z11"}) << "nothing adopted";
+}
+
+TEST_F(ScenarioModuleTest, LaunchedWithoutAnOperationTakesTheStudyFromTheLauncher)
+{
+    test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n");
+    test::TemporaryDirectory::put("ABtoolzz.set", "x\r\n");
+    // Banner and menu, no study prompt: menu option 5 abandons study AB.
+    EXPECT_EQ(run_scenario(launched_call("AB", 1, 9), {"", "5"}), "scenario module: done");
+    EXPECT_EQ(test::snapshot_row(screen_at(1), 18).find("STUDY"), std::string::npos);
+    EXPECT_EQ(call_.sub_option, 5);
+    EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+    EXPECT_EQ(bytes("QEVCOM2.DAT"), "99\r\n");
+
+    // A launcher line that names no study: shown until RETURN, no reply.
+    fs::remove("QEVCOM2.DAT");
+    window_ = test::ScriptedWindow();
+    EXPECT_EQ(run_scenario(launched_call("1B", 1, 0), {"", "5", ""}), "scenario module: the launcher names no study");
+    EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 21, 33), "*****THE LAUNCHER NAMES NO STUDY:");
+    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 }
 
 }  // namespace

@@ -170,6 +170,48 @@ TEST(SubsetFieldMapEditor, DeleteAndInsertShiftTheFieldsBelow)
     }
 }
 
+TEST(SubsetFieldMapEditor, InsertAndDeleteOnPageTwoAndAtTheLastField)
+{
+    // A full node list, 1 to 60 mapped to columns 101 to 160 past the key.
+    struct Case {
+        const char* name;
+        int field;       // the field the command is typed on
+        std::string command;
+        std::vector<std::string> value;  // typed after the command
+        std::vector<int> fields_45_to_60;
+    };
+    std::vector<int> unchanged;
+    for (int j = 45; j <= 60; ++j) unchanged.push_back(100 + j);
+    std::vector<int> deleted_45 = {146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157, 158, 159, 160, 0};
+    std::vector<int> inserted_45 = {300, 145, 146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157, 158, 159};
+    std::vector<int> inserted_60 = unchanged;
+    inserted_60.back() = 300;
+    std::vector<int> deleted_60 = unchanged;
+    deleted_60.back() = 0;
+    const Case cases[] = {{"D on field 45", 45, "D", {}, deleted_45},
+                          {"A on field 45", 45, "A", {"300"}, inserted_45},
+                          {"A on field 60 replaces it alone", 60, "A", {"300"}, inserted_60},
+                          {"D on field 60 empties it", 60, "D", {}, deleted_60}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditorRun run;
+        SubsetFieldList& list = run.map.fields(DataBaseKind::NodeKind);
+        for (int j = 2; j <= 60; ++j) list[static_cast<std::size_t>(j - 1)] = 100 + j;
+        std::vector<std::string> typed(static_cast<std::size_t>(c.field - 2), "");
+        typed.push_back(c.command);
+        typed.insert(typed.end(), c.value.begin(), c.value.end());
+        if (c.field < 60 || c.command == "D") typed.push_back("E");
+        const SubsetFieldList& edited = run.edit(DataBaseKind::NodeKind, typed);
+        EXPECT_EQ(std::vector<int>(edited.begin() + 44, edited.end()), c.fields_45_to_60);
+        // The page shows the list as it now stands: field 45 on row 20 of
+        // the left half, fields 46 to 60 in the right half.
+        EXPECT_EQ(run.window.text_at(26, 20, 3), format_three(edited[44]));
+        for (int j = 46; j <= 60; ++j) {
+            EXPECT_EQ(run.window.text_at(62, j - 40, 3), format_three(edited[static_cast<std::size_t>(j - 1)])) << j;
+        }
+    }
+}
+
 TEST(SubsetFieldMapEditor, PagesReinstallAndLeavingPastTheLastField)
 {
     EditorRun run;

@@ -120,6 +120,40 @@ TEST_F(LinkReviewTest, FrictionSlopeScreensAndRange)
     test::expect_study_files(study);
 }
 
+// The screen with an override shows the slope its range derives from
+// (column 64, not the balanced HGL's column 63, which the deficiency pass
+// leaves behind), and the range never goes beyond what column 65 holds.
+TEST_F(LinkReviewTest, FrictionSlopeOverrideScreenShowsTheComputedSlope)
+{
+    struct Case {
+        float balanced;  // column 63
+        float computed;  // column 64
+        std::string shown;
+        std::string range;
+        std::string accepted;  // the top of the range
+    };
+    const std::vector<Case> cases = {
+        {0.003f, 0.006f, "[  0.0060]", ":ALLOWABLE VALUES ARE [  0.0001] and [  0.0600]", "0.06"},
+        {0.003f, 150.0f, "[150.0000]", ":ALLOWABLE VALUES ARE [  0.0001] and [999.9999]", "999.9999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.computed);
+        window_ = test::ScriptedWindow();
+        test::StudyBuilder study = test::review_study();
+        LinkRecord& pipe = study.link(10102.0f, 10103.0f);
+        pipe.column(63) = c.balanced;
+        pipe.computed_friction_slope() = c.computed;
+        pipe.user_friction_slope() = 0.01f;
+        study.write(fs::current_path());
+        review(ReviewTarget::FrictionSlopeReview, PIPE + std::vector<std::string>{"2", c.accepted, "E"});
+        expect_text(2, 5, 11, " Computer Recommended Link Friction Slope........... ===>" + c.shown);
+        expect_text(2, 6, 16, c.range);
+        pipe.user_friction_slope() = std::stof(c.accepted);
+        test::expect_study_files(study);
+        fs::remove_all("expected");
+    }
+}
+
 // Column 63 stands in for an empty column 64, which reaches the data base
 // only with an adopted slope.
 TEST_F(LinkReviewTest, FrictionSlopeFromTheBalancedHglColumn)

@@ -28,10 +28,10 @@ std::string table_row(char frequency, const std::string& computer, const std::st
 
 class NodePeakFlowEditorTest : public test::SessionTest {
 protected:
-    void edit(const std::vector<std::string>& typed)
+    void edit(const std::vector<std::string>& typed, int model_type = 3)
     {
         window_.type(typed);
-        edit_node_peak_flows(session_, "AB");
+        edit_node_peak_flows(session_, "AB", model_type);
         EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
     }
     void expect_text(std::size_t read, int column, int row, std::string_view text) const
@@ -42,9 +42,10 @@ protected:
     // Node 10103 with the sources of its six return frequencies (columns
     // 226-231, overridden by 232-237) and old values in every column the
     // editor may write.
-    static test::StudyBuilder study_with_sources(std::array<float, 6> sources, std::array<float, 6> overriding = {})
+    static test::StudyBuilder study_with_sources(std::array<float, 6> sources, std::array<float, 6> overriding = {},
+                                                 int model_type = 3)
     {
-        test::StudyBuilder study = test::review_study();
+        test::StudyBuilder study = test::review_study(model_type);
         NodeRecord& node = study.node(10103.0f);
         for (int i = 1; i <= 6; ++i) {
             node.column(225 + i) = sources[i - 1];
@@ -115,6 +116,19 @@ TEST_F(NodePeakFlowEditorTest, NoticesLeaveTheFilesAlone)
     expect_text(3, 1, 15, " * NODE NUMBER [ 10104.0] DOES NOT EXIST");
     expect_text(5, 1, 15, " * DATA FILE [AB0103ZZ.ZNN] DOES NOT EXIST");
     EXPECT_EQ(window_.beeps(), 3);
+    test::expect_study_files(study);
+}
+
+// A study of model type 9 keeps one node data base per region: node 10103
+// of map 101 lives in the file of region 100.
+TEST_F(NodePeakFlowEditorTest, RegionFileOfATypeNineStudy)
+{
+    test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 0.0f, 0.0f, 0.0f, 0.0f}, {}, 9);
+    study.write(fs::current_path());
+    ASSERT_TRUE(fs::exists("AB0100ZZ.ZNN"));
+    edit({"10103", "11", "", "20101", "", "E"}, 9);
+    expect_text(4, 1, 15, " * DATA FILE [AB0200ZZ.ZNN] DOES NOT EXIST");
+    expect_rates(study, {10.0f, 20.0f, 0.0f}, {11.0f, 20.0f});
     test::expect_study_files(study);
 }
 

@@ -170,6 +170,19 @@ TEST_F(UserInterfaceModuleTest, StudyAnswers)
     EXPECT_EQ(test::snapshot_text(screen_at(6), 5, 2, 20), "* REVIEW/ADOPT LINK ");
 }
 
+// The node peak-flow editor needs the study's model list (its hydrology
+// model type names the node data bases): a study without one is refused at
+// the study question like a review's study without a string index, and the
+// run goes on.
+TEST_F(UserInterfaceModuleTest, NodePeakFlowStudyWithoutModelListIsAskedAgain)
+{
+    test::review_study().write(fs::current_path());
+    EXPECT_EQ(run_module({}, {"", "6", "CD", "AB", "EXIT", "EXIT"}), "run_user_interface_module: EXIT");
+    EXPECT_EQ(test::snapshot_text(screen_at(3), 1, 21, 45), " * DATA FILE [CDTRVLZZ.Z11                  ]");
+    EXPECT_EQ(window_.read_positions().at(3), std::make_pair(47, 18));
+    EXPECT_EQ(test::snapshot_text(screen_at(4), 5, 2, 17), "Enter NODE NUMBER");
+}
+
 TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutStringIndexStopsWithoutReply)
 {
     test::StudyBuilder study = test::review_study();

@@ -54,16 +54,19 @@ TEST_F(RunOutputsRunTest, AStoppedRunLeavesTheStudyAsThePreviousRunLeftIt)
     struct Case {
         const char* name;
         std::string data_directory;
+        bool launched;
         std::function<void()> break_input;  // run after the previous run
         std::string reason_part;            // a part of the stop's reason or message
     };
     const std::vector<Case> cases = {
-        {"metric model files, before the report", "",
+        {"metric model files, before the report", "", false,
          [] { set_model_type_value("AB0101ZZ.Z11", -6.0f); }, "metric"},
-        {"a listed map without its model file, in the cross-check", "",
+        {"a listed map without its model file, in the cross-check", "", false,
          [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
-        {"the same with the study in a data directory", "data/",
+        {"the same with the study in a data directory", "data/", false,
          [] { delete_file("data/AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
+        {"the same, launched after a run that replied", "", true,
+         [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -76,10 +79,14 @@ TEST_F(RunOutputsRunTest, AStoppedRunLeavesTheStudyAsThePreviousRunLeftIt)
 
         c.break_input();
         const Snapshot before = test::TemporaryDirectory::snapshot();
-        window_.type(std::vector<std::string>(3, ""));  // pauses of a refusal
-        const std::string reason = run(EXECUTE_FROM_MENU);
+        if (c.launched) {
+            test::TemporaryDirectory::put("QEVCOM2.DAT", "99\r\n");  // the reply of the run before
+            test::write_command_file("AB", 1, 1, 2);
+        }
+        const std::string reason = run(c.launched ? Lines{} : EXECUTE_FROM_MENU);
         EXPECT_NE(reason.find(c.reason_part), std::string::npos) << reason;
         EXPECT_NE(reason, "analysis run done");
+        // Every file as before; a launched run that failed leaves no reply.
         EXPECT_EQ(test::TemporaryDirectory::snapshot(), before);
     }
 }

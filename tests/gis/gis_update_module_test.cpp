@@ -83,12 +83,14 @@ protected:
 
 TEST_F(GisUpdateModuleTest, UpdatesEveryStormEventsModelFilesFromTheSortedExports)
 {
-    for (const int model_type : {3, 6, 8}) {
+    for (const int model_type : {3, 6, 8, 9}) {
         for (const bool launched : {false, true}) {
             SCOPED_TRACE(std::to_string(model_type) + (launched ? " launched" : " from the menu"));
             TemporaryDirectory directory;
             window_ = test::ScriptedWindow();
             test::StudyBuilder study = test::gis_study(model_type, 2);
+            if (model_type == 9)  // the rainfall value that model type 9 checks
+                for (const float subarea : {123401.0f, 123403.0f, 130101.0f}) study.subarea(subarea).column(5) = 2.0f;
             study.write(".");
             const Files before = files_of(study);
             change_gis_data(study);

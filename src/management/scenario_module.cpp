@@ -90,6 +90,8 @@ private:
     [[noreturn]] void abandon_creation();
     [[noreturn]] void end_step();
     [[noreturn]] void report_missing_file(const std::string& shown_name, std::string reason);
+    // The message on row 21 until RETURN, then the end without a reply.
+    [[noreturn]] void report_refused_file(const std::string& message, std::string reason);
 
     std::string study_file(std::string_view layout) const
     {
@@ -194,22 +196,35 @@ bool ScenarioModule::ask_study()
 
 void ScenarioModule::report_missing_file(const std::string& shown_name, std::string reason)
 {
+    report_refused_file(" * DATA FILE [" + shown_name.substr(0, 30) + "] DOES NOT EXIST", std::move(reason));
+}
+
+void ScenarioModule::report_refused_file(const std::string& message, std::string reason)
+{
     sound_beep(window_);
-    write_at(window_, 1, 21, " * DATA FILE [" + shown_name.substr(0, 30) + "] DOES NOT EXIST", LineEnd::StayOnLine);
+    write_at(window_, 1, 21, message, LineEnd::StayOnLine);
     wait_for_return(window_);
     clear_screen(window_);
     stop_program(std::move(reason));
 }
 
-// Adoption: the inventory, the baseline data bases, then "MPDCOPY.BAT".
-// Everything is built before anything is replaced, and the batch file that
-// clears the working files comes last, once the baseline is written.
+// Adoption: the inventory and "MPDCOPY.BAT" are built first, then the
+// baseline data bases are written, then the inventory, and the batch file
+// that clears the working files comes last, once the baseline is written:
+// a failure on the way leaves the last adoption's files as they were.
 void ScenarioModule::adopt(int operation)
 {
     clear_screen(window_);
     write_at(window_, 4, 5, "..Creating MPD Data File Inventory");
+    // A file of the list's name that is no model list names no maps: a
+    // baseline built from it would replace the last one with empty files.
+    const std::string list_name = storm_event_model_list_name(study_id_, 1);
+    if (read_study_model_list(session_, study_id_).status == StudyModelList::Status::NotAModelList) {
+        report_refused_file(" * DATA FILE [" + list_name.substr(0, 30) + "] IS NOT A QUORIN Tarvel FILE",
+                            "scenario module: not a model list");
+    }
     const std::optional<std::vector<std::string>> inventory = build_study_file_inventory(session_, study_id_);
-    if (!inventory) report_missing_file(storm_event_model_list_name(study_id_, 1), "scenario module: no model list");
+    if (!inventory) report_missing_file(list_name, "scenario module: no model list");
     const std::vector<std::string> batch = adoption_copy_batch(session_, study_id_, *inventory);
 
     write_baseline_data_bases(session_, study_id_);

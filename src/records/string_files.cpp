@@ -98,21 +98,24 @@ std::string checked_line(const Format& layout, const std::vector<FormatValue>& v
 
 constexpr FieldColumns NINE_CHARACTER_FIELDS{9, 9};
 constexpr FieldColumns INDEX_RECORD_FIELDS{5, 9};
+constexpr FieldColumns WIDE_INDEX_RECORD_FIELDS{6, 9};
 
 std::vector<FormatValue> as_format_values(const float* values, std::size_t count) {
     return std::vector<FormatValue>(values, values + count);
 }
 
-// Reads records of `count` free-form values to the end of the file.
+// Reads records of `count` free-form values to the end of the file, one a
+// line; a line may instead hold `whole_line_values` (the long form), of
+// which the read takes the first `count`.
 template <typename Record, typename Build>
-std::vector<Record> read_records(std::string_view name, int count, Build build) {
+std::vector<Record> read_records(std::string_view name, int count, Build build, std::size_t whole_line_values = 0) {
     TextReader lines(name);
     FreeFormReader reader(lines);
     std::vector<Record> records;
     std::vector<float> values;
     for (;;) {
         values.assign(static_cast<std::size_t>(count), 0.0f);
-        const FreeFormResult result = reader.read_floats(values, count);
+        const FreeFormResult result = reader.read_line_floats(values, count, whole_line_values);
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);
         records.push_back(build(values));
@@ -124,7 +127,19 @@ std::vector<Record> read_records(std::string_view name, int count, Build build) 
 
 std::string string_file_name(std::string_view study_id, int string_number) {
     static const Format layout(STRING_FILE_NAME_FORMAT);
-    return layout.line({std::string(study_id), string_number});
+    static const Format wide_layout(WIDE_STRING_FILE_NAME_FORMAT);
+    const Format& name = string_number > LAST_FOUR_DIGIT_STRING_NUMBER ? wide_layout : layout;
+    return name.line({std::string(study_id), string_number});
+}
+
+std::string string_number_layout(std::string_view layout, int string_number) {
+    std::string shown(layout);
+    if (string_number <= LAST_FOUR_DIGIT_STRING_NUMBER) return shown;
+    for (const auto& [narrow, wide] : {std::pair{"I4.4", "I5.5"}, std::pair{"I4", "I5"}}) {
+        const std::size_t at = shown.find(narrow);
+        if (at != std::string::npos) return shown.replace(at, std::string_view(narrow).size(), wide);
+    }
+    return shown;
 }
 
 std::string string_index_file_name(std::string_view study_id) {
@@ -147,9 +162,10 @@ std::string telescoped_string_record_line(const TelescopedStringRecord& record, 
 }
 
 std::vector<StringRecord> read_string_file(std::string_view name) {
-    return read_records<StringRecord>(name, STRING_RECORD_VALUES, [](const std::vector<float>& v) {
-        return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]};
-    });
+    return read_records<StringRecord>(
+        name, STRING_RECORD_VALUES,
+        [](const std::vector<float>& v) { return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]}; },
+        TELESCOPED_STRING_VALUES);
 }
 
 std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name) {
@@ -165,14 +181,14 @@ StringIndexFile read_string_index_file(std::string_view name) {
     FreeFormReader reader(lines);
     StringIndexFile index;
     std::vector<float> header(STRING_INDEX_HEADER_VALUES, 0.0f);
-    const FreeFormResult first = reader.read_floats(header, STRING_INDEX_HEADER_VALUES);
+    const FreeFormResult first = reader.read_line_floats(header, STRING_INDEX_HEADER_VALUES);
     if (first.status == FreeFormStatus::EndOfFile) return index;
     if (!first.ok()) throw FileError(first.message);
     std::copy(header.begin(), header.end(), index.header.values.begin());
     for (;;) {
         StringIndexRecord record;
         const FreeFormResult result =
-            reader.read({&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
+            reader.read_line_record({&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
                          &record.outlet_system_number, &record.outlet_hgl_control, &record.value_7, &record.value_8});
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);
@@ -200,6 +216,7 @@ void write_telescoped_string_file(std::string_view name, const std::vector<Teles
 void write_string_index_file(std::string_view name, const StringIndexFile& index) {
     static const Format header_layout(STRING_INDEX_HEADER_FORMAT);
     static const Format record_layout(STRING_INDEX_RECORD_FORMAT);
+    static const Format wide_record_layout(WIDE_STRING_INDEX_RECORD_FORMAT);
     TextWriter file{std::string(name)};
     int line_number = 1;
     file.write_line(checked_line(header_layout,
@@ -210,7 +227,9 @@ void write_string_index_file(std::string_view name, const StringIndexFile& index
                                               record.outlet_node,          record.processing_level,
                                               record.outlet_system_number, record.outlet_hgl_control,
                                               record.value_7,              record.value_8};
-        file.write_line(checked_line(record_layout, values, INDEX_RECORD_FIELDS, name, ++line_number));
+        const bool wide = record.string_number > LAST_FOUR_DIGIT_STRING_NUMBER;
+        file.write_line(checked_line(wide ? wide_record_layout : record_layout, values,
+                                     wide ? WIDE_INDEX_RECORD_FIELDS : INDEX_RECORD_FIELDS, name, ++line_number));
     }
     file.commit();
 }

@@ -18,6 +18,17 @@ namespace velm {
 inline constexpr std::string_view STRING_FILE_NAME_FORMAT = "(A2,I4.4,'ZZ.ZST')";
 inline constexpr std::string_view STRING_INDEX_FILE_NAME_FORMAT = "(A2,'INDXZZ.ZST')";
 std::string string_file_name(std::string_view study_id, int string_number);
+
+// String numbers beyond four digits.  The layouts number strings with four
+// digits, which holds the system's 5000 strings; a larger study numbers its
+// strings from 10000 on with five ("AB10000ZZ.ZST", index record " 10000"),
+// and every other name and line stays as it is.
+inline constexpr int LAST_FOUR_DIGIT_STRING_NUMBER = 9999;
+inline constexpr std::string_view WIDE_STRING_FILE_NAME_FORMAT = "(A2,I5.5,'ZZ.ZST')";
+inline constexpr std::string_view WIDE_STRING_INDEX_RECORD_FORMAT = "(1X,I5.5,7(1X,F8.1))";
+// A screen or report layout that shows a string number with I4.4 or I4, as
+// it shows this string's number: five digits wide beyond 9999.
+std::string string_number_layout(std::string_view layout, int string_number);
 std::string string_index_file_name(std::string_view study_id);
 
 // Finder form: one line per link, 54 characters.

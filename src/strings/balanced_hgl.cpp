@@ -166,9 +166,8 @@ FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const Ru
 std::vector<std::string> control_warning_lines(int s, const StringProfile& profile, const FittedHgl& fit,
                                                const ControlWarning& warning)
 {
-    static const Format above(ABOVE_TOP_ENVELOPE_FORMAT);
-    static const Format below(BELOW_BOTTOM_ENVELOPE_FORMAT);
-    const Format& layout = warning.reset == ControlReset::AboveTopEnvelope ? above : below;
+    const Format layout(string_number_layout(
+        warning.reset == ControlReset::AboveTopEnvelope ? ABOVE_TOP_ENVELOPE_FORMAT : BELOW_BOTTOM_ENVELOPE_FORMAT, s));
     return layout.write({s, profile.links.back().upstream_node, profile.links.front().downstream_node,
                          warning.control, fit.top_envelope.front(), fit.bottom_envelope.front()});
 }
@@ -274,7 +273,7 @@ void run_balanced_hgl_estimation(RunContext& run)
         for (const HglControl& entry : work) {
             const int s = static_cast<int>(entry.node_number);
             if (s < 1 || s > string_count) continue;
-            window.write(format_line(PROCESSING_STRING_FORMAT, {s}));
+            window.write(format_line(string_number_layout(PROCESSING_STRING_FORMAT, s), {s}));
             const std::string name = run.outputs.current_file(run.study_file(string_file_name(run.study_id, s)));
             // A string without its file has nothing to fit.
             if (!file_exists(name)) continue;

@@ -87,7 +87,7 @@ public:
             const auto link = first_link_from_.find(number_key(node));
             if (link == first_link_from_.end()) return std::nullopt;
             if (written == links_.size()) {
-                window_lines_.push_back(format_line(TRACE_LOOP_FORMAT, {s, node}));
+                window_lines_.push_back(format_line(string_number_layout(TRACE_LOOP_FORMAT, s), {s, node}));
                 return std::nullopt;
             }
             const StringRecord& record = links_[link->second];
@@ -176,7 +176,7 @@ ResolvedStrings resolve_strings(const std::vector<float>& headwaters, std::vecto
     StringTracer tracer(links, confluences, headwaters.size(), resolved.window_lines);
 
     for (int i = 1; i <= string_count; ++i) {
-        resolved.window_lines.push_back(format_line(CREATING_STRING_FORMAT, {i}));
+        resolved.window_lines.push_back(format_line(string_number_layout(CREATING_STRING_FORMAT, i), {i}));
         tracer.trace(i, headwaters[static_cast<std::size_t>(i - 1)]);
     }
 
@@ -223,7 +223,7 @@ ResolvedStrings resolve_strings(const std::vector<float>& headwaters, std::vecto
             continue;
         }
 
-        resolved.window_lines.push_back(format_line(EXTENDING_STRING_FORMAT, {chosen}));
+        resolved.window_lines.push_back(format_line(string_number_layout(EXTENDING_STRING_FORMAT, chosen), {chosen}));
         tracer.pass(r);
         if (const auto entered = tracer.trace(chosen, row.node)) {
             if (ready_for_extension(confluences[*entered])) ready.insert(*entered);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "management/study_file_inventory.h"
 #include "module_run.h"
@@ -75,10 +76,32 @@ TEST_F(ScenarioModuleTest, FailedAdoptionLeavesTheEarlierFilesAsTheyWere)
     const std::vector<std::pair<std::string, std::string>> earlier = {
         {"ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n"}, {"MPDCOPY.BAT", "COPY/Y old\r\n"}, {"ABNODEZZ.BAS", "old node\r\n"},
         {"ABLINKZZ.BAS", "old link\r\n"}};
-    // No model list: the message, a pause, and nothing written.
-    for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
-    EXPECT_EQ(run_scenario(launched_call("AB", 1, 4), {""}), "scenario module: no model list");
-    EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, 45), " * DATA FILE [ABTRVLZZ.Z11] DOES NOT EXIST   ");
+    // No model list, or a file of that name that is no model list (its
+    // first value is not -111888.0): the message, a pause, and nothing
+    // written, so the baseline of the last adoption is not replaced by one
+    // without maps.
+    struct ListCase {
+        const char* name;
+        std::optional<std::string> list;
+        std::string reason;
+        std::string message;
+    };
+    const ListCase list_cases[] = {
+        {"no list", std::nullopt, "scenario module: no model list", " * DATA FILE [ABTRVLZZ.Z11] DOES NOT EXIST   "},
+        {"not a list", std::string("\x04\0\0\0\0\0\x80\x3f\x04\0\0\0", 12), "scenario module: not a model list",
+         " * DATA FILE [ABTRVLZZ.Z11] IS NOT A QUORIN Tarvel FILE"},
+    };
+    for (const ListCase& c : list_cases) {
+        SCOPED_TRACE(c.name);
+        window_ = test::ScriptedWindow();
+        for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
+        if (c.list) test::TemporaryDirectory::put("ABTRVLZZ.Z11", *c.list);
+        EXPECT_EQ(run_scenario(launched_call("AB", 1, 4), {""}), c.reason);
+        EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, c.message.size()), c.message);
+        for (const auto& [name, content] : earlier) EXPECT_EQ(bytes(name), content) << name;
+        EXPECT_FALSE(fs::exists("ABSUBAZZ.BAS"));
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
     // A link data base record that cannot be read, that the end of the file
     // cuts short, or whose value does not fit its baseline field (column 9 is
     // written F7.5): the run ends naming the data base and its line, and

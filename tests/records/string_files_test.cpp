@@ -37,6 +37,12 @@ std::string field(const std::string& line, int n) { return line.substr(static_ca
 TEST(StringFileNames, BuiltFromStudyAndStringNumber) {
     EXPECT_EQ(string_file_name("AB", 7), "AB0007ZZ.ZST");
     EXPECT_EQ(string_file_name("AB", 1234), "AB1234ZZ.ZST");
+    EXPECT_EQ(string_file_name("AB", 9999), "AB9999ZZ.ZST");
+    // Beyond four digits, a larger study's strings take five.
+    EXPECT_EQ(string_file_name("AB", 10000), "AB10000ZZ.ZST");
+    EXPECT_EQ(string_number_layout("(5X,'[',I4.4,'] #',I4)", 10000), "(5X,'[',I5.5,'] #',I4)");
+    EXPECT_EQ(string_number_layout("(' #',I4)", 12345), "(' #',I5)");
+    EXPECT_EQ(string_number_layout("(5X,'[',I4.4,']')", 9999), "(5X,'[',I4.4,']')");
     EXPECT_EQ(string_index_file_name("AB"), "ABINDXZZ.ZST");
 }
 
@@ -102,6 +108,7 @@ TEST(StringIndexLayout, HeaderAndRecordLines) {
     index.header.values[0] = 1.0f;
     const StringIndexRecord record{7, 1234.5f, 2345.6f, 2.0f, 1.0f, 350.3f, 0.0f, 0.0f};
     index.records.push_back(record);
+    index.records.push_back({10000, 1.0f, 2.0f, -99.0f, 0.0f, 0.0f, 0.0f, 0.0f});
     TemporaryDirectory dir;
     const std::string name = dir.file("ABINDXZZ.ZST");
     write_string_index_file(name, index);
@@ -111,7 +118,9 @@ TEST(StringIndexLayout, HeaderAndRecordLines) {
         return zeros;
     }();
     EXPECT_EQ(TemporaryDirectory::get(name), expected_header + "\r\n" +
-                                          " 0007   1234.5   2345.6      2.0      1.0    350.3      0.0      0.0\r\n");
+                                          " 0007   1234.5   2345.6      2.0      1.0    350.3      0.0      0.0\r\n"
+                                          " 10000      1.0      2.0    -99.0      0.0      0.0      0.0      0.0\r\n");
+    EXPECT_EQ(read_string_index_file(name).records.at(1).string_number, 10000);
 }
 
 TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
@@ -212,7 +221,7 @@ TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
     TelescopedStringRecord infinite_flow = long_record(0.0f);
     infinite_flow.carried_flow = -std::numeric_limits<float>::infinity();
     StringIndexFile long_number;
-    long_number.records.push_back({10000, 1.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+    long_number.records.push_back({100000, 1.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
     StringIndexFile wide_control;
     wide_control.records.push_back({1, 1.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
     wide_control.records.push_back({2, 1.0f, 2.0f, 0.0f, 0.0f, 1.0e7f, 0.0f, 0.0f});
@@ -232,8 +241,8 @@ TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
          name + ": line 2, value 52: nan is not a number", &name, &finder_bytes},
         {"infinite carried flow", [&] { write_telescoped_string_file(name, {infinite_flow}); },
          name + ": line 1, value 65: -inf is not a number", &name, &finder_bytes},
-        {"string number of five digits", [&] { write_string_index_file(index_name, long_number); },
-         index_name + ": line 2, value 1: 10000 does not fit its field", &index_name, &index_bytes},
+        {"string number of six digits", [&] { write_string_index_file(index_name, long_number); },
+         index_name + ": line 2, value 1: 100000 does not fit its field", &index_name, &index_bytes},
         {"control too wide", [&] { write_string_index_file(index_name, wide_control); },
          index_name + ": line 3, value 6: 10000000 does not fit its field", &index_name, &index_bytes},
     };

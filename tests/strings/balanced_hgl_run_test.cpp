@@ -207,6 +207,35 @@ TEST_F(BalancedHglRunTest, MissingStringIndexEndsTheRunNamingIt)
     }
 }
 
+TEST_F(BalancedHglRunTest, ThousandOutletsAreSavedWithTheirCount)
+{
+    // 1000 system outlets, none of them a string's: every one is asked, and
+    // the control file takes all of them and their count.
+    std::string set_e = " 1000\r\n";
+    Lines typed;
+    for (int k = 1; k <= 1000; ++k) {
+        set_e += " " + std::to_string(5000 + k) + ".0\r\n";
+        typed.push_back(std::to_string(k) + ".25");
+    }
+    TemporaryDirectory::put("ABSETEZZ.ZZZ", set_e);
+    controls_.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
+    window_.type(typed);
+    run_steps();
+    EXPECT_EQ(window_.lines_left(), 0u);
+    // The list under the last prompt shows the ten entries before it.
+    const std::string& last = window_.reads().back();
+    EXPECT_EQ(last.find("  5989.0     989.25"), std::string::npos);
+    EXPECT_NE(last.find("  5990.0     990.25"), std::string::npos);
+    EXPECT_NE(last.find("  5999.0     999.25"), std::string::npos);
+    ControlParameters saved;
+    HglControlTable controls;
+    ASSERT_TRUE(load_control_file(session_, "AB", saved, controls));
+    ASSERT_EQ(controls.count(), 1000);
+    EXPECT_EQ(controls.controls[999].node_number, 6000.0f);
+    EXPECT_EQ(controls.controls[999].elevation, 1000.25f);
+    EXPECT_EQ(read_text_lines("ABcontzz.zzz").at(1).substr(21), " 1000");
+}
+
 TEST(FrictionSlopeUpdate, SlopeOfALinkFromItsResult)
 {
     struct Case {

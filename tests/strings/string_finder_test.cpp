@@ -146,6 +146,27 @@ TEST(StringFinder, SixthTributaryRunsThroughTheConfluence)
     EXPECT_EQ(pairs(resolved.strings[0]), (Pairs{{7, 10}, {10, 11}}));
 }
 
+TEST(StringFinder, SlotsUpToOneHundredthHoldNoTributaryStillToArrive)
+{
+    // String 1 (1 -> 50) enters the row of 50; its other slot decides
+    // whether the row is ready and string 1 goes on to 60.
+    struct Case {
+        float other_slot;
+        Pairs string_1;
+    } cases[] = {
+        {0.0f, {{1, 50}, {50, 60}}},
+        {0.01f, {{1, 50}, {50, 60}}},
+        {0.02f, {{1, 50}}},
+        {9.0f, {{1, 50}}},
+    };
+    for (const Case& c : cases) {
+        const ResolvedStrings resolved =
+            resolve_strings({1.0f}, {{50.0f, {1.0f, c.other_slot, 0.0f, 0.0f, 0.0f}}},
+                            {link(1.0f, 50.0f, 10.0f, 1.0f), link(50.0f, 60.0f, 10.0f, 1.0f)}, 1.0f);
+        EXPECT_EQ(pairs(resolved.strings[0]), c.string_1) << "other slot " << c.other_slot;
+    }
+}
+
 TEST(StringFinder, LoopOfLinksStopsTheTraceOnce)
 {
     // 1 -> 2 -> 3 -> 2: the trace stops after as many links as the study has.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/stop.h"
+#include "records/format.h"
 #include "strings/outlet_hgl_controls.h"
 #include "support/scripted_window.h"
 
@@ -138,6 +139,33 @@ TEST(OutletDialogue, ListShowsTwoColumnsOfTheLastTenEntries)
     // Asking outlet 12 (read 13): entries 2 to 6 and 7 to 11.
     EXPECT_EQ(row(13, 12).substr(0, 53), pad8 + "     2.0       2.50" + std::string(7, ' ') + "     7.0       7.50");
     EXPECT_EQ(row(13, 16).substr(0, 53), pad8 + "     6.0       6.50" + std::string(7, ' ') + "    11.0      11.50");
+}
+
+TEST(OutletDialogue, CountsBeyondNineHundredNinetyNineShowFourDigits)
+{
+    for (const int count : {999, 1000}) {
+        SCOPED_TRACE(count);
+        std::vector<float> outlets;
+        std::vector<std::string> typed;
+        for (int k = 1; k <= count; ++k) {
+            outlets.push_back(static_cast<float>(k));
+            typed.push_back("1");
+        }
+        ScriptedWindow window;
+        window.type(typed);
+        EXPECT_EQ(ask_outlet_hgl_controls(window, outlets).size(), static_cast<std::size_t>(count));
+        const std::string& last = window.reads().back();
+        if (count == 999) {
+            EXPECT_EQ(test::snapshot_row(last, 6).substr(0, 47), "     There are [999] system outlets identified.");
+            EXPECT_EQ(test::snapshot_row(last, 7).substr(0, 25), "    System [999] of [999]");
+        } else {
+            EXPECT_EQ(test::snapshot_row(last, 6).substr(0, 48), "     There are [1000] system outlets identified.");
+            EXPECT_EQ(test::snapshot_row(last, 7).substr(0, 27), "    System [1000] of [1000]");
+        }
+        EXPECT_EQ(test::snapshot_row(last, 8).substr(0, 61),
+                  "     Enter the HGL Control Elevation for NODE [" + format_fixed(static_cast<float>(count), 8, 1) +
+                      "]. ==>");
+    }
 }
 
 TEST(OutletDialogue, NoOutletShowsTheCountAndAsksNothing)

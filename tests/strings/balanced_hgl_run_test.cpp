@@ -171,6 +171,66 @@ TEST_F(BalancedHglRunTest, UserControlAskedSavedAndListed)
     EXPECT_EQ(report[5], "\f");
 }
 
+TEST_F(BalancedHglRunTest, SectionThreeListsResetControlsThenLinksAtTheMinimumSlope)
+{
+    // Flat ground at 100 ft along string 1: the top envelope falls at the
+    // minimum slope from 99.00 to 98.85 and 98.70.  The control of 120 ft
+    // is reset onto 98.70 and the HGL runs at 0.0015 to 99.00.  String 2
+    // (ground 101 at 102) starts from 98.85 at 120: (100 - 98.85) / 100.
+    TemporaryDirectory::put("AB0001ZZ.ZLL", link_line(101, 120, 10, 100, 100) + link_line(102, 120, 10, 101, 100) +
+                                                link_line(120, 140, 20, 100, 100) +
+                                                link_line(103, 150, 10, 107, 106));
+    controls_.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
+    window_.type(std::vector<std::string>{"120"});
+    run_steps();
+    EXPECT_EQ(printed_results(), (std::vector<std::string>{"    120.0    140.0   0.0015    98.70    98.85",
+                                                           "    101.0    120.0   0.0015    98.85    99.00",
+                                                           "    102.0    120.0   0.0115    98.85   100.00"}));
+    Lines expected{"",
+                   "     User-Defined Downstream HGL CONTROLs for each system",
+                   "     Trunk Line are:",
+                   "     Node Number  User-Defined HGL    Node Number  User-Defined HGL",
+                   "          140.0     120.00"};
+    expected.insert(expected.end(), SECTION_III_HEADING.begin(), SECTION_III_HEADING.end());
+    const Lines warning{
+        "    *WARNING : The HGL CONTROL for STRING #   1",
+        "     (UPSTREAM NODE =    101.0; DOWNSTREAM NODE =    140.0) is ABOVE",
+        "     the modeled TOP HGL Envelope at the String's most Downstream Node.",
+        "     Estimated HGL Control:  120.00; TOP HGL Envelope:   98.70",
+        "     Bottom HGL Envelope:   92.00 *HGL Control RESET to TOP HGL Envelope",
+    };
+    expected.insert(expected.end(), warning.begin(), warning.end());
+    expected.insert(expected.end(), MINIMUM_SLOPE_HEADING.begin(), MINIMUM_SLOPE_HEADING.end());
+    // In data base order: 101-120 and 120-140; 102-120 lies above the
+    // minimum and 103-150 was not fitted.
+    expected.push_back("              101.0       120.0");
+    expected.push_back("              120.0       140.0");
+    EXPECT_EQ(report_after_section_two(), expected);
+}
+
+TEST_F(BalancedHglRunTest, UpdateTakesTheFirstResultOfANodePair)
+{
+    run_.balanced_hgl_results.results = {{101.0f, 120.0f, 0.02f, 90.0f, 92.0f},
+                                         {120.0f, 140.0f, 0.0f, 85.0f, 90.0f},
+                                         {101.0f, 120.0f, 0.03f, 80.0f, 83.0f}};
+    {
+        TextWriter report = TextWriter::for_append(run_.outputs.changed_file("ABTRVLZZ.DIA"));
+        update_link_friction_slopes(run_, report);
+        report.commit();
+    }
+    run_.outputs.commit();
+    const std::vector<LinkRecord> links = read_link_data_base("AB0001ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_EQ(links.size(), 4u);
+    EXPECT_EQ(links[0].column(55), 0.02f);
+    EXPECT_EQ(links[0].link_upstream_hgl(), 92.0f);
+    EXPECT_EQ(links[0].link_downstream_hgl(), 90.0f);
+    // A fitted slope of 0.0 takes the link's own slope, (105 - 100) / 100.
+    EXPECT_EQ(format_fixed(links[2].column(69), 8, 4), "  0.0500");
+    // Links without a result lose the HGLs of an earlier run.
+    EXPECT_EQ(links[1].link_upstream_hgl(), 0.0f);
+    EXPECT_EQ(links[3].link_upstream_hgl(), 0.0f);
+}
+
 TEST_F(BalancedHglRunTest, StoredControlsAreReKeyedWithoutAsking)
 {
     // A second control on the outlet finds no string left; one on a node no

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/text_file.h"
 #include "strings/string_finder.h"
 #include "support/session_test.h"
@@ -144,6 +145,48 @@ TEST(StringFinder, SixthTributaryRunsThroughTheConfluence)
         resolve_strings({7.0f}, {{10.0f, {1.0f, 2.0f, 3.0f, 4.0f, 5.0f}}},
                         {link(7.0f, 10.0f, 10.0f, 1.0f), link(10.0f, 11.0f, 10.0f, 1.0f)}, 1.0f);
     EXPECT_EQ(pairs(resolved.strings[0]), (Pairs{{7, 10}, {10, 11}}));
+}
+
+TEST(StringFinder, SlotsUpToOneHundredthHoldNoTributaryStillToArrive)
+{
+    // String 1 (1 -> 50) enters the row of 50; its other slot decides
+    // whether the row is ready and string 1 goes on to 60.
+    struct Case {
+        float other_slot;
+        Pairs string_1;
+    } cases[] = {
+        {0.0f, {{1, 50}, {50, 60}}},
+        {0.01f, {{1, 50}, {50, 60}}},
+        {0.02f, {{1, 50}}},
+        {9.0f, {{1, 50}}},
+    };
+    for (const Case& c : cases) {
+        const ResolvedStrings resolved =
+            resolve_strings({1.0f}, {{50.0f, {1.0f, c.other_slot, 0.0f, 0.0f, 0.0f}}},
+                            {link(1.0f, 50.0f, 10.0f, 1.0f), link(50.0f, 60.0f, 10.0f, 1.0f)}, 1.0f);
+        EXPECT_EQ(pairs(resolved.strings[0]), c.string_1) << "other slot " << c.other_slot;
+    }
+}
+
+TEST(StringFinder, ValueBeyondItsFieldEndsTheRunNamingStringAndLink)
+{
+    // A mistyped length of 150000 ft, or a flow of -12000 cfs, does not fit
+    // the string record's F8.2 fields.
+    struct Case {
+        StringRecord second_link;
+        const char* message;
+    } cases[] = {
+        {link(2.0f, 3.5f, 150000.0f, 1.0f), "String file 1 (link 2.0 - 3.5), value 3: 150000 does not fit its field"},
+        {link(2.0f, 3.5f, 10.0f, -12000.0f), "String file 1 (link 2.0 - 3.5), value 4: -12000 does not fit its field"},
+    };
+    for (const Case& c : cases) {
+        try {
+            resolve_strings({1.0f}, {}, {link(1.0f, 2.0f, 10.0f, 1.0f), c.second_link}, 1.0f);
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const FileError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
 }
 
 TEST(StringFinder, LoopOfLinksStopsTheTraceOnce)

@@ -240,10 +240,11 @@ void LinkElementEditor::commit(const std::string& data_base_name, std::vector<Li
         entry.insert(entry.end(), headings.begin(), headings.end());
     }
     entry.insert(entry.end(), step.history_block.begin(), step.history_block.end());
-    log_.append(entry);
-    history_header_written_ = true;
     for (const StormEventModelFile& file : files) show_model_file_update(window, UPDATE_ROW, file.name);
-    changes.commit();
+    changes.commit([&] {
+        log_.append(entry);
+        history_header_written_ = true;
+    });
 }
 
 }  // namespace

@@ -477,9 +477,8 @@ void write_out_subarea(EditorContext& context, HistorianFile& log, const Subarea
     if (also) also(changes);
     clear_screen(context.window());
     write_form(context.window(), 5, 5, UPDATE_FORMAT, {selection.file_name});
-    log.append(history);
     for (const StormEventModelFile& file : files) write_form(context.window(), 5, 5, UPDATE_FORMAT, {file.name});
-    changes.commit();
+    changes.commit([&] { log.append(history); });
 }
 
 void edit_subarea_attributes(EditorContext& context, EditorOption option) { SubareaEditor(context, option).run(); }

@@ -222,7 +222,10 @@ void apply_gis_to_code51_group(ModelGroup& group, const GroupLayout& layout, Gis
         value(group, 4) = link->element_friction_factor();
         value(group, 5) = link->element_base_width();
         value(group, 6) = link->element_side_slope();
-        value(group, 7) = link->element_height();
+        // The GIS height is the channel's depth; the model file's value
+        // holds the depth with the link's freeboard on top.
+        value(group, 7) =
+            link->element_height() + context.lookups.channel_freeboard(group.upstream_node, group.downstream_node);
     }
     update_subarea_part(group, layout, context, {});
 }

@@ -95,4 +95,17 @@ std::optional<float> GisLookups::find_node_elevation(float node) const {
     return nodes_[found->second].node_elevation();
 }
 
+void GisLookups::add_channel_freeboards(const std::vector<LinkRecord>& links) {
+    for (const LinkRecord& link : links)
+        if (const std::optional<std::uint64_t> key = key_of_pair(link.upstream_node(), link.downstream_node()))
+            freeboards_.emplace(*key, link.channel_freeboard());
+}
+
+float GisLookups::channel_freeboard(float upstream_node, float downstream_node) const {
+    const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node);
+    if (!key) return 0.0f;
+    const auto found = freeboards_.find(*key);
+    return found == freeboards_.end() ? 0.0f : found->second;
+}
+
 }  // namespace velm

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "records/gis_files.h"
+#include "records/link_data_base.h"
 #include "records/model_edit_buffer.h"
 
 namespace velm {
@@ -52,6 +53,15 @@ public:
     // The node's elevation (ft).
     std::optional<float> find_node_elevation(float node) const;
 
+    // The channel freeboards of the model file's link data base.  A GIS link
+    // record holds a channel's depth alone, while a model file holds the
+    // depth with the freeboard on top; the freeboard is not GIS data and
+    // stays as the study keeps it.
+    void add_channel_freeboards(const std::vector<LinkRecord>& links);
+    // The freeboard (ft) of the link's first record in the link data base;
+    // 0 for a link the data base does not hold.
+    float channel_freeboard(float upstream_node, float downstream_node) const;
+
 private:
     std::vector<GisSubareaRecord> subareas_;
     std::vector<GisLinkRecord> links_;
@@ -59,6 +69,7 @@ private:
     std::unordered_map<std::uint32_t, std::size_t> subarea_index_;
     std::unordered_map<std::uint64_t, std::size_t> link_index_;
     std::unordered_map<std::uint32_t, std::size_t> node_index_;
+    std::unordered_map<std::uint64_t, float> freeboards_;
 };
 
 }  // namespace velm

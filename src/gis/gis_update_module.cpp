@@ -9,6 +9,7 @@
 #include "platform/stop.h"
 #include "records/format.h"
 #include "records/history_log.h"
+#include "records/link_data_base.h"
 #include "records/model_file_copy_back.h"
 #include "records/model_list.h"
 #include "records/study_names.h"
@@ -270,13 +271,26 @@ private:
             if (!selected) return std::nullopt;
             return session_.study_file(gis_file_of_entry(entry, state.model_type, extension));
         };
-        const GisLookups lookups = GisLookups::read(gis_file(state.option.selects_subareas(), "zzs"),
-                                                    gis_file(state.option.selects_links(), "zzl"),
-                                                    gis_file(state.option.selects_nodes(), "zzn"));
+        GisLookups lookups = GisLookups::read(gis_file(state.option.selects_subareas(), "zzs"),
+                                              gis_file(state.option.selects_links(), "zzl"),
+                                              gis_file(state.option.selects_nodes(), "zzn"));
+        if (state.option.selects_links()) lookups.add_channel_freeboards(channel_links_of(entry));
         ModelFile updated = loaded.file;
         const AreaWeightedSums sums = apply_gis_to_model_file(updated, lookups);
         replace_file_atomically(session_.study_file(model_file_oo_copy_name(entry)), loaded.bytes);
         copy_back_model_file(name, updated, sums, state.model_type);
+    }
+
+    // The records of the model file's link data base, which keeps the
+    // channel freeboards the GIS files do not carry; none when it is
+    // missing or cannot be read.
+    std::vector<LinkRecord> channel_links_of(const std::string& entry) {
+        try {
+            return read_link_data_base(session_.study_file(replace_file_extension(trimmed(entry), "ZLL")),
+                                       FilePresence::Optional);
+        } catch (const FileError&) {
+            return {};
+        }
     }
 
     Session& session_;

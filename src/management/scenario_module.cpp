@@ -208,9 +208,10 @@ void ScenarioModule::report_refused_file(const std::string& message, std::string
     stop_program(std::move(reason));
 }
 
-// Adoption: the inventory, the baseline data bases, then "MPDCOPY.BAT".
-// Everything is built before anything is replaced, and the batch file that
-// clears the working files comes last, once the baseline is written.
+// Adoption: the inventory and "MPDCOPY.BAT" are built first, then the
+// baseline data bases are written, then the inventory, and the batch file
+// that clears the working files comes last, once the baseline is written:
+// a failure on the way leaves the last adoption's files as they were.
 void ScenarioModule::adopt(int operation)
 {
     clear_screen(window_);

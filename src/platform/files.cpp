@@ -280,12 +280,13 @@ void replace_file_atomically(std::string_view name, std::string_view contents)
     install_replacement(write_replacement(name, contents));
 }
 
-void replace_files_together(const std::vector<FileReplacement>& files)
+void replace_files_together(const std::vector<FileReplacement>& files, const std::function<void()>& before_install)
 {
     std::vector<PendingReplacement> pending;
     pending.reserve(files.size());
     try {
         for (const FileReplacement& file : files) pending.push_back(write_replacement(file.name, file.contents));
+        if (before_install) before_install();
     } catch (...) {
         for (const PendingReplacement& written : pending) unlink(written.temporary.c_str());
         throw;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -70,11 +71,16 @@ void flush_file_system(const std::filesystem::path& directory);
 // Replaces several files as one change: every new content is written to its
 // temporary file first, and only when all are written are they renamed over
 // the old files.  A failed write leaves every old file as it was.
+// `before_install`, when given, runs once every new content is written and
+// before the first rename (a change's log entry goes here, so that a change
+// that could not be written is never logged); when it throws, nothing is
+// replaced either.
 struct FileReplacement {
     std::string name;
     std::string contents;
 };
-void replace_files_together(const std::vector<FileReplacement>& files);
+void replace_files_together(const std::vector<FileReplacement>& files,
+                            const std::function<void()>& before_install = {});
 
 // Appends to the end of the file (created when missing) and forces the bytes
 // to the disk before returning, so that a later stop loses nothing that was

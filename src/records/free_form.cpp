@@ -220,8 +220,9 @@ struct Item {
 // One read statement over a line source.
 class FreeFormScan {
 public:
-    FreeFormScan(LineSource& source, const std::vector<FreeFormTarget>& targets)
-        : source_(source), targets_(targets) {}
+    FreeFormScan(LineSource& source, const std::vector<FreeFormTarget>& targets, bool one_line = false,
+                 std::size_t whole_line_values = 0)
+        : source_(source), targets_(targets), one_line_(one_line), whole_line_values_(whole_line_values) {}
 
     FreeFormResult run() {
         if (!next_line()) return {FreeFormStatus::EndOfFile, {}};
@@ -233,6 +234,7 @@ public:
         while (index < targets_.size()) {
             while (position_ < line_.size() && is_blank(line_[position_])) ++position_;
             if (position_ == line_.size()) {
+                if (one_line_) return wrong_count(index);
                 if (!next_line()) {
                     if (!found) return {FreeFormStatus::EndOfFile, {}};
                     return ended_early(index);
@@ -289,10 +291,56 @@ public:
             }
             comma_is_null = false;
         }
+        if (one_line_) {
+            const std::size_t more = items_left_on_line();
+            if (more > 0 && targets_.size() + more != whole_line_values_) return wrong_count(targets_.size() + more);
+        }
         return {};
     }
 
 private:
+    // The items after the last one read, to the end of the line: values,
+    // texts and nulls between commas alike.
+    std::size_t items_left_on_line() {
+        std::size_t count = 0;
+        bool comma_is_null = false;
+        while (position_ < line_.size()) {
+            const char c = line_[position_];
+            if (is_blank(c)) {
+                ++position_;
+            } else if (c == ',') {
+                if (comma_is_null) ++count;
+                comma_is_null = true;
+                ++position_;
+            } else if (c == '/') {
+                break;
+            } else {
+                if (c == '\'' || c == '"') {
+                    const char quote = c;
+                    for (++position_; position_ < line_.size(); ++position_) {
+                        if (line_[position_] != quote) continue;
+                        if (position_ + 1 < line_.size() && line_[position_ + 1] == quote) {
+                            ++position_;
+                            continue;
+                        }
+                        ++position_;
+                        break;
+                    }
+                } else {
+                    while (position_ < line_.size() && !ends_item(line_[position_])) ++position_;
+                }
+                ++count;
+                comma_is_null = false;
+            }
+        }
+        return count;
+    }
+
+    FreeFormResult wrong_count(std::size_t values) const {
+        return {FreeFormStatus::Error, "Data line of " + place() + ": " + std::to_string(values) +
+                                           " values where a record has " + std::to_string(targets_.size())};
+    }
+
     bool next_line() {
         position_ = 0;
         if (source_.next_line(line_)) return true;
@@ -370,6 +418,8 @@ private:
 
     LineSource& source_;
     const std::vector<FreeFormTarget>& targets_;
+    bool one_line_ = false;  // a record on one line: its values, no fewer and no more
+    std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
     std::string_view line_;
     std::size_t position_ = 0;
     Item item_;
@@ -388,6 +438,33 @@ FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count
     targets.reserve(values.size());
     for (float& value : values) targets.emplace_back(&value);
     return read(targets);
+}
+
+FreeFormResult FreeFormReader::read_line_record(const std::vector<FreeFormTarget>& targets,
+                                                std::size_t whole_line_values) {
+    std::string line;
+    do {
+        if (!lines_.next_line(line)) return {FreeFormStatus::EndOfFile, {}};
+    } while (line.find_first_not_of(" \t") == std::string::npos);  // a blank line holds no record
+    TextSource source(line, lines_.name(), lines_.line_number());
+    FreeFormResult result = FreeFormScan(source, targets, true, whole_line_values).run();
+    if (!result.ok()) return result;
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        const float* const* real = std::get_if<float*>(&targets[k]);
+        if (real == nullptr || std::isfinite(**real)) continue;
+        return {FreeFormStatus::Error, "Data line of file \"" + lines_.name() + "\", line " +
+                                           std::to_string(lines_.line_number()) + ", value " + std::to_string(k + 1) +
+                                           ": not a number within the range of a real"};
+    }
+    return result;
+}
+
+FreeFormResult FreeFormReader::read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values) {
+    values.assign(static_cast<std::size_t>(std::max(count, 0)), 0.0f);
+    std::vector<FreeFormTarget> targets;
+    targets.reserve(values.size());
+    for (float& value : values) targets.emplace_back(&value);
+    return read_line_record(targets, whole_line_values);
 }
 
 FreeFormResult read_free_form_line(std::string_view line, const std::vector<FreeFormTarget>& targets,

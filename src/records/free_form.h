@@ -45,6 +45,18 @@ public:
     // One read of `count` floats (nulls leave 0.0).
     FreeFormResult read_floats(std::vector<float>& values, int count);
 
+    // One record of a data base (link, node, subarea, GIS, string files),
+    // which holds each record on a line of its own: the next line that is
+    // not blank must hold exactly one value (or null) per target, and every
+    // real must be a finite number within the range of a float.  A line with
+    // fewer or more values, or a NaN, an infinity or a value beyond the
+    // range, is an Error naming the file, the line and the count or value.
+    // `whole_line_values`, when not 0, is the count of a longer form of the
+    // record that a line may hold instead, of which the read takes the first
+    // values (a telescoped string file read in its short form).
+    FreeFormResult read_line_record(const std::vector<FreeFormTarget>& targets, std::size_t whole_line_values = 0);
+    FreeFormResult read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values = 0);
+
     TextReader& lines() { return lines_; }
 
 private:

@@ -314,6 +314,14 @@ GroupLayout ModelFile::layout_of(const ModelGroup& group) const {
 
 ModelFile split_model_records(const std::vector<RecordBytes>& records, std::string_view name) {
     ModelFile file;
+    // Every value of a model file is a finite real: a NaN, an infinity (the
+    // reading of a value beyond the range of a real) is no data.
+    auto finite = [&](float value, std::size_t record_number) {
+        if (!std::isfinite(value)) {
+            refuse(name, record_number, "the value " + value_text(value) + " is not a number within the range of a real");
+        }
+        return value;
+    };
     const std::size_t count = records.size();
     std::size_t next = 0;  // index of the next record; its record number is next + 1
 
@@ -324,7 +332,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
             refuse(name, next + 1, "a record of " + std::to_string(record.size()) +
                                        " bytes inside the header, where every record is one value");
         }
-        const float value = payload_float(record, 0);
+        const float value = finite(payload_float(record, 0), next + 1);
         if (value == GROUP_MARKER) break;
         file.header.values.push_back(value);
         ++next;
@@ -348,7 +356,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
                                        " of group " + std::to_string(group_number) + " belongs");
         }
         ++next;
-        return payload_float(record, 0);
+        return finite(payload_float(record, 0), next);
     };
 
     while (next < count) {
@@ -380,7 +388,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
                                                ", where every record is one value");
                 }
                 if (payload_float(record, 0) == GROUP_MARKER) break;
-                group.values.push_back(payload_float(record, 0));
+                group.values.push_back(finite(payload_float(record, 0), next + 1));
                 ++next;
             }
         } else {

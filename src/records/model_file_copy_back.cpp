@@ -52,11 +52,11 @@ void CopyBackSet::add_model_file(const LoadedModelFile& old_file, const ModelFil
 
 void CopyBackSet::add_file(std::string name, std::string contents) { files_.push_back({std::move(name), std::move(contents)}); }
 
-void CopyBackSet::commit()
+void CopyBackSet::commit(const std::function<void()>& before_install)
 {
     std::vector<FileReplacement> all = files_;
     if (old_copy_) all.push_back({std::string(OLD_MODEL_FILE_COPY), *old_copy_});
-    replace_files_together(all);
+    replace_files_together(all, before_install);
     files_.clear();
     old_copy_.reset();
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,7 +58,10 @@ public:
     void add_file(std::string name, std::string contents);
     bool empty() const { return files_.empty(); }
     const std::vector<FileReplacement>& files() const { return files_; }
-    void commit();
+    // Writes every new file, runs `before_install` (the change's history
+    // entry), then replaces the old files; a failure before the first
+    // replacement leaves every old file, and skips `before_install`.
+    void commit(const std::function<void()>& before_install = {});
 
 private:
     std::vector<FileReplacement> files_;

@@ -2,6 +2,7 @@
 // model element, read whole record by record.
 #include "records/model_results_file.h"
 
+#include <cmath>
 #include <bit>
 #include <cstdint>
 
@@ -101,6 +102,14 @@ std::vector<ModelResultsGroup> read_model_results_file(std::string_view name) {
         group.subarea_added_area = GroupReader::real_at(hydrology, 4);
         group.total_tributary_area = GroupReader::real_at(hydrology, 6);
         group.travel_time = GroupReader::real_at(hydrology, 17);
+        for (const float value : {group.upstream_node, group.downstream_node, group.downstream_time_of_concentration,
+                                  group.subarea_added_area, group.total_tributary_area, group.travel_time}) {
+            if (!std::isfinite(value)) {
+                throw FileError("File '" + std::string(name) + "', results group " +
+                                std::to_string(groups.size() + 1) +
+                                ": a value that is not a number within the range of a real");
+            }
+        }
         groups.push_back(group);
     }
     return groups;

@@ -195,13 +195,16 @@ private:
 // RecordLayout).
 
 // The next record of a free-form reader; std::nullopt at the end of the file;
-// FileError naming the file and the line when the record cannot be read.  A
-// record may run over several lines; a null item leaves its column 0 (or the
-// text blank), never a value of the record before.
+// FileError naming the file and the line when the record cannot be read.
+// Each record stands on a line of its own: a line with fewer or more values
+// than the record has, or with a value that is no finite real, is refused,
+// so that a line cut short never takes its values from the next.  A null
+// item leaves its column 0 (or the text blank), never a value of the record
+// before.
 template <class R>
 std::optional<R> read_record(FreeFormReader& reader) {
     R record;
-    const FreeFormResult result = reader.read(record.read_targets());
+    const FreeFormResult result = reader.read_line_record(record.read_targets());
     if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
     if (!result.ok()) throw FileError(result.message);
     record.fit_text();

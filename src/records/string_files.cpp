@@ -104,16 +104,18 @@ std::vector<FormatValue> as_format_values(const float* values, std::size_t count
     return std::vector<FormatValue>(values, values + count);
 }
 
-// Reads records of `count` free-form values to the end of the file.
+// Reads records of `count` free-form values to the end of the file, one a
+// line; a line may instead hold `whole_line_values` (the long form), of
+// which the read takes the first `count`.
 template <typename Record, typename Build>
-std::vector<Record> read_records(std::string_view name, int count, Build build) {
+std::vector<Record> read_records(std::string_view name, int count, Build build, std::size_t whole_line_values = 0) {
     TextReader lines(name);
     FreeFormReader reader(lines);
     std::vector<Record> records;
     std::vector<float> values;
     for (;;) {
         values.assign(static_cast<std::size_t>(count), 0.0f);
-        const FreeFormResult result = reader.read_floats(values, count);
+        const FreeFormResult result = reader.read_line_floats(values, count, whole_line_values);
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);
         records.push_back(build(values));
@@ -160,9 +162,10 @@ std::string telescoped_string_record_line(const TelescopedStringRecord& record, 
 }
 
 std::vector<StringRecord> read_string_file(std::string_view name) {
-    return read_records<StringRecord>(name, STRING_RECORD_VALUES, [](const std::vector<float>& v) {
-        return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]};
-    });
+    return read_records<StringRecord>(
+        name, STRING_RECORD_VALUES,
+        [](const std::vector<float>& v) { return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]}; },
+        TELESCOPED_STRING_VALUES);
 }
 
 std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name) {
@@ -178,14 +181,14 @@ StringIndexFile read_string_index_file(std::string_view name) {
     FreeFormReader reader(lines);
     StringIndexFile index;
     std::vector<float> header(STRING_INDEX_HEADER_VALUES, 0.0f);
-    const FreeFormResult first = reader.read_floats(header, STRING_INDEX_HEADER_VALUES);
+    const FreeFormResult first = reader.read_line_floats(header, STRING_INDEX_HEADER_VALUES);
     if (first.status == FreeFormStatus::EndOfFile) return index;
     if (!first.ok()) throw FileError(first.message);
     std::copy(header.begin(), header.end(), index.header.values.begin());
     for (;;) {
         StringIndexRecord record;
         const FreeFormResult result =
-            reader.read({&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
+            reader.read_line_record({&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
                          &record.outlet_system_number, &record.outlet_hgl_control, &record.value_7, &record.value_8});
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);

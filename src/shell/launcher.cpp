@@ -120,6 +120,9 @@ LauncherCommand read_launcher_command(Window& window)
     // be followed, so that the next start is an ordinary one.
     std::vector<std::string> lines = read_text_lines(LAUNCHER_COMMAND_FILE);
     delete_file(LAUNCHER_COMMAND_FILE);
+    // A reply left by an earlier run would tell the launcher that this one
+    // succeeded: only a run that reaches its end replies.
+    delete_file(LAUNCHER_REPLY_FILE);
 
     if (lines.size() < LAUNCHER_NEEDED_LINES) refuse_command_line(window, static_cast<int>(lines.size()) + 1);
     static const Format study_format(LAUNCHER_STUDY_FORMAT);

@@ -53,10 +53,10 @@ struct LinkDecision {
 
 // The Manning capacity (cfs) of the element of a decision at the link's
 // sizing slope, by the pass's own constants: a pipe of the chosen diameter,
-// a box or a trapezoidal channel of the candidate dimensions.  Nothing for
-// any other shape, for a box or channel without dimensions, and where the
-// slope or n give no number (a negative slope): the caller then keeps the
-// capacity it had.
+// a box or a trapezoidal channel of the candidate dimensions.  A sizing
+// slope of 0 or below carries nothing (0.0).  Nothing for any other shape,
+// for a box or channel without dimensions, and where the dimensions or n
+// give no number: the caller then keeps the capacity it had.
 std::optional<float> compute_element_capacity(const LinkDecision& decision, float sizing_slope);
 
 // The link's long record with the values of its row and its string line:

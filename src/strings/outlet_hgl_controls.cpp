@@ -38,6 +38,19 @@ constexpr int LIST_HEADING_ROW = 11;
 constexpr int LIST_ROWS = 5;              // entries a column
 constexpr int LIST_COLUMNS[2] = {9, 35};  // columns of the two halves of the list
 
+// Beyond 999 outlets the count and the outlet's place in it take four
+// digits, so that the screen never shows asterisks in their place.
+constexpr int LAST_THREE_DIGIT_COUNT = 999;
+std::string outlet_count_layout(std::string_view layout, int count)
+{
+    std::string shown(layout);
+    if (count <= LAST_THREE_DIGIT_COUNT) return shown;
+    for (std::size_t at = shown.find("I3"); at != std::string::npos; at = shown.find("I3", at)) {
+        shown.replace(at, 2, "I4");
+    }
+    return shown;
+}
+
 // The accepted entries 1 to k - 1 (at most the last ten), two columns of
 // five under their headings.  The rows are blanked first, so an entry taken
 // back with BACK does not stay on the screen.
@@ -91,13 +104,13 @@ std::vector<float> ask_outlet_hgl_controls(Window& window, const std::vector<flo
     for (;;) {
         if (new_page) {
             clear_screen(window);
-            write_form(window, 5, 3, OUTLET_COUNT_FORMAT, {count});
+            write_form(window, 5, 3, outlet_count_layout(OUTLET_COUNT_FORMAT, count), {count});
             k = 1;
             new_page = false;
         }
         if (k > count) return elevations;
         const std::size_t at = static_cast<std::size_t>(k - 1);
-        write_form(window, 5, PROMPT_ROW, OUTLET_PROMPT_FORMAT, {k, count, outlets[at]});
+        write_form(window, 5, PROMPT_ROW, outlet_count_layout(OUTLET_PROMPT_FORMAT, count), {k, count, outlets[at]});
         if (k == 1) show_command_footer(window, CommandSet::ExitTop);
         const NumberEntry entry = read_number_field(window, ANSWER_COLUMN, ANSWER_ROW, FieldKind::Real, LOWEST_CONTROL,
                                                     HIGHEST_CONTROL, 0.0f, CommandSet::ExitTopBack, false);

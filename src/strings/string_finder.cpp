@@ -49,6 +49,12 @@ StringRecord as_written(const StringRecord& record)
     return read;
 }
 
+std::string node_text(float node)
+{
+    const std::string text = format_fixed(node, 12, 1);
+    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
+}
+
 // The strings as they grow, with each string's summed link length kept in
 // file order so that a candidate's length is the sum of its file.
 struct StringsInProgress {
@@ -57,7 +63,17 @@ struct StringsInProgress {
 
     void append(int string_number, const StringRecord& record)
     {
-        const StringRecord written = as_written(record);
+        StringRecord written;
+        try {
+            written = as_written(record);
+        } catch (const FileError&) {
+            // Said again with the string and the link, so that the engineer
+            // finds the value in the link data base.
+            string_record_line(record, "String file " + std::to_string(string_number) + " (link " +
+                                           node_text(record.upstream_node) + " - " +
+                                           node_text(record.downstream_node) + ")");
+            throw;
+        }
         records[static_cast<std::size_t>(string_number - 1)].push_back(written);
         length_sums[static_cast<std::size_t>(string_number - 1)] += written.link_length;
     }

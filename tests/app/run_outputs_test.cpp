@@ -3,6 +3,7 @@
 // left it; a run that reaches its end replaces its files together.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -12,6 +13,8 @@
 #include "platform/record_file.h"
 #include "platform/run_outputs.h"
 #include "platform/stop.h"
+#include "app/main_program.h"
+#include "platform/window.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
 #include "support/small_studies.h"
@@ -54,16 +57,19 @@ TEST_F(RunOutputsRunTest, AStoppedRunLeavesTheStudyAsThePreviousRunLeftIt)
     struct Case {
         const char* name;
         std::string data_directory;
+        bool launched;
         std::function<void()> break_input;  // run after the previous run
         std::string reason_part;            // a part of the stop's reason or message
     };
     const std::vector<Case> cases = {
-        {"metric model files, before the report", "",
+        {"metric model files, before the report", "", false,
          [] { set_model_type_value("AB0101ZZ.Z11", -6.0f); }, "metric"},
-        {"a listed map without its model file, in the cross-check", "",
+        {"a listed map without its model file, in the cross-check", "", false,
          [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
-        {"the same with the study in a data directory", "data/",
+        {"the same with the study in a data directory", "data/", false,
          [] { delete_file("data/AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
+        {"the same, launched after a run that replied", "", true,
+         [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -76,11 +82,106 @@ TEST_F(RunOutputsRunTest, AStoppedRunLeavesTheStudyAsThePreviousRunLeftIt)
 
         c.break_input();
         const Snapshot before = test::TemporaryDirectory::snapshot();
-        window_.type(std::vector<std::string>(3, ""));  // pauses of a refusal
-        const std::string reason = run(EXECUTE_FROM_MENU);
+        if (c.launched) {
+            test::TemporaryDirectory::put("QEVCOM2.DAT", "99\r\n");  // the reply of the run before
+            test::write_command_file("AB", 1, 1, 2);
+        }
+        const std::string reason = run(c.launched ? Lines{} : EXECUTE_FROM_MENU);
         EXPECT_NE(reason.find(c.reason_part), std::string::npos) << reason;
         EXPECT_NE(reason, "analysis run done");
+        // Every file as before; a launched run that failed leaves no reply.
         EXPECT_EQ(test::TemporaryDirectory::snapshot(), before);
+    }
+}
+
+// A window that stops the program at its n-th operation (a write, a clear, a
+// cursor move or a read), after noting which files were on disk at that
+// moment, as a kill there would leave them.
+class StoppingWindow : public Window {
+public:
+    explicit StoppingWindow(std::size_t stop_at) : stop_at_(stop_at) {}
+    void clear_screen() override { step(); }
+    void move_cursor(int, int) override { step(); }
+    void write(std::string_view, LineEnd) override { step(); }
+    std::string read_line() override
+    {
+        step();
+        return "";
+    }
+    void beep() override { step(); }
+
+    std::size_t operations() const { return operations_; }
+    const Snapshot& files_at_stop() const { return files_at_stop_; }
+
+private:
+    void step()
+    {
+        if (++operations_ != stop_at_) return;
+        files_at_stop_ = test::TemporaryDirectory::snapshot();
+        stop_program("stopped by the test");
+    }
+    std::size_t stop_at_;
+    std::size_t operations_ = 0;
+    Snapshot files_at_stop_;
+};
+
+// The files of a snapshot without the launcher's and without the hidden new
+// versions that the next start removes.
+Snapshot study_files(Snapshot files)
+{
+    std::erase_if(files, [](const auto& entry) {
+        const std::string& name = entry.first;
+        const std::string base = std::filesystem::path(name).filename().string();
+        const bool hidden_new = !base.empty() && base.front() == '.' &&
+                                (base.ends_with(".velm-run") || base.ends_with(".velm-new"));
+        return hidden_new || name == "QEVCOM.DAT" || name == "QEVCOM2.DAT";
+    });
+    return files;
+}
+
+TEST_F(RunOutputsRunTest, ARunStoppedOrKilledAtAnyMomentLeavesEveryFileAsItWas)
+{
+    test::StudyBuilder study = test::two_map_study(6);
+    study.write(directory_.path());
+    const Snapshot study_only = test::TemporaryDirectory::snapshot();
+    ASSERT_EQ(run(EXECUTE_FROM_MENU), "analysis run done");
+    // The previous run's files, each made to differ from what the next run
+    // writes (a blank line more at its end, which no reader minds), so that
+    // any file the stopped run replaced shows.
+    for (const auto& [name, bytes] : test::TemporaryDirectory::snapshot()) {
+        if (!study_only.contains(name)) test::TemporaryDirectory::put(name, bytes + "\r\n");
+    }
+    const Snapshot files = test::TemporaryDirectory::snapshot();
+    const Snapshot before = study_files(files);
+
+    // A whole launched run: the moments at which to stop it, and its files.
+    test::write_command_file("AB", 1, 1, 2);
+    StoppingWindow counting(0);
+    Session counting_session{counting, clock_};
+    EXPECT_THROW(run_main_program(counting_session), ProgramStop);
+    const std::size_t moments = counting.operations();
+    const Snapshot after = study_files(test::TemporaryDirectory::snapshot());
+    ASSERT_NE(after, before);
+    ASSERT_GT(moments, 10u);
+    for (const auto& [name, bytes] : files) test::TemporaryDirectory::put(name, bytes);
+
+    for (std::size_t moment = 1; moment <= moments; ++moment) {
+        SCOPED_TRACE("stopped at window operation " + std::to_string(moment) + " of " + std::to_string(moments));
+        test::write_command_file("AB", 1, 1, 2);
+        StoppingWindow stopping(moment);
+        Session session{stopping, clock_};
+        try {
+            run_main_program(session);
+        } catch (const ProgramStop& stop) {
+            EXPECT_EQ(stop.reason, "stopped by the test");
+        }
+        // Only the screen's last clearing comes after the run put its files
+        // in place.
+        const Snapshot& expected = moment == moments ? after : before;
+        EXPECT_EQ(study_files(stopping.files_at_stop()), expected) << "killed";
+        EXPECT_EQ(study_files(test::TemporaryDirectory::snapshot()), expected) << "stopped";
+        if (HasFailure()) break;
+        for (const auto& [name, bytes] : files) test::TemporaryDirectory::put(name, bytes);
     }
 }
 

@@ -114,6 +114,34 @@ TEST_F(WholeAnalysisTest, SampleStudyFromTheMenuAndLaunched)
     EXPECT_GT(expect_long_string_files("SA"), 0);
     EXPECT_GT(recommended_elements(maps), 0);
     expect_no_leftovers();
+
+    // The engineer's parallel pipe beside 230206-230207 is listed under the
+    // pipe the run recommends, and stands in the link's string record; the
+    // 84-inch trunk is the one large pipe.
+    const Lines report = read_text_lines("SATRVLZZ.DIA");
+    auto padded = [](std::string line) {
+        line.resize(100, ' ');
+        return line;
+    };
+    const auto size_entry =
+        std::find(report.begin(), report.end(), padded("     230206.0     230207.0        1.75      0.0    0.00   0.0130"));
+    ASSERT_NE(size_entry, report.end());
+    EXPECT_EQ(*(size_entry + 2), padded("                Parallel Pipe:    1.50      1.0    0.00   0.0130"));
+    const auto large_pipes =
+        std::find(report.begin(), report.end(), "     The following LINKS have EXISTING SYSTEM or PROPOSED");
+    ASSERT_NE(large_pipes, report.end());
+    EXPECT_EQ(*(large_pipes + 4), "       230201.0   230204.0         84.00                0.00");
+    EXPECT_EQ(*(large_pipes + 5), "");
+    bool user_element_found = false;
+    for (const TelescopedStringRecord& record : read_telescoped_string_file("SA0010ZZ.ZST")) {
+        if (record.upstream_node != 230206.0f) continue;
+        user_element_found = true;
+        EXPECT_EQ(record.telescoped_shape, 1.0f);
+        EXPECT_EQ(record.telescoped_size, 1.5f);
+        EXPECT_EQ(record.telescoped_width, 1.0f);
+        EXPECT_EQ(record.telescoped_friction_factor, 0.013f);
+    }
+    EXPECT_TRUE(user_element_found);
     const auto from_menu = results();
 
     test::write_command_file("SA", 1, 1, 2);

@@ -2,6 +2,8 @@
 // files that gfortran writes and reads as sequential unformatted files.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -92,13 +94,20 @@ TEST(ModelResultsFile, BrokenFilesNameTheFileAndRecord) {
     const RecordBytes one = floats_payload({1.0f});
     const RecordBytes element(40 * 4);
     const RecordBytes short_element(39 * 4);
-    const std::vector<Case> cases{
+    std::vector<Case> cases{
         {"a group that ends after its first record", {one}, "record 2"},
         {"a short element record", {one, short_element}, "record 2"},
         {"a group without its table records", {one, element, {}, RecordBytes(26 * 4), RecordBytes(20 * 4),
                                                  RecordBytes(4)},
          "record 7"},
     };
+    // A whole group whose upstream node is no number.
+    std::vector<float> element_values(RESULTS_ELEMENT_VALUES, 0.0f);
+    element_values[0] = std::numeric_limits<float>::quiet_NaN();
+    std::vector<RecordBytes> nan_group{one, floats_payload(element_values), {}, RecordBytes(26 * 4),
+                                       RecordBytes(20 * 4), RecordBytes(4)};
+    for (int row = 0; row < RESULTS_FIXED_TABLE_ROWS; ++row) nan_group.push_back(RecordBytes(5 * 4));
+    cases.push_back({"a NaN upstream node", nan_group, "results group 1: a value that is not a number"});
     for (const Case& c : cases) {
         replace_file_atomically("AB0101ZZ.ZZZ", encode_records(c.records));
         try {

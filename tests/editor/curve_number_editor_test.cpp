@@ -186,3 +186,22 @@ TEST_F(CurveNumberEditorTest, BackOnASetScrollsTheTableOfEnteredSetsBack)
 
 }  // namespace
 }  // namespace velm
+
+namespace velm {
+namespace {
+
+// A storage element change whose new files cannot all be written ends the run
+// with the file error, replaces nothing and logs nothing.
+TEST_F(CurveNumberEditorTest, AStorageChangeThatCannotBeWrittenIsNotLogged)
+{
+    std::filesystem::create_directory(".AB0101ZZ.Z12.velm-new");
+    const auto before = test::all_files();
+    window_.type({"", "AB", "6", "10103", "10104", "", "", "", "", "", "", "", "", "", "5", "", "", "", ""});
+    LauncherCall call;
+    EXPECT_THROW(run_network_editor_module(session_, call), FileError) << window_.dump();
+    EXPECT_EQ(test::all_files(), before);
+    EXPECT_FALSE(std::filesystem::exists("ABHISTZZ.DAT"));
+}
+
+}  // namespace
+}  // namespace velm

@@ -227,3 +227,42 @@ TEST_F(EditorTest, LinkIsFoundInItsMapOrRegionFileByModelType)
 
 }  // namespace
 }  // namespace velm
+
+namespace velm {
+namespace {
+
+// A change whose new files cannot all be written ends the run with the file
+// error; no old file is replaced, and the history log does not claim it.
+TEST_F(EditorTest, AChangeThatCannotBeWrittenIsNotLogged)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> typed;
+    };
+    const Case cases[] = {
+        {"pipe diameter", {"6", "10102", "10103", "3", "0", "0", "0.015", "0"}},
+        {"street half-width", {"7", "10103", "10104", "", "22", "", "", "", "", "", "", "", ""}},
+        {"land-use cell", {"1", "10101", "2", "5", "3", "1.5", "E"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory dir;
+        test::editor_study().write(dir.path());
+        TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+        // The new content of storm event 2's model file cannot be put beside it.
+        std::filesystem::create_directory(".AB0101ZZ.Z12.velm-new");
+        const auto before = test::all_files();
+        test::ScriptedWindow window;
+        Session session{window, clock_};
+        std::vector<std::string> lines{"", "AB"};
+        lines.insert(lines.end(), c.typed.begin(), c.typed.end());
+        window.type(lines);
+        LauncherCall call;
+        EXPECT_THROW(run_network_editor_module(session, call), FileError) << window.dump();
+        EXPECT_EQ(test::all_files(), before);
+        EXPECT_FALSE(std::filesystem::exists("ABHISTZZ.DAT"));
+    }
+}
+
+}  // namespace
+}  // namespace velm

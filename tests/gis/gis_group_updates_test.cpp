@@ -311,6 +311,21 @@ TEST(ChannelAndStorageGroupUpdate, CrossSectionAndSubareaByModelType)
         EXPECT_EQ(group.values[8], 8.0f);
     }
     {
+        // The model file's depth carries the freeboard of the link data base
+        // on top of the GIS depth; a link the data base lacks has none.
+        LinkRecord with_freeboard;
+        with_freeboard.upstream_node() = UP;
+        with_freeboard.downstream_node() = DOWN;
+        with_freeboard.channel_freeboard() = 1.25f;
+        for (const auto& [links, depth] : {std::pair{std::vector<LinkRecord>{with_freeboard}, 5.25f},
+                                           std::pair{std::vector<LinkRecord>{}, 4.0f}}) {
+            Pass pass(3, 7);
+            pass.lookups = GisLookups({}, {gis_link(600.0f, 4.0f, 6.0f, 1.5f, 0.025f)}, {});
+            pass.lookups.add_channel_freeboards(links);
+            EXPECT_EQ(pass.run(51.0f, channel).values[6], depth);
+        }
+    }
+    {
         Pass pass(3, 9);  // vertical sides: the cross section as read
         pass.lookups = GisLookups({}, {gis_link(600.0f, 4.0f, 6.0f, 0.0f, 0.025f)}, {});
         const ModelGroup group = pass.run(51.0f, channel);

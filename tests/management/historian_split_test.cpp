@@ -8,6 +8,7 @@
 #include "management/scenario_module.h"
 #include "module_run.h"
 #include "platform/text_file.h"
+#include "records/history_log.h"
 
 namespace velm {
 namespace {
@@ -61,6 +62,23 @@ TEST_F(HistorianSplitTest, OnePiecePerVisitWithItsDateInTheIndex)
     EXPECT_EQ(test::snapshot_text(screen_at(0), 5, 5, 26), "Processing HISTORIAN files");
     EXPECT_EQ(cursor_at(0), std::make_pair(64, 24)) << "a pause before the end";
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+TEST_F(HistorianSplitTest, LogAsTheEditorAndTheGisUpdateWriteItIsDatedByItsStamps)
+{
+    // An editor visit closed by the page break of leaving the module, then a
+    // GIS update's note, which ends with its own page break.
+    HistorianFile log(history_log_name("AB"));
+    log.append(history_entry_frame(DateTime{2024, 7, 3, 9, 5, 0, 0}));
+    log.append({"     Subarea Data (Previous)/Current:"});
+    append_history_page_break(log.name());
+    log.append(gis_update_note(DateTime{2025, 12, 31, 23, 59, 0, 0}));
+    EXPECT_EQ(split(0, {""}), "history log split: done");
+    EXPECT_EQ(read_text_lines("ABHISTZZ.IDX"),
+              (std::vector<std::string>{"   2", "ABHISTZZ.001" + std::string(20, ' ') + "07/03/2024",
+                                        "ABHISTZZ.002" + std::string(20, ' ') + "12/31/2025"}));
+    EXPECT_EQ(read_text_lines("ABHISTZZ.002").size(), 5u) << "rule, stamp and the three lines of the note";
+    EXPECT_FALSE(fs::exists("ABHISTZZ.003"));
 }
 
 TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)

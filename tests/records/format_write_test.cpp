@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <climits>
 #include <cmath>
 
@@ -200,7 +199,7 @@ TEST(FormatWrite, RefusesValuesThatDoNotFitTheLayout)
     }
 }
 
-TEST(FormatWrite, ThousandsOfLongRecordsInWellUnderASecond)
+TEST(FormatWrite, ThousandsOfLongRecordsKeepTheirLength)
 {
     // A study's subarea data base: 188 values a line, thousands of lines.
     static const Format subarea(
@@ -211,19 +210,13 @@ TEST(FormatWrite, ThousandsOfLongRecordsInWellUnderASecond)
     values.emplace_back(std::string("SUB-1001"));
     for (int i = 0; i < 186; ++i)
         values.emplace_back(static_cast<float>(i) * 1.37f - 40.0f);
-    const auto start = std::chrono::steady_clock::now();
+    // How fast this goes is the benchmark's business (bench/), not a test's.
     std::size_t characters = 0;
     for (int record = 0; record < 5000; ++record) {
         std::get<float>(values[0]) = 1000.0f + static_cast<float>(record);
         characters += subarea.line(values).size();
     }
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(characters, 5000u * 1761u);
-#ifdef NDEBUG
-    EXPECT_LT(elapsed.count(), 0.5);
-#else
-    EXPECT_LT(elapsed.count(), 2.0);  // unoptimized build
-#endif
 }
 
 }  // namespace

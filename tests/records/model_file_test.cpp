@@ -391,6 +391,16 @@ TEST(ModelFileWalker, RefusesFilesThatDoNotWalk) {
          "record 545: a record of 8 bytes"},
         {"text inside a scanned type-10 group",
          RawModelFile().header(10.0f, 1.0f, 538).group(1, 2, 81, 2).text("X"), "record 545: a record of 50 bytes"},
+        {"NaN as a data value", RawModelFile().header(3.0f, 1.0f, 538).group(1, 2, 31, 2).value(NAN).value(1.0f),
+         "record 545: the value nan is not a number within the range of a real"},
+        {"infinite node number",
+         RawModelFile().header(3.0f, 1.0f, 538).value(GROUP_MARKER).value(INFINITY).value(2.0f).value(31.0f),
+         "record 540: the value inf is not a number within the range of a real"},
+        {"NaN in the header", RawModelFile().header(3.0f, 1.0f, 20).value(-NAN).header(3.0f, 1.0f, 517),
+         "record 21: the value -nan is not a number within the range of a real"},
+        {"infinite value in a scanned type-10 group",
+         RawModelFile().header(10.0f, 1.0f, 538).group(1, 2, 81, 1).value(-INFINITY),
+         "record 544: the value -inf is not a number within the range of a real"},
     };
     for (RefusalCase& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <random>
 #include <sstream>
 
 #include "platform/text_file.h"
+#include "records/gis_files.h"
+#include "records/link_data_base.h"
+#include "records/string_files.h"
+#include "records/subarea_data_base.h"
 #include "record_kinds.h"
 #include "record_test_support.h"
 #include "support/temporary_directory.h"
@@ -103,18 +108,70 @@ TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {
 
 // A record may run over several lines; blank lines between values are
 // separators; a file without a final line end still ends its last record.
-TEST(LinkDataBase, RecordRunsOverSeveralLines) {
+// A record stands on one line: a line cut in two is refused at its first
+// half, which would otherwise take its missing values from the next line.
+TEST(LinkDataBase, RecordCutOverTwoLinesIsRefused) {
     TemporaryDirectory scratch;
     std::mt19937 rng(7);
     const LinkRecord record = testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text);
     const std::string line = link_record_line(record);
     const std::size_t cut = static_cast<std::size_t>(LinkRecord::field(100).start) - 1;
-    TemporaryDirectory::put("AB0101ZZ.ZLL", line.substr(0, cut) + "\r\n\r\n" + line.substr(cut + 1) + "\r\n" + line);
+    TemporaryDirectory::put("AB0101ZZ.ZLL", line + "\r\n\r\n" + line.substr(0, cut) + "\r\n" + line.substr(cut + 1) + "\r\n");
+    try {
+        read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
+        FAIL() << "a cut record was read";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Data line of file \"AB0101ZZ.ZLL\", line 3: 99 values where a record has 188");
+    }
+}
 
-    const std::vector<LinkRecord> read = read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
-    ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[0], read[1]);
-    EXPECT_EQ(link_record_line(read[0]), line);
+// Each data base line holds one record, every value of it a finite real: the
+// refusal names the file, the line and the count (or the value).
+TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine) {
+    TemporaryDirectory scratch;
+    std::mt19937 rng(11);
+    const std::string link = link_record_line(testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text));
+    const std::string subarea =
+        subarea_record_line(testing::random_record<SubareaRecord>(rng, testing::SubareaFile::set_text));
+    auto read_links = [](const std::string& name) { read_link_data_base(name, FilePresence::MustExist); };
+    auto read_subareas = [](const std::string& name) { read_subarea_data_base(name, FilePresence::MustExist); };
+    auto read_gis_nodes = [](const std::string& name) { read_gis_node_file(name, FilePresence::MustExist); };
+    auto read_strings = [](const std::string& name) { read_string_file(name); };
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string text;
+        std::function<void(const std::string&)> read;
+        std::string message;  // empty: the file reads
+    };
+    const std::vector<Case> cases = {
+        {"a link line one value short", "AB0101ZZ.ZLL", link + "\r\n" + link.substr(0, link.rfind(' ')) + "\r\n" + link,
+         read_links, "Data line of file \"AB0101ZZ.ZLL\", line 2: 187 values where a record has 188"},
+        {"a link line one value long", "AB0101ZZ.ZLL", link + " 1.0\r\n", read_links,
+         "Data line of file \"AB0101ZZ.ZLL\", line 1: 189 values where a record has 188"},
+        {"a subarea line with a NaN", "AB0101ZZ.ZSS", subarea.substr(0, subarea.rfind(' ')) + " NaN\r\n",
+         read_subareas, "Data line of file \"AB0101ZZ.ZSS\", line 1, value 188: not a number within the range of a real"},
+        {"a GIS node line cut short", "AB0101ZZ.ZZN", " 10101.0 150.0 1.0\r\n 10102.0\r\n 140.0 1.0\r\n",
+         read_gis_nodes, "Data line of file \"AB0101ZZ.ZZN\", line 2: 1 values where a record has 3"},
+        {"an infinite GIS elevation", "AB0101ZZ.ZZN", " 10101.0 -Infinity 1.0\r\n", read_gis_nodes,
+         "Data line of file \"AB0101ZZ.ZZN\", line 1, value 2: not a number within the range of a real"},
+        {"an elevation beyond the range of a real", "AB0101ZZ.ZZN", " 10101.0 1.0E39 1.0\r\n", read_gis_nodes,
+         "Data line of file \"AB0101ZZ.ZZN\", line 1, value 2: not a number within the range of a real"},
+        {"blank lines hold no record", "AB0101ZZ.ZZN", "\r\n 10101.0 150.0 1.0\r\n   \r\n", read_gis_nodes, ""},
+        {"a string line of five values", "AB0001ZZ.ZST", " 1.0 2.0 3.0 4.0 5.0\r\n", read_strings,
+         "Data line of file \"AB0001ZZ.ZST\", line 1: 5 values where a record has 6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory::put(c.file, c.text);
+        try {
+            c.read(c.file);
+            EXPECT_EQ(c.message, "") << "read without refusal";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
 }
 
 // Every record starts empty: a null item gives 0 (or a blank text), never the

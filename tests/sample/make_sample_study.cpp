@@ -7,7 +7,8 @@
 //   map 2204  Eastern Hills: two initial subareas and pipes, draining west
 //             into map 2303 across the region boundary;
 //   map 2301  Upper Canyon: hillside streets and pipes, into map 2302;
-//   map 2302  Valley Commercial: pipes under streets, reinforced boxes;
+//   map 2302  Valley Commercial: pipes under streets, an 84-inch trunk
+//             laid for a larger development upstream, reinforced boxes;
 //   map 2303  Lower Plain: an open trapezoidal channel to the study outlet.
 // Elevations fall toward the outlet, node numbers grow downstream, every
 // headwater starts with its initial subarea, and confluences join two or
@@ -101,7 +102,7 @@ const std::vector<SampleLink> LINKS = {
     {230112.0f, 230113.0f, 400.0f, Kind::Initial},
     // Map 2302.
     {230113.0f, 230201.0f, 800.0f, Kind::Pipe, 3.5f},
-    {230201.0f, 230204.0f, 900.0f, Kind::Pipe, 4.0f},
+    {230201.0f, 230204.0f, 900.0f, Kind::Pipe, 7.0f},  // the 84-inch trunk
     {230202.0f, 230203.0f, 500.0f, Kind::Initial},
     {230203.0f, 230204.0f, 700.0f, Kind::PipeUnderStreet, 2.0f},
     {230204.0f, 230207.0f, 1000.0f, Kind::Box, 3.0f, 5.0f},
@@ -212,6 +213,14 @@ float flow_over_pipe(const velm::LinkRecord& link, float flow)
                       velm::CircularPipe{link.element_height(), link.element_friction_factor()}, slope);
 }
 
+// A user-recommended element, as the link review stores it.
+struct UserElement {
+    float upstream;
+    float downstream;
+    float height;  // ft
+};
+const UserElement USER_PARALLEL_PIPE{230206.0f, 230207.0f, 1.5f};
+
 const StreetSection RESIDENTIAL_STREET{};  // 8-inch curb, 40-ft curb to curb
 const StreetSection COMMERCIAL_STREET{0.667f, 32.0f, 0.1667f, 2.0f, 0.125f, 30.0f, 0.02f, 0.025f, 0.02f, 2, 0.015f};
 
@@ -295,6 +304,15 @@ StudyBuilder sample_study()
         }
         for (int event = 1; event <= STORM_EVENTS; ++event)
             link->link_travel_time(event) = std::round(l.length / (typical_velocity(l.kind) * 60.0f) * 100.0f) / 100.0f;
+        // The engineer's own recommendation for one undersized commercial
+        // pipe: a second 18-inch pipe beside it.
+        if (l.upstream == USER_PARALLEL_PIPE.upstream && l.downstream == USER_PARALLEL_PIPE.downstream) {
+            link->user_element_status() = 2.0f;  // Parallel
+            link->user_element_type() = static_cast<int>(velm::ElementType::Pipe);
+            link->user_element_height() = USER_PARALLEL_PIPE.height;
+            link->user_element_base_width() = 1.0f;  // one pipe
+            link->user_element_friction_factor() = 0.013f;
+        }
     }
 
     for (const SampleSubarea& s : SUBAREAS) {

@@ -422,3 +422,30 @@ TEST(TelescopingRules, LongRecordsHoldOnlyWhatTheirFieldsHold)
 
 }  // namespace
 }  // namespace velm::test
+
+namespace velm::test {
+namespace {
+
+TEST(TelescopingRules, KeptLinesAndTheLinesAfterThem)
+{
+    // Below a new pipe: a deficient code-52 channel link without an existing
+    // element keeps what it has, whatever its size; a line without a link
+    // after it shows the kept link's own Manning n in value 34.
+    LinkRecord unlined = link_with(10102.0f, 10103.0f,
+                                   {{7, 52.0f}, {26, 0.035f}, {37, 60.0f}, {64, SLOPE}, {90, 20.0f}, {92, 3.0f},
+                                    {93, 10.0f}, {94, 2.0f}, {100, 1.0f}});
+    unlined.column(110) = 3.0f;
+    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), unlined},
+                        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
+    ASSERT_EQ(w.records.size(), 3u);
+    EXPECT_EQ(w.records[1].telescoped_shape, 0.0f);
+    EXPECT_EQ(w.records[1].telescoped_size, 0.0f);
+    EXPECT_EQ(w.records[1].telescoped_capacity, 0.0f);
+    EXPECT_FLOAT_EQ(w.row(10102.0f, 10103.0f).recommended_type, -0.3f);
+    const std::string unmatched = telescoped_string_record_line(w.records[2]);
+    EXPECT_EQ(unmatched.substr(28 * 9, 6 * 9), "     0.00     0.00     0.00     0.00     0.00   0.0350");
+    EXPECT_EQ(unmatched.substr(51 * 9, 9), "     0.00");  // value 52
+}
+
+}  // namespace
+}  // namespace velm::test

@@ -171,6 +171,43 @@ TEST_F(BalancedHglRunTest, UserControlAskedSavedAndListed)
     EXPECT_EQ(report[5], "\f");
 }
 
+TEST_F(BalancedHglRunTest, SectionThreeListsResetControlsThenLinksAtTheMinimumSlope)
+{
+    // Flat ground at 100 ft along string 1: the top envelope falls at the
+    // minimum slope from 99.00 to 98.85 and 98.70.  The control of 120 ft
+    // is reset onto 98.70 and the HGL runs at 0.0015 to 99.00.  String 2
+    // (ground 101 at 102) starts from 98.85 at 120: (100 - 98.85) / 100.
+    TemporaryDirectory::put("AB0001ZZ.ZLL", link_line(101, 120, 10, 100, 100) + link_line(102, 120, 10, 101, 100) +
+                                                link_line(120, 140, 20, 100, 100) +
+                                                link_line(103, 150, 10, 107, 106));
+    controls_.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
+    window_.type(std::vector<std::string>{"120"});
+    run_steps();
+    EXPECT_EQ(printed_results(), (std::vector<std::string>{"    120.0    140.0   0.0015    98.70    98.85",
+                                                           "    101.0    120.0   0.0015    98.85    99.00",
+                                                           "    102.0    120.0   0.0115    98.85   100.00"}));
+    Lines expected{"",
+                   "     User-Defined Downstream HGL CONTROLs for each system",
+                   "     Trunk Line are:",
+                   "     Node Number  User-Defined HGL    Node Number  User-Defined HGL",
+                   "          140.0     120.00"};
+    expected.insert(expected.end(), SECTION_III_HEADING.begin(), SECTION_III_HEADING.end());
+    const Lines warning{
+        "    *WARNING : The HGL CONTROL for STRING #   1",
+        "     (UPSTREAM NODE =    101.0; DOWNSTREAM NODE =    140.0) is ABOVE",
+        "     the modeled TOP HGL Envelope at the String's most Downstream Node.",
+        "     Estimated HGL Control:  120.00; TOP HGL Envelope:   98.70",
+        "     Bottom HGL Envelope:   92.00 *HGL Control RESET to TOP HGL Envelope",
+    };
+    expected.insert(expected.end(), warning.begin(), warning.end());
+    expected.insert(expected.end(), MINIMUM_SLOPE_HEADING.begin(), MINIMUM_SLOPE_HEADING.end());
+    // In data base order: 101-120 and 120-140; 102-120 lies above the
+    // minimum and 103-150 was not fitted.
+    expected.push_back("              101.0       120.0");
+    expected.push_back("              120.0       140.0");
+    EXPECT_EQ(report_after_section_two(), expected);
+}
+
 TEST_F(BalancedHglRunTest, StoredControlsAreReKeyedWithoutAsking)
 {
     // A second control on the outlet finds no string left; one on a node no
@@ -205,6 +242,35 @@ TEST_F(BalancedHglRunTest, MissingStringIndexEndsTheRunNamingIt)
     } catch (const FileError& error) {
         EXPECT_NE(std::string(error.what()).find("ABINDXZZ.ZST"), std::string::npos) << error.what();
     }
+}
+
+TEST_F(BalancedHglRunTest, ThousandOutletsAreSavedWithTheirCount)
+{
+    // 1000 system outlets, none of them a string's: every one is asked, and
+    // the control file takes all of them and their count.
+    std::string set_e = " 1000\r\n";
+    Lines typed;
+    for (int k = 1; k <= 1000; ++k) {
+        set_e += " " + std::to_string(5000 + k) + ".0\r\n";
+        typed.push_back(std::to_string(k) + ".25");
+    }
+    TemporaryDirectory::put("ABSETEZZ.ZZZ", set_e);
+    controls_.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
+    window_.type(typed);
+    run_steps();
+    EXPECT_EQ(window_.lines_left(), 0u);
+    // The list under the last prompt shows the ten entries before it.
+    const std::string& last = window_.reads().back();
+    EXPECT_EQ(last.find("  5989.0     989.25"), std::string::npos);
+    EXPECT_NE(last.find("  5990.0     990.25"), std::string::npos);
+    EXPECT_NE(last.find("  5999.0     999.25"), std::string::npos);
+    ControlParameters saved;
+    HglControlTable controls;
+    ASSERT_TRUE(load_control_file(session_, "AB", saved, controls));
+    ASSERT_EQ(controls.count(), 1000);
+    EXPECT_EQ(controls.controls[999].node_number, 6000.0f);
+    EXPECT_EQ(controls.controls[999].elevation, 1000.25f);
+    EXPECT_EQ(read_text_lines("ABcontzz.zzz").at(1).substr(21), " 1000");
 }
 
 TEST(FrictionSlopeUpdate, SlopeOfALinkFromItsResult)

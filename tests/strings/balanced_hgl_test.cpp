@@ -3,6 +3,7 @@
 // they leave the envelopes, and the profile a string file gives.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,70 @@ TEST(StringProfileOfAFile, FlowsAndLengthsThatCannotBeFitted)
         std::vector<float> flows;
         for (const ProfileLink& link : p->links) flows.push_back(link.peak_flow);
         EXPECT_EQ(flows, *c.flows);
+    }
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+// The segment fit as its rules read, summing the lengths afresh for every
+// trial: the reference for the fit's running sums on random profiles.
+std::vector<float> slopes_by_fresh_sums(const std::vector<float>& top, const std::vector<float>& bottom,
+                                        const std::vector<ProfileLink>& links, float control)
+{
+    const std::size_t n = top.size();
+    std::vector<float> slopes(links.size(), 0.0f);
+    std::size_t p = 0;
+    std::size_t u = n - 1;
+    float h = control;
+    for (;;) {
+        float sum = 0.0f;
+        for (std::size_t j = p; j < u; ++j) sum += links[j].length;
+        const float s = (top[u] - h) / sum;
+        bool passes = true;
+        for (std::size_t i = p + 1; i < u; ++i) {
+            float d = 0.0f;
+            for (std::size_t j = p; j < i; ++j) d += links[j].length;
+            if (h + s * d > top[i] || h + s * d < bottom[i]) {
+                passes = false;
+                break;
+            }
+        }
+        if (!passes) {
+            --u;
+            continue;
+        }
+        for (std::size_t j = p; j < u; ++j) slopes[j] = s;
+        if (u == n - 1) return slopes;
+        p = u;
+        u = n - 1;
+        h = top[p];
+    }
+}
+
+TEST(BalancedHgl, SegmentsMatchFreshSumsOnRandomProfiles)
+{
+    std::mt19937 random(1210);
+    std::uniform_real_distribution<float> ground_step(-3.0f, 6.0f);
+    std::uniform_real_distribution<float> length(12.5f, 480.0f);
+    std::uniform_real_distribution<float> flow(0.05f, 400.0f);
+    for (int trial = 0; trial < 500; ++trial) {
+        const std::size_t nodes = 2 + random() % 40;
+        std::vector<float> ground{100.0f};
+        for (std::size_t k = 1; k < nodes; ++k) ground.push_back(ground.back() + ground_step(random));
+        StringProfile p;
+        p.ground = ground;
+        for (std::size_t j = 0; j + 1 < nodes; ++j) p.links.push_back({0.0f, 0.0f, length(random), flow(random)});
+        const float control = 90.0f + static_cast<float>(random() % 15);
+        const FittedHgl fit = fit_balanced_hgl(p, control, RunSettings{});
+        EXPECT_EQ(fit.friction_slope, slopes_by_fresh_sums(fit.top_envelope, fit.bottom_envelope, p.links, fit.control))
+            << "profile " << trial;
+        // Every segment ends on the top envelope, the last at the top node.
+        EXPECT_EQ(fit.hgl.size(), nodes);
+        EXPECT_NEAR(fit.hgl.back(), fit.top_envelope.back(), 0.01f) << "profile " << trial;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/stop.h"
+#include "records/format.h"
 #include "strings/outlet_hgl_controls.h"
 #include "support/scripted_window.h"
 
@@ -104,6 +105,67 @@ TEST_F(OutletDialogueTest, OutOfRangeAndBlankAnswersAreAskedAgain)
 {
     EXPECT_EQ(ask({"10000", "", "abc", "7", "8", "9"}), (std::vector<float>{7.0f, 8.0f, 9.0f}));
     EXPECT_EQ(window_.reads().size(), 6u);
+}
+
+// Twelve outlets 1.0 to 12.0 answered j + 0.5: the list holds five entries
+// a column, a second column from the sixth entry on, and beyond ten entries
+// only the last ten; BACK from the seventh outlet takes the second column
+// down to one entry again.
+TEST(OutletDialogue, ListShowsTwoColumnsOfTheLastTenEntries)
+{
+    std::vector<float> outlets;
+    std::vector<std::string> typed;
+    for (int j = 1; j <= 12; ++j) {
+        outlets.push_back(static_cast<float>(j));
+        typed.push_back(std::to_string(j) + ".5");
+    }
+    // Outlet 7 is answered, taken back and answered again.
+    typed.insert(typed.begin() + 7, {"back", "7.5"});
+    ScriptedWindow window;
+    window.type(typed);
+    const std::vector<float> elevations = ask_outlet_hgl_controls(window, outlets);
+    ASSERT_EQ(elevations.size(), 12u);
+    EXPECT_EQ(elevations[6], 7.5f);
+    const auto row = [&](std::size_t read, int r) { return test::snapshot_row(window.reads().at(read), r); };
+    const std::string pad8(8, ' ');
+    // Asking outlet 8 (read 7): entries 1 to 5, then 6 and 7 in the second column.
+    EXPECT_EQ(row(7, 11).substr(0, 51), pad8 + "Node No.      HGL" + std::string(9, ' ') + "Node No.      HGL");
+    EXPECT_EQ(row(7, 12).substr(0, 53), pad8 + "     1.0       1.50" + std::string(7, ' ') + "     6.0       6.50");
+    EXPECT_EQ(row(7, 13).substr(0, 53), pad8 + "     2.0       2.50" + std::string(7, ' ') + "     7.0       7.50");
+    // BACK (read 8 asks outlet 7 again): entry 7 is gone, 6 stays.
+    EXPECT_EQ(row(8, 7).substr(0, 25), "    System [  7] of [ 12]");
+    EXPECT_EQ(row(8, 12).substr(0, 53), pad8 + "     1.0       1.50" + std::string(7, ' ') + "     6.0       6.50");
+    EXPECT_EQ(row(8, 13).substr(27), std::string(row(8, 13).size() - 27, ' '));
+    // Asking outlet 12 (read 13): entries 2 to 6 and 7 to 11.
+    EXPECT_EQ(row(13, 12).substr(0, 53), pad8 + "     2.0       2.50" + std::string(7, ' ') + "     7.0       7.50");
+    EXPECT_EQ(row(13, 16).substr(0, 53), pad8 + "     6.0       6.50" + std::string(7, ' ') + "    11.0      11.50");
+}
+
+TEST(OutletDialogue, CountsBeyondNineHundredNinetyNineShowFourDigits)
+{
+    for (const int count : {999, 1000}) {
+        SCOPED_TRACE(count);
+        std::vector<float> outlets;
+        std::vector<std::string> typed;
+        for (int k = 1; k <= count; ++k) {
+            outlets.push_back(static_cast<float>(k));
+            typed.push_back("1");
+        }
+        ScriptedWindow window;
+        window.type(typed);
+        EXPECT_EQ(ask_outlet_hgl_controls(window, outlets).size(), static_cast<std::size_t>(count));
+        const std::string& last = window.reads().back();
+        if (count == 999) {
+            EXPECT_EQ(test::snapshot_row(last, 6).substr(0, 47), "     There are [999] system outlets identified.");
+            EXPECT_EQ(test::snapshot_row(last, 7).substr(0, 25), "    System [999] of [999]");
+        } else {
+            EXPECT_EQ(test::snapshot_row(last, 6).substr(0, 48), "     There are [1000] system outlets identified.");
+            EXPECT_EQ(test::snapshot_row(last, 7).substr(0, 27), "    System [1000] of [1000]");
+        }
+        EXPECT_EQ(test::snapshot_row(last, 8).substr(0, 61),
+                  "     Enter the HGL Control Elevation for NODE [" + format_fixed(static_cast<float>(count), 8, 1) +
+                      "]. ==>");
+    }
 }
 
 TEST(OutletDialogue, NoOutletShowsTheCountAndAsksNothing)

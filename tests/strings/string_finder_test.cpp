@@ -2,9 +2,12 @@
 // the mainstream chosen at each confluence, the string files and the index.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/text_file.h"
 #include "strings/string_finder.h"
 #include "support/session_test.h"
@@ -144,6 +147,48 @@ TEST(StringFinder, SixthTributaryRunsThroughTheConfluence)
     EXPECT_EQ(pairs(resolved.strings[0]), (Pairs{{7, 10}, {10, 11}}));
 }
 
+TEST(StringFinder, SlotsUpToOneHundredthHoldNoTributaryStillToArrive)
+{
+    // String 1 (1 -> 50) enters the row of 50; its other slot decides
+    // whether the row is ready and string 1 goes on to 60.
+    struct Case {
+        float other_slot;
+        Pairs string_1;
+    } cases[] = {
+        {0.0f, {{1, 50}, {50, 60}}},
+        {0.01f, {{1, 50}, {50, 60}}},
+        {0.02f, {{1, 50}}},
+        {9.0f, {{1, 50}}},
+    };
+    for (const Case& c : cases) {
+        const ResolvedStrings resolved =
+            resolve_strings({1.0f}, {{50.0f, {1.0f, c.other_slot, 0.0f, 0.0f, 0.0f}}},
+                            {link(1.0f, 50.0f, 10.0f, 1.0f), link(50.0f, 60.0f, 10.0f, 1.0f)}, 1.0f);
+        EXPECT_EQ(pairs(resolved.strings[0]), c.string_1) << "other slot " << c.other_slot;
+    }
+}
+
+TEST(StringFinder, ValueBeyondItsFieldEndsTheRunNamingStringAndLink)
+{
+    // A mistyped length of 150000 ft, or a flow of -12000 cfs, does not fit
+    // the string record's F8.2 fields.
+    struct Case {
+        StringRecord second_link;
+        const char* message;
+    } cases[] = {
+        {link(2.0f, 3.5f, 150000.0f, 1.0f), "String file 1 (link 2.0 - 3.5), value 3: 150000 does not fit its field"},
+        {link(2.0f, 3.5f, 10.0f, -12000.0f), "String file 1 (link 2.0 - 3.5), value 4: -12000 does not fit its field"},
+    };
+    for (const Case& c : cases) {
+        try {
+            resolve_strings({1.0f}, {}, {link(1.0f, 2.0f, 10.0f, 1.0f), c.second_link}, 1.0f);
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const FileError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+}
+
 TEST(StringFinder, LoopOfLinksStopsTheTraceOnce)
 {
     // 1 -> 2 -> 3 -> 2: the trace stops after as many links as the study has.
@@ -208,6 +253,125 @@ TEST(StringFinder, IndexKeepsOldHeaderButValueTenAndZeroesEmptyStrings)
     EXPECT_EQ(index.records[0].outlet_node, 3.0f);
     EXPECT_EQ(index.records[1].upstream_node, 0.0f);
     EXPECT_EQ(index.records[1].outlet_node, 0.0f);
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+// The finder as its rules read, scanning every table from the top for each
+// look-up and restarting the confluence scan after each extension that ends
+// in a confluence: the reference for the indexed finder on random networks.
+std::vector<std::vector<StringRecord>> strings_by_full_scans(const std::vector<float>& headwaters,
+                                                             std::vector<ConfluenceRow> rows,
+                                                             const std::vector<StringRecord>& links, float selection)
+{
+    std::vector<std::vector<StringRecord>> strings(headwaters.size());
+    auto trace = [&](int s, float node) -> int {
+        for (;;) {
+            const StringRecord* next = nullptr;
+            for (const StringRecord& l : links) {
+                if (l.upstream_node == node) {
+                    next = &l;
+                    break;
+                }
+            }
+            if (!next) return -1;
+            strings[static_cast<std::size_t>(s - 1)].push_back(*next);
+            for (std::size_t r = 0; r < rows.size(); ++r) {
+                if (rows[r].node != next->downstream_node) continue;
+                for (float& slot : rows[r].slots) {
+                    if (slot == node) {
+                        slot = -static_cast<float>(s);
+                        return static_cast<int>(r);
+                    }
+                }
+            }
+            node = next->downstream_node;
+        }
+    };
+    for (std::size_t i = 0; i < headwaters.size(); ++i) trace(static_cast<int>(i) + 1, headwaters[i]);
+    std::vector<bool> left(rows.size(), false);  // rows without a mainstream to extend
+    for (std::size_t c = 0; c < rows.size();) {
+        ConfluenceRow& row = rows[c];
+        bool ready = row.node >= 0.0f && !left[c];
+        for (const float slot : row.slots) ready = ready && slot <= 0.01f;
+        if (!ready) {
+            ++c;
+            continue;
+        }
+        int chosen = 0;
+        float best = -9999.0f;
+        for (const float slot : row.slots) {
+            if (slot >= 0.0f) continue;
+            const int s = static_cast<int>(-slot);
+            float value = strings[static_cast<std::size_t>(s - 1)].back().peak_flow_rate;
+            if (selection == 2.0f) {
+                value = 0.0f;
+                for (const StringRecord& r : strings[static_cast<std::size_t>(s - 1)]) value += r.link_length;
+            }
+            if (value > best) {
+                best = value;
+                chosen = s;
+            }
+        }
+        if (chosen == 0) {
+            left[c] = true;
+            ++c;
+            continue;
+        }
+        const float node = row.node;
+        row.node = -row.node;
+        c = trace(chosen, node) >= 0 ? 0 : c + 1;
+    }
+    return strings;
+}
+
+// Random forests of streams: every node drains to one node with a larger
+// number or is an outlet; confluence rows and their slots in random order,
+// links in random order, flows and lengths of a few values so that ties
+// are common.
+TEST(StringFinder, IndexedLookUpsMatchFullScansOnRandomNetworks)
+{
+    std::mt19937 random(20261210);
+    for (int trial = 0; trial < 300; ++trial) {
+        SCOPED_TRACE("network " + std::to_string(trial));
+        const int nodes = 2 + static_cast<int>(random() % 60);
+        std::vector<StringRecord> links;
+        std::vector<std::vector<float>> upstream(static_cast<std::size_t>(nodes + 1));
+        for (int n = 1; n < nodes; ++n) {
+            if (random() % 6 == 0) continue;  // an outlet
+            int down = n + 1 + static_cast<int>(random() % static_cast<unsigned>(std::min(4, nodes - n)));
+            if (upstream[static_cast<std::size_t>(down)].size() == 5) continue;
+            upstream[static_cast<std::size_t>(down)].push_back(static_cast<float>(n));
+            links.push_back(link(static_cast<float>(n), static_cast<float>(down),
+                                 static_cast<float>(10 * (1 + random() % 3)), static_cast<float>(1 + random() % 3)));
+        }
+        std::shuffle(links.begin(), links.end(), random);
+        std::vector<float> headwaters;
+        std::vector<ConfluenceRow> rows;
+        for (int n = 1; n <= nodes; ++n) {
+            std::vector<float>& ups = upstream[static_cast<std::size_t>(n)];
+            if (ups.empty()) headwaters.push_back(static_cast<float>(n));
+            if (ups.size() < 2) continue;
+            std::shuffle(ups.begin(), ups.end(), random);
+            ConfluenceRow row{static_cast<float>(n), {}};
+            std::copy(ups.begin(), ups.end(), row.slots.begin());
+            rows.push_back(row);
+        }
+        std::shuffle(rows.begin(), rows.end(), random);
+        std::shuffle(headwaters.begin(), headwaters.end(), random);
+        for (const float selection : {1.0f, 2.0f}) {
+            const ResolvedStrings resolved = resolve_strings(headwaters, rows, links, selection);
+            const auto expected = strings_by_full_scans(headwaters, rows, links, selection);
+            ASSERT_EQ(resolved.strings.size(), expected.size());
+            for (std::size_t s = 0; s < expected.size(); ++s) {
+                EXPECT_EQ(pairs(resolved.strings[s]), pairs(expected[s])) << "string " << s + 1;
+            }
+        }
+    }
 }
 
 }  // namespace

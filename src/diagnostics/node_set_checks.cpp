@@ -144,8 +144,7 @@ int check_network_node_sets(Session& session, const std::string& study_name, con
     write_node_set_file(session, session.study_file(study_file_name(HEADWATER_SET_NAME_FORMAT, study_id)), headwaters);
     write_node_set_file(session, session.study_file(study_file_name(SEAM_SET_NAME_FORMAT, study_id)), seams);
 
-    TextWriter report =
-        TextWriter::for_append(session.appended_output_file(session.study_file(diagnostics_report_file_name(study_id))));
+    TextWriter report = session.report_appender(study_id);
     // Headwaters of the data bases where the model files start no initial
     // subarea.
     write_at(session.window, 5, 5, format_line(HEADWATER_CHECK_FORMAT, {}));

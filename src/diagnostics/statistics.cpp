@@ -49,8 +49,7 @@ void run_data_base_statistics(Session& session, const std::string& study_name, i
         extract_node_statistics(session, stem, tables.nodes);
     }
 
-    TextWriter report =
-        TextWriter::for_append(session.appended_output_file(session.study_file(diagnostics_report_file_name(study_id))));
+    TextWriter report = session.report_appender(study_id);
     write_statistics_report(report, model_type_code, study_id, events.return_frequencies, std::move(tables));
     report.commit();
 }

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "platform/run_outputs.h"
+#include "platform/text_file.h"
 #include "records/balanced_hgl_results.h"
+#include "records/diagnostics_report.h"
 #include "records/data_file_table.h"
 #include "records/network_node_sets.h"
 #include "shell/control_settings.h"
@@ -34,6 +36,14 @@ struct RunContext {
 
     // The study file name with the data directory in front.
     std::string study_file(std::string_view name) { return session.study_file(name); }
+
+    // The writer that appends to this run's new version of the diagnostics
+    // report; commit() puts the lines in (the report is replaced at the end
+    // of the run with every other file of it).
+    TextWriter report_appender()
+    {
+        return TextWriter::for_append(outputs.changed_file(study_file(diagnostics_report_file_name(study_id))));
+    }
 };
 
 }  // namespace velm

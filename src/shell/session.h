@@ -5,7 +5,9 @@
 
 #include "platform/clock.h"
 #include "platform/run_outputs.h"
+#include "platform/text_file.h"
 #include "platform/window.h"
+#include "records/diagnostics_report.h"
 #include "records/study_names.h"
 
 namespace velm {
@@ -35,6 +37,13 @@ struct Session {
     std::string input_file(std::string_view name) const
     {
         return run_outputs != nullptr ? run_outputs->current_file(name) : std::string(name);
+    }
+
+    // The writer that appends to the study's diagnostics report (this run's
+    // new version of it during an analysis run); commit() puts the lines in.
+    TextWriter report_appender(std::string_view study_id)
+    {
+        return TextWriter::for_append(appended_output_file(study_file(diagnostics_report_file_name(study_id))));
     }
 };
 

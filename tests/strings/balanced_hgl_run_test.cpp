@@ -208,6 +208,29 @@ TEST_F(BalancedHglRunTest, SectionThreeListsResetControlsThenLinksAtTheMinimumSl
     EXPECT_EQ(report_after_section_two(), expected);
 }
 
+TEST_F(BalancedHglRunTest, UpdateTakesTheFirstResultOfANodePair)
+{
+    run_.balanced_hgl_results.results = {{101.0f, 120.0f, 0.02f, 90.0f, 92.0f},
+                                         {120.0f, 140.0f, 0.0f, 85.0f, 90.0f},
+                                         {101.0f, 120.0f, 0.03f, 80.0f, 83.0f}};
+    {
+        TextWriter report = TextWriter::for_append(run_.outputs.changed_file("ABTRVLZZ.DIA"));
+        update_link_friction_slopes(run_, report);
+        report.commit();
+    }
+    run_.outputs.commit();
+    const std::vector<LinkRecord> links = read_link_data_base("AB0001ZZ.ZLL", FilePresence::MustExist);
+    ASSERT_EQ(links.size(), 4u);
+    EXPECT_EQ(links[0].column(55), 0.02f);
+    EXPECT_EQ(links[0].link_upstream_hgl(), 92.0f);
+    EXPECT_EQ(links[0].link_downstream_hgl(), 90.0f);
+    // A fitted slope of 0.0 takes the link's own slope, (105 - 100) / 100.
+    EXPECT_EQ(format_fixed(links[2].column(69), 8, 4), "  0.0500");
+    // Links without a result lose the HGLs of an earlier run.
+    EXPECT_EQ(links[1].link_upstream_hgl(), 0.0f);
+    EXPECT_EQ(links[3].link_upstream_hgl(), 0.0f);
+}
+
 TEST_F(BalancedHglRunTest, StoredControlsAreReKeyedWithoutAsking)
 {
     // A second control on the outlet finds no string left; one on a node no

@@ -81,9 +81,7 @@ void write_pair_item(TextWriter& report, std::string_view heading, std::string_v
     }
     write_report_lines(report, heading);
     write_report_lines(report, LINK_COLUMNS_FORMAT);
-    int number = 0;
-    for (const NodePair& pair : pairs)
-        write_report_lines(report, LINK_ROW_FORMAT, {++number, pair.upstream_node, pair.downstream_node});
+    write_numbered_node_pairs(report, LINK_ROW_FORMAT, pairs);
 }
 
 // A node set of one map as one free-form record; nothing without nodes.
@@ -197,8 +195,7 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
     write_report_lines(report, ITEM_D_FORMAT, {static_cast<int>(off.size())});
     if (!off.empty()) {
         write_report_lines(report, LINK_COLUMNS_FORMAT);
-        int number = 0;
-        for (const NodePair& pair : off) write_report_lines(report, LINK_ROW_FORMAT, {++number, pair.upstream_node, pair.downstream_node});
+        write_numbered_node_pairs(report, LINK_ROW_FORMAT, off);
     }
     write_report_separator(report);
     // E, F

@@ -88,10 +88,7 @@ public:
 
     // Node-pair rows numbered 1, 2, ... across all maps.
     void numbered_pairs(const std::vector<NodePair>& pairs) {
-        static const Format row(NODE_PAIR_ROW_FORMAT);
-        int number = 0;
-        for (const NodePair& pair : pairs)
-            report_.write_line(row.line({++number, pair.upstream_node, pair.downstream_node}));
+        write_numbered_node_pairs(report_, NODE_PAIR_ROW_FORMAT, pairs);
     }
 
     void pair_item(std::string_view none_format, std::string_view heading_format,

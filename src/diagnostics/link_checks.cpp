@@ -84,6 +84,12 @@ void write_node_set_group(TextWriter& file, const std::vector<float>& nodes) {
 
 }  // namespace
 
+void write_numbered_node_pairs(TextWriter& report, std::string_view row_layout, const std::vector<NodePair>& pairs) {
+    const Format row(row_layout);
+    int number = 0;
+    for (const NodePair& pair : pairs) report.write_line(row.line({++number, pair.upstream_node, pair.downstream_node}));
+}
+
 void LinkCheckFindings::append(const LinkCheckFindings& more) {
     append_to(reversed_links, more.reversed_links);
     append_to(shared_upstream_nodes, more.shared_upstream_nodes);

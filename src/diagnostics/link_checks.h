@@ -80,6 +80,10 @@ struct LinkCheckFindings {
 // The items one at a time, over the links of one map in file order.
 
 // A: every link whose downstream node number is not above its upstream one.
+// The node-pair rows of items A to D, numbered 1, 2, ... by the row
+// layout (the link number, then the upstream and the downstream node).
+void write_numbered_node_pairs(TextWriter& report, std::string_view row_layout, const std::vector<NodePair>& pairs);
+
 std::vector<NodePair> find_reversed_links(const std::vector<LinkEnds>& links);
 // A link that ends where it starts: the fatal case of item A.
 bool has_closed_link(const std::vector<NodePair>& reversed_links);

@@ -368,9 +368,7 @@ void DifferencesModule::write_report(std::vector<std::string>& node_lines, std::
 
 void DifferencesModule::finish()
 {
-    if (call_.launched()) exchange_launcher_files(call_.run_count, 2, 0, study_id_);
-    clear_screen(window_);
-    stop_program("differences module: done");
+    end_module_run(window_, call_.run_count, study_id_, "differences module: done");
 }
 
 }  // namespace

@@ -92,9 +92,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     delete_file(log);
 
     wait_for_return(session.window);
-    if (count > 0) exchange_launcher_files(count, 2, 0, study_id);
-    clear_screen(session.window);
-    stop_program("history log split: done");
+    end_module_run(session.window, count, study_id, "history log split: done");
 }
 
 }  // namespace velm

@@ -295,9 +295,7 @@ void ScenarioModule::abandon_creation()
 
 void ScenarioModule::end_step()
 {
-    if (call_.launched()) exchange_launcher_files(call_.run_count, 2, 0, study_id_);
-    clear_screen(window_);
-    stop_program("scenario module: done");
+    end_module_run(window_, call_.run_count, study_id_, "scenario module: done");
 }
 
 }  // namespace

@@ -224,9 +224,7 @@ int UserInterfaceModule::hydrology_model_type(const std::string& study_id)
 
 void UserInterfaceModule::end(std::string reason)
 {
-    if (call_.launched()) exchange_launcher_files(call_.run_count, 2, 0, study_id_);
-    clear_screen(window_);
-    stop_program("run_user_interface_module: " + reason);
+    end_module_run(window_, call_.run_count, study_id_, "run_user_interface_module: " + reason);
 }
 
 void UserInterfaceModule::run()

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <optional>
+#include <utility>
 #include <stdexcept>
 
 #include "platform/files.h"
@@ -99,6 +100,13 @@ std::string launcher_line(std::string_view study_id)
     std::string line(study_id.substr(0, 2));
     line.resize(LAUNCHER_LINE_LENGTH, ' ');
     return line;
+}
+
+void end_module_run(Window& window, int run_count, std::string_view study_id, std::string reason)
+{
+    if (run_count > 0) exchange_launcher_files(run_count, 2, 0, study_id);
+    clear_screen(window);
+    stop_program(std::move(reason));
 }
 
 bool is_usable_study_id(std::string_view study_id)

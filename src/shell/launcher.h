@@ -79,6 +79,11 @@ LauncherCommand read_launcher_command(Window& window);
 // sub-option, study), so that only the toolset mode replies.
 void exchange_launcher_files(int option, int count, int sub_option, std::string_view study_id);
 
+// The end of a data base module: a launched run (run count above 0) replies
+// as (run count, 2, 0, study), the screen is cleared and the program stops
+// with `reason`.
+[[noreturn]] void end_module_run(Window& window, int run_count, std::string_view study_id, std::string reason);
+
 // A study identifier that can begin a file name: not blank, and without
 // "/", "\", ":" or a control character.
 bool is_usable_study_id(std::string_view study_id);

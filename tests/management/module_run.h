@@ -8,6 +8,7 @@
 
 #include "platform/stop.h"
 #include "shell/launcher.h"
+#include "support/program_run.h"
 #include "support/session_test.h"
 #include "support/study_builder.h"
 
@@ -21,15 +22,7 @@ protected:
     // the stop's reason.
     std::string run(const Module& module, LauncherCall& call, const std::vector<std::string>& typed)
     {
-        window_.type(typed);
-        std::string reason = "did not stop";
-        try {
-            module(session_, call);
-        } catch (const ProgramStop& stop) {
-            reason = stop.reason;
-        }
-        EXPECT_EQ(window_.lines_left(), 0u) << "typed lines left over; screen:\n" << window_.dump();
-        return reason;
+        return run_to_stop(window_, typed, [&] { module(session_, call); });
     }
 
     static LauncherCall menu_call() { return LauncherCall{}; }

@@ -67,15 +67,7 @@ class UserInterfaceModuleTest : public test::SessionTest {
 protected:
     std::string run_module(LauncherCall call, const std::vector<std::string>& typed)
     {
-        window_.type(typed);
-        std::string reason = "did not stop";
-        try {
-            run_user_interface_module(session_, call);
-        } catch (const ProgramStop& stop) {
-            reason = stop.reason;
-        }
-        EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
-        return reason;
+        return test::run_to_stop(window_, typed, [&] { run_user_interface_module(session_, call); });
     }
     const std::string& screen_at(std::size_t i) const { return window_.reads().at(i); }
 };

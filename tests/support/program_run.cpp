@@ -8,17 +8,23 @@
 
 namespace velm::test {
 
-std::string run_program_to_stop(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed)
+std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed,
+                        const std::function<void()>& run)
 {
     window.type(typed);
     std::string reason = "did not stop";
     try {
-        run_main_program(session);
+        run();
     } catch (const ProgramStop& stop) {
         reason = stop.reason;
     }
     EXPECT_EQ(window.lines_left(), 0u) << "typed lines left over; screen:\n" << window.dump();
     return reason;
+}
+
+std::string run_program_to_stop(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed)
+{
+    return run_to_stop(window, typed, [&session] { run_main_program(session); });
 }
 
 void write_command_file(const std::string& study, int count, int option, int sub_option)

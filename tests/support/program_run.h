@@ -2,6 +2,7 @@
 // launched through the launcher's command file.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,12 @@
 #include "support/scripted_window.h"
 
 namespace velm::test {
+
+// Runs `run` (a module or the main program) to its stop with the typed
+// lines, every one of which must be used; returns the reason of the stop
+// ("did not stop" when it returned instead).
+std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed,
+                        const std::function<void()>& run);
 
 // Runs the main program to its stop with the typed lines, every one of
 // which must be used; returns the reason of the stop ("did not stop" when it

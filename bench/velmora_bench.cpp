@@ -10,6 +10,8 @@
 //   links seconds seconds_per_link floor_seconds ratio peak_rss_mb
 // `ratio` is seconds / floor_seconds; `peak_rss_mb` the program's peak
 // resident memory.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,19 +91,23 @@ struct ProgramRun {
     double peak_rss_mb;
 };
 
-// The real program in `directory`, its input and output on /dev/null.
+// The real program in `directory`, its input and output on /dev/null.  It is
+// spawned without a copy of this process (which holds the generated study),
+// so that its peak resident memory is its own.
 ProgramRun run_program(const fs::path& directory)
 {
-    std::fflush(stdout);  // the child must not print what the parent holds
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* const arguments[] = {const_cast<char*>(VELMORA_PROGRAM), nullptr};
+    std::fflush(stdout);
     const auto start = Clock::now();
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        if (chdir(directory.c_str()) != 0) _exit(127);
-        if (!std::freopen("/dev/null", "r", stdin) || !std::freopen("/dev/null", "w", stdout)) _exit(127);
-        execl(VELMORA_PROGRAM, VELMORA_PROGRAM, static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, VELMORA_PROGRAM, &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot start " + std::string(VELMORA_PROGRAM));
     int status = 0;
     rusage usage{};
     if (wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait failed");
@@ -164,13 +170,48 @@ double floor_seconds(const fs::path& directory, const std::vector<std::string>& 
     return seconds;
 }
 
+// Runs `work` in a child process and returns the number it gives.
+template <class Work>
+double in_child(Work work)
+{
+    int channel[2];
+    if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        close(channel[0]);
+        try {
+            const double result = work();
+            if (write(channel[1], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) _exit(1);
+            _exit(0);
+        } catch (const std::exception& error) {
+            std::cerr << "velmora_bench: " << error.what() << '\n';
+            _exit(1);
+        }
+    }
+    close(channel[1]);
+    double result = 0.0;
+    const ssize_t got = read(channel[0], &result, sizeof result);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (got != static_cast<ssize_t>(sizeof result) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error("a child process of the benchmark failed");
+    }
+    return result;
+}
+
 void print_help()
 {
-    std::cout << "usage: velmora_bench [--max-links N]\n"
+    std::cout << "usage: velmora_bench [--max-links N] [--keep DIRECTORY]\n"
                  "Generates county studies of some 500, 2,000, 10,000 and 50,000 links, runs the\n"
                  "whole analysis on each as a launched run of the program, and prints a row a size:\n"
                  "  links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n"
-                 "--max-links N  only the sizes of at most N links\n";
+                 "--max-links N  only the sizes of at most N links\n"
+                 "--keep DIRECTORY  also leaves each study, as the run left it, in\n"
+                 "                  DIRECTORY/<links> (its input files in DIRECTORY/<links>.input),\n"
+                 "                  to profile the program on it or compare its results\n";
 }
 
 }  // namespace
@@ -178,6 +219,7 @@ void print_help()
 int main(int argc, char** argv)
 {
     long max_links = -1;
+    fs::path keep;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -188,6 +230,10 @@ int main(int argc, char** argv)
             max_links = std::strtol(argv[++i], nullptr, 10);
             continue;
         }
+        if (argument == "--keep" && i + 1 < argc) {
+            keep = argv[++i];
+            continue;
+        }
         std::cerr << "velmora_bench: unknown argument " << argument << " (see --help)\n";
         return 2;
     }
@@ -196,14 +242,27 @@ int main(int argc, char** argv)
     std::cout << "links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n";
     try {
         for (const StudySize& size : SIZES) {
-            velm::test::StudyBuilder study = velm::test::large_study(6, velm::test::county_map_numbers(size.maps),
-                                                                     size.units_per_map, UNITS_PER_CHAIN);
-            const long links = static_cast<long>(study.links().size());
+            // The study is generated, and later the floor measured, in a
+            // child process of its own: this process stays small, so the
+            // program it starts begins small too.
+            const long links = static_cast<long>(in_child([&] {
+                velm::test::StudyBuilder study = velm::test::large_study(
+                    6, velm::test::county_map_numbers(size.maps), size.units_per_map, UNITS_PER_CHAIN);
+                const long count = static_cast<long>(study.links().size());
+                if (max_links >= 0 && count > max_links) return static_cast<double>(count);
+                fs::remove_all(work);
+                fs::create_directories(work);
+                study.write(work);
+                write_command_file(work, study.study_id());
+                if (!keep.empty()) {
+                    const fs::path input = keep / (std::to_string(count) + ".input");
+                    fs::remove_all(input);
+                    fs::create_directories(keep);
+                    fs::copy(work, input, fs::copy_options::recursive);
+                }
+                return static_cast<double>(count);
+            }));
             if (max_links >= 0 && links > max_links) break;
-            fs::remove_all(work);
-            fs::create_directories(work);
-            study.write(work);
-            write_command_file(work, study.study_id());
 
             const auto before = stamps(work);
             const ProgramRun run = run_program(work);
@@ -215,10 +274,15 @@ int main(int argc, char** argv)
                 if (old == before.end() || !(old->second == stamp)) outputs.push_back(name);
                 if (old != before.end() && name != "QEVCOM.DAT") inputs.push_back(name);
             }
-            const double floor = floor_seconds(work, inputs, outputs);
+            const double floor = in_child([&] { return floor_seconds(work, inputs, outputs); });
             std::printf("%ld %.3f %.3e %.3f %.2f %.1f\n", links, run.seconds, run.seconds / static_cast<double>(links),
                         floor, run.seconds / floor, run.peak_rss_mb);
             std::fflush(stdout);
+            if (!keep.empty()) {
+                const fs::path kept = keep / std::to_string(links);
+                fs::remove_all(kept);
+                fs::copy(work, kept, fs::copy_options::recursive);
+            }
         }
     } catch (const std::exception& error) {
         std::cerr << "velmora_bench: " << error.what() << '\n';

@@ -28,8 +28,10 @@ constexpr std::string_view PROCESSING_MAP_FORMAT = "(8X,'* PROCESSING REGION #',
 constexpr std::string_view EXTEND_NODES_FORMAT = "(2X,'Extend Nodal Data Base')";
 constexpr std::string_view EXTENDED_NODE_FILE_FORMAT = "(A50)";
 constexpr std::string_view UNWRITABLE_RECORD_FORMAT =
-    "(/5X,'* RECORD on line ',I6,' of [',A,']'/7X,'cannot be written into a GIS file:'/7X,A/"
-    "5X,'* NO GIS FILE has been changed.')";
+    "(/5X,'* RECORD on line ',I6,' of [',A,']'/7X,'cannot be written into a GIS file:')";
+constexpr std::string_view UNWRITABLE_REASON_FORMAT = "(7X,A)";
+constexpr std::size_t UNWRITABLE_REASON_WIDTH = 72;  // from column 8, up to column 79
+constexpr std::string_view NO_GIS_FILE_CHANGED_FORMAT = "(5X,'* NO GIS FILE has been changed.')";
 
 constexpr float MAP_KEY_DIVISOR = 100.0f;
 constexpr float REGION_KEY_DIVISOR = 10000.0f;
@@ -209,7 +211,10 @@ private:
 
     [[noreturn]] void refuse(const UnwritableRecord& record) {
         write_records(session_.window, UNWRITABLE_RECORD_FORMAT,
-                      {record.line, session_.study_file(record.export_name), record.reason});
+                      {record.line, session_.study_file(record.export_name)});
+        for (const std::string& line : lines_at_blanks(record.reason, UNWRITABLE_REASON_WIDTH))
+            write_records(session_.window, UNWRITABLE_REASON_FORMAT, {line});
+        write_records(session_.window, NO_GIS_FILE_CHANGED_FORMAT);
         wait_for_return(session_.window);
         stop_program("GIS export record cannot be written: " + record.reason);
     }

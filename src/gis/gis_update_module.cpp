@@ -45,14 +45,10 @@ constexpr std::string_view OLD_FILES_FORMAT =
     "('OLD DATA FILES ARE STORED IN [',A2,']xxxxOO.Z1y'/"
     "'     where xxxx is the Region/Sub-Region Number and y is the Storm Event Number')";
 
-// The model list of a storm event: "<study>TRVLZZ.Z1" and its digit.
+// The storm events of the model lists "<study>TRVLZZ.Z1<digit>".
 constexpr int LAST_STORM_EVENT_DIGIT = 9;
 constexpr int MODEL_FILE_NAME_LENGTH = 12;  // characters of an entry that name the model file
 constexpr int SHOWN_LIST_NAME_LENGTH = 30;
-
-std::string model_list_of_storm_event(std::string_view study_id, int storm_event) {
-    return replace_file_extension(model_list_file_name(study_id), "Z1" + std::to_string(storm_event));
-}
 
 // The name without its directory part, as the messages show it.
 std::string without_directory(const std::string& name) {
@@ -187,7 +183,7 @@ private:
     }
 
     bool open_model_list() {
-        const std::string name = session_.study_file(model_list_of_storm_event(study_id_, 1));
+        const std::string name = session_.study_file(storm_event_model_list_name(study_id_, 1));
         if (!file_exists(name)) {
             refuse_list(MISSING_FILE_FORMAT, name);
             return false;
@@ -244,7 +240,7 @@ private:
     void update_model_files() {
         clear_screen(window_);
         for (int storm_event = 1; storm_event <= LAST_STORM_EVENT_DIGIT; ++storm_event) {
-            const std::string list_name = session_.study_file(model_list_of_storm_event(study_id_, storm_event));
+            const std::string list_name = session_.study_file(storm_event_model_list_name(study_id_, storm_event));
             if (!file_exists(list_name)) break;
             for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry.text);
         }

@@ -54,7 +54,11 @@ bool disk_flushes_on = true;
 
 }  // namespace
 
-std::filesystem::path resolve_file_name(std::string_view name)
+namespace {
+
+// The name as this machine writes it: trailing blanks and a drive letter
+// dropped, backslashes turned into directory separators.
+std::string local_name(std::string_view name)
 {
     std::string text = written_name(name);
     if (text.size() >= 2 && text[1] == ':' &&
@@ -64,6 +68,35 @@ std::filesystem::path resolve_file_name(std::string_view name)
     for (char& c : text) {
         if (c == '\\') c = '/';
     }
+    return text;
+}
+
+}  // namespace
+
+std::string file_name_key(std::string_view name)
+{
+    // The parts resolve_file_name would join, each in lower case: the
+    // resolution only chooses the letter case of each part.
+    const std::string text = local_name(name);
+    std::string key;
+    if (!text.empty() && text.front() == '/') key = "/";
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string::npos) end = text.size();
+        for (std::size_t k = start; k < end; ++k) {
+            const char c = text[k];
+            key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        if (end > start && end < text.size()) key += '/';
+        start = end + 1;
+    }
+    return key;
+}
+
+std::filesystem::path resolve_file_name(std::string_view name)
+{
+    const std::string text = local_name(name);
 
     std::string resolved;
     if (!text.empty() && text.front() == '/') resolved = "/";

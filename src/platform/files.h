@@ -25,6 +25,11 @@ public:
 // in that case.  A name that does not exist keeps its parts as written.
 std::filesystem::path resolve_file_name(std::string_view name);
 
+// The name as resolve_file_name would give it, in lower case, found without
+// looking at the disk: two names of the system have the same key exactly
+// when they resolve to the same path in some letter case.
+std::string file_name_key(std::string_view name);
+
 bool file_exists(std::string_view name);
 
 // Deletes the file when it exists.

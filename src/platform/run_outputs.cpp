@@ -16,16 +16,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view ATOMIC_REWRITE_SUFFIX = ".velm-new";
 
-std::string lower_case(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-std::string key_of(std::string_view name) { return lower_case(resolve_file_name(name).string()); }
-
 bool ends_with(std::string_view text, std::string_view end)
 {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
@@ -80,23 +70,29 @@ RunOutputs::~RunOutputs()
 
 const RunOutputs::Entry* RunOutputs::find(std::string_view name) const
 {
-    const std::string key = key_of(name);
-    for (const Entry& entry : entries_) {
-        if (entry.key == key) return &entry;
-    }
-    return nullptr;
+    const auto found = index_.find(file_name_key(name));
+    return found == index_.end() ? nullptr : &entries_[found->second];
+}
+
+// A new version, once there, stays until the commit or the discard.
+bool RunOutputs::exists(const Entry& entry) const
+{
+    if (!entry.written) entry.written = file_exists(entry.new_version);
+    return entry.written;
 }
 
 std::string RunOutputs::add(std::string_view name, bool copy_current)
 {
-    if (const Entry* entry = find(name)) return entry->new_version;
+    std::string key = file_name_key(name);
+    if (const auto found = index_.find(key); found != index_.end()) return entries_[found->second].new_version;
     const fs::path path = resolve_file_name(name);
     if (path.empty() || !path.has_filename()) throw FileError("Cannot write file '" + std::string(name) + "'");
     fs::path new_version = path;
     new_version.replace_filename("." + path.filename().string() + std::string(RUN_OUTPUT_SUFFIX));
     delete_file(new_version.string());
     if (copy_current && file_exists(name)) copy_file_atomically(name, new_version.string());
-    entries_.push_back({key_of(name), std::string(name), new_version.string()});
+    index_.emplace(std::move(key), entries_.size());
+    entries_.push_back({std::string(name), new_version.string()});
     return new_version.string();
 }
 
@@ -107,13 +103,13 @@ std::string RunOutputs::changed_file(std::string_view name) { return add(name, t
 std::string RunOutputs::current_file(std::string_view name) const
 {
     const Entry* entry = find(name);
-    return entry != nullptr && file_exists(entry->new_version) ? entry->new_version : std::string(name);
+    return entry != nullptr && exists(*entry) ? entry->new_version : std::string(name);
 }
 
 bool RunOutputs::has_new_version(std::string_view name) const
 {
     const Entry* entry = find(name);
-    return entry != nullptr && file_exists(entry->new_version);
+    return entry != nullptr && exists(*entry);
 }
 
 void RunOutputs::commit()
@@ -141,12 +137,14 @@ void RunOutputs::commit()
         flush_directory(".");
     }
     entries_.clear();
+    index_.clear();
 }
 
 void RunOutputs::discard()
 {
     std::vector<Entry> entries;
     entries.swap(entries_);
+    index_.clear();
     for (const Entry& entry : entries) delete_file(entry.new_version);
 }
 

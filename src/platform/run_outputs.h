@@ -26,6 +26,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velm {
@@ -67,14 +68,18 @@ public:
 
 private:
     struct Entry {
-        std::string key;          // the resolved file name in lower case
-        std::string file;         // the file's name as first given
-        std::string new_version;  // the hidden new version beside it
+        std::string file;                  // the file's name as first given
+        std::string new_version;           // the hidden new version beside it
+        mutable bool written = false;      // the new version is known to exist
     };
     const Entry* find(std::string_view name) const;
+    bool exists(const Entry& entry) const;
     std::string add(std::string_view name, bool copy_current);
 
+    // In the order asked for, and by the file's key (file_name_key): a run
+    // asks for thousands of files, and for each several times.
     std::vector<Entry> entries_;
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 // At the start of the program: finishes a commit that a kill interrupted,

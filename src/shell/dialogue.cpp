@@ -1,5 +1,6 @@
 #include "shell/dialogue.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -59,6 +60,26 @@ void write_form(Window& window, int column, int row, std::string_view layout,
 {
     move_cursor(window, column, row);
     write_screen_records(window, layout, values);
+}
+
+std::vector<std::string> lines_at_blanks(std::string_view message, std::size_t width)
+{
+    std::vector<std::string> lines;
+    width = std::max<std::size_t>(width, 1);
+    while (!message.empty() && message.front() == ' ') message.remove_prefix(1);
+    while (!message.empty()) {
+        std::size_t cut = message.size();
+        if (cut > width) {
+            cut = message.rfind(' ', width);
+            if (cut == std::string_view::npos || cut == 0) cut = width;
+        }
+        std::string_view line = message.substr(0, cut);
+        while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+        lines.emplace_back(line);
+        message.remove_prefix(cut);
+        while (!message.empty() && message.front() == ' ') message.remove_prefix(1);
+    }
+    return lines;
 }
 
 void wait_for_return(Window& window)

@@ -55,6 +55,12 @@ inline void write_records(Window& window, std::string_view layout, const std::ve
 void write_form(Window& window, int column, int row, std::string_view layout,
                 const std::vector<FormatValue>& values = {});
 
+// A message of the system's own (a file's name, a reason) as lines of at
+// most `width` characters, broken at blanks; a word longer than the width is
+// cut.  Written line by line from a fixed column, such a message never runs
+// past column 80 into the start of the next row.
+std::vector<std::string> lines_at_blanks(std::string_view message, std::size_t width);
+
 // "  Press RETURN to continue ===>" at column 33 of row 24; reads one line.
 void wait_for_return(Window& window);
 

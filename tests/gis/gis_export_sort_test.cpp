@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -223,6 +224,59 @@ TEST_F(GisExportSortTest, ARecordTheGisLayoutCannotHoldChangesNoFile)
     EXPECT_TRUE(window_shows("* NO GIS FILE has been changed."));
     EXPECT_EQ(read_text_lines("AB1234ZZ.ZZN"), (std::vector<std::string>{"old"}));
     EXPECT_FALSE(fs::exists("AB1301ZZ.ZZS"));
+}
+
+// The reason a record cannot be written can be longer than a row: it stands
+// on lines of its own from column 8, none running past column 80 into the
+// start of the next row.
+TEST_F(GisExportSortTest, TheReasonARecordCannotBeWrittenStaysWithinTheWindow)
+{
+    struct Case {
+        const char* what;
+        std::string elevation;  // as the export holds it
+    };
+    const std::vector<Case> cases = {
+        {"not a number", "     NaN"},
+        {"too wide for its field", "1.0E+09"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory directory;
+        test::StudyBuilder study = test::gis_study(3);
+        study.write(directory.path());
+        study.write_gis_exports(".");
+        std::vector<std::string> nodes = read_text_lines("ABNODEZZ.ASC");
+        const auto node = std::find_if(nodes.begin(), nodes.end(),
+                                       [](const std::string& line) { return line.starts_with("123401.0 "); });
+        ASSERT_NE(node, nodes.end());
+        const std::size_t elevation = node->find_first_not_of(' ', 8);
+        node->replace(elevation, node->find(' ', elevation) - elevation, c.elevation);
+        write_text_lines("ABNODEZZ.ASC", nodes);
+        window_.type("");
+        try {
+            sort(3, {false, true, false});
+            FAIL() << "the sort went on";
+        } catch (const ProgramStop&) {
+        }
+        const std::string& screen = window_.reads().back();
+        int first = 0;
+        int last = 0;
+        for (int row = 1; row <= SCREEN_ROWS; ++row) {
+            const std::string text = test::snapshot_row(screen, row);
+            if (text.find("cannot be written into a GIS file:") != std::string::npos) first = row + 1;
+            if (text.find("* NO GIS FILE has been changed.") != std::string::npos) last = row - 1;
+        }
+        ASSERT_GT(first, 0) << screen;
+        ASSERT_GE(last, first) << screen;
+        std::string reason;
+        for (int row = first; row <= last; ++row) {
+            const std::string text = test::snapshot_row(screen, row);
+            EXPECT_EQ(text.substr(0, 7), std::string(7, ' ')) << screen;
+            EXPECT_NE(text[7], ' ') << screen;
+            reason += text.substr(7, text.find_last_not_of(' ') - 6) + " ";
+        }
+        EXPECT_NE(reason.find("nothing was written."), std::string::npos) << screen;
+    }
 }
 
 }  // namespace

@@ -45,10 +45,16 @@ TEST_F(FileNames, ResolveAsTheOriginalPlatformNamedThem)
         // Names that differ only in case: the first in byte order answers.
         {"dup.txt", "DUP.TXT"},
         {"Dup.txt", "Dup.txt"},
+        {"Study//Maps\\\\AA0101ZZ.ZLL", "Study/Maps/AA0101ZZ.ZLL"},
+        {"/", "/"},
         {"   ", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(resolve_file_name(c.written).string(), c.expected) << "written as \"" << c.written << '"';
+        // The key found without the disk is the resolved name in lower case.
+        std::string lower = c.expected;
+        for (char& letter : lower) letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+        EXPECT_EQ(file_name_key(c.written), lower) << "written as \"" << c.written << '"';
     }
 }
 

@@ -184,6 +184,28 @@ TEST(ParseNumberField, StatusAndValueOfTypedText)
     }
 }
 
+TEST(LinesAtBlanks, BreaksAtTheLastBlankThatFitsAndCutsAWordLongerThanALine)
+{
+    struct Case {
+        std::string message;
+        std::size_t width;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"", 10, {}},
+        {"   ", 10, {}},
+        {"fits whole", 10, {"fits whole"}},
+        {"one two three", 7, {"one two", "three"}},
+        {"one  two   three", 8, {"one  two", "three"}},
+        {"  leading blanks go", 8, {"leading", "blanks", "go"}},
+        {"abcdefghijkl xy", 5, {"abcde", "fghij", "kl xy"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(lines_at_blanks(c.message, c.width), c.lines);
+    }
+}
+
 TEST(WaitForReturn, PromptsAtColumn33OfRow24AndReadsOneLine)
 {
     ScriptedWindow window({"anything", "left over"});

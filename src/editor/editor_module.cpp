@@ -15,6 +15,7 @@
 #include "records/hydrology_model_type.h"
 #include "records/model_list.h"
 #include "records/string_files.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 #include "shell/title_pages.h"
@@ -128,7 +129,7 @@ bool EditorModule::take_study()
             }
             continue;
         }
-        const std::string study = trimmed.substr(0, 2);
+        const std::string study = study_id_of(trimmed);
         const std::string index_name = study_file_name(STRING_INDEX_FILE_NAME_FORMAT, study);
         if (file_exists(session_.study_file(index_name))) {
             study_id_ = study;

@@ -13,6 +13,7 @@
 #include "records/link_data_base.h"
 #include "records/model_file_copy_back.h"
 #include "records/model_list.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -169,7 +170,7 @@ private:
                 continue;
             }
             if (trimmed(answer).empty()) continue;
-            study_id_ = answer.substr(0, 2);
+            study_id_ = study_id_of(answer);
             return;
         }
     }

@@ -186,7 +186,7 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
 
         const GroupEntry entry = group_entry(code, model_type);
         if (entry == GroupEntry::Nothing) continue;
-        const bool addition = code == 81 || code == 82;
+        const bool addition = is_subarea_addition_code(code);
         if (entry == GroupEntry::SubareaAndLink) {
             const float number = group_subarea_number(group, model_type);
             if (number != 0.0f) {

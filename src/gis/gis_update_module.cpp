@@ -9,9 +9,11 @@
 #include "platform/stop.h"
 #include "records/format.h"
 #include "records/history_log.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/model_file_copy_back.h"
 #include "records/model_list.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -92,7 +94,7 @@ std::string model_file_oo_copy_name(std::string_view entry) {
 // map digits).
 std::string gis_file_of_entry(std::string_view entry, int model_type, std::string_view extension) {
     std::string name = replace_file_extension(trimmed(entry), extension);
-    if ((model_type == 6 || model_type == 9) && name.size() >= 6) name.replace(4, 2, "00");
+    if (keeps_gis_files_by_region(model_type) && name.size() >= 6) name.replace(4, 2, "00");
     return name;
 }
 
@@ -164,7 +166,7 @@ private:
                 continue;
             }
             if (judged == StudyAnswer::Blank) continue;
-            study_id_ = answer.substr(0, 2);
+            study_id_ = study_id_of(answer);
             return;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "platform/stop.h"
 #include "records/model_list.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -30,7 +31,7 @@ StudyChoice choose_module_study(Session& session, LauncherCall& call, std::strin
 {
     Window& window = session.window;
     for (;;) {
-        const bool typed = !call.launched() && study_id == "  ";
+        const bool typed = !call.launched() && is_unknown_study_id(study_id);
         if (typed) {
             move_cursor(window, prompt.answer_column, prompt.row);
             std::string answer = window.read_line().substr(0, COMMAND_LINE_LENGTH);
@@ -49,7 +50,7 @@ StudyChoice choose_module_study(Session& session, LauncherCall& call, std::strin
         }
         // A new answer looks up its own data directory.
         if (typed) session.data_directory.reset();
-        study_id = call.line.substr(0, 2);
+        study_id = study_id_of(call.line);
         const std::string list_name = model_list_file_name(study_id);
         call.line = list_name;
         call.line.resize(COMMAND_LINE_LENGTH, ' ');

@@ -10,6 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/link_search.h"
 #include "records/number_keys.h"
@@ -79,7 +80,7 @@ std::string trimmed(std::string_view text)
 std::string map_link_data_base(std::string_view study_id, float node, int model_type)
 {
     int map = map_number_of(node);
-    if (model_type == 9) map = region_map_number(map);
+    if (uses_region_files(model_type)) map = region_map_number(map);
     return link_data_base_name(study_id, map);
 }
 
@@ -98,7 +99,7 @@ std::optional<LocatedLink> locate_link(Session& session, std::string_view study_
 {
     Window& window = session.window;
     std::string name = map_link_data_base(study_id, downstream, model_type);
-    if (model_type == 6) {
+    if (uses_packed_land_use(model_type)) {
         const LinkSearchResult result = find_link_in_data_bases(upstream, downstream, name, search);
         if (!result.found()) {
             show_link_missing(window, upstream, downstream);

@@ -13,6 +13,7 @@
 #include "platform/stop.h"
 #include "records/model_list.h"
 #include "records/string_files.h"
+#include "records/study_id.h"
 #include "review/link_review.h"
 #include "review/node_peak_flow_editor.h"
 #include "shell/dialogue.h"
@@ -187,7 +188,7 @@ ChosenStudy UserInterfaceModule::choose_study(int option)
             blank_answer();
             continue;
         }
-        const std::string study_id = word.substr(0, 2);
+        const std::string study_id = study_id_of(word);
         if (!has_study_file(study_id, option)) {
             blank_answer();
             if (call_.launched())

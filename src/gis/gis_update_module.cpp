@@ -62,11 +62,6 @@ std::string trimmed(std::string_view text) {
     return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
 }
 
-bool is_command(const std::string& answer, std::string_view upper, std::string_view lower) {
-    const std::string word = trimmed(answer);
-    return word == upper || word == lower;
-}
-
 // The header values the driver needs of a model file: its model type and
 // GIS update option, from values 2 and 9.  Nothing for a file too short to
 // hold a header.
@@ -160,16 +155,17 @@ private:
             window_.move_cursor(STUDY_ANSWER_COLUMN, STUDY_ROW);
             std::string answer = window_.read_line();
             answer.resize(STUDY_ANSWER_LENGTH, ' ');
-            if (is_command(answer, "EXIT", "exit")) {
+            const StudyAnswer judged = judge_study_answer(answer);
+            if (judged == StudyAnswer::Exit) {
                 clear_screen(window_);
                 stop_program("GIS update: EXIT");
             }
-            if (is_command(answer, "TOP", "top")) {
+            if (judged == StudyAnswer::Top) {
                 show_study_screen();
                 write_form(window_, STUDY_PROMPT_COLUMN, STUDY_ROW, STUDY_PROMPT_FORMAT, {std::string(PROMPT_ARROW)});
                 continue;
             }
-            if (trimmed(answer).empty()) continue;
+            if (judged == StudyAnswer::Blank) continue;
             study_id_ = study_id_of(answer);
             return;
         }

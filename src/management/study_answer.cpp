@@ -12,8 +12,6 @@ namespace {
 
 constexpr std::size_t COMMAND_LINE_LENGTH = 50;
 
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // A launched run whose study cannot be used: the message stays until
 // RETURN, then the run ends without a reply.
 [[noreturn]] void end_launched_run(Window& window, std::string_view message)
@@ -28,17 +26,6 @@ bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
 }
 
 }  // namespace
-
-StudyAnswer judge_study_answer(std::string_view answer)
-{
-    const std::size_t end = answer.find_last_not_of(' ');
-    if (end == std::string_view::npos) return StudyAnswer::Blank;
-    const std::string_view word = answer.substr(0, end + 1);
-    if (word == "EXIT" || word == "exit") return StudyAnswer::Exit;
-    if (word == "TOP" || word == "top") return StudyAnswer::Top;
-    if (word.size() < 2 || !is_letter(word[0]) || !is_letter(word[1])) return StudyAnswer::NotAStudy;
-    return StudyAnswer::Study;
-}
 
 StudyChoice choose_module_study(Session& session, LauncherCall& call, std::string& study_id, const StudyPrompt& prompt)
 {

@@ -69,12 +69,6 @@ void show_data_file_missing(Window& window, const std::string& name)
     show_notice(window, DATA_FILE_MISSING_FORMAT, {name});
 }
 
-std::string trimmed(std::string_view text)
-{
-    const std::size_t end = text.find_last_not_of(' ');
-    return std::string(text.substr(0, end == std::string_view::npos ? 0 : end + 1));
-}
-
 // The link data base of the map of a node (the region's file in a study of
 // model type 9).
 std::string map_link_data_base(std::string_view study_id, float node, int model_type)
@@ -105,7 +99,7 @@ std::optional<LocatedLink> locate_link(Session& session, std::string_view study_
             show_link_missing(window, upstream, downstream);
             return std::nullopt;
         }
-        name = trimmed(result.file_name);
+        name = result.name();
     }
     std::vector<std::string> names{name};
     const std::string upstream_name = map_link_data_base(study_id, upstream, model_type);

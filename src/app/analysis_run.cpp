@@ -101,9 +101,9 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
                 refuse_study(session.window, NO_MODEL_HEADER_FORMAT, {model_file}, "first model file has no header");
             }
             settings.model_type_code = model_type_code_from_header(*type_value);
-            if (settings.envelope_manning_n <= 0.0f && is_model_type(settings.model_type_code, HydrologyModelType::LosAngelesCounty) &&
+            if (controls.envelope_manning_n <= 0.0f &&
+                is_model_type(settings.model_type_code, HydrologyModelType::LosAngelesCounty) &&
                 uses_topographic_slope(controls.friction_slope_model)) {
-                settings.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
                 controls.envelope_manning_n = COUNTY_ENVELOPE_MANNING_N;
             }
             table.model_file_extension = entry.model_file_extension();
@@ -155,7 +155,7 @@ void run_deficiency_analysis(RunContext& run)
         window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
         // A study without its own minimum slope takes the envelope's.
         if (run.controls.default_min_friction_slope <= 0.0f) {
-            run.controls.default_min_friction_slope = run.settings.envelope_min_friction_slope;
+            run.controls.default_min_friction_slope = run.controls.envelope_min_friction_slope;
         }
         analyze_link_file_deficiencies(run, link_data_base, hgl_index);
     }
@@ -183,7 +183,6 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
                   HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
 {
     RunContext run{session, study_id, controls, hgl_controls, settings};
-    copy_to_run_settings(run.controls, run.settings);
     run.data_files = read_data_file_table(session, study_id, controls, settings);
 
     // New versions that a killed run left behind are of no use to anyone.

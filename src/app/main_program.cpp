@@ -237,7 +237,7 @@ void MainProgram::postprocessor_control(ControlEntry entry)
 {
     // Every road into option 1 starts from the defaults, so that settings
     // without a screen (the carried flow source) hold their values.
-    set_control_defaults(controls_, settings_, hgl_controls_);
+    set_control_defaults(controls_, hgl_controls_);
 
     ControlDataOption control_option = entry == ControlEntry::LaunchedExecute
                                            ? ControlDataOption::ExecutePostprocessor
@@ -253,10 +253,8 @@ void MainProgram::postprocessor_control(ControlEntry entry)
         if (!choose_study()) continue;
 
         const bool have_control_file = load_control_file(session_, study_id_, controls_, hgl_controls_);
-        if (have_control_file) copy_to_run_settings(controls_, settings_);
         if (control_option == ControlDataOption::DefineControls || !have_control_file) {
-            const SettingsOutcome outcome =
-                run_settings_screens(session_, study_id_, controls_, hgl_controls_, settings_);
+            const SettingsOutcome outcome = run_settings_screens(session_, study_id_, controls_, hgl_controls_);
             if (outcome == SettingsOutcome::Answered) save_control_file(session_, study_id_, controls_, hgl_controls_);
             continue;
         }

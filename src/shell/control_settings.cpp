@@ -47,23 +47,10 @@ void for_each_packed_pair(Parameters& p, Visit visit)
 
 }  // namespace
 
-void set_control_defaults(ControlParameters& parameters, RunSettings& run_settings,
-                          HglControlTable& controls)
+void set_control_defaults(ControlParameters& parameters, HglControlTable& controls)
 {
     parameters = ControlParameters{};
     controls.controls.clear();
-    copy_to_run_settings(parameters, run_settings);
-}
-
-void copy_to_run_settings(const ControlParameters& parameters, RunSettings& run_settings)
-{
-    run_settings.min_clearance = parameters.min_clearance;
-    run_settings.max_clearance = parameters.max_clearance;
-    run_settings.hgl_control_offset = parameters.hgl_control_offset;
-    run_settings.min_velocity = parameters.min_velocity;
-    run_settings.envelope_min_friction_slope = parameters.envelope_min_friction_slope;
-    run_settings.envelope_manning_n = parameters.envelope_manning_n;
-    run_settings.low_slope_flag_mode = parameters.low_slope_flag_mode;
 }
 
 std::string control_file_name(std::string_view study_id)

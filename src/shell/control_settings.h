@@ -176,27 +176,16 @@ struct HglControlTable {
     int count() const { return static_cast<int>(controls.size()); }
 };
 
-// Run-wide values read by the steps of the analysis run: the study's
-// hydrology model type and copies of the settings the steps read themselves.
+// Run-wide values of the analysis run that are no control setting: the
+// study's hydrology model type.  The steps read the settings themselves from
+// ControlParameters.
 struct RunSettings {
     int model_type_code = 0;  // HydrologyModelType of the study, set by the analysis run
-    float min_clearance = 1.0f;                  // ft
-    float max_clearance = 8.0f;                  // ft
-    float hgl_control_offset = 1.0f;             // ft
-    float min_velocity = 3.0f;                   // ft/s
-    float envelope_min_friction_slope = 0.0015f; // -
-    float envelope_manning_n = 0.013f;           // -
-    int low_slope_flag_mode = 0;
 };
 
 // The defaults of every setting, an empty control table and the capacity
-// source 1.  The model type in RunSettings is left as it is.
-void set_control_defaults(ControlParameters& parameters, RunSettings& run_settings,
-                          HglControlTable& controls);
-
-// Copies the settings that RunSettings mirrors.  load_control_file does not
-// see RunSettings: whoever loads the file copies them after it.
-void copy_to_run_settings(const ControlParameters& parameters, RunSettings& run_settings);
+// source 1.
+void set_control_defaults(ControlParameters& parameters, HglControlTable& controls);
 
 // "<study>contzz.zzz", without the data directory.
 std::string control_file_name(std::string_view study_id);

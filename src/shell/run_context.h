@@ -22,7 +22,7 @@ struct RunContext {
     std::string study_id;          // the study's two characters
     ControlParameters& controls;   // the settings as loaded; the run adjusts a few (see run_analysis)
     HglControlTable& hgl_controls; // the user's trunk-line HGL controls; the outlet-control step fills them
-    RunSettings& settings;         // the study's model type and the envelope settings
+    RunSettings& settings;         // the study's model type
 
     DataFileTable data_files{};    // the study's maps, from the model list file
     NetworkNodeSets node_sets{};   // headwater, confluence and seam nodes of the cross-check

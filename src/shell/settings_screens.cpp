@@ -769,9 +769,8 @@ Leave run_one_screen(Window& window, Screen screen, ControlParameters& p, HglCon
 
 }  // namespace
 
-SettingsOutcome run_settings_screens(Session& session, const std::string& /*study_id*/,
-                                     ControlParameters& parameters, HglControlTable& controls,
-                                     RunSettings& run_settings)
+SettingsOutcome run_settings_screens(Session& session, const std::string& /*study_id*/, ControlParameters& parameters,
+                                     HglControlTable& controls)
 {
     std::optional<Screen> screen = Screen::FrictionSlopeEstimation;
     SettingsOutcome outcome = SettingsOutcome::Answered;
@@ -788,7 +787,6 @@ SettingsOutcome run_settings_screens(Session& session, const std::string& /*stud
             screen = next_screen(*screen, parameters, controls);
         }
     }
-    copy_to_run_settings(parameters, run_settings);
     return outcome;
 }
 

@@ -17,10 +17,8 @@ namespace velm {
 // saved (the answers given so far stay in memory).
 enum class SettingsOutcome { Answered, Left };
 
-// Runs the screens on the caller's settings.  RunSettings receives the
-// mirrored settings in either outcome.
-SettingsOutcome run_settings_screens(Session& session, const std::string& study_id,
-                                     ControlParameters& parameters, HglControlTable& controls,
-                                     RunSettings& run_settings);
+// Runs the screens on the caller's settings.
+SettingsOutcome run_settings_screens(Session& session, const std::string& study_id, ControlParameters& parameters,
+                                     HglControlTable& controls);
 
 }  // namespace velm

@@ -331,8 +331,8 @@ DeficiencySettings deficiency_settings(const ControlParameters& controls, const 
     pass.sizing_increment = controls.sizing_increment;
     pass.pipe_flow_rate = controls.pipe_flow_rate;
     pass.model_type_code = settings.model_type_code;
-    pass.envelope_manning_n = settings.envelope_manning_n;
-    pass.low_slope_flag_mode = settings.low_slope_flag_mode;
+    pass.envelope_manning_n = controls.envelope_manning_n;
+    pass.low_slope_flag_mode = controls.low_slope_flag_mode;
     return pass;
 }
 

@@ -42,7 +42,7 @@ constexpr float MANNING_EXPONENT = 2.667f;
 // The bottom envelope stays this far below a top envelope it would cross.
 constexpr float ENVELOPE_SEPARATION = 0.1f;  // ft
 
-float minimum_gradient(float flow, const RunSettings& settings)
+float minimum_gradient(float flow, const ControlParameters& settings)
 {
     const float diameter = std::sqrt(4.0f * flow / (PI * settings.min_velocity));
     float slope = flow / (MANNING_FULL_PIPE / settings.envelope_manning_n * std::pow(diameter, MANNING_EXPONENT));
@@ -88,7 +88,7 @@ std::optional<StringProfile> string_profile(const std::vector<StringRecord>& rec
     return profile;
 }
 
-FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const RunSettings& settings)
+FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const ControlParameters& settings)
 {
     const std::size_t nodes = profile.ground.size();
     const std::vector<ProfileLink>& links = profile.links;
@@ -279,11 +279,11 @@ void run_balanced_hgl_estimation(RunContext& run)
             if (!file_exists(name)) continue;
             const std::optional<StringProfile> profile = string_profile(read_string_file(name));
             if (!profile) continue;
-            const float control = level == 0.0f && !user_controls
-                                      ? profile->ground.front() - run.settings.min_clearance -
-                                            run.settings.hgl_control_offset
-                                      : entry.elevation;
-            const FittedHgl fit = fit_balanced_hgl(*profile, control, run.settings);
+            const float control =
+                level == 0.0f && !user_controls
+                    ? profile->ground.front() - run.controls.min_clearance - run.controls.hgl_control_offset
+                    : entry.elevation;
+            const FittedHgl fit = fit_balanced_hgl(*profile, control, run.controls);
             for (const ControlWarning& warning : fit.warnings) {
                 for (const std::string& line : control_warning_lines(s, *profile, fit, warning)) report.write_line(line);
             }

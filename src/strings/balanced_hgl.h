@@ -71,7 +71,7 @@ struct FittedHgl {
 
 // The envelopes and the fitted HGL of a profile for the control HGL at its
 // outlet, with the run's envelope settings.
-FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const RunSettings& settings);
+FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const ControlParameters& settings);
 
 // The section III warning lines of a reset control of string `s`.
 std::vector<std::string> control_warning_lines(int s, const StringProfile& profile, const FittedHgl& fit,

@@ -58,7 +58,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
     Window& window = run.session.window;
     clear_screen(window);
     write_form(window, 5, 5, UPDATE_HEADING_FORMAT);
-    const float minimum = run.settings.envelope_min_friction_slope;
+    const float minimum = run.controls.envelope_min_friction_slope;
     write_report_lines(report, MINIMUM_SLOPE_HEADING_FORMAT, {minimum, minimum});
 
     // The first result of each node pair.

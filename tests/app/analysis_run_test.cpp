@@ -463,13 +463,12 @@ TEST_F(DataFileTableTest, CountyStudyWithoutEnvelopeManningNTakesTheCountyValue)
         write_model_header("AB0101ZZ.Z11", {1.0f, c.model_type_value});
         controls_.envelope_manning_n = c.manning_n;
         controls_.friction_slope_model = c.slope_model;
-        copy_to_run_settings(controls_, settings_);
         if (c.model_type_value > 0.0f) {
             read_table();
         } else {
             EXPECT_EQ(refusal(), "model files in metric units");
         }
-        EXPECT_EQ(settings_.envelope_manning_n, c.expected);
+        EXPECT_EQ(controls_.envelope_manning_n, c.expected);
         EXPECT_EQ(controls_.envelope_manning_n, c.expected);
     }
 }
@@ -534,7 +533,7 @@ TEST_F(DataFileTableTest, DeficiencyStepTakesTheMapsWithALinkDataBase)
         for (const std::string& stem : table.data_file_names) std::filesystem::remove(stem + ".ZLL");
         for (const std::string& name : c.link_data_bases) test::TemporaryDirectory::put(name, "");
         controls_.default_min_friction_slope = c.default_min_slope;
-        settings_.envelope_min_friction_slope = 0.0015f;
+        controls_.envelope_min_friction_slope = 0.0015f;
 
         HglControlTable hgl_controls;
         RunContext run{session_, "AB", controls_, hgl_controls, settings_};

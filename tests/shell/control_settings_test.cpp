@@ -48,23 +48,21 @@ TEST_F(ControlFileTest, DefaultsAreSetEverywhereAndSaveAsTheKnownFile)
 {
     ControlParameters p = edited_settings();
     p.carried_flow_source = 0;
-    RunSettings run;
-    run.model_type_code = 6;
-    run.min_clearance = 99.0f;
+    p.min_clearance = 99.0f;
+    p.low_slope_flag_mode = 1;
     HglControlTable table{{{1.0f, 2.0f}}};
 
-    set_control_defaults(p, run, table);
+    set_control_defaults(p, table);
 
     EXPECT_EQ(p.carried_flow_source, 1);
     EXPECT_EQ(table.count(), 0);
-    EXPECT_EQ(run.model_type_code, 6);  // belongs to the analysis run
-    EXPECT_EQ(run.min_clearance, 1.0f);
-    EXPECT_EQ(run.max_clearance, 8.0f);
-    EXPECT_EQ(run.hgl_control_offset, 1.0f);
-    EXPECT_EQ(run.min_velocity, 3.0f);
-    EXPECT_EQ(run.envelope_min_friction_slope, 0.0015f);
-    EXPECT_EQ(run.envelope_manning_n, 0.013f);
-    EXPECT_EQ(run.low_slope_flag_mode, 0);
+    EXPECT_EQ(p.min_clearance, 1.0f);
+    EXPECT_EQ(p.max_clearance, 8.0f);
+    EXPECT_EQ(p.hgl_control_offset, 1.0f);
+    EXPECT_EQ(p.min_velocity, 3.0f);
+    EXPECT_EQ(p.envelope_min_friction_slope, 0.0015f);
+    EXPECT_EQ(p.envelope_manning_n, 0.013f);
+    EXPECT_EQ(p.low_slope_flag_mode, 0);
 
     save_control_file(session_, "AB", p, table);
     EXPECT_EQ(directory_.get("ABcontzz.zzz"),

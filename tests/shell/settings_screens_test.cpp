@@ -39,7 +39,7 @@ protected:
     SettingsOutcome run(const std::vector<std::string>& typed)
     {
         window_.type(typed);
-        return run_settings_screens(session_, "AB", parameters_, table_, run_settings_);
+        return run_settings_screens(session_, "AB", parameters_, table_);
     }
 
     // The 80 characters of a row as the screen stood at the i-th read.
@@ -70,7 +70,6 @@ protected:
 
     ControlParameters parameters_;
     HglControlTable table_;
-    RunSettings run_settings_;
 };
 
 std::vector<std::string> enters(int count) { return std::vector<std::string>(static_cast<std::size_t>(count), ""); }
@@ -190,8 +189,7 @@ TEST_F(SettingsScreensTest, OrderAndBackFollowTheFrictionSlopeModel)
         p.hydraulic_control_model = road.control;
         HglControlTable table;
         for (int k = 1; k <= road.controls; ++k) table.controls.push_back({100.0f + float(k), 0.0f});
-        RunSettings run_settings;
-        EXPECT_EQ(run_settings_screens(session, "AB", p, table, run_settings), road.outcome);
+        EXPECT_EQ(run_settings_screens(session, "AB", p, table), road.outcome);
         EXPECT_EQ(window.lines_left(), 0u);
         std::vector<std::string> seen;
         for (const std::string& screen : window.reads()) {
@@ -216,9 +214,8 @@ TEST_F(SettingsScreensTest, TopRedrawsWithStoredAnswersAndBackKeepsThem)
     EXPECT_EQ(text_at(3, 62, 5, 5), " 5.00");
     EXPECT_EQ(title_at(5), FRICTION);
     EXPECT_EQ(text_at(6, 62, 5, 5), " 5.00");
+    // Answers stay in memory after EXIT.
     EXPECT_EQ(parameters_.min_velocity, 5.0f);
-    // Answers stay in memory after EXIT, mirrored in the run settings.
-    EXPECT_EQ(run_settings_.min_velocity, 5.0f);
 }
 
 TEST_F(SettingsScreensTest, ExitKeepsAcceptedAnswersInMemory)
@@ -227,8 +224,6 @@ TEST_F(SettingsScreensTest, ExitKeepsAcceptedAnswersInMemory)
     EXPECT_EQ(parameters_.friction_slope_model, FrictionSlopeModel::BalancedHglWithUserSlopes);
     EXPECT_EQ(parameters_.min_clearance, 0.5f);
     EXPECT_EQ(parameters_.max_clearance, 9.0f);
-    EXPECT_EQ(run_settings_.min_clearance, 0.5f);
-    EXPECT_EQ(run_settings_.max_clearance, 9.0f);
 }
 
 TEST_F(SettingsScreensTest, MaximumClearanceRangeFollowsTheMinimum)
@@ -354,8 +349,7 @@ TEST_F(SettingsScreensTest, EntriesStoreTheirValuesAndRefuseOthers)
         Session session{window, clock_};
         ControlParameters p;
         HglControlTable table;
-        RunSettings run_settings;
-        EXPECT_EQ(run_settings_screens(session, "AB", p, table, run_settings), SettingsOutcome::Answered);
+        EXPECT_EQ(run_settings_screens(session, "AB", p, table), SettingsOutcome::Answered);
         EXPECT_EQ(window.lines_left(), 0u);
         EXPECT_EQ(window.beeps(), static_cast<int>(c.typed.size()) - 1);
         EXPECT_TRUE(c.stored(p));

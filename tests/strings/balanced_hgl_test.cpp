@@ -53,7 +53,7 @@ class BalancedHglFitTest : public ::testing::TestWithParam<FitCase> {};
 TEST_P(BalancedHglFitTest, FitsSegmentsBetweenTheEnvelopes)
 {
     const FitCase& c = GetParam();
-    const FittedHgl fit = fit_balanced_hgl(profile(c.ground, 100.0f, c.flow), c.control, RunSettings{});
+    const FittedHgl fit = fit_balanced_hgl(profile(c.ground, 100.0f, c.flow), c.control, ControlParameters{});
     EXPECT_EQ(printed(fit.top_envelope, 2), c.top);
     EXPECT_EQ(printed(fit.bottom_envelope, 2), c.bottom);
     EXPECT_EQ(printed(fit.friction_slope, 4), c.slopes);
@@ -138,15 +138,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BalancedHgl, ControlOnTheEnvelopeIsNoWarning)
 {
     const StringProfile p = profile({100, 100, 120}, 100.0f, 10.0f);
-    const FittedHgl first = fit_balanced_hgl(p, 98.0f, RunSettings{});
-    EXPECT_TRUE(fit_balanced_hgl(p, first.top_envelope[0], RunSettings{}).warnings.empty());
-    EXPECT_TRUE(fit_balanced_hgl(p, first.bottom_envelope[0], RunSettings{}).warnings.empty());
+    const FittedHgl first = fit_balanced_hgl(p, 98.0f, ControlParameters{});
+    EXPECT_TRUE(fit_balanced_hgl(p, first.top_envelope[0], ControlParameters{}).warnings.empty());
+    EXPECT_TRUE(fit_balanced_hgl(p, first.bottom_envelope[0], ControlParameters{}).warnings.empty());
 }
 
 TEST(BalancedHgl, WarningLinesOfAControlAboveTheTopEnvelope)
 {
     const StringProfile p = profile({100, 100, 100, 100}, 100.0f, 10.0f);
-    const FittedHgl fit = fit_balanced_hgl(p, 99.0f, RunSettings{});
+    const FittedHgl fit = fit_balanced_hgl(p, 99.0f, ControlParameters{});
     ASSERT_EQ(fit.warnings.size(), 1u);
     EXPECT_EQ(control_warning_lines(7, p, fit, fit.warnings[0]),
               (Texts{"    *WARNING : The HGL CONTROL for STRING #   7",
@@ -154,7 +154,7 @@ TEST(BalancedHgl, WarningLinesOfAControlAboveTheTopEnvelope)
                      "     the modeled TOP HGL Envelope at the String's most Downstream Node.",
                      "     Estimated HGL Control:   99.00; TOP HGL Envelope:   98.55",
                      "     Bottom HGL Envelope:   92.00 *HGL Control RESET to TOP HGL Envelope"}));
-    const FittedHgl low = fit_balanced_hgl(p, 80.0f, RunSettings{});
+    const FittedHgl low = fit_balanced_hgl(p, 80.0f, ControlParameters{});
     ASSERT_EQ(low.warnings.size(), 1u);
     EXPECT_EQ(control_warning_lines(7, p, low, low.warnings[0]),
               (Texts{"    *WARNING : The HGL CONTROL for STRING #   7",
@@ -275,7 +275,7 @@ TEST(BalancedHgl, SegmentsMatchFreshSumsOnRandomProfiles)
         p.ground = ground;
         for (std::size_t j = 0; j + 1 < nodes; ++j) p.links.push_back({0.0f, 0.0f, length(random), flow(random)});
         const float control = 90.0f + static_cast<float>(random() % 15);
-        const FittedHgl fit = fit_balanced_hgl(p, control, RunSettings{});
+        const FittedHgl fit = fit_balanced_hgl(p, control, ControlParameters{});
         EXPECT_EQ(fit.friction_slope, slopes_by_fresh_sums(fit.top_envelope, fit.bottom_envelope, p.links, fit.control))
             << "profile " << trial;
         // Every segment ends on the top envelope, the last at the top node.

@@ -73,11 +73,6 @@ enum class ControlDataOption { DefineControls = 1, ExecutePostprocessor = 2 };
 // names the sub-option, straight at the study step with that option.
 enum class ControlEntry { FromMenu, LaunchedDefine, LaunchedExecute };
 
-std::string without_trailing_blanks(std::string_view text)
-{
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
 
 class MainProgram {
 public:
@@ -204,13 +199,13 @@ bool MainProgram::choose_study()
             move_cursor(window_, MENU_ANSWER_COLUMN, STUDY_ANSWER_ROW);
             answer = window_.read_line().substr(0, STUDY_ANSWER_LENGTH);
         }
-        const std::string word = without_trailing_blanks(answer);
-        if (word == "EXIT" || word == "exit") {
+        const StudyAnswer judged = judge_study_answer(answer);
+        if (judged == StudyAnswer::Exit) {
             clear_screen(window_);
             stop_program("study prompt: EXIT");
         }
-        if (word == "TOP" || word == "top") return false;
-        if (word.empty()) continue;
+        if (judged == StudyAnswer::Top) return false;
+        if (judged == StudyAnswer::Blank) continue;
 
         std::string study = study_id_of(answer);
         if (!is_usable_study_id(study)) {

@@ -185,6 +185,7 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
     for (const ConfluenceRecord& record : group_confluence_pairs(confluence_pairs, FEWEST_GIS_CONFLUENCE_TRIBUTARIES)) {
         if (record.over_connected()) {
             write_report_lines(report, OVER_CONNECTED_FORMAT, {record.confluence_node});
+            network.over_connected_nodes.push_back(record.confluence_node);
             fatal = true;
         }
         network.confluence_table.write_line(confluence_record_line(record));

@@ -62,6 +62,9 @@ struct GisNetworkFiles {
     TextWriter& confluence_table;   // "SETC.ZZZ"
     TextWriter& downstream_nodes;   // "SETE.ZZZ", node set E
     TextWriter& upstream_nodes;     // "SETF.ZZZ", node set F
+    // The nodes of the table's records entered from more than five upstream
+    // nodes, in table order: the fatal block that closes the table.
+    std::vector<float> over_connected_nodes{};
 };
 
 // The check of one map's GIS link file `map_code` + "ZZ.ZZL" (a missing file

@@ -2,6 +2,7 @@
 
 #include "diagnostics/node_checks.h"
 #include "diagnostics/report_lines.h"
+#include "records/hydrology_model_type.h"
 
 namespace velm {
 
@@ -20,8 +21,10 @@ constexpr float SMALLEST_CELL_AREA = 0.001f;               // acres
 bool outside(float value, float low, float high) { return value < low || value > high; }
 
 float lowest_subarea_number(int model_type_code) {
-    return model_type_code == 6 || model_type_code == 7 || model_type_code == 9 ? LOWEST_REGION_SUBAREA_NUMBER
-                                                                                : LOWEST_SUBAREA_NUMBER;
+    const bool region_numbers = is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) ||
+                                is_model_type(model_type_code, HydrologyModelType::LotSizeLandUse) ||
+                                is_model_type(model_type_code, HydrologyModelType::LosAngelesCity);
+    return region_numbers ? LOWEST_REGION_SUBAREA_NUMBER : LOWEST_SUBAREA_NUMBER;
 }
 
 // GIS value 2 is the rainfall of model types 5 and 6, value 3 that of type 9.
@@ -44,7 +47,7 @@ void test_gis_cells(const GisSubareaRecord& subarea, int model_type_code, Subare
         const float land_use = subarea.cell_land_use(k);
         const float soil = subarea.cell_soil(k);
         if (land_use == 0.0f && soil == 0.0f) break;
-        if (model_type_code == 6) {
+        if (uses_packed_land_use(model_type_code)) {
             const float code = land_use - 100.0f;
             if (code <= 0.0f || code >= 25.0f) flags.land_use = SubareaFlag::Marked;
             if (outside(soil, 2.0f, 172.0f)) flags.soil = SubareaFlag::Marked;

@@ -284,7 +284,7 @@ private:
 // region, the file of the map number rounded down to a multiple of 100.
 std::string map_link_file(std::string_view map_stem, int model_type_code) {
     std::string stem(map_stem);
-    if (model_type_code == 9 && stem.size() >= 6) stem.replace(4, 2, "00");
+    if (uses_region_files(model_type_code) && stem.size() >= 6) stem.replace(4, 2, "00");
     return link_data_base_name(stem);
 }
 

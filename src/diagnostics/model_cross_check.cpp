@@ -161,7 +161,7 @@ GroupEntry group_entry(int code, int model_type) {
 float group_subarea_number(const ModelGroup& group, int model_type) {
     const int code = group.process_code();
     // Model type 6 keeps no subarea in its code-9 groups.
-    if ((code == 9 || code == 91 || code == 92) && is_model_type(model_type, HydrologyModelType::LosAngelesCounty)) return 0.0f;
+    if (is_code9_family_code(code) && is_model_type(model_type, HydrologyModelType::LosAngelesCounty)) return 0.0f;
     return subarea_number_at(group, packed_subarea_position(code));
 }
 
@@ -186,7 +186,7 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
 
         const GroupEntry entry = group_entry(code, model_type);
         if (entry == GroupEntry::Nothing) continue;
-        const bool addition = code == 81 || code == 82;
+        const bool addition = is_subarea_addition_code(code);
         if (entry == GroupEntry::SubareaAndLink) {
             const float number = group_subarea_number(group, model_type);
             if (number != 0.0f) {

@@ -12,8 +12,10 @@
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "records/history_log.h"
+#include "records/hydrology_model_type.h"
 #include "records/model_list.h"
 #include "records/string_files.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 #include "shell/title_pages.h"
@@ -90,7 +92,7 @@ void EditorModule::run()
         case 1:
         case 2: edit_subarea_attributes(context, static_cast<EditorOption>(option)); break;
         case 6:
-            if (context.model_type == 10) {
+            if (is_curve_number_model(context.model_type)) {
                 edit_storage_element(context);
             } else {
                 edit_link_element_attributes(context, EditorOption::LinkPrimaryElement);
@@ -127,7 +129,7 @@ bool EditorModule::take_study()
             }
             continue;
         }
-        const std::string study = trimmed.substr(0, 2);
+        const std::string study = study_id_of(trimmed);
         const std::string index_name = study_file_name(STRING_INDEX_FILE_NAME_FORMAT, study);
         if (file_exists(session_.study_file(index_name))) {
             study_id_ = study;
@@ -166,8 +168,8 @@ void EditorModule::show_menu(int model_type)
 {
     clear_screen(window());
     write_form(window(), 5, 1, MODULE_MENU_FORMAT, {std::string(PROMPT_ARROW)});
-    if (model_type != 6) write_form(window(), 13, 9, NO_TIME_OPTION_FORMAT);
-    if (model_type == 10) {
+    if (!uses_packed_land_use(model_type)) write_form(window(), 13, 9, NO_TIME_OPTION_FORMAT);
+    if (is_curve_number_model(model_type)) {
         write_form(window(), 13, 9, LAG_OPTION_FORMAT);
         write_form(window(), 13, 15, STORAGE_OPTION_FORMAT);
     }
@@ -189,8 +191,9 @@ int EditorModule::read_menu_answer(int model_type)
             if (answer[0] >= '1' && answer[0] <= '9' && answer[1] == ' ') option = answer[0] - '0';
             if (option == 1 || option == 2 || option == 6 || option == 7) {
                 write_form(window(), 1, MESSAGE_ROW, "(79(' '))");
-                const bool offered = !(option == 2 && model_type != 6 && model_type != 10) &&
-                                     !(option == 7 && model_type == 10);
+                const bool offered =
+                    !(option == 2 && !uses_packed_land_use(model_type) && !is_curve_number_model(model_type)) &&
+                    !(option == 7 && is_curve_number_model(model_type));
                 if (!offered) break;
                 return option;
             }

@@ -7,6 +7,7 @@
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/history_log.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_search.h"
 #include "records/model_file_rewrite.h"
 #include "records/street_section_table.h"
@@ -62,7 +63,7 @@ std::optional<std::pair<float, float>> read_node_pair(EditorContext& context, Ed
 std::string map_link_data_base(const EditorContext& context, float node)
 {
     int map = map_number_of(node);
-    if (context.model_type == 9) map = region_map_number(map);
+    if (uses_region_files(context.model_type)) map = region_map_number(map);
     return link_data_base_name(context.study_id, map);
 }
 
@@ -127,7 +128,7 @@ void LinkElementEditor::edit_link(float upstream, float downstream)
     Window& window = context_.window();
     const std::string model_base_name = map_link_data_base(context_, downstream);
     std::string name = model_base_name;
-    if (context_.model_type == 6) {
+    if (uses_packed_land_use(context_.model_type)) {
         const LinkSearchResult found = find_link_in_data_bases(upstream, downstream, name, search_);
         if (!found.found()) {
             show_missing_link(window, upstream, downstream);
@@ -161,7 +162,7 @@ void LinkElementEditor::edit_link(float upstream, float downstream)
         }
         // Not in the downstream node's file: the upstream node's map file, once.
         const std::string upstream_name = map_link_data_base(context_, upstream);
-        if (second_file_tried || context_.model_type == 6 || upstream_name == model_base_name) {
+        if (second_file_tried || uses_packed_land_use(context_.model_type) || upstream_name == model_base_name) {
             show_missing_link(window, upstream, downstream);
             return;
         }

@@ -11,6 +11,7 @@
 #include "editor/subarea_export_update.h"
 #include "platform/files.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/model_file_rewrite.h"
 #include "records/model_group_access.h"
@@ -134,7 +135,7 @@ ShownCells shown_cells(const LandUseTable& table, int model_type)
         const LandUseCell& stored = table.cell(k);
         ShownCell& cell = cells[static_cast<std::size_t>(k - 1)];
         cell = {stored.land_use_code, 0.0f, stored.soil_code, stored.cell_area};
-        if (model_type == 6 && stored.cell_area > 0.0f) {
+        if (uses_packed_land_use(model_type) && stored.cell_area > 0.0f) {
             const float designation = std::trunc(stored.land_use_code) - TYPE6_LAND_USE_OFFSET;
             cell.land_use = designation;
             cell.imperviousness = stored.land_use_code - designation - TYPE6_LAND_USE_OFFSET;
@@ -186,7 +187,7 @@ void SubareaEditor::run()
             if (!selection) continue;
             if (option_ == EditorOption::TimeOfConcentration) {
                 edit_subarea_time(context_, log_, *selection);
-            } else if (context_.model_type == 10) {
+            } else if (is_curve_number_model(context_.model_type)) {
                 edit_curve_numbers(*selection);
             } else {
                 edit_cells(*selection);
@@ -206,7 +207,7 @@ void SubareaEditor::show_missing_subarea(float subarea)
 
 bool SubareaEditor::fetch(ModelFile& file, float subarea, EditorOption option)
 {
-    if (context_.model_type == 10)
+    if (is_curve_number_model(context_.model_type))
         return find_model_group(file, RewriteMode::FetchMode, subarea, option, context_.buffer) == RECORD_FOUND;
     return rewrite_model_file(file, {RewriteMode::FetchMode, subarea, 0, option}, context_.buffer, context_.street, "")
                .status == RECORD_FOUND;
@@ -215,9 +216,9 @@ bool SubareaEditor::fetch(ModelFile& file, float subarea, EditorOption option)
 std::optional<SubareaSelection> SubareaEditor::select_subarea(float subarea)
 {
     int map = map_number_of(subarea);
-    if (context_.model_type == 9) map = region_map_number(map);
+    if (uses_region_files(context_.model_type)) map = region_map_number(map);
     std::string name = format_line(MODEL_FILE_NAME_BY_MAP_FORMAT, {context_.study_id, map});
-    if (context_.model_type == 6) {
+    if (uses_packed_land_use(context_.model_type)) {
         // The region's 100 map files, in order, until one holds the subarea.
         bool found = false;
         for (int k = 0; k < 100 && !found; ++k) {
@@ -270,13 +271,16 @@ std::vector<std::string> SubareaEditor::history_header(std::string_view headings
 void SubareaEditor::edit_cells(const SubareaSelection& selection)
 {
     const int type = context_.model_type;
+    const bool packed_land_use = uses_packed_land_use(type);
+    const bool type9_soils = is_model_type(type, HydrologyModelType::LosAngelesCity);
     const ShownCells previous = shown_cells(context_.buffer.land_use_table, type);
     ShownCells current = previous;
     bool save = false;
     for (bool entering = true; entering;) {
         clear_screen(window());
-        write_form(window(), 5, 2, type == 6 ? TYPE6_SCREEN_FORMAT : CELL_SCREEN_FORMAT, {selection.subarea_number});
-        if (type == 9) write_form(window(), 5, 13, TYPE9_SOIL_PROMPT_FORMAT);
+        write_form(window(), 5, 2, packed_land_use ? TYPE6_SCREEN_FORMAT : CELL_SCREEN_FORMAT,
+                   {selection.subarea_number});
+        if (type9_soils) write_form(window(), 5, 13, TYPE9_SOIL_PROMPT_FORMAT);
         std::vector<FormatValue> land_use, imperviousness, soil, area;
         for (const ShownCell& cell : current) {
             land_use.emplace_back(cell.land_use);
@@ -285,9 +289,9 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
             area.emplace_back(cell.area);
         }
         write_form(window(), 22, 5, CELL_ROW_FORMAT, land_use);
-        if (type == 6) write_form(window(), 22, 6, CELL_ROW_FORMAT, imperviousness);
-        write_form(window(), 22, type == 6 ? 7 : 6, CELL_ROW_FORMAT, soil);
-        write_form(window(), 22, type == 6 ? 8 : 7, CELL_ROW_FORMAT, area);
+        if (packed_land_use) write_form(window(), 22, 6, CELL_ROW_FORMAT, imperviousness);
+        write_form(window(), 22, packed_land_use ? 7 : 6, CELL_ROW_FORMAT, soil);
+        write_form(window(), 22, packed_land_use ? 8 : 7, CELL_ROW_FORMAT, area);
         write_form(window(), 3, 17, legend_of(type));
         show_command_footer(window(), CommandSet::ExitTopBack);
         write_at(window(), 16, 23, TO_MAIN_MENU, LineEnd::StayOnLine);
@@ -300,12 +304,12 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
         };
         std::vector<Field> fields{{11, FieldKind::Whole, 1.0f, 6.0f},
                                   {12, FieldKind::Whole, 1.0f, static_cast<float>(land_use_limit(type))}};
-        if (type == 6) {
+        if (packed_land_use) {
             fields.push_back({13, FieldKind::Real, 0.0f, 0.99f});
             fields.push_back({14, FieldKind::Whole, 2.0f, 103.0f});
             fields.push_back({15, FieldKind::Whole, 0.0f, 100.0f});
         } else {
-            fields.push_back({13, FieldKind::Whole, 1.0f, type == 9 ? 3.0f : 4.0f});
+            fields.push_back({13, FieldKind::Whole, 1.0f, type9_soils ? 3.0f : 4.0f});
             fields.push_back({14, FieldKind::Real, 0.0f, 100.0f});
         }
         std::vector<float> typed;
@@ -325,7 +329,7 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
         } else if (ended == EntryResult::ValueEntered) {
             ShownCell& cell = current[static_cast<std::size_t>(typed[0] - 1.0f)];
             cell.land_use = typed[1];
-            if (type == 6) {
+            if (packed_land_use) {
                 cell.imperviousness = typed[2];
                 cell.soil = typed[3];
                 cell.area = typed[4];
@@ -347,7 +351,8 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
     for (int k = 1; k <= MAX_LAND_USE_CELLS; ++k) {
         const ShownCell& cell = current[static_cast<std::size_t>(k - 1)];
         if (cell.area > 0.0f) {
-            const float code = type == 6 ? cell.land_use + TYPE6_LAND_USE_OFFSET + cell.imperviousness : cell.land_use;
+            const float code =
+                packed_land_use ? cell.land_use + TYPE6_LAND_USE_OFFSET + cell.imperviousness : cell.land_use;
             table.cell(k) = {code, cell.soil, cell.area};
             ++in_use;
         } else {
@@ -357,25 +362,25 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
     if (in_use == 0) {
         // A subarea keeps one small cell in use.
         in_use = 1;
-        table.cell(1) = {type == 6 ? 101.9f : 1.0f, 1.0f, 0.1f};
+        table.cell(1) = {packed_land_use ? 101.9f : 1.0f, 1.0f, 0.1f};
     }
     context_.buffer.packed_subarea_code = in_use;
 
     // The history block: the values handed to the copy pass against the previous ones.
     std::vector<std::string> history =
-        history_header(type == 6 ? TYPE6_HISTORY_HEADINGS_FORMAT : CELL_HISTORY_HEADINGS_FORMAT);
+        history_header(packed_land_use ? TYPE6_HISTORY_HEADINGS_FORMAT : CELL_HISTORY_HEADINGS_FORMAT);
     for (int k = 1; k <= MAX_LAND_USE_CELLS; ++k) {
         const ShownCell& before = previous[static_cast<std::size_t>(k - 1)];
         const LandUseCell& handed = table.cell(k);
-        const int new_land_use = type == 6 ? (handed.cell_area > 0.0f ? truncated(handed.land_use_code) - 100 : 0)
-                                           : truncated(handed.land_use_code);
+        const int new_land_use = packed_land_use ? (handed.cell_area > 0.0f ? truncated(handed.land_use_code) - 100 : 0)
+                                                 : truncated(handed.land_use_code);
         if (k > 1 && !(handed.cell_area > 0.0f) && !(before.area > 0.0f)) continue;
         std::vector<FormatValue> values;
         if (k == 1) values.emplace_back(selection.subarea_number);
         if (k > 1) values.emplace_back(k);
         values.emplace_back(truncated(before.land_use));
         values.emplace_back(new_land_use);
-        if (type == 6) {
+        if (packed_land_use) {
             values.emplace_back(before.imperviousness);
             values.emplace_back(current[static_cast<std::size_t>(k - 1)].imperviousness);
         }
@@ -383,8 +388,8 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
         values.emplace_back(truncated(handed.soil_code));
         values.emplace_back(before.area);
         values.emplace_back(handed.cell_area);
-        const std::string_view layout = k == 1 ? (type == 6 ? TYPE6_FIRST_CELL_FORMAT : CELL_FIRST_CELL_FORMAT)
-                                               : (type == 6 ? TYPE6_NEXT_CELL_FORMAT : CELL_NEXT_CELL_FORMAT);
+        const std::string_view layout = k == 1 ? (packed_land_use ? TYPE6_FIRST_CELL_FORMAT : CELL_FIRST_CELL_FORMAT)
+                                               : (packed_land_use ? TYPE6_NEXT_CELL_FORMAT : CELL_NEXT_CELL_FORMAT);
         for (const std::string& line : Format(layout).write(values)) history.push_back(line);
     }
 

@@ -6,6 +6,7 @@
 #include "editor/subarea_editing.h"
 #include "platform/files.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
 #include "records/model_file_rewrite.h"
 #include "records/model_group_access.h"
 #include "shell/dialogue.h"
@@ -179,7 +180,7 @@ void edit_watershed_lag(EditorContext& context, HistorianFile& log, const Subare
 
 void edit_subarea_time(EditorContext& context, HistorianFile& log, const SubareaSelection& selection)
 {
-    if (context.model_type == 10) {
+    if (is_curve_number_model(context.model_type)) {
         edit_watershed_lag(context, log, selection);
     } else {
         edit_time_of_concentration(context, log, selection);

@@ -21,25 +21,6 @@ constexpr std::string_view FATAL_SUMMARY_FORMAT =
     "(/5X,'*** Fatal Error(s) Detected:'/9X,'See filename ','\"',A,'\"',' for diagnostics of YOUR ',A,"
     "' DATA BASE'/)";
 
-// A confluence record read back from the table: the node and the six
-// characters after the five slots, " <=== " on a record of more than five
-// streams.
-constexpr std::string_view CONFLUENCE_READ_FORMAT = "(1X,F8.1,5(2X,F8.1),A6)";
-constexpr int CONFLUENCE_TABLE_HEADING_LINES = 3;
-constexpr std::string_view OVERFLOW_MARK = " <=== ";
-
-// The nodes of the marked records of the GIS-path confluence table.
-std::vector<float> over_connected_nodes(const std::string& table) {
-    static const Format record(CONFLUENCE_READ_FORMAT);
-    const std::vector<std::string> lines = read_text_lines(table);
-    std::vector<float> nodes;
-    for (std::size_t i = CONFLUENCE_TABLE_HEADING_LINES; i < lines.size(); ++i) {
-        const std::vector<FormatValue> values = record.read({lines[i]}, 7);
-        if (std::get<std::string>(values[6]) == OVERFLOW_MARK) nodes.push_back(std::get<float>(values[0]));
-    }
-    return nodes;
-}
-
 int check_links(Session& session, const GisMapList& maps, bool node_export, int model_type) {
     TextWriter report(session.study_file(GIS_LINK_CHECK_REPORT));
     write_records(session.window, LINK_CHECKS_FORMAT);
@@ -53,12 +34,11 @@ int check_links(Session& session, const GisMapList& maps, bool node_export, int 
     for (const std::string& map : maps.map_codes)
         total += check_gis_link_file(session, report, network, node_export, map, GisStampRequest::Checked, model_type);
     write_check_verdict(session.window, total);
-    for (TextWriter* file : {&report, &table, &downstream_nodes, &upstream_nodes}) file->commit();
-
     // The table ends with the nodes entered from more than five upstream
     // nodes; they stop nothing beyond the fatal findings already counted.
-    const std::vector<float> overflow = over_connected_nodes(table_name);
-    if (!overflow.empty()) append_text_lines(table_name, confluence_fatal_block(overflow));
+    if (!network.over_connected_nodes.empty())
+        for (const std::string& line : confluence_fatal_block(network.over_connected_nodes)) table.write_line(line);
+    for (TextWriter* file : {&report, &table, &downstream_nodes, &upstream_nodes}) file->commit();
     return total;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
 #include "shell/dialogue.h"
 
@@ -43,8 +44,6 @@ constexpr float TENFOLD_SCALE = 0.1f;
 // Model type 6 codes a cell's land use with 100 and its third value.
 constexpr float TYPE6_LAND_USE_OFFSET = 100.0f;
 constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is empty
-
-bool region_mode(int model_type) { return model_type == 6 || model_type == 9; }
 
 // The key of a number: its map, or its region in region mode; nothing for a
 // number that names no GIS file.
@@ -96,7 +95,8 @@ private:
 class ExportSort {
 public:
     ExportSort(Session& session, int model_type, std::string_view study_id)
-        : session_(session), model_type_(model_type), regions_(region_mode(model_type)), study_id_(study_id) {}
+        : session_(session), model_type_(model_type), regions_(keeps_gis_files_by_region(model_type)),
+          study_id_(study_id) {}
 
     // One export: every readable record converted and written to the file
     // of its key.  `convert` gives the record's number and GIS line.
@@ -243,7 +243,9 @@ std::string link_export_name(std::string_view study_id) {
 GisSubareaRecord gis_subarea_record_from_export(const SubareaRecord& subarea, int model_type) {
     GisSubareaRecord record;
     record.subarea_number() = subarea.subarea_number();
-    const int rainfall_column = model_type == 6 ? 94 : model_type == 5 ? 93 : 3;
+    const int rainfall_column = uses_packed_land_use(model_type)                                 ? 94
+                                : is_model_type(model_type, HydrologyModelType::DwellingDensity) ? 93
+                                                                                                 : 3;
     const std::array<int, 6> parameter_columns{rainfall_column, 5, 6, 8, 9, 11};
     for (int i = 1; i <= 6; ++i) {
         float value = subarea.column(parameter_columns[static_cast<std::size_t>(i - 1)]);
@@ -258,7 +260,7 @@ GisSubareaRecord gis_subarea_record_from_export(const SubareaRecord& subarea, in
         float land_use = subarea.cell_land_use(k);
         float soil = subarea.cell_soil(k);
         const float area = subarea.cell_area(k);
-        if (model_type == 6) {
+        if (uses_packed_land_use(model_type)) {
             if (area <= MIN_LAND_USE_AREA) {
                 land_use = 0.0f;
                 soil = 0.0f;

@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+#include "records/hydrology_model_type.h"
+
 namespace velm {
 
 namespace {
@@ -80,7 +82,7 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
     const int cells = layout.land_use_position;
     const float packed = value(group, packed_position);
     const bool look_up = state.option.selects_subareas() && packed_subarea_code(packed) != 0 &&
-                         !(rules.skip_for_type6 && state.model_type == 6);
+                         !(rules.skip_for_type6 && uses_packed_land_use(state.model_type));
 
     LandUseTable table = read_cells(group, cells);
     const LandUseTable as_read = table;
@@ -96,14 +98,14 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
 
     if (state.subarea_extension_switch == 2 && layout.extension_position > 0 && found) {
         const int extension = layout.extension_position;
-        if (state.model_type == 3 || state.model_type == 8) {
+        if (averages_gis_subarea_values(state.model_type)) {
             for (int k = 0; k < 6; ++k) {
                 const float gis_value = found->values[static_cast<std::size_t>(k)];
                 if (gis_value > 0.0f) value(group, extension + k) = gis_value;
                 context.sums.weighted[static_cast<std::size_t>(k)] += gis_value * area_total;
             }
         }
-        if (rules.parameter_to_extension_1 && state.model_type == 9 && found->has_parameter)
+        if (rules.parameter_to_extension_1 && uses_region_files(state.model_type) && found->has_parameter)
             value(group, extension) = found->parameter;
     }
     context.sums.total_area += area_total;
@@ -114,7 +116,7 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
 // the GIS record keeps the fraction read.
 void keep_type8_land_use_fraction(const GisPassState& state, LandUseTable& table, const LandUseTable& as_read,
                                   const std::optional<GisSubareaFound>& found) {
-    if (state.model_type == 8 && found && found->cells_taken >= 1)
+    if (is_model_type(state.model_type, HydrologyModelType::RuralLotAveraged) && found && found->cells_taken >= 1)
         table.cell(1).land_use_code = table.cell(1).land_use_code + fraction_of(as_read.cell(1).land_use_code);
 }
 
@@ -147,7 +149,7 @@ void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, Gis
                 state.option.selects_links() ? context.lookups.find_link(group.upstream_node, group.downstream_node)
                                              : nullptr;
             const float packed_length_read = value(group, 3);
-            if (link && state.model_type != 6)
+            if (link && !uses_packed_land_use(state.model_type))
                 value(group, 3) = PACKED_LENGTH_SCALE * link->link_length() +
                                   static_cast<float>(state.header_value_5) / TENTHS;
             // Cell 1's soil: the soil code (the GIS record's when it refilled
@@ -166,7 +168,7 @@ void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, Gis
                 keep_type8_land_use_fraction(state, table, as_read, found);
             };
             const std::optional<GisSubareaFound> found = update_subarea_part(group, layout, context, rules);
-            if (link && state.model_type == 6) {
+            if (link && uses_packed_land_use(state.model_type)) {
                 // The tenths digit is the subarea parameter (3 for 0); without
                 // the subarea it stays as read.
                 const float length = link->link_length() > TYPE6_LENGTH_LIMIT ? TYPE6_LONG_LENGTH : link->link_length();
@@ -179,7 +181,8 @@ void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, Gis
         }
         case 82:
             rules.between = [&group, &state](int first, const std::optional<GisSubareaFound>& found) {
-                if (state.model_type == 6 && found && found->has_parameter) value(group, first) = found->parameter;
+                if (uses_packed_land_use(state.model_type) && found && found->has_parameter)
+                    value(group, first) = found->parameter;
             };
             update_subarea_part(group, layout, context, rules);
             break;
@@ -239,7 +242,8 @@ void apply_gis_to_code61_group(ModelGroup& group, const GroupLayout& layout, Gis
 
 void apply_gis_to_code9_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
     // Model type 6 looks nothing up in its street groups.
-    const GisLinkRecord* link = context.state.model_type == 6 ? nullptr : update_reach_head(group, context);
+    const GisLinkRecord* link =
+        uses_packed_land_use(context.state.model_type) ? nullptr : update_reach_head(group, context);
     SubareaPartRules rules;
     rules.skip_for_type6 = true;
     rules.between = [&group, link](int first, const std::optional<GisSubareaFound>&) {

@@ -1,22 +1,22 @@
 #include "gis/gis_model_pass.h"
 
 #include "gis/gis_group_updates.h"
+#include "records/hydrology_model_type.h"
+#include "records/process_codes.h"
 
 namespace velm {
 
 namespace {
 
-constexpr int CURVE_NUMBER_MODEL = 10;
-
 void apply_gis_to_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
     const int code = layout.family_code;
-    if (code == 21 || code == 22 || code == 81 || code == 82) {
+    if (is_initial_subarea_code(code) || is_subarea_addition_code(code)) {
         apply_gis_to_code21_group(group, layout, context);
-    } else if (code >= 31 && code <= 47) {
+    } else if (is_conduit_code(code)) {
         apply_gis_to_code31_group(group, layout, context);
-    } else if (code >= 51 && code <= 56) {
+    } else if (is_open_channel_code(code)) {
         apply_gis_to_code51_group(group, layout, context);
-    } else if (code >= 61 && code <= 63) {
+    } else if (is_storage_element_code(code) || is_street_code(code)) {
         apply_gis_to_code61_group(group, layout, context);
     } else if (code == 9) {
         apply_gis_to_code9_group(group, layout, context);
@@ -29,7 +29,7 @@ AreaWeightedSums apply_gis_to_model_file(ModelFile& file, const GisLookups& look
     const GisPassState state = GisPassState::of(file.header);
     AreaWeightedSums sums;
     GisGroupContext context{state, lookups, sums};
-    if (state.model_type == CURVE_NUMBER_MODEL) {
+    if (is_curve_number_model(state.model_type)) {
         // No short forms here: only the codes themselves are updated.
         for (ModelGroup& group : file.groups) {
             const int code = group.process_code();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
 
 namespace velm {
@@ -10,10 +11,10 @@ namespace {
 
 // GIS subarea values handed back as the subarea parameter, by model type.
 std::optional<int> parameter_value(int model_type) {
-    switch (model_type) {
-        case 6: return 2;
-        case 9: return 4;
-        case 10: return 7;
+    switch (static_cast<HydrologyModelType>(model_type)) {
+        case HydrologyModelType::LosAngelesCounty: return 2;
+        case HydrologyModelType::LosAngelesCity: return 4;
+        case HydrologyModelType::CurveNumberStorage: return 7;
         default: return std::nullopt;
     }
 }

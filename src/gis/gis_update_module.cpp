@@ -9,9 +9,11 @@
 #include "platform/stop.h"
 #include "records/format.h"
 #include "records/history_log.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/model_file_copy_back.h"
 #include "records/model_list.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -44,14 +46,10 @@ constexpr std::string_view OLD_FILES_FORMAT =
     "('OLD DATA FILES ARE STORED IN [',A2,']xxxxOO.Z1y'/"
     "'     where xxxx is the Region/Sub-Region Number and y is the Storm Event Number')";
 
-// The model list of a storm event: "<study>TRVLZZ.Z1" and its digit.
+// The storm events of the model lists "<study>TRVLZZ.Z1<digit>".
 constexpr int LAST_STORM_EVENT_DIGIT = 9;
 constexpr int MODEL_FILE_NAME_LENGTH = 12;  // characters of an entry that name the model file
 constexpr int SHOWN_LIST_NAME_LENGTH = 30;
-
-std::string model_list_of_storm_event(std::string_view study_id, int storm_event) {
-    return replace_file_extension(model_list_file_name(study_id), "Z1" + std::to_string(storm_event));
-}
 
 // The name without its directory part, as the messages show it.
 std::string without_directory(const std::string& name) {
@@ -62,11 +60,6 @@ std::string without_directory(const std::string& name) {
 std::string trimmed(std::string_view text) {
     const std::size_t end = text.find_last_not_of(' ');
     return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
-
-bool is_command(const std::string& answer, std::string_view upper, std::string_view lower) {
-    const std::string word = trimmed(answer);
-    return word == upper || word == lower;
 }
 
 // The header values the driver needs of a model file: its model type and
@@ -101,7 +94,7 @@ std::string model_file_oo_copy_name(std::string_view entry) {
 // map digits).
 std::string gis_file_of_entry(std::string_view entry, int model_type, std::string_view extension) {
     std::string name = replace_file_extension(trimmed(entry), extension);
-    if ((model_type == 6 || model_type == 9) && name.size() >= 6) name.replace(4, 2, "00");
+    if (keeps_gis_files_by_region(model_type) && name.size() >= 6) name.replace(4, 2, "00");
     return name;
 }
 
@@ -162,17 +155,18 @@ private:
             window_.move_cursor(STUDY_ANSWER_COLUMN, STUDY_ROW);
             std::string answer = window_.read_line();
             answer.resize(STUDY_ANSWER_LENGTH, ' ');
-            if (is_command(answer, "EXIT", "exit")) {
+            const StudyAnswer judged = judge_study_answer(answer);
+            if (judged == StudyAnswer::Exit) {
                 clear_screen(window_);
                 stop_program("GIS update: EXIT");
             }
-            if (is_command(answer, "TOP", "top")) {
+            if (judged == StudyAnswer::Top) {
                 show_study_screen();
                 write_form(window_, STUDY_PROMPT_COLUMN, STUDY_ROW, STUDY_PROMPT_FORMAT, {std::string(PROMPT_ARROW)});
                 continue;
             }
-            if (trimmed(answer).empty()) continue;
-            study_id_ = answer.substr(0, 2);
+            if (judged == StudyAnswer::Blank) continue;
+            study_id_ = study_id_of(answer);
             return;
         }
     }
@@ -186,7 +180,7 @@ private:
     }
 
     bool open_model_list() {
-        const std::string name = session_.study_file(model_list_of_storm_event(study_id_, 1));
+        const std::string name = session_.study_file(storm_event_model_list_name(study_id_, 1));
         if (!file_exists(name)) {
             refuse_list(MISSING_FILE_FORMAT, name);
             return false;
@@ -243,7 +237,7 @@ private:
     void update_model_files() {
         clear_screen(window_);
         for (int storm_event = 1; storm_event <= LAST_STORM_EVENT_DIGIT; ++storm_event) {
-            const std::string list_name = session_.study_file(model_list_of_storm_event(study_id_, storm_event));
+            const std::string list_name = session_.study_file(storm_event_model_list_name(study_id_, storm_event));
             if (!file_exists(list_name)) break;
             for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry.text);
         }

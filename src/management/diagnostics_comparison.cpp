@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "records/diagnostics_report.h"
 #include "records/format.h"
 #include "records/study_names.h"
 #include "shell/control_settings.h"
@@ -558,13 +559,6 @@ std::string exception_line(std::string line)
     stop_program("diagnostics comparison: " + name + " refused");
 }
 
-bool has_signature(const Lines& lines)
-{
-    std::string second = lines.size() >= 2 ? lines[1] : std::string();
-    second.resize(45, ' ');
-    return second.substr(20, 25) == DIAGNOSTICS_SIGNATURE;
-}
-
 }  // namespace
 
 std::vector<std::string> exception_report_difference_groups(const ReportLines& baseline, const ReportLines& scenario,
@@ -580,7 +574,7 @@ std::vector<std::string> exception_report_difference_groups(const ReportLines& b
 void compare_diagnostics_files(Session& session, std::string_view study_id)
 {
     const std::string baseline_name = study_file_name(BASELINE_REPORT_NAME_FORMAT, study_id);
-    const std::string scenario_name = study_file_name(SCENARIO_REPORT_NAME_FORMAT, study_id);
+    const std::string scenario_name = study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id);
     const std::string baseline_file = session.study_file(baseline_name);
     const std::string scenario_file = session.study_file(scenario_name);
     if (!file_exists(baseline_file) || !file_exists(scenario_file)) return;
@@ -588,7 +582,7 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
     const ReportLines baseline{baseline_name, read_text_lines(baseline_file)};
     const ReportLines scenario{scenario_name, read_text_lines(scenario_file)};
     for (const ReportLines* report : {&baseline, &scenario}) {
-        if (!has_signature(report->lines)) refuse_report(session, report->name, "is not an QEV VELM");
+        if (!has_report_signature(report->lines)) refuse_report(session, report->name, "is not an QEV VELM");
     }
     for (const ReportLines* report : {&baseline, &scenario}) {
         const int count = divide_report(report->lines).count;

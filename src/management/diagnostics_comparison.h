@@ -24,9 +24,7 @@
 
 namespace velm {
 
-inline constexpr std::string_view DIAGNOSTICS_SIGNATURE = "*-----------------------*";
 inline constexpr std::string_view BASELINE_REPORT_NAME_FORMAT = "(A2,'TRVLZ1.DIA')";
-inline constexpr std::string_view SCENARIO_REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIA')";
 inline constexpr int COMPLETE_REPORT_DELIMITERS = 30;
 inline constexpr int REPORT_WITH_EXCEPTIONS_DELIMITERS = 34;
 inline constexpr std::size_t EXCEPTION_REPORT_LINE_LENGTH = 80;

@@ -18,6 +18,7 @@
 #include "records/format.h"
 #include "records/link_data_base.h"
 #include "records/node_data_base.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "records/subarea_data_base.h"
 #include "shell/dialogue.h"
@@ -192,7 +193,7 @@ DifferencesModule::ScreenAnswer DifferencesModule::ask(const std::vector<std::st
 Step DifferencesModule::choose_study()
 {
     const Step top = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
-    if (!call_.launched() && study_id_ == "  ") {
+    if (!call_.launched() && is_unknown_study_id(study_id_)) {
         write_at(window_, 5, STUDY_ROW, "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>", LineEnd::StayOnLine);
     }
     const StudyChoice choice = choose_module_study(session_, call_, study_id_, {ANSWER_COLUMN, STUDY_ROW, 18});

@@ -15,6 +15,7 @@
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/history_log.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 #include "shell/title_pages.h"
@@ -134,7 +135,7 @@ void ScenarioModule::show_menu()
 {
     clear_screen(window_);
     for (const MenuLine& line : MENU_LINES) write_at(window_, line.column, line.row, line.text);
-    if (!call_.launched() && study_id_ == "  ") {
+    if (!call_.launched() && is_unknown_study_id(study_id_)) {
         write_at(window_, 5, STUDY_ROW, "Enter 2-letter STUDY ID.............. ===>");
         write_at(window_, 6, STUDY_ROW + 1, "(between [AA] and [ZZ])");
     }
@@ -189,7 +190,7 @@ bool ScenarioModule::ask_study()
             continue;
         }
         if (typed) session_.data_directory.reset();
-        study_id_ = answer.substr(0, 2);
+        study_id_ = study_id_of(answer);
         return true;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/stop.h"
 #include "records/model_list.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -10,8 +11,6 @@ namespace velm {
 namespace {
 
 constexpr std::size_t COMMAND_LINE_LENGTH = 50;
-
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // A launched run whose study cannot be used: the message stays until
 // RETURN, then the run ends without a reply.
@@ -28,22 +27,11 @@ bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
 
 }  // namespace
 
-StudyAnswer judge_study_answer(std::string_view answer)
-{
-    const std::size_t end = answer.find_last_not_of(' ');
-    if (end == std::string_view::npos) return StudyAnswer::Blank;
-    const std::string_view word = answer.substr(0, end + 1);
-    if (word == "EXIT" || word == "exit") return StudyAnswer::Exit;
-    if (word == "TOP" || word == "top") return StudyAnswer::Top;
-    if (word.size() < 2 || !is_letter(word[0]) || !is_letter(word[1])) return StudyAnswer::NotAStudy;
-    return StudyAnswer::Study;
-}
-
 StudyChoice choose_module_study(Session& session, LauncherCall& call, std::string& study_id, const StudyPrompt& prompt)
 {
     Window& window = session.window;
     for (;;) {
-        const bool typed = !call.launched() && study_id == "  ";
+        const bool typed = !call.launched() && is_unknown_study_id(study_id);
         if (typed) {
             move_cursor(window, prompt.answer_column, prompt.row);
             std::string answer = window.read_line().substr(0, COMMAND_LINE_LENGTH);
@@ -62,7 +50,7 @@ StudyChoice choose_module_study(Session& session, LauncherCall& call, std::strin
         }
         // A new answer looks up its own data directory.
         if (typed) session.data_directory.reset();
-        study_id = call.line.substr(0, 2);
+        study_id = study_id_of(call.line);
         const std::string list_name = model_list_file_name(study_id);
         call.line = list_name;
         call.line.resize(COMMAND_LINE_LENGTH, ' ');

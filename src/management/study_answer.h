@@ -8,14 +8,11 @@
 #include <string_view>
 
 #include "management/study_model_list.h"
+#include "shell/dialogue.h"
 #include "shell/launcher.h"
 #include "shell/session.h"
 
 namespace velm {
-
-enum class StudyAnswer { Study, Exit, Top, Blank, NotAStudy };
-
-StudyAnswer judge_study_answer(std::string_view answer);
 
 enum class StudyStep { Accepted, Exit, Top, NotAModelList };
 

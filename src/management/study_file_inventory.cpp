@@ -3,8 +3,12 @@
 #include <array>
 
 #include "management/study_model_list.h"
+#include "management/subset_field_map.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/diagnostics_report.h"
+#include "records/node_set_files.h"
+#include "records/string_files.h"
 #include "records/study_names.h"
 #include "shell/launcher.h"
 
@@ -20,9 +24,17 @@ constexpr std::size_t MAP_FILE_PREFIX_LENGTH = 9;  // study, map number, "ZZ."
 // The study-wide files listed when they exist: the node-set files, the
 // control file, three cost files, the subset specification, the string
 // index and the diagnostics report.
-constexpr std::array<std::string_view, 10> STUDY_FILE_NAME_FORMATS{
-    "(A2,'SETHZZ.ZZZ')", "(A2,'SETEZZ.ZZZ')", "(A2,'SETCZZ.ZZZ')", "(A2,'CONTZZ.ZZZ')", "(A2,'CBIZZZ.DAT')",
-    "(A2,'COSTEZZ.DAT')", "(A2,'PLMZZZ.DAT')", "(A2,'TRVLZZ.SST')", "(A2,'INDXZZ.ZST')", "(A2,'TRVLZZ.DIA')"};
+// The control file is listed by its name in upper case.
+constexpr std::array<std::string_view, 10> STUDY_FILE_NAME_FORMATS{HEADWATER_SET_NAME_FORMAT,
+                                                                   DOWNSTREAM_NODE_SET_NAME_FORMAT,
+                                                                   CONFLUENCE_TABLE_NAME_FORMAT,
+                                                                   "(A2,'CONTZZ.ZZZ')",
+                                                                   "(A2,'CBIZZZ.DAT')",
+                                                                   "(A2,'COSTEZZ.DAT')",
+                                                                   "(A2,'PLMZZZ.DAT')",
+                                                                   SUBSET_SPECIFICATION_NAME_FORMAT,
+                                                                   STRING_INDEX_FILE_NAME_FORMAT,
+                                                                   DIAGNOSTICS_REPORT_FILE_NAME_FORMAT};
 
 constexpr std::string_view MODEL_FILE_PATTERN_FORMAT = "(A2,'????ZZ.Z1*')";
 

@@ -11,11 +11,6 @@ char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 
 }  // namespace
 
-std::string storm_event_model_list_name(std::string_view study_id, int storm_event)
-{
-    return format_line(STORM_EVENT_MODEL_LIST_NAME_FORMAT, {std::string(study_id), storm_event});
-}
-
 bool names_study_map(const ModelListEntry& entry, std::string_view study_id)
 {
     if (!entry.names_map() || entry.text.size() < 2 || study_id.size() < 2) return false;

@@ -14,10 +14,6 @@
 
 namespace velm {
 
-// "<study>TRVLZZ.Z1<event>", without the data directory.
-inline constexpr std::string_view STORM_EVENT_MODEL_LIST_NAME_FORMAT = "(A2,'TRVLZZ.Z1',I1)";
-std::string storm_event_model_list_name(std::string_view study_id, int storm_event);
-
 // True when the entry names a map file of the study: its first character is
 // "A" or later, and its first two characters are the study identifier in
 // either letter case (file names are matched without regard to case).

@@ -17,6 +17,7 @@
 #include "records/format.h"
 #include "records/link_data_base.h"
 #include "records/node_data_base.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "records/subarea_data_base.h"
 #include "shell/dialogue.h"
@@ -117,7 +118,7 @@ std::optional<int> SubsetModule::ask_option()
     for (;;) {
         clear_screen(window_);
         write_form(window_, 5, 5, MENU_FORMAT);
-        if (!call_.launched() && study_id_ == "  ") write_form(window_, 5, STUDY_ROW, STUDY_PROMPT_FORMAT);
+        if (!call_.launched() && is_unknown_study_id(study_id_)) write_form(window_, 5, STUDY_ROW, STUDY_PROMPT_FORMAT);
         int highest = PrepareSubsets;
         if (call_.launched()) {
             // A launched run prepares the subsets only through its own sub-option.
@@ -167,7 +168,7 @@ void SubsetModule::fill_return_frequencies(const std::string& stem, std::string&
 void SubsetModule::prepare_subsets()
 {
     clear_screen(window_);
-    const std::string prefix = data_file_names_.empty() ? study_id_ : data_file_names_.front().substr(0, 2);
+    const std::string prefix = data_file_names_.empty() ? study_id_ : study_id_of(data_file_names_.front());
     TextWriter node_subset(session_.study_file(study_file_name(NODE_SUBSET_NAME_FORMAT, prefix)));
     TextWriter subarea_subset(session_.study_file(study_file_name(SUBAREA_SUBSET_NAME_FORMAT, prefix)));
     TextWriter link_subset(session_.study_file(study_file_name(LINK_SUBSET_NAME_FORMAT, prefix)));

@@ -45,6 +45,21 @@ constexpr bool is_curve_number_model(int model_type_code)
     return is_model_type(model_type_code, HydrologyModelType::CurveNumberStorage);
 }
 
+// Types 6 and 9 keep their GIS files by region ("00" for the map digits of
+// the file name), and the GIS export sorts their numbers by region.
+constexpr bool keeps_gis_files_by_region(int model_type_code)
+{
+    return uses_packed_land_use(model_type_code) || uses_region_files(model_type_code);
+}
+
+// Types 3 and 8 take six GIS subarea values into the subarea extension and
+// write their area-weighted averages into the model file header.
+constexpr bool averages_gis_subarea_values(int model_type_code)
+{
+    return is_model_type(model_type_code, HydrologyModelType::DwellingDensityAveraged) ||
+           is_model_type(model_type_code, HydrologyModelType::RuralLotAveraged);
+}
+
 // Value 2 of a model file header at 0.0 or below: the data are metric.
 constexpr bool is_metric_model_value(float header_value_2) { return header_value_2 <= 0.0f; }
 

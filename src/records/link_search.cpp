@@ -36,6 +36,8 @@ std::string candidate_name(const std::string& prefix, int map_digits, const std:
 
 }  // namespace
 
+std::string LinkSearchResult::name() const { return trimmed(file_name); }
+
 const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix, const std::string& suffix) {
     const std::string key = add_data_directory(directory_, trimmed(candidate_name(prefix, 0, suffix)));
     if (const auto known = regions_.find(key); known != regions_.end()) return known->second;

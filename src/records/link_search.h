@@ -29,6 +29,8 @@ struct LinkSearchResult {
     std::string file_name;  // found: the name of the file that holds the link, blank-padded to
                             // 50 characters, without the data directory; else the given name
     bool found() const { return status == 0; }
+    // The file name without its trailing blanks.
+    std::string name() const;
 };
 
 // What the link data bases of the regions searched so far hold, so that the

@@ -233,7 +233,8 @@ float ModelFileHeader::storm_return_frequency() const { return std::fabs(value(1
 
 bool ModelFileHeader::is_compact() const {
     const int type = model_type();
-    return type == 7 || type == 8;
+    return is_model_type(type, HydrologyModelType::LotSizeLandUse) ||
+           is_model_type(type, HydrologyModelType::RuralLotAveraged);
 }
 
 bool ModelFileHeader::is_old_layout() const {

@@ -1,6 +1,7 @@
 // The copy-back of rewritten model files.
 #include "records/model_file_copy_back.h"
 
+#include "records/hydrology_model_type.h"
 #include "records/model_header_upgrade.h"
 
 namespace velm {
@@ -20,11 +21,11 @@ void apply_area_weighted_averages(ModelFileHeader& header, const AreaWeightedSum
 {
     const float t = sums.total_area;
     const auto s = [&sums](int k) { return sums.weighted[static_cast<std::size_t>(k - 1)]; };
-    if (gis_model_type == 3) {
+    if (is_model_type(gis_model_type, HydrologyModelType::DwellingDensityAveraged)) {
         write_average(header, 62, s(3), t);
         write_average(header, 66, s(3), t);
         for (int k = 1; k <= 6; ++k) write_average(header, 524 + k, s(k), t);
-    } else if (gis_model_type == 8) {
+    } else if (is_model_type(gis_model_type, HydrologyModelType::RuralLotAveraged)) {
         write_average(header, 67, s(5), t);
         write_average(header, 68, s(5), t);
         write_average(header, 531, s(5), t);

@@ -1,12 +1,12 @@
 // Group access of the curve-number model (model type 10).
 #include "records/model_group_access.h"
 
+#include "records/process_codes.h"
+
 namespace velm {
 
 namespace {
 
-constexpr int SUBAREA_GROUP_CODE = 21;
-constexpr int STORAGE_GROUP_CODE = 61;
 constexpr int AREA_VALUE = 1;
 constexpr int LAG_VALUE = 26;
 constexpr int ABSTRACTION_VALUE = 28;
@@ -63,10 +63,10 @@ int find_model_group(ModelFile& file, RewriteMode mode, float subarea_number, Ed
     for (ModelGroup& group : file.groups) {
         const GroupLayout layout = file.layout_of(group);
         int status = 0;
-        if (layout.family_code == SUBAREA_GROUP_CODE && layout.subarea_number_position > 0 &&
+        if (layout.family_code == INITIAL_SUBAREA_CODE && layout.subarea_number_position > 0 &&
             (option == EditorOption::SubareaAttributes || option == EditorOption::TimeOfConcentration)) {
             status = access_subarea_group(group, mode, subarea_number, option, buffer);
-        } else if (layout.family_code == STORAGE_GROUP_CODE && option == EditorOption::LinkPrimaryElement &&
+        } else if (layout.family_code == STORAGE_ELEMENT_CODE && option == EditorOption::LinkPrimaryElement &&
                    group.values.size() == STORAGE_LEADING_VALUES + STORAGE_ROUTING_VALUES &&
                    group.upstream_node == buffer.edit_node_pair[0] &&
                    group.downstream_node == buffer.edit_node_pair[1]) {

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "records/process_codes.h"
+
 namespace velm {
 
 namespace {
@@ -46,7 +48,7 @@ int rewrite_time_of_concentration(ModelGroup& group, const GroupLayout& layout, 
 {
     if (layout.packed_subarea_position == 0) return 0;
     int position = 0;
-    if (layout.family_code == 21 || layout.family_code == 22) position = 1;
+    if (is_initial_subarea_code(layout.family_code)) position = 1;
     if (layout.family_code == 82) position = layout.packed_subarea_position + SUBAREA_PART_VALUES + 1;
     if (position == 0) return 0;
     const float number = packed_subarea_number(data_value(group, layout.packed_subarea_position));
@@ -195,7 +197,8 @@ int rewrite_model_group(ModelGroup& group, const GroupLayout& layout, const Grou
                         ModelEditBuffer& buffer, const StreetSectionEdit& street)
 {
     const int family = layout.family_code;
-    if (family == 21 || family == 22 || family == 81 || family == 82) return rewrite_code21_group(group, layout, pass, buffer);
+    if (is_initial_subarea_code(family) || is_subarea_addition_code(family))
+        return rewrite_code21_group(group, layout, pass, buffer);
     if (family >= 31 && family <= 48) return rewrite_code31_group(group, layout, pass, buffer, street);
     if (family >= 51 && family <= 57) return rewrite_code51_group(group, layout, pass, buffer);
     if (family >= 61 && family <= 63) return rewrite_code61_group(group, layout, pass, buffer, street);

@@ -12,6 +12,10 @@ std::string model_list_file_name(std::string_view study_id) {
     return study_file_name(MODEL_LIST_FILE_NAME_FORMAT, study_id);
 }
 
+std::string storm_event_model_list_name(std::string_view study_id, int storm_event) {
+    return format_line(STORM_EVENT_MODEL_LIST_NAME_FORMAT, {std::string(study_id), storm_event});
+}
+
 std::string ModelListEntry::model_file_name() const {
     const std::size_t end = text.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);

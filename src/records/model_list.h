@@ -19,6 +19,11 @@ inline constexpr int MODEL_LIST_ENTRY_LENGTH = 50;  // characters of an entry re
 inline constexpr std::string_view MODEL_LIST_FILE_NAME_FORMAT = "(A2,'TRVLZZ.Z11')";
 std::string model_list_file_name(std::string_view study_id);
 
+// The list of a storm event (1 to 9): "<study>TRVLZZ.Z1<event>", without
+// the data directory.
+inline constexpr std::string_view STORM_EVENT_MODEL_LIST_NAME_FORMAT = "(A2,'TRVLZZ.Z1',I1)";
+std::string storm_event_model_list_name(std::string_view study_id, int storm_event);
+
 // One entry: characters 1 to 8 the map's data file stem (identifier,
 // four-digit map number, "ZZ"), character 9 a period, characters 10 to 12
 // the model file extension ("Z1" and the storm event number), then blanks.

@@ -53,4 +53,7 @@ constexpr int canonical_process_code(int code)
     }
 }
 
+// Codes 9, 91 and 92: a group of the code-9 family.
+constexpr bool is_code9_family_code(int code) { return canonical_process_code(code) == 9; }
+
 }  // namespace velm

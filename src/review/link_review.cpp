@@ -10,6 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/link_search.h"
 #include "records/number_keys.h"
@@ -68,18 +69,12 @@ void show_data_file_missing(Window& window, const std::string& name)
     show_notice(window, DATA_FILE_MISSING_FORMAT, {name});
 }
 
-std::string trimmed(std::string_view text)
-{
-    const std::size_t end = text.find_last_not_of(' ');
-    return std::string(text.substr(0, end == std::string_view::npos ? 0 : end + 1));
-}
-
 // The link data base of the map of a node (the region's file in a study of
 // model type 9).
 std::string map_link_data_base(std::string_view study_id, float node, int model_type)
 {
     int map = map_number_of(node);
-    if (model_type == 9) map = region_map_number(map);
+    if (uses_region_files(model_type)) map = region_map_number(map);
     return link_data_base_name(study_id, map);
 }
 
@@ -98,13 +93,13 @@ std::optional<LocatedLink> locate_link(Session& session, std::string_view study_
 {
     Window& window = session.window;
     std::string name = map_link_data_base(study_id, downstream, model_type);
-    if (model_type == 6) {
+    if (uses_packed_land_use(model_type)) {
         const LinkSearchResult result = find_link_in_data_bases(upstream, downstream, name, search);
         if (!result.found()) {
             show_link_missing(window, upstream, downstream);
             return std::nullopt;
         }
-        name = trimmed(result.file_name);
+        name = result.name();
     }
     std::vector<std::string> names{name};
     const std::string upstream_name = map_link_data_base(study_id, upstream, model_type);

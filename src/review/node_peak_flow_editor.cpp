@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/node_data_base.h"
 #include "shell/dialogue.h"
@@ -123,7 +124,7 @@ void edit_node_peak_flows(Session& session, std::string_view study_id, int model
         if (node.result == EntryResult::TopRequested) continue;
 
         int map = map_number_of(node.value);
-        if (model_type == 9) map = region_map_number(map);
+        if (uses_region_files(model_type)) map = region_map_number(map);
         const std::string name = node_data_base_name(study_id, map);
         const std::string path = session.study_file(name);
         if (!file_exists(path)) {

@@ -13,6 +13,7 @@
 #include "platform/stop.h"
 #include "records/model_list.h"
 #include "records/string_files.h"
+#include "records/study_id.h"
 #include "review/link_review.h"
 #include "review/node_peak_flow_editor.h"
 #include "shell/dialogue.h"
@@ -51,12 +52,10 @@ struct MenuAnswer {
     int option = 0;
 };
 
-struct StudyAnswer {
+struct ChosenStudy {
     Answer answer = Answer::Option;
     std::string study_id;
 };
-
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 std::string without_trailing_blanks(std::string text)
 {
@@ -75,7 +74,7 @@ private:
     void show_study_question();
     void refuse_option();
     MenuAnswer read_menu_answer();
-    StudyAnswer choose_study(int option);
+    ChosenStudy choose_study(int option);
     bool has_study_file(const std::string& study_id, int option);
     int hydrology_model_type(const std::string& study_id);
     [[noreturn]] void end(std::string reason);
@@ -153,7 +152,7 @@ bool UserInterfaceModule::has_study_file(const std::string& study_id, int option
 
 // The study of the run: typed at the study question while none is known in
 // an interactive run, otherwise the one the launcher line holds.
-StudyAnswer UserInterfaceModule::choose_study(int option)
+ChosenStudy UserInterfaceModule::choose_study(int option)
 {
     for (;;) {
         const bool typed = !call_.launched() && study_id_ == BLANK_STUDY;
@@ -165,16 +164,17 @@ StudyAnswer UserInterfaceModule::choose_study(int option)
         } else {
             answer = call_.line;
         }
+        const StudyAnswer judged = judge_study_answer(answer);
+        if (judged == StudyAnswer::Exit) return {Answer::Exit, {}};
+        if (judged == StudyAnswer::Top) return {Answer::Top, {}};
+        if (judged == StudyAnswer::Blank && typed) continue;
         const std::string word = without_trailing_blanks(answer);
-        if (word == "EXIT" || word == "exit") return {Answer::Exit, {}};
-        if (word == "TOP" || word == "top") return {Answer::Top, {}};
-        if (word.empty() && typed) continue;
 
         const auto blank_answer = [&] {
             write_at(window_, STUDY_COLUMN, STUDY_ROW, std::string(SCREEN_COLUMNS - STUDY_COLUMN, ' '),
                      LineEnd::StayOnLine);
         };
-        const bool letters = word.size() >= 2 && is_letter(word[0]) && is_letter(word[1]);
+        const bool letters = judged == StudyAnswer::Study;
         if (!letters) {
             if (!typed) {
                 // A launcher line that names no study would be taken again at
@@ -188,7 +188,7 @@ StudyAnswer UserInterfaceModule::choose_study(int option)
             blank_answer();
             continue;
         }
-        const std::string study_id = word.substr(0, 2);
+        const std::string study_id = study_id_of(word);
         if (!has_study_file(study_id, option)) {
             blank_answer();
             if (call_.launched())
@@ -256,7 +256,7 @@ void UserInterfaceModule::run()
         }
         write_at(window_, 1, MESSAGE_ROW, std::string(79, ' '), LineEnd::StayOnLine);
 
-        const StudyAnswer study = choose_study(option);
+        const ChosenStudy study = choose_study(option);
         if (study.answer == Answer::Exit) end("EXIT");
         if (study.answer == Answer::Top) continue;
         study_id_ = study.study_id;

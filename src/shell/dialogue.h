@@ -39,6 +39,14 @@ enum class FieldKind {
     Whole = 1,  // a whole number within -32767 to 32767
 };
 
+// A typed answer to a study prompt: "EXIT" or "TOP" (upper or lower case,
+// blanks after them) are commands, an answer of blanks is none, and a study
+// is named by two letters (A to Z or a to z; further characters are
+// ignored).
+enum class StudyAnswer { Study, Exit, Top, Blank, NotAStudy };
+
+StudyAnswer judge_study_answer(std::string_view answer);
+
 void clear_screen(Window& window);
 void move_cursor(Window& window, int column, int row);
 void sound_beep(Window& window);

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
+#include "records/process_codes.h"
 #include "sizing/element_hydraulics.h"
 #include "sizing/element_sizing.h"
 
@@ -11,12 +13,8 @@ namespace velm {
 namespace {
 
 // Process codes the pass treats apart.
-constexpr int INITIAL_SUBAREA_A = 21;  // codes 21 and 22: initial subareas, no conveyance to analyse
-constexpr int INITIAL_SUBAREA_B = 22;
-// In a curve-number study (model type 10) code 61 has no conveyance, and
-// codes 51 and 52 are channels sized with a given flow depth (code 54).
-constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
-constexpr int CURVE_NUMBER_NO_CONVEYANCE = 61;
+// In a curve-number study code 61 (a storage element) has no conveyance,
+// and codes 51 and 52 are channels sized with a given flow depth (code 54).
 constexpr int CURVE_NUMBER_CHANNEL_A = 51;
 constexpr int CURVE_NUMBER_CHANNEL_B = 52;
 constexpr int CURVE_NUMBER_CHANNEL = 54;
@@ -188,8 +186,8 @@ void analyze_link_record(LinkRecord& record, PassState& state, const DeficiencyS
         keep_within_fields(record);
     };
 
-    // 5. Initial subareas.
-    if (working.process_code == INITIAL_SUBAREA_A || working.process_code == INITIAL_SUBAREA_B) {
+    // 5. Initial subareas: no conveyance to analyse.
+    if (is_initial_subarea_code(working.process_code)) {
         record.max_deficiency() = 0.0f;
         close_record();
         return;
@@ -201,8 +199,8 @@ void analyze_link_record(LinkRecord& record, PassState& state, const DeficiencyS
         record.link_slope() = (record.upstream_elevation() - record.downstream_elevation()) / record.link_length();
 
     // 7.
-    if (settings.model_type_code == CURVE_NUMBER_MODEL_TYPE) {
-        if (working.process_code == CURVE_NUMBER_NO_CONVEYANCE) {
+    if (is_curve_number_model(settings.model_type_code)) {
+        if (is_storage_element_code(working.process_code)) {
             record.max_deficiency() = 0.0f;
             close_record();
             return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "records/hydrology_model_type.h"
 #include "sizing/element_sizing.h"
 
 namespace velm {
@@ -23,7 +24,6 @@ constexpr float NO_FLOW_YET = -9999.0f;
 // Manning n of new pipes when the envelope n is unset, and in a county study.
 constexpr float DEFAULT_PIPE_MANNING_N = 0.013f;
 constexpr float COUNTY_PIPE_MANNING_N = 0.014f;
-constexpr int COUNTY_MODEL_TYPE = 6;
 
 bool is_box_or_channel_code(int code)
 {
@@ -133,7 +133,7 @@ void size_link_deficiency(LinkRecord& record, LinkWorkingValues& working, const 
     // 4. Manning n of new pipes.
     float pipe_n = settings.envelope_manning_n;
     if (pipe_n <= 0.0f)
-        pipe_n = settings.model_type_code == COUNTY_MODEL_TYPE ? COUNTY_PIPE_MANNING_N : DEFAULT_PIPE_MANNING_N;
+        pipe_n = uses_packed_land_use(settings.model_type_code) ? COUNTY_PIPE_MANNING_N : DEFAULT_PIPE_MANNING_N;
 
     // 5. The parallel pipe carries the largest deficiency.
     float parallel_flow = record.max_deficiency();

@@ -27,7 +27,7 @@ constexpr std::string_view UPGRADED_LINK_LINE_FORMAT =
 constexpr float LARGE_PIPE_DIAMETER = 84.0f;  // inches
 
 // Process codes whose existing element the upgraded-link list does not show.
-bool shows_no_existing_element(int code) { return code == 9 || code == 91 || code == 92; }
+bool shows_no_existing_element(int code) { return is_code9_family_code(code); }
 
 }  // namespace
 

@@ -37,12 +37,6 @@ ConveyanceKind link_conveyance(const LinkRecord& record)
     return {static_cast<float>(record.element_type()), record.curb_height() > 0.0f ? 1.0f : 0.0f};
 }
 
-std::string trimmed(std::string text)
-{
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 struct StudyFiles {
     explicit StudyFiles(RunContext& run)
         : run(run), study_id(run.study_id), model_type_code(run.settings.model_type_code)
@@ -78,7 +72,7 @@ struct StudyFiles {
         std::string name = outlet_link_data_base_name(study_id, model_type_code, outlet_node);
         if (uses_packed_land_use(model_type_code)) {
             const LinkSearchResult found = find_link_in_data_bases(last_upstream, last_downstream, name, search);
-            if (found.found()) name = trimmed(found.file_name);
+            if (found.found()) name = found.name();
         }
         if (std::isnan(outlet_node)) return std::nullopt;
         const auto& links = links_of(name);

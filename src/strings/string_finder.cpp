@@ -14,7 +14,9 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
+#include "records/study_id.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -270,7 +272,6 @@ StringIndexFile string_index_of(const ResolvedStrings& resolved, const StringInd
 
 namespace {
 
-constexpr int CURVE_NUMBER_MODEL_TYPE = 10;
 constexpr std::string_view NO_HEADWATER_SET_FORMAT =
     "(5X,'* No headwater node set [',A,']: no strings are formed')";
 
@@ -314,8 +315,7 @@ void run_string_finder(RunContext& run)
     std::vector<float> headwaters;
     std::vector<ConfluenceRow> confluences;
     const std::string headwater_source = run.outputs.current_file(headwater_name);
-    const bool no_node_sets =
-        !file_exists(headwater_source) && run.settings.model_type_code == CURVE_NUMBER_MODEL_TYPE;
+    const bool no_node_sets = !file_exists(headwater_source) && is_curve_number_model(run.settings.model_type_code);
     if (no_node_sets) {
         // The curve number model has no node sets: the index lists no string.
         clear_screen(window);
@@ -332,7 +332,7 @@ void run_string_finder(RunContext& run)
     }
 
     // The strings take the study identifier of the first map's files.
-    if (!data_files.data_file_names.empty()) study_id = data_files.data_file_names.front().substr(0, 2);
+    if (data_files.data_file_count() > 0) study_id = study_of_data_files(data_files);
     std::vector<StringRecord> links;
     for (const std::string& stem : data_files.data_file_names) {
         const std::string name = session.study_file(link_data_base_name(stem));

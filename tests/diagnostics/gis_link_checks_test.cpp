@@ -63,6 +63,7 @@ protected:
         const int fatal = check_gis_link_file(session_, report, network, node_switch, map_code, stamp, model_type);
         for (TextWriter* file : {&report, &setc, &sete, &setf}) file->commit();
         report_ = read_text_lines("link.dia");
+        over_connected_ = network.over_connected_nodes;
         return fatal;
     }
     // The lines of item `index` (0 for A): those between its rules.
@@ -89,6 +90,7 @@ protected:
     }
 
     Lines report_;
+    std::vector<float> over_connected_;
 };
 
 TEST_F(GisLinkChecksTest, CleanMapWritesEveryItemAndIsStamped)
@@ -180,6 +182,7 @@ TEST_F(GisLinkChecksTest, ConfluencesOfOneToFiveAndMoreStreams)
     EXPECT_EQ(c.back(), "     Node Number  10190.0 has more than 5 streams, FATAL!");
     EXPECT_EQ(read_text_lines("SETC.ZZZ"),
               (Lines{"  10190.0   10101.0   10102.0   10103.0   10104.0   10105.0 <=== more than 5 streams"}));
+    EXPECT_EQ(over_connected_, std::vector<float>{10190.0f}) << "the node for the table's closing block";
     EXPECT_EQ(stamps(), std::vector<float>(6, 0.0f)) << "a fatal map keeps its stamps";
 }
 

@@ -111,6 +111,7 @@ TEST_F(LinkSearch, LooksInTheDataDirectory) {
     const LinkSearchResult result = find_link_in_data_bases(124201.0f, 124202.0f, "AB1200ZZ.ZLL", index);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.file_name, padded("AB1242ZZ.ZLL"));
+    EXPECT_EQ(result.name(), "AB1242ZZ.ZLL") << "the name the data base is opened by";
 }
 
 }  // namespace

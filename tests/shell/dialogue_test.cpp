@@ -275,5 +275,20 @@ TEST(ShowAllowableRange, UnknownFormOnlyPlacesTheCursor)
     }
 }
 
+TEST(JudgeStudyAnswer, CommandsBlanksAndTwoLetterStudies)
+{
+    const struct {
+        std::string_view answer;
+        StudyAnswer expected;
+    } cases[] = {
+        {"EXIT", StudyAnswer::Exit},     {"exit   ", StudyAnswer::Exit},  {"Exit", StudyAnswer::Study},
+        {"TOP ", StudyAnswer::Top},      {"top", StudyAnswer::Top},       {" TOP", StudyAnswer::NotAStudy},
+        {"", StudyAnswer::Blank},        {"     ", StudyAnswer::Blank},  {"AB", StudyAnswer::Study},
+        {"sa and more", StudyAnswer::Study}, {"A", StudyAnswer::NotAStudy}, {"A1", StudyAnswer::NotAStudy},
+        {"EXITS", StudyAnswer::Study},   {"\tAB", StudyAnswer::NotAStudy},
+    };
+    for (const auto& c : cases) EXPECT_EQ(judge_study_answer(c.answer), c.expected) << "[" << c.answer << "]";
+}
+
 }  // namespace
 }  // namespace velm

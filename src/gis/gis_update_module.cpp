@@ -57,11 +57,6 @@ std::string without_directory(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-std::string trimmed(std::string_view text) {
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
-
 // The header values the driver needs of a model file: its model type and
 // GIS update option, from values 2 and 9.  Nothing for a file too short to
 // hold a header.
@@ -89,11 +84,11 @@ std::string model_file_oo_copy_name(std::string_view entry) {
     return text.substr(0, 6) + "OO." + text.substr(9, 3);
 }
 
-// The GIS file of a kind for a model list entry: its extension replaced; a
+// The GIS file of a kind for a listed model file: its extension replaced; a
 // study of model type 6 or 9 keeps its GIS files per region ("00" for the
 // map digits).
-std::string gis_file_of_entry(std::string_view entry, int model_type, std::string_view extension) {
-    std::string name = replace_file_extension(trimmed(entry), extension);
+std::string gis_file_of_entry(std::string_view model_file_name, int model_type, std::string_view extension) {
+    std::string name = replace_file_extension(model_file_name, extension);
     if (keeps_gis_files_by_region(model_type) && name.size() >= 6) name.replace(4, 2, "00");
     return name;
 }
@@ -199,14 +194,14 @@ private:
             refuse_list(EMPTY_LIST_FORMAT, name);
             return false;
         }
-        first_entry_ = list.entries.front().text;
+        first_entry_ = list.entries.front();
         return true;
     }
 
     // The first listed model file tells the study's model type.
     void read_first_model_file() {
-        const std::string name = session_.study_file(trimmed(first_entry_));
-        const std::string shown = first_entry_.substr(0, MODEL_FILE_NAME_LENGTH);
+        const std::string name = session_.study_file(first_entry_.model_file_name());
+        const std::string shown = first_entry_.text.substr(0, MODEL_FILE_NAME_LENGTH);
         if (!file_exists(name)) {
             write_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
             if (!call_.launched()) wait_for_return(window_);
@@ -239,14 +234,14 @@ private:
         for (int storm_event = 1; storm_event <= LAST_STORM_EVENT_DIGIT; ++storm_event) {
             const std::string list_name = session_.study_file(storm_event_model_list_name(study_id_, storm_event));
             if (!file_exists(list_name)) break;
-            for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry.text);
+            for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry);
         }
     }
 
-    void update_model_file(const std::string& entry) {
-        write_form(window_, 5, 10, PROCESSING_FORMAT, {entry});
-        const std::string shown = entry.substr(0, MODEL_FILE_NAME_LENGTH);
-        const std::string name = session_.study_file(trimmed(entry));
+    void update_model_file(const ModelListEntry& entry) {
+        write_form(window_, 5, 10, PROCESSING_FORMAT, {entry.text});
+        const std::string shown = entry.text.substr(0, MODEL_FILE_NAME_LENGTH);
+        const std::string name = session_.study_file(entry.model_file_name());
         if (!file_exists(name)) {
             write_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
             return;
@@ -263,24 +258,24 @@ private:
         const GisPassState state = GisPassState::of(loaded.file.header);
         auto gis_file = [&](bool selected, std::string_view extension) -> std::optional<std::string> {
             if (!selected) return std::nullopt;
-            return session_.study_file(gis_file_of_entry(entry, state.model_type, extension));
+            return session_.study_file(gis_file_of_entry(entry.model_file_name(), state.model_type, extension));
         };
         GisLookups lookups = GisLookups::read(gis_file(state.option.selects_subareas(), "zzs"),
                                               gis_file(state.option.selects_links(), "zzl"),
                                               gis_file(state.option.selects_nodes(), "zzn"));
-        if (state.option.selects_links()) lookups.add_channel_freeboards(channel_links_of(entry));
+        if (state.option.selects_links()) lookups.add_channel_freeboards(channel_links_of(entry.model_file_name()));
         ModelFile updated = loaded.file;
         const AreaWeightedSums sums = apply_gis_to_model_file(updated, lookups);
-        replace_file_atomically(session_.study_file(model_file_oo_copy_name(entry)), loaded.bytes);
+        replace_file_atomically(session_.study_file(model_file_oo_copy_name(entry.text)), loaded.bytes);
         copy_back_model_file(name, updated, sums, state.model_type);
     }
 
     // The records of the model file's link data base, which keeps the
     // channel freeboards the GIS files do not carry; none when it is
     // missing or cannot be read.
-    std::vector<LinkRecord> channel_links_of(const std::string& entry) {
+    std::vector<LinkRecord> channel_links_of(const std::string& model_file_name) {
         try {
-            return read_link_data_base(session_.study_file(replace_file_extension(trimmed(entry), "ZLL")),
+            return read_link_data_base(session_.study_file(replace_file_extension(model_file_name, "ZLL")),
                                        FilePresence::Optional);
         } catch (const FileError&) {
             return {};
@@ -291,7 +286,7 @@ private:
     Window& window_;
     LauncherCall& call_;
     std::string study_id_ = "  ";
-    std::string first_entry_;
+    ModelListEntry first_entry_;
     int model_type_ = 0;
     GisExportPresence exports_;
 };

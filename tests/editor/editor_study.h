@@ -11,6 +11,7 @@
 
 #include "editor/editor_module.h"
 #include "platform/stop.h"
+#include "support/program_run.h"
 #include "support/session_test.h"
 #include "support/study_builder.h"
 #include "support/temporary_directory.h"
@@ -52,6 +53,24 @@ inline std::map<std::string, std::string> all_files()
 
 class EditorTest : public SessionTest {
 protected:
+    // Runs the editor in a window of its own with the typed lines, every one
+    // of which must be used, and expects every file of the working directory
+    // to be as `before` and some screen to show `shown`.
+    void expect_refused_edit(const std::vector<std::string>& typed, const std::map<std::string, std::string>& before,
+                             const std::string& shown)
+    {
+        ScriptedWindow window;
+        Session session{window, clock_};
+        run_to_stop(window, typed, [&session] {
+            LauncherCall call;
+            run_network_editor_module(session, call);
+        });
+        EXPECT_EQ(all_files(), before);
+        bool found = false;
+        for (const std::string& screen : window.reads()) found = found || screen.find(shown) != std::string::npos;
+        EXPECT_TRUE(found) << window.dump();
+    }
+
     // Writes the study with its string index, which the module asks for.
     void write_study(const StudyBuilder& study)
     {

@@ -147,21 +147,9 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
         TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
         c.spoil();
         const auto before = test::all_files();
-        test::ScriptedWindow window;
-        Session session{window, clock_};
         std::vector<std::string> lines = ENTER_MODULE;
         lines.insert(lines.end(), c.typed.begin(), c.typed.end());
-        window.type(lines);
-        LauncherCall call;
-        try {
-            run_network_editor_module(session, call);
-        } catch (const ProgramStop&) {
-        }
-        EXPECT_EQ(window.lines_left(), 0u) << window.dump();
-        EXPECT_EQ(test::all_files(), before);
-        bool shown = false;
-        for (const std::string& screen : window.reads()) shown = shown || screen.find(c.shown) != std::string::npos;
-        EXPECT_TRUE(shown) << window.dump();
+        expect_refused_edit(lines, before, c.shown);
     }
 }
 

@@ -1,7 +1,8 @@
 // The lines that the check families of the diagnostics run share: the rule
 // lines and counted node lists of section II, the window line of each file a
-// check examines and the window verdict after a check family; and the
-// writing of a layout's records into the report.
+// check examines and the window verdict after a check family.  The records of
+// a layout go into the report through write_report_lines
+// (records/diagnostics_report.h).
 #pragma once
 
 #include <string_view>
@@ -14,15 +15,8 @@
 
 namespace velm {
 
-
 // Node numbers of a counted list, eight to a line.
 inline constexpr std::string_view NODE_LIST_FORMAT = "(8(1X,F8.1))";
-
-// The older name of write_report_lines (records/diagnostics_report.h).
-inline void write_records(TextWriter& report, std::string_view layout, const std::vector<FormatValue>& values = {})
-{
-    write_report_lines(report, layout, values);
-}
 
 void write_report_separator(TextWriter& report);
 

@@ -23,7 +23,7 @@ constexpr std::string_view FATAL_SUMMARY_FORMAT =
 
 int check_links(Session& session, const GisMapList& maps, bool node_export, int model_type) {
     TextWriter report(session.study_file(GIS_LINK_CHECK_REPORT));
-    write_records(session.window, LINK_CHECKS_FORMAT);
+    write_screen_records(session.window, LINK_CHECKS_FORMAT);
     const std::string table_name(GIS_CONFLUENCE_TABLE);
     TextWriter table(table_name);
     TextWriter downstream_nodes{std::string(GIS_DOWNSTREAM_NODE_SET)};
@@ -44,7 +44,7 @@ int check_links(Session& session, const GisMapList& maps, bool node_export, int 
 
 int check_nodes(Session& session, const GisMapList& maps, bool link_export, int model_type) {
     TextWriter report(session.study_file(GIS_NODE_CHECK_REPORT));
-    write_records(session.window, NODE_CHECKS_FORMAT);
+    write_screen_records(session.window, NODE_CHECKS_FORMAT);
     int total = 0;
     for (const std::string& map : maps.map_codes) {
         const GisCheckResult result =
@@ -59,7 +59,7 @@ int check_nodes(Session& session, const GisMapList& maps, bool link_export, int 
 
 int check_subareas(Session& session, const GisMapList& maps, int model_type) {
     TextWriter report(session.study_file(GIS_SUBAREA_CHECK_REPORT));
-    write_records(session.window, SUBAREA_CHECKS_FORMAT);
+    write_screen_records(session.window, SUBAREA_CHECKS_FORMAT);
     int total = 0;
     for (const std::string& map : maps.map_codes) {
         const GisCheckResult result = check_gis_subarea_file(session, report, map, model_type, GisStampRequest::Checked);
@@ -76,7 +76,7 @@ int check_subareas(Session& session, const GisMapList& maps, int model_type) {
 GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present,
                                           std::string_view study_id, int model_type) {
     const GisMapList maps = preprocess_gis_data_bases(session, present, model_type, study_id);
-    write_records(session.window, POSTPROCESSOR_FORMAT);
+    write_screen_records(session.window, POSTPROCESSOR_FORMAT);
     GisCheckTotals totals;
     if (present.links) totals.links = check_links(session, maps, present.nodes, model_type);
     if (present.nodes) totals.nodes = check_nodes(session, maps, present.links, model_type);
@@ -91,7 +91,8 @@ GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPrese
                      {totals.subareas, "SUBAREA.DIA", "SUBAREA"}};
     for (const auto& summary : summaries)
         if (summary.total > 0)
-            write_records(session.window, FATAL_SUMMARY_FORMAT, {std::string(summary.file), std::string(summary.kind)});
+            write_screen_records(session.window, FATAL_SUMMARY_FORMAT,
+                                 {std::string(summary.file), std::string(summary.kind)});
     if (totals.sum() > 0) {
         wait_for_return(session.window);
         stop_program("fatal findings in the GIS files");

@@ -139,7 +139,7 @@ public:
     // node file of the link's map.  The first record of the node in the
     // export is the one taken.
     void extend_node_files(const std::string& node_export, const std::vector<std::pair<float, float>>& spanning) {
-        write_records(session_.window, EXTEND_NODES_FORMAT);
+        write_screen_records(session_.window, EXTEND_NODES_FORMAT);
         std::unordered_map<std::uint32_t, GisNodeRecord> nodes;
         for (const NodeRecord& node : read_readable<NodeRecord>(node_export)) {
             if (std::isnan(node.node_number())) continue;
@@ -150,7 +150,7 @@ public:
             const auto found = nodes.find(number_key(upstream));
             if (found == nodes.end()) continue;
             const std::string name = gis_file_of_key(study_id_, *sort_key(downstream, regions_), regions_, GisFileKind::Node);
-            write_records(session_.window, EXTENDED_NODE_FILE_FORMAT, {name});
+            write_screen_records(session_.window, EXTENDED_NODE_FILE_FORMAT, {name});
             if (!files_.holds(name)) {
                 // A node file the node export did not write this time: the
                 // node goes behind its old records (or starts it).
@@ -203,18 +203,18 @@ private:
 
     void show_processing(int key) {
         if (regions_) {
-            write_records(session_.window, PROCESSING_REGION_FORMAT, {key});
+            write_screen_records(session_.window, PROCESSING_REGION_FORMAT, {key});
         } else {
-            write_records(session_.window, PROCESSING_MAP_FORMAT, {key / 100, key % 100});
+            write_screen_records(session_.window, PROCESSING_MAP_FORMAT, {key / 100, key % 100});
         }
     }
 
     [[noreturn]] void refuse(const UnwritableRecord& record) {
-        write_records(session_.window, UNWRITABLE_RECORD_FORMAT,
-                      {record.line, session_.study_file(record.export_name)});
+        write_screen_records(session_.window, UNWRITABLE_RECORD_FORMAT,
+                             {record.line, session_.study_file(record.export_name)});
         for (const std::string& line : lines_at_blanks(record.reason, UNWRITABLE_REASON_WIDTH))
-            write_records(session_.window, UNWRITABLE_REASON_FORMAT, {line});
-        write_records(session_.window, NO_GIS_FILE_CHANGED_FORMAT);
+            write_screen_records(session_.window, UNWRITABLE_REASON_FORMAT, {line});
+        write_screen_records(session_.window, NO_GIS_FILE_CHANGED_FORMAT);
         wait_for_return(session_.window);
         stop_program("GIS export record cannot be written: " + record.reason);
     }
@@ -319,11 +319,11 @@ GisLinkRecord gis_link_record_from_export(const LinkRecord& link) {
 GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& present, int model_type,
                                      std::string_view study_id) {
     clear_screen(session.window);
-    write_records(session.window, PREPROCESSOR_FORMAT);
+    write_screen_records(session.window, PREPROCESSOR_FORMAT);
     ExportSort sort(session, model_type, study_id);
 
     if (present.subareas) {
-        write_records(session.window, SORTING_SUBAREAS_FORMAT);
+        write_screen_records(session.window, SORTING_SUBAREAS_FORMAT);
         sort.sort<SubareaRecord>(subarea_export_name(study_id), GisFileKind::Subarea,
                                  [&](const SubareaRecord& subarea, const std::string& name, int line) {
                                      return std::pair{subarea.subarea_number(),
@@ -332,7 +332,7 @@ GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& 
                                  });
     }
     if (present.nodes) {
-        write_records(session.window, SORTING_NODES_FORMAT);
+        write_screen_records(session.window, SORTING_NODES_FORMAT);
         sort.sort<NodeRecord>(node_export_name(study_id), GisFileKind::Node,
                               [&](const NodeRecord& node, const std::string& name, int line) {
                                   return std::pair{node.node_number(),
@@ -341,7 +341,7 @@ GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& 
     }
     std::vector<std::pair<float, float>> spanning;  // links whose two nodes lie in different files
     if (present.links) {
-        write_records(session.window, SORTING_LINKS_FORMAT);
+        write_screen_records(session.window, SORTING_LINKS_FORMAT);
         sort.sort<LinkRecord>(link_export_name(study_id), GisFileKind::Link,
                               [&](const LinkRecord& link, const std::string& name, int line) {
                                   const std::optional<int> up = sort_key(link.upstream_node(), sort.regions());

@@ -203,14 +203,13 @@ private:
         const std::string name = session_.study_file(first_entry_.model_file_name());
         const std::string shown = first_entry_.text.substr(0, MODEL_FILE_NAME_LENGTH);
         if (!file_exists(name)) {
-            write_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
+            write_screen_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
             if (!call_.launched()) wait_for_return(window_);
             stop_program("GIS update: first model file missing");
         }
         const std::optional<ModelFileHeader> header = read_model_file_header(name);
         if (!header) {
-            write_records(window_, UNREADABLE_MODEL_FILE_FORMAT,
-                          {shown, std::string("no model file header")});
+            write_screen_records(window_, UNREADABLE_MODEL_FILE_FORMAT, {shown, std::string("no model file header")});
             if (!call_.launched()) wait_for_return(window_);
             stop_program("GIS update: first model file has no header");
         }
@@ -243,7 +242,7 @@ private:
         const std::string shown = entry.text.substr(0, MODEL_FILE_NAME_LENGTH);
         const std::string name = session_.study_file(entry.model_file_name());
         if (!file_exists(name)) {
-            write_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
+            write_screen_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
             return;
         }
         // A file that does not walk is left as it is: the pass replaces a
@@ -252,7 +251,7 @@ private:
         try {
             loaded = load_model_file(name);
         } catch (const FileError& error) {
-            write_records(window_, UNREADABLE_MODEL_FILE_FORMAT, {shown, std::string(error.what())});
+            write_screen_records(window_, UNREADABLE_MODEL_FILE_FORMAT, {shown, std::string(error.what())});
             return;
         }
         const GisPassState state = GisPassState::of(loaded.file.header);

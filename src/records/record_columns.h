@@ -238,10 +238,4 @@ void write_record_file(std::string_view name, const std::vector<R>& records) {
     writer.commit();
 }
 
-// The older name of write_record_file.
-template <class R>
-void write_records(std::string_view name, const std::vector<R>& records) {
-    write_record_file(name, records);
-}
-
 }  // namespace velm

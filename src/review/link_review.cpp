@@ -269,7 +269,7 @@ void refresh_string_files(Session& session, std::string_view study_id, ReviewTar
             }
         }
         if (changed) {
-            write_records(window, STRING_FILE_UPDATE_FORMAT, {name});
+            write_screen_records(window, STRING_FILE_UPDATE_FORMAT, {name});
             write_telescoped_string_file(path, records);
         }
         if (met_count == wanted) break;

@@ -54,11 +54,6 @@ void sound_beep(Window& window);
 // starts at column 1 of the next row, and a layout ending in "$" leaves the
 // cursor behind its last record.
 void write_screen_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values = {});
-// The older name of write_screen_records.
-inline void write_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values = {})
-{
-    write_screen_records(window, layout, values);
-}
 // The same from (column, row).
 void write_form(Window& window, int column, int row, std::string_view layout,
                 const std::vector<FormatValue>& values = {});

@@ -60,7 +60,7 @@ int telescope_strings(RunContext& run, TelescopingTables& tables, const Telescop
     const std::string index_name = run.outputs.current_file(run.study_file(string_index_file_name(run.study_id)));
     const StringIndexFile index = file_exists(index_name) ? read_string_index_file(index_name) : StringIndexFile{};
     for (const StringIndexRecord& entry : index.records) {
-        write_records(run.session.window, PROCESSING_STRING_FORMAT, {entry.string_number});
+        write_screen_records(run.session.window, PROCESSING_STRING_FORMAT, {entry.string_number});
         const std::string name = run.study_file(string_file_name(run.study_id, entry.string_number));
         const std::string source = run.outputs.current_file(name);
         const std::vector<StringRecord> lines =
@@ -77,7 +77,7 @@ void update_link_data_bases(RunContext& run, const TelescopingTables& tables, co
     show_title(run.session.window, UPDATE_TITLE);
     UserValueReports reports(report, settings.friction_slope_model);
     for (const std::string& stem : run.data_files.data_file_names) {
-        write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
+        write_screen_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
         const std::string name = link_data_base_path(run, stem);
         const std::vector<LinkRecord> records =
             read_link_data_base(run.outputs.current_file(name), FilePresence::Optional);
@@ -92,14 +92,14 @@ void write_telescoping_lists(RunContext& run, TextWriter& report)
 {
     LargePipeList large_pipes;
     for (const std::string& stem : run.data_files.data_file_names) {
-        write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
+        write_screen_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
         for (const LinkRecord& record : current_link_records(run, stem)) large_pipes.add(record);
     }
     for (const std::string& line : large_pipes.finish()) report.write_line(line);
 
     UpgradedLinkList upgraded;
     for (const std::string& stem : run.data_files.data_file_names) {
-        write_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
+        write_screen_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
         for (const LinkRecord& record : current_link_records(run, stem)) upgraded.add(record);
     }
     for (const std::string& line : upgraded.finish()) report.write_line(line);

@@ -254,20 +254,20 @@ void run_balanced_hgl_estimation(RunContext& run)
     TextWriter report = TextWriter::for_append(run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
     const bool user_controls = run.controls.hydraulic_control_model == HydraulicControlModel::UserDefinedControl;
     if (user_controls) {
-        write_records(report, USER_CONTROLS_HEADING_FORMAT);
+        write_report_lines(report, USER_CONTROLS_HEADING_FORMAT);
         std::vector<float> values;
         for (const HglControl& control : run.hgl_controls.controls) {
             values.push_back(control.node_number);
             values.push_back(control.elevation);
         }
         if (!values.empty()) {
-            write_records(report, USER_CONTROLS_FORMAT, std::vector<FormatValue>(values.begin(), values.end()));
+            write_report_lines(report, USER_CONTROLS_FORMAT, std::vector<FormatValue>(values.begin(), values.end()));
         }
     }
 
     std::vector<HglControl> work = rekey_controls(run.hgl_controls.controls, strings);
     run.balanced_hgl_results.clear();
-    write_records(report, SECTION_III_HEADING_FORMAT, {std::string(PAGE_BREAK)});
+    write_report_lines(report, SECTION_III_HEADING_FORMAT, {std::string(PAGE_BREAK)});
 
     for (float level = 0.0f;; level += 1.0f) {
         for (const HglControl& entry : work) {

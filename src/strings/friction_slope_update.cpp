@@ -59,7 +59,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
     clear_screen(window);
     write_form(window, 5, 5, UPDATE_HEADING_FORMAT);
     const float minimum = run.settings.envelope_min_friction_slope;
-    write_records(report, MINIMUM_SLOPE_HEADING_FORMAT, {minimum, minimum});
+    write_report_lines(report, MINIMUM_SLOPE_HEADING_FORMAT, {minimum, minimum});
 
     // The first result of each node pair.
     const std::vector<BalancedHglResult>& results = run.balanced_hgl_results.results;
@@ -77,7 +77,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
             const auto found = first_result.find(node_pair_key(link.upstream_node(), link.downstream_node()));
             const BalancedHglResult* result = found == first_result.end() ? nullptr : &results[found->second];
             if (apply_balanced_hgl_result(link, result, !results.empty(), minimum)) {
-                write_records(report, MINIMUM_SLOPE_LINK_FORMAT, {link.upstream_node(), link.downstream_node()});
+                write_report_lines(report, MINIMUM_SLOPE_LINK_FORMAT, {link.upstream_node(), link.downstream_node()});
             }
         }
         write_link_data_base(run.outputs.new_file(path), links);

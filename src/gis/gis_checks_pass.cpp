@@ -7,6 +7,7 @@
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/format.h"
+#include "records/node_set_files.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -27,7 +28,7 @@ int check_links(Session& session, const GisMapList& maps, bool node_export, int 
     const std::string table_name(GIS_CONFLUENCE_TABLE);
     TextWriter table(table_name);
     TextWriter downstream_nodes{std::string(GIS_DOWNSTREAM_NODE_SET)};
-    TextWriter upstream_nodes{std::string(GIS_UPSTREAM_NODE_SET)};
+    TextWriter upstream_nodes{std::string(UPSTREAM_NODE_SET_NAME)};
     for (const std::string& line : confluence_table_heading()) table.write_line(line);
     GisNetworkFiles network{table, downstream_nodes, upstream_nodes};
     int total = 0;

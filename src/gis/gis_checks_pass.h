@@ -17,10 +17,10 @@ namespace velm {
 inline constexpr std::string_view GIS_LINK_CHECK_REPORT = "link.dia";
 inline constexpr std::string_view GIS_NODE_CHECK_REPORT = "node.dia";
 inline constexpr std::string_view GIS_SUBAREA_CHECK_REPORT = "subarea.dia";
-// Bare names in the working directory, without the data directory.
+// Bare names in the working directory, without the data directory; set F
+// is the analysis run's "SETF.ZZZ" (UPSTREAM_NODE_SET_NAME).
 inline constexpr std::string_view GIS_CONFLUENCE_TABLE = "SETC.ZZZ";
 inline constexpr std::string_view GIS_DOWNSTREAM_NODE_SET = "SETE.ZZZ";
-inline constexpr std::string_view GIS_UPSTREAM_NODE_SET = "SETF.ZZZ";
 
 // The fatal findings of the checks, by kind.
 struct GisCheckTotals {

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "sizing/element_hydraulics.h"
 #include "sizing/element_sizing.h"
+#include "support/run_step_test.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
 
@@ -693,12 +694,8 @@ TEST(DeficiencyPass, ComputedValuesStayWithinTheirFields)
     EXPECT_NO_THROW(link_record_line(link));
 }
 
-class DeficiencyPassFile : public test::SessionTest {
+class DeficiencyPassFile : public test::RunStepTest {
 protected:
-    ControlParameters controls_;
-    HglControlTable hgl_controls_;
-    RunSettings settings_;
-    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
 
     DeficiencyPassFile()
     {

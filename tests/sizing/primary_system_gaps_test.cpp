@@ -7,6 +7,7 @@
 
 #include "sizing/primary_system_gaps.h"
 #include "sizing/telescoping_records.h"
+#include "support/run_step_test.h"
 #include "support/scripted_window.h"
 #include "support/session_test.h"
 #include "support/written_lines.h"
@@ -99,12 +100,8 @@ TEST(PrimarySystemGaps, HeadingAndProgress)
     EXPECT_NE(window.transcript().find("** Processing String File ===>AB0002ZZ.ZST"), std::string::npos);
 }
 
-class GapReportFiles : public SessionTest {
+class GapReportFiles : public RunStepTest {
 protected:
-    ControlParameters controls_;
-    HglControlTable hgl_controls_;
-    RunSettings settings_;
-    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
 
     GapReportSource source(int model_type)
     {

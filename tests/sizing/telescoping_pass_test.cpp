@@ -15,17 +15,14 @@
 #include "records/string_files.h"
 #include "sizing/telescoping_pass.h"
 #include "sizing/telescoping_records.h"
+#include "support/run_step_test.h"
 #include "support/session_test.h"
 
 namespace velm::test {
 namespace {
 
-class TelescopingPassTest : public SessionTest {
+class TelescopingPassTest : public RunStepTest {
 protected:
-    ControlParameters controls_;
-    HglControlTable hgl_controls_;
-    RunSettings settings_;
-    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
 
     const std::string index_text_ =
         "      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      5.0\r\n"

@@ -17,6 +17,7 @@
 #include "strings/balanced_hgl.h"
 #include "strings/friction_slope_update.h"
 #include "strings/string_finder.h"
+#include "support/run_step_test.h"
 #include "support/session_test.h"
 
 namespace velm {
@@ -54,12 +55,8 @@ const Lines MINIMUM_SLOPE_HEADING = {
     "              Node       Node",
 };
 
-class BalancedHglRunTest : public test::SessionTest {
+class BalancedHglRunTest : public test::RunStepTest {
 protected:
-    ControlParameters controls_;
-    HglControlTable hgl_controls_;
-    RunSettings settings_;
-    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
 
     BalancedHglRunTest()
     {

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "strings/string_finder.h"
+#include "support/run_step_test.h"
 #include "support/session_test.h"
 
 namespace velm {
@@ -14,12 +15,8 @@ namespace {
 
 using test::TemporaryDirectory;
 
-class StringFinderRunTest : public test::SessionTest {
+class StringFinderRunTest : public test::RunStepTest {
 protected:
-    ControlParameters controls_;
-    HglControlTable hgl_controls_;
-    RunSettings settings_;
-    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
 
     StringFinderRunTest()
     {

@@ -1,0 +1,20 @@
+// The frame of a test of one step of the analysis run: the session frame,
+// default settings and the run's context over them for study "AB".  A test
+// sets the settings it needs before it runs the step.
+#pragma once
+
+#include "shell/control_settings.h"
+#include "shell/run_context.h"
+#include "support/session_test.h"
+
+namespace velm::test {
+
+class RunStepTest : public SessionTest {
+protected:
+    ControlParameters controls_;
+    HglControlTable hgl_controls_;
+    RunSettings settings_;
+    RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
+};
+
+}  // namespace velm::test

@@ -190,6 +190,11 @@ bool is_run_new_version(const std::filesystem::path& path)
     return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+bool is_read_only(const std::filesystem::path& path, const struct stat& info)
+{
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
 PendingReplacement write_replacement(std::string_view name, std::string_view contents)
 {
     const std::filesystem::path path = resolve_file_name(name);
@@ -205,6 +210,7 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
     struct stat old_info {};
     const bool had_old = stat(path.c_str(), &old_info) == 0;
     if (had_old && S_ISDIR(old_info.st_mode)) throw_file_error("Cannot write", name, EISDIR);
+    if (had_old && is_read_only(path, old_info)) throw_file_error("Cannot write", name, EACCES);
 
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw_file_error("Cannot write", name, errno);
@@ -273,6 +279,14 @@ void flush_file(const std::filesystem::path& file)
     if (fd < 0) return;
     fsync(fd);
     close(fd);
+}
+
+void check_replaceable(std::string_view name)
+{
+    const std::filesystem::path path = resolve_file_name(name);
+    struct stat info {};
+    if (!path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && is_read_only(path, info))
+        throw_file_error("Cannot write", name, EACCES);
 }
 
 void replace_file_atomically(std::string_view name, std::string_view contents)

@@ -41,7 +41,15 @@ std::string read_whole_file(std::string_view name);
 // Replaces the file with the given content: the content goes to a temporary
 // file in the same directory, which is then renamed over the old file, so a
 // stop or a failed write leaves the old file or the new one, never half.
+// A read-only file is refused (check_replaceable), not replaced.
 void replace_file_atomically(std::string_view name, std::string_view contents);
+
+// FileError "Cannot write file 'name': Permission denied" when the file
+// exists and is read-only: this user may not write it, or nobody may (no
+// write permission bit at all, the way an engineer protects a file).  A new
+// file is renamed over the old one, which the directory would allow; the
+// file's own protection is what counts.
+void check_replaceable(std::string_view name);
 
 // Whether new files are flushed to disk before they replace the old ones; on
 // unless a caller turns it off.  Only test fixtures that write throw-away

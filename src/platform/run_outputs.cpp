@@ -87,6 +87,8 @@ std::string RunOutputs::add(std::string_view name, bool copy_current)
     if (const auto found = index_.find(key); found != index_.end()) return entries_[found->second].new_version;
     const fs::path path = resolve_file_name(name);
     if (path.empty() || !path.has_filename()) throw FileError("Cannot write file '" + std::string(name) + "'");
+    // A read-only file stops the run before its work, so nothing is replaced.
+    check_replaceable(name);
     fs::path new_version = path;
     new_version.replace_filename("." + path.filename().string() + std::string(RUN_OUTPUT_SUFFIX));
     delete_file(new_version.string());

@@ -1,10 +1,14 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
+#include <functional>
 
 #include "support/temporary_directory.h"
 
@@ -164,6 +168,50 @@ TEST_F(AtomicReplace, RefusedTargetsReportAndChangeNothing)
     EXPECT_THROW(replace_file_atomically("NoSuchDir\\FILE.DAT", "x"), FileError);
     EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"Taken"});
     EXPECT_EQ(TemporaryDirectory::get("Taken/inside"), "kept");
+}
+
+// A file the engineer made read-only is never replaced: every way of
+// rewriting a file refuses it, names it, and leaves it and its protection
+// as they were, with no temporary behind.
+TEST_F(AtomicReplace, AReadOnlyFileIsRefusedAndKept)
+{
+    struct Case {
+        const char* way;
+        std::function<void()> rewrite;
+    };
+    const std::vector<Case> cases = {
+        {"replace", [] { replace_file_atomically("ab2301zz.zll", "new links"); }},
+        {"copy", [] { copy_file_atomically("SOURCE.DAT", "AB2301ZZ.ZLL"); }},
+        {"together", [] { replace_files_together({{"OTHER.DAT", "new"}, {"AB2301ZZ.ZLL", "new links"}}); }},
+        {"check", [] { check_replaceable("AB2301ZZ.ZLL"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.way);
+        TemporaryDirectory directory;
+        TemporaryDirectory::put("AB2301ZZ.ZLL", "protected links");
+        TemporaryDirectory::put("OTHER.DAT", "other");
+        TemporaryDirectory::put("SOURCE.DAT", "source");
+        chmod("AB2301ZZ.ZLL", 0444);
+        try {
+            c.rewrite();
+            FAIL() << "a read-only file was rewritten";
+        } catch (const FileError& error) {
+            std::string message = error.what();
+            std::transform(message.begin(), message.end(), message.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            EXPECT_NE(message.find("'ab2301zz.zll'"), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(TemporaryDirectory::get("AB2301ZZ.ZLL"), "protected links");
+        EXPECT_EQ(TemporaryDirectory::get("OTHER.DAT"), "other");
+        struct stat info {};
+        ASSERT_EQ(stat("AB2301ZZ.ZLL", &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0444u);
+        EXPECT_EQ(TemporaryDirectory::entries(), (std::vector<std::string>{"AB2301ZZ.ZLL", "OTHER.DAT", "SOURCE.DAT"}));
+    }
+    // A writable file, or one not there yet, passes the check.
+    TemporaryDirectory::put("OPEN.DAT", "x");
+    EXPECT_NO_THROW(check_replaceable("OPEN.DAT"));
+    EXPECT_NO_THROW(check_replaceable("MISSING.DAT"));
 }
 
 TEST_F(AtomicReplace, CopyIsWholeAndNeedsItsSource)

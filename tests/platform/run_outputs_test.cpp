@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "support/temporary_directory.h"
@@ -54,6 +56,22 @@ TEST_F(RunOutputsTest, NewVersionsReplaceTheFilesTogetherOnlyAtTheCommit)
     EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "new report\r\n");
     EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "new table\r\n");
     EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\nadded\r\n");
+    EXPECT_EQ(all_entries(), (std::vector<std::string>{"ABTRVLZZ.DIA", "SETF.ZZZ", "data", "data/ABSETCZZ.ZZZ"}));
+}
+
+// A read-only output stops the run when it comes to write it, before any
+// file is replaced.
+TEST_F(RunOutputsTest, AReadOnlyOutputIsRefusedBeforeAnyFileIsReplaced)
+{
+    chmod("data/ABSETCZZ.ZZZ", 0444);
+    {
+        RunOutputs outputs;
+        write_text_lines(outputs.new_file("ABTRVLZZ.DIA"), {"new report"});
+        EXPECT_THROW(outputs.new_file("data/ABSETCZZ.ZZZ"), FileError);
+        EXPECT_THROW(outputs.changed_file("data/ABSETCZZ.ZZZ"), FileError);
+    }
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "earlier table\r\n");
     EXPECT_EQ(all_entries(), (std::vector<std::string>{"ABTRVLZZ.DIA", "SETF.ZZZ", "data", "data/ABSETCZZ.ZZZ"}));
 }
 

@@ -42,13 +42,7 @@ void show_edit_refused(Window& window, const EditRefused& refusal)
 EditRefused refusal_from_message(std::string_view first_line, std::string_view message)
 {
     std::vector<std::string> lines{std::string(first_line)};
-    while (!message.empty()) {
-        std::size_t cut = message.size() <= MESSAGE_WIDTH - 3 ? message.size() : message.rfind(' ', MESSAGE_WIDTH - 3);
-        if (cut == std::string_view::npos || cut == 0) cut = std::min(message.size(), MESSAGE_WIDTH - 3);
-        lines.push_back("   " + std::string(message.substr(0, cut)));
-        message.remove_prefix(cut);
-        while (!message.empty() && message.front() == ' ') message.remove_prefix(1);
-    }
+    for (const std::string& line : lines_at_blanks(message, MESSAGE_WIDTH - 3)) lines.push_back("   " + line);
     return EditRefused(std::move(lines));
 }
 

@@ -211,12 +211,9 @@ Step DifferencesModule::choose_study()
 
 void DifferencesModule::report_missing_file(const std::string& bare_name)
 {
-    sound_beep(window_);
-    write_at(window_, 1, 21, "*****FILE " + padded_file_name(bare_name) + " DOES NOT EXIST ", LineEnd::StayOnLine);
     study_id_ = "  ";
-    wait_for_return(window_);
-    clear_screen(window_);
-    stop_program("differences module: a file of the study is missing");
+    stop_with_message(window_, "*****FILE " + padded_file_name(bare_name) + " DOES NOT EXIST ",
+                      "differences module: a file of the study is missing");
 }
 
 Step DifferencesModule::run_pass()

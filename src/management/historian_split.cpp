@@ -37,15 +37,6 @@ std::string date_label(const HistoryVisit& visit)
 // closes with the program, and the baseline of the same adoption is already
 // written, so the user must learn that the log was not split), then the run
 // ends without a launcher reply.
-[[noreturn]] void report_and_stop(Session& session, const std::string& message, std::string reason)
-{
-    sound_beep(session.window);
-    write_at(session.window, 1, 21, message, LineEnd::StayOnLine);
-    wait_for_return(session.window);
-    clear_screen(session.window);
-    stop_program(std::move(reason));
-}
-
 }  // namespace
 
 void split_historian_file(Session& session, int count, std::string_view study_id)
@@ -53,7 +44,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     const std::string log_name = history_log_name(study_id);
     const std::string log = session.study_file(log_name);
     if (!file_exists(log)) {
-        report_and_stop(session, " * DATA FILE [" + log_name.substr(0, 30) + "] DOES NOT EXIST",
+        stop_with_message(session.window, " * DATA FILE [" + log_name.substr(0, 30) + "] DOES NOT EXIST",
                         "history log split: no log");
     }
     clear_screen(session.window);
@@ -62,7 +53,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     const std::vector<HistoryVisit> visits = read_history_visits(log);
     const int pieces = static_cast<int>(visits.size());
     if (pieces > MAX_HISTORIAN_PIECES) {
-        report_and_stop(session,
+        stop_with_message(session.window,
                         " * DATA FILE [" + log_name.substr(0, 30) + "] HOLDS MORE THAN 999 VISITS: NOT SPLIT",
                         "history log split: too many visits");
     }

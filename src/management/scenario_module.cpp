@@ -179,12 +179,8 @@ bool ScenarioModule::ask_study()
         if (judged != StudyAnswer::Study) {
             if (!typed) {
                 // A launched run has no one to ask for another study.
-                sound_beep(window_);
-                write_at(window_, 1, 21, "*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.",
-                         LineEnd::StayOnLine);
-                wait_for_return(window_);
-                clear_screen(window_);
-                stop_program("scenario module: the launcher names no study");
+                stop_with_message(window_, "*****THE LAUNCHER NAMES NO STUDY: A STUDY NAME IS TWO LETTERS.",
+                                  "scenario module: the launcher names no study");
             }
             write_at(window_, STUDY_COLUMN, STUDY_ROW, std::string(STUDY_ANSWER_LENGTH - 17, ' '), LineEnd::StayOnLine);
             continue;
@@ -202,11 +198,7 @@ void ScenarioModule::report_missing_file(const std::string& shown_name, std::str
 
 void ScenarioModule::report_refused_file(const std::string& message, std::string reason)
 {
-    sound_beep(window_);
-    write_at(window_, 1, 21, message, LineEnd::StayOnLine);
-    wait_for_return(window_);
-    clear_screen(window_);
-    stop_program(std::move(reason));
+    stop_with_message(window_, message, std::move(reason));
 }
 
 // Adoption: the inventory and "MPDCOPY.BAT" are built first, then the

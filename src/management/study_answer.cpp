@@ -16,13 +16,7 @@ constexpr std::size_t COMMAND_LINE_LENGTH = 50;
 // RETURN, then the run ends without a reply.
 [[noreturn]] void end_launched_run(Window& window, std::string_view message)
 {
-    if (!message.empty()) {
-        sound_beep(window);
-        write_at(window, 1, MESSAGE_ROW, message, LineEnd::StayOnLine);
-    }
-    wait_for_return(window);
-    clear_screen(window);
-    stop_program("the launched study cannot be used");
+    stop_with_message(window, message, "the launched study cannot be used");
 }
 
 }  // namespace

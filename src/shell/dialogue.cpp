@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
+
+#include "platform/stop.h"
 
 namespace velm {
 
@@ -99,6 +102,17 @@ void wait_for_return(Window& window)
     write_at(window, PAUSE_PROMPT_COLUMN, PAUSE_PROMPT_ROW, "  Press RETURN to continue ===>",
              LineEnd::StayOnLine);
     window.read_line();
+}
+
+void stop_with_message(Window& window, std::string_view message, std::string reason)
+{
+    if (!message.empty()) {
+        sound_beep(window);
+        write_at(window, 1, MESSAGE_ROW, message, LineEnd::StayOnLine);
+    }
+    wait_for_return(window);
+    clear_screen(window);
+    stop_program(std::move(reason));
 }
 
 // The answer is asked again at the same place until it yields a result.  A

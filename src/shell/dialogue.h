@@ -67,6 +67,11 @@ std::vector<std::string> lines_at_blanks(std::string_view message, std::size_t w
 // "  Press RETURN to continue ===>" at column 33 of row 24; reads one line.
 void wait_for_return(Window& window);
 
+// A refusal that ends the module: a beep and the message at column 1 of the
+// message row (nothing for an empty message), kept until RETURN; then the
+// screen is cleared and the program stops with `reason`.
+[[noreturn]] void stop_with_message(Window& window, std::string_view message, std::string reason);
+
 struct NumberEntry {
     EntryResult result = EntryResult::ValueEntered;
     // The accepted number for ValueEntered; 0.0 after an accepted blank (the

@@ -184,6 +184,7 @@ TEST_F(AtomicReplace, AReadOnlyFileIsRefusedAndKept)
         {"copy", [] { copy_file_atomically("SOURCE.DAT", "AB2301ZZ.ZLL"); }},
         {"together", [] { replace_files_together({{"OTHER.DAT", "new"}, {"AB2301ZZ.ZLL", "new links"}}); }},
         {"check", [] { check_replaceable("AB2301ZZ.ZLL"); }},
+        {"append", [] { append_to_file("ab2301zz.zll", "a line more"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.way);

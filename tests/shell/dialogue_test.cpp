@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stop.h"
 #include "support/scripted_window.h"
 
 namespace velm {
@@ -214,6 +215,26 @@ TEST(WaitForReturn, PromptsAtColumn33OfRow24AndReadsOneLine)
     ASSERT_EQ(window.read_positions().size(), 1u);
     EXPECT_EQ(window.read_positions()[0], std::make_pair(64, 24));
     EXPECT_EQ(window.lines_left(), 1u);
+}
+
+TEST(StopWithMessage, MessageOnRow21UntilReturnThenAClearScreenAndTheStop)
+{
+    for (const std::string message : {"*****FILE [AB] DOES NOT EXIST", ""}) {
+        ScriptedWindow window({""});
+        std::string reason;
+        try {
+            stop_with_message(window, message, "refused");
+        } catch (const ProgramStop& stop) {
+            reason = stop.reason;
+        }
+        EXPECT_EQ(reason, "refused");
+        ASSERT_EQ(window.reads().size(), 1u);
+        EXPECT_EQ(window.read_positions()[0], std::make_pair(64, 24));
+        const std::string& screen = window.reads()[0];
+        EXPECT_EQ(test::snapshot_text(screen, 1, 21, message.size() + 1), message + " ") << screen;
+        EXPECT_NE(screen.find("  Press RETURN to continue ===>"), std::string::npos);
+        EXPECT_EQ(window.row(21).find_first_not_of(' '), std::string::npos) << "the screen is cleared at the stop";
+    }
 }
 
 TEST(ShowCommandFooter, RuleAndHintsOfEachCommandSet)

@@ -62,7 +62,8 @@ std::map<std::string, FileStamp> stamps(const fs::path& directory)
 {
     std::map<std::string, FileStamp> result;
     for (const auto& entry : fs::directory_iterator(directory)) {
-        if (entry.is_regular_file()) result[entry.path().filename().string()] = {entry.file_size(), entry.last_write_time()};
+        if (entry.is_regular_file())
+            result[entry.path().filename().string()] = {entry.file_size(), entry.last_write_time()};
     }
     return result;
 }
@@ -147,7 +148,8 @@ double floor_seconds(const fs::path& directory, const std::vector<std::string>& 
             records += velm::read_gis_link_file(path, velm::FilePresence::MustExist).size();
         } else if (ends_with(key, ".ZZS")) {
             records += velm::read_gis_subarea_file(path, velm::FilePresence::MustExist).size();
-        } else if (key.find(".Z") != std::string::npos && key != "QEVCOM.DAT" && key.find("CONTZZ") == std::string::npos) {
+        } else if (key.find(".Z") != std::string::npos && key != "QEVCOM.DAT" &&
+                   key.find("CONTZZ") == std::string::npos) {
             velm::RecordFile file(path, velm::RecordFile::Open::MustExist);
             while (file.read_record()) ++records;
             file.close_keep();
@@ -246,8 +248,8 @@ int main(int argc, char** argv)
             // child process of its own: this process stays small, so the
             // program it starts begins small too.
             const long links = static_cast<long>(in_child([&] {
-                velm::test::StudyBuilder study = velm::test::large_study(
-                    6, velm::test::county_map_numbers(size.maps), size.units_per_map, UNITS_PER_CHAIN);
+                velm::test::StudyBuilder study = velm::test::large_study(6, velm::test::county_map_numbers(size.maps),
+                                                                         size.units_per_map, UNITS_PER_CHAIN);
                 const long count = static_cast<long>(study.links().size());
                 if (max_links >= 0 && count > max_links) return static_cast<double>(count);
                 fs::remove_all(work);

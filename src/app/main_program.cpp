@@ -12,8 +12,8 @@
 #include "management/subset_module.h"
 #include "platform/run_outputs.h"
 #include "platform/stop.h"
-#include "records/study_id.h"
 #include "records/format.h"
+#include "records/study_id.h"
 #include "review/user_interface_module.h"
 #include "shell/control_settings.h"
 #include "shell/dialogue.h"
@@ -35,7 +35,8 @@ constexpr std::string_view MAIN_MENU_FORMAT =
 constexpr std::string_view INTRODUCTION_RULE_FORMAT = "(79('-'))";
 constexpr std::string_view INTRODUCTION_FORMAT =
     "('This PROGRAM contains several modules:'/7X,'* Sort routines for link, node, and subarea data bases'/"
-    "7X,'* Link, node, subarea and NETWORK diagnostics programs'/7X,'* HealthCHECK (some diagnostics on YOUR hydrology'/"
+    "7X,'* Link, node, subarea and NETWORK diagnostics programs'/7X,'* HealthCHECK (some diagnostics on YOUR "
+    "hydrology'/"
     "7X,'  network model)'/7X,'* STRING-FINDER (resolves Hydrology Link-Node network'/7X,'  into hydraulic STRINGS)'/"
     "7X,'* HGLOPT (estimates balanced HGL gradients for each'/7X,'  link for each STRING)'/"
     "7X,'* Existing System Flow Capacity Estimation'/7X,'* Deficiency Analysis (for each link)'/"
@@ -73,10 +74,10 @@ enum class ControlDataOption { DefineControls = 1, ExecutePostprocessor = 2 };
 // names the sub-option, straight at the study step with that option.
 enum class ControlEntry { FromMenu, LaunchedDefine, LaunchedExecute };
 
-
 class MainProgram {
 public:
-    MainProgram(Session& session, LauncherCall call) : session_(session), window_(session.window), call_(std::move(call))
+    MainProgram(Session& session, LauncherCall call)
+        : session_(session), window_(session.window), call_(std::move(call))
     {
         if (call_.launched()) study_id_ = call_.study_id();
     }
@@ -146,12 +147,18 @@ void MainProgram::main_menu()
 void MainProgram::call_module(int option)
 {
     switch (option) {
-    case UserInterfaceModule: run_user_interface_module(session_, call_);
-    case SubsetModule: run_subset_module(session_, call_);
-    case EditorModule: run_network_editor_module(session_, call_);
-    case DifferencesModule: run_differences_module(session_, call_);
-    case ScenarioModule: run_scenario_adopt_reject_module(session_, call_);
-    default: run_gis_update_module(session_, call_);
+        case UserInterfaceModule:
+            run_user_interface_module(session_, call_);
+        case SubsetModule:
+            run_subset_module(session_, call_);
+        case EditorModule:
+            run_network_editor_module(session_, call_);
+        case DifferencesModule:
+            run_differences_module(session_, call_);
+        case ScenarioModule:
+            run_scenario_adopt_reject_module(session_, call_);
+        default:
+            run_gis_update_module(session_, call_);
     }
 }
 
@@ -175,13 +182,14 @@ ControlDataOption MainProgram::ask_control_option()
         const NumberEntry entry = read_number_field(window_, MENU_ANSWER_COLUMN, CONTROL_MENU_ANSWER_ROW,
                                                     FieldKind::Whole, 1.0f, 2.0f, 0.0f, CommandSet::ExitTop, false);
         switch (entry.result) {
-        case EntryResult::ExitRequested:
-            clear_screen(window_);
-            stop_program("control menu: EXIT");
-        case EntryResult::ValueEntered:
-            return entry.value == 1.0f ? ControlDataOption::DefineControls : ControlDataOption::ExecutePostprocessor;
-        default:
-            break;  // TOP: the control menu again
+            case EntryResult::ExitRequested:
+                clear_screen(window_);
+                stop_program("control menu: EXIT");
+            case EntryResult::ValueEntered:
+                return entry.value == 1.0f ? ControlDataOption::DefineControls
+                                           : ControlDataOption::ExecutePostprocessor;
+            default:
+                break;  // TOP: the control menu again
         }
     }
 }
@@ -239,9 +247,8 @@ void MainProgram::postprocessor_control(ControlEntry entry)
     // without a screen (the carried flow source) hold their values.
     set_control_defaults(controls_, hgl_controls_);
 
-    ControlDataOption control_option = entry == ControlEntry::LaunchedExecute
-                                           ? ControlDataOption::ExecutePostprocessor
-                                           : ControlDataOption::DefineControls;
+    ControlDataOption control_option = entry == ControlEntry::LaunchedExecute ? ControlDataOption::ExecutePostprocessor
+                                                                              : ControlDataOption::DefineControls;
     bool show_control_menu = entry == ControlEntry::FromMenu;
     if (entry == ControlEntry::FromMenu) {
         show_postprocessor_banner(window_);

@@ -1,7 +1,7 @@
 #include "app/report_header.h"
 
-#include "records/study_id.h"
 #include "records/format.h"
+#include "records/study_id.h"
 
 namespace velm {
 
@@ -145,19 +145,17 @@ private:
 
 }  // namespace
 
-
 std::vector<std::string> report_header_lines(std::string_view study_id, const ControlParameters& c)
 {
     SectionLines section;
     section.add(REPORT_TITLE_FORMAT, {std::string(study_id.substr(0, std::min(study_id.size(), STUDY_ID_LENGTH)))});
 
-    static constexpr std::string_view SLOPE_MODEL_FORMATS[] = {
-        TOPOGRAPHIC_SLOPE_FORMAT, BALANCED_HGL_SLOPE_FORMAT, TOPOGRAPHIC_WITH_USER_SLOPES_FORMAT,
-        BALANCED_HGL_WITH_USER_SLOPES_FORMAT};
+    static constexpr std::string_view SLOPE_MODEL_FORMATS[] = {TOPOGRAPHIC_SLOPE_FORMAT, BALANCED_HGL_SLOPE_FORMAT,
+                                                               TOPOGRAPHIC_WITH_USER_SLOPES_FORMAT,
+                                                               BALANCED_HGL_WITH_USER_SLOPES_FORMAT};
     section.add_choice(SLOPE_MODEL_FORMATS, option_code(c.friction_slope_model));
     if (uses_balanced_hgl(c.friction_slope_model)) {
-        section.add(ENVELOPE_SETTINGS_FORMAT,
-                    {c.min_velocity, c.envelope_min_friction_slope, c.envelope_manning_n});
+        section.add(ENVELOPE_SETTINGS_FORMAT, {c.min_velocity, c.envelope_min_friction_slope, c.envelope_manning_n});
         section.add(CLEARANCE_SETTINGS_FORMAT, {c.min_clearance, c.max_clearance});
     }
     if (uses_topographic_slope(c.friction_slope_model)) {
@@ -186,8 +184,7 @@ std::vector<std::string> report_header_lines(std::string_view study_id, const Co
     section.add_choice(CAPACITY_TELESCOPING_FORMATS, option_code(c.capacity_telescoping));
 
     section.add(SIZE_CONSTRAINTS_HEADING_FORMAT);
-    static constexpr std::string_view AREA_TELESCOPING_FORMATS[] = {NO_AREA_REDUCTION_FORMAT,
-                                                                    INDEPENDENT_AREA_FORMAT};
+    static constexpr std::string_view AREA_TELESCOPING_FORMATS[] = {NO_AREA_REDUCTION_FORMAT, INDEPENDENT_AREA_FORMAT};
     section.add_choice(AREA_TELESCOPING_FORMATS, option_code(c.pipe_area_telescoping));
 
     // The existing-element texts build on each other: 3 adds to 2, 4 to 3.

@@ -13,7 +13,6 @@
 
 namespace velm {
 
-
 // The title box and section I for the study and settings, one text per
 // report line.  An option value outside its set writes none of its texts.
 std::vector<std::string> report_header_lines(std::string_view study_id, const ControlParameters& controls);

@@ -5,8 +5,8 @@
 
 namespace velm {
 
-std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs,
-                                                     int fewest_tributaries) {
+std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs, int fewest_tributaries)
+{
     std::vector<ConfluenceRecord> records;
     std::size_t first = 0;
     while (first < pairs.size()) {

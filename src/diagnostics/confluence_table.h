@@ -15,8 +15,6 @@ namespace velm {
 // Groups consecutive confluence pairs (item C order) with the same downstream
 // node into records.  A group of fewer than `fewest_tributaries` pairs gives
 // no record.
-std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs,
-                                                     int fewest_tributaries);
-
+std::vector<ConfluenceRecord> group_confluence_pairs(const std::vector<NodePair>& pairs, int fewest_tributaries);
 
 }  // namespace velm

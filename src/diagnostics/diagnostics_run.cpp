@@ -9,16 +9,15 @@
 #include "diagnostics/statistics.h"
 #include "diagnostics/subarea_checks.h"
 #include "platform/files.h"
-#include "records/study_id.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
 namespace velm {
 
 namespace {
-
 
 constexpr std::string_view RUN_STARTED_FORMAT = "(5X,'* GIS DATA BASE POSTPROCESSOR EXECUTED :')";
 constexpr std::string_view LINK_FATAL_FORMAT =
@@ -41,8 +40,8 @@ constexpr std::size_t STUDY_NAME_LENGTH = 50;
 
 }  // namespace
 
-int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
-                    int model_type_code, NetworkNodeSets& node_sets)
+int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                    NetworkNodeSets& node_sets)
 {
     Window& window = session.window;
     // The curve-number model runs no cross-check, node sets or statistics.
@@ -50,8 +49,8 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
 
     // The node-set check and the statistics take the study from the first
     // map's name; a study whose list names no map still has its identifier.
-    std::string study_name = data_files.data_file_count() > 0 ? data_files.data_file_names.front()
-                                                               : data_files.study_id;
+    std::string study_name =
+        data_files.data_file_count() > 0 ? data_files.data_file_names.front() : data_files.study_id;
     study_name.resize(STUDY_NAME_LENGTH, ' ');
     const std::string study_id = study_id_of(study_name);
 
@@ -68,8 +67,7 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
     int cross_checked_link_total = link_fatal_total;
     if (network_checks) {
         node_sets.clear();
-        run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total,
-                              cross_checked_link_total);
+        run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total, cross_checked_link_total);
         report.commit();
     }
 

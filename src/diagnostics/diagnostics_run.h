@@ -14,7 +14,6 @@
 
 namespace velm {
 
-
 // Runs the link, node and subarea checks, the confluence overflow check, the
 // cross-check against the model files, the node-set checks and the
 // statistics, writing section II to the report (open, after section I).  The
@@ -23,8 +22,8 @@ namespace velm {
 // For model type 10, which runs no cross-check, the report is committed
 // before the return, so that for every model type the later steps of the run
 // append to the file and the writer is no longer used.
-int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files,
-                    int model_type_code, NetworkNodeSets& node_sets);
+int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                    NetworkNodeSets& node_sets);
 
 // The diagnostics step of the analysis run: the above for the run's maps,
 // model type and node sets, with the fatal findings left in run.fatal_count.

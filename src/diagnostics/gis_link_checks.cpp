@@ -13,8 +13,7 @@ namespace velm {
 
 namespace {
 
-constexpr std::string_view HEADER_FORMAT =
-    "(//10X,'PREPROCESSOR VALIDITY CHECKS: LINKS'/10X,'FILE NAME : ',A6,'.ZZL')";
+constexpr std::string_view HEADER_FORMAT = "(//10X,'PREPROCESSOR VALIDITY CHECKS: LINKS'/10X,'FILE NAME : ',A6,'.ZZL')";
 constexpr std::string_view LINK_ROW_FORMAT = "(3X,I3,7X,F8.1,3X,F8.1)";
 constexpr std::string_view LINK_COLUMNS_FORMAT =
     "('                  Link ID'/'   Link      Upstream   Downstream'/'  Number       Node        Node')";
@@ -74,7 +73,8 @@ constexpr int FEWEST_GIS_CONFLUENCE_TRIBUTARIES = 1;
 // Numbered node-pair rows under a heading and the column heading; the
 // `none` caption when there is no row.
 void write_pair_item(TextWriter& report, std::string_view heading, std::string_view none,
-                     const std::vector<NodePair>& pairs) {
+                     const std::vector<NodePair>& pairs)
+{
     if (pairs.empty()) {
         write_report_lines(report, none);
         return;
@@ -85,29 +85,36 @@ void write_pair_item(TextWriter& report, std::string_view heading, std::string_v
 }
 
 // A node set of one map as one free-form record; nothing without nodes.
-void write_node_set_record(TextWriter& file, const std::vector<float>& nodes) {
+void write_node_set_record(TextWriter& file, const std::vector<float>& nodes)
+{
     if (nodes.empty()) return;
     file.write_line(free_form_line(std::vector<FreeFormValue>(nodes.begin(), nodes.end())));
 }
 
 }  // namespace
 
-std::optional<float> requested_stamp(GisStampRequest request) {
+std::optional<float> requested_stamp(GisStampRequest request)
+{
     switch (request) {
-        case GisStampRequest::Checked: return stamp_value(GisFileStamp::CheckedStamp);
-        case GisStampRequest::Final: return stamp_value(GisFileStamp::FinalStamp);
-        case GisStampRequest::KeepStamps: break;
+        case GisStampRequest::Checked:
+            return stamp_value(GisFileStamp::CheckedStamp);
+        case GisStampRequest::Final:
+            return stamp_value(GisFileStamp::FinalStamp);
+        case GisStampRequest::KeepStamps:
+            break;
     }
     return std::nullopt;
 }
 
-std::string gis_file_of_map_code(std::string_view map_code, int model_type_code, GisFileKind kind) {
+std::string gis_file_of_map_code(std::string_view map_code, int model_type_code, GisFileKind kind)
+{
     std::string stem(map_code.substr(0, 6));
     stem.resize(6, ' ');
     return gis_file_name_from_stem(stem + "ZZ", model_type_code, kind);
 }
 
-std::vector<NodePair> find_gis_shared_upstream_nodes(const std::vector<LinkEnds>& links) {
+std::vector<NodePair> find_gis_shared_upstream_nodes(const std::vector<LinkEnds>& links)
+{
     // The links leaving each node, in file order, and each link's place there.
     std::unordered_map<std::uint32_t, std::vector<std::size_t>> leaving;
     std::vector<std::size_t> place(links.size(), 0);
@@ -124,13 +131,15 @@ std::vector<NodePair> find_gis_shared_upstream_nodes(const std::vector<LinkEnds>
         if (place[i] + 1 >= group.size()) continue;
         const float upstream = links[i].upstream_node;
         pairs.push_back({upstream, links[i].downstream_node});
-        for (std::size_t k = place[i] + 1; k < group.size(); ++k) pairs.push_back({upstream, links[group[k]].downstream_node});
+        for (std::size_t k = place[i] + 1; k < group.size(); ++k)
+            pairs.push_back({upstream, links[group[k]].downstream_node});
     }
     return pairs;
 }
 
 std::vector<LinkElevations> find_gis_elevation_exceptions(const std::vector<LinkEnds>& links,
-                                                          const std::vector<GisNodeRecord>& nodes) {
+                                                          const std::vector<GisNodeRecord>& nodes)
+{
     std::unordered_map<std::uint32_t, float> elevation;  // the last record of each node wins
     for (const GisNodeRecord& node : nodes)
         if (!std::isnan(node.node_number())) elevation[number_key(node.node_number())] = node.node_elevation();
@@ -151,15 +160,17 @@ std::vector<LinkElevations> find_gis_elevation_exceptions(const std::vector<Link
 }
 
 int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& network, bool gis_node_switch,
-                        std::string_view map_code, GisStampRequest stamp_request, int model_type_code) {
+                        std::string_view map_code, GisStampRequest stamp_request, int model_type_code)
+{
     const std::string link_file = gis_file_of_map_code(map_code, 0, GisFileKind::Link);
     write_processing_file(session.window, link_file.substr(0, 12));
     const std::string link_path = session.study_file(link_file);
     std::vector<GisLinkRecord> records = read_gis_link_file(link_path, FilePresence::Optional);
     std::vector<GisNodeRecord> nodes;
     if (gis_node_switch)
-        nodes = read_gis_node_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Node)),
-                                   FilePresence::Optional);
+        nodes =
+            read_gis_node_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Node)),
+                               FilePresence::Optional);
 
     std::vector<LinkEnds> links;
     for (const GisLinkRecord& record : records)
@@ -244,8 +255,9 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
         } else {
             write_report_lines(report, ITEM_L_FORMAT);
             for (const LinkElevations& link : uphill)
-                write_report_lines(report, ITEM_L_ROW_FORMAT,
-                              {link.upstream_node, link.downstream_node, link.upstream_elevation, link.downstream_elevation});
+                write_report_lines(
+                    report, ITEM_L_ROW_FORMAT,
+                    {link.upstream_node, link.downstream_node, link.upstream_elevation, link.downstream_elevation});
         }
     }
     write_report_separator(report);

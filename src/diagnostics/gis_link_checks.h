@@ -59,9 +59,9 @@ std::vector<LinkElevations> find_gis_elevation_exceptions(const std::vector<Link
 
 // The network files of the GIS path, kept open by the caller over its maps.
 struct GisNetworkFiles {
-    TextWriter& confluence_table;   // "SETC.ZZZ"
-    TextWriter& downstream_nodes;   // "SETE.ZZZ", node set E
-    TextWriter& upstream_nodes;     // "SETF.ZZZ", node set F
+    TextWriter& confluence_table;  // "SETC.ZZZ"
+    TextWriter& downstream_nodes;  // "SETE.ZZZ", node set E
+    TextWriter& upstream_nodes;    // "SETF.ZZZ", node set F
     // The nodes of the table's records entered from more than five upstream
     // nodes, in table order: the fatal block that closes the table.
     std::vector<float> over_connected_nodes{};

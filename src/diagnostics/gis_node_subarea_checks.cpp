@@ -16,11 +16,15 @@ constexpr std::string_view SUBAREA_HEADER_FORMAT =
 constexpr float HIGHEST_SUBAREA_NUMBER = 999999.0f;
 constexpr float LOWEST_SUBAREA_NUMBER = 10100.0f;
 constexpr float LOWEST_REGION_SUBAREA_NUMBER = 10000.0f;  // model types 6, 7 and 9
-constexpr float SMALLEST_CELL_AREA = 0.001f;               // acres
+constexpr float SMALLEST_CELL_AREA = 0.001f;              // acres
 
-bool outside(float value, float low, float high) { return value < low || value > high; }
+bool outside(float value, float low, float high)
+{
+    return value < low || value > high;
+}
 
-float lowest_subarea_number(int model_type_code) {
+float lowest_subarea_number(int model_type_code)
+{
     const bool region_numbers = is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) ||
                                 is_model_type(model_type_code, HydrologyModelType::LotSizeLandUse) ||
                                 is_model_type(model_type_code, HydrologyModelType::LosAngelesCity);
@@ -28,21 +32,26 @@ float lowest_subarea_number(int model_type_code) {
 }
 
 // GIS value 2 is the rainfall of model types 5 and 6, value 3 that of type 9.
-SubareaFlag gis_rainfall_flag(const GisSubareaRecord& subarea, int model_type_code) {
+SubareaFlag gis_rainfall_flag(const GisSubareaRecord& subarea, int model_type_code)
+{
     switch (model_type_code) {
-        case 5: return outside(subarea.subarea_parameter(1), 8.0f, 20.0f) ? SubareaFlag::Marked : SubareaFlag::Blank;
+        case 5:
+            return outside(subarea.subarea_parameter(1), 8.0f, 20.0f) ? SubareaFlag::Marked : SubareaFlag::Blank;
         case 6: {
             const float rainfall = subarea.subarea_parameter(1);
             return outside(rainfall, 1.0f, 5.0f) && outside(rainfall, 10.0f, 100.0f) ? SubareaFlag::NotApplicable
                                                                                      : SubareaFlag::Blank;
         }
-        case 9: return outside(subarea.subarea_parameter(2), 1.3f, 2.7f) ? SubareaFlag::NotApplicable : SubareaFlag::Blank;
-        default: return SubareaFlag::Blank;
+        case 9:
+            return outside(subarea.subarea_parameter(2), 1.3f, 2.7f) ? SubareaFlag::NotApplicable : SubareaFlag::Blank;
+        default:
+            return SubareaFlag::Blank;
     }
 }
 
 // The cells up to the first one whose land use and soil are both 0.
-void test_gis_cells(const GisSubareaRecord& subarea, int model_type_code, SubareaCheckFlags& flags) {
+void test_gis_cells(const GisSubareaRecord& subarea, int model_type_code, SubareaCheckFlags& flags)
+{
     for (int k = 1; k <= 6; ++k) {
         const float land_use = subarea.cell_land_use(k);
         const float soil = subarea.cell_soil(k);
@@ -60,14 +69,16 @@ void test_gis_cells(const GisSubareaRecord& subarea, int model_type_code, Subare
 }
 
 template <class R>
-bool holds_final_stamp(const std::vector<R>& records) {
+bool holds_final_stamp(const std::vector<R>& records)
+{
     for (const R& record : records)
         if (record.processed_stamp() == stamp_value(GisFileStamp::FinalStamp)) return true;
     return false;
 }
 
 template <class R>
-void stamp_records(std::vector<R>& records, GisStampRequest request) {
+void stamp_records(std::vector<R>& records, GisStampRequest request)
+{
     if (const std::optional<float> stamp = requested_stamp(request))
         for (R& record : records) record.processed_stamp() = *stamp;
 }
@@ -75,7 +86,8 @@ void stamp_records(std::vector<R>& records, GisStampRequest request) {
 }  // namespace
 
 std::vector<SubareaCheckRow> find_gis_subarea_exceptions(const std::vector<GisSubareaRecord>& subareas,
-                                                         int model_type_code) {
+                                                         int model_type_code)
+{
     std::vector<float> numbers;
     for (const GisSubareaRecord& subarea : subareas) numbers.push_back(subarea.subarea_number());
     const std::vector<bool> repeated = find_repeated_numbers(numbers);
@@ -94,7 +106,8 @@ std::vector<SubareaCheckRow> find_gis_subarea_exceptions(const std::vector<GisSu
 }
 
 GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool link_file_switch,
-                                   std::string_view map_code, GisStampRequest stamp_request, int model_type_code) {
+                                   std::string_view map_code, GisStampRequest stamp_request, int model_type_code)
+{
     const std::string node_file = gis_file_of_map_code(map_code, model_type_code, GisFileKind::Node);
     write_processing_file(session.window, node_file.substr(0, 12));
     const std::string node_path = session.study_file(node_file);
@@ -103,8 +116,9 @@ GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool li
 
     std::vector<GisLinkRecord> links;
     if (link_file_switch)
-        links = read_gis_link_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Link)),
-                                   FilePresence::Optional);
+        links =
+            read_gis_link_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Link)),
+                               FilePresence::Optional);
     const NodeCheckExceptions exceptions = find_node_exceptions(nodes, link_file_switch ? &links : nullptr);
     write_report_lines(report, NODE_HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
     write_report_separator(report);
@@ -119,7 +133,8 @@ GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool li
 }
 
 GisCheckResult check_gis_subarea_file(Session& session, TextWriter& report, std::string_view map_code,
-                                      int model_type_code, GisStampRequest stamp_request) {
+                                      int model_type_code, GisStampRequest stamp_request)
+{
     const std::string subarea_file = gis_file_of_map_code(map_code, model_type_code, GisFileKind::Subarea);
     write_processing_file(session.window, subarea_file.substr(0, 12));
     const std::string path = session.study_file(subarea_file);

@@ -59,7 +59,8 @@ constexpr TravelTimeCheck TRAVEL_TIME_CHECKS[] = {
     {TRAVEL_TIME_CHECK_2C_HEADING_FORMAT, 10.0f, 60.0f, true, NONE_OF_CHECK_2C_FORMAT},
 };
 
-std::vector<ResultRow> sorted_descending(const std::vector<ResultRow>& rows, float (*key)(const ResultRow&)) {
+std::vector<ResultRow> sorted_descending(const std::vector<ResultRow>& rows, float (*key)(const ResultRow&))
+{
     std::vector<float> keys;
     keys.reserve(rows.size());
     for (const ResultRow& row : rows) keys.push_back(key(row));
@@ -71,7 +72,8 @@ std::vector<ResultRow> sorted_descending(const std::vector<ResultRow>& rows, flo
 
 }  // namespace
 
-float subarea_area_ratio(const ResultStatisticsRecord& row, int model_type_code) {
+float subarea_area_ratio(const ResultStatisticsRecord& row, int model_type_code)
+{
     const int code = static_cast<int>(row.process_code);
     // Conduits and channels whose added area is routed along the reach (31,
     // 36, 41, 42, 46 to 59) are left out; in Los Angeles County and region
@@ -84,10 +86,12 @@ float subarea_area_ratio(const ResultStatisticsRecord& row, int model_type_code)
     return mainline > 0.0f ? row.subarea_area / mainline : 0.0f;
 }
 
-void write_health_check(TextWriter& report, int model_type_code, std::vector<ResultStatisticsRecord> records) {
+void write_health_check(TextWriter& report, int model_type_code, std::vector<ResultStatisticsRecord> records)
+{
     std::vector<ResultRow> rows;
     rows.reserve(records.size());
-    for (const ResultStatisticsRecord& record : records) rows.push_back({record, subarea_area_ratio(record, model_type_code)});
+    for (const ResultStatisticsRecord& record : records)
+        rows.push_back({record, subarea_area_ratio(record, model_type_code)});
 
     write_report_records(report, AREA_CHECK_HEADING_FORMAT, {std::string(PAGE_BREAK)});
     rows = sorted_descending(rows, [](const ResultRow& row) { return row.ratio; });

@@ -78,21 +78,24 @@ class SectionWriter {
 public:
     explicit SectionWriter(TextWriter& report) : report_(report) {}
 
-    void write(std::string_view layout, const std::vector<FormatValue>& values = {}) {
+    void write(std::string_view layout, const std::vector<FormatValue>& values = {})
+    {
         write_report_lines(report_, layout, values);
     }
     void rule() { write_report_separator(report_); }
-    void node_list(std::string_view count_format, const std::vector<float>& nodes) {
+    void node_list(std::string_view count_format, const std::vector<float>& nodes)
+    {
         write_counted_node_list(report_, count_format, nodes);
     }
 
     // Node-pair rows numbered 1, 2, ... across all maps.
-    void numbered_pairs(const std::vector<NodePair>& pairs) {
+    void numbered_pairs(const std::vector<NodePair>& pairs)
+    {
         write_numbered_node_pairs(report_, NODE_PAIR_ROW_FORMAT, pairs);
     }
 
-    void pair_item(std::string_view none_format, std::string_view heading_format,
-                   const std::vector<NodePair>& pairs) {
+    void pair_item(std::string_view none_format, std::string_view heading_format, const std::vector<NodePair>& pairs)
+    {
         if (pairs.empty()) {
             write(none_format);
             return;
@@ -101,7 +104,8 @@ public:
         numbered_pairs(pairs);
     }
 
-    void value_rows(std::string_view row_format, const std::vector<LinkValue>& rows) {
+    void value_rows(std::string_view row_format, const std::vector<LinkValue>& rows)
+    {
         const Format row(row_format);
         for (const LinkValue& value : rows)
             report_.write_line(row.line({value.upstream_node, value.downstream_node, value.value}));
@@ -112,10 +116,12 @@ private:
 };
 
 // Item L's rows by slope ascending, ties as the exchange sort leaves them.
-std::vector<LinkValue> sorted_by_slope(const std::vector<LinkValue>& slopes) {
+std::vector<LinkValue> sorted_by_slope(const std::vector<LinkValue>& slopes)
+{
     std::vector<TableRow> table;
     table.reserve(slopes.size());
-    for (const LinkValue& slope : slopes) table.push_back({slope.upstream_node, slope.downstream_node, slope.value, 0.0f});
+    for (const LinkValue& slope : slopes)
+        table.push_back({slope.upstream_node, slope.downstream_node, slope.value, 0.0f});
     sort_table_rows(table, 3, TableSortOrder::Ascending);
     std::vector<LinkValue> sorted;
     sorted.reserve(table.size());
@@ -125,7 +131,8 @@ std::vector<LinkValue> sorted_by_slope(const std::vector<LinkValue>& slopes) {
 
 }  // namespace
 
-void report_link_checks(TextWriter& report, const LinkCheckFindings& findings) {
+void report_link_checks(TextWriter& report, const LinkCheckFindings& findings)
+{
     SectionWriter section(report);
     section.write(LINK_SECTION_TITLE_FORMAT);
     section.rule();

@@ -10,13 +10,13 @@
 #include "diagnostics/link_check_report.h"
 #include "diagnostics/node_checks.h"
 #include "diagnostics/report_lines.h"
-#include "records/study_id.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/gis_files.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/number_keys.h"
+#include "records/study_id.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -39,20 +39,23 @@ constexpr float REPAIRED_UPSTREAM_ELEVATION = 100.0f;   // ft
 constexpr float REPAIRED_DOWNSTREAM_ELEVATION = 98.0f;  // ft
 constexpr float REPAIRED_LINK_LENGTH = 1000.0f;         // ft
 
-float node_at(const LinkEnds& link, LinkEnd end) {
+float node_at(const LinkEnds& link, LinkEnd end)
+{
     return end == LinkEnd::Upstream ? link.upstream_node : link.downstream_node;
 }
 
 // The links of each node, in file order.
 class NodeIndex {
 public:
-    NodeIndex(const std::vector<LinkEnds>& links, LinkEnd end) {
+    NodeIndex(const std::vector<LinkEnds>& links, LinkEnd end)
+    {
         for (std::size_t i = 0; i < links.size(); ++i) {
             const float node = node_at(links[i], end);
             if (!std::isnan(node)) links_[number_key(node)].push_back(i);
         }
     }
-    const std::vector<std::size_t>& links_at(float node) const {
+    const std::vector<std::size_t>& links_at(float node) const
+    {
         static const std::vector<std::size_t> none;
         if (std::isnan(node)) return none;
         const auto found = links_.find(number_key(node));
@@ -63,19 +66,25 @@ private:
     std::unordered_map<std::uint32_t, std::vector<std::size_t>> links_;
 };
 
-std::uint64_t pair_key(const NodePair& pair) { return node_pair_key(pair.upstream_node, pair.downstream_node); }
-bool is_number(const NodePair& pair) {
+std::uint64_t pair_key(const NodePair& pair)
+{
+    return node_pair_key(pair.upstream_node, pair.downstream_node);
+}
+bool is_number(const NodePair& pair)
+{
     return !std::isnan(pair.upstream_node) && !std::isnan(pair.downstream_node);
 }
 
 template <class T>
-void append_to(std::vector<T>& to, const std::vector<T>& more) {
+void append_to(std::vector<T>& to, const std::vector<T>& more)
+{
     to.insert(to.end(), more.begin(), more.end());
 }
 
 // A node-set group: a free-form record with the count, then one free-form
 // record with the nodes in the order found.
-void write_node_set_group(TextWriter& file, const std::vector<float>& nodes) {
+void write_node_set_group(TextWriter& file, const std::vector<float>& nodes)
+{
     if (nodes.empty()) return;
     file.write_line(free_form_line({static_cast<int>(nodes.size())}));
     std::vector<FreeFormValue> values(nodes.begin(), nodes.end());
@@ -84,13 +93,16 @@ void write_node_set_group(TextWriter& file, const std::vector<float>& nodes) {
 
 }  // namespace
 
-void write_numbered_node_pairs(TextWriter& report, std::string_view row_layout, const std::vector<NodePair>& pairs) {
+void write_numbered_node_pairs(TextWriter& report, std::string_view row_layout, const std::vector<NodePair>& pairs)
+{
     const Format row(row_layout);
     int number = 0;
-    for (const NodePair& pair : pairs) report.write_line(row.line({++number, pair.upstream_node, pair.downstream_node}));
+    for (const NodePair& pair : pairs)
+        report.write_line(row.line({++number, pair.upstream_node, pair.downstream_node}));
 }
 
-void LinkCheckFindings::append(const LinkCheckFindings& more) {
+void LinkCheckFindings::append(const LinkCheckFindings& more)
+{
     append_to(reversed_links, more.reversed_links);
     append_to(shared_upstream_nodes, more.shared_upstream_nodes);
     append_to(confluence_pairs, more.confluence_pairs);
@@ -105,20 +117,23 @@ void LinkCheckFindings::append(const LinkCheckFindings& more) {
     append_to(topographic_slopes, more.topographic_slopes);
 }
 
-std::vector<NodePair> find_reversed_links(const std::vector<LinkEnds>& links) {
+std::vector<NodePair> find_reversed_links(const std::vector<LinkEnds>& links)
+{
     std::vector<NodePair> reversed;
     for (const LinkEnds& link : links)
         if (link.downstream_node <= link.upstream_node) reversed.push_back({link.upstream_node, link.downstream_node});
     return reversed;
 }
 
-bool has_closed_link(const std::vector<NodePair>& reversed_links) {
+bool has_closed_link(const std::vector<NodePair>& reversed_links)
+{
     for (const NodePair& pair : reversed_links)
         if (pair.downstream_node == pair.upstream_node) return true;
     return false;
 }
 
-std::vector<NodePair> find_shared_upstream_nodes(const std::vector<LinkEnds>& links) {
+std::vector<NodePair> find_shared_upstream_nodes(const std::vector<LinkEnds>& links)
+{
     const NodeIndex leaving(links, LinkEnd::Upstream);
     std::vector<NodePair> pairs;
     for (std::size_t i = 0; i < links.size(); ++i) {
@@ -134,7 +149,8 @@ std::vector<NodePair> find_shared_upstream_nodes(const std::vector<LinkEnds>& li
 
 // The links entering a node are first met at the first of them; all of
 // them are then candidates, so later links of the same node add nothing.
-std::vector<NodePair> find_confluence_pairs(const std::vector<LinkEnds>& links) {
+std::vector<NodePair> find_confluence_pairs(const std::vector<LinkEnds>& links)
+{
     const NodeIndex entering(links, LinkEnd::Downstream);
     std::vector<NodePair> pairs;
     std::unordered_set<std::uint64_t> kept;
@@ -151,7 +167,8 @@ std::vector<NodePair> find_confluence_pairs(const std::vector<LinkEnds>& links) 
 }
 
 std::vector<NodePair> find_reversed_links_off_confluences(const std::vector<NodePair>& reversed_links,
-                                                          const std::vector<NodePair>& confluence_pairs) {
+                                                          const std::vector<NodePair>& confluence_pairs)
+{
     std::unordered_set<std::uint64_t> confluences;
     for (const NodePair& pair : confluence_pairs) confluences.insert(pair_key(pair));
     std::vector<NodePair> off;
@@ -162,7 +179,8 @@ std::vector<NodePair> find_reversed_links_off_confluences(const std::vector<Node
 
 // E and F: a link counts as "another link" at the node unless it is the
 // link itself.
-std::vector<float> find_unconnected_downstream_nodes(const std::vector<LinkEnds>& links) {
+std::vector<float> find_unconnected_downstream_nodes(const std::vector<LinkEnds>& links)
+{
     const NodeIndex leaving(links, LinkEnd::Upstream);
     std::vector<float> nodes;
     for (std::size_t i = 0; i < links.size(); ++i) {
@@ -173,7 +191,8 @@ std::vector<float> find_unconnected_downstream_nodes(const std::vector<LinkEnds>
     return nodes;
 }
 
-std::vector<float> find_unconnected_upstream_nodes(const std::vector<LinkEnds>& links) {
+std::vector<float> find_unconnected_upstream_nodes(const std::vector<LinkEnds>& links)
+{
     const NodeIndex entering(links, LinkEnd::Downstream);
     std::vector<float> nodes;
     for (std::size_t i = 0; i < links.size(); ++i) {
@@ -184,7 +203,8 @@ std::vector<float> find_unconnected_upstream_nodes(const std::vector<LinkEnds>& 
     return nodes;
 }
 
-std::vector<LinkValue> find_short_links(const std::vector<LinkEnds>& links) {
+std::vector<LinkValue> find_short_links(const std::vector<LinkEnds>& links)
+{
     std::vector<LinkValue> short_links;
     for (const LinkEnds& link : links)
         if (link.link_length < MIN_LINK_LENGTH)
@@ -192,7 +212,8 @@ std::vector<LinkValue> find_short_links(const std::vector<LinkEnds>& links) {
     return short_links;
 }
 
-std::vector<float> find_nodes_out_of_range(const std::vector<LinkEnds>& links, LinkEnd end) {
+std::vector<float> find_nodes_out_of_range(const std::vector<LinkEnds>& links, LinkEnd end)
+{
     std::vector<float> nodes;
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
@@ -204,7 +225,8 @@ std::vector<float> find_nodes_out_of_range(const std::vector<LinkEnds>& links, L
 // A region's GIS node file holds far more nodes than one map's links name:
 // only the nodes of the links are looked for, in one pass over the file.
 std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, LinkEnd end,
-                                           const std::vector<float>& gis_node_numbers) {
+                                           const std::vector<float>& gis_node_numbers)
+{
     std::unordered_map<std::uint32_t, bool> defined;  // node of a link -> found in the GIS file
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
@@ -223,7 +245,8 @@ std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, L
     return nodes;
 }
 
-std::vector<LinkValue> find_topographic_slope_exceptions(const std::vector<LinkEnds>& links) {
+std::vector<LinkValue> find_topographic_slope_exceptions(const std::vector<LinkEnds>& links)
+{
     std::vector<LinkValue> slopes;
     for (const LinkEnds& link : links) {
         if (link.link_length == 0.0f) continue;
@@ -234,7 +257,8 @@ std::vector<LinkValue> find_topographic_slope_exceptions(const std::vector<LinkE
     return slopes;
 }
 
-MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<float>& gis_node_numbers) {
+MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<float>& gis_node_numbers)
+{
     MapLinkCheck check;
     LinkCheckFindings& found = check.findings;
     found.reversed_links = find_reversed_links(links);
@@ -267,7 +291,8 @@ namespace {
 // a region share the region's file (model type 6).
 class GisNodeNumbers {
 public:
-    const std::vector<float>& of(Session& session, const std::string& node_file) {
+    const std::vector<float>& of(Session& session, const std::string& node_file)
+    {
         const auto known = files_.find(node_file);
         if (known != files_.end()) return known->second;
         std::vector<float> numbers;
@@ -282,14 +307,16 @@ private:
 
 // The link data base of a map: a study of model type 9 keeps its links per
 // region, the file of the map number rounded down to a multiple of 100.
-std::string map_link_file(std::string_view map_stem, int model_type_code) {
+std::string map_link_file(std::string_view map_stem, int model_type_code)
+{
     std::string stem(map_stem);
     if (uses_region_files(model_type_code) && stem.size() >= 6) stem.replace(4, 2, "00");
     return link_data_base_name(stem);
 }
 
 MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int model_type_code,
-                             GisNodeNumbers& gis_nodes) {
+                             GisNodeNumbers& gis_nodes)
+{
     const std::string link_file = map_link_file(map_stem, model_type_code);
     write_processing_file(session.window, link_file.substr(0, 12));
 
@@ -297,8 +324,9 @@ MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int mo
     for (const LinkRecord& record : read_link_data_base(session.study_file(link_file), FilePresence::MustExist)) {
         LinkEnds link{record.upstream_node(), record.downstream_node(), record.upstream_elevation(),
                       record.downstream_elevation(), record.link_length()};
-        if (is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) && record.process_code() == REPAIRED_PROCESS_CODE &&
-            link.upstream_elevation <= 0.0f && link.downstream_elevation <= 0.0f) {
+        if (is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) &&
+            record.process_code() == REPAIRED_PROCESS_CODE && link.upstream_elevation <= 0.0f &&
+            link.downstream_elevation <= 0.0f) {
             link.upstream_elevation = REPAIRED_UPSTREAM_ELEVATION;
             link.downstream_elevation = REPAIRED_DOWNSTREAM_ELEVATION;
             link.link_length = REPAIRED_LINK_LENGTH;
@@ -312,12 +340,14 @@ MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int mo
 
 }  // namespace
 
-MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code) {
+MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code)
+{
     GisNodeNumbers gis_nodes;
     return check_map_links(session, map_stem, model_type_code, gis_nodes);
 }
 
-int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code) {
+int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code)
+{
     report.write_page_break();
     write_report_lines(report, DIAGNOSTICS_SECTION_HEADING_FORMAT);
     write_screen_records(session.window, LINK_CHECKS_WINDOW_FORMAT);
@@ -336,8 +366,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
         confluence_table.emplace(session.output_file(session.study_file(confluence_table_name(study_id))));
         for (const std::string& line : confluence_table_heading()) confluence_table->write_line(line);
         confluence_table->commit();
-        downstream_node_set.emplace(
-            session.output_file(session.study_file(downstream_node_set_name(study_id))));
+        downstream_node_set.emplace(session.output_file(session.study_file(downstream_node_set_name(study_id))));
         downstream_node_set->commit();
     }
     TextWriter upstream_node_set{session.output_file(UPSTREAM_NODE_SET_NAME)};
@@ -356,7 +385,8 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
         }
         const MapLinkCheck map = check_map_links(session, map_stem, model_type_code, gis_nodes);
         if (map.fatal) ++link_fatal_total;
-        for (const ConfluenceRecord& record : group_confluence_pairs(map.findings.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES)) {
+        for (const ConfluenceRecord& record :
+             group_confluence_pairs(map.findings.confluence_pairs, FEWEST_CONFLUENCE_TRIBUTARIES)) {
             confluence_table->write_line(confluence_record_line(record));
             if (record.over_connected()) over_connected_nodes.push_back(record.confluence_node);
         }
@@ -376,8 +406,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     // The confluence overflow: the table ends with the nodes entered from
     // more than five upstream nodes.  It adds nothing to the fatal total.
     if (!over_connected_nodes.empty()) {
-        for (const std::string& line : confluence_fatal_block(over_connected_nodes))
-            confluence_table->write_line(line);
+        for (const std::string& line : confluence_fatal_block(over_connected_nodes)) confluence_table->write_line(line);
         confluence_table->commit();
     }
     return link_fatal_total;

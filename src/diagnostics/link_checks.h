@@ -26,11 +26,11 @@
 
 namespace velm {
 
-inline constexpr float MIN_LINK_LENGTH = 0.001f;       // ft
-inline constexpr float MIN_NODE_NUMBER = 10000.0f;     // lowest node number in range
-inline constexpr float MAX_NODE_NUMBER = 999999.9f;    // highest node number in range
-inline constexpr float SLOPE_LOWER_LIMIT = 0.002f;     // a slope at or below it is listed
-inline constexpr float SLOPE_UPPER_LIMIT = 0.100f;     // a slope above it is listed
+inline constexpr float MIN_LINK_LENGTH = 0.001f;     // ft
+inline constexpr float MIN_NODE_NUMBER = 10000.0f;   // lowest node number in range
+inline constexpr float MAX_NODE_NUMBER = 999999.9f;  // highest node number in range
+inline constexpr float SLOPE_LOWER_LIMIT = 0.002f;   // a slope at or below it is listed
+inline constexpr float SLOPE_UPPER_LIMIT = 0.100f;   // a slope above it is listed
 
 // The values of a link that the checks use (link record columns 1-4 and 8).
 struct LinkEnds {
@@ -140,7 +140,6 @@ MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, i
 // checked, the window verdict, section II.A written to the report, and the
 // confluence overflow block appended to the confluence table.  Returns
 // link_fatal_total.
-int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files,
-                    int model_type_code);
+int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code);
 
 }  // namespace velm

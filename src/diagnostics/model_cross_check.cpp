@@ -11,13 +11,13 @@
 
 #include "diagnostics/report_lines.h"
 #include "platform/files.h"
-#include "records/process_codes.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/model_file.h"
 #include "records/number_keys.h"
+#include "records/process_codes.h"
 #include "records/subarea_data_base.h"
 
 namespace velm {
@@ -69,7 +69,10 @@ struct SubareaAtNode {
     float node = 0.0f;  // downstream node of the group (or link) that adds it
 };
 
-std::uint64_t pair_key(const LinkNodes& pair) { return node_pair_key(pair.upstream, pair.downstream); }
+std::uint64_t pair_key(const LinkNodes& pair)
+{
+    return node_pair_key(pair.upstream, pair.downstream);
+}
 
 // A subarea as the model file enters it: at the node pair of its group, or
 // for a subarea addition (codes 81, 82) at the last link entered before it.
@@ -106,14 +109,16 @@ struct CrossCheckFindings {
 
 // The subarea number that a packed_subarea value carries: none (0.0) when
 // its integer part is 0 or the number is below MIN_SUBAREA_NUMBER.
-float carried_subarea_number(float packed) {
+float carried_subarea_number(float packed)
+{
     if (packed_subarea_code(packed) == 0) return 0.0f;
     const float number = packed_subarea_number(packed);
     return number < MIN_SUBAREA_NUMBER ? 0.0f : number;
 }
 
 // The subarea number at a group's data value `position` (1-based).
-float subarea_number_at(const ModelGroup& group, int position) {
+float subarea_number_at(const ModelGroup& group, int position)
+{
     if (position < 1 || static_cast<std::size_t>(position) > group.values.size()) return 0.0f;
     return carried_subarea_number(group.values[static_cast<std::size_t>(position - 1)]);
 }
@@ -124,27 +129,46 @@ float subarea_number_at(const ModelGroup& group, int position) {
 // 9 element and street values, 33, 34 and 43 after 11, open channels 51
 // (and 57, an open channel read as 51) after 7, storage elements and code 9
 // after 3.  0 for the codes whose reader takes no subarea.
-int packed_subarea_position(int code) {
+int packed_subarea_position(int code)
+{
     switch (code) {
-        case 21: case 22: return 4;
-        case 81: case 82: return 1;
-        case 32: return 10;
-        case 33: case 34: case 43: return 12;
-        case 51: case 57: return 8;
-        case 61: case 62: case 63: return 4;
-        case 9: case 91: case 92: return 4;
-        default: return 0;
+        case 21:
+        case 22:
+            return 4;
+        case 81:
+        case 82:
+            return 1;
+        case 32:
+            return 10;
+        case 33:
+        case 34:
+        case 43:
+            return 12;
+        case 51:
+        case 57:
+            return 8;
+        case 61:
+        case 62:
+        case 63:
+            return 4;
+        case 9:
+        case 91:
+        case 92:
+            return 4;
+        default:
+            return 0;
     }
 }
 
 // How a group enters the model lists.
 enum class GroupEntry {
-    Nothing,          // no subarea, no link
-    SubareaAndLink,   // its subarea, when it carries one, and its node pair as a link
-    LinkOnly,         // its node pair as a link, no subarea
+    Nothing,         // no subarea, no link
+    SubareaAndLink,  // its subarea, when it carries one, and its node pair as a link
+    LinkOnly,        // its node pair as a link, no subarea
 };
 
-GroupEntry group_entry(int code, int model_type) {
+GroupEntry group_entry(int code, int model_type)
+{
     if (code == 0 || code == 1 || code == 7 || code == 71 || code == 72 || (code >= 10 && code <= 16)) {
         return GroupEntry::Nothing;
     }
@@ -152,13 +176,15 @@ GroupEntry group_entry(int code, int model_type) {
     if (code >= 52 && code <= 56) return GroupEntry::LinkOnly;
     // Storage elements of model types 6 and 9 carry no subarea the data base
     // knows.
-    if (code >= 61 && code <= 63 && (is_model_type(model_type, HydrologyModelType::LosAngelesCounty) || uses_region_files(model_type)))
+    if (code >= 61 && code <= 63 &&
+        (is_model_type(model_type, HydrologyModelType::LosAngelesCounty) || uses_region_files(model_type)))
         return GroupEntry::LinkOnly;
     return GroupEntry::SubareaAndLink;
 }
 
 // The subarea number a group carries for the cross-check, 0.0 for none.
-float group_subarea_number(const ModelGroup& group, int model_type) {
+float group_subarea_number(const ModelGroup& group, int model_type)
+{
     const int code = group.process_code();
     // Model type 6 keeps no subarea in its code-9 groups.
     if (is_code9_family_code(code) && is_model_type(model_type, HydrologyModelType::LosAngelesCounty)) return 0.0f;
@@ -167,7 +193,8 @@ float group_subarea_number(const ModelGroup& group, int model_type) {
 
 // Walks one map's model file: the network node sets, and the subareas,
 // links and confluence pairs of the map.
-MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSets& node_sets) {
+MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSets& node_sets)
+{
     MapModel model;
     const int model_type = file.model_type();
     for (const ModelGroup& group : file.groups) {
@@ -206,7 +233,8 @@ MapModel scan_model_file(const ModelFile& file, ScanState& state, NetworkNodeSet
 // the order of its first pair: the downstream node, then the upstream nodes
 // of its pairs in list order (a node equal to the one just before it left
 // out) in up to five slots, the others 0.0.
-void add_confluence_rows(const std::vector<LinkNodes>& pairs, NetworkNodeSets& node_sets) {
+void add_confluence_rows(const std::vector<LinkNodes>& pairs, NetworkNodeSets& node_sets)
+{
     std::vector<std::uint32_t> order;
     std::unordered_map<std::uint32_t, std::vector<float>> upstream_by_node;
     std::unordered_map<std::uint32_t, float> node_of_key;
@@ -237,7 +265,8 @@ void add_confluence_rows(const std::vector<LinkNodes>& pairs, NetworkNodeSets& n
 // Adds the findings of one map to the lists.  Returns the number of subarea
 // lists and of link lists that received an entry of this map.
 std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>& data_base_subareas,
-                                const std::vector<LinkNodes>& data_base_links, CrossCheckFindings& findings) {
+                                const std::vector<LinkNodes>& data_base_links, CrossCheckFindings& findings)
+{
     std::unordered_map<std::uint32_t, int> model_subarea_uses;
     for (const ModelSubarea& subarea : model.subareas) ++model_subarea_uses[number_key(subarea.number)];
     std::unordered_set<std::uint32_t> data_base_subarea_keys;
@@ -302,7 +331,8 @@ std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>&
 void cross_check_data_base_with_model(Session& session, const std::string& map_name,
                                       const std::string& model_file_extension, ScanState& state,
                                       NetworkNodeSets& node_sets, CrossCheckFindings& findings,
-                                      int& subarea_fatal_total, int& link_fatal_total) {
+                                      int& subarea_fatal_total, int& link_fatal_total)
+{
     const std::string model_name = model_file_name(map_name, model_file_extension);
     write_processing_file(session.window, model_name);
 
@@ -333,11 +363,13 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
 }
 
 // A heading line as the report holds it: written free-form, behind one blank.
-void write_heading(TextWriter& report, std::string_view heading) {
+void write_heading(TextWriter& report, std::string_view heading)
+{
     report.write_line(free_form_line({std::string(heading)}));
 }
 
-void write_subarea_item(TextWriter& report, std::string_view heading, const std::vector<float>& numbers) {
+void write_subarea_item(TextWriter& report, std::string_view heading, const std::vector<float>& numbers)
+{
     write_heading(report, heading);
     write_heading(report, FATAL_NOTE);
     if (numbers.empty()) {
@@ -348,7 +380,8 @@ void write_subarea_item(TextWriter& report, std::string_view heading, const std:
 }
 
 void write_link_item(TextWriter& report, std::string_view heading, std::string_view none,
-                     const std::vector<LinkNodes>& links) {
+                     const std::vector<LinkNodes>& links)
+{
     static const Format row(LINK_ROW_FORMAT);
     write_heading(report, heading);
     write_heading(report, FATAL_NOTE);
@@ -359,7 +392,8 @@ void write_link_item(TextWriter& report, std::string_view heading, std::string_v
 }
 
 // The seven cross-check items, written to the report.
-void report_model_cross_check(TextWriter& report, const CrossCheckFindings& findings) {
+void report_model_cross_check(TextWriter& report, const CrossCheckFindings& findings)
+{
     static const Format caution_row(CAUTION_ROW_FORMAT);
     static const Format page_break(PAGE_BREAK_FORMAT);
 
@@ -384,7 +418,8 @@ void report_model_cross_check(TextWriter& report, const CrossCheckFindings& find
 }  // namespace
 
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
-                           NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total) {
+                           NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total)
+{
     static const Format heading(CROSS_CHECK_HEADING_FORMAT);
     session.window.clear_screen();
     write_at(session.window, 2, 5, heading.line({}));
@@ -393,8 +428,8 @@ void run_model_cross_check(Session& session, TextWriter& report, const DataFileT
     ScanState state;
     CrossCheckFindings findings;
     for (const std::string& map_name : data_files.data_file_names) {
-        cross_check_data_base_with_model(session, map_name, data_files.model_file_extension, state, node_sets,
-                                         findings, subarea_fatal_total, link_fatal_total);
+        cross_check_data_base_with_model(session, map_name, data_files.model_file_extension, state, node_sets, findings,
+                                         subarea_fatal_total, link_fatal_total);
     }
     report_model_cross_check(report, findings);
     // The later steps of the run append to the report on disk.

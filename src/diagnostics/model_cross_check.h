@@ -21,7 +21,6 @@ namespace velm {
 // model file, or one that does not walk, is a FileError naming the file; a
 // missing subarea or link data base holds nothing (and is not created).
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
-                           NetworkNodeSets& node_sets, int& subarea_fatal_total,
-                           int& link_fatal_total);
+                           NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total);
 
 }  // namespace velm

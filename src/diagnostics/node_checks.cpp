@@ -36,18 +36,21 @@ constexpr std::string_view NODE_ITEM_D_CAPTION =
 constexpr std::string_view NODE_CHECKS_WINDOW_HEADING = "(/5X,'**** NODE VALIDITY CHECKS ***')";
 
 // One reported item: its caption with the count, the numbers, and a rule.
-void write_node_item(TextWriter& report, std::string_view caption, const std::vector<float>& numbers) {
+void write_node_item(TextWriter& report, std::string_view caption, const std::vector<float>& numbers)
+{
     write_counted_node_list(report, caption, numbers);
     write_report_separator(report);
 }
 
 }  // namespace
 
-int NodeCheckExceptions::map_result() const {
+int NodeCheckExceptions::map_result() const
+{
     return not_unique.empty() && number_out_of_range.empty() && not_used_by_links.empty() ? 0 : 1;
 }
 
-void NodeCheckExceptions::append(const NodeCheckExceptions& more) {
+void NodeCheckExceptions::append(const NodeCheckExceptions& more)
+{
     not_unique.insert(not_unique.end(), more.not_unique.begin(), more.not_unique.end());
     elevation_out_of_range.insert(elevation_out_of_range.end(), more.elevation_out_of_range.begin(),
                                   more.elevation_out_of_range.end());
@@ -57,7 +60,8 @@ void NodeCheckExceptions::append(const NodeCheckExceptions& more) {
 }
 
 NodeCheckExceptions find_node_exceptions(const std::vector<GisNodeRecord>& nodes,
-                                         const std::vector<GisLinkRecord>* links) {
+                                         const std::vector<GisLinkRecord>* links)
+{
     NodeCheckExceptions found;
     const std::size_t count = nodes.size();
 
@@ -103,33 +107,35 @@ NodeCheckExceptions find_node_exceptions(const std::vector<GisNodeRecord>& nodes
 }
 
 NodeCheckExceptions check_node_data_base(Session& session, int link_file_switch, std::string_view map_name,
-                                         int model_type_code) {
+                                         int model_type_code)
+{
     const std::string node_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Node);
     write_processing_file(session.window, node_file);
-    const std::vector<GisNodeRecord> nodes =
-        read_gis_node_file(session.study_file(node_file), FilePresence::Optional);
+    const std::vector<GisNodeRecord> nodes = read_gis_node_file(session.study_file(node_file), FilePresence::Optional);
     if (link_file_switch == 0) return find_node_exceptions(nodes, nullptr);
 
     const std::string link_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Link);
-    const std::vector<GisLinkRecord> links =
-        read_gis_link_file(session.study_file(link_file), FilePresence::Optional);
+    const std::vector<GisLinkRecord> links = read_gis_link_file(session.study_file(link_file), FilePresence::Optional);
     return find_node_exceptions(nodes, &links);
 }
 
-void write_node_check_items(TextWriter& report, const NodeCheckExceptions& exceptions, bool with_item_d) {
+void write_node_check_items(TextWriter& report, const NodeCheckExceptions& exceptions, bool with_item_d)
+{
     write_node_item(report, NODE_ITEM_A_CAPTION, exceptions.not_unique);
     write_node_item(report, NODE_ITEM_B_CAPTION, exceptions.elevation_out_of_range);
     write_node_item(report, NODE_ITEM_C_CAPTION, exceptions.number_out_of_range);
     if (with_item_d) write_node_item(report, NODE_ITEM_D_CAPTION, exceptions.not_used_by_links);
 }
 
-void report_node_checks(TextWriter& report, const NodeCheckExceptions& exceptions) {
+void report_node_checks(TextWriter& report, const NodeCheckExceptions& exceptions)
+{
     write_report_lines(report, NODE_CHECKS_HEADING);
     write_report_separator(report);
     write_node_check_items(report, exceptions, true);
 }
 
-int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code) {
+int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code)
+{
     constexpr int link_file_switch = 1;
 
     report.write_page_break();
@@ -143,10 +149,9 @@ int run_node_checks(Session& session, TextWriter& report, const DataFileTable& d
         const std::string node_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Node);
         auto found = examined.find(node_file);
         if (found == examined.end()) {
-            found = examined
-                        .emplace(node_file,
-                                 check_node_data_base(session, link_file_switch, map_name, model_type_code))
-                        .first;
+            found =
+                examined.emplace(node_file, check_node_data_base(session, link_file_switch, map_name, model_type_code))
+                    .first;
         } else {
             write_processing_file(session.window, node_file);
         }

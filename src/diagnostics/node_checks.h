@@ -51,7 +51,6 @@ void report_node_checks(TextWriter& report, const NodeCheckExceptions& exception
 // The node part of the diagnostics run: the page break, the window line,
 // every map's nodes checked, the window verdict and section II.B.  Returns
 // node_fatal_total, the number of maps with a fatal node exception.
-int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files,
-                    int model_type_code);
+int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code);
 
 }  // namespace velm

@@ -16,10 +16,10 @@
 #include "diagnostics/report_lines.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
-#include "records/study_id.h"
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/number_keys.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 
 namespace velm {
@@ -41,8 +41,8 @@ constexpr std::string_view SEAM_HEADING_FORMAT =
     "(/5X,'Seam nodes that are not associated with DNA files:'/5X,'(EXCEPTIONS are FATAL!)')";
 constexpr std::string_view EXCEPTION_NODES_FORMAT = "(5(1X,F8.1))";
 
-
-std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
+std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes)
+{
     std::unordered_set<std::uint32_t> keys;
     for (const float node : nodes) keys.insert(number_key(node));
     return keys;
@@ -50,17 +50,20 @@ std::unordered_set<std::uint32_t> node_keys(const std::vector<float>& nodes) {
 
 // A counted node-set file, replaced whole (the run's new version during an
 // analysis run).
-void write_node_set_file(Session& session, const std::string& name, const std::vector<float>& nodes) {
+void write_node_set_file(Session& session, const std::string& name, const std::vector<float>& nodes)
+{
     write_text_lines(session.output_file(name), counted_node_set_lines(nodes));
 }
 
-void write_exception_block(TextWriter& report, std::string_view heading, const std::vector<float>& nodes) {
+void write_exception_block(TextWriter& report, std::string_view heading, const std::vector<float>& nodes)
+{
     write_report_lines(report, heading);
     write_report_lines(report, EXCEPTION_NODES_FORMAT, std::vector<FormatValue>(nodes.begin(), nodes.end()));
 }
 
 // The nodes of the first set that are not among the second, in order.
-std::vector<float> nodes_missing_from(const std::vector<float>& nodes, const std::vector<float>& reference) {
+std::vector<float> nodes_missing_from(const std::vector<float>& nodes, const std::vector<float>& reference)
+{
     const std::unordered_set<std::uint32_t> known = node_keys(reference);
     std::vector<float> missing;
     for (const float node : nodes) {
@@ -74,9 +77,11 @@ std::vector<float> nodes_missing_from(const std::vector<float>& nodes, const std
 // tributary of the entry among none of its five upstream nodes.  An
 // upstream node that only the network has is no exception.
 std::vector<float> unmatched_confluences(const std::vector<ConfluenceEntry>& table,
-                                         const std::vector<std::array<float, 6>>& network) {
+                                         const std::vector<std::array<float, 6>>& network)
+{
     std::unordered_map<std::uint32_t, std::size_t> first_network_row;
-    for (std::size_t row = 0; row < network.size(); ++row) first_network_row.try_emplace(number_key(network[row][0]), row);
+    for (std::size_t row = 0; row < network.size(); ++row)
+        first_network_row.try_emplace(number_key(network[row][0]), row);
     std::vector<float> exceptions;
     for (const ConfluenceEntry& entry : table) {
         const auto found = first_network_row.find(number_key(entry[0]));
@@ -93,15 +98,18 @@ std::vector<float> unmatched_confluences(const std::vector<ConfluenceEntry>& tab
 
 }  // namespace
 
-std::vector<float> read_node_set_groups(const Session& session, const std::string& name) {
+std::vector<float> read_node_set_groups(const Session& session, const std::string& name)
+{
     return read_node_set_groups(name, session.input_file(name));
 }
 
-std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name) {
+std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name)
+{
     return read_confluence_table(name, session.input_file(name));
 }
 
-int check_network_node_sets(Session& session, const std::string& study_name, const NetworkNodeSets& node_sets) {
+int check_network_node_sets(Session& session, const std::string& study_name, const NetworkNodeSets& node_sets)
+{
     const std::string study_id = study_id_of(study_name);
     int node_set_flag = 0;
 

@@ -34,7 +34,6 @@ std::vector<float> read_node_set_groups(const Session& session, const std::strin
 // table, or one shorter than its heading, is a FileError naming it.
 std::vector<ConfluenceEntry> read_confluence_table(const Session& session, const std::string& name);
 
-int check_network_node_sets(Session& session, const std::string& study_name,
-                            const NetworkNodeSets& node_sets);
+int check_network_node_sets(Session& session, const std::string& study_name, const NetworkNodeSets& node_sets);
 
 }  // namespace velm

@@ -7,8 +7,8 @@
 #include "diagnostics/statistics_extraction.h"
 #include "diagnostics/statistics_report.h"
 #include "platform/text_file.h"
-#include "records/study_id.h"
 #include "records/model_list.h"
+#include "records/study_id.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -23,7 +23,8 @@ constexpr int PROCESSING_ROW = 10;
 }  // namespace
 
 void run_data_base_statistics(Session& session, const std::string& study_name, int model_type_code,
-                              const DataFileTable& /*data_files*/) {
+                              const DataFileTable& /*data_files*/)
+{
     const std::string study_id = study_id_of(study_name);
     const ModelListFile list = read_model_list_file(session.study_file(model_list_file_name(study_id)));
 

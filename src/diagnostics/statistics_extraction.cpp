@@ -9,11 +9,11 @@
 
 #include "platform/files.h"
 #include "platform/record_file.h"
-#include "records/process_codes.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
+#include "records/process_codes.h"
 #include "records/subarea_data_base.h"
 
 namespace velm {
@@ -38,19 +38,18 @@ constexpr int RETURN_FREQUENCY_POSITION = 12;
 
 constexpr int MODEL_FILE_NAME_PREFIX = 11;  // entry characters before the storm event digit
 
-
-
 }  // namespace
 
-float rounded_to_decimals(float value, int decimals) {
+float rounded_to_decimals(float value, int decimals)
+{
     if (std::isnan(value)) return 0.0f;
-    if (std::isinf(value))
-        return value < 0.0f ? -std::numeric_limits<float>::max() : std::numeric_limits<float>::max();
+    if (std::isinf(value)) return value < 0.0f ? -std::numeric_limits<float>::max() : std::numeric_limits<float>::max();
     const std::string field = format_fixed(value, UNBOUNDED_FIELD_WIDTH, decimals);
     return std::strtof(field.c_str(), nullptr);
 }
 
-int subarea_node_rule_of(float header_value_4) {
+int subarea_node_rule_of(float header_value_4)
+{
     const float fraction = header_value_4 - std::trunc(header_value_4);
     const float tenths = fraction * 10.0f;
     if (!std::isfinite(tenths)) return 0;
@@ -58,7 +57,8 @@ int subarea_node_rule_of(float header_value_4) {
     return rule == 0 ? 1 : rule;
 }
 
-StormEventSettings read_storm_event_settings(Session& session, const ModelListEntry& entry) {
+StormEventSettings read_storm_event_settings(Session& session, const ModelListEntry& entry)
+{
     StormEventSettings settings;
     const std::string prefix = entry.text.substr(0, MODEL_FILE_NAME_PREFIX);
     for (int event = 1; event <= STORM_EVENTS; ++event) {
@@ -82,7 +82,8 @@ StormEventSettings read_storm_event_settings(Session& session, const ModelListEn
 }
 
 void extract_link_statistics(Session& session, std::string_view data_file_stem, int model_type_code,
-                             InitialLinkTable& initial_links, std::vector<LinkStatisticsRecord>& table) {
+                             InitialLinkTable& initial_links, std::vector<LinkStatisticsRecord>& table)
+{
     initial_links.clear();
     const std::string name = session.study_file(link_data_base_name(data_file_stem));
     for (const LinkRecord& link : read_link_data_base(name, FilePresence::MustExist)) {
@@ -110,8 +111,8 @@ void extract_link_statistics(Session& session, std::string_view data_file_stem, 
 }
 
 void extract_subarea_statistics(Session& session, std::string_view data_file_stem, int subarea_node_rule,
-                                const InitialLinkTable& initial_links,
-                                std::vector<SubareaStatisticsRecord>& table) {
+                                const InitialLinkTable& initial_links, std::vector<SubareaStatisticsRecord>& table)
+{
     const std::string name = session.study_file(subarea_data_base_name(data_file_stem));
     for (const SubareaRecord& subarea : read_subarea_data_base(name, FilePresence::MustExist)) {
         SubareaStatisticsRecord record;
@@ -137,7 +138,8 @@ void extract_subarea_statistics(Session& session, std::string_view data_file_ste
 }
 
 void extract_result_statistics(Session& session, std::string_view data_file_stem,
-                               std::vector<ResultStatisticsRecord>& table) {
+                               std::vector<ResultStatisticsRecord>& table)
+{
     const std::string name = session.study_file(model_results_file_name(data_file_stem));
     for (const ModelResultsGroup& group : read_model_results_file(name)) {
         // Subareas, confluences, storage and seam groups carry no conveyance.
@@ -156,7 +158,8 @@ void extract_result_statistics(Session& session, std::string_view data_file_stem
 }
 
 void extract_node_statistics(Session& session, std::string_view data_file_stem,
-                             std::vector<NodeStatisticsRecord>& table) {
+                             std::vector<NodeStatisticsRecord>& table)
+{
     const std::string name = session.study_file(node_data_base_name(data_file_stem));
     for (const NodeRecord& node : read_node_data_base(name, FilePresence::MustExist)) {
         const float area = node.total_tributary_area();

@@ -27,9 +27,9 @@ struct LinkStatisticsRecord {
     float upstream_node = 0.0f;    // one decimal
     float downstream_node = 0.0f;  // one decimal
     int process_code = 0;
-    float length = 0.0f;                              // ft, whole feet
-    std::array<float, STORM_EVENTS> travel_time{};    // minutes, two decimals; 0 for initial subarea links
-    std::array<float, STORM_EVENTS> peak_flow{};      // cfs, two decimals, link columns 31-36
+    float length = 0.0f;                            // ft, whole feet
+    std::array<float, STORM_EVENTS> travel_time{};  // minutes, two decimals; 0 for initial subarea links
+    std::array<float, STORM_EVENTS> peak_flow{};    // cfs, two decimals, link columns 31-36
 
     bool operator==(const LinkStatisticsRecord&) const = default;
 };
@@ -47,13 +47,13 @@ struct SubareaStatisticsRecord {
 // One record per results group of a conveyance element (process code 31 and
 // above, except 71, 72, 151 and 152).
 struct ResultStatisticsRecord {
-    float upstream_node = 0.0f;            // one decimal
-    float downstream_node = 0.0f;          // one decimal
-    float process_code = 0.0f;             // the code as a real, one decimal
-    float subarea_area = 0.0f;             // acres added at the element, two decimals
-    float total_area = 0.0f;               // acres tributary to the element, two decimals
-    float downstream_tc = 0.0f;            // minutes at the downstream node, two decimals
-    float travel_time = 0.0f;              // minutes through the element, two decimals
+    float upstream_node = 0.0f;    // one decimal
+    float downstream_node = 0.0f;  // one decimal
+    float process_code = 0.0f;     // the code as a real, one decimal
+    float subarea_area = 0.0f;     // acres added at the element, two decimals
+    float total_area = 0.0f;       // acres tributary to the element, two decimals
+    float downstream_tc = 0.0f;    // minutes at the downstream node, two decimals
+    float travel_time = 0.0f;      // minutes through the element, two decimals
 
     bool operator==(const ResultStatisticsRecord&) const = default;
 };
@@ -116,8 +116,7 @@ float rounded_to_decimals(float value, int decimals);
 void extract_link_statistics(Session& session, std::string_view data_file_stem, int model_type_code,
                              InitialLinkTable& initial_links, std::vector<LinkStatisticsRecord>& table);
 void extract_subarea_statistics(Session& session, std::string_view data_file_stem, int subarea_node_rule,
-                                const InitialLinkTable& initial_links,
-                                std::vector<SubareaStatisticsRecord>& table);
+                                const InitialLinkTable& initial_links, std::vector<SubareaStatisticsRecord>& table);
 void extract_result_statistics(Session& session, std::string_view data_file_stem,
                                std::vector<ResultStatisticsRecord>& table);
 void extract_node_statistics(Session& session, std::string_view data_file_stem,

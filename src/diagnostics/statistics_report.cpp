@@ -14,8 +14,8 @@
 
 #include "diagnostics/health_check.h"
 
-#include "records/process_codes.h"
 #include "records/hydrology_model_type.h"
+#include "records/process_codes.h"
 namespace velm {
 namespace {
 
@@ -48,15 +48,12 @@ constexpr std::string_view TIME_OF_CONCENTRATION_HEADING_FORMAT =
 constexpr std::string_view FLOWPATH_LENGTH_HEADING_FORMAT = "(/6X,'2c. Flowpath Length (feet)')";
 constexpr std::string_view TRAVEL_TIME_NOT_ESTIMATED_FORMAT =
     "(/5X,'3. LINK Travel Times (minutes)'/8X,'Statistics NOT estimated! ')";
-constexpr std::string_view TRAVEL_TIME_HEADING_FORMAT =
-    "(/5X,'3. Link Travel Times (minutes) for Storm Event #',I2)";
+constexpr std::string_view TRAVEL_TIME_HEADING_FORMAT = "(/5X,'3. Link Travel Times (minutes) for Storm Event #',I2)";
 constexpr std::string_view LINK_LENGTH_HEADING_FORMAT = "(/5X,'4. Link Lengths (feet)')";
 constexpr std::string_view PEAK_FLOW_RATIO_HEADING_FORMAT = "(/5X,'5. Ratios of Computed Peak Flow:')";
 constexpr std::string_view ONE_STORM_EVENT_FORMAT = "(/8X,'This Study Has Only ONE Storm Event!')";
-constexpr std::string_view PEAK_FLOW_EVENT_HEADING_FORMAT =
-    "(8X,'T1 = ',F4.0,' Year; T',I1,' = ',F4.0,' Year')";
-constexpr std::string_view FLOW_AREA_RATIO_HEADING_FORMAT =
-    "(/5X,'6. Flowrate vs. Total Tributary Area Ratios:')";
+constexpr std::string_view PEAK_FLOW_EVENT_HEADING_FORMAT = "(8X,'T1 = ',F4.0,' Year; T',I1,' = ',F4.0,' Year')";
+constexpr std::string_view FLOW_AREA_RATIO_HEADING_FORMAT = "(/5X,'6. Flowrate vs. Total Tributary Area Ratios:')";
 constexpr std::string_view FLOW_AREA_EVENT_HEADING_FORMAT =
     "(/8X,'Design Storm Event #',I2,', return frequency = ',F5.0,' years.')";
 
@@ -73,21 +70,23 @@ constexpr std::string_view LINK_LENGTH_CAPTION = "U/S Node    D/S Node      Leng
 constexpr std::string_view PEAK_FLOW_RATIO_CAPTION = "U/S Node    D/S Node      T1/T";
 constexpr std::string_view FLOW_AREA_RATIO_CAPTION = "Subarea Number    Ratio";
 
-
-
-std::size_t event_index(int event) { return static_cast<std::size_t>(event - 1); }
+std::size_t event_index(int event)
+{
+    return static_cast<std::size_t>(event - 1);
+}
 
 // ---------------------------------------------------------------------------
 // Report records.
 
-float finite_number(float value) {
+float finite_number(float value)
+{
     if (std::isnan(value)) return 0.0f;
-    if (std::isinf(value))
-        return value < 0.0f ? -std::numeric_limits<float>::max() : std::numeric_limits<float>::max();
+    if (std::isinf(value)) return value < 0.0f ? -std::numeric_limits<float>::max() : std::numeric_limits<float>::max();
     return value;
 }
 
-const Format& parsed_layout(std::string_view layout) {
+const Format& parsed_layout(std::string_view layout)
+{
     static std::map<std::string, Format, std::less<>> cache;
     auto found = cache.find(layout);
     if (found == cache.end()) found = cache.emplace(std::string(layout), Format(layout)).first;
@@ -107,7 +106,8 @@ struct OutlierRow {
 
 // The histogram, the quartile block and the outliers of one statistic.
 void write_statistic_block(TextWriter& report, std::vector<float> values, const std::vector<OutlierRow>& rows,
-                           std::string_view caption, std::string_view row_layout) {
+                           std::string_view caption, std::string_view row_layout)
+{
     const Quartiles quartiles = write_histogram(report, values);
     const float iqr = quartiles.q3 - quartiles.q1;
     const float low = quartiles.median - OUTLIER_IQR_FACTOR * iqr;
@@ -132,12 +132,13 @@ void write_statistic_block(TextWriter& report, std::vector<float> values, const 
 // Events that a statistic covers: the count of positive values of the first
 // row that has any.
 template <class Rows, class Values>
-int events_of_first_timed_row(const Rows& rows, Values values_of) {
+int events_of_first_timed_row(const Rows& rows, Values values_of)
+{
     for (const auto& row : rows) {
         const auto& values = values_of(row);
         if (!values) continue;
-        const int positive = static_cast<int>(
-            std::count_if(values->begin(), values->end(), [](float value) { return value > 0.0f; }));
+        const int positive =
+            static_cast<int>(std::count_if(values->begin(), values->end(), [](float value) { return value > 0.0f; }));
         if (positive > 0) return positive;
     }
     return 0;
@@ -145,7 +146,8 @@ int events_of_first_timed_row(const Rows& rows, Values values_of) {
 
 // Statistics 1, 2a and 2b: the subareas.
 void write_subarea_statistics(TextWriter& report, int model_type_code, std::string_view study_id,
-                              const std::vector<SubareaStatisticsRecord>& subareas) {
+                              const std::vector<SubareaStatisticsRecord>& subareas)
+{
     write_report_records(report, STATISTICS_HEADING_FORMAT,
                          {std::string(PAGE_BREAK), std::string(study_id), static_cast<int>(subareas.size())});
     {
@@ -190,7 +192,8 @@ void write_subarea_statistics(TextWriter& report, int model_type_code, std::stri
 
 // Statistics 2c, 3, 4 and 5: the links.
 void write_link_statistics(TextWriter& report, int model_type_code, const ReturnFrequencyList& frequencies,
-                           const std::vector<LinkStatisticsRecord>& links) {
+                           const std::vector<LinkStatisticsRecord>& links)
+{
     write_report_records(report, FLOWPATH_LENGTH_HEADING_FORMAT, {});
     {
         std::vector<float> values;
@@ -260,7 +263,8 @@ void write_link_statistics(TextWriter& report, int model_type_code, const Return
 
 // Statistic 6: the nodes.
 void write_node_statistics(TextWriter& report, const ReturnFrequencyList& frequencies,
-                           const std::vector<NodeStatisticsRecord>& nodes) {
+                           const std::vector<NodeStatisticsRecord>& nodes)
+{
     write_report_records(report, FLOW_AREA_RATIO_HEADING_FORMAT, {});
     for (int event = 1; event <= STORM_EVENTS; ++event) {
         if (frequencies[event_index(event)] == 0.0f) continue;
@@ -278,14 +282,15 @@ void write_node_statistics(TextWriter& report, const ReturnFrequencyList& freque
 
 }  // namespace
 
-void write_report_records(TextWriter& report, std::string_view layout, std::vector<FormatValue> values) {
+void write_report_records(TextWriter& report, std::string_view layout, std::vector<FormatValue> values)
+{
     for (FormatValue& value : values)
         if (float* number = std::get_if<float>(&value)) *number = finite_number(*number);
     for (const std::string& record : parsed_layout(layout).write(values)) report.write_line(record);
 }
 
-
-Quartiles quartiles_of(const std::vector<float>& sorted_values) {
+Quartiles quartiles_of(const std::vector<float>& sorted_values)
+{
     const int n = static_cast<int>(sorted_values.size());
     if (n == 0) return {};
     auto value = [&](int position) { return sorted_values[static_cast<std::size_t>(position - 1)]; };
@@ -306,7 +311,8 @@ Quartiles quartiles_of(const std::vector<float>& sorted_values) {
     return quartiles;
 }
 
-Quartiles write_histogram(TextWriter& report, std::vector<float>& values) {
+Quartiles write_histogram(TextWriter& report, std::vector<float>& values)
+{
     const std::size_t n = values.size();
     // Taken from the values themselves, so that no list stays at a starting
     // guess; an empty list shows zeros.
@@ -348,15 +354,15 @@ Quartiles write_histogram(TextWriter& report, std::vector<float>& values) {
     write_report_records(report, MINIMUM_VALUE_FORMAT, {minimum});
     write_report_records(report, HISTOGRAM_CAPTION_FORMAT, {});
     for (int k = 1; k <= HISTOGRAM_INTERVAL_COUNT; ++k) {
-        const float percent =
-            n == 0 ? 0.0f : static_cast<float>(counts[k]) / static_cast<float>(n) * 100.0f;
+        const float percent = n == 0 ? 0.0f : static_cast<float>(counts[k]) / static_cast<float>(n) * 100.0f;
         write_report_records(report, HISTOGRAM_INTERVAL_FORMAT, {bounds[k - 1], bounds[k], counts[k], percent});
     }
     return quartiles_of(values);
 }
 
 void write_statistics_report(TextWriter& report, int model_type_code, std::string_view study_id,
-                             const ReturnFrequencyList& return_frequencies, StatisticsWorkingFiles tables) {
+                             const ReturnFrequencyList& return_frequencies, StatisticsWorkingFiles tables)
+{
     write_subarea_statistics(report, model_type_code, study_id, tables.subareas);
     write_link_statistics(report, model_type_code, return_frequencies, tables.links);
     write_node_statistics(report, return_frequencies, tables.nodes);

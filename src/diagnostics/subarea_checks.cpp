@@ -5,8 +5,8 @@
 
 #include "diagnostics/report_lines.h"
 #include "platform/files.h"
-#include "records/hydrology_model_type.h"
 #include "records/format.h"
+#include "records/hydrology_model_type.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -36,13 +36,17 @@ constexpr float SMALLEST_CELL_AREA = 0.01f;
 constexpr float LARGEST_CELL_AREA = 1000.0f;
 
 // Subarea record columns of the rainfall values.
-constexpr int RAINFALL_COLUMN = 3;          // model types 5 and 6
-constexpr int TYPE_9_RAINFALL_COLUMN = 6;   // model type 9
+constexpr int RAINFALL_COLUMN = 3;         // model types 5 and 6
+constexpr int TYPE_9_RAINFALL_COLUMN = 6;  // model type 9
 constexpr int TYPE_6_SECOND_RAINFALL_COLUMN = 11;
 
-bool outside(float value, float low, float high) { return value < low || value > high; }
+bool outside(float value, float low, float high)
+{
+    return value < low || value > high;
+}
 
-SubareaFlag rainfall_flag(const SubareaRecord& subarea, int model_type_code) {
+SubareaFlag rainfall_flag(const SubareaRecord& subarea, int model_type_code)
+{
     switch (model_type_code) {
         case 5:
             return outside(subarea.column(RAINFALL_COLUMN), 8.0f, 20.0f) ? SubareaFlag::Marked : SubareaFlag::Blank;
@@ -54,15 +58,17 @@ SubareaFlag rainfall_flag(const SubareaRecord& subarea, int model_type_code) {
                        : SubareaFlag::Blank;
         case 9:
             return outside(subarea.column(TYPE_9_RAINFALL_COLUMN), 1.0f, 3.0f) ? SubareaFlag::NotApplicable
-                                                                                : SubareaFlag::Blank;
-        default: return SubareaFlag::Blank;
+                                                                               : SubareaFlag::Blank;
+        default:
+            return SubareaFlag::Blank;
     }
 }
 
 // Land use, soil and area of the six cells.  An empty cell (land use and
 // soil both 0) is skipped; a flag set by one cell stays set.  Model type 6
 // tests its codes as they stand, the others by their whole part.
-void test_land_use_cells(const SubareaRecord& subarea, int model_type_code, SubareaCheckFlags& flags) {
+void test_land_use_cells(const SubareaRecord& subarea, int model_type_code, SubareaCheckFlags& flags)
+{
     for (int k = 1; k <= LAND_USE_CELLS; ++k) {
         const float land_use = subarea.cell_land_use(k);
         const float soil = subarea.cell_soil(k);
@@ -82,36 +88,51 @@ void test_land_use_cells(const SubareaRecord& subarea, int model_type_code, Suba
     }
 }
 
-std::string flag_text(SubareaFlag flag, std::string_view mark) {
+std::string flag_text(SubareaFlag flag, std::string_view mark)
+{
     switch (flag) {
-        case SubareaFlag::Marked: return std::string(mark);
-        case SubareaFlag::NotApplicable: return "N/A";
-        case SubareaFlag::Blank: break;
+        case SubareaFlag::Marked:
+            return std::string(mark);
+        case SubareaFlag::NotApplicable:
+            return "N/A";
+        case SubareaFlag::Blank:
+            break;
     }
     return "   ";
 }
 
 }  // namespace
 
-float largest_land_use_code(int model_type_code) {
+float largest_land_use_code(int model_type_code)
+{
     switch (model_type_code) {
-        case 7: return 47.0f;
-        case 8: return 103.0f;
-        case 9: return 12.0f;
-        case 10: return 100.0f;
-        default: return 71.0f;
+        case 7:
+            return 47.0f;
+        case 8:
+            return 103.0f;
+        case 9:
+            return 12.0f;
+        case 10:
+            return 100.0f;
+        default:
+            return 71.0f;
     }
 }
 
-float largest_soil_code(int model_type_code) { return uses_region_files(model_type_code) ? 3.0f : 4.0f; }
+float largest_soil_code(int model_type_code)
+{
+    return uses_region_files(model_type_code) ? 3.0f : 4.0f;
+}
 
-bool SubareaCheckFlags::any() const {
+bool SubareaCheckFlags::any() const
+{
     for (SubareaFlag flag : {uniqueness, subarea_number, rainfall, s_graph, land_use, soil, area})
         if (flag != SubareaFlag::Blank) return true;
     return false;
 }
 
-std::vector<bool> find_repeated_numbers(const std::vector<float>& numbers) {
+std::vector<bool> find_repeated_numbers(const std::vector<float>& numbers)
+{
     std::unordered_map<float, int> occurrences;
     for (float number : numbers)
         if (number == number) ++occurrences[number];
@@ -124,8 +145,8 @@ std::vector<bool> find_repeated_numbers(const std::vector<float>& numbers) {
     return repeated;
 }
 
-std::vector<SubareaCheckRow> find_subarea_exceptions(const std::vector<SubareaRecord>& subareas,
-                                                     int model_type_code) {
+std::vector<SubareaCheckRow> find_subarea_exceptions(const std::vector<SubareaRecord>& subareas, int model_type_code)
+{
     std::vector<float> numbers;
     numbers.reserve(subareas.size());
     for (const SubareaRecord& subarea : subareas) numbers.push_back(subarea.subarea_number());
@@ -146,7 +167,8 @@ std::vector<SubareaCheckRow> find_subarea_exceptions(const std::vector<SubareaRe
     return rows;
 }
 
-std::string subarea_check_row_line(const SubareaCheckRow& row) {
+std::string subarea_check_row_line(const SubareaCheckRow& row)
+{
     static const Format row_format(SUBAREA_ROW_FORMAT);
     const SubareaCheckFlags& f = row.flags;
     return row_format.line({row.subarea_number, flag_text(f.uniqueness, "No "), flag_text(f.subarea_number, "Yes"),
@@ -154,17 +176,19 @@ std::string subarea_check_row_line(const SubareaCheckRow& row) {
                             flag_text(f.soil, "Yes"), flag_text(f.area, "Yes")});
 }
 
-void write_subarea_column_heading(TextWriter& report) {
+void write_subarea_column_heading(TextWriter& report)
+{
     write_report_lines(report, SUBAREA_COLUMN_HEADING);
 }
 
-void write_subarea_checks_closing(TextWriter& report, int row_count) {
+void write_subarea_checks_closing(TextWriter& report, int row_count)
+{
     if (row_count == 0) write_report_lines(report, NO_ERRORS_FORMAT);
     write_report_separator(report);
 }
 
-int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name,
-                            int model_type_code) {
+int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name, int model_type_code)
+{
     const std::string name = subarea_data_base_name(map_name);
     write_processing_file(session.window, name);
     const std::string path = session.study_file(name);
@@ -179,8 +203,8 @@ int check_subarea_data_base(Session& session, TextWriter& report, std::string_vi
     return static_cast<int>(rows.size());
 }
 
-int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files,
-                       int model_type_code) {
+int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code)
+{
     report.write_page_break();
     write_report_lines(report, SUBAREA_CHECKS_HEADING);
     write_report_separator(report);

@@ -47,8 +47,7 @@ std::vector<bool> find_repeated_numbers(const std::vector<float>& numbers);
 // The rows of one map's subareas, in file order: every subarea that fails
 // the number, uniqueness, rainfall, land-use, soil or area test of its model
 // type.
-std::vector<SubareaCheckRow> find_subarea_exceptions(const std::vector<SubareaRecord>& subareas,
-                                                     int model_type_code);
+std::vector<SubareaCheckRow> find_subarea_exceptions(const std::vector<SubareaRecord>& subareas, int model_type_code);
 
 // The text of one row.
 std::string subarea_check_row_line(const SubareaCheckRow& row);
@@ -63,14 +62,12 @@ void write_subarea_checks_closing(TextWriter& report, int row_count);
 // report.  A missing data base is shown on the window and the map is taken
 // as having no subareas.  Returns the map's row count, each row a fatal
 // finding.
-int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name,
-                            int model_type_code);
+int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name, int model_type_code);
 
 // The subarea part of the diagnostics run: the page break and the II.C frame,
 // the window line, one row per subarea with an exception, "==> No Errors!"
 // when there is none, the closing rule and the window verdict.  Returns
 // subarea_fatal_total.
-int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files,
-                       int model_type_code);
+int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code);
 
 }  // namespace velm

@@ -16,7 +16,8 @@ constexpr std::size_t EXCHANGE_LOOP_ROWS = 256;
 
 // The exchange sort exactly as the tables were always sorted: the order of
 // the rows it leaves, as row numbers.
-std::vector<std::size_t> exchange_loop_order(const std::vector<float>& keys, bool ascending) {
+std::vector<std::size_t> exchange_loop_order(const std::vector<float>& keys, bool ascending)
+{
     std::vector<float> sorted = keys;
     std::vector<std::size_t> order(keys.size());
     for (std::size_t row = 0; row < order.size(); ++row) order[row] = row;
@@ -37,18 +38,21 @@ class RowSequence {
 public:
     explicit RowSequence(std::size_t capacity) { nodes_.reserve(capacity); }
 
-    void append(std::size_t row) {
+    void append(std::size_t row)
+    {
         nodes_.push_back({row, next_priority(), NONE, NONE, 1});
         root_ = merge(root_, static_cast<int>(nodes_.size() - 1));
     }
     // The first `count` rows move to the end, in their order.
-    void rotate_left(std::size_t count) {
+    void rotate_left(std::size_t count)
+    {
         const std::size_t length = size(root_);
         if (length == 0 || count % length == 0) return;
         auto [front, back] = split(root_, count % length);
         root_ = merge(back, front);
     }
-    void append_rows_to(std::vector<std::size_t>& out) const {
+    void append_rows_to(std::vector<std::size_t>& out) const
+    {
         // In-order walk without recursion: a long sequence must not exhaust the stack.
         std::vector<int> stack;
         int node = root_;
@@ -74,7 +78,8 @@ private:
         std::size_t size;
     };
 
-    std::uint32_t next_priority() {
+    std::uint32_t next_priority()
+    {
         // xorshift: a fixed sequence, so every run builds the same trees.
         state_ ^= state_ << 13;
         state_ ^= state_ >> 17;
@@ -82,11 +87,13 @@ private:
         return state_;
     }
     std::size_t size(int node) const { return node == NONE ? 0 : nodes_[static_cast<std::size_t>(node)].size; }
-    void update(int node) {
+    void update(int node)
+    {
         Node& n = nodes_[static_cast<std::size_t>(node)];
         n.size = 1 + size(n.left) + size(n.right);
     }
-    int merge(int left, int right) {
+    int merge(int left, int right)
+    {
         if (left == NONE) return right;
         if (right == NONE) return left;
         if (nodes_[static_cast<std::size_t>(left)].priority > nodes_[static_cast<std::size_t>(right)].priority) {
@@ -99,7 +106,8 @@ private:
         return right;
     }
     // The first `count` nodes of the tree, and the rest.
-    std::pair<int, int> split(int node, std::size_t count) {
+    std::pair<int, int> split(int node, std::size_t count)
+    {
         if (node == NONE) return {NONE, NONE};
         Node& n = nodes_[static_cast<std::size_t>(node)];
         if (size(n.left) >= count) {
@@ -123,11 +131,13 @@ private:
 class RankCounter {
 public:
     explicit RankCounter(std::size_t ranks) : tree_(ranks + 1, 0) {}
-    void add(std::size_t rank) {
+    void add(std::size_t rank)
+    {
         for (std::size_t i = rank + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
     }
     // Rows counted so far whose rank is below `rank`.
-    std::size_t below(std::size_t rank) const {
+    std::size_t below(std::size_t rank) const
+    {
         std::size_t count = 0;
         for (std::size_t i = rank; i > 0; i -= i & (~i + 1)) count += tree_[i];
         return count;
@@ -143,7 +153,8 @@ private:
 // of the run, and row j joins the end of the run of its own key.  So the
 // rows of one key end up in the order of their arrival, turned one place
 // to the left for every later row whose key comes before theirs.
-std::vector<std::size_t> key_group_order(const std::vector<float>& row_keys, bool ascending) {
+std::vector<std::size_t> key_group_order(const std::vector<float>& row_keys, bool ascending)
+{
     std::vector<float> keys = row_keys;
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
@@ -187,7 +198,8 @@ std::vector<std::size_t> key_group_order(const std::vector<float>& row_keys, boo
 
 }  // namespace
 
-std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, TableSortOrder order) {
+std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, TableSortOrder order)
+{
     const bool ascending = order == TableSortOrder::Ascending;
     // A key that is not a number compares with nothing: only the loops
     // themselves say where such rows go.
@@ -196,7 +208,8 @@ std::vector<std::size_t> exchange_sort_order(const std::vector<float>& keys, Tab
     return key_group_order(keys, ascending);
 }
 
-void sort_table_rows(std::vector<TableRow>& rows, int key_column, TableSortOrder order) {
+void sort_table_rows(std::vector<TableRow>& rows, int key_column, TableSortOrder order)
+{
     if (key_column < 1 || key_column > static_cast<int>(TableRow{}.size()))
         throw std::invalid_argument("no table column " + std::to_string(key_column));
     const std::size_t key = static_cast<std::size_t>(key_column - 1);

@@ -30,7 +30,9 @@ struct EditorContext {
 class EditRefused : public std::runtime_error {
 public:
     explicit EditRefused(std::vector<std::string> lines)
-        : std::runtime_error(lines.empty() ? std::string() : lines.front()), lines_(std::move(lines)) {}
+        : std::runtime_error(lines.empty() ? std::string() : lines.front()), lines_(std::move(lines))
+    {
+    }
     const std::vector<std::string>& lines() const { return lines_; }
 
 private:

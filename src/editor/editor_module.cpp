@@ -24,7 +24,8 @@ namespace velm {
 
 namespace {
 
-constexpr std::string_view STUDY_PROMPT_FORMAT = "('Enter 2-letter STUDY ID..............',A5,/,5X,'(between [AA] and [ZZ])')";
+constexpr std::string_view STUDY_PROMPT_FORMAT =
+    "('Enter 2-letter STUDY ID..............',A5,/,5X,'(between [AA] and [ZZ])')";
 constexpr std::string_view PROMPT_ARROW = " ===>";
 constexpr std::string_view STUDY_FOOTER_FORMAT =
     "(1X,72('-'),/,5X,'TYPE: EXIT to leave program ; ','TOP to go to Top of Page')";
@@ -49,7 +50,10 @@ constexpr std::string_view MENU_RANGE_MESSAGE_FORMAT = "(5('*'),'VALUE ENTERED I
 constexpr int MENU_ANSWER_ROW = 6;
 constexpr int MENU_ANSWER_LENGTH = 10;
 
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_letter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 std::string without_trailing_blanks(const std::string& text)
 {
@@ -89,16 +93,20 @@ void EditorModule::run()
         const int option = read_menu_answer(context.model_type);
         if (option == 0) leave();
         switch (option) {
-        case 1:
-        case 2: edit_subarea_attributes(context, static_cast<EditorOption>(option)); break;
-        case 6:
-            if (is_curve_number_model(context.model_type)) {
-                edit_storage_element(context);
-            } else {
-                edit_link_element_attributes(context, EditorOption::LinkPrimaryElement);
-            }
-            break;
-        default: edit_link_element_attributes(context, EditorOption::LinkStreetSection); break;
+            case 1:
+            case 2:
+                edit_subarea_attributes(context, static_cast<EditorOption>(option));
+                break;
+            case 6:
+                if (is_curve_number_model(context.model_type)) {
+                    edit_storage_element(context);
+                } else {
+                    edit_link_element_attributes(context, EditorOption::LinkPrimaryElement);
+                }
+                break;
+            default:
+                edit_link_element_attributes(context, EditorOption::LinkStreetSection);
+                break;
         }
     }
 }
@@ -218,6 +226,9 @@ void EditorModule::leave()
 
 }  // namespace
 
-void run_network_editor_module(Session& session, LauncherCall& call) { EditorModule(session, call).run(); }
+void run_network_editor_module(Session& session, LauncherCall& call)
+{
+    EditorModule(session, call).run();
+}
 
 }  // namespace velm

@@ -45,14 +45,14 @@ std::optional<std::pair<float, float>> read_node_pair(EditorContext& context, Ed
                    option == EditorOption::LinkPrimaryElement ? PRIMARY_NODE_PAIR_FORMAT : STREET_NODE_PAIR_FORMAT);
         show_command_footer(window, CommandSet::ExitTop);
         write_at(window, 16, 23, TO_MAIN_MENU, LineEnd::StayOnLine);
-        const NumberEntry upstream = read_number_field(window, ENTRY_FIELD_COLUMN, UPSTREAM_ROW, FieldKind::Real,
-                                                       LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                       CommandSet::ExitTop, false);
+        const NumberEntry upstream =
+            read_number_field(window, ENTRY_FIELD_COLUMN, UPSTREAM_ROW, FieldKind::Real, LOWEST_NODE_NUMBER,
+                              HIGHEST_NODE_NUMBER, 0.0f, CommandSet::ExitTop, false);
         if (upstream.result == EntryResult::ExitRequested) return std::nullopt;
         if (upstream.result == EntryResult::TopRequested) continue;
-        const NumberEntry downstream = read_number_field(window, ENTRY_FIELD_COLUMN, DOWNSTREAM_ROW, FieldKind::Real,
-                                                         LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                         CommandSet::ExitTop, false);
+        const NumberEntry downstream =
+            read_number_field(window, ENTRY_FIELD_COLUMN, DOWNSTREAM_ROW, FieldKind::Real, LOWEST_NODE_NUMBER,
+                              HIGHEST_NODE_NUMBER, 0.0f, CommandSet::ExitTop, false);
         if (downstream.result == EntryResult::ExitRequested) return std::nullopt;
         if (downstream.result == EntryResult::TopRequested) continue;
         return std::make_pair(upstream.value, downstream.value);
@@ -175,9 +175,8 @@ void LinkElementEditor::edit_link(float upstream, float downstream)
     }
 }
 
-void LinkElementEditor::commit(const std::string& data_base_name, std::vector<LinkRecord>& records,
-                               std::size_t edited, const std::string& model_base_name, const LinkEditStep& step,
-                               int process_code)
+void LinkElementEditor::commit(const std::string& data_base_name, std::vector<LinkRecord>& records, std::size_t edited,
+                               const std::string& model_base_name, const LinkEditStep& step, int process_code)
 {
     Window& window = context_.window();
     CopyBackSet changes;

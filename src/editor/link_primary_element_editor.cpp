@@ -99,12 +99,12 @@ LinkEditStep edit_link_primary_element(EditorContext& context, LinkRecord& recor
     }
 
     LinkEditStep step{LinkEditOutcome::EditCommitted, {}};
-    step.history_block = Format(PRIMARY_HISTORY_BLOCK_FORMAT)
-                             .write({record.upstream_node(), record.downstream_node(), previous_type, previous[0],
-                                     previous[1], previous[2], previous[3], previous[4], record.element_type(),
-                                     record.element_height(), pipe ? 0.0f : record.element_base_width(),
-                                     record.element_side_slope(), record.element_friction_factor(),
-                                     record.channel_freeboard()});
+    step.history_block =
+        Format(PRIMARY_HISTORY_BLOCK_FORMAT)
+            .write({record.upstream_node(), record.downstream_node(), previous_type, previous[0], previous[1],
+                    previous[2], previous[3], previous[4], record.element_type(), record.element_height(),
+                    pipe ? 0.0f : record.element_base_width(), record.element_side_slope(),
+                    record.element_friction_factor(), record.channel_freeboard()});
     return step;
 }
 

@@ -68,7 +68,10 @@ constexpr int TABLE_ROWS = 5;
 
 using RoutingBlock = std::array<float, STORAGE_ROUTING_VALUES>;
 
-int whole(float value) { return value > -1.0e6f && value < 1.0e6f ? static_cast<int>(value) : 0; }
+int whole(float value)
+{
+    return value > -1.0e6f && value < 1.0e6f ? static_cast<int>(value) : 0;
+}
 
 // A stored count outside 1 to 20 is no count of sets.
 int set_count(float value)
@@ -103,8 +106,8 @@ private:
     RoutingBlock edit_{};
 };
 
-EntryResult StorageElementEditor::ask(int row, FieldKind kind, float low, float high, float shown,
-                                      CommandSet commands, std::string_view display, float& value)
+EntryResult StorageElementEditor::ask(int row, FieldKind kind, float low, float high, float shown, CommandSet commands,
+                                      std::string_view display, float& value)
 {
     const NumberEntry entry =
         read_number_field(window(), ENTRY_FIELD_COLUMN, row, kind, low, high, shown, commands, true);
@@ -129,14 +132,14 @@ void StorageElementEditor::run()
         write_form(window(), 5, 2, NODE_PAIR_FORMAT);
         show_command_footer(window(), CommandSet::ExitTop);
         write_at(window(), 16, 23, TO_MAIN_MENU, LineEnd::StayOnLine);
-        const NumberEntry upstream = read_number_field(window(), ENTRY_FIELD_COLUMN, 4, FieldKind::Real,
-                                                       LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                       CommandSet::ExitTop, false);
+        const NumberEntry upstream =
+            read_number_field(window(), ENTRY_FIELD_COLUMN, 4, FieldKind::Real, LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER,
+                              0.0f, CommandSet::ExitTop, false);
         if (upstream.result == EntryResult::ExitRequested) break;
         if (upstream.result == EntryResult::TopRequested) continue;
-        const NumberEntry downstream = read_number_field(window(), ENTRY_FIELD_COLUMN, 7, FieldKind::Real,
-                                                         LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                         CommandSet::ExitTop, false);
+        const NumberEntry downstream =
+            read_number_field(window(), ENTRY_FIELD_COLUMN, 7, FieldKind::Real, LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER,
+                              0.0f, CommandSet::ExitTop, false);
         if (downstream.result == EntryResult::ExitRequested) break;
         if (downstream.result == EntryResult::TopRequested) continue;
 
@@ -199,8 +202,8 @@ void StorageElementEditor::enter_data()
             EntryResult result = ask(5, FieldKind::Whole, 1.0f, 3.0f, stored(INITIAL_CONDITION_OPTION),
                                      CommandSet::ExitTop, "(I1)", entered(INITIAL_CONDITION_OPTION));
             if (result == EntryResult::ValueEntered)
-                result = ask(10, FieldKind::Real, -1.0f, 99999.0f, stored(INITIAL_VALUE), CommandSet::ExitTop,
-                             "(F8.2)", entered(INITIAL_VALUE));
+                result = ask(10, FieldKind::Real, -1.0f, 99999.0f, stored(INITIAL_VALUE), CommandSet::ExitTop, "(F8.2)",
+                             entered(INITIAL_VALUE));
             if (result == EntryResult::ValueEntered)
                 result = ask(12, FieldKind::Whole, 1.0f, 2.0f, stored(OUTFLOW_OPTION), CommandSet::ExitTop, "(I1)",
                              entered(OUTFLOW_OPTION));
@@ -243,8 +246,8 @@ void StorageElementEditor::enter_data()
             const int column = columns[c] - 1 + set;
             // Typed values never decrease from set to set.
             const float low = set == 1 ? 0.0f : entered(column - 1);
-            result = ask(8 + 2 * c, FieldKind::Real, low, 99999.0f, stored(column), CommandSet::ExitTopBack,
-                         "(F8.2)", entered(column));
+            result = ask(8 + 2 * c, FieldKind::Real, low, 99999.0f, stored(column), CommandSet::ExitTopBack, "(F8.2)",
+                         entered(column));
         }
         if (result == EntryResult::ExitRequested) return;
         if (result == EntryResult::TopRequested) {
@@ -291,7 +294,8 @@ void StorageElementEditor::save(float upstream, float downstream, const std::str
         }
     } catch (...) {
         for (int k = 1; k <= STORAGE_ROUTING_VALUES; ++k)
-            context_.buffer.storage_value(STORAGE_BLOCK_IN_BUFFER - 1 + k) = stored_block[static_cast<std::size_t>(k - 1)];
+            context_.buffer.storage_value(STORAGE_BLOCK_IN_BUFFER - 1 + k) =
+                stored_block[static_cast<std::size_t>(k - 1)];
         throw;
     }
 
@@ -310,9 +314,9 @@ void StorageElementEditor::save(float upstream, float downstream, const std::str
         entry.push_back(format_line(HISTORY_STORED_SET_FORMAT,
                                     {k, stored_value(FIRST_ELEVATION - 1 + k), stored_value(FIRST_STORAGE - 1 + k),
                                      stored_value(FIRST_DISCHARGE - 1 + k)}));
-        entry.push_back(format_line(HISTORY_ENTERED_SET_FORMAT,
-                                    {k, entered(FIRST_ELEVATION - 1 + k), entered(FIRST_STORAGE - 1 + k),
-                                     entered(FIRST_DISCHARGE - 1 + k)}));
+        entry.push_back(format_line(
+            HISTORY_ENTERED_SET_FORMAT,
+            {k, entered(FIRST_ELEVATION - 1 + k), entered(FIRST_STORAGE - 1 + k), entered(FIRST_DISCHARGE - 1 + k)}));
     }
     for (const StormEventModelFile& file : files) write_form(window(), 5, 5, UPDATE_FORMAT, {file.name});
     changes.commit([&] { log_.append(entry); });
@@ -320,6 +324,9 @@ void StorageElementEditor::save(float upstream, float downstream, const std::str
 
 }  // namespace
 
-void edit_storage_element(EditorContext& context) { StorageElementEditor(context).run(); }
+void edit_storage_element(EditorContext& context)
+{
+    StorageElementEditor(context).run();
+}
 
 }  // namespace velm

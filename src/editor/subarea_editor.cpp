@@ -96,26 +96,39 @@ constexpr float TYPE6_LAND_USE_OFFSET = 100.0f;
 int land_use_limit(int model_type)
 {
     switch (model_type) {
-    case 6: return 23;
-    case 7: return 10;
-    case 8: return 6;
-    case 9: return 12;
-    default: return 71;
+        case 6:
+            return 23;
+        case 7:
+            return 10;
+        case 8:
+            return 6;
+        case 9:
+            return 12;
+        default:
+            return 71;
     }
 }
 
 std::string_view legend_of(int model_type)
 {
     switch (model_type) {
-    case 6: return LEGEND_6_FORMAT;
-    case 7: return LEGEND_7_FORMAT;
-    case 8: return LEGEND_8_FORMAT;
-    case 9: return LEGEND_9_FORMAT;
-    default: return LEGEND_BELOW_6_FORMAT;
+        case 6:
+            return LEGEND_6_FORMAT;
+        case 7:
+            return LEGEND_7_FORMAT;
+        case 8:
+            return LEGEND_8_FORMAT;
+        case 9:
+            return LEGEND_9_FORMAT;
+        default:
+            return LEGEND_BELOW_6_FORMAT;
     }
 }
 
-int truncated(float value) { return std::fabs(value) < 1.0e9f ? static_cast<int>(value) : 0; }
+int truncated(float value)
+{
+    return std::fabs(value) < 1.0e9f ? static_cast<int>(value) : 0;
+}
 
 // One cell as the screen shows it.
 struct ShownCell {
@@ -174,9 +187,9 @@ void SubareaEditor::run()
         write_form(window(), 5, SUBAREA_PROMPT_ROW, SUBAREA_PROMPT_FORMAT);
         show_command_footer(window(), CommandSet::ExitTop);
         write_at(window(), 16, 23, TO_MAIN_MENU, LineEnd::StayOnLine);
-        const NumberEntry entry = read_number_field(window(), ENTRY_FIELD_COLUMN, SUBAREA_PROMPT_ROW, FieldKind::Real,
-                                                    LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                    CommandSet::ExitTop, false);
+        const NumberEntry entry =
+            read_number_field(window(), ENTRY_FIELD_COLUMN, SUBAREA_PROMPT_ROW, FieldKind::Real, LOWEST_NODE_NUMBER,
+                              HIGHEST_NODE_NUMBER, 0.0f, CommandSet::ExitTop, false);
         if (entry.result == EntryResult::ExitRequested) {
             log_.close();
             return;
@@ -222,7 +235,8 @@ std::optional<SubareaSelection> SubareaEditor::select_subarea(float subarea)
         // The region's 100 map files, in order, until one holds the subarea.
         bool found = false;
         for (int k = 0; k < 100 && !found; ++k) {
-            const std::string candidate = format_line(REGION_CANDIDATE_FORMAT, {name.substr(0, 4), k, name.substr(6, 6)});
+            const std::string candidate =
+                format_line(REGION_CANDIDATE_FORMAT, {name.substr(0, 4), k, name.substr(6, 6)});
             const std::string path = context_.session.study_file(candidate);
             if (!file_exists(path)) continue;
             ModelFile file;
@@ -394,13 +408,14 @@ void SubareaEditor::edit_cells(const SubareaSelection& selection)
     }
 
     const float subarea = selection.subarea_number;
-    write_out_subarea(context_, log_, selection,
-                      [this, subarea](ModelFile& file, int storm_event) {
-                          rewrite_model_file(file, {RewriteMode::CopyMode, subarea, storm_event, option_},
-                                             context_.buffer, context_.street, "");
-                          return true;
-                      },
-                      history);
+    write_out_subarea(
+        context_, log_, selection,
+        [this, subarea](ModelFile& file, int storm_event) {
+            rewrite_model_file(file, {RewriteMode::CopyMode, subarea, storm_event, option_}, context_.buffer,
+                               context_.street, "");
+            return true;
+        },
+        history);
     history_header_written_ = true;
 }
 
@@ -428,8 +443,8 @@ void SubareaEditor::edit_curve_numbers(const SubareaSelection& selection)
         entering = false;
         for (std::size_t k = 0; k < typed.size(); ++k) {
             const Field& field = FIELDS[k];
-            const NumberEntry entry = read_number_field(window(), ENTRY_FIELD_COLUMN, field.row, field.kind,
-                                                        field.low, field.high, 0.0f, CommandSet::ExitTopBack, false);
+            const NumberEntry entry = read_number_field(window(), ENTRY_FIELD_COLUMN, field.row, field.kind, field.low,
+                                                        field.high, 0.0f, CommandSet::ExitTopBack, false);
             if (entry.result == EntryResult::ExitRequested || entry.result == EntryResult::BackRequested) return;
             if (entry.result == EntryResult::TopRequested) {
                 entering = true;
@@ -486,6 +501,9 @@ void write_out_subarea(EditorContext& context, HistorianFile& log, const Subarea
     changes.commit([&] { log.append(history); });
 }
 
-void edit_subarea_attributes(EditorContext& context, EditorOption option) { SubareaEditor(context, option).run(); }
+void edit_subarea_attributes(EditorContext& context, EditorOption option)
+{
+    SubareaEditor(context, option).run();
+}
 
 }  // namespace velm

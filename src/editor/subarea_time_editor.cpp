@@ -71,10 +71,9 @@ std::array<EventTc, TC_EVENTS> fetch_event_tc(EditorContext& context, const Suba
         } catch (const FileError& error) {
             throw model_file_refusal(name, error);
         }
-        const RewriteResult result =
-            rewrite_model_file(file, {RewriteMode::FetchMode, selection.subarea_number, event,
-                                      EditorOption::TimeOfConcentration},
-                               context.buffer, context.street, name);
+        const RewriteResult result = rewrite_model_file(
+            file, {RewriteMode::FetchMode, selection.subarea_number, event, EditorOption::TimeOfConcentration},
+            context.buffer, context.street, name);
         if (result.status != RECORD_FOUND) continue;
         EventTc& tc = events[static_cast<std::size_t>(event - 1)];
         tc.return_frequency = context.buffer.event_return_frequency[static_cast<std::size_t>(event)];
@@ -118,7 +117,8 @@ void edit_time_of_concentration(EditorContext& context, HistorianFile& log, cons
         }
     }
     for (int event = 1; event <= TC_EVENTS; ++event)
-        context.buffer.event_time_value[static_cast<std::size_t>(event)] = events[static_cast<std::size_t>(event - 1)].entered;
+        context.buffer.event_time_value[static_cast<std::size_t>(event)] =
+            events[static_cast<std::size_t>(event - 1)].entered;
     context.buffer.packed_subarea_code = KEEP_PACKED_CODE;
 
     std::vector<std::string> history = entry_with(context, TC_HISTORY_HEADINGS_FORMAT);
@@ -132,16 +132,16 @@ void edit_time_of_concentration(EditorContext& context, HistorianFile& log, cons
         history.insert(history.end(), lines.begin(), lines.end());
     }
     const float subarea = selection.subarea_number;
-    write_out_subarea(context, log, selection,
-                      [&context, subarea](ModelFile& file, int storm_event) {
-                          // The screen covers the first three events; later ones keep their Tc.
-                          if (storm_event > TC_EVENTS) return false;
-                          rewrite_model_file(file, {RewriteMode::CopyMode, subarea, storm_event,
-                                                    EditorOption::TimeOfConcentration},
-                                             context.buffer, context.street, "");
-                          return true;
-                      },
-                      history);
+    write_out_subarea(
+        context, log, selection,
+        [&context, subarea](ModelFile& file, int storm_event) {
+            // The screen covers the first three events; later ones keep their Tc.
+            if (storm_event > TC_EVENTS) return false;
+            rewrite_model_file(file, {RewriteMode::CopyMode, subarea, storm_event, EditorOption::TimeOfConcentration},
+                               context.buffer, context.street, "");
+            return true;
+        },
+        history);
 }
 
 void edit_watershed_lag(EditorContext& context, HistorianFile& log, const SubareaSelection& selection)
@@ -154,8 +154,8 @@ void edit_watershed_lag(EditorContext& context, HistorianFile& log, const Subare
         write_form(window, 5, 4, LAG_SCREEN_FORMAT, {selection.subarea_number});
         write_form(window, 1, LAG_ROW, LAG_ROW_FORMAT, {fetched});
         show_footer(window);
-        const NumberEntry entry = read_number_field(window, ENTRY_FIELD_COLUMN, LAG_ROW, FieldKind::Real, 0.01f,
-                                                    30.0f, 0.0f, CommandSet::ExitTopBack, false);
+        const NumberEntry entry = read_number_field(window, ENTRY_FIELD_COLUMN, LAG_ROW, FieldKind::Real, 0.01f, 30.0f,
+                                                    0.0f, CommandSet::ExitTopBack, false);
         if (entry.result == EntryResult::ExitRequested || entry.result == EntryResult::BackRequested) return;
         if (entry.result == EntryResult::TopRequested) continue;
         lag = entry.value;
@@ -167,13 +167,13 @@ void edit_watershed_lag(EditorContext& context, HistorianFile& log, const Subare
     for (const std::string& line : Format(LAG_HISTORY_BLOCK_FORMAT).write({selection.subarea_number, fetched, lag}))
         history.push_back(line);
     const float subarea = selection.subarea_number;
-    write_out_subarea(context, log, selection,
-                      [&context, subarea](ModelFile& file, int) {
-                          find_model_group(file, RewriteMode::CopyMode, subarea, EditorOption::TimeOfConcentration,
-                                           context.buffer);
-                          return true;
-                      },
-                      history);
+    write_out_subarea(
+        context, log, selection,
+        [&context, subarea](ModelFile& file, int) {
+            find_model_group(file, RewriteMode::CopyMode, subarea, EditorOption::TimeOfConcentration, context.buffer);
+            return true;
+        },
+        history);
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ constexpr std::string_view FATAL_SUMMARY_FORMAT =
     "(/5X,'*** Fatal Error(s) Detected:'/9X,'See filename ','\"',A,'\"',' for diagnostics of YOUR ',A,"
     "' DATA BASE'/)";
 
-int check_links(Session& session, const GisMapList& maps, bool node_export, int model_type) {
+int check_links(Session& session, const GisMapList& maps, bool node_export, int model_type)
+{
     TextWriter report(session.study_file(GIS_LINK_CHECK_REPORT));
     write_screen_records(session.window, LINK_CHECKS_FORMAT);
     const std::string table_name(GIS_CONFLUENCE_TABLE);
@@ -43,7 +44,8 @@ int check_links(Session& session, const GisMapList& maps, bool node_export, int 
     return total;
 }
 
-int check_nodes(Session& session, const GisMapList& maps, bool link_export, int model_type) {
+int check_nodes(Session& session, const GisMapList& maps, bool link_export, int model_type)
+{
     TextWriter report(session.study_file(GIS_NODE_CHECK_REPORT));
     write_screen_records(session.window, NODE_CHECKS_FORMAT);
     int total = 0;
@@ -58,12 +60,14 @@ int check_nodes(Session& session, const GisMapList& maps, bool link_export, int 
     return total;
 }
 
-int check_subareas(Session& session, const GisMapList& maps, int model_type) {
+int check_subareas(Session& session, const GisMapList& maps, int model_type)
+{
     TextWriter report(session.study_file(GIS_SUBAREA_CHECK_REPORT));
     write_screen_records(session.window, SUBAREA_CHECKS_FORMAT);
     int total = 0;
     for (const std::string& map : maps.map_codes) {
-        const GisCheckResult result = check_gis_subarea_file(session, report, map, model_type, GisStampRequest::Checked);
+        const GisCheckResult result =
+            check_gis_subarea_file(session, report, map, model_type, GisStampRequest::Checked);
         total += result.fatal;
         if (result.already_final) break;
     }
@@ -74,8 +78,9 @@ int check_subareas(Session& session, const GisMapList& maps, int model_type) {
 
 }  // namespace
 
-GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present,
-                                          std::string_view study_id, int model_type) {
+GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present, std::string_view study_id,
+                                          int model_type)
+{
     const GisMapList maps = preprocess_gis_data_bases(session, present, model_type, study_id);
     write_screen_records(session.window, POSTPROCESSOR_FORMAT);
     GisCheckTotals totals;

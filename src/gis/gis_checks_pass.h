@@ -33,7 +33,7 @@ struct GisCheckTotals {
 // Sorts the exports and checks the maps; returns only when no check made a
 // fatal finding (the totals are then 0), otherwise shows where the findings
 // stand, waits for RETURN and ends the program.
-GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present,
-                                          std::string_view study_id, int model_type);
+GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present, std::string_view study_id,
+                                          int model_type);
 
 }  // namespace velm

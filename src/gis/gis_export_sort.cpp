@@ -47,7 +47,8 @@ constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is empty
 
 // The key of a number: its map, or its region in region mode; nothing for a
 // number that names no GIS file.
-std::optional<int> sort_key(float number, bool regions) {
+std::optional<int> sort_key(float number, bool regions)
+{
     const float quotient = number / (regions ? REGION_KEY_DIVISOR : MAP_KEY_DIVISOR);
     if (!(quotient > -1.0f && quotient < 1.0e6f)) return std::nullopt;
     const int key = static_cast<int>(quotient);
@@ -55,12 +56,16 @@ std::optional<int> sort_key(float number, bool regions) {
     return key;
 }
 
-std::string gis_file_of_key(std::string_view study_id, int key, bool regions, GisFileKind kind) {
+std::string gis_file_of_key(std::string_view study_id, int key, bool regions, GisFileKind kind)
+{
     return format_line(regions ? GIS_REGION_FILE_NAME_FORMAT : GIS_MAP_FILE_NAME_FORMAT,
                        {std::string(study_id), key, gis_file_extension(kind)});
 }
 
-std::string map_code_of(const std::string& file_name) { return file_name.substr(0, 6); }
+std::string map_code_of(const std::string& file_name)
+{
+    return file_name.substr(0, 6);
+}
 
 // A record the sort cannot write: its export, line and the reason.
 struct UnwritableRecord {
@@ -73,7 +78,8 @@ struct UnwritableRecord {
 // directory), in the order first written.
 class GisFileSet {
 public:
-    std::vector<std::string>& lines_of(const std::string& name, bool start_new) {
+    std::vector<std::string>& lines_of(const std::string& name, bool start_new)
+    {
         auto found = files_.find(name);
         if (found == files_.end()) {
             order_.push_back(name);
@@ -95,13 +101,18 @@ private:
 class ExportSort {
 public:
     ExportSort(Session& session, int model_type, std::string_view study_id)
-        : session_(session), model_type_(model_type), regions_(keeps_gis_files_by_region(model_type)),
-          study_id_(study_id) {}
+        : session_(session),
+          model_type_(model_type),
+          regions_(keeps_gis_files_by_region(model_type)),
+          study_id_(study_id)
+    {
+    }
 
     // One export: every readable record converted and written to the file
     // of its key.  `convert` gives the record's number and GIS line.
     template <class R, class Convert>
-    void sort(const std::string& export_name, GisFileKind kind, Convert convert) {
+    void sort(const std::string& export_name, GisFileKind kind, Convert convert)
+    {
         TextReader lines(session_.study_file(export_name));
         FreeFormReader reader(lines);
         std::optional<int> open_key;
@@ -138,7 +149,8 @@ public:
     // another, the upstream node's record of the node export goes to the
     // node file of the link's map.  The first record of the node in the
     // export is the one taken.
-    void extend_node_files(const std::string& node_export, const std::vector<std::pair<float, float>>& spanning) {
+    void extend_node_files(const std::string& node_export, const std::vector<std::pair<float, float>>& spanning)
+    {
         write_screen_records(session_.window, EXTEND_NODES_FORMAT);
         std::unordered_map<std::uint32_t, GisNodeRecord> nodes;
         for (const NodeRecord& node : read_readable<NodeRecord>(node_export)) {
@@ -149,7 +161,8 @@ public:
             if (std::isnan(upstream)) continue;
             const auto found = nodes.find(number_key(upstream));
             if (found == nodes.end()) continue;
-            const std::string name = gis_file_of_key(study_id_, *sort_key(downstream, regions_), regions_, GisFileKind::Node);
+            const std::string name =
+                gis_file_of_key(study_id_, *sort_key(downstream, regions_), regions_, GisFileKind::Node);
             write_screen_records(session_.window, EXTENDED_NODE_FILE_FORMAT, {name});
             if (!files_.holds(name)) {
                 // A node file the node export did not write this time: the
@@ -163,7 +176,8 @@ public:
     }
 
     // Replaces every GIS file built.
-    void write_files() {
+    void write_files()
+    {
         for (const std::string& name : files_.order()) write_text_lines(session_.study_file(name), files_.lines(name));
     }
 
@@ -172,7 +186,8 @@ public:
     int model_type() const { return model_type_; }
 
     template <class R>
-    std::string line_of(const R& record, const std::string& export_name, int line) {
+    std::string line_of(const R& record, const std::string& export_name, int line)
+    {
         try {
             return record_line(record);
         } catch (const RecordWriteError& error) {
@@ -182,7 +197,8 @@ public:
 
 private:
     template <class R>
-    std::vector<R> read_readable(const std::string& export_name) {
+    std::vector<R> read_readable(const std::string& export_name)
+    {
         TextReader lines(session_.study_file(export_name));
         FreeFormReader reader(lines);
         std::vector<R> records;
@@ -195,13 +211,15 @@ private:
         return records;
     }
 
-    void note_map(const std::string& file_name) {
+    void note_map(const std::string& file_name)
+    {
         const std::string code = map_code_of(file_name);
         if (std::find(map_list_.map_codes.begin(), map_list_.map_codes.end(), code) == map_list_.map_codes.end())
             map_list_.map_codes.push_back(code);
     }
 
-    void show_processing(int key) {
+    void show_processing(int key)
+    {
         if (regions_) {
             write_screen_records(session_.window, PROCESSING_REGION_FORMAT, {key});
         } else {
@@ -209,7 +227,8 @@ private:
         }
     }
 
-    [[noreturn]] void refuse(const UnwritableRecord& record) {
+    [[noreturn]] void refuse(const UnwritableRecord& record)
+    {
         write_screen_records(session_.window, UNWRITABLE_RECORD_FORMAT,
                              {record.line, session_.study_file(record.export_name)});
         for (const std::string& line : lines_at_blanks(record.reason, UNWRITABLE_REASON_WIDTH))
@@ -230,17 +249,21 @@ private:
 
 }  // namespace
 
-std::string subarea_export_name(std::string_view study_id) {
+std::string subarea_export_name(std::string_view study_id)
+{
     return format_line(SUBAREA_EXPORT_NAME_FORMAT, {std::string(study_id)});
 }
-std::string node_export_name(std::string_view study_id) {
+std::string node_export_name(std::string_view study_id)
+{
     return format_line(NODE_EXPORT_NAME_FORMAT, {std::string(study_id)});
 }
-std::string link_export_name(std::string_view study_id) {
+std::string link_export_name(std::string_view study_id)
+{
     return format_line(LINK_EXPORT_NAME_FORMAT, {std::string(study_id)});
 }
 
-GisSubareaRecord gis_subarea_record_from_export(const SubareaRecord& subarea, int model_type) {
+GisSubareaRecord gis_subarea_record_from_export(const SubareaRecord& subarea, int model_type)
+{
     GisSubareaRecord record;
     record.subarea_number() = subarea.subarea_number();
     const int rainfall_column = uses_packed_land_use(model_type)                                 ? 94
@@ -276,7 +299,8 @@ GisSubareaRecord gis_subarea_record_from_export(const SubareaRecord& subarea, in
     return record;
 }
 
-GisNodeRecord gis_node_record_from_export(const NodeRecord& node) {
+GisNodeRecord gis_node_record_from_export(const NodeRecord& node)
+{
     GisNodeRecord record;
     record.node_number() = node.node_number();
     record.node_elevation() = node.node_elevation();
@@ -284,7 +308,8 @@ GisNodeRecord gis_node_record_from_export(const NodeRecord& node) {
     return record;
 }
 
-GisLinkRecord gis_link_record_from_export(const LinkRecord& link) {
+GisLinkRecord gis_link_record_from_export(const LinkRecord& link)
+{
     GisLinkRecord record;
     record.upstream_node() = link.upstream_node();
     record.downstream_node() = link.downstream_node();
@@ -317,7 +342,8 @@ GisLinkRecord gis_link_record_from_export(const LinkRecord& link) {
 }
 
 GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& present, int model_type,
-                                     std::string_view study_id) {
+                                     std::string_view study_id)
+{
     clear_screen(session.window);
     write_screen_records(session.window, PREPROCESSOR_FORMAT);
     ExportSort sort(session, model_type, study_id);
@@ -326,31 +352,30 @@ GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& 
         write_screen_records(session.window, SORTING_SUBAREAS_FORMAT);
         sort.sort<SubareaRecord>(subarea_export_name(study_id), GisFileKind::Subarea,
                                  [&](const SubareaRecord& subarea, const std::string& name, int line) {
-                                     return std::pair{subarea.subarea_number(),
-                                                      sort.line_of(gis_subarea_record_from_export(subarea, model_type),
-                                                                   name, line)};
+                                     return std::pair{
+                                         subarea.subarea_number(),
+                                         sort.line_of(gis_subarea_record_from_export(subarea, model_type), name, line)};
                                  });
     }
     if (present.nodes) {
         write_screen_records(session.window, SORTING_NODES_FORMAT);
-        sort.sort<NodeRecord>(node_export_name(study_id), GisFileKind::Node,
-                              [&](const NodeRecord& node, const std::string& name, int line) {
-                                  return std::pair{node.node_number(),
-                                                   sort.line_of(gis_node_record_from_export(node), name, line)};
-                              });
+        sort.sort<NodeRecord>(
+            node_export_name(study_id), GisFileKind::Node,
+            [&](const NodeRecord& node, const std::string& name, int line) {
+                return std::pair{node.node_number(), sort.line_of(gis_node_record_from_export(node), name, line)};
+            });
     }
     std::vector<std::pair<float, float>> spanning;  // links whose two nodes lie in different files
     if (present.links) {
         write_screen_records(session.window, SORTING_LINKS_FORMAT);
-        sort.sort<LinkRecord>(link_export_name(study_id), GisFileKind::Link,
-                              [&](const LinkRecord& link, const std::string& name, int line) {
-                                  const std::optional<int> up = sort_key(link.upstream_node(), sort.regions());
-                                  const std::optional<int> down = sort_key(link.downstream_node(), sort.regions());
-                                  if (!up || !down || *up != *down)
-                                      spanning.emplace_back(link.upstream_node(), link.downstream_node());
-                                  return std::pair{link.downstream_node(),
-                                                   sort.line_of(gis_link_record_from_export(link), name, line)};
-                              });
+        sort.sort<LinkRecord>(
+            link_export_name(study_id), GisFileKind::Link,
+            [&](const LinkRecord& link, const std::string& name, int line) {
+                const std::optional<int> up = sort_key(link.upstream_node(), sort.regions());
+                const std::optional<int> down = sort_key(link.downstream_node(), sort.regions());
+                if (!up || !down || *up != *down) spanning.emplace_back(link.upstream_node(), link.downstream_node());
+                return std::pair{link.downstream_node(), sort.line_of(gis_link_record_from_export(link), name, line)};
+            });
     }
     if (!spanning.empty() && present.nodes) sort.extend_node_files(node_export_name(study_id), spanning);
     sort.write_files();

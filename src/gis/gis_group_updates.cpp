@@ -14,15 +14,25 @@ constexpr float ELEVATION_IN_SOIL_SCALE = 10000.0f;  // code 22 keeps the upstre
 constexpr float TENTHS = 10.0f;
 constexpr float PACKED_LENGTH_SCALE = 100.0f;  // code 22: 100 x length + a tenths digit
 
-float& value(ModelGroup& group, int position) { return group.values.at(static_cast<std::size_t>(position - 1)); }
+float& value(ModelGroup& group, int position)
+{
+    return group.values.at(static_cast<std::size_t>(position - 1));
+}
 
-float fraction_of(float number) { return number - std::trunc(number); }
+float fraction_of(float number)
+{
+    return number - std::trunc(number);
+}
 
-float round_half_away(float number) { return std::round(number); }
+float round_half_away(float number)
+{
+    return std::round(number);
+}
 
 // The six cells of a group from a data position, into the edit buffer's
 // land-use table, and back.
-LandUseTable read_cells(ModelGroup& group, int first) {
+LandUseTable read_cells(ModelGroup& group, int first)
+{
     LandUseTable table;
     for (int k = 1; k <= MAX_LAND_USE_CELLS; ++k) {
         const int at = first + 3 * (k - 1);
@@ -31,7 +41,8 @@ LandUseTable read_cells(ModelGroup& group, int first) {
     return table;
 }
 
-void write_cells(ModelGroup& group, int first, const LandUseTable& table) {
+void write_cells(ModelGroup& group, int first, const LandUseTable& table)
+{
     for (int k = 1; k <= MAX_LAND_USE_CELLS; ++k) {
         const int at = first + 3 * (k - 1);
         value(group, at) = table.cell(k).land_use_code;
@@ -43,10 +54,12 @@ void write_cells(ModelGroup& group, int first, const LandUseTable& table) {
 // Values 1 to 3 of a reach: the two node elevations from the GIS node file
 // and the length from the GIS link file, as the option selects.  Returns the
 // link's GIS record when the link was found.
-const GisLinkRecord* update_reach_head(ModelGroup& group, GisGroupContext& context) {
+const GisLinkRecord* update_reach_head(ModelGroup& group, GisGroupContext& context)
+{
     const GisUpdateOption option = context.state.option;
     if (option.selects_nodes()) {
-        if (const std::optional<float> up = context.lookups.find_node_elevation(group.upstream_node)) value(group, 1) = *up;
+        if (const std::optional<float> up = context.lookups.find_node_elevation(group.upstream_node))
+            value(group, 1) = *up;
         if (const std::optional<float> down = context.lookups.find_node_elevation(group.downstream_node))
             value(group, 2) = *down;
     }
@@ -76,7 +89,8 @@ struct SubareaPartRules {
 // adding them, weighted by the part's area, to the sums.  Every part adds
 // its area.
 std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const GroupLayout& layout,
-                                                   GisGroupContext& context, const SubareaPartRules& rules) {
+                                                   GisGroupContext& context, const SubareaPartRules& rules)
+{
     const GisPassState& state = context.state;
     const int packed_position = layout.packed_subarea_position;
     const int cells = layout.land_use_position;
@@ -115,14 +129,16 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
 // Model type 8 keeps a fraction in cell 1's land use: a land use taken from
 // the GIS record keeps the fraction read.
 void keep_type8_land_use_fraction(const GisPassState& state, LandUseTable& table, const LandUseTable& as_read,
-                                  const std::optional<GisSubareaFound>& found) {
+                                  const std::optional<GisSubareaFound>& found)
+{
     if (is_model_type(state.model_type, HydrologyModelType::RuralLotAveraged) && found && found->cells_taken >= 1)
         table.cell(1).land_use_code = table.cell(1).land_use_code + fraction_of(as_read.cell(1).land_use_code);
 }
 
 }  // namespace
 
-void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
+void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context)
+{
     const GisPassState& state = context.state;
     SubareaPartRules rules;
     rules.parameter_to_extension_1 = true;
@@ -145,18 +161,18 @@ void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, Gis
                 if (const std::optional<float> down = context.lookups.find_node_elevation(group.downstream_node))
                     value(group, 2) = *down;
             }
-            const GisLinkRecord* link =
-                state.option.selects_links() ? context.lookups.find_link(group.upstream_node, group.downstream_node)
-                                             : nullptr;
+            const GisLinkRecord* link = state.option.selects_links()
+                                            ? context.lookups.find_link(group.upstream_node, group.downstream_node)
+                                            : nullptr;
             const float packed_length_read = value(group, 3);
             if (link && !uses_packed_land_use(state.model_type))
-                value(group, 3) = PACKED_LENGTH_SCALE * link->link_length() +
-                                  static_cast<float>(state.header_value_5) / TENTHS;
+                value(group, 3) =
+                    PACKED_LENGTH_SCALE * link->link_length() + static_cast<float>(state.header_value_5) / TENTHS;
             // Cell 1's soil: the soil code (the GIS record's when it refilled
             // cell 1) and the elevation (the GIS node's when found), each
             // kept as read where the GIS files do not hold it.
             rules.change_cells = [&state, upstream_elevation](LandUseTable& table, const LandUseTable& as_read,
-                                                               const std::optional<GisSubareaFound>& found) {
+                                                              const std::optional<GisSubareaFound>& found) {
                 const bool cell_from_gis = found && found->cells_taken >= 1;
                 if (upstream_elevation || cell_from_gis) {
                     const float soil_read = as_read.cell(1).soil_code;
@@ -192,7 +208,8 @@ void apply_gis_to_code21_group(ModelGroup& group, const GroupLayout& layout, Gis
     }
 }
 
-void apply_gis_to_code31_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
+void apply_gis_to_code31_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context)
+{
     const GisLinkRecord* link = update_reach_head(group, context);
     const int code = layout.family_code;
     if (layout.element_count == 6 && code != 36 && link && link->element_height() > 0.0f &&
@@ -218,7 +235,8 @@ void apply_gis_to_code31_group(ModelGroup& group, const GroupLayout& layout, Gis
     }
 }
 
-void apply_gis_to_code51_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
+void apply_gis_to_code51_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context)
+{
     const GisLinkRecord* link = update_reach_head(group, context);
     if (link && link->element_height() > 0.0f && link->element_base_width() > 0.0f &&
         link->element_side_slope() > 0.0f && link->element_friction_factor() > 0.0f) {
@@ -233,14 +251,16 @@ void apply_gis_to_code51_group(ModelGroup& group, const GroupLayout& layout, Gis
     update_subarea_part(group, layout, context, {});
 }
 
-void apply_gis_to_code61_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
+void apply_gis_to_code61_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context)
+{
     update_reach_head(group, context);
     SubareaPartRules rules;
     rules.skip_for_type6 = true;
     update_subarea_part(group, layout, context, rules);
 }
 
-void apply_gis_to_code9_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
+void apply_gis_to_code9_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context)
+{
     // Model type 6 looks nothing up in its street groups.
     const GisLinkRecord* link =
         uses_packed_land_use(context.state.model_type) ? nullptr : update_reach_head(group, context);
@@ -249,9 +269,9 @@ void apply_gis_to_code9_group(ModelGroup& group, const GroupLayout& layout, GisG
     rules.between = [&group, link](int first, const std::optional<GisSubareaFound>&) {
         if (!link) return;
         // The street values in the model file's order, not the GIS record's.
-        const std::array<float, 6> street{link->gutter_width(), link->gutter_hike(), link->gutter_lip(),
-                                          link->street_friction_factor(), link->center_lane_crossfall(),
-                                          link->element_height()};
+        const std::array<float, 6> street{
+            link->gutter_width(),           link->gutter_hike(),           link->gutter_lip(),
+            link->street_friction_factor(), link->center_lane_crossfall(), link->element_height()};
         for (float attribute : street)
             if (!(attribute > 0.0f)) return;
         for (int k = 0; k < 6; ++k) value(group, first + k) = street[static_cast<std::size_t>(k)];
@@ -262,19 +282,20 @@ void apply_gis_to_code9_group(ModelGroup& group, const GroupLayout& layout, GisG
 namespace {
 
 // Type-10 positions (data values after the group head).
-constexpr int T10_AREA = 1;                // the subarea's area (square miles)
-constexpr int T10_CELLS = 5;               // six cells of land use, soil, area
-constexpr int T10_LAND_USE_VALUE = 29;     // the seventh of the eleven values
-constexpr int T10_SUBAREA_NUMBER = 33;     // the eleventh: the subarea number, unpacked
-constexpr int T10_LENGTH = 5;              // ft
+constexpr int T10_AREA = 1;             // the subarea's area (square miles)
+constexpr int T10_CELLS = 5;            // six cells of land use, soil, area
+constexpr int T10_LAND_USE_VALUE = 29;  // the seventh of the eleven values
+constexpr int T10_SUBAREA_NUMBER = 33;  // the eleventh: the subarea number, unpacked
+constexpr int T10_LENGTH = 5;           // ft
 constexpr int T10_SLOPE = 6;
 constexpr int T10_FRICTION = 7;
-constexpr int T10_BASE_WIDTH = 9;          // the second of the 70 values, ft
-constexpr int T10_SIDE_SLOPE = 10;         // the third
+constexpr int T10_BASE_WIDTH = 9;   // the second of the 70 values, ft
+constexpr int T10_SIDE_SLOPE = 10;  // the third
 
 }  // namespace
 
-void apply_gis_to_type10_code21_group(ModelGroup& group, GisGroupContext& context) {
+void apply_gis_to_type10_code21_group(ModelGroup& group, GisGroupContext& context)
+{
     if (!context.state.option.selects_subareas()) return;
     LandUseTable table = read_cells(group, T10_CELLS);
     const std::optional<GisSubareaFound> found =
@@ -289,7 +310,8 @@ void apply_gis_to_type10_code21_group(ModelGroup& group, GisGroupContext& contex
     write_cells(group, T10_CELLS, table);
 }
 
-void apply_gis_to_type10_code51_group(ModelGroup& group, GisGroupContext& context) {
+void apply_gis_to_type10_code51_group(ModelGroup& group, GisGroupContext& context)
+{
     const GisUpdateOption option = context.state.option;
     std::optional<float> upstream_elevation;
     std::optional<float> downstream_elevation;

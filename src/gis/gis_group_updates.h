@@ -21,8 +21,8 @@
 
 namespace velm {
 
-inline constexpr float TYPE6_LENGTH_LIMIT = 9999.0f;     // ft: a longer link is packed as 9000.0
-inline constexpr float TYPE6_LONG_LENGTH = 9000.0f;      // ft
+inline constexpr float TYPE6_LENGTH_LIMIT = 9999.0f;    // ft: a longer link is packed as 9000.0
+inline constexpr float TYPE6_LONG_LENGTH = 9000.0f;     // ft
 inline constexpr float TYPE6_DEFAULT_PARAMETER = 3.0f;  // the tenths digit for a parameter of 0
 
 // What an updater works with: the file's state, its GIS files, its sums.

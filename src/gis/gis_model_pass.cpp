@@ -8,7 +8,8 @@ namespace velm {
 
 namespace {
 
-void apply_gis_to_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context) {
+void apply_gis_to_group(ModelGroup& group, const GroupLayout& layout, GisGroupContext& context)
+{
     const int code = layout.family_code;
     if (is_initial_subarea_code(code) || is_subarea_addition_code(code)) {
         apply_gis_to_code21_group(group, layout, context);
@@ -25,7 +26,8 @@ void apply_gis_to_group(ModelGroup& group, const GroupLayout& layout, GisGroupCo
 
 }  // namespace
 
-AreaWeightedSums apply_gis_to_model_file(ModelFile& file, const GisLookups& lookups) {
+AreaWeightedSums apply_gis_to_model_file(ModelFile& file, const GisLookups& lookups)
+{
     const GisPassState state = GisPassState::of(file.header);
     AreaWeightedSums sums;
     GisGroupContext context{state, lookups, sums};
@@ -38,9 +40,8 @@ AreaWeightedSums apply_gis_to_model_file(ModelFile& file, const GisLookups& look
         }
         return sums;
     }
-    visit_model_groups(file, [&context](ModelGroup& group, const GroupLayout& layout) {
-        apply_gis_to_group(group, layout, context);
-    });
+    visit_model_groups(
+        file, [&context](ModelGroup& group, const GroupLayout& layout) { apply_gis_to_group(group, layout, context); });
     return sums;
 }
 

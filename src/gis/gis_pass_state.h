@@ -35,7 +35,8 @@ struct GisPassState {
     int subarea_extension_switch = 0;  // 2: every subarea part carries six extension values
     GisUpdateOption option;            // header value 9
 
-    static GisPassState of(const ModelFileHeader& header) {
+    static GisPassState of(const ModelFileHeader& header)
+    {
         GisPassState state;
         state.model_type = header.model_type();
         const float value_5 = header.value(5);

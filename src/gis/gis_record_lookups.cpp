@@ -10,30 +10,38 @@ namespace velm {
 namespace {
 
 // GIS subarea values handed back as the subarea parameter, by model type.
-std::optional<int> parameter_value(int model_type) {
+std::optional<int> parameter_value(int model_type)
+{
     switch (static_cast<HydrologyModelType>(model_type)) {
-        case HydrologyModelType::LosAngelesCounty: return 2;
-        case HydrologyModelType::LosAngelesCity: return 4;
-        case HydrologyModelType::CurveNumberStorage: return 7;
-        default: return std::nullopt;
+        case HydrologyModelType::LosAngelesCounty:
+            return 2;
+        case HydrologyModelType::LosAngelesCity:
+            return 4;
+        case HydrologyModelType::CurveNumberStorage:
+            return 7;
+        default:
+            return std::nullopt;
     }
 }
 
 // The first record of each key in file order; NaN keys match nothing.
 template <class Key, class Records, class KeyOf>
-std::unordered_map<Key, std::size_t> first_of_each(const Records& records, KeyOf key_of) {
+std::unordered_map<Key, std::size_t> first_of_each(const Records& records, KeyOf key_of)
+{
     std::unordered_map<Key, std::size_t> index;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (const std::optional<Key> key = key_of(records[i])) index.emplace(*key, i);
     return index;
 }
 
-std::optional<std::uint32_t> key_of_number(float number) {
+std::optional<std::uint32_t> key_of_number(float number)
+{
     if (std::isnan(number)) return std::nullopt;
     return number_key(number);
 }
 
-std::optional<std::uint64_t> key_of_pair(float upstream, float downstream) {
+std::optional<std::uint64_t> key_of_pair(float upstream, float downstream)
+{
     if (std::isnan(upstream) || std::isnan(downstream)) return std::nullopt;
     return node_pair_key(upstream, downstream);
 }
@@ -42,24 +50,27 @@ std::optional<std::uint64_t> key_of_pair(float upstream, float downstream) {
 
 GisLookups::GisLookups(std::vector<GisSubareaRecord> subareas, std::vector<GisLinkRecord> links,
                        std::vector<GisNodeRecord> nodes)
-    : subareas_(std::move(subareas)), links_(std::move(links)), nodes_(std::move(nodes)) {
+    : subareas_(std::move(subareas)), links_(std::move(links)), nodes_(std::move(nodes))
+{
     subarea_index_ = first_of_each<std::uint32_t>(
         subareas_, [](const GisSubareaRecord& r) { return key_of_number(r.subarea_number()); });
     link_index_ = first_of_each<std::uint64_t>(
         links_, [](const GisLinkRecord& r) { return key_of_pair(r.upstream_node(), r.downstream_node()); });
-    node_index_ = first_of_each<std::uint32_t>(nodes_, [](const GisNodeRecord& r) { return key_of_number(r.node_number()); });
+    node_index_ =
+        first_of_each<std::uint32_t>(nodes_, [](const GisNodeRecord& r) { return key_of_number(r.node_number()); });
 }
 
 GisLookups GisLookups::read(std::optional<std::string> subarea_file, std::optional<std::string> link_file,
-                            std::optional<std::string> node_file) {
-    return GisLookups(subarea_file ? read_gis_subarea_file(*subarea_file, FilePresence::Optional)
-                                   : std::vector<GisSubareaRecord>{},
-                      link_file ? read_gis_link_file(*link_file, FilePresence::Optional) : std::vector<GisLinkRecord>{},
-                      node_file ? read_gis_node_file(*node_file, FilePresence::Optional) : std::vector<GisNodeRecord>{});
+                            std::optional<std::string> node_file)
+{
+    return GisLookups(
+        subarea_file ? read_gis_subarea_file(*subarea_file, FilePresence::Optional) : std::vector<GisSubareaRecord>{},
+        link_file ? read_gis_link_file(*link_file, FilePresence::Optional) : std::vector<GisLinkRecord>{},
+        node_file ? read_gis_node_file(*node_file, FilePresence::Optional) : std::vector<GisNodeRecord>{});
 }
 
-std::optional<GisSubareaFound> GisLookups::find_subarea(float subarea_number, int model_type,
-                                                        LandUseTable& table) const {
+std::optional<GisSubareaFound> GisLookups::find_subarea(float subarea_number, int model_type, LandUseTable& table) const
+{
     const std::optional<std::uint32_t> key = key_of_number(subarea_number);
     if (!key) return std::nullopt;
     const auto found = subarea_index_.find(*key);
@@ -81,14 +92,16 @@ std::optional<GisSubareaFound> GisLookups::find_subarea(float subarea_number, in
     return result;
 }
 
-const GisLinkRecord* GisLookups::find_link(float upstream_node, float downstream_node) const {
+const GisLinkRecord* GisLookups::find_link(float upstream_node, float downstream_node) const
+{
     const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node);
     if (!key) return nullptr;
     const auto found = link_index_.find(*key);
     return found == link_index_.end() ? nullptr : &links_[found->second];
 }
 
-std::optional<float> GisLookups::find_node_elevation(float node) const {
+std::optional<float> GisLookups::find_node_elevation(float node) const
+{
     const std::optional<std::uint32_t> key = key_of_number(node);
     if (!key) return std::nullopt;
     const auto found = node_index_.find(*key);
@@ -96,13 +109,15 @@ std::optional<float> GisLookups::find_node_elevation(float node) const {
     return nodes_[found->second].node_elevation();
 }
 
-void GisLookups::add_channel_freeboards(const std::vector<LinkRecord>& links) {
+void GisLookups::add_channel_freeboards(const std::vector<LinkRecord>& links)
+{
     for (const LinkRecord& link : links)
         if (const std::optional<std::uint64_t> key = key_of_pair(link.upstream_node(), link.downstream_node()))
             freeboards_.emplace(*key, link.channel_freeboard());
 }
 
-float GisLookups::channel_freeboard(float upstream_node, float downstream_node) const {
+float GisLookups::channel_freeboard(float upstream_node, float downstream_node) const
+{
     const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node);
     if (!key) return 0.0f;
     const auto found = freeboards_.find(*key);

@@ -19,17 +19,17 @@
 
 namespace velm {
 
-inline constexpr float GIS_NOT_FOUND = -9999.0f;  // the key of a subarea look-up that found nothing
-inline constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a GIS cell is taken only above this
+inline constexpr float GIS_NOT_FOUND = -9999.0f;           // the key of a subarea look-up that found nothing
+inline constexpr float MIN_LAND_USE_AREA = 0.005f;         // acres: a GIS cell is taken only above this
 inline constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;  // of the subarea number in packed_subarea
 
 // What a subarea look-up hands back when it finds the subarea.
 struct GisSubareaFound {
-    float packed_subarea = 0.0f;  // the number of cells taken + the subarea number / 1000000
-    int cells_taken = 0;          // cells 1..cells_taken of the table were refilled
+    float packed_subarea = 0.0f;    // the number of cells taken + the subarea number / 1000000
+    int cells_taken = 0;            // cells 1..cells_taken of the table were refilled
     std::array<float, 6> values{};  // GIS subarea values 2 to 7
-    float parameter = 0.0f;       // by model type; see find_subarea
-    bool has_parameter = false;   // false: the caller's parameter stays
+    float parameter = 0.0f;         // by model type; see find_subarea
+    bool has_parameter = false;     // false: the caller's parameter stays
 };
 
 class GisLookups {

@@ -52,7 +52,8 @@ constexpr int MODEL_FILE_NAME_LENGTH = 12;  // characters of an entry that name 
 constexpr int SHOWN_LIST_NAME_LENGTH = 30;
 
 // The name without its directory part, as the messages show it.
-std::string without_directory(const std::string& name) {
+std::string without_directory(const std::string& name)
+{
     const std::size_t slash = name.find_last_of("\\/");
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
@@ -60,7 +61,8 @@ std::string without_directory(const std::string& name) {
 // The header values the driver needs of a model file: its model type and
 // GIS update option, from values 2 and 9.  Nothing for a file too short to
 // hold a header.
-std::optional<ModelFileHeader> read_model_file_header(const std::string& name) {
+std::optional<ModelFileHeader> read_model_file_header(const std::string& name)
+{
     ModelFileHeader header;
     try {
         RecordFile file(name, RecordFile::Open::MustExist);
@@ -78,7 +80,8 @@ std::optional<ModelFileHeader> read_model_file_header(const std::string& name) {
 
 // The copy of a model file that keeps its data from before the update: the
 // entry's characters 1 to 6, "OO." and characters 10 to 12.
-std::string model_file_oo_copy_name(std::string_view entry) {
+std::string model_file_oo_copy_name(std::string_view entry)
+{
     std::string text(entry);
     text.resize(MODEL_FILE_NAME_LENGTH, ' ');
     return text.substr(0, 6) + "OO." + text.substr(9, 3);
@@ -87,7 +90,8 @@ std::string model_file_oo_copy_name(std::string_view entry) {
 // The GIS file of a kind for a listed model file: its extension replaced; a
 // study of model type 6 or 9 keeps its GIS files per region ("00" for the
 // map digits).
-std::string gis_file_of_entry(std::string_view model_file_name, int model_type, std::string_view extension) {
+std::string gis_file_of_entry(std::string_view model_file_name, int model_type, std::string_view extension)
+{
     std::string name = replace_file_extension(model_file_name, extension);
     if (keeps_gis_files_by_region(model_type) && name.size() >= 6) name.replace(4, 2, "00");
     return name;
@@ -97,7 +101,8 @@ class GisUpdateModule {
 public:
     GisUpdateModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call) {}
 
-    [[noreturn]] void run() {
+    [[noreturn]] void run()
+    {
         if (call_.launched()) {
             study_id_ = call_.study_id();
         } else {
@@ -136,7 +141,8 @@ public:
     }
 
 private:
-    void show_study_screen() {
+    void show_study_screen()
+    {
         clear_screen(window_);
         write_form(window_, 5, 3, TITLE_FORMAT);
         write_form(window_, 1, 22, FOOTER_FORMAT);
@@ -144,7 +150,8 @@ private:
 
     // The study prompt until an answer names a study: EXIT ends the
     // program, TOP shows the screen again, an empty answer is asked again.
-    void read_study() {
+    void read_study()
+    {
         write_form(window_, STUDY_PROMPT_COLUMN, STUDY_ROW, STUDY_PROMPT_FORMAT, {std::string(PROMPT_ARROW)});
         while (true) {
             window_.move_cursor(STUDY_ANSWER_COLUMN, STUDY_ROW);
@@ -167,14 +174,16 @@ private:
     }
 
     // A refused model list: the message on row 20 and the answer erased.
-    void refuse_list(std::string_view layout, const std::string& name) {
+    void refuse_list(std::string_view layout, const std::string& name)
+    {
         sound_beep(window_);
         write_form(window_, 1, MESSAGE_ROW_20, layout, {without_directory(name).substr(0, SHOWN_LIST_NAME_LENGTH)});
         write_at(window_, STUDY_ANSWER_COLUMN, STUDY_ROW, std::string(SCREEN_COLUMNS - STUDY_ANSWER_COLUMN + 1, ' '),
                  LineEnd::StayOnLine);
     }
 
-    bool open_model_list() {
+    bool open_model_list()
+    {
         const std::string name = session_.study_file(storm_event_model_list_name(study_id_, 1));
         if (!file_exists(name)) {
             refuse_list(MISSING_FILE_FORMAT, name);
@@ -199,7 +208,8 @@ private:
     }
 
     // The first listed model file tells the study's model type.
-    void read_first_model_file() {
+    void read_first_model_file()
+    {
         const std::string name = session_.study_file(first_entry_.model_file_name());
         const std::string shown = first_entry_.text.substr(0, MODEL_FILE_NAME_LENGTH);
         if (!file_exists(name)) {
@@ -216,7 +226,8 @@ private:
         model_type_ = header->model_type();
     }
 
-    bool find_exports() {
+    bool find_exports()
+    {
         exports_.subareas = file_exists(session_.study_file(subarea_export_name(study_id_)));
         exports_.links = file_exists(session_.study_file(link_export_name(study_id_)));
         exports_.nodes = file_exists(session_.study_file(node_export_name(study_id_)));
@@ -228,7 +239,8 @@ private:
 
     // Every listed model file of every storm event, until the first storm
     // event without a model list.
-    void update_model_files() {
+    void update_model_files()
+    {
         clear_screen(window_);
         for (int storm_event = 1; storm_event <= LAST_STORM_EVENT_DIGIT; ++storm_event) {
             const std::string list_name = session_.study_file(storm_event_model_list_name(study_id_, storm_event));
@@ -237,7 +249,8 @@ private:
         }
     }
 
-    void update_model_file(const ModelListEntry& entry) {
+    void update_model_file(const ModelListEntry& entry)
+    {
         write_form(window_, 5, 10, PROCESSING_FORMAT, {entry.text});
         const std::string shown = entry.text.substr(0, MODEL_FILE_NAME_LENGTH);
         const std::string name = session_.study_file(entry.model_file_name());
@@ -272,7 +285,8 @@ private:
     // The records of the model file's link data base, which keeps the
     // channel freeboards the GIS files do not carry; none when it is
     // missing or cannot be read.
-    std::vector<LinkRecord> channel_links_of(const std::string& model_file_name) {
+    std::vector<LinkRecord> channel_links_of(const std::string& model_file_name)
+    {
         try {
             return read_link_data_base(session_.study_file(replace_file_extension(model_file_name, "ZLL")),
                                        FilePresence::Optional);
@@ -292,7 +306,8 @@ private:
 
 }  // namespace
 
-void show_gis_update_module_banner(Window& window) {
+void show_gis_update_module_banner(Window& window)
+{
     clear_screen(window);
     // Slanted double slashes, one column further left on each row.
     for (int row = 5; row <= 9; ++row) {
@@ -308,6 +323,9 @@ void show_gis_update_module_banner(Window& window) {
     window.read_line();
 }
 
-void run_gis_update_module(Session& session, LauncherCall& call) { GisUpdateModule(session, call).run(); }
+void run_gis_update_module(Session& session, LauncherCall& call)
+{
+    GisUpdateModule(session, call).run();
+}
 
 }  // namespace velm

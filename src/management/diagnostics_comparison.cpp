@@ -35,7 +35,10 @@ const Lines BASELINE_ONLY = {"   (The Following Data are in the Baseline Diagnos
 const Lines SCENARIO_ONLY = {"   (The Following Data are in the Scenario Diagnostics File",
                              "    but NOT in the Baseline Diagnostics File!)"};
 
-std::string separator() { return format_line(REPORT_SEPARATOR_FORMAT, {}); }
+std::string separator()
+{
+    return format_line(REPORT_SEPARATOR_FORMAT, {});
+}
 
 // ---------------------------------------------------------------------------
 // A report divided by its delimiter lines.
@@ -147,7 +150,8 @@ std::optional<std::array<float, 4>> free_numbers(const std::string& line, std::s
 std::optional<std::vector<float>> node_numbers(const std::string& line)
 {
     constexpr std::size_t FIELD = 9;
-    if (line.find_first_not_of(' ') == std::string::npos || line.find_first_not_of(' ', 8 * FIELD) != std::string::npos) {
+    if (line.find_first_not_of(' ') == std::string::npos ||
+        line.find_first_not_of(' ', 8 * FIELD) != std::string::npos) {
         return std::nullopt;
     }
     std::vector<float> numbers;
@@ -177,7 +181,7 @@ struct SectionSpec {
     Form form;
     int heading;  // H
     Writer writer;
-    int layout;   // the writer's layout; for node lists the line that carries the count (0 none)
+    int layout;  // the writer's layout; for node lists the line that carries the count (0 none)
 };
 
 // The entries of one line; nothing when the line is not an entry of the section.
@@ -185,67 +189,67 @@ std::optional<std::vector<Entry>> parse_entry_line(const SectionSpec& spec, cons
 {
     std::vector<Entry> entries;
     switch (spec.writer) {
-    case Writer::NodePair: {
-        const bool with_position = spec.layout == 1 || spec.layout == 4;
-        const auto values = free_numbers(line, with_position ? 3 : 2);
-        if (!values) return std::nullopt;
-        Entry entry;
-        entry.value[0] = (*values)[with_position ? 1 : 0];
-        entry.value[1] = (*values)[with_position ? 2 : 1];
-        entries.push_back(entry);
-        break;
-    }
-    case Writer::NodeList: {
-        const auto numbers = node_numbers(line);
-        if (!numbers) return std::nullopt;
-        for (float number : *numbers) {
+        case Writer::NodePair: {
+            const bool with_position = spec.layout == 1 || spec.layout == 4;
+            const auto values = free_numbers(line, with_position ? 3 : 2);
+            if (!values) return std::nullopt;
             Entry entry;
-            entry.value[0] = number;
+            entry.value[0] = (*values)[with_position ? 1 : 0];
+            entry.value[1] = (*values)[with_position ? 2 : 1];
             entries.push_back(entry);
+            break;
         }
-        break;
-    }
-    case Writer::LinkValue: {
-        const auto values = free_numbers(line, 3);
-        if (!values) return std::nullopt;
-        Entry entry;
-        entry.value = *values;
-        entries.push_back(entry);
-        break;
-    }
-    case Writer::SubareaFlag: {
-        const auto number = fixed_number(line, 6, 9);
-        if (!number) return std::nullopt;
-        Entry entry;
-        entry.value[0] = *number;
-        constexpr std::array<std::size_t, 7> FLAG_STARTS{21, 32, 41, 50, 57, 63, 69};
-        for (std::size_t f = 0; f < FLAG_STARTS.size(); ++f) {
-            std::string flag = FLAG_STARTS[f] < line.size() ? line.substr(FLAG_STARTS[f], 3) : std::string();
-            flag.resize(3, ' ');
-            entry.flags[f] = flag_code(flag);
+        case Writer::NodeList: {
+            const auto numbers = node_numbers(line);
+            if (!numbers) return std::nullopt;
+            for (float number : *numbers) {
+                Entry entry;
+                entry.value[0] = number;
+                entries.push_back(entry);
+            }
+            break;
         }
-        entries.push_back(entry);
-        break;
-    }
-    case Writer::Wsp: {
-        Entry entry;
-        if (spec.layout == 1) {
-            const auto number = fixed_number(line, 9, 9);
-            const auto code = fixed_number(line, 24, 4);
-            const auto value = fixed_number(line, 40, 8);
-            if (!number || !code || !value) return std::nullopt;
-            entry.value = {*number, 0.0f, *code, *value};
-        } else {
-            const auto first = fixed_number(line, 9, 9);
-            const auto second = fixed_number(line, 27, 9);
-            const auto code = fixed_number(line, 44, 4);
-            const auto value = fixed_number(line, 60, 8);
-            if (!first || !second || !code || !value) return std::nullopt;
-            entry.value = {*first, *second, *code, *value};
+        case Writer::LinkValue: {
+            const auto values = free_numbers(line, 3);
+            if (!values) return std::nullopt;
+            Entry entry;
+            entry.value = *values;
+            entries.push_back(entry);
+            break;
         }
-        entries.push_back(entry);
-        break;
-    }
+        case Writer::SubareaFlag: {
+            const auto number = fixed_number(line, 6, 9);
+            if (!number) return std::nullopt;
+            Entry entry;
+            entry.value[0] = *number;
+            constexpr std::array<std::size_t, 7> FLAG_STARTS{21, 32, 41, 50, 57, 63, 69};
+            for (std::size_t f = 0; f < FLAG_STARTS.size(); ++f) {
+                std::string flag = FLAG_STARTS[f] < line.size() ? line.substr(FLAG_STARTS[f], 3) : std::string();
+                flag.resize(3, ' ');
+                entry.flags[f] = flag_code(flag);
+            }
+            entries.push_back(entry);
+            break;
+        }
+        case Writer::Wsp: {
+            Entry entry;
+            if (spec.layout == 1) {
+                const auto number = fixed_number(line, 9, 9);
+                const auto code = fixed_number(line, 24, 4);
+                const auto value = fixed_number(line, 40, 8);
+                if (!number || !code || !value) return std::nullopt;
+                entry.value = {*number, 0.0f, *code, *value};
+            } else {
+                const auto first = fixed_number(line, 9, 9);
+                const auto second = fixed_number(line, 27, 9);
+                const auto code = fixed_number(line, 44, 4);
+                const auto value = fixed_number(line, 60, 8);
+                if (!first || !second || !code || !value) return std::nullopt;
+                entry.value = {*first, *second, *code, *value};
+            }
+            entries.push_back(entry);
+            break;
+        }
     }
     return entries;
 }
@@ -281,9 +285,12 @@ std::string without_count(const std::string& line)
 std::array<float, 4> match_key(const Entry& entry, Writer writer)
 {
     switch (writer) {
-    case Writer::NodePair: return {entry.value[0], entry.value[1], 0.0f, 0.0f};
-    case Writer::LinkValue: return {entry.value[0], entry.value[1], entry.value[2], 0.0f};
-    default: return {entry.value[0], 0.0f, 0.0f, 0.0f};
+        case Writer::NodePair:
+            return {entry.value[0], entry.value[1], 0.0f, 0.0f};
+        case Writer::LinkValue:
+            return {entry.value[0], entry.value[1], entry.value[2], 0.0f};
+        default:
+            return {entry.value[0], 0.0f, 0.0f, 0.0f};
     }
 }
 
@@ -301,26 +308,31 @@ std::vector<Entry> only_in(const std::vector<Entry>& entries, const std::vector<
 std::string entry_line(const SectionSpec& spec, const Entry& e, std::string_view study_id)
 {
     switch (spec.writer) {
-    case Writer::NodePair:
-        if (spec.layout == 2) return format_line("(8X,F8.1,9X,F8.1)", {e.value[0], e.value[1]});
-        if (spec.layout == 3) return format_line("(8X,F8.1,2X,F8.1)", {e.value[0], e.value[1]});
-        return format_line("(3X,I3,7X,F8.1,3X,F8.1)", {e.position, e.value[0], e.value[1]});
-    case Writer::LinkValue:
-        if (spec.layout == 1) return format_line("(2X,F8.1,3X,F8.1,4X,F8.3)", {e.value[0], e.value[1], e.value[2]});
-        return format_line("(2X,F8.1,3X,F8.1,5X,F9.4)", {e.value[0], e.value[1], e.value[2]});
-    case Writer::SubareaFlag: {
-        std::vector<FormatValue> values{e.value[0]};
-        for (float code : e.flags) {
-            values.emplace_back(std::string(code == 1.0f ? "Yes" : code == 2.0f ? "No " : code == 3.0f ? "N/A" : "   "));
+        case Writer::NodePair:
+            if (spec.layout == 2) return format_line("(8X,F8.1,9X,F8.1)", {e.value[0], e.value[1]});
+            if (spec.layout == 3) return format_line("(8X,F8.1,2X,F8.1)", {e.value[0], e.value[1]});
+            return format_line("(3X,I3,7X,F8.1,3X,F8.1)", {e.position, e.value[0], e.value[1]});
+        case Writer::LinkValue:
+            if (spec.layout == 1) return format_line("(2X,F8.1,3X,F8.1,4X,F8.3)", {e.value[0], e.value[1], e.value[2]});
+            return format_line("(2X,F8.1,3X,F8.1,5X,F9.4)", {e.value[0], e.value[1], e.value[2]});
+        case Writer::SubareaFlag: {
+            std::vector<FormatValue> values{e.value[0]};
+            for (float code : e.flags) {
+                values.emplace_back(std::string(code == 1.0f   ? "Yes"
+                                                : code == 2.0f ? "No "
+                                                : code == 3.0f ? "N/A"
+                                                               : "   "));
+            }
+            return format_line("(6X,F9.2,6X,A3,8X,A3,6X,A3,6X,A3,4X,A3,3X,A3,3X,A3)", values);
         }
-        return format_line("(6X,F9.2,6X,A3,8X,A3,6X,A3,6X,A3,4X,A3,3X,A3,3X,A3)", values);
-    }
-    case Writer::Wsp: {
-        const std::string file = format_line("(A2,I4.4,'.WSP')", {std::string(study_id), static_cast<int>(e.value[2])});
-        if (spec.layout == 1) return format_line("(9X,F9.2,4X,A,8X,F8.2)", {e.value[0], file, e.value[3]});
-        return format_line("(9X,F9.2,9X,F9.2,6X,A,8X,F8.2)", {e.value[0], e.value[1], file, e.value[3]});
-    }
-    case Writer::NodeList: break;
+        case Writer::Wsp: {
+            const std::string file =
+                format_line("(A2,I4.4,'.WSP')", {std::string(study_id), static_cast<int>(e.value[2])});
+            if (spec.layout == 1) return format_line("(9X,F9.2,4X,A,8X,F8.2)", {e.value[0], file, e.value[3]});
+            return format_line("(9X,F9.2,9X,F9.2,6X,A,8X,F8.2)", {e.value[0], e.value[1], file, e.value[3]});
+        }
+        case Writer::NodeList:
+            break;
     }
     return {};
 }
@@ -345,14 +357,16 @@ int write_section_differences(const SectionSpec& spec, const std::vector<Entry>&
     out.insert(out.end(), heading.begin(), heading.end());
 
     int count = 0;
-    for (const auto& [entries, caption] : {std::pair{&baseline_only, &BASELINE_ONLY}, std::pair{&scenario_only, &SCENARIO_ONLY}}) {
+    for (const auto& [entries, caption] :
+         {std::pair{&baseline_only, &BASELINE_ONLY}, std::pair{&scenario_only, &SCENARIO_ONLY}}) {
         if (entries->empty()) continue;
         out.insert(out.end(), caption->begin(), caption->end());
         if (spec.writer == Writer::Wsp) out.push_back(last_heading);
         if (spec.writer == Writer::NodeList) {
             for (std::size_t i = 0; i < entries->size(); i += 8) {
                 std::vector<FormatValue> numbers;
-                for (std::size_t j = i; j < entries->size() && j < i + 8; ++j) numbers.emplace_back((*entries)[j].value[0]);
+                for (std::size_t j = i; j < entries->size() && j < i + 8; ++j)
+                    numbers.emplace_back((*entries)[j].value[0]);
                 out.push_back(format_line(NODE_LIST_FORMAT, numbers));
             }
         } else {
@@ -406,7 +420,8 @@ int SectionWalk::standard(const SectionSpec& spec)
     const std::vector<Entry> baseline = base.size() >= h ? read_entries(spec, base, h) : std::vector<Entry>{};
     const std::vector<Entry> scenario = scen.size() >= h ? read_entries(spec, scen, h) : std::vector<Entry>{};
     const Lines& heading_source = scen.size() >= h ? scen : base;
-    const Lines heading(heading_source.begin(), heading_source.begin() + static_cast<long>(std::min(h, heading_source.size())));
+    const Lines heading(heading_source.begin(),
+                        heading_source.begin() + static_cast<long>(std::min(h, heading_source.size())));
     const int count = write_section_differences(spec, baseline, scenario, heading, study_id_, out_);
     group_total_ += count;
     if (count > 0) out_.push_back(b_.delimiter_line(spec.k));
@@ -441,7 +456,8 @@ int SectionWalk::checked_first(const SectionSpec& spec)
 // block is compared with the same block of the other report.
 void SectionWalk::node_set_blocks()
 {
-    constexpr std::array<std::string_view, 3> TITLES{"     Headwater nodes", "     Confluence nodes", "     Seam nodes"};
+    constexpr std::array<std::string_view, 3> TITLES{"     Headwater nodes", "     Confluence nodes",
+                                                     "     Seam nodes"};
     const SectionSpec spec{30, Form::CheckedFirst, 0, Writer::NodeList, 0};
     const auto block = [&](const DividedReport& report, std::string_view title, Lines& heading) {
         const Lines lines = report.section(spec.k);
@@ -463,8 +479,8 @@ void SectionWalk::node_set_blocks()
         Lines scen_heading;
         const std::vector<Entry> baseline = block(b_, title, base_heading);
         const std::vector<Entry> scenario = block(s_, title, scen_heading);
-        const int count = write_section_differences(spec, baseline, scenario,
-                                                    scen_heading.empty() ? base_heading : scen_heading, study_id_, out_);
+        const int count = write_section_differences(
+            spec, baseline, scenario, scen_heading.empty() ? base_heading : scen_heading, study_id_, out_);
         if (count > 0) out_.push_back(separator());
         group_total_ += count;
     }
@@ -496,7 +512,8 @@ void SectionWalk::network()
         // The last heading line from the baseline, or from the scenario when
         // only the scenario has entries; the others from the scenario.
         Lines heading(scen.begin(), scen.begin() + static_cast<long>(std::min(h, scen.size())));
-        if (heading.size() == h && base.size() >= h && !(baseline.empty() && !scenario.empty())) heading.back() = base[h - 1];
+        if (heading.size() == h && base.size() >= h && !(baseline.empty() && !scenario.empty()))
+            heading.back() = base[h - 1];
         const int count = write_section_differences(spec, baseline, scenario, heading, study_id_, out_);
         if (count > 0) out_.push_back(separator());
         group_total_ += count;
@@ -609,8 +626,10 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
         report.push_back(box_indent + text);
     }
     report.emplace_back();
-    for (std::string& line : settings_change_lines(*baseline_settings, *scenario_settings)) report.push_back(std::move(line));
-    for (std::string& line : exception_report_difference_groups(baseline, scenario, study_id)) report.push_back(std::move(line));
+    for (std::string& line : settings_change_lines(*baseline_settings, *scenario_settings))
+        report.push_back(std::move(line));
+    for (std::string& line : exception_report_difference_groups(baseline, scenario, study_id))
+        report.push_back(std::move(line));
     for (std::string& line : toolset_entry_check_lines(*flags)) report.push_back(std::move(line));
 
     Lines appended;

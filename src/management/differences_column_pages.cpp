@@ -7,10 +7,13 @@ namespace velm {
 
 namespace {
 
-constexpr std::size_t PAGE_WIDTH = VALUES_PER_PAGE * DIFFERENCES_FIELD_WIDTH;                    // 78
+constexpr std::size_t PAGE_WIDTH = VALUES_PER_PAGE * DIFFERENCES_FIELD_WIDTH;                  // 78
 constexpr std::size_t HALF_ROW_WIDTH = DIFFERENCES_VALUES_PER_LINE * DIFFERENCES_FIELD_WIDTH;  // 390
 
-bool starts_with_form_feed(const std::string& line) { return !line.empty() && line.front() == '\f'; }
+bool starts_with_form_feed(const std::string& line)
+{
+    return !line.empty() && line.front() == '\f';
+}
 
 // The characters from `start` of the line, blanks beyond its end.
 std::string piece(const std::string& line, std::size_t start, std::size_t length)

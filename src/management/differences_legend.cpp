@@ -27,9 +27,12 @@ const std::vector<std::string> INTRODUCTION_TEXT = {
 std::string_view legend_title(DataBaseKind kind)
 {
     switch (kind) {
-    case DataBaseKind::NodeKind: return "                              1. NODE Data Base Legend:";
-    case DataBaseKind::SubareaKind: return "                              2. SUBAREA Data Base Legend:";
-    case DataBaseKind::LinkKind: return "                              3. LINK Data Base Legend:";
+        case DataBaseKind::NodeKind:
+            return "                              1. NODE Data Base Legend:";
+        case DataBaseKind::SubareaKind:
+            return "                              2. SUBAREA Data Base Legend:";
+        case DataBaseKind::LinkKind:
+            return "                              3. LINK Data Base Legend:";
     }
     return {};
 }
@@ -70,9 +73,12 @@ ColumnLabel read_column_label(const std::string& line, std::size_t line_number, 
 std::string column_label_file_name(DataBaseKind kind)
 {
     switch (kind) {
-    case DataBaseKind::NodeKind: return "kelnodez.lab";
-    case DataBaseKind::SubareaKind: return "kelsubaz.lab";
-    case DataBaseKind::LinkKind: return "kellinkz.lab";
+        case DataBaseKind::NodeKind:
+            return "kelnodez.lab";
+        case DataBaseKind::SubareaKind:
+            return "kelsubaz.lab";
+        case DataBaseKind::LinkKind:
+            return "kellinkz.lab";
     }
     return {};
 }
@@ -91,7 +97,8 @@ std::vector<std::string> differences_legend(DataBaseKind kind, const SubsetField
     static const Format title(DIFFERENCES_TITLE_FORMAT);
     static const Format legend_line(DIFFERENCES_LEGEND_LINE_FORMAT);
     const std::string label_file = column_label_file_name(kind);
-    const std::vector<std::string> labels = file_exists(label_file) ? read_text_lines(label_file) : std::vector<std::string>{};
+    const std::vector<std::string> labels =
+        file_exists(label_file) ? read_text_lines(label_file) : std::vector<std::string>{};
 
     std::vector<std::string> lines;
     if (kind == DataBaseKind::NodeKind) {

@@ -39,8 +39,7 @@ inline constexpr std::string_view SUBAREA_DIFFERENCES_NAME_FORMAT = "(A2,'SUBAZZ
 inline constexpr std::string_view LINK_DIFFERENCES_NAME_FORMAT = "(A2,'LINKZZ.DIF')";
 inline constexpr std::string_view DIFFERENCES_REPORT_NAME_FORMAT = "(A2,'TRVLZZ.DIF')";
 inline constexpr std::string_view SUMMARY_COUNT_FORMAT = "(A,I4)";
-inline constexpr std::string_view SUMMARY_COST_FORMAT =
-    "(A,'[',A2,'] and the Scenario MPD = $',F12.0)";
+inline constexpr std::string_view SUMMARY_COST_FORMAT = "(A,'[',A2,'] and the Scenario MPD = $',F12.0)";
 
 const std::vector<std::string_view> MENU_TEXT = {
     "Data Base \"DIFFERENCES\" Module Options:",
@@ -128,51 +127,54 @@ void DifferencesModule::run()
     Step step = Step::Menu;
     for (;;) {
         switch (step) {
-        case Step::Menu: {
-            const ScreenAnswer answer = ask(MENU_TEXT, CommandSet::ExitTop, 2, false, Step::Menu, Step::Menu);
-            if (!answer.value) {
-                step = answer.next;
+            case Step::Menu: {
+                const ScreenAnswer answer = ask(MENU_TEXT, CommandSet::ExitTop, 2, false, Step::Menu, Step::Menu);
+                if (!answer.value) {
+                    step = answer.next;
+                    break;
+                }
+                option_ = *answer.value;
+                tolerance_ = TENTH_PERCENT_TOLERANCE;
+                step = option_ == GenerateDifferences ? Step::Study : Step::Tolerance;
                 break;
             }
-            option_ = *answer.value;
-            tolerance_ = TENTH_PERCENT_TOLERANCE;
-            step = option_ == GenerateDifferences ? Step::Study : Step::Tolerance;
-            break;
-        }
-        case Step::Tolerance: {
-            const ScreenAnswer answer =
-                ask(TOLERANCE_TEXT, CommandSet::ExitTopBack, 2, true, Step::Tolerance, Step::Menu);
-            if (!answer.value) {
-                step = answer.next;
+            case Step::Tolerance: {
+                const ScreenAnswer answer =
+                    ask(TOLERANCE_TEXT, CommandSet::ExitTopBack, 2, true, Step::Tolerance, Step::Menu);
+                if (!answer.value) {
+                    step = answer.next;
+                    break;
+                }
+                tolerance_ = *answer.value == 1 ? ONE_PERCENT_TOLERANCE : TENTH_PERCENT_TOLERANCE;
+                step = Step::Study;
                 break;
             }
-            tolerance_ = *answer.value == 1 ? ONE_PERCENT_TOLERANCE : TENTH_PERCENT_TOLERANCE;
-            step = Step::Study;
-            break;
-        }
-        case Step::Study: step = choose_study(); break;
-        case Step::ReportOptions: {
-            const Step back = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
-            const ScreenAnswer answer =
-                ask(REPORT_OPTIONS_TEXT, CommandSet::ExitTopBack, 3, false, Step::ReportOptions, back);
-            if (!answer.value) {
-                step = answer.next;
+            case Step::Study:
+                step = choose_study();
+                break;
+            case Step::ReportOptions: {
+                const Step back = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
+                const ScreenAnswer answer =
+                    ask(REPORT_OPTIONS_TEXT, CommandSet::ExitTopBack, 3, false, Step::ReportOptions, back);
+                if (!answer.value) {
+                    step = answer.next;
+                    break;
+                }
+                report_option_ = static_cast<DifferencesReportOption>(*answer.value);
+                step = Step::Pass;
                 break;
             }
-            report_option_ = static_cast<DifferencesReportOption>(*answer.value);
-            step = Step::Pass;
-            break;
-        }
-        case Step::Pass: step = run_pass(); break;
+            case Step::Pass:
+                step = run_pass();
+                break;
         }
     }
 }
 
 // EXIT ends the module; TOP and BACK lead where the screen says.  An
 // accepted empty answer (the tolerance screen) stands for option 2.
-DifferencesModule::ScreenAnswer DifferencesModule::ask(const std::vector<std::string_view>& text,
-                                                       CommandSet commands, int highest, bool blank_allowed,
-                                                       Step on_top, Step on_back)
+DifferencesModule::ScreenAnswer DifferencesModule::ask(const std::vector<std::string_view>& text, CommandSet commands,
+                                                       int highest, bool blank_allowed, Step on_top, Step on_back)
 {
     clear_screen(window_);
     write_at(window_, 5, 5, text.front());
@@ -181,11 +183,16 @@ DifferencesModule::ScreenAnswer DifferencesModule::ask(const std::vector<std::st
     const NumberEntry entry = read_number_field(window_, ANSWER_COLUMN, ANSWER_ROW, FieldKind::Whole, 1.0f,
                                                 static_cast<float>(highest), 0.0f, commands, blank_allowed);
     switch (entry.result) {
-    case EntryResult::ExitRequested: finish();
-    case EntryResult::TopRequested: return {std::nullopt, on_top};
-    case EntryResult::BackRequested: return {std::nullopt, on_back};
-    case EntryResult::DefaultAccepted: return {2, on_top};
-    case EntryResult::ValueEntered: break;
+        case EntryResult::ExitRequested:
+            finish();
+        case EntryResult::TopRequested:
+            return {std::nullopt, on_top};
+        case EntryResult::BackRequested:
+            return {std::nullopt, on_back};
+        case EntryResult::DefaultAccepted:
+            return {2, on_top};
+        case EntryResult::ValueEntered:
+            break;
     }
     return {static_cast<int>(entry.value), on_top};
 }
@@ -194,16 +201,20 @@ Step DifferencesModule::choose_study()
 {
     const Step top = option_ == GenerateDifferences ? Step::Menu : Step::Tolerance;
     if (!call_.launched() && is_unknown_study_id(study_id_)) {
-        write_at(window_, 5, STUDY_ROW, "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>", LineEnd::StayOnLine);
+        write_at(window_, 5, STUDY_ROW, "Specify 2-letter STUDY NAME(between [AA] to [ZZ])... ===>",
+                 LineEnd::StayOnLine);
     }
     const StudyChoice choice = choose_module_study(session_, call_, study_id_, {ANSWER_COLUMN, STUDY_ROW, 18});
     switch (choice.step) {
-    case StudyStep::Exit: finish();
-    case StudyStep::Top: return top;
-    case StudyStep::NotAModelList:
-        study_id_ = "  ";
-        return Step::Menu;
-    case StudyStep::Accepted: break;
+        case StudyStep::Exit:
+            finish();
+        case StudyStep::Top:
+            return top;
+        case StudyStep::NotAModelList:
+            study_id_ = "  ";
+            return Step::Menu;
+        case StudyStep::Accepted:
+            break;
     }
     data_file_names_ = choice.list.data_file_stems;
     return Step::ReportOptions;
@@ -305,16 +316,21 @@ Step DifferencesModule::run_pass()
         write_text_lines(study_file(NODE_DIFFERENCES_NAME_FORMAT), node_lines);
         write_text_lines(study_file(SUBAREA_DIFFERENCES_NAME_FORMAT), subarea_lines);
         write_text_lines(study_file(LINK_DIFFERENCES_NAME_FORMAT), link_lines);
-        closing = {"", "     DIFFERENCES SUBSET Data files have been Developed", "     and are Named:",
-                   "     [" + id + "NODEZZ.DIF]", "     [" + id + "SUBAZZ.DIF]", "     [" + id + "LINKZZ.DIF]", ""};
+        closing = {"",
+                   "     DIFFERENCES SUBSET Data files have been Developed",
+                   "     and are Named:",
+                   "     [" + id + "NODEZZ.DIF]",
+                   "     [" + id + "SUBAZZ.DIF]",
+                   "     [" + id + "LINKZZ.DIF]",
+                   ""};
     } else {
         write_report(node_lines, subarea_lines, link_lines, pass, entries);
         if (full) {
-            closing = {"", "     DIFFERENCES SUBSET Data file has been Developed", "     and is Named:",
-                       "     [" + id + "TRVLZZ.DIF]"};
+            closing = {"", "     DIFFERENCES SUBSET Data file has been Developed",
+                       "     and is Named:", "     [" + id + "TRVLZZ.DIF]"};
         } else {
-            closing = {"", "     CHANGE in Cost Opinion has been Developed and Stored in:", "     [" + id + "TRVLZZ.DIF]",
-                       ""};
+            closing = {
+                "", "     CHANGE in Cost Opinion has been Developed and Stored in:", "     [" + id + "TRVLZZ.DIF]", ""};
         }
     }
     if (call_.launched()) finish();
@@ -341,14 +357,17 @@ void DifferencesModule::write_report(std::vector<std::string>& node_lines, std::
     if (report_option_ == DifferencesReportOption::FullReport) {
         link_lines.emplace_back("                              4. DIFFERENCES Summary Report:");
         link_lines.emplace_back("     ");
-        link_lines.push_back(count_line.line({std::string("     1. Total Number of Subareas Listed in DIFFERENCES REPORT = "),
-                                              entries[SubsetFieldMap::index(DataBaseKind::SubareaKind)]}));
-        link_lines.push_back(count_line.line({std::string("     2. Total Number of   Links  Listed in DIFFERENCES REPORT = "),
-                                              entries[SubsetFieldMap::index(DataBaseKind::LinkKind)]}));
-        link_lines.push_back(count_line.line({std::string("     3. Total Number of   Nodes  Listed in DIFFERENCES REPORT = "),
-                                              entries[SubsetFieldMap::index(DataBaseKind::NodeKind)]}));
-        link_lines.push_back(cost_line.line(
-            {std::string("     4. Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
+        link_lines.push_back(
+            count_line.line({std::string("     1. Total Number of Subareas Listed in DIFFERENCES REPORT = "),
+                             entries[SubsetFieldMap::index(DataBaseKind::SubareaKind)]}));
+        link_lines.push_back(
+            count_line.line({std::string("     2. Total Number of   Links  Listed in DIFFERENCES REPORT = "),
+                             entries[SubsetFieldMap::index(DataBaseKind::LinkKind)]}));
+        link_lines.push_back(
+            count_line.line({std::string("     3. Total Number of   Nodes  Listed in DIFFERENCES REPORT = "),
+                             entries[SubsetFieldMap::index(DataBaseKind::NodeKind)]}));
+        link_lines.push_back(
+            cost_line.line({std::string("     4. Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
     } else {
         link_lines.emplace_back("                              DIFFERENCES Summary Report:");
         link_lines.push_back(
@@ -371,6 +390,9 @@ void DifferencesModule::finish()
 
 }  // namespace
 
-void run_differences_module(Session& session, LauncherCall& call) { DifferencesModule(session, call).run(); }
+void run_differences_module(Session& session, LauncherCall& call)
+{
+    DifferencesModule(session, call).run();
+}
 
 }  // namespace velm

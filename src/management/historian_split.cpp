@@ -45,7 +45,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     const std::string log = session.study_file(log_name);
     if (!file_exists(log)) {
         stop_with_message(session.window, " * DATA FILE [" + log_name.substr(0, 30) + "] DOES NOT EXIST",
-                        "history log split: no log");
+                          "history log split: no log");
     }
     clear_screen(session.window);
     write_at(session.window, 5, 5, "Processing HISTORIAN files");
@@ -54,8 +54,8 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     const int pieces = static_cast<int>(visits.size());
     if (pieces > MAX_HISTORIAN_PIECES) {
         stop_with_message(session.window,
-                        " * DATA FILE [" + log_name.substr(0, 30) + "] HOLDS MORE THAN 999 VISITS: NOT SPLIT",
-                        "history log split: too many visits");
+                          " * DATA FILE [" + log_name.substr(0, 30) + "] HOLDS MORE THAN 999 VISITS: NOT SPLIT",
+                          "history log split: too many visits");
     }
 
     static const Format index_count(HISTORIAN_INDEX_COUNT_FORMAT);

@@ -14,7 +14,10 @@ namespace {
 
 constexpr int LINK_STORM_EVENT_COLUMN = 91;
 
-float difference_value(const NodeRecord& record, int column) { return node_subset_value(record, column); }
+float difference_value(const NodeRecord& record, int column)
+{
+    return node_subset_value(record, column);
+}
 
 float difference_value(const SubareaRecord& record, int column)
 {
@@ -29,7 +32,10 @@ float difference_value(const LinkRecord& record, int column)
     return link_subset_value(record, column, no_frequencies);
 }
 
-float cost_opinion(const LinkRecord& record) { return record.unit_cost_opinion() * record.link_length(); }
+float cost_opinion(const LinkRecord& record)
+{
+    return record.unit_cost_opinion() * record.link_length();
+}
 
 // Every value of an entry or the column-number line stands in its own
 // 13-character field (the trailing blanks of a field included).
@@ -56,8 +62,8 @@ void write_differences(const SubsetFieldList& list, FreeFormReader& scenario, Fr
     const int key_positions = kind == DataBaseKind::LinkKind ? 2 : 1;
     const bool one_line_rows = kind == DataBaseKind::SubareaKind;
     const bool links = kind == DataBaseKind::LinkKind;
-    const bool sum_costs = links && pass.report_option != DifferencesReportOption::SkipReport &&
-                           subset_leading_fields(list) > 0;
+    const bool sum_costs =
+        links && pass.report_option != DifferencesReportOption::SkipReport && subset_leading_fields(list) > 0;
     bool baseline_ended = false;
     while (std::optional<Record> record = read_record<Record>(scenario)) {
         if constexpr (std::is_same_v<Record, LinkRecord>) {
@@ -78,7 +84,8 @@ void write_differences(const SubsetFieldList& list, FreeFormReader& scenario, Fr
         if (!record_changed(d, key_positions)) continue;
         pass.changed[SubsetFieldMap::index(kind)] = true;
         if (pass.report_option == DifferencesReportOption::CostChangeOnly) continue;
-        for (std::string& line : differences_entry_lines(b, s, d, one_line_rows)) differences.push_back(std::move(line));
+        for (std::string& line : differences_entry_lines(b, s, d, one_line_rows))
+            differences.push_back(std::move(line));
     }
 }
 
@@ -98,8 +105,8 @@ template DifferenceValues selected_values(const NodeRecord&, const SubsetFieldLi
 template DifferenceValues selected_values(const SubareaRecord&, const SubsetFieldList&);
 template DifferenceValues selected_values(const LinkRecord&, const SubsetFieldList&);
 
-DifferenceValues record_differences(const DifferenceValues& scenario, const DifferenceValues& baseline,
-                                    float tolerance, int key_positions)
+DifferenceValues record_differences(const DifferenceValues& scenario, const DifferenceValues& baseline, float tolerance,
+                                    int key_positions)
 {
     DifferenceValues differences{};
     for (std::size_t i = 0; i < differences.size(); ++i) {
@@ -109,7 +116,8 @@ DifferenceValues record_differences(const DifferenceValues& scenario, const Diff
         }
         const float d = scenario[i] - baseline[i];
         if (std::fabs(d) <= DIFFERENCE_FLOOR) continue;
-        const float relative = baseline[i] != 0.0f ? std::fabs(d) / std::fabs(baseline[i]) : std::fabs(d) / std::fabs(scenario[i]);
+        const float relative =
+            baseline[i] != 0.0f ? std::fabs(d) / std::fabs(baseline[i]) : std::fabs(d) / std::fabs(scenario[i]);
         if (relative >= tolerance) differences[i] = d;
     }
     return differences;

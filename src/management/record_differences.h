@@ -47,8 +47,8 @@ DifferenceValues selected_values(const Record& record, const SubsetFieldList& li
 // D of each position: the scenario value at the key positions (1, and 2 for
 // links); elsewhere the change S - B when it is above the floor and its
 // relative size (against B, or S when B is 0) reaches the tolerance, else 0.
-DifferenceValues record_differences(const DifferenceValues& scenario, const DifferenceValues& baseline,
-                                    float tolerance, int key_positions);
+DifferenceValues record_differences(const DifferenceValues& scenario, const DifferenceValues& baseline, float tolerance,
+                                    int key_positions);
 bool record_changed(const DifferenceValues& differences, int key_positions);
 
 // The column-number line: the 60 entries of the list up to its first empty

@@ -37,15 +37,19 @@ enum ScenarioOperation : int {
 bool same_file_name(std::string_view a, std::string_view b)
 {
     const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return upper(x) == upper(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
 }
 
 // Menu options 1 to 6 in operation codes: adopt, reject and abandon, each
 // in creation and maintenance mode (both abandons are the same operation).
-constexpr int OPERATION_OF_MENU_OPTION[] = {0, AdoptCreation, AdoptMaintenance, AbandonCreationOperation,
-                                            AbandonMaintenanceOperation, AbandonScenario, AbandonScenario};
+constexpr int OPERATION_OF_MENU_OPTION[] = {0,
+                                            AdoptCreation,
+                                            AdoptMaintenance,
+                                            AbandonCreationOperation,
+                                            AbandonMaintenanceOperation,
+                                            AbandonScenario,
+                                            AbandonScenario};
 
 constexpr int OPTION_COLUMN = 62;
 constexpr int OPTION_ROW = 7;
@@ -124,10 +128,13 @@ void ScenarioModule::run()
     }
 
     switch (operation) {
-    case AdoptCreation:
-    case AdoptMaintenance: adopt(operation);
-    case AbandonCreationOperation: abandon_creation();
-    default: clear_scenario_files(operation);
+        case AdoptCreation:
+        case AdoptMaintenance:
+            adopt(operation);
+        case AbandonCreationOperation:
+            abandon_creation();
+        default:
+            clear_scenario_files(operation);
     }
 }
 
@@ -293,6 +300,9 @@ void ScenarioModule::end_step()
 
 }  // namespace
 
-void run_scenario_adopt_reject_module(Session& session, LauncherCall& call) { ScenarioModule(session, call).run(); }
+void run_scenario_adopt_reject_module(Session& session, LauncherCall& call)
+{
+    ScenarioModule(session, call).run();
+}
 
 }  // namespace velm

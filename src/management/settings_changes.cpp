@@ -17,12 +17,18 @@ struct ComparedSettings {
     float min_clearance, max_clearance, min_velocity, min_pipe_diameter, envelope_min_friction_slope,
         default_min_friction_slope, envelope_manning_n, friction_slope_proportion, hgl_control_offset;
     int hydraulic_control_model;  // the units digit of value 1
-    int capacity_telescoping, box_channel_flow_rate, pipe_area_telescoping, friction_slope_model,
-        pipe_capacity_model, mainstream_selection, pipe_flow_rate, existing_element_telescoping;
+    int capacity_telescoping, box_channel_flow_rate, pipe_area_telescoping, friction_slope_model, pipe_capacity_model,
+        mainstream_selection, pipe_flow_rate, existing_element_telescoping;
 };
 
-int tens(int packed) { return packed / 10; }
-int units(int packed) { return packed - 10 * tens(packed); }
+int tens(int packed)
+{
+    return packed / 10;
+}
+int units(int packed)
+{
+    return packed - 10 * tens(packed);
+}
 
 ComparedSettings compared(const StoredSettings& s)
 {
@@ -48,9 +54,15 @@ std::string number_line(std::string_view text, float value, std::string_view fie
     return std::string(text) + format_line(field, {value}) + std::string(after);
 }
 
-std::string separator() { return format_line(REPORT_SEPARATOR_FORMAT, {}); }
+std::string separator()
+{
+    return format_line(REPORT_SEPARATOR_FORMAT, {});
+}
 
-void add(Lines& lines, const Lines& block) { lines.insert(lines.end(), block.begin(), block.end()); }
+void add(Lines& lines, const Lines& block)
+{
+    lines.insert(lines.end(), block.begin(), block.end());
+}
 
 const Lines SF_CAPTION = {"    *FRICTION-SLOPE MODEL to be used for estimating the normal depth",
                           "     (or pressure flow) friction-slope, Sf, for each link:",
@@ -62,18 +74,20 @@ const std::string SCENARIO_HEADER = "    == Scenario Setting: ==";
 Lines sf_model(int model)
 {
     switch (model) {
-    case 1: return {"     Use topographic slope, constrained by a DEFAULT MINIMUM slope.", "     Model Settings are:"};
-    case 2:
-        return {"     Use BALANCED HGL Estimation Module results as the approximation of",
-                "     the friction-slope. Model Settings are:"};
-    case 3:
-        return {"     Use topographic slope, constrained by a DEFAULT MINIMUM slope,",
-                "     EXCEPT use user-specified slopes whenever available.", "     Model Settings are:"};
-    case 4:
-        return {"     Use internal HGL Estimation Module results as the approximation of",
-                "     the friction-slope, EXCEPT use user-specified slopes whenever available.",
-                "     Model Settings are:"};
-    default: return {};
+        case 1:
+            return {"     Use topographic slope, constrained by a DEFAULT MINIMUM slope.", "     Model Settings are:"};
+        case 2:
+            return {"     Use BALANCED HGL Estimation Module results as the approximation of",
+                    "     the friction-slope. Model Settings are:"};
+        case 3:
+            return {"     Use topographic slope, constrained by a DEFAULT MINIMUM slope,",
+                    "     EXCEPT use user-specified slopes whenever available.", "     Model Settings are:"};
+        case 4:
+            return {"     Use internal HGL Estimation Module results as the approximation of",
+                    "     the friction-slope, EXCEPT use user-specified slopes whenever available.",
+                    "     Model Settings are:"};
+        default:
+            return {};
     }
 }
 
@@ -125,7 +139,8 @@ Lines mainstream(int value)
 Lines capacity_model(int value)
 {
     if (value == 1) {
-        return {"     Size all elements as pipes, flowing at full flow capacity", "     (or 0.82*Diameter as normal depth)"};
+        return {"     Size all elements as pipes, flowing at full flow capacity",
+                "     (or 0.82*Diameter as normal depth)"};
     }
     if (value == 2) return {"     Size all elements as pipes, flowing at 0.93*Diameter as normal depth"};
     return {};
@@ -165,13 +180,16 @@ Lines existing_telescoping(int value)
     if (value == 1) lines.push_back("     Apply above telescoping rules to EXISTING SYSTEMs");
     if (value >= 2) lines.push_back("     Do NOT Apply above telescoping rules to EXISTING SYSTEMs");
     if (value >= 3) {
-        add(lines, {"     Except that new system elements located", "     downstream of retained Existing System elements will be",
-                    "     telescoped as though the Existing System elements had been",
-                    "     telescoped (i.e., this models an anticipated future",
-                    "     telescoped system when all RETAINED existing system elements", "     are eventually replaced)."});
+        add(lines,
+            {"     Except that new system elements located",
+             "     downstream of retained Existing System elements will be",
+             "     telescoped as though the Existing System elements had been",
+             "     telescoped (i.e., this models an anticipated future",
+             "     telescoped system when all RETAINED existing system elements", "     are eventually replaced)."});
     }
     if (value == 4) {
-        add(lines, {"     EXCEPT, use the maximum of the Existing", "     System or Future (New) System, in Telescoping Downstream",
+        add(lines, {"     EXCEPT, use the maximum of the Existing",
+                    "     System or Future (New) System, in Telescoping Downstream",
                     "     Elements (i.e., this OPTION may be consistent with both",
                     "     Future and Retained Existing System Elements)."});
     }
@@ -194,11 +212,16 @@ Lines flow_rate(std::string_view subject, int value)
 {
     const std::string head = "    *" + std::string(subject) + " sizing used ";
     switch (value) {
-    case 1: return {head + "Link Upstream Node Peak Flow Rate."};
-    case 2: return {head + "Link Downstream Node Peak Flow Rate."};
-    case 3: return {head + "Average of", "     Link Upstream and Downstream Node Peak Flow Rates."};
-    case 4: return {head + "Maximum of", "     Link Upstream and Downstream Node Peak Flow Rates."};
-    default: return {};
+        case 1:
+            return {head + "Link Upstream Node Peak Flow Rate."};
+        case 2:
+            return {head + "Link Downstream Node Peak Flow Rate."};
+        case 3:
+            return {head + "Average of", "     Link Upstream and Downstream Node Peak Flow Rates."};
+        case 4:
+            return {head + "Maximum of", "     Link Upstream and Downstream Node Peak Flow Rates."};
+        default:
+            return {};
     }
 }
 
@@ -283,7 +306,8 @@ std::vector<std::string> settings_change_lines(const StoredSettings& baseline_fi
     }
 
     // Groups 4 to 10.
-    const auto group = [&](bool differs, const Lines& caption, const Lines& baseline_block, const Lines& scenario_block) {
+    const auto group = [&](bool differs, const Lines& caption, const Lines& baseline_block,
+                           const Lines& scenario_block) {
         if (!differs) return;
         ++changes;
         lines.push_back(separator());

@@ -25,20 +25,19 @@ constexpr std::size_t MAP_FILE_PREFIX_LENGTH = 9;  // study, map number, "ZZ."
 // control file, three cost files, the subset specification, the string
 // index and the diagnostics report.
 // The control file is listed by its name in upper case.
-constexpr std::array<std::string_view, 10> STUDY_FILE_NAME_FORMATS{HEADWATER_SET_NAME_FORMAT,
-                                                                   DOWNSTREAM_NODE_SET_NAME_FORMAT,
-                                                                   CONFLUENCE_TABLE_NAME_FORMAT,
-                                                                   "(A2,'CONTZZ.ZZZ')",
-                                                                   "(A2,'CBIZZZ.DAT')",
-                                                                   "(A2,'COSTEZZ.DAT')",
-                                                                   "(A2,'PLMZZZ.DAT')",
-                                                                   SUBSET_SPECIFICATION_NAME_FORMAT,
-                                                                   STRING_INDEX_FILE_NAME_FORMAT,
-                                                                   DIAGNOSTICS_REPORT_FILE_NAME_FORMAT};
+constexpr std::array<std::string_view, 10> STUDY_FILE_NAME_FORMATS{
+    HEADWATER_SET_NAME_FORMAT,     DOWNSTREAM_NODE_SET_NAME_FORMAT,
+    CONFLUENCE_TABLE_NAME_FORMAT,  "(A2,'CONTZZ.ZZZ')",
+    "(A2,'CBIZZZ.DAT')",           "(A2,'COSTEZZ.DAT')",
+    "(A2,'PLMZZZ.DAT')",           SUBSET_SPECIFICATION_NAME_FORMAT,
+    STRING_INDEX_FILE_NAME_FORMAT, DIAGNOSTICS_REPORT_FILE_NAME_FORMAT};
 
 constexpr std::string_view MODEL_FILE_PATTERN_FORMAT = "(A2,'????ZZ.Z1*')";
 
-std::string in_quotes(std::string_view path) { return "\"" + std::string(path) + "\""; }
+std::string in_quotes(std::string_view path)
+{
+    return "\"" + std::string(path) + "\"";
+}
 
 std::string with_extension_mark(std::string_view name, char mark)
 {
@@ -57,7 +56,10 @@ std::string trimmed(std::string_view text)
 
 }  // namespace
 
-std::string baseline_copy_name(std::string_view name) { return with_extension_mark(name, '1'); }
+std::string baseline_copy_name(std::string_view name)
+{
+    return with_extension_mark(name, '1');
+}
 
 std::optional<std::vector<std::string>> build_study_file_inventory(Session& session, std::string_view study_id)
 {
@@ -115,8 +117,8 @@ std::vector<std::string> restore_copy_batch(Session& session, const std::vector<
     std::vector<std::string> lines;
     for (const std::string& name : inventory) {
         const std::string working = in_quotes(session.study_file(name));
-        lines.push_back("IF NOT EXIST " + working + " COPY/Y " + in_quotes(session.study_file(baseline_copy_name(name))) +
-                        " " + working);
+        lines.push_back("IF NOT EXIST " + working + " COPY/Y " +
+                        in_quotes(session.study_file(baseline_copy_name(name))) + " " + working);
     }
     return lines;
 }

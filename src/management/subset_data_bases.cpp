@@ -21,7 +21,10 @@ constexpr int LINK_ELEMENT_FIRST_COLUMN = 23;
 constexpr int LINK_ELEMENT_LAST_COLUMN = 27;
 
 // Links whose as-built element columns do not describe a conveyance element.
-bool element_columns_unused(int process_code) { return process_code == 36 || process_code == 56; }
+bool element_columns_unused(int process_code)
+{
+    return process_code == 36 || process_code == 56;
+}
 
 // Land-use and soil codes of the six land-use cells: columns 114 and 115,
 // 118 and 119, ... 134 and 135.
@@ -108,8 +111,7 @@ void write_node_subset(int map_index, const SubsetFieldList& list, FreeFormReade
     write_subset<NodeRecord>(map_index, list, data_base, subset, node_subset_value);
 }
 
-void write_subarea_subset(int map_index, const SubsetFieldList& list, FreeFormReader& data_base,
-                          TextWriter& subset)
+void write_subarea_subset(int map_index, const SubsetFieldList& list, FreeFormReader& data_base, TextWriter& subset)
 {
     write_subset<SubareaRecord>(map_index, list, data_base, subset, subarea_subset_value);
 }

@@ -52,8 +52,7 @@ std::string subset_header_line(const SubsetFieldList& list);
 // (map_index 1) writes the header first.  A record that cannot be read is a
 // FileError naming the data base and the line.
 void write_node_subset(int map_index, const SubsetFieldList& list, FreeFormReader& data_base, TextWriter& subset);
-void write_subarea_subset(int map_index, const SubsetFieldList& list, FreeFormReader& data_base,
-                          TextWriter& subset);
+void write_subarea_subset(int map_index, const SubsetFieldList& list, FreeFormReader& data_base, TextWriter& subset);
 void write_link_subset(int map_index, const SubsetFieldList& list, const ReturnFrequencyTable& return_frequencies,
                        FreeFormReader& data_base, TextWriter& subset);
 

@@ -19,10 +19,9 @@ namespace {
 // land-use cells of four values (114-137).  Links: the two node numbers,
 // columns 3 to 29 but the link ID (6), 9 and 21, then 129 and 131 to 133.
 constexpr std::array<int, 15> NODE_DEFAULT_FIELDS{1, 2, 4, 55, 56, 57, 226, 227, 228, 229, 230, 231, 295, 296, 297};
-constexpr std::array<int, 26> SUBAREA_DEFAULT_FIELDS{1,   99,  114, 115, 116, 117, 118, 119, 120,
-                                                     121, 122, 123, 124, 125, 126, 127, 128, 129,
-                                                     130, 131, 132, 133, 134, 135, 136, 137};
-constexpr std::array<int, 30> LINK_DEFAULT_FIELDS{1,  2,  3,  4,  5,  7,  8,  10, 11,  12,  13,  14,  15,  16,  17,
+constexpr std::array<int, 26> SUBAREA_DEFAULT_FIELDS{1,   99,  114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124,
+                                                     125, 126, 127, 128, 129, 130, 131, 132, 133, 134, 135, 136, 137};
+constexpr std::array<int, 30> LINK_DEFAULT_FIELDS{1,  2,  3,  4,  5,  7,  8,  10, 11, 12, 13, 14,  15,  16,  17,
                                                   18, 19, 20, 22, 23, 24, 25, 26, 27, 28, 29, 129, 131, 132, 133};
 
 template <std::size_t N>
@@ -41,9 +40,12 @@ constexpr std::array<DataBaseKind, DATA_BASE_KINDS> KINDS{DataBaseKind::NodeKind
 int record_values(DataBaseKind kind)
 {
     switch (kind) {
-    case DataBaseKind::NodeKind: return NODE_RECORD_VALUES;
-    case DataBaseKind::SubareaKind: return SUBAREA_RECORD_VALUES;
-    case DataBaseKind::LinkKind: return LINK_RECORD_VALUES;
+        case DataBaseKind::NodeKind:
+            return NODE_RECORD_VALUES;
+        case DataBaseKind::SubareaKind:
+            return SUBAREA_RECORD_VALUES;
+        case DataBaseKind::LinkKind:
+            return LINK_RECORD_VALUES;
     }
     return 0;
 }

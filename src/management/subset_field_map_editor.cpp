@@ -21,7 +21,8 @@ constexpr int VALUE_FIELD_OFFSET = 4;  // the value field starts this far left o
 
 constexpr std::string_view FIELD_NUMBER_FORMAT = "(I2)";
 constexpr std::string_view GLOBAL_COLUMN_FORMAT = "(I3)";
-constexpr std::string_view SUBTITLE = "  Enter Global Data Base Field Number to be Mapped into the SUBSET Field Number:";
+constexpr std::string_view SUBTITLE =
+    "  Enter Global Data Base Field Number to be Mapped into the SUBSET Field Number:";
 constexpr std::string_view HEADING_1 = "SUBSET     GLOBAL DATA BASE       SUBSET     GLOBAL DATA BASE";
 constexpr std::string_view HEADING_2 = "      FIELD NO.     FIELD NUMBER        FIELD NO.     FIELD NUMBER";
 constexpr std::string_view COMMANDS_1 = "     TYPE: A:Insert Above; B:go BACK one Entry; C:Change Entry;";
@@ -30,18 +31,27 @@ constexpr std::string_view COMMANDS_2 = "     D:Delete Entry; E:Exit to Main Men
 std::string_view kind_title(DataBaseKind kind)
 {
     switch (kind) {
-    case DataBaseKind::NodeKind: return "NODE DATA BASE SUBSET SPECIFICATIONS:";
-    case DataBaseKind::SubareaKind: return "SUBAREA DATA BASE SUBSET SPECIFICATIONS:";
-    case DataBaseKind::LinkKind: return "LINK DATA BASE SUBSET SPECIFICATIONS:";
+        case DataBaseKind::NodeKind:
+            return "NODE DATA BASE SUBSET SPECIFICATIONS:";
+        case DataBaseKind::SubareaKind:
+            return "SUBAREA DATA BASE SUBSET SPECIFICATIONS:";
+        case DataBaseKind::LinkKind:
+            return "LINK DATA BASE SUBSET SPECIFICATIONS:";
     }
     return {};
 }
 
 // The first entry the user may change, which is also the lowest column he
 // may map into it: the key columns before it stay as they are.
-int first_editable_entry(DataBaseKind kind) { return kind == DataBaseKind::LinkKind ? 3 : 2; }
+int first_editable_entry(DataBaseKind kind)
+{
+    return kind == DataBaseKind::LinkKind ? 3 : 2;
+}
 
-std::string number_text(std::string_view layout, int value) { return format_line(layout, {value}); }
+std::string number_text(std::string_view layout, int value)
+{
+    return format_line(layout, {value});
+}
 
 void put_text(std::string& line, int column, std::string_view text)
 {
@@ -53,8 +63,12 @@ void put_text(std::string& line, int column, std::string_view text)
 class FieldMapEditor {
 public:
     FieldMapEditor(Window& window, SubsetFieldMap& map, DataBaseKind kind)
-        : window_(window), map_(map), kind_(kind), list_(map.fields(kind)),
-          first_(first_editable_entry(kind)), highest_(record_values(kind))
+        : window_(window),
+          map_(map),
+          kind_(kind),
+          list_(map.fields(kind)),
+          first_(first_editable_entry(kind)),
+          highest_(record_values(kind))
     {
     }
 
@@ -139,8 +153,8 @@ bool FieldMapEditor::read_value()
         move_cursor(window_, value_column(current_), row_of(current_));
         const std::string typed = window_.read_line();
         int value = INT_MIN;
-        const bool readable = typed.find_first_not_of(" \t") != std::string::npos &&
-                              read_free_form_line(typed, {&value}).ok();
+        const bool readable =
+            typed.find_first_not_of(" \t") != std::string::npos && read_free_form_line(typed, {&value}).ok();
         if (readable && value >= first_ && value <= highest_) {
             entry(current_) = value;
             show_value(current_);
@@ -165,46 +179,50 @@ void FieldMapEditor::run()
         if (command >= 'a' && command <= 'z') command = static_cast<char>(command - 'a' + 'A');
 
         switch (command) {
-        case 'E': return;
-        case 'R':
-            list_ = map_.defaults(kind_);
-            current_ = first_;
-            draw_page(0);
-            continue;
-        case ' ':
-        case 'A':
-        case 'B':
-        case 'C':
-        case 'D': break;
-        default: continue;  // the marker again, without a message
+            case 'E':
+                return;
+            case 'R':
+                list_ = map_.defaults(kind_);
+                current_ = first_;
+                draw_page(0);
+                continue;
+            case ' ':
+            case 'A':
+            case 'B':
+            case 'C':
+            case 'D':
+                break;
+            default:
+                continue;  // the marker again, without a message
         }
 
         write_at(window_, marker, row, "    ", LineEnd::StayOnLine);
         switch (command) {
-        case ' ':
-            if (!step_down()) return;
-            break;
-        case 'B':
-            if (current_ > first_) {
-                --current_;
-                if (current_ == ENTRIES_PER_PAGE) draw_page(0);
-            }
-            break;
-        case 'C':
-            if (!read_value()) return;
-            break;
-        case 'A':
-            write_at(window_, value_column(current_), row, "   ", LineEnd::StayOnLine);
-            for (int e = MAX_SUBSET_FIELDS; e > current_; --e) entry(e) = entry(e - 1);
-            if (current_ < last_entry_of_page(current_)) redraw_values(current_ + 1);
-            if (!read_value()) return;
-            break;
-        case 'D':
-            for (int e = current_; e < MAX_SUBSET_FIELDS; ++e) entry(e) = entry(e + 1);
-            entry(MAX_SUBSET_FIELDS) = 0;
-            redraw_values(current_);
-            break;
-        default: break;
+            case ' ':
+                if (!step_down()) return;
+                break;
+            case 'B':
+                if (current_ > first_) {
+                    --current_;
+                    if (current_ == ENTRIES_PER_PAGE) draw_page(0);
+                }
+                break;
+            case 'C':
+                if (!read_value()) return;
+                break;
+            case 'A':
+                write_at(window_, value_column(current_), row, "   ", LineEnd::StayOnLine);
+                for (int e = MAX_SUBSET_FIELDS; e > current_; --e) entry(e) = entry(e - 1);
+                if (current_ < last_entry_of_page(current_)) redraw_values(current_ + 1);
+                if (!read_value()) return;
+                break;
+            case 'D':
+                for (int e = current_; e < MAX_SUBSET_FIELDS; ++e) entry(e) = entry(e + 1);
+                entry(MAX_SUBSET_FIELDS) = 0;
+                redraw_values(current_);
+                break;
+            default:
+                break;
         }
     }
 }

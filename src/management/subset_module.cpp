@@ -137,10 +137,14 @@ bool SubsetModule::choose_study()
 {
     const StudyChoice choice = choose_module_study(session_, call_, study_id_, {STUDY_ANSWER_COLUMN, STUDY_ROW, 19});
     switch (choice.step) {
-    case StudyStep::Exit: finish();
-    case StudyStep::Top: return false;
-    case StudyStep::NotAModelList: return false;  // every option shows the message again
-    case StudyStep::Accepted: break;
+        case StudyStep::Exit:
+            finish();
+        case StudyStep::Top:
+            return false;
+        case StudyStep::NotAModelList:
+            return false;  // every option shows the message again
+        case StudyStep::Accepted:
+            break;
     }
     data_file_names_ = choice.list.data_file_stems;
     return true;
@@ -190,8 +194,7 @@ void SubsetModule::prepare_subsets()
         write_node_subset(map_index, field_map_.fields(DataBaseKind::NodeKind), node_reader, node_subset);
         TextReader subareas = TextReader::open_optional(session_.study_file(subarea_data_base_name(stem)));
         FreeFormReader subarea_reader(subareas);
-        write_subarea_subset(map_index, field_map_.fields(DataBaseKind::SubareaKind), subarea_reader,
-                             subarea_subset);
+        write_subarea_subset(map_index, field_map_.fields(DataBaseKind::SubareaKind), subarea_reader, subarea_subset);
     }
     // The three files are replaced together once every map has been read.
     node_subset.commit();
@@ -212,6 +215,9 @@ void SubsetModule::finish()
 
 }  // namespace
 
-void run_subset_module(Session& session, LauncherCall& call) { SubsetModule(session, call).run(); }
+void run_subset_module(Session& session, LauncherCall& call)
+{
+    SubsetModule(session, call).run();
+}
 
 }  // namespace velm

@@ -13,8 +13,13 @@ DateTime SystemClock::now() const
     localtime_r(&seconds, &local);
     const auto since_second =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                    local.tm_min,         local.tm_sec,     static_cast<int>(since_second / 10)};
+    return DateTime{local.tm_year + 1900,
+                    local.tm_mon + 1,
+                    local.tm_mday,
+                    local.tm_hour,
+                    local.tm_min,
+                    local.tm_sec,
+                    static_cast<int>(since_second / 10)};
 }
 
 }  // namespace velm

@@ -4,10 +4,10 @@
 namespace velm {
 
 struct DateTime {
-    int year = 0;        // four digits
-    int month = 0;       // 1 to 12
-    int day = 0;         // 1 to 31
-    int hour = 0;        // 0 to 23
+    int year = 0;   // four digits
+    int month = 0;  // 1 to 12
+    int day = 0;    // 1 to 31
+    int hour = 0;   // 0 to 23
     int minute = 0;
     int second = 0;
     int hundredths = 0;  // hundredths of a second

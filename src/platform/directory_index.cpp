@@ -27,7 +27,10 @@ std::string ascii_lower(std::string_view text)
 // Every name of a directory under its lower-case form.
 using Listing = std::unordered_map<std::string, std::set<std::string>>;
 
-void add_name(Listing& listing, std::string_view name) { listing[ascii_lower(name)].emplace(name); }
+void add_name(Listing& listing, std::string_view name)
+{
+    listing[ascii_lower(name)].emplace(name);
+}
 
 void remove_name(Listing& listing, std::string_view name)
 {

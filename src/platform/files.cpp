@@ -248,9 +248,15 @@ void install_replacement(const PendingReplacement& pending)
 
 }  // namespace
 
-void set_disk_flushes(bool on) { disk_flushes_on = on; }
+void set_disk_flushes(bool on)
+{
+    disk_flushes_on = on;
+}
 
-bool disk_flushes() { return disk_flushes_on; }
+bool disk_flushes()
+{
+    return disk_flushes_on;
+}
 
 void flush_directory(const std::filesystem::path& directory)
 {
@@ -312,7 +318,7 @@ void append_to_file(std::string_view name, std::string_view contents)
 {
     const std::filesystem::path path = resolve_file_name(name);
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot append to", name, EINVAL);
-    if (struct stat info {}; stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && is_read_only(path, info))
+    if (struct stat info{}; stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && is_read_only(path, info))
         throw_file_error("Cannot append to", name, EACCES);
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) throw_file_error("Cannot append to", name, errno);

@@ -111,6 +111,9 @@ std::unique_ptr<Window> make_plain_window(std::istream& in, std::ostream& out)
     return std::make_unique<PlainWindow>(in, out);
 }
 
-std::unique_ptr<Window> make_plain_window() { return make_plain_window(std::cin, std::cout); }
+std::unique_ptr<Window> make_plain_window()
+{
+    return make_plain_window(std::cin, std::cout);
+}
 
 }  // namespace velm

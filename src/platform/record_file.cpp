@@ -35,8 +35,7 @@ void append_u32(RecordBytes& payload, std::uint32_t value)
 
 [[noreturn]] void broken_record(std::string_view name, std::size_t record, std::string_view what)
 {
-    throw FileError("File '" + std::string(name) + "', record " + std::to_string(record) + ": " +
-                    std::string(what));
+    throw FileError("File '" + std::string(name) + "', record " + std::to_string(record) + ": " + std::string(what));
 }
 
 }  // namespace
@@ -202,11 +201,20 @@ void RecordFile::write_record(const RecordBytes& payload)
     modified_ = true;
 }
 
-void RecordFile::write_value(float value) { write_record(float_payload(value)); }
+void RecordFile::write_value(float value)
+{
+    write_record(float_payload(value));
+}
 
-void RecordFile::write_values(const std::vector<float>& values) { write_record(floats_payload(values)); }
+void RecordFile::write_values(const std::vector<float>& values)
+{
+    write_record(floats_payload(values));
+}
 
-void RecordFile::write_text(std::string_view text) { write_record(text_payload(text)); }
+void RecordFile::write_text(std::string_view text)
+{
+    write_record(text_payload(text));
+}
 
 void RecordFile::rewind()
 {
@@ -223,7 +231,10 @@ void RecordFile::backspace()
     }
 }
 
-bool RecordFile::at_end() const { return position_ >= records_.size(); }
+bool RecordFile::at_end() const
+{
+    return position_ >= records_.size();
+}
 
 void RecordFile::close_keep()
 {

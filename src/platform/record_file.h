@@ -24,9 +24,9 @@ using RecordBytes = std::vector<std::byte>;
 class RecordFile {
 public:
     enum class Open {
-        MustExist,     // FileError when the file is missing
+        MustExist,  // FileError when the file is missing
         CreateIfMissing,
-        New,           // start empty whatever is on disk
+        New,  // start empty whatever is on disk
     };
 
     RecordFile(std::string name, Open how);

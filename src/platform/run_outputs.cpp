@@ -98,9 +98,15 @@ std::string RunOutputs::add(std::string_view name, bool copy_current)
     return new_version.string();
 }
 
-std::string RunOutputs::new_file(std::string_view name) { return add(name, false); }
+std::string RunOutputs::new_file(std::string_view name)
+{
+    return add(name, false);
+}
 
-std::string RunOutputs::changed_file(std::string_view name) { return add(name, true); }
+std::string RunOutputs::changed_file(std::string_view name)
+{
+    return add(name, true);
+}
 
 std::string RunOutputs::current_file(std::string_view name) const
 {

@@ -68,9 +68,9 @@ public:
 
 private:
     struct Entry {
-        std::string file;                  // the file's name as first given
-        std::string new_version;           // the hidden new version beside it
-        mutable bool written = false;      // the new version is known to exist
+        std::string file;              // the file's name as first given
+        std::string new_version;       // the hidden new version beside it
+        mutable bool written = false;  // the new version is known to exist
     };
     const Entry* find(std::string_view name) const;
     bool exists(const Entry& entry) const;

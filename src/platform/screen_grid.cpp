@@ -4,7 +4,10 @@
 
 namespace velm {
 
-ScreenGrid::ScreenGrid() { clear(); }
+ScreenGrid::ScreenGrid()
+{
+    clear();
+}
 
 void ScreenGrid::clear()
 {
@@ -62,9 +65,15 @@ void ScreenGrid::write(std::string_view text, LineEnd end)
     }
 }
 
-void ScreenGrid::echo_typed(std::string_view typed) { write(typed, LineEnd::NewLine); }
+void ScreenGrid::echo_typed(std::string_view typed)
+{
+    write(typed, LineEnd::NewLine);
+}
 
-const std::string& ScreenGrid::row(int row) const { return rows_.at(static_cast<std::size_t>(row - 1)); }
+const std::string& ScreenGrid::row(int row) const
+{
+    return rows_.at(static_cast<std::size_t>(row - 1));
+}
 
 std::string ScreenGrid::text_at(int column, int row, int length) const
 {

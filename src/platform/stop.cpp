@@ -2,6 +2,9 @@
 
 namespace velm {
 
-void stop_program(std::string reason) { throw ProgramStop{std::move(reason)}; }
+void stop_program(std::string reason)
+{
+    throw ProgramStop{std::move(reason)};
+}
 
 }  // namespace velm

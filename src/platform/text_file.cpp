@@ -48,10 +48,7 @@ std::string appendable_contents(std::string bytes)
 
 }  // namespace
 
-TextReader::TextReader(std::string_view name)
-    : name_(name), lines_(split_lines(read_whole_file(name)))
-{
-}
+TextReader::TextReader(std::string_view name) : name_(name), lines_(split_lines(read_whole_file(name))) {}
 
 TextReader::TextReader(std::string name, std::vector<std::string> lines)
     : name_(std::move(name)), lines_(std::move(lines))
@@ -72,11 +69,20 @@ bool TextReader::next_line(std::string& line)
     return true;
 }
 
-void TextReader::rewind() { position_ = 0; }
+void TextReader::rewind()
+{
+    position_ = 0;
+}
 
-bool is_page_break(std::string_view line) { return line == PAGE_BREAK; }
+bool is_page_break(std::string_view line)
+{
+    return line == PAGE_BREAK;
+}
 
-std::vector<std::string> read_text_lines(std::string_view name) { return split_lines(read_whole_file(name)); }
+std::vector<std::string> read_text_lines(std::string_view name)
+{
+    return split_lines(read_whole_file(name));
+}
 
 TextWriter::TextWriter(std::string name) : name_(std::move(name)) {}
 
@@ -93,7 +99,10 @@ void TextWriter::write_line(std::string_view line)
     contents_ += "\r\n";
 }
 
-void TextWriter::commit() { replace_file_atomically(name_, contents_); }
+void TextWriter::commit()
+{
+    replace_file_atomically(name_, contents_);
+}
 
 void write_text_lines(std::string_view name, const std::vector<std::string>& lines)
 {

@@ -39,8 +39,7 @@ public:
 };
 
 // Writes a record at a position: move_cursor then write.
-inline void write_at(Window& window, int column, int row, std::string_view text,
-                     LineEnd end = LineEnd::NewLine)
+inline void write_at(Window& window, int column, int row, std::string_view text, LineEnd end = LineEnd::NewLine)
 {
     window.move_cursor(column, row);
     window.write(text, end);

@@ -32,23 +32,19 @@ enum class ItemKind {
 
 struct Item {
     ItemKind kind = ItemKind::Literal;
-    int repeat = 1;        // times the item or group is used in a row
-    int width = 0;         // w of F, I, A; n of nX
-    int decimals = 0;      // d of Fw.d, m of Iw.m
-    std::string text;      // the literal, doubled apostrophes made single
+    int repeat = 1;           // times the item or group is used in a row
+    int width = 0;            // w of F, I, A; n of nX
+    int decimals = 0;         // d of Fw.d, m of Iw.m
+    std::string text;         // the literal, doubled apostrophes made single
     std::vector<Item> items;  // the members of a group
 
-    bool is_data() const
-    {
-        return kind == ItemKind::Real || kind == ItemKind::Integer || kind == ItemKind::Text;
-    }
+    bool is_data() const { return kind == ItemKind::Real || kind == ItemKind::Integer || kind == ItemKind::Text; }
 };
 
 bool holds_data(const std::vector<Item>& items, std::size_t begin = 0)
 {
     for (std::size_t i = begin; i < items.size(); ++i) {
-        if (items[i].is_data() || (items[i].kind == ItemKind::Group && holds_data(items[i].items)))
-            return true;
+        if (items[i].is_data() || (items[i].kind == ItemKind::Group && holds_data(items[i].items))) return true;
     }
     return false;
 }
@@ -56,15 +52,15 @@ bool holds_data(const std::vector<Item>& items, std::size_t begin = 0)
 std::string descriptor_name(const Item& item)
 {
     switch (item.kind) {
-    case ItemKind::Real:
-        return "F" + std::to_string(item.width) + "." + std::to_string(item.decimals);
-    case ItemKind::Integer:
-        return "I" + std::to_string(item.width) +
-               (item.decimals != 1 ? "." + std::to_string(item.decimals) : std::string());
-    case ItemKind::Text:
-        return item.width > 0 ? "A" + std::to_string(item.width) : std::string("A");
-    default:
-        return {};
+        case ItemKind::Real:
+            return "F" + std::to_string(item.width) + "." + std::to_string(item.decimals);
+        case ItemKind::Integer:
+            return "I" + std::to_string(item.width) +
+                   (item.decimals != 1 ? "." + std::to_string(item.decimals) : std::string());
+        case ItemKind::Text:
+            return item.width > 0 ? "A" + std::to_string(item.width) : std::string("A");
+        default:
+            return {};
     }
 }
 
@@ -78,12 +74,10 @@ public:
     // The items of the outer list.
     std::vector<Item> parse()
     {
-        if (at_end() || peek() != '(')
-            fail("the list does not start with \"(\"");
+        if (at_end() || peek() != '(') fail("the list does not start with \"(\"");
         ++pos_;
         std::vector<Item> items = parse_list(true);
-        if (!at_end())
-            fail("text follows the closing \")\"");
+        if (!at_end()) fail("text follows the closing \")\"");
         return items;
     }
 
@@ -97,10 +91,8 @@ private:
     {
         bool in_literal = false;
         for (char c : source_) {
-            if (c == '\'')
-                in_literal = !in_literal;  // a doubled apostrophe toggles twice
-            if (in_literal || c == '\'' || (c != ' ' && c != '\t'))
-                text_.push_back(c);
+            if (c == '\'') in_literal = !in_literal;  // a doubled apostrophe toggles twice
+            if (in_literal || c == '\'' || (c != ' ' && c != '\t')) text_.push_back(c);
         }
     }
 
@@ -117,13 +109,11 @@ private:
     // An unsigned number, or -1 when none stands here.
     int number()
     {
-        if (!is_digit(peek()))
-            return -1;
+        if (!is_digit(peek())) return -1;
         long value = 0;
         while (is_digit(peek())) {
             value = value * 10 + (text_[pos_++] - '0');
-            if (value > 1000000)
-                fail("number too large");
+            if (value > 1000000) fail("number too large");
         }
         return static_cast<int>(value);
     }
@@ -135,18 +125,15 @@ private:
         std::vector<Item> items;
         Last last = Last::Open;
         for (;;) {
-            if (at_end())
-                fail("a \"(\" is not closed");
+            if (at_end()) fail("a \"(\" is not closed");
             const char c = peek();
             if (c == ')') {
-                if (last == Last::Comma)
-                    fail("a comma stands before \")\"");
+                if (last == Last::Comma) fail("a comma stands before \")\"");
                 ++pos_;
                 return items;
             }
             if (c == ',') {
-                if (last == Last::Open || last == Last::Comma)
-                    fail("an item is missing before a comma");
+                if (last == Last::Open || last == Last::Comma) fail("an item is missing before a comma");
                 ++pos_;
                 last = Last::Comma;
                 continue;
@@ -159,12 +146,10 @@ private:
                 last = Last::Slash;
                 continue;
             }
-            if (last == Last::Item)
-                fail("a comma is missing between two items");
+            if (last == Last::Item) fail("a comma is missing between two items");
             if (c == '$') {
                 ++pos_;
-                if (!outer || peek() != ')' || pos_ + 1 != text_.size())
-                    fail("\"$\" must be the last item");
+                if (!outer || peek() != ')' || pos_ + 1 != text_.size()) fail("\"$\" must be the last item");
                 dollar_ = true;
                 last = Last::Item;
                 continue;
@@ -178,16 +163,13 @@ private:
     {
         Item item;
         const int repeat = number();
-        if (repeat == 0)
-            fail("a repeat count of 0");
+        if (repeat == 0) fail("a repeat count of 0");
         const char c = upper(peek());
         if (c == '\'') {
-            if (repeat > 0)
-                fail("a repeat count before a literal needs parentheses");
+            if (repeat > 0) fail("a repeat count before a literal needs parentheses");
             ++pos_;
             for (;;) {
-                if (at_end())
-                    fail("a literal is not closed");
+                if (at_end()) fail("a literal is not closed");
                 if (text_[pos_] == '\'') {
                     if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
                         item.text.push_back('\'');
@@ -210,8 +192,7 @@ private:
             return item;
         }
         if (c == 'X') {
-            if (repeat < 0)
-                fail("X needs a count of columns");
+            if (repeat < 0) fail("X needs a count of columns");
             ++pos_;
             item.kind = ItemKind::Skip;
             item.repeat = 1;
@@ -222,39 +203,32 @@ private:
         if (c == 'F') {
             item.kind = ItemKind::Real;
             item.width = number();
-            if (item.width <= 0 || peek() != '.')
-                fail("F needs a width and decimals (Fw.d)");
+            if (item.width <= 0 || peek() != '.') fail("F needs a width and decimals (Fw.d)");
             ++pos_;
             item.decimals = number();
-            if (item.decimals < 0)
-                fail("F needs a width and decimals (Fw.d)");
+            if (item.decimals < 0) fail("F needs a width and decimals (Fw.d)");
             return item;
         }
         if (c == 'I') {
             item.kind = ItemKind::Integer;
             item.width = number();
-            if (item.width <= 0)
-                fail("I needs a width");
+            if (item.width <= 0) fail("I needs a width");
             item.decimals = 1;
             if (peek() == '.') {
                 ++pos_;
                 item.decimals = number();
-                if (item.decimals < 0 || item.decimals > item.width)
-                    fail("the digits of Iw.m exceed its width");
+                if (item.decimals < 0 || item.decimals > item.width) fail("the digits of Iw.m exceed its width");
             }
             return item;
         }
         if (c == 'A') {
             item.kind = ItemKind::Text;
             item.width = number();
-            if (item.width == 0)
-                fail("A with a width of 0");
-            if (item.width < 0)
-                item.width = 0;
+            if (item.width == 0) fail("A with a width of 0");
+            if (item.width < 0) item.width = 0;
             return item;
         }
-        if (c == '\0')
-            fail("the list ends inside an item");
+        if (c == '\0') fail("the list ends inside an item");
         fail(std::string("unknown edit descriptor \"") + text_[pos_ - 1] + "\"");
     }
 
@@ -266,9 +240,9 @@ private:
 
 // A parsed list with what the walk needs to know about it.
 struct ParsedList {
-    std::string source;            // the list as written, for messages
-    std::vector<Item> items;       // the outer list
-    std::size_t reversion = 0;     // where reversion starts: the last top-level group
+    std::string source;         // the list as written, for messages
+    std::vector<Item> items;    // the outer list
+    std::size_t reversion = 0;  // where reversion starts: the last top-level group
     bool reversion_has_data = false;
     bool dollar = false;
 };
@@ -289,8 +263,7 @@ public:
 
     void run()
     {
-        if (!walk(list_.items, 0))
-            return;
+        if (!walk(list_.items, 0)) return;
         while (!sink_.exhausted()) {
             // Values beyond a list whose reversion part takes none would
             // make records for ever.
@@ -298,8 +271,7 @@ public:
                 throw FormatError("edit-descriptor list " + list_.source + " has no data descriptor for value " +
                                   std::to_string(sink_.taken() + 1));
             sink_.new_record();
-            if (!walk(list_.items, list_.reversion))
-                return;
+            if (!walk(list_.items, list_.reversion)) return;
         }
     }
 
@@ -310,28 +282,26 @@ private:
         for (std::size_t i = begin; i < items.size(); ++i) {
             const Item& item = items[i];
             switch (item.kind) {
-            case ItemKind::Literal:
-                sink_.literal(item);
-                break;
-            case ItemKind::Skip:
-                sink_.skip(item.width);
-                break;
-            case ItemKind::Slash:
-                sink_.new_record();
-                break;
-            case ItemKind::Group:
-                for (int r = 0; r < item.repeat; ++r) {
-                    if (!walk(item.items, 0))
-                        return false;
-                }
-                break;
-            default:
-                for (int r = 0; r < item.repeat; ++r) {
-                    if (sink_.exhausted())
-                        return false;
-                    sink_.data(item);
-                }
-                break;
+                case ItemKind::Literal:
+                    sink_.literal(item);
+                    break;
+                case ItemKind::Skip:
+                    sink_.skip(item.width);
+                    break;
+                case ItemKind::Slash:
+                    sink_.new_record();
+                    break;
+                case ItemKind::Group:
+                    for (int r = 0; r < item.repeat; ++r) {
+                        if (!walk(item.items, 0)) return false;
+                    }
+                    break;
+                default:
+                    for (int r = 0; r < item.repeat; ++r) {
+                        if (sink_.exhausted()) return false;
+                        sink_.data(item);
+                    }
+                    break;
             }
         }
         return true;
@@ -344,7 +314,10 @@ private:
 // ---------------------------------------------------------------------------
 // Field texts
 
-void append_stars(std::string& out, int width) { out.append(static_cast<std::size_t>(width), '*'); }
+void append_stars(std::string& out, int width)
+{
+    out.append(static_cast<std::size_t>(width), '*');
+}
 
 void append_right(std::string& out, std::string_view field, int width)
 {
@@ -387,16 +360,13 @@ void append_fixed(std::string& out, float value, int width, int decimals)
         const double exact = magnitude * POWERS[decimals];
         double scaled = std::floor(exact);
         const double fraction = exact - scaled;  // exact as well
-        if (fraction > 0.5 || (fraction == 0.5 && std::fmod(scaled, 2.0) != 0.0))
-            scaled += 1.0;
-        const auto result =
-            std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(scaled));
+        if (fraction > 0.5 || (fraction == 0.5 && std::fmod(scaled, 2.0) != 0.0)) scaled += 1.0;
+        const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(scaled));
         length = static_cast<std::size_t>(result.ptr - digits);
     } else {
         // glibc prints the exact binary value, rounded to nearest, ties to
         // even, which is the same rule for values beyond the fast path.
-        std::string printed(static_cast<std::size_t>(
-                                std::snprintf(nullptr, 0, "%.*f", decimals, magnitude)) + 1, '\0');
+        std::string printed(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.*f", decimals, magnitude)) + 1, '\0');
         std::snprintf(printed.data(), printed.size(), "%.*f", decimals, magnitude);
         printed.pop_back();
         const std::size_t point = printed.find('.');
@@ -410,12 +380,9 @@ void append_fixed(std::string& out, float value, int width, int decimals)
         length = all.size();
         all.copy(digits, length);
     }
-    if (length == 1 && digits[0] == '0')
-        length = 0;  // the rounded value is zero: no integer digits
+    if (length == 1 && digits[0] == '0') length = 0;  // the rounded value is zero: no integer digits
 
-    const int whole_digits = length > static_cast<std::size_t>(decimals)
-                                 ? static_cast<int>(length) - decimals
-                                 : 0;
+    const int whole_digits = length > static_cast<std::size_t>(decimals) ? static_cast<int>(length) - decimals : 0;
     // With no decimals the zero before the point is the only digit and stays.
     const int needed = (negative ? 1 : 0) + std::max(whole_digits, decimals == 0 ? 1 : 0) + 1 + decimals;
     if (needed > width) {
@@ -425,8 +392,7 @@ void append_fixed(std::string& out, float value, int width, int decimals)
     const bool leading_zero = whole_digits == 0 && (decimals == 0 || needed < width);
     const int used = needed + (leading_zero && decimals > 0 ? 1 : 0);
     out.append(static_cast<std::size_t>(width - used), ' ');
-    if (negative)
-        out.push_back('-');
+    if (negative) out.push_back('-');
     if (whole_digits > 0)
         out.append(digits, static_cast<std::size_t>(whole_digits));
     else if (leading_zero)
@@ -457,8 +423,7 @@ void append_integer(std::string& out, int value, int width, int min_digits)
         return;
     }
     out.append(static_cast<std::size_t>(width) - needed, ' ');
-    if (value < 0)
-        out.push_back('-');
+    if (value < 0) out.push_back('-');
     out.append(zeros, '0');
     out.append(digits, length);
 }
@@ -486,8 +451,7 @@ void append_text(std::string& out, const std::string& text, int width)
 
 class RecordWriter {
 public:
-    RecordWriter(const std::vector<FormatValue>& values, const std::string& source)
-        : values_(values), source_(source)
+    RecordWriter(const std::vector<FormatValue>& values, const std::string& source) : values_(values), source_(source)
     {
         records_.emplace_back();
     }
@@ -515,15 +479,15 @@ public:
         settle();
         std::string& out = records_.back();
         switch (item.kind) {
-        case ItemKind::Real:
-            append_fixed(out, next_value<float>(item, "a real number"), item.width, item.decimals);
-            break;
-        case ItemKind::Integer:
-            append_integer(out, next_value<int>(item, "an integer"), item.width, item.decimals);
-            break;
-        default:
-            append_text(out, next_value<std::string>(item, "a text"), item.width);
-            break;
+            case ItemKind::Real:
+                append_fixed(out, next_value<float>(item, "a real number"), item.width, item.decimals);
+                break;
+            case ItemKind::Integer:
+                append_integer(out, next_value<int>(item, "an integer"), item.width, item.decimals);
+                break;
+            default:
+                append_text(out, next_value<std::string>(item, "a text"), item.width);
+                break;
         }
         ++next_;
     }
@@ -546,8 +510,8 @@ private:
     {
         const T* value = std::get_if<T>(&values_[next_]);
         if (value == nullptr) {
-            throw FormatError("value " + std::to_string(next_ + 1) + " for " + descriptor_name(item) +
-                              " in " + source_ + " is not " + wanted);
+            throw FormatError("value " + std::to_string(next_ + 1) + " for " + descriptor_name(item) + " in " +
+                              source_ + " is not " + wanted);
         }
         return *value;
     }
@@ -562,48 +526,42 @@ private:
 // ---------------------------------------------------------------------------
 // Reading
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // An integer field as a Fortran formatted read takes it: blanks anywhere are
 // ignored, a blank field is 0, an optional sign, then digits only.
 std::optional<int> read_integer_field(std::string_view field)
 {
     std::size_t i = 0;
-    while (i < field.size() && is_blank(field[i]))
-        ++i;
-    if (i == field.size())
-        return 0;
+    while (i < field.size() && is_blank(field[i])) ++i;
+    if (i == field.size()) return 0;
     bool negative = false;
     if (field[i] == '-' || field[i] == '+') {
         negative = field[i] == '-';
         ++i;
-        if (i == field.size())
-            return std::nullopt;
+        if (i == field.size()) return std::nullopt;
     }
     long long value = 0;
     for (; i < field.size(); ++i) {
         const char c = field[i];
-        if (is_blank(c))
-            continue;
-        if (c < '0' || c > '9')
-            return std::nullopt;
+        if (is_blank(c)) continue;
+        if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + (negative ? 1 : 0))
-            return std::nullopt;
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + (negative ? 1 : 0)) return std::nullopt;
     }
     return static_cast<int>(negative ? -value : value);
 }
 
 bool equals_ignoring_case(std::string_view text, std::string_view word)
 {
-    if (text.size() != word.size())
-        return false;
+    if (text.size() != word.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != word[i])
-            return false;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != word[i]) return false;
     }
     return true;
 }
@@ -621,26 +579,21 @@ std::optional<float> read_real_field(std::string_view field, int decimals)
 {
     std::size_t i = 0;
     const auto skip_blanks = [&] {
-        while (i < field.size() && is_blank(field[i]))
-            ++i;
+        while (i < field.size() && is_blank(field[i])) ++i;
     };
     skip_blanks();
     std::string number;
     if (i < field.size() && (field[i] == '-' || field[i] == '+')) {
-        if (field[i] == '-')
-            number.push_back('-');
+        if (field[i] == '-') number.push_back('-');
         ++i;
-        if (field.find_first_not_of(" \t", i) == std::string_view::npos)
-            return 0.0f;  // a sign alone
+        if (field.find_first_not_of(" \t", i) == std::string_view::npos) return 0.0f;  // a sign alone
     }
     // Infinity and NaN, as the Fortran run-time reads them.
     if (i < field.size() && std::string_view("iInN").find(field[i]) != std::string_view::npos) {
         std::string_view rest = field.substr(i);
-        while (!rest.empty() && is_blank(rest.back()))
-            rest.remove_suffix(1);
+        while (!rest.empty() && is_blank(rest.back())) rest.remove_suffix(1);
         if (equals_ignoring_case(rest, "inf") || equals_ignoring_case(rest, "infinity"))
-            return number.empty() ? std::numeric_limits<float>::infinity()
-                                  : -std::numeric_limits<float>::infinity();
+            return number.empty() ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
         if (equals_ignoring_case(rest.substr(0, 3), "nan") &&
             (rest.size() == 3 || (rest[3] == '(' && rest.back() == ')')))
             return std::numeric_limits<float>::quiet_NaN();
@@ -653,22 +606,18 @@ std::optional<float> read_real_field(std::string_view field, int decimals)
     long written_exponent = 0;  // from the exponent part
     for (; i < field.size(); ++i) {
         const char c = field[i];
-        if (is_blank(c))
-            continue;
+        if (is_blank(c)) continue;
         if (c >= '0' && c <= '9') {
             digits.push_back(c);
-            if (seen_point)
-                --exponent;
+            if (seen_point) --exponent;
             continue;
         }
         if (c == '.') {
-            if (seen_point)
-                return std::nullopt;
+            if (seen_point) return std::nullopt;
             seen_point = true;
             continue;
         }
-        if (std::string_view("EeDdQq+-").find(c) != std::string_view::npos)
-            break;
+        if (std::string_view("EeDdQq+-").find(c) != std::string_view::npos) break;
         return std::nullopt;
     }
     if (i < field.size()) {
@@ -677,41 +626,32 @@ std::optional<float> read_real_field(std::string_view field, int decimals)
         if (field[i] != '+' && field[i] != '-') {
             ++i;
             skip_blanks();
-            if (i == field.size())
-                return std::nullopt;
+            if (i == field.size()) return std::nullopt;
         }
         bool negative_exponent = false;
         if (field[i] == '+' || field[i] == '-') {
             negative_exponent = field[i] == '-';
             ++i;
-            if (i == field.size())
-                return std::nullopt;
+            if (i == field.size()) return std::nullopt;
             need_digit = false;
         }
         long value = 0;
         for (; i < field.size(); ++i) {
             const char c = field[i];
-            if (is_blank(c))
-                continue;
-            if (c < '0' || c > '9')
-                return std::nullopt;
+            if (is_blank(c)) continue;
+            if (c < '0' || c > '9') return std::nullopt;
             need_digit = false;
-            if (value < 1000000)
-                value = value * 10 + (c - '0');
+            if (value < 1000000) value = value * 10 + (c - '0');
         }
-        if (need_digit)
-            return std::nullopt;
+        if (need_digit) return std::nullopt;
         written_exponent = negative_exponent ? -value : value;
     }
     // The exponent the field stands for, with its implied decimals, has at
     // most four digits.
-    if (!seen_point)
-        written_exponent -= decimals;
-    if (written_exponent > 9999 || written_exponent < -9999)
-        return std::nullopt;
+    if (!seen_point) written_exponent -= decimals;
+    if (written_exponent > 9999 || written_exponent < -9999) return std::nullopt;
     exponent += written_exponent;
-    if (digits.empty())
-        digits = "0";
+    if (digits.empty()) digits = "0";
     number += digits;
     number += 'e';
     number += std::to_string(exponent);
@@ -745,8 +685,7 @@ public:
     void data(const Item& item)
     {
         ++taken_;
-        if (lines_ == nullptr)
-            return;  // only counting lines
+        if (lines_ == nullptr) return;  // only counting lines
         const std::string_view line = line_ < lines_->size() ? std::string_view((*lines_)[line_]) : "";
         const std::size_t first = column_;
         if (item.kind == ItemKind::Text && item.width == 0) {
@@ -759,24 +698,24 @@ public:
         const std::string_view present = first < line.size() ? line.substr(first, width) : std::string_view();
         column_ += width;
         switch (item.kind) {
-        case ItemKind::Real:
-            if (const auto value = read_real_field(present, item.decimals))
-                values_.emplace_back(*value);
-            else
-                bad_field(item, present, first);
-            break;
-        case ItemKind::Integer:
-            if (const auto value = read_integer_field(present))
-                values_.emplace_back(*value);
-            else
-                bad_field(item, present, first);
-            break;
-        default: {
-            std::string text(present);
-            text.resize(width, ' ');
-            values_.emplace_back(std::move(text));
-            break;
-        }
+            case ItemKind::Real:
+                if (const auto value = read_real_field(present, item.decimals))
+                    values_.emplace_back(*value);
+                else
+                    bad_field(item, present, first);
+                break;
+            case ItemKind::Integer:
+                if (const auto value = read_integer_field(present))
+                    values_.emplace_back(*value);
+                else
+                    bad_field(item, present, first);
+                break;
+            default: {
+                std::string text(present);
+                text.resize(width, ' ');
+                values_.emplace_back(std::move(text));
+                break;
+            }
         }
     }
 
@@ -788,8 +727,8 @@ private:
     {
         throw FormatReadError("line " + std::to_string(line_ + 1) + " of the read, columns " +
                               std::to_string(first + 1) + " to " + std::to_string(first + item.width) + " (" +
-                              descriptor_name(item) + " of " + source_ + "): \"" + std::string(field) +
-                              "\" is not " + (item.kind == ItemKind::Real ? "a number" : "a whole number"));
+                              descriptor_name(item) + " of " + source_ + "): \"" + std::string(field) + "\" is not " +
+                              (item.kind == ItemKind::Real ? "a number" : "a whole number"));
     }
 
     const std::vector<std::string>* lines_;
@@ -805,8 +744,7 @@ private:
 
 // ---------------------------------------------------------------------------
 
-struct Format::Parsed : ParsedList {
-};
+struct Format::Parsed : ParsedList {};
 
 Format::Format(std::string_view descriptors) : parsed_(std::make_unique<Parsed>())
 {
@@ -815,8 +753,7 @@ Format::Format(std::string_view descriptors) : parsed_(std::make_unique<Parsed>(
     parsed_->items = parser.parse();
     parsed_->dollar = parser.dollar();
     for (std::size_t i = 0; i < parsed_->items.size(); ++i) {
-        if (parsed_->items[i].kind == ItemKind::Group)
-            parsed_->reversion = i;
+        if (parsed_->items[i].kind == ItemKind::Group) parsed_->reversion = i;
     }
     parsed_->reversion_has_data = holds_data(parsed_->items, parsed_->reversion);
 }
@@ -827,8 +764,7 @@ Format::Format(const Format& other) : parsed_(std::make_unique<Parsed>(*other.pa
 
 Format& Format::operator=(const Format& other)
 {
-    if (this != &other)
-        parsed_ = std::make_unique<Parsed>(*other.parsed_);
+    if (this != &other) parsed_ = std::make_unique<Parsed>(*other.parsed_);
     return *this;
 }
 
@@ -849,7 +785,10 @@ std::string Format::line(const std::vector<FormatValue>& values) const
     return std::move(records.front());
 }
 
-bool Format::stays_on_line() const { return parsed_->dollar; }
+bool Format::stays_on_line() const
+{
+    return parsed_->dollar;
+}
 
 std::vector<FormatValue> Format::read(const std::vector<std::string>& lines, int count) const
 {

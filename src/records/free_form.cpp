@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -23,16 +23,29 @@
 namespace velm {
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // Characters that end an unquoted item: blanks, tabs, a comma or a slash.
-bool ends_item(char c) { return is_blank(c) || c == ',' || c == '/'; }
+bool ends_item(char c)
+{
+    return is_blank(c) || c == ',' || c == '/';
+}
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-bool equals_ignoring_case(std::string_view text, std::string_view lower_word) {
+bool equals_ignoring_case(std::string_view text, std::string_view lower_word)
+{
     if (text.size() != lower_word.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (lower(text[i]) != lower_word[i]) return false;
@@ -41,7 +54,8 @@ bool equals_ignoring_case(std::string_view text, std::string_view lower_word) {
 }
 
 // An optionally signed run of decimal digits that fits an int.
-std::optional<int> parse_integer(std::string_view token) {
+std::optional<int> parse_integer(std::string_view token)
+{
     std::size_t i = 0;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
@@ -49,8 +63,8 @@ std::optional<int> parse_integer(std::string_view token) {
         ++i;
     }
     if (i == token.size()) return std::nullopt;
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<int>::min())
-                                        : std::numeric_limits<int>::max();
+    const std::int64_t limit =
+        negative ? -static_cast<std::int64_t>(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
     std::int64_t magnitude = 0;
     for (; i < token.size(); ++i) {
         if (!is_digit(token[i])) return std::nullopt;
@@ -73,7 +87,8 @@ constexpr int FEW_DIGITS = 18;  // digits that always fit the 64-bit whole numbe
 // alone ("1.5+2" is 150.0).  Infinity and NaN are taken by name.  The
 // mantissa and exponent are converted unchanged, so the float is the
 // correctly rounded value of the decimal text, as strtof gives it.
-std::optional<float> parse_real(std::string_view token) {
+std::optional<float> parse_real(std::string_view token)
+{
     std::size_t i = 0;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
@@ -122,8 +137,7 @@ std::optional<float> parse_real(std::string_view token) {
 #if FLT_EVAL_METHOD == 0
     if (mantissa_end == token.size() && mantissa_digits <= FEW_DIGITS && digits <= EXACT_FLOAT_INTEGER &&
         decimals < static_cast<int>(EXACT_POWERS_OF_TEN.size())) {
-        const float magnitude =
-            static_cast<float>(digits) / EXACT_POWERS_OF_TEN[static_cast<std::size_t>(decimals)];
+        const float magnitude = static_cast<float>(digits) / EXACT_POWERS_OF_TEN[static_cast<std::size_t>(decimals)];
         return negative ? -magnitude : magnitude;
     }
 #endif
@@ -170,7 +184,8 @@ public:
 class TextReaderSource final : public LineSource {
 public:
     explicit TextReaderSource(TextReader& reader) : reader_(reader) {}
-    bool next_line(std::string_view& line) override {
+    bool next_line(std::string_view& line) override
+    {
         if (!reader_.next_line(buffer_)) return false;
         line = buffer_;
         return true;
@@ -187,8 +202,11 @@ private:
 class TextSource final : public LineSource {
 public:
     TextSource(std::string_view text, std::string_view file_name, int first_line_number)
-        : rest_(text), file_name_(file_name), line_number_(first_line_number - 1) {}
-    bool next_line(std::string_view& line) override {
+        : rest_(text), file_name_(file_name), line_number_(first_line_number - 1)
+    {
+    }
+    bool next_line(std::string_view& line) override
+    {
         if (finished_) return false;
         const std::size_t end = rest_.find('\n');
         line = rest_.substr(0, end);
@@ -212,9 +230,9 @@ private:
 
 // One item as it stands in the file, before it meets its target.
 struct Item {
-    bool quoted = false;       // a text in apostrophes or double quotes
-    std::string quoted_text;   // the text between the quotes
-    std::string_view text;     // the token as it stands in the line, or quoted_text
+    bool quoted = false;      // a text in apostrophes or double quotes
+    std::string quoted_text;  // the text between the quotes
+    std::string_view text;    // the token as it stands in the line, or quoted_text
 };
 
 // One read statement over a line source.
@@ -222,15 +240,18 @@ class FreeFormScan {
 public:
     FreeFormScan(LineSource& source, const std::vector<FreeFormTarget>& targets, bool one_line = false,
                  std::size_t whole_line_values = 0)
-        : source_(source), targets_(targets), one_line_(one_line), whole_line_values_(whole_line_values) {}
+        : source_(source), targets_(targets), one_line_(one_line), whole_line_values_(whole_line_values)
+    {
+    }
 
-    FreeFormResult run() {
+    FreeFormResult run()
+    {
         if (!next_line()) return {FreeFormStatus::EndOfFile, {}};
         if (targets_.empty()) return {};  // a read of nothing passes over one line
 
-        std::size_t index = 0;          // next target
-        bool comma_is_null = true;      // a comma here stands for a null item
-        bool found = false;             // an item, null or slash was met
+        std::size_t index = 0;      // next target
+        bool comma_is_null = true;  // a comma here stands for a null item
+        bool found = false;         // an item, null or slash was met
         while (index < targets_.size()) {
             while (position_ < line_.size() && is_blank(line_[position_])) ++position_;
             if (position_ == line_.size()) {
@@ -301,7 +322,8 @@ public:
 private:
     // The items after the last one read, to the end of the line: values,
     // texts and nulls between commas alike.
-    std::size_t items_left_on_line() {
+    std::size_t items_left_on_line()
+    {
         std::size_t count = 0;
         bool comma_is_null = false;
         while (position_ < line_.size()) {
@@ -336,12 +358,14 @@ private:
         return count;
     }
 
-    FreeFormResult wrong_count(std::size_t values) const {
+    FreeFormResult wrong_count(std::size_t values) const
+    {
         return {FreeFormStatus::Error, "Data line of " + place() + ": " + std::to_string(values) +
                                            " values where a record has " + std::to_string(targets_.size())};
     }
 
-    bool next_line() {
+    bool next_line()
+    {
         position_ = 0;
         if (source_.next_line(line_)) return true;
         line_ = {};
@@ -350,7 +374,8 @@ private:
 
     // A quoted text; a doubled quote inside stands for one, and a line end
     // inside adds nothing.  The end of the file closes an open text.
-    void read_quoted() {
+    void read_quoted()
+    {
         const char quote = line_[position_++];
         item_.quoted = true;
         std::string& text = item_.quoted_text;
@@ -373,7 +398,8 @@ private:
         item_.text = text;
     }
 
-    FreeFormResult assign(std::size_t index) {
+    FreeFormResult assign(std::size_t index)
+    {
         const FreeFormTarget& target = targets_[index];
         if (std::string* const* text = std::get_if<std::string*>(&target)) {
             (*text)->assign(item_.text);
@@ -393,32 +419,35 @@ private:
         return {};
     }
 
-    std::string shown_item() const {
+    std::string shown_item() const
+    {
         if (!item_.quoted) return std::string(item_.text);
         return "'" + std::string(item_.text) + "'";
     }
 
-    std::string place() const {
+    std::string place() const
+    {
         std::string text;
         if (!source_.file_name().empty()) text += "file \"" + std::string(source_.file_name()) + "\", ";
         text += "line " + std::to_string(source_.line_number());
         return text;
     }
 
-    FreeFormResult bad_item(std::size_t index, std::string_view what, std::string_view item) const {
-        return {FreeFormStatus::Error, "Free-form read of " + place() + ", item " + std::to_string(index + 1) +
-                                           ": " + std::string(what) + ": \"" + std::string(item) + "\""};
+    FreeFormResult bad_item(std::size_t index, std::string_view what, std::string_view item) const
+    {
+        return {FreeFormStatus::Error, "Free-form read of " + place() + ", item " + std::to_string(index + 1) + ": " +
+                                           std::string(what) + ": \"" + std::string(item) + "\""};
     }
 
-    FreeFormResult ended_early(std::size_t index) const {
+    FreeFormResult ended_early(std::size_t index) const
+    {
         return {FreeFormStatus::Error, "Free-form read of " + place() + ": the file ends before item " +
-                                           std::to_string(index + 1) + " of " +
-                                           std::to_string(targets_.size())};
+                                           std::to_string(index + 1) + " of " + std::to_string(targets_.size())};
     }
 
     LineSource& source_;
     const std::vector<FreeFormTarget>& targets_;
-    bool one_line_ = false;  // a record on one line: its values, no fewer and no more
+    bool one_line_ = false;              // a record on one line: its values, no fewer and no more
     std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
     std::string_view line_;
     std::size_t position_ = 0;
@@ -427,12 +456,14 @@ private:
 
 }  // namespace
 
-FreeFormResult FreeFormReader::read(const std::vector<FreeFormTarget>& targets) {
+FreeFormResult FreeFormReader::read(const std::vector<FreeFormTarget>& targets)
+{
     TextReaderSource source(lines_);
     return FreeFormScan(source, targets).run();
 }
 
-FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count) {
+FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count)
+{
     values.assign(static_cast<std::size_t>(std::max(count, 0)), 0.0f);
     std::vector<FreeFormTarget> targets;
     targets.reserve(values.size());
@@ -441,7 +472,8 @@ FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count
 }
 
 FreeFormResult FreeFormReader::read_line_record(const std::vector<FreeFormTarget>& targets,
-                                                std::size_t whole_line_values) {
+                                                std::size_t whole_line_values)
+{
     std::string line;
     do {
         if (!lines_.next_line(line)) return {FreeFormStatus::EndOfFile, {}};
@@ -459,7 +491,8 @@ FreeFormResult FreeFormReader::read_line_record(const std::vector<FreeFormTarget
     return result;
 }
 
-FreeFormResult FreeFormReader::read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values) {
+FreeFormResult FreeFormReader::read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values)
+{
     values.assign(static_cast<std::size_t>(std::max(count, 0)), 0.0f);
     std::vector<FreeFormTarget> targets;
     targets.reserve(values.size());
@@ -468,12 +501,14 @@ FreeFormResult FreeFormReader::read_line_floats(std::vector<float>& values, int 
 }
 
 FreeFormResult read_free_form_line(std::string_view line, const std::vector<FreeFormTarget>& targets,
-                                   std::string_view file_name, int line_number) {
+                                   std::string_view file_name, int line_number)
+{
     TextSource source(line, file_name, std::max(line_number, 1));
     return FreeFormScan(source, targets).run();
 }
 
-std::string shortest_float_text(float value) {
+std::string shortest_float_text(float value)
+{
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
 
@@ -522,7 +557,8 @@ std::string shortest_float_text(float value) {
     return out;
 }
 
-std::string free_form_line(const std::vector<FreeFormValue>& values) {
+std::string free_form_line(const std::vector<FreeFormValue>& values)
+{
     std::string line;
     for (const FreeFormValue& value : values) {
         line += ' ';

@@ -46,7 +46,10 @@ enum class GisFileKind { Node, Link, Subarea };
 // update writes a file, CheckedStamp after a check without fatal findings
 // (pass flag 0), FinalStamp on the final pass (pass flag 1).
 enum class GisFileStamp { Unprocessed = 0, CheckedStamp = 1, FinalStamp = 3 };
-inline float stamp_value(GisFileStamp stamp) { return static_cast<float>(static_cast<int>(stamp)); }
+inline float stamp_value(GisFileStamp stamp)
+{
+    return static_cast<float>(static_cast<int>(stamp));
+}
 
 inline constexpr std::array<int, 0> GIS_NODE_INTEGER_COLUMNS{};
 inline constexpr std::array<int, 2> GIS_LINK_INTEGER_COLUMNS{13, 15};

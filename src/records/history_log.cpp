@@ -8,7 +8,10 @@
 
 namespace velm {
 
-std::string history_log_name(std::string_view study_id) { return study_file_name(HISTORY_LOG_NAME_FORMAT, study_id); }
+std::string history_log_name(std::string_view study_id)
+{
+    return study_file_name(HISTORY_LOG_NAME_FORMAT, study_id);
+}
 
 std::vector<std::string> history_entry_frame(const DateTime& moment, std::string_view rule_format)
 {

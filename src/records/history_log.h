@@ -35,7 +35,8 @@ inline constexpr int HISTORY_DATE_LENGTH = 10;
 std::string history_log_name(std::string_view study_id);
 
 // The rule line and the stamp line that open every entry.
-std::vector<std::string> history_entry_frame(const DateTime& moment, std::string_view rule_format = HISTORY_RULE_FORMAT);
+std::vector<std::string> history_entry_frame(const DateTime& moment,
+                                             std::string_view rule_format = HISTORY_RULE_FORMAT);
 
 // The GIS update's note: rule, stamp, the fixed text, and a page break.
 std::vector<std::string> gis_update_note(const DateTime& moment);

@@ -12,11 +12,14 @@ enum class HydrologyModelType : int {
     LosAngelesCounty = 6,  // packed land use and imperviousness, per-map link data bases searched by region
     LotSizeLandUse = 7,
     RuralLotAveraged = 8,
-    LosAngelesCity = 9,      // region files: map number rounded down to a multiple of 100
-    CurveNumberStorage = 10, // curve-number subareas, watershed lag, storage elements, square miles
+    LosAngelesCity = 9,       // region files: map number rounded down to a multiple of 100
+    CurveNumberStorage = 10,  // curve-number subareas, watershed lag, storage elements, square miles
 };
 
-constexpr int model_type_code(HydrologyModelType type) { return static_cast<int>(type); }
+constexpr int model_type_code(HydrologyModelType type)
+{
+    return static_cast<int>(type);
+}
 
 constexpr bool is_model_type(int model_type_code, HydrologyModelType type)
 {
@@ -61,7 +64,10 @@ constexpr bool averages_gis_subarea_values(int model_type_code)
 }
 
 // Value 2 of a model file header at 0.0 or below: the data are metric.
-constexpr bool is_metric_model_value(float header_value_2) { return header_value_2 <= 0.0f; }
+constexpr bool is_metric_model_value(float header_value_2)
+{
+    return header_value_2 <= 0.0f;
+}
 
 // The study's model type code from value 2 of a model file header.
 inline int model_type_code_from_header(float header_value_2)

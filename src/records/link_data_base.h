@@ -210,7 +210,10 @@ struct LinkRecord : ColumnRecord<LINK_RECORD_VALUES, LINK_INTEGER_COLUMNS, LINK_
     // User-designated mitigation element.
     float& designated_element_type() { return column(141); }  // ElementType 1-3
     float designated_element_type() const { return column(141); }
-    float& designated_friction_hundredths() { return column(142); }  // Manning n x 100 (designated_friction_factor_x100)
+    float& designated_friction_hundredths()
+    {
+        return column(142);
+    }  // Manning n x 100 (designated_friction_factor_x100)
     float designated_friction_hundredths() const { return column(142); }
     float& designated_sizing_dimension() { return column(143); }  // SizingDimension
     float designated_sizing_dimension() const { return column(143); }

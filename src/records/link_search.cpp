@@ -13,32 +13,40 @@ namespace velm {
 
 namespace {
 
-std::optional<std::uint64_t> link_key(float upstream, float downstream) {
+std::optional<std::uint64_t> link_key(float upstream, float downstream)
+{
     if (std::isnan(upstream) || std::isnan(downstream)) return std::nullopt;  // equals nothing
     return node_pair_key(upstream, downstream);
 }
 
 // Characters first..last (1-based) of a name, blank-padded as a 50-character name is.
-std::string characters(std::string_view name, std::size_t first, std::size_t last) {
+std::string characters(std::string_view name, std::size_t first, std::size_t last)
+{
     std::string padded(name);
     padded.resize(std::max<std::size_t>(padded.size(), last), ' ');
     return padded.substr(first - 1, last - first + 1);
 }
 
-std::string trimmed(std::string text) {
+std::string trimmed(std::string text)
+{
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
 }
 
-std::string candidate_name(const std::string& prefix, int map_digits, const std::string& suffix) {
+std::string candidate_name(const std::string& prefix, int map_digits, const std::string& suffix)
+{
     return format_line(REGION_CANDIDATE_NAME_FORMAT, {prefix, map_digits, suffix});
 }
 
 }  // namespace
 
-std::string LinkSearchResult::name() const { return trimmed(file_name); }
+std::string LinkSearchResult::name() const
+{
+    return trimmed(file_name);
+}
 
-const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix, const std::string& suffix) {
+const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix, const std::string& suffix)
+{
     const std::string key = add_data_directory(directory_, trimmed(candidate_name(prefix, 0, suffix)));
     if (const auto known = regions_.find(key); known != regions_.end()) return known->second;
 
@@ -64,7 +72,8 @@ const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix
 }
 
 LinkSearchResult find_link_in_data_bases(float upstream, float downstream, std::string_view file_name,
-                                         LinkSearchIndex& index) {
+                                         LinkSearchIndex& index)
+{
     const std::string prefix = characters(file_name, 1, 4);
     const std::string suffix = characters(file_name, 7, 12);
     const LinkSearchIndex::Region& region = index.region(prefix, suffix);

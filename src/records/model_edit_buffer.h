@@ -34,7 +34,6 @@ inline constexpr int RECORD_FOUND = 999;
 // The mark of the edited link's group in a street section edit.
 inline constexpr int STREET_EDIT_MARK = 998;
 
-
 // The option of the editor module's menu that started an edit.
 enum class EditorOption {
     SubareaAttributes = 1,

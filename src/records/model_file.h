@@ -35,7 +35,7 @@ inline constexpr int MAX_STREET_SECTIONS = 50;
 inline constexpr int OLD_STREET_SECTIONS = 10;  // street table of the older header layouts
 inline constexpr int STREET_SECTION_VALUES = 9;
 inline constexpr int SUBAREA_EXTENSION_VALUES = 6;
-inline constexpr int LAND_USE_VALUES = 18;  // six cells of land-use code, soil code, area
+inline constexpr int LAND_USE_VALUES = 18;                       // six cells of land-use code, soil code, area
 inline constexpr int SUBAREA_PART_VALUES = 1 + LAND_USE_VALUES;  // packed_subarea and the cells
 
 // Header lengths (values before the first marker) of the four layouts.
@@ -110,17 +110,17 @@ struct ModelFileHeader {
 inline constexpr int SCANNED_TO_MARKER = -1;
 
 struct GroupLayout {
-    int family_code = 0;   // the code the group is handled as (short forms and synonyms mapped)
-    int data_count = 0;    // data values after the code, or SCANNED_TO_MARKER
-    bool text = false;     // a 50-character text record follows the data values
+    int family_code = 0;              // the code the group is handled as (short forms and synonyms mapped)
+    int data_count = 0;               // data values after the code, or SCANNED_TO_MARKER
+    bool text = false;                // a 50-character text record follows the data values
     int packed_subarea_position = 0;  // packed_subarea, followed by the 18 land-use values
     int land_use_position = 0;        // first of the six land-use cells
     int subarea_number_position = 0;  // type 10: the subarea number, unpacked
     int extension_position = 0;       // first of the six subarea extension values
-    int street_position = 0;  // conduits 32, 33, 34, 43: the five street values (section number
-                              // first); 61: its five street values; 62, 63: the section number
-    int element_position = 0;  // first element value (conduits, open channels)
-    int element_count = 0;     // 4 or 6 conduit values, 7 channel values
+    int street_position = 0;          // conduits 32, 33, 34, 43: the five street values (section number
+                                      // first); 61: its five street values; 62, 63: the section number
+    int element_position = 0;         // first element value (conduits, open channels)
+    int element_count = 0;            // 4 or 6 conduit values, 7 channel values
 };
 
 // The layout of a group of this code as stored (its integer part is the
@@ -131,10 +131,10 @@ std::optional<GroupLayout> group_layout(float code_value, int model_type, int su
 // One group: the marker (not kept), the node pair, the code as stored and
 // the data values; a text group also keeps its 50-character text whole.
 struct ModelGroup {
-    float upstream_node = 0.0f;    // node number
-    float downstream_node = 0.0f;  // equal to upstream_node when the group is not a reach
-    float code_value = 0.0f;       // ProcessCode as stored, e.g. 2.0 or 21.7
-    std::vector<float> values;     // data values after the code
+    float upstream_node = 0.0f;       // node number
+    float downstream_node = 0.0f;     // equal to upstream_node when the group is not a reach
+    float code_value = 0.0f;          // ProcessCode as stored, e.g. 2.0 or 21.7
+    std::vector<float> values;        // data values after the code
     std::optional<std::string> text;  // text group: the 50 characters after the values
 
     int process_code() const { return static_cast<int>(code_value); }

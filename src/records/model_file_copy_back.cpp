@@ -51,7 +51,10 @@ void CopyBackSet::add_model_file(const LoadedModelFile& old_file, const ModelFil
     if (upgraded) old_copy_ = old_file.bytes;
 }
 
-void CopyBackSet::add_file(std::string name, std::string contents) { files_.push_back({std::move(name), std::move(contents)}); }
+void CopyBackSet::add_file(std::string name, std::string contents)
+{
+    files_.push_back({std::move(name), std::move(contents)});
+}
 
 void CopyBackSet::commit(const std::function<void()>& before_install)
 {
@@ -62,8 +65,7 @@ void CopyBackSet::commit(const std::function<void()>& before_install)
     old_copy_.reset();
 }
 
-void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums,
-                          int gis_model_type)
+void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums, int gis_model_type)
 {
     apply_area_weighted_averages(scratch.header, sums, gis_model_type);
     write_model_file(name, scratch);

@@ -70,7 +70,6 @@ private:
 
 // The GIS update's copy-back of one model file: the averages (when the model
 // type asks for them), the checks, and the atomic replacement.
-void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums,
-                          int gis_model_type);
+void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums, int gis_model_type);
 
 }  // namespace velm

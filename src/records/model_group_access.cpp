@@ -14,7 +14,10 @@ constexpr int CURVE_NUMBER_VALUE = 29;
 constexpr int IMPERVIOUS_VALUE = 30;
 constexpr int SUBAREA_NUMBER_VALUE = 33;
 
-float& value_at(ModelGroup& group, int position) { return group.values.at(static_cast<std::size_t>(position - 1)); }
+float& value_at(ModelGroup& group, int position)
+{
+    return group.values.at(static_cast<std::size_t>(position - 1));
+}
 
 int access_subarea_group(ModelGroup& group, RewriteMode mode, float subarea_number, EditorOption option,
                          ModelEditBuffer& buffer)

@@ -11,7 +11,10 @@ namespace {
 
 constexpr int LAND_USE_CELL_VALUES = 3;
 
-float& data_value(ModelGroup& group, int position) { return group.values.at(static_cast<std::size_t>(position - 1)); }
+float& data_value(ModelGroup& group, int position)
+{
+    return group.values.at(static_cast<std::size_t>(position - 1));
+}
 float data_value(const ModelGroup& group, int position)
 {
     return group.values.at(static_cast<std::size_t>(position - 1));
@@ -99,7 +102,10 @@ void rewrite_street_part(ModelGroup& group, const GroupLayout& layout, const Str
 
 }  // namespace
 
-bool carries_subarea_part(const GroupLayout& layout) { return layout.packed_subarea_position > 0; }
+bool carries_subarea_part(const GroupLayout& layout)
+{
+    return layout.packed_subarea_position > 0;
+}
 
 float group_subarea_number(const ModelGroup& group, const GroupLayout& layout)
 {
@@ -131,9 +137,7 @@ std::array<float, 5> code61_street_values(const StreetSectionEdit& street)
 {
     const double inches = static_cast<double>(street.curb_height) * static_cast<double>(INCHES_PER_FOOT);
     return {static_cast<float>(std::round(inches)),  // std::round takes halves away from zero
-            street.street_half_width,
-            street.crown_to_gradebreak_distance,
-            street.center_lane_crossfall,
+            street.street_half_width, street.crown_to_gradebreak_distance, street.center_lane_crossfall,
             static_cast<float>(static_cast<double>(street.parkway_crossfall) * 1000.0 +
                                static_cast<double>(street.outside_lane_crossfall))};
 }
@@ -158,11 +162,13 @@ int rewrite_code21_group(ModelGroup& group, const GroupLayout& layout, const Gro
 
 // Conduits (31 to 48): the element values of the six-value codes, the street
 // section number of 32, 33, 34 and 43, and their subarea part.
-int rewrite_code31_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
-                         ModelEditBuffer& buffer, const StreetSectionEdit& street)
+int rewrite_code31_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer,
+                         const StreetSectionEdit& street)
 {
-    if (is_link_edit(pass, RECORD_FOUND, EditorOption::LinkPrimaryElement)) rewrite_primary_element(group, layout, buffer);
-    if (is_link_edit(pass, STREET_EDIT_MARK, EditorOption::LinkStreetSection)) rewrite_street_part(group, layout, street);
+    if (is_link_edit(pass, RECORD_FOUND, EditorOption::LinkPrimaryElement))
+        rewrite_primary_element(group, layout, buffer);
+    if (is_link_edit(pass, STREET_EDIT_MARK, EditorOption::LinkStreetSection))
+        rewrite_street_part(group, layout, street);
     if (pass.mode == RewriteMode::LinkEditMode || !carries_subarea_part(layout)) return 0;
     return rewrite_subarea_part(group, layout, pass, buffer);
 }
@@ -170,16 +176,18 @@ int rewrite_code31_group(ModelGroup& group, const GroupLayout& layout, const Gro
 // Open channels (51 to 57): the element values and the subarea part.
 int rewrite_code51_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer)
 {
-    if (is_link_edit(pass, RECORD_FOUND, EditorOption::LinkPrimaryElement)) rewrite_primary_element(group, layout, buffer);
+    if (is_link_edit(pass, RECORD_FOUND, EditorOption::LinkPrimaryElement))
+        rewrite_primary_element(group, layout, buffer);
     if (pass.mode == RewriteMode::LinkEditMode) return 0;
     return rewrite_subarea_part(group, layout, pass, buffer);
 }
 
 // Street flow (61 to 63): the street values or section number, and the subarea part.
-int rewrite_code61_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
-                         ModelEditBuffer& buffer, const StreetSectionEdit& street)
+int rewrite_code61_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer,
+                         const StreetSectionEdit& street)
 {
-    if (is_link_edit(pass, STREET_EDIT_MARK, EditorOption::LinkStreetSection)) rewrite_street_part(group, layout, street);
+    if (is_link_edit(pass, STREET_EDIT_MARK, EditorOption::LinkStreetSection))
+        rewrite_street_part(group, layout, street);
     if (pass.mode == RewriteMode::LinkEditMode) return 0;
     return rewrite_subarea_part(group, layout, pass, buffer);
 }
@@ -193,8 +201,8 @@ int rewrite_code9_group(ModelGroup& group, const GroupLayout& layout, const Grou
 
 }  // namespace
 
-int rewrite_model_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
-                        ModelEditBuffer& buffer, const StreetSectionEdit& street)
+int rewrite_model_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer,
+                        const StreetSectionEdit& street)
 {
     const int family = layout.family_code;
     if (is_initial_subarea_code(family) || is_subarea_addition_code(family))

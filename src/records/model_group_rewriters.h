@@ -37,8 +37,8 @@ struct GroupPass {
 // Rewrites one group in place (writing modes) or fetches from it (fetch
 // mode).  Returns RECORD_FOUND when a fetch found the edited subarea's
 // values in this group, else 0.
-int rewrite_model_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass,
-                        ModelEditBuffer& buffer, const StreetSectionEdit& street);
+int rewrite_model_group(ModelGroup& group, const GroupLayout& layout, const GroupPass& pass, ModelEditBuffer& buffer,
+                        const StreetSectionEdit& street);
 
 // The subarea part of a group, for the GIS update and the tests: the subarea
 // number packed in it (0 when the group carries none) and its land-use cells.

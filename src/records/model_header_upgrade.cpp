@@ -3,6 +3,9 @@
 
 namespace velm {
 
-bool upgrade_model_file_layout(ModelFile& file) { return file.header.upgrade_layout(); }
+bool upgrade_model_file_layout(ModelFile& file)
+{
+    return file.header.upgrade_layout();
+}
 
 }  // namespace velm

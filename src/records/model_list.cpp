@@ -8,26 +8,31 @@
 
 namespace velm {
 
-std::string model_list_file_name(std::string_view study_id) {
+std::string model_list_file_name(std::string_view study_id)
+{
     return study_file_name(MODEL_LIST_FILE_NAME_FORMAT, study_id);
 }
 
-std::string storm_event_model_list_name(std::string_view study_id, int storm_event) {
+std::string storm_event_model_list_name(std::string_view study_id, int storm_event)
+{
     return format_line(STORM_EVENT_MODEL_LIST_NAME_FORMAT, {std::string(study_id), storm_event});
 }
 
-std::string ModelListEntry::model_file_name() const {
+std::string ModelListEntry::model_file_name() const
+{
     const std::size_t end = text.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-ModelListEntry make_model_list_entry(std::string_view name) {
+ModelListEntry make_model_list_entry(std::string_view name)
+{
     std::string text(name.substr(0, MODEL_LIST_ENTRY_LENGTH));
     text.resize(MODEL_LIST_ENTRY_LENGTH, ' ');
     return ModelListEntry{text};
 }
 
-ModelListFile read_model_list_file(std::string_view name) {
+ModelListFile read_model_list_file(std::string_view name)
+{
     const std::vector<RecordBytes> records = decode_records(read_whole_file(name), name);
     ModelListFile list;
     if (records.empty() || records[0].size() < sizeof(float)) return list;
@@ -46,7 +51,8 @@ ModelListFile read_model_list_file(std::string_view name) {
     return list;
 }
 
-void write_model_list_file(std::string_view name, const std::vector<ModelListEntry>& entries) {
+void write_model_list_file(std::string_view name, const std::vector<ModelListEntry>& entries)
+{
     std::vector<RecordBytes> records;
     records.reserve(entries.size() + 1);
     records.push_back(float_payload(MODEL_LIST_MAGIC));

@@ -2,8 +2,8 @@
 // model element, read whole record by record.
 #include "records/model_results_file.h"
 
-#include <cmath>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/files.h"
@@ -18,13 +18,13 @@ constexpr std::size_t VALUE_BYTES = 4;
 // Reads the groups record by record, keeping the record number for messages.
 class GroupReader {
 public:
-    explicit GroupReader(std::string_view name)
-        : name_(name), records_(decode_records(read_whole_file(name), name)) {}
+    explicit GroupReader(std::string_view name) : name_(name), records_(decode_records(read_whole_file(name), name)) {}
 
     bool at_end() const { return next_ >= records_.size(); }
 
     // The next record of the group, which must hold at least `values` values.
-    const RecordBytes& take(std::string_view what, long long values) {
+    const RecordBytes& take(std::string_view what, long long values)
+    {
         const std::size_t number = next_ + 1;  // records count from 1
         if (at_end()) fail(number, "the file ends inside a results group, before its " + std::string(what));
         const RecordBytes& record = records_[next_++];
@@ -34,15 +34,18 @@ public:
         return record;
     }
 
-    static float real_at(const RecordBytes& record, int position) {
+    static float real_at(const RecordBytes& record, int position)
+    {
         return payload_float(record, static_cast<std::size_t>(position - 1) * VALUE_BYTES);
     }
-    static int integer_at(const RecordBytes& record, int position) {
+    static int integer_at(const RecordBytes& record, int position)
+    {
         return payload_int(record, static_cast<std::size_t>(position - 1) * VALUE_BYTES);
     }
 
 private:
-    [[noreturn]] void fail(std::size_t record, const std::string& what) const {
+    [[noreturn]] void fail(std::size_t record, const std::string& what) const
+    {
         throw FileError("File '" + name_ + "', record " + std::to_string(record) + ": " + what);
     }
 
@@ -55,16 +58,16 @@ private:
 class PayloadBuilder {
 public:
     explicit PayloadBuilder(int count) : payload_(static_cast<std::size_t>(count) * VALUE_BYTES) {}
-    PayloadBuilder& real(int position, float value) {
-        return put(position, std::bit_cast<std::uint32_t>(value));
-    }
-    PayloadBuilder& integer(int position, std::int32_t value) {
+    PayloadBuilder& real(int position, float value) { return put(position, std::bit_cast<std::uint32_t>(value)); }
+    PayloadBuilder& integer(int position, std::int32_t value)
+    {
         return put(position, std::bit_cast<std::uint32_t>(value));
     }
     const RecordBytes& payload() const { return payload_; }
 
 private:
-    PayloadBuilder& put(int position, std::uint32_t bits) {
+    PayloadBuilder& put(int position, std::uint32_t bits)
+    {
         const std::size_t offset = static_cast<std::size_t>(position - 1) * VALUE_BYTES;
         for (std::size_t i = 0; i < VALUE_BYTES; ++i)
             payload_[offset + i] = static_cast<std::byte>((bits >> (8 * i)) & 0xFFu);
@@ -75,11 +78,13 @@ private:
 
 }  // namespace
 
-std::string model_results_file_name(std::string_view data_file_stem) {
+std::string model_results_file_name(std::string_view data_file_stem)
+{
     return format_line(MODEL_RESULTS_FILE_NAME_FORMAT, {std::string(data_file_stem)});
 }
 
-std::vector<ModelResultsGroup> read_model_results_file(std::string_view name) {
+std::vector<ModelResultsGroup> read_model_results_file(std::string_view name)
+{
     GroupReader reader(name);
     std::vector<ModelResultsGroup> groups;
     while (!reader.at_end()) {
@@ -105,8 +110,7 @@ std::vector<ModelResultsGroup> read_model_results_file(std::string_view name) {
         for (const float value : {group.upstream_node, group.downstream_node, group.downstream_time_of_concentration,
                                   group.subarea_added_area, group.total_tributary_area, group.travel_time}) {
             if (!std::isfinite(value)) {
-                throw FileError("File '" + std::string(name) + "', results group " +
-                                std::to_string(groups.size() + 1) +
+                throw FileError("File '" + std::string(name) + "', results group " + std::to_string(groups.size() + 1) +
                                 ": a value that is not a number within the range of a real");
             }
         }
@@ -115,7 +119,8 @@ std::vector<ModelResultsGroup> read_model_results_file(std::string_view name) {
     return groups;
 }
 
-void write_model_results_file(std::string_view name, const std::vector<ModelResultsGroup>& groups) {
+void write_model_results_file(std::string_view name, const std::vector<ModelResultsGroup>& groups)
+{
     std::vector<RecordBytes> records;
     const RecordBytes table_row = PayloadBuilder(RESULTS_TABLE_ROW_VALUES).payload();
     for (const ModelResultsGroup& group : groups) {

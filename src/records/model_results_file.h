@@ -29,21 +29,21 @@ namespace velm {
 
 inline constexpr std::string_view MODEL_RESULTS_FILE_NAME_FORMAT = "(A8,'.ZZZ')";
 
-inline constexpr int RESULTS_ELEMENT_VALUES = 40;     // record 2
-inline constexpr int RESULTS_HYDROLOGY_VALUES = 26;   // record 4
-inline constexpr int RESULTS_ROUTING_VALUES = 20;     // record 5
-inline constexpr int RESULTS_TABLE_ROW_VALUES = 5;    // records 7 and 8
-inline constexpr int RESULTS_FIXED_TABLE_ROWS = 55;   // records 8
+inline constexpr int RESULTS_ELEMENT_VALUES = 40;    // record 2
+inline constexpr int RESULTS_HYDROLOGY_VALUES = 26;  // record 4
+inline constexpr int RESULTS_ROUTING_VALUES = 20;    // record 5
+inline constexpr int RESULTS_TABLE_ROW_VALUES = 5;   // records 7 and 8
+inline constexpr int RESULTS_FIXED_TABLE_ROWS = 55;  // records 8
 
 // The values the system takes from one group.
 struct ModelResultsGroup {
-    float upstream_node = 0.0f;                      // record 2, value 1
-    float downstream_node = 0.0f;                    // record 2, value 2
-    int process_code = 0;                            // record 2, value 3
-    float downstream_time_of_concentration = 0.0f;   // minutes; record 4, value 3
-    float subarea_added_area = 0.0f;                 // acres; record 4, value 4
-    float total_tributary_area = 0.0f;               // acres; record 4, value 6
-    float travel_time = 0.0f;                        // minutes; record 4, value 17
+    float upstream_node = 0.0f;                     // record 2, value 1
+    float downstream_node = 0.0f;                   // record 2, value 2
+    int process_code = 0;                           // record 2, value 3
+    float downstream_time_of_concentration = 0.0f;  // minutes; record 4, value 3
+    float subarea_added_area = 0.0f;                // acres; record 4, value 4
+    float total_tributary_area = 0.0f;              // acres; record 4, value 6
+    float travel_time = 0.0f;                       // minutes; record 4, value 17
 
     bool operator==(const ModelResultsGroup&) const = default;
 };

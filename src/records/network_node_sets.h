@@ -12,7 +12,12 @@ struct NetworkNodeSets {
     std::vector<float> headwater_nodes;                 // upstream node of every code 21/22 group
     std::vector<std::array<float, 6>> confluence_rows;  // downstream node, up to 5 upstream nodes
     std::vector<float> seam_nodes;                      // upstream node of every code 151/152 group
-    void clear() { headwater_nodes.clear(); confluence_rows.clear(); seam_nodes.clear(); }
+    void clear()
+    {
+        headwater_nodes.clear();
+        confluence_rows.clear();
+        seam_nodes.clear();
+    }
 };
 
 }  // namespace velm

@@ -44,8 +44,7 @@ inline constexpr std::string_view CONFLUENCE_TABLE_HEADING_FORMAT =
 inline constexpr std::string_view CONFLUENCE_RECORD_FORMAT = "(1X,F8.1,5(2X,F8.1))";
 // A record of a node entered from more than MAX_TRIBUTARY_LINKS upstream
 // nodes: the first five, then the marker in columns 60-84.
-inline constexpr std::string_view MARKED_CONFLUENCE_RECORD_FORMAT =
-    "(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')";
+inline constexpr std::string_view MARKED_CONFLUENCE_RECORD_FORMAT = "(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')";
 inline constexpr std::string_view MORE_THAN_FIVE_MARKER = " <=== more than 5 streams";
 // The block that closes a table holding marked records, then their nodes six
 // to a line.

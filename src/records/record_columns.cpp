@@ -16,16 +16,21 @@ constexpr char TEXT_MARK = '#';
 constexpr float TOO_WIDE_REAL = 1.0e30f;
 constexpr int TOO_WIDE_INTEGER = INT_MAX;
 
-std::string descriptor_text(const FieldSpec& field) {
+std::string descriptor_text(const FieldSpec& field)
+{
     switch (field.kind) {
-        case ColumnKind::Real: return "F" + std::to_string(field.width) + "." + std::to_string(field.decimals);
-        case ColumnKind::Integer: return "I" + std::to_string(field.width);
-        case ColumnKind::Text: return "A" + std::to_string(field.width);
+        case ColumnKind::Real:
+            return "F" + std::to_string(field.width) + "." + std::to_string(field.decimals);
+        case ColumnKind::Integer:
+            return "I" + std::to_string(field.width);
+        case ColumnKind::Text:
+            return "A" + std::to_string(field.width);
     }
     return {};
 }
 
-std::string value_text(const FormatValue& value) {
+std::string value_text(const FormatValue& value)
+{
     if (const float* real = std::get_if<float>(&value)) {
         if (std::isnan(*real)) return "NaN";
         if (std::isinf(*real)) return *real > 0 ? "Infinity" : "-Infinity";
@@ -38,22 +43,26 @@ std::string value_text(const FormatValue& value) {
 }
 
 [[noreturn]] void refuse(std::string_view file_name, int record_number, int column, const FormatValue& value,
-                         const std::string& reason) {
-    std::string where = file_name.empty() ? std::string("Cannot write the record") : "Cannot write " + std::string(file_name);
+                         const std::string& reason)
+{
+    std::string where =
+        file_name.empty() ? std::string("Cannot write the record") : "Cannot write " + std::string(file_name);
     if (!file_name.empty() && record_number > 0) where += ", record " + std::to_string(record_number);
     throw RecordWriteError(std::string(file_name), record_number, column,
                            where + ": column " + std::to_string(column) + " holds " + value_text(value) + ", " +
                                reason + "; nothing was written.");
 }
 
-bool fits_field(float value, int width, int decimals) {
+bool fits_field(float value, int width, int decimals)
+{
     return format_fixed(value, width, decimals).find(NUMBER_MARK) == std::string::npos;
 }
 
 // The largest magnitude of the given sign that Fw.d writes without asterisks:
 // the float just below the rounding boundary of the largest text the field
 // holds (99999.995 for F8.2), found by stepping down from the boundary.
-float largest_in_field(int width, int decimals, bool negative) {
+float largest_in_field(int width, int decimals, bool negative)
+{
     const int integer_digits = width - decimals - (negative ? 2 : 1);
     if (integer_digits < 0) return 0.0f;
     const long double boundary = std::pow(10.0L, integer_digits) - std::pow(10.0L, -decimals) / 2.0L;
@@ -65,9 +74,12 @@ float largest_in_field(int width, int decimals, bool negative) {
 }  // namespace
 
 RecordWriteError::RecordWriteError(std::string file_name, int record_number, int column, const std::string& message)
-    : FileError(message), file_name_(std::move(file_name)), record_number_(record_number), column_(column) {}
+    : FileError(message), file_name_(std::move(file_name)), record_number_(record_number), column_(column)
+{
+}
 
-RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind> kinds) : format_(descriptors) {
+RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind> kinds) : format_(descriptors)
+{
     std::vector<FormatValue> too_wide;
     std::vector<FormatValue> zeros;
     for (ColumnKind kind : kinds) {
@@ -129,13 +141,15 @@ RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind>
     line_length_ = static_cast<int>(marked.size());
 }
 
-const FieldSpec& RecordLayout::field(int column) const {
+const FieldSpec& RecordLayout::field(int column) const
+{
     if (column < 1 || column > columns()) throw std::out_of_range("no column " + std::to_string(column));
     return fields_[static_cast<std::size_t>(column - 1)];
 }
 
 std::string RecordLayout::line(const std::vector<FormatValue>& values, std::string_view file_name,
-                               int record_number) const {
+                               int record_number) const
+{
     if (static_cast<int>(values.size()) != columns())
         throw FormatError("a record of " + std::to_string(columns()) + " columns was given " +
                           std::to_string(values.size()) + " values");
@@ -145,7 +159,8 @@ std::string RecordLayout::line(const std::vector<FormatValue>& values, std::stri
             refuse(file_name, record_number, c, value, "which is not a number a data file can hold");
         if (const std::string* text = std::get_if<std::string>(&value);
             text && text->find_first_of("'\r\n") != std::string::npos)
-            refuse(file_name, record_number, c, value, "and a text with an apostrophe or a line end cannot be read back");
+            refuse(file_name, record_number, c, value,
+                   "and a text with an apostrophe or a line end cannot be read back");
     }
     std::string text = format_.line(values);
     if (static_cast<int>(text.size()) != line_length_)
@@ -164,13 +179,15 @@ std::string RecordLayout::line(const std::vector<FormatValue>& values, std::stri
     return text;
 }
 
-float clamp_to_field(float value, int width, int decimals) {
+float clamp_to_field(float value, int width, int decimals)
+{
     if (std::isnan(value)) return value;
     if (!std::isinf(value) && fits_field(value, width, decimals)) return value;
     return largest_in_field(width, decimals, value < 0.0f);
 }
 
-float clamp_to_field(float value, const FieldSpec& field) {
+float clamp_to_field(float value, const FieldSpec& field)
+{
     if (field.kind != ColumnKind::Real) throw std::invalid_argument("only a real field clamps a real value");
     return clamp_to_field(value, field.width, field.decimals);
 }

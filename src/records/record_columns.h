@@ -74,8 +74,7 @@ public:
 
     // The line of one record's values; RecordWriteError when a value cannot be
     // written whole.  `file_name` and `record_number` go into the message.
-    std::string line(const std::vector<FormatValue>& values, std::string_view file_name,
-                     int record_number) const;
+    std::string line(const std::vector<FormatValue>& values, std::string_view file_name, int record_number) const;
 
 private:
     Format format_;
@@ -100,11 +99,13 @@ public:
     static constexpr int COLUMN_COUNT = COLUMNS;
     static constexpr int TEXT_LENGTH = 10;
 
-    static constexpr ColumnKind kind(int column) {
+    static constexpr ColumnKind kind(int column)
+    {
         if (column == TEXT_COLUMN) return ColumnKind::Text;
         return integer_slot(column) >= 0 ? ColumnKind::Integer : ColumnKind::Real;
     }
-    static std::vector<ColumnKind> column_kinds() {
+    static std::vector<ColumnKind> column_kinds()
+    {
         std::vector<ColumnKind> kinds;
         for (int c = 1; c <= COLUMNS; ++c) kinds.push_back(kind(c));
         return kinds;
@@ -118,41 +119,57 @@ public:
     int& integer_column(int c) { return integers_[integer_index(c)]; }
     int integer_column(int c) const { return integers_[integer_index(c)]; }
     // Any numeric column as a real, for code that walks all columns alike.
-    float number(int c) const {
+    float number(int c) const
+    {
         return kind(c) == ColumnKind::Integer ? static_cast<float>(integer_column(c)) : column(c);
     }
 
     // The values in column order, as the layout writes them (the text
     // padded or cut to its 10 characters).
-    std::vector<FormatValue> format_values() const {
+    std::vector<FormatValue> format_values() const
+    {
         std::vector<FormatValue> values;
         values.reserve(COLUMNS);
         for (int c = 1; c <= COLUMNS; ++c) {
             switch (kind(c)) {
-                case ColumnKind::Real: values.emplace_back(reals_[c - 1]); break;
-                case ColumnKind::Integer: values.emplace_back(integers_[integer_slot(c)]); break;
-                case ColumnKind::Text: values.emplace_back(fitted_text(text_)); break;
+                case ColumnKind::Real:
+                    values.emplace_back(reals_[c - 1]);
+                    break;
+                case ColumnKind::Integer:
+                    values.emplace_back(integers_[integer_slot(c)]);
+                    break;
+                case ColumnKind::Text:
+                    values.emplace_back(fitted_text(text_));
+                    break;
             }
         }
         return values;
     }
 
     // The targets of one free-form read of the whole record, in column order.
-    std::vector<FreeFormTarget> read_targets() {
+    std::vector<FreeFormTarget> read_targets()
+    {
         std::vector<FreeFormTarget> targets;
         targets.reserve(COLUMNS);
         for (int c = 1; c <= COLUMNS; ++c) {
             switch (kind(c)) {
-                case ColumnKind::Real: targets.emplace_back(&reals_[c - 1]); break;
-                case ColumnKind::Integer: targets.emplace_back(&integers_[integer_slot(c)]); break;
-                case ColumnKind::Text: targets.emplace_back(&text_); break;
+                case ColumnKind::Real:
+                    targets.emplace_back(&reals_[c - 1]);
+                    break;
+                case ColumnKind::Integer:
+                    targets.emplace_back(&integers_[integer_slot(c)]);
+                    break;
+                case ColumnKind::Text:
+                    targets.emplace_back(&text_);
+                    break;
             }
         }
         return targets;
     }
 
     // After a read: the text holds exactly its 10 characters.
-    void fit_text() {
+    void fit_text()
+    {
         if (TEXT_COLUMN > 0) text_ = fitted_text(text_);
     }
 
@@ -163,22 +180,26 @@ protected:
     const std::string& text() const { return text_; }
 
 private:
-    static constexpr int integer_slot(int column) {
+    static constexpr int integer_slot(int column)
+    {
         for (std::size_t i = 0; i < INTEGER_COLUMNS.size(); ++i)
             if (INTEGER_COLUMNS[i] == column) return static_cast<int>(i);
         return -1;
     }
-    static std::size_t real_index(int c) {
+    static std::size_t real_index(int c)
+    {
         if (c < 1 || c > COLUMNS || kind(c) != ColumnKind::Real)
             throw std::out_of_range("column " + std::to_string(c) + " is not a real column");
         return static_cast<std::size_t>(c - 1);
     }
-    static std::size_t integer_index(int c) {
+    static std::size_t integer_index(int c)
+    {
         const int slot = (c < 1 || c > COLUMNS) ? -1 : integer_slot(c);
         if (slot < 0) throw std::out_of_range("column " + std::to_string(c) + " is not an integer column");
         return static_cast<std::size_t>(slot);
     }
-    static std::string fitted_text(const std::string& text) {
+    static std::string fitted_text(const std::string& text)
+    {
         std::string fitted = text.substr(0, TEXT_LENGTH);
         fitted.resize(TEXT_LENGTH, ' ');
         return fitted;
@@ -202,7 +223,8 @@ private:
 // item leaves its column 0 (or the text blank), never a value of the record
 // before.
 template <class R>
-std::optional<R> read_record(FreeFormReader& reader) {
+std::optional<R> read_record(FreeFormReader& reader)
+{
     R record;
     const FreeFormResult result = reader.read_line_record(record.read_targets());
     if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
@@ -213,7 +235,8 @@ std::optional<R> read_record(FreeFormReader& reader) {
 
 // Every record of a file, in file order.
 template <class R>
-std::vector<R> read_records(std::string_view name, FilePresence presence) {
+std::vector<R> read_records(std::string_view name, FilePresence presence)
+{
     TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
     FreeFormReader reader(lines);
     std::vector<R> records;
@@ -224,14 +247,16 @@ std::vector<R> read_records(std::string_view name, FilePresence presence) {
 // The line of one record; RecordWriteError (with the file name and record
 // number given) when a value cannot be written whole.
 template <class R>
-std::string record_line(const R& record, std::string_view file_name = {}, int record_number = 0) {
+std::string record_line(const R& record, std::string_view file_name = {}, int record_number = 0)
+{
     return R::layout().line(record.format_values(), file_name, record_number);
 }
 
 // Writes the records as the whole new file, one line per record, in order.
 // Every line is built before the old file is replaced.
 template <class R>
-void write_record_file(std::string_view name, const std::vector<R>& records) {
+void write_record_file(std::string_view name, const std::vector<R>& records)
+{
     TextWriter writer{std::string(name)};
     for (std::size_t i = 0; i < records.size(); ++i)
         writer.write_line(record_line(records[i], name, static_cast<int>(i) + 1));

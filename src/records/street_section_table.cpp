@@ -51,9 +51,9 @@ int find_or_add_street_section(ModelFileHeader& header, const StreetSectionRow& 
     }
     const int count = header.street_section_count();
     if (count < 0) {
-        throw StreetTableRefusal(StreetTableRefusal::Reason::NegativeCount,
-                                 "The street section count of " + file_name + " is " + std::to_string(count) +
-                                     ", below 0: nothing was changed.");
+        throw StreetTableRefusal(StreetTableRefusal::Reason::NegativeCount, "The street section count of " + file_name +
+                                                                                " is " + std::to_string(count) +
+                                                                                ", below 0: nothing was changed.");
     }
     const int capacity = header.street_table_capacity();
     const int searched = count < capacity ? count : capacity;

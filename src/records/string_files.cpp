@@ -27,13 +27,15 @@ static_assert(offsetof(TelescopedStringRecord, carried_flow) == 64 * sizeof(floa
 static_assert(offsetof(TelescopedStringRecord, link_columns_43_48) == 96 * sizeof(float));
 static_assert(offsetof(TelescopedStringRecord, values_103_196) == 102 * sizeof(float));
 
-std::array<float, TELESCOPED_STRING_VALUES> TelescopedStringRecord::values() const {
+std::array<float, TELESCOPED_STRING_VALUES> TelescopedStringRecord::values() const
+{
     std::array<float, TELESCOPED_STRING_VALUES> out{};
     std::memcpy(out.data(), this, sizeof(out));
     return out;
 }
 
-TelescopedStringRecord TelescopedStringRecord::from_values(const std::array<float, TELESCOPED_STRING_VALUES>& values) {
+TelescopedStringRecord TelescopedStringRecord::from_values(const std::array<float, TELESCOPED_STRING_VALUES>& values)
+{
     TelescopedStringRecord record;
     std::memcpy(static_cast<void*>(&record), values.data(), sizeof(record));
     return record;
@@ -46,20 +48,23 @@ namespace {
 struct FieldColumns {
     int first_width;
     int width;
-    int field_of(std::size_t column) const {
+    int field_of(std::size_t column) const
+    {
         const int c = static_cast<int>(column);
         return c < first_width ? 1 : 2 + (c - first_width) / width;
     }
 };
 
 // A value as messages show it: the shortest plain decimal that reads back to it.
-std::string value_text(float value) {
+std::string value_text(float value)
+{
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
     return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
 }
 
-std::string where(std::string_view file_name, int line_number, int field) {
+std::string where(std::string_view file_name, int line_number, int field)
+{
     std::string text = file_name.empty() ? std::string("string file record") : std::string(file_name);
     if (line_number > 0) text += ": line " + std::to_string(line_number);
     return text + ", value " + std::to_string(field);
@@ -67,18 +72,20 @@ std::string where(std::string_view file_name, int line_number, int field) {
 
 // A data file is never written with a value that does not read back: the
 // value must be a finite number and fit its field (no run of asterisks).
-void refuse_non_finite(const std::vector<FormatValue>& values, std::string_view file_name, int line_number) {
+void refuse_non_finite(const std::vector<FormatValue>& values, std::string_view file_name, int line_number)
+{
     for (std::size_t k = 0; k < values.size(); ++k) {
         const float* value = std::get_if<float>(&values[k]);
         if (value && !std::isfinite(*value)) {
-            throw FileError(where(file_name, line_number, static_cast<int>(k) + 1) + ": " +
-                            value_text(*value) + " is not a number that a data file can hold");
+            throw FileError(where(file_name, line_number, static_cast<int>(k) + 1) + ": " + value_text(*value) +
+                            " is not a number that a data file can hold");
         }
     }
 }
 
 void refuse_overflow(const std::string& line, const std::vector<FormatValue>& values, FieldColumns columns,
-                     std::string_view file_name, int line_number) {
+                     std::string_view file_name, int line_number)
+{
     const std::size_t star = line.find('*');
     if (star == std::string::npos) return;
     const int field = columns.field_of(star);
@@ -89,7 +96,8 @@ void refuse_overflow(const std::string& line, const std::vector<FormatValue>& va
 }
 
 std::string checked_line(const Format& layout, const std::vector<FormatValue>& values, FieldColumns columns,
-                         std::string_view file_name, int line_number) {
+                         std::string_view file_name, int line_number)
+{
     refuse_non_finite(values, file_name, line_number);
     std::string line = layout.line(values);
     refuse_overflow(line, values, columns, file_name, line_number);
@@ -100,7 +108,8 @@ constexpr FieldColumns NINE_CHARACTER_FIELDS{9, 9};
 constexpr FieldColumns INDEX_RECORD_FIELDS{5, 9};
 constexpr FieldColumns WIDE_INDEX_RECORD_FIELDS{6, 9};
 
-std::vector<FormatValue> as_format_values(const float* values, std::size_t count) {
+std::vector<FormatValue> as_format_values(const float* values, std::size_t count)
+{
     return std::vector<FormatValue>(values, values + count);
 }
 
@@ -108,7 +117,8 @@ std::vector<FormatValue> as_format_values(const float* values, std::size_t count
 // line; a line may instead hold `whole_line_values` (the long form), of
 // which the read takes the first `count`.
 template <typename Record, typename Build>
-std::vector<Record> read_records(std::string_view name, int count, Build build, std::size_t whole_line_values = 0) {
+std::vector<Record> read_records(std::string_view name, int count, Build build, std::size_t whole_line_values = 0)
+{
     TextReader lines(name);
     FreeFormReader reader(lines);
     std::vector<Record> records;
@@ -125,14 +135,16 @@ std::vector<Record> read_records(std::string_view name, int count, Build build, 
 
 }  // namespace
 
-std::string string_file_name(std::string_view study_id, int string_number) {
+std::string string_file_name(std::string_view study_id, int string_number)
+{
     static const Format layout(STRING_FILE_NAME_FORMAT);
     static const Format wide_layout(WIDE_STRING_FILE_NAME_FORMAT);
     const Format& name = string_number > LAST_FOUR_DIGIT_STRING_NUMBER ? wide_layout : layout;
     return name.line({std::string(study_id), string_number});
 }
 
-std::string string_number_layout(std::string_view layout, int string_number) {
+std::string string_number_layout(std::string_view layout, int string_number)
+{
     std::string shown(layout);
     if (string_number <= LAST_FOUR_DIGIT_STRING_NUMBER) return shown;
     for (const auto& [narrow, wide] : {std::pair{"I4.4", "I5.5"}, std::pair{"I4", "I5"}}) {
@@ -142,33 +154,39 @@ std::string string_number_layout(std::string_view layout, int string_number) {
     return shown;
 }
 
-std::string string_index_file_name(std::string_view study_id) {
+std::string string_index_file_name(std::string_view study_id)
+{
     return study_file_name(STRING_INDEX_FILE_NAME_FORMAT, study_id);
 }
 
-std::string string_record_line(const StringRecord& record, std::string_view file_name, int line_number) {
+std::string string_record_line(const StringRecord& record, std::string_view file_name, int line_number)
+{
     static const Format layout(STRING_RECORD_FORMAT);
-    const std::vector<FormatValue> values{record.upstream_node,   record.downstream_node,    record.link_length,
-                                          record.peak_flow_rate,  record.upstream_elevation, record.downstream_elevation};
+    const std::vector<FormatValue> values{record.upstream_node,      record.downstream_node,
+                                          record.link_length,        record.peak_flow_rate,
+                                          record.upstream_elevation, record.downstream_elevation};
     return checked_line(layout, values, NINE_CHARACTER_FIELDS, file_name, line_number);
 }
 
 std::string telescoped_string_record_line(const TelescopedStringRecord& record, std::string_view file_name,
-                                          int line_number) {
+                                          int line_number)
+{
     static const Format layout(TELESCOPED_STRING_RECORD_FORMAT);
     const std::array<float, TELESCOPED_STRING_VALUES> values = record.values();
     return checked_line(layout, as_format_values(values.data(), values.size()), NINE_CHARACTER_FIELDS, file_name,
                         line_number);
 }
 
-std::vector<StringRecord> read_string_file(std::string_view name) {
+std::vector<StringRecord> read_string_file(std::string_view name)
+{
     return read_records<StringRecord>(
         name, STRING_RECORD_VALUES,
         [](const std::vector<float>& v) { return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]}; },
         TELESCOPED_STRING_VALUES);
 }
 
-std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name) {
+std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name)
+{
     return read_records<TelescopedStringRecord>(name, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
         std::array<float, TELESCOPED_STRING_VALUES> values{};
         std::copy(v.begin(), v.end(), values.begin());
@@ -176,7 +194,8 @@ std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view
     });
 }
 
-StringIndexFile read_string_index_file(std::string_view name) {
+StringIndexFile read_string_index_file(std::string_view name)
+{
     TextReader lines(name);
     FreeFormReader reader(lines);
     StringIndexFile index;
@@ -187,9 +206,9 @@ StringIndexFile read_string_index_file(std::string_view name) {
     std::copy(header.begin(), header.end(), index.header.values.begin());
     for (;;) {
         StringIndexRecord record;
-        const FreeFormResult result =
-            reader.read_line_record({&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
-                         &record.outlet_system_number, &record.outlet_hgl_control, &record.value_7, &record.value_8});
+        const FreeFormResult result = reader.read_line_record(
+            {&record.string_number, &record.upstream_node, &record.outlet_node, &record.processing_level,
+             &record.outlet_system_number, &record.outlet_hgl_control, &record.value_7, &record.value_8});
         if (result.status == FreeFormStatus::EndOfFile) break;
         if (!result.ok()) throw FileError(result.message);
         index.records.push_back(record);
@@ -197,14 +216,16 @@ StringIndexFile read_string_index_file(std::string_view name) {
     return index;
 }
 
-void write_string_file(std::string_view name, const std::vector<StringRecord>& records) {
+void write_string_file(std::string_view name, const std::vector<StringRecord>& records)
+{
     TextWriter file{std::string(name)};
     int line_number = 0;
     for (const StringRecord& record : records) file.write_line(string_record_line(record, name, ++line_number));
     file.commit();
 }
 
-void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records) {
+void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records)
+{
     TextWriter file{std::string(name)};
     int line_number = 0;
     for (const TelescopedStringRecord& record : records) {
@@ -213,7 +234,8 @@ void write_telescoped_string_file(std::string_view name, const std::vector<Teles
     file.commit();
 }
 
-void write_string_index_file(std::string_view name, const StringIndexFile& index) {
+void write_string_index_file(std::string_view name, const StringIndexFile& index)
+{
     static const Format header_layout(STRING_INDEX_HEADER_FORMAT);
     static const Format record_layout(STRING_INDEX_RECORD_FORMAT);
     static const Format wide_record_layout(WIDE_STRING_INDEX_RECORD_FORMAT);
@@ -223,10 +245,9 @@ void write_string_index_file(std::string_view name, const StringIndexFile& index
                                  as_format_values(index.header.values.data(), index.header.values.size()),
                                  NINE_CHARACTER_FIELDS, name, line_number));
     for (const StringIndexRecord& record : index.records) {
-        const std::vector<FormatValue> values{record.string_number,        record.upstream_node,
-                                              record.outlet_node,          record.processing_level,
-                                              record.outlet_system_number, record.outlet_hgl_control,
-                                              record.value_7,              record.value_8};
+        const std::vector<FormatValue> values{
+            record.string_number,        record.upstream_node,      record.outlet_node, record.processing_level,
+            record.outlet_system_number, record.outlet_hgl_control, record.value_7,     record.value_8};
         const bool wide = record.string_number > LAST_FOUR_DIGIT_STRING_NUMBER;
         file.write_line(checked_line(wide ? wide_record_layout : record_layout, values,
                                      wide ? WIDE_INDEX_RECORD_FIELDS : INDEX_RECORD_FIELDS, name, ++line_number));

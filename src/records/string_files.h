@@ -93,15 +93,15 @@ struct TelescopedStringRecord {
     float link_upstream_hgl = 0.0f;           // 35 ft, column 139
     float link_downstream_hgl = 0.0f;         // 36 ft, column 140
     // The last parallel element the pass recorded.
-    float parallel_shape = 0.0f;            // 37
-    float parallel_size = 0.0f;             // 38 ft
-    float parallel_width = 0.0f;            // 39 ft
-    float parallel_side_slope = 0.0f;       // 40
-    float parallel_friction_factor = 0.0f;  // 41
-    std::array<float, 8> values_42_49{};    // 42-49, 0.0
-    float sizing_slope = 0.0f;              // 50 ft/ft
-    float link_capacity = 0.0f;             // 51 cfs, column 75 (column 74 when 75 is -1.0)
-    float telescoped_capacity = 0.0f;       // 52 cfs, 88888.0 above 99999.0
+    float parallel_shape = 0.0f;                 // 37
+    float parallel_size = 0.0f;                  // 38 ft
+    float parallel_width = 0.0f;                 // 39 ft
+    float parallel_side_slope = 0.0f;            // 40
+    float parallel_friction_factor = 0.0f;       // 41
+    std::array<float, 8> values_42_49{};         // 42-49, 0.0
+    float sizing_slope = 0.0f;                   // 50 ft/ft
+    float link_capacity = 0.0f;                  // 51 cfs, column 75 (column 74 when 75 is -1.0)
+    float telescoped_capacity = 0.0f;            // 52 cfs, 88888.0 above 99999.0
     std::array<float, 12> link_columns_31_42{};  // 53-64 (59-64 the six peak flow rates, cfs)
     float carried_flow = 0.0f;                   // 65 cfs
     std::array<float, 31> values_66_96{};        // 66-96, 0.0

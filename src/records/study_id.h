@@ -36,9 +36,15 @@ private:
 };
 
 // The two characters of a name (an answer, a map's file stem), padded.
-inline std::string study_id_of(std::string_view name) { return StudyId(name).text(); }
+inline std::string study_id_of(std::string_view name)
+{
+    return StudyId(name).text();
+}
 
-inline bool is_unknown_study_id(std::string_view study_id) { return StudyId(study_id).unknown(); }
+inline bool is_unknown_study_id(std::string_view study_id)
+{
+    return StudyId(study_id).unknown();
+}
 
 // The study a run's checks and node-set files are named after: that of the
 // first map data file of the table, or the table's own identifier when the
@@ -46,7 +52,7 @@ inline bool is_unknown_study_id(std::string_view study_id) { return StudyId(stud
 inline StudyId study_of_data_files(const DataFileTable& data_files)
 {
     return StudyId(data_files.data_file_count() > 0 ? std::string_view(data_files.data_file_names.front())
-                                                     : std::string_view(data_files.study_id));
+                                                    : std::string_view(data_files.study_id));
 }
 
 }  // namespace velm

@@ -1,5 +1,5 @@
-#include "records/study_id.h"
 #include "records/study_names.h"
+#include "records/study_id.h"
 
 #include "platform/files.h"
 #include "platform/text_file.h"

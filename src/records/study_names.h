@@ -18,7 +18,11 @@ struct DataDirectoryCache {
     // 0 not looked up; NO_DIRECTORY_FILE when the file is missing or its first
     // line names no directory; else the length of the prefix
     int state = 0;
-    void reset() { directory.clear(); state = 0; }
+    void reset()
+    {
+        directory.clear();
+        state = 0;
+    }
 };
 
 // A study file name from its layout and the study identifier: the layout

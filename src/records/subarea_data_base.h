@@ -71,8 +71,7 @@ std::string subarea_data_base_name(std::string_view study_id, int map_number);
 
 std::vector<SubareaRecord> read_subarea_data_base(std::string_view name, FilePresence presence);
 std::optional<SubareaRecord> read_subarea_record(FreeFormReader& reader);
-std::string subarea_record_line(const SubareaRecord& record, std::string_view file_name = {},
-                                int record_number = 0);
+std::string subarea_record_line(const SubareaRecord& record, std::string_view file_name = {}, int record_number = 0);
 void write_subarea_data_base(std::string_view name, const std::vector<SubareaRecord>& records);
 
 }  // namespace velm

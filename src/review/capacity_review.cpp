@@ -31,8 +31,8 @@ ReviewOutcome review_link_capacity(Window& window, LinkRecord& record)
         0.0f,
         high,
     };
-    const OverrideChoice choice = review_value_override(window, review, record.upstream_node(),
-                                                        record.downstream_node());
+    const OverrideChoice choice =
+        review_value_override(window, review, record.upstream_node(), record.downstream_node());
     if (choice.outcome == ReviewOutcome::Changed)
         record.user_capacity() = choice.remove ? NO_USER_CAPACITY : choice.new_value;
     return choice.outcome;

@@ -37,7 +37,8 @@ ReviewOutcome review_cost_opinion_status(Window& window, LinkRecord& record, Cha
         write_form(window, 6, 10, "('ID LINK [',F8.1,' - ',F8.1,'].')",
                    {record.upstream_node(), record.downstream_node()});
         write_form(window, 6, 11, "('CURRENT Cost Opinion STATUS........................ ===>[',I1,']')", {current});
-        write_at(window, 6, STATUS_ROW, "NEW Cost Opinion STATUS............................ ===>", LineEnd::StayOnLine);
+        write_at(window, 6, STATUS_ROW, "NEW Cost Opinion STATUS............................ ===>",
+                 LineEnd::StayOnLine);
         write_at(window, 6, 13, "(1 = INCLUDE in Cost Opinion and CBI analysis;");
         write_at(window, 6, 14, " 2 = Do NOT include in Cost Opinion and CBI analysis)");
         show_review_footer(window, CommandSet::ExitTop);

@@ -23,7 +23,10 @@ constexpr int FRICTION_ROW = 19;
 
 constexpr std::string_view TABLE_RULE = "+=====================+===========+";
 
-int recommended_type(const LinkRecord& record) { return static_cast<int>(record.recommended_element_type()); }
+int recommended_type(const LinkRecord& record)
+{
+    return static_cast<int>(record.recommended_element_type());
+}
 
 // The attribute table, rows `first` to `first` + 11.
 void show_attribute_table(Window& window, const LinkRecord& record, int first)
@@ -34,7 +37,8 @@ void show_attribute_table(Window& window, const LinkRecord& record, int first)
     write_at(window, 41, r + 2, TABLE_RULE);
     write_at(window, 41, r + 3, "|COMPUTER-RECOMMENDED |   USER-   |");
     write_at(window, 8, r + 4, "Element Characteristics          |Replacement Parallel |RECOMMENDED|");
-    write_form(window, 5, r + 5, "('ID: 1=Pipe; 2=Box; 3=Channel........| [',2X,I2,2X,']   [   1  ] |  [',2X,I2,2X,'] |')",
+    write_form(window, 5, r + 5,
+               "('ID: 1=Pipe; 2=Box; 3=Channel........| [',2X,I2,2X,']   [   1  ] |  [',2X,I2,2X,'] |')",
                {recommended_type(record), record.user_element_type()});
     write_form(window, 5, r + 6, "('Diameter/Height (ft)................| [',F6.2,']   [',F6.2,'] |  [',F6.2,'] |')",
                {record.replacement_element_height(), record.parallel_element_height(), record.user_element_height()});
@@ -123,10 +127,14 @@ enum class EntryStep { Done, Leave, Top, Back };
 EntryStep step_of(EntryResult result)
 {
     switch (result) {
-    case EntryResult::ExitRequested: return EntryStep::Leave;
-    case EntryResult::TopRequested: return EntryStep::Top;
-    case EntryResult::BackRequested: return EntryStep::Back;
-    default: return EntryStep::Done;
+        case EntryResult::ExitRequested:
+            return EntryStep::Leave;
+        case EntryResult::TopRequested:
+            return EntryStep::Top;
+        case EntryResult::BackRequested:
+            return EntryStep::Back;
+        default:
+            return EntryStep::Done;
     }
 }
 
@@ -207,8 +215,7 @@ ReviewOutcome review_element_size(Window& window, LinkRecord& record, ChangedLin
 
     ChangedLinkEntry& entry = changed_links.entry_for(record.upstream_node(), record.downstream_node());
     const std::array<float, 5> replacement{static_cast<float>(recommended_type(record)),
-                                           record.replacement_element_height(),
-                                           record.replacement_element_base_width(),
+                                           record.replacement_element_height(), record.replacement_element_base_width(),
                                            record.replacement_element_side_slope(),
                                            record.replacement_element_friction_factor()};
     if (option == 3) {
@@ -224,7 +231,8 @@ ReviewOutcome review_element_size(Window& window, LinkRecord& record, ChangedLin
         entry.adopted_values = {static_cast<float>(record.user_element_type()), record.user_element_height(),
                                 record.user_element_base_width(), record.user_element_side_slope(),
                                 record.user_element_friction_factor()};
-        const bool parallel = static_cast<int>(record.user_element_status()) == static_cast<int>(ElementStatus::Parallel);
+        const bool parallel =
+            static_cast<int>(record.user_element_status()) == static_cast<int>(ElementStatus::Parallel);
         entry.parallel_values = parallel ? replacement : std::array<float, 5>{};
     }
     show_update_link_data_base(window);

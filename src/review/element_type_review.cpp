@@ -41,9 +41,9 @@ bool has_designation(const LinkRecord& record)
 Designation designation_of(const LinkRecord& record)
 {
     if (!has_designation(record)) return {};
-    return {record.designated_element_type(), record.designated_friction_hundredths() / 100.0f,
+    return {record.designated_element_type(),     record.designated_friction_hundredths() / 100.0f,
             record.designated_sizing_dimension(), record.designated_dimension_value(),
-            record.designated_side_slope(), record.designated_freeboard()};
+            record.designated_side_slope(),       record.designated_freeboard()};
 }
 
 void store(LinkRecord& record, const Designation& d)
@@ -69,7 +69,8 @@ int show_type_screen(Window& window, const LinkRecord& record, bool designated, 
         write_at(window, 6, 5, "further analysis, until YOU Remove YOUR USER-RECOMMENDED");
         write_at(window, 6, 6, "specification/over-ride.");
         option_row = 8;
-        write_at(window, 6, option_row, "Select YOUR Option NUMBER.......................... ===>", LineEnd::StayOnLine);
+        write_at(window, 6, option_row, "Select YOUR Option NUMBER.......................... ===>",
+                 LineEnd::StayOnLine);
         write_at(window, 8, 9, "1= Retain use of the COMPUTER-RECOMMENDED values");
         write_at(window, 11, 10, "for further analysis");
         write_at(window, 8, 11, "2= SPECIFY USER-RECOMMENDED values for all further analysis");
@@ -80,7 +81,8 @@ int show_type_screen(Window& window, const LinkRecord& record, bool designated, 
         write_form(window, 5, TYPE_ROW, "('Element TYPE: 1=Pipe;2=Box;3=Channel.......[',2X,I2,2X,']')", {current});
     } else {
         option_row = 5;
-        write_at(window, 5, option_row, " Select YOUR Option NUMBER.......................... ===>", LineEnd::StayOnLine);
+        write_at(window, 5, option_row, " Select YOUR Option NUMBER.......................... ===>",
+                 LineEnd::StayOnLine);
         write_at(window, 5, 6, "1= Retain use of the current USER-RECOMMENDED attributes.");
         write_at(window, 5, 7, "2= Change the current USER-RECOMMENDED attributes.");
         write_at(window, 5, 8, "3= REMOVE the USER-RECOMMENDED Specification/over-ride,");
@@ -105,11 +107,14 @@ std::string_view sizing_value_prompt(int type, int dimension)
 {
     const bool channel = type == static_cast<int>(ElementType::Channel);
     switch (dimension) {
-    case 1: return "Enter WIDTH (feet).................................. ===>";
-    case 2: return channel ? "Enter FLOW-DEPTH (feet)............................. ===>"
+        case 1:
+            return "Enter WIDTH (feet).................................. ===>";
+        case 2:
+            return channel ? "Enter FLOW-DEPTH (feet)............................. ===>"
                            : "Enter HEIGHT (feet)................................. ===>";
-    default: return channel ? "Enter WIDTH/(FLOW-DEPTH) RATIO...................... ===>"
-                            : "Enter WIDTH/HEIGHT RATIO............................ ===>";
+        default:
+            return channel ? "Enter WIDTH/(FLOW-DEPTH) RATIO...................... ===>"
+                           : "Enter WIDTH/HEIGHT RATIO............................ ===>";
     }
 }
 
@@ -136,7 +141,8 @@ EntryStep read_designation(Window& window, bool designated, Designation& working
     if (step != EntryStep::Done || type == static_cast<int>(ElementType::Pipe)) return step;
 
     const bool channel = type == static_cast<int>(ElementType::Channel);
-    write_at(window, 5, DIMENSION_ROW, "Select Sizing Dimension VARIABLE.................... ===>", LineEnd::StayOnLine);
+    write_at(window, 5, DIMENSION_ROW, "Select Sizing Dimension VARIABLE.................... ===>",
+             LineEnd::StayOnLine);
     write_at(window, 6, DIMENSION_ROW + 1,
              channel ? "1 = FLOW-DEPTH, 2 = WIDTH, 3 = Ratio of WIDTH/(FLOW-DEPTH)"
                      : "1 = HEIGHT, 2 = WIDTH, 3 = Ratio of WIDTH/HEIGHT");
@@ -152,12 +158,14 @@ EntryStep read_designation(Window& window, bool designated, Designation& working
                    : field(SIZING_VALUE_ROW, FieldKind::Real, 1.0f, 10.0f, working.sizing_value);
     if (step != EntryStep::Done || !channel) return step;
 
-    write_at(window, 5, SIDE_SLOPE_ROW, "Enter Channel Side Slope (Horiz./Vertical),Z........ ===>", LineEnd::StayOnLine);
+    write_at(window, 5, SIDE_SLOPE_ROW, "Enter Channel Side Slope (Horiz./Vertical),Z........ ===>",
+             LineEnd::StayOnLine);
     if (designated) show_current(window, 50, SIDE_SLOPE_ROW, "('.[',F6.2,']')", working.side_slope);
     step = field(SIDE_SLOPE_ROW, FieldKind::Real, 0.0f, 10.0f, working.side_slope);
     if (step != EntryStep::Done) return step;
 
-    write_at(window, 5, FREEBOARD_ROW, "Enter FREEBOARD (feet).............................. ===>", LineEnd::StayOnLine);
+    write_at(window, 5, FREEBOARD_ROW, "Enter FREEBOARD (feet).............................. ===>",
+             LineEnd::StayOnLine);
     if (designated) show_current(window, 51, FREEBOARD_ROW, "('[',F6.2,']')", working.freeboard);
     return field(FREEBOARD_ROW, FieldKind::Real, 0.0f, 10.0f, working.freeboard);
 }

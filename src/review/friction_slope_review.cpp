@@ -40,9 +40,10 @@ ReviewOutcome review_friction_slope(Window& window, LinkRecord& record)
         // Never more than column 65 can hold.
         clamp_to_field(10.0f * record.computed_friction_slope(), LinkRecord::field(65)),
     };
-    const OverrideChoice choice = review_value_override(window, review, record.upstream_node(),
-                                                        record.downstream_node());
-    if (choice.outcome == ReviewOutcome::Changed) record.user_friction_slope() = choice.remove ? 0.0f : choice.new_value;
+    const OverrideChoice choice =
+        review_value_override(window, review, record.upstream_node(), record.downstream_node());
+    if (choice.outcome == ReviewOutcome::Changed)
+        record.user_friction_slope() = choice.remove ? 0.0f : choice.new_value;
     return choice.outcome;
 }
 

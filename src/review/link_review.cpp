@@ -127,11 +127,16 @@ std::optional<LocatedLink> locate_link(Session& session, std::string_view study_
 ReviewOutcome review_target(Window& window, ReviewTarget target, LinkRecord& record, ChangedLinkTable& changed_links)
 {
     switch (target) {
-    case ReviewTarget::CapacityReview: return review_link_capacity(window, record);
-    case ReviewTarget::SizeReview: return review_element_size(window, record, changed_links);
-    case ReviewTarget::FrictionSlopeReview: return review_friction_slope(window, record);
-    case ReviewTarget::CostOpinionReview: return review_cost_opinion_status(window, record, changed_links);
-    case ReviewTarget::ElementTypeReview: return review_element_type(window, record);
+        case ReviewTarget::CapacityReview:
+            return review_link_capacity(window, record);
+        case ReviewTarget::SizeReview:
+            return review_element_size(window, record, changed_links);
+        case ReviewTarget::FrictionSlopeReview:
+            return review_friction_slope(window, record);
+        case ReviewTarget::CostOpinionReview:
+            return review_cost_opinion_status(window, record, changed_links);
+        case ReviewTarget::ElementTypeReview:
+            return review_element_type(window, record);
     }
     return ReviewOutcome::LeaveReview;
 }
@@ -187,12 +192,16 @@ int ChangedLinkTable::find(float upstream_node, float downstream_node) const
 std::string_view review_caption(ReviewTarget target)
 {
     switch (target) {
-    case ReviewTarget::CapacityReview:
-        return "* REVIEW/ADOPT LINK Specified PRIMARY Element  Flow Capacity  Estimates *";
-    case ReviewTarget::SizeReview: return "* REVIEW/ADOPT LINK MPD PRIMARY Element SIZE Estimates *";
-    case ReviewTarget::FrictionSlopeReview: return "* REVIEW/ADOPT LINK Element Friction Slope Estimates *";
-    case ReviewTarget::CostOpinionReview: return "* REVIEW/ADOPT LINK Element Cost Opinion Status *";
-    case ReviewTarget::ElementTypeReview: return "* REVIEW/ADOPT LINK PRIMARY Element TYPE Status *";
+        case ReviewTarget::CapacityReview:
+            return "* REVIEW/ADOPT LINK Specified PRIMARY Element  Flow Capacity  Estimates *";
+        case ReviewTarget::SizeReview:
+            return "* REVIEW/ADOPT LINK MPD PRIMARY Element SIZE Estimates *";
+        case ReviewTarget::FrictionSlopeReview:
+            return "* REVIEW/ADOPT LINK Element Friction Slope Estimates *";
+        case ReviewTarget::CostOpinionReview:
+            return "* REVIEW/ADOPT LINK Element Cost Opinion Status *";
+        case ReviewTarget::ElementTypeReview:
+            return "* REVIEW/ADOPT LINK PRIMARY Element TYPE Status *";
     }
     return {};
 }
@@ -208,22 +217,21 @@ void show_update_link_data_base(Window& window)
     write_at(window, 5, MESSAGE_ROW, " * UPDATE LINK DATA BASE * ", LineEnd::StayOnLine);
 }
 
-void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target,
-                                  int model_type)
+void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type)
 {
     Window& window = session.window;
     ChangedLinkTable changed_links;
     LinkSearchIndex search(session.data_directory);
     for (;;) {
         show_link_prompt(window, target);
-        const NumberEntry upstream = read_number_field(window, ENTRY_FIELD_COLUMN, UPSTREAM_NODE_ROW, FieldKind::Real,
-                                                       LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                       CommandSet::ExitTop, false);
+        const NumberEntry upstream =
+            read_number_field(window, ENTRY_FIELD_COLUMN, UPSTREAM_NODE_ROW, FieldKind::Real, LOWEST_NODE_NUMBER,
+                              HIGHEST_NODE_NUMBER, 0.0f, CommandSet::ExitTop, false);
         if (upstream.result == EntryResult::ExitRequested) break;
         if (upstream.result == EntryResult::TopRequested) continue;
-        const NumberEntry downstream = read_number_field(window, ENTRY_FIELD_COLUMN, DOWNSTREAM_NODE_ROW,
-                                                         FieldKind::Real, LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER,
-                                                         0.0f, CommandSet::ExitTop, false);
+        const NumberEntry downstream =
+            read_number_field(window, ENTRY_FIELD_COLUMN, DOWNSTREAM_NODE_ROW, FieldKind::Real, LOWEST_NODE_NUMBER,
+                              HIGHEST_NODE_NUMBER, 0.0f, CommandSet::ExitTop, false);
         if (downstream.result == EntryResult::ExitRequested) break;
         if (downstream.result == EntryResult::TopRequested) continue;
 

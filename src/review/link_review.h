@@ -84,8 +84,7 @@ void show_update_link_data_base(Window& window);
 // end refreshes the string files when sizes or cost-opinion statuses were
 // changed.  `model_type` is the study's hydrology model type (6: the link
 // is searched among the files of its region; 9: one data base per region).
-void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target,
-                                  int model_type);
+void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type);
 
 // Carries the changed links of a size or cost-opinion review run into the
 // study's string files: every string file holding a changed link is

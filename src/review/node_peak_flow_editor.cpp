@@ -32,16 +32,30 @@ constexpr float HIGHEST_PEAK_FLOW = 999999.9f;  // cfs
 
 constexpr std::string_view NODE_PROMPT = "Enter NODE NUMBER................................... ===>";
 constexpr std::string_view NODE_RANGE_LINE = ":ALLOWABEL VALUE BETWEEN [10000.0] and [999999.9]";
-constexpr std::string_view PEAK_FLOW_HEADING =
-    "Return Frequency      Computer Recommended      User Recommened";
+constexpr std::string_view PEAK_FLOW_HEADING = "Return Frequency      Computer Recommended      User Recommened";
 constexpr std::string_view PEAK_FLOW_HEADING_2 = "Number           Peak Flow Rate (cfs)    Peak Flow Rate (cfs)";
 constexpr std::string_view PEAK_FLOW_ROW_FORMAT = "(14X,I1,21X,F10.2,16X,F10.2)";
 
-int source_column(int i) { return 225 + i; }
-int override_column(int i) { return 231 + i; }
-int first_copy_column(int i) { return 261 + i; }
-int computer_recommended_column(int i) { return 267 + i; }
-int user_recommended_column(int i) { return 273 + i; }
+int source_column(int i)
+{
+    return 225 + i;
+}
+int override_column(int i)
+{
+    return 231 + i;
+}
+int first_copy_column(int i)
+{
+    return 261 + i;
+}
+int computer_recommended_column(int i)
+{
+    return 267 + i;
+}
+int user_recommended_column(int i)
+{
+    return 273 + i;
+}
 
 void show_notice(Window& window, std::string_view layout, const std::vector<FormatValue>& values)
 {
@@ -117,9 +131,9 @@ void edit_node_peak_flows(Session& session, std::string_view study_id, int model
         write_at(window, 5, NODE_ROW, NODE_PROMPT, LineEnd::StayOnLine);
         write_at(window, 6, NODE_ROW + 1, NODE_RANGE_LINE);
         show_command_footer(window, CommandSet::ExitTop);
-        const NumberEntry node = read_number_field(window, ENTRY_FIELD_COLUMN, NODE_ROW, FieldKind::Real,
-                                                   LOWEST_NODE_NUMBER, HIGHEST_NODE_NUMBER, 0.0f,
-                                                   CommandSet::ExitTop, false);
+        const NumberEntry node =
+            read_number_field(window, ENTRY_FIELD_COLUMN, NODE_ROW, FieldKind::Real, LOWEST_NODE_NUMBER,
+                              HIGHEST_NODE_NUMBER, 0.0f, CommandSet::ExitTop, false);
         if (node.result == EntryResult::ExitRequested) return;
         if (node.result == EntryResult::TopRequested) continue;
 

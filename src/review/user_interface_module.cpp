@@ -65,7 +65,9 @@ std::string without_trailing_blanks(std::string text)
 
 class UserInterfaceModule {
 public:
-    UserInterfaceModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call) {}
+    UserInterfaceModule(Session& session, LauncherCall& call) : session_(session), window_(session.window), call_(call)
+    {
+    }
 
     [[noreturn]] void run();
 
@@ -100,8 +102,8 @@ void UserInterfaceModule::show_menu(bool with_study_question)
     write_at(window_, 10, 13, "8= N/A");
     write_at(window_, 10, 14, "9= N/A");
     write_at(window_, 9, 15, "10= N/A");
-    write_at(window_, 6, OPTION_ROW, std::string("Enter OPTION desired...............................") +
-                                         std::string(PROMPT_ARROW),
+    write_at(window_, 6, OPTION_ROW,
+             std::string("Enter OPTION desired...............................") + std::string(PROMPT_ARROW),
              LineEnd::StayOnLine);
     if (with_study_question) show_study_question();
     write_at(window_, 2, RULE_ROW, std::string(72, '-'));
@@ -211,8 +213,7 @@ int UserInterfaceModule::hydrology_model_type(const std::string& study_id)
     const std::optional<float> first_value = list.read_value();
     const std::optional<std::string> entry = list.read_text();
     list.close_keep();
-    if (!first_value || !entry)
-        throw FileError(list_name + ": the model list names no model file");
+    if (!first_value || !entry) throw FileError(list_name + ": the model list names no model file");
     const std::string model_name = session_.study_file(ModelListEntry{*entry}.model_file_name());
     RecordFile model(model_name, RecordFile::Open::MustExist);
     const std::optional<float> value_1 = model.read_value();

@@ -19,8 +19,8 @@ struct OverrideReview {
     int decimals = 2;                  // of the shown values and bounds (F8.d)
     float computed = 0.0f;             // the analysis's value, shown
     bool has_override = false;
-    float user_value = 0.0f;           // the override, shown when there is one
-    float low = 0.0f;                  // allowable range of a new override, inclusive
+    float user_value = 0.0f;  // the override, shown when there is one
+    float low = 0.0f;         // allowable range of a new override, inclusive
     float high = 0.0f;
 };
 

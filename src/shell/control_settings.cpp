@@ -78,19 +78,17 @@ void unpack_control_options(const PackedOptions& packed, ControlParameters& p)
     });
 }
 
-bool load_control_file(Session& session, const std::string& study_id,
-                       ControlParameters& parameters, HglControlTable& controls)
+bool load_control_file(Session& session, const std::string& study_id, ControlParameters& parameters,
+                       HglControlTable& controls)
 {
-    return load_control_file_named(session.study_file(control_file_name(study_id)), parameters,
-                                   controls);
+    return load_control_file_named(session.study_file(control_file_name(study_id)), parameters, controls);
 }
 
 // The reals and the integers are read free form, each read going on over as
 // many lines as it needs; the control lines that follow are read by fixed
 // columns.  Everything is read into copies first, so that a file that fails
 // half way leaves the caller's settings as they were.
-bool load_control_file_named(std::string_view file_name, ControlParameters& parameters,
-                             HglControlTable& controls)
+bool load_control_file_named(std::string_view file_name, ControlParameters& parameters, HglControlTable& controls)
 {
     if (!file_exists(file_name)) return false;
 
@@ -100,9 +98,8 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
 
     auto fail = [&](const FreeFormResult& result, std::string_view what) {
         if (result.status == FreeFormStatus::EndOfFile) {
-            throw FileError("Control file " + std::string(file_name) + " ends before its " +
-                            std::string(what) + " (after line " +
-                            std::to_string(lines.line_number()) + ")");
+            throw FileError("Control file " + std::string(file_name) + " ends before its " + std::string(what) +
+                            " (after line " + std::to_string(lines.line_number()) + ")");
         }
         throw FileError(result.message);
     };
@@ -115,8 +112,7 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
     // A null item keeps the setting held in memory.
     PackedOptions packed = pack_control_options(parameters);
     int count = static_cast<int>(controls.controls.size());
-    result = reader.read({&packed[0], &packed[1], &packed[2], &packed[3], &packed[4], &packed[5],
-                          &packed[6], &count});
+    result = reader.read({&packed[0], &packed[1], &packed[2], &packed[3], &packed[4], &packed[5], &packed[6], &count});
     if (!result.ok()) fail(result, "options");
     unpack_control_options(packed, loaded);
 
@@ -126,17 +122,15 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
     for (int k = 0; k < count; ++k) {
         std::string line;
         if (!lines.next_line(line)) {
-            throw FileError("Control file " + std::string(file_name) + " holds " +
-                            std::to_string(k) + " of its " + std::to_string(count) +
-                            " HGL control lines (ends after line " +
+            throw FileError("Control file " + std::string(file_name) + " holds " + std::to_string(k) + " of its " +
+                            std::to_string(count) + " HGL control lines (ends after line " +
                             std::to_string(lines.line_number()) + ")");
         }
         try {
             const std::vector<FormatValue> values = control_layout.read({line}, 2);
             table.push_back({std::get<float>(values[0]), std::get<float>(values[1])});
         } catch (const FormatReadError& error) {
-            throw FileError("Control file " + std::string(file_name) + ", line " +
-                            std::to_string(lines.line_number()) +
+            throw FileError("Control file " + std::string(file_name) + ", line " + std::to_string(lines.line_number()) +
                             ": HGL control cannot be read: " + error.what());
         }
     }
@@ -146,8 +140,7 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
     return true;
 }
 
-std::vector<std::string> control_file_lines(std::string_view file_name,
-                                            const ControlParameters& p,
+std::vector<std::string> control_file_lines(std::string_view file_name, const ControlParameters& p,
                                             const HglControlTable& controls)
 {
     static const Format reals_layout(CONTROL_REALS_FORMAT);
@@ -170,16 +163,15 @@ std::vector<std::string> control_file_lines(std::string_view file_name,
     // too wide for its field, which no reader of the file could take back.
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].find('*') != std::string::npos) {
-            throw FileError("Control file " + std::string(file_name) +
-                            " not written: a value of line " + std::to_string(i + 1) +
-                            " does not fit its field: \"" + lines[i] + "\"");
+            throw FileError("Control file " + std::string(file_name) + " not written: a value of line " +
+                            std::to_string(i + 1) + " does not fit its field: \"" + lines[i] + "\"");
         }
     }
     return lines;
 }
 
-void save_control_file(Session& session, const std::string& study_id,
-                       const ControlParameters& parameters, const HglControlTable& controls)
+void save_control_file(Session& session, const std::string& study_id, const ControlParameters& parameters,
+                       const HglControlTable& controls)
 {
     const std::string name = session.study_file(control_file_name(study_id));
     write_text_lines(name, control_file_lines(name, parameters, controls));

@@ -42,13 +42,11 @@ enum class FrictionSlopeModel : int {
 // and those that take the topographic slope.
 inline bool uses_balanced_hgl(FrictionSlopeModel model)
 {
-    return model == FrictionSlopeModel::BalancedHglSlope ||
-           model == FrictionSlopeModel::BalancedHglWithUserSlopes;
+    return model == FrictionSlopeModel::BalancedHglSlope || model == FrictionSlopeModel::BalancedHglWithUserSlopes;
 }
 inline bool uses_topographic_slope(FrictionSlopeModel model)
 {
-    return model == FrictionSlopeModel::TopographicSlope ||
-           model == FrictionSlopeModel::TopographicWithUserSlopes;
+    return model == FrictionSlopeModel::TopographicSlope || model == FrictionSlopeModel::TopographicWithUserSlopes;
 }
 
 // How the downstream HGL control of each system trunk line is defined.
@@ -122,15 +120,15 @@ constexpr int option_code(Option option)
 // defaults.  Options read from a file keep whatever number the file holds.
 struct ControlParameters {
     // Line 1 of the control file.
-    float min_clearance = 1.0f;                  // ft, topography to HGL or soffit, 0 to 10
-    float max_clearance = 8.0f;                  // ft, min_clearance + 1 to 500
-    float min_velocity = 3.0f;                   // ft/s at peak flow, for the HGL envelopes
-    float min_pipe_diameter = 18.0f;             // in, whole numbers 6 to 60
-    float envelope_min_friction_slope = 0.0015f; // -, for the HGL envelopes
-    float default_min_friction_slope = 0.002f;   // -, floor of the topographic slope
-    float envelope_manning_n = 0.013f;           // -, Manning's n of the HGL envelopes
-    float friction_slope_proportion = 0.85f;     // -, share of the slope used for pipe flow
-    float hgl_control_offset = 1.0f;             // ft, below the top envelope at an outlet
+    float min_clearance = 1.0f;                   // ft, topography to HGL or soffit, 0 to 10
+    float max_clearance = 8.0f;                   // ft, min_clearance + 1 to 500
+    float min_velocity = 3.0f;                    // ft/s at peak flow, for the HGL envelopes
+    float min_pipe_diameter = 18.0f;              // in, whole numbers 6 to 60
+    float envelope_min_friction_slope = 0.0015f;  // -, for the HGL envelopes
+    float default_min_friction_slope = 0.002f;    // -, floor of the topographic slope
+    float envelope_manning_n = 0.013f;            // -, Manning's n of the HGL envelopes
+    float friction_slope_proportion = 0.85f;      // -, share of the slope used for pipe flow
+    float hgl_control_offset = 1.0f;              // ft, below the top envelope at an outlet
 
     // Line 2: (tens, units) of stored integers 1 to 7.
     int low_slope_flag_mode = 0;  // only the control file sets it; read by the deficiency pass
@@ -146,8 +144,7 @@ struct ControlParameters {
     SizingFlowRate pipe_flow_rate = SizingFlowRate::DownstreamNodePeak;
     MainstreamSelection mainstream_selection = MainstreamSelection::LargestPeakFlowBranch;
     SizingIncrement sizing_increment = SizingIncrement::NoIncrement;
-    ExistingElementTelescoping existing_element_telescoping =
-        ExistingElementTelescoping::ApplyToExisting;
+    ExistingElementTelescoping existing_element_telescoping = ExistingElementTelescoping::ApplyToExisting;
 
     // Not kept in the file: the capacity source handed to the telescoping
     // pass.  Only the defaults set it.
@@ -194,20 +191,18 @@ std::string control_file_name(std::string_view study_id);
 // missing, and then nothing is changed.  A value that cannot be read, or a
 // file shorter than its count of control lines, throws FileError naming the
 // file and the line.
-bool load_control_file(Session& session, const std::string& study_id,
-                       ControlParameters& parameters, HglControlTable& controls);
+bool load_control_file(Session& session, const std::string& study_id, ControlParameters& parameters,
+                       HglControlTable& controls);
 // The same for a control file given by its full name (a baseline copy).
-bool load_control_file_named(std::string_view file_name, ControlParameters& parameters,
-                             HglControlTable& controls);
+bool load_control_file_named(std::string_view file_name, ControlParameters& parameters, HglControlTable& controls);
 
 // Writes the whole control file and replaces the old one atomically.  A value
 // that its field cannot hold throws FileError and leaves the old file alone:
 // the file never holds a run of asterisks.
-void save_control_file(Session& session, const std::string& study_id,
-                       const ControlParameters& parameters, const HglControlTable& controls);
+void save_control_file(Session& session, const std::string& study_id, const ControlParameters& parameters,
+                       const HglControlTable& controls);
 // The lines save_control_file writes (without line ends).
-std::vector<std::string> control_file_lines(std::string_view file_name,
-                                            const ControlParameters& parameters,
+std::vector<std::string> control_file_lines(std::string_view file_name, const ControlParameters& parameters,
                                             const HglControlTable& controls);
 
 // The seven stored integers of line 2 (tens x 10 + units).

@@ -29,7 +29,10 @@ std::string entry_text(std::string typed)
     return typed;
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The first `count` characters of a bound text, padded with blanks when the
 // caller formatted fewer.
@@ -54,11 +57,20 @@ StudyAnswer judge_study_answer(std::string_view answer)
     return StudyAnswer::Study;
 }
 
-void clear_screen(Window& window) { window.clear_screen(); }
+void clear_screen(Window& window)
+{
+    window.clear_screen();
+}
 
-void move_cursor(Window& window, int column, int row) { window.move_cursor(column, row); }
+void move_cursor(Window& window, int column, int row)
+{
+    window.move_cursor(column, row);
+}
 
-void sound_beep(Window& window) { window.beep(); }
+void sound_beep(Window& window)
+{
+    window.beep();
+}
 
 void write_screen_records(Window& window, std::string_view layout, const std::vector<FormatValue>& values)
 {
@@ -70,8 +82,7 @@ void write_screen_records(Window& window, std::string_view layout, const std::ve
     }
 }
 
-void write_form(Window& window, int column, int row, std::string_view layout,
-                const std::vector<FormatValue>& values)
+void write_form(Window& window, int column, int row, std::string_view layout, const std::vector<FormatValue>& values)
 {
     move_cursor(window, column, row);
     write_screen_records(window, layout, values);
@@ -99,8 +110,7 @@ std::vector<std::string> lines_at_blanks(std::string_view message, std::size_t w
 
 void wait_for_return(Window& window)
 {
-    write_at(window, PAUSE_PROMPT_COLUMN, PAUSE_PROMPT_ROW, "  Press RETURN to continue ===>",
-             LineEnd::StayOnLine);
+    write_at(window, PAUSE_PROMPT_COLUMN, PAUSE_PROMPT_ROW, "  Press RETURN to continue ===>", LineEnd::StayOnLine);
     window.read_line();
 }
 
@@ -121,8 +131,8 @@ void stop_with_message(Window& window, std::string_view message, std::string rea
 // after a command is whatever the last parse left (0.0 after unreadable text,
 // the number of an out-of-range answer), or the caller's value when nothing
 // was parsed yet: callers never use it as a setting.
-NumberEntry read_number_field(Window& window, int column, int row, FieldKind kind, float low,
-                              float high, float value, CommandSet commands, bool blank_allowed)
+NumberEntry read_number_field(Window& window, int column, int row, FieldKind kind, float low, float high, float value,
+                              CommandSet commands, bool blank_allowed)
 {
     bool input_error_shown = false;
     for (;;) {
@@ -131,43 +141,43 @@ NumberEntry read_number_field(Window& window, int column, int row, FieldKind kin
 
         InputError error = InputError::NotUnderstood;
         switch (answer[0]) {
-        case 'E':
-        case 'N':
-            return {EntryResult::ExitRequested, value};
-        case 'T':
-            return {EntryResult::TopRequested, value};
-        case 'B':
-            if (commands == CommandSet::ExitTopBack) return {EntryResult::BackRequested, value};
-            error = InputError::NotUnderstood;
-            break;
-        case 'C':
-        case 'M':
-        case 'W':
-            // Letters of other screens' commands, never an entry's.
-            error = InputError::NotUnderstood;
-            break;
-        default: {
-            const ParsedNumber parsed = parse_number_field(answer, ENTRY_FIELD_WIDTH, kind);
-            value = parsed.value;
-            switch (parsed.status) {
-            case ParseStatus::Empty:
-                if (blank_allowed) return {EntryResult::DefaultAccepted, value};
+            case 'E':
+            case 'N':
+                return {EntryResult::ExitRequested, value};
+            case 'T':
+                return {EntryResult::TopRequested, value};
+            case 'B':
+                if (commands == CommandSet::ExitTopBack) return {EntryResult::BackRequested, value};
                 error = InputError::NotUnderstood;
                 break;
-            case ParseStatus::BadCharacters:
-            case ParseStatus::NotWhole:
-                error = InputError::NonNumeric;
+            case 'C':
+            case 'M':
+            case 'W':
+                // Letters of other screens' commands, never an entry's.
+                error = InputError::NotUnderstood;
                 break;
-            case ParseStatus::Ok:
-                if (low <= value && value <= high) {
-                    if (input_error_shown) clear_input_error(window, row, input_error_shown);
-                    return {EntryResult::ValueEntered, value};
+            default: {
+                const ParsedNumber parsed = parse_number_field(answer, ENTRY_FIELD_WIDTH, kind);
+                value = parsed.value;
+                switch (parsed.status) {
+                    case ParseStatus::Empty:
+                        if (blank_allowed) return {EntryResult::DefaultAccepted, value};
+                        error = InputError::NotUnderstood;
+                        break;
+                    case ParseStatus::BadCharacters:
+                    case ParseStatus::NotWhole:
+                        error = InputError::NonNumeric;
+                        break;
+                    case ParseStatus::Ok:
+                        if (low <= value && value <= high) {
+                            if (input_error_shown) clear_input_error(window, row, input_error_shown);
+                            return {EntryResult::ValueEntered, value};
+                        }
+                        error = InputError::OutOfRange;
+                        break;
                 }
-                error = InputError::OutOfRange;
                 break;
             }
-            break;
-        }
         }
         show_input_error(window, error, row, input_error_shown);
     }
@@ -236,12 +246,9 @@ void show_input_error(Window& window, InputError error, int row, bool& input_err
     write_at(window, ERROR_MARKER_COLUMN, row, "*ERROR* ", LineEnd::StayOnLine);
 
     // Each message fills columns 1 to 62 of the message row.
-    static constexpr std::string_view OUT_OF_RANGE =
-        "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.            ";
-    static constexpr std::string_view NON_NUMERIC =
-        "*****VALUE ENTERED CONTAINS NON-NUMERIC CHARACTERS.           ";
-    static constexpr std::string_view NOT_UNDERSTOOD =
-        "*****I DO NOT UNDERSTAND.                                     ";
+    static constexpr std::string_view OUT_OF_RANGE = "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.            ";
+    static constexpr std::string_view NON_NUMERIC = "*****VALUE ENTERED CONTAINS NON-NUMERIC CHARACTERS.           ";
+    static constexpr std::string_view NOT_UNDERSTOOD = "*****I DO NOT UNDERSTAND.                                     ";
     static_assert(OUT_OF_RANGE.size() == 62 && NON_NUMERIC.size() == 62 && NOT_UNDERSTOOD.size() == 62);
 
     std::string_view message = NOT_UNDERSTOOD;
@@ -275,37 +282,36 @@ void show_command_footer(Window& window, CommandSet commands)
 
 // The bound texts are arrays of 2-character pieces: forms show the first
 // character, 3 pieces (6 characters) or 5 pieces (10 characters) of them.
-void show_allowable_range(Window& window, int form, int row, std::string_view low,
-                          std::string_view high)
+void show_allowable_range(Window& window, int form, int row, std::string_view low, std::string_view high)
 {
     window.move_cursor(ALLOWABLE_RANGE_COLUMN, row);
     const std::string_view between = ":ALLOWABLE VALUES ARE [";
     const std::string_view to = "] TO [";
     std::string line;
     switch (form) {
-    case 1:
-        line = std::string(between) + bound_piece(low, 1) + std::string(to) + bound_piece(high, 6) + "]";
-        break;
-    case 2:
-        line = std::string(between) + bound_piece(low, 1) + std::string(to) + bound_piece(high, 10) + "]";
-        break;
-    case 3:
-        line = std::string(between) + bound_piece(low, 6) + std::string(to) + bound_piece(high, 6) + "]";
-        break;
-    case 4:
-        line = std::string(between) + bound_piece(low, 6) + std::string(to) + bound_piece(high, 10) + "]";
-        break;
-    case 5:
-        line = std::string(between) + bound_piece(low, 10) + std::string(to) + bound_piece(high, 10) + "]";
-        break;
-    case 6:
-        line = ":ALLOWABLE VALUES ARE GREATER THAN [" + bound_piece(low, 6) + "]";
-        break;
-    case 7:
-        line = ":ALLOWABLE VALUES ARE LESS THAN [" + bound_piece(low, 6) + "]";
-        break;
-    default:
-        return;
+        case 1:
+            line = std::string(between) + bound_piece(low, 1) + std::string(to) + bound_piece(high, 6) + "]";
+            break;
+        case 2:
+            line = std::string(between) + bound_piece(low, 1) + std::string(to) + bound_piece(high, 10) + "]";
+            break;
+        case 3:
+            line = std::string(between) + bound_piece(low, 6) + std::string(to) + bound_piece(high, 6) + "]";
+            break;
+        case 4:
+            line = std::string(between) + bound_piece(low, 6) + std::string(to) + bound_piece(high, 10) + "]";
+            break;
+        case 5:
+            line = std::string(between) + bound_piece(low, 10) + std::string(to) + bound_piece(high, 10) + "]";
+            break;
+        case 6:
+            line = ":ALLOWABLE VALUES ARE GREATER THAN [" + bound_piece(low, 6) + "]";
+            break;
+        case 7:
+            line = ":ALLOWABLE VALUES ARE LESS THAN [" + bound_piece(low, 6) + "]";
+            break;
+        default:
+            return;
     }
     window.write(line);
 }

@@ -14,7 +14,7 @@
 namespace velm {
 
 // Rows and columns every settings and editor screen reserves.
-inline constexpr int ENTRY_FIELD_COLUMN = 62;   // 11 characters from here
+inline constexpr int ENTRY_FIELD_COLUMN = 62;  // 11 characters from here
 inline constexpr int ENTRY_FIELD_WIDTH = 11;
 inline constexpr int ERROR_MARKER_COLUMN = 73;  // "*ERROR* "
 inline constexpr int MESSAGE_ROW = 21;
@@ -83,8 +83,8 @@ struct NumberEntry {
 
 // Asks at (column, row) until the answer is a number within low..high (both
 // inclusive), a command, or an allowed empty answer.
-NumberEntry read_number_field(Window& window, int column, int row, FieldKind kind, float low,
-                              float high, float value, CommandSet commands, bool blank_allowed);
+NumberEntry read_number_field(Window& window, int column, int row, FieldKind kind, float low, float high, float value,
+                              CommandSet commands, bool blank_allowed);
 
 // Status of parse_number_field.
 enum class ParseStatus {
@@ -122,7 +122,6 @@ void show_command_footer(Window& window, CommandSet commands);
 // The allowable-values line at column 5 of the row.  The bound texts are as
 // the caller formatted them; the form (1 to 7) picks how many characters of
 // each are shown and the wording.
-void show_allowable_range(Window& window, int form, int row, std::string_view low,
-                          std::string_view high);
+void show_allowable_range(Window& window, int form, int row, std::string_view low, std::string_view high);
 
 }  // namespace velm

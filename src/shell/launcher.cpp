@@ -3,15 +3,15 @@
 #include <climits>
 #include <cmath>
 #include <optional>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
-#include "records/study_id.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/study_id.h"
 #include "records/study_names.h"
 #include "shell/dialogue.h"
 
@@ -36,12 +36,14 @@ constexpr std::size_t LAUNCHER_NEEDED_LINES = 4;
 
 [[noreturn]] void refuse_command_line(Window& window, int line_number)
 {
-    refuse_command_file(window,
-                        "* LAUNCHER FILE [QEVCOM.DAT] CANNOT BE READ AT LINE " + std::to_string(line_number),
+    refuse_command_file(window, "* LAUNCHER FILE [QEVCOM.DAT] CANNOT BE READ AT LINE " + std::to_string(line_number),
                         "  The launched run stops here; no reply is written.");
 }
 
-bool is_blank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+bool is_blank(std::string_view line)
+{
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
 
 // The first value of a line of the command file, read free form.  Each of
 // lines 2 to 4 holds its own value: a blank line is unreadable, never a

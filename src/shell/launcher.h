@@ -18,7 +18,7 @@ namespace velm {
 
 inline constexpr std::string_view LAUNCHER_COMMAND_FILE = "QEVCOM.DAT";
 inline constexpr std::string_view LAUNCHER_REPLY_FILE = "QEVCOM2.DAT";
-inline constexpr std::string_view LAUNCHER_STUDY_FORMAT = "(A2)";          // line 1 of the command file
+inline constexpr std::string_view LAUNCHER_STUDY_FORMAT = "(A2)";  // line 1 of the command file
 inline constexpr std::string_view LAUNCHER_REPLY_FORMAT = "(I2)";
 inline constexpr int LAUNCHER_DONE_CODE = 99;
 inline constexpr int LAUNCHER_LINE_LENGTH = 50;

@@ -9,8 +9,8 @@
 #include "platform/run_outputs.h"
 #include "platform/text_file.h"
 #include "records/balanced_hgl_results.h"
-#include "records/diagnostics_report.h"
 #include "records/data_file_table.h"
+#include "records/diagnostics_report.h"
 #include "records/network_node_sets.h"
 #include "shell/control_settings.h"
 #include "shell/session.h"
@@ -18,16 +18,16 @@
 namespace velm {
 
 struct RunContext {
-    Session& session;              // the window, the clock, the data directory
-    std::string study_id;          // the study's two characters
-    ControlParameters& controls;   // the settings as loaded; the run adjusts a few (see run_analysis)
-    HglControlTable& hgl_controls; // the user's trunk-line HGL controls; the outlet-control step fills them
-    RunSettings& settings;         // the study's model type
+    Session& session;               // the window, the clock, the data directory
+    std::string study_id;           // the study's two characters
+    ControlParameters& controls;    // the settings as loaded; the run adjusts a few (see run_analysis)
+    HglControlTable& hgl_controls;  // the user's trunk-line HGL controls; the outlet-control step fills them
+    RunSettings& settings;          // the study's model type
 
-    DataFileTable data_files{};    // the study's maps, from the model list file
-    NetworkNodeSets node_sets{};   // headwater, confluence and seam nodes of the cross-check
-    int fatal_count = 0;           // fatal findings of the diagnostics (reported, never a stop)
-    int string_count = 0;          // hydraulic strings found by the string finder
+    DataFileTable data_files{};                     // the study's maps, from the model list file
+    NetworkNodeSets node_sets{};                    // headwater, confluence and seam nodes of the cross-check
+    int fatal_count = 0;                            // fatal findings of the diagnostics (reported, never a stop)
+    int string_count = 0;                           // hydraulic strings found by the string finder
     BalancedHglResultTable balanced_hgl_results{};  // filled by the balanced HGL estimation
     // The files the run writes (report, node-set files, string files and
     // index, link data bases): every step writes and reads them through this

@@ -264,8 +264,7 @@ constexpr std::string_view ELEMENT_INTERFACING_FORMAT =
     "12X,'achieve flow area greater than or equal to Upstream Element'/12X,'flow area).'/"
     "7X,'3 = N/A'/7X,'4 = N/A'/7X,'5 = N/A')";
 
-constexpr std::string_view ACCEPT_DEFAULTS_NOTE_FORMAT =
-    "('* Note: Press Enter Key to ACCEPT default values. *')";
+constexpr std::string_view ACCEPT_DEFAULTS_NOTE_FORMAT = "('* Note: Press Enter Key to ACCEPT default values. *')";
 constexpr std::string_view CLEARANCE_BOUND_FORMAT = "(F6.2)";
 constexpr std::string_view CONTROL_LIST_HEADING_FORMAT = "('Node No.      HGL')";
 constexpr std::string_view CONTROL_LIST_ROW_FORMAT = "(F8.1,4X,F7.2)";
@@ -275,7 +274,7 @@ constexpr std::string_view BACK_ONE_ENTRY_FORMAT = "('BACK to go back one entry'
 constexpr int FORM_COLUMN = 5;
 constexpr int NOTE_ROW = 20;
 
-constexpr float MAX_CLEARANCE_LIMIT = 500.0f;  // ft
+constexpr float MAX_CLEARANCE_LIMIT = 500.0f;       // ft
 constexpr float CONTROL_ELEVATION_LIMIT = 9999.9f;  // ft, either sign
 
 // The proportion is kept in the control file with two decimals: the smallest
@@ -337,15 +336,14 @@ struct Entry {
 // A screen with fixed entries.
 struct ScreenForm {
     std::string_view layout;
-    int row = 1;  // first text row; the text starts at FORM_COLUMN
+    int row = 1;       // first text row; the text starts at FORM_COLUMN
     bool note = true;  // the accept-defaults note on NOTE_ROW
     std::vector<FormatValue> (*values)(const ControlParameters&) = nullptr;
     std::vector<Entry> entries;
     void (*force)(ControlParameters&) = nullptr;  // a setting fixed before drawing
 };
 
-void draw_frame(Window& window, std::string_view layout, int row,
-                const std::vector<FormatValue>& values, bool note)
+void draw_frame(Window& window, std::string_view layout, int row, const std::vector<FormatValue>& values, bool note)
 {
     clear_screen(window);
     write_form(window, FORM_COLUMN, row, layout, values);
@@ -356,11 +354,16 @@ void draw_frame(Window& window, std::string_view layout, int row,
 Reply reply_to(const NumberEntry& entry)
 {
     switch (entry.result) {
-    case EntryResult::ValueEntered: return Reply::Stored;
-    case EntryResult::DefaultAccepted: return Reply::Kept;
-    case EntryResult::ExitRequested: return Reply::Exit;
-    case EntryResult::TopRequested: return Reply::Top;
-    case EntryResult::BackRequested: return Reply::Back;
+        case EntryResult::ValueEntered:
+            return Reply::Stored;
+        case EntryResult::DefaultAccepted:
+            return Reply::Kept;
+        case EntryResult::ExitRequested:
+            return Reply::Exit;
+        case EntryResult::TopRequested:
+            return Reply::Top;
+        case EntryResult::BackRequested:
+            return Reply::Back;
     }
     return Reply::Exit;
 }
@@ -373,8 +376,8 @@ Reply ask(Window& window, const Entry& entry, ControlParameters& parameters)
     bool kept_value_refused = false;
     for (;;) {
         const NumberEntry answer =
-            read_number_field(window, ENTRY_FIELD_COLUMN, entry.row, entry.kind, entry.low,
-                              entry.high, entry.current(parameters), CommandSet::ExitTopBack, true);
+            read_number_field(window, ENTRY_FIELD_COLUMN, entry.row, entry.kind, entry.low, entry.high,
+                              entry.current(parameters), CommandSet::ExitTopBack, true);
         const Reply reply = reply_to(answer);
         if (reply == Reply::Kept && entry.kept_must_fit) {
             const float kept = entry.current(parameters);
@@ -464,11 +467,9 @@ Entry setting_entry(int row, FieldKind kind, float low, float high, bool kept_mu
 
 // A screen that shows one setting and asks it on entry_row.
 template <auto Member>
-ScreenForm one_setting_screen(std::string_view layout, int row, int entry_row, FieldKind kind,
-                              float low, float high)
+ScreenForm one_setting_screen(std::string_view layout, int row, int entry_row, FieldKind kind, float low, float high)
 {
-    return {layout, row, true, shown_values<Member>,
-            {setting_entry<Member>(entry_row, kind, low, high)}, nullptr};
+    return {layout, row, true, shown_values<Member>, {setting_entry<Member>(entry_row, kind, low, high)}, nullptr};
 }
 
 // A screen that offers a single option: it is set before the screen is
@@ -477,8 +478,7 @@ template <auto Member, auto Only>
 ScreenForm single_option_screen(std::string_view layout, int row, int entry_row)
 {
     const float only = float(option_code(Only));
-    ScreenForm form =
-        one_setting_screen<Member>(layout, row, entry_row, FieldKind::Whole, only, only);
+    ScreenForm form = one_setting_screen<Member>(layout, row, entry_row, FieldKind::Whole, only, only);
     form.force = [](ControlParameters& p) { p.*Member = Only; };
     return form;
 }
@@ -490,69 +490,63 @@ ScreenForm fixed_screen(Screen screen)
     constexpr FieldKind WHOLE = FieldKind::Whole;
     constexpr FieldKind REAL = FieldKind::Real;
     switch (screen) {
-    case Screen::FrictionSlopeEstimation:
-        return one_setting_screen<&P::friction_slope_model>(FRICTION_SLOPE_ESTIMATION_FORMAT, 1,
-                                                            19, WHOLE, 1.0f, 4.0f);
-    case Screen::MinimumFrictionSlope:
-        return one_setting_screen<&P::default_min_friction_slope>(MINIMUM_FRICTION_SLOPE_FORMAT, 3,
-                                                                  5, REAL, 0.0003f, 0.0100f);
-    case Screen::HglEnvelope:
-        return {HGL_ENVELOPE_SETTINGS_FORMAT, 2, true,
-                shown_values<&P::min_velocity, &P::envelope_min_friction_slope,
-                             &P::envelope_manning_n>,
-                {setting_entry<&P::min_velocity>(5, REAL, 2.0f, 10.0f),
-                 setting_entry<&P::envelope_min_friction_slope>(8, REAL, 0.0002f, 0.05f),
-                 setting_entry<&P::envelope_manning_n>(12, REAL, 0.01f, 0.04f)},
-                nullptr};
-    case Screen::Mainstream:
-        return one_setting_screen<&P::mainstream_selection>(MAINSTREAM_SELECTION_FORMAT, 3, 7,
-                                                            WHOLE, 1.0f, 1.0f);
-    case Screen::PipeCapacity:
-        return one_setting_screen<&P::pipe_capacity_model>(PIPE_CAPACITY_FORMAT, 1, 17, WHOLE,
-                                                           1.0f, 2.0f);
-    case Screen::PipeBubbleOut:
-        return one_setting_screen<&P::capacity_telescoping>(PIPE_BUBBLE_OUT_FORMAT, 1, 3, WHOLE,
-                                                            1.0f, 2.0f);
-    case Screen::TelescopingPage1:
-        return one_setting_screen<&P::pipe_area_telescoping>(TELESCOPING_PAGE_1_FORMAT, 1, 3,
-                                                             WHOLE, 1.0f, 2.0f);
-    case Screen::TelescopingPage2: {
-        ScreenForm form = one_setting_screen<&P::existing_element_telescoping>(
-            TELESCOPING_PAGE_2_FORMAT, 1, 2, WHOLE, 1.0f, 4.0f);
-        form.note = false;  // the page fills the rows down to the message row
-        return form;
-    }
-    case Screen::PipeflowHydraulics:
-        return {PIPEFLOW_HYDRAULICS_FORMAT, 1, true,
+        case Screen::FrictionSlopeEstimation:
+            return one_setting_screen<&P::friction_slope_model>(FRICTION_SLOPE_ESTIMATION_FORMAT, 1, 19, WHOLE, 1.0f,
+                                                                4.0f);
+        case Screen::MinimumFrictionSlope:
+            return one_setting_screen<&P::default_min_friction_slope>(MINIMUM_FRICTION_SLOPE_FORMAT, 3, 5, REAL,
+                                                                      0.0003f, 0.0100f);
+        case Screen::HglEnvelope:
+            return {HGL_ENVELOPE_SETTINGS_FORMAT,
+                    2,
+                    true,
+                    shown_values<&P::min_velocity, &P::envelope_min_friction_slope, &P::envelope_manning_n>,
+                    {setting_entry<&P::min_velocity>(5, REAL, 2.0f, 10.0f),
+                     setting_entry<&P::envelope_min_friction_slope>(8, REAL, 0.0002f, 0.05f),
+                     setting_entry<&P::envelope_manning_n>(12, REAL, 0.01f, 0.04f)},
+                    nullptr};
+        case Screen::Mainstream:
+            return one_setting_screen<&P::mainstream_selection>(MAINSTREAM_SELECTION_FORMAT, 3, 7, WHOLE, 1.0f, 1.0f);
+        case Screen::PipeCapacity:
+            return one_setting_screen<&P::pipe_capacity_model>(PIPE_CAPACITY_FORMAT, 1, 17, WHOLE, 1.0f, 2.0f);
+        case Screen::PipeBubbleOut:
+            return one_setting_screen<&P::capacity_telescoping>(PIPE_BUBBLE_OUT_FORMAT, 1, 3, WHOLE, 1.0f, 2.0f);
+        case Screen::TelescopingPage1:
+            return one_setting_screen<&P::pipe_area_telescoping>(TELESCOPING_PAGE_1_FORMAT, 1, 3, WHOLE, 1.0f, 2.0f);
+        case Screen::TelescopingPage2: {
+            ScreenForm form = one_setting_screen<&P::existing_element_telescoping>(TELESCOPING_PAGE_2_FORMAT, 1, 2,
+                                                                                   WHOLE, 1.0f, 4.0f);
+            form.note = false;  // the page fills the rows down to the message row
+            return form;
+        }
+        case Screen::PipeflowHydraulics:
+            return {
+                PIPEFLOW_HYDRAULICS_FORMAT,
+                1,
+                true,
                 shown_values<&P::min_pipe_diameter, &P::friction_slope_proportion>,
                 {setting_entry<&P::min_pipe_diameter>(2, WHOLE, 6.0f, 60.0f),
                  // A proportion of 0 would size every pipe for no friction slope.
-                 setting_entry<&P::friction_slope_proportion>(
-                     16, REAL, min_friction_slope_proportion(), 1.0f, true)},
+                 setting_entry<&P::friction_slope_proportion>(16, REAL, min_friction_slope_proportion(), 1.0f, true)},
                 nullptr};
-    case Screen::TotalFlowPickup:
-        // A real entry of which the integer part is the option: 2.7 is 2.
-        return one_setting_screen<&P::pipe_flow_rate>(TOTAL_FLOW_PICKUP_FORMAT, 1, 16, REAL,
-                                                      1.0f, 4.0f);
-    case Screen::ConstructibleSizing:
-        return one_setting_screen<&P::sizing_increment>(CONSTRUCTIBLE_SIZING_FORMAT, 1, 6, WHOLE,
-                                                        1.0f, 4.0f);
-    case Screen::BoxChannelSizing:
-        return one_setting_screen<&P::box_channel_flow_rate>(BOX_CHANNEL_SIZING_FORMAT, 1, 16,
-                                                             REAL, 1.0f, 4.0f);
-    case Screen::BoxTelescoping:
-        return single_option_screen<&P::box_area_telescoping, AreaTelescoping::IndependentSizing>(
-            BOX_TELESCOPING_FORMAT, 1, 3);
-    case Screen::ChannelTelescoping:
-        return single_option_screen<&P::channel_area_telescoping,
-                                    AreaTelescoping::IndependentSizing>(CHANNEL_TELESCOPING_FORMAT,
-                                                                        1, 3);
-    case Screen::ElementInterfacing:
-        return single_option_screen<&P::element_interfacing,
-                                    ElementInterfacing::NoInterfaceTelescoping>(
-            ELEMENT_INTERFACING_FORMAT, 1, 4);
-    default:
-        break;
+        case Screen::TotalFlowPickup:
+            // A real entry of which the integer part is the option: 2.7 is 2.
+            return one_setting_screen<&P::pipe_flow_rate>(TOTAL_FLOW_PICKUP_FORMAT, 1, 16, REAL, 1.0f, 4.0f);
+        case Screen::ConstructibleSizing:
+            return one_setting_screen<&P::sizing_increment>(CONSTRUCTIBLE_SIZING_FORMAT, 1, 6, WHOLE, 1.0f, 4.0f);
+        case Screen::BoxChannelSizing:
+            return one_setting_screen<&P::box_channel_flow_rate>(BOX_CHANNEL_SIZING_FORMAT, 1, 16, REAL, 1.0f, 4.0f);
+        case Screen::BoxTelescoping:
+            return single_option_screen<&P::box_area_telescoping, AreaTelescoping::IndependentSizing>(
+                BOX_TELESCOPING_FORMAT, 1, 3);
+        case Screen::ChannelTelescoping:
+            return single_option_screen<&P::channel_area_telescoping, AreaTelescoping::IndependentSizing>(
+                CHANNEL_TELESCOPING_FORMAT, 1, 3);
+        case Screen::ElementInterfacing:
+            return single_option_screen<&P::element_interfacing, ElementInterfacing::NoInterfaceTelescoping>(
+                ELEMENT_INTERFACING_FORMAT, 1, 4);
+        default:
+            break;
     }
     return {};
 }
@@ -568,12 +562,10 @@ Leave run_clearance_screen(Window& window, ControlParameters& p)
     constexpr int BOUND_ROW = 11;
     constexpr int LOW_BOUND_COLUMN = 29;
     constexpr int HIGH_BOUND_COLUMN = 41;
-    const Entry min_entry =
-        setting_entry<&ControlParameters::min_clearance>(MIN_ROW, FieldKind::Real, 0.0f, 10.0f);
+    const Entry min_entry = setting_entry<&ControlParameters::min_clearance>(MIN_ROW, FieldKind::Real, 0.0f, 10.0f);
     for (;;) {  // TOP comes back here
         draw_frame(window, CLEARANCE_FORMAT, 3,
-                   {p.min_clearance, p.max_clearance, p.min_clearance + 1.0f, MAX_CLEARANCE_LIMIT},
-                   true);
+                   {p.min_clearance, p.max_clearance, p.min_clearance + 1.0f, MAX_CLEARANCE_LIMIT}, true);
         Reply reply = ask(window, min_entry, p);
         if (reply == Reply::Exit) return Leave::Exit;
         if (reply == Reply::Back) return Leave::Back;
@@ -581,10 +573,9 @@ Leave run_clearance_screen(Window& window, ControlParameters& p)
 
         const float low = p.min_clearance + 1.0f;
         write_at(window, LOW_BOUND_COLUMN, BOUND_ROW, format_line(CLEARANCE_BOUND_FORMAT, {low}));
-        write_at(window, HIGH_BOUND_COLUMN, BOUND_ROW,
-                 format_line(CLEARANCE_BOUND_FORMAT, {MAX_CLEARANCE_LIMIT}));
-        const Entry max_entry = setting_entry<&ControlParameters::max_clearance>(
-            MAX_ROW, FieldKind::Real, low, MAX_CLEARANCE_LIMIT, true);
+        write_at(window, HIGH_BOUND_COLUMN, BOUND_ROW, format_line(CLEARANCE_BOUND_FORMAT, {MAX_CLEARANCE_LIMIT}));
+        const Entry max_entry =
+            setting_entry<&ControlParameters::max_clearance>(MAX_ROW, FieldKind::Real, low, MAX_CLEARANCE_LIMIT, true);
         reply = ask(window, max_entry, p);
         if (reply == Reply::Exit) return Leave::Exit;
         if (reply == Reply::Back) return Leave::Back;
@@ -603,21 +594,19 @@ Leave run_hydraulic_control_screen(Window& window, ControlParameters& p)
     constexpr int MODEL_ROW = 6;
     constexpr int OFFSET_FORM_ROW = 17;
     constexpr int OFFSET_ROW = 18;
-    const Entry model_entry = setting_entry<&ControlParameters::hydraulic_control_model>(
-        MODEL_ROW, FieldKind::Whole, 1.0f, 2.0f);
+    const Entry model_entry =
+        setting_entry<&ControlParameters::hydraulic_control_model>(MODEL_ROW, FieldKind::Whole, 1.0f, 2.0f);
     for (;;) {  // TOP comes back here
-        draw_frame(window, HYDRAULIC_CONTROL_SETTING_FORMAT, 1,
-                   {option_code(p.hydraulic_control_model)}, true);
+        draw_frame(window, HYDRAULIC_CONTROL_SETTING_FORMAT, 1, {option_code(p.hydraulic_control_model)}, true);
         const float upper = p.max_clearance - p.min_clearance - 0.01f;
         Reply reply = ask(window, model_entry, p);
         if (reply == Reply::Exit) return Leave::Exit;
         if (reply == Reply::Back) return Leave::Back;
         if (reply == Reply::Top) continue;
         if (p.hydraulic_control_model == HydraulicControlModel::TopEnvelopeControl) {
-            write_form(window, FORM_COLUMN, OFFSET_FORM_ROW, CONTROL_OFFSET_FORMAT,
-                       {p.hgl_control_offset, upper});
-            const Entry offset_entry = setting_entry<&ControlParameters::hgl_control_offset>(
-                OFFSET_ROW, FieldKind::Real, 0.01f, upper, true);
+            write_form(window, FORM_COLUMN, OFFSET_FORM_ROW, CONTROL_OFFSET_FORMAT, {p.hgl_control_offset, upper});
+            const Entry offset_entry =
+                setting_entry<&ControlParameters::hgl_control_offset>(OFFSET_ROW, FieldKind::Real, 0.01f, upper, true);
             reply = ask(window, offset_entry, p);
             if (reply == Reply::Exit) return Leave::Exit;
             if (reply == Reply::Back) return Leave::Back;
@@ -641,8 +630,8 @@ void show_control_list(Window& window, const HglControlTable& table, int k)
     for (int j = first; j <= m; ++j) {
         const int slot = j - first;
         const HglControl& control = table.controls[static_cast<std::size_t>(j - 1)];
-        write_form(window, slot < 5 ? LEFT_COLUMN : RIGHT_COLUMN, HEADING_ROW + 1 + slot % 5,
-                   CONTROL_LIST_ROW_FORMAT, {control.node_number, control.elevation});
+        write_form(window, slot < 5 ? LEFT_COLUMN : RIGHT_COLUMN, HEADING_ROW + 1 + slot % 5, CONTROL_LIST_ROW_FORMAT,
+                   {control.node_number, control.elevation});
     }
 }
 
@@ -665,66 +654,79 @@ Leave run_trunk_line_controls(Window& window, HglControlTable& table)
                        {k, count, control.node_number, control.elevation});
             write_form(window, FORM_COLUMN, NOTE_ROW, ACCEPT_DEFAULTS_NOTE_FORMAT, {});
             if (k == 1) show_command_footer(window, CommandSet::ExitTopBack);
-            const NumberEntry answer = read_number_field(
-                window, ENTRY_FIELD_COLUMN, ELEVATION_ROW, FieldKind::Real, -CONTROL_ELEVATION_LIMIT,
-                CONTROL_ELEVATION_LIMIT, control.elevation, CommandSet::ExitTopBack, true);
+            const NumberEntry answer =
+                read_number_field(window, ENTRY_FIELD_COLUMN, ELEVATION_ROW, FieldKind::Real, -CONTROL_ELEVATION_LIMIT,
+                                  CONTROL_ELEVATION_LIMIT, control.elevation, CommandSet::ExitTopBack, true);
             switch (reply_to(answer)) {
-            case Reply::Exit:
-                return Leave::Exit;
-            case Reply::Top:
-                top = true;
-                break;
-            case Reply::Back:
-                --k;
-                if (k == 0) return Leave::Back;
-                if (k <= 10) {
-                    write_form(window, FORM_COLUMN, k <= 5 ? k + 11 : k + 6,
-                               CONTROL_LIST_ERASE_FORMAT, {});
-                }
-                if (k > 1) show_control_list(window, table, k);
-                break;
-            case Reply::Stored:
-                if (answer.value != 0.0f) control.elevation = answer.value;
-                [[fallthrough]];
-            case Reply::Kept:
-                ++k;
-                if (k > count) return Leave::Next;
-                if (k == 2) write_form(window, BACK_HINT_COLUMN, 24, BACK_ONE_ENTRY_FORMAT, {});
-                show_control_list(window, table, k);
-                break;
+                case Reply::Exit:
+                    return Leave::Exit;
+                case Reply::Top:
+                    top = true;
+                    break;
+                case Reply::Back:
+                    --k;
+                    if (k == 0) return Leave::Back;
+                    if (k <= 10) {
+                        write_form(window, FORM_COLUMN, k <= 5 ? k + 11 : k + 6, CONTROL_LIST_ERASE_FORMAT, {});
+                    }
+                    if (k > 1) show_control_list(window, table, k);
+                    break;
+                case Reply::Stored:
+                    if (answer.value != 0.0f) control.elevation = answer.value;
+                    [[fallthrough]];
+                case Reply::Kept:
+                    ++k;
+                    if (k > count) return Leave::Next;
+                    if (k == 2) write_form(window, BACK_HINT_COLUMN, 24, BACK_ONE_ENTRY_FORMAT, {});
+                    show_control_list(window, table, k);
+                    break;
             }
         }
     }
 }
 
 // The screen after this one; none after the last.
-std::optional<Screen> next_screen(Screen screen, const ControlParameters& p,
-                                  const HglControlTable& table)
+std::optional<Screen> next_screen(Screen screen, const ControlParameters& p, const HglControlTable& table)
 {
     switch (screen) {
-    case Screen::FrictionSlopeEstimation:
-        return uses_balanced_hgl(p.friction_slope_model) ? Screen::HglEnvelope : Screen::MinimumFrictionSlope;
-    case Screen::MinimumFrictionSlope: return Screen::Mainstream;
-    case Screen::HglEnvelope: return Screen::Clearance;
-    case Screen::Clearance: return Screen::HydraulicControl;
-    case Screen::HydraulicControl:
-        return p.hydraulic_control_model == HydraulicControlModel::UserDefinedControl &&
-                       table.count() > 0
-                   ? Screen::TrunkLineControls
-                   : Screen::Mainstream;
-    case Screen::TrunkLineControls: return Screen::Mainstream;
-    case Screen::Mainstream: return Screen::PipeCapacity;
-    case Screen::PipeCapacity: return Screen::PipeBubbleOut;
-    case Screen::PipeBubbleOut: return Screen::TelescopingPage1;
-    case Screen::TelescopingPage1: return Screen::TelescopingPage2;
-    case Screen::TelescopingPage2: return Screen::PipeflowHydraulics;
-    case Screen::PipeflowHydraulics: return Screen::TotalFlowPickup;
-    case Screen::TotalFlowPickup: return Screen::ConstructibleSizing;
-    case Screen::ConstructibleSizing: return Screen::BoxChannelSizing;
-    case Screen::BoxChannelSizing: return Screen::BoxTelescoping;
-    case Screen::BoxTelescoping: return Screen::ChannelTelescoping;
-    case Screen::ChannelTelescoping: return Screen::ElementInterfacing;
-    case Screen::ElementInterfacing: return std::nullopt;
+        case Screen::FrictionSlopeEstimation:
+            return uses_balanced_hgl(p.friction_slope_model) ? Screen::HglEnvelope : Screen::MinimumFrictionSlope;
+        case Screen::MinimumFrictionSlope:
+            return Screen::Mainstream;
+        case Screen::HglEnvelope:
+            return Screen::Clearance;
+        case Screen::Clearance:
+            return Screen::HydraulicControl;
+        case Screen::HydraulicControl:
+            return p.hydraulic_control_model == HydraulicControlModel::UserDefinedControl && table.count() > 0
+                       ? Screen::TrunkLineControls
+                       : Screen::Mainstream;
+        case Screen::TrunkLineControls:
+            return Screen::Mainstream;
+        case Screen::Mainstream:
+            return Screen::PipeCapacity;
+        case Screen::PipeCapacity:
+            return Screen::PipeBubbleOut;
+        case Screen::PipeBubbleOut:
+            return Screen::TelescopingPage1;
+        case Screen::TelescopingPage1:
+            return Screen::TelescopingPage2;
+        case Screen::TelescopingPage2:
+            return Screen::PipeflowHydraulics;
+        case Screen::PipeflowHydraulics:
+            return Screen::TotalFlowPickup;
+        case Screen::TotalFlowPickup:
+            return Screen::ConstructibleSizing;
+        case Screen::ConstructibleSizing:
+            return Screen::BoxChannelSizing;
+        case Screen::BoxChannelSizing:
+            return Screen::BoxTelescoping;
+        case Screen::BoxTelescoping:
+            return Screen::ChannelTelescoping;
+        case Screen::ChannelTelescoping:
+            return Screen::ElementInterfacing;
+        case Screen::ElementInterfacing:
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -733,26 +735,43 @@ std::optional<Screen> next_screen(Screen screen, const ControlParameters& p,
 std::optional<Screen> back_screen(Screen screen, const ControlParameters& p)
 {
     switch (screen) {
-    case Screen::FrictionSlopeEstimation: return std::nullopt;
-    case Screen::MinimumFrictionSlope: return Screen::FrictionSlopeEstimation;
-    case Screen::HglEnvelope: return Screen::FrictionSlopeEstimation;
-    case Screen::Clearance: return Screen::HglEnvelope;
-    case Screen::HydraulicControl: return Screen::Clearance;
-    case Screen::TrunkLineControls: return Screen::HydraulicControl;
-    // The trunk-line review is skipped on the way back.
-    case Screen::Mainstream:
-        return uses_balanced_hgl(p.friction_slope_model) ? Screen::HydraulicControl : Screen::MinimumFrictionSlope;
-    case Screen::PipeCapacity: return Screen::Mainstream;
-    case Screen::PipeBubbleOut: return Screen::PipeCapacity;
-    case Screen::TelescopingPage1: return Screen::PipeBubbleOut;
-    case Screen::TelescopingPage2: return Screen::TelescopingPage1;
-    case Screen::PipeflowHydraulics: return Screen::TelescopingPage2;
-    case Screen::TotalFlowPickup: return Screen::PipeflowHydraulics;
-    case Screen::ConstructibleSizing: return Screen::TotalFlowPickup;
-    case Screen::BoxChannelSizing: return Screen::ConstructibleSizing;
-    case Screen::BoxTelescoping: return Screen::BoxChannelSizing;
-    case Screen::ChannelTelescoping: return Screen::BoxTelescoping;
-    case Screen::ElementInterfacing: return Screen::ChannelTelescoping;
+        case Screen::FrictionSlopeEstimation:
+            return std::nullopt;
+        case Screen::MinimumFrictionSlope:
+            return Screen::FrictionSlopeEstimation;
+        case Screen::HglEnvelope:
+            return Screen::FrictionSlopeEstimation;
+        case Screen::Clearance:
+            return Screen::HglEnvelope;
+        case Screen::HydraulicControl:
+            return Screen::Clearance;
+        case Screen::TrunkLineControls:
+            return Screen::HydraulicControl;
+        // The trunk-line review is skipped on the way back.
+        case Screen::Mainstream:
+            return uses_balanced_hgl(p.friction_slope_model) ? Screen::HydraulicControl : Screen::MinimumFrictionSlope;
+        case Screen::PipeCapacity:
+            return Screen::Mainstream;
+        case Screen::PipeBubbleOut:
+            return Screen::PipeCapacity;
+        case Screen::TelescopingPage1:
+            return Screen::PipeBubbleOut;
+        case Screen::TelescopingPage2:
+            return Screen::TelescopingPage1;
+        case Screen::PipeflowHydraulics:
+            return Screen::TelescopingPage2;
+        case Screen::TotalFlowPickup:
+            return Screen::PipeflowHydraulics;
+        case Screen::ConstructibleSizing:
+            return Screen::TotalFlowPickup;
+        case Screen::BoxChannelSizing:
+            return Screen::ConstructibleSizing;
+        case Screen::BoxTelescoping:
+            return Screen::BoxChannelSizing;
+        case Screen::ChannelTelescoping:
+            return Screen::BoxTelescoping;
+        case Screen::ElementInterfacing:
+            return Screen::ChannelTelescoping;
     }
     return std::nullopt;
 }
@@ -760,10 +779,14 @@ std::optional<Screen> back_screen(Screen screen, const ControlParameters& p)
 Leave run_one_screen(Window& window, Screen screen, ControlParameters& p, HglControlTable& table)
 {
     switch (screen) {
-    case Screen::Clearance: return run_clearance_screen(window, p);
-    case Screen::HydraulicControl: return run_hydraulic_control_screen(window, p);
-    case Screen::TrunkLineControls: return run_trunk_line_controls(window, table);
-    default: return run_screen(window, fixed_screen(screen), p);
+        case Screen::Clearance:
+            return run_clearance_screen(window, p);
+        case Screen::HydraulicControl:
+            return run_hydraulic_control_screen(window, p);
+        case Screen::TrunkLineControls:
+            return run_trunk_line_controls(window, table);
+        default:
+            return run_screen(window, fixed_screen(screen), p);
     }
 }
 

@@ -32,8 +32,14 @@ struct TitlePage {
 
 // The frame leans one column left per row: on row 5 + i its "//" marks stand
 // at columns 14 - i and 69 - i.
-int left_mark_column(int row) { return 14 - (row - PAGE_TOP_ROW); }
-int right_mark_column(int row) { return 69 - (row - PAGE_TOP_ROW); }
+int left_mark_column(int row)
+{
+    return 14 - (row - PAGE_TOP_ROW);
+}
+int right_mark_column(int row)
+{
+    return 69 - (row - PAGE_TOP_ROW);
+}
 
 void put_text(std::string& line, int column, std::string_view text)
 {
@@ -89,12 +95,11 @@ void show_title_page(Window& window, const TitlePage& page)
 void show_program_library_banner(Window& window)
 {
     constexpr std::string_view family = "Velmora (VELM):";
-    show_title_page(window, {5,
-                             {{7, centred_in_frame(7, family), family}, {8, 30, "Program Library"}},
-                             {{12, "Velmora Engineering Software"},
-                              {13, "Release date: 2026-12-10"},
-                              {14, "Version 1.0"}},
-                             16});
+    show_title_page(window,
+                    {5,
+                     {{7, centred_in_frame(7, family), family}, {8, 30, "Program Library"}},
+                     {{12, "Velmora Engineering Software"}, {13, "Release date: 2026-12-10"}, {14, "Version 1.0"}},
+                     16});
 }
 
 void show_postprocessor_banner(Window& window)
@@ -107,43 +112,36 @@ void show_postprocessor_banner(Window& window)
 void show_user_interface_module_banner(Window& window)
 {
     constexpr std::string_view family = "VELMORA:";
-    show_title_page(window,
-                    {6,
-                     {{8, centred_in_frame(8, family), family}, {9, 24, "DATA BASE USER-INTERFACE MODULE"}},
-                     {},
-                     17});
+    show_title_page(
+        window, {6, {{8, centred_in_frame(8, family), family}, {9, 24, "DATA BASE USER-INTERFACE MODULE"}}, {}, 17});
 }
 
 // The editor module's page: the family line 7 blanks and the module line 6
 // blanks inside the left mark of their rows.
 void show_editor_module_banner(Window& window)
 {
-    show_title_page(window,
-                    {6,
-                     {{8, left_mark_column(8) + 2 + 7, "VELMORA:"},
-                      {9, left_mark_column(9) + 2 + 6, "COUPLED DATA BASE and NETWORK MODEL EDITOR"}},
-                     {},
-                     17});
+    show_title_page(window, {6,
+                             {{8, left_mark_column(8) + 2 + 7, "VELMORA:"},
+                              {9, left_mark_column(9) + 2 + 6, "COUPLED DATA BASE and NETWORK MODEL EDITOR"}},
+                             {},
+                             17});
 }
 
 void show_subset_module_banner(Window& window)
 {
-    show_title_page(window,
-                    {5,
-                     {{7, 27, "DATA BASE MANAGEMENT:"}, {8, 30, "GLOBAL DATA BASE"}, {9, 29, "SUBSET DEVELOPMENT"}},
-                     {},
-                     16});
+    show_title_page(
+        window,
+        {5, {{7, 27, "DATA BASE MANAGEMENT:"}, {8, 30, "GLOBAL DATA BASE"}, {9, 29, "SUBSET DEVELOPMENT"}}, {}, 16});
 }
 
 void show_differences_module_banner(Window& window)
 {
-    show_title_page(window,
-                    {5,
-                     {{7, 27, "DATA BASE MANAGEMENT:"},
-                      {8, 30, "GLOBAL DATA BASE"},
-                      {9, 22, "DIFFERENCES SUBSET DEVELOPMENT"}},
-                     {},
-                     16});
+    show_title_page(
+        window,
+        {5,
+         {{7, 27, "DATA BASE MANAGEMENT:"}, {8, 30, "GLOBAL DATA BASE"}, {9, 22, "DIFFERENCES SUBSET DEVELOPMENT"}},
+         {},
+         16});
 }
 
 void show_scenario_module_banner(Window& window)

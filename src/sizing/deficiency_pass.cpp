@@ -62,8 +62,8 @@ namespace {
 // The code-92 section of a link: the street columns describe it.
 VeeSection vee_section_of(const LinkRecord& record)
 {
-    return VeeSection{record.gutter_width(), record.gutter_hike(), record.gutter_lip(),
-                      record.center_lane_crossfall(), record.street_friction_factor()};
+    return VeeSection{record.gutter_width(), record.gutter_hike(), record.gutter_lip(), record.center_lane_crossfall(),
+                      record.street_friction_factor()};
 }
 
 // The columns the pass computes; each is kept within its field.
@@ -122,10 +122,10 @@ void compute_element_capacity(LinkRecord& record, int process_code, float& frict
             RectangularBox{record.element_base_width(), record.element_height(), record.element_friction_factor()},
             friction_slope);
     } else {
-        capacity = compute_trapezoid_capacity(TrapezoidalChannel{record.element_base_width(),
-                                                                 record.element_side_slope(),
-                                                                 record.element_friction_factor()},
-                                              friction_slope, record.element_height());
+        capacity =
+            compute_trapezoid_capacity(TrapezoidalChannel{record.element_base_width(), record.element_side_slope(),
+                                                          record.element_friction_factor()},
+                                       friction_slope, record.element_height());
     }
     record.existing_element_capacity() = capacity;
     record.computed_capacity() = capacity;
@@ -241,8 +241,7 @@ void analyze_link_record(LinkRecord& record, PassState& state, const DeficiencyS
         (record.element_type() == static_cast<int>(ElementType::Pipe) ||
          record.element_type() == static_cast<int>(ElementType::Box))) {
         if (const std::optional<float> hgl = hgl_index.downstream_hgl(record.upstream_node(), record.downstream_node()))
-            record.hgl_excess_gradient() =
-                (*hgl - record.column(125) - record.element_height()) / record.link_length();
+            record.hgl_excess_gradient() = (*hgl - record.column(125) - record.element_height()) / record.link_length();
     }
 
     // 10. The friction slope.

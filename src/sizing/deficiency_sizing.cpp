@@ -30,9 +30,18 @@ bool is_box_or_channel_code(int code)
     return code == BOX_WIDTH_GIVEN || code == BOX_HEIGHT_GIVEN || code == CHANNEL || code == CHANNEL_DEPTH_GIVEN ||
            code == CHANNEL_TYPE10 || code == CHANNEL_BASE_WIDTH_GIVEN;
 }
-bool is_standard_conduit_code(int code) { return code == STANDARD_CONDUIT_CODE || code == STANDARD_CONDUIT_KEPT_COUNT_CODE; }
-bool is_box_code(int code) { return code == BOX_WIDTH_GIVEN || code == BOX_HEIGHT_GIVEN; }
-bool keeps_box_code(int code) { return is_standard_conduit_code(code) || code == BOX_HEIGHT_GIVEN; }
+bool is_standard_conduit_code(int code)
+{
+    return code == STANDARD_CONDUIT_CODE || code == STANDARD_CONDUIT_KEPT_COUNT_CODE;
+}
+bool is_box_code(int code)
+{
+    return code == BOX_WIDTH_GIVEN || code == BOX_HEIGHT_GIVEN;
+}
+bool keeps_box_code(int code)
+{
+    return is_standard_conduit_code(code) || code == BOX_HEIGHT_GIVEN;
+}
 
 // The working values that rule D sets beside the process code.
 struct Designation {
@@ -82,11 +91,15 @@ SizingFlowRate group_flow_rate(int process_code, const DeficiencySettings& setti
 float sizing_flow(SizingFlowRate option, float upstream, float downstream)
 {
     switch (option) {
-        case SizingFlowRate::UpstreamNodePeak: return upstream;
-        case SizingFlowRate::AveragePeak: return (upstream + downstream) * 0.5f;
-        case SizingFlowRate::MaximumPeak: return std::max(upstream, downstream);
+        case SizingFlowRate::UpstreamNodePeak:
+            return upstream;
+        case SizingFlowRate::AveragePeak:
+            return (upstream + downstream) * 0.5f;
+        case SizingFlowRate::MaximumPeak:
+            return std::max(upstream, downstream);
         case SizingFlowRate::DownstreamNodePeak:
-        default: return downstream;
+        default:
+            return downstream;
     }
 }
 
@@ -153,8 +166,8 @@ void size_link_deficiency(LinkRecord& record, LinkWorkingValues& working, const 
     // 7. The largest downstream peak flow less the street capacity.
     float downstream_less_street = NO_FLOW_YET;
     for (int i = 1; i <= events; ++i)
-        downstream_less_street = std::max(downstream_less_street, record.downstream_peak_flow(i) -
-                                                                      record.street_capacity(i));
+        downstream_less_street =
+            std::max(downstream_less_street, record.downstream_peak_flow(i) - record.street_capacity(i));
 
     // 8. The shape of the recommended element.
     apply_designation(record, working, designation);
@@ -218,9 +231,8 @@ void size_link_deficiency(LinkRecord& record, LinkWorkingValues& working, const 
         record.recommended_element_type() = static_cast<float>(ElementType::Box);
     } else if (is_standard_conduit_code(code)) {
         const StandardSize size =
-            select_standard_size(flow, record.element_height(), record.element_base_width(),
-                                 settings.sizing_increment, code, record.element_type(),
-                                 record.required_element_base_width());
+            select_standard_size(flow, record.element_height(), record.element_base_width(), settings.sizing_increment,
+                                 code, record.element_type(), record.required_element_base_width());
         record.required_element_height() = size.height;
         record.required_element_base_width() = size.width;
         record.recommended_element_type() = static_cast<float>(record.element_type());

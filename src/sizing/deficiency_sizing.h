@@ -46,15 +46,14 @@ struct DeficiencySettings {
     FrictionSlopeModel friction_slope_model = FrictionSlopeModel::TopographicSlope;
     float default_min_friction_slope = 0.002f;  // ft/ft, the minimum friction slope of the pass, positive
     PipeCapacityModel pipe_capacity_model = PipeCapacityModel::FullFlowCapacity;
-    float friction_slope_proportion = 1.0f;     // share of the slope outside process codes 50 to 56
+    float friction_slope_proportion = 1.0f;  // share of the slope outside process codes 50 to 56
     SizingFlowRate box_channel_flow_rate = SizingFlowRate::UpstreamNodePeak;
     SizingIncrement sizing_increment = SizingIncrement::NoIncrement;
     SizingFlowRate pipe_flow_rate = SizingFlowRate::DownstreamNodePeak;
-    int model_type_code = 0;                    // HydrologyModelType of the study
-    float envelope_manning_n = 0.013f;          // Manning n of new pipes (0 or below: 0.013, 0.014 for type 6)
-    int low_slope_flag_mode = 0;                // 1: slopes below the minimum, adverse ones too, raised
+    int model_type_code = 0;            // HydrologyModelType of the study
+    float envelope_manning_n = 0.013f;  // Manning n of new pipes (0 or below: 0.013, 0.014 for type 6)
+    int low_slope_flag_mode = 0;        // 1: slopes below the minimum, adverse ones too, raised
 };
-
 
 // What the deficiency pass hands to the sizing for one record.
 struct LinkWorkingValues {

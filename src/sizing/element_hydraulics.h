@@ -36,7 +36,7 @@ inline constexpr float MANNING_FACTOR = 1.486f;
 inline constexpr float HYDRAULIC_RADIUS_EXPONENT = 0.6667f;
 // 1.486 x pi/4 x 4^(-2/3): the full-pipe formula in the diameter alone.
 inline constexpr float FULL_PIPE_COEFFICIENT = 0.4631646f;
-inline constexpr float DEFAULT_ELEMENT_SLOPE = 0.002f;         // ft/ft, for a slope of 0 or below
+inline constexpr float DEFAULT_ELEMENT_SLOPE = 0.002f;          // ft/ft, for a slope of 0 or below
 inline constexpr float DEFAULT_VEE_SECTION_MANNING_N = 0.015f;  // for an n of 0 or below
 inline constexpr float DEFAULT_PARKWAY_MANNING_N = 0.02f;       // for an n of 0 or below
 

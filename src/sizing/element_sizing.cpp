@@ -19,12 +19,12 @@ struct StandardPipeRow {
     float capacity_n024;
 };
 constexpr std::array<StandardPipeRow, 33> STANDARD_PIPES{{
-    {1.00f, 7.0f, 7.0f},       {1.25f, 11.0f, 12.0f},     {1.50f, 16.0f, 17.0f},     {1.75f, 23.0f, 26.0f},
-    {2.00f, 30.0f, 32.0f},     {2.25f, 38.0f, 39.0f},     {2.50f, 47.0f, 48.0f},     {2.75f, 58.0f, 60.0f},
-    {3.00f, 70.0f, 72.0f},     {3.50f, 95.0f, 98.0f},     {4.00f, 130.0f, 132.0f},   {4.50f, 165.0f, 170.0f},
-    {5.00f, 210.0f, 215.0f},   {5.50f, 255.0f, 265.0f},   {6.00f, 310.0f, 325.0f},   {6.50f, 375.0f, 380.0f},
-    {7.00f, 440.0f, 445.0f},   {7.50f, 525.0f, 525.0f},   {8.00f, 600.0f, 600.0f},   {8.50f, 680.0f, 700.0f},
-    {9.00f, 780.0f, 790.0f},   {9.50f, 890.0f, 900.0f},   {10.00f, 990.0f, 1000.0f}, {10.50f, 1100.0f, 1100.0f},
+    {1.00f, 7.0f, 7.0f},        {1.25f, 11.0f, 12.0f},      {1.50f, 16.0f, 17.0f},      {1.75f, 23.0f, 26.0f},
+    {2.00f, 30.0f, 32.0f},      {2.25f, 38.0f, 39.0f},      {2.50f, 47.0f, 48.0f},      {2.75f, 58.0f, 60.0f},
+    {3.00f, 70.0f, 72.0f},      {3.50f, 95.0f, 98.0f},      {4.00f, 130.0f, 132.0f},    {4.50f, 165.0f, 170.0f},
+    {5.00f, 210.0f, 215.0f},    {5.50f, 255.0f, 265.0f},    {6.00f, 310.0f, 325.0f},    {6.50f, 375.0f, 380.0f},
+    {7.00f, 440.0f, 445.0f},    {7.50f, 525.0f, 525.0f},    {8.00f, 600.0f, 600.0f},    {8.50f, 680.0f, 700.0f},
+    {9.00f, 780.0f, 790.0f},    {9.50f, 890.0f, 900.0f},    {10.00f, 990.0f, 1000.0f},  {10.50f, 1100.0f, 1100.0f},
     {11.00f, 1200.0f, 1225.0f}, {11.50f, 1350.0f, 1350.0f}, {12.00f, 1450.0f, 1500.0f}, {12.50f, 1600.0f, 1650.0f},
     {13.00f, 1800.0f, 1800.0f}, {13.50f, 1950.0f, 1950.0f}, {14.00f, 2100.0f, 2100.0f}, {14.50f, 2300.0f, 2300.0f},
     {15.00f, 2400.0f, 2500.0f},
@@ -35,12 +35,16 @@ constexpr std::array<StandardPipeRow, 33> STANDARD_PIPES{{
 constexpr float FIRST_BOX_HEIGHT = 1.0f;  // ft
 constexpr float BOX_HEIGHT_STEP = 0.25f;  // ft
 constexpr std::array<float, 45> BOX_CAPACITY_PER_FOOT{
-    9.5f,  11.5f, 14.5f, 17.5f, 19.5f, 22.0f,  25.0f,  27.0f,  31.0f,  33.0f,  37.0f,  39.0f,  42.0f,  45.0f,  48.0f,
-    52.0f, 55.0f, 58.0f, 61.0f, 64.0f, 67.0f,  70.0f,  74.0f,  77.0f,  81.0f,  84.0f,  88.0f,  92.0f,  95.0f,  99.0f,
-    102.0f, 106.0f, 110.0f, 114.0f, 119.0f, 122.0f, 126.0f, 130.0f, 135.0f, 138.0f, 142.0f, 145.0f, 150.0f, 155.0f, 160.0f,
+    9.5f,   11.5f,  14.5f,  17.5f,  19.5f,  22.0f,  25.0f,  27.0f,  31.0f,  33.0f,  37.0f,  39.0f,
+    42.0f,  45.0f,  48.0f,  52.0f,  55.0f,  58.0f,  61.0f,  64.0f,  67.0f,  70.0f,  74.0f,  77.0f,
+    81.0f,  84.0f,  88.0f,  92.0f,  95.0f,  99.0f,  102.0f, 106.0f, 110.0f, 114.0f, 119.0f, 122.0f,
+    126.0f, 130.0f, 135.0f, 138.0f, 142.0f, 145.0f, 150.0f, 155.0f, 160.0f,
 };
 
-float box_height(std::size_t row) { return FIRST_BOX_HEIGHT + BOX_HEIGHT_STEP * static_cast<float>(row); }
+float box_height(std::size_t row)
+{
+    return FIRST_BOX_HEIGHT + BOX_HEIGHT_STEP * static_cast<float>(row);
+}
 
 // The row of a table for a key: the first row for a key at or below the
 // first key, otherwise row i + 1 of the first interval key(i) < key <=
@@ -66,7 +70,10 @@ float standard_pipe_diameter(float flow)
 
 // The barrels of a flow above 2400 cfs: one more than the whole number of
 // 2400 cfs in it, so that a whole multiple of 2400 cfs gets a spare barrel.
-float barrels_for(float flow) { return std::trunc(flow / MAX_SINGLE_PIPE_FLOW) + 1.0f; }
+float barrels_for(float flow)
+{
+    return std::trunc(flow / MAX_SINGLE_PIPE_FLOW) + 1.0f;
+}
 
 // Comparison of a trial section with the flow it must carry: below 0 the
 // section is too small, above 0 too large, 0 exactly right.
@@ -89,9 +96,14 @@ Bisection bisect(float start, float low, float high, int max_evaluations, Fit fi
     float trial = start;
     for (int count = 1; count <= max_evaluations; ++count) {
         switch (fit(trial)) {
-            case TrialFit::TooSmall: low = trial; break;
-            case TrialFit::TooLarge: high = trial; break;
-            case TrialFit::Exact: return {trial, trial};
+            case TrialFit::TooSmall:
+                low = trial;
+                break;
+            case TrialFit::TooLarge:
+                high = trial;
+                break;
+            case TrialFit::Exact:
+                return {trial, trial};
         }
         const float middle = (low + high) / 2.0f;
         if (std::fabs(trial - middle) < TOLERANCE) return {(trial + middle) / 2.0f, trial};
@@ -194,8 +206,7 @@ std::optional<float> lookup_table_capacity(float size, float factor, float manni
 }
 
 StandardSize select_standard_size(float flow, float existing_height, float existing_width_or_count,
-                                  SizingIncrement increment, int process_code, int element_type,
-                                  float incoming_width)
+                                  SizingIncrement increment, int process_code, int element_type, float incoming_width)
 {
     constexpr int STANDARD_CONDUIT = 37;
     constexpr int STANDARD_CONDUIT_KEPT_COUNT = 47;
@@ -226,8 +237,7 @@ StandardSize select_standard_size(float flow, float existing_height, float exist
     }
 
     if (standard && element_type == static_cast<int>(ElementType::Box)) {
-        const std::optional<std::size_t> row =
-            table_row(BOX_CAPACITY_PER_FOOT.size(), existing_height, box_height);
+        const std::optional<std::size_t> row = table_row(BOX_CAPACITY_PER_FOOT.size(), existing_height, box_height);
         if (row) {
             size.height = box_height(*row);
             size.width = flow / BOX_CAPACITY_PER_FOOT[*row];
@@ -303,8 +313,8 @@ TrapezoidSize size_trapezoid(float slope, float flow, float side_slope, float fr
 
     const float depth = given;
     const float base_width = bisect(start, 0.0f, LARGEST_CHANNEL_DIMENSION, TRAPEZOID_EVALUATIONS, [&](float b) {
-        return trapezoid_fit(slope, flow, side_slope, b, depth, manning_n);
-    }).result;
+                                 return trapezoid_fit(slope, flow, side_slope, b, depth, manning_n);
+                             }).result;
     if (mode == GIVEN_FLOW_DEPTH_EXCHANGED) {
         size.width_argument = round_to_increment(depth + freeboard, increment);
         size.depth_result = round_to_increment(base_width, increment);

@@ -83,8 +83,7 @@ struct StandardSize {
 // nothing: height 0.0 and the width `incoming_width`.  Everything but a
 // selected pipe is rounded to `increment`.
 StandardSize select_standard_size(float flow, float existing_height, float existing_width_or_count,
-                                  SizingIncrement increment, int process_code, int element_type,
-                                  float incoming_width);
+                                  SizingIncrement increment, int process_code, int element_type, float incoming_width);
 
 // How the box solver reads its given dimension.
 enum class BoxSizingMode : int {

@@ -27,7 +27,10 @@ constexpr std::string_view UPGRADED_LINK_LINE_FORMAT =
 constexpr float LARGE_PIPE_DIAMETER = 84.0f;  // inches
 
 // Process codes whose existing element the upgraded-link list does not show.
-bool shows_no_existing_element(int code) { return is_code9_family_code(code); }
+bool shows_no_existing_element(int code)
+{
+    return is_code9_family_code(code);
+}
 
 }  // namespace
 
@@ -42,8 +45,8 @@ void LargePipeList::add(const LinkRecord& record)
     const float existing = record.element_height() * INCHES_PER_FOOT;
     const float proposed = record.replacement_element_height() * INCHES_PER_FOOT;
     if (existing >= LARGE_PIPE_DIAMETER || proposed >= LARGE_PIPE_DIAMETER) {
-        lines_.push_back(
-            format_line(LARGE_PIPE_LINE_FORMAT, {record.upstream_node(), record.downstream_node(), existing, proposed}));
+        lines_.push_back(format_line(LARGE_PIPE_LINE_FORMAT,
+                                     {record.upstream_node(), record.downstream_node(), existing, proposed}));
     }
 }
 
@@ -71,10 +74,10 @@ void UpgradedLinkList::add(const LinkRecord& record)
         existing_width = 0.0f;
         existing_slope = 0.0f;
     }
-    lines_.push_back(format_line(UPGRADED_LINK_LINE_FORMAT,
-                                 {record.upstream_node(), record.downstream_node(), existing_height, existing_width,
-                                  existing_slope, record.replacement_element_height(), proposed_width,
-                                  proposed_slope}));
+    lines_.push_back(
+        format_line(UPGRADED_LINK_LINE_FORMAT,
+                    {record.upstream_node(), record.downstream_node(), existing_height, existing_width, existing_slope,
+                     record.replacement_element_height(), proposed_width, proposed_slope}));
 }
 
 std::vector<std::string> UpgradedLinkList::finish()

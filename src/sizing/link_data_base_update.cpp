@@ -45,9 +45,8 @@ void clear_user_element_attributes(LinkRecord& record)
     for (int column = 113; column <= 117; ++column) record.column(column) = 0.0f;
 }
 
-std::vector<LinkRecord> update_link_data_base(const std::vector<LinkRecord>& records,
-                                              const TelescopingLinkTable& table, int model_type_code,
-                                              UserValueReports& reports)
+std::vector<LinkRecord> update_link_data_base(const std::vector<LinkRecord>& records, const TelescopingLinkTable& table,
+                                              int model_type_code, UserValueReports& reports)
 {
     std::vector<LinkRecord> updated;
     updated.reserve(records.size());

@@ -34,8 +34,7 @@ void clear_user_element_attributes(LinkRecord& record);
 // links.  A headwater link that is not deficient, a storage element of a
 // curve-number study and a record without a row keep their values; every
 // record is then cleared of a user element without a height.
-std::vector<LinkRecord> update_link_data_base(const std::vector<LinkRecord>& records,
-                                              const TelescopingLinkTable& table, int model_type_code,
-                                              UserValueReports& reports);
+std::vector<LinkRecord> update_link_data_base(const std::vector<LinkRecord>& records, const TelescopingLinkTable& table,
+                                              int model_type_code, UserValueReports& reports);
 
 }  // namespace velm

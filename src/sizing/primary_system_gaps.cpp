@@ -28,9 +28,11 @@ constexpr std::string_view NO_GAP_FORMAT = "(8X,'None')";
 constexpr std::string_view PROCESSING_STRING_TEXT = "** Processing String File ===>";
 constexpr std::string_view REGION_LINK_DATA_BASE_NAME_FORMAT = "(A2,I2.2,'00ZZ.ZLL')";
 
-
 // A code stored as a real, its sign a mark: the headwater links.
-bool is_headwater_code(float code) { return is_initial_subarea_code(static_cast<int>(code)); }
+bool is_headwater_code(float code)
+{
+    return is_initial_subarea_code(static_cast<int>(code));
+}
 
 ConveyanceKind link_conveyance(const LinkRecord& record)
 {
@@ -59,9 +61,9 @@ struct StudyFiles {
         auto [entry, added] = leaving_links.try_emplace(path);
         if (added) {
             for (const LinkRecord& record : read_link_data_base(path, FilePresence::Optional)) {
-                entry->second.try_emplace(number_key(record.upstream_node()),
-                                          ContinuingLink{record.upstream_node(), record.downstream_node(),
-                                                         link_conveyance(record)});
+                entry->second.try_emplace(
+                    number_key(record.upstream_node()),
+                    ContinuingLink{record.upstream_node(), record.downstream_node(), link_conveyance(record)});
             }
         }
         return entry->second;
@@ -89,12 +91,19 @@ ConveyanceKind string_link_conveyance(const TelescopedStringRecord& record)
     float element_type = record.element_type;
     switch (static_cast<int>(record.process_code)) {
         case 31:
-        case 37: element_type = 1.0f; break;
-        case 36: element_type = 2.0f; break;
+        case 37:
+            element_type = 1.0f;
+            break;
+        case 36:
+            element_type = 2.0f;
+            break;
         case 52:
         case 53:
-        case 56: element_type = 3.0f; break;
-        default: break;
+        case 56:
+            element_type = 3.0f;
+            break;
+        default:
+            break;
     }
     return {element_type, record.curb_height > 0.0f ? 1.0f : 0.0f};
 }
@@ -102,8 +111,7 @@ ConveyanceKind string_link_conveyance(const TelescopedStringRecord& record)
 std::string outlet_link_data_base_name(const std::string& study_id, int model_type_code, float outlet_node)
 {
     if (uses_region_files(model_type_code)) {
-        return format_line(REGION_LINK_DATA_BASE_NAME_FORMAT,
-                           {study_id, static_cast<int>(outlet_node / 10000.0f)});
+        return format_line(REGION_LINK_DATA_BASE_NAME_FORMAT, {study_id, static_cast<int>(outlet_node / 10000.0f)});
     }
     return link_data_base_name(study_id, static_cast<int>(outlet_node / 100.0f));
 }
@@ -114,7 +122,8 @@ GapReportSource study_gap_report_source(RunContext& run)
     GapReportSource source;
     source.string_records = [files](int string_number) {
         RunContext& run = files->run;
-        const std::string name = run.outputs.current_file(run.study_file(string_file_name(files->study_id, string_number)));
+        const std::string name =
+            run.outputs.current_file(run.study_file(string_file_name(files->study_id, string_number)));
         if (!file_exists(name)) return std::vector<TelescopedStringRecord>{};
         return read_telescoped_string_file(name);
     };

@@ -11,9 +11,11 @@ namespace velm {
 
 namespace {
 
-
 // A code stored as a real, its sign a mark: the headwater links.
-bool is_headwater_code(float code) { return is_initial_subarea_code(static_cast<int>(std::fabs(code))); }
+bool is_headwater_code(float code)
+{
+    return is_initial_subarea_code(static_cast<int>(std::fabs(code)));
+}
 
 }  // namespace
 
@@ -42,8 +44,8 @@ std::optional<float> compute_element_capacity(const LinkDecision& decision, floa
             if (b + y > 0.0f) {
                 const float area = (z * y + b) * y;
                 const float perimeter = b + 2.0f * y * std::pow(z * z + 1.0f, 0.5f);
-                capacity = 1.486f * area * std::pow(area / perimeter, 0.667f) * root_slope /
-                           decision.link_friction_factor;
+                capacity =
+                    1.486f * area * std::pow(area / perimeter, 0.667f) * root_slope / decision.link_friction_factor;
             }
             break;
         }

@@ -38,17 +38,17 @@ struct StringTelescopingState {
 // What the telescoping rules decided for one link after the first of its
 // string, handed to its completion.
 struct LinkDecision {
-    int element_shape = 0;                  // 1 pipe, 2 box, 3 channel
-    float chosen_size = 0.0f;               // ft, pipe diameter
-    float candidate_width = 0.0f;           // ft, base width (pipes: number of pipes)
-    float candidate_size = 0.0f;            // ft, height or depth
+    int element_shape = 0;         // 1 pipe, 2 box, 3 channel
+    float chosen_size = 0.0f;      // ft, pipe diameter
+    float candidate_width = 0.0f;  // ft, base width (pipes: number of pipes)
+    float candidate_size = 0.0f;   // ft, height or depth
     float candidate_side_slope = 0.0f;
     float candidate_friction_factor = 0.0f;  // Manning n
-    float candidate_freeboard = 0.0f;       // ft
-    bool keep_existing = false;             // the link gets no new element
-    float carried_flow = 0.0f;              // cfs
-    float link_friction_factor = 0.0f;      // the row's Manning n
-    float pipe_friction_factor = 0.0f;      // the same, divided by 1.076 under normal-depth capacity
+    float candidate_freeboard = 0.0f;        // ft
+    bool keep_existing = false;              // the link gets no new element
+    float carried_flow = 0.0f;               // cfs
+    float link_friction_factor = 0.0f;       // the row's Manning n
+    float pipe_friction_factor = 0.0f;       // the same, divided by 1.076 under normal-depth capacity
 };
 
 // The Manning capacity (cfs) of the element of a decision at the link's

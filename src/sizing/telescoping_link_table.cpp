@@ -98,13 +98,13 @@ TelescopingLinkRow telescoping_link_row(const LinkRecord& record, const Telescop
     row.element_friction_factor = existing_n;
     if (existing_n == 0.0f) {
         row.element_friction_factor = uses_packed_land_use(settings.model_type_code) ? COUNTY_TELESCOPING_MANNING_N
-                                                                                    : DEFAULT_TELESCOPING_MANNING_N;
+                                                                                     : DEFAULT_TELESCOPING_MANNING_N;
         full_pipe_n = row.element_friction_factor;
     }
     row.recommended_friction_factor = row.element_friction_factor;
 
-    const float slope = record.user_friction_slope() > 0.0f ? record.user_friction_slope()
-                                                            : record.computed_friction_slope();
+    const float slope =
+        record.user_friction_slope() > 0.0f ? record.user_friction_slope() : record.computed_friction_slope();
 
     row.largest_excess_flow = -9999.0f;
     for (int event = 1; event <= STORM_EVENTS; ++event) {

@@ -35,18 +35,18 @@ inline constexpr float CAPACITY_OVERFLOW_MARK = 88888.0f;
 // The settings of one telescoping pass: the postprocessor controls handed to
 // it, in the units it uses, and the study's model type.
 struct TelescopingSettings {
-    int capacity_telescoping = 1;           // CapacityTelescoping: 1 StringBasis, 2 IndependentSizing
-    int pipe_area_telescoping = 1;          // AreaTelescoping of pipes: 1 NoAreaReduction
-    float min_pipe_diameter = 1.5f;         // ft (the setting is in inches)
-    int pipe_capacity_model = 1;            // PipeCapacityModel: 2 divides the pipe Manning n by 1.076
-    int carried_flow_source = 1;            // 1: the carried flow never falls below the one upstream
-    int existing_element_telescoping = 1;   // ExistingElementTelescoping 1 to 4
-    int friction_slope_model = 2;           // FrictionSlopeModel: numbers the user-recommended sections
-    int box_area_telescoping = 2;           // AreaTelescoping of boxes
-    int channel_area_telescoping = 2;       // AreaTelescoping of channels
-    int element_interfacing = 1;            // ElementInterfacing: 1 NoInterfaceTelescoping
+    int capacity_telescoping = 1;             // CapacityTelescoping: 1 StringBasis, 2 IndependentSizing
+    int pipe_area_telescoping = 1;            // AreaTelescoping of pipes: 1 NoAreaReduction
+    float min_pipe_diameter = 1.5f;           // ft (the setting is in inches)
+    int pipe_capacity_model = 1;              // PipeCapacityModel: 2 divides the pipe Manning n by 1.076
+    int carried_flow_source = 1;              // 1: the carried flow never falls below the one upstream
+    int existing_element_telescoping = 1;     // ExistingElementTelescoping 1 to 4
+    int friction_slope_model = 2;             // FrictionSlopeModel: numbers the user-recommended sections
+    int box_area_telescoping = 2;             // AreaTelescoping of boxes
+    int channel_area_telescoping = 2;         // AreaTelescoping of channels
+    int element_interfacing = 1;              // ElementInterfacing: 1 NoInterfaceTelescoping
     float friction_slope_proportion = 0.85f;  // share of the friction slope a new element is sized on
-    int model_type_code = 0;                // HydrologyModelType of the study
+    int model_type_code = 0;                  // HydrologyModelType of the study
 };
 
 TelescopingSettings telescoping_settings(const ControlParameters& controls, int model_type_code);
@@ -83,13 +83,13 @@ struct TelescopingLinkRow {
     float recommended_friction_factor = 0.0f;  // column 95, taken from the existing element's n
     float recommended_freeboard = 0.0f;        // ft, column 96
 
-    float max_deficiency = 0.0f;       // cfs, column 90; positive: the existing element is deficient
-    float target_flow_rate = 0.0f;     // cfs; negative for a link that is not deficient
-    float largest_excess_flow = 0.0f;  // cfs, largest of columns 37-42 less 49-54 (walk: the link flow)
-    float largest_peak_flow = 0.0f;    // cfs, largest of columns 37-42 (walk: the carried flow)
+    float max_deficiency = 0.0f;         // cfs, column 90; positive: the existing element is deficient
+    float target_flow_rate = 0.0f;       // cfs; negative for a link that is not deficient
+    float largest_excess_flow = 0.0f;    // cfs, largest of columns 37-42 less 49-54 (walk: the link flow)
+    float largest_peak_flow = 0.0f;      // cfs, largest of columns 37-42 (walk: the carried flow)
     float sizing_friction_slope = 0.0f;  // column 65 or 64, scaled by the proportion (walk: 0.002 when not positive)
-    float existing_capacity = 0.0f;    // cfs, column 75, or 74 when 75 holds -1.0
-    float full_pipe_capacity = 0.0f;   // cfs, of the parallel pipe of column 98
+    float existing_capacity = 0.0f;      // cfs, column 75, or 74 when 75 holds -1.0
+    float full_pipe_capacity = 0.0f;     // cfs, of the parallel pipe of column 98
 
     std::array<float, STORM_EVENTS> upstream_peak_flows{};    // cfs, columns 31-36
     std::array<float, STORM_EVENTS> downstream_peak_flows{};  // cfs, columns 37-42

@@ -123,11 +123,10 @@ void run_telescoping_analysis(RunContext& run)
     TelescopingTables tables = load_tables(run, settings);
     const int string_count = telescope_strings(run, tables, settings);
 
-    TextWriter report = TextWriter::for_append(
-        run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
+    TextWriter report =
+        TextWriter::for_append(run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
     if (!is_curve_number_model(settings.model_type_code)) {
-        report_primary_system_gaps(window, report, run.study_id, string_count,
-                                   study_gap_report_source(run));
+        report_primary_system_gaps(window, report, run.study_id, string_count, study_gap_report_source(run));
     }
     update_link_data_bases(run, tables, settings, report);
     write_telescoping_lists(run, report);

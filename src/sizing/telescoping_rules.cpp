@@ -6,7 +6,6 @@
 
 #include "sizing/element_sizing.h"
 
-
 namespace velm {
 
 namespace {
@@ -24,14 +23,17 @@ constexpr int STRING_BASIS = 1;
 
 // The element a link is given, as the rules shape it.
 struct Candidate {
-    float size = 0.0f;       // ft: diameter, height or depth
-    float width = 0.0f;      // ft: base width (pipes: number of pipes)
+    float size = 0.0f;   // ft: diameter, height or depth
+    float width = 0.0f;  // ft: base width (pipes: number of pipes)
     float side_slope = 0.0f;
     float friction = 0.0f;   // Manning n
     float freeboard = 0.0f;  // ft
 };
 
-float pipe_area(float diameter) { return QUARTER_PI * diameter * diameter; }
+float pipe_area(float diameter)
+{
+    return QUARTER_PI * diameter * diameter;
+}
 
 // The cross-section area of the link's element of this shape and size, with
 // the width, side slope and freeboard the deficiency pass sized (columns 93,
@@ -111,8 +113,8 @@ void take_if_finite(Candidate& candidate, const Candidate& ruled)
 
 // The same-shape rule of a link whose element would be smaller than the one
 // upstream, applied only where the shape's area setting forbids reductions.
-void apply_same_shape_rule(int shape, Candidate& candidate, float& area, const StringTelescopingState& state,
-                           int code, const TelescopingLinkRow& row, const TelescopingSettings& settings)
+void apply_same_shape_rule(int shape, Candidate& candidate, float& area, const StringTelescopingState& state, int code,
+                           const TelescopingLinkRow& row, const TelescopingSettings& settings)
 {
     switch (shape) {
         case PIPE:
@@ -272,8 +274,8 @@ LinkDecision decide_link_telescoping(TelescopingLinkRow& row, StringTelescopingS
     return decision;
 }
 
-std::vector<TelescopedStringRecord> telescope_string(const std::vector<StringRecord>& lines,
-                                                     TelescopingTables& tables, const TelescopingSettings& settings)
+std::vector<TelescopedStringRecord> telescope_string(const std::vector<StringRecord>& lines, TelescopingTables& tables,
+                                                     const TelescopingSettings& settings)
 {
     std::vector<TelescopedStringRecord> records;
     records.reserve(lines.size());

@@ -42,7 +42,7 @@ float next_constructible_pipe_size(float diameter);
 // The whole walk of one string from its finder-form lines: every line's long
 // record, the user-recommended elements applied, with the rows of its links
 // updated in the table.
-std::vector<TelescopedStringRecord> telescope_string(const std::vector<StringRecord>& lines,
-                                                     TelescopingTables& tables, const TelescopingSettings& settings);
+std::vector<TelescopedStringRecord> telescope_string(const std::vector<StringRecord>& lines, TelescopingTables& tables,
+                                                     const TelescopingSettings& settings);
 
 }  // namespace velm

@@ -49,10 +49,13 @@ const std::array<std::string, 3>* section_numbers(int friction_slope_model)
     static const std::array<std::string, 3> after_balanced_hgl{"IV", "V", "VI"};
     switch (friction_slope_model) {
         case 1:
-        case 3: return &without_balanced_hgl;
+        case 3:
+            return &without_balanced_hgl;
         case 2:
-        case 4: return &after_balanced_hgl;
-        default: return nullptr;
+        case 4:
+            return &after_balanced_hgl;
+        default:
+            return nullptr;
     }
 }
 

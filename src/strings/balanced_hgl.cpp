@@ -95,7 +95,8 @@ FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const Co
     const std::vector<float>& ground = profile.ground;
     FittedHgl fit;
     fit.minimum_gradient.resize(links.size());
-    for (std::size_t j = 0; j < links.size(); ++j) fit.minimum_gradient[j] = minimum_gradient(links[j].peak_flow, settings);
+    for (std::size_t j = 0; j < links.size(); ++j)
+        fit.minimum_gradient[j] = minimum_gradient(links[j].peak_flow, settings);
     const std::vector<float>& sf = fit.minimum_gradient;
 
     // Top envelope from the top down, bottom envelope from the outlet up;
@@ -159,7 +160,8 @@ FittedHgl fit_balanced_hgl(const StringProfile& profile, float control, const Co
 
     fit.hgl.assign(nodes, 0.0f);
     fit.hgl[0] = fit.control;
-    for (std::size_t j = 0; j < links.size(); ++j) fit.hgl[j + 1] = fit.hgl[j] + links[j].length * fit.friction_slope[j];
+    for (std::size_t j = 0; j < links.size(); ++j)
+        fit.hgl[j + 1] = fit.hgl[j] + links[j].length * fit.friction_slope[j];
     return fit;
 }
 
@@ -168,8 +170,8 @@ std::vector<std::string> control_warning_lines(int s, const StringProfile& profi
 {
     const Format layout(string_number_layout(
         warning.reset == ControlReset::AboveTopEnvelope ? ABOVE_TOP_ENVELOPE_FORMAT : BELOW_BOTTOM_ENVELOPE_FORMAT, s));
-    return layout.write({s, profile.links.back().upstream_node, profile.links.front().downstream_node,
-                         warning.control, fit.top_envelope.front(), fit.bottom_envelope.front()});
+    return layout.write({s, profile.links.back().upstream_node, profile.links.front().downstream_node, warning.control,
+                         fit.top_envelope.front(), fit.bottom_envelope.front()});
 }
 
 namespace {
@@ -218,8 +220,10 @@ std::vector<HglControl> rekey_controls(std::vector<HglControl> controls, Indexed
         bool first = true;
         for (const std::size_t n : found->second) {
             const float s = static_cast<float>(n + 1);
-            if (first) controls[i].node_number = s;
-            else controls.push_back({s, elevation});
+            if (first)
+                controls[i].node_number = s;
+            else
+                controls.push_back({s, elevation});
             first = false;
             strings.control[n] = elevation;
         }
@@ -251,7 +255,8 @@ void run_balanced_hgl_estimation(RunContext& run)
     const int string_count = static_cast<int>(strings.outlet.size());
     run.string_count = string_count;
 
-    TextWriter report = TextWriter::for_append(run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
+    TextWriter report =
+        TextWriter::for_append(run.outputs.changed_file(run.study_file(diagnostics_report_file_name(run.study_id))));
     const bool user_controls = run.controls.hydraulic_control_model == HydraulicControlModel::UserDefinedControl;
     if (user_controls) {
         write_report_lines(report, USER_CONTROLS_HEADING_FORMAT);
@@ -285,7 +290,8 @@ void run_balanced_hgl_estimation(RunContext& run)
                     : entry.elevation;
             const FittedHgl fit = fit_balanced_hgl(*profile, control, run.controls);
             for (const ControlWarning& warning : fit.warnings) {
-                for (const std::string& line : control_warning_lines(s, *profile, fit, warning)) report.write_line(line);
+                for (const std::string& line : control_warning_lines(s, *profile, fit, warning))
+                    report.write_line(line);
             }
             for (std::size_t j = 0; j < profile->links.size(); ++j) {
                 const ProfileLink& link = profile->links[j];

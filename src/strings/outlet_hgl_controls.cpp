@@ -29,8 +29,8 @@ constexpr std::string_view BACK_HINT_FORMAT = "('BACK to go back one entry')";
 constexpr std::string_view ENTRY_LIST_HEADING_FORMAT = "('Node No.      HGL')";
 constexpr std::string_view ENTRY_LIST_LINE_FORMAT = "(F8.1,4X,F7.2)";
 
-constexpr float LOWEST_CONTROL = -9999.9f;   // ft
-constexpr float HIGHEST_CONTROL = 9999.9f;   // ft
+constexpr float LOWEST_CONTROL = -9999.9f;  // ft
+constexpr float HIGHEST_CONTROL = 9999.9f;  // ft
 constexpr int PROMPT_ROW = 7;
 constexpr int ANSWER_COLUMN = 62;
 constexpr int ANSWER_ROW = 8;
@@ -223,7 +223,8 @@ void enter_outlet_hgl_controls(RunContext& run)
 
     const bool identify = run.hgl_controls.count() == 0;
     if (identify) {
-        const std::vector<float> set_e = read_node_set_groups(session, run.study_file(downstream_node_set_name(run.study_id)));
+        const std::vector<float> set_e =
+            read_node_set_groups(session, run.study_file(downstream_node_set_name(run.study_id)));
         const std::vector<float> set_f = read_node_set_groups(session, std::string(UPSTREAM_NODE_SET_NAME));
         for (const float node : system_outlets(set_e, set_f)) run.hgl_controls.controls.push_back({node, 0.0f});
     }

@@ -42,8 +42,8 @@ std::vector<float> ask_outlet_hgl_controls(Window& window, const std::vector<flo
 // the string number of the last record.  `read_string` gives the records of string n when the propagation reaches
 // it (each reached string is read once).
 void assign_processing_levels(StringIndexFile& index, const HglControlTable& controls,
-                            const std::vector<float>& confluence_nodes,
-                            const std::function<std::vector<StringRecord>(int)>& read_string);
+                              const std::vector<float>& confluence_nodes,
+                              const std::function<std::vector<StringRecord>(int)>& read_string);
 
 // The run's step: reads the index, identifies the outlets when the control
 // table is empty (and asks and saves their elevations under user-defined

@@ -46,8 +46,8 @@ StringRecord as_written(const StringRecord& record)
 {
     const std::string line = string_record_line(record);
     StringRecord read;
-    read_free_form_line(line, {&read.upstream_node, &read.downstream_node, &read.link_length,
-                               &read.peak_flow_rate, &read.upstream_elevation, &read.downstream_elevation});
+    read_free_form_line(line, {&read.upstream_node, &read.downstream_node, &read.link_length, &read.peak_flow_rate,
+                               &read.upstream_elevation, &read.downstream_elevation});
     return read;
 }
 
@@ -72,8 +72,8 @@ struct StringsInProgress {
             // Said again with the string and the link, so that the engineer
             // finds the value in the link data base.
             string_record_line(record, "String file " + std::to_string(string_number) + " (link " +
-                                           node_text(record.upstream_node) + " - " +
-                                           node_text(record.downstream_node) + ")");
+                                           node_text(record.upstream_node) + " - " + node_text(record.downstream_node) +
+                                           ")");
             throw;
         }
         records[static_cast<std::size_t>(string_number - 1)].push_back(written);
@@ -162,8 +162,7 @@ private:
 bool ready_for_extension(const ConfluenceRow& row)
 {
     if (row.node < 0.0f) return false;
-    return std::all_of(row.slots.begin(), row.slots.end(),
-                       [](float slot) { return slot <= RESOLVED_SLOT_LIMIT; });
+    return std::all_of(row.slots.begin(), row.slots.end(), [](float slot) { return slot <= RESOLVED_SLOT_LIMIT; });
 }
 
 }  // namespace
@@ -272,8 +271,7 @@ StringIndexFile string_index_of(const ResolvedStrings& resolved, const StringInd
 
 namespace {
 
-constexpr std::string_view NO_HEADWATER_SET_FORMAT =
-    "(5X,'* No headwater node set [',A,']: no strings are formed')";
+constexpr std::string_view NO_HEADWATER_SET_FORMAT = "(5X,'* No headwater node set [',A,']: no strings are formed')";
 
 // The headwater node set: the count, then that many node numbers.
 std::vector<float> read_headwater_set(const std::string& name, const std::string& source)
@@ -298,8 +296,6 @@ std::vector<float> read_headwater_set(const std::string& name, const std::string
     }
     return nodes;
 }
-
-
 
 }  // namespace
 

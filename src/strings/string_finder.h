@@ -30,8 +30,8 @@ inline constexpr int CONFLUENCE_SLOTS = 5;
 // holds the negated number of the string that entered through it, and a row
 // the mainstream has been extended through holds its node negated.
 struct ConfluenceRow {
-    float node = 0.0f;                             // confluence node number
-    std::array<float, CONFLUENCE_SLOTS> slots{};   // upstream node of an entering link, 0.0 when empty
+    float node = 0.0f;                            // confluence node number
+    std::array<float, CONFLUENCE_SLOTS> slots{};  // upstream node of an entering link, 0.0 when empty
 };
 
 // How the mainstream below a confluence is chosen (the setting as a real).

@@ -30,7 +30,10 @@ Lines operator+(Lines a, const Lines& b)
     return a;
 }
 
-std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+std::string blanks(int n)
+{
+    return std::string(static_cast<std::size_t>(n), ' ');
+}
 
 // Row r (1 to 24) of a screen as the scripted window dumps it (trailing
 // blanks dropped).
@@ -198,8 +201,9 @@ TEST(ReportHeader, EachSettingWritesItsOwnTexts)
         {"topographic slope: the default minimum slope, and the user's controls whatever the control model",
          [](ControlParameters& c) { c.friction_slope_model = FrictionSlopeModel::TopographicSlope; },
          [](SectionOne& s) {
-             s.slope_model = {"", blanks(5) + "Use topographic slope, constrained by a DEFAULT MINIMUM slope. "
-                                              "Model Settings are:"};
+             s.slope_model = {"", blanks(5) +
+                                      "Use topographic slope, constrained by a DEFAULT MINIMUM slope. "
+                                      "Model Settings are:"};
              s.slope_settings = TOPOGRAPHIC_DEFAULT_SLOPE;
              s.hydraulic_control = USER_DEFINED_CONTROL;
          }},
@@ -224,8 +228,9 @@ TEST(ReportHeader, EachSettingWritesItsOwnTexts)
          },
          [](SectionOne& s) {
              s.slope_model = {"", blanks(5) + "Use internal HGL Estimation Module results as the approximation of",
-                              blanks(5) + "the friction-slope, EXCEPT use user-specified slopes whenever "
-                                          "available. Model Settings are:"};
+                              blanks(5) +
+                                  "the friction-slope, EXCEPT use user-specified slopes whenever "
+                                  "available. Model Settings are:"};
              s.slope_settings[1] = blanks(7) + "Minimum Allowable Flow Velocity for Peak flow rate(fps) =  2.50";
              s.slope_settings[3] = blanks(7) + "Manning's Friction Factor used to estimate HGL Envelopes = 0.0140";
              s.slope_settings[7] = blanks(7) + "HGL or Soffit =  0.50";
@@ -238,12 +243,9 @@ TEST(ReportHeader, EachSettingWritesItsOwnTexts)
              s.slope_settings = {};
          }},
         {"user-defined controls with the balanced HGL",
-         [](ControlParameters& c) {
-             c.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
-         },
+         [](ControlParameters& c) { c.hydraulic_control_model = HydraulicControlModel::UserDefinedControl; },
          [](SectionOne& s) { s.hydraulic_control = USER_DEFINED_CONTROL; }},
-        {"control offset",
-         [](ControlParameters& c) { c.hgl_control_offset = 2.75f; },
+        {"control offset", [](ControlParameters& c) { c.hgl_control_offset = 2.75f; },
          [](SectionOne& s) { s.hydraulic_control.back() = blanks(5) + "string =   2.75"; }},
         {"longest branch as the main line",
          [](ControlParameters& c) { c.mainstream_selection = MainstreamSelection::LongestBranch; },
@@ -252,8 +254,9 @@ TEST(ReportHeader, EachSettingWritesItsOwnTexts)
          [](ControlParameters& c) { c.pipe_capacity_model = PipeCapacityModel::NormalDepthCapacity; },
          [](SectionOne& s) {
              s.capacity_model.resize(3);
-             s.capacity_model.push_back(blanks(5) + "Size all elements as pipes, flowing at 0.93*Diameter as "
-                                                    "normal depth");
+             s.capacity_model.push_back(blanks(5) +
+                                        "Size all elements as pipes, flowing at 0.93*Diameter as "
+                                        "normal depth");
          }},
         {"capacity model outside its set",
          [](ControlParameters& c) { c.pipe_capacity_model = option<PipeCapacityModel>(0); },
@@ -262,16 +265,18 @@ TEST(ReportHeader, EachSettingWritesItsOwnTexts)
          [](ControlParameters& c) { c.capacity_telescoping = CapacityTelescoping::IndependentSizing; },
          [](SectionOne& s) {
              s.capacity_telescoping.resize(3);
-             s.capacity_telescoping.push_back(blanks(5) + "Size each link element independent of the upstream "
-                                                          "element");
+             s.capacity_telescoping.push_back(blanks(5) +
+                                              "Size each link element independent of the upstream "
+                                              "element");
              s.capacity_telescoping.push_back(blanks(5) + "(e.g., ALLOW \"bubble-up\" systems)");
          }},
         {"pipe areas may shrink",
          [](ControlParameters& c) { c.pipe_area_telescoping = AreaTelescoping::IndependentSizing; },
          [](SectionOne& s) {
              s.area_telescoping.resize(5);
-             s.area_telescoping.push_back(blanks(5) + "Size each link element independent of the upstream "
-                                                      "element.");
+             s.area_telescoping.push_back(blanks(5) +
+                                          "Size each link element independent of the upstream "
+                                          "element.");
              s.area_telescoping.push_back(blanks(5) + "(e.g., allow reduction in cross-section area)");
          }},
         {"existing elements retained",
@@ -310,8 +315,9 @@ TEST(ReportHeader, EachSettingWritesItsOwnTexts)
              c.box_channel_flow_rate = SizingFlowRate::DownstreamNodePeak;
          },
          [](SectionOne& s) {
-             s.pipe_flow_rate[1] = blanks(4) + "*Total Flow Pickup Pipe sizing used Link Upstream Node Peak Flow "
-                                               "Rate.";
+             s.pipe_flow_rate[1] = blanks(4) +
+                                   "*Total Flow Pickup Pipe sizing used Link Upstream Node Peak Flow "
+                                   "Rate.";
              s.box_channel_flow_rate = {blanks(4) + "*Box or Channel sizing used Link Downstream Node Peak Flow Rate."};
          }},
         {"both sized for the average peak",
@@ -381,10 +387,7 @@ protected:
         write_model_list_file("ABTRVLZZ.Z11", list);
     }
 
-    DataFileTable read_table()
-    {
-        return read_data_file_table(session_, "AB", controls_, settings_);
-    }
+    DataFileTable read_table() { return read_data_file_table(session_, "AB", controls_, settings_); }
     // The reason of the stop of a refused study.
     std::string refusal()
     {
@@ -484,15 +487,31 @@ TEST_F(DataFileTableTest, StudiesTheRunCannotAnalyseAreRefusedOnAClearScreen)
         Lines screen;  // rows 5 on
     };
     const std::vector<Case> cases = {
-        {"metric units", {"AB0101ZZ.Z11"}, {1.0f, 0.0f}, true, "model files in metric units",
+        {"metric units",
+         {"AB0101ZZ.Z11"},
+         {1.0f, 0.0f},
+         true,
+         "model files in metric units",
          {"    * Warning: Data File in Metric Units,", "     Post-Processor is not Available !"}},
-        {"first model file missing", {"AB0101ZZ.Z11"}, {}, false, "first model file missing",
+        {"first model file missing",
+         {"AB0101ZZ.Z11"},
+         {},
+         false,
+         "first model file missing",
          {"    * Warning: Link-Node Model File", "     [AB0101ZZ.Z11]",
           "     does not exist: Post-Processor is not Available !"}},
-        {"first model file with one value", {"AB0101ZZ.Z11"}, {1.0f}, true, "first model file has no header",
+        {"first model file with one value",
+         {"AB0101ZZ.Z11"},
+         {1.0f},
+         true,
+         "first model file has no header",
          {"    * Warning: Link-Node Model File", "     [AB0101ZZ.Z11]",
           "     holds no model header: Post-Processor is not Available !"}},
-        {"list without an entry", {}, {1.0f, 6.0f}, true, "model list names no model file",
+        {"list without an entry",
+         {},
+         {1.0f, 6.0f},
+         true,
+         "model list names no model file",
          {"    * Warning: Link-Node Model List File", "     [ABTRVLZZ.Z11]",
           "     names no model file: Post-Processor is not Available !"}},
     };
@@ -504,7 +523,8 @@ TEST_F(DataFileTableTest, StudiesTheRunCannotAnalyseAreRefusedOnAClearScreen)
         write_list(c.entries);
         EXPECT_EQ(refusal(), c.reason);
         const std::string& screen = window_.reads().at(0);
-        for (std::size_t k = 0; k < c.screen.size(); ++k) EXPECT_EQ(row_of(screen, 5 + static_cast<int>(k)), c.screen[k]);
+        for (std::size_t k = 0; k < c.screen.size(); ++k)
+            EXPECT_EQ(row_of(screen, 5 + static_cast<int>(k)), c.screen[k]);
         EXPECT_EQ(row_of(screen, 24), blanks(32) + "  Press RETURN to continue ===>");
     }
 }
@@ -520,8 +540,11 @@ TEST_F(DataFileTableTest, DeficiencyStepTakesTheMapsWithALinkDataBase)
     };
     const std::string processing = "     PROCESSING DATA FILE....";
     const std::vector<Case> cases = {
-        {"a map without its data base is passed over", {"AB0101ZZ.ZLL", "AB0201ZZ.ZLL"}, 0.0f,
-         {processing + "AB0101ZZ" + blanks(42), processing + "AB0201ZZ" + blanks(42)}, 0.0015f},
+        {"a map without its data base is passed over",
+         {"AB0101ZZ.ZLL", "AB0201ZZ.ZLL"},
+         0.0f,
+         {processing + "AB0101ZZ" + blanks(42), processing + "AB0201ZZ" + blanks(42)},
+         0.0015f},
         {"a set minimum slope is kept", {"AB0102ZZ.ZLL"}, 0.004f, {processing + "AB0102ZZ" + blanks(42)}, 0.004f},
         {"no map analysed leaves the slope unset", {}, -1.0f, {}, -1.0f},
     };
@@ -599,8 +622,7 @@ TEST_F(AnalysisRunTest, ExecutedStudyGetsItsReport)
         {"launched", true, 6.0f, ControlParameters{}, "", 30},
         {"settings from the control file", false, 6.0f, topographic, "", 30},
         {"study files in a data directory", true, 6.0f, ControlParameters{}, "data/", 30},
-        {"curve-number study: no cross-check, node sets or statistics", false, 10.0f, ControlParameters{}, "",
-         20},
+        {"curve-number study: no cross-check, node sets or statistics", false, 10.0f, ControlParameters{}, "", 20},
         {"curve-number study, launched", true, 10.0f, ControlParameters{}, "", 20},
     };
     for (const Case& c : cases) {
@@ -692,10 +714,9 @@ TEST_F(AnalysisRunTest, ListNamingNoMapRunsOnTheStudyItself)
 
         EXPECT_EQ(run(launched ? Lines{} : EXECUTE_FROM_MENU), "analysis run done");
 
-        EXPECT_EQ(read_text_lines("ABSETCZZ.ZZZ"),
-                  (Lines{"          * C O N F L U E N C E    L I N K A G E S *",
-                         "   D/S                        UPSTREAM NODES",
-                         "  NODE       (1)       (2)       (3)       (4)       (5)"}));
+        EXPECT_EQ(read_text_lines("ABSETCZZ.ZZZ"), (Lines{"          * C O N F L U E N C E    L I N K A G E S *",
+                                                          "   D/S                        UPSTREAM NODES",
+                                                          "  NODE       (1)       (2)       (3)       (4)       (5)"}));
         EXPECT_EQ(read_whole_file("ABSETEZZ.ZZZ"), "");
         EXPECT_EQ(read_whole_file("SETF.ZZZ"), "");
         const Lines report = read_text_lines("ABTRVLZZ.DIA");

@@ -23,8 +23,8 @@ protected:
     {
         directory_.put("typed.txt", input);
         const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
-        const std::string command = "cd '" + directory_.path().string() + "' && '" + program +
-                                    "' < typed.txt > screen.txt 2> errors.txt";
+        const std::string command =
+            "cd '" + directory_.path().string() + "' && '" + program + "' < typed.txt > screen.txt 2> errors.txt";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

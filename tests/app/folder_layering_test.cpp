@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 // Each folder with the folders it may include from (its own included).
 const std::map<std::string, std::set<std::string>>& allowed_includes()
 {
-    static const std::set<std::string> below_modules = {"platform", "records", "shell", "diagnostics", "strings",
-                                                        "sizing"};
+    static const std::set<std::string> below_modules = {"platform",    "records", "shell",
+                                                        "diagnostics", "strings", "sizing"};
     static const std::map<std::string, std::set<std::string>> allowed = [] {
         std::map<std::string, std::set<std::string>> table = {
             {"platform", {}},
@@ -34,8 +34,9 @@ const std::map<std::string, std::set<std::string>>& allowed_includes()
             {"review", below_modules},
             {"management", below_modules},
             {"gis", below_modules},
-            {"app", {"platform", "records", "shell", "diagnostics", "strings", "sizing", "editor", "review",
-                     "management", "gis"}},
+            {"app",
+             {"platform", "records", "shell", "diagnostics", "strings", "sizing", "editor", "review", "management",
+              "gis"}},
         };
         for (auto& [folder, folders] : table) folders.insert(folder);
         return table;
@@ -104,10 +105,10 @@ TEST(FolderLayering, AnUpwardOrSidewaysIncludeIsRefused)
         bool refused;
     };
     const std::vector<Case> cases = {
-        {"records", "shell/session.h", true},       {"diagnostics", "strings/string_finder.h", true},
-        {"editor", "review/link_review.h", true},   {"gis", "management/subset_module.h", true},
-        {"sizing", "app/analysis_run.h", true},     {"management", "sizing/deficiency_pass.h", false},
-        {"app", "gis/gis_update_module.h", false},  {"strings", "strings/string_finder.h", false},
+        {"records", "shell/session.h", true},      {"diagnostics", "strings/string_finder.h", true},
+        {"editor", "review/link_review.h", true},  {"gis", "management/subset_module.h", true},
+        {"sizing", "app/analysis_run.h", true},    {"management", "sizing/deficiency_pass.h", false},
+        {"app", "gis/gis_update_module.h", false}, {"strings", "strings/string_finder.h", false},
     };
     const fs::path root = fs::temp_directory_path() / "velm-layering-check";
     for (const Case& c : cases) {

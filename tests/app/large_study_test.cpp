@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "platform/text_file.h"
+#include "support/large_studies.h"
 #include "support/program_run.h"
 #include "support/report_delimiters.h"
 #include "support/session_test.h"
-#include "support/large_studies.h"
 #include "support/study_builder.h"
 
 namespace velm {

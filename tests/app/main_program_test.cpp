@@ -125,9 +125,12 @@ TEST_F(MainProgramTest, MenuOptionsTwoToSevenHandOverToTheirModules)
 {
     // The answer, then what the module is typed until it stops.
     const std::vector<std::pair<std::vector<std::string>, std::string>> modules = {
-        {{"2", "", "EXIT"}, "run_user_interface_module"}, {{"3", "", "EXIT"}, "subset module"},
-        {{"4", "", "EXIT"}, "run_network_editor_module"}, {{"5", "", "EXIT"}, "differences module"},
-        {{"6", "", "EX"}, "scenario module"},             {{"7a", "", "EXIT"}, "GIS update"},
+        {{"2", "", "EXIT"}, "run_user_interface_module"},
+        {{"3", "", "EXIT"}, "subset module"},
+        {{"4", "", "EXIT"}, "run_network_editor_module"},
+        {{"5", "", "EXIT"}, "differences module"},
+        {{"6", "", "EX"}, "scenario module"},
+        {{"7a", "", "EXIT"}, "GIS update"},
     };
     for (const auto& [answer, module] : modules) {
         SCOPED_TRACE(answer.front());
@@ -178,8 +181,7 @@ TEST_F(MainProgramTest, MissingModelListAsksForTheStudyAgain)
     write_study("AB", true);
     // "Exit" is no command: it names study "Ex", which has no model list.
     EXPECT_EQ(run(TO_CONTROL_MENU + std::vector<std::string>{"2", "Exit", "CD", "EXIT"}), "study prompt: EXIT");
-    const std::string expected =
-        "*****FILE ExTRVLZZ.Z11" + std::string(38, ' ') + " DOES NOT EXIST ";
+    const std::string expected = "*****FILE ExTRVLZZ.Z11" + std::string(38, ' ') + " DOES NOT EXIST ";
     EXPECT_EQ(test::snapshot_text(screen_at(6), 1, 21, expected.size()), expected);
     EXPECT_EQ(test::snapshot_text(screen_at(6), 5, 18, STUDY_PROMPT.size()), STUDY_PROMPT) << "the prompt stays";
     EXPECT_EQ(cursor_at(6), std::make_pair(62, 18));

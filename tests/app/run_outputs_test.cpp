@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/main_program.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/run_outputs.h"
 #include "platform/stop.h"
-#include "app/main_program.h"
 #include "platform/window.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
@@ -62,14 +62,13 @@ TEST_F(RunOutputsRunTest, AStoppedRunLeavesTheStudyAsThePreviousRunLeftIt)
         std::string reason_part;            // a part of the stop's reason or message
     };
     const std::vector<Case> cases = {
-        {"metric model files, before the report", "", false,
-         [] { set_model_type_value("AB0101ZZ.Z11", -6.0f); }, "metric"},
-        {"a listed map without its model file, in the cross-check", "", false,
-         [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
-        {"the same with the study in a data directory", "data/", false,
-         [] { delete_file("data/AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
-        {"the same, launched after a run that replied", "", true,
-         [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
+        {"metric model files, before the report", "", false, [] { set_model_type_value("AB0101ZZ.Z11", -6.0f); },
+         "metric"},
+        {"a listed map without its model file, in the cross-check", "", false, [] { delete_file("AB0102ZZ.Z11"); },
+         "AB0102ZZ.Z11"},
+        {"the same with the study in a data directory", "data/", false, [] { delete_file("data/AB0102ZZ.Z11"); },
+         "AB0102ZZ.Z11"},
+        {"the same, launched after a run that replied", "", true, [] { delete_file("AB0102ZZ.Z11"); }, "AB0102ZZ.Z11"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,8 +131,8 @@ Snapshot study_files(Snapshot files)
     std::erase_if(files, [](const auto& entry) {
         const std::string& name = entry.first;
         const std::string base = std::filesystem::path(name).filename().string();
-        const bool hidden_new = !base.empty() && base.front() == '.' &&
-                                (base.ends_with(".velm-run") || base.ends_with(".velm-new"));
+        const bool hidden_new =
+            !base.empty() && base.front() == '.' && (base.ends_with(".velm-run") || base.ends_with(".velm-new"));
         return hidden_new || name == "QEVCOM.DAT" || name == "QEVCOM2.DAT";
     });
     return files;
@@ -200,8 +199,8 @@ TEST_F(RunOutputsRunTest, LeftoversOfAKilledRunGoAndAFinishedRunLeavesNoneOfItsO
         if (before.contains(name)) continue;
         EXPECT_FALSE(bytes.empty() && name != "SETF.ZZZ" && name != "ABSETXZZ.ZZZ") << name;
     }
-    for (const char* written : {"ABTRVLZZ.DIA", "ABSETCZZ.ZZZ", "ABSETEZZ.ZZZ", "SETF.ZZZ", "SETG.ZZZ",
-                                "ABSETHZZ.ZZZ", "ABSETXZZ.ZZZ"}) {
+    for (const char* written :
+         {"ABTRVLZZ.DIA", "ABSETCZZ.ZZZ", "ABSETEZZ.ZZZ", "SETF.ZZZ", "SETG.ZZZ", "ABSETHZZ.ZZZ", "ABSETXZZ.ZZZ"}) {
         EXPECT_TRUE(after.contains(written)) << written;
     }
 }

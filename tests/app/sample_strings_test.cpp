@@ -126,8 +126,7 @@ TEST_F(SampleStringsTest, UserDefinedControlAskedOnceFromTheMenu)
     Lines typed = EXECUTE_FROM_MENU;
     typed.insert(typed.end() - 1, {"top", "back", "1196.5"});
     EXPECT_EQ(test::run_program_to_stop(session_, window_, typed), "analysis run done");
-    EXPECT_NE(window_.transcript().find("Enter the HGL Control Elevation for NODE [230315.0]. ==>"),
-              std::string::npos);
+    EXPECT_NE(window_.transcript().find("Enter the HGL Control Elevation for NODE [230315.0]. ==>"), std::string::npos);
 
     ControlParameters saved;
     HglControlTable controls;
@@ -138,8 +137,8 @@ TEST_F(SampleStringsTest, UserDefinedControlAskedOnceFromTheMenu)
     EXPECT_EQ(saved.hydraulic_control_model, HydraulicControlModel::UserDefinedControl);
 
     const Lines report = read_text_lines("SATRVLZZ.DIA");
-    const Lines list = {"     User-Defined Downstream HGL CONTROLs for each system", "     Trunk Line are:",
-                        "     Node Number  User-Defined HGL    Node Number  User-Defined HGL"};
+    const Lines list = {"     User-Defined Downstream HGL CONTROLs for each system",
+                        "     Trunk Line are:", "     Node Number  User-Defined HGL    Node Number  User-Defined HGL"};
     const auto at = std::search(report.begin(), report.end(), list.begin(), list.end());
     ASSERT_NE(at, report.end());
     EXPECT_EQ(at[3].substr(0, 26), "       230315.0    1196.50");

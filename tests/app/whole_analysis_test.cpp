@@ -24,7 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-Lines execute_from_menu(const std::string& study) { return {"", "1", "", "", "2", study, ""}; }
+Lines execute_from_menu(const std::string& study)
+{
+    return {"", "1", "", "", "2", study, ""};
+}
 
 class WholeAnalysisTest : public test::SessionTest {
 protected:
@@ -123,8 +126,8 @@ TEST_F(WholeAnalysisTest, SampleStudyFromTheMenuAndLaunched)
         line.resize(100, ' ');
         return line;
     };
-    const auto size_entry =
-        std::find(report.begin(), report.end(), padded("     230206.0     230207.0        1.75      0.0    0.00   0.0130"));
+    const auto size_entry = std::find(report.begin(), report.end(),
+                                      padded("     230206.0     230207.0        1.75      0.0    0.00   0.0130"));
     ASSERT_NE(size_entry, report.end());
     EXPECT_EQ(*(size_entry + 2), padded("                Parallel Pipe:    1.50      1.0    0.00   0.0130"));
     const auto large_pipes =
@@ -200,8 +203,9 @@ TEST_F(WholeAnalysisTest, StudyInItsDataDirectory)
     const fs::path data = directory_.path() / "DATA" / "AB";
     const Lines report = read_text_lines((data / "ABTRVLZZ.DIA").string());
     EXPECT_EQ(test::report_delimiters(report).size(), 30u);
-    EXPECT_NE(std::find(report.begin(), report.end(), "     Existing system LINKS that are UPGRADED due to telescoping"),
-              report.end());
+    EXPECT_NE(
+        std::find(report.begin(), report.end(), "     Existing system LINKS that are UPGRADED due to telescoping"),
+        report.end());
     for (const std::string& line : read_text_lines((data / "AB0001ZZ.ZST").string())) EXPECT_EQ(line.size(), 1764u);
 }
 

@@ -82,8 +82,13 @@ TEST_F(DiagnosticsRunTest, SectionTwoFollowsSectionOneWithTheDelimitersOfItsMode
         two_map_study(c.written_type).write(directory.path());
         EXPECT_EQ(run({"AB0101ZZ", "AB0102ZZ"}, c.model_type), 0);
         ASSERT_GE(report_lines.size(), 7u);
-        const Lines opening = {SECTION_ONE[0], SECTION_ONE[1], SECTION_ONE[2], "\f", "",
-                               "                        II. DIAGNOSTICS REPORT", ""};
+        const Lines opening = {SECTION_ONE[0],
+                               SECTION_ONE[1],
+                               SECTION_ONE[2],
+                               "\f",
+                               "",
+                               "                        II. DIAGNOSTICS REPORT",
+                               ""};
         EXPECT_EQ(Lines(report_lines.begin(), report_lines.begin() + 7), opening);
         const std::vector<test::ReportDelimiter> delimiters = test::report_delimiters(report_lines);
         ASSERT_EQ(delimiters.size(), c.delimiters);

@@ -80,7 +80,10 @@ protected:
         }
         return lines;
     }
-    std::size_t rule_count() const { return static_cast<std::size_t>(std::count(report_.begin(), report_.end(), REPORT_RULE)); }
+    std::size_t rule_count() const
+    {
+        return static_cast<std::size_t>(std::count(report_.begin(), report_.end(), REPORT_RULE));
+    }
     std::vector<float> stamps(const std::string& name = "AB0101ZZ.ZZL") const
     {
         std::vector<float> values;
@@ -105,10 +108,9 @@ TEST_F(GisLinkChecksTest, CleanMapWritesEveryItemAndIsStamped)
     EXPECT_EQ(item(1), (Lines{"  B. Number of Upstream Nodes that are NOT unique", "     in the Link Database = 0",
                               "     (EXCEPTIONS are FATAL!)"}));
     EXPECT_EQ(item(2), (Lines{"  C. Downstream Nodes that are NOT unique in the Link Database:",
-                              "     (EXCEPTIONS must be all and only confluence nodes)",
-                              "                  Link ID", "   Link      Upstream   Downstream",
-                              "  Number       Node        Node", "     1        10110.0    10150.0",
-                              "     2        10120.0    10150.0"}));
+                              "     (EXCEPTIONS must be all and only confluence nodes)", "                  Link ID",
+                              "   Link      Upstream   Downstream", "  Number       Node        Node",
+                              "     1        10110.0    10150.0", "     2        10120.0    10150.0"}));
     EXPECT_EQ(item(3), (Lines{"  D. Number of LINKS in Set [A] that are not an element in Set [C] =   0:",
                               "     (EXCEPTIONS maybe FATAL!)"}));
     EXPECT_EQ(item(4).back(), "  10190.0");
@@ -132,14 +134,20 @@ TEST_F(GisLinkChecksTest, FindingsAndTheirFatality)
         const char* name;
         std::vector<Link> links;
         int fatal;
-        std::size_t item;        // the item that shows the finding
-        std::string line;        // a line of it
+        std::size_t item;  // the item that shows the finding
+        std::string line;  // a line of it
     };
     const std::vector<Case> cases = {
         {"closed link", {{10150, 10150}}, 1, 0, "     1        10150.0    10150.0"},
-        {"reversed link off the confluences is no fatal finding", {{10190, 10150}}, 0, 3,
+        {"reversed link off the confluences is no fatal finding",
+         {{10190, 10150}},
+         0,
+         3,
          "     1        10190.0    10150.0"},
-        {"shared upstream node, first and last link", {{10110, 10150}, {10120, 10160}, {10110, 10170}}, 1, 1,
+        {"shared upstream node, first and last link",
+         {{10110, 10150}, {10120, 10160}, {10110, 10170}},
+         1,
+         1,
          "     2        10110.0    10170.0"},
         {"short link", {{10110, 10150, 0.0005f}}, 1, 6, "   10110.0    10150.0        0.00"},
         {"node number out of range", {{9999, 10150}}, 1, 7, "   9999.0"},
@@ -162,8 +170,8 @@ TEST_F(GisLinkChecksTest, SharedUpstreamNodesPairOnlyWithLaterLinks)
 {
     const std::vector<NodePair> pairs = find_gis_shared_upstream_nodes(
         {{10110, 10150, 0, 0, 1}, {10110, 10160, 0, 0, 1}, {10120, 10170, 0, 0, 1}, {10110, 10180, 0, 0, 1}});
-    EXPECT_EQ(pairs, (std::vector<NodePair>{{10110, 10150}, {10110, 10160}, {10110, 10180}, {10110, 10160},
-                                             {10110, 10180}}));
+    EXPECT_EQ(pairs,
+              (std::vector<NodePair>{{10110, 10150}, {10110, 10160}, {10110, 10180}, {10110, 10160}, {10110, 10180}}));
 }
 
 TEST_F(GisLinkChecksTest, ConfluencesOfOneToFiveAndMoreStreams)
@@ -194,12 +202,11 @@ TEST_F(GisLinkChecksTest, ElevationsFromTheNodeFile)
     write_nodes({{10110, 110.0f}, {10150, 120.0f}, {10150, 105.0f}, {10190, 106.0f}});
     EXPECT_EQ(check(), 1);
     EXPECT_EQ(item(9).back(), "  10120.0");
-    EXPECT_EQ(item(11), (Lines{"  L. Downstream Elevation is greater than or",
-                               "     equal to Upstream Elevation on a Link:",
-                               "  Upstream   Downstream    Upstream    Downstream",
-                               "    Node        Node       Elevation   Elevation",
-                               "   10120.0    10150.0     -99999.99      105.00",
-                               "   10150.0    10190.0        105.00      106.00"}));
+    EXPECT_EQ(
+        item(11),
+        (Lines{"  L. Downstream Elevation is greater than or", "     equal to Upstream Elevation on a Link:",
+               "  Upstream   Downstream    Upstream    Downstream", "    Node        Node       Elevation   Elevation",
+               "   10120.0    10150.0     -99999.99      105.00", "   10150.0    10190.0        105.00      106.00"}));
 }
 
 TEST_F(GisLinkChecksTest, StampRequestsAndAMissingFile)

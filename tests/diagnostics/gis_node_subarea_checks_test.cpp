@@ -60,15 +60,15 @@ TEST_F(GisNodeSubareaChecksTest, CleanNodeFileIsRestampedAndItsBlockWritten)
     link.downstream_node() = 10150;
     write_gis_link_file("AB0101ZZ.ZZL", {link});
     EXPECT_EQ(check_nodes(true).fatal, 0);
-    EXPECT_EQ(report_, (Lines{"", "", "          PREPROCESSOR VALIDITY CHECKS: NODES", "          FILE NAME : AB0101.ZZN",
-                              REPORT_RULE,
-                              "  A. Number of Nodes that are NOT unique in the Node Database =   0:",
-                              "     (EXCEPTIONS are FATAL!)", REPORT_RULE,
-                              "  B. Number of Nodal Elevations that are less than",
-                              "     [-2000.] or greater than [25000.] =   0:", REPORT_RULE,
-                              "  C. Number of Nodal Point NUMBERS out of range =   0:", "     (EXCEPTIONS are FATAL!)",
-                              REPORT_RULE, "  D. Number of Nodes that are NOT used in the Link Database =   0:",
-                              "     (EXCEPTIONS are FATAL!)", REPORT_RULE}));
+    EXPECT_EQ(
+        report_,
+        (Lines{"", "", "          PREPROCESSOR VALIDITY CHECKS: NODES", "          FILE NAME : AB0101.ZZN", REPORT_RULE,
+               "  A. Number of Nodes that are NOT unique in the Node Database =   0:", "     (EXCEPTIONS are FATAL!)",
+               REPORT_RULE, "  B. Number of Nodal Elevations that are less than",
+               "     [-2000.] or greater than [25000.] =   0:", REPORT_RULE,
+               "  C. Number of Nodal Point NUMBERS out of range =   0:", "     (EXCEPTIONS are FATAL!)", REPORT_RULE,
+               "  D. Number of Nodes that are NOT used in the Link Database =   0:", "     (EXCEPTIONS are FATAL!)",
+               REPORT_RULE}));
     EXPECT_EQ(read_text_lines("AB0101ZZ.ZZN"), (Lines{" 10110.0   100.00     1.00", " 10150.0    99.00     1.00"}));
 }
 
@@ -116,8 +116,7 @@ TEST_F(GisNodeSubareaChecksTest, SubareaTestsOfTheGisFileByModelType)
         {"type 6 land use 125", 6, 10100.0f, 3.0f, 0, {{125, 2, 1}}, "----M--"},
         {"type 8 land use 110, soil 4.5", 8, 10100.0f, 0, 0, {{110, 4.5f, 1}}, "----MM-"},
         {"empty second cell ends the tests", 3, 10100.0f, 0, 0, {{1, 1, 1}, {0, 0, 0}, {1, 9, 1}}, none},
-        {"large area passes, small one fails", 3, 10100.0f, 0, 0, {{1, 1, 5000}, {1, 1, 0.0005f}},
-         "------M"},
+        {"large area passes, small one fails", 3, 10100.0f, 0, 0, {{1, 1, 5000}, {1, 1, 0.0005f}}, "------M"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,8 +154,9 @@ TEST_F(GisNodeSubareaChecksTest, SubareaFileBlockAndRewrite)
     write_gis_subarea_file("AB0101ZZ.ZZS", {good, repeated});
     const std::string before = test::TemporaryDirectory::get("AB0101ZZ.ZZS");
     EXPECT_EQ(check_subareas().fatal, 2) << "both records of a repeated number";
-    EXPECT_EQ(Lines(report_.begin(), report_.begin() + 4),
-              (Lines{"", "", "          PREPROCESSOR VALIDITY CHECKS: SUBAREAS", "          FILE NAME : AB0101ZZ.ZZS"}));
+    EXPECT_EQ(
+        Lines(report_.begin(), report_.begin() + 4),
+        (Lines{"", "", "          PREPROCESSOR VALIDITY CHECKS: SUBAREAS", "          FILE NAME : AB0101ZZ.ZZS"}));
     EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZZS"), before);
 
     // A missing file: no errors, and an empty file stands afterwards.

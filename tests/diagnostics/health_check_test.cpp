@@ -12,11 +12,13 @@ using test::lines_between;
 using test::written_lines;
 
 ResultStatisticsRecord result(float upstream, float downstream, float code, float subarea_area, float total_area,
-                              float downstream_tc = 0.0f, float travel_time = 0.0f) {
+                              float downstream_tc = 0.0f, float travel_time = 0.0f)
+{
     return {upstream, downstream, code, subarea_area, total_area, downstream_tc, travel_time};
 }
 
-TEST(HealthCheckAreaRatio, CodesAndModelTypesThatCount) {
+TEST(HealthCheckAreaRatio, CodesAndModelTypesThatCount)
+{
     struct Case {
         ResultStatisticsRecord row;
         int model_type;
@@ -26,8 +28,8 @@ TEST(HealthCheckAreaRatio, CodesAndModelTypesThatCount) {
         {result(1, 2, 45, 30, 100), 7, 30.0f / 70.0f},
         {result(1, 2, 60, 35, 135), 7, 35.0f / 100.0f},
         {result(1, 2, 32, 20, 100), 7, 20.0f / 80.0f},
-        {result(1, 2, 45, 50, 50), 7, 0.0f},   // no mainline area
-        {result(1, 2, 45, 0, 50), 7, 0.0f},    // nothing added
+        {result(1, 2, 45, 50, 50), 7, 0.0f},  // no mainline area
+        {result(1, 2, 45, 0, 50), 7, 0.0f},   // nothing added
         {result(1, 2, 31, 30, 100), 7, 0.0f},
         {result(1, 2, 36, 30, 100), 7, 0.0f},
         {result(1, 2, 41, 30, 100), 7, 0.0f},
@@ -47,17 +49,20 @@ TEST(HealthCheckAreaRatio, CodesAndModelTypesThatCount) {
 }
 
 std::string area_row(const std::string& upstream, const std::string& downstream, const std::string& mainline,
-                     const std::string& subarea, const std::string& sum, const std::string& ratio) {
+                     const std::string& subarea, const std::string& sum, const std::string& ratio)
+{
     return blanks(10) + upstream + blanks(3) + downstream + blanks(3) + mainline + blanks(2) + subarea + blanks(2) +
            sum + blanks(2) + ratio;
 }
 
 std::string time_row(const std::string& upstream, const std::string& downstream, const std::string& time,
-                     const std::string& tc) {
+                     const std::string& tc)
+{
     return blanks(10) + upstream + blanks(3) + downstream + blanks(3) + time + blanks(2) + tc;
 }
 
-TEST(HealthCheck, AreaCheckListsFromTheLargestRatioAtOrAboveTheLimit) {
+TEST(HealthCheck, AreaCheckListsFromTheLargestRatioAtOrAboveTheLimit)
+{
     const std::vector<ResultStatisticsRecord> rows{
         result(10101, 10102, 45, 20, 100),  // 0.25
         result(10102, 10103, 60, 35, 135),  // 0.35 exactly
@@ -80,7 +85,8 @@ TEST(HealthCheck, AreaCheckListsFromTheLargestRatioAtOrAboveTheLimit) {
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 9), expected);
 }
 
-TEST(HealthCheck, TravelTimeChecksByTheirRules) {
+TEST(HealthCheck, TravelTimeChecksByTheirRules)
+{
     const std::vector<ResultStatisticsRecord> rows{
         result(10101, 10102, 41, 0, 10, 30, 12),   // Tc at the upstream node 18: 2a and 2b
         result(10102, 10103, 41, 0, 10, 80, 12),   // 68: 2c only
@@ -91,8 +97,7 @@ TEST(HealthCheck, TravelTimeChecksByTheirRules) {
     };
     const auto lines = written_lines([&](TextWriter& report) { write_health_check(report, 7, rows); });
 
-    const auto check_2a = lines_between(lines, "     2a. The following links have estimated flow runoff TRAVEL",
-                                        "");
+    const auto check_2a = lines_between(lines, "     2a. The following links have estimated flow runoff TRAVEL", "");
     EXPECT_EQ(check_2a, (std::vector<std::string>{
                             "     2a. The following links have estimated flow runoff TRAVEL",
                             "         TIMES greater than 3 minutes, AND time-of-concentration",
@@ -113,7 +118,8 @@ TEST(HealthCheck, TravelTimeChecksByTheirRules) {
     EXPECT_EQ(check_2c[5], time_row(" 10102.00", " 10103.00", "     12.00", "    68.00"));
 }
 
-TEST(HealthCheck, NoneLinesAndModelTypes) {
+TEST(HealthCheck, NoneLinesAndModelTypes)
+{
     const std::vector<ResultStatisticsRecord> quiet{result(10101, 10102, 41, 0, 10, 20, 1)};
     const auto lines = written_lines([&](TextWriter& report) { write_health_check(report, 9, quiet); });
     EXPECT_EQ(lines[6], "        None");
@@ -126,7 +132,8 @@ TEST(HealthCheck, NoneLinesAndModelTypes) {
     EXPECT_EQ(type_6.back(), "        None");
 }
 
-TEST(HealthCheck, TravelTimeOrderStartsFromTheAreaOrder) {
+TEST(HealthCheck, TravelTimeOrderStartsFromTheAreaOrder)
+{
     // Equal travel times: the rows come out as the exchange sort leaves them
     // after the sort on the ratio, not in file order.
     const std::vector<ResultStatisticsRecord> rows{
@@ -148,7 +155,8 @@ TEST(HealthCheck, TravelTimeOrderStartsFromTheAreaOrder) {
 
 // A ratio of 2000 does not fit its F6.2 field: asterisks, and the line keeps
 // its columns.
-TEST(HealthCheck, LargeRatioKeepsItsFieldWidth) {
+TEST(HealthCheck, LargeRatioKeepsItsFieldWidth)
+{
     const std::vector<ResultStatisticsRecord> rows{result(10101, 10102, 82, 100, 100.05f)};
     const auto lines = written_lines([&](TextWriter& report) { write_health_check(report, 6, rows); });
     ASSERT_EQ(lines.size(), 7u);

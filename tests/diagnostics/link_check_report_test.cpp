@@ -17,11 +17,13 @@ namespace {
 
 using test::REPORT_RULE;
 
-std::vector<std::string> section_of(const LinkCheckFindings& findings) {
+std::vector<std::string> section_of(const LinkCheckFindings& findings)
+{
     return test::written_lines([&findings](TextWriter& report) { report_link_checks(report, findings); });
 }
 
-TEST(LinkCheckReport, SectionWithoutExceptions) {
+TEST(LinkCheckReport, SectionWithoutExceptions)
+{
     const std::vector<std::string> expected{
         "",
         "",
@@ -71,7 +73,8 @@ TEST(LinkCheckReport, SectionWithoutExceptions) {
     EXPECT_EQ(section_of({}), expected);
 }
 
-TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
+TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem)
+{
     LinkCheckFindings findings;
     findings.reversed_links = {{10180, 10170}, {10250, 10250}};
     findings.shared_upstream_nodes = {{10150, 10190}, {10150, 10160}};
@@ -172,22 +175,23 @@ TEST(LinkCheckReport, SectionWithExceptionsOfEveryItem) {
     EXPECT_EQ(section_of(findings), expected);
 }
 
-TEST(LinkCheckReport, EqualSlopesComeOutInExchangeOrder) {
+TEST(LinkCheckReport, EqualSlopesComeOutInExchangeOrder)
+{
     LinkCheckFindings findings;
     findings.topographic_slopes = {{10010, 10020, 0.5f}, {10030, 10040, 0.5f}, {10050, 10060, 0.1f}};
     const std::vector<std::string> lines = section_of(findings);
     const std::vector<std::string> rows(lines.end() - 4, lines.end() - 1);
-    EXPECT_EQ(rows, (std::vector<std::string>{"   10050.0    10060.0        0.1000",
-                                              "   10030.0    10040.0        0.5000",
-                                              "   10010.0    10020.0        0.5000"}));
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{"   10050.0    10060.0        0.1000", "   10030.0    10040.0        0.5000",
+                                        "   10010.0    10020.0        0.5000"}));
 }
 
-TEST(LinkCheckReport, CountsBeyondTheirFieldPrintAsAsterisks) {
+TEST(LinkCheckReport, CountsBeyondTheirFieldPrintAsAsterisks)
+{
     LinkCheckFindings findings;
     findings.upstream_nodes_out_of_range.assign(1000, 9000.0f);
     const std::vector<std::string> lines = section_of(findings);
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "  H. Number of Upstream Nodal Point NUMBERS out of range = ***:"),
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "  H. Number of Upstream Nodal Point NUMBERS out of range = ***:"),
               lines.end());
     // 1000 nodes eight to a line: 125 lines, the section still closes with its 13 rules.
     EXPECT_EQ(std::count(lines.begin(), lines.end(), REPORT_RULE), 13);

@@ -20,8 +20,8 @@
 namespace velm {
 namespace {
 
-using test::TemporaryDirectory;
 using test::REPORT_RULE;
+using test::TemporaryDirectory;
 
 struct StudyLink {
     float upstream_node;
@@ -32,7 +32,8 @@ struct StudyLink {
     int process_code = 1;
 };
 
-std::string crlf_lines(const std::vector<std::string>& lines) {
+std::string crlf_lines(const std::vector<std::string>& lines)
+{
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
@@ -41,7 +42,8 @@ std::string crlf_lines(const std::vector<std::string>& lines) {
 class LinkChecksRun : public test::SessionTest {
 protected:
     // The map's link data base and GIS node file, in the data directory.
-    void add_map(const std::string& stem, const std::vector<StudyLink>& links, const std::vector<float>& gis_nodes) {
+    void add_map(const std::string& stem, const std::vector<StudyLink>& links, const std::vector<float>& gis_nodes)
+    {
         std::vector<LinkRecord> records;
         for (const StudyLink& link : links) {
             LinkRecord record;
@@ -57,7 +59,8 @@ protected:
         write_gis_nodes(stem.substr(0, 6) + "ZZ.ZZN", gis_nodes);
         data_files_.data_file_names.push_back(stem);
     }
-    void write_gis_nodes(const std::string& name, const std::vector<float>& nodes) {
+    void write_gis_nodes(const std::string& name, const std::vector<float>& nodes)
+    {
         std::vector<GisNodeRecord> records;
         for (float node : nodes) {
             GisNodeRecord record;
@@ -68,14 +71,16 @@ protected:
         write_gis_node_file(directory_prefix_ + name, records);
     }
     // Study AB keeps its files in the directory named by "ABMPDZZ.ZZZ".
-    void use_data_directory() {
+    void use_data_directory()
+    {
         std::filesystem::create_directory("data");
         TemporaryDirectory::put("ABMPDZZ.ZZZ", "data/ABMPDZZ.ZZZ\r\n");
         directory_prefix_ = "data/";
     }
 
     // Runs the link checks with the report open after section I.
-    std::vector<std::string> run(int model_type_code = 5) {
+    std::vector<std::string> run(int model_type_code = 5)
+    {
         TextWriter report("ABTRVLZZ.DIA");
         report.write_line("(section I)");
         link_fatal_total_ = run_link_checks(session_, report, data_files_, model_type_code);
@@ -84,7 +89,8 @@ protected:
     }
 
     // The twelve items of section II.A, each the lines between two rules.
-    static std::vector<std::vector<std::string>> items_of(const std::vector<std::string>& report) {
+    static std::vector<std::vector<std::string>> items_of(const std::vector<std::string>& report)
+    {
         std::vector<std::vector<std::string>> items;
         const auto first_rule = std::find(report.begin(), report.end(), REPORT_RULE);
         for (auto line = first_rule; line != report.end(); ++line) {
@@ -103,27 +109,28 @@ protected:
     int link_fatal_total_ = -1;
 };
 
-TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions) {
-    add_map("AB0101ZZ",
-            {{10110, 10150}, {10120, 10150}, {10150, 10190}, {10190, 10180}},  // the last is reversed
+TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions)
+{
+    add_map("AB0101ZZ", {{10110, 10150}, {10120, 10150}, {10150, 10190}, {10190, 10180}},  // the last is reversed
             {10110, 10120, 10150, 10190, 10180});
     add_map("AB0102ZZ",
             {
                 {10210, 10230},
-                {10210, 10220},                 // shares its upstream node
-                {10220, 10240, 0.0f, 0.0f, 0.0f},  // no length
+                {10210, 10220},                          // shares its upstream node
+                {10220, 10240, 0.0f, 0.0f, 0.0f},        // no length
                 {10230, 10240, 100.0f, 100.0f, 100.0f},  // flat
-                {10240, 9990},                  // reversed, downstream number out of range
-                {9980, 10250},                  // upstream number out of range
-                {10260, 10270},                 // neither node in the GIS node file
+                {10240, 9990},                           // reversed, downstream number out of range
+                {9980, 10250},                           // upstream number out of range
+                {10260, 10270},                          // neither node in the GIS node file
             },
             {10210, 10220, 10230, 10240, 9990, 9980, 10250});
     const std::vector<std::string> report = run();
     EXPECT_EQ(link_fatal_total_, 2);
 
     const std::vector<std::string> opening(report.begin(), report.begin() + 8);
-    EXPECT_EQ(opening, (std::vector<std::string>{"(section I)", "\f", "", "                        II. DIAGNOSTICS REPORT",
-                                                 "", "", "", "    II.A. POSTPROCESSOR VALIDITY CHECKS: LINKS"}));
+    EXPECT_EQ(opening,
+              (std::vector<std::string>{"(section I)", "\f", "", "                        II. DIAGNOSTICS REPORT", "",
+                                        "", "", "    II.A. POSTPROCESSOR VALIDITY CHECKS: LINKS"}));
     EXPECT_EQ(std::count(report.begin(), report.end(), REPORT_RULE), LINK_SECTION_DELIMITERS);
 
     const std::vector<std::string> pair_heading{"                  Link ID", "   Link      Upstream   Downstream",
@@ -159,7 +166,8 @@ TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions) {
          "  10110.0  10120.0  10210.0  10210.0   9980.0  10260.0"},
         {"  G. Length of a Link is less than [0.001]:", "     (EXCEPTIONS are FATAL!)",
          "  Upstream   Downstream    Length", "    Node        Node       (feet)", "   10220.0    10240.0        0.00"},
-        {"  H. Number of Upstream Nodal Point NUMBERS out of range =   1:", "     (EXCEPTIONS are FATAL!)", "   9980.0"},
+        {"  H. Number of Upstream Nodal Point NUMBERS out of range =   1:", "     (EXCEPTIONS are FATAL!)",
+         "   9980.0"},
         {"  I. Number of Downstream Nodal Point NUMBERS out of range =   1:", "     (EXCEPTIONS are FATAL!)",
          "   9990.0"},
         {"  J. Number of Upstream Nodes NOT defined in the Node Database =   1:", "     (EXCEPTIONS are FATAL!)",
@@ -167,9 +175,9 @@ TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions) {
         {"  K. Number of Downstream Nodes NOT defined in the Node Database =   1", "     (EXCEPTIONS are FATAL!)",
          "  10270.0"},
         // The link without length has no slope; the flat one is listed.
-        {"  L. The following LINKS have Topographic Slopes", "     LESS than 0.002, or Greater than 0.100:",
-         "  Upstream   Downstream    Topographic ", "    Node        Node          Slope    ",
-         "   10230.0    10240.0        0.0000"},
+        {"  L. The following LINKS have Topographic Slopes",
+         "     LESS than 0.002, or Greater than 0.100:", "  Upstream   Downstream    Topographic ",
+         "    Node        Node          Slope    ", "   10230.0    10240.0        0.0000"},
     };
     EXPECT_EQ(items_of(report), expected);
 
@@ -193,7 +201,8 @@ TEST_F(LinkChecksRun, SeededStudyShowsEveryItemWithItsExceptions) {
     EXPECT_EQ(shown.find("NO Fatal Errors"), std::string::npos);
 }
 
-TEST_F(LinkChecksRun, CleanStudyListsOnlyItsOutletAndHeadwaters) {
+TEST_F(LinkChecksRun, CleanStudyListsOnlyItsOutletAndHeadwaters)
+{
     add_map("AB0101ZZ", {{10110, 10150}, {10120, 10150}, {10150, 10190, 200.0f, 110.0f, 100.0f}},
             {10110, 10120, 10150, 10190});
     const std::vector<std::string> report = run();
@@ -214,7 +223,8 @@ TEST_F(LinkChecksRun, CleanStudyListsOnlyItsOutletAndHeadwaters) {
     EXPECT_NE(window_.transcript().find("       ** NO Fatal Errors Detected"), std::string::npos);
 }
 
-TEST_F(LinkChecksRun, StudyWithoutMapsStillWritesTheWholeSection) {
+TEST_F(LinkChecksRun, StudyWithoutMapsStillWritesTheWholeSection)
+{
     TemporaryDirectory::put("SETF.ZZZ", "           1\r\n 10110.0\r\n");
     const std::vector<std::string> report = run();
     EXPECT_EQ(link_fatal_total_, 0);
@@ -226,7 +236,8 @@ TEST_F(LinkChecksRun, StudyWithoutMapsStillWritesTheWholeSection) {
     EXPECT_NE(window_.transcript().find("       ** NO Fatal Errors Detected"), std::string::npos);
 }
 
-TEST_F(LinkChecksRun, ConfluenceOfSixUpstreamLinksClosesTheTableWithTheFatalBlock) {
+TEST_F(LinkChecksRun, ConfluenceOfSixUpstreamLinksClosesTheTableWithTheFatalBlock)
+{
     std::vector<StudyLink> links;
     std::vector<float> nodes{10190, 10195};
     for (float upstream : {10110.0f, 10120.0f, 10130.0f, 10140.0f, 10150.0f, 10160.0f}) {
@@ -244,8 +255,7 @@ TEST_F(LinkChecksRun, ConfluenceOfSixUpstreamLinksClosesTheTableWithTheFatalBloc
                           "   D/S                        UPSTREAM NODES",
                           "  NODE       (1)       (2)       (3)       (4)       (5)",
                           "  10190.0   10110.0   10120.0   10130.0   10140.0   10150.0 <=== more than 5 streams",
-                          "  10290.0   10210.0   10220.0       0.0       0.0       0.0",
-                          " " + std::string(70, '-'),
+                          "  10290.0   10210.0   10220.0       0.0       0.0       0.0", " " + std::string(70, '-'),
                           " * Fatal Error: the following nodal points have more",
                           "   than 5 tributary links connected to it:", "   10190.0"}));
     // All six upstream nodes stand under item C.
@@ -253,7 +263,8 @@ TEST_F(LinkChecksRun, ConfluenceOfSixUpstreamLinksClosesTheTableWithTheFatalBloc
     EXPECT_EQ(items[2].size(), 5u + 6u + 2u);
 }
 
-TEST_F(LinkChecksRun, NodeSetFilesHoldNothingOfAnEarlierRun) {
+TEST_F(LinkChecksRun, NodeSetFilesHoldNothingOfAnEarlierRun)
+{
     TemporaryDirectory::put("ABSETEZZ.ZZZ", "           1\r\n 10110.0\r\n");
     TemporaryDirectory::put("SETF.ZZZ", "           1\r\n 10110.0\r\n");
     TemporaryDirectory::put("ABSETCZZ.ZZZ", "stale\r\n");
@@ -269,7 +280,8 @@ TEST_F(LinkChecksRun, NodeSetFilesHoldNothingOfAnEarlierRun) {
                           "  NODE       (1)       (2)       (3)       (4)       (5)"}));
 }
 
-TEST_F(LinkChecksRun, StudyFilesInTheDataDirectoryAndSetFInTheWorkingDirectory) {
+TEST_F(LinkChecksRun, StudyFilesInTheDataDirectoryAndSetFInTheWorkingDirectory)
+{
     use_data_directory();
     add_map("AB0101ZZ", {{10110, 10150}, {10120, 10150}, {10150, 10190}}, {10110, 10120, 10150, 10190});
     // "setf.zzz" in another case is the same file.
@@ -282,11 +294,10 @@ TEST_F(LinkChecksRun, StudyFilesInTheDataDirectoryAndSetFInTheWorkingDirectory) 
     EXPECT_FALSE(std::filesystem::exists("data/SETF.ZZZ"));
 }
 
-TEST_F(LinkChecksRun, ModelType6ChecksCode22LinksWithoutElevationsAsRepaired) {
+TEST_F(LinkChecksRun, ModelType6ChecksCode22LinksWithoutElevationsAsRepaired)
+{
     // The GIS node file of a type 6 study is the region's: "AB0100ZZ.ZZN".
-    add_map("AB0101ZZ",
-            {{10110, 10150, 0.0f, 0.0f, 0.0f, 22}, {10150, 10190, 0.0f, -1.0f, 0.0f, 21}},
-            {});
+    add_map("AB0101ZZ", {{10110, 10150, 0.0f, 0.0f, 0.0f, 22}, {10150, 10190, 0.0f, -1.0f, 0.0f, 21}}, {});
     write_gis_nodes("AB0100ZZ.ZZN", {10110, 10150, 10190});
     std::filesystem::remove("AB0101ZZ.ZZN");
 
@@ -303,7 +314,8 @@ TEST_F(LinkChecksRun, ModelType6ChecksCode22LinksWithoutElevationsAsRepaired) {
     EXPECT_EQ(read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist)[0].upstream_elevation(), 0.0f);
 }
 
-TEST_F(LinkChecksRun, MissingFilesOfAMapEndTheRunNamingTheFile) {
+TEST_F(LinkChecksRun, MissingFilesOfAMapEndTheRunNamingTheFile)
+{
     add_map("AB0101ZZ", {{10110, 10150}}, {10110, 10150});
     data_files_.data_file_names.push_back("AB0102ZZ");
     try {
@@ -329,7 +341,8 @@ TEST_F(LinkChecksRun, MissingFilesOfAMapEndTheRunNamingTheFile) {
 namespace velm {
 namespace {
 
-TEST_F(LinkChecksRun, ModelType9ChecksTheRegionFilesOfItsMapsOnce) {
+TEST_F(LinkChecksRun, ModelType9ChecksTheRegionFilesOfItsMapsOnce)
+{
     // Maps 1234 and 1235 of region 12 keep their links and GIS nodes in the
     // region's files, whether the model list names the maps or the region.
     add_map("AB1200ZZ", {{123401, 123402}, {123402, 123501}}, {123401, 123402, 123501});

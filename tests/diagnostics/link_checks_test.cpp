@@ -12,12 +12,14 @@ namespace {
 
 // A link with a slope of 0.05 over 100 ft unless given otherwise.
 LinkEnds link(float upstream, float downstream, float length = 100.0f, float upstream_elevation = 105.0f,
-              float downstream_elevation = 100.0f) {
+              float downstream_elevation = 100.0f)
+{
     return {upstream, downstream, upstream_elevation, downstream_elevation, length};
 }
 
 // The GIS node file of a network: every node its links touch.
-std::vector<float> all_nodes(const std::vector<LinkEnds>& links) {
+std::vector<float> all_nodes(const std::vector<LinkEnds>& links)
+{
     std::vector<float> nodes;
     for (const LinkEnds& l : links) {
         nodes.push_back(l.upstream_node);
@@ -26,7 +28,8 @@ std::vector<float> all_nodes(const std::vector<LinkEnds>& links) {
     return nodes;
 }
 
-TEST(LinkChecks, CleanBranchFindsOnlyItsEndsAndConfluence) {
+TEST(LinkChecks, CleanBranchFindsOnlyItsEndsAndConfluence)
+{
     // Two headwaters meet at 10150, which drains to the outlet 10190.
     const std::vector<LinkEnds> links{link(10110, 10150), link(10120, 10150), link(10150, 10190)};
     const MapLinkCheck check = check_links(links, all_nodes(links));
@@ -47,7 +50,8 @@ TEST(LinkChecks, CleanBranchFindsOnlyItsEndsAndConfluence) {
     EXPECT_TRUE(f.topographic_slopes.empty());
 }
 
-TEST(LinkChecks, ReversedLinks) {
+TEST(LinkChecks, ReversedLinks)
+{
     // A closed link is fatal under A and, being no confluence pair, again under D.
     {
         const std::vector<LinkEnds> links{link(10010, 10010)};
@@ -74,31 +78,31 @@ TEST(LinkChecks, ReversedLinks) {
     }
 }
 
-TEST(LinkChecks, SharedUpstreamNodesListEveryGroupFromEachMember) {
+TEST(LinkChecks, SharedUpstreamNodesListEveryGroupFromEachMember)
+{
     // Three links leave 10150: each writes the whole group, its own pair first.
-    const std::vector<LinkEnds> links{link(10150, 10160), link(10110, 10150), link(10150, 10170),
-                                      link(10150, 10180)};
-    const std::vector<NodePair> expected{{10150, 10160}, {10150, 10170}, {10150, 10180},
-                                         {10150, 10170}, {10150, 10160}, {10150, 10180},
-                                         {10150, 10180}, {10150, 10160}, {10150, 10170}};
+    const std::vector<LinkEnds> links{link(10150, 10160), link(10110, 10150), link(10150, 10170), link(10150, 10180)};
+    const std::vector<NodePair> expected{{10150, 10160}, {10150, 10170}, {10150, 10180}, {10150, 10170}, {10150, 10160},
+                                         {10150, 10180}, {10150, 10180}, {10150, 10160}, {10150, 10170}};
     const MapLinkCheck check = check_links(links, all_nodes(links));
     EXPECT_EQ(check.findings.shared_upstream_nodes, expected);
     EXPECT_TRUE(check.fatal);
 }
 
-TEST(LinkChecks, ConfluencePairsLieTogetherInOrderOfTheFirstEnteringLink) {
+TEST(LinkChecks, ConfluencePairsLieTogetherInOrderOfTheFirstEnteringLink)
+{
     const std::vector<LinkEnds> links{
         link(10030, 10060),  // first link into 10060
         link(10010, 10050),  // first link into 10050
-        link(10040, 10060), link(10020, 10050), link(10050, 10070), link(10030, 10050),
-        link(10060, 10070),
+        link(10040, 10060), link(10020, 10050), link(10050, 10070), link(10030, 10050), link(10060, 10070),
     };
     const std::vector<NodePair> expected{{10030, 10060}, {10040, 10060}, {10010, 10050}, {10020, 10050},
                                          {10030, 10050}, {10050, 10070}, {10060, 10070}};
     EXPECT_EQ(find_confluence_pairs(links), expected);
 }
 
-TEST(LinkChecks, TwinLinksMakeOnePairAndNoConfluenceRecord) {
+TEST(LinkChecks, TwinLinksMakeOnePairAndNoConfluenceRecord)
+{
     const std::vector<LinkEnds> links{link(10010, 10050), link(10010, 10050)};
     const MapLinkCheck check = check_links(links, all_nodes(links));
     EXPECT_EQ(check.findings.confluence_pairs, (std::vector<NodePair>{{10010, 10050}}));
@@ -108,7 +112,8 @@ TEST(LinkChecks, TwinLinksMakeOnePairAndNoConfluenceRecord) {
     EXPECT_EQ(check.findings.unconnected_downstream_nodes, (std::vector<float>{10050, 10050}));
 }
 
-TEST(LinkChecks, ConfluenceOfSixUpstreamNodesIsFatal) {
+TEST(LinkChecks, ConfluenceOfSixUpstreamNodesIsFatal)
+{
     std::vector<LinkEnds> links;
     for (float upstream : {10010.0f, 10020.0f, 10030.0f, 10040.0f, 10050.0f, 10060.0f})
         links.push_back(link(upstream, 10090));
@@ -124,13 +129,15 @@ TEST(LinkChecks, ConfluenceOfSixUpstreamNodesIsFatal) {
     EXPECT_EQ(records[0].upstream_nodes, (std::array<float, 5>{10010, 10020, 10030, 10040, 10050}));
 }
 
-TEST(LinkChecks, OutletEnteredByTwoLinksIsListedTwiceUnderE) {
+TEST(LinkChecks, OutletEnteredByTwoLinksIsListedTwiceUnderE)
+{
     const std::vector<LinkEnds> links{link(10110, 10190), link(10120, 10190)};
     EXPECT_EQ(find_unconnected_downstream_nodes(links), (std::vector<float>{10190, 10190}));
     EXPECT_EQ(find_unconnected_upstream_nodes(links), (std::vector<float>{10110, 10120}));
 }
 
-TEST(LinkChecks, LinkThatLeadsIntoItselfStillCountsAsUnconnected) {
+TEST(LinkChecks, LinkThatLeadsIntoItselfStillCountsAsUnconnected)
+{
     // A closed link is the only link at its node: it is no "other link".
     const std::vector<LinkEnds> links{link(10010, 10010)};
     EXPECT_EQ(find_unconnected_downstream_nodes(links), (std::vector<float>{10010}));
@@ -143,13 +150,13 @@ struct LengthCase {
     bool in_slope_list;
 };
 
-TEST(LinkChecks, ShortLinksAndTheirSlopes) {
+TEST(LinkChecks, ShortLinksAndTheirSlopes)
+{
     const LengthCase cases[] = {
-        {0.0005f, true, true},   // fatal under G; its slope 10000.0 is listed under L
-        {0.001f, false, true},   // the limit itself passes G
-        {0.0f, true, false},     // no slope: G reports it, L leaves it out
-        {-0.0f, true, false},
-        {100.0f, false, false},  // slope 0.05
+        {0.0005f, true, true},                          // fatal under G; its slope 10000.0 is listed under L
+        {0.001f, false, true},                          // the limit itself passes G
+        {0.0f, true, false},                            // no slope: G reports it, L leaves it out
+        {-0.0f, true, false},  {100.0f, false, false},  // slope 0.05
     };
     for (const LengthCase& c : cases) {
         const std::vector<LinkEnds> links{link(10010, 10020, c.length)};
@@ -163,21 +170,22 @@ TEST(LinkChecks, ShortLinksAndTheirSlopes) {
     }
 }
 
-TEST(LinkChecks, NodeNumbersOutOfRange) {
+TEST(LinkChecks, NodeNumbersOutOfRange)
+{
     const std::vector<LinkEnds> links{link(9999.9f, 10000.0f), link(999999.9f, 1000000.0f), link(10010, 10020)};
     EXPECT_EQ(find_nodes_out_of_range(links, LinkEnd::Upstream), (std::vector<float>{9999.9f}));
     EXPECT_EQ(find_nodes_out_of_range(links, LinkEnd::Downstream), (std::vector<float>{1000000.0f}));
     EXPECT_TRUE(check_links(links, all_nodes(links)).fatal);
 }
 
-TEST(LinkChecks, NodesMissingFromTheGisNodeFile) {
+TEST(LinkChecks, NodesMissingFromTheGisNodeFile)
+{
     const std::vector<LinkEnds> links{link(10010, 10020), link(10030, 10040), link(10020, 10040)};
     const std::vector<float> gis{10040, 10010, 10020};
     EXPECT_EQ(find_nodes_missing_from(links, LinkEnd::Upstream, gis), (std::vector<float>{10030}));
     EXPECT_TRUE(find_nodes_missing_from(links, LinkEnd::Downstream, gis).empty());
     // Exact equality: 10020.1 is not 10020.0.
-    EXPECT_EQ(find_nodes_missing_from(links, LinkEnd::Downstream, {10040, 10020.1f}),
-              (std::vector<float>{10020}));
+    EXPECT_EQ(find_nodes_missing_from(links, LinkEnd::Downstream, {10040, 10020.1f}), (std::vector<float>{10020}));
     const MapLinkCheck check = check_links(links, gis);
     EXPECT_TRUE(check.fatal);
     EXPECT_EQ(check.findings.upstream_nodes_not_in_gis, (std::vector<float>{10030}));
@@ -190,15 +198,16 @@ struct SlopeCase {
     bool listed;
 };
 
-TEST(LinkChecks, TopographicSlopeLimits) {
+TEST(LinkChecks, TopographicSlopeLimits)
+{
     const SlopeCase cases[] = {
-        {100.2f, 100.0f, 100.0f, true},    // about 0.002: at or below the lower limit
-        {100.0f, 98.0f, 1000.0f, true},    // 0.002 exactly
-        {100.5f, 100.0f, 100.0f, false},   // 0.005
-        {110.0f, 100.0f, 100.0f, false},   // 0.100 exactly passes
-        {110.5f, 100.0f, 100.0f, true},    // 0.105
-        {100.0f, 101.0f, 100.0f, true},    // adverse slope
-        {100.0f, 100.0f, 100.0f, true},    // flat
+        {100.2f, 100.0f, 100.0f, true},   // about 0.002: at or below the lower limit
+        {100.0f, 98.0f, 1000.0f, true},   // 0.002 exactly
+        {100.5f, 100.0f, 100.0f, false},  // 0.005
+        {110.0f, 100.0f, 100.0f, false},  // 0.100 exactly passes
+        {110.5f, 100.0f, 100.0f, true},   // 0.105
+        {100.0f, 101.0f, 100.0f, true},   // adverse slope
+        {100.0f, 100.0f, 100.0f, true},   // flat
     };
     for (const SlopeCase& c : cases) {
         const std::vector<LinkEnds> links{link(10010, 10020, c.length, c.upstream_elevation, c.downstream_elevation)};
@@ -213,7 +222,8 @@ TEST(LinkChecks, TopographicSlopeLimits) {
     }
 }
 
-TEST(LinkChecks, EmptyMapFindsNothing) {
+TEST(LinkChecks, EmptyMapFindsNothing)
+{
     const MapLinkCheck check = check_links({}, {});
     EXPECT_FALSE(check.fatal);
     const LinkCheckFindings& f = check.findings;

@@ -28,7 +28,8 @@ constexpr float NO_SUBAREA = 0.0f;
 
 // A model file header of the full layout (the compact one for model types 7
 // and 8), with the model type in value 2 and the matching switch in value 7.
-ModelFileHeader model_header(int model_type) {
+ModelFileHeader model_header(int model_type)
+{
     const bool compact = model_type == 7 || model_type == 8;
     ModelFileHeader header;
     header.values.assign(compact ? COMPACT_HEADER_VALUES : FULL_HEADER_VALUES, 0.0f);
@@ -41,13 +42,15 @@ ModelFileHeader model_header(int model_type) {
 // A group of the code's full length, zeros but for the subarea it carries
 // (packed into its subarea part, where its layout has one).
 ModelGroup group(float upstream, float downstream, float code, int model_type = 6,
-                 std::optional<float> subarea = std::nullopt, int subarea_code = 1) {
+                 std::optional<float> subarea = std::nullopt, int subarea_code = 1)
+{
     const bool compact = model_type == 7 || model_type == 8;
     const GroupLayout layout = *group_layout(code, model_type, compact ? 2 : 1);
     ModelGroup result{upstream, downstream, code, std::vector<float>(static_cast<std::size_t>(layout.data_count)),
                       std::nullopt};
-    if (subarea) result.values.at(static_cast<std::size_t>(layout.packed_subarea_position - 1)) =
-        pack_subarea(subarea_code, *subarea);
+    if (subarea)
+        result.values.at(static_cast<std::size_t>(layout.packed_subarea_position - 1)) =
+            pack_subarea(subarea_code, *subarea);
     if (layout.text) result.text = std::string(MODEL_TEXT_LENGTH, ' ');
     return result;
 }
@@ -62,7 +65,8 @@ struct MapFiles {
     int model_type = 6;
 };
 
-void write_map(const MapFiles& map) {
+void write_map(const MapFiles& map)
+{
     ModelFile file{model_header(map.model_type), map.groups};
     write_model_file(model_file_name(map.stem, "Z11"), file);
     if (map.subareas) {
@@ -91,7 +95,8 @@ class ModelCrossCheck : public test::SessionTest {
 protected:
     // Writes the maps, runs the cross-check after a first report line and
     // returns the report's lines after that one.
-    std::vector<std::string> run(const std::vector<MapFiles>& maps) {
+    std::vector<std::string> run(const std::vector<MapFiles>& maps)
+    {
         DataFileTable table;
         table.model_file_extension = "Z11";
         for (const MapFiles& map : maps) {
@@ -102,7 +107,8 @@ protected:
     }
 
     // Runs the cross-check over a study's written files.
-    std::vector<std::string> run(const DataFileTable& table) {
+    std::vector<std::string> run(const DataFileTable& table)
+    {
         TextWriter report("ABTRVLZZ.DIA");
         report.write_line("section before");
         run_model_cross_check(session_, report, table, node_sets_, subarea_total_, link_total_);
@@ -114,7 +120,8 @@ protected:
 
     // Runs the cross-check of map 0101, which must end in an error naming
     // its model file.
-    void expect_map_refused(const char* why) {
+    void expect_map_refused(const char* why)
+    {
         DataFileTable table{{"AB0101ZZ"}, "Z11"};
         TextWriter report("ABTRVLZZ.DIA");
         try {
@@ -127,8 +134,8 @@ protected:
 
     // The entries listed under a heading (the lines after its captions up to
     // the next heading or page break).
-    static std::vector<std::string> item(const std::vector<std::string>& report, std::string_view heading,
-                                         int captions) {
+    static std::vector<std::string> item(const std::vector<std::string>& report, std::string_view heading, int captions)
+    {
         std::vector<std::string> entries;
         for (std::size_t k = 0; k < report.size(); ++k) {
             if (report[k] != heading) continue;
@@ -148,18 +155,19 @@ protected:
 // Map 0101 holds one fault of each item; map 0102 adds a link that its data
 // base lacks, so the items collect the maps in order and each map's flags add
 // to the totals.
-TEST_F(ModelCrossCheck, EachItemListsItsFindingsUnderItsHeading) {
-    MapFiles first{"AB0101ZZ", {
-        group(10110.0f, 10120.0f, 21.0f, 6, 10110.0f),  // initial subarea at its node
-        group(10120.0f, 10130.0f, 41.0f),
-        group(10130.0f, 10130.0f, 81.0f, 6, 10130.0f),  // added at 10130 ...
-        group(10130.0f, 10130.0f, 81.0f, 6, 10130.0f),  // ... twice
-        group(10130.0f, 10140.0f, 41.0f),
-        group(10130.0f, 10140.0f, 41.0f),               // the same link again
-        group(10140.0f, 10140.0f, 81.0f, 6, 10140.0f),  // not in the subarea data base
-        group(10140.0f, 10140.0f, 81.0f, 6, 10150.0f),  // added away from node 10150
-        group(10140.0f, 10180.0f, 41.0f),               // not in the link data base
-    }};
+TEST_F(ModelCrossCheck, EachItemListsItsFindingsUnderItsHeading)
+{
+    MapFiles first{
+        "AB0101ZZ",
+        {
+            group(10110.0f, 10120.0f, 21.0f, 6, 10110.0f),  // initial subarea at its node
+            group(10120.0f, 10130.0f, 41.0f), group(10130.0f, 10130.0f, 81.0f, 6, 10130.0f),  // added at 10130 ...
+            group(10130.0f, 10130.0f, 81.0f, 6, 10130.0f),                                    // ... twice
+            group(10130.0f, 10140.0f, 41.0f), group(10130.0f, 10140.0f, 41.0f),               // the same link again
+            group(10140.0f, 10140.0f, 81.0f, 6, 10140.0f),  // not in the subarea data base
+            group(10140.0f, 10140.0f, 81.0f, 6, 10150.0f),  // added away from node 10150
+            group(10140.0f, 10180.0f, 41.0f),               // not in the link data base
+        }};
     first.subareas = std::vector<float>{10110.0f, 10130.0f, 10150.0f, 10199.0f};
     first.links = std::vector<std::pair<float, float>>{
         {10110.0f, 10120.0f}, {10120.0f, 10130.0f}, {10130.0f, 10140.0f}, {10160.0f, 10170.0f}};
@@ -219,16 +227,21 @@ struct SeededFault {
     int link_total;
 };
 
-void PrintTo(const SeededFault& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const SeededFault& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-std::size_t index_of(ModelFile& file, float upstream, float downstream, int code) {
+std::size_t index_of(ModelFile& file, float upstream, float downstream, int code)
+{
     const ModelGroup* found = test::find_group(file, upstream, downstream, code);
     if (!found) throw std::logic_error("the study has no such group");
     return static_cast<std::size_t>(found - file.groups.data());
 }
 
 // The code-81 group that adds subarea 10104.
-std::size_t addition_at_10104(ModelFile& file) {
+std::size_t addition_at_10104(ModelFile& file)
+{
     for (std::size_t k = 0; k < file.groups.size(); ++k) {
         if (file.groups[k].process_code() == 81) return k;
     }
@@ -237,7 +250,8 @@ std::size_t addition_at_10104(ModelFile& file) {
 
 class SeededStudy : public ModelCrossCheck, public ::testing::WithParamInterface<SeededFault> {};
 
-TEST_P(SeededStudy, ShowsTheFaultUnderItsHeadingOnly) {
+TEST_P(SeededStudy, ShowsTheFaultUnderItsHeadingOnly)
+{
     const SeededFault& c = GetParam();
     test::StudyBuilder study = test::two_map_study();
     study.edit_model_files([&c](int map, int, ModelFile& file) {
@@ -271,18 +285,26 @@ TEST_P(SeededStudy, ShowsTheFaultUnderItsHeadingOnly) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, SeededStudy,
     ::testing::Values(
-        SeededFault{"SubareaUsedTwice", 101,
+        SeededFault{"SubareaUsedTwice",
+                    101,
                     [](ModelFile& f) {
                         const std::size_t k = addition_at_10104(f);
                         f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, f.groups[k]);
                     },
-                    "     * Subarea Used More Than ONCE in Link-Node Model", {"  10104.0  10104.0"}, 1, 0},
-        SeededFault{"SubareaNotUsed", 101,
-                    [](ModelFile& f) {
-                        f.groups.erase(f.groups.begin() + static_cast<std::ptrdiff_t>(addition_at_10104(f)));
-                    },
-                    "     * Subarea NOT Used in Link-Node Model", {"  10104.0"}, 1, 0},
-        SeededFault{"SubareaNotInDataBase", 101,
+                    "     * Subarea Used More Than ONCE in Link-Node Model",
+                    {"  10104.0  10104.0"},
+                    1,
+                    0},
+        SeededFault{
+            "SubareaNotUsed",
+            101,
+            [](ModelFile& f) { f.groups.erase(f.groups.begin() + static_cast<std::ptrdiff_t>(addition_at_10104(f))); },
+            "     * Subarea NOT Used in Link-Node Model",
+            {"  10104.0"},
+            1,
+            0},
+        SeededFault{"SubareaNotInDataBase",
+                    101,
                     [](ModelFile& f) {
                         const std::size_t k = addition_at_10104(f);
                         ModelGroup added = f.groups[k];
@@ -290,8 +312,12 @@ INSTANTIATE_TEST_SUITE_P(
                             pack_subarea(1, 10103.0f);
                         f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, added);
                     },
-                    "     * Subarea does NOT EXIST in Data Base", {"  10103.0"}, 1, 0},
-        SeededFault{"SubareaAddedAwayFromItsNode", 101,
+                    "     * Subarea does NOT EXIST in Data Base",
+                    {"  10103.0"},
+                    1,
+                    0},
+        SeededFault{"SubareaAddedAwayFromItsNode",
+                    101,
                     [](ModelFile& f) {
                         const std::size_t k = addition_at_10104(f);
                         const ModelGroup moved = f.groups[k];
@@ -300,32 +326,46 @@ INSTANTIATE_TEST_SUITE_P(
                         f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(after) + 1, moved);
                     },
                     "     * CAUTION: Subareas that are NOT added to respective node number",
-                    {"         10104.0          10103.0"}, 0, 0},
-        SeededFault{"LinkUsedTwice", 101,
+                    {"         10104.0          10103.0"},
+                    0,
+                    0},
+        SeededFault{"LinkUsedTwice",
+                    101,
                     [](ModelFile& f) {
                         const std::size_t k = index_of(f, 10103.0f, 10104.0f, 41);
                         f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, f.groups[k]);
                     },
                     "     * Link Used More Than ONCE in Link-Node Model",
-                    {"         10103.0   10104.0", "         10103.0   10104.0"}, 0, 1},
-        SeededFault{"LinkNotUsed", 102,
+                    {"         10103.0   10104.0", "         10103.0   10104.0"},
+                    0,
+                    1},
+        SeededFault{"LinkNotUsed",
+                    102,
                     [](ModelFile& f) {
                         f.groups.erase(f.groups.begin() +
                                        static_cast<std::ptrdiff_t>(index_of(f, 10201.0f, 10202.0f, 41)));
                     },
-                    "     * Link NOT Used in Link-Node Model", {"         10201.0   10202.0"}, 0, 1},
-        SeededFault{"LinkNotInDataBase", 102,
+                    "     * Link NOT Used in Link-Node Model",
+                    {"         10201.0   10202.0"},
+                    0,
+                    1},
+        SeededFault{"LinkNotInDataBase",
+                    102,
                     [](ModelFile& f) {
                         const std::size_t k = index_of(f, 10201.0f, 10202.0f, 41);
                         ModelGroup extra = f.groups[k];
                         extra.downstream_node = 10203.0f;
                         f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(k) + 1, extra);
                     },
-                    "     * Link does NOT EXIST in Data Base", {"         10201.0   10203.0"}, 0, 1}),
+                    "     * Link does NOT EXIST in Data Base",
+                    {"         10201.0   10203.0"},
+                    0,
+                    1}),
     [](const ::testing::TestParamInfo<SeededFault>& info) { return std::string(info.param.name); });
 
 // The network of a consistent study as its model files describe it.
-TEST_F(ModelCrossCheck, ConsistentStudyGivesNoFindingsAndItsNetworkNodes) {
+TEST_F(ModelCrossCheck, ConsistentStudyGivesNoFindingsAndItsNetworkNodes)
+{
     const test::StudyBuilder study = test::two_map_study();
     study.write(".");
 
@@ -342,7 +382,8 @@ TEST_F(ModelCrossCheck, ConsistentStudyGivesNoFindingsAndItsNetworkNodes) {
     EXPECT_EQ(node_sets_.confluence_rows, (std::vector<Row>{Row{10103.0f, 10101.0f, 10102.0f, 0.0f, 0.0f, 0.0f}}));
 }
 
-TEST_F(ModelCrossCheck, CleanMapsWriteEveryHeadingWithNone) {
+TEST_F(ModelCrossCheck, CleanMapsWriteEveryHeadingWithNone)
+{
     MapFiles map{"AB0101ZZ", {group(10110.0f, 10120.0f, 21.0f, 6, 10110.0f), group(10120.0f, 10130.0f, 41.0f)}};
     map.subareas = std::vector<float>{10110.0f};
     map.links = std::vector<std::pair<float, float>>{{10110.0f, 10120.0f}, {10120.0f, 10130.0f}};
@@ -390,7 +431,8 @@ TEST_F(ModelCrossCheck, CleanMapsWriteEveryHeadingWithNone) {
 // A later comparison of reports finds the nine cross-check headings by their
 // first six characters, "     *": no listed number may look like one, and
 // each heading stands once, in order, whatever the lists hold.
-TEST_F(ModelCrossCheck, OnlyTheNineHeadingsBeginLikeADelimiter) {
+TEST_F(ModelCrossCheck, OnlyTheNineHeadingsBeginLikeADelimiter)
+{
     std::vector<ModelGroup> groups;
     std::vector<float> unused_subareas;
     for (int k = 0; k < 20; ++k) {
@@ -412,7 +454,8 @@ TEST_F(ModelCrossCheck, OnlyTheNineHeadingsBeginLikeADelimiter) {
     // Twenty numbers of each subarea list, eight to a line.
     EXPECT_EQ(item(report, "     * Subarea NOT Used in Link-Node Model", 1).size(), 3u);
     EXPECT_EQ(item(report, "     * Subarea does NOT EXIST in Data Base", 1).size(), 3u);
-    EXPECT_EQ(item(report, "     * Subarea NOT Used in Link-Node Model", 1).back(), "  20016.0  20017.0  20018.0  20019.0");
+    EXPECT_EQ(item(report, "     * Subarea NOT Used in Link-Node Model", 1).back(),
+              "  20016.0  20017.0  20018.0  20019.0");
 }
 
 // Which groups enter a subarea and which a link: with no data bases, every
@@ -428,11 +471,15 @@ struct EntryCase {
     bool link_entered;
 };
 
-void PrintTo(const EntryCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const EntryCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class GroupEntryRules : public ModelCrossCheck, public ::testing::WithParamInterface<EntryCase> {};
 
-TEST_P(GroupEntryRules, EnterTheGroupAsTheCodeSays) {
+TEST_P(GroupEntryRules, EnterTheGroupAsTheCodeSays)
+{
     const EntryCase& c = GetParam();
     MapFiles map{"AB0101ZZ", {group(10110.0f, 10120.0f, c.code, c.model_type, c.subarea, c.subarea_code)}};
     map.model_type = c.model_type;
@@ -443,52 +490,52 @@ TEST_P(GroupEntryRules, EnterTheGroupAsTheCodeSays) {
 
     const std::vector<std::string> subareas = item(report, "     * Subarea does NOT EXIST in Data Base", 1);
     const std::vector<std::string> links = item(report, "     * Link does NOT EXIST in Data Base", 3);
-    EXPECT_EQ(subareas, c.subarea_entered ? std::vector<std::string>{"  10110.0"}
-                                          : std::vector<std::string>{"       None"});
+    EXPECT_EQ(subareas,
+              c.subarea_entered ? std::vector<std::string>{"  10110.0"} : std::vector<std::string>{"       None"});
     EXPECT_EQ(links, c.link_entered ? std::vector<std::string>{"         10110.0   10120.0"}
                                     : std::vector<std::string>{"                None"});
     EXPECT_FALSE(file_exists("AB0101ZZ.ZSS")) << "a missing data base is read as empty, not created";
     EXPECT_FALSE(file_exists("AB0101ZZ.ZLL"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, GroupEntryRules,
-    ::testing::Values(
-        EntryCase{"InitialSubarea", 6, 21.0f, 10110.0f, 1, true, true},
-        EntryCase{"InitialSubareaCode22", 6, 22.0f, 10110.0f, 3, true, true},
-        EntryCase{"ConduitWithStreet32", 6, 32.0f, 10110.0f, 1, true, true},
-        EntryCase{"ConduitWithStreet33", 6, 33.0f, 10110.0f, 1, true, true},
-        EntryCase{"ConduitWithStreet34", 6, 34.0f, 10110.0f, 1, true, true},
-        EntryCase{"ConduitWithStreet43", 6, 43.0f, 10110.0f, 1, true, true},
-        EntryCase{"ConduitCarryingNoSubarea", 6, 41.0f, std::nullopt, 1, false, true},
-        EntryCase{"OpenChannel51", 6, 51.0f, 10110.0f, 1, true, true},
-        EntryCase{"OpenChannel57ReadAs51", 6, 57.0f, 10110.0f, 1, true, true},
-        EntryCase{"OpenChannel52NeverASubarea", 6, 52.0f, 10110.0f, 1, false, true},
-        EntryCase{"OpenChannel54NeverASubarea", 6, 54.0f, 10110.0f, 1, false, true},
-        EntryCase{"StorageType7", 7, 61.0f, 10110.0f, 1, true, true},
-        EntryCase{"StorageType6NoSubarea", 6, 61.0f, 10110.0f, 1, false, true},
-        EntryCase{"StorageType9NoSubarea", 9, 63.0f, 10110.0f, 1, false, true},
-        EntryCase{"Code9Type7", 7, 9.0f, 10110.0f, 1, true, true},
-        EntryCase{"Code91Type9", 9, 91.0f, 10110.0f, 1, true, true},
-        EntryCase{"Code9Type6NoSubarea", 6, 9.0f, 10110.0f, 1, false, true},
-        EntryCase{"PackedCodeZeroIsNoSubarea", 6, 21.0f, 10110.0f, 0, false, true},
-        EntryCase{"NumberBelow10000IsNoSubarea", 6, 21.0f, 9999.0f, 2, false, true},
-        EntryCase{"ShortCodeIsALinkOnly", 6, 2.0f, 10110.0f, 1, false, true},
-        EntryCase{"Confluence", 6, 1.0f, std::nullopt, 1, false, false},
-        EntryCase{"Code7", 6, 7.0f, std::nullopt, 1, false, false},
-        EntryCase{"Code14", 6, 14.0f, std::nullopt, 1, false, false},
-        EntryCase{"Seam151", 6, 151.0f, std::nullopt, 1, false, false}),
-    [](const ::testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, GroupEntryRules,
+                         ::testing::Values(EntryCase{"InitialSubarea", 6, 21.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"InitialSubareaCode22", 6, 22.0f, 10110.0f, 3, true, true},
+                                           EntryCase{"ConduitWithStreet32", 6, 32.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"ConduitWithStreet33", 6, 33.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"ConduitWithStreet34", 6, 34.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"ConduitWithStreet43", 6, 43.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"ConduitCarryingNoSubarea", 6, 41.0f, std::nullopt, 1, false,
+                                                     true},
+                                           EntryCase{"OpenChannel51", 6, 51.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"OpenChannel57ReadAs51", 6, 57.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"OpenChannel52NeverASubarea", 6, 52.0f, 10110.0f, 1, false, true},
+                                           EntryCase{"OpenChannel54NeverASubarea", 6, 54.0f, 10110.0f, 1, false, true},
+                                           EntryCase{"StorageType7", 7, 61.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"StorageType6NoSubarea", 6, 61.0f, 10110.0f, 1, false, true},
+                                           EntryCase{"StorageType9NoSubarea", 9, 63.0f, 10110.0f, 1, false, true},
+                                           EntryCase{"Code9Type7", 7, 9.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"Code91Type9", 9, 91.0f, 10110.0f, 1, true, true},
+                                           EntryCase{"Code9Type6NoSubarea", 6, 9.0f, 10110.0f, 1, false, true},
+                                           EntryCase{"PackedCodeZeroIsNoSubarea", 6, 21.0f, 10110.0f, 0, false, true},
+                                           EntryCase{"NumberBelow10000IsNoSubarea", 6, 21.0f, 9999.0f, 2, false, true},
+                                           EntryCase{"ShortCodeIsALinkOnly", 6, 2.0f, 10110.0f, 1, false, true},
+                                           EntryCase{"Confluence", 6, 1.0f, std::nullopt, 1, false, false},
+                                           EntryCase{"Code7", 6, 7.0f, std::nullopt, 1, false, false},
+                                           EntryCase{"Code14", 6, 14.0f, std::nullopt, 1, false, false},
+                                           EntryCase{"Seam151", 6, 151.0f, std::nullopt, 1, false, false}),
+                         [](const ::testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.name); });
 
 // A subarea addition joins the last link entered, whatever groups stand
 // between; its own node pair is never a link.
-TEST_F(ModelCrossCheck, SubareaAdditionTakesTheNodesOfTheLastLink) {
-    MapFiles map{"AB0101ZZ", {
-        group(10110.0f, 10120.0f, 41.0f),
-        group(10120.0f, 10120.0f, 1.0f),
-        group(10170.0f, 10175.0f, 82.0f, 6, 10110.0f),  // at 10110 to 10120: upstream node, no caution
-        group(10170.0f, 10175.0f, 81.0f, 6, 10130.0f),  // away from both: caution at node 10120
-    }};
+TEST_F(ModelCrossCheck, SubareaAdditionTakesTheNodesOfTheLastLink)
+{
+    MapFiles map{"AB0101ZZ",
+                 {
+                     group(10110.0f, 10120.0f, 41.0f), group(10120.0f, 10120.0f, 1.0f),
+                     group(10170.0f, 10175.0f, 82.0f, 6, 10110.0f),  // at 10110 to 10120: upstream node, no caution
+                     group(10170.0f, 10175.0f, 81.0f, 6, 10130.0f),  // away from both: caution at node 10120
+                 }};
     map.subareas = std::vector<float>{10110.0f, 10130.0f};
     map.links = std::vector<std::pair<float, float>>{{10110.0f, 10120.0f}};
 
@@ -496,48 +543,52 @@ TEST_F(ModelCrossCheck, SubareaAdditionTakesTheNodesOfTheLastLink) {
 
     EXPECT_EQ(item(report, "     * CAUTION: Subareas that are NOT added to respective node number", 2),
               std::vector<std::string>{"         10130.0          10120.0"});
-    EXPECT_EQ(item(report, "     * Link does NOT EXIST in Data Base", 3), std::vector<std::string>{"                None"});
+    EXPECT_EQ(item(report, "     * Link does NOT EXIST in Data Base", 3),
+              std::vector<std::string>{"                None"});
     EXPECT_EQ(subarea_total_, 0);
     EXPECT_EQ(link_total_, 0);
 }
 
-TEST_F(ModelCrossCheck, CollectsHeadwaterSeamAndConfluenceNodesOverAllMaps) {
+TEST_F(ModelCrossCheck, CollectsHeadwaterSeamAndConfluenceNodesOverAllMaps)
+{
     node_sets_.headwater_nodes.push_back(55555.0f);  // left from an earlier run: cleared
-    MapFiles first{"AB0101ZZ", {
-        group(10110.0f, 10150.0f, 21.0f, 6, 10110.0f),
-        group(10120.0f, 10150.0f, 22.0f, 6, 10120.0f),
-        group(10150.0f, 10150.0f, 1.0f),   // pair (10120, 10150)
-        group(10110.0f, 10150.0f, 41.0f),
-        group(10150.0f, 10150.0f, 1.0f),   // pair (10110, 10150)
-        group(10170.0f, 10180.0f, 1.0f),   // right after a confluence group: no pair, though a reach
-        group(10180.0f, 10180.0f, 10.0f),  // right after a confluence group: no pair
-        group(10120.0f, 10150.0f, 41.0f),
-        group(10150.0f, 10150.0f, 10.0f),  // pair (10120, 10150) again
-        group(10150.0f, 10160.0f, 41.0f),
-        group(10160.0f, 10160.0f, 11.0f),  // pair (10150, 10160)
-        group(10160.0f, 10160.0f, 151.0f),
-    }};
+    MapFiles first{"AB0101ZZ",
+                   {
+                       group(10110.0f, 10150.0f, 21.0f, 6, 10110.0f),
+                       group(10120.0f, 10150.0f, 22.0f, 6, 10120.0f),
+                       group(10150.0f, 10150.0f, 1.0f),  // pair (10120, 10150)
+                       group(10110.0f, 10150.0f, 41.0f),
+                       group(10150.0f, 10150.0f, 1.0f),   // pair (10110, 10150)
+                       group(10170.0f, 10180.0f, 1.0f),   // right after a confluence group: no pair, though a reach
+                       group(10180.0f, 10180.0f, 10.0f),  // right after a confluence group: no pair
+                       group(10120.0f, 10150.0f, 41.0f),
+                       group(10150.0f, 10150.0f, 10.0f),  // pair (10120, 10150) again
+                       group(10150.0f, 10160.0f, 41.0f),
+                       group(10160.0f, 10160.0f, 11.0f),  // pair (10150, 10160)
+                       group(10160.0f, 10160.0f, 151.0f),
+                   }};
     // The last reach runs on into the next map's file.
-    MapFiles second{"AB0102ZZ", {
-        group(10160.0f, 10160.0f, 152.0f),
-        group(10160.0f, 10160.0f, 1.0f),  // pair (10150, 10160), the reach of map 0101
-        group(10210.0f, 10220.0f, 21.0f, 6, 10210.0f),
-    }};
+    MapFiles second{"AB0102ZZ",
+                    {
+                        group(10160.0f, 10160.0f, 152.0f),
+                        group(10160.0f, 10160.0f, 1.0f),  // pair (10150, 10160), the reach of map 0101
+                        group(10210.0f, 10220.0f, 21.0f, 6, 10210.0f),
+                    }};
 
     run({first, second});
 
     EXPECT_EQ(node_sets_.headwater_nodes, (std::vector<float>{10110.0f, 10120.0f, 10210.0f}));
     EXPECT_EQ(node_sets_.seam_nodes, (std::vector<float>{10160.0f, 10160.0f}));
     using Row = std::array<float, 6>;
-    EXPECT_EQ(node_sets_.confluence_rows,
-              (std::vector<Row>{Row{10150.0f, 10120.0f, 10110.0f, 10120.0f, 0.0f, 0.0f},
-                                Row{10160.0f, 10150.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-                                Row{10160.0f, 10150.0f, 0.0f, 0.0f, 0.0f, 0.0f}}));
+    EXPECT_EQ(node_sets_.confluence_rows, (std::vector<Row>{Row{10150.0f, 10120.0f, 10110.0f, 10120.0f, 0.0f, 0.0f},
+                                                            Row{10160.0f, 10150.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+                                                            Row{10160.0f, 10150.0f, 0.0f, 0.0f, 0.0f, 0.0f}}));
 }
 
 // Pairs (A, C), (A, C), (B, C): one row C, A, B; a node equal to the one just
 // before it in the row is left out, and a sixth tributary has no slot.
-TEST_F(ModelCrossCheck, ConfluenceRowsDropRepeatsAndKeepFiveTributaries) {
+TEST_F(ModelCrossCheck, ConfluenceRowsDropRepeatsAndKeepFiveTributaries)
+{
     std::vector<ModelGroup> groups;
     auto enter = [&groups](float upstream, float downstream) {
         groups.push_back(group(upstream, downstream, 41.0f));
@@ -556,7 +607,8 @@ TEST_F(ModelCrossCheck, ConfluenceRowsDropRepeatsAndKeepFiveTributaries) {
                                 Row{10290.0f, 10210.0f, 10220.0f, 10230.0f, 10240.0f, 10250.0f}}));
 }
 
-TEST_F(ModelCrossCheck, ShowsEachModelFileItProcesses) {
+TEST_F(ModelCrossCheck, ShowsEachModelFileItProcesses)
+{
     run({MapFiles{"AB0101ZZ", {group(10110.0f, 10120.0f, 41.0f)}},
          MapFiles{"AB0102ZZ", {group(10210.0f, 10220.0f, 41.0f)}}});
 
@@ -565,14 +617,16 @@ TEST_F(ModelCrossCheck, ShowsEachModelFileItProcesses) {
     EXPECT_EQ(window_.text_at(1, 7, 38), "        * PROCESSING FILE AB0102ZZ.Z11");
 }
 
-TEST_F(ModelCrossCheck, RefusesAMissingModelFileByName) {
+TEST_F(ModelCrossCheck, RefusesAMissingModelFileByName)
+{
     expect_map_refused("a missing model file must be refused");
     EXPECT_FALSE(file_exists("AB0101ZZ.Z11"));
 }
 
 // A header whose length does not fit its model type: the walker's message
 // names the file.
-TEST_F(ModelCrossCheck, RefusesAModelFileThatDoesNotWalkByName) {
+TEST_F(ModelCrossCheck, RefusesAModelFileThatDoesNotWalkByName)
+{
     ModelFile file{model_header(6), {group(10110.0f, 10120.0f, 41.0f)}};
     std::vector<RecordBytes> records = model_file_records(file, "AB0101ZZ.Z11");
     records.erase(records.begin() + 20);  // one header value short

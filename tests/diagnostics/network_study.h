@@ -11,7 +11,8 @@
 
 namespace velm::test {
 
-inline StudyBuilder two_map_study() {
+inline StudyBuilder two_map_study()
+{
     StudyBuilder study("AB", 6, 1);
     study.add_node(10101.0f, 120.0f);
     study.add_node(10102.0f, 118.0f);
@@ -31,7 +32,8 @@ inline StudyBuilder two_map_study() {
 }
 
 // The map data files of a study written by the builder, for storm event 1.
-inline DataFileTable data_files_of(const StudyBuilder& study) {
+inline DataFileTable data_files_of(const StudyBuilder& study)
+{
     DataFileTable table;
     table.model_file_extension = "Z11";
     for (const int map : study.map_numbers()) {

@@ -7,28 +7,30 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "support/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "support/check_family_test.h"
 #include "support/report_delimiters.h"
 #include "support/scripted_window.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
-using test::TemporaryDirectory;
 using test::REPORT_RULE;
+using test::TemporaryDirectory;
 using Lines = std::vector<std::string>;
 
-GisNodeRecord node(float number, float elevation) {
+GisNodeRecord node(float number, float elevation)
+{
     GisNodeRecord record;
     record.node_number() = number;
     record.node_elevation() = elevation;
     return record;
 }
 
-GisLinkRecord link(float upstream, float downstream) {
+GisLinkRecord link(float upstream, float downstream)
+{
     GisLinkRecord record;
     record.upstream_node() = upstream;
     record.downstream_node() = downstream;
@@ -36,9 +38,9 @@ GisLinkRecord link(float upstream, float downstream) {
 }
 
 // The lines of section II.B for item counts and value lines as given.
-Lines node_section(const std::string& count_a, const Lines& values_a, const std::string& count_b,
-                   const Lines& values_b, const std::string& count_c, const Lines& values_c,
-                   const std::string& count_d, const Lines& values_d) {
+Lines node_section(const std::string& count_a, const Lines& values_a, const std::string& count_b, const Lines& values_b,
+                   const std::string& count_c, const Lines& values_c, const std::string& count_d, const Lines& values_d)
+{
     Lines lines{"\f", "", "", "    II.B. POSTPROCESSOR VALIDITY CHECKS: NODES", REPORT_RULE};
     auto item = [&lines](const Lines& caption, const Lines& values) {
         lines.insert(lines.end(), caption.begin(), caption.end());
@@ -61,7 +63,8 @@ Lines node_section(const std::string& count_a, const Lines& values_a, const std:
 
 using NodeChecksTest = test::CheckFamilyTest<run_node_checks>;
 
-TEST_F(NodeChecksTest, SeededFaultsAppearUnderTheirItemsWithTheirCounts) {
+TEST_F(NodeChecksTest, SeededFaultsAppearUnderTheirItemsWithTheirCounts)
+{
     // Map 0101: 10102.0 three times (A), an elevation below -2000 (B), a
     // node no link touches (D).  Map 0102: 10101.0 again (another map: no
     // exception), an elevation above 25000 (B), 9999.9 (C), nine nodes
@@ -76,10 +79,10 @@ TEST_F(NodeChecksTest, SeededFaultsAppearUnderTheirItemsWithTheirCounts) {
 
     EXPECT_EQ(run({"AB0101ZZ", "AB0102ZZ"}, 3), 2);
 
-    EXPECT_EQ(report_lines, node_section("  3", {"  10102.0  10102.0  10102.0"}, "  2", {"  10103.0  10201.0"},
-                                         "  1", {"   9999.9"}, " 10",
-                                         {"  10105.0  10211.0  10212.0  10213.0  10214.0  10215.0  10216.0  10217.0",
-                                          "  10218.0  10219.0"}));
+    EXPECT_EQ(report_lines,
+              node_section(
+                  "  3", {"  10102.0  10102.0  10102.0"}, "  2", {"  10103.0  10201.0"}, "  1", {"   9999.9"}, " 10",
+                  {"  10105.0  10211.0  10212.0  10213.0  10214.0  10215.0  10216.0  10217.0", "  10218.0  10219.0"}));
     EXPECT_EQ(window_.transcript(),
               "\n"
               "     **** NODE VALIDITY CHECKS ***\n"
@@ -88,7 +91,8 @@ TEST_F(NodeChecksTest, SeededFaultsAppearUnderTheirItemsWithTheirCounts) {
               "       ** Fatal Error(s) detected: See Below.\n");
 }
 
-TEST_F(NodeChecksTest, CleanStudyWritesEveryItemWithNoExceptions) {
+TEST_F(NodeChecksTest, CleanStudyWritesEveryItemWithNoExceptions)
+{
     struct Case {
         const char* name;
         std::vector<std::string> maps;
@@ -112,7 +116,8 @@ TEST_F(NodeChecksTest, CleanStudyWritesEveryItemWithNoExceptions) {
     }
 }
 
-TEST(NodeExceptions, LimitsAndRepeatsOfEachItem) {
+TEST(NodeExceptions, LimitsAndRepeatsOfEachItem)
+{
     struct Case {
         const char* name;
         std::vector<GisNodeRecord> nodes;
@@ -125,17 +130,36 @@ TEST(NodeExceptions, LimitsAndRepeatsOfEachItem) {
     const std::vector<Case> cases{
         {"numbers at the limits pass, just outside are listed",
          {node(10000.0f, 0.0f), node(999999.9f, 0.0f), node(9999.9f, 0.0f), node(1000000.0f, 0.0f)},
-         all_linked, {}, {}, {9999.9f, 1000000.0f}, {}, 1},
+         all_linked,
+         {},
+         {},
+         {9999.9f, 1000000.0f},
+         {},
+         1},
         {"elevations at the limits pass; item B alone is no fatal finding",
          {node(10001.0f, -2000.0f), node(10002.0f, 25000.0f), node(10003.0f, -2000.01f)},
-         all_linked, {}, {10003.0f}, {}, {}, 0},
+         all_linked,
+         {},
+         {10003.0f},
+         {},
+         {},
+         0},
         {"a number three times in one file is listed three times",
-         {node(10001.0f, 1.0f), node(10002.0f, 1.0f), node(10001.0f, 1.0f), node(10002.0f, 1.0f),
-          node(10001.0f, 1.0f)},
-         all_linked, {10001.0f, 10001.0f, 10002.0f, 10001.0f}, {}, {}, {}, 1},
+         {node(10001.0f, 1.0f), node(10002.0f, 1.0f), node(10001.0f, 1.0f), node(10002.0f, 1.0f), node(10001.0f, 1.0f)},
+         all_linked,
+         {10001.0f, 10001.0f, 10002.0f, 10001.0f},
+         {},
+         {},
+         {},
+         1},
         {"a node used only upstream or only downstream is used",
          {node(10003.0f, 1.0f), node(10002.0f, 1.0f), node(10004.0f, 1.0f)},
-         all_linked, {}, {}, {}, {10004.0f}, 1},
+         all_linked,
+         {},
+         {},
+         {},
+         {10004.0f},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,7 +176,8 @@ TEST(NodeExceptions, LimitsAndRepeatsOfEachItem) {
     EXPECT_EQ(without_links.map_result(), 0);
 }
 
-TEST(NodeExceptions, MapsBeyondFiveThousandNodesAreCheckedWhole) {
+TEST(NodeExceptions, MapsBeyondFiveThousandNodesAreCheckedWhole)
+{
     std::vector<GisNodeRecord> nodes;
     std::vector<GisLinkRecord> links;
     for (int i = 0; i < 20000; ++i) {
@@ -166,7 +191,8 @@ TEST(NodeExceptions, MapsBeyondFiveThousandNodesAreCheckedWhole) {
     EXPECT_EQ(found.not_used_by_links, std::vector<float>{300000.0f});
 }
 
-TEST_F(NodeChecksTest, ACountAboveNineHundredNinetyNineShowsAsterisksAndEveryValue) {
+TEST_F(NodeChecksTest, ACountAboveNineHundredNinetyNineShowsAsterisksAndEveryValue)
+{
     NodeCheckExceptions exceptions;
     for (int i = 0; i < 1001; ++i) exceptions.number_out_of_range.push_back(static_cast<float>(i));
     TextWriter report("ABTRVLZZ.DIA");
@@ -181,7 +207,8 @@ TEST_F(NodeChecksTest, ACountAboveNineHundredNinetyNineShowsAsterisksAndEveryVal
     EXPECT_EQ(lines[134], REPORT_RULE);
 }
 
-TEST_F(NodeChecksTest, MissingFilesReadAsFilesWithoutRecords) {
+TEST_F(NodeChecksTest, MissingFilesReadAsFilesWithoutRecords)
+{
     // Map 0101 has nodes but no link file: every node is unused.  Map 0102
     // has no node file: nothing to check, and no file is made for it.
     write_gis_node_file("AB0101ZZ.ZZN", {node(10101.0f, 1.0f), node(10102.0f, 1.0f)});
@@ -192,7 +219,8 @@ TEST_F(NodeChecksTest, MissingFilesReadAsFilesWithoutRecords) {
     EXPECT_FALSE(file_exists("AB0102ZZ.ZZL"));
 }
 
-TEST_F(NodeChecksTest, ModelType6ReadsTheRegionFileForEachMap) {
+TEST_F(NodeChecksTest, ModelType6ReadsTheRegionFileForEachMap)
+{
     write_gis_node_file("AB1200ZZ.ZZN", {node(120101.0f, 1.0f), node(120101.0f, 1.0f)});
     write_gis_link_file("AB1200ZZ.ZZL", {link(120101.0f, 120201.0f)});
     EXPECT_EQ(run({"AB1201ZZ", "AB1202ZZ"}, 6), 2);
@@ -204,7 +232,8 @@ TEST_F(NodeChecksTest, ModelType6ReadsTheRegionFileForEachMap) {
 
 // A region of 99 maps with a large node file: its findings count once for
 // every map, yet the run reads the region's files once and stays quick.
-TEST_F(NodeChecksTest, ARegionOfManyMapsIsExaminedForEachMap) {
+TEST_F(NodeChecksTest, ARegionOfManyMapsIsExaminedForEachMap)
+{
     std::vector<GisNodeRecord> nodes;
     std::vector<GisLinkRecord> links;
     for (int i = 0; i < 20000; ++i) {
@@ -226,7 +255,8 @@ TEST_F(NodeChecksTest, ARegionOfManyMapsIsExaminedForEachMap) {
     EXPECT_NE(window_.transcript().find(processing), std::string::npos);
 }
 
-TEST_F(NodeChecksTest, AnUnreadableRecordNamesTheFileAndLine) {
+TEST_F(NodeChecksTest, AnUnreadableRecordNamesTheFileAndLine)
+{
     TemporaryDirectory::put("AB0101ZZ.ZZN", "   10101.0   100.00     0.00\r\n   10102.0 high 0.00\r\n");
     try {
         run({"AB0101ZZ"}, 3);

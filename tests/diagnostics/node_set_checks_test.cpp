@@ -41,13 +41,14 @@ constexpr std::string_view CONFLUENCE_FATAL_NODES_FORMAT = "(6(2X,F8.1))";
 // tributaries; its first line is a blank and 70 hyphens.
 const std::vector<std::string> FATAL_BLOCK = Format(CONFLUENCE_FATAL_BLOCK_FORMAT).write({});
 
-
-std::string confluence_row(const Row& row) {
+std::string confluence_row(const Row& row)
+{
     return format_line(CONFLUENCE_ROW_FORMAT, {row[0], row[1], row[2], row[3], row[4], row[5]});
 }
 
 // A node-set file of the link checks: per group a count and the nodes.
-void write_node_set_groups(const std::string& name, const Groups& groups) {
+void write_node_set_groups(const std::string& name, const Groups& groups)
+{
     std::vector<std::string> lines;
     for (const std::vector<float>& group : groups) {
         lines.push_back(free_form_line({static_cast<int>(group.size())}));
@@ -56,7 +57,8 @@ void write_node_set_groups(const std::string& name, const Groups& groups) {
     write_text_lines(name, lines);
 }
 
-void write_confluence_table(const std::vector<std::string>& lines_after_heading) {
+void write_confluence_table(const std::vector<std::string>& lines_after_heading)
+{
     std::vector<std::string> lines = Format(CONFLUENCE_HEADING_FORMAT).write({});
     lines.insert(lines.end(), lines_after_heading.begin(), lines_after_heading.end());
     write_text_lines("ABSETCZZ.ZZZ", lines);
@@ -67,7 +69,8 @@ protected:
     NodeSetChecks() { write_text_lines("ABTRVLZZ.DIA", {"cross-check items"}); }
 
     // Runs the checks and returns the lines they appended to the report.
-    std::vector<std::string> run(const NetworkNodeSets& network) {
+    std::vector<std::string> run(const NetworkNodeSets& network)
+    {
         flag_ = check_network_node_sets(session_, "AB0101ZZ", network);
         std::vector<std::string> lines = read_text_lines("ABTRVLZZ.DIA");
         EXPECT_EQ(lines.front(), "cross-check items");
@@ -80,7 +83,8 @@ protected:
 
 // A node in both sets is a seam: it leaves the headwaters altogether and
 // takes one outlet entry for each equal pair.
-TEST_F(NodeSetChecks, NodeSetFilesHoldOutletsHeadwatersAndSeams) {
+TEST_F(NodeSetChecks, NodeSetFilesHoldOutletsHeadwatersAndSeams)
+{
     write_node_set_groups("ABSETEZZ.ZZZ", {{10199.0f, 20100.0f}, {30100.0f}});
     Groups upstream{{10110.0f, 20100.0f}, {}};
     for (int k = 1; k <= 10; ++k) upstream[1].push_back(10110.0f + static_cast<float>(k));
@@ -98,7 +102,8 @@ TEST_F(NodeSetChecks, NodeSetFilesHoldOutletsHeadwatersAndSeams) {
     EXPECT_EQ(test::TemporaryDirectory::get("ABSETXZZ.ZZZ"), "           2\r\n  20100.0  20100.0\r\n");
 }
 
-TEST_F(NodeSetChecks, EmptySetsGiveEmptyFilesAndOnlyTheHeadwaterCheckRuns) {
+TEST_F(NodeSetChecks, EmptySetsGiveEmptyFilesAndOnlyTheHeadwaterCheckRuns)
+{
     write_confluence_table({});
 
     const std::vector<std::string> appended = run({});
@@ -122,18 +127,22 @@ TEST_F(NodeSetChecks, EmptySetsGiveEmptyFilesAndOnlyTheHeadwaterCheckRuns) {
 // appends to the report.
 struct ExceptionCase {
     const char* name;
-    Groups downstream_set;                // set E groups
-    Groups upstream_set;                  // set F groups
+    Groups downstream_set;                 // set E groups
+    Groups upstream_set;                   // set F groups
     std::vector<std::string> confluences;  // table lines after the heading
     NetworkNodeSets network;
     std::vector<std::string> appended;
 };
 
-void PrintTo(const ExceptionCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ExceptionCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class NodeSetExceptions : public NodeSetChecks, public ::testing::WithParamInterface<ExceptionCase> {};
 
-TEST_P(NodeSetExceptions, AppendTheBlocksOfTheChecksThatFail) {
+TEST_P(NodeSetExceptions, AppendTheBlocksOfTheChecksThatFail)
+{
     const ExceptionCase& c = GetParam();
     write_node_set_groups("ABSETEZZ.ZZZ", c.downstream_set);
     write_node_set_groups("SETF.ZZZ", c.upstream_set);
@@ -143,15 +152,15 @@ TEST_P(NodeSetExceptions, AppendTheBlocksOfTheChecksThatFail) {
     EXPECT_EQ(flag_, c.appended.empty() ? 0 : 1);
 }
 
-const std::vector<std::string> HEADWATER_HEADING{
-    "", "     Headwater nodes that are not the UPSTREAM NODE", "     of an Initial Subarea are :",
-    "     (EXCEPTIONS maybe FATAL!)"};
-const std::vector<std::string> CONFLUENCE_HEADING{"", "     Confluence nodes that do not match NETWORK:",
-                                                  "     (EXCEPTIONS maybe FATAL!)"};
-const std::vector<std::string> SEAM_HEADING{"", "     Seam nodes that are not associated with DNA files:",
-                                            "     (EXCEPTIONS are FATAL!)"};
+const std::vector<std::string> HEADWATER_HEADING{"", "     Headwater nodes that are not the UPSTREAM NODE",
+                                                 "     of an Initial Subarea are :", "     (EXCEPTIONS maybe FATAL!)"};
+const std::vector<std::string> CONFLUENCE_HEADING{
+    "", "     Confluence nodes that do not match NETWORK:", "     (EXCEPTIONS maybe FATAL!)"};
+const std::vector<std::string> SEAM_HEADING{
+    "", "     Seam nodes that are not associated with DNA files:", "     (EXCEPTIONS are FATAL!)"};
 
-std::vector<std::string> lines_of(std::initializer_list<std::vector<std::string>> parts) {
+std::vector<std::string> lines_of(std::initializer_list<std::vector<std::string>> parts)
+{
     std::vector<std::string> lines;
     for (const auto& part : parts) lines.insert(lines.end(), part.begin(), part.end());
     return lines;
@@ -190,38 +199,36 @@ INSTANTIATE_TEST_SUITE_P(
                       lines_of({SEAM_HEADING, {"  20100.0", REPORT_RULE}})},
         // Table order; an entry without tributaries matches any network row
         // of its node; the first network row of a node is the one compared.
-        ExceptionCase{"ConfluencesThatTheNetworkDoesNotConfirm",
-                      {},
-                      {},
-                      {confluence_row({10150.0f, 10110.0f, 10120.0f, 0.0f, 0.0f, 0.0f}),
-                       confluence_row({10170.0f, 10130.0f, 0.0f, 0.0f, 0.0f, 0.0f}),
-                       confluence_row({10160.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}),
-                       confluence_row({10180.0f, 10140.0f, 10145.0f, 0.0f, 0.0f, 0.0f}),
-                       confluence_row({0.0f, 10999.0f, 0.0f, 0.0f, 0.0f, 0.0f}),
-                       confluence_row({10190.0f, 10112.0f, 0.0f, 0.0f, 0.0f, 0.0f})},
-                      {{},
-                       {Row{10150.0f, 10120.0f, 10110.0f, 10999.0f, 0.0f, 0.0f},
-                        Row{10160.0f, 10155.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-                        Row{10180.0f, 10140.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-                        Row{10190.0f, 10111.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-                        Row{10190.0f, 10112.0f, 0.0f, 0.0f, 0.0f, 0.0f}},
-                       {}},
-                      lines_of({CONFLUENCE_HEADING, {"  10170.0  10180.0  10190.0", REPORT_RULE}})},
+        ExceptionCase{
+            "ConfluencesThatTheNetworkDoesNotConfirm",
+            {},
+            {},
+            {confluence_row({10150.0f, 10110.0f, 10120.0f, 0.0f, 0.0f, 0.0f}),
+             confluence_row({10170.0f, 10130.0f, 0.0f, 0.0f, 0.0f, 0.0f}),
+             confluence_row({10160.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}),
+             confluence_row({10180.0f, 10140.0f, 10145.0f, 0.0f, 0.0f, 0.0f}),
+             confluence_row({0.0f, 10999.0f, 0.0f, 0.0f, 0.0f, 0.0f}),
+             confluence_row({10190.0f, 10112.0f, 0.0f, 0.0f, 0.0f, 0.0f})},
+            {{},
+             {Row{10150.0f, 10120.0f, 10110.0f, 10999.0f, 0.0f, 0.0f}, Row{10160.0f, 10155.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+              Row{10180.0f, 10140.0f, 0.0f, 0.0f, 0.0f, 0.0f}, Row{10190.0f, 10111.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+              Row{10190.0f, 10112.0f, 0.0f, 0.0f, 0.0f, 0.0f}},
+             {}},
+            lines_of({CONFLUENCE_HEADING, {"  10170.0  10180.0  10190.0", REPORT_RULE}})},
         // The entries before the fatal block are compared; the block is no
         // entry, nor is the marker behind a sixth tributary.
-        ExceptionCase{"ConfluenceTableEndingInItsFatalBlock",
-                      {},
-                      {},
-                      {confluence_row({10150.0f, 10110.0f, 10120.0f, 0.0f, 0.0f, 0.0f}),
-                       format_line(CONFLUENCE_MARKED_ROW_FORMAT,
-                                   {10290.0f, 10210.0f, 10220.0f, 10230.0f, 10240.0f, 10250.0f}),
-                       FATAL_BLOCK[0], FATAL_BLOCK[1], FATAL_BLOCK[2],
-                       format_line(CONFLUENCE_FATAL_NODES_FORMAT, {10290.0f})},
-                      {{},
-                       {Row{10150.0f, 10110.0f, 10120.0f, 0.0f, 0.0f, 0.0f},
-                        Row{10290.0f, 10210.0f, 10220.0f, 10230.0f, 10240.0f, 10250.0f}},
-                       {}},
-                      {}},
+        ExceptionCase{
+            "ConfluenceTableEndingInItsFatalBlock",
+            {},
+            {},
+            {confluence_row({10150.0f, 10110.0f, 10120.0f, 0.0f, 0.0f, 0.0f}),
+             format_line(CONFLUENCE_MARKED_ROW_FORMAT, {10290.0f, 10210.0f, 10220.0f, 10230.0f, 10240.0f, 10250.0f}),
+             FATAL_BLOCK[0], FATAL_BLOCK[1], FATAL_BLOCK[2], format_line(CONFLUENCE_FATAL_NODES_FORMAT, {10290.0f})},
+            {{},
+             {Row{10150.0f, 10110.0f, 10120.0f, 0.0f, 0.0f, 0.0f},
+              Row{10290.0f, 10210.0f, 10220.0f, 10230.0f, 10240.0f, 10250.0f}},
+             {}},
+            {}},
         ExceptionCase{"AllThreeShareOneOpeningAndOneClosingRule",
                       {{20100.0f}},
                       {{10110.0f, 20100.0f}},
@@ -245,11 +252,15 @@ struct ModelFault {
     std::vector<std::string> appended;
 };
 
-void PrintTo(const ModelFault& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ModelFault& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class StudyNetwork : public NodeSetChecks, public ::testing::WithParamInterface<ModelFault> {};
 
-TEST_P(StudyNetwork, ExceptionsFollowWhatTheModelFilesLack) {
+TEST_P(StudyNetwork, ExceptionsFollowWhatTheModelFilesLack)
+{
     const ModelFault& c = GetParam();
     test::StudyBuilder study = test::two_map_study();
     study.edit_model_files([&c](int map, int, ModelFile& file) { c.edit(map, file); });
@@ -276,33 +287,35 @@ TEST_P(StudyNetwork, ExceptionsFollowWhatTheModelFilesLack) {
     EXPECT_EQ(test::TemporaryDirectory::get("ABSETXZZ.ZZZ"), "           1\r\n  10104.0\r\n");
 }
 
-void erase_groups(ModelFile& file, int code, float upstream_node) {
-    std::erase_if(file.groups, [&](const ModelGroup& g) {
-        return g.process_code() == code && g.upstream_node == upstream_node;
-    });
+void erase_groups(ModelFile& file, int code, float upstream_node)
+{
+    std::erase_if(file.groups,
+                  [&](const ModelGroup& g) { return g.process_code() == code && g.upstream_node == upstream_node; });
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Studies, StudyNetwork,
-    ::testing::Values(
-        ModelFault{"Consistent", [](int, ModelFile&) {}, {}},
-        // Without the initial subarea of 10102 the model knows neither that
-        // headwater nor its tributary of the confluence at 10103.
-        ModelFault{"InitialSubareaMissing",
-                   [](int map, ModelFile& f) {
-                       if (map == 101) erase_groups(f, 21, 10102.0f);
-                   },
-                   lines_of({{REPORT_RULE}, HEADWATER_HEADING, {"  10102.0"}, CONFLUENCE_HEADING,
-                             {"  10103.0", REPORT_RULE}})},
-        ModelFault{"SeamGroupsMissing",
-                   [](int, ModelFile& f) {
-                       erase_groups(f, 151, 10104.0f);
-                       erase_groups(f, 152, 10104.0f);
-                   },
-                   lines_of({SEAM_HEADING, {"  10104.0", REPORT_RULE}})}),
-    [](const ::testing::TestParamInfo<ModelFault>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Studies, StudyNetwork,
+                         ::testing::Values(ModelFault{"Consistent", [](int, ModelFile&) {}, {}},
+                                           // Without the initial subarea of 10102 the model knows neither that
+                                           // headwater nor its tributary of the confluence at 10103.
+                                           ModelFault{"InitialSubareaMissing",
+                                                      [](int map, ModelFile& f) {
+                                                          if (map == 101) erase_groups(f, 21, 10102.0f);
+                                                      },
+                                                      lines_of({{REPORT_RULE},
+                                                                HEADWATER_HEADING,
+                                                                {"  10102.0"},
+                                                                CONFLUENCE_HEADING,
+                                                                {"  10103.0", REPORT_RULE}})},
+                                           ModelFault{"SeamGroupsMissing",
+                                                      [](int, ModelFile& f) {
+                                                          erase_groups(f, 151, 10104.0f);
+                                                          erase_groups(f, 152, 10104.0f);
+                                                      },
+                                                      lines_of({SEAM_HEADING, {"  10104.0", REPORT_RULE}})}),
+                         [](const ::testing::TestParamInfo<ModelFault>& info) { return std::string(info.param.name); });
 
-TEST_F(NodeSetChecks, RefusesAMissingConfluenceTableByName) {
+TEST_F(NodeSetChecks, RefusesAMissingConfluenceTableByName)
+{
     try {
         run({});
         FAIL() << "the confluence table must exist";
@@ -312,7 +325,8 @@ TEST_F(NodeSetChecks, RefusesAMissingConfluenceTableByName) {
     EXPECT_FALSE(file_exists("ABSETCZZ.ZZZ"));
 }
 
-TEST_F(NodeSetChecks, RefusesUnreadableSetsAndTablesByFileAndLine) {
+TEST_F(NodeSetChecks, RefusesUnreadableSetsAndTablesByFileAndLine)
+{
     struct Case {
         const char* file;
         std::vector<std::string> lines;

@@ -19,7 +19,8 @@ using test::statistics_subarea;
 
 using StatisticsExtraction = test::SessionTest;
 
-TEST(SubareaNodeRule, TenthsOfHeaderValue4InSinglePrecision) {
+TEST(SubareaNodeRule, TenthsOfHeaderValue4InSinglePrecision)
+{
     struct Case {
         float value;
         int rule;
@@ -40,7 +41,8 @@ TEST(SubareaNodeRule, TenthsOfHeaderValue4InSinglePrecision) {
     for (const Case& c : cases) EXPECT_EQ(subarea_node_rule_of(c.value), c.rule) << c.value;
 }
 
-TEST_F(StatisticsExtraction, StormEventsOfTheFirstMapsModelFiles) {
+TEST_F(StatisticsExtraction, StormEventsOfTheFirstMapsModelFiles)
+{
     test::write_model_file_header("AB0101ZZ.Z11", 7, 5.2f, -10.0f);
     test::write_model_file_header("AB0101ZZ.Z12", 7, 1.2f, 100.0f);
     test::write_model_file_header("AB0101ZZ.Z14", 7, 5.1f, 25.0f);
@@ -63,22 +65,25 @@ TEST_F(StatisticsExtraction, StormEventsOfTheFirstMapsModelFiles) {
     }
 }
 
-TEST_F(StatisticsExtraction, LinksKeepTheirFieldsRoundingAndDropInitialTravelTimes) {
-    write_link_data_base("AB0101ZZ.ZLL",
-                         {
-                             statistics_link(10501.0f, 10502.0f, 21, 123.45f, {1, 2}, {12.5f, 7}),
-                             statistics_link(10502.0f, 10503.0f, 31, 250.5f, {123456.78f, 0.005f},
-                                             {4.567f, -3.0f, 0.0f, 2.5f}),
-                             statistics_link(10503.0f, 10504.0f, 151, 99.5f),
-                             statistics_link(10601.0f, 10503.0f, 22, 300.0f),
-                         });
+TEST_F(StatisticsExtraction, LinksKeepTheirFieldsRoundingAndDropInitialTravelTimes)
+{
+    write_link_data_base("AB0101ZZ.ZLL", {
+                                             statistics_link(10501.0f, 10502.0f, 21, 123.45f, {1, 2}, {12.5f, 7}),
+                                             statistics_link(10502.0f, 10503.0f, 31, 250.5f, {123456.78f, 0.005f},
+                                                             {4.567f, -3.0f, 0.0f, 2.5f}),
+                                             statistics_link(10503.0f, 10504.0f, 151, 99.5f),
+                                             statistics_link(10601.0f, 10503.0f, 22, 300.0f),
+                                         });
     InitialLinkTable initial{{1.0f, 2.0f}};  // left from another map
     std::vector<LinkStatisticsRecord> table;
     extract_link_statistics(session_, "AB0101ZZ", 7, initial, table);
 
     ASSERT_EQ(table.size(), 4u);
     EXPECT_EQ(table[0], (LinkStatisticsRecord{10501.0f, 10502.0f, 21, 123.0f, {}, {1, 2, 0, 0, 0, 0}}));
-    EXPECT_EQ(table[1], (LinkStatisticsRecord{10502.0f, 10503.0f, 31, 250.0f,  // 250.5 to even
+    EXPECT_EQ(table[1], (LinkStatisticsRecord{10502.0f,
+                                              10503.0f,
+                                              31,
+                                              250.0f,  // 250.5 to even
                                               {4.57f, 0, 0, 2.5f, 0, 0},
                                               {123456.78f, 0.0f, 0, 0, 0, 0}}));
     EXPECT_EQ(table[2].process_code, 151);
@@ -95,12 +100,12 @@ TEST_F(StatisticsExtraction, LinksKeepTheirFieldsRoundingAndDropInitialTravelTim
     for (const LinkStatisticsRecord& link : type_6) EXPECT_EQ(link.travel_time, (std::array<float, 6>{}));
 }
 
-TEST_F(StatisticsExtraction, SubareasTakeTheirTimesOnlyAsInitialSubareas) {
-    write_subarea_data_base("AB0105ZZ.ZSS",
-                            {
-                                statistics_subarea(10502.0f, {1.004f, 2.003f}, {12.345f, 14.0f}),
-                                statistics_subarea(10503.0f, {4.0f}, {9.0f}),
-                            });
+TEST_F(StatisticsExtraction, SubareasTakeTheirTimesOnlyAsInitialSubareas)
+{
+    write_subarea_data_base("AB0105ZZ.ZSS", {
+                                                statistics_subarea(10502.0f, {1.004f, 2.003f}, {12.345f, 14.0f}),
+                                                statistics_subarea(10503.0f, {4.0f}, {9.0f}),
+                                            });
     const InitialLinkTable initial{{10503.0f, 10502.0f}};  // downstream 10503, upstream 10502
 
     std::vector<SubareaStatisticsRecord> by_upstream;
@@ -120,11 +125,11 @@ TEST_F(StatisticsExtraction, SubareasTakeTheirTimesOnlyAsInitialSubareas) {
         EXPECT_EQ(subarea.time_of_concentration, (std::array<float, 6>{}));
 }
 
-TEST_F(StatisticsExtraction, ResultsOfConveyanceCodesOnly) {
+TEST_F(StatisticsExtraction, ResultsOfConveyanceCodesOnly)
+{
     std::vector<ModelResultsGroup> groups;
     const int codes[] = {21, 30, 31, 71, 72, 73, 81, 151, 152, 153};
-    for (int code : codes)
-        groups.push_back({10501.0f, 10502.0f, code, 12.345f, 1.5f, 10.004f, 2.254f});
+    for (int code : codes) groups.push_back({10501.0f, 10502.0f, code, 12.345f, 1.5f, 10.004f, 2.254f});
     write_model_results_file("AB0101ZZ.ZZZ", groups);
 
     std::vector<ResultStatisticsRecord> table;
@@ -137,14 +142,14 @@ TEST_F(StatisticsExtraction, ResultsOfConveyanceCodesOnly) {
     EXPECT_EQ(table[0], (ResultStatisticsRecord{10501.0f, 10502.0f, 31.0f, 1.5f, 10.0f, 12.35f, 2.25f}));
 }
 
-TEST_F(StatisticsExtraction, NodesWithFlowAndAreaGiveFlowPerAcre) {
-    write_node_data_base("AB0101ZZ.ZNN",
-                         {
-                             statistics_node(10501.0f, 4.0f, {10.0f, 12.5f, 1.0f}),
-                             statistics_node(10502.0f, 4.0f, {0.0f, 12.5f}),  // no event-1 flow
-                             statistics_node(10503.0f, 0.0f, {10.0f}),         // no area
-                             statistics_node(10504.0f, 0.003f, {99999.0f}),    // ratio past F8.3
-                         });
+TEST_F(StatisticsExtraction, NodesWithFlowAndAreaGiveFlowPerAcre)
+{
+    write_node_data_base("AB0101ZZ.ZNN", {
+                                             statistics_node(10501.0f, 4.0f, {10.0f, 12.5f, 1.0f}),
+                                             statistics_node(10502.0f, 4.0f, {0.0f, 12.5f}),  // no event-1 flow
+                                             statistics_node(10503.0f, 0.0f, {10.0f}),        // no area
+                                             statistics_node(10504.0f, 0.003f, {99999.0f}),   // ratio past F8.3
+                                         });
     std::vector<NodeStatisticsRecord> table;
     extract_node_statistics(session_, "AB0101ZZ", table);
     ASSERT_EQ(table.size(), 2u);
@@ -155,14 +160,15 @@ TEST_F(StatisticsExtraction, NodesWithFlowAndAreaGiveFlowPerAcre) {
     EXPECT_EQ(table[1].flow_area_ratio[0], 33333000.0f);
 }
 
-TEST(StatisticsRounding, AsTheFieldsRound) {
+TEST(StatisticsRounding, AsTheFieldsRound)
+{
     struct Case {
         float value;
         int decimals;
         float rounded;
     };
     const std::vector<Case> cases{
-        {123.45f, 0, 123.0f}, {0.855f, 2, 0.86f},  {-0.001f, 2, -0.0f}, {2.5f, 0, 2.0f},
+        {123.45f, 0, 123.0f},        {0.855f, 2, 0.86f},   {-0.001f, 2, -0.0f},         {2.5f, 0, 2.0f},
         {1234567.9f, 2, 1234567.9f}, {0.0125f, 3, 0.013f}, {123456.78f, 2, 123456.78f},
     };
     for (const Case& c : cases) EXPECT_EQ(rounded_to_decimals(c.value, c.decimals), c.rounded) << c.value;
@@ -175,7 +181,8 @@ TEST(StatisticsRounding, AsTheFieldsRound) {
 
 class StatisticsStep : public StatisticsExtraction {
 protected:
-    void write_study() {
+    void write_study()
+    {
         test::write_statistics_model_list("AB", {"AB0105ZZ", "XY0107ZZ", "AB0106ZZ"});
         test::write_model_file_header("AB0105ZZ.Z11", 7, 1.2f, 10.0f);
         test::write_model_file_header("AB0105ZZ.Z12", 7, 1.2f, 100.0f);
@@ -196,7 +203,8 @@ protected:
     }
 };
 
-TEST_F(StatisticsStep, AppendsBothSectionsForTheMapsOfTheStudy) {
+TEST_F(StatisticsStep, AppendsBothSectionsForTheMapsOfTheStudy)
+{
     write_study();
     run_data_base_statistics(session_, "AB0105ZZ", 7, DataFileTable{});
 
@@ -222,7 +230,8 @@ TEST_F(StatisticsStep, AppendsBothSectionsForTheMapsOfTheStudy) {
     EXPECT_EQ(window_.transcript().find("XY0107ZZ"), std::string::npos);
 }
 
-TEST_F(StatisticsStep, MissingFileOfAListedMapNamesIt) {
+TEST_F(StatisticsStep, MissingFileOfAListedMapNamesIt)
+{
     write_study();
     delete_file("AB0106ZZ.ZZZ");
     try {
@@ -235,7 +244,8 @@ TEST_F(StatisticsStep, MissingFileOfAListedMapNamesIt) {
     EXPECT_EQ(read_text_lines("ABTRVLZZ.DIA"), std::vector<std::string>{"SECTION I"});
 }
 
-TEST_F(StatisticsStep, StudyWithoutMapsStillWritesTheSections) {
+TEST_F(StatisticsStep, StudyWithoutMapsStillWritesTheSections)
+{
     test::write_statistics_model_list("AB", {"XY0107ZZ"});
     run_data_base_statistics(session_, "AB0105ZZ", 7, DataFileTable{});
     const std::vector<std::string> report = read_text_lines("ABTRVLZZ.DIA");

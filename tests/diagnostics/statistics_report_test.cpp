@@ -18,11 +18,13 @@ using test::written_lines;
 
 // The line of one histogram interval, from the field texts of its values.
 std::string interval_line(const std::string& low, const std::string& high, const std::string& count,
-                          const std::string& percent) {
+                          const std::string& percent)
+{
     return blanks(8) + "(" + low + "," + high + "]" + blanks(8) + count + blanks(13) + percent + "%";
 }
 
-TEST(StatisticsHistogram, TenValuesWithOneOutlier) {
+TEST(StatisticsHistogram, TenValuesWithOneOutlier)
+{
     std::vector<float> values{100.0f, 3.0f, 9.0f, 1.0f, 5.0f, 7.0f, 2.0f, 8.0f, 4.0f, 6.0f};
     Quartiles quartiles;
     const auto lines = written_lines([&](TextWriter& report) { quartiles = write_histogram(report, values); });
@@ -52,11 +54,12 @@ TEST(StatisticsHistogram, TenValuesWithOneOutlier) {
 
 // Bounds accumulate the width in single precision, a value on a bound counts
 // in the interval that ends there, and percentages are count / n x 100.
-TEST(StatisticsHistogram, IntervalsFollowSinglePrecisionBounds) {
+TEST(StatisticsHistogram, IntervalsFollowSinglePrecisionBounds)
+{
     const std::vector<std::vector<float>> cases{
-        {7.5f, 7.5f, 7.5f, 7.5f, 7.5f},        // no width: all in the first interval
-        {0.0f, 1.0f, 2.0f, 10.0f},             // values on the bounds 1 and 2
-        {0.3f, 0.1f, 0.7f},                    // widths that do not add up exactly
+        {7.5f, 7.5f, 7.5f, 7.5f, 7.5f},  // no width: all in the first interval
+        {0.0f, 1.0f, 2.0f, 10.0f},       // values on the bounds 1 and 2
+        {0.3f, 0.1f, 0.7f},              // widths that do not add up exactly
         {-4.25f, 3.5f, 3.5f, 12.0f, 0.005f, 6.66f, 9.99f},
     };
     for (const std::vector<float>& list : cases) {
@@ -75,7 +78,9 @@ TEST(StatisticsHistogram, IntervalsFollowSinglePrecisionBounds) {
         for (int k = 1; k <= 10; ++k) {
             int count = 0;
             for (float v : list) {
-                const bool inside = k == 1 ? v <= bounds[1] : k == 10 ? v > bounds[9] : v > bounds[k - 1] && v <= bounds[k];
+                const bool inside = k == 1    ? v <= bounds[1]
+                                    : k == 10 ? v > bounds[9]
+                                              : v > bounds[k - 1] && v <= bounds[k];
                 count += inside ? 1 : 0;
             }
             const float percent = static_cast<float>(count) / static_cast<float>(list.size()) * 100.0f;
@@ -90,7 +95,8 @@ TEST(StatisticsHistogram, IntervalsFollowSinglePrecisionBounds) {
 // Written out by hand, so that a histogram whose bounds are taken as
 // minimum + k x width, or whose percentages are count x 100 / n or worked
 // in double precision, shows here.
-TEST(StatisticsHistogram, SinglePrecisionStepsShowInTheCounts) {
+TEST(StatisticsHistogram, SinglePrecisionStepsShowInTheCounts)
+{
     struct Case {
         std::string what;
         std::vector<float> values;
@@ -147,7 +153,8 @@ TEST(StatisticsHistogram, SinglePrecisionStepsShowInTheCounts) {
 // wholly above 999999 (flow per acre of a node with almost no area) shows
 // its own minimum, not a starting guess.  At two million the margin of
 // 0.01 is lost to single precision.
-TEST(StatisticsHistogram, ExtremesOfLargeValuesKeepTheFieldWidths) {
+TEST(StatisticsHistogram, ExtremesOfLargeValuesKeepTheFieldWidths)
+{
     std::vector<float> values{3000000.0f, 2000000.0f};
     const auto lines = written_lines([&](TextWriter& report) { write_histogram(report, values); });
     ASSERT_EQ(lines.size(), 14u);
@@ -157,7 +164,8 @@ TEST(StatisticsHistogram, ExtremesOfLargeValuesKeepTheFieldWidths) {
     EXPECT_EQ(lines[13], interval_line("********", "********", "   1", " 50.00"));
 }
 
-TEST(StatisticsHistogram, EmptyListShowsZeros) {
+TEST(StatisticsHistogram, EmptyListShowsZeros)
+{
     std::vector<float> values;
     Quartiles quartiles{1.0f, 1.0f, 1.0f};
     const auto lines = written_lines([&](TextWriter& report) { quartiles = write_histogram(report, values); });
@@ -171,7 +179,8 @@ TEST(StatisticsHistogram, EmptyListShowsZeros) {
     EXPECT_EQ(quartiles.q3, 0.0f);
 }
 
-TEST(StatisticsQuartiles, InterpolatedWithinTheList) {
+TEST(StatisticsQuartiles, InterpolatedWithinTheList)
+{
     struct Case {
         std::vector<float> sorted;
         float q1, median, q3;
@@ -199,7 +208,8 @@ TEST(StatisticsQuartiles, InterpolatedWithinTheList) {
 }
 
 // The exchange sort written out step by step, as the report defines it.
-std::vector<std::size_t> literal_exchange_sort(std::vector<float> keys, bool ascending) {
+std::vector<std::size_t> literal_exchange_sort(std::vector<float> keys, bool ascending)
+{
     std::vector<std::size_t> rows(keys.size());
     std::iota(rows.begin(), rows.end(), std::size_t{0});
     for (std::size_t i = 1; i < keys.size(); ++i)
@@ -211,7 +221,8 @@ std::vector<std::size_t> literal_exchange_sort(std::vector<float> keys, bool asc
     return rows;
 }
 
-TEST(ExchangeSortOrder, EqualKeysEndAsTheExchangesLeaveThem) {
+TEST(ExchangeSortOrder, EqualKeysEndAsTheExchangesLeaveThem)
+{
     // Read as first (0.5), second (0.5), third (0.1): ascending they come
     // out third, second, first.
     EXPECT_EQ(exchange_sort_order({0.5f, 0.5f, 0.1f}, SortOrder::Ascending), (std::vector<std::size_t>{2, 1, 0}));
@@ -232,7 +243,8 @@ TEST(ExchangeSortOrder, EqualKeysEndAsTheExchangesLeaveThem) {
     }
 }
 
-TEST(ExchangeSortOrder, LargeTablesSortQuickly) {
+TEST(ExchangeSortOrder, LargeTablesSortQuickly)
+{
     // Many equal travel times between distinct ones: the run of zeros turns
     // at every larger key, which the literal sort would take minutes over.
     std::vector<float> keys;
@@ -245,14 +257,16 @@ TEST(ExchangeSortOrder, LargeTablesSortQuickly) {
 // ---------------------------------------------------------------------------
 // The section.
 
-SubareaStatisticsRecord subarea(float number, float area, std::vector<float> tc = {}) {
+SubareaStatisticsRecord subarea(float number, float area, std::vector<float> tc = {})
+{
     SubareaStatisticsRecord record{number, area, {}};
     std::copy(tc.begin(), tc.end(), record.time_of_concentration.begin());
     return record;
 }
 
 LinkStatisticsRecord link(float upstream, float downstream, int code, float length, std::vector<float> times = {},
-                          std::vector<float> flows = {}) {
+                          std::vector<float> flows = {})
+{
     LinkStatisticsRecord record{upstream, downstream, code, length, {}, {}};
     std::copy(times.begin(), times.end(), record.travel_time.begin());
     std::copy(flows.begin(), flows.end(), record.peak_flow.begin());
@@ -260,7 +274,8 @@ LinkStatisticsRecord link(float upstream, float downstream, int code, float leng
 }
 
 std::vector<std::string> section_lines(int model_type, const StatisticsWorkingFiles& tables,
-                                       ReturnFrequencyList frequencies = {10.0f, 0, 0, 0, 0, 0}) {
+                                       ReturnFrequencyList frequencies = {10.0f, 0, 0, 0, 0, 0})
+{
     return written_lines(
         [&](TextWriter& report) { write_statistics_report(report, model_type, "AB", frequencies, tables); });
 }
@@ -268,7 +283,8 @@ std::vector<std::string> section_lines(int model_type, const StatisticsWorkingFi
 // The outlier part of a statistic block: the lines after the caption up to
 // the next empty line.
 std::vector<std::string> outliers_after(const std::vector<std::string>& lines, const std::string& caption_line,
-                                        int occurrence = 1) {
+                                        int occurrence = 1)
+{
     std::vector<std::string> found;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i] != caption_line || --occurrence > 0) continue;
@@ -279,7 +295,8 @@ std::vector<std::string> outliers_after(const std::vector<std::string>& lines, c
     return found;
 }
 
-TEST(StatisticsSection, HeadingAndSubareaSizes) {
+TEST(StatisticsSection, HeadingAndSubareaSizes)
+{
     StatisticsWorkingFiles tables;
     const float areas[] = {5, 100, 2, 9, 1, 8, 3, 7, 4, 6};
     for (int i = 0; i < 10; ++i) tables.subareas.push_back(subarea(10101.0f + static_cast<float>(i), areas[i]));
@@ -316,17 +333,19 @@ TEST(StatisticsSection, HeadingAndSubareaSizes) {
     // No initial subareas: 2a has an empty list, 2b nothing at all.
     EXPECT_EQ(lines[33], "     2. Initial Subarea Statistics");
     EXPECT_EQ(lines[35], "        Total Number of Initial Subareas =    0");
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "      2b. Time-of-Concentration (minutes) for Storm Event # 1"), 0);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "      2b. Time-of-Concentration (minutes) for Storm Event # 1"),
+              0);
 }
 
-TEST(StatisticsSection, OutliersListedFromLargestAndOnlyFromTheStatisticsOwnRows) {
+TEST(StatisticsSection, OutliersListedFromLargestAndOnlyFromTheStatisticsOwnRows)
+{
     StatisticsWorkingFiles tables;
     // Flowpath lengths of the initial subarea links: eight ordinary ones and
     // two long ones; a conveyance link longer than all is not a flowpath.
     const float lengths[] = {100, 110, 900, 120, 130, 140, 150, 160, 170, 2000};
     for (int i = 0; i < 10; ++i)
-        tables.links.push_back(link(20001.0f + static_cast<float>(i), 10001.0f + static_cast<float>(i),
-                                    i % 2 == 0 ? 21 : 22, lengths[i]));
+        tables.links.push_back(
+            link(20001.0f + static_cast<float>(i), 10001.0f + static_cast<float>(i), i % 2 == 0 ? 21 : 22, lengths[i]));
     tables.links.push_back(link(30001.0f, 30002.0f, 41, 50000.0f));
     const auto lines = section_lines(7, tables);
 
@@ -347,7 +366,8 @@ TEST(StatisticsSection, OutliersListedFromLargestAndOnlyFromTheStatisticsOwnRows
 // Seven subarea sizes put q1 at the 2nd value, the median at the 4th and q3
 // at the 6th: with 4, 5 and 6 the interval is (2, 8), and a size of exactly
 // 2 or 8 stays inside it.
-TEST(StatisticsSection, ValuesOnTheOutlierBoundsAreNotOutliers) {
+TEST(StatisticsSection, ValuesOnTheOutlierBoundsAreNotOutliers)
+{
     struct Case {
         std::vector<float> areas;
         std::string interval;
@@ -373,7 +393,8 @@ TEST(StatisticsSection, ValuesOnTheOutlierBoundsAreNotOutliers) {
     }
 }
 
-TEST(StatisticsSection, StormEventsOfTimesOfConcentrationAndTravelTimes) {
+TEST(StatisticsSection, StormEventsOfTimesOfConcentrationAndTravelTimes)
+{
     StatisticsWorkingFiles tables;
     // The first timed subarea has two events, so 2b runs for events 1 and 2.
     tables.subareas = {subarea(10101, 3), subarea(10102, 4, {12, 15}), subarea(10103, 5, {8, 9, 10})};
@@ -400,7 +421,8 @@ TEST(StatisticsSection, StormEventsOfTimesOfConcentrationAndTravelTimes) {
     EXPECT_EQ(event_2[5], interval_line("   -0.01", "    0.30", "   2", " 66.67"));
 }
 
-TEST(StatisticsSection, NothingTimedWritesNeitherTcNorTravelTimeStatistics) {
+TEST(StatisticsSection, NothingTimedWritesNeitherTcNorTravelTimeStatistics)
+{
     StatisticsWorkingFiles tables;
     tables.subareas = {subarea(10101, 3), subarea(10102, 4)};
     tables.links = {link(10101, 10102, 31, 400), link(20001, 10101, 21, 300, {4})};
@@ -412,13 +434,15 @@ TEST(StatisticsSection, NothingTimedWritesNeitherTcNorTravelTimeStatistics) {
     }
 }
 
-TEST(StatisticsSection, LosAngelesCountyStudyLeavesInitialAreasAndTravelTimesOut) {
+TEST(StatisticsSection, LosAngelesCountyStudyLeavesInitialAreasAndTravelTimesOut)
+{
     StatisticsWorkingFiles tables;
     tables.subareas = {subarea(10101, 3, {10}), subarea(10102, 4, {12})};
     tables.links = {link(10101, 10102, 31, 400), link(20001, 10101, 21, 300)};
     const auto lines = section_lines(6, tables);
 
-    const auto initial = lines_between(lines, "     2. Initial Subarea Statistics", "      2b. Time-of-Concentration (minutes) for Storm Event # 1");
+    const auto initial = lines_between(lines, "     2. Initial Subarea Statistics",
+                                       "      2b. Time-of-Concentration (minutes) for Storm Event # 1");
     EXPECT_EQ(initial, (std::vector<std::string>{"     2. Initial Subarea Statistics", "      2a. Area (Acres)",
                                                  "        Statistics NOT estimated! ", ""}));
     const auto travel = lines_between(lines, "     3. LINK Travel Times (minutes)", "     4. Link Lengths (feet)");
@@ -427,7 +451,8 @@ TEST(StatisticsSection, LosAngelesCountyStudyLeavesInitialAreasAndTravelTimesOut
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "      2c. Flowpath Length (feet)"), 1);
 }
 
-TEST(StatisticsSection, PeakFlowRatiosAndNodeRatiosPerStormEvent) {
+TEST(StatisticsSection, PeakFlowRatiosAndNodeRatiosPerStormEvent)
+{
     StatisticsWorkingFiles tables;
     tables.links = {link(10101, 10102, 41, 400, {}, {10, 20}), link(10102, 10103, 41, 400, {}, {30, 40}),
                     link(10103, 10104, 41, 400, {}, {5, 0})};
@@ -450,8 +475,8 @@ TEST(StatisticsSection, PeakFlowRatiosAndNodeRatiosPerStormEvent) {
     EXPECT_EQ(ratios[2], "        Minimum Value =     0.50");
 
     const auto one_event = section_lines(7, tables, {10, 0, 25, 0, 0, 0});
-    const auto statistic_5 = lines_between(one_event, "     5. Ratios of Computed Peak Flow:",
-                                           "     6. Flowrate vs. Total Tributary Area Ratios:");
+    const auto statistic_5 = lines_between(
+        one_event, "     5. Ratios of Computed Peak Flow:", "     6. Flowrate vs. Total Tributary Area Ratios:");
     EXPECT_EQ(statistic_5, (std::vector<std::string>{"     5. Ratios of Computed Peak Flow:", "",
                                                      "        This Study Has Only ONE Storm Event!", ""}));
     // Statistic 6 skips the missing event 2 and goes on to event 3.
@@ -465,7 +490,8 @@ TEST(StatisticsSection, PeakFlowRatiosAndNodeRatiosPerStormEvent) {
 
 // An empty study still gets every block, with zeros and "None", and never a
 // field of asterisks, NaN or Inf.
-TEST(StatisticsSection, EmptyTablesWriteZerosAndNone) {
+TEST(StatisticsSection, EmptyTablesWriteZerosAndNone)
+{
     const auto lines = section_lines(7, {}, {10, 100, 0, 0, 0, 0});
     int none = 0;
     for (const std::string& line : lines) {
@@ -486,7 +512,8 @@ TEST(StatisticsSection, EmptyTablesWriteZerosAndNone) {
 
 // Every field keeps its width, so that each line keeps its columns for the
 // report comparison: a number too wide is the field's run of asterisks.
-TEST(StatisticsSection, NumbersTooWideForTheirFieldsKeepTheFieldWidth) {
+TEST(StatisticsSection, NumbersTooWideForTheirFieldsKeepTheFieldWidth)
+{
     StatisticsWorkingFiles tables;
     for (int i = 0; i < 10001; ++i) tables.subareas.push_back(subarea(10101.0f + static_cast<float>(i % 90), 2.0f));
     tables.subareas[5].area = 123456.78f;
@@ -497,14 +524,16 @@ TEST(StatisticsSection, NumbersTooWideForTheirFieldsKeepTheFieldWidth) {
     EXPECT_EQ(lines[10], "        (    1.99,12347.48]        ****              99.99%");
 }
 
-TEST(StatisticsSection, ReportFieldsKeepTheirWidths) {
+TEST(StatisticsSection, ReportFieldsKeepTheirWidths)
+{
     struct Case {
         std::string_view layout;
         std::vector<FormatValue> values;
         std::string expected;
     };
     const std::vector<Case> cases{
-        {"(8X,'T1 = ',F4.0,' Year; T',I1,' = ',F4.0,' Year')", {1000.0f, 2, 10.0f},
+        {"(8X,'T1 = ',F4.0,' Year; T',I1,' = ',F4.0,' Year')",
+         {1000.0f, 2, 10.0f},
          "        T1 = **** Year; T2 =  10. Year"},
         {"(8X,'Maximum Value = ',F8.2)", {100000.0f}, "        Maximum Value = ********"},
         {"(8X,'Maximum Value = ',F8.2)", {99999.99f}, "        Maximum Value = 99999.99"},
@@ -517,7 +546,8 @@ TEST(StatisticsSection, ReportFieldsKeepTheirWidths) {
     }
 }
 
-TEST(StatisticsSection, NoLineAfterTheHeadingLooksLikeARule) {
+TEST(StatisticsSection, NoLineAfterTheHeadingLooksLikeARule)
+{
     StatisticsWorkingFiles tables;
     tables.subareas = {subarea(10101, 3, {10}), subarea(10102, 400, {12})};
     tables.links = {link(10101, 10102, 31, 400, {1}, {10, 20}), link(20001, 10101, 21, 300)};

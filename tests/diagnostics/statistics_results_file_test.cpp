@@ -19,7 +19,8 @@
 namespace velm {
 namespace {
 
-std::string helper(const std::string& arguments) {
+std::string helper(const std::string& arguments)
+{
     return std::string(VELM_FORTRAN_HELPER_DIR) + "/results_file " + arguments;
 }
 
@@ -30,7 +31,8 @@ struct WrittenGroup {
     int extra_values;   // values beyond the listed ones in records 2, 4 and 5
 };
 
-TEST(ModelResultsFile, ReadsEveryGroupGfortranWrites) {
+TEST(ModelResultsFile, ReadsEveryGroupGfortranWrites)
+{
     test::TemporaryDirectory directory;
     const std::vector<WrittenGroup> groups{
         {{10101.0f, 10102.0f, 21, 12.5f, 3.25f, 3.25f, 0.0f}, 0, 0, 0},
@@ -56,7 +58,8 @@ TEST(ModelResultsFile, ReadsEveryGroupGfortranWrites) {
     for (std::size_t i = 0; i < groups.size(); ++i) EXPECT_EQ(read[i], groups[i].taken) << "group " << i + 1;
 }
 
-TEST(ModelResultsFile, WrittenFilesReadInGfortran) {
+TEST(ModelResultsFile, WrittenFilesReadInGfortran)
+{
     test::TemporaryDirectory directory;
     const std::vector<ModelResultsGroup> groups{
         {10101.0f, 10102.0f, 31, 12.34f, 0.5f, 10.25f, 3.75f},
@@ -84,7 +87,8 @@ TEST(ModelResultsFile, WrittenFilesReadInGfortran) {
     EXPECT_FALSE(lines >> extra);
 }
 
-TEST(ModelResultsFile, BrokenFilesNameTheFileAndRecord) {
+TEST(ModelResultsFile, BrokenFilesNameTheFileAndRecord)
+{
     test::TemporaryDirectory directory;
     struct Case {
         std::string what;
@@ -97,15 +101,15 @@ TEST(ModelResultsFile, BrokenFilesNameTheFileAndRecord) {
     std::vector<Case> cases{
         {"a group that ends after its first record", {one}, "record 2"},
         {"a short element record", {one, short_element}, "record 2"},
-        {"a group without its table records", {one, element, {}, RecordBytes(26 * 4), RecordBytes(20 * 4),
-                                                 RecordBytes(4)},
+        {"a group without its table records",
+         {one, element, {}, RecordBytes(26 * 4), RecordBytes(20 * 4), RecordBytes(4)},
          "record 7"},
     };
     // A whole group whose upstream node is no number.
     std::vector<float> element_values(RESULTS_ELEMENT_VALUES, 0.0f);
     element_values[0] = std::numeric_limits<float>::quiet_NaN();
-    std::vector<RecordBytes> nan_group{one, floats_payload(element_values), {}, RecordBytes(26 * 4),
-                                       RecordBytes(20 * 4), RecordBytes(4)};
+    std::vector<RecordBytes> nan_group{
+        one, floats_payload(element_values), {}, RecordBytes(26 * 4), RecordBytes(20 * 4), RecordBytes(4)};
     for (int row = 0; row < RESULTS_FIXED_TABLE_ROWS; ++row) nan_group.push_back(RecordBytes(5 * 4));
     cases.push_back({"a NaN upstream node", nan_group, "results group 1: a value that is not a number"});
     for (const Case& c : cases) {

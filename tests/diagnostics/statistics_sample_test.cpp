@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 using test::blanks;
 using test::lines_between;
 
-TEST(StudyBuilderResults, GroupsFollowTheLinksOfEachMap) {
+TEST(StudyBuilderResults, GroupsFollowTheLinksOfEachMap)
+{
     test::StudyBuilder study("AB", 7, 1);
     study.add_node(10101.0f, 120.0f);
     study.add_node(10102.0f, 116.0f);
@@ -48,7 +49,8 @@ TEST(StudyBuilderResults, GroupsFollowTheLinksOfEachMap) {
 
 // The headings of both sections on the sample, in order: every statistic of
 // a Los Angeles County study with two storm events, each block whole.
-TEST(StatisticsOnTheSample, SectionsHaveTheirLayout) {
+TEST(StatisticsOnTheSample, SectionsHaveTheirLayout)
+{
     test::TemporaryDirectory directory;
     const fs::path sample = fs::path(VELM_SOURCE_DIR) / "examples" / "sample";
     int subareas = 0;
@@ -127,7 +129,8 @@ TEST(StatisticsOnTheSample, SectionsHaveTheirLayout) {
 // companion program also reports the 50 acres added at node 10201.
 class StatisticsOfATimedStudy : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         test::StudyBuilder study("AB", 7, 2);
         const std::pair<float, float> nodes[] = {{10101.0f, 5.0f},  {10102.0f, 5.0f},  {10103.0f, 5.0f},
                                                  {10104.0f, 25.0f}, {10201.0f, 75.0f}, {10202.0f, 8.0f},
@@ -143,8 +146,7 @@ protected:
         };
         study.add_initial_link(10101.0f, 10102.0f, 400.0f);
         timed(study.add_link(10102.0f, 10103.0f, 800.0f, test::Element::pipe(2.0f)), 12.0f, 11.0f);
-        timed(study.add_link(10103.0f, 10104.0f, 600.0f, test::Element::pipe(2.5f), test::StreetSection{}), 4.0f,
-              3.5f);
+        timed(study.add_link(10103.0f, 10104.0f, 600.0f, test::Element::pipe(2.5f), test::StreetSection{}), 4.0f, 3.5f);
         timed(study.add_link(10104.0f, 10201.0f, 1500.0f, test::Element::channel(4.0f, 6.0f, 2.0f)), 15.0f, 14.0f);
         study.add_initial_link(10202.0f, 10203.0f, 900.0f);
         timed(study.add_link(10203.0f, 10204.0f, 700.0f, test::Element::box(3.0f, 4.0f)), 11.0f, 10.0f);
@@ -181,7 +183,8 @@ protected:
     std::vector<std::string> report_;
 };
 
-TEST_F(StatisticsOfATimedStudy, HealthCheckListsEveryRule) {
+TEST_F(StatisticsOfATimedStudy, HealthCheckListsEveryRule)
+{
     // Results rows by travel time: 81 at 10201 (20), the channel (15, Tc 41
     // at 10201, 26 estimated at 10104), the pipe (12, Tc 22, 10 estimated),
     // the box (11, Tc 76, 65 estimated), the street pipe (4, Tc 26, 22
@@ -230,7 +233,8 @@ TEST_F(StatisticsOfATimedStudy, HealthCheckListsEveryRule) {
     EXPECT_EQ(report_[report_.size() - expected.size() - 1], "\f");
 }
 
-TEST_F(StatisticsOfATimedStudy, TimedStatisticsOfBothEvents) {
+TEST_F(StatisticsOfATimedStudy, TimedStatisticsOfBothEvents)
+{
     // Subareas 10101 and 10202 are initial (numbered by the upstream node of
     // their links), 10104 and 10201 are not.
     EXPECT_EQ(count("        Total Number of Subareas =    4"), 1);

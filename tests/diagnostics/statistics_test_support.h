@@ -20,22 +20,29 @@ namespace velm::test {
 // The lines from the first one equal to `from` up to, not including, the
 // first one after it equal to `to` (to the end when there is none).
 inline std::vector<std::string> lines_between(const std::vector<std::string>& lines, const std::string& from,
-                                              const std::string& to) {
+                                              const std::string& to)
+{
     std::vector<std::string> part;
     bool inside = false;
     for (const std::string& line : lines) {
-        if (!inside && line == from) inside = true;
-        else if (inside && line == to) break;
+        if (!inside && line == from)
+            inside = true;
+        else if (inside && line == to)
+            break;
         if (inside) part.push_back(line);
     }
     return part;
 }
 
-inline std::string blanks(int count) { return std::string(static_cast<std::size_t>(count), ' '); }
+inline std::string blanks(int count)
+{
+    return std::string(static_cast<std::size_t>(count), ' ');
+}
 
 // Records of the data bases with the columns the statistics read.
 inline LinkRecord statistics_link(float upstream, float downstream, int code, float length,
-                                  std::vector<float> peak_flows = {}, std::vector<float> travel_times = {}) {
+                                  std::vector<float> peak_flows = {}, std::vector<float> travel_times = {})
+{
     LinkRecord link;
     link.upstream_node() = upstream;
     link.downstream_node() = downstream;
@@ -48,7 +55,8 @@ inline LinkRecord statistics_link(float upstream, float downstream, int code, fl
 }
 
 inline SubareaRecord statistics_subarea(float number, std::vector<float> cell_areas,
-                                        std::vector<float> times_of_concentration = {}) {
+                                        std::vector<float> times_of_concentration = {})
+{
     SubareaRecord subarea;
     subarea.subarea_number() = number;
     for (std::size_t k = 0; k < cell_areas.size(); ++k) subarea.cell_area(1 + static_cast<int>(k)) = cell_areas[k];
@@ -57,7 +65,8 @@ inline SubareaRecord statistics_subarea(float number, std::vector<float> cell_ar
     return subarea;
 }
 
-inline NodeRecord statistics_node(float number, float tributary_area, std::vector<float> peak_flows) {
+inline NodeRecord statistics_node(float number, float tributary_area, std::vector<float> peak_flows)
+{
     NodeRecord node;
     node.node_number() = number;
     node.total_tributary_area() = tributary_area;
@@ -67,7 +76,8 @@ inline NodeRecord statistics_node(float number, float tributary_area, std::vecto
 
 // The first twelve values of a model file header: value 2 the model type,
 // value 4 the subarea numbering, value 12 the return frequency.
-inline void write_model_file_header(const std::string& name, int model_type, float value_4, float value_12) {
+inline void write_model_file_header(const std::string& name, int model_type, float value_4, float value_12)
+{
     RecordFile file(name, RecordFile::Open::New);
     for (int position = 1; position <= 12; ++position) {
         float value = 0.0f;
@@ -87,7 +97,8 @@ struct StatisticsMap {
     std::vector<NodeRecord> nodes;
     std::vector<ModelResultsGroup> results;
 
-    void write() const {
+    void write() const
+    {
         write_link_data_base(link_data_base_name(stem), links);
         write_subarea_data_base(subarea_data_base_name(stem), subareas);
         write_node_data_base(node_data_base_name(stem), nodes);
@@ -96,7 +107,8 @@ struct StatisticsMap {
 };
 
 // The model list of storm event 1 naming the maps' model files.
-inline void write_statistics_model_list(const std::string& study_id, const std::vector<std::string>& stems) {
+inline void write_statistics_model_list(const std::string& study_id, const std::vector<std::string>& stems)
+{
     std::vector<ModelListEntry> entries;
     for (const std::string& stem : stems) entries.push_back(make_model_list_entry(stem + ".Z11"));
     write_model_list_file(model_list_file_name(study_id), entries);

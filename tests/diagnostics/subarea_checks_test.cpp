@@ -9,19 +9,19 @@
 #include "diagnostics/node_checks.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "support/temporary_directory.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "records/subarea_data_base.h"
 #include "support/check_family_test.h"
 #include "support/report_delimiters.h"
 #include "support/scripted_window.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
 
-using test::TemporaryDirectory;
 using test::REPORT_RULE;
+using test::TemporaryDirectory;
 using Lines = std::vector<std::string>;
 
 const Lines SUBAREA_FRAME_TOP{
@@ -44,7 +44,8 @@ constexpr int FLAG_COLUMNS[7] = {22, 33, 42, 51, 58, 64, 70};
 // A subarea that passes every test of every model type: rainfall values
 // inside all ranges (column 11 clears model type 6), one cell of land use 1,
 // soil 2 and 5 acres.
-SubareaRecord subarea(float number) {
+SubareaRecord subarea(float number)
+{
     SubareaRecord record;
     record.subarea_number() = number;
     record.column(3) = 10.0f;
@@ -58,7 +59,8 @@ SubareaRecord subarea(float number) {
 
 // A row as the report shows it: the number in columns 7 to 15, each flag
 // text at its column.
-std::string row(const std::string& number, const std::vector<std::string>& flags) {
+std::string row(const std::string& number, const std::vector<std::string>& flags)
+{
     std::string line(72, ' ');
     line.replace(15 - number.size(), number.size(), number);
     for (int i = 0; i < 7; ++i) line.replace(static_cast<std::size_t>(FLAG_COLUMNS[i] - 1), 3, flags[i]);
@@ -66,7 +68,8 @@ std::string row(const std::string& number, const std::vector<std::string>& flags
 }
 
 // The seven flag texts of a row line, joined by "|".
-std::string flags_of(const std::string& line) {
+std::string flags_of(const std::string& line)
+{
     std::string flags;
     for (int i = 0; i < 7; ++i) {
         if (i > 0) flags += '|';
@@ -75,7 +78,8 @@ std::string flags_of(const std::string& line) {
     return flags;
 }
 
-TEST(SubareaExceptions, EachTestFlagsItsColumnAtItsLimits) {
+TEST(SubareaExceptions, EachTestFlagsItsColumnAtItsLimits)
+{
     using Change = std::function<void(SubareaRecord&)>;
     struct Case {
         const char* name;
@@ -109,12 +113,24 @@ TEST(SubareaExceptions, EachTestFlagsItsColumnAtItsLimits) {
         {"type 5 rainfall 7.9", 5, column(3, 7.9f), rainfall_yes},
         {"type 5 rainfall 20.1", 5, column(3, 20.1f), rainfall_yes},
         {"type 3 has no rainfall test", 3, column(3, 0.0f), ""},
-        {"type 6 column 3 outside, column 11 inside",
-         6, [](SubareaRecord& r) { r.column(3) = 7.0f; r.column(11) = 20.0f; }, ""},
-        {"type 6 column 3 inside, column 11 outside",
-         6, [](SubareaRecord& r) { r.column(3) = 3.0f; r.column(11) = 60.0f; }, ""},
-        {"type 6 both outside",
-         6, [](SubareaRecord& r) { r.column(3) = 7.0f; r.column(11) = 60.0f; }, rainfall_na},
+        {"type 6 column 3 outside, column 11 inside", 6,
+         [](SubareaRecord& r) {
+             r.column(3) = 7.0f;
+             r.column(11) = 20.0f;
+         },
+         ""},
+        {"type 6 column 3 inside, column 11 outside", 6,
+         [](SubareaRecord& r) {
+             r.column(3) = 3.0f;
+             r.column(11) = 60.0f;
+         },
+         ""},
+        {"type 6 both outside", 6,
+         [](SubareaRecord& r) {
+             r.column(3) = 7.0f;
+             r.column(11) = 60.0f;
+         },
+         rainfall_na},
         {"type 9 column 6 at 3.0", 9, column(6, 3.0f), ""},
         {"type 9 column 6 below 1.0", 9, column(6, 0.5f), rainfall_na},
         {"type 7 land use 47.9", 7, cell(1, 47.9f, 2.0f, 5.0f), ""},
@@ -141,10 +157,9 @@ TEST(SubareaExceptions, EachTestFlagsItsColumnAtItsLimits) {
         {"area 0.009", 3, cell(1, 1.0f, 2.0f, 0.009f), area_flag},
         {"area 1000.1", 3, cell(1, 1.0f, 2.0f, 1000.1f), area_flag},
         {"an empty cell is not tested", 3, cell(2, 0.0f, 0.0f, 0.0f), ""},
-        {"a cell with land use and no soil fails soil and is tested for area",
-         3, cell(2, 3.0f, 0.0f, 0.0f), "   |   |   |   |   |Yes|Yes"},
-        {"a flag of one cell stays when a later cell passes",
-         3,
+        {"a cell with land use and no soil fails soil and is tested for area", 3, cell(2, 3.0f, 0.0f, 0.0f),
+         "   |   |   |   |   |Yes|Yes"},
+        {"a flag of one cell stays when a later cell passes", 3,
          [](SubareaRecord& r) {
              r.cell_area(1) = 0.001f;
              r.cell_land_use(2) = 1.0f;
@@ -167,7 +182,8 @@ TEST(SubareaExceptions, EachTestFlagsItsColumnAtItsLimits) {
     }
 }
 
-TEST(SubareaExceptions, EveryRecordOfARepeatedNumberIsReported) {
+TEST(SubareaExceptions, EveryRecordOfARepeatedNumberIsReported)
+{
     const std::vector<SubareaRecord> subareas{subarea(10101.0f), subarea(10102.0f), subarea(10101.0f),
                                               subarea(10103.0f), subarea(10101.0f)};
     const std::vector<SubareaCheckRow> rows = find_subarea_exceptions(subareas, 3);
@@ -179,13 +195,13 @@ TEST(SubareaExceptions, EveryRecordOfARepeatedNumberIsReported) {
 
 using SubareaChecksTest = test::CheckFamilyTest<run_subarea_checks>;
 
-TEST_F(SubareaChecksTest, RowsOfEveryMapStandBetweenTheFrameAndTheClosingRule) {
+TEST_F(SubareaChecksTest, RowsOfEveryMapStandBetweenTheFrameAndTheClosingRule)
+{
     // Map 0101: 10101.0 twice (the second also with a bad rainfall) and
     // 10000.0; map 0102 has no subarea data base; map 0103 is clean.
     SubareaRecord low_rainfall = subarea(10101.0f);
     low_rainfall.column(3) = 7.9f;
-    write_subarea_data_base("AB0101ZZ.ZSS",
-                            {subarea(10101.0f), subarea(10102.0f), low_rainfall, subarea(10000.0f)});
+    write_subarea_data_base("AB0101ZZ.ZSS", {subarea(10101.0f), subarea(10102.0f), low_rainfall, subarea(10000.0f)});
     write_subarea_data_base("AB0103ZZ.ZSS", {subarea(10301.0f)});
 
     EXPECT_EQ(run({"AB0101ZZ", "AB0102ZZ", "AB0103ZZ"}, 5), 3);
@@ -208,7 +224,8 @@ TEST_F(SubareaChecksTest, RowsOfEveryMapStandBetweenTheFrameAndTheClosingRule) {
     EXPECT_FALSE(file_exists("AB0102ZZ.ZSS"));
 }
 
-TEST_F(SubareaChecksTest, CleanStudyWritesNoErrorsBetweenTheRules) {
+TEST_F(SubareaChecksTest, CleanStudyWritesNoErrorsBetweenTheRules)
+{
     struct Case {
         const char* name;
         std::vector<std::string> maps;
@@ -234,7 +251,8 @@ TEST_F(SubareaChecksTest, CleanStudyWritesNoErrorsBetweenTheRules) {
     }
 }
 
-TEST_F(SubareaChecksTest, AnUnreadableRecordNamesTheFile) {
+TEST_F(SubareaChecksTest, AnUnreadableRecordNamesTheFile)
+{
     TemporaryDirectory::put("AB0101ZZ.ZSS", "10101.0 'text' 1.0 two\r\n");
     try {
         run({"AB0101ZZ"}, 3);
@@ -247,7 +265,8 @@ TEST_F(SubareaChecksTest, AnUnreadableRecordNamesTheFile) {
 // The report comparison finds sections II.B and II.C by their rules alone
 // (a line beginning " *--------"): five for the nodes, two for the subareas,
 // whatever the checks find, with the lines between them as the sections.
-TEST_F(SubareaChecksTest, NodeAndSubareaSectionsKeepTheirSevenDelimiters) {
+TEST_F(SubareaChecksTest, NodeAndSubareaSectionsKeepTheirSevenDelimiters)
+{
     struct Case {
         const char* name;
         bool seeded;

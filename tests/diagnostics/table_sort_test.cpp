@@ -14,17 +14,21 @@ namespace {
 // Rows carry an identifier in column 1 so the test sees where each row went.
 struct SortCase {
     std::string name;
-    std::vector<float> keys;         // key of rows 1, 2, ... as read
-    int key_column;                  // 2 to 4; the key sits in that column
+    std::vector<float> keys;  // key of rows 1, 2, ... as read
+    int key_column;           // 2 to 4; the key sits in that column
     TableSortOrder order;
     std::vector<float> expected_ids;  // identifiers (1-based read position) after the sort
 };
 
-void PrintTo(const SortCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const SortCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class SortTableRows : public ::testing::TestWithParam<SortCase> {};
 
-TEST_P(SortTableRows, LeavesRowsInExchangeOrder) {
+TEST_P(SortTableRows, LeavesRowsInExchangeOrder)
+{
     const SortCase& c = GetParam();
     std::vector<TableRow> rows;
     for (std::size_t r = 0; r < c.keys.size(); ++r) {
@@ -57,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         SortCase{"NoRows", {}, 3, TableSortOrder::Ascending, {}}),
     [](const ::testing::TestParamInfo<SortCase>& info) { return info.param.name; });
 
-TEST(SortTableRowsColumns, RefusesAColumnOutsideTheRow) {
+TEST(SortTableRowsColumns, RefusesAColumnOutsideTheRow)
+{
     std::vector<TableRow> rows{{1, 2, 3, 4}, {0, 0, 0, 0}};
     EXPECT_THROW(sort_table_rows(rows, 0, TableSortOrder::Ascending), std::invalid_argument);
     EXPECT_THROW(sort_table_rows(rows, 5, TableSortOrder::Ascending), std::invalid_argument);
@@ -71,14 +76,16 @@ namespace {
 
 // The exchange loops written out plainly: the reference for long tables,
 // which the sort orders without running them.
-std::vector<TableRow> exchanged(std::vector<TableRow> rows, std::size_t key, bool ascending) {
+std::vector<TableRow> exchanged(std::vector<TableRow> rows, std::size_t key, bool ascending)
+{
     for (std::size_t j = 1; j < rows.size(); ++j)
         for (std::size_t i = 0; i < j; ++i)
             if (ascending ? rows[j][key] < rows[i][key] : rows[j][key] > rows[i][key]) std::swap(rows[i], rows[j]);
     return rows;
 }
 
-TEST(SortTableRowsLongTables, MatchTheExchangeLoopsTiesIncluded) {
+TEST(SortTableRowsLongTables, MatchTheExchangeLoopsTiesIncluded)
+{
     std::mt19937 random(20240611u);
     struct Shape {
         std::size_t rows;
@@ -101,7 +108,8 @@ TEST(SortTableRowsLongTables, MatchTheExchangeLoopsTiesIncluded) {
     }
 }
 
-TEST(SortTableRowsLongTables, KeysThatAreNotNumbersStayWhereTheLoopsPutThem) {
+TEST(SortTableRowsLongTables, KeysThatAreNotNumbersStayWhereTheLoopsPutThem)
+{
     std::vector<TableRow> rows;
     for (int r = 0; r < 400; ++r)
         rows.push_back({static_cast<float>(r), r % 50 == 0 ? std::nanf("") : static_cast<float>(r % 9), 0, 0});

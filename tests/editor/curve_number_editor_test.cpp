@@ -99,8 +99,8 @@ TEST_F(CurveNumberEditorTest, WatershedLagOfEveryStormEvent)
 TEST_F(CurveNumberEditorTest, StorageElementSetsWithEachFilesOwnLeadingValues)
 {
     // Page 1 kept, three sets; set 2 gets the discharge 5.
-    EXPECT_EQ(run_module({"", "AB", "6", "10103", "10104", "", "", "", "", "", "", "", "", "", "5", "", "", "", "", "E",
-                          "EX"}),
+    EXPECT_EQ(run_module({"", "AB", "6", "10103", "10104", "", "", "", "",  "",  "",
+                          "", "",   "",  "5",     "",      "", "", "", "E", "EX"}),
               0u)
         << window_.dump();
     for (const int event : {1, 2}) {
@@ -128,16 +128,19 @@ TEST_F(CurveNumberEditorTest, RefusedOrUnchangedEditsLeaveEveryFile)
         std::function<void()> spoil = [] {};
     };
     const Case cases[] = {
-        {"an area the export cannot hold", {"1", "10101", "0.3", "82", "0.35", "20", "", "", "E", "EX"},
+        {"an area the export cannot hold",
+         {"1", "10101", "0.3", "82", "0.35", "20", "", "", "E", "EX"},
          " * AREA [   20.000 SQ. MI.] DOES NOT FIT THE SUBAREA EXPORT [ABSUBSZZ.ASC]:"},
         {"EXIT before the area", {"1", "10101", "0.3", "82", "E", "E", "EX"}, "Enter Area(square miles)"},
         {"EXIT at the lag", {"2", "10101", "E", "E", "EX"}, "WATERSHED LAG VALUE:"},
         {"storage data kept as stored",
          {"6", "10103", "10104", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "E", "EX"},
          "Elevations vs. Stoarge vs. Discharges Data Set [ 3] of [ 3]:"},
-        {"no storage element on the pair", {"6", "10102", "10103", "", "E", "EX"},
+        {"no storage element on the pair",
+         {"6", "10102", "10103", "", "E", "EX"},
          " * LINK  10102.0 -  10103.0 DOES NOT EXIST"},
-        {"a stored count of 25 sets kept", {"6", "10103", "10104", "", "", "", "", "", "E", "EX"},
+        {"a stored count of 25 sets kept",
+         {"6", "10103", "10104", "", "", "", "", "", "E", "EX"},
          "Enter Number of Basin Outflow Characteristic Sets... ===>25",
          [] {
              for (const std::string name : {"AB0101ZZ.Z11", "AB0101ZZ.Z12"}) {

@@ -23,7 +23,8 @@ TEST_F(EditorTest, StudyPromptTakesTwoLettersWithAStringIndex)
     EXPECT_EQ(test::snapshot_text(screens[0], 10, 9, 50), "//      COUPLED DATA BASE and NETWORK MODEL EDITOR");
     EXPECT_EQ(test::snapshot_text(screens[1], 5, 18, 42), "Enter 2-letter STUDY ID.............. ===>");
     EXPECT_EQ(test::snapshot_text(screens[1], 6, 19, 23), "(between [AA] and [ZZ])");
-    EXPECT_EQ(test::snapshot_text(screens[3], 1, 21, 60), " * DATA FILE [ExINDXZZ.ZST                  ] DOES NOT EXIST");
+    EXPECT_EQ(test::snapshot_text(screens[3], 1, 21, 60),
+              " * DATA FILE [ExINDXZZ.ZST                  ] DOES NOT EXIST");
     EXPECT_EQ(window_.beeps(), 1);
     EXPECT_FALSE(file_exists("ABHISTZZ.DAT")) << "leaving creates no log";
     EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
@@ -38,8 +39,8 @@ TEST_F(EditorTest, ModuleMenuOffersTheOptionsOfTheModelType)
         std::string row_17;
     };
     const Case cases[] = {
-        {6, "2= Change the time-of-concentration (Tc) of a SUBAREA", "6= Change the Attributes of a Link's PRIMARY ELEMENT",
-         "7= Change the Attributes of a Link's STREET ELEMENT"},
+        {6, "2= Change the time-of-concentration (Tc) of a SUBAREA",
+         "6= Change the Attributes of a Link's PRIMARY ELEMENT", "7= Change the Attributes of a Link's STREET ELEMENT"},
         {3, "2= N/A", "6= Change the Attributes of a Link's PRIMARY ELEMENT",
          "7= Change the Attributes of a Link's STREET ELEMENT"},
         {10, "2= Change the Watershed Lag (hour) of a SUBAREA", "6= Change the Attributes of a Storage Element",
@@ -67,7 +68,8 @@ TEST_F(EditorTest, ModuleMenuOffersTheOptionsOfTheModelType)
         EXPECT_EQ(test::snapshot_text(menu, 10, 9, c.row_9.size()), c.row_9);
         EXPECT_EQ(test::snapshot_text(menu, 10, 15, c.row_15.size()), c.row_15);
         EXPECT_EQ(test::snapshot_text(menu, 10, 17, c.row_17.size()), c.row_17);
-        EXPECT_EQ(test::snapshot_text(window_.reads()[3], 1, 21, 50), "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
+        EXPECT_EQ(test::snapshot_text(window_.reads()[3], 1, 21, 50),
+                  "*****VALUE ENTERED IS NOT WITHIN ACCEPTABLE RANGE.");
         EXPECT_EQ(window_.beeps(), 3);
         EXPECT_EQ(window_.clears(), offered ? 4 : 5) << "an option the type lacks redraws the menu";
     }
@@ -88,7 +90,8 @@ TEST_F(EditorTest, ARefusedStudyDoesNotFixTheDataDirectoryOfTheNext)
     TemporaryDirectory::put("XYMPDZZ.ZZZ", "XYDATA\\XYSTUDY.TXT\r\n");
     std::filesystem::create_directory("XYDATA");
     EXPECT_EQ(run_module({"", "XY", "", "AB", "EX"}), 0u) << window_.dump();
-    EXPECT_EQ(test::snapshot_text(window_.reads()[2], 1, 21, 60), " * DATA FILE [XYINDXZZ.ZST                  ] DOES NOT EXIST");
+    EXPECT_EQ(test::snapshot_text(window_.reads()[2], 1, 21, 60),
+              " * DATA FILE [XYINDXZZ.ZST                  ] DOES NOT EXIST");
     EXPECT_NE(window_.reads()[4].find("Select PROGRAM Option NUMBER"), std::string::npos) << "AB is found where it is";
 }
 

@@ -116,10 +116,14 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
     };
     const Case cases[] = {
         {"Next at the height", {"6", "10102", "10103", "N", "E", "EX"}, [] {}, "Next to go to Next Link; Top"},
-        {"a link without an element", {"6", "10101", "10102", "", "E", "EX"}, [] {},
+        {"a link without an element",
+         {"6", "10101", "10102", "", "E", "EX"},
+         [] {},
          "    This LINK does NOT have a MPD PRIMARY Flow Element."},
         {"no such link", {"6", "10102", "10105", "", "E", "EX"}, [] {}, " * LINK  10102.0 -  10105.0 DOES NOT EXIST"},
-        {"street values all kept", {"7", "10103", "10104", "", "", "", "", "", "", "", "", "", "", "E", "EX"}, [] {},
+        {"street values all kept",
+         {"7", "10103", "10104", "", "", "", "", "", "", "", "", "", "", "E", "EX"},
+         [] {},
          "(NOTE: RECOMMENDED VALUE IS [0.015])"},
         {"event 2 model file does not walk",
          {"6", "10102", "10103", "3", "0", "0", "0.015", "0", "", "E", "EX"},
@@ -130,7 +134,8 @@ TEST_F(EditorTest, RefusedAndAbandonedLinkEditsLeaveEveryFileByteForByte)
          " * MODEL FILE [AB0101ZZ.Z12] CANNOT BE CHANGED; NOTHING WAS CHANGED:"},
         {"event 1 model file of the link's map missing",
          {"6", "10105", "10201", "3", "4", "0", "0.015", "0", "", "E", "EX"},
-         [] { std::filesystem::remove("AB0102ZZ.Z11"); }, " * DATA FILE [AB0102ZZ.Z11] DOES NOT EXIST"},
+         [] { std::filesystem::remove("AB0102ZZ.Z11"); },
+         " * DATA FILE [AB0102ZZ.Z11] DOES NOT EXIST"},
         {"full street table in event 2",
          {"7", "10103", "10104", "", "22", "", "", "", "", "", "", "", "", ""},
          [] {
@@ -174,7 +179,8 @@ TEST_F(EditorTest, LinkEditUpgradesAnOldHeaderAndKeepsTheOldFileInTempDat)
         EXPECT_EQ(upgraded.header.value(k), old.header.value(k)) << k;
     }
     for (int k = 158; k <= 517; ++k) EXPECT_EQ(upgraded.header.value(k), 0.0f) << k;
-    for (int k = 158; k <= OLD_FULL_HEADER_VALUES; ++k) EXPECT_EQ(upgraded.header.value(k + 360), old.header.value(k)) << k;
+    for (int k = 158; k <= OLD_FULL_HEADER_VALUES; ++k)
+        EXPECT_EQ(upgraded.header.value(k + 360), old.header.value(k)) << k;
     EXPECT_NE(TemporaryDirectory::get("AB0101ZZ.Z11"), event_1);
 }
 
@@ -185,9 +191,8 @@ TEST_F(EditorTest, LinkIsFoundInItsMapOrRegionFileByModelType)
         std::string data_base;   // where the link's record stands
         std::string model_file;  // event 1 model file of the link
     };
-    const Case cases[] = {{3, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"},
-                          {6, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"},
-                          {9, "AB0100ZZ.ZLL", "AB0100ZZ.Z11"}};
+    const Case cases[] = {
+        {3, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"}, {6, "AB0134ZZ.ZLL", "AB0134ZZ.Z11"}, {9, "AB0100ZZ.ZLL", "AB0100ZZ.Z11"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.model_type);
         TemporaryDirectory dir;

@@ -61,9 +61,10 @@ protected:
 
 TEST_F(SampleStudyEditTest, SubareaPipeAndStreetEditsFromTheMainMenu)
 {
-    const std::map<std::string, ModelFile> before = {
-        {"SA2301ZZ.Z11", read_model_file("SA2301ZZ.Z11")}, {"SA2301ZZ.Z12", read_model_file("SA2301ZZ.Z12")},
-        {"SA2302ZZ.Z11", read_model_file("SA2302ZZ.Z11")}, {"SA2302ZZ.Z12", read_model_file("SA2302ZZ.Z12")}};
+    const std::map<std::string, ModelFile> before = {{"SA2301ZZ.Z11", read_model_file("SA2301ZZ.Z11")},
+                                                     {"SA2301ZZ.Z12", read_model_file("SA2301ZZ.Z12")},
+                                                     {"SA2302ZZ.Z11", read_model_file("SA2302ZZ.Z11")},
+                                                     {"SA2302ZZ.Z12", read_model_file("SA2302ZZ.Z12")}};
     const std::string others_before = TemporaryDirectory::get("SA2303ZZ.Z11") + TemporaryDirectory::get("SA2204ZZ.Z12");
 
     const std::vector<std::string> typed = {
@@ -73,8 +74,7 @@ TEST_F(SampleStudyEditTest, SubareaPipeAndStreetEditsFromTheMainMenu)
         // The pipe from 230111 to 230113 becomes 4 ft.
         "6", "230111", "230113", "4", "0", "0", "0.014", "0", "E",
         // The street over the pipe from 230203 to 230204 widens to 24 ft.
-        "7", "230203", "230204", "", "24", "", "", "", "", "", "", "", "", "E",
-        "EX"};
+        "7", "230203", "230204", "", "24", "", "", "", "", "", "", "", "", "E", "EX"};
     EXPECT_EQ(test::run_program_to_stop(session_, window_, typed), "run_network_editor_module: EXIT");
 
     // Map 2301: the subarea's cell 1 and the pipe's friction and diameter, in both storm events.
@@ -114,8 +114,9 @@ TEST_F(SampleStudyEditTest, SubareaPipeAndStreetEditsFromTheMainMenu)
         EXPECT_EQ(after.header.street_section(count)[0], 24.0f);
         for (const int k : header) EXPECT_TRUE(k == 67 || (k >= 68 + 9 * (count - 1) && k < 68 + 9 * count)) << k;
         const std::size_t street = group_number(after, 230203.0f, 230204.0f);
-        EXPECT_EQ(changed, (std::set<std::pair<std::size_t, std::size_t>>{
-                               {street, static_cast<std::size_t>(after.layout_of(after.groups[street - 1]).street_position)}}));
+        EXPECT_EQ(changed,
+                  (std::set<std::pair<std::size_t, std::size_t>>{
+                      {street, static_cast<std::size_t>(after.layout_of(after.groups[street - 1]).street_position)}}));
     }
     EXPECT_EQ(TemporaryDirectory::get("SA2303ZZ.Z11") + TemporaryDirectory::get("SA2204ZZ.Z12"), others_before);
 
@@ -145,9 +146,9 @@ TEST_F(SampleStudyEditTest, SubareaPipeAndStreetEditsFromTheMainMenu)
 TEST_F(SampleStudyEditTest, LaunchedEditRepliesAndARefusedLaunchedStudyDoesNot)
 {
     test::write_command_file("SA", 1, 4, 0);
-    EXPECT_EQ(test::run_program_to_stop(session_, window_,
-                                        {"6", "230111", "230113", "4", "0", "0", "0.014", "0", "E", "EX"}),
-              "run_network_editor_module: EXIT");
+    EXPECT_EQ(
+        test::run_program_to_stop(session_, window_, {"6", "230111", "230113", "4", "0", "0", "0.014", "0", "E", "EX"}),
+        "run_network_editor_module: EXIT");
     EXPECT_EQ(TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
     EXPECT_EQ(read_text_lines("SAtoolzz.set").size(), 100u);
     const ModelFile file = read_model_file("SA2301ZZ.Z12");
@@ -158,7 +159,8 @@ TEST_F(SampleStudyEditTest, LaunchedEditRepliesAndARefusedLaunchedStudyDoesNot)
         SCOPED_TRACE(study);
         window_ = test::ScriptedWindow();
         test::write_command_file(study, 1, 4, 0);
-        EXPECT_NE(test::run_program_to_stop(session_, window_, {}).find("run_network_editor_module"), std::string::npos);
+        EXPECT_NE(test::run_program_to_stop(session_, window_, {}).find("run_network_editor_module"),
+                  std::string::npos);
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     }
 }

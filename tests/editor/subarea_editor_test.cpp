@@ -85,7 +85,9 @@ TEST_F(EditorTest, RefusedAndAbandonedSubareaEditsLeaveEveryFile)
         {"no such subarea", 3, {"1", "10109", "", "E", "EX"}, " * SUBAREA NUMBER [ 10109.0] DOES NOT EXIST"},
         {"no model file of the map", 3, {"1", "10309", "", "E", "EX"}, " * DATA FILE [AB0103ZZ.Z11] DOES NOT EXIST"},
         {"BACK at the Tc", 6, {"2", "10101", "B", "E", "EX"}, "TIME-OF-CONCENTRATION VALUES:"},
-        {"Tc of a subarea that only a code-81 group carries", 6, {"2", "10103", "", "E", "EX"},
+        {"Tc of a subarea that only a code-81 group carries",
+         6,
+         {"2", "10103", "", "E", "EX"},
          " * SUBAREA NUMBER [ 10103.0] DOES NOT EXIST"},
     };
     for (const Case& c : cases) {

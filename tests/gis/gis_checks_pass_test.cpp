@@ -62,7 +62,8 @@ TEST_F(GisChecksPassTest, OnlyThePresentExportsAreChecked)
     fs::remove("ABNODEZZ.ASC");
     fs::remove("ABLINKZZ.ASC");
     EXPECT_EQ(run(3, {true, false, false}).sum(), 0);
-    for (const char* name : {"SETC.ZZZ", "SETE.ZZZ", "SETF.ZZZ", "link.dia", "node.dia"}) EXPECT_FALSE(fs::exists(name)) << name;
+    for (const char* name : {"SETC.ZZZ", "SETE.ZZZ", "SETF.ZZZ", "link.dia", "node.dia"})
+        EXPECT_FALSE(fs::exists(name)) << name;
     EXPECT_TRUE(fs::exists("subarea.dia"));
     EXPECT_FALSE(window_shows("LINK VALIDITY"));
     EXPECT_TRUE(window_shows("       ** NO Fatal Errors Detected"));
@@ -84,8 +85,9 @@ TEST_F(GisChecksPassTest, AFatalLinkFindingStopsAfterTheSummary)
     } catch (const ProgramStop&) {
     }
     EXPECT_TRUE(window_shows("       ** Fatal Error(s) detected: See Below."));
-    EXPECT_TRUE(window_shows("     *** Fatal Error(s) Detected:\n"
-                             "         See filename \"LINK.DIA\" for diagnostics of YOUR LINK DATA BASE\n"))
+    EXPECT_TRUE(
+        window_shows("     *** Fatal Error(s) Detected:\n"
+                     "         See filename \"LINK.DIA\" for diagnostics of YOUR LINK DATA BASE\n"))
         << window_.transcript();
     EXPECT_FALSE(window_shows("\"NODE.DIA\""));
     EXPECT_EQ(window_.reads().size(), 1u) << "one wait for RETURN";

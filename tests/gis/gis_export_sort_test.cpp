@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "gis/gis_study.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "support/session_test.h"
-#include "gis/gis_study.h"
 
 namespace velm {
 namespace {

@@ -68,17 +68,23 @@ struct Pass {
         GisGroupContext context{state, lookups, sums};
         if (state.model_type == 10) {
             if (group.process_code() == 21) apply_gis_to_type10_code21_group(group, context);
-            if (group.process_code() == 51 || group.process_code() == 52) apply_gis_to_type10_code51_group(group, context);
+            if (group.process_code() == 51 || group.process_code() == 52)
+                apply_gis_to_type10_code51_group(group, context);
             return group;
         }
         const GroupLayout layout = *group_layout(code, state.model_type, state.subarea_extension_switch);
         EXPECT_EQ(group.values.size(), static_cast<std::size_t>(layout.data_count));
         const int family = layout.family_code;
-        if (family == 21 || family == 22 || family == 81 || family == 82) apply_gis_to_code21_group(group, layout, context);
-        else if (family >= 31 && family <= 47) apply_gis_to_code31_group(group, layout, context);
-        else if (family >= 51 && family <= 56) apply_gis_to_code51_group(group, layout, context);
-        else if (family >= 61 && family <= 63) apply_gis_to_code61_group(group, layout, context);
-        else if (family == 9) apply_gis_to_code9_group(group, layout, context);
+        if (family == 21 || family == 22 || family == 81 || family == 82)
+            apply_gis_to_code21_group(group, layout, context);
+        else if (family >= 31 && family <= 47)
+            apply_gis_to_code31_group(group, layout, context);
+        else if (family >= 51 && family <= 56)
+            apply_gis_to_code51_group(group, layout, context);
+        else if (family >= 61 && family <= 63)
+            apply_gis_to_code61_group(group, layout, context);
+        else if (family == 9)
+            apply_gis_to_code9_group(group, layout, context);
         return group;
     }
 };
@@ -102,9 +108,10 @@ TEST(GisUpdateOption, DigitsSelectTheDataBasesOfTheirWeights)
         bool subareas, links, nodes;
     };
     const std::vector<Case> cases = {
-        {2, 2, true, false, false}, {23, 3, false, true, false}, {4, 4, false, false, true}, {5, 5, true, true, false},
-        {6, 6, true, false, true},  {17, 7, false, true, true},  {9, 9, true, true, true},   {8, 8, false, false, false},
-        {1, 1, false, false, false}, {0, 0, false, false, false}, {-7, -7, false, false, false},
+        {2, 2, true, false, false},  {23, 3, false, true, false},   {4, 4, false, false, true},
+        {5, 5, true, true, false},   {6, 6, true, false, true},     {17, 7, false, true, true},
+        {9, 9, true, true, true},    {8, 8, false, false, false},   {1, 1, false, false, false},
+        {0, 0, false, false, false}, {-7, -7, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.header_value_9);
@@ -123,9 +130,10 @@ TEST(GisUpdateOption, DigitsSelectTheDataBasesOfTheirWeights)
 
 TEST(GisLookups, SubareaCellsAboveTheSmallestAreaFillTheTableInOrder)
 {
-    const GisLookups lookups({gis_subarea(12345.0f, {{1, 1, 0.004f}, {2, 2, 12.5f}, {3, 3, 0.005f}, {4, 4, 3.0f}}, {9, 8, 7, 6, 5, 4}),
-                              gis_subarea(12345.0f, {{9, 9, 9}}), gis_subarea(23456.0f, {{1, 1, 0.001f}})},
-                             {gis_link(10.0f)}, {});
+    const GisLookups lookups(
+        {gis_subarea(12345.0f, {{1, 1, 0.004f}, {2, 2, 12.5f}, {3, 3, 0.005f}, {4, 4, 3.0f}}, {9, 8, 7, 6, 5, 4}),
+         gis_subarea(12345.0f, {{9, 9, 9}}), gis_subarea(23456.0f, {{1, 1, 0.001f}})},
+        {gis_link(10.0f)}, {});
     LandUseTable table;
     table.cells.fill({5.0f, 5.0f, 5.0f});
     const std::optional<GisSubareaFound> found = lookups.find_subarea(12345.0f, 6, table);
@@ -163,7 +171,8 @@ TEST(SubareaGroupUpdate, OptionsAndFoundSubareas)
         Pass pass(3, 2);
         pass.lookups = lookups();
         const ModelGroup group = pass.run(21.0f, code21_values(packed, cells));
-        EXPECT_EQ(std::vector<float>(group.values.begin(), group.values.begin() + 3), (std::vector<float>{100, 90, 500}))
+        EXPECT_EQ(std::vector<float>(group.values.begin(), group.values.begin() + 3),
+                  (std::vector<float>{100, 90, 500}))
             << "option 2 leaves elevations and length";
         EXPECT_EQ(group.values[3], 2.0f + 12345.0f / 1000000.0f);
         EXPECT_EQ(std::vector<float>(group.values.begin() + 4, group.values.begin() + 13),
@@ -175,7 +184,8 @@ TEST(SubareaGroupUpdate, OptionsAndFoundSubareas)
         Pass pass(3, 7);
         pass.lookups = lookups();
         const ModelGroup group = pass.run(21.0f, code21_values(packed, cells));
-        EXPECT_EQ(std::vector<float>(group.values.begin(), group.values.begin() + 3), (std::vector<float>{101, 91, 450}));
+        EXPECT_EQ(std::vector<float>(group.values.begin(), group.values.begin() + 3),
+                  (std::vector<float>{101, 91, 450}));
         EXPECT_EQ(group.values[3], packed) << "option 7 leaves the subarea";
         const std::vector<float> code81 = std::vector<float>(group.values.begin() + 3, group.values.end());
         EXPECT_EQ(pass.run(81.0f, code81).values, code81);
@@ -214,7 +224,8 @@ TEST(SubareaGroupUpdate, ModelTypeRulesOfCodes22And82)
         values.resize(22, 0.0f);
         return values;
     };
-    for (const auto& [parameter, expected] : std::vector<std::pair<float, float>>{{2.0f, 900000.2f}, {0.0f, 900000.3f}}) {
+    for (const auto& [parameter, expected] :
+         std::vector<std::pair<float, float>>{{2.0f, 900000.2f}, {0.0f, 900000.3f}}) {
         Pass pass(6, 9);
         pass.lookups = GisLookups({gis_subarea(12345.0f, {{8, 2, 4.0f}}, {parameter})}, {gis_link(12000.0f)},
                                   {gis_node(UP, 120.0f), gis_node(DOWN, 91.0f)});
@@ -317,8 +328,8 @@ TEST(ChannelAndStorageGroupUpdate, CrossSectionAndSubareaByModelType)
         with_freeboard.upstream_node() = UP;
         with_freeboard.downstream_node() = DOWN;
         with_freeboard.channel_freeboard() = 1.25f;
-        for (const auto& [links, depth] : {std::pair{std::vector<LinkRecord>{with_freeboard}, 5.25f},
-                                           std::pair{std::vector<LinkRecord>{}, 4.0f}}) {
+        for (const auto& [links, depth] :
+             {std::pair{std::vector<LinkRecord>{with_freeboard}, 5.25f}, std::pair{std::vector<LinkRecord>{}, 4.0f}}) {
             Pass pass(3, 7);
             pass.lookups = GisLookups({}, {gis_link(600.0f, 4.0f, 6.0f, 1.5f, 0.025f)}, {});
             pass.lookups.add_channel_freeboards(links);
@@ -374,7 +385,8 @@ TEST(StreetGroupUpdate, StreetValuesInTheModelFilesOrder)
         pass.lookups = GisLookups({}, {link}, {});
         const ModelGroup group = pass.run(9.0f, street);
         EXPECT_EQ(group.values[2], 700.0f);
-        EXPECT_EQ(std::vector<float>(group.values.end() - 6, group.values.end()), (std::vector<float>{1, 2, 3, 4, 5, 6}));
+        EXPECT_EQ(std::vector<float>(group.values.end() - 6, group.values.end()),
+                  (std::vector<float>{1, 2, 3, 4, 5, 6}));
     }
 }
 

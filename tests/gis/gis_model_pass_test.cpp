@@ -77,8 +77,12 @@ GisLookups lookups(std::array<float, 6> subarea_values = {})
 TEST(GisModelPass, ShortFormsAreUpdatedAsTheirFamilyAndKeepTheirCode)
 {
     ModelFile file = model_file(3, 19.0f);  // option 9
-    file.groups = {group(2.0f, reach(2.0f, 3)), group(57.0f, reach(57.0f, 3)), group(13.0f, {}),
-                   group(15.0f, {1.0f}, std::string(50, 'T')), group(0.0f, {5.0f}), group(48.0f, reach(48.0f, 3))};
+    file.groups = {group(2.0f, reach(2.0f, 3)),
+                   group(57.0f, reach(57.0f, 3)),
+                   group(13.0f, {}),
+                   group(15.0f, {1.0f}, std::string(50, 'T')),
+                   group(0.0f, {5.0f}),
+                   group(48.0f, reach(48.0f, 3))};
     apply_gis_to_model_file(file, lookups());
     EXPECT_EQ(file.groups[0].code_value, 2.0f);
     EXPECT_EQ(file.groups[0].values[1], 98.0f) << "code 2 updated as 21";
@@ -124,8 +128,12 @@ TEST(GisModelPass, CurveNumberFilesUpdateOnlyTheirSubareaAndChannelGroups)
     std::vector<float> subarea(88, 0.0f);
     subarea[32] = 12345.0f;
     std::vector<float> channel(77, 1.0f);
-    file.groups = {group(21.0f, subarea), group(51.0f, channel), group(2.0f, subarea), group(61.0f, channel),
-                   group(81.0f, {1.0f, 2.0f, 3.0f}), group(152.0f, {1.0f}, std::string(50, 'S'))};
+    file.groups = {group(21.0f, subarea),
+                   group(51.0f, channel),
+                   group(2.0f, subarea),
+                   group(61.0f, channel),
+                   group(81.0f, {1.0f, 2.0f, 3.0f}),
+                   group(152.0f, {1.0f}, std::string(50, 'S'))};
     const ModelFile before = file;
     const AreaWeightedSums sums = apply_gis_to_model_file(file, lookups());
     EXPECT_EQ(file.groups[0].values[0], 1.0f) << "640 acres";

@@ -65,7 +65,10 @@ void stamp_checked(test::StudyBuilder& study)
 
 class GisUpdateModuleTest : public test::SessionTest {
 protected:
-    std::string run(const std::vector<std::string>& typed) { return test::run_program_to_stop(session_, window_, typed); }
+    std::string run(const std::vector<std::string>& typed)
+    {
+        return test::run_program_to_stop(session_, window_, typed);
+    }
     bool window_shows(const std::string& text) const { return window_.transcript().find(text) != std::string::npos; }
     static bool is_model_file(const std::string& name)
     {
@@ -75,7 +78,8 @@ protected:
     {
         int entries = 0;
         for (const std::string& line : read_text_lines("ABHISTZZ.DAT"))
-            if (line.find("** Link-Node Model Updated with GIS Data! Check YOUR GIS files for Backup.") != std::string::npos)
+            if (line.find("** Link-Node Model Updated with GIS Data! Check YOUR GIS files for Backup.") !=
+                std::string::npos)
                 ++entries;
         return entries;
     }
@@ -110,8 +114,8 @@ TEST_F(GisUpdateModuleTest, UpdatesEveryStormEventsModelFilesFromTheSortedExport
             int model_files = 0;
             for (const auto& [name, bytes] : expected) {
                 SCOPED_TRACE(name);
-                if (name.size() == 12 && (name.substr(8) == ".ZZN" || name.substr(8) == ".ZZL" ||
-                                          name.substr(8) == ".ZZS")) {
+                if (name.size() == 12 &&
+                    (name.substr(8) == ".ZZN" || name.substr(8) == ".ZZL" || name.substr(8) == ".ZZS")) {
                     if (!bytes.empty()) {
                         EXPECT_EQ(TemporaryDirectory::get(name), bytes);
                     }
@@ -141,8 +145,7 @@ TEST_F(GisUpdateModuleTest, StudyPromptAnswers)
     // "Exit" is the study Ex, which has no model list; "ABCD" is study AB.
     EXPECT_EQ(run({"", "7", "", "Exit", "", "ABCD", ""}), "GIS update done");
     const std::string& refused = window_.reads().at(5);
-    EXPECT_EQ(test::snapshot_text(refused, 1, 20, 60),
-              " * DATA FILE [ExTRVLZZ.Z11                  ] DOES NOT EXIST");
+    EXPECT_EQ(test::snapshot_text(refused, 1, 20, 60), " * DATA FILE [ExTRVLZZ.Z11                  ] DOES NOT EXIST");
     EXPECT_EQ(test::snapshot_text(refused, 5, 13, 42), "Enter Study ID([AA] to [ZZ])......... ===>");
     EXPECT_EQ(test::snapshot_text(window_.reads().at(3), 5, 3, 20), "*** RATIONAL METHOD ");
     EXPECT_EQ(test::snapshot_text(window_.reads().at(2), 23, 8, 30), "GIS-to-DATA BASE UPDATE MODULE")
@@ -185,7 +188,8 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         for (const std::string& name : study.gis_export_names()) study.omit_file(name);
         study.write(".");
         EXPECT_EQ(run({"", "7", "", "AB", "", "EXIT"}), "GIS update: EXIT");
-        EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 5, 16, 45), "* NONE OF THE NECESSARY DATA BASE FILES EXIST");
+        EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 5, 16, 45),
+                  "* NONE OF THE NECESSARY DATA BASE FILES EXIST");
         EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 1, 17, 30), "       (e.g., [ABSUBSZZ.ASC], ");
         EXPECT_FALSE(fs::exists("AB1234OO.Z11"));
     }
@@ -208,7 +212,8 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         window_ = test::ScriptedWindow();
         write_model_list_file("ABTRVLZZ.Z11", {});
         EXPECT_EQ(run({"", "7", "", "AB", "EXIT"}), "GIS update: EXIT");
-        EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 1, 20, 65), " * DATA FILE [ABTRVLZZ.Z11                  ] NAMES NO MODEL FILE");
+        EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 1, 20, 65),
+                  " * DATA FILE [ABTRVLZZ.Z11                  ] NAMES NO MODEL FILE");
         EXPECT_EQ(window_.beeps(), 1);
     }
     {
@@ -305,9 +310,9 @@ TEST_F(GisUpdateModuleTest, StudyFilesInTheDataDirectoryAndSetFilesInTheWorkingD
     study.write(".");
     test::write_command_file("AB", 1, 7, 0);
     EXPECT_EQ(run({}), "GIS update done");
-    for (const char* name : {"DATA/AB/AB1234OO.Z11", "DATA/AB/AB1301OO.Z11", "DATA/AB/link.dia", "DATA/AB/node.dia",
-                             "DATA/AB/subarea.dia", "DATA/AB/ABHISTZZ.DAT", "DATA/AB/ABtoolzz.set", "SETC.ZZZ",
-                             "SETE.ZZZ", "SETF.ZZZ"})
+    for (const char* name :
+         {"DATA/AB/AB1234OO.Z11", "DATA/AB/AB1301OO.Z11", "DATA/AB/link.dia", "DATA/AB/node.dia", "DATA/AB/subarea.dia",
+          "DATA/AB/ABHISTZZ.DAT", "DATA/AB/ABtoolzz.set", "SETC.ZZZ", "SETE.ZZZ", "SETF.ZZZ"})
         EXPECT_TRUE(fs::exists(name)) << name;
     EXPECT_EQ(read_gis_link_file("DATA/AB/AB1234ZZ.ZZL", FilePresence::MustExist).front().processed_stamp(), 1.0f);
     EXPECT_FALSE(fs::exists("AB1234OO.Z11"));

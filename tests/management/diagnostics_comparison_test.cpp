@@ -116,7 +116,8 @@ TEST_F(DiagnosticsComparisonTest, EntriesInOneReportOnlyAreListedUnderTheirItem)
     EXPECT_EQ(*(c_caption + 3), padded(" *---------------------------------------------------------------------*"));
     const auto e_caption = std::search(c_caption + 1, appended.end(), scenario_only.begin(), scenario_only.end());
     ASSERT_NE(e_caption, appended.end()) << "link check E";
-    EXPECT_EQ(*(e_caption - 3), padded("     to an Upstream Node located on a downstream Link ")) << "the count cut off";
+    EXPECT_EQ(*(e_caption - 3), padded("     to an Upstream Node located on a downstream Link "))
+        << "the count cut off";
     EXPECT_EQ(*(e_caption + 2), padded(" 230315.0"));
     EXPECT_EQ(count_of(appended, padded("       NONE")), 5u) << "every group but the link checks";
     EXPECT_EQ(count_of(appended, padded("   (The Following Data are in the Baseline Diagnostics File")), 0u);
@@ -163,14 +164,14 @@ TEST_F(DiagnosticsComparisonTest, NodeListHeadingsLoseTheCountOfOneReport)
         std::size_t kept;        // characters of it written
     };
     const Case cases[] = {
-        {"     to an Upstream Node located on a downstream Link = ", 54},   // link check E
-        {"     to a Downstream Node located on an upstream Link = ", 54},   // link check F
+        {"     to an Upstream Node located on a downstream Link = ", 54},  // link check E
+        {"     to a Downstream Node located on an upstream Link = ", 54},  // link check F
         {"  H. Number of Upstream Nodal Point NUMBERS", 57},
         {"  I. Number of Downstream Nodal Point NUMBERS", 59},
         {"  J. Number of Upstream Nodes NOT defined", 63},
         {"  K. Number of Downstream Nodes NOT defined", 65},
         {"  A. Number of Nodes that are NOT unique", 62},
-        {"     [-2000.] or greater than [25000.] = ", 39},                // node check B
+        {"     [-2000.] or greater than [25000.] = ", 39},  // node check B
         {"  C. Number of Nodal Point NUMBERS out of range", 48},
         {"  D. Number of Nodes that are NOT used", 60},
     };
@@ -178,12 +179,12 @@ TEST_F(DiagnosticsComparisonTest, NodeListHeadingsLoseTheCountOfOneReport)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count_line);
         Lines scenario = baseline;
-        const auto count_line = std::find_if(scenario.begin(), scenario.end(), [&](const std::string& line) {
-            return line.rfind(c.count_line, 0) == 0;
-        });
+        const auto count_line = std::find_if(scenario.begin(), scenario.end(),
+                                             [&](const std::string& line) { return line.rfind(c.count_line, 0) == 0; });
         ASSERT_NE(count_line, scenario.end());
         const std::string carried = *count_line;
-        const auto rule = std::find(count_line, scenario.end(), " *---------------------------------------------------------------------*");
+        const auto rule = std::find(count_line, scenario.end(),
+                                    " *---------------------------------------------------------------------*");
         scenario.insert(rule, " 999999.0");
         write_text_lines("SATRVLZZ.DIA", scenario);
         report_ = scenario;
@@ -198,15 +199,18 @@ TEST_F(DiagnosticsComparisonTest, NodeSetBlocksAfterTheLastListAreComparedAsBloc
     // The scenario's node-set checks found a headwater exception: its block
     // follows the last cross-check list, before the statistics.
     Lines scenario = report_;
-    const auto statistics = std::find(scenario.begin(), scenario.end(), "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS");
+    const auto statistics =
+        std::find(scenario.begin(), scenario.end(), "    II.D. MASTER PLAN OF DRAINAGE STATISTICAL ANALYSIS");
     ASSERT_NE(statistics, scenario.end());
-    scenario.insert(statistics - 1, {"", "     Headwater nodes that are not the UPSTREAM NODE", "     of an Initial Subarea are :",
-                                     "     (EXCEPTIONS are FATAL!)", " 220401.0 230101.0"});
+    scenario.insert(statistics - 1,
+                    {"", "     Headwater nodes that are not the UPSTREAM NODE",
+                     "     of an Initial Subarea are :", "     (EXCEPTIONS are FATAL!)", " 220401.0 230101.0"});
     write_text_lines("SATRVLZZ.DIA", scenario);
     report_ = scenario;
 
     const Lines appended = compare();
-    const auto title = std::find(appended.begin(), appended.end(), padded("     Headwater nodes that are not the UPSTREAM NODE"));
+    const auto title =
+        std::find(appended.begin(), appended.end(), padded("     Headwater nodes that are not the UPSTREAM NODE"));
     ASSERT_NE(title, appended.end());
     EXPECT_EQ(*(title + 3), padded("   (The Following Data are in the Scenario Diagnostics File"));
     EXPECT_EQ(*(title + 5), padded(" 220401.0 230101.0"));
@@ -243,7 +247,8 @@ TEST_F(DiagnosticsComparisonTest, ReportsThatAreNotCompleteDiagnosticsReportsAre
               std::string::npos);
 
     // A report that ends after the subarea checks (a curve-number study's).
-    const auto cross_check = std::find(report_.begin(), report_.end(), "     * Check Subarea Data Base (FATAL ERRORs!) *");
+    const auto cross_check =
+        std::find(report_.begin(), report_.end(), "     * Check Subarea Data Base (FATAL ERRORs!) *");
     ASSERT_NE(cross_check, report_.end());
     write_text_lines("SATRVLZ1.DIA", Lines(report_.begin(), cross_check));
     try {
@@ -251,7 +256,8 @@ TEST_F(DiagnosticsComparisonTest, ReportsThatAreNotCompleteDiagnosticsReportsAre
         ADD_FAILURE() << "not refused";
     } catch (const ProgramStop&) {
     }
-    EXPECT_NE(window_.transcript().find("[SATRVLZ1.DIA] is not a Complete QEV VELM Diagnostics File"), std::string::npos);
+    EXPECT_NE(window_.transcript().find("[SATRVLZ1.DIA] is not a Complete QEV VELM Diagnostics File"),
+              std::string::npos);
     EXPECT_EQ(read_text_lines("SATRVLZZ.DIA"), report_);
 }
 
@@ -272,9 +278,14 @@ TEST(SettingsChanges, GroupsThatDifferAndTheOnesThatDoNot)
         std::vector<std::string> expected_after_head;  // the lines between the head and the end
     };
     const Case cases[] = {
-        {"tens digit 0 of value 6 stands for 2", [](StoredSettings& s) { s.packed[5] = 1; }, {"     * No Changes of QEV VELM Settings"}},
-        {"the HGL control count is not compared", [](StoredSettings& s) { s.packed[7] = 3; }, {"     * No Changes of QEV VELM Settings"}},
-        {"the low-slope digit of value 1 is not the control model", [](StoredSettings& s) { s.packed[0] = 11; },
+        {"tens digit 0 of value 6 stands for 2",
+         [](StoredSettings& s) { s.packed[5] = 1; },
+         {"     * No Changes of QEV VELM Settings"}},
+        {"the HGL control count is not compared",
+         [](StoredSettings& s) { s.packed[7] = 3; },
+         {"     * No Changes of QEV VELM Settings"}},
+        {"the low-slope digit of value 1 is not the control model",
+         [](StoredSettings& s) { s.packed[0] = 11; },
          {"     * No Changes of QEV VELM Settings"}},
         {"only the offset",
          [](StoredSettings& s) { s.reals[8] = 2.5f; },
@@ -288,8 +299,9 @@ TEST(SettingsChanges, GroupsThatDifferAndTheOnesThatDoNot)
         {"the pipe flow rate",
          [](StoredSettings& s) { s.packed[5] = 31; },
          {" *---------------------------------------------------------------------*", "    ** Baseline Setting: **",
-          "    *Total Flow Pickup Pipe sizing used Link Downstream Node Peak Flow Rate.", "    == Scenario Setting: ==",
-          "    *Total Flow Pickup Pipe sizing used Average of", "     Link Upstream and Downstream Node Peak Flow Rates."}},
+          "    *Total Flow Pickup Pipe sizing used Link Downstream Node Peak Flow Rate.",
+          "    == Scenario Setting: ==", "    *Total Flow Pickup Pipe sizing used Average of",
+          "     Link Upstream and Downstream Node Peak Flow Rates."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,8 +330,9 @@ TEST(ToolsetEntryCheck, RowsByFlag)
     EXPECT_EQ(lines[8], "             1                   see HISTORIAN for Edit History");
     EXPECT_EQ(lines[12], "             5                   No Toolset Edit Process Entry Detected");
     EXPECT_EQ(lines[14], "            13                   No Toolset Edit Process available") << "button 12 left out";
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "            41                   Toolset Edit Process Entry Detected"),
-              lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "            41                   Toolset Edit Process Entry Detected"),
+        lines.end());
     EXPECT_EQ(lines.size(), 12u + 13u + 3u);
 }
 

@@ -35,12 +35,12 @@ protected:
     void change_scenario()
     {
         std::vector<LinkRecord> map_102 = read_link_data_base("AB0102ZZ.ZLL", FilePresence::MustExist);
-        map_102.at(0).element_height() = 2.5f;        // column 23 of the pipe into map 102
-        map_102.at(1).link_length() = 350.0f;         // column 8 of the last pipe
-        map_102.at(1).unit_cost_opinion() = 100.0f;   // its cost: 35000 now, 0 in the baseline
+        map_102.at(0).element_height() = 2.5f;       // column 23 of the pipe into map 102
+        map_102.at(1).link_length() = 350.0f;        // column 8 of the last pipe
+        map_102.at(1).unit_cost_opinion() = 100.0f;  // its cost: 35000 now, 0 in the baseline
         write_link_data_base("AB0102ZZ.ZLL", map_102);
         std::vector<SubareaRecord> subareas = read_subarea_data_base("AB0101ZZ.ZSS", FilePresence::MustExist);
-        subareas.at(1).cell_area(1) = 3.0f;           // column 117
+        subareas.at(1).cell_area(1) = 3.0f;  // column 117
         write_subarea_data_base("AB0101ZZ.ZSS", subareas);
     }
     std::string run_differences(LauncherCall call, const std::vector<std::string>& typed)
@@ -139,7 +139,8 @@ TEST_F(DifferencesModuleTest, FullReportPagesTheChangesAndSumsTheCostChange)
     EXPECT_EQ(line_with("3. Total Number of   Nodes").substr(61, 7), " =    0");
     EXPECT_EQ(line_with("4. Total Change").substr(82, 14), "$      35000. ");
     EXPECT_NE(line_with("NO CHANGES were Detected").find("NO CHANGES"), std::string::npos) << "the node section";
-    EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 13, 62), "     Enter Tolerance Level Option NUMBER................ ===>2");
+    EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 13, 62),
+              "     Enter Tolerance Level Option NUMBER................ ===>2");
 }
 
 TEST_F(DifferencesModuleTest, AMapWithoutItsNodeDataBaseShiftsThePairingAndIsNotCreated)
@@ -154,7 +155,8 @@ TEST_F(DifferencesModuleTest, AMapWithoutItsNodeDataBaseShiftsThePairingAndIsNot
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].first.substr(0, 13), "  10203.0000 ");
     EXPECT_EQ(found[1].first.substr(0, 13), "  10204.0000 ");
-    EXPECT_EQ(read_text_lines("ABNODEZZ.DIF").at(1).substr(0, 13), "( 10101.0000)") << "paired with map 101's first node";
+    EXPECT_EQ(read_text_lines("ABNODEZZ.DIF").at(1).substr(0, 13), "( 10101.0000)")
+        << "paired with map 101's first node";
     EXPECT_FALSE(fs::exists("AB0101ZZ.ZNN"));
     EXPECT_EQ(entries("ABLINKZZ.DIF", false).size(), 0u) << "the links keep their pairs";
 }
@@ -193,8 +195,9 @@ TEST_F(DifferencesModuleTest, TheCostChangeCountsLinksThatHaveNoPartner)
         EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", "2"}), "differences module: done");
         const std::vector<std::string> report = read_text_lines("ABTRVLZZ.DIF");
         ASSERT_FALSE(report.empty());
-        const std::string expected = "     Total Change in Cost Opinion Between MPD ID = [AB] and the Scenario MPD = $" +
-                                     format_line("(F12.0)", {c.change});
+        const std::string expected =
+            "     Total Change in Cost Opinion Between MPD ID = [AB] and the Scenario MPD = $" +
+            format_line("(F12.0)", {c.change});
         EXPECT_EQ(report.back().substr(0, expected.size()), expected);
     }
 }
@@ -202,14 +205,16 @@ TEST_F(DifferencesModuleTest, TheCostChangeCountsLinksThatHaveNoPartner)
 TEST_F(DifferencesModuleTest, MissingFilesOfTheStudy)
 {
     fs::remove("ABLINKZZ.BAS");
-    EXPECT_EQ(run_differences(menu_call(), {"", "1", "CD", "AB", "1", ""}), "differences module: a file of the study is missing");
+    EXPECT_EQ(run_differences(menu_call(), {"", "1", "CD", "AB", "1", ""}),
+              "differences module: a file of the study is missing");
     EXPECT_EQ(test::snapshot_text(screen_at(3), 1, 21, 26), "*****FILE CDTRVLZZ.Z11    ");
     EXPECT_EQ(test::snapshot_text(screen_at(5), 1, 21, 26), "*****FILE ABLINKZZ.BAS    ");
     EXPECT_FALSE(fs::exists("ABNODEZZ.DIF"));
 
     window_ = test::ScriptedWindow();
     fs::remove("ABTRVLZZ.SST");
-    EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", "1", ""}), "differences module: a file of the study is missing");
+    EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", "1", ""}),
+              "differences module: a file of the study is missing");
     EXPECT_EQ(test::snapshot_text(screen_at(2), 1, 20, 39), "  * Data Base Subsets are NOT defined !");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 

@@ -17,7 +17,10 @@ namespace fs = std::filesystem;
 
 const std::string RULE = "  ***" + std::string(70, '=') + "***";
 
-std::string stamp(const std::string& date) { return "     Date : " + date + std::string(41, ' ') + "Time : 09:05"; }
+std::string stamp(const std::string& date)
+{
+    return "     Date : " + date + std::string(41, ' ') + "Time : 09:05";
+}
 
 std::string padded(std::string line)
 {
@@ -38,10 +41,10 @@ protected:
 TEST_F(HistorianSplitTest, OnePiecePerVisitWithItsDateInTheIndex)
 {
     const std::string long_line = "     " + std::string(100, 'x');
-    const std::string log = RULE + "\r\n" + stamp("07/03/2024") + "\r\n     Subarea Data (Previous)/Current:\r\n\f\r\n" +
-                            "\f\r\n" +                                             // an empty visit
-                            RULE + "\r\n" + stamp("07/04/2024") + "\r\n" + long_line + "\r\n\f\r\n" +
-                            RULE + "\r\n" + stamp("08/01/2024") + "\r\n";  // a visit no page break closed
+    const std::string log = RULE + "\r\n" + stamp("07/03/2024") +
+                            "\r\n     Subarea Data (Previous)/Current:\r\n\f\r\n" + "\f\r\n" +  // an empty visit
+                            RULE + "\r\n" + stamp("07/04/2024") + "\r\n" + long_line + "\r\n\f\r\n" + RULE + "\r\n" +
+                            stamp("08/01/2024") + "\r\n";  // a visit no page break closed
     test::TemporaryDirectory::put("ABHISTZZ.DAT", log);
     for (int n = 1; n <= 5; ++n) test::TemporaryDirectory::put("ABHISTZZ.00" + std::to_string(n), "old\r\n");
 

@@ -22,10 +22,10 @@ TEST(RecordDifferences, ToleranceAndRoundOff)
         float expected;
     };
     const Case cases[] = {
-        {100.0f, 100.5f, ONE_PERCENT_TOLERANCE, 0.0f},    // 0.5 % of the baseline
+        {100.0f, 100.5f, ONE_PERCENT_TOLERANCE, 0.0f},  // 0.5 % of the baseline
         {100.0f, 100.5f, TENTH_PERCENT_TOLERANCE, 0.5f},
-        {0.0f, 0.5f, ONE_PERCENT_TOLERANCE, 0.5f},        // against the scenario when the baseline is 0
-        {2.0f, 2.0005f, TENTH_PERCENT_TOLERANCE, 0.0f},   // within the round-off floor
+        {0.0f, 0.5f, ONE_PERCENT_TOLERANCE, 0.5f},       // against the scenario when the baseline is 0
+        {2.0f, 2.0005f, TENTH_PERCENT_TOLERANCE, 0.0f},  // within the round-off floor
         {100.0f, 90.0f, ONE_PERCENT_TOLERANCE, -10.0f},
         {4.0f, 4.004f, TENTH_PERCENT_TOLERANCE, 4.004f - 4.0f},  // a change of exactly the tolerance counts
     };
@@ -151,8 +151,9 @@ TEST(DifferencesPages, SubareaRowsKeepTheirValuesBeyondTheThirtieth)
 TEST(DifferencesLegend, LabelsAndFallbacks)
 {
     test::TemporaryDirectory directory;
-    test::TemporaryDirectory::put("kelnodez.lab", "header 1\r\nheader 2\r\n 301  Land use of cell 1\r\n"
-                                                  "   2  Ground elevation (ft)\r\n   2  a second label\r\n");
+    test::TemporaryDirectory::put("kelnodez.lab",
+                                  "header 1\r\nheader 2\r\n 301  Land use of cell 1\r\n"
+                                  "   2  Ground elevation (ft)\r\n   2  a second label\r\n");
     const std::vector<std::string> labels = read_text_lines("kelnodez.lab");
     struct Case {
         int column;
@@ -181,8 +182,9 @@ TEST(DifferencesLegend, LabelsAndFallbacks)
     // A line whose number field is not a whole number stops the look-up that
     // reaches it, with the file and the line named; a column labelled before
     // it is still described.
-    test::TemporaryDirectory::put("kelsubaz.lab", "header 1\r\nheader 2\r\n  99  Impervious fraction\r\n"
-                                                  "12.5  a decimal column number\r\n   3  Area (acres)\r\n");
+    test::TemporaryDirectory::put("kelsubaz.lab",
+                                  "header 1\r\nheader 2\r\n  99  Impervious fraction\r\n"
+                                  "12.5  a decimal column number\r\n   3  Area (acres)\r\n");
     const std::vector<std::string> subarea_labels = read_text_lines("kelsubaz.lab");
     EXPECT_EQ(column_description(DataBaseKind::SubareaKind, 99, subarea_labels).substr(0, 19), "Impervious fraction");
     for (int column : {3, 57}) {

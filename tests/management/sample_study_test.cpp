@@ -53,7 +53,8 @@ TEST_F(SampleStudyManagementTest, SubsetsThenAdoptionThenMaintenanceAdoptionWith
     EXPECT_EQ(read_text_lines("SALINKZZ.BAS").size(), link_records);
 
     // From the menu, adopt in maintenance mode after an editor visit.
-    test::TemporaryDirectory::put("SAHISTZZ.DAT", "  ***" + std::string(70, '=') + "***\r\n     Date : 05/06/2024\r\n\f\r\n");
+    test::TemporaryDirectory::put("SAHISTZZ.DAT",
+                                  "  ***" + std::string(70, '=') + "***\r\n     Date : 05/06/2024\r\n\f\r\n");
     EXPECT_EQ(run({"", "6", "", "2", "SA", ""}), "history log split: done");
     EXPECT_EQ(read_text_lines("SAHISTZZ.IDX").at(1), "SAHISTZZ.001" + std::string(20, ' ') + "05/06/2024");
     EXPECT_FALSE(fs::exists("SAHISTZZ.DAT"));
@@ -62,7 +63,8 @@ TEST_F(SampleStudyManagementTest, SubsetsThenAdoptionThenMaintenanceAdoptionWith
     // batch file was not run), so no working file goes.
     test::write_command_file("SA", 0, 6, 2);
     EXPECT_EQ(run({""}), "scenario module: done");
-    for (const std::string& name : inventory) EXPECT_TRUE(fs::exists(name) || name.find("ZZ.ZZ") != std::string::npos) << name;
+    for (const std::string& name : inventory)
+        EXPECT_TRUE(fs::exists(name) || name.find("ZZ.ZZ") != std::string::npos) << name;
     EXPECT_TRUE(fs::exists("SA2204ZZ.ZLL"));
 }
 
@@ -98,7 +100,8 @@ TEST_F(SampleStudyManagementTest, DifferencesOfAScenarioAndTheExceptionReportOfA
     EXPECT_EQ(run({"1", "1"}), "differences module: done");
     const std::vector<std::string> link_lines = read_text_lines("SALINKZZ.DIF");
     ASSERT_EQ(link_lines.size(), 1u + 2u * 7u) << "the column numbers and two entries";
-    EXPECT_EQ(link_lines[3].substr(0, 25), format_line("(2(1X,F11.4,1X))", {links[0].upstream_node(), links[0].downstream_node()}))
+    EXPECT_EQ(link_lines[3].substr(0, 25),
+              format_line("(2(1X,F11.4,1X))", {links[0].upstream_node(), links[0].downstream_node()}))
         << "the first entry's scenario row begins with the first link's key";
     EXPECT_EQ(read_text_lines("SASUBAZZ.DIF").size(), 1u + 5u);
     EXPECT_EQ(read_text_lines("SANODEZZ.DIF").size(), 1u);

@@ -26,10 +26,9 @@ protected:
 };
 
 const std::vector<std::string> TWO_EVENT_INVENTORY = {
-    "ABTRVLZZ.Z11", "AB0101ZZ.Z11", "AB0101ZZ.ZZN", "AB0101ZZ.ZZL", "AB0101ZZ.ZZS", "AB0101ZZ.ZNN",
-    "AB0101ZZ.ZLL", "AB0101ZZ.ZSS", "AB0102ZZ.Z11", "AB0102ZZ.ZZN", "AB0102ZZ.ZZL", "AB0102ZZ.ZZS",
-    "AB0102ZZ.ZNN", "AB0102ZZ.ZLL", "AB0102ZZ.ZSS", "ABTRVLZZ.Z12", "AB0101ZZ.Z12", "AB0102ZZ.Z12",
-    "ABCONTZZ.ZZZ", "ABTRVLZZ.SST", "ABTRVLZZ.DIA"};
+    "ABTRVLZZ.Z11", "AB0101ZZ.Z11", "AB0101ZZ.ZZN", "AB0101ZZ.ZZL", "AB0101ZZ.ZZS", "AB0101ZZ.ZNN", "AB0101ZZ.ZLL",
+    "AB0101ZZ.ZSS", "AB0102ZZ.Z11", "AB0102ZZ.ZZN", "AB0102ZZ.ZZL", "AB0102ZZ.ZZS", "AB0102ZZ.ZNN", "AB0102ZZ.ZLL",
+    "AB0102ZZ.ZSS", "ABTRVLZZ.Z12", "AB0101ZZ.Z12", "AB0102ZZ.Z12", "ABCONTZZ.ZZZ", "ABTRVLZZ.SST", "ABTRVLZZ.DIA"};
 
 TEST_F(ScenarioModuleTest, LaunchedAdoptionWritesInventoryBaselineAndCopyBatch)
 {
@@ -73,9 +72,10 @@ TEST_F(ScenarioModuleTest, BatchPathsTakeTheDataDirectoryAndTheCostFileKeepsItsW
 
 TEST_F(ScenarioModuleTest, FailedAdoptionLeavesTheEarlierFilesAsTheyWere)
 {
-    const std::vector<std::pair<std::string, std::string>> earlier = {
-        {"ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n"}, {"MPDCOPY.BAT", "COPY/Y old\r\n"}, {"ABNODEZZ.BAS", "old node\r\n"},
-        {"ABLINKZZ.BAS", "old link\r\n"}};
+    const std::vector<std::pair<std::string, std::string>> earlier = {{"ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n"},
+                                                                      {"MPDCOPY.BAT", "COPY/Y old\r\n"},
+                                                                      {"ABNODEZZ.BAS", "old node\r\n"},
+                                                                      {"ABLINKZZ.BAS", "old link\r\n"}};
     // No model list, or a file of that name that is no model list (its
     // first value is not -111888.0): the message, a pause, and nothing
     // written, so the baseline of the last adoption is not replaced by one
@@ -108,9 +108,8 @@ TEST_F(ScenarioModuleTest, FailedAdoptionLeavesTheEarlierFilesAsTheyWere)
     // nothing of the adoption is written.
     std::string too_wide = "10203.0 10204.0 0 0 0 'X' 21 0 100.0";
     for (int k = 10; k <= 188; ++k) too_wide += " 0";
-    const std::pair<std::string, std::string> bad_records[] = {{"unreadable", "10203.0 x\r\n"},
-                                                               {"cut short", "10203.0 10204.0 0\r\n"},
-                                                               {"too wide", too_wide + "\r\n"}};
+    const std::pair<std::string, std::string> bad_records[] = {
+        {"unreadable", "10203.0 x\r\n"}, {"cut short", "10203.0 10204.0 0\r\n"}, {"too wide", too_wide + "\r\n"}};
     for (const auto& [case_name, bad_record] : bad_records) {
         SCOPED_TRACE(case_name);
         test::StudyBuilder study = test::two_map_management_study();
@@ -179,7 +178,8 @@ TEST_F(ScenarioModuleTest, AbandonMaintenanceDeletesOnlyFilesWithABaselineCopy)
 TEST_F(ScenarioModuleTest, AbandonAndStartMaintenance)
 {
     test::TemporaryDirectory::put("ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\nAB0101ZZ.ZLL\r\n");
-    for (const char* name : {"ABTRVLZZ.Z11", "ABtoolzz.set", "ABHISTZZ.DAT"}) test::TemporaryDirectory::put(name, "x\r\n");
+    for (const char* name : {"ABTRVLZZ.Z11", "ABtoolzz.set", "ABHISTZZ.DAT"})
+        test::TemporaryDirectory::put(name, "x\r\n");
     // Abandon in toolset mode: the tool-status file and the history log go.
     EXPECT_EQ(run_scenario(launched_call("AB", 2, 5), {}), "scenario module: done");
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));

@@ -44,13 +44,11 @@ TEST(SubsetValues, ColumnTreatmentsOfEachKind)
         float expected;
     };
     const Case cases[] = {
-        {21, 2, 23, 3.0f},   // an as-built pipe
-        {56, 2, 23, 0.0f},   // codes 36 and 56 carry no element in columns 23-27
-        {36, 2, 27, 0.0f},
-        {36, 2, 28, 0.0f},   // column 28 is zero in the record itself
-        {21, 2, 91, 25.0f},  // column 91: the return frequency of the event
-        {21, 6, 91, 2.0f},
-        {21, 0, 91, 0.0f},   // no event: no frequency
+        {21, 2, 23, 3.0f},                      // an as-built pipe
+        {56, 2, 23, 0.0f},                      // codes 36 and 56 carry no element in columns 23-27
+        {36, 2, 27, 0.0f},  {36, 2, 28, 0.0f},  // column 28 is zero in the record itself
+        {21, 2, 91, 25.0f},                     // column 91: the return frequency of the event
+        {21, 6, 91, 2.0f},  {21, 0, 91, 0.0f},  // no event: no frequency
         {21, 7, 91, 0.0f},
     };
     for (const Case& c : cases) {

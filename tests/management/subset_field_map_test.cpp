@@ -139,7 +139,8 @@ TEST(SubsetFieldMapEditor, ValuesOutsideTheKindsColumnsAreAskedAgain)
         const SubsetFieldList& list = run.edit(c.kind, {"c", c.refused, c.accepted, "E"});
         EXPECT_EQ(list[static_cast<std::size_t>(first - 1)], c.value);
         const int row = 5 + first;
-        EXPECT_EQ(test::snapshot_text(run.window.reads().at(2), 25, row, 10), "[   ]     ") << "the refused entry cleared";
+        EXPECT_EQ(test::snapshot_text(run.window.reads().at(2), 25, row, 10), "[   ]     ")
+            << "the refused entry cleared";
         EXPECT_EQ(run.window.text_at(26, row, 3), format_three(c.value));
         EXPECT_EQ(run.cursor(3), std::make_pair(33, row + 1)) << "on to the next field";
     }
@@ -175,7 +176,7 @@ TEST(SubsetFieldMapEditor, InsertAndDeleteOnPageTwoAndAtTheLastField)
     // A full node list, 1 to 60 mapped to columns 101 to 160 past the key.
     struct Case {
         const char* name;
-        int field;       // the field the command is typed on
+        int field;  // the field the command is typed on
         std::string command;
         std::vector<std::string> value;  // typed after the command
         std::vector<int> fields_45_to_60;
@@ -216,9 +217,9 @@ TEST(SubsetFieldMapEditor, PagesReinstallAndLeavingPastTheLastField)
 {
     EditorRun run;
     std::vector<std::string> typed = {"C", "99", "R"};  // change, then the defaults again
-    typed.insert(typed.end(), 29, "");                   // from field 2 down to field 31 on page 2
-    typed.insert(typed.end(), {"B", "Q"});               // back to page 1, an unknown command
-    typed.insert(typed.end(), 31, "");                   // field 30 to past field 60
+    typed.insert(typed.end(), 29, "");                  // from field 2 down to field 31 on page 2
+    typed.insert(typed.end(), {"B", "Q"});              // back to page 1, an unknown command
+    typed.insert(typed.end(), 31, "");                  // field 30 to past field 60
     const SubsetFieldList& list = run.edit(DataBaseKind::NodeKind, typed);
     EXPECT_EQ(list, default_map().fields(DataBaseKind::NodeKind));
     const std::size_t on_page_two = 3 + 29;

@@ -50,7 +50,8 @@ TEST_F(SubsetModuleTest, InteractivePreparationOfTheStudysSubsets)
 
     const std::vector<std::string> links = read_text_lines("ABLINKZZ.SST");
     ASSERT_EQ(links.size(), 3u) << "header and the two links, map 101 first";
-    EXPECT_EQ(links[0].substr(0, 11 + 13 * 6), "         1,           2,           3,           4,           5,           7,           8,");
+    EXPECT_EQ(links[0].substr(0, 11 + 13 * 6),
+              "         1,           2,           3,           4,           5,           7,           8,");
     EXPECT_EQ(links[1].substr(0, 26), "  10101.0000,  10102.0000,");
     EXPECT_EQ(links[2].substr(0, 26), "  10102.0000,  10203.0000,");
     EXPECT_EQ(read_text_lines("ABNODEZZ.SST").size(), 4u);
@@ -69,14 +70,13 @@ TEST_F(SubsetModuleTest, ColumnNinetyOneShowsTheFirstMapsReturnFrequency)
     for (int k = 0; k < 60; ++k) zeros += "   0";
     std::string links = "   1   2  91";
     for (int k = 3; k < 60; ++k) links += "   0";
-    test::TemporaryDirectory::put("ABTRVLZZ.SST", "   1" + zeros.substr(4) + "\r\n   1" + zeros.substr(4) +
-                                                      "\r\n" + links + "\r\n");
+    test::TemporaryDirectory::put("ABTRVLZZ.SST",
+                                  "   1" + zeros.substr(4) + "\r\n   1" + zeros.substr(4) + "\r\n" + links + "\r\n");
     LauncherCall call = launched_call("AB", 1, 4);
     EXPECT_EQ(run_subset(call, {}), "subset module: done");
-    EXPECT_EQ(read_text_lines("ABLINKZZ.SST"),
-              (std::vector<std::string>{"         1,           2,          91,",
-                                        "  10101.0000,  10102.0000,      0.0000,",
-                                        "  10102.0000,  10203.0000,     25.0000,"}));
+    EXPECT_EQ(read_text_lines("ABLINKZZ.SST"), (std::vector<std::string>{"         1,           2,          91,",
+                                                                         "  10101.0000,  10102.0000,      0.0000,",
+                                                                         "  10102.0000,  10203.0000,     25.0000,"}));
 }
 
 TEST_F(SubsetModuleTest, StudyAnswers)

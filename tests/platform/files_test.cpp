@@ -182,7 +182,10 @@ TEST_F(AtomicReplace, AReadOnlyFileIsRefusedAndKept)
     const std::vector<Case> cases = {
         {"replace", [] { replace_file_atomically("ab2301zz.zll", "new links"); }},
         {"copy", [] { copy_file_atomically("SOURCE.DAT", "AB2301ZZ.ZLL"); }},
-        {"together", [] { replace_files_together({{"OTHER.DAT", "new"}, {"AB2301ZZ.ZLL", "new links"}}); }},
+        {"together",
+         [] {
+             replace_files_together({{"OTHER.DAT", "new"}, {"AB2301ZZ.ZLL", "new links"}});
+         }},
         {"check", [] { check_replaceable("AB2301ZZ.ZLL"); }},
         {"append", [] { append_to_file("ab2301zz.zll", "a line more"); }},
     };
@@ -241,15 +244,16 @@ TEST_F(AtomicReplace, FilesReplacedTogetherAreAllOldWhenOneWriteFails)
     rlimit small = old_limit;
     small.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(replace_files_together({{"ab0101zz.z11", "new 1"},
-                                         {"AB0101ZZ.Z12", std::string(100000, 'n')},
-                                         {"AB0101ZZ.ZLL", "new links"}}),
-                 FileError);
+    EXPECT_THROW(
+        replace_files_together(
+            {{"ab0101zz.z11", "new 1"}, {"AB0101ZZ.Z12", std::string(100000, 'n')}, {"AB0101ZZ.ZLL", "new links"}}),
+        FileError);
     setrlimit(RLIMIT_FSIZE, &old_limit);
     std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z11"), "event 1");
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z12"), "event 2");
-    EXPECT_EQ(TemporaryDirectory::entries(), (std::vector<std::string>{"AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZLL"}));
+    EXPECT_EQ(TemporaryDirectory::entries(),
+              (std::vector<std::string>{"AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZLL"}));
 
     replace_files_together({{"ab0101zz.z11", "new 1"}, {"AB0101ZZ.ZLL", "new links"}, {"TEMP.DAT", "kept"}});
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z11"), "new 1");

@@ -10,7 +10,10 @@ namespace {
 
 constexpr std::string_view PAUSE_PROMPT = "  Press RETURN to continue ===>";
 
-std::string blank_lines(int count) { return std::string(static_cast<std::size_t>(count), '\n'); }
+std::string blank_lines(int count)
+{
+    return std::string(static_cast<std::size_t>(count), '\n');
+}
 
 // Takes what the window printed so far.
 std::string take(std::ostringstream& out)

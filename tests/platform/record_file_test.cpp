@@ -104,22 +104,28 @@ std::string run_sequence(const std::string& name, const std::string& operations)
     std::string op;
     while (ops >> op) {
         switch (op[0]) {
-        case 'w': file->write_value(std::stof(op.substr(1))); break;
-        case 'x':
-            if (const auto value = file->read_value()) {
-                char text[32];
-                std::snprintf(text, sizeof text, "read %.1f\n", static_cast<double>(*value));
-                reads << text;
-            } else {
-                reads << "end\n";
-            }
-            break;
-        case 'b': file->backspace(); break;
-        case 'r': file->rewind(); break;
-        case 'o':
-            file->close_keep();
-            file.emplace(name, RecordFile::Open::MustExist);
-            break;
+            case 'w':
+                file->write_value(std::stof(op.substr(1)));
+                break;
+            case 'x':
+                if (const auto value = file->read_value()) {
+                    char text[32];
+                    std::snprintf(text, sizeof text, "read %.1f\n", static_cast<double>(*value));
+                    reads << text;
+                } else {
+                    reads << "end\n";
+                }
+                break;
+            case 'b':
+                file->backspace();
+                break;
+            case 'r':
+                file->rewind();
+                break;
+            case 'o':
+                file->close_keep();
+                file.emplace(name, RecordFile::Open::MustExist);
+                break;
         }
     }
     file->close_keep();
@@ -129,15 +135,15 @@ std::string run_sequence(const std::string& name, const std::string& operations)
 TEST_F(RecordFiles, PositioningMatchesGfortran)
 {
     const char* sequences[] = {
-        "w1 w2 w3 w4 b b w9",          // a write drops every record after it
-        "w1 w2 w3 w4 r x w7",          // read, then write: the file ends there
-        "w1 w2 r b w5",                // backspace at the start stays there
+        "w1 w2 w3 w4 b b w9",  // a write drops every record after it
+        "w1 w2 w3 w4 r x w7",  // read, then write: the file ends there
+        "w1 w2 r b w5",        // backspace at the start stays there
         "w1 w2 w3 b b b b w6",
         "w1 w2 b x w3",
-        "w1 w2 o x x",                 // reopened and only read: unchanged
-        "w1 w2 o x x x b w5",          // the end met, backspace, write appends
+        "w1 w2 o x x",         // reopened and only read: unchanged
+        "w1 w2 o x x x b w5",  // the end met, backspace, write appends
         "w1 w2 w3 r x x x x b w8",
-        "w1 w2 o x x x b b x w4",      // a second backspace steps over a record
+        "w1 w2 o x x x b b x w4",  // a second backspace steps over a record
         "w1 o r b x b x w6",
         "",
     };
@@ -236,7 +242,8 @@ TEST_F(RecordFiles, StopClosesOpenFilesWithKeep)
         stop_program("test");
     } catch (const ProgramStop&) {
     }
-    EXPECT_EQ(TemporaryDirectory::get("MODEL.Z12"), encode_records({float_payload(-222222.0f), float_payload(10001.0f)}));
+    EXPECT_EQ(TemporaryDirectory::get("MODEL.Z12"),
+              encode_records({float_payload(-222222.0f), float_payload(10001.0f)}));
     EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"MODEL.Z12"});
 }
 

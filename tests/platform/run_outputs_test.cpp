@@ -47,8 +47,7 @@ TEST_F(RunOutputsTest, NewVersionsReplaceTheFilesTogetherOnlyAtTheCommit)
     EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "earlier table\r\n");
     EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\n");
     EXPECT_EQ(read_text_lines(outputs.current_file("abtrvlzz.dia")), std::vector<std::string>{"new report"});
-    EXPECT_EQ(read_text_lines(outputs.current_file("setf.zzz")),
-              (std::vector<std::string>{"earlier set", "added"}));
+    EXPECT_EQ(read_text_lines(outputs.current_file("setf.zzz")), (std::vector<std::string>{"earlier set", "added"}));
     EXPECT_TRUE(outputs.has_new_version("Data/ABSETCZZ.ZZZ"));
     EXPECT_EQ(outputs.current_file("ABSETEZZ.ZZZ"), "ABSETEZZ.ZZZ") << "a file the run did not write";
 
@@ -84,7 +83,7 @@ TEST_F(RunOutputsTest, AStoppedRunLeavesEveryFileAsItWas)
         write_text_lines(outputs.changed_file("SETF.ZZZ"), {"new set"});
         write_text_lines(outputs.new_file("ABSETHZZ.ZZZ"), {"a file the previous run did not have"});
         outputs.new_file("ABSETXZZ.ZZZ");  // asked for, never written
-    }  // a stop unwinds through here
+    }                                      // a stop unwinds through here
     EXPECT_EQ(all_entries(), before);
     EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n");
     EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\n");

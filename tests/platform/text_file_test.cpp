@@ -26,12 +26,12 @@ TEST_F(TextFiles, LinesAsTheOriginalPlatformReadThem)
     };
     const Case cases[] = {
         {"a\r\nb\r\n", {"a", "b"}},
-        {"a\nb", {"a", "b"}},                         // LF alone; last line without a line end
-        {"a\r\r\n", {"a\r"}},                         // only the CR before the LF goes
+        {"a\nb", {"a", "b"}},  // LF alone; last line without a line end
+        {"a\r\r\n", {"a\r"}},  // only the CR before the LF goes
         {"\r\n\r\n", {"", ""}},
-        {"a\r\n\x1a\r\nhidden\r\n", {"a"}},           // Ctrl-Z line ends the file
+        {"a\r\n\x1a\r\nhidden\r\n", {"a"}},  // Ctrl-Z line ends the file
         {"a\r\n\x1a", {"a"}},
-        {"a\x1a\r\n \x1a\r\n", {"a\x1a", " \x1a"}},   // Ctrl-Z with other text is data
+        {"a\x1a\r\n \x1a\r\n", {"a\x1a", " \x1a"}},  // Ctrl-Z with other text is data
         {"", {}},
     };
     for (const auto& c : cases) {

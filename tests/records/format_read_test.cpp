@@ -22,18 +22,18 @@ TEST(FormatRead, RealFields)
         {"(F8.2)", "   12345", 123.45f},  // implied decimals
         {"(F8.2)", "12345", 123.45f},     // wherever the digits stand in the field
         {"(F8.2)", "-12345", -123.45f},
-        {"(F8.2)", "1234.5", 1234.5f},    // a point wins over the implied decimals
+        {"(F8.2)", "1234.5", 1234.5f},  // a point wins over the implied decimals
         {"(F8.2)", "12.", 12.0f},
-        {"(F8.2)", "", 0.0f},             // a blank field, or one beyond the line's end
+        {"(F8.2)", "", 0.0f},  // a blank field, or one beyond the line's end
         {"(F8.2)", "        ", 0.0f},
-        {"(F8.2)", "1 2 3", 1.23f},       // blanks inside are ignored
-        {"(F8.2)", "1.5E2", 150.0f},      // exponents as Fortran writes them
+        {"(F8.2)", "1 2 3", 1.23f},   // blanks inside are ignored
+        {"(F8.2)", "1.5E2", 150.0f},  // exponents as Fortran writes them
         {"(F8.2)", "1.5e-2", 0.015f},
         {"(F8.2)", "1.5D2", 150.0f},
         {"(F8.2)", "1.5+2", 150.0f},
-        {"(F8.2)", "15E2", 15.0f},        // implied decimals, then the exponent
+        {"(F8.2)", "15E2", 15.0f},  // implied decimals, then the exponent
         {"(F8.2)", "-", 0.0f},
-        {"(F8.1)", "0.855", 0.855f},      // straight to float: no double rounding
+        {"(F8.1)", "0.855", 0.855f},  // straight to float: no double rounding
         {"(F8.1)", "  1001.1", 1001.1f},
         {"(1X,F8.1)", "X  1001.1", 1001.1f},
         {"(F12.2)", "16777217", 167772.17f},
@@ -96,8 +96,7 @@ TEST(FormatRead, SlashesAndReversionMoveToTheNextLine)
 TEST(FormatRead, BadFieldIsNamed)
 {
     const char* bad_fields[] = {"12a", "1.2.3", "1,5", "1E", "1E+", "--", "*****", "1e2e", "1E99999", "infx"};
-    for (const char* field : bad_fields)
-        EXPECT_THROW(Format("(F8.2)").read({field}, 1), FormatReadError) << field;
+    for (const char* field : bad_fields) EXPECT_THROW(Format("(F8.2)").read({field}, 1), FormatReadError) << field;
     for (const char* field : {"1.0", "+", "2a", "9999999999", "1e2"})
         EXPECT_THROW(Format("(I10)").read({field}, 1), FormatReadError) << field;
     try {

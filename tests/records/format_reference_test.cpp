@@ -49,8 +49,7 @@ void write_runs(std::ostream& out, const std::vector<FormatValue>& values, bool 
 {
     std::vector<std::pair<std::size_t, std::size_t>> runs;  // [first, last)
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (runs.empty() || values[i].index() != values[runs.back().first].index())
-            runs.emplace_back(i, i);
+        if (runs.empty() || values[i].index() != values[runs.back().first].index()) runs.emplace_back(i, i);
         runs.back().second = i + 1;
     }
     out << runs.size() << '\n';
@@ -66,13 +65,11 @@ void write_runs(std::ostream& out, const std::vector<FormatValue>& values, bool 
                     out << hex << '\n';
                 }
             } else if (const int* integer = std::get_if<int>(&value)) {
-                if (with_values)
-                    out << *integer << '\n';
+                if (with_values) out << *integer << '\n';
             } else {
                 const std::string& text = std::get<std::string>(value);
                 out << text.size() << '\n';
-                if (with_values)
-                    out << text << '\n';
+                if (with_values) out << text << '\n';
             }
         }
     }
@@ -87,17 +84,15 @@ std::vector<std::string> run_reference(const std::string& mode, const std::strin
     const std::string cases = scratch.file("cases.txt");
     const std::string output = scratch.file("output.txt");
     test::TemporaryDirectory::put(cases, std::to_string(count) + "\n" + cases_text);
-    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/format_reference " + mode + " " + cases +
-                                " " + output + " 2>" + scratch.file("stderr.txt");
-    if (std::system(command.c_str()) != 0)
-        ADD_FAILURE() << "the reference program failed: " << command;
+    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/format_reference " + mode + " " + cases + " " +
+                                output + " 2>" + scratch.file("stderr.txt");
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "the reference program failed: " << command;
     const std::string text = test::TemporaryDirectory::get(output);
     std::vector<std::string> results;
     std::size_t start = 0;
     for (;;) {
         const std::size_t mark = text.find("@@END\n", start);
-        if (mark == std::string::npos)
-            break;
+        if (mark == std::string::npos) break;
         results.push_back(text.substr(start, mark - start));
         start = mark + 6;
     }
@@ -136,10 +131,8 @@ void expect_writes_match_reference(const std::vector<WriteCase>& cases)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Format format(cases[i].descriptors);
         std::string ours;
-        for (const std::string& record : format.write(cases[i].values))
-            ours += record + '\n';
-        if (format.stays_on_line())
-            ours.pop_back();
+        for (const std::string& record : format.write(cases[i].values)) ours += record + '\n';
+        if (format.stays_on_line()) ours.pop_back();
         if (ours != reference[i] && ++differences <= 5) {
             ADD_FAILURE() << "format " << cases[i].descriptors << " values" << describe(cases[i].values)
                           << "\n engine:    [" << ours << "]\n reference: [" << reference[i] << "]";
@@ -153,8 +146,7 @@ void expect_reads_match_reference(const std::vector<ReadCase>& cases)
     std::ostringstream text;
     for (const ReadCase& c : cases) {
         text << c.descriptors << '\n' << c.lines.size() << '\n';
-        for (const std::string& line : c.lines)
-            text << line.size() << '\n' << line << '\n';
+        for (const std::string& line : c.lines) text << line.size() << '\n' << line << '\n';
         write_runs(text, c.targets, false);
     }
     const std::vector<std::string> reference = run_reference("read", text.str(), cases.size());
@@ -181,8 +173,7 @@ void expect_reads_match_reference(const std::vector<ReadCase>& cases)
         }
         if (ours != reference[i] && ++differences <= 5) {
             std::string lines;
-            for (const std::string& l : c.lines)
-                lines += "\n  [" + l + "]";
+            for (const std::string& l : c.lines) lines += "\n  [" + l + "]";
             ADD_FAILURE() << "format " << c.descriptors << " lines" << lines << "\n engine:    " << ours
                           << "\n reference: " << reference[i];
         }
@@ -220,8 +211,7 @@ public:
         static constexpr std::string_view ALPHABET =
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .,:;-+*/()[]<>='''$";
         std::string result;
-        for (std::size_t i = 0; i < length; ++i)
-            result.push_back(ALPHABET[bits() % ALPHABET.size()]);
+        for (std::size_t i = 0; i < length; ++i) result.push_back(ALPHABET[bits() % ALPHABET.size()]);
         return result;
     }
 
@@ -236,9 +226,9 @@ struct Real {
 
 // Every F field the system's layouts use.
 constexpr Real LAYOUT_REALS[] = {
-    {8, 2},  {8, 1}, {8, 4}, {6, 2}, {6, 4}, {8, 3},  {8, 5}, {5, 2}, {5, 1}, {10, 2}, {7, 2},
-    {9, 2},  {7, 4}, {9, 4}, {5, 3}, {7, 5}, {3, 0},  {7, 3}, {6, 3}, {4, 2}, {10, 3}, {8, 6},
-    {8, 0},  {9, 1}, {9, 0}, {3, 1}, {12, 0}, {9, 3}, {4, 0}, {5, 0}, {9, 4}, {6, 4},
+    {8, 2}, {8, 1}, {8, 4}, {6, 2}, {6, 4},  {8, 3}, {8, 5}, {5, 2}, {5, 1}, {10, 2}, {7, 2},
+    {9, 2}, {7, 4}, {9, 4}, {5, 3}, {7, 5},  {3, 0}, {7, 3}, {6, 3}, {4, 2}, {10, 3}, {8, 6},
+    {8, 0}, {9, 1}, {9, 0}, {3, 1}, {12, 0}, {9, 3}, {4, 0}, {5, 0}, {9, 4}, {6, 4},
 };
 
 // A value for Fw.d that exercises one of the rules: any magnitude, the
@@ -248,47 +238,45 @@ float value_for(Draw& draw, const Real& field)
 {
     const int whole_digits = field.width - field.decimals - 1;
     switch (draw.range(0, 9)) {
-    case 0:
-    case 1:
-    case 2:  // anything from tiny to far too wide
-        return draw.signed_magnitude(-9, 14);
-    case 3:
-    case 4: {  // mostly fitting values
-        return draw.signed_magnitude(-field.decimals - 1, std::max(whole_digits, 1));
-    }
-    case 5: {  // next to the largest value that fits, positive or negative
-        const bool negative = draw.chance(50);
-        const double limit = std::pow(10.0, negative ? whole_digits - 1 : whole_digits) -
-                             0.5 * std::pow(10.0, -field.decimals);
-        float value = static_cast<float>(limit);
-        for (long steps = draw.range(-3, 3); steps != 0; steps += steps > 0 ? -1 : 1)
-            value = std::nextafter(value, steps > 0 ? INFINITY : 0.0f);
-        return negative ? -value : value;
-    }
-    case 6: {  // exact binary ties: an odd multiple of 2^-(d+1)
-        const long odd = 2 * draw.range(0, (1L << std::min(22, whole_digits * 3 + field.decimals)) - 1) + 1;
-        const float value = std::ldexp(static_cast<float>(odd), -(field.decimals + 1));
-        return draw.chance(30) ? -value : value;
-    }
-    case 7:  // negatives that round to zero or to the last decimal
-        return -draw.magnitude(-field.decimals - 6, -field.decimals);
-    case 8: {  // values next to a rounding boundary of the decimals
-        const double step = std::pow(10.0, -field.decimals);
-        const double boundary = (draw.range(0, 99999) + 0.5) * step;
-        float value = static_cast<float>(boundary);
-        if (draw.chance(50))
-            value = std::nextafter(value, draw.chance(50) ? INFINITY : 0.0f);
-        return draw.chance(30) ? -value : value;
-    }
-    default: {  // any finite bit pattern, zeros of both signs among them
-        if (draw.chance(10))
-            return draw.chance(50) ? 0.0f : -0.0f;
-        float value;
-        do {
-            value = std::bit_cast<float>(draw.bits());
-        } while (!std::isfinite(value));
-        return value;
-    }
+        case 0:
+        case 1:
+        case 2:  // anything from tiny to far too wide
+            return draw.signed_magnitude(-9, 14);
+        case 3:
+        case 4: {  // mostly fitting values
+            return draw.signed_magnitude(-field.decimals - 1, std::max(whole_digits, 1));
+        }
+        case 5: {  // next to the largest value that fits, positive or negative
+            const bool negative = draw.chance(50);
+            const double limit =
+                std::pow(10.0, negative ? whole_digits - 1 : whole_digits) - 0.5 * std::pow(10.0, -field.decimals);
+            float value = static_cast<float>(limit);
+            for (long steps = draw.range(-3, 3); steps != 0; steps += steps > 0 ? -1 : 1)
+                value = std::nextafter(value, steps > 0 ? INFINITY : 0.0f);
+            return negative ? -value : value;
+        }
+        case 6: {  // exact binary ties: an odd multiple of 2^-(d+1)
+            const long odd = 2 * draw.range(0, (1L << std::min(22, whole_digits * 3 + field.decimals)) - 1) + 1;
+            const float value = std::ldexp(static_cast<float>(odd), -(field.decimals + 1));
+            return draw.chance(30) ? -value : value;
+        }
+        case 7:  // negatives that round to zero or to the last decimal
+            return -draw.magnitude(-field.decimals - 6, -field.decimals);
+        case 8: {  // values next to a rounding boundary of the decimals
+            const double step = std::pow(10.0, -field.decimals);
+            const double boundary = (draw.range(0, 99999) + 0.5) * step;
+            float value = static_cast<float>(boundary);
+            if (draw.chance(50)) value = std::nextafter(value, draw.chance(50) ? INFINITY : 0.0f);
+            return draw.chance(30) ? -value : value;
+        }
+        default: {  // any finite bit pattern, zeros of both signs among them
+            if (draw.chance(10)) return draw.chance(50) ? 0.0f : -0.0f;
+            float value;
+            do {
+                value = std::bit_cast<float>(draw.bits());
+            } while (!std::isfinite(value));
+            return value;
+        }
     }
 }
 
@@ -313,13 +301,11 @@ std::vector<std::pair<char, Real>> data_descriptors(const std::string& layout)
                 char c = layout[i];
                 if (c == '\'') {
                     i = layout.find('\'', i + 1) + 1;
-                    while (i < layout.size() && layout[i] == '\'')
-                        i = layout.find('\'', i + 1) + 1;
+                    while (i < layout.size() && layout[i] == '\'') i = layout.find('\'', i + 1) + 1;
                     continue;
                 }
                 int count = 0;
-                while (std::isdigit(static_cast<unsigned char>(layout[i])))
-                    count = count * 10 + (layout[i++] - '0');
+                while (std::isdigit(static_cast<unsigned char>(layout[i]))) count = count * 10 + (layout[i++] - '0');
                 c = layout[i];
                 if (c == '(') {
                     ++i;
@@ -337,8 +323,7 @@ std::vector<std::pair<char, Real>> data_descriptors(const std::string& layout)
                         while (std::isdigit(static_cast<unsigned char>(layout[i])))
                             field.decimals = field.decimals * 10 + (layout[i++] - '0');
                     }
-                    for (int k = 0; k < std::max(count, 1); ++k)
-                        result.emplace_back(c, field);
+                    for (int k = 0; k < std::max(count, 1); ++k) result.emplace_back(c, field);
                     continue;
                 }
                 ++i;
@@ -357,8 +342,7 @@ TEST(FormatReference, RealFieldsOfEveryLayoutWidth)
     for (const Real& field : LAYOUT_REALS) {
         for (int block = 0; block < 4; ++block) {
             WriteCase c{real_layout(field, 10), {}};
-            for (int i = 0; i < 1000; ++i)
-                c.values.emplace_back(value_for(draw, field));
+            for (int i = 0; i < 1000; ++i) c.values.emplace_back(value_for(draw, field));
             cases.push_back(std::move(c));
         }
     }
@@ -374,8 +358,7 @@ TEST(FormatReference, RealFieldsOfOtherWidths)
         for (int decimals = 0; decimals < width && decimals <= 9; ++decimals) {
             const Real field{width, decimals};
             WriteCase c{real_layout(field, 8), {}};
-            for (int i = 0; i < 300; ++i)
-                c.values.emplace_back(value_for(draw, field));
+            for (int i = 0; i < 300; ++i) c.values.emplace_back(value_for(draw, field));
             cases.push_back(std::move(c));
         }
     }
@@ -388,14 +371,12 @@ TEST(FormatReference, RealFieldsOfOtherWidths)
     }
     WriteCase specials{"(8(F9.2,F3.1,F4.0))", {}};
     for (float value : {INFINITY, -INFINITY, NAN, -NAN}) {
-        for (int i = 0; i < 3; ++i)
-            specials.values.emplace_back(value);
+        for (int i = 0; i < 3; ++i) specials.values.emplace_back(value);
     }
     cases.push_back(specials);
     for (int width = 1; width <= 10; ++width) {
         WriteCase c{"(4F" + std::to_string(width) + ".0)", {}};
-        for (float value : {INFINITY, -INFINITY, NAN, 0.0f})
-            c.values.emplace_back(value);
+        for (float value : {INFINITY, -INFINITY, NAN, 0.0f}) c.values.emplace_back(value);
         cases.push_back(std::move(c));
     }
     expect_writes_match_reference(cases);
@@ -410,12 +391,10 @@ TEST(FormatReference, IntegerFields)
         for (int i = 0; i < 500; ++i) {
             const int digits = static_cast<int>(draw.range(0, 9));
             long value = draw.range(0, static_cast<long>(std::pow(10.0, digits)));
-            if (draw.chance(30))
-                value = -value;
+            if (draw.chance(30)) value = -value;
             c.values.emplace_back(static_cast<int>(value));
         }
-        for (int value : {0, -1, 9, 10, -9, 99, 100, -99, 999, 1000, -999, 9999, 10000,
-                          2147483647, -2147483647 - 1})
+        for (int value : {0, -1, 9, 10, -9, 99, 100, -99, 999, 1000, -999, 9999, 10000, 2147483647, -2147483647 - 1})
             c.values.emplace_back(value);
         cases.push_back(std::move(c));
     }
@@ -434,8 +413,7 @@ TEST(FormatReference, TextFields)
         cases.push_back(std::move(c));
     }
     WriteCase whole{"(3(A,'|'))", {}};
-    for (int i = 0; i < 60; ++i)
-        whole.values.emplace_back(draw.text(static_cast<std::size_t>(draw.range(0, 40))));
+    for (int i = 0; i < 60; ++i) whole.values.emplace_back(draw.text(static_cast<std::size_t>(draw.range(0, 40))));
     cases.push_back(whole);
     expect_writes_match_reference(cases);
 }
@@ -454,11 +432,13 @@ TEST(FormatReference, RecordStructure)
         "(/24X,'II. DIAGNOSTICS REPORT'/)",
         "(8X,'None')",
         "(79('-'))",
-        "(1X,70('-')/1X,'* Fatal Error: the following nodal points have more'/3X,'than 5 tributary links connected to it:')",
+        "(1X,70('-')/1X,'* Fatal Error: the following nodal points have more'/3X,'than 5 tributary links connected to "
+        "it:')",
         "(6(2X,F8.1))",
         "(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')",
         "(F6.2,3X,2(2(F4.1,1X),'/'),5X)",
-        "(2X,'G. Length of a Link is less than',' [0.001]:'/5X,'(EXCEPTIONS are FATAL!)'/'  Upstream   Downstream    Length'/'    Node        Node       (feet)')",
+        "(2X,'G. Length of a Link is less than',' [0.001]:'/5X,'(EXCEPTIONS are FATAL!)'/'  Upstream   Downstream    "
+        "Length'/'    Node        Node       (feet)')",
         "(F4.0, 2 ( 1x , f5.1 ) , / , f3.0)",
         "(' * PROCESSING',F6.1,$)",
         "(2(F5.1,'$'),$)",
@@ -471,11 +451,9 @@ TEST(FormatReference, RecordStructure)
             // A list ending in "$" is a prompt: it always gets its values.
             const std::size_t wanted = data_descriptors(layout).size();
             const bool takes_values = wanted > 0;
-            if ((!takes_values && count > 0) ||
-                (Format(layout).stays_on_line() && count != static_cast<int>(wanted)))
+            if ((!takes_values && count > 0) || (Format(layout).stays_on_line() && count != static_cast<int>(wanted)))
                 continue;
-            for (int i = 0; takes_values && i < count; ++i)
-                c.values.emplace_back(draw.signed_magnitude(-2, 2));
+            for (int i = 0; takes_values && i < count; ++i) c.values.emplace_back(draw.signed_magnitude(-2, 2));
             cases.push_back(std::move(c));
         }
     }
@@ -520,13 +498,15 @@ TEST(FormatReference, TheSystemsRecordLayouts)
             WriteCase c{layout, {}};
             for (const auto& [kind, field] : descriptors) {
                 if (kind == 'F') {
-                    c.values.emplace_back(draw.chance(85) ? draw.signed_magnitude(-field.decimals, field.width -
-                                                                                             field.decimals - 1)
-                                                          : value_for(draw, field));
+                    c.values.emplace_back(draw.chance(85)
+                                              ? draw.signed_magnitude(-field.decimals, field.width - field.decimals - 1)
+                                              : value_for(draw, field));
                 } else if (kind == 'I') {
-                    c.values.emplace_back(static_cast<int>(draw.range(-99, static_cast<long>(std::pow(10, field.width)))));
+                    c.values.emplace_back(
+                        static_cast<int>(draw.range(-99, static_cast<long>(std::pow(10, field.width)))));
                 } else {
-                    c.values.emplace_back(draw.text(static_cast<std::size_t>(field.width > 0 ? field.width : draw.range(0, 20))));
+                    c.values.emplace_back(
+                        draw.text(static_cast<std::size_t>(field.width > 0 ? field.width : draw.range(0, 20))));
                 }
             }
             cases.push_back(std::move(c));
@@ -543,47 +523,44 @@ std::string number_field(Draw& draw, int width, bool allow_oddities)
 {
     std::string field;
     switch (draw.range(0, 5)) {
-    case 0: {  // a number written by the engine itself, maybe shifted in its field
-        const float value = draw.signed_magnitude(-4, 5);
-        char text[64];
-        std::snprintf(text, sizeof text, "%.*f", static_cast<int>(draw.range(0, 5)), static_cast<double>(value));
-        field = text;
-        break;
+        case 0: {  // a number written by the engine itself, maybe shifted in its field
+            const float value = draw.signed_magnitude(-4, 5);
+            char text[64];
+            std::snprintf(text, sizeof text, "%.*f", static_cast<int>(draw.range(0, 5)), static_cast<double>(value));
+            field = text;
+            break;
+        }
+        case 1: {  // digits only: implied decimals
+            field = std::to_string(draw.range(0, 99999999));
+            if (draw.chance(30)) field.insert(0, draw.chance(50) ? "-" : "+");
+            break;
+        }
+        case 2: {  // with an exponent
+            char text[64];
+            std::snprintf(text, sizeof text, "%.*E", static_cast<int>(draw.range(0, 4)),
+                          static_cast<double>(draw.signed_magnitude(-6, 6)));
+            field = text;
+            if (draw.chance(30))
+                field.erase(field.find('E'), 1);  // "1.5+02"
+            else if (draw.chance(30))
+                field[field.find('E')] = "eDd"[draw.range(0, 2)];
+            break;
+        }
+        case 3:  // blanks around and inside
+            field = std::string(static_cast<std::size_t>(draw.range(0, 3)), ' ') + std::to_string(draw.range(0, 9999));
+            field.insert(static_cast<std::size_t>(draw.range(0, static_cast<long>(field.size()))), " ");
+            if (draw.chance(50))
+                field.insert(static_cast<std::size_t>(draw.range(0, static_cast<long>(field.size()))), ".");
+            break;
+        default: {  // characters at random
+            static constexpr std::string_view CHARACTERS = "0123456789 .+-Ee";
+            static constexpr std::string_view ODD = "0123456789 .+-EeDdxA*";
+            const std::string_view alphabet = allow_oddities ? ODD : CHARACTERS;
+            for (int i = 0; i < width; ++i) field.push_back(alphabet[draw.bits() % alphabet.size()]);
+            break;
+        }
     }
-    case 1: {  // digits only: implied decimals
-        field = std::to_string(draw.range(0, 99999999));
-        if (draw.chance(30))
-            field.insert(0, draw.chance(50) ? "-" : "+");
-        break;
-    }
-    case 2: {  // with an exponent
-        char text[64];
-        std::snprintf(text, sizeof text, "%.*E", static_cast<int>(draw.range(0, 4)),
-                      static_cast<double>(draw.signed_magnitude(-6, 6)));
-        field = text;
-        if (draw.chance(30))
-            field.erase(field.find('E'), 1);  // "1.5+02"
-        else if (draw.chance(30))
-            field[field.find('E')] = "eDd"[draw.range(0, 2)];
-        break;
-    }
-    case 3:  // blanks around and inside
-        field = std::string(static_cast<std::size_t>(draw.range(0, 3)), ' ') + std::to_string(draw.range(0, 9999));
-        field.insert(static_cast<std::size_t>(draw.range(0, static_cast<long>(field.size()))), " ");
-        if (draw.chance(50))
-            field.insert(static_cast<std::size_t>(draw.range(0, static_cast<long>(field.size()))), ".");
-        break;
-    default: {  // characters at random
-        static constexpr std::string_view CHARACTERS = "0123456789 .+-Ee";
-        static constexpr std::string_view ODD = "0123456789 .+-EeDdxA*";
-        const std::string_view alphabet = allow_oddities ? ODD : CHARACTERS;
-        for (int i = 0; i < width; ++i)
-            field.push_back(alphabet[draw.bits() % alphabet.size()]);
-        break;
-    }
-    }
-    if (static_cast<int>(field.size()) > width)
-        field = field.substr(field.size() - static_cast<std::size_t>(width));
+    if (static_cast<int>(field.size()) > width) field = field.substr(field.size() - static_cast<std::size_t>(width));
     if (draw.chance(50))
         field.insert(0, static_cast<std::size_t>(width) - field.size(), ' ');
     else
@@ -619,8 +596,8 @@ TEST(FormatReference, ReadingLinesByLayout)
 {
     // Whole lines: short lines, skipped columns, texts, "/" and reversion.
     const std::vector<std::string> layouts = {
-        "(1X,F8.1,5(2X,F8.1),A6)", "(A6)", "(A50)", "(A2)", "(2(F6.2,1X),I3/A4,F5.0)", "(3X,I2,2(F4.1))",
-        "(F8.2,I4.4,A3)",
+        "(1X,F8.1,5(2X,F8.1),A6)", "(A6)",           "(A50)", "(A2)", "(2(F6.2,1X),I3/A4,F5.0)",
+        "(3X,I2,2(F4.1))",         "(F8.2,I4.4,A3)",
     };
     Draw draw(6502);
     std::vector<ReadCase> cases;
@@ -640,8 +617,7 @@ TEST(FormatReference, ReadingLinesByLayout)
             }
             for (int line = 0; line < format.lines_needed(count); ++line) {
                 std::string text;
-                for (int k = 0; k < 8; ++k)
-                    text += number_field(draw, static_cast<int>(draw.range(2, 9)), false);
+                for (int k = 0; k < 8; ++k) text += number_field(draw, static_cast<int>(draw.range(2, 9)), false);
                 text.resize(static_cast<std::size_t>(draw.range(0, static_cast<long>(text.size()))));
                 c.lines.push_back(text);
             }

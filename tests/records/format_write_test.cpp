@@ -22,26 +22,26 @@ struct FixedCase {
 TEST(FormatFixed, RoundsTheStoredFloatAndFitsTheField)
 {
     const FixedCase cases[] = {
-        {0.855f, 8, 2, "    0.86"},   // the float lies above 0.855
-        {0.125f, 5, 2, " 0.12"},      // exact ties go to the even digit
+        {0.855f, 8, 2, "    0.86"},  // the float lies above 0.855
+        {0.125f, 5, 2, " 0.12"},     // exact ties go to the even digit
         {0.375f, 5, 2, " 0.38"},
         {2.5f, 3, 0, " 2."},
         {3.5f, 3, 0, " 4."},
-        {0.5f, 4, 2, "0.50"},         // room for the leading zero
-        {0.5f, 3, 2, ".50"},          // no room: the zero goes
+        {0.5f, 4, 2, "0.50"},  // room for the leading zero
+        {0.5f, 3, 2, ".50"},   // no room: the zero goes
         {0.5f, 2, 2, "**"},
-        {-0.001f, 5, 2, "-0.00"},     // a negative value rounding to zero keeps its sign
+        {-0.001f, 5, 2, "-0.00"},  // a negative value rounding to zero keeps its sign
         {-0.001f, 4, 2, "-.00"},
         {-0.001f, 3, 2, "***"},
         {-0.0f, 8, 2, "   -0.00"},
         {0.0f, 8, 2, "    0.00"},
-        {0.4f, 2, 0, "0."},           // without decimals the zero is the only digit
+        {0.4f, 2, 0, "0."},  // without decimals the zero is the only digit
         {0.4f, 1, 0, "*"},
         {-0.4f, 3, 0, "-0."},
         {99999.99f, 8, 2, "99999.99"},  // the widest values that fit
         {-9999.99f, 8, 2, "-9999.99"},
         {100000.0f, 8, 2, "********"},
-        {9.996f, 5, 2, "10.00"},        // rounding carries into a new digit
+        {9.996f, 5, 2, "10.00"},  // rounding carries into a new digit
         {9.996f, 4, 2, "****"},
         {-10000.0f, 8, 2, "********"},
         {1.0e11f, 12, 0, "99999997952."},
@@ -70,9 +70,17 @@ struct IntegerCase {
 TEST(FormatInteger, RightAlignsWithLeadingZerosOrStars)
 {
     const IntegerCase cases[] = {
-        {7, 4, 4, "0007"},  {123, 4, 4, "0123"}, {12345, 4, 4, "****"}, {-7, 4, 4, "****"},
-        {-7, 5, 4, "-0007"}, {0, 3, 0, "   "},   {0, 3, 1, "  0"},     {-99, 3, 1, "-99"},
-        {-100, 3, 1, "***"}, {1000, 3, 1, "***"}, {INT_MIN, 11, 1, "-2147483648"},
+        {7, 4, 4, "0007"},
+        {123, 4, 4, "0123"},
+        {12345, 4, 4, "****"},
+        {-7, 4, 4, "****"},
+        {-7, 5, 4, "-0007"},
+        {0, 3, 0, "   "},
+        {0, 3, 1, "  0"},
+        {-99, 3, 1, "-99"},
+        {-100, 3, 1, "***"},
+        {1000, 3, 1, "***"},
+        {INT_MIN, 11, 1, "-2147483648"},
     };
     for (const IntegerCase& c : cases) {
         EXPECT_EQ(format_integer(c.value, c.width, c.min_digits), c.expected)
@@ -90,7 +98,8 @@ TEST(FormatWrite, RecordsOfALayout)
 {
     const LayoutCase cases[] = {
         // Text fields stand for blank-padded character variables.
-        {"(A3,'|',A8,'|',A,'|')", {std::string("abcdef"), std::string("abc"), std::string("ab c ")},
+        {"(A3,'|',A8,'|',A,'|')",
+         {std::string("abcdef"), std::string("abc"), std::string("ab c ")},
          {"abc|abc     |ab c |"}},
         {"(1X,'''',A10,'''')", {std::string("LINK-1")}, {" 'LINK-1    '"}},
         {"('It''s ',I2,' o''clock')", {3}, {"It's  3 o'clock"}},
@@ -104,9 +113,9 @@ TEST(FormatWrite, RecordsOfALayout)
         {"(F3.1,'|')", {1.0f, 2.0f, 3.0f}, {"1.0|", "2.0|", "3.0|"}},  // no group: from the start
         // Output stops at the first data descriptor without a value; columns
         // skipped at the end of a record are not written.
-        {"(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')", {1.0f, 2.0f, 3.0f},
-         {"      1.0       2.0       3.0"}},
-        {"(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')", {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f},
+        {"(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')", {1.0f, 2.0f, 3.0f}, {"      1.0       2.0       3.0"}},
+        {"(1X,F8.1,5(2X,F8.1),' <=== more than 5 streams')",
+         {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f},
          {"      1.0       2.0       3.0       4.0       5.0       6.0 <=== more than 5 streams"}},
         {"(A,5X)", {std::string("a")}, {"a"}},
         {"(A,5X,A)", {std::string("a"), std::string("b")}, {"a     b"}},
@@ -117,15 +126,14 @@ TEST(FormatWrite, RecordsOfALayout)
         {"(/24X,'II. DIAGNOSTICS REPORT'/)", {}, {"", std::string(24, ' ') + "II. DIAGNOSTICS REPORT", ""}},
         {"('a'//'b')", {}, {"a", "", "b"}},
         {"('a',/,/,'b',/)", {}, {"a", "", "b", ""}},
-        {"(2X,'Total = ',I3/5X,'(EXCEPTIONS are FATAL!)')", {4},
-         {"  Total =   4", "     (EXCEPTIONS are FATAL!)"}},
+        {"(2X,'Total = ',I3/5X,'(EXCEPTIONS are FATAL!)')", {4}, {"  Total =   4", "     (EXCEPTIONS are FATAL!)"}},
         // Letters in either case, blanks outside literals ignored.
-        {"( a2 , 2x , f5.1 , i3.2 , 2 a1 )", {std::string("ZZ"), 1.25f, 5, std::string("p"), std::string("q")},
+        {"( a2 , 2x , f5.1 , i3.2 , 2 a1 )",
+         {std::string("ZZ"), 1.25f, 5, std::string("p"), std::string("q")},
          {"ZZ    1.2 05pq"}},
         {"(3F5.1)", {1.0f, 2.0f, 3.0f, 4.0f}, {"  1.0  2.0  3.0", "  4.0"}},
     };
-    for (const LayoutCase& c : cases)
-        EXPECT_EQ(Format(c.descriptors).write(c.values), c.records) << c.descriptors;
+    for (const LayoutCase& c : cases) EXPECT_EQ(Format(c.descriptors).write(c.values), c.records) << c.descriptors;
 }
 
 TEST(FormatWrite, PromptStaysOnItsLine)
@@ -150,32 +158,27 @@ TEST(FormatWrite, CopiesKeepTheirLayout)
 TEST(FormatWrite, RefusesLayoutsItCannotUse)
 {
     const char* bad_layouts[] = {
-        "F8.2",          // no parentheses
-        "(F8.2",         // not closed
-        "(F8.2))",       // text after the list
-        "(F8)",          // F without decimals
-        "(I)",           // I without a width
-        "(I2.3)",        // more digits than the width
-        "(A0)",          // empty text field
-        "(X)",           // X without a count
-        "(0F8.2)",       // repeat count of zero
-        "(3'ab')",       // repeat before a bare literal
-        "('abc)",        // literal not closed
-        "(F8.2 I3)",     // comma missing
-        "(F8.2,)",       // comma before ")"
-        "(,F8.2)",       // comma after "("
+        "F8.2",       // no parentheses
+        "(F8.2",      // not closed
+        "(F8.2))",    // text after the list
+        "(F8)",       // F without decimals
+        "(I)",        // I without a width
+        "(I2.3)",     // more digits than the width
+        "(A0)",       // empty text field
+        "(X)",        // X without a count
+        "(0F8.2)",    // repeat count of zero
+        "(3'ab')",    // repeat before a bare literal
+        "('abc)",     // literal not closed
+        "(F8.2 I3)",  // comma missing
+        "(F8.2,)",    // comma before ")"
+        "(,F8.2)",    // comma after "("
         "(F8.2,,I3)",
-        "(F8.2,$,I3)",   // "$" not last
-        "(2(F8.2,$))",   // "$" inside a group
-        "(E10.3)",       // descriptors the system's layouts do not use
-        "(T10,F8.2)",
-        "(1P,F8.2)",
-        "(F8.2,:,I3)",
-        "(BN,F8.2)",
-        "(\"abc\")",
+        "(F8.2,$,I3)",  // "$" not last
+        "(2(F8.2,$))",  // "$" inside a group
+        "(E10.3)",      // descriptors the system's layouts do not use
+        "(T10,F8.2)",  "(1P,F8.2)", "(F8.2,:,I3)", "(BN,F8.2)", "(\"abc\")",
     };
-    for (const char* layout : bad_layouts)
-        EXPECT_THROW(Format{layout}, FormatError) << layout;
+    for (const char* layout : bad_layouts) EXPECT_THROW(Format{layout}, FormatError) << layout;
 }
 
 TEST(FormatWrite, RefusesValuesThatDoNotFitTheLayout)
@@ -208,8 +211,7 @@ TEST(FormatWrite, ThousandsOfLongRecordsKeepTheirLength)
     values.reserve(188);
     values.emplace_back(1001.0f);
     values.emplace_back(std::string("SUB-1001"));
-    for (int i = 0; i < 186; ++i)
-        values.emplace_back(static_cast<float>(i) * 1.37f - 40.0f);
+    for (int i = 0; i < 186; ++i) values.emplace_back(static_cast<float>(i) * 1.37f - 40.0f);
     // How fast this goes is the benchmark's business (bench/), not a test's.
     std::size_t characters = 0;
     for (int record = 0; record < 5000; ++record) {

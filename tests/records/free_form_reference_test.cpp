@@ -27,13 +27,15 @@ const std::string UNSET_TEXT = "<unset>";
 class FreeFormReference : public ::testing::Test {
 protected:
     // The file's full name.
-    std::string write_file(const std::string& name, const std::string& contents) {
+    std::string write_file(const std::string& name, const std::string& contents)
+    {
         const std::string path = directory_.file(name);
         test::TemporaryDirectory::put(path, contents);
         return path;
     }
 
-    static std::string run(const std::string& arguments) {
+    static std::string run(const std::string& arguments)
+    {
         const std::string command = std::string("'") + VELM_FORTRAN_HELPER_DIR + "/free_form_reference' " + arguments;
         std::FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) return "cannot run " + command;
@@ -45,7 +47,8 @@ protected:
     }
 
     // What the compiler's READ(unit,*) makes of the file, read after read.
-    static std::string reference_reads(const std::string& pattern, const std::string& path) {
+    static std::string reference_reads(const std::string& pattern, const std::string& path)
+    {
         return run("read " + pattern + " '" + path + "'");
     }
 
@@ -55,7 +58,8 @@ protected:
         std::string shown;
         std::string last_message;
     };
-    static OurReads our_reads(const std::string& pattern, const std::string& path) {
+    static OurReads our_reads(const std::string& pattern, const std::string& path)
+    {
         std::vector<float> reals(pattern.size());
         std::vector<int> integers(pattern.size());
         std::vector<std::string> texts(pattern.size());
@@ -104,9 +108,9 @@ protected:
 
 struct HostileCase {
     const char* what;
-    const char* pattern;    // R real, I integer, A text target
-    const char* text;       // the file
-    bool ends_mid_read;     // the file ends inside the last read
+    const char* pattern;  // R real, I integer, A text target
+    const char* text;     // the file
+    bool ends_mid_read;   // the file ends inside the last read
 };
 
 // Every file is read to its end or to its first error by both readers.  The
@@ -181,7 +185,8 @@ const HostileCase HOSTILE_CASES[] = {
     {"file ends after the second record started", "RR", "1 2\n3\n", true},
 };
 
-TEST_F(FreeFormReference, HostileFilesReadAsTheCompilerReadsThem) {
+TEST_F(FreeFormReference, HostileFilesReadAsTheCompilerReadsThem)
+{
     int index = 0;
     for (const HostileCase& c : HOSTILE_CASES) {
         SCOPED_TRACE(std::string(c.what) + ": [" + c.text + "]");
@@ -205,7 +210,8 @@ TEST_F(FreeFormReference, HostileFilesReadAsTheCompilerReadsThem) {
 
 // Many floats written free-form read back to the very same bits, through the
 // system's reader and through the compiler's.
-TEST_F(FreeFormReference, WrittenRealsReadBackToTheSameFloats) {
+TEST_F(FreeFormReference, WrittenRealsReadBackToTheSameFloats)
+{
     std::vector<float> values = {0.0f,
                                  -0.0f,
                                  0.855f,
@@ -274,13 +280,42 @@ TEST_F(FreeFormReference, WrittenRealsReadBackToTheSameFloats) {
 // read as strtof converts them and as the compiler reads them: whole
 // numbers around 2^24, up to ten decimals and beyond, halfway texts, and
 // many random fields of the widths the layouts write.
-TEST_F(FreeFormReference, FixedDecimalFieldsReadAsStrtofAndTheCompilerReadThem) {
-    std::vector<std::string> texts = {
-        "0.00", "-0.00", "0.", "-0.", ".5", "-.5", "12.", "+7.25", "0.1", "0.2", "0.3", "0.855", "-0.855",
-        "16777215", "16777216", "16777217", "-16777217", "1677721.5", "1677721.7", "9999999.99", "999999.94",
-        "0.0000000001", "0.00000000001", "1.0000000001", "33554431.0", "8388608.5", "8388609.5",
-        "0.000000059604644775390625", "123456789012345678", "1234567890123456789", "000000000000000000012.5",
-        "3.4028235", "340282350000000000000000000000000000000.0", "0.0000000000000000000000000000000000000117549435"};
+TEST_F(FreeFormReference, FixedDecimalFieldsReadAsStrtofAndTheCompilerReadThem)
+{
+    std::vector<std::string> texts = {"0.00",
+                                      "-0.00",
+                                      "0.",
+                                      "-0.",
+                                      ".5",
+                                      "-.5",
+                                      "12.",
+                                      "+7.25",
+                                      "0.1",
+                                      "0.2",
+                                      "0.3",
+                                      "0.855",
+                                      "-0.855",
+                                      "16777215",
+                                      "16777216",
+                                      "16777217",
+                                      "-16777217",
+                                      "1677721.5",
+                                      "1677721.7",
+                                      "9999999.99",
+                                      "999999.94",
+                                      "0.0000000001",
+                                      "0.00000000001",
+                                      "1.0000000001",
+                                      "33554431.0",
+                                      "8388608.5",
+                                      "8388609.5",
+                                      "0.000000059604644775390625",
+                                      "123456789012345678",
+                                      "1234567890123456789",
+                                      "000000000000000000012.5",
+                                      "3.4028235",
+                                      "340282350000000000000000000000000000000.0",
+                                      "0.0000000000000000000000000000000000000117549435"};
     std::mt19937 random(20241210u);
     for (int k = 0; k < 20000; ++k) {
         const int whole = std::uniform_int_distribution<int>(0, 9)(random);
@@ -307,7 +342,8 @@ TEST_F(FreeFormReference, FixedDecimalFieldsReadAsStrtofAndTheCompilerReadThem) 
         ours += "OK\n";
         for (std::size_t k = 0; k < PER_LINE; ++k) {
             const std::string& text = texts[i + k];
-            ASSERT_EQ(std::bit_cast<std::uint32_t>(read[k]), std::bit_cast<std::uint32_t>(std::strtof(text.c_str(), nullptr)))
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(read[k]),
+                      std::bit_cast<std::uint32_t>(std::strtof(text.c_str(), nullptr)))
                 << text;
             char line[16];
             std::snprintf(line, sizeof line, "R %08X\n", std::bit_cast<std::uint32_t>(read[k]));
@@ -318,7 +354,8 @@ TEST_F(FreeFormReference, FixedDecimalFieldsReadAsStrtofAndTheCompilerReadThem) 
 }
 
 // Integers are written as the compiler's WRITE(*,*) writes them.
-TEST_F(FreeFormReference, IntegersWrittenAsTheCompilerWritesThem) {
+TEST_F(FreeFormReference, IntegersWrittenAsTheCompilerWritesThem)
+{
     const std::vector<int> values = {0, 5, -5, 100, 99999, -2147483647 - 1, 2147483647, 1234567890, -42};
     std::string text;
     for (int value : values) text += std::to_string(value) + "\n";

@@ -12,7 +12,8 @@
 namespace velm {
 namespace {
 
-::testing::AssertionResult mentions(const std::string& message, const std::vector<std::string>& parts) {
+::testing::AssertionResult mentions(const std::string& message, const std::vector<std::string>& parts)
+{
     for (const std::string& part : parts) {
         if (message.find(part) == std::string::npos) {
             return ::testing::AssertionFailure() << "\"" << message << "\" does not mention \"" << part << "\"";
@@ -21,7 +22,8 @@ namespace {
     return ::testing::AssertionSuccess();
 }
 
-TEST(FreeFormWriter, LinesAsTheFilesHoldThem) {
+TEST(FreeFormWriter, LinesAsTheFilesHoldThem)
+{
     const float infinity = std::numeric_limits<float>::infinity();
     struct Case {
         std::vector<FreeFormValue> values;
@@ -48,7 +50,8 @@ TEST(FreeFormWriter, LinesAsTheFilesHoldThem) {
 }
 
 // Every read starts on a new line and leaves the rest of its last line.
-TEST(FreeFormReader, EachReadStartsOnTheNextLine) {
+TEST(FreeFormReader, EachReadStartsOnTheNextLine)
+{
     TextReader lines("STUDY.ZLL", {"", "1 2 3 4", "5", "6 7 8", "  ", "9 10 / 11", "12,,14 extra"});
     FreeFormReader reader(lines);
     const std::vector<std::vector<float>> expected = {{1, 2}, {5, 6}, {9, 10}, {12, 0}};
@@ -62,7 +65,8 @@ TEST(FreeFormReader, EachReadStartsOnTheNextLine) {
 }
 
 // Nulls and a slash leave a target as it was; read_floats starts from zeros.
-TEST(FreeFormReader, NullsKeepTheTargetsValues) {
+TEST(FreeFormReader, NullsKeepTheTargetsValues)
+{
     float real = 7.5f;
     int integer = 42;
     std::string text = "kept";
@@ -85,7 +89,8 @@ TEST(FreeFormReader, NullsKeepTheTargetsValues) {
 }
 
 // A read of no targets passes over one line.
-TEST(FreeFormReader, ReadOfNothingPassesOverOneLine) {
+TEST(FreeFormReader, ReadOfNothingPassesOverOneLine)
+{
     TextReader lines("STUDY.ZSS", {"heading 'text", "3"});
     FreeFormReader reader(lines);
     ASSERT_TRUE(reader.read({}).ok());
@@ -95,7 +100,8 @@ TEST(FreeFormReader, ReadOfNothingPassesOverOneLine) {
     EXPECT_EQ(reader.read({}).status, FreeFormStatus::EndOfFile);
 }
 
-TEST(FreeFormReader, ErrorsNameTheFileTheLineAndTheItem) {
+TEST(FreeFormReader, ErrorsNameTheFileTheLineAndTheItem)
+{
     struct Case {
         std::vector<std::string> lines;
         std::string pattern;  // R real, I integer, A text
@@ -123,8 +129,7 @@ TEST(FreeFormReader, ErrorsNameTheFileTheLineAndTheItem) {
             if (c.pattern[k] == 'A') targets.emplace_back(&texts[k]);
         }
         FreeFormResult result;
-        while ((result = reader.read(targets)).ok()) {
-        }
+        while ((result = reader.read(targets)).ok()) {}
         ASSERT_EQ(result.status, FreeFormStatus::Error);
         EXPECT_TRUE(mentions(result.message, c.mentioned));
     }
@@ -132,7 +137,8 @@ TEST(FreeFormReader, ErrorsNameTheFileTheLineAndTheItem) {
 
 // Text held in memory: its line feeds separate lines, and messages count
 // lines from the number the caller gives.
-TEST(FreeFormReader, TextHeldInMemory) {
+TEST(FreeFormReader, TextHeldInMemory)
+{
     float a = 0, b = 0, c = 0;
     ASSERT_TRUE(read_free_form_line("1\n\n2 'two\nlines' 3 4", {&a, &b}).ok());
     EXPECT_EQ(a, 1.0f);

@@ -20,14 +20,16 @@ namespace {
 
 using test::TemporaryDirectory;
 
-std::vector<std::string> lf_lines(const std::string& path) {
+std::vector<std::string> lf_lines(const std::string& path)
+{
     std::ifstream in(path);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
-std::string shell_quoted(std::string_view text) {
+std::string shell_quoted(std::string_view text)
+{
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
@@ -36,7 +38,8 @@ std::string shell_quoted(std::string_view text) {
 // What the Fortran helper prints for a record: per column the bits of its
 // real and its integer, then the text between brackets.
 template <class File>
-std::vector<std::string> dump(const std::vector<typename File::Record>& records) {
+std::vector<std::string> dump(const std::vector<typename File::Record>& records)
+{
     using Record = typename File::Record;
     std::vector<std::string> lines;
     for (const Record& record : records) {
@@ -54,13 +57,15 @@ std::vector<std::string> dump(const std::vector<typename File::Record>& records)
 }
 
 template <class File>
-class GfortranReference : public ::testing::Test {};
+class GfortranReference : public ::testing::Test {
+};
 
 using AllRecordFiles = ::testing::Types<testing::LinkFile, testing::NodeFile, testing::SubareaFile,
                                         testing::GisNodeFile, testing::GisLinkFile, testing::GisSubareaFile>;
 TYPED_TEST_SUITE(GfortranReference, AllRecordFiles);
 
-TYPED_TEST(GfortranReference, ReadsOurLinesAsWeDoAndWritesThemAlike) {
+TYPED_TEST(GfortranReference, ReadsOurLinesAsWeDoAndWritesThemAlike)
+{
     using File = TypeParam;
     using Record = typename File::Record;
     TemporaryDirectory scratch;
@@ -85,7 +90,8 @@ TYPED_TEST(GfortranReference, ReadsOurLinesAsWeDoAndWritesThemAlike) {
                 cuts.push_back(static_cast<std::size_t>(Record::field(c).start) - 1);
         ASSERT_FALSE(cuts.empty());
         const std::size_t first = cuts[std::uniform_int_distribution<std::size_t>(0, cuts.size() / 2)(rng)];
-        const std::size_t second = cuts[std::uniform_int_distribution<std::size_t>(cuts.size() / 2, cuts.size() - 1)(rng)];
+        const std::size_t second =
+            cuts[std::uniform_int_distribution<std::size_t>(cuts.size() / 2, cuts.size() - 1)(rng)];
         split.push_back(written[i].substr(0, first));
         split.push_back("");
         if (second > first) {
@@ -97,9 +103,8 @@ TYPED_TEST(GfortranReference, ReadsOurLinesAsWeDoAndWritesThemAlike) {
     }
     write_text_lines("SPLIT.TXT", split);
 
-    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/record_echo " +
-                                std::string(File::kind) + " " + shell_quoted(File::layout) +
-                                " SPLIT.TXT ECHO.TXT DUMP.TXT";
+    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/record_echo " + std::string(File::kind) + " " +
+                                shell_quoted(File::layout) + " SPLIT.TXT ECHO.TXT DUMP.TXT";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     const std::vector<std::string> echoed = lf_lines("ECHO.TXT");

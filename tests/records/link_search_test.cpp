@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
+#include "record_test_support.h"
 #include "records/link_data_base.h"
 #include "records/link_search.h"
-#include "record_test_support.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -13,7 +13,8 @@ namespace {
 
 using test::TemporaryDirectory;
 
-LinkRecord link(float upstream, float downstream) {
+LinkRecord link(float upstream, float downstream)
+{
     LinkRecord record;
     record.upstream_node() = upstream;
     record.downstream_node() = downstream;
@@ -21,7 +22,8 @@ LinkRecord link(float upstream, float downstream) {
     return record;
 }
 
-std::string padded(std::string name) {
+std::string padded(std::string name)
+{
     name.resize(FILE_NAME_LENGTH, ' ');
     return name;
 }
@@ -33,7 +35,8 @@ protected:
     LinkSearchIndex index{directory};
 };
 
-TEST_F(LinkSearch, FindsTheFirstFileOfTheRegionThatHoldsTheLink) {
+TEST_F(LinkSearch, FindsTheFirstFileOfTheRegionThatHoldsTheLink)
+{
     write_link_data_base("AB1205ZZ.ZLL", {link(120501.0f, 120502.0f), link(123700.5f, 123701.0f)});
     write_link_data_base("AB1212ZZ.ZLL", {link(123700.5f, 123701.0f), link(121201.0f, 121202.0f)});
     write_link_data_base("AB1237ZZ.ZLL", {link(123699.0f, 123700.0f), link(123700.0f, 123701.0f)});
@@ -50,11 +53,9 @@ TEST_F(LinkSearch, FindsTheFirstFileOfTheRegionThatHoldsTheLink) {
     const Case cases[] = {
         {"only in map 37", 123700.0f, 123701.0f, "AB1205ZZ.ZLL", 0, padded("AB1237ZZ.ZLL")},
         {"in maps 05 and 12: 05 wins", 123700.5f, 123701.0f, "AB1212ZZ.ZLL", 0, padded("AB1205ZZ.ZLL")},
-        {"found in the given map's own file", 121201.0f, 121202.0f, "AB1212ZZ.ZLL", 0,
-         padded("AB1212ZZ.ZLL")},
+        {"found in the given map's own file", 121201.0f, 121202.0f, "AB1212ZZ.ZLL", 0, padded("AB1212ZZ.ZLL")},
         {"the nodes swapped match nothing", 123701.0f, 123700.0f, "AB1237ZZ.ZLL", SEARCH_NOT_FOUND, "AB1237ZZ.ZLL"},
-        {"a near node number matches nothing", 123700.0f, 123701.1f, "AB1237ZZ.ZLL", SEARCH_NOT_FOUND,
-         "AB1237ZZ.ZLL"},
+        {"a near node number matches nothing", 123700.0f, 123701.1f, "AB1237ZZ.ZLL", SEARCH_NOT_FOUND, "AB1237ZZ.ZLL"},
         {"another region's file is not a candidate", 133701.0f, 133702.0f, "AB1205ZZ.ZLL", SEARCH_NOT_FOUND,
          "AB1205ZZ.ZLL"},
         {"a region without any file", 993701.0f, 993702.0f, "AB9901ZZ.ZLL", SEARCH_NOT_FOUND, "AB9901ZZ.ZLL"},
@@ -69,7 +70,8 @@ TEST_F(LinkSearch, FindsTheFirstFileOfTheRegionThatHoldsTheLink) {
 
 // The files of a region are read once: later searches answer from memory
 // until the index is told to forget.
-TEST_F(LinkSearch, ReadsARegionOnce) {
+TEST_F(LinkSearch, ReadsARegionOnce)
+{
     write_link_data_base("AB1203ZZ.ZLL", {link(120301.0f, 120302.0f)});
     EXPECT_TRUE(find_link_in_data_bases(120301.0f, 120302.0f, "AB1200ZZ.ZLL", index).found());
     std::filesystem::remove("AB1203ZZ.ZLL");
@@ -80,16 +82,15 @@ TEST_F(LinkSearch, ReadsARegionOnce) {
 
 // A record that cannot be read stops a search only when the search gets to
 // it: a link found in the lines before it, or in a file before it, is found.
-TEST_F(LinkSearch, UnreadableRecordStopsOnlySearchesThatReachIt) {
+TEST_F(LinkSearch, UnreadableRecordStopsOnlySearchesThatReachIt)
+{
     write_link_data_base("AB1201ZZ.ZLL", {link(120101.0f, 120102.0f)});
     const std::string good = link_record_line(link(120301.0f, 120302.0f));
     TemporaryDirectory::put("AB1203ZZ.ZLL", good + "\r\n" + "120303.0 120304.0 BAD\r\n");
     write_link_data_base("AB1208ZZ.ZLL", {link(120801.0f, 120802.0f)});
 
-    EXPECT_EQ(find_link_in_data_bases(120101.0f, 120102.0f, "AB1200ZZ.ZLL", index).file_name,
-              padded("AB1201ZZ.ZLL"));
-    EXPECT_EQ(find_link_in_data_bases(120301.0f, 120302.0f, "AB1200ZZ.ZLL", index).file_name,
-              padded("AB1203ZZ.ZLL"));
+    EXPECT_EQ(find_link_in_data_bases(120101.0f, 120102.0f, "AB1200ZZ.ZLL", index).file_name, padded("AB1201ZZ.ZLL"));
+    EXPECT_EQ(find_link_in_data_bases(120301.0f, 120302.0f, "AB1200ZZ.ZLL", index).file_name, padded("AB1203ZZ.ZLL"));
     for (const float upstream : {120801.0f, 999999.0f}) {
         try {
             find_link_in_data_bases(upstream, upstream + 1.0f, "AB1200ZZ.ZLL", index);
@@ -104,7 +105,8 @@ TEST_F(LinkSearch, UnreadableRecordStopsOnlySearchesThatReachIt) {
 
 // The candidates are looked for in the study's data directory; the name
 // returned is without it.
-TEST_F(LinkSearch, LooksInTheDataDirectory) {
+TEST_F(LinkSearch, LooksInTheDataDirectory)
+{
     std::filesystem::create_directory("plans");
     TemporaryDirectory::put("ABMPDZZ.ZZZ", "plans\\STUDY.TXT\r\n");
     write_link_data_base("plans/AB1242ZZ.ZLL", {link(124201.0f, 124202.0f)});

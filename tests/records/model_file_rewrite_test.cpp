@@ -78,14 +78,22 @@ std::size_t record_of(const ModelFile& file, std::size_t group_index, int data_p
 }
 
 const std::vector<GroupSpec> EVERY_FAMILY = {
-    {10010.0f, 10010.0f, 21.0f, 10010.0f}, {10010.0f, 10020.0f, 33.0f, 10020.0f},
-    {10020.0f, 10030.0f, 2.0f, 10020.0f},  {10030.0f, 10040.0f, 57.0f, 10030.0f},
-    {10040.0f, 10040.0f, 13.0f},           {10040.0f, 10050.0f, 37.0f},
-    {10050.0f, 10060.0f, 63.0f, 10050.0f}, {10060.0f, 10060.0f, 151.0f},
-    {10060.0f, 10070.0f, 82.0f, 10020.0f}, {10070.0f, 10070.0f, 9.0f, 10070.0f},
-    {10070.0f, 10080.0f, 46.0f},           {10080.0f, 10090.0f, 61.0f, 10080.0f},
-    {10090.0f, 10090.0f, 0.0f},            {10090.0f, 10095.0f, 43.0f, 10090.0f},
-    {10095.0f, 10095.0f, 1.0f},            {10095.0f, 10095.0f, 16.0f},
+    {10010.0f, 10010.0f, 21.0f, 10010.0f},
+    {10010.0f, 10020.0f, 33.0f, 10020.0f},
+    {10020.0f, 10030.0f, 2.0f, 10020.0f},
+    {10030.0f, 10040.0f, 57.0f, 10030.0f},
+    {10040.0f, 10040.0f, 13.0f},
+    {10040.0f, 10050.0f, 37.0f},
+    {10050.0f, 10060.0f, 63.0f, 10050.0f},
+    {10060.0f, 10060.0f, 151.0f},
+    {10060.0f, 10070.0f, 82.0f, 10020.0f},
+    {10070.0f, 10070.0f, 9.0f, 10070.0f},
+    {10070.0f, 10080.0f, 46.0f},
+    {10080.0f, 10090.0f, 61.0f, 10080.0f},
+    {10090.0f, 10090.0f, 0.0f},
+    {10090.0f, 10095.0f, 43.0f, 10090.0f},
+    {10095.0f, 10095.0f, 1.0f},
+    {10095.0f, 10095.0f, 16.0f},
 };
 
 // ---------------------------------------------------------------- subarea passes
@@ -125,7 +133,8 @@ TEST(ModelFileRewrite, SubareaAttributeCopyChangesOnlyTheSubareasPartsInEveryLay
             EXPECT_EQ(group_land_use_table(file.groups[g], layout).cell(1).cell_area, 3.5f);
             EXPECT_EQ(group_land_use_table(file.groups[g], layout).cell(4).land_use_code, 7.0f);
             // Every cell value of the file is distinct and not the buffer's.
-            for (int k = 0; k < LAND_USE_VALUES; ++k) expected.push_back(record_of(file, g, layout.land_use_position + k));
+            for (int k = 0; k < LAND_USE_VALUES; ++k)
+                expected.push_back(record_of(file, g, layout.land_use_position + k));
         }
         EXPECT_EQ(expected.size(), 3u * LAND_USE_VALUES);
         EXPECT_EQ(differing_records(before, file), expected);
@@ -154,12 +163,12 @@ TEST(ModelFileRewrite, FetchTakesTheFirstGroupOfTheSubareaAndLeavesTheBufferWhen
     const ModelFile before = file;
     ModelEditBuffer buffer;
     StreetSectionEdit street;
-    RewriteResult found =
-        rewrite_model_file(file, {RewriteMode::FetchMode, 10020.0f, 0, EditorOption::SubareaAttributes}, buffer,
-                           street, "f");
+    RewriteResult found = rewrite_model_file(
+        file, {RewriteMode::FetchMode, 10020.0f, 0, EditorOption::SubareaAttributes}, buffer, street, "f");
     EXPECT_EQ(found.status, RECORD_FOUND);
     const GroupLayout layout33 = file.layout_of(file.groups[1]);
-    EXPECT_EQ(buffer.land_use_table.cell(1).land_use_code, file.groups[1].values[static_cast<std::size_t>(layout33.land_use_position - 1)]);
+    EXPECT_EQ(buffer.land_use_table.cell(1).land_use_code,
+              file.groups[1].values[static_cast<std::size_t>(layout33.land_use_position - 1)]);
     EXPECT_EQ(file.groups[1].values, before.groups[1].values);
 
     ModelEditBuffer untouched;
@@ -178,9 +187,8 @@ TEST(ModelFileRewrite, TimeOfConcentrationComesFromCodes21_22And82Only)
     ModelFile file = make_file(6.0f, FULL_HEADER_VALUES, EVERY_FAMILY);
     ModelEditBuffer buffer;
     StreetSectionEdit street;
-    RewriteResult result =
-        rewrite_model_file(file, {RewriteMode::FetchMode, 10020.0f, 2, EditorOption::TimeOfConcentration}, buffer,
-                           street, "f");
+    RewriteResult result = rewrite_model_file(
+        file, {RewriteMode::FetchMode, 10020.0f, 2, EditorOption::TimeOfConcentration}, buffer, street, "f");
     EXPECT_EQ(result.status, RECORD_FOUND);
     EXPECT_EQ(buffer.event_time_value[2], file.groups[2].values[0]);
     EXPECT_EQ(buffer.event_return_frequency[2], 10.0f);
@@ -195,8 +203,8 @@ TEST(ModelFileRewrite, TimeOfConcentrationComesFromCodes21_22And82Only)
     // A subarea that only a code-81 group and a channel carry has no Tc.
     ModelFile no_tc = make_file(6.0f, FULL_HEADER_VALUES,
                                 {{10010.0f, 10010.0f, 81.0f, 10010.0f}, {10010.0f, 10020.0f, 51.0f, 10010.0f}});
-    result = rewrite_model_file(no_tc, {RewriteMode::FetchMode, 10010.0f, 1, EditorOption::TimeOfConcentration},
-                                buffer, street, "f");
+    result = rewrite_model_file(no_tc, {RewriteMode::FetchMode, 10010.0f, 1, EditorOption::TimeOfConcentration}, buffer,
+                                street, "f");
     EXPECT_EQ(result.status, 0);
 
     // The copy writes the slot's value into every Tc of the subarea and
@@ -224,11 +232,19 @@ TEST(ModelFileRewrite, PrimaryElementEditChangesTheLinksElementValuesOnly)
     };
     const Case cases[] = {
         {"pipe of code 37", {10040.0f, 10050.0f, 37.0f}, {0.0f, 36.0f, 0.0f, 0.015f, 0.0f}, {{4, 0.0f}, {5, 36.0f}}},
-        {"box of code 46", {10070.0f, 10080.0f, 46.0f}, {4.0f, 6.5f, 0.0f, 0.014f, 0.0f}, {{4, 0.0f}, {5, 6.5f}, {6, 4.0f}}},
-        {"channel of code 57", {10030.0f, 10040.0f, 57.0f, 10030.0f}, {4.0f, 10.0f, 2.0f, 0.03f, 1.0f},
+        {"box of code 46",
+         {10070.0f, 10080.0f, 46.0f},
+         {4.0f, 6.5f, 0.0f, 0.014f, 0.0f},
+         {{4, 0.0f}, {5, 6.5f}, {6, 4.0f}}},
+        {"channel of code 57",
+         {10030.0f, 10040.0f, 57.0f, 10030.0f},
+         {4.0f, 10.0f, 2.0f, 0.03f, 1.0f},
          {{4, 0.03f}, {5, 10.0f}, {6, 2.0f}, {7, 5.0f}}},
         {"four-value conduit 31 keeps its values", {10060.0f, 10070.0f, 31.0f}, {1.0f, 2.0f, 3.0f, 0.02f, 0.0f}, {}},
-        {"initial subarea keeps its values", {10010.0f, 10010.0f, 21.0f, 10010.0f}, {1.0f, 2.0f, 3.0f, 0.02f, 0.0f}, {}},
+        {"initial subarea keeps its values",
+         {10010.0f, 10010.0f, 21.0f, 10010.0f},
+         {1.0f, 2.0f, 3.0f, 0.02f, 0.0f},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -241,13 +257,13 @@ TEST(ModelFileRewrite, PrimaryElementEditChangesTheLinksElementValuesOnly)
         buffer.edit_node_pair = {c.group.upstream, c.group.downstream};
         StreetSectionEdit street;
         street.street_section_number = 33;
-        rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement}, buffer,
-                           street, "f");
+        rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement}, buffer, street,
+                           "f");
         EXPECT_EQ(street.street_section_number, 0);
         std::vector<std::size_t> expected;
         for (std::size_t g = 0; g < file.groups.size(); ++g) {
-            if (file.groups[g].upstream_node != c.group.upstream || file.groups[g].downstream_node != c.group.downstream ||
-                file.groups[g].code_value != c.group.code)
+            if (file.groups[g].upstream_node != c.group.upstream ||
+                file.groups[g].downstream_node != c.group.downstream || file.groups[g].code_value != c.group.code)
                 continue;
             for (const auto& [position, value] : c.changed) {
                 const float stored = file.groups[g].values[static_cast<std::size_t>(position - 1)];
@@ -268,15 +284,16 @@ TEST(ModelFileRewrite, StreetEditAddsTheSectionAndWritesItsNumberOrItsValues)
 {
     std::vector<GroupSpec> specs = EVERY_FAMILY;
     const ModelFile before = make_file(6.0f, FULL_HEADER_VALUES, specs);
-    StreetSectionEdit street{0.5f, 20.0f, 15.0f, 0.02f, 0.025f, 0.0f, 1.5f, 0.03125f, 0.125f, 0.015f, STREET_EDIT_PENDING};
+    StreetSectionEdit street{
+        0.5f, 20.0f, 15.0f, 0.02f, 0.025f, 0.0f, 1.5f, 0.03125f, 0.125f, 0.015f, STREET_EDIT_PENDING};
 
     // Pipe under a street (code 43): the section is added as section 1 and
     // its number goes into the first street value.
     ModelFile file = before;
     ModelEditBuffer buffer;
     buffer.edit_node_pair = {10090.0f, 10095.0f};
-    RewriteResult result = rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection},
-                                              buffer, street, "f");
+    RewriteResult result = rewrite_model_file(
+        file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}, buffer, street, "f");
     EXPECT_FALSE(result.upgraded);
     EXPECT_EQ(street.street_section_number, 1);
     EXPECT_EQ(file.header.street_section_count(), 1);
@@ -291,7 +308,8 @@ TEST(ModelFileRewrite, StreetEditAddsTheSectionAndWritesItsNumberOrItsValues)
     // The same section again in the upgraded file: found, nothing appended.
     street.street_section_number = STREET_EDIT_PENDING;
     const ModelFile once = file;
-    rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}, buffer, street, "f");
+    rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}, buffer, street,
+                       "f");
     EXPECT_EQ(street.street_section_number, 1);
     EXPECT_EQ(differing_records(once, file), std::vector<std::size_t>{});
 
@@ -299,12 +317,14 @@ TEST(ModelFileRewrite, StreetEditAddsTheSectionAndWritesItsNumberOrItsValues)
     file = before;
     buffer.edit_node_pair = {10080.0f, 10090.0f};
     street.street_section_number = 61;
-    rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}, buffer, street, "f");
+    rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}, buffer, street,
+                       "f");
     const GroupLayout layout61 = file.layout_of(file.groups[11]);
     const auto values = code61_street_values(street);
     expected.clear();
     for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(file.groups[11].values[static_cast<std::size_t>(layout61.street_position - 1 + k)], values[static_cast<std::size_t>(k)]);
+        EXPECT_EQ(file.groups[11].values[static_cast<std::size_t>(layout61.street_position - 1 + k)],
+                  values[static_cast<std::size_t>(k)]);
         expected.push_back(record_of(file, 11, layout61.street_position + k));
     }
     EXPECT_EQ(values[0], 6.0f);
@@ -337,8 +357,8 @@ TEST(StreetSectionTable, MatchesWithinItsTolerancesAndAppendsUpToFifty)
         float by;
         bool matches;
     };
-    const Case cases[] = {{"half-width by 0.005", 0, 0.005f, true},     {"half-width by 0.02", 0, 0.02f, false},
-                          {"curb height by 0.009", 4, 0.009f, true},    {"gutter hike by 0.011", 7, 0.011f, false},
+    const Case cases[] = {{"half-width by 0.005", 0, 0.005f, true},          {"half-width by 0.02", 0, 0.02f, false},
+                          {"curb height by 0.009", 4, 0.009f, true},         {"gutter hike by 0.011", 7, 0.011f, false},
                           {"center crossfall by 0.0001", 2, 0.0001f, false}, {"friction by 0.0001", 8, 0.0001f, false}};
     for (const Case& c : cases) {
         StreetSectionRow stored = row;
@@ -388,7 +408,8 @@ TEST(StreetSectionTable, AFullTableRefusesTheEditAndLeavesTheFile)
     const ModelFile before = file;
     ModelEditBuffer buffer;
     buffer.edit_node_pair = {10090.0f, 10095.0f};
-    StreetSectionEdit street{0.5f, 20.0f, 15.0f, 0.02f, 0.025f, 0.0f, 1.5f, 0.03125f, 0.125f, 0.015f, STREET_EDIT_PENDING};
+    StreetSectionEdit street{
+        0.5f, 20.0f, 15.0f, 0.02f, 0.025f, 0.0f, 1.5f, 0.03125f, 0.125f, 0.015f, STREET_EDIT_PENDING};
     EXPECT_THROW(rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}, buffer,
                                     street, "f"),
                  StreetTableRefusal);
@@ -408,8 +429,12 @@ TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByTheLinkEditAndKeptInTempDat)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.old_length);
         TemporaryDirectory dir;
-        const ModelFile old_file = make_file(c.value_2, c.old_length, EVERY_FAMILY.size() > 0 ? std::vector<GroupSpec>{
-            {10010.0f, 10010.0f, 21.0f, 10010.0f}, {10060.0f, 10060.0f, 151.0f}, {10010.0f, 10020.0f, 46.0f}} : std::vector<GroupSpec>{});
+        const ModelFile old_file =
+            make_file(c.value_2, c.old_length,
+                      EVERY_FAMILY.size() > 0 ? std::vector<GroupSpec>{{10010.0f, 10010.0f, 21.0f, 10010.0f},
+                                                                       {10060.0f, 10060.0f, 151.0f},
+                                                                       {10010.0f, 10020.0f, 46.0f}}
+                                              : std::vector<GroupSpec>{});
         write_model_file("AB0100ZZ.Z11", old_file);
         const std::string old_bytes = TemporaryDirectory::get("AB0100ZZ.Z11");
 
@@ -424,7 +449,8 @@ TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByTheLinkEditAndKeptInTempDat)
         ASSERT_EQ(file.header.length(), c.new_length);
         for (int k = 1; k <= c.kept; ++k) EXPECT_EQ(file.header.value(k), old_file.header.value(k)) << k;
         for (int k = c.kept + 1; k <= c.kept + 360; ++k) EXPECT_EQ(file.header.value(k), 0.0f) << k;
-        for (int k = c.kept + 1; k <= c.old_length; ++k) EXPECT_EQ(file.header.value(k + 360), old_file.header.value(k)) << k;
+        for (int k = c.kept + 1; k <= c.old_length; ++k)
+            EXPECT_EQ(file.header.value(k + 360), old_file.header.value(k)) << k;
         EXPECT_EQ(file.groups.size(), old_file.groups.size());
         for (std::size_t g = 0; g < file.groups.size(); ++g) {
             EXPECT_EQ(file.groups[g].values, old_file.groups[g].values);
@@ -445,8 +471,8 @@ TEST(ModelHeaderUpgrade, CurrentHeadersAndSubareaCopiesAreNotUpgraded)
     ModelFile file = make_file(3.0f, FULL_HEADER_VALUES, {{10010.0f, 10010.0f, 21.0f, 10010.0f}});
     ModelEditBuffer buffer;
     StreetSectionEdit street;
-    EXPECT_FALSE(rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement}, buffer,
-                                    street, "f")
+    EXPECT_FALSE(rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement},
+                                    buffer, street, "f")
                      .upgraded);
     ModelFile old = make_file(3.0f, OLD_FULL_HEADER_VALUES, {{10010.0f, 10010.0f, 21.0f, 10010.0f}});
     EXPECT_FALSE(rewrite_model_file(old, {RewriteMode::CopyMode, 10010.0f, 1, EditorOption::SubareaAttributes}, buffer,
@@ -469,7 +495,8 @@ TEST(ModelGroupAccess, SubareaAndStorageGroupsOfTypeTen)
     // Subarea: fetch the first group's four values, copy into both groups.
     ModelFile file = before;
     ModelEditBuffer buffer;
-    EXPECT_EQ(find_model_group(file, RewriteMode::FetchMode, 30010.0f, EditorOption::SubareaAttributes, buffer), RECORD_FOUND);
+    EXPECT_EQ(find_model_group(file, RewriteMode::FetchMode, 30010.0f, EditorOption::SubareaAttributes, buffer),
+              RECORD_FOUND);
     EXPECT_EQ(buffer.edit_value(1), before.groups[0].values[0]);
     EXPECT_EQ(buffer.edit_value(3), before.groups[0].values[28]);
     buffer.edit_values = {0.5f, 0.2f, 85.0f, 0.25f, 0.0f};
@@ -482,20 +509,24 @@ TEST(ModelGroupAccess, SubareaAndStorageGroupsOfTypeTen)
 
     // Lag: value 26.
     file = before;
-    EXPECT_EQ(find_model_group(file, RewriteMode::FetchMode, 30010.0f, EditorOption::TimeOfConcentration, buffer), RECORD_FOUND);
+    EXPECT_EQ(find_model_group(file, RewriteMode::FetchMode, 30010.0f, EditorOption::TimeOfConcentration, buffer),
+              RECORD_FOUND);
     EXPECT_EQ(buffer.edit_value(1), before.groups[0].values[25]);
 
     // Storage: the routing block of both groups of the pair; each keeps its own 7 leading values.
     file = before;
     buffer.edit_node_pair = {30010.0f, 30020.0f};
-    EXPECT_EQ(find_model_group(file, RewriteMode::FetchMode, 0.0f, EditorOption::LinkPrimaryElement, buffer), RECORD_FOUND);
+    EXPECT_EQ(find_model_group(file, RewriteMode::FetchMode, 0.0f, EditorOption::LinkPrimaryElement, buffer),
+              RECORD_FOUND);
     EXPECT_EQ(buffer.storage_value(5), before.groups[1].values[0]);
     EXPECT_EQ(buffer.storage_value(12), before.groups[1].values[7]);
     for (int k = 12; k <= 81; ++k) buffer.storage_value(k) = static_cast<float>(k);
     find_model_group(file, RewriteMode::CopyMode, 0.0f, EditorOption::LinkPrimaryElement, buffer);
     expected.clear();
     for (const std::size_t g : {1u, 4u}) {
-        for (int k = 1; k <= 7; ++k) EXPECT_EQ(file.groups[g].values[static_cast<std::size_t>(k - 1)], before.groups[g].values[static_cast<std::size_t>(k - 1)]);
+        for (int k = 1; k <= 7; ++k)
+            EXPECT_EQ(file.groups[g].values[static_cast<std::size_t>(k - 1)],
+                      before.groups[g].values[static_cast<std::size_t>(k - 1)]);
         for (int k = 8; k <= 77; ++k) expected.push_back(record_of(file, g, k));
     }
     EXPECT_EQ(differing_records(before, file), expected);
@@ -516,11 +547,20 @@ TEST(ModelFileCopyBack, AreaWeightedAveragesOnTheGisPath)
         std::map<int, float> changed;
     };
     const Case cases[] = {
-        {"type 3", 3, FULL_HEADER_VALUES, {{0.0f, 8.0f, 12.0f, 0.0f, 0.0f, 2.0f}, 4.0f},
+        {"type 3",
+         3,
+         FULL_HEADER_VALUES,
+         {{0.0f, 8.0f, 12.0f, 0.0f, 0.0f, 2.0f}, 4.0f},
          {{62, 3.0f}, {66, 3.0f}, {526, 2.0f}, {527, 3.0f}, {530, 0.5f}}},
-        {"type 8 past the compact header", 8, COMPACT_HEADER_VALUES, {{0.0f, 0.0f, 0.0f, 0.0f, 6.0f, 0.0f}, 3.0f},
+        {"type 8 past the compact header",
+         8,
+         COMPACT_HEADER_VALUES,
+         {{0.0f, 0.0f, 0.0f, 0.0f, 6.0f, 0.0f}, 3.0f},
          {{67, 2.0f}, {68, 2.0f}}},
-        {"type 8 with a long header", 8, 540, {{0.0f, 0.0f, 0.0f, 0.0f, 6.0f, 3.0f}, 3.0f},
+        {"type 8 with a long header",
+         8,
+         540,
+         {{0.0f, 0.0f, 0.0f, 0.0f, 6.0f, 3.0f}, 3.0f},
          {{67, 2.0f}, {68, 2.0f}, {531, 2.0f}, {532, 1.0f}}},
         {"no area met", 3, FULL_HEADER_VALUES, {{5.0f, 5.0f, 5.0f, 5.0f, 5.0f, 5.0f}, 0.0f}, {}},
         {"type 6 is a plain copy", 6, FULL_HEADER_VALUES, {{5.0f, 5.0f, 5.0f, 5.0f, 5.0f, 5.0f}, 1.0f}, {}},
@@ -581,10 +621,11 @@ TEST(ModelFileCopyBack, ARewriteStoppedAtAnyRecordLeavesTheOldFile)
     // A stop inside the pass: the rewrite is thrown away before anything is written.
     for (std::size_t g = 0; g < model.groups.size(); ++g) {
         ModelFile file = load_model_file("AB0100ZZ.Z11").file;
-        EXPECT_THROW(visit_model_groups(file, [g, &file](ModelGroup& group, const GroupLayout&) {
-                         if (&group == &file.groups[g]) stop_program("stopped");
-                         if (!group.values.empty()) group.values[0] = 1.0f;
-                     }),
+        EXPECT_THROW(visit_model_groups(file,
+                                        [g, &file](ModelGroup& group, const GroupLayout&) {
+                                            if (&group == &file.groups[g]) stop_program("stopped");
+                                            if (!group.values.empty()) group.values[0] = 1.0f;
+                                        }),
                      ProgramStop);
     }
     // A stop while the new file was being written, after any number of its
@@ -623,9 +664,18 @@ TEST(ModelFileRewriteFortran, GfortranReadsTheRewrittenFileAndSeesOnlyTheEditedV
         RewritePass pass;
     };
     const Case cases[] = {
-        {"subarea copy, compact", 8.0f, COMPACT_HEADER_VALUES, {RewriteMode::CopyMode, 10020.0f, 1, EditorOption::SubareaAttributes}},
-        {"pipe edit, full", 3.0f, FULL_HEADER_VALUES, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement}},
-        {"street edit, old full upgraded", 6.0f, OLD_FULL_HEADER_VALUES, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}},
+        {"subarea copy, compact",
+         8.0f,
+         COMPACT_HEADER_VALUES,
+         {RewriteMode::CopyMode, 10020.0f, 1, EditorOption::SubareaAttributes}},
+        {"pipe edit, full",
+         3.0f,
+         FULL_HEADER_VALUES,
+         {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement}},
+        {"street edit, old full upgraded",
+         6.0f,
+         OLD_FULL_HEADER_VALUES,
+         {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkStreetSection}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -637,10 +687,12 @@ TEST(ModelFileRewriteFortran, GfortranReadsTheRewrittenFileAndSeesOnlyTheEditedV
         ModelEditBuffer buffer;
         buffer.land_use_table.cell(2) = {3.0f, 4.0f, 0.75f};
         buffer.packed_subarea_code = 1;
-        buffer.edit_node_pair = c.pass.option == EditorOption::LinkStreetSection ? std::array<float, 2>{10090.0f, 10095.0f}
-                                                                                 : std::array<float, 2>{10040.0f, 10050.0f};
+        buffer.edit_node_pair = c.pass.option == EditorOption::LinkStreetSection
+                                    ? std::array<float, 2>{10090.0f, 10095.0f}
+                                    : std::array<float, 2>{10040.0f, 10050.0f};
         buffer.edit_values = {0.0f, 48.0f, 0.0f, 0.016f, 0.0f};
-        StreetSectionEdit street{0.5f, 20.0f, 15.0f, 0.02f, 0.025f, 0.0f, 1.5f, 0.03125f, 0.125f, 0.015f, STREET_EDIT_PENDING};
+        StreetSectionEdit street{
+            0.5f, 20.0f, 15.0f, 0.02f, 0.025f, 0.0f, 1.5f, 0.03125f, 0.125f, 0.015f, STREET_EDIT_PENDING};
         const RewriteResult result = rewrite_model_file(file, c.pass, buffer, street, loaded.name);
         CopyBackSet set;
         set.add_model_file(loaded, file, result.upgraded);

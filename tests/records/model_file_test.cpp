@@ -14,8 +14,8 @@
 namespace velm {
 namespace {
 
-using test::TemporaryDirectory;
 using test::RawModelFile;
+using test::TemporaryDirectory;
 
 // ---------------------------------------------------------------- header
 
@@ -28,7 +28,8 @@ struct HeaderCase {
     float return_frequency;
 };
 
-TEST(ModelFileHeader, LeadingValuesDecodeAsTheReadersTakeThem) {
+TEST(ModelFileHeader, LeadingValuesDecodeAsTheReadersTakeThem)
+{
     const HeaderCase cases[] = {
         {3.0f, 1.0f, 0.0f, 10.0f, 3, false, 1, 0, 10.0f},
         {3.0f, 0.5f, 23.0f, -10.0f, 3, false, 1, 3, 10.0f},  // empty switch forced to 1 by tenths digit 0
@@ -58,7 +59,8 @@ TEST(ModelFileHeader, LeadingValuesDecodeAsTheReadersTakeThem) {
     }
 }
 
-TEST(ModelFileHeader, StreetTableStandsWhereTheLayoutOfTheModelTypePutsIt) {
+TEST(ModelFileHeader, StreetTableStandsWhereTheLayoutOfTheModelTypePutsIt)
+{
     struct Case {
         float model_type;
         int length;
@@ -95,7 +97,8 @@ TEST(ModelFileHeader, StreetTableStandsWhereTheLayoutOfTheModelTypePutsIt) {
     }
 }
 
-TEST(ModelFileHeader, OldLayoutsGainFortyEmptySectionsAndKeepTheirTail) {
+TEST(ModelFileHeader, OldLayoutsGainFortyEmptySectionsAndKeepTheirTail)
+{
     struct Case {
         float model_type;
         int old_length, kept, new_length;
@@ -131,7 +134,8 @@ struct LayoutCase {
     int street = 0;
 };
 
-TEST(GroupLayout, EachCodeCarriesItsDataValues) {
+TEST(GroupLayout, EachCodeCarriesItsDataValues)
+{
     const int S = SCANNED_TO_MARKER;
     const LayoutCase cases[] = {
         {0, 3, 1, 0, 1},
@@ -209,21 +213,24 @@ TEST(GroupLayout, EachCodeCarriesItsDataValues) {
     }
 }
 
-TEST(GroupLayout, TypeTenSubareaGroupHoldsItsNumberUnpacked) {
+TEST(GroupLayout, TypeTenSubareaGroupHoldsItsNumberUnpacked)
+{
     const GroupLayout layout = *group_layout(21, 10, 1);
     EXPECT_EQ(layout.packed_subarea_position, 0);
     EXPECT_EQ(layout.land_use_position, 5);
     EXPECT_EQ(layout.subarea_number_position, 33);
 }
 
-TEST(GroupLayout, CodesNoModelFileHoldsAreUnknown) {
+TEST(GroupLayout, CodesNoModelFileHoldsAreUnknown)
+{
     for (float code : {17.0f, 23.0f, 49.0f, 50.0f, 58.0f, 64.0f, 150.0f, 153.0f, -21.0f, 3.0e9f,
                        std::numeric_limits<float>::quiet_NaN()}) {
         EXPECT_FALSE(group_layout(code, 3, 1).has_value()) << code;
     }
 }
 
-TEST(PackedSubarea, FractionIsTheSubareaNumberAndTheIntegerPartTheCode) {
+TEST(PackedSubarea, FractionIsTheSubareaNumberAndTheIntegerPartTheCode)
+{
     EXPECT_EQ(packed_subarea_number(3.012345f), 12345.0f);
     EXPECT_EQ(packed_subarea_code(3.012345f), 3);
     EXPECT_EQ(packed_subarea_number(0.012345f), 12345.0f);
@@ -243,7 +250,8 @@ TEST(PackedSubarea, FractionIsTheSubareaNumberAndTheIntegerPartTheCode) {
 
 // A type-3 file (full header, no extension values) with a group of every
 // family, and a type-8 file (compact header, extension values).
-RawModelFile full_file() {
+RawModelFile full_file()
+{
     RawModelFile raw;
     raw.header(3.0f, 1.0f, FULL_HEADER_VALUES)
         .group(10010.0f, 10010.0f, 21.0f, 22)
@@ -262,7 +270,8 @@ RawModelFile full_file() {
     return raw;
 }
 
-RawModelFile compact_file() {
+RawModelFile compact_file()
+{
     RawModelFile raw;
     raw.header(8.0f, 2.0f, COMPACT_HEADER_VALUES)
         .group(20010.0f, 20010.0f, 21.0f, 28)
@@ -274,7 +283,8 @@ RawModelFile compact_file() {
     return raw;
 }
 
-TEST(ModelFileWalker, CutsEveryGroupAtItsCodesLength) {
+TEST(ModelFileWalker, CutsEveryGroupAtItsCodesLength)
+{
     struct Case {
         const char* name;
         RawModelFile raw;
@@ -303,7 +313,8 @@ TEST(ModelFileWalker, CutsEveryGroupAtItsCodesLength) {
     }
 }
 
-TEST(ModelFileWalker, KeepsCodesAsStoredAndTextsWhole) {
+TEST(ModelFileWalker, KeepsCodesAsStoredAndTextsWhole)
+{
     const ModelFile file = split_model_records(full_file().records(), "full");
     EXPECT_EQ(file.groups[2].code_value, 2.0f);
     EXPECT_EQ(file.groups[2].process_code(), 2);
@@ -319,7 +330,8 @@ TEST(ModelFileWalker, KeepsCodesAsStoredAndTextsWhole) {
     EXPECT_EQ(*compact.groups[3].text, std::string(50, ' '));
 }
 
-TEST(ModelFileWalker, TypeTenGroupsOfOtherCodesRunToTheNextMarker) {
+TEST(ModelFileWalker, TypeTenGroupsOfOtherCodesRunToTheNextMarker)
+{
     RawModelFile raw;
     raw.header(10.0f, 1.0f, FULL_HEADER_VALUES)
         .group(30010.0f, 30010.0f, 21.0f, 88)
@@ -336,7 +348,8 @@ TEST(ModelFileWalker, TypeTenGroupsOfOtherCodesRunToTheNextMarker) {
     EXPECT_EQ(model_file_records(file, "type10"), raw.records());
 }
 
-TEST(ModelFileWalker, OldHeaderLayoutsWalkAndFileWithoutGroupsIsAHeader) {
+TEST(ModelFileWalker, OldHeaderLayoutsWalkAndFileWithoutGroupsIsAHeader)
+{
     RawModelFile old_compact;
     old_compact.header(8.0f, 2.0f, OLD_COMPACT_HEADER_VALUES).group(1.0f, 2.0f, 31.0f, 4);
     const ModelFile file = split_model_records(old_compact.records(), "old");
@@ -356,7 +369,8 @@ struct RefusalCase {
     std::string message_part;  // besides the file name
 };
 
-TEST(ModelFileWalker, RefusesFilesThatDoNotWalk) {
+TEST(ModelFileWalker, RefusesFilesThatDoNotWalk)
+{
     RefusalCase cases[] = {
         {"empty file", RawModelFile(), "record 1:"},
         {"header shorter than its layout", RawModelFile().header(3.0f, 1.0f, 530).group(1, 2, 31, 4),
@@ -389,8 +403,8 @@ TEST(ModelFileWalker, RefusesFilesThatDoNotWalk) {
          "before its 50-character text"},
         {"record of another size", RawModelFile().header(3.0f, 1.0f, 538).group(1, 2, 31, 2).bytes(8),
          "record 545: a record of 8 bytes"},
-        {"text inside a scanned type-10 group",
-         RawModelFile().header(10.0f, 1.0f, 538).group(1, 2, 81, 2).text("X"), "record 545: a record of 50 bytes"},
+        {"text inside a scanned type-10 group", RawModelFile().header(10.0f, 1.0f, 538).group(1, 2, 81, 2).text("X"),
+         "record 545: a record of 50 bytes"},
         {"NaN as a data value", RawModelFile().header(3.0f, 1.0f, 538).group(1, 2, 31, 2).value(NAN).value(1.0f),
          "record 545: the value nan is not a number within the range of a real"},
         {"infinite node number",
@@ -417,7 +431,8 @@ TEST(ModelFileWalker, RefusesFilesThatDoNotWalk) {
 
 // ---------------------------------------------------------------- files
 
-TEST(ModelFileFiles, ReadWriteAndRewriteKeepEveryUntouchedRecord) {
+TEST(ModelFileFiles, ReadWriteAndRewriteKeepEveryUntouchedRecord)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z11");
     const std::string original = encode_records(full_file().records());
@@ -440,7 +455,8 @@ TEST(ModelFileFiles, ReadWriteAndRewriteKeepEveryUntouchedRecord) {
     EXPECT_EQ(model_file_records(changed, name), model_file_records(expected, name));
 }
 
-TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
+TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z12");
     const std::string original = encode_records(full_file().records());
@@ -460,8 +476,7 @@ TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
          "data value 1 equals the group marker"},
         {"value added to a group", [](ModelFile& f) { f.groups[8].values.push_back(1.0f); },
          "holds 5 data values; its code carries 4"},
-        {"text dropped from a seam", [](ModelFile& f) { f.groups[7].text.reset(); },
-         "lacks the 50-character text"},
+        {"text dropped from a seam", [](ModelFile& f) { f.groups[7].text.reset(); }, "lacks the 50-character text"},
         {"text of the wrong length", [](ModelFile& f) { f.groups[7].text = "SHORT"; }, "its text holds 5 characters"},
         {"switch changed", [](ModelFile& f) { f.header.set_value(7, 2.0f); }, "subarea extension switch 2"},
     };
@@ -479,7 +494,8 @@ TEST(ModelFileFiles, RefusedWriteLeavesTheOldFile) {
     }
 }
 
-TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt) {
+TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("AB0101ZZ.Z13");
     RawModelFile raw = full_file();
@@ -492,7 +508,8 @@ TEST(ModelFileFiles, RewriteOfAFileThatDoesNotWalkLeavesIt) {
     EXPECT_EQ(TemporaryDirectory::get(name), original);
 }
 
-TEST(ModelFileFiles, MissingFileIsNamedAndNotCreated) {
+TEST(ModelFileFiles, MissingFileIsNamedAndNotCreated)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("AB0909ZZ.Z11");
     try {
@@ -504,16 +521,17 @@ TEST(ModelFileFiles, MissingFileIsNamedAndNotCreated) {
     EXPECT_FALSE(file_exists(name));
 }
 
-TEST(ModelFileFiles, NameFollowsTheStemAndExtension) {
+TEST(ModelFileFiles, NameFollowsTheStemAndExtension)
+{
     EXPECT_EQ(model_file_name("AB2304ZZ", "Z13"), "AB2304ZZ.Z13");
 }
-
 
 // ---------------------------------------------------------------- gfortran
 
 // The list that the gfortran writer turns into records: "R" and a value's
 // bits, or "T" and a 50-character text.
-std::string fortran_record_list(const std::vector<RecordBytes>& records) {
+std::string fortran_record_list(const std::vector<RecordBytes>& records)
+{
     std::string list;
     char line[16];
     for (const RecordBytes& record : records) {
@@ -527,7 +545,8 @@ std::string fortran_record_list(const std::vector<RecordBytes>& records) {
     return list;
 }
 
-TEST(ModelFileFortran, FilesWrittenByGfortranWalkAndComeBackByteForByte) {
+TEST(ModelFileFortran, FilesWrittenByGfortranWalkAndComeBackByteForByte)
+{
     TemporaryDirectory dir;
     RawModelFile type10;
     type10.header(10.0f, 1.0f, FULL_HEADER_VALUES)

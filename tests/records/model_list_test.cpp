@@ -14,7 +14,8 @@ namespace {
 
 using test::TemporaryDirectory;
 
-TEST(ModelListEntry, FieldsAndMapEntries) {
+TEST(ModelListEntry, FieldsAndMapEntries)
+{
     const ModelListEntry entry = make_model_list_entry("AB2304ZZ.Z13");
     EXPECT_EQ(entry.text.size(), 50u);
     EXPECT_EQ(entry.data_file_stem(), "AB2304ZZ");
@@ -32,9 +33,13 @@ TEST(ModelListEntry, FieldsAndMapEntries) {
     }
 }
 
-TEST(ModelListFile, NameOfTheStudysList) { EXPECT_EQ(model_list_file_name("AB"), "ABTRVLZZ.Z11"); }
+TEST(ModelListFile, NameOfTheStudysList)
+{
+    EXPECT_EQ(model_list_file_name("AB"), "ABTRVLZZ.Z11");
+}
 
-TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte) {
+TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte)
+{
     TemporaryDirectory dir;
     const std::string list = dir.file("list.txt");
     const std::string written = dir.file("ABTRVLZZ.Z11");
@@ -55,7 +60,8 @@ TEST(ModelListFile, ListWrittenByGfortranReadsAndComesBackByteForByte) {
     EXPECT_EQ(TemporaryDirectory::get(copy), TemporaryDirectory::get(written));
 }
 
-TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
+TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile)
+{
     TemporaryDirectory dir;
     struct Case {
         const char* what;
@@ -80,11 +86,12 @@ TEST(ModelListFile, FirstValueTellsAListFromAnyOtherFile) {
     }
 }
 
-TEST(ModelListFile, UnreadableOrMissingListIsNamed) {
+TEST(ModelListFile, UnreadableOrMissingListIsNamed)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("ABTRVLZZ.Z11");
     TemporaryDirectory::put(name, encode_records({float_payload(MODEL_LIST_MAGIC), text_payload(std::string(50, 'A')),
-                                               text_payload("AB0101ZZ.Z11")}));
+                                                  text_payload("AB0101ZZ.Z11")}));
     try {
         read_model_list_file(name);
         ADD_FAILURE() << "read";

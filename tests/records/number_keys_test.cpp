@@ -15,11 +15,8 @@ TEST(NumberKeys, EqualNumbersShareAKey)
         float b;
     };
     const Case cases[] = {
-        {0.0f, -0.0f},
-        {10101.0f, 10101.0f},
-        {10101.0f, std::nextafter(10101.0f, 20000.0f)},
-        {10101.1f, 10101.2f},
-        {-5.0f, 5.0f},
+        {0.0f, -0.0f},        {10101.0f, 10101.0f}, {10101.0f, std::nextafter(10101.0f, 20000.0f)},
+        {10101.1f, 10101.2f}, {-5.0f, 5.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.a << " and " << c.b);

@@ -9,12 +9,12 @@
 #include <sstream>
 
 #include "platform/text_file.h"
+#include "record_kinds.h"
+#include "record_test_support.h"
 #include "records/gis_files.h"
 #include "records/link_data_base.h"
 #include "records/string_files.h"
 #include "records/subarea_data_base.h"
-#include "record_kinds.h"
-#include "record_test_support.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -22,7 +22,8 @@ namespace {
 
 using test::TemporaryDirectory;
 
-std::vector<std::string> crlf_lines(const std::string& bytes) {
+std::vector<std::string> crlf_lines(const std::string& bytes)
+{
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -38,7 +39,8 @@ std::vector<std::string> crlf_lines(const std::string& bytes) {
 }
 
 template <class File>
-class RecordFiles : public ::testing::Test {};
+class RecordFiles : public ::testing::Test {
+};
 
 using AllRecordFiles = ::testing::Types<testing::LinkFile, testing::NodeFile, testing::SubareaFile,
                                         testing::GisNodeFile, testing::GisLinkFile, testing::GisSubareaFile>;
@@ -46,7 +48,8 @@ TYPED_TEST_SUITE(RecordFiles, AllRecordFiles);
 
 // Every line is as long as the layout makes it, a record reads back as the
 // values its fields show, and a file read and written again is the same file.
-TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
+TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte)
+{
     using File = TypeParam;
     using Record = typename File::Record;
     TemporaryDirectory scratch;
@@ -66,8 +69,8 @@ TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
     for (std::size_t i = 0; i < read.size(); ++i) {
         for (int c = 1; c <= Record::COLUMN_COUNT; ++c) {
             const FieldSpec& field = Record::field(c);
-            const std::string shown = lines[i].substr(static_cast<std::size_t>(field.start),
-                                                      static_cast<std::size_t>(field.width));
+            const std::string shown =
+                lines[i].substr(static_cast<std::size_t>(field.start), static_cast<std::size_t>(field.width));
             switch (Record::kind(c)) {
                 case ColumnKind::Real:
                     ASSERT_EQ(read[i].column(c), std::strtof(shown.c_str(), nullptr))
@@ -92,7 +95,8 @@ TYPED_TEST(RecordFiles, WrittenLinesReadBackAndWriteAgainByteForByte) {
     EXPECT_TRUE(File::read("EMPTY.TXT") == std::vector<Record>{Record{}});
 }
 
-TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {
+TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist)
+{
     using File = TypeParam;
     using Record = typename File::Record;
     TemporaryDirectory scratch;
@@ -110,13 +114,15 @@ TYPED_TEST(RecordFiles, MissingFileIsAnErrorOnlyWhenItMustExist) {
 // separators; a file without a final line end still ends its last record.
 // A record stands on one line: a line cut in two is refused at its first
 // half, which would otherwise take its missing values from the next line.
-TEST(LinkDataBase, RecordCutOverTwoLinesIsRefused) {
+TEST(LinkDataBase, RecordCutOverTwoLinesIsRefused)
+{
     TemporaryDirectory scratch;
     std::mt19937 rng(7);
     const LinkRecord record = testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text);
     const std::string line = link_record_line(record);
     const std::size_t cut = static_cast<std::size_t>(LinkRecord::field(100).start) - 1;
-    TemporaryDirectory::put("AB0101ZZ.ZLL", line + "\r\n\r\n" + line.substr(0, cut) + "\r\n" + line.substr(cut + 1) + "\r\n");
+    TemporaryDirectory::put("AB0101ZZ.ZLL",
+                            line + "\r\n\r\n" + line.substr(0, cut) + "\r\n" + line.substr(cut + 1) + "\r\n");
     try {
         read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist);
         FAIL() << "a cut record was read";
@@ -128,7 +134,8 @@ TEST(LinkDataBase, RecordCutOverTwoLinesIsRefused) {
 
 // Each data base line holds one record, every value of it a finite real: the
 // refusal names the file, the line and the count (or the value).
-TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine) {
+TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
+{
     TemporaryDirectory scratch;
     std::mt19937 rng(11);
     const std::string link = link_record_line(testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text));
@@ -150,8 +157,8 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine) {
          read_links, "Data line of file \"AB0101ZZ.ZLL\", line 2: 187 values where a record has 188"},
         {"a link line one value long", "AB0101ZZ.ZLL", link + " 1.0\r\n", read_links,
          "Data line of file \"AB0101ZZ.ZLL\", line 1: 189 values where a record has 188"},
-        {"a subarea line with a NaN", "AB0101ZZ.ZSS", subarea.substr(0, subarea.rfind(' ')) + " NaN\r\n",
-         read_subareas, "Data line of file \"AB0101ZZ.ZSS\", line 1, value 188: not a number within the range of a real"},
+        {"a subarea line with a NaN", "AB0101ZZ.ZSS", subarea.substr(0, subarea.rfind(' ')) + " NaN\r\n", read_subareas,
+         "Data line of file \"AB0101ZZ.ZSS\", line 1, value 188: not a number within the range of a real"},
         {"a GIS node line cut short", "AB0101ZZ.ZZN", " 10101.0 150.0 1.0\r\n 10102.0\r\n 140.0 1.0\r\n",
          read_gis_nodes, "Data line of file \"AB0101ZZ.ZZN\", line 2: 1 values where a record has 3"},
         {"an infinite GIS elevation", "AB0101ZZ.ZZN", " 10101.0 -Infinity 1.0\r\n", read_gis_nodes,
@@ -176,7 +183,8 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine) {
 
 // Every record starts empty: a null item gives 0 (or a blank text), never the
 // value the record before held in that column.
-TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore) {
+TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore)
+{
     TemporaryDirectory scratch;
     std::string first = "10001.0 10002.0 7.5 8.5 1.0 'FIRST' 3";
     std::string second = "10003.0 10004.0 ,, 8.5 1.0,, 3";
@@ -194,7 +202,8 @@ TEST(LinkDataBase, NullItemsReadAsZeroNotAsTheRecordBefore) {
 
 // An unreadable record ends the run with a message that names the file and
 // the line; so does a file that ends inside a record.
-TEST(LinkDataBase, UnreadableRecordNamesFileAndLine) {
+TEST(LinkDataBase, UnreadableRecordNamesFileAndLine)
+{
     TemporaryDirectory scratch;
     std::mt19937 rng(11);
     const std::string good = link_record_line(testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text));
@@ -209,8 +218,9 @@ TEST(LinkDataBase, UnreadableRecordNamesFileAndLine) {
     const Case cases[] = {
         {"letters in a real column", good + "\r\n" + bad + "\r\n", "line 2"},
         {"the file ends inside a record", good + "\r\n" + good.substr(0, 300) + "\r\n", "line 2"},
-        {"an integer column holds a real", good.substr(0, LinkRecord::field(7).start) + "2.5" +
-                                               good.substr(static_cast<std::size_t>(LinkRecord::field(7).start) + 3),
+        {"an integer column holds a real",
+         good.substr(0, LinkRecord::field(7).start) + "2.5" +
+             good.substr(static_cast<std::size_t>(LinkRecord::field(7).start) + 3),
          "line 1"},
     };
     for (const Case& c : cases) {
@@ -227,7 +237,8 @@ TEST(LinkDataBase, UnreadableRecordNamesFileAndLine) {
 }
 
 // The named columns stand where the layout puts them.
-TEST(RecordColumns, NamedColumnsStandAtTheirPlaceInTheLine) {
+TEST(RecordColumns, NamedColumnsStandAtTheirPlaceInTheLine)
+{
     struct Case {
         const char* column;
         std::string line;
@@ -298,7 +309,8 @@ TEST(RecordColumns, NamedColumnsStandAtTheirPlaceInTheLine) {
             << c.column;
 }
 
-TEST(RecordColumns, EachColumnIsReachedOnlyAsItsKind) {
+TEST(RecordColumns, EachColumnIsReachedOnlyAsItsKind)
+{
     LinkRecord link;
     link.process_code() = 41;
     EXPECT_EQ(link.number(7), 41.0f);
@@ -314,7 +326,8 @@ TEST(RecordColumns, EachColumnIsReachedOnlyAsItsKind) {
 
 // A text is kept to its 10 characters: blanks inside stay, a short text is
 // padded, a long one cut; a blank text reads back as ten blanks.
-TEST(RecordColumns, TextKeepsItsTenCharacters) {
+TEST(RecordColumns, TextKeepsItsTenCharacters)
+{
     TemporaryDirectory scratch;
     std::vector<LinkRecord> links(4);
     links[0].link_id() = "A B  C";
@@ -334,7 +347,8 @@ TEST(RecordColumns, TextKeepsItsTenCharacters) {
     EXPECT_EQ(read_subarea_data_base("AB0101ZZ.ZSS", FilePresence::MustExist)[0].subarea_text(), "          ");
 }
 
-TEST(SubareaDataBase, AreaIsTheSumOfTheCellAreas) {
+TEST(SubareaDataBase, AreaIsTheSumOfTheCellAreas)
+{
     SubareaRecord subarea;
     subarea.cell_land_use(1) = 5.0f;
     subarea.cell_area(1) = 1.1f;
@@ -344,7 +358,8 @@ TEST(SubareaDataBase, AreaIsTheSumOfTheCellAreas) {
     EXPECT_EQ(subarea.area(), 1.1f + 2.35f);
 }
 
-TEST(LinkDataBase, StormEventsAreThePositiveDownstreamPeakFlows) {
+TEST(LinkDataBase, StormEventsAreThePositiveDownstreamPeakFlows)
+{
     LinkRecord link;
     link.downstream_peak_flow(1) = 10.0f;
     link.downstream_peak_flow(2) = 12.0f;
@@ -355,7 +370,8 @@ TEST(LinkDataBase, StormEventsAreThePositiveDownstreamPeakFlows) {
 
 // A link belongs to the map of its downstream node; a GIS file to its map,
 // or to its region for model types 6 and 9.
-TEST(RecordFileNames, MapsRegionsAndStems) {
+TEST(RecordFileNames, MapsRegionsAndStems)
+{
     LinkRecord link;
     link.upstream_node() = 230399.9f;
     link.downstream_node() = 230400.0f;
@@ -375,10 +391,8 @@ TEST(RecordFileNames, MapsRegionsAndStems) {
         const char* name;
     };
     const Case cases[] = {
-        {123456.7f, 3, GisFileKind::Node, "AB1234ZZ.ZZN"},
-        {123456.7f, 6, GisFileKind::Node, "AB1200ZZ.ZZN"},
-        {123456.7f, 9, GisFileKind::Link, "AB1200ZZ.ZZL"},
-        {10000.0f, 10, GisFileKind::Subarea, "AB0100ZZ.ZZS"},
+        {123456.7f, 3, GisFileKind::Node, "AB1234ZZ.ZZN"},   {123456.7f, 6, GisFileKind::Node, "AB1200ZZ.ZZN"},
+        {123456.7f, 9, GisFileKind::Link, "AB1200ZZ.ZZL"},   {10000.0f, 10, GisFileKind::Subarea, "AB0100ZZ.ZZS"},
         {99999.9f, 6, GisFileKind::Subarea, "AB0900ZZ.ZZS"},
     };
     for (const Case& c : cases)
@@ -391,7 +405,8 @@ TEST(RecordFileNames, MapsRegionsAndStems) {
 // A node number read from a damaged file may be no number at all ("NaN",
 // "1e39"): it belongs to no map and no region, and its file names carry no
 // map digits.
-TEST(RecordFileNames, NumberThatIsNoNumberBelongsToNoMap) {
+TEST(RecordFileNames, NumberThatIsNoNumberBelongsToNoMap)
+{
     const float inf = std::numeric_limits<float>::infinity();
     for (const float number : {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1.0e30f}) {
         SCOPED_TRACE(number);

@@ -21,7 +21,10 @@ struct LinkFile {
     static constexpr int records = 200;
     static void set_text(Record& r, const std::string& text) { r.link_id() = text; }
     static std::string text(const Record& r) { return r.link_id(); }
-    static std::vector<Record> read(std::string_view name) { return read_link_data_base(name, FilePresence::MustExist); }
+    static std::vector<Record> read(std::string_view name)
+    {
+        return read_link_data_base(name, FilePresence::MustExist);
+    }
     static void write(std::string_view name, const std::vector<Record>& r) { write_link_data_base(name, r); }
 };
 
@@ -33,7 +36,10 @@ struct NodeFile {
     static constexpr int records = 60;
     static void set_text(Record& r, const std::string& text) { r.node_text() = text; }
     static std::string text(const Record& r) { return r.node_text(); }
-    static std::vector<Record> read(std::string_view name) { return read_node_data_base(name, FilePresence::MustExist); }
+    static std::vector<Record> read(std::string_view name)
+    {
+        return read_node_data_base(name, FilePresence::MustExist);
+    }
     static void write(std::string_view name, const std::vector<Record>& r) { write_node_data_base(name, r); }
 };
 
@@ -45,7 +51,8 @@ struct SubareaFile {
     static constexpr int records = 200;
     static void set_text(Record& r, const std::string& text) { r.subarea_text() = text; }
     static std::string text(const Record& r) { return r.subarea_text(); }
-    static std::vector<Record> read(std::string_view name) {
+    static std::vector<Record> read(std::string_view name)
+    {
         return read_subarea_data_base(name, FilePresence::MustExist);
     }
     static void write(std::string_view name, const std::vector<Record>& r) { write_subarea_data_base(name, r); }
@@ -83,7 +90,8 @@ struct GisSubareaFile {
     static constexpr int records = 300;
     static void set_text(Record&, const std::string&) {}
     static std::string text(const Record&) { return std::string(10, ' '); }
-    static std::vector<Record> read(std::string_view name) {
+    static std::vector<Record> read(std::string_view name)
+    {
         return read_gis_subarea_file(name, FilePresence::MustExist);
     }
     static void write(std::string_view name, const std::vector<Record>& r) { write_gis_subarea_file(name, r); }

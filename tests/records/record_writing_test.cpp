@@ -25,7 +25,8 @@ struct RefusedValue {
 };
 
 template <class Record, class Write>
-std::function<void()> second_record_with(const char* name, std::function<void(Record&)> set, Write write) {
+std::function<void()> second_record_with(const char* name, std::function<void(Record&)> set, Write write)
+{
     return [=] {
         std::vector<Record> records(3);
         set(records[1]);
@@ -33,7 +34,8 @@ std::function<void()> second_record_with(const char* name, std::function<void(Re
     };
 }
 
-TEST(RecordWriting, RefusesValuesTheFileCannotHold) {
+TEST(RecordWriting, RefusesValuesTheFileCannotHold)
+{
     TemporaryDirectory scratch;
     const auto link = [](std::function<void(LinkRecord&)> set) {
         return second_record_with<LinkRecord>("AB0101ZZ.ZLL", set, write_link_data_base);
@@ -47,17 +49,17 @@ TEST(RecordWriting, RefusesValuesTheFileCannotHold) {
         {"I3 too wide", link([](LinkRecord& r) { r.process_code() = 1000; }), 7},
         {"I4 negative too wide", link([](LinkRecord& r) { r.max_deficiency_event() = -1000; }), 91},
         {"apostrophe in the text", link([](LinkRecord& r) { r.link_id() = "O'HARE"; }), 6},
-        {"node F9.3", second_record_with<NodeRecord>("AB0101ZZ.ZNN",
-                                                     [](NodeRecord& r) { r.total_tributary_area() = 1.0e6f; },
-                                                     write_node_data_base),
+        {"node F9.3",
+         second_record_with<NodeRecord>(
+             "AB0101ZZ.ZNN", [](NodeRecord& r) { r.total_tributary_area() = 1.0e6f; }, write_node_data_base),
          57},
-        {"subarea F9.1", second_record_with<SubareaRecord>("AB0101ZZ.ZSS",
-                                                           [](SubareaRecord& r) { r.column(139) = -1.0e8f; },
-                                                           write_subarea_data_base),
+        {"subarea F9.1",
+         second_record_with<SubareaRecord>(
+             "AB0101ZZ.ZSS", [](SubareaRecord& r) { r.column(139) = -1.0e8f; }, write_subarea_data_base),
          139},
-        {"GIS stamp F3.1", second_record_with<GisSubareaRecord>("AB0101ZZ.ZZS",
-                                                                [](GisSubareaRecord& r) { r.processed_stamp() = 10.0f; },
-                                                                write_gis_subarea_file),
+        {"GIS stamp F3.1",
+         second_record_with<GisSubareaRecord>(
+             "AB0101ZZ.ZZS", [](GisSubareaRecord& r) { r.processed_stamp() = 10.0f; }, write_gis_subarea_file),
          31},
     };
     for (const RefusedValue& c : cases) {
@@ -87,7 +89,8 @@ TEST(RecordWriting, RefusesValuesTheFileCannotHold) {
 }
 
 // The largest values the fields hold are written, not refused.
-TEST(RecordWriting, WritesTheLargestValuesItsFieldsHold) {
+TEST(RecordWriting, WritesTheLargestValuesItsFieldsHold)
+{
     LinkRecord link;
     link.upstream_elevation() = 99999.99f;
     link.downstream_elevation() = -9999.99f;
@@ -99,7 +102,8 @@ TEST(RecordWriting, WritesTheLargestValuesItsFieldsHold) {
     EXPECT_EQ(line.substr(static_cast<std::size_t>(LinkRecord::field(74).start), 8), "   -0.00");
 }
 
-TEST(ClampToField, GivesTheNearestValueTheFieldHolds) {
+TEST(ClampToField, GivesTheNearestValueTheFieldHolds)
+{
     struct Case {
         float value;
         int width;
@@ -108,13 +112,13 @@ TEST(ClampToField, GivesTheNearestValueTheFieldHolds) {
         bool unchanged;
     };
     const Case cases[] = {
-        {123456.0f, 8, 2, "99999.99", false},  {-123456.0f, 8, 2, "-9999.99", false},
-        {9.999996f, 7, 5, "9.99999", false}, {1.0e9f, 10, 2, "9999999.00", false},
-        {INF, 8, 2, "99999.99", false},        {-INF, 8, 2, "-9999.99", false},
-        {12.0f, 3, 1, "9.9", false},           {-5.0f, 3, 1, "-.9", false},
-        {10.0f, 7, 5, "9.99999", false},       {-1.0f, 7, 5, "-.99999", false},
-        {99999.99f, 8, 2, "99999.99", true},   {5.5f, 8, 2, "    5.50", true},
-        {-0.001f, 8, 2, "   -0.00", true},     {1.0e6f, 9, 3, "99999.992", false},
+        {123456.0f, 8, 2, "99999.99", false}, {-123456.0f, 8, 2, "-9999.99", false},
+        {9.999996f, 7, 5, "9.99999", false},  {1.0e9f, 10, 2, "9999999.00", false},
+        {INF, 8, 2, "99999.99", false},       {-INF, 8, 2, "-9999.99", false},
+        {12.0f, 3, 1, "9.9", false},          {-5.0f, 3, 1, "-.9", false},
+        {10.0f, 7, 5, "9.99999", false},      {-1.0f, 7, 5, "-.99999", false},
+        {99999.99f, 8, 2, "99999.99", true},  {5.5f, 8, 2, "    5.50", true},
+        {-0.001f, 8, 2, "   -0.00", true},    {1.0e6f, 9, 3, "99999.992", false},
     };
     for (const Case& c : cases) {
         const float clamped = clamp_to_field(c.value, c.width, c.decimals);
@@ -132,7 +136,8 @@ TEST(ClampToField, GivesTheNearestValueTheFieldHolds) {
     EXPECT_THROW(clamp_to_field(1.0f, LinkRecord::field(7)), std::invalid_argument);
 }
 
-TEST(RecordLayout, RefusesALayoutThatDoesNotMatchItsColumns) {
+TEST(RecordLayout, RefusesALayoutThatDoesNotMatchItsColumns)
+{
     using K = ColumnKind;
     EXPECT_THROW(RecordLayout("(F8.1,1X,I3)", {K::Real, K::Real}), FormatError);
     EXPECT_THROW(RecordLayout("(F8.1,1X,F8.2)", {K::Real}), FormatError);

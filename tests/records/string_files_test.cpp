@@ -22,7 +22,8 @@ using test::TemporaryDirectory;
 const StringRecord kFinderRecord{1234.5f, 1235.0f, 350.25f, 12.5f, 101.1f, 99.87f};
 
 // A long record whose every value differs and fits every field of the layout.
-TelescopedStringRecord long_record(float offset) {
+TelescopedStringRecord long_record(float offset)
+{
     std::array<float, TELESCOPED_STRING_VALUES> values{};
     for (int n = 1; n <= TELESCOPED_STRING_VALUES; ++n) {
         values[static_cast<std::size_t>(n - 1)] = static_cast<float>(n % 9) + static_cast<float>(n) / 1000.0f + offset;
@@ -32,9 +33,13 @@ TelescopedStringRecord long_record(float offset) {
     return TelescopedStringRecord::from_values(values);
 }
 
-std::string field(const std::string& line, int n) { return line.substr(static_cast<std::size_t>(9 * n - 9), 9); }
+std::string field(const std::string& line, int n)
+{
+    return line.substr(static_cast<std::size_t>(9 * n - 9), 9);
+}
 
-TEST(StringFileNames, BuiltFromStudyAndStringNumber) {
+TEST(StringFileNames, BuiltFromStudyAndStringNumber)
+{
     EXPECT_EQ(string_file_name("AB", 7), "AB0007ZZ.ZST");
     EXPECT_EQ(string_file_name("AB", 1234), "AB1234ZZ.ZST");
     EXPECT_EQ(string_file_name("AB", 9999), "AB9999ZZ.ZST");
@@ -46,13 +51,15 @@ TEST(StringFileNames, BuiltFromStudyAndStringNumber) {
     EXPECT_EQ(string_index_file_name("AB"), "ABINDXZZ.ZST");
 }
 
-TEST(StringRecordLayout, FinderFormIsSixFieldsInFiftyFourColumns) {
+TEST(StringRecordLayout, FinderFormIsSixFieldsInFiftyFourColumns)
+{
     EXPECT_EQ(string_record_line(kFinderRecord), "   1234.5   1235.0   350.25    12.50   101.10    99.87");
     EXPECT_EQ(string_record_line(StringRecord{10010.0f, 10020.0f, 0.0f, 0.0f, -5.0f, -1234.56f}),
               "  10010.0  10020.0     0.00     0.00    -5.00 -1234.56");
 }
 
-TEST(StringRecordLayout, LongFormPutsEachValueInItsNineColumns) {
+TEST(StringRecordLayout, LongFormPutsEachValueInItsNineColumns)
+{
     TelescopedStringRecord record;
     record.upstream_node = 123456.7f;
     record.process_code = 33.0f;
@@ -65,9 +72,9 @@ TEST(StringRecordLayout, LongFormPutsEachValueInItsNineColumns) {
     record.telescoped_capacity = 88888.0f;
     record.link_columns_31_42[11] = 45.5f;  // value 64
     record.carried_flow = 12.25f;
-    record.values_66_96[2] = 0.5f;   // value 68
-    record.values_66_96[3] = 0.25f;  // value 69
-    record.values_66_96[5] = 5.0f;   // value 71
+    record.values_66_96[2] = 0.5f;        // value 68
+    record.values_66_96[3] = 0.25f;       // value 69
+    record.values_66_96[5] = 5.0f;        // value 71
     record.link_columns_43_48[0] = 3.5f;  // value 97
     record.values_103_196[93] = 7.25f;    // value 196
     const std::string line = telescoped_string_record_line(record);
@@ -77,17 +84,18 @@ TEST(StringRecordLayout, LongFormPutsEachValueInItsNineColumns) {
         const char* text;
     };
     const Case cases[] = {
-        {1, " 123456.7"}, {2, "      0.0"}, {3, "     0.00"}, {5, "    33.00"}, {7, "   0.0125"},
-        {13, "   0.0130"}, {16, "   0.0000"}, {17, "     0.00"}, {20, "   0.0000"}, {23, "     0.00"},
-        {24, "   0.0000"}, {29, "    -1.00"}, {34, "   0.0150"}, {37, "   1.0000"}, {41, "   0.0140"},
-        {50, "   0.0000"}, {51, "     0.00"}, {52, " 88888.00"}, {64, "    45.50"}, {65, "    12.25"},
-        {68, "  0.50000"}, {69, " 0.250000"}, {70, " 0.000000"}, {71, "       5."}, {72, "     0.00"},
+        {1, " 123456.7"},  {2, "      0.0"},   {3, "     0.00"},  {5, "    33.00"},  {7, "   0.0125"},
+        {13, "   0.0130"}, {16, "   0.0000"},  {17, "     0.00"}, {20, "   0.0000"}, {23, "     0.00"},
+        {24, "   0.0000"}, {29, "    -1.00"},  {34, "   0.0150"}, {37, "   1.0000"}, {41, "   0.0140"},
+        {50, "   0.0000"}, {51, "     0.00"},  {52, " 88888.00"}, {64, "    45.50"}, {65, "    12.25"},
+        {68, "  0.50000"}, {69, " 0.250000"},  {70, " 0.000000"}, {71, "       5."}, {72, "     0.00"},
         {97, "     3.50"}, {196, "     7.25"},
     };
     for (const Case& c : cases) EXPECT_EQ(field(line, c.field), c.text) << "value " << c.field;
 }
 
-TEST(StringRecordLayout, LongRecordMembersFollowTheValueNumbers) {
+TEST(StringRecordLayout, LongRecordMembersFollowTheValueNumbers)
+{
     const TelescopedStringRecord record = long_record(0.0f);
     const std::array<float, TELESCOPED_STRING_VALUES> values = record.values();
     EXPECT_EQ(record.process_code, values[4]);
@@ -103,7 +111,8 @@ TEST(StringRecordLayout, LongRecordMembersFollowTheValueNumbers) {
     EXPECT_EQ(record.link_columns_43_48[5], values[101]);
 }
 
-TEST(StringIndexLayout, HeaderAndRecordLines) {
+TEST(StringIndexLayout, HeaderAndRecordLines)
+{
     StringIndexFile index;
     index.header.values[0] = 1.0f;
     const StringIndexRecord record{7, 1234.5f, 2345.6f, 2.0f, 1.0f, 350.3f, 0.0f, 0.0f};
@@ -117,13 +126,15 @@ TEST(StringIndexLayout, HeaderAndRecordLines) {
         for (int k = 0; k < 9; ++k) zeros += "      0.0";
         return zeros;
     }();
-    EXPECT_EQ(TemporaryDirectory::get(name), expected_header + "\r\n" +
-                                          " 0007   1234.5   2345.6      2.0      1.0    350.3      0.0      0.0\r\n"
-                                          " 10000      1.0      2.0    -99.0      0.0      0.0      0.0      0.0\r\n");
+    EXPECT_EQ(TemporaryDirectory::get(name),
+              expected_header + "\r\n" +
+                  " 0007   1234.5   2345.6      2.0      1.0    350.3      0.0      0.0\r\n"
+                  " 10000      1.0      2.0    -99.0      0.0      0.0      0.0      0.0\r\n");
     EXPECT_EQ(read_string_index_file(name).records.at(1).string_number, 10000);
 }
 
-TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
+TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte)
+{
     TemporaryDirectory dir;
     const std::string finder = dir.file("AB0001ZZ.ZST");
     write_string_file(finder, {kFinderRecord, StringRecord{10010.0f, 10020.0f, 0.5f, 0.0f, -5.0f, -1234.56f}});
@@ -162,18 +173,20 @@ TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte) {
     EXPECT_EQ(TemporaryDirectory::get(index_name), index_bytes);
 }
 
-TEST(StringFiles, LongFormReadAsFinderFormGivesItsFirstSixValues) {
+TEST(StringFiles, LongFormReadAsFinderFormGivesItsFirstSixValues)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("AB0003ZZ.ZST");
     write_telescoped_string_file(name, {long_record(0.0f), long_record(1.0f)});
     const std::vector<StringRecord> records = read_string_file(name);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].upstream_node, 123456.7f);
-    EXPECT_EQ(records[1].link_length, 4.0f);             // long value 3, 4.003 in F8.2
+    EXPECT_EQ(records[1].link_length, 4.0f);            // long value 3, 4.003 in F8.2
     EXPECT_EQ(records[1].downstream_elevation, 7.01f);  // long value 6, 7.006 in F8.2
 }
 
-TEST(StringFiles, EmptyIndexReadsAsAHeaderOfZeros) {
+TEST(StringFiles, EmptyIndexReadsAsAHeaderOfZeros)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("ABINDXZZ.ZST");
     TemporaryDirectory::put(name, "");
@@ -182,7 +195,8 @@ TEST(StringFiles, EmptyIndexReadsAsAHeaderOfZeros) {
     EXPECT_TRUE(index.records.empty());
 }
 
-TEST(StringFiles, MissingOrUnreadableFileIsNamed) {
+TEST(StringFiles, MissingOrUnreadableFileIsNamed)
+{
     TemporaryDirectory dir;
     const std::string missing = dir.file("AB0009ZZ.ZST");
     for (auto read : {+[](const std::string& n) { read_string_file(n); },
@@ -207,7 +221,8 @@ TEST(StringFiles, MissingOrUnreadableFileIsNamed) {
     }
 }
 
-TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
+TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept)
+{
     TemporaryDirectory dir;
     const std::string name = dir.file("AB0004ZZ.ZST");
     write_string_file(name, {kFinderRecord});
@@ -235,9 +250,14 @@ TEST(StringFiles, ValueThatCannotBeWrittenIsRefusedAndTheOldFileKept) {
     };
     const Case cases[] = {
         {"node of seven digits",
-         [&] { write_string_file(name, {kFinderRecord, StringRecord{1000000.0f, 10.0f, 0, 0, 0, 0}}); },
+         [&] {
+             write_string_file(name, {kFinderRecord, StringRecord{1000000.0f, 10.0f, 0, 0, 0, 0}});
+         },
          name + ": line 2, value 1: 1000000 does not fit its field", &name, &finder_bytes},
-        {"capacity not a number", [&] { write_telescoped_string_file(name, {long_record(0.0f), nan_capacity}); },
+        {"capacity not a number",
+         [&] {
+             write_telescoped_string_file(name, {long_record(0.0f), nan_capacity});
+         },
          name + ": line 2, value 52: nan is not a number", &name, &finder_bytes},
         {"infinite carried flow", [&] { write_telescoped_string_file(name, {infinite_flow}); },
          name + ": line 1, value 65: -inf is not a number", &name, &finder_bytes},
@@ -266,7 +286,8 @@ struct FortranReading {
     std::vector<int> fixed_numbers, listed_numbers;
 };
 
-FortranReading parse_fortran_output(const std::string& output, bool index) {
+FortranReading parse_fortran_output(const std::string& output, bool index)
+{
     FortranReading reading;
     std::istringstream lines(output);
     std::string tag, text;
@@ -284,13 +305,15 @@ FortranReading parse_fortran_output(const std::string& output, bool index) {
     return reading;
 }
 
-std::vector<std::uint32_t> bits_of(const std::vector<float>& values) {
+std::vector<std::uint32_t> bits_of(const std::vector<float>& values)
+{
     std::vector<std::uint32_t> bits;
     for (float v : values) bits.push_back(test::float_bits(v));
     return bits;
 }
 
-TEST(StringFilesFortran, GfortranReadsTheWrittenLinesToTheSameValues) {
+TEST(StringFilesFortran, GfortranReadsTheWrittenLinesToTheSameValues)
+{
     TemporaryDirectory dir;
     const std::string output = dir.file("values.txt");
 
@@ -327,12 +350,11 @@ TEST(StringFilesFortran, GfortranReadsTheWrittenLinesToTheSameValues) {
         const auto values = r.values();
         ours.insert(ours.end(), values.begin(), values.end());
     }
-    reading = parse_fortran_output(
-        test::run_fortran("read_values",
-                          "R " + test::quoted(telescoped) + " 196 " +
-                              test::quoted(std::string(TELESCOPED_STRING_RECORD_FORMAT)),
-                          output),
-        false);
+    reading = parse_fortran_output(test::run_fortran("read_values",
+                                                     "R " + test::quoted(telescoped) + " 196 " +
+                                                         test::quoted(std::string(TELESCOPED_STRING_RECORD_FORMAT)),
+                                                     output),
+                                   false);
     EXPECT_EQ(reading.fixed, bits_of(ours));
     EXPECT_EQ(reading.listed, bits_of(ours));
 
@@ -350,13 +372,12 @@ TEST(StringFilesFortran, GfortranReadsTheWrittenLinesToTheSameValues) {
         ours.insert(ours.end(), {r.upstream_node, r.outlet_node, r.processing_level, r.outlet_system_number,
                                  r.outlet_hgl_control, r.value_7, r.value_8});
     }
-    reading = parse_fortran_output(
-        test::run_fortran("read_values",
-                          "I " + test::quoted(index_name) + " " +
-                              test::quoted(std::string(STRING_INDEX_HEADER_FORMAT)) + " " +
-                              test::quoted(std::string(STRING_INDEX_RECORD_FORMAT)),
-                          output),
-        true);
+    reading = parse_fortran_output(test::run_fortran("read_values",
+                                                     "I " + test::quoted(index_name) + " " +
+                                                         test::quoted(std::string(STRING_INDEX_HEADER_FORMAT)) + " " +
+                                                         test::quoted(std::string(STRING_INDEX_RECORD_FORMAT)),
+                                                     output),
+                                   true);
     EXPECT_EQ(reading.fixed, bits_of(ours));
     EXPECT_EQ(reading.listed, bits_of(ours));
     EXPECT_EQ(reading.fixed_numbers, numbers);

@@ -53,7 +53,8 @@ public:
             if (event > 1) continue;
             for (const ModelListEntry& entry : models.entries)
                 if (entry.names_map()) stems_.push_back(entry.data_file_stem());
-            for (const ModelListEntry& entry : models.entries) cross_check(entry.data_file_stem(), entry.model_file_extension());
+            for (const ModelListEntry& entry : models.entries)
+                cross_check(entry.data_file_stem(), entry.model_file_extension());
         }
         for (const std::string& stem : stems_) {
             link_checks(stem);
@@ -73,7 +74,10 @@ private:
 
     void finding(const std::string& check, const std::string& values) { findings_.push_back(check + ": " + values); }
     void finding(const std::string& check, float a) { finding(check, node_text(a)); }
-    void finding(const std::string& check, Pair p) { finding(check, node_text(p.upstream) + " " + node_text(p.downstream)); }
+    void finding(const std::string& check, Pair p)
+    {
+        finding(check, node_text(p.upstream) + " " + node_text(p.downstream));
+    }
 
     // The GIS file that holds the map's nodes, as the GIS update writes it.
     std::string gis_name(const std::string& stem, GisFileKind kind) const
@@ -96,7 +100,8 @@ private:
             const Pair nodes{group.upstream_node, group.downstream_node};
             if (code == 21 || code == 22) headwaters_.push_back(group.upstream_node);
             if (code == 151 || code == 152) seams_.push_back(group.upstream_node);
-            if ((code == 1 || code == 10 || code == 11) && previous_code_ != 1) confluence_pairs_.push_back(last_reach_);
+            if ((code == 1 || code == 10 || code == 11) && previous_code_ != 1)
+                confluence_pairs_.push_back(last_reach_);
             if (nodes.upstream != nodes.downstream) last_reach_ = nodes;
             previous_code_ = code;
             const bool nothing = code == 0 || code == 1 || code == 7 || code == 71 || code == 72 ||
@@ -134,7 +139,8 @@ private:
                 if (i != j && model_subareas[i].number == model_subareas[j].number)
                     finding("subarea used more than once", model_subareas[i].number);
         for (float s : base_subareas)
-            if (std::none_of(model_subareas.begin(), model_subareas.end(), [&](const ModelSubarea& m) { return m.number == s; }))
+            if (std::none_of(model_subareas.begin(), model_subareas.end(),
+                             [&](const ModelSubarea& m) { return m.number == s; }))
                 finding("subarea not used in the model", s);
         for (const ModelSubarea& m : model_subareas) {
             if (std::find(base_subareas.begin(), base_subareas.end(), m.number) == base_subareas.end())
@@ -216,14 +222,17 @@ private:
 
     void node_checks(const std::string& stem)
     {
-        const std::vector<GisNodeRecord> nodes = read_gis_node_file(gis_name(stem, GisFileKind::Node), FilePresence::MustExist);
-        const std::vector<GisLinkRecord> links = read_gis_link_file(gis_name(stem, GisFileKind::Link), FilePresence::MustExist);
+        const std::vector<GisNodeRecord> nodes =
+            read_gis_node_file(gis_name(stem, GisFileKind::Node), FilePresence::MustExist);
+        const std::vector<GisLinkRecord> links =
+            read_gis_link_file(gis_name(stem, GisFileKind::Link), FilePresence::MustExist);
         read_gis_subarea_file(gis_name(stem, GisFileKind::Subarea), FilePresence::MustExist);
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             const float number = nodes[i].node_number();
             for (std::size_t j = i + 1; j < nodes.size(); ++j)
                 if (nodes[j].node_number() == number) finding("GIS node not unique", number);
-            if (nodes[i].node_elevation() < -2000.0f || nodes[i].node_elevation() > 25000.0f) finding("GIS node elevation", number);
+            if (nodes[i].node_elevation() < -2000.0f || nodes[i].node_elevation() > 25000.0f)
+                finding("GIS node elevation", number);
             if (std::none_of(links.begin(), links.end(), [&](const GisLinkRecord& l) {
                     return l.upstream_node() == number || l.downstream_node() == number;
                 }))
@@ -240,11 +249,13 @@ private:
             if (number <= 10000.0f || number > 999999.0f) finding("subarea number range", number);
             for (std::size_t j = 0; j < subareas.size(); ++j)
                 if (j != i && subareas[j].subarea_number() == number) finding("subarea not unique", number);
-            if (model_type_ == 6 && (s.column(3) < 1.0f || s.column(3) > 5.0f) && (s.column(11) < 1.0f || s.column(11) > 50.0f))
+            if (model_type_ == 6 && (s.column(3) < 1.0f || s.column(3) > 5.0f) &&
+                (s.column(11) < 1.0f || s.column(11) > 50.0f))
                 finding("subarea rainfall", number);
             for (int k = 1; k <= LAND_USE_CELLS; ++k) {
                 if (s.cell_land_use(k) == 0.0f && s.cell_soil(k) == 0.0f) continue;
-                if (model_type_ == 6 && (s.cell_land_use(k) <= 0.0f || s.cell_land_use(k) >= 25.0f)) finding("land use", number);
+                if (model_type_ == 6 && (s.cell_land_use(k) <= 0.0f || s.cell_land_use(k) >= 25.0f))
+                    finding("land use", number);
                 if (model_type_ == 6 && (s.cell_soil(k) < 2.0f || s.cell_soil(k) > 172.0f)) finding("soil", number);
                 if (s.cell_area(k) < 0.01f || s.cell_area(k) > 1000.0f) finding("subarea cell area", number);
             }
@@ -357,7 +368,10 @@ std::vector<CodeAndNodes> groups_of(const ModelFile& file)
     return groups;
 }
 
-void PrintTo(const CodeAndNodes& g, std::ostream* out) { *out << g.code << " " << g.upstream << "-" << g.downstream; }
+void PrintTo(const CodeAndNodes& g, std::ostream* out)
+{
+    *out << g.code << " " << g.upstream << "-" << g.downstream;
+}
 
 // ------------------------------------------------------------------ tests
 
@@ -397,7 +411,9 @@ TEST(StudyBuilder, SeededFaultsShowInTheChecks)
          "link used more than once: 10103.0 10104.0"},
         {"a dropped subarea group",
          [](StudyBuilder& s) {
-             s.edit_model_files([](int, int, ModelFile& f) { std::erase_if(f.groups, [](const ModelGroup& g) { return g.process_code() == 81; }); });
+             s.edit_model_files([](int, int, ModelFile& f) {
+                 std::erase_if(f.groups, [](const ModelGroup& g) { return g.process_code() == 81; });
+             });
          },
          "subarea not used in the model: 10104.0"},
         {"a subarea added at a foreign node",
@@ -409,16 +425,15 @@ TEST(StudyBuilder, SeededFaultsShowInTheChecks)
          },
          "subarea not in the data base: 10199.0"},
         {"a node missing from the GIS node file",
-         [](StudyBuilder& s) {
-             s.edit_gis_files([](const std::string&, GisFiles& f) { f.nodes.pop_back(); });
-         },
+         [](StudyBuilder& s) { s.edit_gis_files([](const std::string&, GisFiles& f) { f.nodes.pop_back(); }); },
          "node missing from the GIS node file: 10104.0"},
-        {"a link of no length",
-         [](StudyBuilder& s) { s.link(10103.0f, 10104.0f).link_length() = 0.0005f; },
+        {"a link of no length", [](StudyBuilder& s) { s.link(10103.0f, 10104.0f).link_length() = 0.0005f; },
          "link length: 10103.0 10104.0"},
         {"a link group missing from the model file",
          [](StudyBuilder& s) {
-             s.edit_model_files([](int, int, ModelFile& f) { std::erase_if(f.groups, [](const ModelGroup& g) { return g.process_code() == 41; }); });
+             s.edit_model_files([](int, int, ModelFile& f) {
+                 std::erase_if(f.groups, [](const ModelGroup& g) { return g.process_code() == 41; });
+             });
          },
          "link not used in the model: 10103.0 10104.0"},
     };
@@ -428,7 +443,8 @@ TEST(StudyBuilder, SeededFaultsShowInTheChecks)
         StudyBuilder study = small_confluence();
         c.seed(study);
         const std::vector<std::string> findings = audit(study);
-        EXPECT_NE(std::find(findings.begin(), findings.end(), c.expected), findings.end()) << ::testing::PrintToString(findings);
+        EXPECT_NE(std::find(findings.begin(), findings.end(), c.expected), findings.end())
+            << ::testing::PrintToString(findings);
     }
 }
 
@@ -436,7 +452,7 @@ TEST(StudyBuilder, ModelFileWalksEachStreamBeforeItsConfluence)
 {
     const ModelFile file = small_confluence().model_file(101, 1);
     const std::vector<CodeAndNodes> expected = {
-        {21, 10101.0f, 10103.0f}, {1, 10103.0f, 10103.0f}, {21, 10102.0f, 10103.0f},
+        {21, 10101.0f, 10103.0f}, {1, 10103.0f, 10103.0f},  {21, 10102.0f, 10103.0f},
         {1, 10103.0f, 10103.0f},  {41, 10103.0f, 10104.0f}, {81, 10104.0f, 10104.0f},
     };
     EXPECT_EQ(groups_of(file), expected);
@@ -449,8 +465,10 @@ TEST(StudyBuilder, SeamsLeaveAndEnterMapsByTheirModelFiles)
     const StudyBuilder study = three_maps(6);
     EXPECT_EQ(study.map_numbers(), (std::vector<int>{101, 102, 203}));
     const std::vector<CodeAndNodes> map_101 = {{21, 10101.0f, 10102.0f}, {151, 10102.0f, 10102.0f}};
-    const std::vector<CodeAndNodes> map_102 = {{152, 10102.0f, 10102.0f}, {61, 10102.0f, 10203.0f},
-                                               {81, 10203.0f, 10203.0f},  {51, 10203.0f, 10204.0f},
+    const std::vector<CodeAndNodes> map_102 = {{152, 10102.0f, 10102.0f},
+                                               {61, 10102.0f, 10203.0f},
+                                               {81, 10203.0f, 10203.0f},
+                                               {51, 10203.0f, 10204.0f},
                                                {151, 10204.0f, 10204.0f}};
     const std::vector<CodeAndNodes> map_203 = {
         {152, 10204.0f, 10204.0f}, {46, 10204.0f, 20305.0f}, {81, 20305.0f, 20305.0f}, {43, 20305.0f, 20306.0f}};
@@ -473,15 +491,16 @@ TEST(StudyBuilder, GroupValuesCarryElementsInTheModelFileUnits)
     study.subarea(10204.0f).cell_area(2) = 0.004f;
     const ModelFile map_102 = study.model_file(102, 1);
     const ModelFile map_203 = study.model_file(203, 1);
-    const std::vector<float>& street = map_102.groups[1].values;  // code 61
+    const std::vector<float>& street = map_102.groups[1].values;   // code 61
     const std::vector<float>& channel = map_102.groups[3].values;  // code 51
-    const std::vector<float>& box = map_203.groups[1].values;     // code 46
-    const std::vector<float>& pipe = map_203.groups[3].values;    // code 43
+    const std::vector<float>& box = map_203.groups[1].values;      // code 46
+    const std::vector<float>& pipe = map_203.groups[3].values;     // code 43
 
     // Elevations and length lead every reach.
     EXPECT_EQ(std::vector<float>(channel.begin(), channel.begin() + 3), (std::vector<float>{130.0f, 120.0f, 700.0f}));
     // Channel: n, base width, side slope, depth with its freeboard.
-    EXPECT_EQ(std::vector<float>(channel.begin() + 3, channel.begin() + 7), (std::vector<float>{0.03f, 4.0f, 2.0f, 3.5f}));
+    EXPECT_EQ(std::vector<float>(channel.begin() + 3, channel.begin() + 7),
+              (std::vector<float>{0.03f, 4.0f, 2.0f, 3.5f}));
     // Box: n, base width, height (ft); pipe: n, diameter (in), pipes.
     EXPECT_EQ(std::vector<float>(box.begin() + 3, box.end()), (std::vector<float>{0.015f, 5.0f, 4.0f}));
     EXPECT_EQ(std::vector<float>(pipe.begin() + 3, pipe.begin() + 6), (std::vector<float>{0.013f, 24.0f, 1.0f}));
@@ -511,7 +530,8 @@ TEST(StudyBuilder, HeaderFollowsTheModelTypeAndTheStormEvent)
         int length;
         int extension_switch;
     };
-    for (const Case c : {Case{6, FULL_HEADER_VALUES, 1}, Case{8, COMPACT_HEADER_VALUES, 2}, Case{3, FULL_HEADER_VALUES, 1}}) {
+    for (const Case c :
+         {Case{6, FULL_HEADER_VALUES, 1}, Case{8, COMPACT_HEADER_VALUES, 2}, Case{3, FULL_HEADER_VALUES, 1}}) {
         SCOPED_TRACE(c.model_type);
         StudyBuilder study = small_confluence(c.model_type);
         study.set_storm_return_frequency(2, 50.0f);
@@ -565,8 +585,8 @@ TEST(StudyBuilder, WritesEveryFileAndLeavesOutWhatTheTestOmits)
     study.omit_file("ab0101zz.zss");
     study.omit_control_file();
     const std::vector<std::string> expected = {"ABTRVLZZ.Z11", "ABTRVLZZ.Z12", "AB0101ZZ.ZLL", "AB0101ZZ.ZNN",
-                                               "AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZZZ", "AB0100ZZ.ZZN", "AB0100ZZ.ZZL",
-                                               "AB0100ZZ.ZZS"};
+                                               "AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZZZ", "AB0100ZZ.ZZN",
+                                               "AB0100ZZ.ZZL", "AB0100ZZ.ZZS"};
     EXPECT_EQ(study.file_names(), expected);
     study.write(directory.path());
     std::vector<std::string> sorted = expected;
@@ -603,7 +623,8 @@ TEST(StudyBuilder, FixtureMistakesAreRefusedAtOnce)
     EXPECT_THROW(study.add_link(10104.0f, 10199.0f, 100.0f, Element::pipe(1.0f)), std::out_of_range);
     EXPECT_THROW(study.add_node(10101.0f, 1.0f), std::logic_error);
     EXPECT_THROW(study.add_node(10105.0f, 1.0f, {1.0f, 2.0f, 3.0f}), std::logic_error);
-    EXPECT_THROW(study.add_link(10104.0f, 10103.0f, 100.0f, Element::box(2.0f, 2.0f), StreetSection{}), std::logic_error);
+    EXPECT_THROW(study.add_link(10104.0f, 10103.0f, 100.0f, Element::box(2.0f, 2.0f), StreetSection{}),
+                 std::logic_error);
     study.add_subarea(10103.0f, 1.0f, SubareaEntry::AlongLink);  // only initial links end there
     EXPECT_THROW(study.model_file(101, 1), std::logic_error);
     EXPECT_THROW(StudyBuilder("ABC"), std::invalid_argument);

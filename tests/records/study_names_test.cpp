@@ -37,12 +37,11 @@ TEST_F(StudyNames, PrefixIsTheDirectoryPartOfTheFirstLine)
         {"C:\\PLANS\\AB\\STUDY.TXT", "C:\\PLANS\\AB\\ABcontzz.zzz"},
         {"D:\\X\\", "D:\\X\\ABcontzz.zzz"},
         {"plans/AB/study.txt", "plans/AB/ABcontzz.zzz"},
-        {"D:", "ABcontzz.zzz"},               // no separator: no directory
+        {"D:", "ABcontzz.zzz"},  // no separator: no directory
         {"STUDY.TXT", "ABcontzz.zzz"},
         {"", "ABcontzz.zzz"},
         // Only the first 50 characters of the line hold the path.
-        {"C:\\DIR\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\\STUDY.TXT",
-         "C:\\DIR\\ABcontzz.zzz"},
+        {"C:\\DIR\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\\STUDY.TXT", "C:\\DIR\\ABcontzz.zzz"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.first_line);

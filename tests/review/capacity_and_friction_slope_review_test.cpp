@@ -53,7 +53,8 @@ TEST_F(LinkReviewTest, CapacityScreens)
     study.link(10102.0f, 10103.0f).user_capacity() = 0.0f;  // an override like any other
     study.write(fs::current_path());
     // Remove the override, then review the link again and keep the computed value.
-    review(ReviewTarget::CapacityReview, PIPE + std::vector<std::string>{"3"} + PIPE + std::vector<std::string>{"1", "E"});
+    review(ReviewTarget::CapacityReview,
+           PIPE + std::vector<std::string>{"3"} + PIPE + std::vector<std::string>{"1", "E"});
     expect_text(2, 5, 2, "There already exists a USER-RECOMMENDED value for");
     expect_text(2, 6, 3, "LINK [ 10102.0 -  10103.0].");
     expect_text(2, 6, 5, "Select YOUR Option NUMBER.......................... ===>");
@@ -108,8 +109,8 @@ TEST_F(LinkReviewTest, FrictionSlopeScreensAndRange)
 {
     test::StudyBuilder study = test::review_study();
     study.write(fs::current_path());
-    review(ReviewTarget::FrictionSlopeReview, PIPE + std::vector<std::string>{"2", "0.05", "0.0400"} + PIPE +
-                                                  std::vector<std::string>{"3", "E"});
+    review(ReviewTarget::FrictionSlopeReview,
+           PIPE + std::vector<std::string>{"2", "0.05", "0.0400"} + PIPE + std::vector<std::string>{"3", "E"});
     expect_text(2, 5, 13, " Computer Recommended Link Friction Slope........... ===>[  0.0040]");
     expect_text(2, 6, 15, "User-Recommended Link Friction Slope............... ===>");
     expect_text(2, 6, 16, ":ALLOWABLE VALUES ARE [  0.0001] and [  0.0400]");

@@ -37,9 +37,8 @@ TEST_F(LinkReviewTest, CostOpinionStatusCases)
         float string_value_29;
     };
     const std::vector<Case> cases = {
-        {0.0f, '2', "2", false, 0.0f, 1.0f},  {0.0f, '2', "1", true, 1.0f, 1.0f},
-        {-1.0f, '1', "2", true, 0.0f, -1.0f}, {-1.0f, '1', "1", true, 1.0f, 1.0f},
-        {2.0f, '2', "2", true, 0.0f, -1.0f},  {1.0f, '1', "1", false, 1.0f, 1.0f},
+        {0.0f, '2', "2", false, 0.0f, 1.0f}, {0.0f, '2', "1", true, 1.0f, 1.0f},  {-1.0f, '1', "2", true, 0.0f, -1.0f},
+        {-1.0f, '1', "1", true, 1.0f, 1.0f}, {2.0f, '2', "2", true, 0.0f, -1.0f}, {1.0f, '1', "1", false, 1.0f, 1.0f},
         {1.0f, '1', "2", true, 0.0f, -1.0f},
     };
     for (const Case& c : cases) {
@@ -48,8 +47,8 @@ TEST_F(LinkReviewTest, CostOpinionStatusCases)
         test::StudyBuilder study = test::review_study();
         study.link(10102.0f, 10103.0f).cost_opinion_status() = c.stored;
         study.write(fs::current_path());
-        review(ReviewTarget::CostOpinionReview, PIPE + std::vector<std::string>{c.choice, "E"} +
-                                                    std::vector<std::string>(c.changes ? 1 : 0, ""));
+        review(ReviewTarget::CostOpinionReview,
+               PIPE + std::vector<std::string>{c.choice, "E"} + std::vector<std::string>(c.changes ? 1 : 0, ""));
         expect_text(2, 6, 11, std::string("CURRENT Cost Opinion STATUS........................ ===>[") + c.shown + "]");
         study.link(10102.0f, 10103.0f).cost_opinion_status() = c.written;
         string_records(study, 0)[1].telescoped_shape = c.string_value_29;
@@ -62,8 +61,8 @@ TEST_F(LinkReviewTest, CostOpinionScreenAndBackAndForthInOneRun)
 {
     test::StudyBuilder study = test::review_study();
     study.write(fs::current_path());
-    review(ReviewTarget::CostOpinionReview, PIPE + std::vector<std::string>{"2"} + PIPE +
-                                                std::vector<std::string>{"TOP", "1", "E", ""});
+    review(ReviewTarget::CostOpinionReview,
+           PIPE + std::vector<std::string>{"2"} + PIPE + std::vector<std::string>{"TOP", "1", "E", ""});
     expect_text(2, 5, 2, "The PROGRAM automatically Includes each Computer-Estimated");
     expect_text(2, 6, 7, "Hydrology Model data file (Step #1 of Sluvex) to make any");
     expect_text(2, 6, 10, "ID LINK [ 10102.0 -  10103.0].");
@@ -79,8 +78,7 @@ TEST_F(LinkReviewTest, ElementSizeAdoptedAsReplacement)
     test::StudyBuilder study = test::review_study();
     study.write(fs::current_path());
     // A pipe: the side slope is not asked.
-    review(ReviewTarget::SizeReview,
-           PIPE + std::vector<std::string>{"", "2", "1", "1", "2.75", "2", "0.012", "E", ""});
+    review(ReviewTarget::SizeReview, PIPE + std::vector<std::string>{"", "2", "1", "1", "2.75", "2", "0.012", "E", ""});
     expect_text(2, 5, 2, "YOU have the OPTION to over-ride the COMPUTER-ESTIMATED");
     expect_text(2, 6, 4, "LINK [ 10102.0 -  10103.0].  YOUR USER-RECOMMENDED attributes");
     expect_text(2, 41, 10, "+=====================+===========+");
@@ -130,9 +128,9 @@ TEST_F(LinkReviewTest, ElementSizeBackChangeAndRemove)
     const test::StudyBuilder study = test::review_study();
     study.write(fs::current_path());
     review(ReviewTarget::SizeReview,
-           PIPE + std::vector<std::string>{"", "2", "2", "2", "3", "B", "1"} +                  // back, keep
-               PIPE + std::vector<std::string>{"", "2", "2", "2", "3", "4", "0.015"} +          // a parallel box
-               PIPE + std::vector<std::string>{"", "3", "E", ""});                             // removed again
+           PIPE + std::vector<std::string>{"", "2", "2", "2", "3", "B", "1"} +          // back, keep
+               PIPE + std::vector<std::string>{"", "2", "2", "2", "3", "4", "0.015"} +  // a parallel box
+               PIPE + std::vector<std::string>{"", "3", "E", ""});                      // removed again
     expect_text(8, 5, 14, " Select YOUR Option NUMBER.......................... ===>");
     expect_text(8, 5, 17, "2= SPECIFY USER-RECOMMENDED attributes for all further analysis");
     expect_text(21, 5, 6, "ID: 1=Pipe; 2=Box; 3=Channel........| [   1  ]   [   1  ] |  [   2  ] |");
@@ -179,8 +177,9 @@ TEST_F(LinkReviewTest, ElementTypeChannelDesignationChangedToAPipe)
     test::StudyBuilder study = test::review_study();
     study.write(fs::current_path());
     review(ReviewTarget::ElementTypeReview,
-           SEAM + std::vector<std::string>{"2", "3", "0.025", "2.5", "2", "12", "2", "TOP",    // fraction refused, then TOP
-                                           "2", "3", "0.025", "3", "101", "20", "1.5", "0.5"} +
+           SEAM +
+               std::vector<std::string>{"2", "3", "0.025", "2.5", "2", "12", "2", "TOP",  // fraction refused, then TOP
+                                        "2", "3", "0.025", "3", "101", "20", "1.5", "0.5"} +
                SEAM + std::vector<std::string>{"2", "1", "0.012", "E"});
     expect_text(6, 1, 21, "*****VALUE ENTERED CONTAINS NON-NUMERIC CHARACTERS.");
     expect_text(9, 5, 19, "Enter FLOW-DEPTH (feet)............................. ===>");
@@ -219,8 +218,8 @@ TEST_F(LinkReviewTest, ElementTypeUnknownDesignationChangeAndRemoval)
     pipe.designated_sizing_dimension() = 1.0f;
     pipe.designated_dimension_value() = 6.0f;
     study.write(fs::current_path());
-    review(ReviewTarget::ElementTypeReview, {"10101", "10102", "1", "10102", "10103", "2", "2", "0.015", "1", "11",
-                                             "10", "10102", "10103", "3", "E"});
+    review(ReviewTarget::ElementTypeReview,
+           {"10101", "10102", "1", "10102", "10103", "2", "2", "0.015", "1", "11", "10", "10102", "10103", "3", "E"});
     expect_text(2, 6, 8, "Select YOUR Option NUMBER.......................... ===>");
     expect_text(9, 5, 19, "Enter WIDTH (feet)");
     expect_text(9, 51, 19, "[  6.00]==>");

@@ -47,8 +47,8 @@ TEST_F(LinkReviewTest, MissingLinksAndDataBases)
     test::StudyBuilder study = test::review_study();
     study.omit_file("AB0101ZZ.ZLL");
     study.write(fs::current_path());
-    review(ReviewTarget::CapacityReview, {"10201", "10202.5", "", "10201", "10301", "", "10103", "10201", "1",
-                                          "10101", "10102", "", "E"});
+    review(ReviewTarget::CapacityReview,
+           {"10201", "10202.5", "", "10201", "10301", "", "10103", "10201", "1", "10101", "10102", "", "E"});
     // Both nodes in map 102: one search, then the message.
     expect_text(2, 1, 15, " * LINK  10201.0 -  10202.5 DOES NOT EXIST");
     EXPECT_EQ(window_.beeps(), 3);

@@ -65,8 +65,7 @@ inline std::map<std::string, std::string> file_contents(const std::filesystem::p
 {
     std::map<std::string, std::string> contents;
     for (const auto& entry : std::filesystem::directory_iterator(directory))
-        if (entry.is_regular_file())
-            contents[entry.path().filename().string()] = TemporaryDirectory::get(entry.path());
+        if (entry.is_regular_file()) contents[entry.path().filename().string()] = TemporaryDirectory::get(entry.path());
     return contents;
 }
 
@@ -77,8 +76,8 @@ inline std::string first_difference(const std::string& have, const std::string& 
     while (at < have.size() && at < want.size() && have[at] == want[at]) ++at;
     const std::size_t line_start = have.rfind('\n', at == 0 ? 0 : at - 1);
     const std::size_t from = line_start == std::string::npos ? 0 : line_start + 1;
-    return ": at byte " + std::to_string(at) + ", column " + std::to_string(at - from + 1) + "\n have: " +
-           have.substr(at > 20 ? at - 20 : 0, 60) + "\n want: " + want.substr(at > 20 ? at - 20 : 0, 60);
+    return ": at byte " + std::to_string(at) + ", column " + std::to_string(at - from + 1) +
+           "\n have: " + have.substr(at > 20 ? at - 20 : 0, 60) + "\n want: " + want.substr(at > 20 ? at - 20 : 0, 60);
 }
 
 // The working directory holds exactly the files of `expected` (the study
@@ -94,11 +93,11 @@ inline void expect_study_files(const StudyBuilder& expected, const std::string& 
         if (found == have.end()) {
             ADD_FAILURE() << name << " is missing";
         } else {
-            EXPECT_TRUE(found->second == bytes) << name << " differs from the expected file" << first_difference(found->second, bytes);
+            EXPECT_TRUE(found->second == bytes)
+                << name << " differs from the expected file" << first_difference(found->second, bytes);
         }
     }
-    for (const auto& [name, bytes] : have)
-        EXPECT_TRUE(want.count(name)) << name << " was not expected";
+    for (const auto& [name, bytes] : have) EXPECT_TRUE(want.count(name)) << name << " was not expected";
 }
 
 }  // namespace velm::test

@@ -5,8 +5,8 @@
 
 #include <array>
 #include <cmath>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -83,16 +83,17 @@ TEST_F(SampleReviewTest, OneChangeOfEachKindFromTheMenuAndLaunched)
     // Three different links: one with a recommended element in a string,
     // one with an element and its capacity, one with a friction slope.
     const auto sized = find_link(
-        [](const LinkRecord& l) { return l.recommended_element_type() >= 1.0f && l.replacement_element_height() > 0.0f; },
+        [](const LinkRecord& l) {
+            return l.recommended_element_type() >= 1.0f && l.replacement_element_height() > 0.0f;
+        },
         in_a_string);
     ASSERT_TRUE(sized);
     const LinkRecord sized_link = link_at(*sized);
     const auto other_than_sized = [&](const LinkRecord& l) {
         return l.upstream_node() != sized_link.upstream_node() || l.downstream_node() != sized_link.downstream_node();
     };
-    const auto capacity =
-        find_link([](const LinkRecord& l) { return l.element_type() > 0 && l.computed_capacity() > 0.5f; },
-                  other_than_sized);
+    const auto capacity = find_link(
+        [](const LinkRecord& l) { return l.element_type() > 0 && l.computed_capacity() > 0.5f; }, other_than_sized);
     ASSERT_TRUE(capacity);
     const LinkRecord capacity_link = link_at(*capacity);
     const auto slope = find_link(
@@ -144,7 +145,8 @@ TEST_F(SampleReviewTest, OneChangeOfEachKindFromTheMenuAndLaunched)
         const std::string name = string_file_name("SA", s.string_number);
         const std::vector<TelescopedStringRecord> records = read_telescoped_string_file(name);
         for (std::size_t i = 0; i < records.size(); ++i) {
-            if (records[i].upstream_node != link.upstream_node() || records[i].downstream_node != link.downstream_node())
+            if (records[i].upstream_node != link.upstream_node() ||
+                records[i].downstream_node != link.downstream_node())
                 continue;
             std::array<float, TELESCOPED_STRING_VALUES> v = records[i].values();
             v[28] = included ? -1.0f : 1.0f;  // value 29: a pipe, its sign the cost-opinion status

@@ -25,8 +25,7 @@ const std::vector<std::string> OVERRIDE_CAPACITY = {"1", "10102", "10103", "2", 
 const std::vector<std::string> ADOPT_BOX = {"2", "10102", "10103", "", "2", "1", "2", "3", "5", "0.015", "E", ""};
 const std::vector<std::string> CHANGE_FRICTION_SLOPE = {"3", "10102", "10103", "2", "0.006", "E"};
 const std::vector<std::string> EXCLUDE_FROM_COST_OPINION = {"4", "10103", "10201", "2", "E", ""};
-const std::vector<std::string> DESIGNATE_CHANNEL = {"5", "10103", "10201", "2", "3", "0.025", "1", "12", "2", "1",
-                                                    "E"};
+const std::vector<std::string> DESIGNATE_CHANNEL = {"5", "10103", "10201", "2", "3", "0.025", "1", "12", "2", "1", "E"};
 const std::vector<std::string> RAISE_PEAK_FLOW = {"6", "10103", "16", "", "E"};
 
 // The study as those six changes leave it.
@@ -78,10 +77,11 @@ TEST_F(UserInterfaceModuleTest, NewUserMakesOneChangeOfEachKindFromTheMainMenu)
     study.write(fs::current_path());
 
     // Program library page, main menu option 2, the module's title page.
-    const std::vector<std::string> typed = std::vector<std::string>{"", "2", ""} + std::vector<std::string>{"1", "AB"} +
-                                           std::vector<std::string>(OVERRIDE_CAPACITY.begin() + 1, OVERRIDE_CAPACITY.end()) +
-                                           ADOPT_BOX + CHANGE_FRICTION_SLOPE + EXCLUDE_FROM_COST_OPINION +
-                                           DESIGNATE_CHANNEL + RAISE_PEAK_FLOW + std::vector<std::string>{"EXIT"};
+    const std::vector<std::string> typed =
+        std::vector<std::string>{"", "2", ""} + std::vector<std::string>{"1", "AB"} +
+        std::vector<std::string>(OVERRIDE_CAPACITY.begin() + 1, OVERRIDE_CAPACITY.end()) + ADOPT_BOX +
+        CHANGE_FRICTION_SLOPE + EXCLUDE_FROM_COST_OPINION + DESIGNATE_CHANNEL + RAISE_PEAK_FLOW +
+        std::vector<std::string>{"EXIT"};
     EXPECT_EQ(test::run_program_to_stop(session_, window_, typed), "run_user_interface_module: EXIT");
 
     apply_expected_changes(study);
@@ -99,9 +99,9 @@ TEST_F(UserInterfaceModuleTest, LaunchedRunsMakeTheSameChangesAndReply)
 {
     test::StudyBuilder study = study_with_peak_flows();
     study.write(fs::current_path());
-    const std::vector<std::vector<std::string>> reviews = {OVERRIDE_CAPACITY, ADOPT_BOX, CHANGE_FRICTION_SLOPE,
-                                                           EXCLUDE_FROM_COST_OPINION, DESIGNATE_CHANNEL,
-                                                           RAISE_PEAK_FLOW};
+    const std::vector<std::vector<std::string>> reviews = {OVERRIDE_CAPACITY,     ADOPT_BOX,
+                                                           CHANGE_FRICTION_SLOPE, EXCLUDE_FROM_COST_OPINION,
+                                                           DESIGNATE_CHANNEL,     RAISE_PEAK_FLOW};
     for (const std::vector<std::string>& review : reviews) {
         SCOPED_TRACE(review.front());
         window_ = test::ScriptedWindow();
@@ -220,7 +220,6 @@ TEST_F(UserInterfaceModuleTest, LaunchedRunsWithUnusableSubOptionOrStudy)
               "run_user_interface_module: the launcher names no study");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
 }
-
 
 }  // namespace
 }  // namespace velm

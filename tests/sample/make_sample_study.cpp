@@ -64,20 +64,56 @@ struct SampleSubarea {
 
 const std::vector<SampleNode> NODES = {
     // Map 2204, Eastern Hills.
-    {220401.0f, 340.0f}, {220402.0f, 330.0f}, {220403.0f, 332.0f}, {220404.0f, 318.0f}, {220405.0f, 322.0f},
+    {220401.0f, 340.0f},
+    {220402.0f, 330.0f},
+    {220403.0f, 332.0f},
+    {220404.0f, 318.0f},
+    {220405.0f, 322.0f},
     {220406.0f, 306.0f},
     // Map 2301, Upper Canyon.
-    {230101.0f, 430.0f}, {230102.0f, 418.0f}, {230103.0f, 404.0f}, {230104.0f, 424.0f}, {230105.0f, 410.0f},
-    {230106.0f, 395.0f}, {230107.0f, 400.0f}, {230108.0f, 384.0f}, {230109.0f, 396.0f}, {230110.0f, 386.0f},
-    {230111.0f, 372.0f}, {230112.0f, 380.0f}, {230113.0f, 362.0f},
+    {230101.0f, 430.0f},
+    {230102.0f, 418.0f},
+    {230103.0f, 404.0f},
+    {230104.0f, 424.0f},
+    {230105.0f, 410.0f},
+    {230106.0f, 395.0f},
+    {230107.0f, 400.0f},
+    {230108.0f, 384.0f},
+    {230109.0f, 396.0f},
+    {230110.0f, 386.0f},
+    {230111.0f, 372.0f},
+    {230112.0f, 380.0f},
+    {230113.0f, 362.0f},
     // Map 2302, Valley Commercial.
-    {230201.0f, 354.0f}, {230202.0f, 372.0f}, {230203.0f, 362.0f}, {230204.0f, 346.0f}, {230205.0f, 360.0f},
-    {230206.0f, 350.0f}, {230207.0f, 336.0f}, {230208.0f, 346.0f}, {230209.0f, 338.0f}, {230210.0f, 326.0f},
-    {230211.0f, 336.0f}, {230212.0f, 328.0f}, {230213.0f, 316.0f},
+    {230201.0f, 354.0f},
+    {230202.0f, 372.0f},
+    {230203.0f, 362.0f},
+    {230204.0f, 346.0f},
+    {230205.0f, 360.0f},
+    {230206.0f, 350.0f},
+    {230207.0f, 336.0f},
+    {230208.0f, 346.0f},
+    {230209.0f, 338.0f},
+    {230210.0f, 326.0f},
+    {230211.0f, 336.0f},
+    {230212.0f, 328.0f},
+    {230213.0f, 316.0f},
     // Map 2303, Lower Plain.
-    {230301.0f, 308.0f}, {230302.0f, 322.0f}, {230303.0f, 312.0f}, {230304.0f, 298.0f}, {230305.0f, 310.0f},
-    {230306.0f, 302.0f}, {230307.0f, 288.0f}, {230308.0f, 300.0f}, {230309.0f, 291.0f}, {230310.0f, 278.0f},
-    {230311.0f, 286.0f}, {230312.0f, 268.0f}, {230313.0f, 276.0f}, {230314.0f, 258.0f}, {230315.0f, 250.0f},
+    {230301.0f, 308.0f},
+    {230302.0f, 322.0f},
+    {230303.0f, 312.0f},
+    {230304.0f, 298.0f},
+    {230305.0f, 310.0f},
+    {230306.0f, 302.0f},
+    {230307.0f, 288.0f},
+    {230308.0f, 300.0f},
+    {230309.0f, 291.0f},
+    {230310.0f, 278.0f},
+    {230311.0f, 286.0f},
+    {230312.0f, 268.0f},
+    {230313.0f, 276.0f},
+    {230314.0f, 258.0f},
+    {230315.0f, 250.0f},
 };
 
 const std::vector<SampleLink> LINKS = {
@@ -136,13 +172,23 @@ const std::vector<SampleLink> LINKS = {
 // Land use 1 residential, 5 commercial, 9 open space; LA County soil numbers.
 const std::vector<SampleSubarea> SUBAREAS = {
     // Initial subareas, numbered by their headwater node.
-    {220401.0f, 8.2f, 1.0f, 15.0f}, {220403.0f, 6.5f, 1.0f, 15.0f}, {220405.0f, 7.1f, 9.0f, 16.0f},
-    {230101.0f, 9.4f, 1.0f, 13.0f}, {230104.0f, 7.8f, 1.0f, 13.0f}, {230107.0f, 6.9f, 9.0f, 13.0f},
-    {230109.0f, 8.8f, 1.0f, 14.0f}, {230112.0f, 5.6f, 1.0f, 14.0f},
-    {230202.0f, 6.3f, 5.0f, 17.0f}, {230205.0f, 7.4f, 5.0f, 17.0f}, {230208.0f, 5.9f, 5.0f, 17.0f},
+    {220401.0f, 8.2f, 1.0f, 15.0f},
+    {220403.0f, 6.5f, 1.0f, 15.0f},
+    {220405.0f, 7.1f, 9.0f, 16.0f},
+    {230101.0f, 9.4f, 1.0f, 13.0f},
+    {230104.0f, 7.8f, 1.0f, 13.0f},
+    {230107.0f, 6.9f, 9.0f, 13.0f},
+    {230109.0f, 8.8f, 1.0f, 14.0f},
+    {230112.0f, 5.6f, 1.0f, 14.0f},
+    {230202.0f, 6.3f, 5.0f, 17.0f},
+    {230205.0f, 7.4f, 5.0f, 17.0f},
+    {230208.0f, 5.9f, 5.0f, 17.0f},
     {230211.0f, 6.1f, 1.0f, 17.0f},
-    {230302.0f, 9.8f, 1.0f, 20.0f}, {230305.0f, 8.6f, 1.0f, 20.0f}, {230308.0f, 7.7f, 5.0f, 20.0f},
-    {230311.0f, 10.4f, 9.0f, 21.0f}, {230313.0f, 9.1f, 1.0f, 21.0f},
+    {230302.0f, 9.8f, 1.0f, 20.0f},
+    {230305.0f, 8.6f, 1.0f, 20.0f},
+    {230308.0f, 7.7f, 5.0f, 20.0f},
+    {230311.0f, 10.4f, 9.0f, 21.0f},
+    {230313.0f, 9.1f, 1.0f, 21.0f},
     // Subareas entering along a street, pipe under street or channel.
     {230103.0f, 12.4f, 1.0f, 13.0f},
     {230111.0f, 14.2f, 1.0f, 14.0f},
@@ -153,9 +199,14 @@ const std::vector<SampleSubarea> SUBAREAS = {
     {230307.0f, 16.7f, 1.0f, 20.0f, SubareaEntry::AlongLink},
     {230312.0f, 21.5f, 9.0f, 21.0f, SubareaEntry::AlongLink},
     // Subareas added at a node.
-    {220404.0f, 9.6f, 1.0f, 15.0f}, {230106.0f, 11.2f, 1.0f, 13.0f}, {230108.0f, 10.1f, 1.0f, 14.0f},
-    {230113.0f, 8.7f, 1.0f, 14.0f}, {230201.0f, 12.9f, 5.0f, 17.0f}, {230213.0f, 13.4f, 1.0f, 17.0f},
-    {230310.0f, 15.6f, 1.0f, 21.0f}, {230315.0f, 12.2f, 9.0f, 21.0f},
+    {220404.0f, 9.6f, 1.0f, 15.0f},
+    {230106.0f, 11.2f, 1.0f, 13.0f},
+    {230108.0f, 10.1f, 1.0f, 14.0f},
+    {230113.0f, 8.7f, 1.0f, 14.0f},
+    {230201.0f, 12.9f, 5.0f, 17.0f},
+    {230213.0f, 13.4f, 1.0f, 17.0f},
+    {230310.0f, 15.6f, 1.0f, 21.0f},
+    {230315.0f, 12.2f, 9.0f, 21.0f},
 };
 
 constexpr int STORM_EVENTS = 2;
@@ -167,17 +218,24 @@ constexpr float AREA_DAMPING = 0.92f;  // peak flow grows with area^0.92 as the 
 float typical_velocity(Kind kind)
 {
     switch (kind) {
-        case Kind::Initial: return 1.5f;
-        case Kind::Street: return 3.0f;
-        case Kind::Channel: return 7.0f;
-        default: return 6.0f;
+        case Kind::Initial:
+            return 1.5f;
+        case Kind::Street:
+            return 3.0f;
+        case Kind::Channel:
+            return 7.0f;
+        default:
+            return 6.0f;
     }
 }
 
 // Links whose model group carries a subarea part that the cross-check reads
 // in model type 6, and the first such link ending at a node: the one that
 // takes a subarea entering along it.
-bool carries_subarea(Kind kind) { return kind == Kind::PipeUnderStreet || kind == Kind::Channel; }
+bool carries_subarea(Kind kind)
+{
+    return kind == Kind::PipeUnderStreet || kind == Kind::Channel;
+}
 
 const SampleLink* first_carrier(float node)
 {
@@ -199,7 +257,10 @@ float street_flow_depth(const velm::LinkRecord& link, float flow)
     float high = 5.0f;  // ft, far above any curb
     for (int i = 0; i < 40; ++i) {
         const float depth = (low + high) / 2.0f;
-        if (velm::compute_street_capacity(street, slope, depth) < flow) low = depth; else high = depth;
+        if (velm::compute_street_capacity(street, slope, depth) < flow)
+            low = depth;
+        else
+            high = depth;
     }
     const float full_gutter = link.gutter_lip() + link.gutter_hike();
     return std::max(std::ceil(high * 100.0f) / 100.0f, std::ceil(full_gutter * 100.0f) / 100.0f);
@@ -227,7 +288,8 @@ const StreetSection COMMERCIAL_STREET{0.667f, 32.0f, 0.1667f, 2.0f, 0.125f, 30.0
 StudyBuilder sample_study()
 {
     StudyBuilder study("SA", 6, STORM_EVENTS);
-    for (int event = 1; event <= STORM_EVENTS; ++event) study.set_storm_return_frequency(event, RETURN_FREQUENCIES[event - 1]);
+    for (int event = 1; event <= STORM_EVENTS; ++event)
+        study.set_storm_return_frequency(event, RETURN_FREQUENCIES[event - 1]);
 
     // The tributary area at each node: every subarea counts at the node it
     // enters, an initial subarea at the downstream end of its link.
@@ -267,8 +329,8 @@ StudyBuilder sample_study()
         float area = tributary[l.upstream];
         for (const SampleSubarea& s : SUBAREAS) {
             const bool initial = l.kind == Kind::Initial && s.number == l.upstream;
-            const bool along = s.entry == SubareaEntry::AlongLink && s.number == l.downstream && carries_subarea(l.kind) &&
-                               &l == first_carrier(s.number);
+            const bool along = s.entry == SubareaEntry::AlongLink && s.number == l.downstream &&
+                               carries_subarea(l.kind) && &l == first_carrier(s.number);
             if (initial || along) area += s.area;
         }
         return area;
@@ -278,11 +340,18 @@ StudyBuilder sample_study()
     for (const SampleLink& l : LINKS) {
         velm::LinkRecord* link = nullptr;
         switch (l.kind) {
-            case Kind::Initial: link = &study.add_initial_link(l.upstream, l.downstream, l.length); break;
-            case Kind::Pipe: link = &study.add_link(l.upstream, l.downstream, l.length, Element::pipe(l.height)); break;
-            case Kind::Box: link = &study.add_link(l.upstream, l.downstream, l.length, Element::box(l.height, l.width)); break;
+            case Kind::Initial:
+                link = &study.add_initial_link(l.upstream, l.downstream, l.length);
+                break;
+            case Kind::Pipe:
+                link = &study.add_link(l.upstream, l.downstream, l.length, Element::pipe(l.height));
+                break;
+            case Kind::Box:
+                link = &study.add_link(l.upstream, l.downstream, l.length, Element::box(l.height, l.width));
+                break;
             case Kind::Channel:
-                link = &study.add_link(l.upstream, l.downstream, l.length, Element::channel(l.height, l.width, 1.5f, 0.025f, 1.0f));
+                link = &study.add_link(l.upstream, l.downstream, l.length,
+                                       Element::channel(l.height, l.width, 1.5f, 0.025f, 1.0f));
                 break;
             case Kind::Street:
                 link = &study.add_link(l.upstream, l.downstream, l.length, Element::none(), RESIDENTIAL_STREET);
@@ -295,7 +364,8 @@ StudyBuilder sample_study()
         char id[32];
         std::snprintf(id, sizeof id, "SA%04d-%02d", map, ++links_of_map[map]);
         link->link_id() = id;
-        for (int event = 1; event <= STORM_EVENTS; ++event) link->downstream_peak_flow(event) = peak_flow(stream_area(l), event);
+        for (int event = 1; event <= STORM_EVENTS; ++event)
+            link->downstream_peak_flow(event) = peak_flow(stream_area(l), event);
         for (int event = 1; event <= STORM_EVENTS; ++event) {
             const float flow = link->downstream_peak_flow(event);
             if (l.kind == Kind::Street) link->street_flow_depth(event) = street_flow_depth(*link, flow);
@@ -320,7 +390,8 @@ StudyBuilder sample_study()
         for (const SampleLink& l : LINKS)
             if (l.kind == Kind::Initial && l.upstream == s.number)
                 for (int event = 1; event <= STORM_EVENTS; ++event)  // a shorter time in the larger storm
-                    subarea.time_of_concentration(event) = std::round(5.0f + l.length / 60.0f - 1.5f * static_cast<float>(event));
+                    subarea.time_of_concentration(event) =
+                        std::round(5.0f + l.length / 60.0f - 1.5f * static_cast<float>(event));
     }
     study.add_gis_exports();  // so the GIS update (option 7) runs on the sample
     return study;

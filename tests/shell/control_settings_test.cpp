@@ -93,8 +93,7 @@ TEST_F(ControlFileTest, SaveLoadSaveIsByteIdentical)
     EXPECT_EQ(loaded.friction_slope_proportion, 0.86f);  // kept with two decimals
     EXPECT_EQ(loaded.low_slope_flag_mode, 1);
     EXPECT_EQ(loaded.hydraulic_control_model, HydraulicControlModel::UserDefinedControl);
-    EXPECT_EQ(loaded.existing_element_telescoping,
-              ExistingElementTelescoping::RetainExistingTelescopeAsReplaced);
+    EXPECT_EQ(loaded.existing_element_telescoping, ExistingElementTelescoping::RetainExistingTelescopeAsReplaced);
     ASSERT_EQ(loaded_table.count(), 3);
     EXPECT_EQ(loaded_table.controls[2].node_number, 1.5f);
     EXPECT_EQ(loaded_table.controls[2].elevation, -3.25f);
@@ -107,8 +106,7 @@ TEST_F(ControlFileTest, GfortranReadsAndRewritesTheSavedFileIdentically)
 {
     const HglControlTable table{{{1234.5f, 102.35f}, {98765.4f, -0.07f}}};
     save_control_file(session_, "AB", edited_settings(), table);
-    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) +
-                                "/control_file_echo ABcontzz.zzz echoed.txt";
+    const std::string command = std::string(VELM_FORTRAN_HELPER_DIR) + "/control_file_echo ABcontzz.zzz echoed.txt";
     ASSERT_EQ(std::system(command.c_str()), 0);
 
     std::string ours = directory_.get("ABcontzz.zzz");
@@ -128,23 +126,29 @@ std::pair<int, int> options_of_slot(const ControlParameters& p, int slot)
 {
     auto c = [](auto option) { return static_cast<int>(option); };
     switch (slot) {
-    case 1: return {p.low_slope_flag_mode, c(p.hydraulic_control_model)};
-    case 2: return {c(p.box_channel_flow_rate), c(p.capacity_telescoping)};
-    case 3: return {c(p.box_area_telescoping), c(p.pipe_area_telescoping)};
-    case 4: return {c(p.channel_area_telescoping), c(p.friction_slope_model)};
-    case 5: return {c(p.element_interfacing), c(p.pipe_capacity_model)};
-    case 6: return {c(p.pipe_flow_rate), c(p.mainstream_selection)};
-    default: return {c(p.sizing_increment), c(p.existing_element_telescoping)};
+        case 1:
+            return {p.low_slope_flag_mode, c(p.hydraulic_control_model)};
+        case 2:
+            return {c(p.box_channel_flow_rate), c(p.capacity_telescoping)};
+        case 3:
+            return {c(p.box_area_telescoping), c(p.pipe_area_telescoping)};
+        case 4:
+            return {c(p.channel_area_telescoping), c(p.friction_slope_model)};
+        case 5:
+            return {c(p.element_interfacing), c(p.pipe_capacity_model)};
+        case 6:
+            return {c(p.pipe_flow_rate), c(p.mainstream_selection)};
+        default:
+            return {c(p.sizing_increment), c(p.existing_element_telescoping)};
     }
 }
 
 TEST_F(ControlFileTest, PackedOptionsUnpackWithTheirTensDefaults)
 {
     const std::vector<PackedCase> cases = {
-        {1, "1", 0, 1},  {1, "11", 1, 1}, {1, "2", 0, 2},  {1, "32", 3, 2},
-        {2, "2", 1, 2},  {2, "41", 4, 1}, {3, "1", 2, 1},  {3, "21", 2, 1},
-        {3, "12", 1, 2}, {4, "3", 2, 3},  {4, "14", 1, 4}, {5, "2", 1, 2},
-        {6, "1", 2, 1},  {6, "31", 3, 1}, {7, "4", 1, 4},  {7, "43", 4, 3},
+        {1, "1", 0, 1}, {1, "11", 1, 1}, {1, "2", 0, 2},  {1, "32", 3, 2}, {2, "2", 1, 2},  {2, "41", 4, 1},
+        {3, "1", 2, 1}, {3, "21", 2, 1}, {3, "12", 1, 2}, {4, "3", 2, 3},  {4, "14", 1, 4}, {5, "2", 1, 2},
+        {6, "1", 2, 1}, {6, "31", 3, 1}, {7, "4", 1, 4},  {7, "43", 4, 3},
     };
     for (const PackedCase& c : cases) {
         SCOPED_TRACE("stored integer " + std::to_string(c.slot) + " = " + c.stored);
@@ -170,12 +174,12 @@ TEST_F(ControlFileTest, PackedOptionsUnpackWithTheirTensDefaults)
 TEST_F(ControlFileTest, ReadsGoOnOverLinesAndControlLinesByColumns)
 {
     directory_.put("ABcontzz.zzz",
-               "2.0 9.0 4.0 24.0 0.003\r\n"
-               "0.004 0.02 0.95 1.5\r\n"
-               " 12 42 22 24 11 31 23 2\r\n"
-               "   12345     1234\r\n"    // no decimal points: placed by the layout
-               "   -401.5   -12.50\r\n"
-               "   999.9      1.00\r\n");  // beyond the count: not read
+                   "2.0 9.0 4.0 24.0 0.003\r\n"
+                   "0.004 0.02 0.95 1.5\r\n"
+                   " 12 42 22 24 11 31 23 2\r\n"
+                   "   12345     1234\r\n"  // no decimal points: placed by the layout
+                   "   -401.5   -12.50\r\n"
+                   "   999.9      1.00\r\n");  // beyond the count: not read
     ControlParameters p;
     HglControlTable table;
     ASSERT_TRUE(load_control_file(session_, "AB", p, table));
@@ -190,8 +194,9 @@ TEST_F(ControlFileTest, ReadsGoOnOverLinesAndControlLinesByColumns)
     EXPECT_EQ(table.controls[1].node_number, -401.5f);
     EXPECT_EQ(table.controls[1].elevation, -12.5f);
 
-    directory_.put("ABcontzz.zzz", "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 0\r\n"
-                               "   1234.5   102.35\r\n");
+    directory_.put("ABcontzz.zzz",
+                   "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 0\r\n"
+                   "   1234.5   102.35\r\n");
     ASSERT_TRUE(load_control_file(session_, "AB", p, table));
     EXPECT_EQ(table.count(), 0);  // a count of 0 reads no control line
 }
@@ -216,17 +221,14 @@ TEST_F(ControlFileTest, UnreadableFilesNameTheFileAndLeaveTheSettings)
     };
     const std::vector<BadFile> cases = {
         {"empty", "", "ABcontzz.zzz"},
-        {"letters among the reals", "1 8 x3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 0\r\n",
-         "ABcontzz.zzz"},
+        {"letters among the reals", "1 8 x3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 0\r\n", "ABcontzz.zzz"},
         {"no option line", "1 8 3 18 .0015 .002 .013 .85 1\r\n", "ABcontzz.zzz"},
-        {"fraction among the integers",
-         "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 1.5 0\r\n", "ABcontzz.zzz"},
+        {"fraction among the integers", "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 1.5 0\r\n",
+         "ABcontzz.zzz"},
         {"fewer control lines than counted",
-         "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 3\r\n   1234.5   102.35\r\n",
-         "line 3"},
+         "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 3\r\n   1234.5   102.35\r\n", "line 3"},
         {"letters in a control line",
-         "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 1\r\n   12x4.5   102.35\r\n",
-         "line 3"},
+         "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 1\r\n   12x4.5   102.35\r\n", "line 3"},
     };
     for (const BadFile& c : cases) {
         SCOPED_TRACE(c.what);
@@ -237,10 +239,8 @@ TEST_F(ControlFileTest, UnreadableFilesNameTheFileAndLeaveTheSettings)
             load_control_file(session_, "AB", p, table);
             ADD_FAILURE() << "no error";
         } catch (const FileError& error) {
-            EXPECT_NE(std::string(error.what()).find("ABcontzz.zzz"), std::string::npos)
-                << error.what();
-            EXPECT_NE(std::string(error.what()).find(c.message_part), std::string::npos)
-                << error.what();
+            EXPECT_NE(std::string(error.what()).find("ABcontzz.zzz"), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find(c.message_part), std::string::npos) << error.what();
         }
         EXPECT_EQ(p.min_clearance, 2.5f);
         EXPECT_EQ(p.low_slope_flag_mode, 1);
@@ -261,11 +261,17 @@ TEST_F(ControlFileTest, SaveRefusesValuesTheirFieldsCannotHold)
         {"negative packed pair beyond I2",
          [](ControlParameters& p, HglControlTable&) { p.box_channel_flow_rate = static_cast<SizingFlowRate>(-2); }},
         {"node number beyond F8.1",
-         [](ControlParameters&, HglControlTable& t) { t.controls.push_back({12345678.0f, 1.0f}); }},
+         [](ControlParameters&, HglControlTable& t) {
+             t.controls.push_back({12345678.0f, 1.0f});
+         }},
         {"elevation beyond F8.2",
-         [](ControlParameters&, HglControlTable& t) { t.controls.push_back({1.0f, -12345.0f}); }},
+         [](ControlParameters&, HglControlTable& t) {
+             t.controls.push_back({1.0f, -12345.0f});
+         }},
         {"count beyond I4",
-         [](ControlParameters&, HglControlTable& t) { t.controls.assign(10000, {1.0f, 1.0f}); }},
+         [](ControlParameters&, HglControlTable& t) {
+             t.controls.assign(10000, {1.0f, 1.0f});
+         }},
     };
     save_control_file(session_, "AB", ControlParameters{}, HglControlTable{});
     const std::string before = directory_.get("ABcontzz.zzz");

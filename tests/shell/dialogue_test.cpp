@@ -57,18 +57,36 @@ TEST(ReadNumberField, TypedAnswersGiveTheirResults)
         {{"top"}, Real, -1000, 1000, Two, false, EntryResult::TopRequested, caller_value, {}},
         {{"back"}, Real, -1000, 1000, Three, false, EntryResult::BackRequested, caller_value, {}},
         // BACK where it is not offered, and letters that are never commands.
-        {{"b", "T"}, Real, -1000, 1000, Two, false, EntryResult::TopRequested, caller_value,
-         {NOT_UNDERSTOOD}},
-        {{"c5", "M", "w", "e"}, Real, -1000, 1000, Three, false, EntryResult::ExitRequested, caller_value,
+        {{"b", "T"}, Real, -1000, 1000, Two, false, EntryResult::TopRequested, caller_value, {NOT_UNDERSTOOD}},
+        {{"c5", "M", "w", "e"},
+         Real,
+         -1000,
+         1000,
+         Three,
+         false,
+         EntryResult::ExitRequested,
+         caller_value,
          {NOT_UNDERSTOOD, NOT_UNDERSTOOD, NOT_UNDERSTOOD}},
         // Text that is not a number; the value after the command is what the
         // last parse left.
-        {{"x5", "1E3", "e"}, Real, -1000, 1000, Two, false, EntryResult::ExitRequested, 0.0f,
+        {{"x5", "1E3", "e"},
+         Real,
+         -1000,
+         1000,
+         Two,
+         false,
+         EntryResult::ExitRequested,
+         0.0f,
          {NON_NUMERIC, NON_NUMERIC}},
-        {{"12 3", "1 2", "+-5", "5-", "1.2.3", ".", "-", " 1+", "t"}, Real, -1000, 1000, Two, false,
-         EntryResult::TopRequested, 0.0f,
-         {NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC,
-          NON_NUMERIC}},
+        {{"12 3", "1 2", "+-5", "5-", "1.2.3", ".", "-", " 1+", "t"},
+         Real,
+         -1000,
+         1000,
+         Two,
+         false,
+         EntryResult::TopRequested,
+         0.0f,
+         {NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC, NON_NUMERIC}},
         // Numbers in their typed forms.
         {{"   12"}, Real, -1000, 1000, Two, false, EntryResult::ValueEntered, 12.0f, {}},
         {{"-.5"}, Real, -1000, 1000, Two, false, EntryResult::ValueEntered, -0.5f, {}},
@@ -76,10 +94,16 @@ TEST(ReadNumberField, TypedAnswersGiveTheirResults)
         {{"+3"}, Real, -1000, 1000, Two, false, EntryResult::ValueEntered, 3.0f, {}},
         {{"0.855"}, Real, -1000, 1000, Two, false, EntryResult::ValueEntered, 0.855f, {}},
         // Whole-number fields.
-        {{"2.5", "40000", "2.0"}, Whole, 0, 50000, Two, false, EntryResult::ValueEntered, 2.0f,
+        {{"2.5", "40000", "2.0"},
+         Whole,
+         0,
+         50000,
+         Two,
+         false,
+         EntryResult::ValueEntered,
+         2.0f,
          {NON_NUMERIC, NON_NUMERIC}},
-        {{"-32768", "-32767"}, Whole, -40000, 40000, Two, false, EntryResult::ValueEntered, -32767.0f,
-         {NON_NUMERIC}},
+        {{"-32768", "-32767"}, Whole, -40000, 40000, Two, false, EntryResult::ValueEntered, -32767.0f, {NON_NUMERIC}},
         // Inclusive range.
         {{"4"}, Real, 1, 4, Two, false, EntryResult::ValueEntered, 4.0f, {}},
         {{"4.5", "1"}, Real, 1, 4, Two, false, EntryResult::ValueEntered, 1.0f, {OUT_OF_RANGE}},
@@ -90,15 +114,22 @@ TEST(ReadNumberField, TypedAnswersGiveTheirResults)
         {{"     "}, Real, 1, 4, Three, true, EntryResult::DefaultAccepted, 0.0f, {}},
         // Only the first 11 characters count.
         {{"3          junk"}, Real, 1, 4, Two, false, EntryResult::ValueEntered, 3.0f, {}},
-        {{"123456789012", "e"}, Real, -1000, 1000, Two, false, EntryResult::ExitRequested, 12345678901.0f,
+        {{"123456789012", "e"},
+         Real,
+         -1000,
+         1000,
+         Two,
+         false,
+         EntryResult::ExitRequested,
+         12345678901.0f,
          {OUT_OF_RANGE}},
     };
 
     for (const EntryCase& c : cases) {
         SCOPED_TRACE("typed: " + c.typed.front() + (c.typed.size() > 1 ? " ..." : ""));
         ScriptedWindow window(c.typed);
-        const NumberEntry entry = read_number_field(window, ENTRY_FIELD_COLUMN, FIELD_ROW, c.kind, c.low,
-                                                    c.high, caller_value, c.commands, c.blank_allowed);
+        const NumberEntry entry = read_number_field(window, ENTRY_FIELD_COLUMN, FIELD_ROW, c.kind, c.low, c.high,
+                                                    caller_value, c.commands, c.blank_allowed);
         EXPECT_EQ(entry.result, c.result);
         EXPECT_EQ(entry.value, c.value);
         EXPECT_EQ(window.lines_left(), 0u);
@@ -121,9 +152,8 @@ TEST(ReadNumberField, ErrorMarkerMessageAndErasureStandAtTheirColumns)
     write_at(window, 1, MESSAGE_ROW, std::string(80, 'X'), LineEnd::StayOnLine);
     write_at(window, 5, FIELD_ROW, "MINIMUM CLEARANCE (FT)", LineEnd::StayOnLine);
 
-    const NumberEntry entry =
-        read_number_field(window, ENTRY_FIELD_COLUMN, FIELD_ROW, FieldKind::Real, 0, 10, 1.0f,
-                          CommandSet::ExitTopBack, false);
+    const NumberEntry entry = read_number_field(window, ENTRY_FIELD_COLUMN, FIELD_ROW, FieldKind::Real, 0, 10, 1.0f,
+                                                CommandSet::ExitTopBack, false);
     EXPECT_EQ(entry.result, EntryResult::ValueEntered);
     EXPECT_EQ(entry.value, 2.0f);
 
@@ -147,8 +177,8 @@ TEST(ReadNumberField, CommandOrAcceptedBlankLeavesAnEarlierError)
     for (const char* last : {"t", "back", ""}) {
         SCOPED_TRACE(last);
         ScriptedWindow window({"99", last});
-        read_number_field(window, ENTRY_FIELD_COLUMN, FIELD_ROW, FieldKind::Whole, 1, 5, 3.0f,
-                          CommandSet::ExitTopBack, true);
+        read_number_field(window, ENTRY_FIELD_COLUMN, FIELD_ROW, FieldKind::Whole, 1, 5, 3.0f, CommandSet::ExitTopBack,
+                          true);
         EXPECT_EQ(window.text_at(ERROR_MARKER_COLUMN, FIELD_ROW, 8), "*ERROR* ");
         EXPECT_EQ(window.text_at(1, MESSAGE_ROW, 50), OUT_OF_RANGE);
     }
@@ -253,7 +283,7 @@ TEST(ShowCommandFooter, RuleAndHintsOfEachCommandSet)
 
 TEST(ShowAllowableRange, FormsShowTheirPiecesOfTheBoundTexts)
 {
-    const std::string low = "-1.0000000";   // 10 characters: 5 pieces
+    const std::string low = "-1.0000000";  // 10 characters: 5 pieces
     const std::string high = "99999.9000";
     struct Case {
         int form;
@@ -302,11 +332,13 @@ TEST(JudgeStudyAnswer, CommandsBlanksAndTwoLetterStudies)
         std::string_view answer;
         StudyAnswer expected;
     } cases[] = {
-        {"EXIT", StudyAnswer::Exit},     {"exit   ", StudyAnswer::Exit},  {"Exit", StudyAnswer::Study},
-        {"TOP ", StudyAnswer::Top},      {"top", StudyAnswer::Top},       {" TOP", StudyAnswer::NotAStudy},
-        {"", StudyAnswer::Blank},        {"     ", StudyAnswer::Blank},  {"AB", StudyAnswer::Study},
-        {"sa and more", StudyAnswer::Study}, {"A", StudyAnswer::NotAStudy}, {"A1", StudyAnswer::NotAStudy},
-        {"EXITS", StudyAnswer::Study},   {"\tAB", StudyAnswer::NotAStudy},
+        {"EXIT", StudyAnswer::Exit},   {"exit   ", StudyAnswer::Exit},
+        {"Exit", StudyAnswer::Study},  {"TOP ", StudyAnswer::Top},
+        {"top", StudyAnswer::Top},     {" TOP", StudyAnswer::NotAStudy},
+        {"", StudyAnswer::Blank},      {"     ", StudyAnswer::Blank},
+        {"AB", StudyAnswer::Study},    {"sa and more", StudyAnswer::Study},
+        {"A", StudyAnswer::NotAStudy}, {"A1", StudyAnswer::NotAStudy},
+        {"EXITS", StudyAnswer::Study}, {"\tAB", StudyAnswer::NotAStudy},
     };
     for (const auto& c : cases) EXPECT_EQ(judge_study_answer(c.answer), c.expected) << "[" << c.answer << "]";
 }

@@ -126,8 +126,7 @@ TEST_F(LauncherTest, ReplyIsWrittenOnlyAtTheEndOfAToolsetRun)
     // Modules call (their count, 2, 0, study): they reply whenever launched.
     // The main program and the GIS update call (1, count, ...): only count 2.
     const std::vector<Case> cases = {
-        {1, 2, true}, {1, 1, false}, {1, 3, false}, {1, 0, false},
-        {3, 2, true}, {0, 2, false}, {2, 2, true},
+        {1, 2, true}, {1, 1, false}, {1, 3, false}, {1, 0, false}, {3, 2, true}, {0, 2, false}, {2, 2, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "option " << c.option << " count " << c.count);
@@ -150,7 +149,9 @@ TEST_F(LauncherTest, ReplyReplacesAnEarlierReply)
 TEST_F(LauncherTest, StudyIdentifiersThatCannotNameAFile)
 {
     for (const char* good : {"AB", "zz", "A ", "12", "a-"}) EXPECT_TRUE(is_usable_study_id(good)) << good;
-    for (const char* bad : {"  ", "", "A/", "\\B", "C:", "A\t", "\x7f" "A"}) {
+    for (const char* bad : {"  ", "", "A/", "\\B", "C:", "A\t",
+                            "\x7f"
+                            "A"}) {
         EXPECT_FALSE(is_usable_study_id(bad)) << bad;
     }
 }

@@ -72,7 +72,10 @@ protected:
     HglControlTable table_;
 };
 
-std::vector<std::string> enters(int count) { return std::vector<std::string>(static_cast<std::size_t>(count), ""); }
+std::vector<std::string> enters(int count)
+{
+    return std::vector<std::string>(static_cast<std::size_t>(count), "");
+}
 
 std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
 {
@@ -89,13 +92,17 @@ TEST_F(SettingsScreensTest, EveryScreenShowsItsValueInTheEntryFieldBehindItsProm
         std::string shown;  // the current value from column 62
     };
     const std::vector<Read> expected = {
-        {FRICTION, 1, 19, "2"},       {ENVELOPE, 2, 5, " 3.00"},    {ENVELOPE, 2, 8, "0.0015"},
-        {ENVELOPE, 2, 12, "0.0130"},  {CLEARANCE, 3, 6, " 1.00"},   {CLEARANCE, 3, 10, "  8.00"},
-        {HYDRAULIC, 1, 6, "1"},       {HYDRAULIC, 1, 18, "  1.00"}, {MAINSTREAM, 3, 7, "1"},
-        {CAPACITY, 1, 17, "1"},       {BUBBLE, 1, 3, "1"},          {TELESCOPING_1, 1, 3, "1"},
-        {TELESCOPING_2, 1, 2, "1"},   {PIPEFLOW, 1, 2, "18."},      {PIPEFLOW, 1, 16, "0.850"},
-        {PICKUP, 1, 16, "2"},         {CONSTRUCTIBLE, 1, 6, "1"},   {BOX_CHANNEL, 1, 16, "1"},
-        {BOX, 1, 3, "2"},             {CHANNEL, 1, 3, "2"},         {INTERFACING, 1, 4, "1"},
+        {FRICTION, 1, 19, "2"},     {ENVELOPE, 2, 5, " 3.00"},
+        {ENVELOPE, 2, 8, "0.0015"}, {ENVELOPE, 2, 12, "0.0130"},
+        {CLEARANCE, 3, 6, " 1.00"}, {CLEARANCE, 3, 10, "  8.00"},
+        {HYDRAULIC, 1, 6, "1"},     {HYDRAULIC, 1, 18, "  1.00"},
+        {MAINSTREAM, 3, 7, "1"},    {CAPACITY, 1, 17, "1"},
+        {BUBBLE, 1, 3, "1"},        {TELESCOPING_1, 1, 3, "1"},
+        {TELESCOPING_2, 1, 2, "1"}, {PIPEFLOW, 1, 2, "18."},
+        {PIPEFLOW, 1, 16, "0.850"}, {PICKUP, 1, 16, "2"},
+        {CONSTRUCTIBLE, 1, 6, "1"}, {BOX_CHANNEL, 1, 16, "1"},
+        {BOX, 1, 3, "2"},           {CHANNEL, 1, 3, "2"},
+        {INTERFACING, 1, 4, "1"},
     };
     EXPECT_EQ(run(enters(static_cast<int>(expected.size()))), SettingsOutcome::Answered);
     ASSERT_EQ(window_.reads().size(), expected.size());
@@ -138,46 +145,73 @@ TEST_F(SettingsScreensTest, OrderAndBackFollowTheFrictionSlopeModel)
         SettingsOutcome outcome;
     };
     const std::vector<Road> roads = {
-        {"model 1 chosen: no envelope, clearance or control screens", FrictionSlopeModel::BalancedHglSlope,
-         HydraulicControlModel::TopEnvelopeControl, 3, std::vector<std::string>{"1"} + enters(14),
-         {FRICTION, MINIMUM, MAINSTREAM, CAPACITY, BUBBLE, TELESCOPING_1, TELESCOPING_2, PIPEFLOW,
-          PIPEFLOW, PICKUP, CONSTRUCTIBLE, BOX_CHANNEL, BOX, CHANNEL, INTERFACING},
+        {"model 1 chosen: no envelope, clearance or control screens",
+         FrictionSlopeModel::BalancedHglSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         3,
+         std::vector<std::string>{"1"} + enters(14),
+         {FRICTION, MINIMUM, MAINSTREAM, CAPACITY, BUBBLE, TELESCOPING_1, TELESCOPING_2, PIPEFLOW, PIPEFLOW, PICKUP,
+          CONSTRUCTIBLE, BOX_CHANNEL, BOX, CHANNEL, INTERFACING},
          SettingsOutcome::Answered},
-        {"back from the mainstream screen under model 3", FrictionSlopeModel::TopographicWithUserSlopes,
-         HydraulicControlModel::TopEnvelopeControl, 0, {"", "", "B", "", "E"},
-         {FRICTION, MINIMUM, MAINSTREAM, MINIMUM, MAINSTREAM}, SettingsOutcome::Left},
-        {"back from the mainstream screen under model 4 skips the trunk lines",
-         FrictionSlopeModel::BalancedHglWithUserSlopes, HydraulicControlModel::UserDefinedControl, 2,
-         enters(9) + std::vector<std::string>{"B", "E"},
-         {FRICTION, ENVELOPE, ENVELOPE, ENVELOPE, CLEARANCE, CLEARANCE, HYDRAULIC, TRUNK, TRUNK,
-          MAINSTREAM, HYDRAULIC},
+        {"back from the mainstream screen under model 3",
+         FrictionSlopeModel::TopographicWithUserSlopes,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         {"", "", "B", "", "E"},
+         {FRICTION, MINIMUM, MAINSTREAM, MINIMUM, MAINSTREAM},
          SettingsOutcome::Left},
-        {"user controls without any control: no trunk-line screen", FrictionSlopeModel::BalancedHglSlope,
-         HydraulicControlModel::TopEnvelopeControl, 0, enters(6) + std::vector<std::string>{"2", "E"},
+        {"back from the mainstream screen under model 4 skips the trunk lines",
+         FrictionSlopeModel::BalancedHglWithUserSlopes,
+         HydraulicControlModel::UserDefinedControl,
+         2,
+         enters(9) + std::vector<std::string>{"B", "E"},
+         {FRICTION, ENVELOPE, ENVELOPE, ENVELOPE, CLEARANCE, CLEARANCE, HYDRAULIC, TRUNK, TRUNK, MAINSTREAM, HYDRAULIC},
+         SettingsOutcome::Left},
+        {"user controls without any control: no trunk-line screen",
+         FrictionSlopeModel::BalancedHglSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         enters(6) + std::vector<std::string>{"2", "E"},
          {FRICTION, ENVELOPE, ENVELOPE, ENVELOPE, CLEARANCE, CLEARANCE, HYDRAULIC, MAINSTREAM},
          SettingsOutcome::Left},
-        {"back from a second entry goes to the previous screen", FrictionSlopeModel::BalancedHglSlope,
-         HydraulicControlModel::TopEnvelopeControl, 0, {"", "", "B", "E"},
-         {FRICTION, ENVELOPE, ENVELOPE, FRICTION}, SettingsOutcome::Left},
-        {"back from the offset goes to the clearances", FrictionSlopeModel::BalancedHglSlope,
-         HydraulicControlModel::TopEnvelopeControl, 0, enters(7) + std::vector<std::string>{"b", "e"},
+        {"back from a second entry goes to the previous screen",
+         FrictionSlopeModel::BalancedHglSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         {"", "", "B", "E"},
+         {FRICTION, ENVELOPE, ENVELOPE, FRICTION},
+         SettingsOutcome::Left},
+        {"back from the offset goes to the clearances",
+         FrictionSlopeModel::BalancedHglSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         enters(7) + std::vector<std::string>{"b", "e"},
          {FRICTION, ENVELOPE, ENVELOPE, ENVELOPE, CLEARANCE, CLEARANCE, HYDRAULIC, HYDRAULIC, CLEARANCE},
          SettingsOutcome::Left},
-        {"back walks the common screens in reverse", FrictionSlopeModel::TopographicSlope,
-         HydraulicControlModel::TopEnvelopeControl, 0,
-         enters(14) + std::vector<std::string>{"B", "B", "B", "B", "B", "B", "B", "B", "B", "B", "B", "B",
-                                               "B", "B"},
-         {FRICTION, MINIMUM, MAINSTREAM, CAPACITY, BUBBLE, TELESCOPING_1, TELESCOPING_2, PIPEFLOW,
-          PIPEFLOW, PICKUP, CONSTRUCTIBLE, BOX_CHANNEL, BOX, CHANNEL, INTERFACING, CHANNEL, BOX,
-          BOX_CHANNEL, CONSTRUCTIBLE, PICKUP, PIPEFLOW, TELESCOPING_2, TELESCOPING_1, BUBBLE, CAPACITY,
-          MAINSTREAM, MINIMUM, FRICTION},
+        {"back walks the common screens in reverse",
+         FrictionSlopeModel::TopographicSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         enters(14) + std::vector<std::string>{"B", "B", "B", "B", "B", "B", "B", "B", "B", "B", "B", "B", "B", "B"},
+         {FRICTION,      MINIMUM,       MAINSTREAM, CAPACITY,      BUBBLE,        TELESCOPING_1, TELESCOPING_2,
+          PIPEFLOW,      PIPEFLOW,      PICKUP,     CONSTRUCTIBLE, BOX_CHANNEL,   BOX,           CHANNEL,
+          INTERFACING,   CHANNEL,       BOX,        BOX_CHANNEL,   CONSTRUCTIBLE, PICKUP,        PIPEFLOW,
+          TELESCOPING_2, TELESCOPING_1, BUBBLE,     CAPACITY,      MAINSTREAM,    MINIMUM,       FRICTION},
          SettingsOutcome::Left},
-        {"back from the first screen leaves", FrictionSlopeModel::BalancedHglSlope,
-         HydraulicControlModel::TopEnvelopeControl, 0, {"B"}, {FRICTION}, SettingsOutcome::Left},
-        {"exit from the last screen leaves", FrictionSlopeModel::TopographicSlope,
-         HydraulicControlModel::TopEnvelopeControl, 0, enters(14) + std::vector<std::string>{"NO"},
-         {FRICTION, MINIMUM, MAINSTREAM, CAPACITY, BUBBLE, TELESCOPING_1, TELESCOPING_2, PIPEFLOW,
-          PIPEFLOW, PICKUP, CONSTRUCTIBLE, BOX_CHANNEL, BOX, CHANNEL, INTERFACING},
+        {"back from the first screen leaves",
+         FrictionSlopeModel::BalancedHglSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         {"B"},
+         {FRICTION},
+         SettingsOutcome::Left},
+        {"exit from the last screen leaves",
+         FrictionSlopeModel::TopographicSlope,
+         HydraulicControlModel::TopEnvelopeControl,
+         0,
+         enters(14) + std::vector<std::string>{"NO"},
+         {FRICTION, MINIMUM, MAINSTREAM, CAPACITY, BUBBLE, TELESCOPING_1, TELESCOPING_2, PIPEFLOW, PIPEFLOW, PICKUP,
+          CONSTRUCTIBLE, BOX_CHANNEL, BOX, CHANNEL, INTERFACING},
          SettingsOutcome::Left},
     };
     for (const Road& road : roads) {
@@ -195,8 +229,7 @@ TEST_F(SettingsScreensTest, OrderAndBackFollowTheFrictionSlopeModel)
         for (const std::string& screen : window.reads()) {
             std::istringstream rows(screen);
             std::string line;
-            while (std::getline(rows, line) && line.find_first_not_of(' ') == std::string::npos) {
-            }
+            while (std::getline(rows, line) && line.find_first_not_of(' ') == std::string::npos) {}
             const std::size_t start = line.find_first_not_of(' ');
             seen.push_back(line.substr(start, line.find(':', start) - start));
         }
@@ -230,8 +263,7 @@ TEST_F(SettingsScreensTest, MaximumClearanceRangeFollowsTheMinimum)
 {
     // Minimum 9.5: the range is redrawn as 10.50 to 500.00; the kept 8.00 is
     // refused like a typed value and asked again; 10.5 is taken.
-    EXPECT_EQ(run(enters(4) + std::vector<std::string>{"9.5", "", "10.4", "10.5", "E"}),
-              SettingsOutcome::Left);
+    EXPECT_EQ(run(enters(4) + std::vector<std::string>{"9.5", "", "10.4", "10.5", "E"}), SettingsOutcome::Left);
     ASSERT_EQ(window_.reads().size(), 9u);
     EXPECT_EQ(text_at(4, 28, 11, 20), "[  2.00] TO [500.00]");  // as drawn
     EXPECT_EQ(text_at(5, 28, 11, 20), "[ 10.50] TO [500.00]");  // after the minimum
@@ -275,8 +307,7 @@ TEST_F(SettingsScreensTest, KeptOffsetBeyondTheNewClearancesIsRefused)
 {
     // Clearances 9.5 and 10.5 leave offsets up to 0.99: Enter does not keep
     // the shown 1.00; 0.5 is taken.
-    EXPECT_EQ(run(enters(4) + std::vector<std::string>{"9.5", "10.5", "", "", "0.5", "E"}),
-              SettingsOutcome::Left);
+    EXPECT_EQ(run(enters(4) + std::vector<std::string>{"9.5", "10.5", "", "", "0.5", "E"}), SettingsOutcome::Left);
     ASSERT_EQ(window_.reads().size(), 10u);
     EXPECT_EQ(text_at(7, 6, 19, 41), ":ALLOWABLE VALUES ARE [ 0.01] TO [  0.99]");
     EXPECT_EQ(position_at(8), std::make_pair(62, 18));
@@ -304,34 +335,69 @@ TEST_F(SettingsScreensTest, EntriesStoreTheirValuesAndRefuseOthers)
     };
     using P = ControlParameters;
     const std::vector<Answers> cases = {
-        {"total flow pickup 2.7 stores 2", 9, {"2.7"}, "",
+        {"total flow pickup 2.7 stores 2",
+         9,
+         {"2.7"},
+         "",
          [](const P& p) { return p.pipe_flow_rate == SizingFlowRate::DownstreamNodePeak; }},
-        {"total flow pickup 4.0 stores 4", 9, {"4.0"}, "",
+        {"total flow pickup 4.0 stores 4",
+         9,
+         {"4.0"},
+         "",
          [](const P& p) { return p.pipe_flow_rate == SizingFlowRate::MaximumPeak; }},
-        {"total flow pickup 4.1 is out of range", 9, {"4.1", "3"}, RANGE_MESSAGE,
+        {"total flow pickup 4.1 is out of range",
+         9,
+         {"4.1", "3"},
+         RANGE_MESSAGE,
          [](const P& p) { return p.pipe_flow_rate == SizingFlowRate::AveragePeak; }},
-        {"box/channel flow rate 3.9 stores 3", 11, {"3.9"}, "",
+        {"box/channel flow rate 3.9 stores 3",
+         11,
+         {"3.9"},
+         "",
          [](const P& p) { return p.box_channel_flow_rate == SizingFlowRate::AveragePeak; }},
-        {"proportions the file would keep as 0.00 are refused", 8, {"0.004", "0.005", "0.0051"},
-         RANGE_MESSAGE, [](const P& p) { return p.friction_slope_proportion == 0.0051f; }},
+        {"proportions the file would keep as 0.00 are refused",
+         8,
+         {"0.004", "0.005", "0.0051"},
+         RANGE_MESSAGE,
+         [](const P& p) { return p.friction_slope_proportion == 0.0051f; }},
         {"proportion .95", 8, {".95"}, "", [](const P& p) { return p.friction_slope_proportion == 0.95f; }},
-        {"diameter must be whole", 7, {"12.5", "6"}, NON_NUMERIC_MESSAGE,
+        {"diameter must be whole",
+         7,
+         {"12.5", "6"},
+         NON_NUMERIC_MESSAGE,
          [](const P& p) { return p.min_pipe_diameter == 6.0f; }},
-        {"diameter above 60", 7, {"61", "60"}, RANGE_MESSAGE,
-         [](const P& p) { return p.min_pipe_diameter == 60.0f; }},
-        {"existing elements option 5 does not exist", 6, {"5", "4"}, RANGE_MESSAGE,
+        {"diameter above 60", 7, {"61", "60"}, RANGE_MESSAGE, [](const P& p) { return p.min_pipe_diameter == 60.0f; }},
+        {"existing elements option 5 does not exist",
+         6,
+         {"5", "4"},
+         RANGE_MESSAGE,
          [](const P& p) {
              return p.existing_element_telescoping == ExistingElementTelescoping::RetainExistingUseMaximum;
          }},
-        {"only the largest-peak mainstream is offered", 2, {"2", ""}, RANGE_MESSAGE,
+        {"only the largest-peak mainstream is offered",
+         2,
+         {"2", ""},
+         RANGE_MESSAGE,
          [](const P& p) { return p.mainstream_selection == MainstreamSelection::LargestPeakFlowBranch; }},
-        {"minimum slope below its range", 1, {"0.0002", "0.01"}, RANGE_MESSAGE,
+        {"minimum slope below its range",
+         1,
+         {"0.0002", "0.01"},
+         RANGE_MESSAGE,
          [](const P& p) { return p.default_min_friction_slope == 0.01f; }},
-        {"sizing increment", 10, {"3"}, "",
+        {"sizing increment",
+         10,
+         {"3"},
+         "",
          [](const P& p) { return p.sizing_increment == SizingIncrement::HalfFootIncrement; }},
-        {"pipe capacity model", 3, {"2"}, "",
+        {"pipe capacity model",
+         3,
+         {"2"},
+         "",
          [](const P& p) { return p.pipe_capacity_model == PipeCapacityModel::NormalDepthCapacity; }},
-        {"box telescoping only 2", 12, {"1", "2"}, RANGE_MESSAGE,
+        {"box telescoping only 2",
+         12,
+         {"1", "2"},
+         RANGE_MESSAGE,
          [](const P& p) { return p.box_area_telescoping == AreaTelescoping::IndependentSizing; }},
     };
     constexpr std::size_t ENTRIES = 15;
@@ -413,8 +479,7 @@ TEST_F(TrunkLineControlsTest, EachElevationIsReviewedInTurn)
     EXPECT_EQ(title_at(first), TRUNK);
     EXPECT_EQ(text_at(first, 6, 6, 42), "There are [ 12] system outlets identified.");
     EXPECT_EQ(text_at(first, 5, 7, 22), " System [  1] of [ 12]");
-    EXPECT_EQ(text_at(first, 6, 8, 64),
-              "Enter the HGL Control Elevation for NODE [   101.0]. ==>   10.00");
+    EXPECT_EQ(text_at(first, 6, 8, 64), "Enter the HGL Control Elevation for NODE [   101.0]. ==>   10.00");
     EXPECT_EQ(text_at(first, 6, 9, 48), ":ALLOWABLE VALUES BETWEEN [-9999.9] AND [9999.9]");
     EXPECT_EQ(text_at(first, 5, 20, 51), "* Note: Press Enter Key to ACCEPT default values. *");
     EXPECT_EQ(text_at(first, 35, 24, 25), "BACK to go back one page ");
@@ -446,9 +511,9 @@ TEST_F(TrunkLineControlsTest, BackWithdrawsOneEntryAndTopStartsOver)
 {
     // Seven answers (k = 8), then BACK twice (k = 6), TOP, BACK at the first
     // entry: the hydraulic control screen.
-    EXPECT_EQ(run(enters(BEFORE) + std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "B", "B",
-                                                            "T", "B", "E"}),
-              SettingsOutcome::Left);
+    EXPECT_EQ(
+        run(enters(BEFORE) + std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "B", "B", "T", "B", "E"}),
+        SettingsOutcome::Left);
     const std::size_t first = BEFORE;
     // k = 8: controls 1 to 5 on the left, 6 and 7 on the right.
     EXPECT_EQ(text_at(first + 7, 35, 13, 19), "   107.0       7.00");

@@ -52,17 +52,21 @@ std::vector<std::string> expected_page(const PageCase& page)
 TEST(TitlePages, FramesTitlesAndPromptStandInPlace)
 {
     const PageCase pages[] = {
-        {"program library", show_program_library_banner, 9,
+        {"program library",
+         show_program_library_banner,
+         9,
          {{7, 33, "Velmora (VELM):"},
           {8, 30, "Program Library"},
           {12, 27, "Velmora Engineering Software"},
           {13, 29, "Release date: 2026-12-10"},
           {14, 35, "Version 1.0"}},
          16},
-        {"postprocessor", show_postprocessor_banner, 9,
-         {{7, 34, "DATA BASE"}, {8, 30, "PRE/POSTPROCESSOR"}}, 16},
-        {"user interface", show_user_interface_module_banner, 10,
-         {{8, 35, "VELMORA:"}, {9, 24, "DATA BASE USER-INTERFACE MODULE"}}, 17},
+        {"postprocessor", show_postprocessor_banner, 9, {{7, 34, "DATA BASE"}, {8, 30, "PRE/POSTPROCESSOR"}}, 16},
+        {"user interface",
+         show_user_interface_module_banner,
+         10,
+         {{8, 35, "VELMORA:"}, {9, 24, "DATA BASE USER-INTERFACE MODULE"}},
+         17},
     };
     for (const PageCase& page : pages) {
         SCOPED_TRACE(page.name);
@@ -115,8 +119,8 @@ TEST(TitlePages, ProductFamilyLinesAreCentredInTheFrame)
         const std::size_t text_end = text_start + c.text.size();
         const std::size_t before = text_start - left_mark_end;
         const std::size_t after = right_mark - text_end;
-        EXPECT_LE(before > after ? before - after : after - before, 1u) << "blanks before " << before
-                                                                         << ", after " << after;
+        EXPECT_LE(before > after ? before - after : after - before, 1u)
+            << "blanks before " << before << ", after " << after;
     }
 }
 

@@ -193,7 +193,7 @@ TEST(DeficiencyPass, LowAndAdverseSlopesUnderTheLowSlopeFlag)
 TEST(DeficiencyPass, StreetCapacityJoinsTheElementAtDeepEvents)
 {
     LinkRecord given = pipe_link();
-    given.street_flow_depth(1) = 0.1f;   // at or below 0.17 ft: kept as read
+    given.street_flow_depth(1) = 0.1f;  // at or below 0.17 ft: kept as read
     given.street_capacity(1) = 1.5f;
     given.street_flow_depth(2) = 0.45f;
     given.street_friction_factor() = 0.0f;
@@ -231,9 +231,9 @@ TEST(DeficiencyPass, CapacityUsedFollowsTheUserCapacity)
         bool uses_computed;
         float used;
     };
-    for (const Case c : {Case{1, 0.0f, 0.0f, false, 0.0f}, Case{1, -1.0f, 0.0f, true, 0.0f},
-                         Case{1, 12.5f, 0.0f, false, 12.5f}, Case{1, -3.0f, 0.0f, false, 0.0f},
-                         Case{0, 0.0f, 8.0f, false, 8.0f}, Case{0, -1.0f, -2.0f, false, 0.0f}}) {
+    for (const Case c :
+         {Case{1, 0.0f, 0.0f, false, 0.0f}, Case{1, -1.0f, 0.0f, true, 0.0f}, Case{1, 12.5f, 0.0f, false, 12.5f},
+          Case{1, -3.0f, 0.0f, false, 0.0f}, Case{0, 0.0f, 8.0f, false, 8.0f}, Case{0, -1.0f, -2.0f, false, 0.0f}}) {
         LinkRecord given = pipe_link();
         given.element_type() = c.element_type;
         given.user_capacity() = c.user_capacity;
@@ -387,14 +387,14 @@ TEST(DeficiencyPass, CostOpinionStatus)
 {
     struct Case {
         int process_code;
-        float status;          // column 100 as read
-        float previous;        // column 90 as read
-        float downstream_flow; // event 2
+        float status;           // column 100 as read
+        float previous;         // column 90 as read
+        float downstream_flow;  // event 2
         float result;
     };
-    for (const Case c : {Case{2, 0.0f, 5.0f, 18.0f, 0.0f}, Case{2, 2.0f, 5.0f, 90.0f, 2.0f},
-                         Case{41, 0.0f, 5.0f, 90.0f, 0.0f}, Case{41, 0.0f, 0.0f, 90.0f, 1.0f},
-                         Case{41, 2.0f, 0.0f, 90.0f, 1.0f}, Case{41, 2.0f, 0.0f, 18.0f, 2.0f}}) {
+    for (const Case c :
+         {Case{2, 0.0f, 5.0f, 18.0f, 0.0f}, Case{2, 2.0f, 5.0f, 90.0f, 2.0f}, Case{41, 0.0f, 5.0f, 90.0f, 0.0f},
+          Case{41, 0.0f, 0.0f, 90.0f, 1.0f}, Case{41, 2.0f, 0.0f, 90.0f, 1.0f}, Case{41, 2.0f, 0.0f, 18.0f, 2.0f}}) {
         LinkRecord given = pipe_link();
         given.process_code() = c.process_code;
         given.cost_opinion_status() = c.status;
@@ -654,8 +654,8 @@ TEST(DeficiencyPass, CurveNumberStudyChannelsAndLinksWithoutConveyance)
               compute_trapezoid_capacity(TrapezoidalChannel{3.0f, 1.5f, 0.025f}, 0.01f, 2.0f));
     EXPECT_EQ(sized.recommended_element_type(), 3.0f);
     EXPECT_EQ(sized.required_element_height(), 2.5f);  // the flow depth of column 23 and the freeboard
-    const TrapezoidSize expected = size_trapezoid(0.01f, 400.0f, 1.5f, 0.5f, 0.025f, 0, 2.0f,
-                                                  SizingIncrement::NoIncrement);
+    const TrapezoidSize expected =
+        size_trapezoid(0.01f, 400.0f, 1.5f, 0.5f, 0.025f, 0, 2.0f, SizingIncrement::NoIncrement);
     EXPECT_EQ(sized.required_element_base_width(), expected.depth_result);
     EXPECT_EQ(sized.required_element_side_slope(), 1.5f);
     EXPECT_EQ(sized.required_element_freeboard(), 0.5f);
@@ -696,7 +696,6 @@ TEST(DeficiencyPass, ComputedValuesStayWithinTheirFields)
 
 class DeficiencyPassFile : public test::RunStepTest {
 protected:
-
     DeficiencyPassFile()
     {
         controls_.friction_slope_model = FrictionSlopeModel::TopographicSlope;

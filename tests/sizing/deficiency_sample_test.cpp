@@ -65,7 +65,10 @@ protected:
     std::vector<LinkRecord> links_;
 };
 
-std::string printed(float value) { return format_fixed(value, 10, 2); }
+std::string printed(float value)
+{
+    return format_fixed(value, 10, 2);
+}
 
 TEST_F(DeficiencySampleTest, LinksHoldCapacitiesDeficienciesAndMitigationSizes)
 {
@@ -85,8 +88,8 @@ TEST_F(DeficiencySampleTest, LinksHoldCapacitiesDeficienciesAndMitigationSizes)
         float element = 0.0f;
         switch (static_cast<ElementType>(link.element_type())) {
             case ElementType::Pipe:
-                element = compute_pipe_full_capacity(CircularPipe{link.element_height(), link.element_friction_factor()},
-                                                     slope);
+                element = compute_pipe_full_capacity(
+                    CircularPipe{link.element_height(), link.element_friction_factor()}, slope);
                 break;
             case ElementType::Box:
                 element = compute_box_capacity(
@@ -94,12 +97,13 @@ TEST_F(DeficiencySampleTest, LinksHoldCapacitiesDeficienciesAndMitigationSizes)
                     slope);
                 break;
             case ElementType::Channel:
-                element = compute_trapezoid_capacity(TrapezoidalChannel{link.element_base_width(),
-                                                                        link.element_side_slope(),
-                                                                        link.element_friction_factor()},
-                                                     slope, link.element_height());
+                element =
+                    compute_trapezoid_capacity(TrapezoidalChannel{link.element_base_width(), link.element_side_slope(),
+                                                                  link.element_friction_factor()},
+                                               slope, link.element_height());
                 break;
-            case ElementType::NoElement: break;
+            case ElementType::NoElement:
+                break;
         }
         EXPECT_EQ(printed(link.computed_capacity()), printed(element));
 
@@ -128,9 +132,10 @@ TEST_F(DeficiencySampleTest, LinksHoldCapacitiesDeficienciesAndMitigationSizes)
         EXPECT_EQ(link.deficiency_flag(), 1.0f);
         // The parallel pipe carries the largest deficiency.
         float pipe_slope = slope;
-        EXPECT_GE(compute_pipe_full_capacity(
-                      CircularPipe{link.parallel_element_height(), link.parallel_element_friction_factor()}, pipe_slope),
-                  link.max_deficiency());
+        EXPECT_GE(
+            compute_pipe_full_capacity(
+                CircularPipe{link.parallel_element_height(), link.parallel_element_friction_factor()}, pipe_slope),
+            link.max_deficiency());
         // The recommended element carries the flow it was sized for.
         const float n = link.required_element_friction_factor();
         float carried = 0.0f;

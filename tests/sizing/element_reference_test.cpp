@@ -27,8 +27,14 @@ struct ReferenceCase {
     Arguments arguments;  // in the reference program's order
 };
 
-int whole(float value) { return static_cast<int>(value); }
-SizingIncrement increment_of(float value) { return static_cast<SizingIncrement>(whole(value)); }
+int whole(float value)
+{
+    return static_cast<int>(value);
+}
+SizingIncrement increment_of(float value)
+{
+    return static_cast<SizingIncrement>(whole(value));
+}
 
 // The program's routine for each case, with the results in the order the
 // reference program prints them.
@@ -159,17 +165,23 @@ const std::vector<ReferenceCase>& cases()
         {"code 92 dry", "vee", {4.0f, 0.5f, 1.0f, 0.015f, 0.25f, 0.005f, 0.0f}},
         {"code 92 with n and slope repaired", "vee", {6.0f, 1.0f, 2.0f, 0.0f, 0.1f, -0.01f, 3.5f}},
         // slope, depth, curb, XC, HW, n, lip, GW, hike, sides, XO, DCG, XP, NP
-        {"street, gutter only", "street",
+        {"street, gutter only",
+         "street",
          {0.01f, 0.1f, 0.5f, 0.02f, 20.0f, 0.015f, 0.125f, 2.0f, 0.0417f, 2.0f, 0.02f, 12.0f, 0.02f, 0.02f}},
-        {"street, outside lane", "street",
+        {"street, outside lane",
+         "street",
          {0.01f, 0.25f, 0.5f, 0.02f, 20.0f, 0.015f, 0.125f, 2.0f, 0.0417f, 2.0f, 0.02f, 12.0f, 0.02f, 0.02f}},
-        {"street, center lane", "street",
+        {"street, center lane",
+         "street",
          {0.01f, 0.45f, 0.5f, 0.02f, 20.0f, 0.015f, 0.125f, 2.0f, 0.0417f, 2.0f, 0.03f, 12.0f, 0.02f, 0.03f}},
-        {"street over the crown and the curb, parkway n repaired", "street",
+        {"street over the crown and the curb, parkway n repaired",
+         "street",
          {0.006f, 0.8f, 0.5f, 0.02f, 20.0f, 0.016f, 0.125f, 2.0f, 0.0417f, 2.0f, 0.02f, 12.0f, 0.02f, 0.0f}},
-        {"street over the curb, parkway suppressed", "street",
+        {"street over the curb, parkway suppressed",
+         "street",
          {0.006f, 0.8f, 0.5f, 0.02f, 20.0f, 0.016f, 0.125f, 2.0f, 0.0417f, 1.0f, 0.02f, 12.0f, 0.0f, 0.02f}},
-        {"street over the curb, parkway 100", "street",
+        {"street over the curb, parkway 100",
+         "street",
          {0.006f, 0.8f, 0.5f, 0.02f, 20.0f, 0.016f, 0.125f, 2.0f, 0.0417f, 1.0f, 0.02f, 12.0f, 100.0f, 0.02f}},
         {"sized pipe, 2 ft", "sizepipe", {0.01f, 20.0f, 0.013f}},
         {"sized pipe above 8 ft", "sizepipe", {0.002f, 600.0f, 0.013f}},
@@ -210,7 +222,8 @@ const std::vector<ReferenceCase>& cases()
         // slope, Q, Z, freeboard, n, mode, V, increment
         {"channel, given base width", "trapezoid_size", {0.002f, 600.0f, 2.0f, 1.0f, 0.015f, 1.0f, 10.0f, 1.0f}},
         {"channel, given ratio", "trapezoid_size", {0.002f, 600.0f, 2.0f, 1.0f, 0.015f, 2.0f, 0.5f, 2.0f}},
-        {"channel, given flow depth, exchanged", "trapezoid_size",
+        {"channel, given flow depth, exchanged",
+         "trapezoid_size",
          {0.003f, 900.0f, 2.0f, 1.0f, 0.025f, 0.0f, 3.0f, 1.0f}},
         {"channel, given flow depth", "trapezoid_size", {0.003f, 900.0f, 2.0f, 1.0f, 0.025f, 3.0f, 3.0f, 3.0f}},
         {"channel, whole foot", "trapezoid_size", {0.001f, 150.0f, 1.5f, 0.5f, 0.03f, 0.0f, 2.0f, 4.0f}},

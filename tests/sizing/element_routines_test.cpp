@@ -131,8 +131,8 @@ TEST(ElementSizing, PipeDiametersRoundUpToThreeThenSixInches)
         float inches;
         float feet;
     };
-    for (const Case c : {Case{24.0f, 2.0f}, Case{24.1f, 2.25f}, Case{96.0f, 8.0f}, Case{97.2f, 8.5f},
-                         Case{99.0f, 8.5f}, Case{108.0f, 9.0f}, Case{0.0f, 0.0f}}) {
+    for (const Case c : {Case{24.0f, 2.0f}, Case{24.1f, 2.25f}, Case{96.0f, 8.0f}, Case{97.2f, 8.5f}, Case{99.0f, 8.5f},
+                         Case{108.0f, 9.0f}, Case{0.0f, 0.0f}}) {
         EXPECT_EQ(round_up_pipe_diameter(c.inches), c.feet) << c.inches << " in";
     }
     float slope = 0.0f;
@@ -214,13 +214,13 @@ TEST(ElementSizing, Increments)
         float result;
     };
     using enum SizingIncrement;
-    for (const Case c : {Case{4.0f, NoIncrement, 4.0f}, Case{4.0f, QuarterFootIncrement, 4.0f},
-                         Case{4.0f, HalfFootIncrement, 4.0f}, Case{4.0f, WholeFootIncrement, 4.0f},
-                         Case{4.1f, NoIncrement, 4.1f}, Case{4.1f, QuarterFootIncrement, 4.25f},
-                         Case{4.1f, HalfFootIncrement, 4.5f}, Case{4.1f, WholeFootIncrement, 5.0f},
-                         Case{4.25f, QuarterFootIncrement, 4.25f}, Case{4.6f, QuarterFootIncrement, 4.75f},
-                         Case{4.9f, QuarterFootIncrement, 5.0f}, Case{4.5f, HalfFootIncrement, 4.5f},
-                         Case{4.51f, HalfFootIncrement, 5.0f}}) {
+    for (const Case c :
+         {Case{4.0f, NoIncrement, 4.0f}, Case{4.0f, QuarterFootIncrement, 4.0f}, Case{4.0f, HalfFootIncrement, 4.0f},
+          Case{4.0f, WholeFootIncrement, 4.0f}, Case{4.1f, NoIncrement, 4.1f}, Case{4.1f, QuarterFootIncrement, 4.25f},
+          Case{4.1f, HalfFootIncrement, 4.5f}, Case{4.1f, WholeFootIncrement, 5.0f},
+          Case{4.25f, QuarterFootIncrement, 4.25f}, Case{4.6f, QuarterFootIncrement, 4.75f},
+          Case{4.9f, QuarterFootIncrement, 5.0f}, Case{4.5f, HalfFootIncrement, 4.5f},
+          Case{4.51f, HalfFootIncrement, 5.0f}}) {
         EXPECT_EQ(round_to_increment(c.value, c.increment), c.result) << c.value;
     }
 }

@@ -59,15 +59,18 @@ TEST(LargePipeList, PipesOfEightyFourInchesOrMore)
     const std::vector<Case> cases{
         {"an existing 7-ft pipe", link_with(10101.0f, 10102.0f, {{7, 41.0f}, {22, 1.0f}, {23, 7.0f}}), {listed_7ft}},
         {"a pipe just under 84 in is counted but not listed",
-         link_with(10101.0f, 10102.0f, {{7, 41.0f}, {22, 1.0f}, {23, 6.99f}, {102, 6.0f}}), {}},
-        {"a proposed 8-ft pipe", link_with(10101.0f, 10102.0f, {{7, 41.0f}, {22, 1.0f}, {23, 3.0f}, {102, 8.0f}}),
+         link_with(10101.0f, 10102.0f, {{7, 41.0f}, {22, 1.0f}, {23, 6.99f}, {102, 6.0f}}),
+         {}},
+        {"a proposed 8-ft pipe",
+         link_with(10101.0f, 10102.0f, {{7, 41.0f}, {22, 1.0f}, {23, 3.0f}, {102, 8.0f}}),
          {"        10101.0    10102.0         36.00               96.00"}},
         {"a box with a user pipe shows its height",
          link_with(10101.0f, 10102.0f, {{7, 46.0f}, {22, 2.0f}, {23, 8.0f}, {123, 1.0f}}),
          {"        10101.0    10102.0         96.00                0.00"}},
         {"a box alone is no pipe", link_with(10101.0f, 10102.0f, {{7, 46.0f}, {22, 2.0f}, {102, 8.0f}}), {""}},
         {"a headwater link is never a pipe link",
-         link_with(10101.0f, 10102.0f, {{7, 21.0f}, {22, 1.0f}, {23, 8.0f}}), {""}},
+         link_with(10101.0f, 10102.0f, {{7, 21.0f}, {22, 1.0f}, {23, 8.0f}}),
+         {""}},
     };
     for (const Case& c : cases) EXPECT_EQ(large_pipe_lines({c.record}), c.lines) << c.name;
 }
@@ -80,7 +83,8 @@ TEST(UpgradedLinkList, LinksUpgradedWithoutDeficiency)
         std::vector<std::string> lines;  // after the heading
     };
     const std::vector<Case> cases{
-        {"an upgraded pipe", link_with(10101.0f, 10102.0f, {{7, 41.0f}, {23, 2.0f}, {24, 1.0f}, {102, 5.0f}, {103, 1.0f}}),
+        {"an upgraded pipe",
+         link_with(10101.0f, 10102.0f, {{7, 41.0f}, {23, 2.0f}, {24, 1.0f}, {102, 5.0f}, {103, 1.0f}}),
          {"        10101.0    10102.0      2.00    0.00    0.0      5.00    0.00    0.0"}},
         {"a deficient link", link_with(10101.0f, 10102.0f, {{7, 41.0f}, {90, 0.01f}, {102, 5.0f}}), {""}},
         {"no proposed element", link_with(10101.0f, 10102.0f, {{7, 41.0f}, {23, 2.0f}}), {""}},

@@ -113,8 +113,8 @@ TEST(LinkDataBaseUpdate, HeadwaterLinkIsListedOnlyForItsCapacity)
 {
     TelescopingLinkTable table;
     table.append(recommending_row(10101.0f, 10102.0f));
-    const LinkRecord headwater = link_with(10101.0f, 10102.0f,
-                                           {{7, 22.0f}, {74, 5.0f}, {75, 8.0f}, {123, 1.0f}, {112, 2.0f}, {65, 0.01f}});
+    const LinkRecord headwater =
+        link_with(10101.0f, 10102.0f, {{7, 22.0f}, {74, 5.0f}, {75, 8.0f}, {123, 1.0f}, {112, 2.0f}, {65, 0.01f}});
     const std::vector<std::string> lines = written_lines([&](TextWriter& report) {
         UserValueReports reports(report, 1);
         update_link_data_base({headwater}, table, 6, reports);
@@ -129,9 +129,9 @@ TEST(LinkDataBaseUpdate, HeadwaterLinkIsListedOnlyForItsCapacity)
 
 TEST(LinkDataBaseUpdate, UserElementWithoutHeightIsCleared)
 {
-    LinkRecord record = link_with(10101.0f, 10102.0f,
-                                  {{123, 1.0f}, {112, 0.0f}, {113, 2.0f}, {114, 1.0f}, {115, 0.013f}, {116, 5.0f},
-                                   {117, 6.0f}, {118, 7.0f}});
+    LinkRecord record = link_with(
+        10101.0f, 10102.0f,
+        {{123, 1.0f}, {112, 0.0f}, {113, 2.0f}, {114, 1.0f}, {115, 0.013f}, {116, 5.0f}, {117, 6.0f}, {118, 7.0f}});
     LinkRecord kept = record;
     kept.user_element_height() = 4.0f;
     clear_user_element_attributes(record);
@@ -178,7 +178,8 @@ TEST(UserValueReports, SectionsNumberedAfterTheBalancedHglSection)
         reports.finish();
     });
     EXPECT_EQ(without_hgl[1], "     III. USER-RECOMMENDED EXISTING SYSTEM FLOW CAPACITY SPECIFICATIONs REPORT:");
-    EXPECT_EQ(without_hgl[8], padded("     IV. USER-RECOMMENDED LINK DEFICIENCY MITIGATION SIZE SPECIFICATIONs REPORT:"));
+    EXPECT_EQ(without_hgl[8],
+              padded("     IV. USER-RECOMMENDED LINK DEFICIENCY MITIGATION SIZE SPECIFICATIONs REPORT:"));
 }
 
 TEST(UserValueReports, EntriesOfEachOverride)
@@ -186,8 +187,15 @@ TEST(UserValueReports, EntriesOfEachOverride)
     LinkRecord capacity = link_with(10101.0f, 10102.0f, {{74, 12.5f}, {75, 30.0f}});
     LinkRecord too_large = link_with(10102.0f, 10103.0f, {{74, 99999.0f}, {75, 10000.0f}});
     LinkRecord parallel_pipe = link_with(10103.0f, 10104.0f,
-                                         {{62, 2.0f}, {123, 1.0f}, {112, 2.5f}, {113, 1.0f}, {115, 0.013f},
-                                          {102, 3.0f}, {103, 1.0f}, {105, 0.013f}, {65, 0.0125f}});
+                                         {{62, 2.0f},
+                                          {123, 1.0f},
+                                          {112, 2.5f},
+                                          {113, 1.0f},
+                                          {115, 0.013f},
+                                          {102, 3.0f},
+                                          {103, 1.0f},
+                                          {105, 0.013f},
+                                          {65, 0.0125f}});
     LinkRecord replacement_box = link_with(10104.0f, 10105.0f, {{62, 1.0f}, {123, 2.0f}, {112, 4.0f}, {113, 6.0f}});
     LinkRecord parallel_box = replacement_box;
     parallel_box.user_element_status() = 2.0f;

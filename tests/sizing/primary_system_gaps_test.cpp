@@ -53,26 +53,40 @@ TEST(PrimarySystemGaps, LinksWhereTheExistingSystemStops)
 {
     const std::string none = "        None";
     const std::vector<GapCase> cases{
-        {"pipe then street only", {string_link(10101, 10102, 1, false), string_link(10102, 10103, 0, true)}, {},
+        {"pipe then street only",
+         {string_link(10101, 10102, 1, false), string_link(10102, 10103, 0, true)},
+         {},
          {"            10102.0     10103.0"}},
-        {"street only then pipe", {string_link(10101, 10102, 0, true), string_link(10102, 10103, 1, false)}, {}, {none}},
+        {"street only then pipe",
+         {string_link(10101, 10102, 0, true), string_link(10102, 10103, 1, false)},
+         {},
+         {none}},
         {"pipe then box", {string_link(10101, 10102, 1, false), string_link(10102, 10103, 2, false)}, {}, {none}},
-        {"pipe then pipe under a street", {string_link(10101, 10102, 1, false), string_link(10102, 10103, 1, true)}, {},
+        {"pipe then pipe under a street",
+         {string_link(10101, 10102, 1, false), string_link(10102, 10103, 1, true)},
+         {},
          {none}},
         {"a code-31 conduit is a pipe",
-         {string_link(10101, 10102, 0, false, 31.0f), string_link(10102, 10103, 0, false)}, {},
+         {string_link(10101, 10102, 0, false, 31.0f), string_link(10102, 10103, 0, false)},
+         {},
          {"            10102.0     10103.0"}},
         {"headwater links are passed over",
          {string_link(10101, 10102, 1, false), string_link(10102, 10103, 0, false, 21.0f),
           string_link(10103, 10104, 1, false)},
-         {}, {none}},
+         {},
+         {none}},
         {"the link below the outlet has no element",
-         {string_link(10101, 10102, 3, false)}, ContinuingLink{10102.0f, 10201.0f, {0.0f, 1.0f}},
+         {string_link(10101, 10102, 3, false)},
+         ContinuingLink{10102.0f, 10201.0f, {0.0f, 1.0f}},
          {"            10102.0     10201.0"}},
         {"the link below the outlet is a pipe",
-         {string_link(10101, 10102, 3, false)}, ContinuingLink{10102.0f, 10201.0f, {1.0f, 0.0f}}, {none}},
-        {"a string of headwater links only", {string_link(10101, 10102, 0, false, 22.0f)},
-         ContinuingLink{10102.0f, 10201.0f, {0.0f, 0.0f}}, {none}},
+         {string_link(10101, 10102, 3, false)},
+         ContinuingLink{10102.0f, 10201.0f, {1.0f, 0.0f}},
+         {none}},
+        {"a string of headwater links only",
+         {string_link(10101, 10102, 0, false, 22.0f)},
+         ContinuingLink{10102.0f, 10201.0f, {0.0f, 0.0f}},
+         {none}},
     };
     for (const GapCase& c : cases) {
         ScriptedWindow window;
@@ -96,13 +110,13 @@ TEST(PrimarySystemGaps, HeadingAndProgress)
         "        None",
     };
     EXPECT_EQ(lines, expected);
-    EXPECT_NE(window.transcript().find("*** IDENTIFIED GAPS IN EXISTING PRIMARY SYSTEM NETWORK ***"), std::string::npos);
+    EXPECT_NE(window.transcript().find("*** IDENTIFIED GAPS IN EXISTING PRIMARY SYSTEM NETWORK ***"),
+              std::string::npos);
     EXPECT_NE(window.transcript().find("** Processing String File ===>AB0002ZZ.ZST"), std::string::npos);
 }
 
 class GapReportFiles : public RunStepTest {
 protected:
-
     GapReportSource source(int model_type)
     {
         settings_.model_type_code = model_type;
@@ -141,8 +155,8 @@ TEST_F(GapReportFiles, CountyStudyLooksInTheMapFileOfTheLastLink)
 {
     // The last link 10150 -> 10203 stands in map 101's file, which also
     // holds the link below it; map 102's file does not.
-    write_link_data_base("AB0101ZZ.ZLL", {link_with(10150.0f, 10203.0f, {{22, 1.0f}}),
-                                          link_with(10203.0f, 10270.0f, {{22, 0.0f}})});
+    write_link_data_base("AB0101ZZ.ZLL",
+                         {link_with(10150.0f, 10203.0f, {{22, 1.0f}}), link_with(10203.0f, 10270.0f, {{22, 0.0f}})});
     write_link_data_base("AB0102ZZ.ZLL", {link_with(10290.0f, 10291.0f, {{22, 1.0f}})});
     const GapReportSource source = this->source(6);
     const std::optional<ContinuingLink> below = source.continuing_link(10150.0f, 10203.0f, 10203.0f);

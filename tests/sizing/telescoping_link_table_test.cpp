@@ -52,8 +52,7 @@ TEST(TelescopingLinkTable, RowsHoldTheLoadDefaults)
          [](const TelescopingLinkRow& r) { return r.target_flow_rate; }, -15.0f},
         {"a sufficient link's negative excess stays negative",
          link({{37, 20.0f}, {38, 20.0f}, {49, 25.0f}, {50, 40.0f}, {51, 30.0f}, {52, 30.0f}, {53, 30.0f}, {54, 30.0f}}),
-         with_model(7),
-         [](const TelescopingLinkRow& r) { return r.target_flow_rate; }, -5.0f},
+         with_model(7), [](const TelescopingLinkRow& r) { return r.target_flow_rate; }, -5.0f},
         {"a headwater link asks for nothing", link({{7, 21.0f}, {90, 3.0f}}), with_model(7),
          [](const TelescopingLinkRow& r) { return r.target_flow_rate; }, 0.0f},
         {"the largest peak flow", link({}), with_model(7),
@@ -80,8 +79,8 @@ TEST(TelescopingLinkTable, RowsHoldTheLoadDefaults)
          with_model(7), [](const TelescopingLinkRow& r) { return r.element_size; }, 2.5f},
         {"a sufficient link of column 21 = 1 keeps its height", link({{92, 2.5f}, {23, 1.5f}, {21, 1.0f}}),
          with_model(7), [](const TelescopingLinkRow& r) { return r.element_size; }, 1.5f},
-        {"a full pipe capacity above 99999 is marked", link({{98, 40.0f}, {64, 0.05f}, {26, 0.013f}}),
-         with_model(7), [](const TelescopingLinkRow& r) { return r.full_pipe_capacity; }, 88888.0f},
+        {"a full pipe capacity above 99999 is marked", link({{98, 40.0f}, {64, 0.05f}, {26, 0.013f}}), with_model(7),
+         [](const TelescopingLinkRow& r) { return r.full_pipe_capacity; }, 88888.0f},
     };
     for (const RowCase& c : cases) {
         EXPECT_FLOAT_EQ(c.field(telescoping_link_row(c.record, c.settings)), c.expected) << c.name;

@@ -23,7 +23,6 @@ namespace {
 
 class TelescopingPassTest : public RunStepTest {
 protected:
-
     const std::string index_text_ =
         "      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      5.0\r\n"
         " 0001  10101.0  10201.0      0.0      0.0      0.0      0.0      0.0\r\n";
@@ -43,13 +42,27 @@ protected:
         settings_.model_type_code = 7;
         run_.data_files.data_file_names = {"AB0101ZZ", "AB0102ZZ", "AB0103ZZ"};
         write_link_data_base("AB0101ZZ.ZLL",
-                             {link_with(10101.0f, 10102.0f, {{7, 21.0f}, {37, 4.0f}}),
-                              link_with(10102.0f, 10103.0f,
-                                        {{7, 41.0f}, {22, 1.0f}, {23, 1.5f}, {24, 1.0f}, {26, 0.013f}, {37, 15.0f},
-                                         {64, 0.01f}, {90, 5.0f}, {92, 3.0f}, {93, 1.0f}, {100, 1.0f}})});
+                             {link_with(10101.0f, 10102.0f, {{7, 21.0f}, {37, 4.0f}}), link_with(10102.0f, 10103.0f,
+                                                                                                 {{7, 41.0f},
+                                                                                                  {22, 1.0f},
+                                                                                                  {23, 1.5f},
+                                                                                                  {24, 1.0f},
+                                                                                                  {26, 0.013f},
+                                                                                                  {37, 15.0f},
+                                                                                                  {64, 0.01f},
+                                                                                                  {90, 5.0f},
+                                                                                                  {92, 3.0f},
+                                                                                                  {93, 1.0f},
+                                                                                                  {100, 1.0f}})});
         write_link_data_base("AB0102ZZ.ZLL", {link_with(10103.0f, 10201.0f,
-                                                        {{7, 61.0f}, {10, 0.5f}, {37, 15.0f}, {49, 15.0f},
-                                                         {64, 0.01f}, {112, 0.0f}, {123, 2.0f}, {113, 4.0f}})});
+                                                        {{7, 61.0f},
+                                                         {10, 0.5f},
+                                                         {37, 15.0f},
+                                                         {49, 15.0f},
+                                                         {64, 0.01f},
+                                                         {112, 0.0f},
+                                                         {123, 2.0f},
+                                                         {113, 4.0f}})});
         write_string_file("AB0001ZZ.ZST", {{10101.0f, 10102.0f, 500.0f, 4.0f, 150.0f, 140.0f},
                                            {10102.0f, 10103.0f, 600.0f, 15.0f, 140.0f, 130.0f},
                                            {10103.0f, 10201.0f, 400.0f, 15.0f, 130.0f, 120.0f}});
@@ -93,7 +106,8 @@ TEST_F(TelescopingPassTest, StringFilesAndLinkDataBasesReceiveTheTelescopedEleme
     // The index stays as it was under string-basis telescoping; no scratch
     // file is left, and the missing map's link data base is an empty file.
     EXPECT_EQ(TemporaryDirectory::get("ABINDXZZ.ZST"), index_text_);
-    for (const std::string& name : TemporaryDirectory::entries()) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+    for (const std::string& name : TemporaryDirectory::entries())
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
     EXPECT_TRUE(file_exists("AB0103ZZ.ZLL"));
     EXPECT_EQ(TemporaryDirectory::get("AB0103ZZ.ZLL"), "");
     EXPECT_NE(window_.transcript().find(" PROCESSING STRING NUMBER [0001]"), std::string::npos);
@@ -127,8 +141,7 @@ TEST_F(TelescopingPassTest, IndependentSizingMarksTheStringIndex)
     run_pass();
     const std::vector<std::string> index = read_text_lines("ABINDXZZ.ZST");
     ASSERT_EQ(index.size(), 2u);
-    EXPECT_EQ(index[0],
-              "      1.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      5.0");
+    EXPECT_EQ(index[0], "      1.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      5.0");
     EXPECT_EQ(index[1], " 0001  10101.0  10201.0      0.0      0.0      0.0      0.0      0.0");
 }
 
@@ -151,7 +164,8 @@ TEST_F(TelescopingPassTest, StopLeavesEveryFileAsItWas)
 {
     // A second string whose file cannot be read stops the pass after the
     // first string file was rewritten: nothing reaches the files.
-    TemporaryDirectory::put("ABINDXZZ.ZST", index_text_ + " 0002  10201.0  10202.0      0.0      0.0      0.0      0.0      0.0\r\n");
+    TemporaryDirectory::put("ABINDXZZ.ZST",
+                            index_text_ + " 0002  10201.0  10202.0      0.0      0.0      0.0      0.0      0.0\r\n");
     TemporaryDirectory::put("AB0002ZZ.ZST", "  10201.0  10202.0   abc\r\n");
     std::map<std::string, std::string> before;
     for (const std::string& name : TemporaryDirectory::entries()) before[name] = TemporaryDirectory::get(name);

@@ -7,8 +7,8 @@
 
 #include "records/format.h"
 #include "sizing/string_completion.h"
-#include "sizing/telescoping_rules.h"
 #include "sizing/telescoping_records.h"
+#include "sizing/telescoping_rules.h"
 
 namespace velm::test {
 namespace {
@@ -20,24 +20,41 @@ constexpr float SLOPE = 0.01f;  // computed friction slope; sized on 0.85 of it
 LinkRecord deficient_pipe(float upstream, float downstream, float excess, float mitigation_diameter)
 {
     return link_with(upstream, downstream,
-                     {{7, 41.0f}, {22, 1.0f}, {23, 1.5f}, {24, 1.0f}, {26, 0.013f}, {37, excess}, {64, SLOPE},
-                      {90, 1.0f}, {92, mitigation_diameter}, {93, 1.0f}, {100, 1.0f}});
+                     {{7, 41.0f},
+                      {22, 1.0f},
+                      {23, 1.5f},
+                      {24, 1.0f},
+                      {26, 0.013f},
+                      {37, excess},
+                      {64, SLOPE},
+                      {90, 1.0f},
+                      {92, mitigation_diameter},
+                      {93, 1.0f},
+                      {100, 1.0f}});
 }
 
 // An existing pipe the deficiency pass found sufficient.
 LinkRecord sufficient_pipe(float upstream, float downstream, float diameter, float peak_flow)
 {
     return link_with(upstream, downstream,
-                     {{7, 41.0f}, {22, 1.0f}, {23, diameter}, {24, 1.0f}, {26, 0.013f}, {37, peak_flow},
-                      {49, peak_flow + 5.0f}, {64, SLOPE}, {90, 0.0f}, {100, 1.0f}});
+                     {{7, 41.0f},
+                      {22, 1.0f},
+                      {23, diameter},
+                      {24, 1.0f},
+                      {26, 0.013f},
+                      {37, peak_flow},
+                      {49, peak_flow + 5.0f},
+                      {64, SLOPE},
+                      {90, 0.0f},
+                      {100, 1.0f}});
 }
 
 // A box link (code 46) of `height` by `width` ft, deficient.
 LinkRecord deficient_box(float upstream, float downstream, float height, float width)
 {
-    return link_with(upstream, downstream,
-                     {{7, 46.0f}, {26, 0.015f}, {37, 40.0f}, {64, SLOPE}, {90, 1.0f}, {92, height}, {93, width},
-                      {100, 1.0f}});
+    return link_with(
+        upstream, downstream,
+        {{7, 46.0f}, {26, 0.015f}, {37, 40.0f}, {64, SLOPE}, {90, 1.0f}, {92, height}, {93, width}, {100, 1.0f}});
 }
 
 StringRecord line(float upstream, float downstream)
@@ -75,8 +92,9 @@ TelescopingSettings settings_with(void (*change)(TelescopingSettings&))
 
 TEST(TelescopingRules, PipeIsResizedForTheRunningTargetFlow)
 {
-    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 50.0f, 3.0f), deficient_pipe(10102.0f, 10103.0f, 30.0f, 2.0f)},
-                        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}});
+    const Walk w =
+        walk({deficient_pipe(10101.0f, 10102.0f, 50.0f, 3.0f), deficient_pipe(10102.0f, 10103.0f, 30.0f, 2.0f)},
+             {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}});
     ASSERT_EQ(w.records.size(), 2u);
 
     // The first link seeds the string and gets no element.
@@ -107,9 +125,10 @@ TEST(TelescopingRules, SufficientLinkNeverRaisesTheRunningTarget)
     // The middle link carries 40 cfs more than its street without being
     // deficient: the last pipe is sized for the 10 cfs upstream (21 in),
     // not for 40 (33 in).
-    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), sufficient_pipe(10102.0f, 10103.0f, 4.0f, 45.0f),
-                         deficient_pipe(10103.0f, 10104.0f, 5.0f, 1.5f)},
-                        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
+    const Walk w =
+        walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), sufficient_pipe(10102.0f, 10103.0f, 4.0f, 45.0f),
+              deficient_pipe(10103.0f, 10104.0f, 5.0f, 1.5f)},
+             {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
     EXPECT_EQ(w.records[1].telescoped_shape, 0.0f);  // kept
     EXPECT_EQ(w.records[1].telescoped_capacity, 0.0f);
     EXPECT_EQ(w.records[2].telescoped_shape, 1.0f);
@@ -123,9 +142,9 @@ TEST(TelescopingRules, PipeBelowTheMinimumDiameterKeepsItsElement)
     // 12-in pipe gets none (the minimum is 18 in); it was recommended one.
     LinkRecord small = deficient_pipe(10102.0f, 10103.0f, 0.0f, 1.0f);
     small.column(110) = 1.0f;
-    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), small},
-                        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}},
-                        settings_with([](TelescopingSettings& s) { s.capacity_telescoping = 2; }));
+    const Walk w =
+        walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), small}, {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}},
+             settings_with([](TelescopingSettings& s) { s.capacity_telescoping = 2; }));
     EXPECT_EQ(w.records[1].telescoped_shape, 0.0f);
     EXPECT_EQ(w.records[1].telescoped_capacity, 0.0f);
     EXPECT_FLOAT_EQ(w.row(10102.0f, 10103.0f).recommended_type, -0.1f);
@@ -133,8 +152,9 @@ TEST(TelescopingRules, PipeBelowTheMinimumDiameterKeepsItsElement)
 
 TEST(TelescopingRules, UnmatchedLinesCarryThePreviousElementsManningN)
 {
-    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), deficient_pipe(10102.0f, 10103.0f, 20.0f, 2.0f)},
-                        {{10100.0f, 10101.0f}, {10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
+    const Walk w =
+        walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), deficient_pipe(10102.0f, 10103.0f, 20.0f, 2.0f)},
+             {{10100.0f, 10101.0f}, {10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
     ASSERT_EQ(w.records.size(), 4u);
     // A first line without a link: no element, no Manning n, nothing of a row.
     const TelescopedStringRecord& first = w.records[0];
@@ -156,9 +176,9 @@ TEST(TelescopingRules, ParallelElementStandsOnItsOwnLine)
 {
     LinkRecord parallel = deficient_pipe(10102.0f, 10103.0f, 20.0f, 2.0f);
     parallel.user_element_status() = 2.0f;
-    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), parallel,
-                         deficient_pipe(10103.0f, 10104.0f, 30.0f, 2.5f)},
-                        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
+    const Walk w = walk(
+        {deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), parallel, deficient_pipe(10103.0f, 10104.0f, 30.0f, 2.5f)},
+        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});
     const TelescopedStringRecord& marked = w.records[1];
     EXPECT_EQ(marked.parallel_shape, 1.0f);
     EXPECT_EQ(marked.parallel_size, marked.telescoped_size);
@@ -188,8 +208,8 @@ TEST(TelescopingRules, MarkedAndHeadwaterLinksShowANegativeShape)
         LinkRecord link = deficient_pipe(10102.0f, 10103.0f, 20.0f, 2.0f);
         link.process_code() = static_cast<int>(c.process_code);
         link.cost_opinion_status() = c.cost_opinion_status;
-        const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), link},
-                            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}});
+        const Walk w =
+            walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), link}, {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}});
         EXPECT_EQ(w.records[1].telescoped_shape, c.expected_shape) << c.name;
         EXPECT_EQ(w.records[1].process_code, c.process_code) << c.name;
     }
@@ -218,7 +238,8 @@ TEST(TelescopingRules, UserElementsReplaceThePassesElement)
     // A storage element of a curve-number study shows no element at all.
     std::vector<LinkRecord> storage = links;
     storage[1].process_code() = 61;
-    const Walk curve_number = walk(storage, pairs, settings_with([](TelescopingSettings& s) { s.model_type_code = 10; }));
+    const Walk curve_number =
+        walk(storage, pairs, settings_with([](TelescopingSettings& s) { s.model_type_code = 10; }));
     EXPECT_EQ(curve_number.records[1].telescoped_shape, 0.0f);
     EXPECT_EQ(curve_number.records[1].telescoped_size, 0.0f);
     EXPECT_EQ(curve_number.records[1].telescoped_friction_factor, 0.0f);
@@ -237,10 +258,10 @@ TEST(TelescopingRules, BoxTakesTheAreaUpstreamUnlessItsRuleHasNoDivisor)
     for (const Case& c : {Case{4.0f, 4.0f, 5.0f}, Case{0.0f, 2.0f, 3.0f}}) {
         LinkRecord smaller = deficient_box(10103.0f, 10104.0f, 2.0f, 3.0f);
         smaller.element_height() = c.existing_height;
-        const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), deficient_box(10102.0f, 10103.0f, 4.0f, 5.0f),
-                             smaller},
-                            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}},
-                            settings_with([](TelescopingSettings& s) { s.box_area_telescoping = 1; }));
+        const Walk w = walk(
+            {deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), deficient_box(10102.0f, 10103.0f, 4.0f, 5.0f), smaller},
+            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}},
+            settings_with([](TelescopingSettings& s) { s.box_area_telescoping = 1; }));
         const TelescopedStringRecord& record = w.records[2];
         EXPECT_EQ(record.telescoped_shape, 2.0f) << c.existing_height;
         EXPECT_EQ(record.telescoped_size, c.expected_height) << c.existing_height;
@@ -255,8 +276,15 @@ TEST(TelescopingRules, ChannelTakesTheAreaUpstreamUnlessItsRuleHasNoDivisor)
     // channel brought up to that area on its existing depth and side slope.
     auto channel = [](float upstream, float downstream, float depth, float width, float side_slope) {
         return link_with(upstream, downstream,
-                         {{7, 51.0f}, {26, 0.025f}, {37, 80.0f}, {64, SLOPE}, {90, 1.0f}, {92, depth}, {93, width},
-                          {94, side_slope}, {100, 1.0f}});
+                         {{7, 51.0f},
+                          {26, 0.025f},
+                          {37, 80.0f},
+                          {64, SLOPE},
+                          {90, 1.0f},
+                          {92, depth},
+                          {93, width},
+                          {94, side_slope},
+                          {100, 1.0f}});
     };
     struct Case {
         float existing_depth;
@@ -267,10 +295,10 @@ TEST(TelescopingRules, ChannelTakesTheAreaUpstreamUnlessItsRuleHasNoDivisor)
         LinkRecord smaller = channel(10103.0f, 10104.0f, 2.0f, 4.0f, 1.0f);
         smaller.element_height() = c.existing_depth;
         smaller.element_side_slope() = 2.0f;
-        const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), channel(10102.0f, 10103.0f, 4.0f, 8.0f, 2.0f),
-                             smaller},
-                            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}},
-                            settings_with([](TelescopingSettings& s) { s.channel_area_telescoping = 1; }));
+        const Walk w = walk(
+            {deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), channel(10102.0f, 10103.0f, 4.0f, 8.0f, 2.0f), smaller},
+            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}},
+            settings_with([](TelescopingSettings& s) { s.channel_area_telescoping = 1; }));
         const TelescopedStringRecord& record = w.records[2];
         EXPECT_EQ(record.telescoped_shape, 3.0f) << c.existing_depth;
         EXPECT_EQ(record.telescoped_size, c.expected_depth) << c.existing_depth;
@@ -297,7 +325,8 @@ TEST(TelescopingRules, AreaAndInterfaceRulesBelowALargerElement)
         {"a pipe below a larger pipe takes its diameter", deficient_pipe(10102.0f, 10103.0f, 20.0f, 3.0f),
          independent(1, 1), 3.0f},
         {"pipe area reductions allowed", deficient_pipe(10102.0f, 10103.0f, 20.0f, 3.0f), independent(2, 1), 2.0f},
-        {"no interface telescoping below a box", deficient_box(10102.0f, 10103.0f, 4.0f, 5.0f), independent(1, 1), 2.0f},
+        {"no interface telescoping below a box", deficient_box(10102.0f, 10103.0f, 4.0f, 5.0f), independent(1, 1),
+         2.0f},
         // 20 ft2 is a diameter of 5.05 ft: the next quarter foot above.
         {"interface telescoping below a box", deficient_box(10102.0f, 10103.0f, 4.0f, 5.0f), independent(1, 2), 5.25f},
     };
@@ -322,18 +351,16 @@ TEST(TelescopingRules, ExistingPipesThatAreNotDeficient)
     };
     const std::vector<Case> cases{
         {1, 3.5f, true, 0.0f},  // not larger than the existing pipe: its own size (column 92)
-        {1, 2.5f, false, 3.0f},
-        {2, 3.5f, true, 3.5f},
-        {3, 3.5f, true, 3.0f},
-        {4, 2.5f, true, 3.0f},
-        {4, 3.5f, true, 3.5f},
+        {1, 2.5f, false, 3.0f}, {2, 3.5f, true, 3.5f}, {3, 3.5f, true, 3.0f},
+        {4, 2.5f, true, 3.0f},  {4, 3.5f, true, 3.5f},
     };
     for (const Case& c : cases) {
         TelescopingSettings settings;
         settings.existing_element_telescoping = c.rule;
-        const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 50.0f, 3.0f), deficient_pipe(10102.0f, 10103.0f, 50.0f, 3.0f),
-                             sufficient_pipe(10103.0f, 10104.0f, c.existing_diameter, 20.0f)},
-                            {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}}, settings);
+        const Walk w =
+            walk({deficient_pipe(10101.0f, 10102.0f, 50.0f, 3.0f), deficient_pipe(10102.0f, 10103.0f, 50.0f, 3.0f),
+                  sufficient_pipe(10103.0f, 10104.0f, c.existing_diameter, 20.0f)},
+                 {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}}, settings);
         const std::string name = "rule " + std::to_string(c.rule) + " over " + std::to_string(c.existing_diameter);
         EXPECT_EQ(w.records[2].telescoped_shape == 0.0f, c.keeps) << name;
         EXPECT_EQ(w.row(10103.0f, 10104.0f).element_size, c.carried_size) << name;
@@ -342,9 +369,10 @@ TEST(TelescopingRules, ExistingPipesThatAreNotDeficient)
 
 TEST(TelescopingRules, CapacityAboveTheCapIsMarked)
 {
-    const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), deficient_pipe(10102.0f, 10103.0f, 20.0f, 55.0f)},
-                        {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}},
-                        settings_with([](TelescopingSettings& s) { s.capacity_telescoping = 2; }));
+    const Walk w =
+        walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), deficient_pipe(10102.0f, 10103.0f, 20.0f, 55.0f)},
+             {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}},
+             settings_with([](TelescopingSettings& s) { s.capacity_telescoping = 2; }));
     EXPECT_EQ(w.records[1].telescoped_size, 55.0f);
     EXPECT_EQ(w.records[1].telescoped_capacity, 88888.0f);
 }
@@ -389,8 +417,8 @@ TEST(TelescopingRules, ElementCapacitiesByTheirOwnConstants)
 
 TEST(TelescopingRules, NextConstructiblePipeSize)
 {
-    const std::vector<std::pair<float, float>> cases{{2.0f, 2.25f}, {1.9f, 2.0f}, {8.0f, 8.25f}, {8.1f, 8.5f},
-                                                     {9.0f, 9.5f}};
+    const std::vector<std::pair<float, float>> cases{
+        {2.0f, 2.25f}, {1.9f, 2.0f}, {8.0f, 8.25f}, {8.1f, 8.5f}, {9.0f, 9.5f}};
     for (const auto& [diameter, expected] : cases) {
         EXPECT_EQ(next_constructible_pipe_size(diameter), expected) << diameter;
     }
@@ -432,8 +460,15 @@ TEST(TelescopingRules, KeptLinesAndTheLinesAfterThem)
     // element keeps what it has, whatever its size; a line without a link
     // after it shows the kept link's own Manning n in value 34.
     LinkRecord unlined = link_with(10102.0f, 10103.0f,
-                                   {{7, 52.0f}, {26, 0.035f}, {37, 60.0f}, {64, SLOPE}, {90, 20.0f}, {92, 3.0f},
-                                    {93, 10.0f}, {94, 2.0f}, {100, 1.0f}});
+                                   {{7, 52.0f},
+                                    {26, 0.035f},
+                                    {37, 60.0f},
+                                    {64, SLOPE},
+                                    {90, 20.0f},
+                                    {92, 3.0f},
+                                    {93, 10.0f},
+                                    {94, 2.0f},
+                                    {100, 1.0f}});
     unlined.column(110) = 3.0f;
     const Walk w = walk({deficient_pipe(10101.0f, 10102.0f, 10.0f, 1.5f), unlined},
                         {{10101.0f, 10102.0f}, {10102.0f, 10103.0f}, {10103.0f, 10104.0f}});

@@ -57,13 +57,13 @@ const Lines MINIMUM_SLOPE_HEADING = {
 
 class BalancedHglRunTest : public test::RunStepTest {
 protected:
-
     BalancedHglRunTest()
     {
         run_.data_files.data_file_names = {"AB0001ZZ"};
         session_.run_outputs = &run_.outputs;
         TemporaryDirectory::put("ABSETHZZ.ZZZ", " 3\r\n 101.0 102.0 103.0\r\n");
-        TemporaryDirectory::put("ABSETCZZ.ZZZ", "h\r\nh\r\nh\r\n   120.0     101.0     102.0       0.0       0.0       0.0\r\n");
+        TemporaryDirectory::put("ABSETCZZ.ZZZ",
+                                "h\r\nh\r\nh\r\n   120.0     101.0     102.0       0.0       0.0       0.0\r\n");
         TemporaryDirectory::put("ABSETEZZ.ZZZ", " 2\r\n 140.0 150.0\r\n");
         TemporaryDirectory::put("SETF.ZZZ", " 1\r\n 150.0\r\n");
         TemporaryDirectory::put("AB0001ZZ.ZLL", link_line(101, 120, 10, 110, 105) + link_line(102, 120, 10, 108, 105) +
@@ -162,8 +162,8 @@ TEST_F(BalancedHglRunTest, UserControlAskedSavedAndListed)
     const Lines report = report_after_section_two();
     ASSERT_GE(report.size(), 5u);
     EXPECT_EQ(Lines(report.begin(), report.begin() + 4),
-              (Lines{"", "     User-Defined Downstream HGL CONTROLs for each system", "     Trunk Line are:",
-                     "     Node Number  User-Defined HGL    Node Number  User-Defined HGL"}));
+              (Lines{"", "     User-Defined Downstream HGL CONTROLs for each system",
+                     "     Trunk Line are:", "     Node Number  User-Defined HGL    Node Number  User-Defined HGL"}));
     EXPECT_EQ(report[4].substr(0, 26), "          140.0      97.50");
     EXPECT_EQ(report[5], "\f");
 }
@@ -175,18 +175,15 @@ TEST_F(BalancedHglRunTest, SectionThreeListsResetControlsThenLinksAtTheMinimumSl
     // is reset onto 98.70 and the HGL runs at 0.0015 to 99.00.  String 2
     // (ground 101 at 102) starts from 98.85 at 120: (100 - 98.85) / 100.
     TemporaryDirectory::put("AB0001ZZ.ZLL", link_line(101, 120, 10, 100, 100) + link_line(102, 120, 10, 101, 100) +
-                                                link_line(120, 140, 20, 100, 100) +
-                                                link_line(103, 150, 10, 107, 106));
+                                                link_line(120, 140, 20, 100, 100) + link_line(103, 150, 10, 107, 106));
     controls_.hydraulic_control_model = HydraulicControlModel::UserDefinedControl;
     window_.type(std::vector<std::string>{"120"});
     run_steps();
     EXPECT_EQ(printed_results(), (std::vector<std::string>{"    120.0    140.0   0.0015    98.70    98.85",
                                                            "    101.0    120.0   0.0015    98.85    99.00",
                                                            "    102.0    120.0   0.0115    98.85   100.00"}));
-    Lines expected{"",
-                   "     User-Defined Downstream HGL CONTROLs for each system",
-                   "     Trunk Line are:",
-                   "     Node Number  User-Defined HGL    Node Number  User-Defined HGL",
+    Lines expected{"", "     User-Defined Downstream HGL CONTROLs for each system",
+                   "     Trunk Line are:", "     Node Number  User-Defined HGL    Node Number  User-Defined HGL",
                    "          140.0     120.00"};
     expected.insert(expected.end(), SECTION_III_HEADING.begin(), SECTION_III_HEADING.end());
     const Lines warning{
@@ -297,9 +294,9 @@ TEST(FrictionSlopeUpdate, SlopeOfALinkFromItsResult)
 {
     struct Case {
         const char* name;
-        float fitted;      // result's slope
-        float own_slope;   // column 9
-        float expected;    // columns 55, 63, 64, 68, 69
+        float fitted;     // result's slope
+        float own_slope;  // column 9
+        float expected;   // columns 55, 63, 64, 68, 69
         bool listed;
     } cases[] = {
         {"fitted slope kept", 0.0123f, 0.05f, 0.0123f, false},

@@ -63,77 +63,76 @@ TEST_P(BalancedHglFitTest, FitsSegmentsBetweenTheEnvelopes)
     EXPECT_EQ(resets, c.resets);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Profiles, BalancedHglFitTest,
-    ::testing::Values(
-        // Flat ground: the top envelope falls 0.15 ft a link below 99.00, the
-        // bottom rises 0.15 ft a link above 92.00.  One straight segment from
-        // 98.00 to the top envelope at the top node: (99 - 98) / 300.
-        FitCase{"FlatProfileOneSegment",
-                {100, 100, 100, 100},
-                10.0f,
-                98.0f,
-                {"   98.55", "   98.70", "   98.85", "   99.00"},
-                {"   92.00", "   92.15", "   92.30", "   92.45"},
-                {"  0.0033", "  0.0033", "  0.0033"},
-                {"   98.00", "   98.33", "   98.67", "   99.00"},
-                {}},
-        // The control 99.00 lies above the top envelope at the outlet
-        // (98.55): reset onto it, the HGL runs along the top envelope.
-        FitCase{"FlatProfileOnTheTopEnvelope",
-                {100, 100, 100, 100},
-                10.0f,
-                99.0f,
-                {"   98.55", "   98.70", "   98.85", "   99.00"},
-                {"   92.00", "   92.15", "   92.30", "   92.45"},
-                {"  0.0015", "  0.0015", "  0.0015"},
-                {"   98.55", "   98.70", "   98.85", "   99.00"},
-                {ControlReset::AboveTopEnvelope}},
-        // The line from 98.00 to 119.00 passes node 2 at 108.50, above its
-        // top envelope 99.00: refitted to node 2 (slope 0.01), then from the
-        // top envelope there to the top (slope 0.2).
-        FitCase{"FirstSegmentFailsAndIsRefitted",
-                {100, 100, 120},
-                10.0f,
-                98.0f,
-                {"   98.85", "   99.00", "  119.00"},
-                {"   92.00", "   92.15", "  112.00"},
-                {"  0.0100", "  0.2000"},
-                {"   98.00", "   99.00", "  119.00"},
-                {}},
-        // A control below the bottom envelope: reset to 92.00; the line to
-        // 119.00 crosses node 2 (105.50), so (99 - 92) / 100, then 0.2.
-        FitCase{"ControlBelowTheBottomEnvelope",
-                {100, 100, 120},
-                10.0f,
-                80.0f,
-                {"   98.85", "   99.00", "  119.00"},
-                {"   92.00", "   92.15", "  112.00"},
-                {"  0.0700", "  0.2000"},
-                {"   92.00", "   99.00", "  119.00"},
-                {ControlReset::BelowBottomEnvelope}},
-        // A small flow needs a steep gradient (0.0311): the bottom envelope
-        // would cross the top one everywhere and sits 0.1 ft below it.
-        FitCase{"BottomEnvelopeCrossingTheTopSitsBelowIt",
-                {100, 100, 100, 100},
-                0.1f,
-                98.0f,
-                {"   89.66", "   92.77", "   95.89", "   99.00"},
-                {"   89.56", "   92.67", "   95.79", "   98.90"},
-                {"  0.0311", "  0.0311", "  0.0311"},
-                {"   89.66", "   92.77", "   95.89", "   99.00"},
-                {ControlReset::AboveTopEnvelope}},
-        // One link: no inner node, slope (top(2) - H) / length.
-        FitCase{"OneLinkString",
-                {100, 110},
-                10.0f,
-                98.0f,
-                {"   99.00", "  109.00"},
-                {"   92.00", "  102.00"},
-                {"  0.1100"},
-                {"   98.00", "  109.00"},
-                {}}),
-    [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Profiles, BalancedHglFitTest,
+                         ::testing::Values(
+                             // Flat ground: the top envelope falls 0.15 ft a link below 99.00, the
+                             // bottom rises 0.15 ft a link above 92.00.  One straight segment from
+                             // 98.00 to the top envelope at the top node: (99 - 98) / 300.
+                             FitCase{"FlatProfileOneSegment",
+                                     {100, 100, 100, 100},
+                                     10.0f,
+                                     98.0f,
+                                     {"   98.55", "   98.70", "   98.85", "   99.00"},
+                                     {"   92.00", "   92.15", "   92.30", "   92.45"},
+                                     {"  0.0033", "  0.0033", "  0.0033"},
+                                     {"   98.00", "   98.33", "   98.67", "   99.00"},
+                                     {}},
+                             // The control 99.00 lies above the top envelope at the outlet
+                             // (98.55): reset onto it, the HGL runs along the top envelope.
+                             FitCase{"FlatProfileOnTheTopEnvelope",
+                                     {100, 100, 100, 100},
+                                     10.0f,
+                                     99.0f,
+                                     {"   98.55", "   98.70", "   98.85", "   99.00"},
+                                     {"   92.00", "   92.15", "   92.30", "   92.45"},
+                                     {"  0.0015", "  0.0015", "  0.0015"},
+                                     {"   98.55", "   98.70", "   98.85", "   99.00"},
+                                     {ControlReset::AboveTopEnvelope}},
+                             // The line from 98.00 to 119.00 passes node 2 at 108.50, above its
+                             // top envelope 99.00: refitted to node 2 (slope 0.01), then from the
+                             // top envelope there to the top (slope 0.2).
+                             FitCase{"FirstSegmentFailsAndIsRefitted",
+                                     {100, 100, 120},
+                                     10.0f,
+                                     98.0f,
+                                     {"   98.85", "   99.00", "  119.00"},
+                                     {"   92.00", "   92.15", "  112.00"},
+                                     {"  0.0100", "  0.2000"},
+                                     {"   98.00", "   99.00", "  119.00"},
+                                     {}},
+                             // A control below the bottom envelope: reset to 92.00; the line to
+                             // 119.00 crosses node 2 (105.50), so (99 - 92) / 100, then 0.2.
+                             FitCase{"ControlBelowTheBottomEnvelope",
+                                     {100, 100, 120},
+                                     10.0f,
+                                     80.0f,
+                                     {"   98.85", "   99.00", "  119.00"},
+                                     {"   92.00", "   92.15", "  112.00"},
+                                     {"  0.0700", "  0.2000"},
+                                     {"   92.00", "   99.00", "  119.00"},
+                                     {ControlReset::BelowBottomEnvelope}},
+                             // A small flow needs a steep gradient (0.0311): the bottom envelope
+                             // would cross the top one everywhere and sits 0.1 ft below it.
+                             FitCase{"BottomEnvelopeCrossingTheTopSitsBelowIt",
+                                     {100, 100, 100, 100},
+                                     0.1f,
+                                     98.0f,
+                                     {"   89.66", "   92.77", "   95.89", "   99.00"},
+                                     {"   89.56", "   92.67", "   95.79", "   98.90"},
+                                     {"  0.0311", "  0.0311", "  0.0311"},
+                                     {"   89.66", "   92.77", "   95.89", "   99.00"},
+                                     {ControlReset::AboveTopEnvelope}},
+                             // One link: no inner node, slope (top(2) - H) / length.
+                             FitCase{"OneLinkString",
+                                     {100, 110},
+                                     10.0f,
+                                     98.0f,
+                                     {"   99.00", "  109.00"},
+                                     {"   92.00", "  102.00"},
+                                     {"  0.1100"},
+                                     {"   98.00", "  109.00"},
+                                     {}}),
+                         [](const ::testing::TestParamInfo<FitCase>& info) { return std::string(info.param.name); });
 
 TEST(BalancedHgl, ControlOnTheEnvelopeIsNoWarning)
 {
@@ -200,12 +199,14 @@ TEST(StringProfileOfAFile, FlowsAndLengthsThatCannotBeFitted)
         {"only zero flows", {record(1, 2, 10, 0, 1, 1)}, std::nullopt},
         // One zero-flow record below the head: the first record is skipped
         // instead and the zero flow is read, so the string is not fitted.
-        {"zero flow beyond the head", {record(1, 2, 10, 3, 1, 1), record(2, 3, 10, 0, 1, 1), record(3, 4, 10, 5, 1, 1)},
+        {"zero flow beyond the head",
+         {record(1, 2, 10, 3, 1, 1), record(2, 3, 10, 0, 1, 1), record(3, 4, 10, 5, 1, 1)},
          std::nullopt},
-        {"negative flow takes the previous record's", {record(1, 2, 10, 3, 1, 1), record(2, 3, 10, -1, 1, 1)},
+        {"negative flow takes the previous record's",
+         {record(1, 2, 10, 3, 1, 1), record(2, 3, 10, -1, 1, 1)},
          std::vector<float>{3, 3}},
-        {"negative first flow takes the next one", {record(1, 2, 10, -2, 1, 1), record(2, 3, 10, -1, 1, 1),
-                                                    record(3, 4, 10, 6, 1, 1)},
+        {"negative first flow takes the next one",
+         {record(1, 2, 10, -2, 1, 1), record(2, 3, 10, -1, 1, 1), record(3, 4, 10, 6, 1, 1)},
          std::vector<float>{6, 6, 6}},
         {"only negative flows", {record(1, 2, 10, -2, 1, 1)}, std::nullopt},
     };

@@ -162,9 +162,9 @@ TEST(OutletDialogue, CountsBeyondNineHundredNinetyNineShowFourDigits)
             EXPECT_EQ(test::snapshot_row(last, 6).substr(0, 48), "     There are [1000] system outlets identified.");
             EXPECT_EQ(test::snapshot_row(last, 7).substr(0, 27), "    System [1000] of [1000]");
         }
-        EXPECT_EQ(test::snapshot_row(last, 8).substr(0, 61),
-                  "     Enter the HGL Control Elevation for NODE [" + format_fixed(static_cast<float>(count), 8, 1) +
-                      "]. ==>");
+        EXPECT_EQ(test::snapshot_row(last, 8).substr(0, 61), "     Enter the HGL Control Elevation for NODE [" +
+                                                                 format_fixed(static_cast<float>(count), 8, 1) +
+                                                                 "]. ==>");
     }
 }
 

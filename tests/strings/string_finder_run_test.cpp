@@ -17,7 +17,6 @@ using test::TemporaryDirectory;
 
 class StringFinderRunTest : public test::RunStepTest {
 protected:
-
     StringFinderRunTest()
     {
         run_.data_files.data_file_names = {"CD0001ZZ"};
@@ -41,8 +40,9 @@ protected:
     void write_network()
     {
         TemporaryDirectory::put("ABSETHZZ.ZZZ", " 3\r\n 1.0 2.0 9.0\r\n");
-        TemporaryDirectory::put("ABSETCZZ.ZZZ",
-                                "heading\r\nheading\r\nheading\r\n     3.0       1.0       2.0       0.0       0.0       0.0\r\n");
+        TemporaryDirectory::put(
+            "ABSETCZZ.ZZZ",
+            "heading\r\nheading\r\nheading\r\n     3.0       1.0       2.0       0.0       0.0       0.0\r\n");
         TemporaryDirectory::put("CD0001ZZ.ZLL", link_line(1.0f, 3.0f, 120.5f, 4.0f, 110.0f, 105.0f) +
                                                     link_line(2.0f, 3.0f, 80.0f, 6.0f, 108.0f, 105.0f) +
                                                     link_line(3.0f, 4.0f, 200.0f, 10.0f, 105.0f, 101.25f));

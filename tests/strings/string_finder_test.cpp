@@ -42,7 +42,7 @@ const std::vector<ConfluenceRow> CONFLUENCES{
     {120.0f, {102.0f, 110.0f, 0.0f, 0.0f, 0.0f}},
 };
 const std::vector<StringRecord> LINKS{
-    link(101.0f, 110.0f, 100.0f, 5.0f), link(110.0f, 120.0f, 150.0f, 8.0f), link(102.0f, 120.0f, 200.0f, 8.0f),
+    link(101.0f, 110.0f, 100.0f, 5.0f), link(110.0f, 120.0f, 150.0f, 8.0f),  link(102.0f, 120.0f, 200.0f, 8.0f),
     link(103.0f, 130.0f, 50.0f, 3.0f),  link(120.0f, 130.0f, 300.0f, 16.0f), link(130.0f, 140.0f, 400.0f, 19.0f),
 };
 
@@ -123,8 +123,7 @@ TEST(StringFinder, RecordsHoldTheValuesTheirFileLinesReadBack)
 {
     // 0.855 is stored as a float just above it and prints 0.86; the string
     // keeps what the file says, so later steps and sums agree with it.
-    const ResolvedStrings resolved =
-        resolve_strings({1.0f}, {}, {link(1.0f, 2.0f, 100.004f, 0.855f)}, 1.0f);
+    const ResolvedStrings resolved = resolve_strings({1.0f}, {}, {link(1.0f, 2.0f, 100.004f, 0.855f)}, 1.0f);
     ASSERT_EQ(resolved.strings.at(0).size(), 1u);
     EXPECT_EQ(resolved.strings[0][0].link_length, 100.0f);
     EXPECT_EQ(resolved.strings[0][0].peak_flow_rate, 0.86f);
@@ -197,8 +196,9 @@ TEST(StringFinder, LoopOfLinksStopsTheTraceOnce)
         1.0f);
     EXPECT_EQ(pairs(resolved.strings[0]), (Pairs{{1, 2}, {2, 3}, {3, 2}}));
     EXPECT_EQ(resolved.window_lines,
-              (std::vector<std::string>{"      Creating String File Number [0001]",
-                                        "     * String File Number [0001] stops at NODE [     2.0]: its links run in a loop"}));
+              (std::vector<std::string>{
+                  "      Creating String File Number [0001]",
+                  "     * String File Number [0001] stops at NODE [     2.0]: its links run in a loop"}));
 }
 
 TEST(StringFinder, ConfluenceWithoutTributaryStringIsLeftAndSaidOnce)
@@ -215,13 +215,12 @@ TEST(StringFinder, ConfluenceWithoutTributaryStringIsLeftAndSaidOnce)
         1.0f);
     EXPECT_EQ(pairs(resolved.strings[1]), (Pairs{{2, 20}, {20, 30}}));
     EXPECT_EQ(pairs(resolved.strings[2]), (Pairs{{3, 30}, {30, 40}}));
-    const std::vector<std::string> expected{
-        "      Creating String File Number [0001]",
-        "      Creating String File Number [0002]",
-        "      Creating String File Number [0003]",
-        "     * Confluence NODE [    50.0] has no tributary string: not extended",
-        "     Extending String File Number [0002]",
-        "     Extending String File Number [0003]"};
+    const std::vector<std::string> expected{"      Creating String File Number [0001]",
+                                            "      Creating String File Number [0002]",
+                                            "      Creating String File Number [0003]",
+                                            "     * Confluence NODE [    50.0] has no tributary string: not extended",
+                                            "     Extending String File Number [0002]",
+                                            "     Extending String File Number [0003]"};
     EXPECT_EQ(resolved.window_lines, expected);
 }
 
@@ -230,8 +229,7 @@ TEST(StringFinder, ChainOfConfluencesExtendsOneStringTwice)
     // 1 and 2 meet at 10, the mainstream and 3 meet at 20: string 2 (the
     // larger flow at 10) is extended at 10 and again at 20 under its number.
     const ResolvedStrings resolved = resolve_strings(
-        {1.0f, 2.0f, 3.0f},
-        {{10.0f, {1.0f, 2.0f, 0.0f, 0.0f, 0.0f}}, {20.0f, {3.0f, 10.0f, 0.0f, 0.0f, 0.0f}}},
+        {1.0f, 2.0f, 3.0f}, {{10.0f, {1.0f, 2.0f, 0.0f, 0.0f, 0.0f}}, {20.0f, {3.0f, 10.0f, 0.0f, 0.0f, 0.0f}}},
         {link(1.0f, 10.0f, 10.0f, 2.0f), link(2.0f, 10.0f, 10.0f, 4.0f), link(10.0f, 20.0f, 10.0f, 6.0f),
          link(3.0f, 20.0f, 10.0f, 1.0f), link(20.0f, 30.0f, 10.0f, 7.0f)},
         1.0f);

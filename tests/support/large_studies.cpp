@@ -16,12 +16,17 @@ struct UnitLink {
     enum Kind { Initial, Pipe, Street, PipeUnderStreet, Box, Channel } kind;
 };
 const std::vector<UnitLink> UNIT_LINKS = {
-    {1, 2, 500.0f, UnitLink::Initial},  {3, 4, 450.0f, UnitLink::Initial},
-    {2, 5, 600.0f, UnitLink::Pipe},     {4, 5, 550.0f, UnitLink::Pipe},
-    {5, 8, 800.0f, UnitLink::Box},      {6, 7, 400.0f, UnitLink::Initial},
-    {7, 8, 700.0f, UnitLink::Street},   {9, 10, 500.0f, UnitLink::Initial},
+    {1, 2, 500.0f, UnitLink::Initial},
+    {3, 4, 450.0f, UnitLink::Initial},
+    {2, 5, 600.0f, UnitLink::Pipe},
+    {4, 5, 550.0f, UnitLink::Pipe},
+    {5, 8, 800.0f, UnitLink::Box},
+    {6, 7, 400.0f, UnitLink::Initial},
+    {7, 8, 700.0f, UnitLink::Street},
+    {9, 10, 500.0f, UnitLink::Initial},
     {10, 11, 650.0f, UnitLink::PipeUnderStreet},
-    {8, 11, 900.0f, UnitLink::Box},     {11, 12, 1000.0f, UnitLink::Channel},
+    {8, 11, 900.0f, UnitLink::Box},
+    {11, 12, 1000.0f, UnitLink::Channel},
 };
 constexpr int UNIT_NODES = 12;
 constexpr int UNIT_SPACING = 13;  // node numbers between two units of one map
@@ -52,14 +57,24 @@ StudyBuilder large_study(int model_type, const std::vector<int>& maps, int units
                 const float up = node(l.upstream);
                 const float down = node(l.downstream);
                 switch (l.kind) {
-                    case UnitLink::Initial: study.add_initial_link(up, down, l.length); break;
-                    case UnitLink::Pipe: study.add_link(up, down, l.length, Element::pipe(1.5f)); break;
-                    case UnitLink::Street: study.add_link(up, down, l.length, Element::none(), StreetSection{}); break;
+                    case UnitLink::Initial:
+                        study.add_initial_link(up, down, l.length);
+                        break;
+                    case UnitLink::Pipe:
+                        study.add_link(up, down, l.length, Element::pipe(1.5f));
+                        break;
+                    case UnitLink::Street:
+                        study.add_link(up, down, l.length, Element::none(), StreetSection{});
+                        break;
                     case UnitLink::PipeUnderStreet:
                         study.add_link(up, down, l.length, Element::pipe(2.0f), StreetSection{});
                         break;
-                    case UnitLink::Box: study.add_link(up, down, l.length, Element::box(3.0f, 5.0f)); break;
-                    case UnitLink::Channel: study.add_link(up, down, l.length, Element::channel(4.0f, 6.0f, 2.0f)); break;
+                    case UnitLink::Box:
+                        study.add_link(up, down, l.length, Element::box(3.0f, 5.0f));
+                        break;
+                    case UnitLink::Channel:
+                        study.add_link(up, down, l.length, Element::channel(4.0f, 6.0f, 2.0f));
+                        break;
                 }
                 study.link(up, down).link_travel_time(1) = l.length / 300.0f;
             }
@@ -80,7 +95,10 @@ std::vector<int> county_map_numbers(int count)
     return maps;
 }
 
-StudyBuilder county_study() { return large_study(6, county_map_numbers(400), 1, 10); }
+StudyBuilder county_study()
+{
+    return large_study(6, county_map_numbers(400), 1, 10);
+}
 
 StudyBuilder region_study()
 {

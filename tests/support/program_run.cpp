@@ -8,8 +8,7 @@
 
 namespace velm::test {
 
-std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed,
-                        const std::function<void()>& run)
+std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed, const std::function<void()>& run)
 {
     window.type(typed);
     std::string reason = "did not stop";

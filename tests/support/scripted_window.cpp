@@ -4,10 +4,7 @@
 
 namespace velm::test {
 
-ScriptedWindow::ScriptedWindow(std::vector<std::string> typed_lines)
-    : typed_(typed_lines.begin(), typed_lines.end())
-{
-}
+ScriptedWindow::ScriptedWindow(std::vector<std::string> typed_lines) : typed_(typed_lines.begin(), typed_lines.end()) {}
 
 void ScriptedWindow::type(const std::vector<std::string>& lines)
 {
@@ -21,7 +18,10 @@ void ScriptedWindow::clear_screen()
     transcript_ += "<clear>\n";
 }
 
-void ScriptedWindow::move_cursor(int column, int row) { grid_.move_cursor(column, row); }
+void ScriptedWindow::move_cursor(int column, int row)
+{
+    grid_.move_cursor(column, row);
+}
 
 void ScriptedWindow::write(std::string_view text, LineEnd end)
 {
@@ -35,8 +35,7 @@ std::string ScriptedWindow::read_line()
     screens_at_reads_.push_back(grid_.dump());
     read_positions_.emplace_back(grid_.cursor_column(), grid_.cursor_row());
     if (typed_.empty()) {
-        throw ScriptExhausted("the scripted window has no more typed lines; the screen was:\n" +
-                              grid_.dump());
+        throw ScriptExhausted("the scripted window has no more typed lines; the screen was:\n" + grid_.dump());
     }
     std::string line = std::move(typed_.front());
     typed_.pop_front();

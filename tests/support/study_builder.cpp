@@ -5,8 +5,8 @@
 #include <cmath>
 #include <map>
 #include <set>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/text_file.h"
@@ -19,7 +19,8 @@ namespace {
 
 // Header values the builder sets in every model file (positions 1-based).
 constexpr int HEADER_MODEL_TYPE = 2;
-constexpr int HEADER_SUBAREA_NODE_RULE = 4;  // tenths digit 2: a subarea is numbered by its initial link's upstream node
+constexpr int HEADER_SUBAREA_NODE_RULE =
+    4;  // tenths digit 2: a subarea is numbered by its initial link's upstream node
 constexpr int HEADER_EXTENSION_SWITCH = 7;
 constexpr int HEADER_GIS_UPDATE_OPTION = 9;  // last digit 9: subareas, links and nodes
 constexpr int HEADER_RETURN_FREQUENCY = 12;
@@ -52,12 +53,21 @@ std::string upper(std::string_view text)
     return result;
 }
 
-float round_half_away(double value) { return static_cast<float>(value < 0 ? -std::floor(-value + 0.5) : std::floor(value + 0.5)); }
+float round_half_away(double value)
+{
+    return static_cast<float>(value < 0 ? -std::floor(-value + 0.5) : std::floor(value + 0.5));
+}
 
-bool is_initial_code(int code) { return code == 21 || code == 22; }
+bool is_initial_code(int code)
+{
+    return code == 21 || code == 22;
+}
 
 // The compact header layout belongs to model types 7 and 8.
-bool compact_header(int model_type) { return model_type == 7 || model_type == 8; }
+bool compact_header(int model_type)
+{
+    return model_type == 7 || model_type == 8;
+}
 
 // The directory the data directory file's first line names: everything up
 // to its last separator, as the system reads it.
@@ -71,7 +81,10 @@ std::string directory_prefix(std::string_view first_line)
     return prefix;
 }
 
-std::string storm_event_extension(int storm_event) { return "Z1" + std::to_string(storm_event); }
+std::string storm_event_extension(int storm_event)
+{
+    return "Z1" + std::to_string(storm_event);
+}
 
 std::string data_file_stem(std::string_view study_id, int map_number)
 {
@@ -110,7 +123,10 @@ StreetSection street_of(const LinkRecord& link)
     return street;
 }
 
-bool has_street(const LinkRecord& link) { return link.curb_height() > 0.0f; }
+bool has_street(const LinkRecord& link)
+{
+    return link.curb_height() > 0.0f;
+}
 
 }  // namespace
 
@@ -137,13 +153,16 @@ StudyBuilder::StudyBuilder(std::string study_id, int model_type, int storm_event
     : study_id_(std::move(study_id)), model_type_(model_type), storm_events_(storm_events)
 {
     if (study_id_.size() != 2) throw std::invalid_argument("a study identifier has two characters");
-    if (storm_events_ < 1 || storm_events_ > STORM_EVENTS) throw std::invalid_argument("a study has 1 to 6 storm events");
-    if (model_type_ < 1 || model_type_ > 10) throw std::invalid_argument("the study builder writes model types 1 to 10 only");
+    if (storm_events_ < 1 || storm_events_ > STORM_EVENTS)
+        throw std::invalid_argument("a study has 1 to 6 storm events");
+    if (model_type_ < 1 || model_type_ > 10)
+        throw std::invalid_argument("the study builder writes model types 1 to 10 only");
 }
 
 NodeRecord& StudyBuilder::add_node(float number, float elevation, std::vector<float> peak_flows)
 {
-    if (static_cast<int>(peak_flows.size()) > storm_events_) throw std::logic_error("more peak flows than storm events");
+    if (static_cast<int>(peak_flows.size()) > storm_events_)
+        throw std::logic_error("more peak flows than storm events");
     if (!node_index_.emplace(number, nodes_.size()).second) throw std::logic_error("node added twice");
     NodeRecord& record = nodes_.emplace_back();
     record.node_number() = number;
@@ -191,10 +210,18 @@ LinkRecord& StudyBuilder::add_link(float upstream_node, float downstream_node, f
 {
     int code = SIZED_CONDUIT_CODE;
     switch (element.type) {
-        case ElementType::NoElement: code = street ? STREET_CODE : SIZED_CONDUIT_CODE; break;
-        case ElementType::Pipe: code = street ? PIPE_UNDER_STREET_CODE : PIPE_CODE; break;
-        case ElementType::Box: code = BOX_CODE; break;
-        case ElementType::Channel: code = CHANNEL_CODE; break;
+        case ElementType::NoElement:
+            code = street ? STREET_CODE : SIZED_CONDUIT_CODE;
+            break;
+        case ElementType::Pipe:
+            code = street ? PIPE_UNDER_STREET_CODE : PIPE_CODE;
+            break;
+        case ElementType::Box:
+            code = BOX_CODE;
+            break;
+        case ElementType::Channel:
+            code = CHANNEL_CODE;
+            break;
     }
     if (street && element.type != ElementType::NoElement && element.type != ElementType::Pipe)
         throw std::logic_error("a street runs over a pipe or alone");
@@ -260,13 +287,18 @@ SubareaRecord& StudyBuilder::add_subarea(float number, float area, SubareaEntry 
     record.cell_soil(1) = soil;
     record.cell_area(1) = area;
     switch (model_type_) {  // a rainfall value inside the range the subarea checks accept
-        case 5: record.column(3) = 12.0f; break;
+        case 5:
+            record.column(3) = 12.0f;
+            break;
         case 6:  // column 94 is the rainfall the GIS subarea file carries
             record.column(3) = 3.0f;
             record.column(94) = 3.0f;
             break;
-        case 9: record.column(6) = 2.0f; break;
-        default: break;
+        case 9:
+            record.column(6) = 2.0f;
+            break;
+        default:
+            break;
     }
     subarea_entries_.push_back(entry);
     return record;
@@ -307,7 +339,10 @@ void StudyBuilder::set_storm_return_frequency(int storm_event, float years)
     return_frequencies_[static_cast<std::size_t>(storm_event - 1)] = years;
 }
 
-void StudyBuilder::set_seam_text(float node, std::string text) { seam_texts_.emplace_back(node, std::move(text)); }
+void StudyBuilder::set_seam_text(float node, std::string text)
+{
+    seam_texts_.emplace_back(node, std::move(text));
+}
 
 void StudyBuilder::set_controls(const ControlParameters& parameters, const HglControlTable& controls)
 {
@@ -316,9 +351,15 @@ void StudyBuilder::set_controls(const ControlParameters& parameters, const HglCo
     write_control_file_ = true;
 }
 
-void StudyBuilder::set_data_directory(std::string first_line) { data_directory_line_ = std::move(first_line); }
+void StudyBuilder::set_data_directory(std::string first_line)
+{
+    data_directory_line_ = std::move(first_line);
+}
 
-void StudyBuilder::omit_file(std::string_view name) { omitted_.push_back(upper(name)); }
+void StudyBuilder::omit_file(std::string_view name)
+{
+    omitted_.push_back(upper(name));
+}
 
 // ------------------------------------------------------------------ plan
 
@@ -355,14 +396,14 @@ struct StudyBuilder::Plan {
         std::optional<std::size_t> carrier_link;  // the link whose group carries it; none for a code-81 group
         int map_number = 0;                       // the map whose data base and model file hold it
     };
-    std::vector<SubareaPlan> subareas;  // beside subareas_
-    std::map<std::size_t, std::size_t> carried;  // link -> the subarea its group carries
+    std::vector<SubareaPlan> subareas;                   // beside subareas_
+    std::map<std::size_t, std::size_t> carried;          // link -> the subarea its group carries
     std::map<float, std::vector<std::size_t>> added_at;  // node -> subareas entering there by code 81
 
     std::vector<int> maps;  // ascending
     std::map<int, std::vector<std::size_t>> links_of_map, nodes_of_map, subareas_of_map;
     std::map<float, std::vector<std::size_t>> incoming;  // links by downstream node, in the order added
-    std::map<float, std::size_t> outgoing;                // the first link leaving each node
+    std::map<float, std::size_t> outgoing;               // the first link leaving each node
 
     struct GisMembers {
         std::vector<std::size_t> nodes, links, foreign_upstream_links, subareas;
@@ -375,15 +416,17 @@ struct StudyBuilder::Plan {
 StudyBuilder::Plan StudyBuilder::plan() const
 {
     Plan plan;
-    std::map<float, std::size_t> initial_from;  // headwater node -> its initial link
+    std::map<float, std::size_t> initial_from;   // headwater node -> its initial link
     std::map<float, std::size_t> first_carrier;  // node -> first link ending there that carries a subarea
     for (std::size_t i = 0; i < links_.size(); ++i) {
         const LinkRecord& l = links_[i];
         plan.incoming[l.downstream_node()].push_back(i);
         plan.outgoing.emplace(l.upstream_node(), i);
         plan.links_of_map[file_map_of(l.downstream_node())].push_back(i);
-        if (is_initial_code(l.process_code())) initial_from.emplace(l.upstream_node(), i);
-        else if (carries_subarea(l, model_type_)) first_carrier.emplace(l.downstream_node(), i);
+        if (is_initial_code(l.process_code()))
+            initial_from.emplace(l.upstream_node(), i);
+        else if (carries_subarea(l, model_type_))
+            first_carrier.emplace(l.downstream_node(), i);
     }
 
     std::set<std::size_t> carriers;
@@ -407,14 +450,16 @@ StudyBuilder::Plan StudyBuilder::plan() const
             plan.added_at[number].push_back(s);
         }
         if (sub.carrier_link) {
-            if (!carriers.insert(*sub.carrier_link).second) throw std::logic_error("a second subarea on the link of " + name);
+            if (!carriers.insert(*sub.carrier_link).second)
+                throw std::logic_error("a second subarea on the link of " + name);
             plan.carried.emplace(*sub.carrier_link, s);
             sub.map_number = file_map_of(links_[*sub.carrier_link].downstream_node());
         }
         plan.subareas_of_map[sub.map_number].push_back(s);
         plan.subareas.push_back(sub);
     }
-    for (std::size_t n = 0; n < nodes_.size(); ++n) plan.nodes_of_map[file_map_of(nodes_[n].node_number())].push_back(n);
+    for (std::size_t n = 0; n < nodes_.size(); ++n)
+        plan.nodes_of_map[file_map_of(nodes_[n].node_number())].push_back(n);
 
     std::set<int> maps;
     for (const auto& [map, members] : plan.links_of_map) maps.insert(map);
@@ -438,11 +483,15 @@ StudyBuilder::Plan StudyBuilder::plan() const
         plan.gis[file].links.push_back(i);
         if (stem_of(links_[i].upstream_node()) != file) plan.gis[file].foreign_upstream_links.push_back(i);
     }
-    for (std::size_t s = 0; s < subareas_.size(); ++s) plan.gis[stem_of(subareas_[s].subarea_number())].subareas.push_back(s);
+    for (std::size_t s = 0; s < subareas_.size(); ++s)
+        plan.gis[stem_of(subareas_[s].subarea_number())].subareas.push_back(s);
     return plan;
 }
 
-std::vector<int> StudyBuilder::map_numbers() const { return plan().maps; }
+std::vector<int> StudyBuilder::map_numbers() const
+{
+    return plan().maps;
+}
 
 int StudyBuilder::file_map_of(float number) const
 {
@@ -486,7 +535,8 @@ void write_subarea_part(std::vector<float>& values, int position, const SubareaR
     for (int k = 1; k <= LAND_USE_CELLS; ++k) {
         const GisCell cell = gis_cell(subarea, k, model_type);
         if (!(cell.area > MIN_LAND_USE_AREA)) continue;
-        const std::size_t at = static_cast<std::size_t>(position + 3 * taken);  // 0-based: the cell after packed_subarea
+        const std::size_t at =
+            static_cast<std::size_t>(position + 3 * taken);  // 0-based: the cell after packed_subarea
         values.at(at) = cell.land_use;
         values.at(at + 1) = cell.soil;
         values.at(at + 2) = cell.area;
@@ -541,9 +591,11 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const StreetSection street = street_of(links_[i]);
         if (std::find(streets.begin(), streets.end(), street) == streets.end()) streets.push_back(street);
     }
-    if (static_cast<int>(streets.size()) > MAX_STREET_SECTIONS) throw std::logic_error("more than 50 street sections in a map");
+    if (static_cast<int>(streets.size()) > MAX_STREET_SECTIONS)
+        throw std::logic_error("more than 50 street sections in a map");
     file.header.set_street_section_count(static_cast<int>(streets.size()));
-    for (std::size_t k = 0; k < streets.size(); ++k) file.header.set_street_section(static_cast<int>(k) + 1, street_row(streets[k]));
+    for (std::size_t k = 0; k < streets.size(); ++k)
+        file.header.set_street_section(static_cast<int>(k) + 1, street_row(streets[k]));
     for (const auto& [position, value] : header_values_) file.header.set_value(position, value);
 
     // Type 10 lays out the groups it reads up to the next marker as the
@@ -558,7 +610,8 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const LinkRecord& l = links_[index];
         ModelGroup group{l.upstream_node(), l.downstream_node(), static_cast<float>(l.process_code()), {}, {}};
         const std::optional<GroupLayout> layout = layout_of(group.code_value);
-        if (!layout || layout->data_count < 0) throw std::logic_error("a link of a process code the builder cannot lay out");
+        if (!layout || layout->data_count < 0)
+            throw std::logic_error("a link of a process code the builder cannot lay out");
         std::vector<float>& v = group.values;
         v.assign(static_cast<std::size_t>(layout->data_count), 0.0f);
         auto set = [&v](int position, float value) { v.at(static_cast<std::size_t>(position - 1)) = value; };
@@ -573,11 +626,14 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         if (layout->element_count >= 4) set(4, l.element_friction_factor());
         if (layout->element_count == 6) {
             switch (family) {
-                case 36: case 46:  // boxes: base width, then height (ft)
+                case 36:
+                case 46:  // boxes: base width, then height (ft)
                     set(5, l.element_base_width());
                     set(6, l.element_height());
                     break;
-                case 34: case 37: case 47:  // height, then base width (ft)
+                case 34:
+                case 37:
+                case 47:  // height, then base width (ft)
                     set(5, l.element_height());
                     set(6, l.element_base_width());
                     break;
@@ -660,11 +716,13 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     WalkVisitor visit;
     visit.link = [&](std::size_t index) { file.groups.push_back(link_group(index)); };
     visit.confluence = [&](float node, int stream, int streams) {
-        file.groups.push_back({node, node, CONFLUENCE_CODE, {static_cast<float>(stream), static_cast<float>(streams)}, {}});
+        file.groups.push_back(
+            {node, node, CONFLUENCE_CODE, {static_cast<float>(stream), static_cast<float>(streams)}, {}});
     };
     visit.seam_in = [&](float node) { file.groups.push_back(seam_group(SEAM_IN_CODE, node, file_map_of(node))); };
     visit.outlet = [&](float node, std::optional<std::size_t> leaving) {
-        if (leaving) file.groups.push_back(seam_group(SEAM_OUT_CODE, node, file_map_of(links_[*leaving].downstream_node())));
+        if (leaving)
+            file.groups.push_back(seam_group(SEAM_OUT_CODE, node, file_map_of(links_[*leaving].downstream_node())));
     };
     visit.subareas_at = [&](float node) {
         const auto at = plan.added_at.find(node);
@@ -694,7 +752,8 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     for (std::size_t i : links) {
         const float outlet = links_[i].downstream_node();
         const auto out = plan.outgoing.find(outlet);
-        const bool continues_in_map = out != plan.outgoing.end() && file_map_of(links_[out->second].downstream_node()) == map_number;
+        const bool continues_in_map =
+            out != plan.outgoing.end() && file_map_of(links_[out->second].downstream_node()) == map_number;
         if (continues_in_map || done.count(i)) continue;
         walk_up(outlet);
         visit.outlet(outlet, out == plan.outgoing.end() ? std::nullopt : std::optional<std::size_t>(out->second));
@@ -798,7 +857,10 @@ std::vector<std::string> StudyBuilder::gis_file_stems() const
     return stems;
 }
 
-GisFiles StudyBuilder::gis_files(std::string_view file_stem) const { return build_gis_files(plan(), std::string(file_stem)); }
+GisFiles StudyBuilder::gis_files(std::string_view file_stem) const
+{
+    return build_gis_files(plan(), std::string(file_stem));
+}
 
 // The nodes of the map or region, then the upstream node of each of its
 // links that lies in another file; links by their downstream node,
@@ -808,7 +870,8 @@ GisFiles StudyBuilder::build_gis_files(const Plan& plan, const std::string& file
     GisFiles files;
     const auto members = plan.gis.find(file_stem);
     if (members != plan.gis.end()) {
-        for (std::size_t n : members->second.nodes) files.nodes.push_back(gis_node(nodes_[n].node_number(), nodes_[n].node_elevation()));
+        for (std::size_t n : members->second.nodes)
+            files.nodes.push_back(gis_node(nodes_[n].node_number(), nodes_[n].node_elevation()));
         for (std::size_t i : members->second.foreign_upstream_links)
             files.nodes.push_back(gis_node(links_[i].upstream_node(), links_[i].upstream_elevation()));
         for (std::size_t i : members->second.links) files.links.push_back(gis_link(links_[i]));
@@ -820,13 +883,17 @@ GisFiles StudyBuilder::build_gis_files(const Plan& plan, const std::string& file
 
 // ------------------------------------------------------------------ model lists
 
-std::vector<ModelListEntry> StudyBuilder::model_list_entries(int storm_event) const { return build_model_list(plan(), storm_event); }
+std::vector<ModelListEntry> StudyBuilder::model_list_entries(int storm_event) const
+{
+    return build_model_list(plan(), storm_event);
+}
 
 std::vector<ModelListEntry> StudyBuilder::build_model_list(const Plan& plan, int storm_event) const
 {
     std::vector<ModelListEntry> entries;
     for (int map : plan.maps)
-        entries.push_back(make_model_list_entry(model_file_name(data_file_stem(study_id_, map), storm_event_extension(storm_event))));
+        entries.push_back(
+            make_model_list_entry(model_file_name(data_file_stem(study_id_, map), storm_event_extension(storm_event))));
     for (const ModelListEdit& edit : model_list_edits_) edit(storm_event, entries);
     return entries;
 }
@@ -897,9 +964,11 @@ std::vector<ModelResultsGroup> StudyBuilder::build_model_results(const Plan& pla
         group.downstream_time_of_concentration = tc_of(l.downstream_node());
         if (const auto carried = plan.carried.find(i); carried != plan.carried.end())
             group.subarea_added_area = subareas_[carried->second].area();
-        if (const auto nodes = plan.nodes_of_map.find(file_map_of(l.downstream_node())); nodes != plan.nodes_of_map.end())
+        if (const auto nodes = plan.nodes_of_map.find(file_map_of(l.downstream_node()));
+            nodes != plan.nodes_of_map.end())
             for (std::size_t n : nodes->second)
-                if (nodes_[n].node_number() == l.downstream_node()) group.total_tributary_area = nodes_[n].total_tributary_area();
+                if (nodes_[n].node_number() == l.downstream_node())
+                    group.total_tributary_area = nodes_[n].total_tributary_area();
         group.travel_time = l.link_travel_time(1);
         groups.push_back(group);
     }
@@ -932,7 +1001,8 @@ std::vector<TelescopedStringRecord>& StudyBuilder::add_string(const std::vector<
         record.telescoped_width = link.replacement_element_base_width();
         record.telescoped_side_slope = link.replacement_element_side_slope();
         record.telescoped_friction_factor = link.replacement_element_friction_factor();
-        record.link_capacity = link.user_capacity() == NO_USER_CAPACITY ? link.computed_capacity() : link.user_capacity();
+        record.link_capacity =
+            link.user_capacity() == NO_USER_CAPACITY ? link.computed_capacity() : link.user_capacity();
         records.push_back(record);
     }
     return records;
@@ -943,7 +1013,8 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
     std::vector<OutputFile> files;
     const std::string list_name = model_list_file_name(study_id_);
     for (int event = 1; event <= storm_events_; ++event)
-        files.push_back({replace_file_extension(list_name, storm_event_extension(event)), [this, &plan, event](const std::string& path) {
+        files.push_back({replace_file_extension(list_name, storm_event_extension(event)),
+                         [this, &plan, event](const std::string& path) {
                              write_model_list_file(path, build_model_list(plan, event));
                          }});
     if (write_control_file_)
@@ -962,32 +1033,35 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::output_files(const Plan& pla
     for (int map : plan.maps) {
         const int link_file_map = model_type_ == 9 ? region_map_number(map) : map;
         if (link_files.insert(link_file_map).second)
-            files.push_back({link_data_base_name(study_id_, link_file_map), [this, &plan, records_of, link_file_map](const std::string& path) {
+            files.push_back({link_data_base_name(study_id_, link_file_map),
+                             [this, &plan, records_of, link_file_map](const std::string& path) {
                                  std::vector<LinkRecord> records;
                                  for (int m : plan.maps)
                                      if ((model_type_ == 9 ? region_map_number(m) : m) == link_file_map)
-                                         for (LinkRecord& l : records_of(links_, plan.links_of_map, m)) records.push_back(std::move(l));
+                                         for (LinkRecord& l : records_of(links_, plan.links_of_map, m))
+                                             records.push_back(std::move(l));
                                  write_link_data_base(path, records);
                              }});
         files.push_back({node_data_base_name(study_id_, map), [this, &plan, records_of, map](const std::string& path) {
                              write_node_data_base(path, records_of(nodes_, plan.nodes_of_map, map));
                          }});
-        files.push_back({subarea_data_base_name(study_id_, map), [this, &plan, records_of, map](const std::string& path) {
-                             write_subarea_data_base(path, records_of(subareas_, plan.subareas_of_map, map));
-                         }});
+        files.push_back(
+            {subarea_data_base_name(study_id_, map), [this, &plan, records_of, map](const std::string& path) {
+                 write_subarea_data_base(path, records_of(subareas_, plan.subareas_of_map, map));
+             }});
         for (int event = 1; event <= storm_events_; ++event)
             files.push_back({model_file_name(data_file_stem(study_id_, map), storm_event_extension(event)),
                              [this, &plan, map, event](const std::string& path) {
                                  write_model_file(path, build_model_file(plan, map, event));
                              }});
-        files.push_back({model_results_file_name(data_file_stem(study_id_, map)), [this, &plan, map](const std::string& path) {
-                             write_model_results_file(path, build_model_results(plan, map));
-                         }});
+        files.push_back(
+            {model_results_file_name(data_file_stem(study_id_, map)), [this, &plan, map](const std::string& path) {
+                 write_model_results_file(path, build_model_results(plan, map));
+             }});
     }
     for (std::size_t k = 0; k < strings_.size(); ++k)
-        files.push_back({string_file_name(study_id_, static_cast<int>(k) + 1), [this, k](const std::string& path) {
-                             write_telescoped_string_file(path, strings_[k]);
-                         }});
+        files.push_back({string_file_name(study_id_, static_cast<int>(k) + 1),
+                         [this, k](const std::string& path) { write_telescoped_string_file(path, strings_[k]); }});
     if (!strings_.empty())
         files.push_back({string_index_file_name(study_id_), [this](const std::string& path) {
                              StringIndexFile index;
@@ -1020,7 +1094,8 @@ std::vector<StudyBuilder::OutputFile> StudyBuilder::export_files() const
 {
     auto all = [](const auto& records) { return std::vector(records.begin(), records.end()); };
     return {
-        {study_id_ + "SUBSZZ.ASC", [this, all](const std::string& path) { write_subarea_data_base(path, all(subareas_)); }},
+        {study_id_ + "SUBSZZ.ASC",
+         [this, all](const std::string& path) { write_subarea_data_base(path, all(subareas_)); }},
         {study_id_ + "NODEZZ.ASC", [this, all](const std::string& path) { write_node_data_base(path, all(nodes_)); }},
         {study_id_ + "LINKZZ.ASC", [this, all](const std::string& path) { write_link_data_base(path, all(links_)); }},
     };
@@ -1045,7 +1120,10 @@ bool StudyBuilder::omitted(std::string_view name) const
     return std::find(omitted_.begin(), omitted_.end(), upper(name)) != omitted_.end();
 }
 
-std::string StudyBuilder::data_directory_file_name() const { return study_id_ + "MPDZZ.ZZZ"; }
+std::string StudyBuilder::data_directory_file_name() const
+{
+    return study_id_ + "MPDZZ.ZZZ";
+}
 
 std::vector<std::string> StudyBuilder::file_names() const
 {

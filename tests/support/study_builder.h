@@ -66,27 +66,27 @@ struct Element {
 
 // A street cross-section carrying flow on a link (link columns 10 to 20).
 struct StreetSection {
-    float curb_height = 0.667f;               // ft
-    float half_width = 20.0f;                 // ft, curb to crown
-    float gutter_lip = 0.1667f;               // ft
-    float gutter_width = 2.0f;                // ft
-    float gutter_hike = 0.125f;               // ft
-    float crown_to_gradebreak = 18.0f;        // ft
-    float center_lane_crossfall = 0.02f;      // decimal
-    float outside_lane_crossfall = 0.02f;     // decimal
-    float parkway_crossfall = 0.02f;          // decimal
-    int sides = 2;                            // street sides that carry flow
-    float friction = 0.015f;                  // Manning n
+    float curb_height = 0.667f;            // ft
+    float half_width = 20.0f;              // ft, curb to crown
+    float gutter_lip = 0.1667f;            // ft
+    float gutter_width = 2.0f;             // ft
+    float gutter_hike = 0.125f;            // ft
+    float crown_to_gradebreak = 18.0f;     // ft
+    float center_lane_crossfall = 0.02f;   // decimal
+    float outside_lane_crossfall = 0.02f;  // decimal
+    float parkway_crossfall = 0.02f;       // decimal
+    int sides = 2;                         // street sides that carry flow
+    float friction = 0.015f;               // Manning n
 
     bool operator==(const StreetSection&) const = default;
 };
 
 // The curve-number values of a subarea of a type-10 study (its code-21 group).
 struct CurveNumberValues {
-    float initial_abstraction = 0.1f;  // initial rainfall abstraction
-    float curve_number = 75.0f;        // S.C.S. curve number
+    float initial_abstraction = 0.1f;   // initial rainfall abstraction
+    float curve_number = 75.0f;         // S.C.S. curve number
     float impervious_fraction = 0.25f;  // decimal
-    float watershed_lag = 0.5f;        // hours
+    float watershed_lag = 0.5f;         // hours
 };
 
 // The modified Puls routing data of a storage element of a type-10 study:
@@ -95,7 +95,8 @@ struct StorageRouting {
     int initial_condition_option = 1;  // 1 storage volume, 2 flow rate, 3 elevation
     float initial_value = 0.0f;
     int outflow_option = 1;  // 1 elevation-storage-discharge, 2 elevation-area-discharge
-    std::vector<std::array<float, 3>> sets{{100.0f, 0.0f, 0.0f}, {102.0f, 5.0f, 10.0f}};  // elevation, storage, discharge
+    std::vector<std::array<float, 3>> sets{{100.0f, 0.0f, 0.0f},
+                                           {102.0f, 5.0f, 10.0f}};  // elevation, storage, discharge
 
     std::array<float, 70> block() const;
 };
@@ -297,10 +298,10 @@ private:
     std::vector<ModelFileEdit> model_file_edits_;
     std::vector<GisFilesEdit> gis_file_edits_;
     std::vector<ModelListEdit> model_list_edits_;
-    std::map<int, std::vector<ModelResultsGroup>> model_results_;  // by map number
+    std::map<int, std::vector<ModelResultsGroup>> model_results_;        // by map number
     std::map<std::pair<float, float>, StorageRouting> storage_routing_;  // type 10, by node pair
     std::map<float, CurveNumberValues> curve_numbers_;                   // type 10, by subarea
-    std::deque<std::vector<TelescopedStringRecord>> strings_;  // string n at n - 1
+    std::deque<std::vector<TelescopedStringRecord>> strings_;            // string n at n - 1
 };
 
 // The first group of a model file with this node pair (and code, when

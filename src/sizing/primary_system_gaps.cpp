@@ -155,7 +155,7 @@ void report_primary_system_gaps(Window& window, TextWriter& report, const std::s
 
     for (int string_number = 1; string_number <= string_count; ++string_number) {
         move_cursor(window, 5, 5);
-        window.write(std::string(PROCESSING_STRING_TEXT) + string_file_name(study_id, string_number).substr(0, 12));
+        window.write(std::string(PROCESSING_STRING_TEXT) + string_file_name(study_id, string_number));
 
         ConveyanceKind previous = NO_CONVEYANCE;
         const TelescopedStringRecord* last = nullptr;

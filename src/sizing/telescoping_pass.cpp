@@ -60,7 +60,8 @@ int telescope_strings(RunContext& run, TelescopingTables& tables, const Telescop
     const std::string index_name = run.outputs.current_file(run.study_file(string_index_file_name(run.study_id)));
     const StringIndexFile index = file_exists(index_name) ? read_string_index_file(index_name) : StringIndexFile{};
     for (const StringIndexRecord& entry : index.records) {
-        write_screen_records(run.session.window, PROCESSING_STRING_FORMAT, {entry.string_number});
+        write_screen_records(run.session.window, string_number_layout(PROCESSING_STRING_FORMAT, entry.string_number),
+                             {entry.string_number});
         const std::string name = run.study_file(string_file_name(run.study_id, entry.string_number));
         const std::string source = run.outputs.current_file(name);
         const std::vector<StringRecord> lines =

@@ -167,7 +167,6 @@ double floor_seconds(const fs::path& directory, const std::vector<std::string>& 
     }
     velm::flush_file_system(scratch);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    fs::remove_all(scratch);
     if (records == 0) throw std::runtime_error("the floor read no record");
     return seconds;
 }
@@ -240,10 +239,15 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const fs::path work = fs::temp_directory_path() / ("velmora_bench." + std::to_string(getpid()));
+    // Each size has a directory of its own, and nothing is deleted before the
+    // last size is measured: a file system that has just deleted thousands of
+    // files makes every file created soon after cost more, which would charge
+    // the benchmark's own clean-up to the next run.
+    const fs::path scratch = fs::temp_directory_path() / ("velmora_bench." + std::to_string(getpid()));
     std::cout << "links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n";
     try {
         for (const StudySize& size : SIZES) {
+            const fs::path work = scratch / (std::to_string(size.maps) + "x" + std::to_string(size.units_per_map));
             // The study is generated, and later the floor measured, in a
             // child process of its own: this process stays small, so the
             // program it starts begins small too.
@@ -252,10 +256,13 @@ int main(int argc, char** argv)
                                                                          size.units_per_map, UNITS_PER_CHAIN);
                 const long count = static_cast<long>(study.links().size());
                 if (max_links >= 0 && count > max_links) return static_cast<double>(count);
-                fs::remove_all(work);
                 fs::create_directories(work);
                 study.write(work);
                 write_command_file(work, study.study_id());
+                // The study is on the disk before the run starts, as an
+                // engineer's study is: the run's flush then waits for the
+                // run's own files only.
+                sync();
                 if (!keep.empty()) {
                     const fs::path input = keep / (std::to_string(count) + ".input");
                     fs::remove_all(input);
@@ -288,9 +295,9 @@ int main(int argc, char** argv)
         }
     } catch (const std::exception& error) {
         std::cerr << "velmora_bench: " << error.what() << '\n';
-        fs::remove_all(work);
+        fs::remove_all(scratch);
         return 1;
     }
-    fs::remove_all(work);
+    fs::remove_all(scratch);
     return 0;
 }

@@ -126,7 +126,8 @@ ProgramRun run_program(const fs::path& directory)
 double floor_seconds(const fs::path& directory, const std::vector<std::string>& inputs,
                      const std::vector<std::string>& outputs)
 {
-    const fs::path scratch = directory / "floor";
+    fs::path scratch = directory;
+    scratch += ".floor";
     fs::create_directories(scratch);
     std::vector<std::vector<std::string>> written;
     for (const std::string& name : outputs) written.push_back(velm::read_text_lines((directory / name).string()));

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -167,6 +168,14 @@ public:
         return targets;
     }
 
+    // The same targets as the record's own columns, for the record reader:
+    // nothing is built per record.
+    FreeFormColumns column_targets()
+    {
+        return {static_cast<std::size_t>(COLUMNS), reals_.data(), TARGET_KINDS.data(), INTEGER_SLOTS.data(),
+                integers_.data(),                  &text_};
+    }
+
     // After a read: the text holds exactly its 10 characters.
     void fit_text()
     {
@@ -186,6 +195,22 @@ private:
             if (INTEGER_COLUMNS[i] == column) return static_cast<int>(i);
         return -1;
     }
+    // The kind and integer slot of every column (index c - 1), worked out
+    // once for the record type.
+    static constexpr std::array<FreeFormKind, COLUMNS> TARGET_KINDS = [] {
+        std::array<FreeFormKind, COLUMNS> kinds{};
+        for (int c = 1; c <= COLUMNS; ++c)
+            kinds[static_cast<std::size_t>(c - 1)] = kind(c) == ColumnKind::Text      ? FreeFormKind::Text
+                                                     : kind(c) == ColumnKind::Integer ? FreeFormKind::Integer
+                                                                                      : FreeFormKind::Real;
+        return kinds;
+    }();
+    static constexpr std::array<std::int16_t, COLUMNS> INTEGER_SLOTS = [] {
+        std::array<std::int16_t, COLUMNS> slots{};
+        for (int c = 1; c <= COLUMNS; ++c) slots[static_cast<std::size_t>(c - 1)] = static_cast<std::int16_t>(integer_slot(c));
+        return slots;
+    }();
+
     static std::size_t real_index(int c)
     {
         if (c < 1 || c > COLUMNS || kind(c) != ColumnKind::Real)
@@ -226,7 +251,7 @@ template <class R>
 std::optional<R> read_record(FreeFormReader& reader)
 {
     R record;
-    const FreeFormResult result = reader.read_line_record(record.read_targets());
+    const FreeFormResult result = reader.read_line_record(record.column_targets());
     if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
     if (!result.ok()) throw FileError(result.message);
     record.fit_text();

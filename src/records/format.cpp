@@ -12,7 +12,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -313,39 +315,50 @@ private:
 
 // ---------------------------------------------------------------------------
 // Field texts
+//
+// Every field is written in place, exactly its width of characters, so that
+// a record line is laid out without building a text per value.
 
-void append_stars(std::string& out, int width)
+char* fill(char* out, std::size_t count, char c)
 {
-    out.append(static_cast<std::size_t>(width), '*');
+    std::memset(out, c, count);
+    return out + count;
 }
 
-void append_right(std::string& out, std::string_view field, int width)
+char* copy(char* out, std::string_view text)
 {
-    if (static_cast<int>(field.size()) > width) {
-        append_stars(out, width);
-        return;
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// A text right-aligned in the field; asterisks when it is wider.
+bool write_right(char* out, std::string_view field, int width)
+{
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (field.size() > w) {
+        fill(out, w, '*');
+        return false;
     }
-    out.append(static_cast<std::size_t>(width) - field.size(), ' ');
-    out.append(field);
+    copy(fill(out, w - field.size(), ' '), field);
+    return true;
 }
+
+}  // namespace
 
 // Fw.d of a float: the exact binary value rounded to d decimals, to nearest
 // with ties to even; "0." before the decimals only when the field has room.
-void append_fixed(std::string& out, float value, int width, int decimals)
+bool write_fixed_field(char* out, float value, int width, int decimals)
 {
     const bool negative = std::signbit(value);
-    if (std::isnan(value)) {
-        append_right(out, "NaN", width);  // stars when narrower than 3
-        return;
-    }
+    if (std::isnan(value)) return write_right(out, "NaN", width);  // stars when narrower than 3
     if (std::isinf(value)) {
-        const std::string_view sign = negative ? "-" : "";
-        const int room = width - static_cast<int>(sign.size());
-        if (room < 3)
-            append_stars(out, width);
-        else
-            append_right(out, std::string(sign) + (room >= 8 ? "Infinity" : "Inf"), width);
-        return;
+        const int room = width - (negative ? 1 : 0);
+        if (room < 3) {
+            fill(out, static_cast<std::size_t>(width), '*');
+            return false;
+        }
+        const std::string_view name = room >= 8 ? "-Infinity" : "-Inf";
+        return write_right(out, negative ? name : name.substr(1), width);
     }
 
     // The rounded magnitude as a digit string holding `decimals` decimals.
@@ -355,13 +368,14 @@ void append_fixed(std::string& out, float value, int width, int decimals)
     static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     // A float has 24 significant bits and 5^9 needs 21, so the product below
     // is exact in double for up to nine decimals: rounding it to an integer
-    // rounds the exact value of the float.
+    // rounds the exact value of the float.  Below 2^53 the whole part and the
+    // fraction of the product are exact too.
     if (decimals <= 9 && magnitude * POWERS[decimals] < 9.0e15) {
         const double exact = magnitude * POWERS[decimals];
-        double scaled = std::floor(exact);
-        const double fraction = exact - scaled;  // exact as well
-        if (fraction > 0.5 || (fraction == 0.5 && std::fmod(scaled, 2.0) != 0.0)) scaled += 1.0;
-        const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(scaled));
+        std::uint64_t scaled = static_cast<std::uint64_t>(exact);  // the whole part: exact is not negative
+        const double fraction = exact - static_cast<double>(scaled);
+        if (fraction > 0.5 || (fraction == 0.5 && (scaled & 1) != 0)) ++scaled;
+        const auto result = std::to_chars(digits, digits + sizeof digits, scaled);
         length = static_cast<std::size_t>(result.ptr - digits);
     } else {
         // glibc prints the exact binary value, rounded to nearest, ties to
@@ -374,8 +388,8 @@ void append_fixed(std::string& out, float value, int width, int decimals)
         const std::size_t first = all.find_first_not_of('0');
         all = first == std::string::npos ? std::string("0") : all.substr(first);
         if (all.size() + 1 > static_cast<std::size_t>(width) || all.size() > sizeof digits) {
-            append_stars(out, width);
-            return;
+            fill(out, static_cast<std::size_t>(width), '*');
+            return false;
         }
         length = all.size();
         all.copy(digits, length);
@@ -386,26 +400,27 @@ void append_fixed(std::string& out, float value, int width, int decimals)
     // With no decimals the zero before the point is the only digit and stays.
     const int needed = (negative ? 1 : 0) + std::max(whole_digits, decimals == 0 ? 1 : 0) + 1 + decimals;
     if (needed > width) {
-        append_stars(out, width);
-        return;
+        fill(out, static_cast<std::size_t>(width), '*');
+        return false;
     }
     const bool leading_zero = whole_digits == 0 && (decimals == 0 || needed < width);
     const int used = needed + (leading_zero && decimals > 0 ? 1 : 0);
-    out.append(static_cast<std::size_t>(width - used), ' ');
-    if (negative) out.push_back('-');
+    char* p = fill(out, static_cast<std::size_t>(width - used), ' ');
+    if (negative) *p++ = '-';
     if (whole_digits > 0)
-        out.append(digits, static_cast<std::size_t>(whole_digits));
+        p = copy(p, std::string_view(digits, static_cast<std::size_t>(whole_digits)));
     else if (leading_zero)
-        out.push_back('0');
-    out.push_back('.');
+        *p++ = '0';
+    *p++ = '.';
     const int fraction_digits = static_cast<int>(length) - whole_digits;
-    out.append(static_cast<std::size_t>(decimals - fraction_digits), '0');
-    out.append(digits + whole_digits, static_cast<std::size_t>(fraction_digits));
+    p = fill(p, static_cast<std::size_t>(decimals - fraction_digits), '0');
+    copy(p, std::string_view(digits + whole_digits, static_cast<std::size_t>(fraction_digits)));
+    return true;
 }
 
 // Iw.m of an integer: at least m digits (leading zeros), right-aligned; a
 // zero with m = 0 is a blank field.
-void append_integer(std::string& out, int value, int width, int min_digits)
+bool write_integer_field(char* out, int value, int width, int min_digits)
 {
     const long long wide = value;
     const unsigned long long magnitude = static_cast<unsigned long long>(wide < 0 ? -wide : wide);
@@ -419,31 +434,59 @@ void append_integer(std::string& out, int value, int width, int min_digits)
         static_cast<std::size_t>(min_digits) > length ? static_cast<std::size_t>(min_digits) - length : 0;
     const std::size_t needed = (value < 0 ? 1 : 0) + zeros + length;
     if (needed > static_cast<std::size_t>(width)) {
-        append_stars(out, width);
-        return;
+        fill(out, static_cast<std::size_t>(width), '*');
+        return false;
     }
-    out.append(static_cast<std::size_t>(width) - needed, ' ');
-    if (value < 0) out.push_back('-');
-    out.append(zeros, '0');
-    out.append(digits, length);
+    char* p = fill(out, static_cast<std::size_t>(width) - needed, ' ');
+    if (value < 0) *p++ = '-';
+    p = fill(p, zeros, '0');
+    copy(p, std::string_view(digits, length));
+    return true;
 }
 
 // Aw of a text: the text stands for a blank-padded character variable, so a
 // shorter text is padded on the right and a longer one gives its first w
 // characters.
+void write_text_field(char* out, std::string_view text, int width)
+{
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (text.size() >= w) {
+        copy(out, text.substr(0, w));
+    } else {
+        fill(copy(out, text), w - text.size(), ' ');
+    }
+}
+
+namespace {
+
+// The field writers for a text being built: the field appended at its end.
+// A width of 0 or less writes nothing.
+void append_fixed(std::string& out, float value, int width, int decimals)
+{
+    if (width <= 0) return;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width));
+    write_fixed_field(out.data() + at, value, width, decimals);
+}
+
+void append_integer(std::string& out, int value, int width, int min_digits)
+{
+    if (width <= 0) return;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width));
+    write_integer_field(out.data() + at, value, width, min_digits);
+}
+
+// A text of A (width 0) is written whole.
 void append_text(std::string& out, const std::string& text, int width)
 {
     if (width == 0) {
         out.append(text);
         return;
     }
-    const std::size_t w = static_cast<std::size_t>(width);
-    if (text.size() >= w) {
-        out.append(text, 0, w);
-    } else {
-        out.append(text);
-        out.append(w - text.size(), ' ');
-    }
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width));
+    write_text_field(out.data() + at, text, width);
 }
 
 // ---------------------------------------------------------------------------

@@ -117,9 +117,8 @@ std::vector<FormatValue> as_format_values(const float* values, std::size_t count
 // line; a line may instead hold `whole_line_values` (the long form), of
 // which the read takes the first `count`.
 template <typename Record, typename Build>
-std::vector<Record> read_records(std::string_view name, int count, Build build, std::size_t whole_line_values = 0)
+std::vector<Record> read_records(TextReader& lines, int count, Build build, std::size_t whole_line_values = 0)
 {
-    TextReader lines(name);
     FreeFormReader reader(lines);
     std::vector<Record> records;
     std::vector<float> values;
@@ -179,19 +178,60 @@ std::string telescoped_string_record_line(const TelescopedStringRecord& record, 
 
 std::vector<StringRecord> read_string_file(std::string_view name)
 {
+    TextReader lines(name);
     return read_records<StringRecord>(
-        name, STRING_RECORD_VALUES,
+        lines, STRING_RECORD_VALUES,
         [](const std::vector<float>& v) { return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]}; },
         TELESCOPED_STRING_VALUES);
 }
 
-std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name)
+namespace {
+
+std::vector<TelescopedStringRecord> read_telescoped_records(TextReader& lines)
 {
-    return read_records<TelescopedStringRecord>(name, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
+    return read_records<TelescopedStringRecord>(lines, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
         std::array<float, TELESCOPED_STRING_VALUES> values{};
         std::copy(v.begin(), v.end(), values.begin());
         return TelescopedStringRecord::from_values(values);
     });
+}
+
+void write_lines(std::string_view name, const std::vector<std::string>& lines)
+{
+    TextWriter file{std::string(name)};
+    for (const std::string& line : lines) file.write_line(line);
+    file.commit();
+}
+
+}  // namespace
+
+std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name)
+{
+    TextReader lines(name);
+    return read_telescoped_records(lines);
+}
+
+std::vector<std::string> telescoped_string_file_lines(std::string_view name,
+                                                      const std::vector<TelescopedStringRecord>& records)
+{
+    std::vector<std::string> lines;
+    lines.reserve(records.size());
+    int line_number = 0;
+    for (const TelescopedStringRecord& record : records) {
+        lines.push_back(telescoped_string_record_line(record, name, ++line_number));
+    }
+    return lines;
+}
+
+std::vector<TelescopedStringRecord> read_telescoped_string_lines(std::string_view name, std::vector<std::string> lines)
+{
+    TextReader reader{std::string(name), std::move(lines)};
+    return read_telescoped_records(reader);
+}
+
+void write_string_file_lines(std::string_view name, const std::vector<std::string>& lines)
+{
+    write_lines(name, lines);
 }
 
 StringIndexFile read_string_index_file(std::string_view name)
@@ -226,12 +266,7 @@ void write_string_file(std::string_view name, const std::vector<StringRecord>& r
 
 void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records)
 {
-    TextWriter file{std::string(name)};
-    int line_number = 0;
-    for (const TelescopedStringRecord& record : records) {
-        file.write_line(telescoped_string_record_line(record, name, ++line_number));
-    }
-    file.commit();
+    write_lines(name, telescoped_string_file_lines(name, records));
 }
 
 void write_string_index_file(std::string_view name, const StringIndexFile& index)

@@ -160,4 +160,11 @@ void write_string_file(std::string_view name, const std::vector<StringRecord>& r
 void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records);
 void write_string_index_file(std::string_view name, const StringIndexFile& index);
 
+// The long form as lines, each refused like the writer refuses it; the
+// records a read of those lines gives back; and the file of given lines.
+std::vector<std::string> telescoped_string_file_lines(std::string_view name,
+                                                      const std::vector<TelescopedStringRecord>& records);
+std::vector<TelescopedStringRecord> read_telescoped_string_lines(std::string_view name, std::vector<std::string> lines);
+void write_string_file_lines(std::string_view name, const std::vector<std::string>& lines);
+
 }  // namespace velm

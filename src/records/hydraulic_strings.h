@@ -13,26 +13,6 @@
 
 namespace velm {
 
-// What the gap report looks at in a line of a long-form string file.
-struct TelescopedLinkSummary {
-    float upstream_node = 0.0f;
-    float downstream_node = 0.0f;
-    float process_code = 0.0f;
-    float element_type = 0.0f;
-    float curb_height = 0.0f;
-};
-
-inline std::vector<TelescopedLinkSummary> telescoped_link_summaries(const std::vector<TelescopedStringRecord>& records)
-{
-    std::vector<TelescopedLinkSummary> links;
-    links.reserve(records.size());
-    for (const TelescopedStringRecord& record : records) {
-        links.push_back({record.upstream_node, record.downstream_node, record.process_code, record.element_type,
-                         record.curb_height});
-    }
-    return links;
-}
-
 struct HydraulicStrings {
     // Set by the string finder of this run.  Until then the steps read the
     // study's string files and index, as the files stand.

@@ -1,6 +1,7 @@
 // String files and the string index: layouts, readers and writers.
 #include "records/string_files.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -187,15 +188,6 @@ std::vector<StringRecord> read_string_file(std::string_view name)
 
 namespace {
 
-std::vector<TelescopedStringRecord> read_telescoped_records(TextReader& lines)
-{
-    return read_records<TelescopedStringRecord>(lines, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
-        std::array<float, TELESCOPED_STRING_VALUES> values{};
-        std::copy(v.begin(), v.end(), values.begin());
-        return TelescopedStringRecord::from_values(values);
-    });
-}
-
 void write_lines(std::string_view name, const std::vector<std::string>& lines)
 {
     TextWriter file{std::string(name)};
@@ -208,7 +200,11 @@ void write_lines(std::string_view name, const std::vector<std::string>& lines)
 std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name)
 {
     TextReader lines(name);
-    return read_telescoped_records(lines);
+    return read_records<TelescopedStringRecord>(lines, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
+        std::array<float, TELESCOPED_STRING_VALUES> values{};
+        std::copy(v.begin(), v.end(), values.begin());
+        return TelescopedStringRecord::from_values(values);
+    });
 }
 
 std::vector<std::string> telescoped_string_file_lines(std::string_view name,
@@ -223,10 +219,29 @@ std::vector<std::string> telescoped_string_file_lines(std::string_view name,
     return lines;
 }
 
-std::vector<TelescopedStringRecord> read_telescoped_string_lines(std::string_view name, std::vector<std::string> lines)
+std::vector<TelescopedLinkSummary> telescoped_link_summaries(const std::vector<TelescopedStringRecord>& records)
 {
-    TextReader reader{std::string(name), std::move(lines)};
-    return read_telescoped_records(reader);
+    std::vector<TelescopedLinkSummary> links;
+    links.reserve(records.size());
+    for (const TelescopedStringRecord& record : records) {
+        links.push_back({record.upstream_node, record.downstream_node, record.process_code, record.element_type,
+                         record.curb_height});
+    }
+    return links;
+}
+
+TelescopedLinkSummary telescoped_link_summary(std::string_view line)
+{
+    constexpr int VALUES_READ = 18;  // through the curb height
+    std::array<float, VALUES_READ> values{};
+    std::vector<FreeFormTarget> targets;
+    targets.reserve(VALUES_READ);
+    for (float& value : values) targets.emplace_back(&value);
+    const std::size_t read_width = static_cast<std::size_t>(NINE_CHARACTER_FIELDS.first_width) +
+                                   static_cast<std::size_t>(VALUES_READ - 1) * NINE_CHARACTER_FIELDS.width;
+    const FreeFormResult result = read_free_form_line(line.substr(0, std::min(read_width, line.size())), targets);
+    if (!result.ok()) throw FileError(result.message);
+    return {values[0], values[1], values[4], values[7], values[17]};
 }
 
 void write_string_file_lines(std::string_view name, const std::vector<std::string>& lines)

@@ -43,14 +43,16 @@ std::optional<std::vector<StringRecord>> run_string_records(RunContext& run, int
 void store_run_telescoped_string(RunContext& run, int string_number, const std::vector<TelescopedStringRecord>& records)
 {
     const std::string name = run.outputs.new_file(string_file_path(run, string_number));
-    std::vector<std::string> lines = telescoped_string_file_lines(name, records);
+    const std::vector<std::string> lines = telescoped_string_file_lines(name, records);
     write_string_file_lines(name, lines);
     if (!run.strings.holds(string_number)) return;
     HydraulicStrings& strings = run.strings;
     strings.telescoped.resize(strings.strings.size());
     strings.long_form_written.resize(strings.strings.size());
-    strings.telescoped[slot(string_number)] =
-        telescoped_link_summaries(read_telescoped_string_lines(name, std::move(lines)));
+    std::vector<TelescopedLinkSummary>& links = strings.telescoped[slot(string_number)];
+    links.clear();
+    links.reserve(lines.size());
+    for (const std::string& line : lines) links.push_back(telescoped_link_summary(line));
     strings.long_form_written[slot(string_number)] = true;
 }
 

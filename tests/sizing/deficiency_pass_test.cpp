@@ -717,7 +717,7 @@ TEST_F(DeficiencyPassFile, RewritesEveryRecordInOrder)
     std::string old_text;
     for (const LinkRecord& link : given) old_text += link_record_line(link) + "\r\n";
     EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZLL"), old_text);
-    run_.outputs.commit();
+    commit_run();
 
     std::vector<LinkRecord> expected = given;
     analyze_link_records(expected, deficiency_settings(controls_, settings_), {});

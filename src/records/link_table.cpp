@@ -150,7 +150,9 @@ LinkTable::File& LinkTable::file(std::string_view name, FilePresence presence)
         const std::string from = source(name);
         if (file_exists(from)) {
             added->file.records = read_link_data_base(from, FilePresence::MustExist);
+            added->file.records.shrink_to_fit();  // held for the whole run
             added->file.exists = true;
+            added->nodes_as_read = file_name_key(from) == file_name_key(name);
         }
         index_.emplace(file_name_key(name), entries_.size());
         entries_.push_back(std::move(added));
@@ -170,13 +172,29 @@ bool LinkTable::exists(std::string_view name) const
 
 void LinkTable::store(File& file, std::string_view written_name)
 {
-    for (std::size_t i = 0; i < file.records.size(); ++i)
-        round_trip_link_record(file.records[i], written_name, static_cast<int>(i) + 1);
-    file.exists = true;
     const std::size_t position = index_.at(file_name_key(file.name));
+    Entry& entry = *entries_[position];
+    bool nodes_kept = true;
+    for (std::size_t i = 0; i < file.records.size(); ++i) {
+        LinkRecord& record = file.records[i];
+        const std::uint64_t nodes = node_pair_key(record.upstream_node(), record.downstream_node());
+        round_trip_link_record(record, written_name, static_cast<int>(i) + 1);
+        if (node_pair_key(record.upstream_node(), record.downstream_node()) != nodes) nodes_kept = false;
+    }
+    file.exists = true;
     if (!file.written) stored_.push_back(position);
     file.written = true;
-    entries_[position]->first_leaving.reset();  // a node number may have taken its field's rounding
+    if (!nodes_kept) {
+        // A node number took its field's rounding.
+        entry.first_leaving.reset();
+        entry.nodes_as_read = false;
+    }
+}
+
+const std::vector<LinkRecord>* LinkTable::records_as_read(std::string_view name) const
+{
+    const Entry* entry = find(name);
+    return entry != nullptr && entry->nodes_as_read ? &entry->file.records : nullptr;
 }
 
 const LinkRecord* LinkTable::first_leaving(File& file, float node)

@@ -58,6 +58,12 @@ public:
     // written.
     void store(File& file, std::string_view written_name);
 
+    // The records of a data base that the table read from the file itself
+    // (not from a run's new version), while no rewrite has changed a node
+    // number of theirs: the node pairs a search of the files as they stood
+    // before the run finds.  nullptr for any other file.
+    const std::vector<LinkRecord>* records_as_read(std::string_view name) const;
+
     // The first record of the file (in file order) whose upstream node equals
     // `node` exactly; nullptr when none.
     const LinkRecord* first_leaving(File& file, float node);
@@ -72,6 +78,7 @@ private:
         // Upstream node key to the first record leaving it; built on the
         // first look-up (the run changes no link's nodes).
         std::unique_ptr<std::unordered_map<std::uint32_t, std::uint32_t>> first_leaving;
+        bool nodes_as_read = false;  // read from the file itself, node numbers unchanged since
     };
     Entry* find(std::string_view name) const;
     std::string source(std::string_view name) const;

@@ -48,9 +48,10 @@ struct StudyFiles {
     RunContext& run;
     std::string study_id;
     int model_type_code;
-    // The search reads the files as they stood before the run: the run
-    // changes no link's node pair.
-    LinkSearchIndex search{run.session.data_directory};
+    // The search finds the node pairs of the files as they stood before the
+    // run (the run changes no link's node pair), most of them in the run's
+    // link table.
+    LinkSearchIndex search{run.session.data_directory, run.links};
 
     std::optional<ContinuingLink> continuing_link(float last_upstream, float last_downstream, float outlet_node)
     {

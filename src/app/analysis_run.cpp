@@ -20,6 +20,7 @@
 #include "sizing/deficiency_pass.h"
 #include "sizing/telescoping_pass.h"
 #include "strings/balanced_hgl.h"
+#include "strings/run_strings.h"
 #include "strings/string_finder.h"
 
 namespace velm {
@@ -208,6 +209,7 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
     if (uses_balanced_hgl(controls.friction_slope_model)) run_balanced_hgl_estimation(run);
     run_deficiency_analysis(run);
     run_telescoping_analysis(run);
+    write_run_string_files(run);
 
     // Every step is done: the link data bases the steps rewrote are written,
     // once each, and the run's files replace the previous run's together.

@@ -2,14 +2,12 @@
 
 #include <dirent.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <map>
 #include <set>
-#include <unordered_map>
 #include <utility>
 
 namespace velm {
@@ -57,7 +55,16 @@ std::optional<std::string> answer(const Listing& listing, std::string_view name)
 {
     const auto it = listing.find(ascii_lower(name));
     if (it == listing.end()) return std::nullopt;
+    if (const auto exact = it->second.find(std::string(name)); exact != it->second.end()) return *exact;
     return *it->second.begin();
+}
+
+std::string entry_path(const std::string& directory, std::string_view name)
+{
+    std::string path = directory;
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += name;
+    return path;
 }
 
 // A study touches a handful of directories; past this many they are read on
@@ -77,15 +84,36 @@ public:
     DirectoryIndex(const DirectoryIndex&) = delete;
     DirectoryIndex& operator=(const DirectoryIndex&) = delete;
 
-    std::optional<std::string> find(const std::string& directory, std::string_view name)
+    // Brings the kept listings up to date with every change noticed so far.
+    void apply_notices()
     {
-        if (notices_ < 0) return fresh_answer(directory, name);
-        apply_notices();
-        struct stat info {};
-        if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+        if (notices_ < 0) return;
+        alignas(inotify_event) char buffer[65536];
+        for (;;) {
+            const ssize_t got = read(notices_, buffer, sizeof buffer);
+            if (got <= 0) {
+                if (got < 0 && errno == EINTR) continue;
+                return;  // nothing more waiting
+            }
+            for (ssize_t offset = 0; offset < got;) {
+                const auto* notice = reinterpret_cast<const inotify_event*>(buffer + offset);
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
+                apply(*notice);
+            }
+        }
+    }
+
+    // The look-up in a directory identified by `info`, with the notices
+    // applied: from the kept listing when there is one; otherwise the name
+    // as written when it is there, else from a listing read now (and kept
+    // from then on when the directory can be watched).
+    std::optional<std::string> find(const std::string& directory, const struct stat& info, std::string_view name)
+    {
         const Key key{info.st_dev, info.st_ino};
         if (const auto it = listings_.find(key); it != listings_.end()) return answer(it->second, name);
-        if (watched_.size() >= MAX_WATCHED_DIRECTORIES) return fresh_answer(directory, name);
+        struct stat entry {};
+        if (lstat(entry_path(directory, name).c_str(), &entry) == 0) return std::string(name);
+        if (notices_ < 0 || watched_.size() >= MAX_WATCHED_DIRECTORIES) return fresh_answer(directory, name);
 
         // The watch comes first: a change made while the directory is read
         // is then noticed too, and applying it again is harmless.
@@ -105,24 +133,6 @@ private:
         const auto listing = read_listing(directory);
         if (!listing) return std::nullopt;
         return answer(*listing, name);
-    }
-
-    // Brings the kept listings up to date with every change noticed so far.
-    void apply_notices()
-    {
-        alignas(inotify_event) char buffer[65536];
-        for (;;) {
-            const ssize_t got = read(notices_, buffer, sizeof buffer);
-            if (got <= 0) {
-                if (got < 0 && errno == EINTR) continue;
-                return;  // nothing more waiting
-            }
-            for (ssize_t offset = 0; offset < got;) {
-                const auto* notice = reinterpret_cast<const inotify_event*>(buffer + offset);
-                offset += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
-                apply(*notice);
-            }
-        }
     }
 
     void apply(const inotify_event& notice)
@@ -150,12 +160,28 @@ private:
     std::unordered_map<int, Key> watched_;
 };
 
-}  // namespace
-
-std::optional<std::string> find_in_any_case(const std::string& directory, std::string_view name)
+DirectoryIndex& the_index()
 {
     static DirectoryIndex index;
-    return index.find(directory, name);
+    return index;
+}
+
+}  // namespace
+
+std::optional<std::string> DirectoryLookups::find(const std::string& directory, std::string_view name)
+{
+    DirectoryIndex& index = the_index();
+    if (!caught_up_) {
+        index.apply_notices();
+        caught_up_ = true;
+    }
+    auto [it, added] = directories_.try_emplace(directory);
+    if (added) {
+        struct stat info {};
+        if (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) it->second = info;
+    }
+    if (!it->second) return std::nullopt;
+    return index.find(directory, *it->second, name);
 }
 
 }  // namespace velm

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
+#include <algorithm>
 
 namespace velm {
 namespace {
@@ -20,12 +22,6 @@ std::string written_name(std::string_view name)
 {
     const auto end = name.find_last_not_of(' ');
     return std::string(end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1));
-}
-
-bool entry_exists(const std::string& path)
-{
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
 }
 
 [[noreturn]] void throw_file_error(std::string_view action, std::string_view name, int error)
@@ -94,13 +90,17 @@ std::string file_name_key(std::string_view name)
     return key;
 }
 
-std::filesystem::path resolve_file_name(std::string_view name)
-{
-    const std::string text = local_name(name);
+namespace {
 
+// Joins the parts of a local name into a path, each part as `find_part`
+// gives it (nothing: the part is missing, and it and every later part stay
+// as written).  "." and ".." are kept as written; empty parts are dropped.
+template <class FindPart>
+std::string join_parts(const std::string& text, FindPart find_part)
+{
     std::string resolved;
     if (!text.empty() && text.front() == '/') resolved = "/";
-    bool missing = false;  // once a part is missing, the rest stay as written
+    bool missing = false;
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('/', start);
@@ -111,52 +111,201 @@ std::filesystem::path resolve_file_name(std::string_view name)
 
         std::string part(component);
         if (!missing && component != "." && component != "..") {
-            const std::string candidate = resolved + part;
-            if (!entry_exists(candidate)) {
-                if (auto found = find_in_any_case(resolved.empty() ? std::string(".") : resolved, component)) {
-                    part = std::move(*found);
-                } else {
-                    missing = true;
-                }
+            if (auto found = find_part(resolved, component)) {
+                part = std::move(*found);
+            } else {
+                missing = true;
             }
         }
         resolved += part;
         if (end < text.size()) resolved += '/';
     }
-    return std::filesystem::path(resolved);
+    return resolved;
+}
+
+// The local name as a path, every part as written.
+std::string path_as_written(const std::string& text)
+{
+    return join_parts(text,
+                      [](const std::string&, std::string_view part) { return std::optional<std::string>(part); });
+}
+
+// Each part found in its directory in the letter case the directory holds.
+std::string look_up_parts(const std::string& text, DirectoryLookups& lookups)
+{
+    return join_parts(text, [&](const std::string& resolved, std::string_view part) {
+        return lookups.find(resolved.empty() ? std::string(".") : resolved, part);
+    });
+}
+
+// A name resolved, with what stands under the path.
+struct Resolution {
+    std::filesystem::path path;
+    bool found = false;  // stat of the path succeeded: `info` holds it
+    struct stat info {};
+};
+
+// The parts looked up on the disk, after the name as written was not found
+// there (`as_written`): a name in another letter case, or a new file.
+Resolution look_up(const std::string& text, const std::string& as_written, bool stat_result)
+{
+    DirectoryLookups lookups;
+    Resolution resolution;
+    std::string path = look_up_parts(text, lookups);
+    if (stat_result && path != as_written) resolution.found = stat(path.c_str(), &resolution.info) == 0;
+    resolution.path = std::move(path);
+    return resolution;
+}
+
+// The resolution of a name: the name as written whenever it is there (one
+// look at the disk for the common case), its parts looked up otherwise.
+Resolution resolve(std::string_view name)
+{
+    const std::string text = local_name(name);
+    const std::string as_written = path_as_written(text);
+    if (as_written.empty()) return {};
+    Resolution resolution;
+    if (stat(as_written.c_str(), &resolution.info) == 0) {
+        resolution.path = as_written;
+        resolution.found = true;
+        return resolution;
+    }
+    return look_up(text, as_written, true);
+}
+
+// The claimed names of a run's new versions (see claim_new_version).
+struct NewVersion {
+    int claims = 0;
+    bool written = false;
+    std::size_t size = 0;  // of the file, once written
+};
+std::unordered_map<std::string, NewVersion> claimed_new_versions;
+
+NewVersion* claimed(std::string_view name)
+{
+    if (claimed_new_versions.empty()) return nullptr;
+    const auto it = claimed_new_versions.find(std::string(name));
+    return it == claimed_new_versions.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+std::filesystem::path resolve_file_name(std::string_view name)
+{
+    if (claimed(name) != nullptr) return std::filesystem::path(name);
+    return resolve(name).path;
+}
+
+std::vector<std::filesystem::path> resolve_file_names(const std::vector<std::string>& names)
+{
+    DirectoryLookups lookups;
+    std::vector<std::filesystem::path> paths;
+    paths.reserve(names.size());
+    for (const std::string& name : names) paths.emplace_back(look_up_parts(local_name(name), lookups));
+    return paths;
+}
+
+void claim_new_version(const std::string& name)
+{
+    ++claimed_new_versions[name].claims;
+}
+
+bool new_version_exists(const std::string& name)
+{
+    const NewVersion* version = claimed(name);
+    return version != nullptr && version->written;
+}
+
+void release_new_version(const std::string& name)
+{
+    const auto it = claimed_new_versions.find(name);
+    if (it != claimed_new_versions.end() && --it->second.claims <= 0) claimed_new_versions.erase(it);
 }
 
 bool file_exists(std::string_view name)
 {
-    const std::filesystem::path path = resolve_file_name(name);
-    if (path.empty()) return false;
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    if (const NewVersion* version = claimed(name)) return version->written;
+    const Resolution file = resolve(name);
+    return file.found && !S_ISDIR(file.info.st_mode);
 }
 
 void delete_file(std::string_view name)
 {
-    const std::filesystem::path path = resolve_file_name(name);
-    if (path.empty()) return;
-    if (unlink(path.c_str()) != 0 && errno != ENOENT) throw_file_error("Cannot delete", name, errno);
+    if (NewVersion* version = claimed(name)) {
+        if (!version->written) return;
+        if (unlink(std::string(name).c_str()) != 0 && errno != ENOENT) throw_file_error("Cannot delete", name, errno);
+        version->written = false;
+        return;
+    }
+    // The name as written is tried first; the look-up only when it is not
+    // there.
+    const std::string text = local_name(name);
+    const std::string as_written = path_as_written(text);
+    if (as_written.empty()) return;
+    if (unlink(as_written.c_str()) == 0) return;
+    if (errno != ENOENT && errno != ENOTDIR) throw_file_error("Cannot delete", name, errno);
+    const Resolution file = look_up(text, as_written, false);
+    if (file.path == as_written) return;
+    if (unlink(file.path.c_str()) != 0 && errno != ENOENT) throw_file_error("Cannot delete", name, errno);
 }
 
-std::string read_whole_file(std::string_view name)
-{
-    const std::filesystem::path path = resolve_file_name(name);
-    const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw_file_error("Cannot open", name, path.empty() ? ENOENT : errno);
+namespace {
 
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(fd);
-        throw_file_error("Cannot open", name, EISDIR);
+// Opens a file for reading: the name as written first, the look-up only when
+// it is not there.  -1 with the error number when it cannot be opened.
+int open_for_reading(std::string_view name, int& error)
+{
+    error = 0;
+    std::string path;
+    if (const NewVersion* version = claimed(name)) {
+        if (!version->written) {
+            error = ENOENT;
+            return -1;
+        }
+        path = std::string(name);
+    } else {
+        const std::string text = local_name(name);
+        path = path_as_written(text);
+        if (path.empty()) {
+            error = ENOENT;
+            return -1;
+        }
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) {
+            error = fd < 0 ? errno : 0;
+            return fd;
+        }
+        const int not_there = errno;
+        std::string found = look_up(text, path, false).path;
+        if (found == path) {
+            error = not_there;
+            return -1;
+        }
+        path = std::move(found);
     }
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) error = errno;
+    return fd;
+}
+
+// The file behind an open descriptor (closed here), `info` its fstat;
+// FileError for a failed read.
+std::string read_open_file(int fd, std::string_view name, const struct stat& info)
+{
+    // A regular file is read up to the size it has (no read more to meet its
+    // end); anything else to its end.
+    const bool sized = S_ISREG(info.st_mode) && info.st_size > 0;
+    const std::size_t size = sized ? static_cast<std::size_t>(info.st_size) : 0;
     std::string contents;
-    if (info.st_size > 0) contents.reserve(static_cast<std::size_t>(info.st_size));
+    if (sized) contents.reserve(size);
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        std::size_t want = sizeof buffer;
+        if (sized) {
+            if (contents.size() >= size) break;
+            want = std::min(want, size - contents.size());
+        }
+        const ssize_t got = ::read(fd, buffer, want);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -168,6 +317,39 @@ std::string read_whole_file(std::string_view name)
     }
     close(fd);
     return contents;
+}
+
+}  // namespace
+
+std::string read_whole_file(std::string_view name)
+{
+    int error = 0;
+    const int fd = open_for_reading(name, error);
+    if (fd < 0) throw_file_error("Cannot open", name, error);
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        throw_file_error("Cannot open", name, EISDIR);
+    }
+    return read_open_file(fd, name, info);
+}
+
+std::optional<std::string> read_whole_file_if_exists(std::string_view name)
+{
+    int error = 0;
+    const int fd = open_for_reading(name, error);
+    if (fd < 0) {
+        // A file that is there but cannot be opened is an error; a name that
+        // cannot be looked at is a missing file, as for file_exists.
+        if (error == ENOENT || error == ENOTDIR || !file_exists(name)) return std::nullopt;
+        throw_file_error("Cannot open", name, error);
+    }
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        return std::nullopt;
+    }
+    return read_open_file(fd, name, info);
 }
 
 namespace {
@@ -195,55 +377,87 @@ bool is_read_only(const std::filesystem::path& path, const struct stat& info)
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0;
 }
 
+// Forgets a replacement that will not be installed: its temporary goes.
+void drop_replacement(const PendingReplacement& pending)
+{
+    unlink(pending.temporary.c_str());
+    if (NewVersion* version = claimed(pending.temporary.string())) version->written = false;
+}
+
 PendingReplacement write_replacement(std::string_view name, std::string_view contents)
 {
-    const std::filesystem::path path = resolve_file_name(name);
+    // A claimed new version is this program's own file under an exact name:
+    // nothing to look up, nothing to protect.
+    NewVersion* const version = claimed(name);
+    Resolution file;
+    if (version != nullptr) {
+        file.path = std::string(name);
+    } else {
+        file = resolve(name);
+    }
+    const std::filesystem::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
     // A run's new version is itself a scratch copy that only the run's
     // commit puts in place: it is written where it stands, without a
     // temporary of its own (each file created and deleted costs the file
     // system more than the writing).
+    const bool in_place = version != nullptr || is_run_new_version(path);
     std::filesystem::path temporary = path;
-    if (!is_run_new_version(path)) temporary.replace_filename("." + path.filename().string() + ".velm-new");
+    if (!in_place) temporary.replace_filename("." + path.filename().string() + ".velm-new");
 
-    // The new file keeps the permissions of the one it replaces.
-    struct stat old_info {};
-    const bool had_old = stat(path.c_str(), &old_info) == 0;
-    if (had_old && S_ISDIR(old_info.st_mode)) throw_file_error("Cannot write", name, EISDIR);
-    if (had_old && is_read_only(path, old_info)) throw_file_error("Cannot write", name, EACCES);
+    const bool had_old = file.found;
+    if (had_old && S_ISDIR(file.info.st_mode)) throw_file_error("Cannot write", name, EISDIR);
+    if (had_old && is_read_only(path, file.info)) throw_file_error("Cannot write", name, EACCES);
 
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A new version this program has written already is written over, not
+    // emptied first: the file system takes a file emptied and written again
+    // for a rewrite and starts writing it to the disk at once, which the
+    // commit's one flush for all makes needless.
+    const bool rewrite = version != nullptr && version->written;
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (rewrite ? 0 : O_TRUNC), 0666);
     if (fd < 0) throw_file_error("Cannot write", name, errno);
-    if (had_old) fchmod(fd, old_info.st_mode & 07777);
-    if (const int error = write_all(fd, contents); error != 0) {
+    PendingReplacement pending{std::string(name), path, std::move(temporary)};
+    // The new file keeps the permissions of the one it replaces (a file
+    // rewritten where it stands keeps its own).
+    if (had_old && !in_place) fchmod(fd, file.info.st_mode & 07777);
+    int error = write_all(fd, contents);
+    if (error == 0 && rewrite && contents.size() < version->size && ftruncate(fd, static_cast<off_t>(contents.size())) != 0)
+        error = errno;
+    if (error != 0) {
         close(fd);
-        unlink(temporary.c_str());
+        drop_replacement(pending);
         throw_file_error("Cannot write", name, error);
     }
     // The new content reaches the disk before it replaces the old, and the
     // directory after, so that a power loss leaves one of the two whole.
-    if (disk_flushes_on && !is_run_new_version(path) && fsync(fd) != 0) {
+    if (disk_flushes_on && !in_place && fsync(fd) != 0) {
         const int error = errno;
         close(fd);
-        unlink(temporary.c_str());
+        drop_replacement(pending);
         throw_file_error("Cannot write", name, error);
     }
     if (close(fd) != 0) {
         const int error = errno;
-        unlink(temporary.c_str());
+        drop_replacement(pending);
         throw_file_error("Cannot write", name, error);
     }
-    return {std::string(name), path, temporary};
+    if (version != nullptr) {
+        version->written = true;
+        version->size = contents.size();
+    }
+    return pending;
 }
 
 void install_replacement(const PendingReplacement& pending)
 {
+    if (pending.temporary == pending.path) return;  // written in place
     if (rename(pending.temporary.c_str(), pending.path.c_str()) != 0) {
         const int error = errno;
         unlink(pending.temporary.c_str());
         throw_file_error("Cannot write", pending.name, error);
     }
-    if (!is_run_new_version(pending.path)) flush_directory(pending.path.parent_path());
+    flush_directory(pending.path.parent_path());
 }
 
 }  // namespace
@@ -289,10 +503,16 @@ void flush_file(const std::filesystem::path& file)
 
 void check_replaceable(std::string_view name)
 {
-    const std::filesystem::path path = resolve_file_name(name);
-    struct stat info {};
-    if (!path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && is_read_only(path, info))
-        throw_file_error("Cannot write", name, EACCES);
+    find_replaceable_file(name);
+}
+
+ReplaceableFile find_replaceable_file(std::string_view name)
+{
+    if (const NewVersion* version = claimed(name)) return {std::filesystem::path(name), version->written};
+    const Resolution file = resolve(name);
+    const bool exists = file.found && !S_ISDIR(file.info.st_mode);
+    if (exists && is_read_only(file.path, file.info)) throw_file_error("Cannot write", name, EACCES);
+    return {file.path, exists};
 }
 
 void replace_file_atomically(std::string_view name, std::string_view contents)
@@ -308,7 +528,7 @@ void replace_files_together(const std::vector<FileReplacement>& files, const std
         for (const FileReplacement& file : files) pending.push_back(write_replacement(file.name, file.contents));
         if (before_install) before_install();
     } catch (...) {
-        for (const PendingReplacement& written : pending) unlink(written.temporary.c_str());
+        for (const PendingReplacement& written : pending) drop_replacement(written);
         throw;
     }
     for (const PendingReplacement& written : pending) install_replacement(written);
@@ -316,12 +536,26 @@ void replace_files_together(const std::vector<FileReplacement>& files, const std
 
 void append_to_file(std::string_view name, std::string_view contents)
 {
-    const std::filesystem::path path = resolve_file_name(name);
+    NewVersion* const version = claimed(name);
+    Resolution file;
+    if (version != nullptr) {
+        file.path = std::string(name);
+    } else {
+        file = resolve(name);
+    }
+    const std::filesystem::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot append to", name, EINVAL);
-    if (struct stat info{}; stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && is_read_only(path, info))
+    if (file.found && !S_ISDIR(file.info.st_mode) && is_read_only(path, file.info))
         throw_file_error("Cannot append to", name, EACCES);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // A claimed name not written yet starts empty (whatever a killed run
+    // left there is not this run's).
+    const bool fresh = version != nullptr && !version->written;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (fresh ? O_TRUNC : 0), 0666);
     if (fd < 0) throw_file_error("Cannot append to", name, errno);
+    if (version != nullptr) {
+        version->size = fresh ? contents.size() : version->size + contents.size();
+        version->written = true;
+    }
     if (const int error = write_all(fd, contents); error != 0) {
         close(fd);
         throw_file_error("Cannot append to", name, error);

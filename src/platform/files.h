@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ public:
 // in that case.  A name that does not exist keeps its parts as written.
 std::filesystem::path resolve_file_name(std::string_view name);
 
+// Resolves several names as resolve_file_name resolves each, at one moment:
+// each directory is looked at once for them all, not once a name.
+std::vector<std::filesystem::path> resolve_file_names(const std::vector<std::string>& names);
+
 // The name as resolve_file_name would give it, in lower case, found without
 // looking at the disk: two names of the system have the same key exactly
 // when they resolve to the same path in some letter case.
@@ -37,6 +42,8 @@ void delete_file(std::string_view name);
 
 // The whole content of a file as bytes; FileError when it is missing.
 std::string read_whole_file(std::string_view name);
+// The same, or nothing when the file is missing (as file_exists would say).
+std::optional<std::string> read_whole_file_if_exists(std::string_view name);
 
 // Replaces the file with the given content: the content goes to a temporary
 // file in the same directory, which is then renamed over the old file, so a
@@ -50,6 +57,27 @@ void replace_file_atomically(std::string_view name, std::string_view contents);
 // file is renamed over the old one, which the directory would allow; the
 // file's own protection is what counts.
 void check_replaceable(std::string_view name);
+
+// The path resolve_file_name gives a file about to be replaced, after the
+// same check, and whether a file is there now.
+struct ReplaceableFile {
+    std::filesystem::path path;
+    bool exists = false;
+};
+ReplaceableFile find_replaceable_file(std::string_view name);
+
+// A run's new versions (see RunOutputs) are files that this program alone
+// makes, under names it chose beside the files they replace.  Once a name is
+// claimed, every write to it goes straight to it (no temporary, no look-up of
+// the letter case: the name is exact), and whether the file exists is known
+// here, from the writes and deletions, without asking the disk, until the
+// name is released.  A file under a claimed name that this program did not
+// write (a killed run's leftover) does not count as existing.
+void claim_new_version(const std::string& name);
+bool new_version_exists(const std::string& name);
+// Forgets the name; the file, when written, stays (delete_file it first to
+// remove it).
+void release_new_version(const std::string& name);
 
 // Whether new files are flushed to disk before they replace the old ones; on
 // unless a caller turns it off.  Only test fixtures that write throw-away

@@ -116,9 +116,15 @@ std::vector<RecordBytes> decode_records(std::string_view bytes, std::string_view
 
 RecordFile::RecordFile(std::string name, Open how) : name_(std::move(name))
 {
-    const bool exists = file_exists(name_);
-    if (how == Open::MustExist || (how == Open::CreateIfMissing && exists)) {
+    bool exists = false;
+    if (how == Open::MustExist) {
         records_ = decode_records(read_whole_file(name_), name_);  // FileError when missing
+        exists = true;
+    } else if (how == Open::CreateIfMissing) {
+        if (auto bytes = read_whole_file_if_exists(name_)) {
+            records_ = decode_records(*bytes, name_);
+            exists = true;
+        }
     }
     // A file that is new, or started afresh, is written on close even if empty.
     modified_ = how == Open::New || !exists;

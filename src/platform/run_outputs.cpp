@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "platform/files.h"
@@ -19,13 +20,6 @@ constexpr std::string_view ATOMIC_REWRITE_SUFFIX = ".velm-new";
 bool ends_with(std::string_view text, std::string_view end)
 {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-void rename_or_throw(const fs::path& from, const fs::path& to)
-{
-    if (std::rename(from.c_str(), to.c_str()) != 0) {
-        throw FileError("Cannot replace file '" + to.string() + "': " + std::strerror(errno));
-    }
 }
 
 // The journal: one new version and its file a line each, in pairs.
@@ -44,14 +38,16 @@ std::vector<std::pair<std::string, std::string>> read_journal(const std::string&
     return pairs;
 }
 
-// Renames every new version that is still there over its file.
+// Renames every new version that is still there over its file (one that is
+// gone was renamed before a stop), then flushes the files' directories.
 void replace_from_journal(const std::vector<std::pair<std::string, std::string>>& pairs)
 {
     std::set<std::string> directories;
     for (const auto& [new_version, file] : pairs) {
-        std::error_code error;
-        if (!fs::exists(new_version, error)) continue;  // replaced before the stop
-        rename_or_throw(new_version, file);
+        if (std::rename(new_version.c_str(), file.c_str()) != 0) {
+            if (errno == ENOENT) continue;  // replaced before the stop
+            throw FileError("Cannot replace file '" + file + "': " + std::strerror(errno));
+        }
         directories.insert(fs::path(file).parent_path().string());
     }
     for (const std::string& directory : directories) flush_directory(directory);
@@ -74,28 +70,29 @@ const RunOutputs::Entry* RunOutputs::find(std::string_view name) const
     return found == index_.end() ? nullptr : &entries_[found->second];
 }
 
-// A new version, once there, stays until the commit or the discard.
+// This program makes the new versions: whether one exists is known without
+// asking the disk (see claim_new_version).
 bool RunOutputs::exists(const Entry& entry) const
 {
-    if (!entry.written) entry.written = file_exists(entry.new_version);
-    return entry.written;
+    return new_version_exists(entry.new_version);
 }
 
 std::string RunOutputs::add(std::string_view name, bool copy_current)
 {
     std::string key = file_name_key(name);
     if (const auto found = index_.find(key); found != index_.end()) return entries_[found->second].new_version;
-    const fs::path path = resolve_file_name(name);
-    if (path.empty() || !path.has_filename()) throw FileError("Cannot write file '" + std::string(name) + "'");
     // A read-only file stops the run before its work, so nothing is replaced.
-    check_replaceable(name);
+    const ReplaceableFile file = find_replaceable_file(name);
+    const fs::path& path = file.path;
+    if (path.empty() || !path.has_filename()) throw FileError("Cannot write file '" + std::string(name) + "'");
     fs::path new_version = path;
     new_version.replace_filename("." + path.filename().string() + std::string(RUN_OUTPUT_SUFFIX));
-    delete_file(new_version.string());
-    if (copy_current && file_exists(name)) copy_file_atomically(name, new_version.string());
+    std::string new_name = new_version.string();
+    claim_new_version(new_name);
     index_.emplace(std::move(key), entries_.size());
-    entries_.push_back({std::string(name), new_version.string()});
-    return new_version.string();
+    entries_.push_back({std::string(name), new_name});
+    if (copy_current && file.exists) replace_file_atomically(new_name, read_whole_file(path.string()));
+    return new_name;
 }
 
 std::string RunOutputs::new_file(std::string_view name)
@@ -122,16 +119,24 @@ bool RunOutputs::has_new_version(std::string_view name) const
 
 void RunOutputs::commit()
 {
+    std::vector<const Entry*> written;
+    std::vector<std::string> files;
+    for (const Entry& entry : entries_) {
+        if (!exists(entry)) continue;
+        written.push_back(&entry);
+        files.push_back(entry.file);
+    }
+    // The files are found as they are now (a user may have renamed one in
+    // the meantime), all at one moment.
+    const std::vector<fs::path> paths = resolve_file_names(files);
     std::vector<std::pair<std::string, std::string>> pairs;
     std::string journal;
     std::set<std::string> directories;
-    for (const Entry& entry : entries_) {
-        if (!file_exists(entry.new_version)) continue;
-        const fs::path new_version = resolve_file_name(entry.new_version);
-        directories.insert(new_version.parent_path().string());
-        const std::string file = resolve_file_name(entry.file).string();
-        pairs.emplace_back(new_version.string(), file);
-        journal += new_version.string() + "\n" + file + "\n";
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        const std::string& new_version = written[k]->new_version;
+        directories.insert(fs::path(new_version).parent_path().string());
+        journal += new_version + "\n" + paths[k].string() + "\n";
+        pairs.emplace_back(new_version, paths[k].string());
     }
     // The new versions were written without waiting for the disk; they reach
     // it together here, before any of them replaces its file.
@@ -144,8 +149,7 @@ void RunOutputs::commit()
         delete_file(RUN_COMMIT_JOURNAL);
         flush_directory(".");
     }
-    entries_.clear();
-    index_.clear();
+    forget();
 }
 
 void RunOutputs::discard()
@@ -153,13 +157,29 @@ void RunOutputs::discard()
     std::vector<Entry> entries;
     entries.swap(entries_);
     index_.clear();
-    for (const Entry& entry : entries) delete_file(entry.new_version);
+    for (const Entry& entry : entries) {
+        try {
+            delete_file(entry.new_version);
+        } catch (...) {
+            release_new_version(entry.new_version);
+            throw;
+        }
+        release_new_version(entry.new_version);
+    }
+}
+
+void RunOutputs::forget()
+{
+    for (const Entry& entry : entries_) release_new_version(entry.new_version);
+    entries_.clear();
+    index_.clear();
 }
 
 void finish_interrupted_commit()
 {
-    if (!file_exists(RUN_COMMIT_JOURNAL)) return;
-    replace_from_journal(read_journal(read_whole_file(RUN_COMMIT_JOURNAL)));
+    const std::optional<std::string> journal = read_whole_file_if_exists(RUN_COMMIT_JOURNAL);
+    if (!journal) return;
+    replace_from_journal(read_journal(*journal));
     delete_file(RUN_COMMIT_JOURNAL);
     flush_directory(".");
 }

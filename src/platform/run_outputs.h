@@ -68,13 +68,14 @@ public:
 
 private:
     struct Entry {
-        std::string file;              // the file's name as first given
-        std::string new_version;       // the hidden new version beside it
-        mutable bool written = false;  // the new version is known to exist
+        std::string file;         // the file's name as first given
+        std::string new_version;  // the hidden new version beside it, claimed
     };
     const Entry* find(std::string_view name) const;
     bool exists(const Entry& entry) const;
     std::string add(std::string_view name, bool copy_current);
+    // Releases every new version's name and empties the set.
+    void forget();
 
     // In the order asked for, and by the file's key (file_name_key): a run
     // asks for thousands of files, and for each several times.

@@ -57,8 +57,8 @@ TextReader::TextReader(std::string name, std::vector<std::string> lines)
 
 TextReader TextReader::open_optional(std::string_view name)
 {
-    if (file_exists(name)) return TextReader(name);
-    return TextReader(std::string(name), {});
+    std::optional<std::string> bytes = read_whole_file_if_exists(name);
+    return TextReader(std::string(name), bytes ? split_lines(*bytes) : std::vector<std::string>{});
 }
 
 bool TextReader::next_line(std::string& line)
@@ -89,7 +89,7 @@ TextWriter::TextWriter(std::string name) : name_(std::move(name)) {}
 TextWriter TextWriter::for_append(std::string name)
 {
     TextWriter writer(std::move(name));
-    if (file_exists(writer.name_)) writer.contents_ = appendable_contents(read_whole_file(writer.name_));
+    if (auto bytes = read_whole_file_if_exists(writer.name_)) writer.contents_ = appendable_contents(std::move(*bytes));
     return writer;
 }
 

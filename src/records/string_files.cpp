@@ -1,6 +1,7 @@
 // String files and the string index: layouts, readers and writers.
 #include "records/string_files.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -117,9 +118,8 @@ std::vector<FormatValue> as_format_values(const float* values, std::size_t count
 // line; a line may instead hold `whole_line_values` (the long form), of
 // which the read takes the first `count`.
 template <typename Record, typename Build>
-std::vector<Record> read_records(std::string_view name, int count, Build build, std::size_t whole_line_values = 0)
+std::vector<Record> read_records(TextReader& lines, int count, Build build, std::size_t whole_line_values = 0)
 {
-    TextReader lines(name);
     FreeFormReader reader(lines);
     std::vector<Record> records;
     std::vector<float> values;
@@ -179,19 +179,74 @@ std::string telescoped_string_record_line(const TelescopedStringRecord& record, 
 
 std::vector<StringRecord> read_string_file(std::string_view name)
 {
+    TextReader lines(name);
     return read_records<StringRecord>(
-        name, STRING_RECORD_VALUES,
+        lines, STRING_RECORD_VALUES,
         [](const std::vector<float>& v) { return StringRecord{v[0], v[1], v[2], v[3], v[4], v[5]}; },
         TELESCOPED_STRING_VALUES);
 }
 
+namespace {
+
+void write_lines(std::string_view name, const std::vector<std::string>& lines)
+{
+    TextWriter file{std::string(name)};
+    for (const std::string& line : lines) file.write_line(line);
+    file.commit();
+}
+
+}  // namespace
+
 std::vector<TelescopedStringRecord> read_telescoped_string_file(std::string_view name)
 {
-    return read_records<TelescopedStringRecord>(name, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
+    TextReader lines(name);
+    return read_records<TelescopedStringRecord>(lines, TELESCOPED_STRING_VALUES, [](const std::vector<float>& v) {
         std::array<float, TELESCOPED_STRING_VALUES> values{};
         std::copy(v.begin(), v.end(), values.begin());
         return TelescopedStringRecord::from_values(values);
     });
+}
+
+std::vector<std::string> telescoped_string_file_lines(std::string_view name,
+                                                      const std::vector<TelescopedStringRecord>& records)
+{
+    std::vector<std::string> lines;
+    lines.reserve(records.size());
+    int line_number = 0;
+    for (const TelescopedStringRecord& record : records) {
+        lines.push_back(telescoped_string_record_line(record, name, ++line_number));
+    }
+    return lines;
+}
+
+std::vector<TelescopedLinkSummary> telescoped_link_summaries(const std::vector<TelescopedStringRecord>& records)
+{
+    std::vector<TelescopedLinkSummary> links;
+    links.reserve(records.size());
+    for (const TelescopedStringRecord& record : records) {
+        links.push_back({record.upstream_node, record.downstream_node, record.process_code, record.element_type,
+                         record.curb_height});
+    }
+    return links;
+}
+
+TelescopedLinkSummary telescoped_link_summary(std::string_view line)
+{
+    constexpr int VALUES_READ = 18;  // through the curb height
+    std::array<float, VALUES_READ> values{};
+    std::vector<FreeFormTarget> targets;
+    targets.reserve(VALUES_READ);
+    for (float& value : values) targets.emplace_back(&value);
+    const std::size_t read_width = static_cast<std::size_t>(NINE_CHARACTER_FIELDS.first_width) +
+                                   static_cast<std::size_t>(VALUES_READ - 1) * NINE_CHARACTER_FIELDS.width;
+    const FreeFormResult result = read_free_form_line(line.substr(0, std::min(read_width, line.size())), targets);
+    if (!result.ok()) throw FileError(result.message);
+    return {values[0], values[1], values[4], values[7], values[17]};
+}
+
+void write_string_file_lines(std::string_view name, const std::vector<std::string>& lines)
+{
+    write_lines(name, lines);
 }
 
 StringIndexFile read_string_index_file(std::string_view name)
@@ -226,12 +281,7 @@ void write_string_file(std::string_view name, const std::vector<StringRecord>& r
 
 void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records)
 {
-    TextWriter file{std::string(name)};
-    int line_number = 0;
-    for (const TelescopedStringRecord& record : records) {
-        file.write_line(telescoped_string_record_line(record, name, ++line_number));
-    }
-    file.commit();
+    write_lines(name, telescoped_string_file_lines(name, records));
 }
 
 void write_string_index_file(std::string_view name, const StringIndexFile& index)

@@ -113,6 +113,19 @@ struct TelescopedStringRecord {
     static TelescopedStringRecord from_values(const std::array<float, TELESCOPED_STRING_VALUES>& values);
 };
 
+// What the gap report looks at in a line of the long form.
+struct TelescopedLinkSummary {
+    float upstream_node = 0.0f;    // 1
+    float downstream_node = 0.0f;  // 2
+    float process_code = 0.0f;     // 5
+    float element_type = 0.0f;     // 8
+    float curb_height = 0.0f;      // 18
+};
+std::vector<TelescopedLinkSummary> telescoped_link_summaries(const std::vector<TelescopedStringRecord>& records);
+// The summary of a written long-form line as a read of the line gives it
+// back; only the values up to the curb height are read.
+TelescopedLinkSummary telescoped_link_summary(std::string_view line);
+
 // The index: a header of ten values, then one record per string.
 inline constexpr std::string_view STRING_INDEX_HEADER_FORMAT = "(10(1X,F8.1))";
 inline constexpr std::string_view STRING_INDEX_RECORD_FORMAT = "(1X,I4.4,7(1X,F8.1))";
@@ -159,5 +172,11 @@ StringIndexFile read_string_index_file(std::string_view name);
 void write_string_file(std::string_view name, const std::vector<StringRecord>& records);
 void write_telescoped_string_file(std::string_view name, const std::vector<TelescopedStringRecord>& records);
 void write_string_index_file(std::string_view name, const StringIndexFile& index);
+
+// The long form as lines, each refused like the writer refuses it, and the
+// file of given lines.
+std::vector<std::string> telescoped_string_file_lines(std::string_view name,
+                                                      const std::vector<TelescopedStringRecord>& records);
+void write_string_file_lines(std::string_view name, const std::vector<std::string>& lines);
 
 }  // namespace velm

@@ -11,6 +11,7 @@
 #include "records/balanced_hgl_results.h"
 #include "records/data_file_table.h"
 #include "records/diagnostics_report.h"
+#include "records/hydraulic_strings.h"
 #include "records/link_table.h"
 #include "records/network_node_sets.h"
 #include "shell/control_settings.h"
@@ -29,6 +30,7 @@ struct RunContext {
     NetworkNodeSets node_sets{};                    // headwater, confluence and seam nodes of the cross-check
     int fatal_count = 0;                            // fatal findings of the diagnostics (reported, never a stop)
     int string_count = 0;                           // hydraulic strings found by the string finder
+    HydraulicStrings strings{};                     // the strings and their index, from the string finder on
     BalancedHglResultTable balanced_hgl_results{};  // filled by the balanced HGL estimation
     // The files the run writes (report, node-set files, string files and
     // index, link data bases): every step writes and reads them through this

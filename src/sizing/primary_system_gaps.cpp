@@ -14,6 +14,7 @@
 #include "records/number_keys.h"
 #include "records/process_codes.h"
 #include "shell/dialogue.h"
+#include "strings/run_strings.h"
 
 namespace velm {
 
@@ -71,7 +72,7 @@ struct StudyFiles {
 
 }  // namespace
 
-ConveyanceKind string_link_conveyance(const TelescopedStringRecord& record)
+ConveyanceKind string_link_conveyance(const TelescopedLinkSummary& record)
 {
     float element_type = record.element_type;
     switch (static_cast<int>(record.process_code)) {
@@ -106,11 +107,7 @@ GapReportSource study_gap_report_source(RunContext& run)
     auto files = std::make_shared<StudyFiles>(run);
     GapReportSource source;
     source.string_records = [files](int string_number) {
-        RunContext& run = files->run;
-        const std::string name =
-            run.outputs.current_file(run.study_file(string_file_name(files->study_id, string_number)));
-        if (!file_exists(name)) return std::vector<TelescopedStringRecord>{};
-        return read_telescoped_string_file(name);
+        return run_telescoped_string_links(files->run, string_number).value_or(std::vector<TelescopedLinkSummary>{});
     };
     source.continuing_link = [files](float last_upstream, float last_downstream, float outlet_node) {
         return files->continuing_link(last_upstream, last_downstream, outlet_node);
@@ -143,9 +140,9 @@ void report_primary_system_gaps(Window& window, TextWriter& report, const std::s
         window.write(std::string(PROCESSING_STRING_TEXT) + string_file_name(study_id, string_number));
 
         ConveyanceKind previous = NO_CONVEYANCE;
-        const TelescopedStringRecord* last = nullptr;
-        const std::vector<TelescopedStringRecord> records = source.string_records(string_number);
-        for (const TelescopedStringRecord& record : records) {
+        const TelescopedLinkSummary* last = nullptr;
+        const std::vector<TelescopedLinkSummary> records = source.string_records(string_number);
+        for (const TelescopedLinkSummary& record : records) {
             if (is_headwater_code(record.process_code)) continue;
             const ConveyanceKind kind = string_link_conveyance(record);
             if (previous != NO_CONVEYANCE && kind != previous) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/text_file.h"
+#include "records/hydraulic_strings.h"
 #include "records/string_files.h"
 #include "shell/run_context.h"
 
@@ -31,7 +32,7 @@ inline constexpr ConveyanceKind NO_CONVEYANCE{-99.0f, -99.0f};
 // The conveyance of a line of a long-form string file: the existing element
 // type, or the shape its process code names (31 and 37 pipe, 36 box, 52, 53
 // and 56 channel).
-ConveyanceKind string_link_conveyance(const TelescopedStringRecord& record);
+ConveyanceKind string_link_conveyance(const TelescopedLinkSummary& link);
 
 // The continuing link below a string's outlet: its nodes and conveyance.
 struct ContinuingLink {
@@ -40,11 +41,11 @@ struct ContinuingLink {
     ConveyanceKind kind;
 };
 
-// What the gap report needs of the study's files: the long records of
+// What the gap report needs of the study's files: the long-form lines of
 // string n, and the link that leaves the outlet node of a string whose last
 // link is (upstream, downstream).
 struct GapReportSource {
-    std::function<std::vector<TelescopedStringRecord>(int string_number)> string_records;
+    std::function<std::vector<TelescopedLinkSummary>(int string_number)> string_records;
     std::function<std::optional<ContinuingLink>(float last_upstream, float last_downstream, float outlet_node)>
         continuing_link;
 };

@@ -16,6 +16,7 @@
 #include "sizing/telescoping_link_table.h"
 #include "sizing/telescoping_rules.h"
 #include "sizing/user_value_reports.h"
+#include "strings/run_strings.h"
 
 namespace velm {
 
@@ -58,17 +59,14 @@ TelescopingTables load_tables(RunContext& run, const TelescopingSettings& settin
 // file in its long form.  Returns the number of index records.
 int telescope_strings(RunContext& run, TelescopingTables& tables, const TelescopingSettings& settings)
 {
-    const std::string index_name = run.outputs.current_file(run.study_file(string_index_file_name(run.study_id)));
-    const StringIndexFile index = file_exists(index_name) ? read_string_index_file(index_name) : StringIndexFile{};
+    const StringIndexFile index = run_string_index(run).value_or(StringIndexFile{});
     for (const StringIndexRecord& entry : index.records) {
         write_screen_records(run.session.window, string_number_layout(PROCESSING_STRING_FORMAT, entry.string_number),
                              {entry.string_number});
-        const std::string name = run.study_file(string_file_name(run.study_id, entry.string_number));
-        const std::string source = run.outputs.current_file(name);
         const std::vector<StringRecord> lines =
-            file_exists(source) ? read_string_file(source) : std::vector<StringRecord>{};
-        write_telescoped_string_file(run.outputs.new_file(name),
-                                     fit_long_records(telescope_string(lines, tables, settings)));
+            run_string_records(run, entry.string_number).value_or(std::vector<StringRecord>{});
+        store_run_telescoped_string(run, entry.string_number,
+                                    fit_long_records(telescope_string(lines, tables, settings)));
     }
     return static_cast<int>(index.records.size());
 }
@@ -110,10 +108,14 @@ void write_telescoping_lists(RunContext& run, TextWriter& report)
 
 void mark_string_index_independent_sizing(RunContext& run)
 {
-    const std::string name = run.study_file(string_index_file_name(run.study_id));
-    StringIndexFile index = read_string_index_file(run.outputs.current_file(name));
-    index.header.values[0] = 1.0f;
-    write_string_index_file(run.outputs.new_file(name), index);
+    std::optional<StringIndexFile> index = run_string_index(run);
+    if (!index) {
+        // As a read of the missing index would end the run.
+        read_string_index_file(run.outputs.current_file(run.study_file(string_index_file_name(run.study_id))));
+        return;
+    }
+    index->header.values[0] = 1.0f;
+    store_run_string_index(run, *index);
 }
 
 void run_telescoping_analysis(RunContext& run)
@@ -129,6 +131,7 @@ void run_telescoping_analysis(RunContext& run)
     if (!is_curve_number_model(settings.model_type_code)) {
         report_primary_system_gaps(window, report, run.study_id, string_count, study_gap_report_source(run));
     }
+    release_run_telescoped_strings(run);
     update_link_data_bases(run, tables, settings, report);
     write_telescoping_lists(run, report);
     report.commit();

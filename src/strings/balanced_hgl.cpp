@@ -15,6 +15,7 @@
 #include "shell/dialogue.h"
 #include "strings/friction_slope_update.h"
 #include "strings/outlet_hgl_controls.h"
+#include "strings/run_strings.h"
 
 namespace velm {
 
@@ -248,10 +249,12 @@ void run_balanced_hgl_estimation(RunContext& run)
     clear_screen(window);
     write_form(window, 5, 5, BALANCED_HGL_HEADING_FORMAT);
 
-    const std::string index_name = run.study_file(string_index_file_name(run.study_id));
-    const std::string index_source = run.outputs.current_file(index_name);
-    if (!file_exists(index_source)) throw FileError("The string index '" + index_name + "' does not exist");
-    IndexedStrings strings = indexed_strings(read_string_index_file(index_source));
+    const std::optional<StringIndexFile> index = run_string_index(run);
+    if (!index) {
+        throw FileError("The string index '" + run.study_file(string_index_file_name(run.study_id)) +
+                        "' does not exist");
+    }
+    IndexedStrings strings = indexed_strings(*index);
     const int string_count = static_cast<int>(strings.outlet.size());
     run.string_count = string_count;
 
@@ -279,10 +282,10 @@ void run_balanced_hgl_estimation(RunContext& run)
             const int s = static_cast<int>(entry.node_number);
             if (s < 1 || s > string_count) continue;
             window.write(format_line(string_number_layout(PROCESSING_STRING_FORMAT, s), {s}));
-            const std::string name = run.outputs.current_file(run.study_file(string_file_name(run.study_id, s)));
             // A string without its file has nothing to fit.
-            if (!file_exists(name)) continue;
-            const std::optional<StringProfile> profile = string_profile(read_string_file(name));
+            const std::optional<std::vector<StringRecord>> records = run_string_records(run, s);
+            if (!records) continue;
+            const std::optional<StringProfile> profile = string_profile(*records);
             if (!profile) continue;
             const float control =
                 level == 0.0f && !user_controls

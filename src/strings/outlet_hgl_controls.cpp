@@ -14,6 +14,7 @@
 #include "records/format.h"
 #include "records/number_keys.h"
 #include "shell/dialogue.h"
+#include "strings/run_strings.h"
 
 namespace velm {
 
@@ -71,13 +72,13 @@ void draw_entry_list(Window& window, const std::vector<float>& outlets, const st
     }
 }
 
-// Reads a whole string index, as this run left it; a missing one ends the
-// run naming it.
-StringIndexFile read_required_index(const RunContext& run, const std::string& name)
+// The whole string index, as this run left it; a missing one ends the run
+// naming it.
+StringIndexFile required_index(RunContext& run, const std::string& name)
 {
-    const std::string source = run.outputs.current_file(name);
-    if (!file_exists(source)) throw FileError("The string index '" + name + "' does not exist");
-    return read_string_index_file(source);
+    std::optional<StringIndexFile> index = run_string_index(run);
+    if (!index) throw FileError("The string index '" + name + "' does not exist");
+    return std::move(*index);
 }
 
 }  // namespace
@@ -219,7 +220,7 @@ void enter_outlet_hgl_controls(RunContext& run)
 {
     Session& session = run.session;
     const std::string index_name = run.study_file(string_index_file_name(run.study_id));
-    StringIndexFile index = read_required_index(run, index_name);
+    StringIndexFile index = required_index(run, index_name);
 
     const bool identify = run.hgl_controls.count() == 0;
     if (identify) {
@@ -250,12 +251,14 @@ void enter_outlet_hgl_controls(RunContext& run)
     }
 
     assign_processing_levels(index, run.hgl_controls, confluence_nodes, [&](int s) {
-        const std::string name = run.study_file(string_file_name(run.study_id, s));
-        const std::string source = run.outputs.current_file(name);
-        if (!file_exists(source)) throw FileError("The string file '" + name + "' does not exist");
-        return read_string_file(source);
+        std::optional<std::vector<StringRecord>> records = run_string_records(run, s);
+        if (!records) {
+            throw FileError("The string file '" + run.study_file(string_file_name(run.study_id, s)) +
+                            "' does not exist");
+        }
+        return std::move(*records);
     });
-    write_string_index_file(run.outputs.new_file(index_name), index);
+    store_run_string_index(run, index);
 }
 
 }  // namespace velm

@@ -18,6 +18,7 @@
 #include "records/number_keys.h"
 #include "records/study_id.h"
 #include "shell/dialogue.h"
+#include "strings/run_strings.h"
 
 namespace velm {
 
@@ -342,21 +343,22 @@ void run_string_finder(RunContext& run)
         move_cursor(window, 2, 5);
         window.write(STRING_FINDER_HEADING);
     }
-    const ResolvedStrings resolved = resolve_strings(headwaters, confluences, links, mainstream_selection);
+    ResolvedStrings resolved = resolve_strings(headwaters, confluences, links, mainstream_selection);
     for (const std::string& line : resolved.window_lines) window.write(line);
     window.write("");
 
-    // Every string file is written afresh, empty for a headwater that
-    // starts no link, so nothing of an earlier run remains.
-    for (std::size_t s = 0; s < resolved.strings.size(); ++s) {
-        const std::string name = session.study_file(string_file_name(study_id, static_cast<int>(s) + 1));
-        write_string_file(run.outputs.new_file(name), resolved.strings[s]);
-    }
+    // The strings stay with the run for the later steps.  Every string file
+    // is written afresh before the run commits (see write_run_string_files),
+    // empty for a headwater that starts no link, so nothing of an earlier
+    // run remains.
     const std::string index_name = session.study_file(string_index_file_name(study_id));
     const std::string index_source = run.outputs.current_file(index_name);
     const StringIndexHeader old_header =
         file_exists(index_source) ? read_string_index_file(index_source).header : StringIndexHeader{};
-    write_string_index_file(run.outputs.new_file(index_name), string_index_of(resolved, old_header));
+    run.strings = HydraulicStrings{};
+    run.strings.held = true;
+    store_run_string_index(run, string_index_of(resolved, old_header));
+    run.strings.strings = std::move(resolved.strings);
     run.string_count = static_cast<int>(headwaters.size());
 }
 

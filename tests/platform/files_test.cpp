@@ -4,6 +4,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -94,6 +96,67 @@ TEST_F(FileNames, ChangesAfterADirectoryWasListedAreSeen)
     EXPECT_FALSE(file_exists("STUDY\\MAPS\\AGAIN1.ZZZ"));
     TemporaryDirectory::put("Study/MAPS/again1.ZZZ", "new");
     EXPECT_EQ(read_whole_file("study\\maps\\AGAIN1.zzz"), "new");
+}
+
+// Another program changes the directory between two look-ups of this one,
+// after the listing is kept: each look-up sees the change.
+TEST_F(FileNames, ChangesByAnotherProgramBetweenTwoLookUpsAreSeen)
+{
+    const auto in_another_program = [](const std::string& command) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+    };
+    // A miss keeps the directory's listing from here on.
+    ASSERT_FALSE(file_exists("STUDY\\MAPS\\AB0102ZZ.ZLL"));
+
+    in_another_program("mv Study/Maps/AA0101ZZ.ZLL Study/Maps/aa0101zz.zll");
+    EXPECT_EQ(resolve_file_name("STUDY\\MAPS\\AA0101ZZ.ZLL"), "Study/Maps/aa0101zz.zll");
+    EXPECT_EQ(read_whole_file("Study\\Maps\\Aa0101zz.zll"), "links\n");
+
+    in_another_program("printf new > Study/Maps/Ab0102zz.zll");
+    EXPECT_TRUE(file_exists("STUDY\\MAPS\\AB0102ZZ.ZLL"));
+    EXPECT_EQ(read_whole_file_if_exists("study\\maps\\ab0102zz.ZLL"), "new");
+
+    in_another_program("rm Study/Maps/Ab0102zz.zll && mkdir Study/Maps/ab0102zz.zll");
+    EXPECT_FALSE(file_exists("STUDY\\MAPS\\AB0102ZZ.ZLL")) << "a directory is not a file";
+    EXPECT_EQ(read_whole_file_if_exists("STUDY\\MAPS\\AB0102ZZ.ZLL"), std::nullopt);
+
+    // Names resolved together see the directories as they are when they
+    // are resolved, and resolve as each would alone.
+    in_another_program("mv Study/Maps/aa0101zz.zll Study/Maps/AA0101zz.ZLL && printf x > Study/Maps/NEW.ZLL");
+    const std::vector<std::string> names = {"study\\maps\\aa0101zz.zll", "STUDY\\MAPS\\new.zll",
+                                            "study\\maps\\missing.zll", "SETF.ZZZ", "dup.txt", "Dup.txt"};
+    const std::vector<std::filesystem::path> together = resolve_file_names(names);
+    ASSERT_EQ(together.size(), names.size());
+    EXPECT_EQ(together[0], "Study/Maps/AA0101zz.ZLL");
+    EXPECT_EQ(together[1], "Study/Maps/NEW.ZLL");
+    for (std::size_t k = 0; k < names.size(); ++k) EXPECT_EQ(together[k], resolve_file_name(names[k])) << names[k];
+}
+
+// A name held by the directory exactly as written is that file, even when
+// another differs from it only in case, whether it is found by the name as
+// written or through the kept listing.
+TEST_F(FileNames, TheNameAsWrittenIsPreferredToOneInAnotherCase)
+{
+    ASSERT_FALSE(file_exists("NONE.TXT"));  // the listing is kept from here on
+    TemporaryDirectory::put("dup.TXT", "lower\n");
+    const std::string dangling = "no-such-target";
+    ASSERT_EQ(symlink(dangling.c_str(), "dup.txt"), 0);
+    EXPECT_EQ(resolve_file_name("dup.txt"), "dup.txt") << "a link that leads nowhere is still the entry";
+    EXPECT_EQ(resolve_file_name("Dup.txt"), "Dup.txt");
+    EXPECT_EQ(resolve_file_name("dUP.TXT"), "DUP.TXT");
+    EXPECT_EQ(read_whole_file("dup.TXT"), "lower\n");
+    EXPECT_FALSE(file_exists("dup.txt"));
+    delete_file("DUP.txt");  // no such exact name: the first in byte order goes
+    EXPECT_EQ(TemporaryDirectory::entries(),
+              (std::vector<std::string>{"Dup.txt", "Study", "dup.TXT", "dup.txt", "setf.zzz"}));
 }
 
 TEST_F(FileNames, ExistsDeleteAndReadFollowTheResolver)

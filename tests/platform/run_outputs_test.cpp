@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/text_file.h"
@@ -68,6 +72,7 @@ TEST_F(RunOutputsTest, AReadOnlyOutputIsRefusedBeforeAnyFileIsReplaced)
         write_text_lines(outputs.new_file("ABTRVLZZ.DIA"), {"new report"});
         EXPECT_THROW(outputs.new_file("data/ABSETCZZ.ZZZ"), FileError);
         EXPECT_THROW(outputs.changed_file("data/ABSETCZZ.ZZZ"), FileError);
+        EXPECT_THROW(outputs.new_file(R"(DATA\absetczz.zzz)"), FileError) << "named in another case";
     }
     EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n");
     EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "earlier table\r\n");
@@ -92,6 +97,71 @@ TEST_F(RunOutputsTest, AStoppedRunLeavesEveryFileAsItWas)
     unwritten.new_file("ABTRVLZZ.DIA");
     unwritten.commit();
     EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\n") << "nothing written, nothing replaced";
+}
+
+// The set knows which new versions the run wrote: a killed run's leftover
+// under the same hidden name is not one of them, a new version whose write
+// failed is gone, and one written again holds only its last content.
+TEST_F(RunOutputsTest, ANewVersionExistsExactlyWhenThisRunWroteIt)
+{
+    TemporaryDirectory::put(".SETF.ZZZ.velm-run", "a killed run's set, longer than the file\r\n");
+    TemporaryDirectory::put(".ABTRVLZZ.DIA.velm-run", "a killed run's report\r\n");
+    RunOutputs outputs;
+    const std::string set = outputs.new_file("SETF.ZZZ");  // never written
+    EXPECT_FALSE(outputs.has_new_version("setf.zzz"));
+    EXPECT_EQ(outputs.current_file("setf.zzz"), "setf.zzz");
+    EXPECT_FALSE(file_exists(set));
+    EXPECT_THROW(read_whole_file(set), FileError);
+    TextWriter report = TextWriter::for_append(outputs.changed_file("ABTRVLZZ.DIA"));
+    report.write_line("added");
+    report.commit();
+    EXPECT_EQ(read_text_lines(outputs.current_file("ABTRVLZZ.DIA")),
+              (std::vector<std::string>{"earlier report", "added"}));
+
+    // Written long, then short: the short content alone.
+    const std::string table = outputs.new_file("data/ABSETCZZ.ZZZ");
+    replace_file_atomically(table, std::string(5000, 'x'));
+    replace_file_atomically(table, "short\r\n");
+    EXPECT_EQ(read_whole_file(outputs.current_file("DATA/ABSETCZZ.ZZZ")), "short\r\n");
+
+    // A write that fails part way (as on a full disk) leaves no new version.
+    const std::string index = outputs.new_file("ABSETEZZ.ZZZ");
+    replace_file_atomically(index, "first\r\n");
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(replace_file_atomically(index, std::string(100000, 'n')), FileError);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(outputs.has_new_version("ABSETEZZ.ZZZ"));
+    EXPECT_FALSE(std::filesystem::exists(index));
+
+    outputs.commit();
+    EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "earlier set\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "earlier report\r\nadded\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("data/ABSETCZZ.ZZZ"), "short\r\n");
+    EXPECT_EQ(all_entries(),
+              (std::vector<std::string>{".SETF.ZZZ.velm-run", "ABTRVLZZ.DIA", "SETF.ZZZ", "data", "data/ABSETCZZ.ZZZ"}))
+        << "the leftover stays for the next run's start to remove";
+}
+
+// A file renamed or made by the user while the run works is replaced as it
+// is named when the run commits, never doubled by a second name.
+TEST_F(RunOutputsTest, TheCommitReplacesEachFileAsItIsNamedThen)
+{
+    RunOutputs outputs;
+    write_text_lines(outputs.new_file("SETF.ZZZ"), {"new set"});
+    write_text_lines(outputs.new_file("ABSETHZZ.ZZZ"), {"new h set"});
+    std::filesystem::rename("SETF.ZZZ", "Setf.zzz");
+    TemporaryDirectory::put("absethzz.zzz", "made by the user\r\n");
+    outputs.commit();
+    EXPECT_EQ(TemporaryDirectory::get("Setf.zzz"), "new set\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("absethzz.zzz"), "new h set\r\n");
+    EXPECT_EQ(all_entries(),
+              (std::vector<std::string>{"ABTRVLZZ.DIA", "Setf.zzz", "absethzz.zzz", "data", "data/ABSETCZZ.ZZZ"}));
 }
 
 TEST_F(RunOutputsTest, AKilledCommitIsFinishedAtTheNextStart)

@@ -386,3 +386,44 @@ TEST(StringFilesFortran, GfortranReadsTheWrittenLinesToTheSameValues)
 
 }  // namespace
 }  // namespace velm
+
+namespace velm {
+namespace {
+
+// The gap report's summary of a long-form line is what a read of the whole
+// file gives back, rounding included (a curb of 0.004 ft reads back as none).
+TEST(TelescopedLinkSummary, ReadsBackAsTheWholeFileDoes)
+{
+    test::TemporaryDirectory dir;
+    std::vector<TelescopedStringRecord> records(3);
+    records[0].upstream_node = 10101.04f;
+    records[0].downstream_node = 10102.06f;
+    records[0].process_code = 31.0f;
+    records[0].element_type = 1.0f;
+    records[0].curb_height = 0.004f;
+    records[1].upstream_node = -5.0f;
+    records[1].process_code = 21.996f;
+    records[1].element_type = 0.00005f;
+    records[1].curb_height = 0.505f;
+    records[2].curb_height = -0.0001f;
+    records[2].telescoped_capacity = 88888.0f;  // values past the curb height are not read
+    write_telescoped_string_file("AB0001ZZ.ZST", records);
+
+    const std::vector<TelescopedLinkSummary> whole =
+        telescoped_link_summaries(read_telescoped_string_file("AB0001ZZ.ZST"));
+    const std::vector<std::string> lines = telescoped_string_file_lines("AB0001ZZ.ZST", records);
+    ASSERT_EQ(lines.size(), whole.size());
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const TelescopedLinkSummary line = telescoped_link_summary(lines[k]);
+        EXPECT_EQ(line.upstream_node, whole[k].upstream_node) << k;
+        EXPECT_EQ(line.downstream_node, whole[k].downstream_node) << k;
+        EXPECT_EQ(line.process_code, whole[k].process_code) << k;
+        EXPECT_EQ(line.element_type, whole[k].element_type) << k;
+        EXPECT_EQ(line.curb_height, whole[k].curb_height) << k;
+    }
+    EXPECT_EQ(whole[0].curb_height, 0.0f);
+    EXPECT_EQ(whole[0].upstream_node, 10101.0f);
+}
+
+}  // namespace
+}  // namespace velm

@@ -42,7 +42,9 @@ std::vector<std::string> gap_lines(const std::vector<std::vector<TelescopedStrin
                                    std::optional<ContinuingLink> below, ScriptedWindow& window)
 {
     GapReportSource source;
-    source.string_records = [&](int number) { return strings.at(static_cast<std::size_t>(number - 1)); };
+    source.string_records = [&](int number) {
+        return telescoped_link_summaries(strings.at(static_cast<std::size_t>(number - 1)));
+    };
     source.continuing_link = [&](float, float, float) { return below; };
     return written_lines([&](TextWriter& report) {
         report_primary_system_gaps(window, report, "AB", static_cast<int>(strings.size()), source);

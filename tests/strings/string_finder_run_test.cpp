@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "strings/run_strings.h"
 #include "strings/string_finder.h"
 #include "support/run_step_test.h"
 #include "support/session_test.h"
@@ -58,6 +59,9 @@ TEST_F(StringFinderRunTest, WritesStringFilesAndIndexUnderTheMapsStudyId)
                             "      1.0     2.0     3.0     4.0     5.0     6.0     7.0     8.0     9.0    10.0\r\n"
                             " 0001     7.0     8.0     1.0     1.0     1.0     0.0     0.0\r\n");
     run_string_finder(run_);
+    // The strings stay with the run; their files are written once, at its end.
+    EXPECT_FALSE(run_.outputs.has_new_version("CD0002ZZ.ZST"));
+    write_run_string_files(run_);
     run_.outputs.commit();  // the run's files are put in place at its end
     EXPECT_EQ(run_.string_count, 3);
     EXPECT_EQ(run_.study_id, "CD");
@@ -75,10 +79,30 @@ TEST_F(StringFinderRunTest, WritesStringFilesAndIndexUnderTheMapsStudyId)
     EXPECT_NE(window_.transcript().find("Extending String File Number [0002]"), std::string::npos);
 }
 
+// The later steps take each string from the run as its file will hold it
+// (the values rounded to the file's fields), before any file is written.
+TEST_F(StringFinderRunTest, LaterStepsSeeTheStringsAsTheirFilesHoldThem)
+{
+    write_network();
+    run_string_finder(run_);
+    const std::optional<std::vector<StringRecord>> second = run_string_records(run_, 2);
+    ASSERT_TRUE(second.has_value());
+    ASSERT_EQ(second->size(), 2u);
+    write_run_string_files(run_);
+    EXPECT_EQ(read_string_file(run_.outputs.current_file("CD0002ZZ.ZST")).at(1).downstream_elevation,
+              second->at(1).downstream_elevation);
+    EXPECT_EQ(second->at(1).downstream_elevation, 101.25f);
+    const std::optional<StringIndexFile> index = run_string_index(run_);
+    ASSERT_TRUE(index.has_value());
+    EXPECT_EQ(index->records.size(), 3u);
+    EXPECT_FALSE(run_string_records(run_, 4).has_value());
+}
+
 TEST_F(StringFinderRunTest, NewIndexStartsWithTenZeros)
 {
     write_network();
     run_string_finder(run_);
+    write_run_string_files(run_);
     run_.outputs.commit();  // the run's files are put in place at its end
     EXPECT_EQ(read_text_lines("CDINDXZZ.ZST").at(0),
               "      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0      0.0");
@@ -104,6 +128,7 @@ TEST_F(StringFinderRunTest, CurveNumberStudyWithoutHeadwaterSetHasNoStrings)
     settings_.model_type_code = 10;
     run_.string_count = 7;
     run_string_finder(run_);
+    write_run_string_files(run_);
     run_.outputs.commit();
     EXPECT_EQ(run_.string_count, 0);
     EXPECT_NE(window_.transcript().find("No headwater node set [ABSETHZZ.ZZZ]: no strings are formed"),

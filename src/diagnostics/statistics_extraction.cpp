@@ -163,7 +163,10 @@ void extract_node_statistics(Session& session, std::string_view data_file_stem,
                              std::vector<NodeStatisticsRecord>& table)
 {
     const std::string name = session.study_file(node_data_base_name(data_file_stem));
-    for (const NodeRecord& node : read_node_data_base(name, FilePresence::MustExist)) {
+    // The node number, the tributary area and the peak flows stand in the
+    // first 273 of a node line's 655 values: the rest is not read.
+    for (const NodeRecord& node :
+         read_node_data_base_start(name, FilePresence::MustExist, NodeRecord::LAST_PEAK_FLOW_COLUMN)) {
         const float area = node.total_tributary_area();
         if (!(node.peak_flow_rate(1) > 0.0f && area > 0.0f)) continue;
         NodeStatisticsRecord record;

@@ -249,7 +249,31 @@ struct ParsedList {
     std::size_t reversion = 0;  // where reversion starts: the last top-level group
     bool reversion_has_data = false;
     bool dollar = false;
+    std::size_t first_record_length = 0;  // characters of the first record when every value is given
 };
+
+// The characters the items write up to their first "/", each value given
+// (an A without width counted as empty); false once a "/" is met.
+bool add_record_length(const std::vector<Item>& items, std::size_t& length)
+{
+    for (const Item& item : items) {
+        switch (item.kind) {
+            case ItemKind::Literal:
+                length += item.text.size();
+                break;
+            case ItemKind::Slash:
+                return false;
+            case ItemKind::Group:
+                for (int r = 0; r < item.repeat; ++r)
+                    if (!add_record_length(item.items, length)) return false;
+                break;
+            default:
+                length += static_cast<std::size_t>(item.width) * static_cast<std::size_t>(item.repeat);
+                break;
+        }
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------------------
 // The walk shared by writing and reading
@@ -574,9 +598,15 @@ void append_text(std::string& out, const std::string& text, int width)
 
 class RecordWriter {
 public:
-    RecordWriter(const std::vector<FormatValue>& values, const std::string& source) : values_(values), source_(source)
+    // `first_length` is the room the first record is given at once; with
+    // `first_only` the records after the first are counted, not kept (a
+    // caller that expects one line reports the count).
+    RecordWriter(const std::vector<FormatValue>& values, const std::string& source, std::size_t first_length,
+                 bool first_only = false)
+        : values_(values), source_(source), first_only_(first_only)
     {
-        records_.emplace_back();
+        constexpr std::size_t MOST_ROOM = 65536;  // a layout of many repeats is not given more at once
+        records_.emplace_back().reserve(std::min(first_length, MOST_ROOM));
     }
 
     bool exhausted() const { return next_ == values_.size(); }
@@ -594,7 +624,13 @@ public:
     void new_record()
     {
         pending_ = 0;
-        records_.emplace_back();
+        ++record_count_;
+        if (first_only_) {
+            if (record_count_ == 2) records_.emplace_back();
+            records_.back().clear();
+        } else {
+            records_.emplace_back();
+        }
     }
 
     void data(const Item& item)
@@ -616,6 +652,7 @@ public:
     }
 
     std::vector<std::string> take() { return std::move(records_); }
+    std::size_t record_count() const { return record_count_; }
 
 private:
     void settle()
@@ -643,6 +680,8 @@ private:
     const std::string& source_;
     std::size_t next_ = 0;
     int pending_ = 0;
+    bool first_only_ = false;
+    std::size_t record_count_ = 1;
     std::vector<std::string> records_;
 };
 
@@ -879,6 +918,7 @@ Format::Format(std::string_view descriptors) : parsed_(std::make_unique<Parsed>(
         if (parsed_->items[i].kind == ItemKind::Group) parsed_->reversion = i;
     }
     parsed_->reversion_has_data = holds_data(parsed_->items, parsed_->reversion);
+    add_record_length(parsed_->items, parsed_->first_record_length);
 }
 
 Format::~Format() = default;
@@ -893,7 +933,7 @@ Format& Format::operator=(const Format& other)
 
 std::vector<std::string> Format::write(const std::vector<FormatValue>& values) const
 {
-    RecordWriter writer(values, parsed_->source);
+    RecordWriter writer(values, parsed_->source, parsed_->first_record_length);
     Walker<RecordWriter> walker(*parsed_, writer);
     walker.run();
     return writer.take();
@@ -901,11 +941,13 @@ std::vector<std::string> Format::write(const std::vector<FormatValue>& values) c
 
 std::string Format::line(const std::vector<FormatValue>& values) const
 {
-    std::vector<std::string> records = write(values);
-    if (records.size() != 1)
-        throw FormatError("edit-descriptor list " + parsed_->source + " made " + std::to_string(records.size()) +
+    RecordWriter writer(values, parsed_->source, parsed_->first_record_length, true);
+    Walker<RecordWriter> walker(*parsed_, writer);
+    walker.run();
+    if (writer.record_count() != 1)
+        throw FormatError("edit-descriptor list " + parsed_->source + " made " + std::to_string(writer.record_count()) +
                           " records where one line was expected");
-    return std::move(records.front());
+    return std::move(writer.take().front());
 }
 
 bool Format::stays_on_line() const

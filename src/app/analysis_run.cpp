@@ -152,7 +152,7 @@ void run_deficiency_analysis(RunContext& run)
     const DownstreamHglIndex hgl_index(run.balanced_hgl_results);
     for (const std::string& stem : run.data_files.data_file_names) {
         const std::string link_data_base = run.study_file(replace_file_extension(stem, "ZLL"));
-        if (!file_exists(run.outputs.current_file(link_data_base))) continue;
+        if (!run.links.exists(link_data_base)) continue;
         window.write(format_line(PROCESSING_MAP_FORMAT, {padded_file_name(stem)}));
         // A study without its own minimum slope takes the envelope's.
         if (run.controls.default_min_friction_slope <= 0.0f) {
@@ -164,13 +164,22 @@ void run_deficiency_analysis(RunContext& run)
 
 namespace {
 
-// Points the session at the run's outputs for as long as the run lasts, so
-// that the routines the steps share with other modules write the run's new
-// versions; a stop on the way takes the pointer back before the set is gone.
+// Points the session at the run's outputs and link data bases for as long as
+// the run lasts, so that the routines the steps share with other modules
+// write the run's new versions and read the run's links; a stop on the way
+// takes the pointers back before the run's context is gone.
 class RunOutputsInSession {
 public:
-    RunOutputsInSession(Session& session, RunOutputs& outputs) : session_(session) { session_.run_outputs = &outputs; }
-    ~RunOutputsInSession() { session_.run_outputs = nullptr; }
+    RunOutputsInSession(Session& session, RunContext& run) : session_(session)
+    {
+        session_.run_outputs = &run.outputs;
+        session_.link_table = &run.links;
+    }
+    ~RunOutputsInSession()
+    {
+        session_.run_outputs = nullptr;
+        session_.link_table = nullptr;
+    }
     RunOutputsInSession(const RunOutputsInSession&) = delete;
     RunOutputsInSession& operator=(const RunOutputsInSession&) = delete;
 
@@ -188,7 +197,7 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
 
     // New versions that a killed run left behind are of no use to anyone.
     remove_run_leftovers({".", run.study_file("")});
-    const RunOutputsInSession in_session(session, run.outputs);
+    const RunOutputsInSession in_session(session, run);
 
     TextWriter report(run.outputs.new_file(run.study_file(diagnostics_report_file_name(study_id))));
     write_report_header(report, study_id, controls);
@@ -202,7 +211,9 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
     run_telescoping_analysis(run);
     write_run_string_files(run);
 
-    // Every step is done: the run's files replace the previous run's together.
+    // Every step is done: the link data bases the steps rewrote are written,
+    // once each, and the run's files replace the previous run's together.
+    run.links.write_files(run.outputs);
     run.outputs.commit();
 }
 

@@ -15,6 +15,7 @@
 #include "records/gis_files.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
+#include "records/link_table.h"
 #include "records/number_keys.h"
 #include "records/study_id.h"
 #include "shell/dialogue.h"
@@ -321,7 +322,9 @@ MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int mo
     write_processing_file(session.window, link_file.substr(0, 12));
 
     std::vector<LinkEnds> links;
-    for (const LinkRecord& record : read_link_data_base(session.study_file(link_file), FilePresence::MustExist)) {
+    std::vector<LinkRecord> read;
+    for (const LinkRecord& record :
+         link_data_base_records(session.link_table, session.study_file(link_file), FilePresence::MustExist, read)) {
         LinkEnds link{record.upstream_node(), record.downstream_node(), record.upstream_elevation(),
                       record.downstream_elevation(), record.link_length()};
         if (is_model_type(model_type_code, HydrologyModelType::LosAngelesCounty) &&

@@ -15,6 +15,7 @@
 #include "records/free_form.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
+#include "records/link_table.h"
 #include "records/model_file.h"
 #include "records/number_keys.h"
 #include "records/process_codes.h"
@@ -351,8 +352,9 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
         data_base_subareas.push_back(record.subarea_number());
     }
     std::vector<LinkNodes> data_base_links;
-    for (const LinkRecord& record :
-         read_link_data_base(session.study_file(link_data_base_name(map_name)), FilePresence::Optional)) {
+    std::vector<LinkRecord> read;
+    for (const LinkRecord& record : link_data_base_records(
+             session.link_table, session.study_file(link_data_base_name(map_name)), FilePresence::Optional, read)) {
         data_base_links.push_back({record.upstream_node(), record.downstream_node()});
     }
 

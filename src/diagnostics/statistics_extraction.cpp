@@ -11,6 +11,7 @@
 #include "platform/record_file.h"
 #include "records/format.h"
 #include "records/hydrology_model_type.h"
+#include "records/link_table.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
 #include "records/process_codes.h"
@@ -86,7 +87,8 @@ void extract_link_statistics(Session& session, std::string_view data_file_stem, 
 {
     initial_links.clear();
     const std::string name = session.study_file(link_data_base_name(data_file_stem));
-    for (const LinkRecord& link : read_link_data_base(name, FilePresence::MustExist)) {
+    std::vector<LinkRecord> read;
+    for (const LinkRecord& link : link_data_base_records(session.link_table, name, FilePresence::MustExist, read)) {
         LinkStatisticsRecord record;
         record.upstream_node = rounded_to_decimals(link.upstream_node(), NODE_DECIMALS);
         record.downstream_node = rounded_to_decimals(link.downstream_node(), NODE_DECIMALS);

@@ -7,6 +7,7 @@
 #include "records/format.h"
 #include "records/free_form.h"
 #include "records/link_data_base.h"
+#include "records/link_table.h"
 #include "records/number_keys.h"
 
 namespace velm {
@@ -53,6 +54,13 @@ const LinkSearchIndex::Region& LinkSearchIndex::region(const std::string& prefix
     Region region;
     for (int k = 0; k < FILES_PER_REGION; ++k) {
         const std::string name = add_data_directory(directory_, trimmed(candidate_name(prefix, k, suffix)));
+        if (const std::vector<LinkRecord>* held = table_ != nullptr ? table_->records_as_read(name) : nullptr) {
+            for (const LinkRecord& record : *held) {
+                if (const auto link = link_key(record.upstream_node(), record.downstream_node()))
+                    region.first_map.try_emplace(*link, k);
+            }
+            continue;
+        }
         if (!file_exists(name)) continue;
         TextReader lines(name);
         FreeFormReader reader(lines);

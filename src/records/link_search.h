@@ -38,9 +38,14 @@ struct LinkSearchResult {
 // its first search; the index then stands for the run, since every rewriter
 // of a link data base keeps its records and their node pairs.  A caller that
 // creates or deletes link data bases calls forget().
+class LinkTable;
+
 class LinkSearchIndex {
 public:
     explicit LinkSearchIndex(DataDirectoryCache& directory) : directory_(directory) {}
+    // During an analysis run: the files the run's link table read are taken
+    // from it instead of being read again.
+    LinkSearchIndex(DataDirectoryCache& directory, const LinkTable& table) : directory_(directory), table_(&table) {}
 
     void forget() { regions_.clear(); }
 
@@ -60,6 +65,7 @@ private:
     const Region& region(const std::string& prefix, const std::string& suffix);
 
     DataDirectoryCache& directory_;
+    const LinkTable* table_ = nullptr;
     std::map<std::string, Region> regions_;
 };
 

@@ -12,6 +12,7 @@
 #include "records/data_file_table.h"
 #include "records/diagnostics_report.h"
 #include "records/hydraulic_strings.h"
+#include "records/link_table.h"
 #include "records/network_node_sets.h"
 #include "shell/control_settings.h"
 #include "shell/session.h"
@@ -35,6 +36,10 @@ struct RunContext {
     // index, link data bases): every step writes and reads them through this
     // set, which puts them in place together when the last step is done.
     RunOutputs outputs{};
+    // The maps' link data bases, each parsed once, as the run has left them
+    // so far: the steps read and update them here, and the run writes the
+    // rewritten ones with its other outputs at its end.
+    LinkTable links{&outputs};
 
     // The study file name with the data directory in front.
     std::string study_file(std::string_view name) { return session.study_file(name); }

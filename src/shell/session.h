@@ -8,6 +8,7 @@
 #include "platform/text_file.h"
 #include "platform/window.h"
 #include "records/diagnostics_report.h"
+#include "records/link_table.h"
 #include "records/study_names.h"
 
 namespace velm {
@@ -19,6 +20,9 @@ struct Session {
     // The analysis run's outputs while a run is in progress (the run's
     // context owns them); none outside a run.
     RunOutputs* run_outputs = nullptr;
+    // The analysis run's link data bases while a run is in progress (the
+    // run's context owns them): the diagnostics read the maps' links there.
+    LinkTable* link_table = nullptr;
 
     // A study file name with the data directory in front.
     std::string study_file(std::string_view name) { return add_data_directory(data_directory, name); }

@@ -348,10 +348,9 @@ void analyze_link_file_deficiencies(RunContext& run, const std::string& link_dat
     // The run's latest version of the file (the friction-slope update may
     // have rewritten it), and the new version replaced with the run's other
     // outputs at its end.
-    std::vector<LinkRecord> records =
-        read_link_data_base(run.outputs.current_file(link_data_base), FilePresence::MustExist);
-    analyze_link_records(records, deficiency_settings(run.controls, run.settings), hgl_index);
-    write_link_data_base(run.outputs.new_file(link_data_base), records);
+    LinkTable::File& file = run.links.file(link_data_base, FilePresence::MustExist);
+    analyze_link_records(file.records, deficiency_settings(run.controls, run.settings), hgl_index);
+    run.links.store(file, run.outputs.new_file(link_data_base));
 }
 
 }  // namespace velm

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <unordered_map>
 
 #include "platform/files.h"
 #include "records/format.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
+#include "records/link_table.h"
 #include "records/link_search.h"
 #include "records/number_keys.h"
 #include "records/process_codes.h"
@@ -49,26 +49,10 @@ struct StudyFiles {
     RunContext& run;
     std::string study_id;
     int model_type_code;
-    // The search reads the files as they stood before the run: the run
-    // changes no link's node pair.
-    LinkSearchIndex search{run.session.data_directory};
-    // By link data base name (with the data directory): the first link that
-    // leaves each upstream node.
-    std::map<std::string, std::unordered_map<std::uint32_t, ContinuingLink>> leaving_links;
-
-    const std::unordered_map<std::uint32_t, ContinuingLink>& links_of(const std::string& name)
-    {
-        const std::string path = run.outputs.current_file(run.study_file(name));
-        auto [entry, added] = leaving_links.try_emplace(path);
-        if (added) {
-            for (const LinkRecord& record : read_link_data_base(path, FilePresence::Optional)) {
-                entry->second.try_emplace(
-                    number_key(record.upstream_node()),
-                    ContinuingLink{record.upstream_node(), record.downstream_node(), link_conveyance(record)});
-            }
-        }
-        return entry->second;
-    }
+    // The search finds the node pairs of the files as they stood before the
+    // run (the run changes no link's node pair), most of them in the run's
+    // link table.
+    LinkSearchIndex search{run.session.data_directory, run.links};
 
     std::optional<ContinuingLink> continuing_link(float last_upstream, float last_downstream, float outlet_node)
     {
@@ -78,10 +62,11 @@ struct StudyFiles {
             if (found.found()) name = found.name();
         }
         if (std::isnan(outlet_node)) return std::nullopt;
-        const auto& links = links_of(name);
-        const auto found = links.find(number_key(outlet_node));
-        if (found == links.end()) return std::nullopt;
-        return found->second;
+        // The first link of the data base that leaves the outlet node.
+        LinkTable::File& links = run.links.file(run.study_file(name), FilePresence::Optional);
+        const LinkRecord* record = run.links.first_leaving(links, outlet_node);
+        if (record == nullptr) return std::nullopt;
+        return ContinuingLink{record->upstream_node(), record->downstream_node(), link_conveyance(*record)};
     }
 };
 

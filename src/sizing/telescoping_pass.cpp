@@ -7,6 +7,7 @@
 #include "records/format.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
+#include "records/link_table.h"
 #include "records/string_files.h"
 #include "shell/dialogue.h"
 #include "sizing/large_pipe_lists.h"
@@ -31,9 +32,9 @@ std::string link_data_base_path(RunContext& run, const std::string& stem)
 }
 
 // The records of a map's link data base as the run has left it so far.
-std::vector<LinkRecord> current_link_records(RunContext& run, const std::string& stem)
+const std::vector<LinkRecord>& current_link_records(RunContext& run, const std::string& stem)
 {
-    return read_link_data_base(run.outputs.current_file(link_data_base_path(run, stem)), FilePresence::Optional);
+    return run.links.file(link_data_base_path(run, stem), FilePresence::Optional).records;
 }
 
 void show_title(Window& window, std::string_view title)
@@ -78,10 +79,9 @@ void update_link_data_bases(RunContext& run, const TelescopingTables& tables, co
     for (const std::string& stem : run.data_files.data_file_names) {
         write_screen_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
         const std::string name = link_data_base_path(run, stem);
-        const std::vector<LinkRecord> records =
-            read_link_data_base(run.outputs.current_file(name), FilePresence::Optional);
-        write_link_data_base(run.outputs.new_file(name),
-                             update_link_data_base(records, tables.links, settings.model_type_code, reports));
+        LinkTable::File& file = run.links.file(name, FilePresence::Optional);
+        file.records = update_link_data_base(file.records, tables.links, settings.model_type_code, reports);
+        run.links.store(file, run.outputs.new_file(name));
     }
     reports.finish();
 }

@@ -72,15 +72,15 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
         const std::string name = link_data_base_name(stem);
         window.write(format_line(PROCESSING_DATA_BASE_FORMAT, {name}));
         const std::string path = run.study_file(name);
-        std::vector<LinkRecord> links = read_link_data_base(run.outputs.current_file(path), FilePresence::Optional);
-        for (LinkRecord& link : links) {
+        LinkTable::File& links = run.links.file(path, FilePresence::Optional);
+        for (LinkRecord& link : links.records) {
             const auto found = first_result.find(node_pair_key(link.upstream_node(), link.downstream_node()));
             const BalancedHglResult* result = found == first_result.end() ? nullptr : &results[found->second];
             if (apply_balanced_hgl_result(link, result, !results.empty(), minimum)) {
                 write_report_lines(report, MINIMUM_SLOPE_LINK_FORMAT, {link.upstream_node(), link.downstream_node()});
             }
         }
-        write_link_data_base(run.outputs.new_file(path), links);
+        run.links.store(links, run.outputs.new_file(path));
     }
 }
 

@@ -333,7 +333,7 @@ void run_string_finder(RunContext& run)
     std::vector<StringRecord> links;
     for (const std::string& stem : data_files.data_file_names) {
         const std::string name = session.study_file(link_data_base_name(stem));
-        for (const LinkRecord& link : read_link_data_base(run.outputs.current_file(name), FilePresence::Optional)) {
+        for (const LinkRecord& link : run.links.file(name, FilePresence::Optional).records) {
             links.push_back(string_finder_link(link));
         }
     }

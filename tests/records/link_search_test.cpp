@@ -6,6 +6,7 @@
 #include "record_test_support.h"
 #include "records/link_data_base.h"
 #include "records/link_search.h"
+#include "records/link_table.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -114,6 +115,31 @@ TEST_F(LinkSearch, LooksInTheDataDirectory)
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.file_name, padded("AB1242ZZ.ZLL"));
     EXPECT_EQ(result.name(), "AB1242ZZ.ZLL") << "the name the data base is opened by";
+}
+
+// During a run the search takes the node pairs of the files the run's link
+// table read, and reads a file again only where a rewrite rounded one of its
+// node numbers (the search finds the pairs as the files stood before the run).
+TEST_F(LinkSearch, TakesTheRunsLinkTableWhereItHoldsTheFilesNodePairs)
+{
+    write_link_data_base("AB1205ZZ.ZLL", {link(120501.0f, 120502.0f)});
+    // A node number of more decimals than its field writes.
+    std::string line = link_record_line(link(121201.0f, 121202.0f));
+    line.replace(static_cast<std::size_t>(LinkRecord::field(1).start), 8, "121201.25");
+    TemporaryDirectory::put("AB1212ZZ.ZLL", line + "\r\n");
+    LinkTable table;
+    (void)table.file("AB1205ZZ.ZLL", FilePresence::MustExist);
+    LinkTable::File& rounded = table.file("AB1212ZZ.ZLL", FilePresence::MustExist);
+    table.store(rounded, "AB1212ZZ.ZLL");  // F8.1: 121201.2
+    ASSERT_EQ(rounded.records[0].upstream_node(), 121201.2f);
+    // The table's records stand for the file from now on.
+    write_link_data_base("AB1205ZZ.ZLL", {link(1.0f, 2.0f)});
+
+    LinkSearchIndex search(directory, table);
+    EXPECT_EQ(find_link_in_data_bases(120501.0f, 120502.0f, "AB1237ZZ.ZLL", search).name(), "AB1205ZZ.ZLL");
+    EXPECT_FALSE(find_link_in_data_bases(1.0f, 2.0f, "AB1237ZZ.ZLL", search).found());
+    EXPECT_EQ(find_link_in_data_bases(121201.25f, 121202.0f, "AB1237ZZ.ZLL", search).name(), "AB1212ZZ.ZLL");
+    EXPECT_FALSE(find_link_in_data_bases(121201.2f, 121202.0f, "AB1237ZZ.ZLL", search).found());
 }
 
 }  // namespace

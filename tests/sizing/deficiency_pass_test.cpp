@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "sizing/element_hydraulics.h"
 #include "sizing/element_sizing.h"
+#include "strings/friction_slope_update.h"
 #include "support/run_step_test.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
@@ -717,7 +718,7 @@ TEST_F(DeficiencyPassFile, RewritesEveryRecordInOrder)
     std::string old_text;
     for (const LinkRecord& link : given) old_text += link_record_line(link) + "\r\n";
     EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZLL"), old_text);
-    run_.outputs.commit();
+    commit_run();
 
     std::vector<LinkRecord> expected = given;
     analyze_link_records(expected, deficiency_settings(controls_, settings_), {});
@@ -726,6 +727,73 @@ TEST_F(DeficiencyPassFile, RewritesEveryRecordInOrder)
     EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZLL"), expected_text);
     EXPECT_GT(expected[1].max_deficiency(), 0.0f);
     EXPECT_EQ(expected[1].column(170), 0.0f);
+}
+
+// The friction-slope update stores a slope of more decimals than its field
+// writes; the deficiency pass of the same run sizes with the slope as the
+// rewritten data base holds it, as reading the update's lines back gives it.
+TEST_F(DeficiencyPassFile, WorksOnTheFrictionSlopeUpdateAsItsWrittenLinesReadBack)
+{
+    controls_.friction_slope_model = FrictionSlopeModel::BalancedHglSlope;
+    controls_.envelope_min_friction_slope = 0.001f;
+    run_.data_files.data_file_names = {"AB0101ZZ"};
+    LinkRecord second = pipe_link();
+    second.upstream_node() = 10106.0f;
+    second.downstream_node() = 10105.0f;
+    second.downstream_peak_flow(2) = 60.0f;
+    const std::vector<LinkRecord> given{pipe_link(), second};
+    write_link_data_base("AB0101ZZ.ZLL", given);
+    run_.balanced_hgl_results.results = {{10105.0f, 10104.0f, 0.0123456f, 100.98765f, 104.21012f},
+                                         {10106.0f, 10105.0f, 0.0087654f, 104.21012f, 106.54321f}};
+    const DownstreamHglIndex hgl_index(run_.balanced_hgl_results);
+
+    {
+        TextWriter report = TextWriter::for_append(run_.outputs.changed_file("ABTRVLZZ.DIA"));
+        update_link_friction_slopes(run_, report);
+        report.commit();
+    }
+    analyze_link_file_deficiencies(run_, "AB0101ZZ.ZLL", hgl_index);
+    commit_run();
+
+    // The two steps as files: the update written and read back, then the pass.
+    std::vector<LinkRecord> updated = given;
+    for (std::size_t k = 0; k < updated.size(); ++k)
+        apply_balanced_hgl_result(updated[k], &run_.balanced_hgl_results.results[k], true, 0.001f);
+    write_link_data_base("UPDATED.ZLL", updated);
+    std::vector<LinkRecord> read_back = read_link_data_base("UPDATED.ZLL", FilePresence::MustExist);
+    const auto text_of = [&](std::vector<LinkRecord> records) {
+        analyze_link_records(records, deficiency_settings(controls_, settings_), hgl_index);
+        std::string text;
+        for (const LinkRecord& link : records) text += link_record_line(link) + "\r\n";
+        return text;
+    };
+    const std::string expected = text_of(read_back);
+    EXPECT_EQ(test::TemporaryDirectory::get("AB0101ZZ.ZLL"), expected);
+    // The case matters: the unrounded slopes size otherwise.
+    EXPECT_NE(text_of(updated), expected);
+}
+
+// A value that its field cannot hold, read from the data base and kept by
+// every step, is refused at the first rewrite, naming the new version, the
+// record and the column, and no file of the run is written.
+TEST_F(DeficiencyPassFile, AValueItsFieldCannotHoldIsRefusedAtTheRewriteAndNothingIsWritten)
+{
+    std::string second = link_record_line(pipe_link());
+    const FieldSpec& field = LinkRecord::field(130);
+    second.replace(static_cast<std::size_t>(field.start), static_cast<std::size_t>(field.width), " 1234567890.5");
+    test::TemporaryDirectory::put("AB0101ZZ.ZLL", link_record_line(pipe_link()) + "\r\n" + second + "\r\n");
+    const auto before = test::TemporaryDirectory::snapshot();
+
+    try {
+        analyze_link_file_deficiencies(run_, "AB0101ZZ.ZLL", {});
+        ADD_FAILURE() << "rewritten without error";
+    } catch (const RecordWriteError& error) {
+        EXPECT_EQ(error.file_name(), run_.outputs.new_file("AB0101ZZ.ZLL"));
+        EXPECT_EQ(error.record_number(), 2);
+        EXPECT_EQ(error.column(), 130);
+    }
+    run_.outputs.discard();
+    EXPECT_EQ(test::TemporaryDirectory::snapshot(), before);
 }
 
 TEST_F(DeficiencyPassFile, UnreadableRecordLeavesTheFileAsItWas)

@@ -34,7 +34,7 @@ protected:
     void run_pass()
     {
         run_telescoping_analysis(run_);
-        run_.outputs.commit();
+        commit_run();
     }
 
     TelescopingPassTest()

@@ -77,7 +77,7 @@ protected:
     {
         run_string_finder(run_);
         run_balanced_hgl_estimation(run_);
-        run_.outputs.commit();
+        commit_run();
     }
 
     static Lines report_after_section_two()
@@ -212,7 +212,7 @@ TEST_F(BalancedHglRunTest, UpdateTakesTheFirstResultOfANodePair)
         update_link_friction_slopes(run_, report);
         report.commit();
     }
-    run_.outputs.commit();
+    commit_run();
     const std::vector<LinkRecord> links = read_link_data_base("AB0001ZZ.ZLL", FilePresence::MustExist);
     ASSERT_EQ(links.size(), 4u);
     EXPECT_EQ(links[0].column(55), 0.02f);

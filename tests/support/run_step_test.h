@@ -15,6 +15,14 @@ protected:
     HglControlTable hgl_controls_;
     RunSettings settings_;
     RunContext run_{session_, "AB", controls_, hgl_controls_, settings_};
+
+    // The end of the run: the link data bases the steps rewrote are written
+    // and the run's files put in place together.
+    void commit_run()
+    {
+        run_.links.write_files(run_.outputs);
+        run_.outputs.commit();
+    }
 };
 
 }  // namespace velm::test

@@ -48,11 +48,23 @@ std::string appendable_contents(std::string bytes)
 
 }  // namespace
 
-TextReader::TextReader(std::string_view name) : name_(name), lines_(split_lines(read_whole_file(name))) {}
-
-TextReader::TextReader(std::string name, std::vector<std::string> lines)
-    : name_(std::move(name)), lines_(std::move(lines))
+TextReader::TextReader(std::string_view name) : name_(name), text_(read_whole_file(name))
 {
+    walk_lines(text_, [&](std::string_view line) {
+        lines_.push_back({static_cast<std::size_t>(line.data() - text_.data()), line.size()});
+    });
+}
+
+TextReader::TextReader(std::string name, std::vector<std::string> lines) : name_(std::move(name))
+{
+    std::size_t size = 0;
+    for (const std::string& line : lines) size += line.size();
+    text_.reserve(size);
+    lines_.reserve(lines.size());
+    for (const std::string& line : lines) {
+        lines_.push_back({text_.size(), line.size()});
+        text_ += line;
+    }
 }
 
 TextReader TextReader::open_optional(std::string_view name)
@@ -63,8 +75,17 @@ TextReader TextReader::open_optional(std::string_view name)
 
 bool TextReader::next_line(std::string& line)
 {
+    std::string_view view;
+    if (!next_line(view)) return false;
+    line.assign(view);
+    return true;
+}
+
+bool TextReader::next_line(std::string_view& line)
+{
     if (at_end()) return false;
-    line = lines_[static_cast<std::size_t>(position_)];
+    const LineSpan& span = lines_[static_cast<std::size_t>(position_)];
+    line = std::string_view(text_).substr(span.begin, span.length);
     ++position_;
     return true;
 }

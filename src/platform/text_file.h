@@ -24,6 +24,8 @@ public:
 
     // Next line without its line end; false at the end of the file.
     bool next_line(std::string& line);
+    // The same without a copy: the view stays valid while the reader lives.
+    bool next_line(std::string_view& line);
     // Back to the first line.
     void rewind();
     // Number of the line last returned (1 for the first), 0 before any.
@@ -32,8 +34,16 @@ public:
     bool at_end() const { return position_ >= static_cast<int>(lines_.size()); }
 
 private:
+    // Where a line stands in the text: offsets survive a move of the reader,
+    // which pointers into a short text would not.
+    struct LineSpan {
+        std::size_t begin = 0;
+        std::size_t length = 0;
+    };
+
     std::string name_;
-    std::vector<std::string> lines_;
+    std::string text_;             // the file's bytes, each line read in place
+    std::vector<LineSpan> lines_;  // the lines of text_, line ends and the Ctrl-Z end excluded
     int position_ = 0;
 };
 

@@ -9,10 +9,14 @@
 #include "records/format.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -313,99 +317,190 @@ private:
 
 // ---------------------------------------------------------------------------
 // Field texts
+//
+// Every field is written in place, exactly its width of characters, so that
+// a record line is laid out without building a text per value.
 
-void append_stars(std::string& out, int width)
+char* fill(char* out, std::size_t count, char c)
 {
-    out.append(static_cast<std::size_t>(width), '*');
+    std::memset(out, c, count);
+    return out + count;
 }
 
-void append_right(std::string& out, std::string_view field, int width)
+char* copy(char* out, std::string_view text)
 {
-    if (static_cast<int>(field.size()) > width) {
-        append_stars(out, width);
-        return;
-    }
-    out.append(static_cast<std::size_t>(width) - field.size(), ' ');
-    out.append(field);
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
 }
 
-// Fw.d of a float: the exact binary value rounded to d decimals, to nearest
-// with ties to even; "0." before the decimals only when the field has room.
-void append_fixed(std::string& out, float value, int width, int decimals)
+// A text right-aligned in the field; asterisks when it is wider.
+bool write_right(char* out, std::string_view field, int width)
 {
-    const bool negative = std::signbit(value);
-    if (std::isnan(value)) {
-        append_right(out, "NaN", width);  // stars when narrower than 3
-        return;
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (field.size() > w) {
+        fill(out, w, '*');
+        return false;
     }
-    if (std::isinf(value)) {
-        const std::string_view sign = negative ? "-" : "";
-        const int room = width - static_cast<int>(sign.size());
-        if (room < 3)
-            append_stars(out, width);
-        else
-            append_right(out, std::string(sign) + (room >= 8 ? "Infinity" : "Inf"), width);
-        return;
-    }
+    copy(fill(out, w - field.size(), ' '), field);
+    return true;
+}
 
-    // The rounded magnitude as a digit string holding `decimals` decimals.
-    char digits[400];
-    std::size_t length = 0;
-    const double magnitude = std::fabs(static_cast<double>(value));
-    static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-    // A float has 24 significant bits and 5^9 needs 21, so the product below
-    // is exact in double for up to nine decimals: rounding it to an integer
-    // rounds the exact value of the float.
-    if (decimals <= 9 && magnitude * POWERS[decimals] < 9.0e15) {
-        const double exact = magnitude * POWERS[decimals];
-        double scaled = std::floor(exact);
-        const double fraction = exact - scaled;  // exact as well
-        if (fraction > 0.5 || (fraction == 0.5 && std::fmod(scaled, 2.0) != 0.0)) scaled += 1.0;
-        const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(scaled));
-        length = static_cast<std::size_t>(result.ptr - digits);
-    } else {
-        // glibc prints the exact binary value, rounded to nearest, ties to
-        // even, which is the same rule for values beyond the fast path.
-        std::string printed(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.*f", decimals, magnitude)) + 1, '\0');
-        std::snprintf(printed.data(), printed.size(), "%.*f", decimals, magnitude);
-        printed.pop_back();
-        const std::size_t point = printed.find('.');
-        std::string all = point == std::string::npos ? printed : printed.erase(point, 1);
-        const std::size_t first = all.find_first_not_of('0');
-        all = first == std::string::npos ? std::string("0") : all.substr(first);
-        if (all.size() + 1 > static_cast<std::size_t>(width) || all.size() > sizeof digits) {
-            append_stars(out, width);
-            return;
-        }
-        length = all.size();
-        all.copy(digits, length);
+// The places an Fw.d field needs for a rounded magnitude of `whole_digits`
+// digits before the point (0 when it is below 1): the sign, the digits
+// before the point (a zero when there are none and no decimals), the point
+// and the decimals.
+int fixed_field_places(bool negative, int whole_digits, int decimals)
+{
+    return (negative ? 1 : 0) + std::max(whole_digits, decimals == 0 ? 1 : 0) + 1 + decimals;
+}
+
+constexpr std::array<std::uint64_t, 20> POWERS_OF_TEN = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& p : powers) {
+        p = power;
+        power *= 10;
     }
+    return powers;
+}();
+
+// Digits of a whole number (0 for 0), from its bit length.
+int digit_count(std::uint64_t number)
+{
+    if (number == 0) return 0;
+    const int guess = (std::bit_width(number) * 1233) >> 12;  // 1233 / 4096 is just above log10(2)
+    return guess - (number < POWERS_OF_TEN[static_cast<std::size_t>(guess)] ? 1 : 0) + 1;
+}
+
+// The last `count` digits of a whole number written right to left, ending
+// at `end`, two at a time; returns where they begin, and leaves the
+// number without them.
+char* write_digits(char* end, std::uint64_t& number, int count)
+{
+    static constexpr char PAIRS[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    for (; count >= 2; count -= 2) {
+        const std::size_t pair = static_cast<std::size_t>(number % 100);
+        number /= 100;
+        end -= 2;
+        std::memcpy(end, PAIRS + 2 * pair, 2);
+    }
+    if (count == 1) {
+        *--end = static_cast<char>('0' + number % 10);
+        number /= 10;
+    }
+    return end;
+}
+
+// Fw.d of a magnitude already rounded to a whole number of 10^-d units,
+// written from the right: the decimals, the point, the digits before it (or
+// a zero where the field has room), the sign, blanks.
+bool write_scaled(char* out, std::uint64_t scaled, bool negative, int width, int decimals)
+{
+    const int whole_digits = std::max(digit_count(scaled) - decimals, 0);
+    const int needed = fixed_field_places(negative, whole_digits, decimals);
+    if (needed > width) {
+        fill(out, static_cast<std::size_t>(width), '*');
+        return false;
+    }
+    char* p = write_digits(out + width, scaled, decimals);
+    *--p = '.';
+    if (whole_digits > 0) {
+        p = write_digits(p, scaled, whole_digits);
+    } else if (decimals == 0 || needed < width) {
+        *--p = '0';
+    }
+    if (negative) *--p = '-';
+    while (p != out) *--p = ' ';
+    return true;
+}
+
+// Fw.d of a magnitude beyond the fast path (more than nine decimals, or a
+// product beyond 9e15): glibc prints the exact binary value, rounded to
+// nearest, ties to even, which is the same rule.  Kept apart so that the
+// fast path carries none of its buffers.
+[[gnu::noinline]] bool write_printed_fixed(char* out, double magnitude, bool negative, int width, int decimals)
+{
+    constexpr std::size_t MOST_DIGITS = 400;
+    std::string printed(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.*f", decimals, magnitude)) + 1, '\0');
+    std::snprintf(printed.data(), printed.size(), "%.*f", decimals, magnitude);
+    printed.pop_back();
+    const std::size_t point = printed.find('.');
+    std::string all = point == std::string::npos ? printed : printed.erase(point, 1);
+    const std::size_t first = all.find_first_not_of('0');
+    all = first == std::string::npos ? std::string("0") : all.substr(first);
+    if (all.size() + 1 > static_cast<std::size_t>(width) || all.size() > MOST_DIGITS) {
+        fill(out, static_cast<std::size_t>(width), '*');
+        return false;
+    }
+    const char* const digits = all.data();
+    std::size_t length = all.size();
     if (length == 1 && digits[0] == '0') length = 0;  // the rounded value is zero: no integer digits
 
     const int whole_digits = length > static_cast<std::size_t>(decimals) ? static_cast<int>(length) - decimals : 0;
     // With no decimals the zero before the point is the only digit and stays.
-    const int needed = (negative ? 1 : 0) + std::max(whole_digits, decimals == 0 ? 1 : 0) + 1 + decimals;
+    const int needed = fixed_field_places(negative, whole_digits, decimals);
     if (needed > width) {
-        append_stars(out, width);
-        return;
+        fill(out, static_cast<std::size_t>(width), '*');
+        return false;
     }
     const bool leading_zero = whole_digits == 0 && (decimals == 0 || needed < width);
     const int used = needed + (leading_zero && decimals > 0 ? 1 : 0);
-    out.append(static_cast<std::size_t>(width - used), ' ');
-    if (negative) out.push_back('-');
+    char* p = fill(out, static_cast<std::size_t>(width - used), ' ');
+    if (negative) *p++ = '-';
     if (whole_digits > 0)
-        out.append(digits, static_cast<std::size_t>(whole_digits));
+        p = copy(p, std::string_view(digits, static_cast<std::size_t>(whole_digits)));
     else if (leading_zero)
-        out.push_back('0');
-    out.push_back('.');
+        *p++ = '0';
+    *p++ = '.';
     const int fraction_digits = static_cast<int>(length) - whole_digits;
-    out.append(static_cast<std::size_t>(decimals - fraction_digits), '0');
-    out.append(digits + whole_digits, static_cast<std::size_t>(fraction_digits));
+    p = fill(p, static_cast<std::size_t>(decimals - fraction_digits), '0');
+    copy(p, std::string_view(digits + whole_digits, static_cast<std::size_t>(fraction_digits)));
+    return true;
+}
+
+
+}  // namespace
+
+// Fw.d of a float: the exact binary value rounded to d decimals, to nearest
+// with ties to even; "0." before the decimals only when the field has room.
+bool write_fixed_field(char* out, float value, int width, int decimals)
+{
+    const bool negative = std::signbit(value);
+    if (std::isnan(value)) return write_right(out, "NaN", width);  // stars when narrower than 3
+    if (std::isinf(value)) {
+        const int room = width - (negative ? 1 : 0);
+        if (room < 3) {
+            fill(out, static_cast<std::size_t>(width), '*');
+            return false;
+        }
+        const std::string_view name = room >= 8 ? "-Infinity" : "-Inf";
+        return write_right(out, negative ? name : name.substr(1), width);
+    }
+
+    const double magnitude = std::fabs(static_cast<double>(value));
+    static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    // A float has 24 significant bits and 5^9 needs 21, so the product below
+    // is exact in double for up to nine decimals: rounding it to an integer
+    // rounds the exact value of the float.  Below 2^52, adding 2^52 leaves
+    // no bits below the units, so the sum is the product rounded to a whole
+    // number by the machine's own rule, to nearest with ties to even, and
+    // taking 2^52 away again is exact; from 2^52 on every double is whole.
+    // No branch depends on the digits, which data values make unpredictable.
+    constexpr double TWO_TO_52 = 4503599627370496.0;
+    if (decimals >= 0 && decimals <= 9 && magnitude * POWERS[decimals] < 9.0e15) {
+        const double exact = magnitude * POWERS[decimals];
+        const double rounded = exact < TWO_TO_52 ? (exact + TWO_TO_52) - TWO_TO_52 : exact;
+        return write_scaled(out, static_cast<std::uint64_t>(rounded), negative, width, decimals);
+    }
+    return write_printed_fixed(out, magnitude, negative, width, decimals);
 }
 
 // Iw.m of an integer: at least m digits (leading zeros), right-aligned; a
 // zero with m = 0 is a blank field.
-void append_integer(std::string& out, int value, int width, int min_digits)
+bool write_integer_field(char* out, int value, int width, int min_digits)
 {
     const long long wide = value;
     const unsigned long long magnitude = static_cast<unsigned long long>(wide < 0 ? -wide : wide);
@@ -419,31 +514,59 @@ void append_integer(std::string& out, int value, int width, int min_digits)
         static_cast<std::size_t>(min_digits) > length ? static_cast<std::size_t>(min_digits) - length : 0;
     const std::size_t needed = (value < 0 ? 1 : 0) + zeros + length;
     if (needed > static_cast<std::size_t>(width)) {
-        append_stars(out, width);
-        return;
+        fill(out, static_cast<std::size_t>(width), '*');
+        return false;
     }
-    out.append(static_cast<std::size_t>(width) - needed, ' ');
-    if (value < 0) out.push_back('-');
-    out.append(zeros, '0');
-    out.append(digits, length);
+    char* p = fill(out, static_cast<std::size_t>(width) - needed, ' ');
+    if (value < 0) *p++ = '-';
+    p = fill(p, zeros, '0');
+    copy(p, std::string_view(digits, length));
+    return true;
 }
 
 // Aw of a text: the text stands for a blank-padded character variable, so a
 // shorter text is padded on the right and a longer one gives its first w
 // characters.
+void write_text_field(char* out, std::string_view text, int width)
+{
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (text.size() >= w) {
+        copy(out, text.substr(0, w));
+    } else {
+        fill(copy(out, text), w - text.size(), ' ');
+    }
+}
+
+namespace {
+
+// The field writers for a text being built: the field appended at its end.
+// A width of 0 or less writes nothing.
+void append_fixed(std::string& out, float value, int width, int decimals)
+{
+    if (width <= 0) return;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width));
+    write_fixed_field(out.data() + at, value, width, decimals);
+}
+
+void append_integer(std::string& out, int value, int width, int min_digits)
+{
+    if (width <= 0) return;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width));
+    write_integer_field(out.data() + at, value, width, min_digits);
+}
+
+// A text of A (width 0) is written whole.
 void append_text(std::string& out, const std::string& text, int width)
 {
     if (width == 0) {
         out.append(text);
         return;
     }
-    const std::size_t w = static_cast<std::size_t>(width);
-    if (text.size() >= w) {
-        out.append(text, 0, w);
-    } else {
-        out.append(text);
-        out.append(w - text.size(), ' ');
-    }
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width));
+    write_text_field(out.data() + at, text, width);
 }
 
 // ---------------------------------------------------------------------------

@@ -95,4 +95,12 @@ std::string format_line(std::string_view descriptors, const std::vector<FormatVa
 std::string format_fixed(float value, int width, int decimals);
 std::string format_integer(int value, int width, int min_digits = 1);
 
+// The same fields written in place, for writers that lay out whole lines:
+// exactly `width` characters (at least 1) at `out`, asterisks when the value
+// does not fit, in which case they return false.  A text longer than its
+// field gives its first `width` characters; a shorter one is padded.
+bool write_fixed_field(char* out, float value, int width, int decimals);
+bool write_integer_field(char* out, int value, int width, int min_digits = 1);
+void write_text_field(char* out, std::string_view text, int width);
+
 }  // namespace velm

@@ -11,12 +11,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -26,6 +28,30 @@ namespace {
 bool is_blank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// The first character at or after p that is no blank (end when none is).
+// Data lines are mostly runs of blanks between fields, so blanks are passed
+// eight at a time where the machine allows it.
+const char* skip_blanks(const char* p, const char* end)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t EIGHT_BLANKS = 0x2020202020202020ULL;
+        while (end - p >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, p, sizeof word);
+            const std::uint64_t different = word ^ EIGHT_BLANKS;
+            if (different == 0) {
+                p += 8;
+                continue;
+            }
+            p += std::countr_zero(different) / 8;
+            if (*p != '\t') return p;
+            ++p;
+        }
+    }
+    while (p < end && is_blank(*p)) ++p;
+    return p;
 }
 
 // Characters that end an unquoted item: blanks, tabs, a comma or a slash.
@@ -74,12 +100,44 @@ std::optional<int> parse_integer(std::string_view token)
     return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
-// Whole numbers up to 2^24 and the powers of ten up to 10^10 are exact
-// floats.
+// Whole numbers up to 2^24 are exact floats.
 constexpr std::uint64_t EXACT_FLOAT_INTEGER = 16777216;
-constexpr std::array<float, 11> EXACT_POWERS_OF_TEN = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 constexpr int FEW_DIGITS = 18;  // digits that always fit the 64-bit whole number
+
+// 10^-d rounded to double, for d = 0..10.
+constexpr std::array<double, 11> NEGATIVE_POWERS_OF_TEN = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5,
+                                                           1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
+
+}  // namespace
+
+// N times 10^-d in double lies within 2^-52 (relative) of the quotient N /
+// 10^d: two roundings of half a double unit each.  For d <= 7 the quotient
+// never comes closer than 2^-48 to a point halfway between two floats, and is
+// never one itself (a quotient that is a binary fraction has at most 24
+// significant bits, so it is a float); rounding the double to float then
+// gives the correctly rounded quotient.  For d = 8..10 the margin is too thin
+// to argue, and the records tests compare every N and d of the range with
+// the correctly rounded quotient (the quotient of two exact floats).  A
+// multiplication costs a fraction of a division, and data lines are mostly
+// such fields.  Where arithmetic runs in a wider precision the operations
+// would be rounded differently, and the general conversion serves.
+std::optional<float> fixed_decimal_value(std::uint64_t digits, int decimals, bool negative)
+{
+#if FLT_EVAL_METHOD == 0
+    if (digits <= EXACT_FLOAT_INTEGER && decimals >= 0 && decimals < static_cast<int>(NEGATIVE_POWERS_OF_TEN.size())) {
+        const float magnitude = static_cast<float>(static_cast<double>(digits) *
+                                                   NEGATIVE_POWERS_OF_TEN[static_cast<std::size_t>(decimals)]);
+        return negative ? -magnitude : magnitude;
+    }
+#else
+    (void)digits;
+    (void)decimals;
+    (void)negative;
+#endif
+    return std::nullopt;
+}
+
+namespace {
 
 // A real as the list-directed read takes it: an optional sign, digits with
 // an optional decimal point (at least one digit), and an optional exponent
@@ -129,18 +187,9 @@ std::optional<float> parse_real(std::string_view token)
     }
     if (mantissa_digits == 0) return std::nullopt;
     const std::size_t mantissa_end = i;
-    // The fixed-decimal fields of the data files ("-123.45"): when the digits
-    // and the power of ten are both exact floats, one division gives the
-    // correctly rounded value, the one strtof gives.  Where float arithmetic
-    // runs in a wider precision the division would be rounded twice, and the
-    // general conversion serves.
-#if FLT_EVAL_METHOD == 0
-    if (mantissa_end == token.size() && mantissa_digits <= FEW_DIGITS && digits <= EXACT_FLOAT_INTEGER &&
-        decimals < static_cast<int>(EXACT_POWERS_OF_TEN.size())) {
-        const float magnitude = static_cast<float>(digits) / EXACT_POWERS_OF_TEN[static_cast<std::size_t>(decimals)];
-        return negative ? -magnitude : magnitude;
+    if (mantissa_end == token.size() && mantissa_digits <= FEW_DIGITS) {
+        if (const std::optional<float> value = fixed_decimal_value(digits, decimals, negative)) return value;
     }
-#endif
     std::size_t exponent_start = i;
     if (i < token.size()) {
         const char l = lower(token[i]);
@@ -155,20 +204,33 @@ std::optional<float> parse_real(std::string_view token)
         if (exponent_digits == 0 || i != token.size()) return std::nullopt;
     }
 
-    std::string normal;
-    if (negative) normal += '-';
-    normal.append(token.substr(mantissa_start, mantissa_end - mantissa_start));
-    if (mantissa_end < token.size()) {
-        normal += 'e';
-        normal.append(token.substr(exponent_start));
+    // The text from_chars and strtof take: on the stack, unless the token
+    // is unusually long.
+    const std::string_view mantissa = token.substr(mantissa_start, mantissa_end - mantissa_start);
+    const std::string_view exponent = mantissa_end < token.size() ? token.substr(exponent_start) : std::string_view();
+    const std::size_t length = (negative ? 1 : 0) + mantissa.size() + (exponent.empty() ? 0 : 1 + exponent.size());
+    char short_text[64];
+    std::string long_text;
+    char* normal = short_text;
+    if (length + 1 > sizeof short_text) {
+        long_text.resize(length + 1);
+        normal = long_text.data();
     }
+    char* end = normal;
+    if (negative) *end++ = '-';
+    end = std::copy(mantissa.begin(), mantissa.end(), end);
+    if (!exponent.empty()) {
+        *end++ = 'e';
+        end = std::copy(exponent.begin(), exponent.end(), end);
+    }
+    *end = '\0';
     // from_chars converts exactly as strtof does but much faster; a value
     // out of the float range (which from_chars leaves unset) goes to strtof
     // for its infinity or underflowed result.
     float value = 0.0f;
-    const std::from_chars_result converted = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (converted.ec == std::errc() && converted.ptr == normal.data() + normal.size()) return value;
-    return std::strtof(normal.c_str(), nullptr);
+    const std::from_chars_result converted = std::from_chars(normal, end, value);
+    if (converted.ec == std::errc() && converted.ptr == end) return value;
+    return std::strtof(normal, nullptr);
 }
 
 // Where the reader takes its lines from: a text file or text held in memory.
@@ -181,21 +243,16 @@ public:
     virtual std::string_view file_name() const = 0;
 };
 
+// The lines of a text reader, read in place.
 class TextReaderSource final : public LineSource {
 public:
     explicit TextReaderSource(TextReader& reader) : reader_(reader) {}
-    bool next_line(std::string_view& line) override
-    {
-        if (!reader_.next_line(buffer_)) return false;
-        line = buffer_;
-        return true;
-    }
+    bool next_line(std::string_view& line) override { return reader_.next_line(line); }
     int line_number() const override { return reader_.line_number(); }
     std::string_view file_name() const override { return reader_.name(); }
 
 private:
     TextReader& reader_;
-    std::string buffer_;
 };
 
 // The lines of a text, split at its line feeds.
@@ -228,6 +285,58 @@ private:
     bool finished_ = false;
 };
 
+// One line of a file that holds a whole record.
+class OneLineSource final : public LineSource {
+public:
+    OneLineSource(std::string_view line, std::string_view file_name, int line_number)
+        : line_(line), file_name_(file_name), line_number_(line_number)
+    {
+    }
+    bool next_line(std::string_view& line) override
+    {
+        if (taken_) return false;
+        taken_ = true;
+        line = line_;
+        return true;
+    }
+    int line_number() const override { return line_number_; }
+    std::string_view file_name() const override { return file_name_; }
+
+private:
+    std::string_view line_;
+    std::string_view file_name_;
+    int line_number_;
+    bool taken_ = false;
+};
+
+// The targets of a read as a list of FreeFormTarget.
+class TargetList {
+public:
+    explicit TargetList(const std::vector<FreeFormTarget>& targets) : targets_(targets) {}
+    std::size_t size() const { return targets_.size(); }
+    FreeFormKind kind(std::size_t i) const { return static_cast<FreeFormKind>(targets_[i].index()); }
+    float& real(std::size_t i) const { return **std::get_if<float*>(&targets_[i]); }
+    int& integer(std::size_t i) const { return **std::get_if<int*>(&targets_[i]); }
+    std::string& text(std::size_t i) const { return **std::get_if<std::string*>(&targets_[i]); }
+
+private:
+    const std::vector<FreeFormTarget>& targets_;
+};
+
+// The targets of a read as the columns of a record.
+class ColumnList {
+public:
+    explicit ColumnList(const FreeFormColumns& columns) : columns_(columns) {}
+    std::size_t size() const { return columns_.count; }
+    FreeFormKind kind(std::size_t i) const { return columns_.kinds ? columns_.kinds[i] : FreeFormKind::Real; }
+    float& real(std::size_t i) const { return columns_.reals[i]; }
+    int& integer(std::size_t i) const { return columns_.integers[columns_.integer_slots[i]]; }
+    std::string& text(std::size_t) const { return *columns_.text; }
+
+private:
+    const FreeFormColumns& columns_;
+};
+
 // One item as it stands in the file, before it meets its target.
 struct Item {
     bool quoted = false;      // a text in apostrophes or double quotes
@@ -236,10 +345,10 @@ struct Item {
 };
 
 // One read statement over a line source.
+template <class Targets>
 class FreeFormScan {
 public:
-    FreeFormScan(LineSource& source, const std::vector<FreeFormTarget>& targets, bool one_line = false,
-                 std::size_t whole_line_values = 0)
+    FreeFormScan(LineSource& source, const Targets& targets, bool one_line = false, std::size_t whole_line_values = 0)
         : source_(source), targets_(targets), one_line_(one_line), whole_line_values_(whole_line_values)
     {
     }
@@ -247,13 +356,15 @@ public:
     FreeFormResult run()
     {
         if (!next_line()) return {FreeFormStatus::EndOfFile, {}};
-        if (targets_.empty()) return {};  // a read of nothing passes over one line
+        const std::size_t count = targets_.size();
+        if (count == 0) return {};  // a read of nothing passes over one line
 
         std::size_t index = 0;      // next target
         bool comma_is_null = true;  // a comma here stands for a null item
         bool found = false;         // an item, null or slash was met
-        while (index < targets_.size()) {
-            while (position_ < line_.size() && is_blank(line_[position_])) ++position_;
+        while (index < count) {
+            position_ = static_cast<std::size_t>(skip_blanks(line_.data() + position_, line_.data() + line_.size()) -
+                                                 line_.data());
             if (position_ == line_.size()) {
                 if (one_line_) return wrong_count(index);
                 if (!next_line()) {
@@ -272,19 +383,24 @@ public:
             }
             if (c == '/') break;  // the remaining targets keep their values
 
+            if (take_plain_reals(index)) {
+                comma_is_null = false;
+                continue;
+            }
+
             std::size_t repeat = 1;
             std::size_t digits_end = position_;
             while (digits_end < line_.size() && is_digit(line_[digits_end])) ++digits_end;
             if (digits_end > position_ && digits_end < line_.size() && line_[digits_end] == '*') {
                 const std::string_view count_text = line_.substr(position_, digits_end - position_);
-                const std::optional<int> count = parse_integer(count_text);
-                if (!count) return bad_item(index, "repeat count too large", count_text);
-                if (*count == 0) return bad_item(index, "zero repeat count", count_text);
-                repeat = static_cast<std::size_t>(*count);
+                const std::optional<int> repeat_count = parse_integer(count_text);
+                if (!repeat_count) return bad_item(index, "repeat count too large", count_text);
+                if (*repeat_count == 0) return bad_item(index, "zero repeat count", count_text);
+                repeat = static_cast<std::size_t>(*repeat_count);
                 position_ = digits_end + 1;
                 if (position_ == line_.size() || ends_item(line_[position_])) {
                     // r* stands for r nulls
-                    index += std::min(repeat, targets_.size() - index);
+                    index += std::min(repeat, count - index);
                     comma_is_null = false;
                     continue;
                 }
@@ -303,9 +419,9 @@ public:
             }
             // A repeated value serves targets of one kind only: a repeat that
             // runs into a target of another kind is a bad record.
-            const std::size_t kind = targets_[index].index();
-            for (; repeat > 0 && index < targets_.size(); --repeat, ++index) {
-                if (targets_[index].index() != kind) {
+            const FreeFormKind kind = targets_.kind(index);
+            for (; repeat > 0 && index < count; --repeat, ++index) {
+                if (targets_.kind(index) != kind) {
                     return bad_item(index, "repeated value for an item of another kind", shown_item());
                 }
                 if (FreeFormResult result = assign(index); !result.ok()) return result;
@@ -314,12 +430,59 @@ public:
         }
         if (one_line_) {
             const std::size_t more = items_left_on_line();
-            if (more > 0 && targets_.size() + more != whole_line_values_) return wrong_count(targets_.size() + more);
+            if (more > 0 && count + more != whole_line_values_) return wrong_count(count + more);
         }
         return {};
     }
 
 private:
+    // The usual items of a data file, plain decimal numbers ("-123.45",
+    // "0.0", "7") for real targets, taken in one tight pass from the item at
+    // the position on, as long as they follow each other on the line: the
+    // count taken, with `index` moved past them.  Anything else (a repeat
+    // count, an exponent, many digits, a comma, a malformed item) stops the
+    // pass where that item begins and is left for the general reading, which
+    // gives the same value or the same error.
+    std::size_t take_plain_reals(std::size_t& index)
+    {
+        const char* const line_start = line_.data();
+        const char* const end = line_start + line_.size();
+        const char* p = line_start + position_;
+        const std::size_t first_index = index;
+        const std::size_t count = targets_.size();
+        while (index < count && targets_.kind(index) == FreeFormKind::Real) {
+            const char* const item_start = p;
+            bool negative = false;
+            if (*p == '-' || *p == '+') {
+                negative = *p == '-';
+                ++p;
+            }
+            std::uint64_t digits = 0;
+            const char* const whole_start = p;
+            while (p < end && is_digit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+            int decimals = 0;
+            int digit_count = static_cast<int>(p - whole_start);
+            if (p < end && *p == '.') {
+                const char* const fraction_start = ++p;
+                while (p < end && is_digit(*p)) digits = digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+                decimals = static_cast<int>(p - fraction_start);
+                digit_count += decimals;
+            }
+            std::optional<float> value;
+            if (digit_count > 0 && digit_count <= FEW_DIGITS && (p == end || ends_item(*p)))
+                value = fixed_decimal_value(digits, decimals, negative);
+            if (!value) {
+                p = item_start;
+                break;
+            }
+            targets_.real(index++) = *value;
+            p = skip_blanks(p, end);
+            if (p == end) break;
+        }
+        position_ = static_cast<std::size_t>(p - line_start);
+        return index - first_index;
+    }
+
     // The items after the last one read, to the end of the line: values,
     // texts and nulls between commas alike.
     std::size_t items_left_on_line()
@@ -400,22 +563,24 @@ private:
 
     FreeFormResult assign(std::size_t index)
     {
-        const FreeFormTarget& target = targets_[index];
-        if (std::string* const* text = std::get_if<std::string*>(&target)) {
-            (*text)->assign(item_.text);
-            return {};
-        }
-        if (int* const* integer = std::get_if<int*>(&target)) {
-            std::optional<int> value;
-            if (!item_.quoted) value = parse_integer(item_.text);
-            if (!value) return bad_item(index, "not an integer", shown_item());
-            **integer = *value;
-            return {};
+        switch (targets_.kind(index)) {
+            case FreeFormKind::Text:
+                targets_.text(index).assign(item_.text);
+                return {};
+            case FreeFormKind::Integer: {
+                std::optional<int> value;
+                if (!item_.quoted) value = parse_integer(item_.text);
+                if (!value) return bad_item(index, "not an integer", shown_item());
+                targets_.integer(index) = *value;
+                return {};
+            }
+            case FreeFormKind::Real:
+                break;
         }
         std::optional<float> value;
         if (!item_.quoted) value = parse_real(item_.text);
         if (!value) return bad_item(index, "not a real number", shown_item());
-        *std::get<float*>(target) = *value;
+        targets_.real(index) = *value;
         return {};
     }
 
@@ -446,7 +611,7 @@ private:
     }
 
     LineSource& source_;
-    const std::vector<FreeFormTarget>& targets_;
+    const Targets& targets_;
     bool one_line_ = false;              // a record on one line: its values, no fewer and no more
     std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
     std::string_view line_;
@@ -454,12 +619,42 @@ private:
     Item item_;
 };
 
+// The next line of the reader that is not blank (a blank line holds no
+// record); false at the end of the file.
+bool next_record_line(TextReader& lines, std::string_view& line)
+{
+    do {
+        if (!lines.next_line(line)) return false;
+    } while (line.find_first_not_of(" \t") == std::string_view::npos);
+    return true;
+}
+
+// One record on one line, for any kind of target list: the scan, then every
+// real target must hold a finite number.
+template <class Targets>
+FreeFormResult read_one_line_record(TextReader& lines, const Targets& targets, std::size_t whole_line_values)
+{
+    std::string_view line;
+    if (!next_record_line(lines, line)) return {FreeFormStatus::EndOfFile, {}};
+    OneLineSource source(line, lines.name(), lines.line_number());
+    FreeFormResult result = FreeFormScan<Targets>(source, targets, true, whole_line_values).run();
+    if (!result.ok()) return result;
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        if (targets.kind(k) != FreeFormKind::Real || std::isfinite(targets.real(k))) continue;
+        return {FreeFormStatus::Error, "Data line of file \"" + lines.name() + "\", line " +
+                                           std::to_string(lines.line_number()) + ", value " + std::to_string(k + 1) +
+                                           ": not a number within the range of a real"};
+    }
+    return result;
+}
+
 }  // namespace
 
 FreeFormResult FreeFormReader::read(const std::vector<FreeFormTarget>& targets)
 {
     TextReaderSource source(lines_);
-    return FreeFormScan(source, targets).run();
+    const TargetList list(targets);
+    return FreeFormScan<TargetList>(source, list).run();
 }
 
 FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count)
@@ -474,29 +669,20 @@ FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count
 FreeFormResult FreeFormReader::read_line_record(const std::vector<FreeFormTarget>& targets,
                                                 std::size_t whole_line_values)
 {
-    std::string line;
-    do {
-        if (!lines_.next_line(line)) return {FreeFormStatus::EndOfFile, {}};
-    } while (line.find_first_not_of(" \t") == std::string::npos);  // a blank line holds no record
-    TextSource source(line, lines_.name(), lines_.line_number());
-    FreeFormResult result = FreeFormScan(source, targets, true, whole_line_values).run();
-    if (!result.ok()) return result;
-    for (std::size_t k = 0; k < targets.size(); ++k) {
-        const float* const* real = std::get_if<float*>(&targets[k]);
-        if (real == nullptr || std::isfinite(**real)) continue;
-        return {FreeFormStatus::Error, "Data line of file \"" + lines_.name() + "\", line " +
-                                           std::to_string(lines_.line_number()) + ", value " + std::to_string(k + 1) +
-                                           ": not a number within the range of a real"};
-    }
-    return result;
+    return read_one_line_record(lines_, TargetList(targets), whole_line_values);
+}
+
+FreeFormResult FreeFormReader::read_line_record(const FreeFormColumns& targets, std::size_t whole_line_values)
+{
+    return read_one_line_record(lines_, ColumnList(targets), whole_line_values);
 }
 
 FreeFormResult FreeFormReader::read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values)
 {
     values.assign(static_cast<std::size_t>(std::max(count, 0)), 0.0f);
-    std::vector<FreeFormTarget> targets;
-    targets.reserve(values.size());
-    for (float& value : values) targets.emplace_back(&value);
+    FreeFormColumns targets;
+    targets.count = values.size();
+    targets.reals = values.data();
     return read_line_record(targets, whole_line_values);
 }
 
@@ -504,7 +690,8 @@ FreeFormResult read_free_form_line(std::string_view line, const std::vector<Free
                                    std::string_view file_name, int line_number)
 {
     TextSource source(line, file_name, std::max(line_number, 1));
-    return FreeFormScan(source, targets).run();
+    const TargetList list(targets);
+    return FreeFormScan<TargetList>(source, list).run();
 }
 
 std::string shortest_float_text(float value)

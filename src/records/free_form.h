@@ -11,6 +11,9 @@
 // (strtof).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -22,6 +25,23 @@ namespace velm {
 
 // Where one read item goes.
 using FreeFormTarget = std::variant<float*, int*, std::string*>;
+
+// The kinds of target, in the order of FreeFormTarget's alternatives.
+enum class FreeFormKind : unsigned char { Real, Integer, Text };
+
+// The targets of one record whose values stand in arrays, as the record
+// types keep them: target i (0-based) is the real reals[i], unless `kinds`
+// says an integer (integers[integer_slots[i]]) or the text (*text).  Without
+// kinds every target is a real.  Nothing is built per record: the kinds and
+// slots are the record type's own constant tables.
+struct FreeFormColumns {
+    std::size_t count = 0;
+    float* reals = nullptr;
+    const FreeFormKind* kinds = nullptr;
+    const std::int16_t* integer_slots = nullptr;
+    int* integers = nullptr;
+    std::string* text = nullptr;
+};
 
 enum class FreeFormStatus {
     Ok,         // every target was given a value or a null
@@ -55,6 +75,7 @@ public:
     // record that a line may hold instead, of which the read takes the first
     // values (a telescoped string file read in its short form).
     FreeFormResult read_line_record(const std::vector<FreeFormTarget>& targets, std::size_t whole_line_values = 0);
+    FreeFormResult read_line_record(const FreeFormColumns& targets, std::size_t whole_line_values = 0);
     FreeFormResult read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values = 0);
 
     TextReader& lines() { return lines_; }
@@ -67,6 +88,12 @@ private:
 // them) from a list of lines, for callers that hold the text already.
 FreeFormResult read_free_form_line(std::string_view line, const std::vector<FreeFormTarget>& targets,
                                    std::string_view file_name = {}, int line_number = 0);
+
+// The float of a fixed-decimal field ("-123.45" is digits 12345, decimals
+// 2, negative): the value strtof gives for its text, when the digits are at
+// most 2^24 and the decimals at most 10; nothing for any other field, which
+// the general conversion takes.  The reader's fast path.
+std::optional<float> fixed_decimal_value(std::uint64_t digits, int decimals, bool negative);
 
 // Writing: one blank before each item; an integer right-aligned in 11
 // columns after its blank; a real in its shortest form that reads back to

@@ -1,5 +1,6 @@
 #include "records/record_columns.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -119,6 +120,11 @@ RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind>
                 throw FormatError("layout " + layout_name + " writes a real column without a decimal point");
             field.decimals = field.width - static_cast<int>(point) - 1;
         }
+        // Iw.m writes a zero as m zeros (none for m = 0, a blank field).
+        const std::string_view zero_field = std::string_view(zero_line).substr(start, end - start);
+        least_digits_.push_back(kind == ColumnKind::Integer
+                                    ? static_cast<int>(std::count(zero_field.begin(), zero_field.end(), '0'))
+                                    : 0);
         fields_.push_back(field);
         position = end;
     }
@@ -139,6 +145,7 @@ RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind>
     }
     if (field_left) throw FormatError("layout " + layout_name + " has more fields than its record has columns");
     line_length_ = static_cast<int>(marked.size());
+    skeleton_ = zero_line;
 }
 
 const FieldSpec& RecordLayout::field(int column) const
@@ -177,6 +184,52 @@ std::string RecordLayout::line(const std::vector<FormatValue>& values, std::stri
         }
     }
     return text;
+}
+
+void RecordLayout::write_line(std::string& line, const ColumnValues& values, std::string_view file_name,
+                              int record_number) const
+{
+    const auto real_of = [&](std::size_t i) { return values.reals[i]; };
+    const auto integer_of = [&](std::size_t i) { return values.integers[values.integer_slots[i]]; };
+    // The text as a FormatValue holds it: padded to its length.
+    const auto text_value = [&] {
+        std::string text(values.text);
+        text.resize(values.text_length, ' ');
+        return FormatValue(std::move(text));
+    };
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const int column = static_cast<int>(i) + 1;
+        if (fields_[i].kind == ColumnKind::Real && !std::isfinite(real_of(i)))
+            refuse(file_name, record_number, column, real_of(i), "which is not a number a data file can hold");
+        if (fields_[i].kind == ColumnKind::Text && values.text.find_first_of("'\r\n") != std::string_view::npos)
+            refuse(file_name, record_number, column, text_value(),
+                   "and a text with an apostrophe or a line end cannot be read back");
+    }
+    line.assign(skeleton_);
+    int first_too_wide = 0;  // the first column written as asterisks
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const FieldSpec& f = fields_[i];
+        char* const out = line.data() + f.start;
+        bool whole = true;
+        switch (f.kind) {
+            case ColumnKind::Real:
+                whole = write_fixed_field(out, real_of(i), f.width, f.decimals);
+                break;
+            case ColumnKind::Integer:
+                whole = write_integer_field(out, integer_of(i), f.width, least_digits_[i]);
+                break;
+            case ColumnKind::Text:
+                write_text_field(out, values.text, f.width);
+                break;
+        }
+        if (!whole && first_too_wide == 0) first_too_wide = static_cast<int>(i) + 1;
+    }
+    if (first_too_wide > 0) {
+        const std::size_t i = static_cast<std::size_t>(first_too_wide - 1);
+        const FieldSpec& f = fields_[i];
+        const FormatValue value = f.kind == ColumnKind::Real ? FormatValue(real_of(i)) : FormatValue(integer_of(i));
+        refuse(file_name, record_number, first_too_wide, value, "too wide for its field " + descriptor_text(f));
+    }
 }
 
 float clamp_to_field(float value, int width, int decimals)

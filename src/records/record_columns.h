@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -57,6 +58,17 @@ private:
     int column_;
 };
 
+// The values of one record as ColumnRecord keeps them, for the line writer:
+// the real of column c at reals[c - 1], an integer column's value at
+// integers[integer_slots[c - 1]], and the text column's text.
+struct ColumnValues {
+    const float* reals = nullptr;
+    const int* integers = nullptr;
+    const std::int16_t* integer_slots = nullptr;
+    std::string_view text;       // at most text_length characters; the field pads it
+    std::size_t text_length = 0;  // the characters a text column holds
+};
+
 // The parsed layout of one record type with the kind and field of every
 // column.  Every field of a record layout stands apart from the next (a blank
 // or a quote between them), as in every data file of the system; that is how
@@ -75,11 +87,18 @@ public:
     // The line of one record's values; RecordWriteError when a value cannot be
     // written whole.  `file_name` and `record_number` go into the message.
     std::string line(const std::vector<FormatValue>& values, std::string_view file_name, int record_number) const;
+    // The same line, written over `line` straight from the record's columns
+    // (a line kept from one record to the next is written without building
+    // anything): the same text and the same refusals as above.
+    void write_line(std::string& line, const ColumnValues& values, std::string_view file_name,
+                    int record_number) const;
 
 private:
     Format format_;
     std::vector<FieldSpec> fields_;
     int line_length_ = 0;
+    std::string skeleton_;  // a line of the layout: its literals and blanks between the fields
+    std::vector<int> least_digits_;  // by column: m of an Iw.m field (1 for Iw), 0 for the others
 };
 
 // The value nearest to `value` that an Fw.d field holds without asterisks:
@@ -146,6 +165,13 @@ public:
         return values;
     }
 
+    // The values as the line writer takes them, without a copy.
+    ColumnValues column_values() const
+    {
+        return {reals_.data(), integers_.data(), INTEGER_SLOTS.data(),
+                std::string_view(text_).substr(0, TEXT_COLUMN > 0 ? TEXT_LENGTH : 0), TEXT_LENGTH};
+    }
+
     // The targets of one free-form read of the whole record, in column order.
     std::vector<FreeFormTarget> read_targets()
     {
@@ -167,6 +193,14 @@ public:
         return targets;
     }
 
+    // The same targets as the record's own columns, for the record reader:
+    // nothing is built per record.
+    FreeFormColumns column_targets()
+    {
+        return {static_cast<std::size_t>(COLUMNS), reals_.data(), TARGET_KINDS.data(), INTEGER_SLOTS.data(),
+                integers_.data(),                  &text_};
+    }
+
     // After a read: the text holds exactly its 10 characters.
     void fit_text()
     {
@@ -186,6 +220,22 @@ private:
             if (INTEGER_COLUMNS[i] == column) return static_cast<int>(i);
         return -1;
     }
+    // The kind and integer slot of every column (index c - 1), worked out
+    // once for the record type.
+    static constexpr std::array<FreeFormKind, COLUMNS> TARGET_KINDS = [] {
+        std::array<FreeFormKind, COLUMNS> kinds{};
+        for (int c = 1; c <= COLUMNS; ++c)
+            kinds[static_cast<std::size_t>(c - 1)] = kind(c) == ColumnKind::Text      ? FreeFormKind::Text
+                                                     : kind(c) == ColumnKind::Integer ? FreeFormKind::Integer
+                                                                                      : FreeFormKind::Real;
+        return kinds;
+    }();
+    static constexpr std::array<std::int16_t, COLUMNS> INTEGER_SLOTS = [] {
+        std::array<std::int16_t, COLUMNS> slots{};
+        for (int c = 1; c <= COLUMNS; ++c) slots[static_cast<std::size_t>(c - 1)] = static_cast<std::int16_t>(integer_slot(c));
+        return slots;
+    }();
+
     static std::size_t real_index(int c)
     {
         if (c < 1 || c > COLUMNS || kind(c) != ColumnKind::Real)
@@ -226,7 +276,7 @@ template <class R>
 std::optional<R> read_record(FreeFormReader& reader)
 {
     R record;
-    const FreeFormResult result = reader.read_line_record(record.read_targets());
+    const FreeFormResult result = reader.read_line_record(record.column_targets());
     if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
     if (!result.ok()) throw FileError(result.message);
     record.fit_text();
@@ -249,7 +299,9 @@ std::vector<R> read_records(std::string_view name, FilePresence presence)
 template <class R>
 std::string record_line(const R& record, std::string_view file_name = {}, int record_number = 0)
 {
-    return R::layout().line(record.format_values(), file_name, record_number);
+    std::string line;
+    R::layout().write_line(line, record.column_values(), file_name, record_number);
+    return line;
 }
 
 // Writes the records as the whole new file, one line per record, in order.
@@ -258,8 +310,11 @@ template <class R>
 void write_record_file(std::string_view name, const std::vector<R>& records)
 {
     TextWriter writer{std::string(name)};
-    for (std::size_t i = 0; i < records.size(); ++i)
-        writer.write_line(record_line(records[i], name, static_cast<int>(i) + 1));
+    std::string line;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        R::layout().write_line(line, records[i].column_values(), name, static_cast<int>(i) + 1);
+        writer.write_line(line);
+    }
     writer.commit();
 }
 

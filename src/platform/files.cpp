@@ -243,25 +243,32 @@ void delete_file(std::string_view name)
     const std::string as_written = path_as_written(text);
     if (as_written.empty()) return;
     if (unlink(as_written.c_str()) == 0) return;
-    if (errno != ENOENT && errno != ENOTDIR) throw_file_error("Cannot delete", name, errno);
+    const int not_there = errno;
+    if (not_there != ENOENT && not_there != ENOTDIR) throw_file_error("Cannot delete", name, not_there);
     const Resolution file = look_up(text, as_written, false);
-    if (file.path == as_written) return;
+    if (file.path == as_written) {
+        if (not_there == ENOENT) return;  // already gone
+        throw_file_error("Cannot delete", name, not_there);
+    }
     if (unlink(file.path.c_str()) != 0 && errno != ENOENT) throw_file_error("Cannot delete", name, errno);
 }
 
 namespace {
 
 // Opens a file for reading: the name as written first, the look-up only when
-// it is not there.  -1 with the error number when it cannot be opened.
-int open_for_reading(std::string_view name, int& error)
+// it is not there.  -1 with the error number when it cannot be opened.  The
+// size of a new version this program wrote is known without asking.
+int open_for_reading(std::string_view name, int& error, std::optional<std::size_t>& known_size)
 {
     error = 0;
+    known_size.reset();
     std::string path;
     if (const NewVersion* version = claimed(name)) {
         if (!version->written) {
             error = ENOENT;
             return -1;
         }
+        known_size = version->size;
         path = std::string(name);
     } else {
         const std::string text = local_name(name);
@@ -288,22 +295,19 @@ int open_for_reading(std::string_view name, int& error)
     return fd;
 }
 
-// The file behind an open descriptor (closed here), `info` its fstat;
+// The file behind an open descriptor (closed here): up to `size` bytes when
+// the size is known (no read more to meet the end), to its end otherwise.
 // FileError for a failed read.
-std::string read_open_file(int fd, std::string_view name, const struct stat& info)
+std::string read_open_file(int fd, std::string_view name, std::optional<std::size_t> size)
 {
-    // A regular file is read up to the size it has (no read more to meet its
-    // end); anything else to its end.
-    const bool sized = S_ISREG(info.st_mode) && info.st_size > 0;
-    const std::size_t size = sized ? static_cast<std::size_t>(info.st_size) : 0;
     std::string contents;
-    if (sized) contents.reserve(size);
+    if (size) contents.reserve(*size);
     char buffer[65536];
     for (;;) {
         std::size_t want = sizeof buffer;
-        if (sized) {
-            if (contents.size() >= size) break;
-            want = std::min(want, size - contents.size());
+        if (size) {
+            if (contents.size() >= *size) break;
+            want = std::min(want, *size - contents.size());
         }
         const ssize_t got = ::read(fd, buffer, want);
         if (got == 0) break;
@@ -319,37 +323,41 @@ std::string read_open_file(int fd, std::string_view name, const struct stat& inf
     return contents;
 }
 
+// The content of a file; nothing when it is missing and need not exist.
+std::optional<std::string> read_file(std::string_view name, bool must_exist)
+{
+    int error = 0;
+    std::optional<std::size_t> size;
+    const int fd = open_for_reading(name, error, size);
+    if (fd < 0) {
+        // A file that is there but cannot be opened is an error; a name that
+        // cannot be looked at is a missing file, as for file_exists.
+        if (!must_exist && (error == ENOENT || error == ENOTDIR || !file_exists(name))) return std::nullopt;
+        throw_file_error("Cannot open", name, error);
+    }
+    if (!size) {
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+            close(fd);
+            if (!must_exist) return std::nullopt;
+            throw_file_error("Cannot open", name, EISDIR);
+        }
+        // A regular file is read up to the size it has.
+        if (S_ISREG(info.st_mode) && info.st_size > 0) size = static_cast<std::size_t>(info.st_size);
+    }
+    return read_open_file(fd, name, size);
+}
+
 }  // namespace
 
 std::string read_whole_file(std::string_view name)
 {
-    int error = 0;
-    const int fd = open_for_reading(name, error);
-    if (fd < 0) throw_file_error("Cannot open", name, error);
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(fd);
-        throw_file_error("Cannot open", name, EISDIR);
-    }
-    return read_open_file(fd, name, info);
+    return *read_file(name, true);
 }
 
 std::optional<std::string> read_whole_file_if_exists(std::string_view name)
 {
-    int error = 0;
-    const int fd = open_for_reading(name, error);
-    if (fd < 0) {
-        // A file that is there but cannot be opened is an error; a name that
-        // cannot be looked at is a missing file, as for file_exists.
-        if (error == ENOENT || error == ENOTDIR || !file_exists(name)) return std::nullopt;
-        throw_file_error("Cannot open", name, error);
-    }
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(fd);
-        return std::nullopt;
-    }
-    return read_open_file(fd, name, info);
+    return read_file(name, false);
 }
 
 namespace {

@@ -14,14 +14,7 @@ namespace {
 
 using test::TemporaryDirectory;
 
-LinkRecord link(float upstream, float downstream)
-{
-    LinkRecord record;
-    record.upstream_node() = upstream;
-    record.downstream_node() = downstream;
-    record.link_id() = "L";
-    return record;
-}
+using testing::link;
 
 std::string padded(std::string name)
 {

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/run_outputs.h"
+#include "record_test_support.h"
 #include "records/free_form.h"
 #include "records/link_table.h"
 #include "support/temporary_directory.h"
@@ -18,14 +19,7 @@ namespace {
 
 using test::TemporaryDirectory;
 
-LinkRecord link(float upstream, float downstream)
-{
-    LinkRecord record;
-    record.upstream_node() = upstream;
-    record.downstream_node() = downstream;
-    record.link_id() = "L";
-    return record;
-}
+using testing::link;
 
 // The record as the reader gives back its written line: the writer's error
 // message when the writer refuses it.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "records/format.h"
+#include "records/link_data_base.h"
 #include "records/record_columns.h"
 
 namespace velm::testing {
@@ -88,6 +89,16 @@ template <class R>
 R random_record(std::mt19937& rng)
 {
     return random_record<R>(rng, [](R&, const std::string&) {});
+}
+
+// A link from one node to another, every other column 0.
+inline LinkRecord link(float upstream, float downstream)
+{
+    LinkRecord record;
+    record.upstream_node() = upstream;
+    record.downstream_node() = downstream;
+    record.link_id() = "L";
+    return record;
 }
 
 }  // namespace velm::testing

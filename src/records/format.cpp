@@ -398,8 +398,10 @@ int digit_count(std::uint64_t number)
 
 // The last `count` digits of a whole number written right to left, ending
 // at `end`, two at a time; returns where they begin, and leaves the
-// number without them.
-char* write_digits(char* end, std::uint64_t& number, int count)
+// number without them.  Most field values fit 32 bits, whose divisions by
+// constants are cheaper.
+template <class Whole>
+[[gnu::always_inline]] inline char* write_digits(char* end, Whole& number, int count)
 {
     static constexpr char PAIRS[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -421,6 +423,19 @@ char* write_digits(char* end, std::uint64_t& number, int count)
 // Fw.d of a magnitude already rounded to a whole number of 10^-d units,
 // written from the right: the decimals, the point, the digits before it (or
 // a zero where the field has room), the sign, blanks.
+template <class Whole>
+char* write_scaled_digits(char* end, Whole scaled, int decimals, int whole_digits, bool leading_zero)
+{
+    char* p = write_digits(end, scaled, decimals);
+    *--p = '.';
+    if (whole_digits > 0) {
+        p = write_digits(p, scaled, whole_digits);
+    } else if (leading_zero) {
+        *--p = '0';
+    }
+    return p;
+}
+
 bool write_scaled(char* out, std::uint64_t scaled, bool negative, int width, int decimals)
 {
     const int whole_digits = std::max(digit_count(scaled) - decimals, 0);
@@ -429,16 +444,33 @@ bool write_scaled(char* out, std::uint64_t scaled, bool negative, int width, int
         fill(out, static_cast<std::size_t>(width), '*');
         return false;
     }
-    char* p = write_digits(out + width, scaled, decimals);
-    *--p = '.';
-    if (whole_digits > 0) {
-        p = write_digits(p, scaled, whole_digits);
-    } else if (decimals == 0 || needed < width) {
-        *--p = '0';
-    }
+    const bool leading_zero = decimals == 0 || needed < width;
+    char* p = scaled <= UINT32_MAX ? write_scaled_digits(out + width, static_cast<std::uint32_t>(scaled), decimals,
+                                                         whole_digits, leading_zero)
+                                   : write_scaled_digits(out + width, scaled, decimals, whole_digits, leading_zero);
     if (negative) *--p = '-';
     while (p != out) *--p = ' ';
     return true;
+}
+
+// Fw.d's rounding on the fast path: the magnitude in whole units of its
+// last decimal.  A float has 24 significant bits and 5^9 needs 21, so the
+// product below is exact in double for up to nine decimals: rounding it to
+// an integer rounds the exact value of the float.  Below 2^52, adding 2^52
+// leaves no bits below the units, so the sum is the product rounded to a
+// whole number by the machine's own rule, to nearest with ties to even, and
+// taking 2^52 away again is exact; from 2^52 on every double is whole.  No
+// branch depends on the digits, which data values make unpredictable.
+// Nothing beyond the fast path (more than nine decimals, a product beyond
+// 9e15).
+std::optional<std::uint64_t> scaled_magnitude(double magnitude, int decimals)
+{
+    static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    constexpr double TWO_TO_52 = 4503599627370496.0;
+    if (decimals < 0 || decimals > 9 || !(magnitude * POWERS[decimals] < 9.0e15)) return std::nullopt;
+    const double exact = magnitude * POWERS[decimals];
+    const double rounded = exact < TWO_TO_52 ? (exact + TWO_TO_52) - TWO_TO_52 : exact;
+    return static_cast<std::uint64_t>(rounded);
 }
 
 // Fw.d of a magnitude beyond the fast path (more than nine decimals, or a
@@ -505,21 +537,21 @@ bool write_fixed_field(char* out, float value, int width, int decimals)
     }
 
     const double magnitude = std::fabs(static_cast<double>(value));
-    static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-    // A float has 24 significant bits and 5^9 needs 21, so the product below
-    // is exact in double for up to nine decimals: rounding it to an integer
-    // rounds the exact value of the float.  Below 2^52, adding 2^52 leaves
-    // no bits below the units, so the sum is the product rounded to a whole
-    // number by the machine's own rule, to nearest with ties to even, and
-    // taking 2^52 away again is exact; from 2^52 on every double is whole.
-    // No branch depends on the digits, which data values make unpredictable.
-    constexpr double TWO_TO_52 = 4503599627370496.0;
-    if (decimals >= 0 && decimals <= 9 && magnitude * POWERS[decimals] < 9.0e15) {
-        const double exact = magnitude * POWERS[decimals];
-        const double rounded = exact < TWO_TO_52 ? (exact + TWO_TO_52) - TWO_TO_52 : exact;
-        return write_scaled(out, static_cast<std::uint64_t>(rounded), negative, width, decimals);
-    }
+    if (const std::optional<std::uint64_t> scaled = scaled_magnitude(magnitude, decimals))
+        return write_scaled(out, *scaled, negative, width, decimals);
     return write_printed_fixed(out, magnitude, negative, width, decimals);
+}
+
+bool fixed_field_holds(float value, int width, int decimals)
+{
+    if (width <= 0) return true;  // an empty field holds no asterisks
+    if (std::isfinite(value)) {
+        if (const std::optional<std::uint64_t> scaled = scaled_magnitude(std::fabs(static_cast<double>(value)), decimals)) {
+            const int whole_digits = std::max(digit_count(*scaled) - decimals, 0);
+            return fixed_field_places(std::signbit(value), whole_digits, decimals) <= width;
+        }
+    }
+    return format_fixed(value, width, decimals).find('*') == std::string::npos;
 }
 
 // Iw.m of an integer: at least m digits (leading zeros), right-aligned; a

@@ -54,14 +54,9 @@ std::string value_text(const FormatValue& value)
                                reason + "; nothing was written.");
 }
 
-// Whether Fw.d writes the value without asterisks; the field is written on
-// the stack, as computing code asks this of every value it stores.
 bool fits_field(float value, int width, int decimals)
 {
-    if (width <= 0) return true;  // an empty field holds no asterisks
-    char field[64];
-    if (width <= static_cast<int>(sizeof field)) return write_fixed_field(field, value, width, decimals);
-    return format_fixed(value, width, decimals).find(NUMBER_MARK) == std::string::npos;
+    return fixed_field_holds(value, width, decimals);
 }
 
 // The largest magnitude of the given sign that Fw.d writes without asterisks:

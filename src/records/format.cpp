@@ -596,21 +596,32 @@ void write_text_field(char* out, std::string_view text, int width)
 namespace {
 
 // The field writers for a text being built: the field appended at its end.
-// A width of 0 or less writes nothing.
-void append_fixed(std::string& out, float value, int width, int decimals)
+// A width of 0 or less writes nothing.  A field of the usual widths is
+// written on the stack and appended, which spares the text's growing a
+// fill of characters that are written over at once.
+template <class Write>
+void append_field(std::string& out, int width, Write write)
 {
     if (width <= 0) return;
+    char field[64];
+    if (width <= static_cast<int>(sizeof field)) {
+        write(field);
+        out.append(field, static_cast<std::size_t>(width));
+        return;
+    }
     const std::size_t at = out.size();
     out.resize(at + static_cast<std::size_t>(width));
-    write_fixed_field(out.data() + at, value, width, decimals);
+    write(out.data() + at);
+}
+
+void append_fixed(std::string& out, float value, int width, int decimals)
+{
+    append_field(out, width, [&](char* field) { write_fixed_field(field, value, width, decimals); });
 }
 
 void append_integer(std::string& out, int value, int width, int min_digits)
 {
-    if (width <= 0) return;
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(width));
-    write_integer_field(out.data() + at, value, width, min_digits);
+    append_field(out, width, [&](char* field) { write_integer_field(field, value, width, min_digits); });
 }
 
 // A text of A (width 0) is written whole.
@@ -620,9 +631,7 @@ void append_text(std::string& out, const std::string& text, int width)
         out.append(text);
         return;
     }
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(width));
-    write_text_field(out.data() + at, text, width);
+    append_field(out, width, [&](char* field) { write_text_field(field, text, width); });
 }
 
 // ---------------------------------------------------------------------------

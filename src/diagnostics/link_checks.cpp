@@ -223,25 +223,31 @@ std::vector<float> find_nodes_out_of_range(const std::vector<LinkEnds>& links, L
     return nodes;
 }
 
-// A region's GIS node file holds far more nodes than one map's links name:
-// only the nodes of the links are looked for, in one pass over the file.
+NodeNumberSet::NodeNumberSet(const std::vector<float>& numbers)
+{
+    keys_.reserve(numbers.size());
+    for (float number : numbers)
+        if (!std::isnan(number)) keys_.insert(number_key(number));
+}
+
+bool NodeNumberSet::contains(float node) const
+{
+    return !std::isnan(node) && keys_.contains(number_key(node));
+}
+
 std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, LinkEnd end,
                                            const std::vector<float>& gis_node_numbers)
 {
-    std::unordered_map<std::uint32_t, bool> defined;  // node of a link -> found in the GIS file
-    for (const LinkEnds& link : links) {
-        const float node = node_at(link, end);
-        if (!std::isnan(node)) defined.emplace(number_key(node), false);
-    }
-    for (float node : gis_node_numbers) {
-        if (std::isnan(node)) continue;
-        const auto found = defined.find(number_key(node));
-        if (found != defined.end()) found->second = true;
-    }
+    return find_nodes_missing_from(links, end, NodeNumberSet(gis_node_numbers));
+}
+
+std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, LinkEnd end,
+                                           const NodeNumberSet& gis_nodes)
+{
     std::vector<float> nodes;
     for (const LinkEnds& link : links) {
         const float node = node_at(link, end);
-        if (std::isnan(node) || !defined.at(number_key(node))) nodes.push_back(node);
+        if (!gis_nodes.contains(node)) nodes.push_back(node);
     }
     return nodes;
 }
@@ -260,6 +266,11 @@ std::vector<LinkValue> find_topographic_slope_exceptions(const std::vector<LinkE
 
 MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<float>& gis_node_numbers)
 {
+    return check_links(links, NodeNumberSet(gis_node_numbers));
+}
+
+MapLinkCheck check_links(const std::vector<LinkEnds>& links, const NodeNumberSet& gis_nodes)
+{
     MapLinkCheck check;
     LinkCheckFindings& found = check.findings;
     found.reversed_links = find_reversed_links(links);
@@ -272,8 +283,8 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
     found.short_links = find_short_links(links);
     found.upstream_nodes_out_of_range = find_nodes_out_of_range(links, LinkEnd::Upstream);
     found.downstream_nodes_out_of_range = find_nodes_out_of_range(links, LinkEnd::Downstream);
-    found.upstream_nodes_not_in_gis = find_nodes_missing_from(links, LinkEnd::Upstream, gis_node_numbers);
-    found.downstream_nodes_not_in_gis = find_nodes_missing_from(links, LinkEnd::Downstream, gis_node_numbers);
+    found.upstream_nodes_not_in_gis = find_nodes_missing_from(links, LinkEnd::Upstream, gis_nodes);
+    found.downstream_nodes_not_in_gis = find_nodes_missing_from(links, LinkEnd::Downstream, gis_nodes);
     found.topographic_slopes = find_topographic_slope_exceptions(links);
 
     bool over_connected = false;
@@ -288,14 +299,14 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
 
 namespace {
 
-// The node numbers of the GIS node files, each file read once: the maps of
-// a region share the region's file (model type 6).  The nodes read are kept
-// in `inputs` for the node checks.
+// The node numbers of the GIS node files, each file read and indexed once:
+// the maps of a region share the region's file (model type 6).  The nodes
+// read are kept in `inputs` for the node checks.
 class GisNodeNumbers {
 public:
     explicit GisNodeNumbers(DiagnosticsInputs& inputs) : inputs_(inputs) {}
 
-    const std::vector<float>& of(Session& session, const std::string& node_file)
+    const NodeNumberSet& of(Session& session, const std::string& node_file)
     {
         const auto known = files_.find(node_file);
         if (known != files_.end()) return known->second;
@@ -305,12 +316,12 @@ public:
         std::vector<float> numbers;
         numbers.reserve(nodes.size());
         for (const GisNodeRecord& node : nodes) numbers.push_back(node.node_number());
-        return files_.emplace(node_file, std::move(numbers)).first->second;
+        return files_.emplace(node_file, NodeNumberSet(numbers)).first->second;
     }
 
 private:
     DiagnosticsInputs& inputs_;
-    std::unordered_map<std::string, std::vector<float>> files_;  // by GIS node file name
+    std::unordered_map<std::string, NodeNumberSet> files_;  // by GIS node file name
 };
 
 // The link data base of a map: a study of model type 9 keeps its links per

@@ -16,8 +16,10 @@
 //   L  topographic slopes outside SLOPE_LOWER_LIMIT .. SLOPE_UPPER_LIMIT
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "diagnostics/diagnostics_inputs.h"
@@ -109,9 +111,23 @@ std::vector<float> find_unconnected_upstream_nodes(const std::vector<LinkEnds>& 
 std::vector<LinkValue> find_short_links(const std::vector<LinkEnds>& links);
 // H, I: the node numbers of one end outside MIN_NODE_NUMBER .. MAX_NODE_NUMBER.
 std::vector<float> find_nodes_out_of_range(const std::vector<LinkEnds>& links, LinkEnd end);
+// The node numbers of a GIS node file, indexed once for the look-ups of
+// items J and K: a region's file serves every map of the region.  Numbers
+// match by float equality; a NaN matches nothing.
+class NodeNumberSet {
+public:
+    explicit NodeNumberSet(const std::vector<float>& numbers);
+    bool contains(float node) const;
+
+private:
+    std::unordered_set<std::uint32_t> keys_;
+};
+
 // J, K: the node numbers of one end that the GIS node numbers do not hold.
 std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, LinkEnd end,
                                            const std::vector<float>& gis_node_numbers);
+std::vector<float> find_nodes_missing_from(const std::vector<LinkEnds>& links, LinkEnd end,
+                                           const NodeNumberSet& gis_nodes);
 // L: the links whose topographic slope, (upstream elevation - downstream
 // elevation) / length, is at most SLOPE_LOWER_LIMIT or above
 // SLOPE_UPPER_LIMIT.  A link of zero length has no slope: item G reports it.
@@ -125,6 +141,7 @@ struct MapLinkCheck {
     bool fatal = false;
 };
 MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<float>& gis_node_numbers);
+MapLinkCheck check_links(const std::vector<LinkEnds>& links, const NodeNumberSet& gis_nodes);
 
 // The check of one map (`map_stem` such as "AB0101ZZ"): shows the file on
 // the window, reads the map's link data base and its GIS node file (both

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "diagnostics/confluence_table.h"
@@ -189,6 +191,14 @@ TEST(LinkChecks, NodesMissingFromTheGisNodeFile)
     const MapLinkCheck check = check_links(links, gis);
     EXPECT_TRUE(check.fatal);
     EXPECT_EQ(check.findings.upstream_nodes_not_in_gis, (std::vector<float>{10030}));
+    // Equality of floats: 0.0 is -0.0, and a NaN (a link's or the file's) is
+    // found nowhere.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<LinkEnds> odd{link(0.0f, -0.0f), link(nan, 10040)};
+    const std::vector<float> missing = find_nodes_missing_from(odd, LinkEnd::Upstream, {-0.0f, nan, 10040});
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_TRUE(std::isnan(missing[0]));
+    EXPECT_TRUE(find_nodes_missing_from(odd, LinkEnd::Downstream, {0.0f, 10040}).empty());
 }
 
 struct SlopeCase {

@@ -1,5 +1,7 @@
 #include "diagnostics/diagnostics_inputs.h"
 
+#include <algorithm>
+
 namespace velm {
 
 std::vector<SubareaSummary> summarize_subareas(const std::vector<SubareaRecord>& records)
@@ -38,6 +40,18 @@ const std::vector<GisNodeRecord>& DiagnosticsInputs::keep_gis_nodes(const std::s
                                                                     std::vector<GisNodeRecord> records)
 {
     return gis_nodes_.insert_or_assign(path, std::move(records)).first->second;
+}
+
+const std::vector<float>* DiagnosticsInputs::model_header(const std::string& path) const
+{
+    const auto found = model_headers_.find(path);
+    return found == model_headers_.end() ? nullptr : &found->second;
+}
+
+void DiagnosticsInputs::keep_model_header(const std::string& path, const std::vector<float>& header_values)
+{
+    const std::size_t kept = std::min(header_values.size(), MODEL_HEADER_VALUES_KEPT);
+    model_headers_.insert_or_assign(path, std::vector<float>(header_values.begin(), header_values.begin() + kept));
 }
 
 }  // namespace velm

@@ -330,7 +330,7 @@ std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>&
 
 // The cross-check of one map (`map_name` the 8-character data file stem).
 void cross_check_data_base_with_model(Session& session, const std::string& map_name,
-                                      const std::string& model_file_extension, const DiagnosticsInputs& inputs,
+                                      const std::string& model_file_extension, DiagnosticsInputs& inputs,
                                       ScanState& state,
                                       NetworkNodeSets& node_sets, CrossCheckFindings& findings,
                                       int& subarea_fatal_total, int& link_fatal_total)
@@ -343,6 +343,7 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
         throw FileError("The link-node model file '" + model_path + "' of map " + map_name + " does not exist");
     }
     const ModelFile model_file = read_model_file(model_path);
+    inputs.keep_model_header(model_path, model_file.header.values);
     const MapModel model = scan_model_file(model_file, state, node_sets);
 
     // A missing data base holds nothing: every subarea or link of the model
@@ -426,13 +427,13 @@ void report_model_cross_check(TextWriter& report, const CrossCheckFindings& find
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
                            NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total)
 {
-    run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total, link_fatal_total,
-                          DiagnosticsInputs{});
+    DiagnosticsInputs inputs;
+    run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total, link_fatal_total, inputs);
 }
 
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
                            NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total,
-                           const DiagnosticsInputs& inputs)
+                           DiagnosticsInputs& inputs)
 {
     static const Format heading(CROSS_CHECK_HEADING_FORMAT);
     session.window.clear_screen();

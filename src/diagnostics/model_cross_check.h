@@ -24,9 +24,9 @@ namespace velm {
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
                            NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total);
 // The same, taking the subarea numbers of a data base that an earlier step
-// read from `inputs`.
+// read from `inputs`, and keeping there the model files' first header values.
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
                            NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total,
-                           const DiagnosticsInputs& inputs);
+                           DiagnosticsInputs& inputs);
 
 }  // namespace velm

@@ -43,7 +43,7 @@ void run_data_base_statistics(Session& session, const std::string& study_name, i
     for (const ModelListEntry& entry : list.entries) {
         if (study_id_of(entry.text) != study_id) continue;
         if (first_map) {
-            events = read_storm_event_settings(session, entry);
+            events = read_storm_event_settings(session, entry, &inputs);
             first_map = false;
         }
         write_at(session.window, PROGRESS_COLUMN, PREPARING_ROW, PREPARING_STATISTICS_TEXT);

@@ -2,6 +2,7 @@
 // nodes into the working tables of sections II.D and II.E.
 #include "diagnostics/statistics_extraction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -60,23 +61,30 @@ int subarea_node_rule_of(float header_value_4)
     return rule == 0 ? 1 : rule;
 }
 
-StormEventSettings read_storm_event_settings(Session& session, const ModelListEntry& entry)
+StormEventSettings read_storm_event_settings(Session& session, const ModelListEntry& entry,
+                                             const DiagnosticsInputs* inputs)
 {
+    static_assert(HEADER_VALUES_READ <= MODEL_HEADER_VALUES_KEPT);
     StormEventSettings settings;
     const std::string prefix = entry.text.substr(0, MODEL_FILE_NAME_PREFIX);
     for (int event = 1; event <= STORM_EVENTS; ++event) {
         const std::string name = session.study_file(prefix + static_cast<char>('0' + event));
-        if (!file_exists(name)) continue;
-        RecordFile file(name, RecordFile::Open::MustExist);
         std::array<float, HEADER_VALUES_READ> header{};
-        for (int position = 1; position <= HEADER_VALUES_READ; ++position) {
-            const std::optional<float> value = file.read_value();
-            if (!value)
-                throw FileError("File '" + name + "': the model file ends before header value " +
-                                std::to_string(position));
-            header[static_cast<std::size_t>(position - 1)] = *value;
+        const std::vector<float>* kept = inputs != nullptr ? inputs->model_header(name) : nullptr;
+        if (kept != nullptr && kept->size() >= HEADER_VALUES_READ) {
+            std::copy_n(kept->begin(), HEADER_VALUES_READ, header.begin());
+        } else {
+            if (!file_exists(name)) continue;
+            RecordFile file(name, RecordFile::Open::MustExist);
+            for (int position = 1; position <= HEADER_VALUES_READ; ++position) {
+                const std::optional<float> value = file.read_value();
+                if (!value)
+                    throw FileError("File '" + name + "': the model file ends before header value " +
+                                    std::to_string(position));
+                header[static_cast<std::size_t>(position - 1)] = *value;
+            }
+            file.close_keep();
         }
-        file.close_keep();
         settings.return_frequencies[static_cast<std::size_t>(event - 1)] =
             std::fabs(header[RETURN_FREQUENCY_POSITION - 1]);
         settings.subarea_node_rule = subarea_node_rule_of(header[SUBAREA_RULE_POSITION - 1]);

@@ -103,7 +103,10 @@ int subarea_node_rule_of(float header_value_4);
 // Reads header values 4 and 12 of the model files of storm events 1 to 6
 // named by the list entry (characters 1-11 and the event digit); a missing
 // file leaves its event at 0.  FileError for a file shorter than twelve values.
-StormEventSettings read_storm_event_settings(Session& session, const ModelListEntry& entry);
+// With `inputs`, the header of a model file an earlier step read is taken
+// from there.
+StormEventSettings read_storm_event_settings(Session& session, const ModelListEntry& entry,
+                                             const DiagnosticsInputs* inputs = nullptr);
 
 // The value as its working-file field keeps it: rounded to `decimals`
 // decimals (exact value, ties to even).  NaN is taken as 0 and an infinity as

@@ -59,15 +59,20 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
 
     // Section II opens with the link checks' page break and heading.
 
-    const int link_fatal_total = run_link_checks(session, report, data_files, model_type_code);
-    const int node_fatal_total = run_node_checks(session, report, data_files, model_type_code);
-    int subarea_fatal_total = run_subarea_checks(session, report, data_files, model_type_code);
+    // What the checks read of the GIS node files and the subarea data bases
+    // serves the later steps, so that each file is parsed once.
+    DiagnosticsInputs inputs;
+    const int link_fatal_total = run_link_checks(session, report, data_files, model_type_code, inputs);
+    const int node_fatal_total = run_node_checks(session, report, data_files, model_type_code, inputs);
+    inputs.forget_gis_nodes();
+    int subarea_fatal_total = run_subarea_checks(session, report, data_files, model_type_code, inputs);
 
     // The cross-check adds its findings to the subarea and link totals.
     int cross_checked_link_total = link_fatal_total;
     if (network_checks) {
         node_sets.clear();
-        run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total, cross_checked_link_total);
+        run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total, cross_checked_link_total,
+                              inputs);
         report.commit();
     }
 
@@ -82,7 +87,7 @@ int run_diagnostics(Session& session, TextWriter& report, const DataFileTable& d
     if (subarea_fatal_total != 0) write_screen_records(window, SUBAREA_FATAL_FORMAT, {study_id});
 
     if (network_checks) {
-        run_data_base_statistics(session, study_name, model_type_code, data_files);
+        run_data_base_statistics(session, study_name, model_type_code, data_files, inputs);
     } else {
         report.commit();
     }

@@ -289,20 +289,27 @@ MapLinkCheck check_links(const std::vector<LinkEnds>& links, const std::vector<f
 namespace {
 
 // The node numbers of the GIS node files, each file read once: the maps of
-// a region share the region's file (model type 6).
+// a region share the region's file (model type 6).  The nodes read are kept
+// in `inputs` for the node checks.
 class GisNodeNumbers {
 public:
+    explicit GisNodeNumbers(DiagnosticsInputs& inputs) : inputs_(inputs) {}
+
     const std::vector<float>& of(Session& session, const std::string& node_file)
     {
         const auto known = files_.find(node_file);
         if (known != files_.end()) return known->second;
+        const std::string path = session.study_file(node_file);
+        const std::vector<GisNodeRecord>& nodes =
+            inputs_.keep_gis_nodes(path, read_gis_node_file(path, FilePresence::MustExist));
         std::vector<float> numbers;
-        for (const GisNodeRecord& node : read_gis_node_file(session.study_file(node_file), FilePresence::MustExist))
-            numbers.push_back(node.node_number());
+        numbers.reserve(nodes.size());
+        for (const GisNodeRecord& node : nodes) numbers.push_back(node.node_number());
         return files_.emplace(node_file, std::move(numbers)).first->second;
     }
 
 private:
+    DiagnosticsInputs& inputs_;
     std::unordered_map<std::string, std::vector<float>> files_;  // by GIS node file name
 };
 
@@ -345,11 +352,19 @@ MapLinkCheck check_map_links(Session& session, std::string_view map_stem, int mo
 
 MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, int model_type_code)
 {
-    GisNodeNumbers gis_nodes;
+    DiagnosticsInputs inputs;
+    GisNodeNumbers gis_nodes(inputs);
     return check_map_links(session, map_stem, model_type_code, gis_nodes);
 }
 
 int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code)
+{
+    DiagnosticsInputs inputs;
+    return run_link_checks(session, report, data_files, model_type_code, inputs);
+}
+
+int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                    DiagnosticsInputs& inputs)
 {
     report.write_page_break();
     write_report_lines(report, DIAGNOSTICS_SECTION_HEADING_FORMAT);
@@ -378,7 +393,7 @@ int run_link_checks(Session& session, TextWriter& report, const DataFileTable& d
     int link_fatal_total = 0;
     LinkCheckFindings findings;
     std::vector<float> over_connected_nodes;
-    GisNodeNumbers gis_nodes;
+    GisNodeNumbers gis_nodes(inputs);
     std::unordered_set<std::string> checked;  // link data bases: a type-9 region's maps share one
     for (const std::string& map_stem : data_files.data_file_names) {
         const std::string link_file = map_link_file(map_stem, model_type_code);

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/diagnostics_inputs.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
 #include "shell/session.h"
@@ -141,5 +142,8 @@ MapLinkCheck check_link_data_base(Session& session, std::string_view map_stem, i
 // confluence overflow block appended to the confluence table.  Returns
 // link_fatal_total.
 int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code);
+// The same, keeping the GIS nodes it reads in `inputs` for the node checks.
+int run_link_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                    DiagnosticsInputs& inputs);
 
 }  // namespace velm

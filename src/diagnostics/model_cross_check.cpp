@@ -330,7 +330,8 @@ std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>&
 
 // The cross-check of one map (`map_name` the 8-character data file stem).
 void cross_check_data_base_with_model(Session& session, const std::string& map_name,
-                                      const std::string& model_file_extension, ScanState& state,
+                                      const std::string& model_file_extension, const DiagnosticsInputs& inputs,
+                                      ScanState& state,
                                       NetworkNodeSets& node_sets, CrossCheckFindings& findings,
                                       int& subarea_fatal_total, int& link_fatal_total)
 {
@@ -347,9 +348,12 @@ void cross_check_data_base_with_model(Session& session, const std::string& map_n
     // A missing data base holds nothing: every subarea or link of the model
     // is then reported as not in the data base.
     std::vector<float> data_base_subareas;
-    for (const SubareaRecord& record :
-         read_subarea_data_base(session.study_file(subarea_data_base_name(map_name)), FilePresence::Optional)) {
-        data_base_subareas.push_back(record.subarea_number());
+    const std::string subarea_path = session.study_file(subarea_data_base_name(map_name));
+    if (const std::vector<SubareaSummary>* subareas = inputs.subareas(subarea_path)) {
+        for (const SubareaSummary& subarea : *subareas) data_base_subareas.push_back(subarea.subarea_number);
+    } else {
+        for (const SubareaRecord& record : read_subarea_data_base(subarea_path, FilePresence::Optional))
+            data_base_subareas.push_back(record.subarea_number());
     }
     std::vector<LinkNodes> data_base_links;
     std::vector<LinkRecord> read;
@@ -422,6 +426,14 @@ void report_model_cross_check(TextWriter& report, const CrossCheckFindings& find
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
                            NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total)
 {
+    run_model_cross_check(session, report, data_files, node_sets, subarea_fatal_total, link_fatal_total,
+                          DiagnosticsInputs{});
+}
+
+void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
+                           NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total,
+                           const DiagnosticsInputs& inputs)
+{
     static const Format heading(CROSS_CHECK_HEADING_FORMAT);
     session.window.clear_screen();
     write_at(session.window, 2, 5, heading.line({}));
@@ -430,8 +442,8 @@ void run_model_cross_check(Session& session, TextWriter& report, const DataFileT
     ScanState state;
     CrossCheckFindings findings;
     for (const std::string& map_name : data_files.data_file_names) {
-        cross_check_data_base_with_model(session, map_name, data_files.model_file_extension, state, node_sets, findings,
-                                         subarea_fatal_total, link_fatal_total);
+        cross_check_data_base_with_model(session, map_name, data_files.model_file_extension, inputs, state, node_sets,
+                                         findings, subarea_fatal_total, link_fatal_total);
     }
     report_model_cross_check(report, findings);
     // The later steps of the run append to the report on disk.

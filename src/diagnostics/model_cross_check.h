@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "diagnostics/diagnostics_inputs.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
 #include "records/network_node_sets.h"
@@ -22,5 +23,10 @@ namespace velm {
 // missing subarea or link data base holds nothing (and is not created).
 void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
                            NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total);
+// The same, taking the subarea numbers of a data base that an earlier step
+// read from `inputs`.
+void run_model_cross_check(Session& session, TextWriter& report, const DataFileTable& data_files,
+                           NetworkNodeSets& node_sets, int& subarea_fatal_total, int& link_fatal_total,
+                           const DiagnosticsInputs& inputs);
 
 }  // namespace velm

@@ -107,11 +107,15 @@ NodeCheckExceptions find_node_exceptions(const std::vector<GisNodeRecord>& nodes
 }
 
 NodeCheckExceptions check_node_data_base(Session& session, int link_file_switch, std::string_view map_name,
-                                         int model_type_code)
+                                         int model_type_code, const DiagnosticsInputs* inputs)
 {
     const std::string node_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Node);
     write_processing_file(session.window, node_file);
-    const std::vector<GisNodeRecord> nodes = read_gis_node_file(session.study_file(node_file), FilePresence::Optional);
+    const std::string node_path = session.study_file(node_file);
+    const std::vector<GisNodeRecord>* kept = inputs != nullptr ? inputs->gis_nodes(node_path) : nullptr;
+    std::vector<GisNodeRecord> read;
+    if (kept == nullptr) read = read_gis_node_file(node_path, FilePresence::Optional);
+    const std::vector<GisNodeRecord>& nodes = kept != nullptr ? *kept : read;
     if (link_file_switch == 0) return find_node_exceptions(nodes, nullptr);
 
     const std::string link_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Link);
@@ -136,6 +140,12 @@ void report_node_checks(TextWriter& report, const NodeCheckExceptions& exception
 
 int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code)
 {
+    return run_node_checks(session, report, data_files, model_type_code, DiagnosticsInputs{});
+}
+
+int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                    const DiagnosticsInputs& inputs)
+{
     constexpr int link_file_switch = 1;
 
     report.write_page_break();
@@ -150,7 +160,8 @@ int run_node_checks(Session& session, TextWriter& report, const DataFileTable& d
         auto found = examined.find(node_file);
         if (found == examined.end()) {
             found =
-                examined.emplace(node_file, check_node_data_base(session, link_file_switch, map_name, model_type_code))
+                examined.emplace(node_file,
+                                 check_node_data_base(session, link_file_switch, map_name, model_type_code, &inputs))
                     .first;
         } else {
             write_processing_file(session.window, node_file);

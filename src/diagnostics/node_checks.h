@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/diagnostics_inputs.h"
 #include "platform/text_file.h"
 #include "platform/window.h"
 #include "records/data_file_table.h"
@@ -37,8 +38,9 @@ NodeCheckExceptions find_node_exceptions(const std::vector<GisNodeRecord>& nodes
 // is not 0, its GIS link file for item D.  A missing file reads as a file
 // without records: a map without a node file adds nothing, and a map with
 // nodes but without a link file lists every node under item D.
+// With `inputs`, a node file an earlier step read is taken from there.
 NodeCheckExceptions check_node_data_base(Session& session, int link_file_switch, std::string_view map_name,
-                                         int model_type_code);
+                                         int model_type_code, const DiagnosticsInputs* inputs = nullptr);
 
 // Items A, B, C and, when `with_item_d`, D: each caption with its count, the
 // numbers eight to a line when there are any, and a rule.
@@ -52,5 +54,7 @@ void report_node_checks(TextWriter& report, const NodeCheckExceptions& exception
 // every map's nodes checked, the window verdict and section II.B.  Returns
 // node_fatal_total, the number of maps with a fatal node exception.
 int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code);
+int run_node_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                    const DiagnosticsInputs& inputs);
 
 }  // namespace velm

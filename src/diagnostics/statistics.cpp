@@ -23,7 +23,13 @@ constexpr int PROCESSING_ROW = 10;
 }  // namespace
 
 void run_data_base_statistics(Session& session, const std::string& study_name, int model_type_code,
-                              const DataFileTable& /*data_files*/)
+                              const DataFileTable& data_files)
+{
+    run_data_base_statistics(session, study_name, model_type_code, data_files, DiagnosticsInputs{});
+}
+
+void run_data_base_statistics(Session& session, const std::string& study_name, int model_type_code,
+                              const DataFileTable& /*data_files*/, const DiagnosticsInputs& inputs)
 {
     const std::string study_id = study_id_of(study_name);
     const ModelListFile list = read_model_list_file(session.study_file(model_list_file_name(study_id)));
@@ -45,7 +51,7 @@ void run_data_base_statistics(Session& session, const std::string& study_name, i
 
         const std::string stem = entry.data_file_stem();
         extract_link_statistics(session, stem, model_type_code, initial_links, tables.links);
-        extract_subarea_statistics(session, stem, events.subarea_node_rule, initial_links, tables.subareas);
+        extract_subarea_statistics(session, stem, events.subarea_node_rule, initial_links, tables.subareas, &inputs);
         extract_result_statistics(session, stem, tables.results);
         extract_node_statistics(session, stem, tables.nodes);
     }

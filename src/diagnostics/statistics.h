@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "diagnostics/diagnostics_inputs.h"
 #include "records/data_file_table.h"
 #include "shell/session.h"
 
@@ -14,5 +15,8 @@ namespace velm {
 // the first map's stem).
 void run_data_base_statistics(Session& session, const std::string& study_name, int model_type_code,
                               const DataFileTable& data_files);
+// The same, taking what an earlier step read of a map's files from `inputs`.
+void run_data_base_statistics(Session& session, const std::string& study_name, int model_type_code,
+                              const DataFileTable& data_files, const DiagnosticsInputs& inputs);
 
 }  // namespace velm

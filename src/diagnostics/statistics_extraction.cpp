@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <unordered_set>
 
 #include "platform/files.h"
 #include "platform/record_file.h"
@@ -14,6 +15,7 @@
 #include "records/link_table.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
+#include "records/number_keys.h"
 #include "records/process_codes.h"
 #include "records/subarea_data_base.h"
 
@@ -113,27 +115,34 @@ void extract_link_statistics(Session& session, std::string_view data_file_stem, 
 }
 
 void extract_subarea_statistics(Session& session, std::string_view data_file_stem, int subarea_node_rule,
-                                const InitialLinkTable& initial_links, std::vector<SubareaStatisticsRecord>& table)
+                                const InitialLinkTable& initial_links, std::vector<SubareaStatisticsRecord>& table,
+                                const DiagnosticsInputs* inputs)
 {
     const std::string name = session.study_file(subarea_data_base_name(data_file_stem));
-    for (const SubareaRecord& subarea : read_subarea_data_base(name, FilePresence::MustExist)) {
-        SubareaStatisticsRecord record;
-        record.subarea_number = rounded_to_decimals(subarea.subarea_number(), NODE_DECIMALS);
-        record.area = rounded_to_decimals(subarea.area(), AREA_DECIMALS);
-        bool initial = false;
+    const std::vector<SubareaSummary>* subareas = inputs != nullptr ? inputs->subareas(name) : nullptr;
+    std::vector<SubareaSummary> read;
+    if (subareas == nullptr) {
+        read = summarize_subareas(read_subarea_data_base(name, FilePresence::MustExist));
+        subareas = &read;
+    }
+    // A subarea is an initial subarea when some initial subarea link ends
+    // (rule 1) or starts (rule 2) at its number; any other rule names none.
+    std::unordered_set<std::uint32_t> initial_nodes;
+    if (subarea_node_rule == 1 || subarea_node_rule == 2) {
         for (const InitialLinkRow& row : initial_links) {
-            const float node = subarea_node_rule == 1   ? row.downstream_node
-                               : subarea_node_rule == 2 ? row.upstream_node
-                                                        : std::numeric_limits<float>::quiet_NaN();
-            if (node == subarea.subarea_number()) {
-                initial = true;
-                break;
-            }
+            const float node = subarea_node_rule == 1 ? row.downstream_node : row.upstream_node;
+            if (node == node) initial_nodes.insert(number_key(node));  // a NaN matches no subarea
         }
-        if (initial) {
+    }
+    for (const SubareaSummary& subarea : *subareas) {
+        SubareaStatisticsRecord record;
+        record.subarea_number = rounded_to_decimals(subarea.subarea_number, NODE_DECIMALS);
+        record.area = rounded_to_decimals(subarea.area, AREA_DECIMALS);
+        const float number = subarea.subarea_number;
+        if (number == number && initial_nodes.contains(number_key(number))) {
             for (int event = 1; event <= STORM_EVENTS; ++event)
-                record.time_of_concentration[static_cast<std::size_t>(event - 1)] =
-                    rounded_to_decimals(subarea.time_of_concentration(event), TIME_DECIMALS);
+                record.time_of_concentration[static_cast<std::size_t>(event - 1)] = rounded_to_decimals(
+                    subarea.time_of_concentration[static_cast<std::size_t>(event - 1)], TIME_DECIMALS);
         }
         table.push_back(record);
     }
@@ -163,7 +172,10 @@ void extract_node_statistics(Session& session, std::string_view data_file_stem,
                              std::vector<NodeStatisticsRecord>& table)
 {
     const std::string name = session.study_file(node_data_base_name(data_file_stem));
-    for (const NodeRecord& node : read_node_data_base(name, FilePresence::MustExist)) {
+    // The node number, the tributary area and the peak flows stand in the
+    // first 273 of a node line's 655 values: the rest is not read.
+    for (const NodeRecord& node :
+         read_node_data_base_start(name, FilePresence::MustExist, NodeRecord::LAST_PEAK_FLOW_COLUMN)) {
         const float area = node.total_tributary_area();
         if (!(node.peak_flow_rate(1) > 0.0f && area > 0.0f)) continue;
         NodeStatisticsRecord record;

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/diagnostics_inputs.h"
 #include "records/link_data_base.h"
 #include "records/model_list.h"
 #include "shell/session.h"
@@ -115,8 +116,10 @@ float rounded_to_decimals(float value, int decimals);
 // it otherwise).
 void extract_link_statistics(Session& session, std::string_view data_file_stem, int model_type_code,
                              InitialLinkTable& initial_links, std::vector<LinkStatisticsRecord>& table);
+// With `inputs`, a subarea data base an earlier step read is taken from there.
 void extract_subarea_statistics(Session& session, std::string_view data_file_stem, int subarea_node_rule,
-                                const InitialLinkTable& initial_links, std::vector<SubareaStatisticsRecord>& table);
+                                const InitialLinkTable& initial_links, std::vector<SubareaStatisticsRecord>& table,
+                                const DiagnosticsInputs* inputs = nullptr);
 void extract_result_statistics(Session& session, std::string_view data_file_stem,
                                std::vector<ResultStatisticsRecord>& table);
 void extract_node_statistics(Session& session, std::string_view data_file_stem,

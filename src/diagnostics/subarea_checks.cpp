@@ -187,7 +187,8 @@ void write_subarea_checks_closing(TextWriter& report, int row_count)
     write_report_separator(report);
 }
 
-int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name, int model_type_code)
+int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name, int model_type_code,
+                            DiagnosticsInputs* inputs)
 {
     const std::string name = subarea_data_base_name(map_name);
     write_processing_file(session.window, name);
@@ -197,13 +198,21 @@ int check_subarea_data_base(Session& session, TextWriter& report, std::string_vi
         write_screen_records(session.window, MISSING_DATA_FILE_FORMAT, {name});
         return 0;
     }
-    const std::vector<SubareaCheckRow> rows =
-        find_subarea_exceptions(read_subarea_data_base(path, FilePresence::MustExist), model_type_code);
+    const std::vector<SubareaRecord> subareas = read_subarea_data_base(path, FilePresence::MustExist);
+    if (inputs != nullptr) inputs->keep_subareas(path, subareas);
+    const std::vector<SubareaCheckRow> rows = find_subarea_exceptions(subareas, model_type_code);
     for (const SubareaCheckRow& row : rows) report.write_line(subarea_check_row_line(row));
     return static_cast<int>(rows.size());
 }
 
 int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code)
+{
+    DiagnosticsInputs inputs;
+    return run_subarea_checks(session, report, data_files, model_type_code, inputs);
+}
+
+int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                       DiagnosticsInputs& inputs)
 {
     report.write_page_break();
     write_report_lines(report, SUBAREA_CHECKS_HEADING);
@@ -213,7 +222,7 @@ int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable
 
     int subarea_fatal_total = 0;
     for (const std::string& map_name : data_files.data_file_names)
-        subarea_fatal_total += check_subarea_data_base(session, report, map_name, model_type_code);
+        subarea_fatal_total += check_subarea_data_base(session, report, map_name, model_type_code, &inputs);
     write_check_verdict(session.window, subarea_fatal_total);
     write_subarea_checks_closing(report, subarea_fatal_total);
     return subarea_fatal_total;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/diagnostics_inputs.h"
 #include "platform/text_file.h"
 #include "records/data_file_table.h"
 #include "records/subarea_data_base.h"
@@ -62,12 +63,16 @@ void write_subarea_checks_closing(TextWriter& report, int row_count);
 // report.  A missing data base is shown on the window and the map is taken
 // as having no subareas.  Returns the map's row count, each row a fatal
 // finding.
-int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name, int model_type_code);
+// With `inputs`, what the later steps take of the data base is kept there.
+int check_subarea_data_base(Session& session, TextWriter& report, std::string_view map_name, int model_type_code,
+                            DiagnosticsInputs* inputs = nullptr);
 
 // The subarea part of the diagnostics run: the page break and the II.C frame,
 // the window line, one row per subarea with an exception, "==> No Errors!"
 // when there is none, the closing rule and the window verdict.  Returns
 // subarea_fatal_total.
 int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code);
+int run_subarea_checks(Session& session, TextWriter& report, const DataFileTable& data_files, int model_type_code,
+                       DiagnosticsInputs& inputs);
 
 }  // namespace velm

@@ -22,7 +22,7 @@ std::uint32_t get_u32(const unsigned char* bytes)
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-std::uint32_t payload_u32(const RecordBytes& payload, std::size_t offset)
+std::uint32_t payload_u32(RecordView payload, std::size_t offset)
 {
     if (offset > payload.size() || payload.size() - offset < 4) return 0;
     return get_u32(reinterpret_cast<const unsigned char*>(payload.data() + offset));
@@ -62,12 +62,12 @@ RecordBytes text_payload(std::string_view text)
     return payload;
 }
 
-float payload_float(const RecordBytes& payload, std::size_t offset)
+float payload_float(RecordView payload, std::size_t offset)
 {
     return std::bit_cast<float>(payload_u32(payload, offset));
 }
 
-std::int32_t payload_int(const RecordBytes& payload, std::size_t offset)
+std::int32_t payload_int(RecordView payload, std::size_t offset)
 {
     return std::bit_cast<std::int32_t>(payload_u32(payload, offset));
 }
@@ -93,6 +93,13 @@ std::string encode_records(const std::vector<RecordBytes>& records)
 std::vector<RecordBytes> decode_records(std::string_view bytes, std::string_view name)
 {
     std::vector<RecordBytes> records;
+    for (const RecordView record : record_views(bytes, name)) records.emplace_back(record.begin(), record.end());
+    return records;
+}
+
+std::vector<RecordView> record_views(std::string_view bytes, std::string_view name)
+{
+    std::vector<RecordView> records;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t offset = 0;
     while (offset < bytes.size()) {
@@ -107,8 +114,7 @@ std::vector<RecordBytes> decode_records(std::string_view bytes, std::string_view
         if (get_u32(data + offset + 4 + length) != length) {
             broken_record(name, number, "the record lengths before and after it disagree");
         }
-        const auto* begin = reinterpret_cast<const std::byte*>(data + offset + 4);
-        records.emplace_back(begin, begin + length);
+        records.emplace_back(reinterpret_cast<const std::byte*>(data + offset + 4), static_cast<std::size_t>(length));
         offset += static_cast<std::size_t>(length) + 8;
     }
     return records;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,8 @@
 namespace velm {
 
 using RecordBytes = std::vector<std::byte>;
+// A record's payload where it stands in the file's bytes, without a copy.
+using RecordView = std::span<const std::byte>;
 
 // The file is held in memory while open: reads and writes move a position
 // over its records as the original's file unit did, and close_keep() writes
@@ -85,12 +88,15 @@ RecordBytes float_payload(float value);
 RecordBytes floats_payload(const std::vector<float>& values);
 RecordBytes text_payload(std::string_view text);
 // The float at a byte offset of a payload (0.0 beyond its end).
-float payload_float(const RecordBytes& payload, std::size_t offset);
-std::int32_t payload_int(const RecordBytes& payload, std::size_t offset);
+float payload_float(RecordView payload, std::size_t offset);
+std::int32_t payload_int(RecordView payload, std::size_t offset);
 
 // The whole file's bytes for a list of records, and the reverse (FileError
 // naming the file when the framing is broken).
 std::string encode_records(const std::vector<RecordBytes>& records);
 std::vector<RecordBytes> decode_records(std::string_view bytes, std::string_view name);
+// The same records as views into `bytes` (valid while the bytes are), for
+// readers that take values from them: no payload is copied.
+std::vector<RecordView> record_views(std::string_view bytes, std::string_view name);
 
 }  // namespace velm

@@ -249,7 +249,31 @@ struct ParsedList {
     std::size_t reversion = 0;  // where reversion starts: the last top-level group
     bool reversion_has_data = false;
     bool dollar = false;
+    std::size_t first_record_length = 0;  // characters of the first record when every value is given
 };
+
+// The characters the items write up to their first "/", each value given
+// (an A without width counted as empty); false once a "/" is met.
+bool add_record_length(const std::vector<Item>& items, std::size_t& length)
+{
+    for (const Item& item : items) {
+        switch (item.kind) {
+            case ItemKind::Literal:
+                length += item.text.size();
+                break;
+            case ItemKind::Slash:
+                return false;
+            case ItemKind::Group:
+                for (int r = 0; r < item.repeat; ++r)
+                    if (!add_record_length(item.items, length)) return false;
+                break;
+            default:
+                length += static_cast<std::size_t>(item.width) * static_cast<std::size_t>(item.repeat);
+                break;
+        }
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------------------
 // The walk shared by writing and reading
@@ -374,8 +398,10 @@ int digit_count(std::uint64_t number)
 
 // The last `count` digits of a whole number written right to left, ending
 // at `end`, two at a time; returns where they begin, and leaves the
-// number without them.
-char* write_digits(char* end, std::uint64_t& number, int count)
+// number without them.  Most field values fit 32 bits, whose divisions by
+// constants are cheaper.
+template <class Whole>
+[[gnu::always_inline]] inline char* write_digits(char* end, Whole& number, int count)
 {
     static constexpr char PAIRS[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -397,6 +423,19 @@ char* write_digits(char* end, std::uint64_t& number, int count)
 // Fw.d of a magnitude already rounded to a whole number of 10^-d units,
 // written from the right: the decimals, the point, the digits before it (or
 // a zero where the field has room), the sign, blanks.
+template <class Whole>
+char* write_scaled_digits(char* end, Whole scaled, int decimals, int whole_digits, bool leading_zero)
+{
+    char* p = write_digits(end, scaled, decimals);
+    *--p = '.';
+    if (whole_digits > 0) {
+        p = write_digits(p, scaled, whole_digits);
+    } else if (leading_zero) {
+        *--p = '0';
+    }
+    return p;
+}
+
 bool write_scaled(char* out, std::uint64_t scaled, bool negative, int width, int decimals)
 {
     const int whole_digits = std::max(digit_count(scaled) - decimals, 0);
@@ -405,16 +444,33 @@ bool write_scaled(char* out, std::uint64_t scaled, bool negative, int width, int
         fill(out, static_cast<std::size_t>(width), '*');
         return false;
     }
-    char* p = write_digits(out + width, scaled, decimals);
-    *--p = '.';
-    if (whole_digits > 0) {
-        p = write_digits(p, scaled, whole_digits);
-    } else if (decimals == 0 || needed < width) {
-        *--p = '0';
-    }
+    const bool leading_zero = decimals == 0 || needed < width;
+    char* p = scaled <= UINT32_MAX ? write_scaled_digits(out + width, static_cast<std::uint32_t>(scaled), decimals,
+                                                         whole_digits, leading_zero)
+                                   : write_scaled_digits(out + width, scaled, decimals, whole_digits, leading_zero);
     if (negative) *--p = '-';
     while (p != out) *--p = ' ';
     return true;
+}
+
+// Fw.d's rounding on the fast path: the magnitude in whole units of its
+// last decimal.  A float has 24 significant bits and 5^9 needs 21, so the
+// product below is exact in double for up to nine decimals: rounding it to
+// an integer rounds the exact value of the float.  Below 2^52, adding 2^52
+// leaves no bits below the units, so the sum is the product rounded to a
+// whole number by the machine's own rule, to nearest with ties to even, and
+// taking 2^52 away again is exact; from 2^52 on every double is whole.  No
+// branch depends on the digits, which data values make unpredictable.
+// Nothing beyond the fast path (more than nine decimals, a product beyond
+// 9e15).
+std::optional<std::uint64_t> scaled_magnitude(double magnitude, int decimals)
+{
+    static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    constexpr double TWO_TO_52 = 4503599627370496.0;
+    if (decimals < 0 || decimals > 9 || !(magnitude * POWERS[decimals] < 9.0e15)) return std::nullopt;
+    const double exact = magnitude * POWERS[decimals];
+    const double rounded = exact < TWO_TO_52 ? (exact + TWO_TO_52) - TWO_TO_52 : exact;
+    return static_cast<std::uint64_t>(rounded);
 }
 
 // Fw.d of a magnitude beyond the fast path (more than nine decimals, or a
@@ -481,21 +537,21 @@ bool write_fixed_field(char* out, float value, int width, int decimals)
     }
 
     const double magnitude = std::fabs(static_cast<double>(value));
-    static constexpr double POWERS[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-    // A float has 24 significant bits and 5^9 needs 21, so the product below
-    // is exact in double for up to nine decimals: rounding it to an integer
-    // rounds the exact value of the float.  Below 2^52, adding 2^52 leaves
-    // no bits below the units, so the sum is the product rounded to a whole
-    // number by the machine's own rule, to nearest with ties to even, and
-    // taking 2^52 away again is exact; from 2^52 on every double is whole.
-    // No branch depends on the digits, which data values make unpredictable.
-    constexpr double TWO_TO_52 = 4503599627370496.0;
-    if (decimals >= 0 && decimals <= 9 && magnitude * POWERS[decimals] < 9.0e15) {
-        const double exact = magnitude * POWERS[decimals];
-        const double rounded = exact < TWO_TO_52 ? (exact + TWO_TO_52) - TWO_TO_52 : exact;
-        return write_scaled(out, static_cast<std::uint64_t>(rounded), negative, width, decimals);
-    }
+    if (const std::optional<std::uint64_t> scaled = scaled_magnitude(magnitude, decimals))
+        return write_scaled(out, *scaled, negative, width, decimals);
     return write_printed_fixed(out, magnitude, negative, width, decimals);
+}
+
+bool fixed_field_holds(float value, int width, int decimals)
+{
+    if (width <= 0) return true;  // an empty field holds no asterisks
+    if (std::isfinite(value)) {
+        if (const std::optional<std::uint64_t> scaled = scaled_magnitude(std::fabs(static_cast<double>(value)), decimals)) {
+            const int whole_digits = std::max(digit_count(*scaled) - decimals, 0);
+            return fixed_field_places(std::signbit(value), whole_digits, decimals) <= width;
+        }
+    }
+    return format_fixed(value, width, decimals).find('*') == std::string::npos;
 }
 
 // Iw.m of an integer: at least m digits (leading zeros), right-aligned; a
@@ -540,21 +596,32 @@ void write_text_field(char* out, std::string_view text, int width)
 namespace {
 
 // The field writers for a text being built: the field appended at its end.
-// A width of 0 or less writes nothing.
-void append_fixed(std::string& out, float value, int width, int decimals)
+// A width of 0 or less writes nothing.  A field of the usual widths is
+// written on the stack and appended, which spares the text's growing a
+// fill of characters that are written over at once.
+template <class Write>
+void append_field(std::string& out, int width, Write write)
 {
     if (width <= 0) return;
+    char field[64];
+    if (width <= static_cast<int>(sizeof field)) {
+        write(field);
+        out.append(field, static_cast<std::size_t>(width));
+        return;
+    }
     const std::size_t at = out.size();
     out.resize(at + static_cast<std::size_t>(width));
-    write_fixed_field(out.data() + at, value, width, decimals);
+    write(out.data() + at);
+}
+
+void append_fixed(std::string& out, float value, int width, int decimals)
+{
+    append_field(out, width, [&](char* field) { write_fixed_field(field, value, width, decimals); });
 }
 
 void append_integer(std::string& out, int value, int width, int min_digits)
 {
-    if (width <= 0) return;
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(width));
-    write_integer_field(out.data() + at, value, width, min_digits);
+    append_field(out, width, [&](char* field) { write_integer_field(field, value, width, min_digits); });
 }
 
 // A text of A (width 0) is written whole.
@@ -564,9 +631,7 @@ void append_text(std::string& out, const std::string& text, int width)
         out.append(text);
         return;
     }
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(width));
-    write_text_field(out.data() + at, text, width);
+    append_field(out, width, [&](char* field) { write_text_field(field, text, width); });
 }
 
 // ---------------------------------------------------------------------------
@@ -574,9 +639,15 @@ void append_text(std::string& out, const std::string& text, int width)
 
 class RecordWriter {
 public:
-    RecordWriter(const std::vector<FormatValue>& values, const std::string& source) : values_(values), source_(source)
+    // `first_length` is the room the first record is given at once; with
+    // `first_only` the records after the first are counted, not kept (a
+    // caller that expects one line reports the count).
+    RecordWriter(const std::vector<FormatValue>& values, const std::string& source, std::size_t first_length,
+                 bool first_only = false)
+        : values_(values), source_(source), first_only_(first_only)
     {
-        records_.emplace_back();
+        constexpr std::size_t MOST_ROOM = 65536;  // a layout of many repeats is not given more at once
+        records_.emplace_back().reserve(std::min(first_length, MOST_ROOM));
     }
 
     bool exhausted() const { return next_ == values_.size(); }
@@ -594,7 +665,13 @@ public:
     void new_record()
     {
         pending_ = 0;
-        records_.emplace_back();
+        ++record_count_;
+        if (first_only_) {
+            if (record_count_ == 2) records_.emplace_back();
+            records_.back().clear();
+        } else {
+            records_.emplace_back();
+        }
     }
 
     void data(const Item& item)
@@ -616,6 +693,7 @@ public:
     }
 
     std::vector<std::string> take() { return std::move(records_); }
+    std::size_t record_count() const { return record_count_; }
 
 private:
     void settle()
@@ -643,6 +721,8 @@ private:
     const std::string& source_;
     std::size_t next_ = 0;
     int pending_ = 0;
+    bool first_only_ = false;
+    std::size_t record_count_ = 1;
     std::vector<std::string> records_;
 };
 
@@ -879,6 +959,7 @@ Format::Format(std::string_view descriptors) : parsed_(std::make_unique<Parsed>(
         if (parsed_->items[i].kind == ItemKind::Group) parsed_->reversion = i;
     }
     parsed_->reversion_has_data = holds_data(parsed_->items, parsed_->reversion);
+    add_record_length(parsed_->items, parsed_->first_record_length);
 }
 
 Format::~Format() = default;
@@ -893,7 +974,7 @@ Format& Format::operator=(const Format& other)
 
 std::vector<std::string> Format::write(const std::vector<FormatValue>& values) const
 {
-    RecordWriter writer(values, parsed_->source);
+    RecordWriter writer(values, parsed_->source, parsed_->first_record_length);
     Walker<RecordWriter> walker(*parsed_, writer);
     walker.run();
     return writer.take();
@@ -901,11 +982,13 @@ std::vector<std::string> Format::write(const std::vector<FormatValue>& values) c
 
 std::string Format::line(const std::vector<FormatValue>& values) const
 {
-    std::vector<std::string> records = write(values);
-    if (records.size() != 1)
-        throw FormatError("edit-descriptor list " + parsed_->source + " made " + std::to_string(records.size()) +
+    RecordWriter writer(values, parsed_->source, parsed_->first_record_length, true);
+    Walker<RecordWriter> walker(*parsed_, writer);
+    walker.run();
+    if (writer.record_count() != 1)
+        throw FormatError("edit-descriptor list " + parsed_->source + " made " + std::to_string(writer.record_count()) +
                           " records where one line was expected");
-    return std::move(records.front());
+    return std::move(writer.take().front());
 }
 
 bool Format::stays_on_line() const

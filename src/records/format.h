@@ -100,6 +100,9 @@ std::string format_integer(int value, int width, int min_digits = 1);
 // does not fit, in which case they return false.  A text longer than its
 // field gives its first `width` characters; a shorter one is padded.
 bool write_fixed_field(char* out, float value, int width, int decimals);
+// Whether Fw.d writes the value whole (true for an empty field), without
+// writing it: for code that keeps values within their fields.
+bool fixed_field_holds(float value, int width, int decimals);
 bool write_integer_field(char* out, int value, int width, int min_digits = 1);
 void write_text_field(char* out, std::string_view text, int width);
 

@@ -348,8 +348,13 @@ struct Item {
 template <class Targets>
 class FreeFormScan {
 public:
-    FreeFormScan(LineSource& source, const Targets& targets, bool one_line = false, std::size_t whole_line_values = 0)
-        : source_(source), targets_(targets), one_line_(one_line), whole_line_values_(whole_line_values)
+    FreeFormScan(LineSource& source, const Targets& targets, bool one_line = false, std::size_t whole_line_values = 0,
+                 std::size_t record_values = 0)
+        : source_(source),
+          targets_(targets),
+          one_line_(one_line),
+          whole_line_values_(whole_line_values),
+          record_values_(record_values)
     {
     }
 
@@ -428,7 +433,7 @@ public:
             }
             comma_is_null = false;
         }
-        if (one_line_) {
+        if (one_line_ && record_values_ == 0) {
             const std::size_t more = items_left_on_line();
             if (more > 0 && count + more != whole_line_values_) return wrong_count(count + more);
         }
@@ -523,8 +528,9 @@ private:
 
     FreeFormResult wrong_count(std::size_t values) const
     {
+        const std::size_t record_values = record_values_ > 0 ? record_values_ : targets_.size();
         return {FreeFormStatus::Error, "Data line of " + place() + ": " + std::to_string(values) +
-                                           " values where a record has " + std::to_string(targets_.size())};
+                                           " values where a record has " + std::to_string(record_values)};
     }
 
     bool next_line()
@@ -614,6 +620,7 @@ private:
     const Targets& targets_;
     bool one_line_ = false;              // a record on one line: its values, no fewer and no more
     std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
+    std::size_t record_values_ = 0;      // or, when not 0, a record of which the read takes the first values only
     std::string_view line_;
     std::size_t position_ = 0;
     Item item_;
@@ -632,12 +639,13 @@ bool next_record_line(TextReader& lines, std::string_view& line)
 // One record on one line, for any kind of target list: the scan, then every
 // real target must hold a finite number.
 template <class Targets>
-FreeFormResult read_one_line_record(TextReader& lines, const Targets& targets, std::size_t whole_line_values)
+FreeFormResult read_one_line_record(TextReader& lines, const Targets& targets, std::size_t whole_line_values,
+                                    std::size_t record_values = 0)
 {
     std::string_view line;
     if (!next_record_line(lines, line)) return {FreeFormStatus::EndOfFile, {}};
     OneLineSource source(line, lines.name(), lines.line_number());
-    FreeFormResult result = FreeFormScan<Targets>(source, targets, true, whole_line_values).run();
+    FreeFormResult result = FreeFormScan<Targets>(source, targets, true, whole_line_values, record_values).run();
     if (!result.ok()) return result;
     for (std::size_t k = 0; k < targets.size(); ++k) {
         if (targets.kind(k) != FreeFormKind::Real || std::isfinite(targets.real(k))) continue;
@@ -675,6 +683,11 @@ FreeFormResult FreeFormReader::read_line_record(const std::vector<FreeFormTarget
 FreeFormResult FreeFormReader::read_line_record(const FreeFormColumns& targets, std::size_t whole_line_values)
 {
     return read_one_line_record(lines_, ColumnList(targets), whole_line_values);
+}
+
+FreeFormResult FreeFormReader::read_line_record_start(const FreeFormColumns& targets, std::size_t record_values)
+{
+    return read_one_line_record(lines_, ColumnList(targets), 0, std::max(record_values, targets.count));
 }
 
 FreeFormResult FreeFormReader::read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values)

@@ -76,6 +76,12 @@ public:
     // values (a telescoped string file read in its short form).
     FreeFormResult read_line_record(const std::vector<FreeFormTarget>& targets, std::size_t whole_line_values = 0);
     FreeFormResult read_line_record(const FreeFormColumns& targets, std::size_t whole_line_values = 0);
+    // The first values of a record of `record_values` values, for readers
+    // that use only the first columns of a long record: the line must hold
+    // at least the targets' values (a shorter line is the Error above, which
+    // counts against `record_values`), each real a finite number; the rest of
+    // the line is not read.
+    FreeFormResult read_line_record_start(const FreeFormColumns& targets, std::size_t record_values);
     FreeFormResult read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values = 0);
 
     TextReader& lines() { return lines_; }

@@ -85,11 +85,11 @@ void check_header(const ModelFileHeader& header, std::string_view name)
     }
 }
 
-bool is_value_record(const RecordBytes& record)
+bool is_value_record(RecordView record)
 {
     return record.size() == sizeof(float);
 }
-bool is_text_record(const RecordBytes& record)
+bool is_text_record(RecordView record)
 {
     return record.size() == static_cast<std::size_t>(MODEL_TEXT_LENGTH);
 }
@@ -392,6 +392,11 @@ GroupLayout ModelFile::layout_of(const ModelGroup& group) const
 
 ModelFile split_model_records(const std::vector<RecordBytes>& records, std::string_view name)
 {
+    return split_model_records(std::vector<RecordView>(records.begin(), records.end()), name);
+}
+
+ModelFile split_model_records(const std::vector<RecordView>& records, std::string_view name)
+{
     ModelFile file;
     // Every value of a model file is a finite real: a NaN, an infinity (the
     // reading of a value beyond the range of a real) is no data.
@@ -407,7 +412,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
 
     // The header: every value before the first marker.
     while (next < count) {
-        const RecordBytes& record = records[next];
+        const RecordView record = records[next];
         if (!is_value_record(record)) {
             refuse(name, next + 1,
                    "a record of " + std::to_string(record.size()) +
@@ -433,7 +438,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
                 group ? describe_group(group_number, *group) : "group " + std::to_string(group_number);
             refuse(name, next + 1, "the file ends inside " + context + ", before its " + named());
         }
-        const RecordBytes& record = records[next];
+        const RecordView record = records[next];
         if (!is_value_record(record)) {
             refuse(name, next + 1,
                    "a record of " + std::to_string(record.size()) + " bytes where the " + named() + " of group " +
@@ -466,7 +471,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
         }
         if (layout->data_count == SCANNED_TO_MARKER) {
             while (next < count) {
-                const RecordBytes& record = records[next];
+                const RecordView record = records[next];
                 if (!is_value_record(record)) {
                     refuse(name, next + 1,
                            "a record of " + std::to_string(record.size()) + " bytes inside " +
@@ -494,7 +499,7 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
                            "the file ends inside " + describe_group(group_number, group) +
                                ", before its 50-character text");
                 }
-                const RecordBytes& record = records[next];
+                const RecordView record = records[next];
                 if (!is_text_record(record)) {
                     refuse(name, next + 1,
                            describe_group(group_number, group) +
@@ -574,7 +579,7 @@ std::vector<RecordBytes> model_file_records(const ModelFile& file, std::string_v
 ModelFile read_model_file(std::string_view name)
 {
     const std::string bytes = read_whole_file(name);
-    return split_model_records(decode_records(bytes, name), name);
+    return split_model_records(record_views(bytes, name), name);
 }
 
 void write_model_file(std::string_view name, const ModelFile& file)

@@ -162,6 +162,8 @@ struct ModelFile {
 // marker, a code is unknown, a group runs past the end of the file, or a
 // record is a text where a value belongs (or the reverse).
 ModelFile split_model_records(const std::vector<RecordBytes>& records, std::string_view name);
+// The same over the records where they stand in the file's bytes.
+ModelFile split_model_records(const std::vector<RecordView>& records, std::string_view name);
 // The records of a model file, after the same checks as a read (a group's
 // values must fit its code's length) and the check that no value is NaN or
 // infinite: FileError naming the file, the group and the value otherwise.

@@ -18,27 +18,32 @@ constexpr std::size_t VALUE_BYTES = 4;
 // Reads the groups record by record, keeping the record number for messages.
 class GroupReader {
 public:
-    explicit GroupReader(std::string_view name) : name_(name), records_(decode_records(read_whole_file(name), name)) {}
+    explicit GroupReader(std::string_view name)
+        : name_(name), bytes_(read_whole_file(name)), records_(record_views(bytes_, name))
+    {
+    }
+    GroupReader(const GroupReader&) = delete;  // the records view this reader's own bytes
+    GroupReader& operator=(const GroupReader&) = delete;
 
     bool at_end() const { return next_ >= records_.size(); }
 
     // The next record of the group, which must hold at least `values` values.
-    const RecordBytes& take(std::string_view what, long long values)
+    RecordView take(std::string_view what, long long values)
     {
         const std::size_t number = next_ + 1;  // records count from 1
         if (at_end()) fail(number, "the file ends inside a results group, before its " + std::string(what));
-        const RecordBytes& record = records_[next_++];
+        const RecordView record = records_[next_++];
         if (values > 0 && record.size() < static_cast<std::size_t>(values) * VALUE_BYTES)
             fail(number, "the " + std::string(what) + " holds " + std::to_string(record.size() / VALUE_BYTES) +
                              " values where " + std::to_string(values) + " are needed");
         return record;
     }
 
-    static float real_at(const RecordBytes& record, int position)
+    static float real_at(RecordView record, int position)
     {
         return payload_float(record, static_cast<std::size_t>(position - 1) * VALUE_BYTES);
     }
-    static int integer_at(const RecordBytes& record, int position)
+    static int integer_at(RecordView record, int position)
     {
         return payload_int(record, static_cast<std::size_t>(position - 1) * VALUE_BYTES);
     }
@@ -50,7 +55,8 @@ private:
     }
 
     std::string name_;
-    std::vector<RecordBytes> records_;
+    std::string bytes_;  // the file, which the records view
+    std::vector<RecordView> records_;
     std::size_t next_ = 0;
 };
 
@@ -89,10 +95,10 @@ std::vector<ModelResultsGroup> read_model_results_file(std::string_view name)
     std::vector<ModelResultsGroup> groups;
     while (!reader.at_end()) {
         reader.take("first record of a group", 1);
-        const RecordBytes& element = reader.take("element record", RESULTS_ELEMENT_VALUES);
+        const RecordView element = reader.take("element record", RESULTS_ELEMENT_VALUES);
         const int triples = GroupReader::integer_at(element, 8);
         reader.take("record of triples", triples > 0 ? 3LL * triples : 0);
-        const RecordBytes& hydrology = reader.take("hydrology record", RESULTS_HYDROLOGY_VALUES);
+        const RecordView hydrology = reader.take("hydrology record", RESULTS_HYDROLOGY_VALUES);
         reader.take("routing record", RESULTS_ROUTING_VALUES);
         const int rows = GroupReader::integer_at(reader.take("table count record", 1), 1);
         for (int row = 0; row < rows; ++row) reader.take("table record", RESULTS_TABLE_ROW_VALUES);

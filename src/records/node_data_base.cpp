@@ -37,6 +37,11 @@ std::vector<NodeRecord> read_node_data_base(std::string_view name, FilePresence 
     return read_records<NodeRecord>(name, presence);
 }
 
+std::vector<NodeRecord> read_node_data_base_start(std::string_view name, FilePresence presence, int last_column)
+{
+    return read_records_start<NodeRecord>(name, presence, last_column);
+}
+
 std::optional<NodeRecord> read_node_record(FreeFormReader& reader)
 {
     return read_record<NodeRecord>(reader);

@@ -44,6 +44,7 @@ struct NodeRecord : ColumnRecord<NODE_RECORD_VALUES, NODE_INTEGER_COLUMNS, NODE_
     float& total_tributary_area() { return column(57); }  // acres
     float total_tributary_area() const { return column(57); }
     // Peak flow rate at the node of storm events 1-6 (columns 268-273, cfs).
+    static constexpr int LAST_PEAK_FLOW_COLUMN = 273;
     float& peak_flow_rate(int event) { return column(event_column(event)); }
     float peak_flow_rate(int event) const { return column(event_column(event)); }
     // Entry j = 1..100 of the land-use triples: land-use type, soil group and
@@ -65,6 +66,10 @@ std::string node_data_base_name(std::string_view data_file_stem);
 std::string node_data_base_name(std::string_view study_id, int map_number);
 
 std::vector<NodeRecord> read_node_data_base(std::string_view name, FilePresence presence);
+// The node data base read only as far as column `last_column` of each line
+// (see read_records_start): a node line holds 655 values, and most readers
+// use a few of its first columns.
+std::vector<NodeRecord> read_node_data_base_start(std::string_view name, FilePresence presence, int last_column);
 std::optional<NodeRecord> read_node_record(FreeFormReader& reader);
 std::string node_record_line(const NodeRecord& record, std::string_view file_name = {}, int record_number = 0);
 void write_node_data_base(std::string_view name, const std::vector<NodeRecord>& records);

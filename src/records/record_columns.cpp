@@ -56,7 +56,7 @@ std::string value_text(const FormatValue& value)
 
 bool fits_field(float value, int width, int decimals)
 {
-    return format_fixed(value, width, decimals).find(NUMBER_MARK) == std::string::npos;
+    return fixed_field_holds(value, width, decimals);
 }
 
 // The largest magnitude of the given sign that Fw.d writes without asterisks:

@@ -294,6 +294,36 @@ std::vector<R> read_records(std::string_view name, FilePresence presence)
     return records;
 }
 
+// The same read taken only as far as column `last_column` of each line, for
+// readers that use only a long record's first columns: the columns after it
+// stay 0 (a text column after it blank), and the rest of each line is not
+// read, so neither its count nor its values are checked.  A line with fewer
+// values than `last_column` is refused as above.
+template <class R>
+std::optional<R> read_record_start(FreeFormReader& reader, int last_column)
+{
+    if (last_column < 1 || last_column > R::COLUMN_COUNT)
+        throw std::out_of_range("no column " + std::to_string(last_column));
+    R record;
+    FreeFormColumns targets = record.column_targets();
+    targets.count = static_cast<std::size_t>(last_column);
+    const FreeFormResult result = reader.read_line_record_start(targets, R::COLUMN_COUNT);
+    if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
+    if (!result.ok()) throw FileError(result.message);
+    record.fit_text();
+    return record;
+}
+
+template <class R>
+std::vector<R> read_records_start(std::string_view name, FilePresence presence, int last_column)
+{
+    TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
+    FreeFormReader reader(lines);
+    std::vector<R> records;
+    while (std::optional<R> record = read_record_start<R>(reader, last_column)) records.push_back(std::move(*record));
+    return records;
+}
+
 // The line of one record; RecordWriteError (with the file name and record
 // number given) when a value cannot be written whole.
 template <class R>

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/link_checks.h"
+#include "diagnostics/model_cross_check.h"
+#include "diagnostics/node_checks.h"
+#include "diagnostics/statistics.h"
+#include "diagnostics/subarea_checks.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "support/report_delimiters.h"
@@ -133,6 +138,73 @@ TEST_F(DiagnosticsRunTest, WindowTellsWhichDataBaseHasFatalErrors)
             EXPECT_EQ(line.find("SUBAREA DATA BASE"), std::string::npos) << line;
         }
     }
+}
+
+// The subarea data bases and GIS node files are parsed once a run: the
+// cross-check, the node checks and the statistics take what they need of
+// them from what the checks before them read.  Spoiled on disk once read,
+// the files leave every later finding, line and window text as each step
+// reading them itself gives it.
+TEST_F(DiagnosticsRunTest, LaterStepsTakeTheFilesTheChecksParsed)
+{
+    test::StudyBuilder study = test::two_map_study(6);
+    study.add_subarea(10102.0f, 2.5f).time_of_concentration(1) = 12.0f;
+    study.add_subarea(10203.0f, 1.5f).cell_land_use(1) = 99.0f;  // a subarea finding
+    study.edit_gis_files([](const std::string&, test::GisFiles& files) {
+        if (!files.nodes.empty()) files.nodes.push_back(files.nodes.front());  // a node finding
+    });
+    DataFileTable table;
+    table.data_file_names = {"AB0101ZZ", "AB0102ZZ"};
+    table.model_file_extension = "Z11";
+    table.study_id = "AB";
+    constexpr int MODEL_TYPE = 6;
+
+    struct Outcome {
+        Lines report;
+        std::string window;
+        std::vector<int> totals;
+    };
+    const auto spoil = [](std::string_view extension) {
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::current_path()))
+            if (entry.path().extension() == extension) TemporaryDirectory::put(entry.path().filename().string(), "x\r\n");
+    };
+    const auto run_steps = [&](bool shared) {
+        study.write(std::filesystem::current_path());
+        window_ = test::ScriptedWindow();
+        DiagnosticsInputs inputs;
+        NetworkNodeSets node_sets;
+        TextWriter report("ABTRVLZZ.DIA");
+        Outcome outcome;
+        int subarea_total = 0;
+        int link_total = 0;
+        if (shared) {
+            outcome.totals.push_back(run_link_checks(session_, report, table, MODEL_TYPE, inputs));
+            spoil(".ZZN");
+            outcome.totals.push_back(run_node_checks(session_, report, table, MODEL_TYPE, inputs));
+            subarea_total = run_subarea_checks(session_, report, table, MODEL_TYPE, inputs);
+            spoil(".ZSS");
+            run_model_cross_check(session_, report, table, node_sets, subarea_total, link_total, inputs);
+            run_data_base_statistics(session_, "AB0101ZZ", MODEL_TYPE, table, inputs);
+        } else {
+            outcome.totals.push_back(run_link_checks(session_, report, table, MODEL_TYPE));
+            outcome.totals.push_back(run_node_checks(session_, report, table, MODEL_TYPE));
+            subarea_total = run_subarea_checks(session_, report, table, MODEL_TYPE);
+            run_model_cross_check(session_, report, table, node_sets, subarea_total, link_total);
+            run_data_base_statistics(session_, "AB0101ZZ", MODEL_TYPE, table);
+        }
+        outcome.totals.push_back(subarea_total);
+        outcome.totals.push_back(link_total);
+        outcome.report = read_text_lines("ABTRVLZZ.DIA");
+        outcome.window = window_.transcript();
+        return outcome;
+    };
+    const Outcome each_reading = run_steps(false);
+    const Outcome shared = run_steps(true);
+    EXPECT_EQ(shared.report, each_reading.report);
+    EXPECT_EQ(shared.window, each_reading.window);
+    EXPECT_EQ(shared.totals, each_reading.totals);
+    // The study has findings of each kind, so the comparison means something.
+    EXPECT_EQ(each_reading.totals, (std::vector<int>{0, 2, 1, 0}));
 }
 
 }  // namespace

@@ -296,6 +296,8 @@ TEST(FixedField, WritesEveryFieldAsTheEarlierWriterDid)
                 ASSERT_EQ(in_place, want);
                 ASSERT_EQ(whole, want != std::string(static_cast<std::size_t>(width), '*'))
                     << "F" << width << "." << decimals << " of " << std::hexfloat << value;
+                ASSERT_EQ(fixed_field_holds(value, width, decimals), want.find('*') == std::string::npos)
+                    << "F" << width << "." << decimals << " of " << std::hexfloat << value;
             }
         }
     }

@@ -13,6 +13,7 @@
 #include "record_test_support.h"
 #include "records/gis_files.h"
 #include "records/link_data_base.h"
+#include "records/node_data_base.h"
 #include "records/string_files.h"
 #include "records/subarea_data_base.h"
 #include "support/temporary_directory.h"
@@ -174,6 +175,59 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
         TemporaryDirectory::put(c.file, c.text);
         try {
             c.read(c.file);
+            EXPECT_EQ(c.message, "") << "read without refusal";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+}
+
+// A node line read only as far as the peak flows: the columns up to there
+// as a whole read gives them, the later ones 0 and unread (a fault there
+// goes unnoticed), and a line that ends before them refused as a short line.
+TEST(NodeDataBase, LinesReadOnlyAsFarAsTheColumnsTaken)
+{
+    TemporaryDirectory scratch;
+    std::mt19937 rng(273);
+    std::vector<NodeRecord> written;
+    for (int i = 0; i < 5; ++i) written.push_back(testing::random_record<NodeRecord>(rng, testing::NodeFile::set_text));
+    write_node_data_base("AB0101ZZ.ZNN", written);
+    const int last = NodeRecord::LAST_PEAK_FLOW_COLUMN;
+    const std::vector<NodeRecord> whole = read_node_data_base("AB0101ZZ.ZNN", FilePresence::MustExist);
+    const std::vector<NodeRecord> start = read_node_data_base_start("AB0101ZZ.ZNN", FilePresence::MustExist, last);
+    ASSERT_EQ(start.size(), whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        EXPECT_EQ(start[i].node_text(), whole[i].node_text());
+        for (int c = 1; c <= NodeRecord::COLUMN_COUNT; ++c) {
+            if (NodeRecord::kind(c) == ColumnKind::Text) continue;
+            EXPECT_EQ(start[i].number(c), c <= last ? whole[i].number(c) : 0.0f) << "column " << c;
+        }
+        for (int event = 1; event <= STORM_EVENTS; ++event)
+            EXPECT_EQ(start[i].peak_flow_rate(event), whole[i].peak_flow_rate(event));
+    }
+
+    std::string line = node_record_line(written[0]);
+    const std::string after_last = line.substr(0, static_cast<std::size_t>(NodeRecord::field(last + 1).start)) + " x";
+    const std::string before_last =
+        line.substr(0, static_cast<std::size_t>(NodeRecord::field(last).start)) + " 1.0.0 2.0";
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string message;  // empty: the file reads
+    };
+    const Case cases[] = {
+        {"letters after the last column taken", after_last, ""},
+        {"a line that ends before the last column",
+         line.substr(0, static_cast<std::size_t>(NodeRecord::field(last).start)),
+         "Data line of file \"AB0101ZZ.ZNN\", line 2: 272 values where a record has 655"},
+        {"a bad value among the columns taken", before_last,
+         "Free-form read of file \"AB0101ZZ.ZNN\", line 2, item 273: not a real number: \"1.0.0\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory::put("AB0101ZZ.ZNN", line + "\r\n" + c.text + "\r\n");
+        try {
+            EXPECT_EQ(read_node_data_base_start("AB0101ZZ.ZNN", FilePresence::MustExist, last).size(), 2u);
             EXPECT_EQ(c.message, "") << "read without refusal";
         } catch (const FileError& error) {
             EXPECT_EQ(std::string(error.what()), c.message);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -157,15 +158,18 @@ void RunOutputs::discard()
     std::vector<Entry> entries;
     entries.swap(entries_);
     index_.clear();
+    // Every name is released even when a removal fails: a name left claimed
+    // would count a later run's file under it as written.
+    std::exception_ptr failure;
     for (const Entry& entry : entries) {
         try {
             delete_file(entry.new_version);
         } catch (...) {
-            release_new_version(entry.new_version);
-            throw;
+            if (!failure) failure = std::current_exception();
         }
         release_new_version(entry.new_version);
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 void RunOutputs::forget()

@@ -357,6 +357,22 @@ char* copy(char* out, std::string_view text)
     return out + text.size();
 }
 
+// The blanks before a number, a few at most: stores of a fixed size,
+// where a loop would become a call of memset for every field.
+void fill_blanks(char* out, std::size_t count)
+{
+    static constexpr char BLANKS[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    for (; count >= 8; count -= 8, out += 8) std::memcpy(out, BLANKS, 8);
+    if (count >= 4) {
+        std::memcpy(out, BLANKS, 4);
+        std::memcpy(out + count - 4, BLANKS, 4);
+    } else if (count > 0) {  // 1 to 3: the first, the middle and the last cover them
+        out[0] = ' ';
+        out[count / 2] = ' ';
+        out[count - 1] = ' ';
+    }
+}
+
 // A text right-aligned in the field; asterisks when it is wider.
 bool write_right(char* out, std::string_view field, int width)
 {
@@ -449,7 +465,7 @@ bool write_scaled(char* out, std::uint64_t scaled, bool negative, int width, int
                                                          whole_digits, leading_zero)
                                    : write_scaled_digits(out + width, scaled, decimals, whole_digits, leading_zero);
     if (negative) *--p = '-';
-    while (p != out) *--p = ' ';
+    fill_blanks(out, static_cast<std::size_t>(p - out));
     return true;
 }
 

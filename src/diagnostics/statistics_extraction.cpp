@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "records/format.h"
+#include "records/free_form.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_table.h"
 #include "records/model_results_file.h"
@@ -48,6 +49,11 @@ float rounded_to_decimals(float value, int decimals)
 {
     if (std::isnan(value)) return 0.0f;
     if (std::isinf(value)) return value < 0.0f ? -std::numeric_limits<float>::max() : std::numeric_limits<float>::max();
+    // The field's digits read back as strtof reads its text, without the
+    // text: every statistic of a large study passes here.
+    if (const std::optional<std::uint64_t> units = fixed_field_units(value, decimals)) {
+        if (const std::optional<float> read = fixed_decimal_value(*units, decimals, std::signbit(value))) return *read;
+    }
     const std::string field = format_fixed(value, UNBOUNDED_FIELD_WIDTH, decimals);
     return std::strtof(field.c_str(), nullptr);
 }

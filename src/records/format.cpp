@@ -558,6 +558,12 @@ bool write_fixed_field(char* out, float value, int width, int decimals)
     return write_printed_fixed(out, magnitude, negative, width, decimals);
 }
 
+std::optional<std::uint64_t> fixed_field_units(float value, int decimals)
+{
+    if (!std::isfinite(value)) return std::nullopt;
+    return scaled_magnitude(std::fabs(static_cast<double>(value)), decimals);
+}
+
 bool fixed_field_holds(float value, int width, int decimals)
 {
     if (width <= 0) return true;  // an empty field holds no asterisks

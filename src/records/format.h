@@ -22,7 +22,9 @@
 // whatever number of values it was given.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -103,6 +105,11 @@ bool write_fixed_field(char* out, float value, int width, int decimals);
 // Whether Fw.d writes the value whole (true for an empty field), without
 // writing it: for code that keeps values within their fields.
 bool fixed_field_holds(float value, int width, int decimals);
+// The digits Fw.d writes for a finite value, as one whole number (its
+// magnitude rounded to units of the last decimal, "-12.35" is 1235), for
+// code that needs the rounded value rather than its text; nothing for more
+// than nine decimals or a magnitude whose units pass 9e15.
+std::optional<std::uint64_t> fixed_field_units(float value, int decimals);
 bool write_integer_field(char* out, int value, int width, int min_digits = 1);
 void write_text_field(char* out, std::string_view text, int width);
 

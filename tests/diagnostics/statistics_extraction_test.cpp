@@ -2,11 +2,18 @@
 // extractors over a map's files, and the step that walks the model list.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "diagnostics/statistics.h"
 #include "diagnostics/statistics_extraction.h"
 #include "platform/files.h"
+#include "records/format.h"
 #include "statistics_test_support.h"
 #include "support/session_test.h"
 
@@ -174,6 +181,25 @@ TEST(StatisticsRounding, AsTheFieldsRound)
     for (const Case& c : cases) EXPECT_EQ(rounded_to_decimals(c.value, c.decimals), c.rounded) << c.value;
     EXPECT_EQ(rounded_to_decimals(std::numeric_limits<float>::quiet_NaN(), 2), 0.0f);
     EXPECT_EQ(rounded_to_decimals(std::numeric_limits<float>::infinity(), 2), std::numeric_limits<float>::max());
+    // Over floats of every magnitude and sign, each rounding is the value the
+    // field's text reads back as: the text written and read again.
+    std::mt19937 rng(1234567);
+    std::uniform_int_distribution<std::uint32_t> any_bits;
+    std::uniform_int_distribution<int> whole(-99999999, 99999999);
+    std::uniform_int_distribution<int> places(0, 7);
+    for (int i = 0; i < 200000; ++i) {
+        // Random bits half the time, values as data files hold them the rest.
+        const float value = i % 2 == 0 ? std::bit_cast<float>(any_bits(rng))
+                                       : static_cast<float>(whole(rng)) / std::pow(10.0f, places(rng));
+        if (!std::isfinite(value)) continue;
+        for (int decimals : {0, 1, 2, 3}) {
+            const std::string text = format_fixed(value, 64, decimals);
+            const float read = std::strtof(text.c_str(), nullptr);
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(rounded_to_decimals(value, decimals)),
+                      std::bit_cast<std::uint32_t>(read))
+                << text;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------

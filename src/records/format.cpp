@@ -617,51 +617,12 @@ void write_text_field(char* out, std::string_view text, int width)
 
 namespace {
 
-// The field writers for a text being built: the field appended at its end.
-// A width of 0 or less writes nothing.  A field of the usual widths is
-// written on the stack and appended, which spares the text's growing a
-// fill of characters that are written over at once.
-template <class Write>
-void append_field(std::string& out, int width, Write write)
-{
-    if (width <= 0) return;
-    char field[64];
-    if (width <= static_cast<int>(sizeof field)) {
-        write(field);
-        out.append(field, static_cast<std::size_t>(width));
-        return;
-    }
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(width));
-    write(out.data() + at);
-}
-
-void append_fixed(std::string& out, float value, int width, int decimals)
-{
-    append_field(out, width, [&](char* field) { write_fixed_field(field, value, width, decimals); });
-}
-
-void append_integer(std::string& out, int value, int width, int min_digits)
-{
-    append_field(out, width, [&](char* field) { write_integer_field(field, value, width, min_digits); });
-}
-
-// A text of A (width 0) is written whole.
-void append_text(std::string& out, const std::string& text, int width)
-{
-    if (width == 0) {
-        out.append(text);
-        return;
-    }
-    append_field(out, width, [&](char* field) { write_text_field(field, text, width); });
-}
-
 // ---------------------------------------------------------------------------
 // Writing
 
 class RecordWriter {
 public:
-    // `first_length` is the room the first record is given at once; with
+    // `first_length` is the room the record is given at once; with
     // `first_only` the records after the first are counted, not kept (a
     // caller that expects one line reports the count).
     RecordWriter(const std::vector<FormatValue>& values, const std::string& source, std::size_t first_length,
@@ -669,7 +630,7 @@ public:
         : values_(values), source_(source), first_only_(first_only)
     {
         constexpr std::size_t MOST_ROOM = 65536;  // a layout of many repeats is not given more at once
-        records_.emplace_back().reserve(std::min(first_length, MOST_ROOM));
+        current_.resize(std::max<std::size_t>(std::min(first_length, MOST_ROOM), 16));
     }
 
     bool exhausted() const { return next_ == values_.size(); }
@@ -678,7 +639,7 @@ public:
     void literal(const Item& item)
     {
         settle();
-        records_.back().append(item.text);
+        std::memcpy(room(item.text.size()), item.text.data(), item.text.size());
     }
 
     // Columns skipped at the end of a record are not written.
@@ -687,41 +648,65 @@ public:
     void new_record()
     {
         pending_ = 0;
+        finish_record();
         ++record_count_;
-        if (first_only_) {
-            if (record_count_ == 2) records_.emplace_back();
-            records_.back().clear();
-        } else {
-            records_.emplace_back();
-        }
     }
 
     void data(const Item& item)
     {
         settle();
-        std::string& out = records_.back();
         switch (item.kind) {
             case ItemKind::Real:
-                append_fixed(out, next_value<float>(item, "a real number"), item.width, item.decimals);
+                write_fixed_field(room(static_cast<std::size_t>(item.width)), next_value<float>(item, "a real number"),
+                                  item.width, item.decimals);
                 break;
             case ItemKind::Integer:
-                append_integer(out, next_value<int>(item, "an integer"), item.width, item.decimals);
+                write_integer_field(room(static_cast<std::size_t>(item.width)), next_value<int>(item, "an integer"),
+                                    item.width, item.decimals);
                 break;
-            default:
-                append_text(out, next_value<std::string>(item, "a text"), item.width);
+            default: {
+                const std::string& text = next_value<std::string>(item, "a text");
+                if (item.width == 0) {
+                    std::memcpy(room(text.size()), text.data(), text.size());
+                } else {
+                    write_text_field(room(static_cast<std::size_t>(item.width)), text, item.width);
+                }
                 break;
+            }
         }
         ++next_;
     }
 
-    std::vector<std::string> take() { return std::move(records_); }
+    // The records, the one being written closed.
+    std::vector<std::string> take()
+    {
+        finish_record();
+        return std::move(records_);
+    }
     std::size_t record_count() const { return record_count_; }
 
 private:
+    // The next `count` characters of the record being written, to be
+    // written in place: the record is built in a buffer that grows by
+    // doubling and is copied out once when it is closed.
+    char* room(std::size_t count)
+    {
+        if (current_.size() - used_ < count) current_.resize(std::max(2 * current_.size(), used_ + count));
+        char* const at = current_.data() + used_;
+        used_ += count;
+        return at;
+    }
+
+    void finish_record()
+    {
+        if (!first_only_ || record_count_ == 1) records_.emplace_back(current_.data(), used_);
+        used_ = 0;
+    }
+
     void settle()
     {
         if (pending_ > 0) {
-            records_.back().append(static_cast<std::size_t>(pending_), ' ');
+            fill_blanks(room(static_cast<std::size_t>(pending_)), static_cast<std::size_t>(pending_));
             pending_ = 0;
         }
     }
@@ -745,6 +730,8 @@ private:
     int pending_ = 0;
     bool first_only_ = false;
     std::size_t record_count_ = 1;
+    std::string current_;  // the record being written: its first used_ characters
+    std::size_t used_ = 0;
     std::vector<std::string> records_;
 };
 
@@ -1041,15 +1028,15 @@ std::string format_line(std::string_view descriptors, const std::vector<FormatVa
 
 std::string format_fixed(float value, int width, int decimals)
 {
-    std::string field;
-    append_fixed(field, value, width, decimals);
+    std::string field(static_cast<std::size_t>(std::max(width, 0)), ' ');
+    if (width > 0) write_fixed_field(field.data(), value, width, decimals);
     return field;
 }
 
 std::string format_integer(int value, int width, int min_digits)
 {
-    std::string field;
-    append_integer(field, value, width, min_digits);
+    std::string field(static_cast<std::size_t>(std::max(width, 0)), ' ');
+    if (width > 0) write_integer_field(field.data(), value, width, min_digits);
     return field;
 }
 

@@ -17,8 +17,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace velm {
 
@@ -958,28 +961,43 @@ private:
 
 struct Format::Parsed : ParsedList {};
 
-Format::Format(std::string_view descriptors) : parsed_(std::make_unique<Parsed>())
+namespace {
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+}  // namespace
+
+Format::Format(std::string_view descriptors)
 {
-    parsed_->source = std::string(descriptors);
-    Parser parser(descriptors);
-    parsed_->items = parser.parse();
-    parsed_->dollar = parser.dollar();
-    for (std::size_t i = 0; i < parsed_->items.size(); ++i) {
-        if (parsed_->items[i].kind == ItemKind::Group) parsed_->reversion = i;
+    // The lists parsed so far, by their text.  A list that does not parse is
+    // not kept: every use of it is refused alike.
+    static std::unordered_map<std::string, std::shared_ptr<const Parsed>, TextHash, std::equal_to<>> parsed_lists;
+    if (const auto known = parsed_lists.find(descriptors); known != parsed_lists.end()) {
+        parsed_ = known->second;
+        return;
     }
-    parsed_->reversion_has_data = holds_data(parsed_->items, parsed_->reversion);
-    add_record_length(parsed_->items, parsed_->first_record_length);
+    auto parsed = std::make_shared<Parsed>();
+    parsed->source = std::string(descriptors);
+    Parser parser(descriptors);
+    parsed->items = parser.parse();
+    parsed->dollar = parser.dollar();
+    for (std::size_t i = 0; i < parsed->items.size(); ++i) {
+        if (parsed->items[i].kind == ItemKind::Group) parsed->reversion = i;
+    }
+    parsed->reversion_has_data = holds_data(parsed->items, parsed->reversion);
+    add_record_length(parsed->items, parsed->first_record_length);
+    parsed_ = parsed;
+    parsed_lists.emplace(parsed->source, std::move(parsed));
 }
 
 Format::~Format() = default;
 
-Format::Format(const Format& other) : parsed_(std::make_unique<Parsed>(*other.parsed_)) {}
+Format::Format(const Format& other) = default;
 
-Format& Format::operator=(const Format& other)
-{
-    if (this != &other) parsed_ = std::make_unique<Parsed>(*other.parsed_);
-    return *this;
-}
+Format& Format::operator=(const Format& other) = default;
 
 std::vector<std::string> Format::write(const std::vector<FormatValue>& values) const
 {

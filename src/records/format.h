@@ -43,8 +43,10 @@ public:
     using std::logic_error::logic_error;
 };
 
-// A parsed edit-descriptor list.  Parsing once and keeping the object (for
-// example as a function-local static) saves the parse on every record.
+// A parsed edit-descriptor list.  Each distinct list is parsed once per run
+// and its parse shared by every Format made of it (the program uses a fixed
+// set of layouts), so a Format made for each use costs a look-up; keeping
+// the object still spares that.
 class Format {
 public:
     explicit Format(std::string_view descriptors);
@@ -80,7 +82,7 @@ public:
 
 private:
     struct Parsed;
-    std::unique_ptr<Parsed> parsed_;
+    std::shared_ptr<const Parsed> parsed_;  // never changed once parsed
 };
 
 // A field that cannot be read as its descriptor asks (letters in an F field).

@@ -178,7 +178,15 @@ TEST(FormatWrite, RefusesLayoutsItCannotUse)
         "(E10.3)",      // descriptors the system's layouts do not use
         "(T10,F8.2)",  "(1P,F8.2)", "(F8.2,:,I3)", "(BN,F8.2)", "(\"abc\")",
     };
-    for (const char* layout : bad_layouts) EXPECT_THROW(Format{layout}, FormatError) << layout;
+    // Each is refused every time, not only when first met.
+    for (int time = 1; time <= 2; ++time)
+        for (const char* layout : bad_layouts) EXPECT_THROW(Format{layout}, FormatError) << layout;
+    // A layout met again is the same layout; a copy writes as the original.
+    const Format first("(1X,F8.2,1X,I3)");
+    const Format again("(1X,F8.2,1X,I3)");
+    const Format copy = first;
+    EXPECT_EQ(again.line({1.5f, 7}), "     1.50   7");
+    EXPECT_EQ(copy.line({1.5f, 7}), first.line({1.5f, 7}));
 }
 
 TEST(FormatWrite, RefusesValuesThatDoNotFitTheLayout)

@@ -19,6 +19,7 @@
 #include "record_kinds.h"
 #include "record_test_support.h"
 #include "records/format.h"
+#include "platform/text_file.h"
 #include "records/free_form.h"
 
 namespace velm {
@@ -142,6 +143,67 @@ TEST(FreeFormReader, DecimalTextsReadAsStrtofReadsThem)
                 << "line " << l + 1 << " value " << v + 1 << " of: " << lines[static_cast<std::size_t>(l)];
             ASSERT_EQ(bits_of(list_values[static_cast<std::size_t>(v)]), bits_of(want))
                 << "line " << l + 1 << " value " << v + 1 << " of: " << lines[static_cast<std::size_t>(l)];
+        }
+    }
+}
+
+// A data line with one item of every troublesome form, read as a record of
+// five reals: the values each leaves and the message of each refusal, as the
+// reader gave them before its fast path for plain numbers.  Values after a
+// refused item stay 0; a NaN or an infinity is read, then refused.
+TEST(FreeFormReader, RecordLinesKeepTheirValuesAndRefusals)
+{
+    const float NAN_VALUE = std::numeric_limits<float>::quiet_NaN();
+    const float INF_VALUE = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* item;     // the third of five items: " 1.0 2.0 <item> 4.0 5.0"
+        const char* message;  // empty: the line reads
+        std::vector<float> values;
+    };
+    const std::vector<Case> cases = {
+        {"1.0.0", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"1.0.0\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"--1", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"--1\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1e", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"1e\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"+", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"+\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {".", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \".\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"-.", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"-.\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1.5+2", "", {0x1p+0f, 0x1p+1f, 0x1.2cp+7f, 0x1p+2f, 0x1.4p+2f}},
+        {"1.5e+", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"1.5e+\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"0x10", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"0x10\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1d5", "", {0x1p+0f, 0x1p+1f, 0x1.86ap+16f, 0x1p+2f, 0x1.4p+2f}},
+        {"2*3.5", "Data line of file \"AB0101ZZ.ZSS\", line 1: 6 values where a record has 5", {0x1p+0f, 0x1p+1f, 0x1.cp+1f, 0x1.cp+1f, 0x1p+2f}},
+        {"3*", "Data line of file \"AB0101ZZ.ZSS\", line 1: 7 values where a record has 5", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"0*1.0", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: zero repeat count: \"0\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"'12'", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"'12'\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1.0'", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"1.0'\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"12345678901234567890.5", "", {0x1p+0f, 0x1p+1f, 0x1.56a954p+63f, 0x1p+2f, 0x1.4p+2f}},
+        {"1e39", "Data line of file \"AB0101ZZ.ZSS\", line 1, value 3: not a number within the range of a real", {0x1p+0f, 0x1p+1f, INF_VALUE, 0x1p+2f, 0x1.4p+2f}},
+        {"-1e-50", "", {0x1p+0f, 0x1p+1f, -0x0p+0f, 0x1p+2f, 0x1.4p+2f}},
+        {"nan", "Data line of file \"AB0101ZZ.ZSS\", line 1, value 3: not a number within the range of a real", {0x1p+0f, 0x1p+1f, NAN_VALUE, 0x1p+2f, 0x1.4p+2f}},
+        {"Inf", "Data line of file \"AB0101ZZ.ZSS\", line 1, value 3: not a number within the range of a real", {0x1p+0f, 0x1p+1f, INF_VALUE, 0x1p+2f, 0x1.4p+2f}},
+        {"1,2", "Data line of file \"AB0101ZZ.ZSS\", line 1: 6 values where a record has 5", {0x1p+0f, 0x1p+1f, 0x1p+0f, 0x1p+1f, 0x1p+2f}},
+        {"1/", "", {0x1p+0f, 0x1p+1f, 0x1p+0f, 0x0p+0f, 0x0p+0f}},
+        {"4.", "", {0x1p+0f, 0x1p+1f, 0x1p+2f, 0x1p+2f, 0x1.4p+2f}},
+        {".5", "", {0x1p+0f, 0x1p+1f, 0x1p-1f, 0x1p+2f, 0x1.4p+2f}},
+        {"99999999999*1.0", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: repeat count too large: \"99999999999\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1.0e", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"1.0e\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1.0q-3", "", {0x1p+0f, 0x1p+1f, 0x1.0624dep-10f, 0x1p+2f, 0x1.4p+2f}},
+        {"1.0-3", "", {0x1p+0f, 0x1p+1f, 0x1.0624dep-10f, 0x1p+2f, 0x1.4p+2f}},
+        {"++1", "Free-form read of file \"AB0101ZZ.ZSS\", line 1, item 3: not a real number: \"++1\"", {0x1p+0f, 0x1p+1f, 0x0p+0f, 0x0p+0f, 0x0p+0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        TextReader lines("AB0101ZZ.ZSS", {std::string(" 1.0 2.0 ") + c.item + " 4.0 5.0"});
+        FreeFormReader reader(lines);
+        std::vector<float> values;
+        const FreeFormResult result = reader.read_line_floats(values, 5);
+        EXPECT_EQ(result.ok() ? std::string() : result.message, c.message);
+        ASSERT_EQ(values.size(), c.values.size());
+        for (std::size_t v = 0; v < values.size(); ++v) {
+            if (std::isnan(c.values[v]))
+                EXPECT_TRUE(std::isnan(values[v])) << "value " << v + 1;
+            else
+                EXPECT_EQ(bits_of(values[v]), bits_of(c.values[v])) << "value " << v + 1;
         }
     }
 }

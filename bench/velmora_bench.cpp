@@ -247,12 +247,11 @@ int main(int argc, char** argv)
     const fs::path scratch = fs::temp_directory_path() / ("velmora_bench." + std::to_string(getpid()));
     std::cout << "links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n";
     try {
-        for (const StudySize& size : SIZES) {
-            const fs::path work = scratch / (std::to_string(size.maps) + "x" + std::to_string(size.units_per_map));
-            // The study is generated, and later the floor measured, in a
-            // child process of its own: this process stays small, so the
-            // program it starts begins small too.
-            const long links = static_cast<long>(in_child([&] {
+        // The study is generated, and later the floor measured, in a child
+        // process of its own: this process stays small, so the program it
+        // starts begins small too.
+        auto generate = [&](const fs::path& work, const StudySize& size, const fs::path& keep_in) {
+            return static_cast<long>(in_child([&] {
                 velm::test::StudyBuilder study = velm::test::large_study(6, velm::test::county_map_numbers(size.maps),
                                                                          size.units_per_map, UNITS_PER_CHAIN);
                 const long count = static_cast<long>(study.links().size());
@@ -264,14 +263,24 @@ int main(int argc, char** argv)
                 // engineer's study is: the run's flush then waits for the
                 // run's own files only.
                 sync();
-                if (!keep.empty()) {
-                    const fs::path input = keep / (std::to_string(count) + ".input");
+                if (!keep_in.empty()) {
+                    const fs::path input = keep_in / (std::to_string(count) + ".input");
                     fs::remove_all(input);
-                    fs::create_directories(keep);
+                    fs::create_directories(keep_in);
                     fs::copy(work, input, fs::copy_options::recursive);
                 }
                 return static_cast<double>(count);
             }));
+        };
+        // One run first, on a study of the smallest size and untimed, so that
+        // no size pays for loading the program and its libraries from disk.
+        const fs::path warm_up = scratch / "warm-up";
+        generate(warm_up, SIZES.front(), {});
+        run_program(warm_up);
+
+        for (const StudySize& size : SIZES) {
+            const fs::path work = scratch / (std::to_string(size.maps) + "x" + std::to_string(size.units_per_map));
+            const long links = generate(work, size, keep);
             if (max_links >= 0 && links > max_links) break;
 
             const auto before = stamps(work);

@@ -331,8 +331,7 @@ std::pair<int, int> compare_map(const MapModel& model, const std::vector<float>&
 // The cross-check of one map (`map_name` the 8-character data file stem).
 void cross_check_data_base_with_model(Session& session, const std::string& map_name,
                                       const std::string& model_file_extension, DiagnosticsInputs& inputs,
-                                      ScanState& state,
-                                      NetworkNodeSets& node_sets, CrossCheckFindings& findings,
+                                      ScanState& state, NetworkNodeSets& node_sets, CrossCheckFindings& findings,
                                       int& subarea_fatal_total, int& link_fatal_total)
 {
     const std::string model_name = model_file_name(map_name, model_file_extension);

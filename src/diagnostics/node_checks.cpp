@@ -159,10 +159,10 @@ int run_node_checks(Session& session, TextWriter& report, const DataFileTable& d
         const std::string node_file = gis_file_name_from_stem(map_name, model_type_code, GisFileKind::Node);
         auto found = examined.find(node_file);
         if (found == examined.end()) {
-            found =
-                examined.emplace(node_file,
+            found = examined
+                        .emplace(node_file,
                                  check_node_data_base(session, link_file_switch, map_name, model_type_code, &inputs))
-                    .first;
+                        .first;
         } else {
             write_processing_file(session.window, node_file);
         }

@@ -13,8 +13,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -536,7 +536,6 @@ std::optional<std::uint64_t> scaled_magnitude(double magnitude, int decimals)
     return true;
 }
 
-
 }  // namespace
 
 // Fw.d of a float: the exact binary value rounded to d decimals, to nearest
@@ -571,7 +570,8 @@ bool fixed_field_holds(float value, int width, int decimals)
 {
     if (width <= 0) return true;  // an empty field holds no asterisks
     if (std::isfinite(value)) {
-        if (const std::optional<std::uint64_t> scaled = scaled_magnitude(std::fabs(static_cast<double>(value)), decimals)) {
+        if (const std::optional<std::uint64_t> scaled =
+                scaled_magnitude(std::fabs(static_cast<double>(value)), decimals)) {
             const int whole_digits = std::max(digit_count(*scaled) - decimals, 0);
             return fixed_field_places(std::signbit(value), whole_digits, decimals) <= width;
         }

@@ -105,7 +105,7 @@ constexpr std::uint64_t EXACT_FLOAT_INTEGER = 16777216;
 constexpr int FEW_DIGITS = 18;  // digits that always fit the 64-bit whole number
 
 // 10^-d rounded to double, for d = 0..10.
-constexpr std::array<double, 11> NEGATIVE_POWERS_OF_TEN = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5,
+constexpr std::array<double, 11> NEGATIVE_POWERS_OF_TEN = {1e0,  1e-1, 1e-2, 1e-3, 1e-4, 1e-5,
                                                            1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
 
 }  // namespace

@@ -122,9 +122,8 @@ RecordLayout::RecordLayout(std::string_view descriptors, std::vector<ColumnKind>
         }
         // Iw.m writes a zero as m zeros (none for m = 0, a blank field).
         const std::string_view zero_field = std::string_view(zero_line).substr(start, end - start);
-        least_digits_.push_back(kind == ColumnKind::Integer
-                                    ? static_cast<int>(std::count(zero_field.begin(), zero_field.end(), '0'))
-                                    : 0);
+        least_digits_.push_back(
+            kind == ColumnKind::Integer ? static_cast<int>(std::count(zero_field.begin(), zero_field.end(), '0')) : 0);
         fields_.push_back(field);
         position = end;
     }

@@ -65,7 +65,7 @@ struct ColumnValues {
     const float* reals = nullptr;
     const int* integers = nullptr;
     const std::int16_t* integer_slots = nullptr;
-    std::string_view text;       // at most text_length characters; the field pads it
+    std::string_view text;        // at most text_length characters; the field pads it
     std::size_t text_length = 0;  // the characters a text column holds
 };
 
@@ -90,14 +90,13 @@ public:
     // The same line, written over `line` straight from the record's columns
     // (a line kept from one record to the next is written without building
     // anything): the same text and the same refusals as above.
-    void write_line(std::string& line, const ColumnValues& values, std::string_view file_name,
-                    int record_number) const;
+    void write_line(std::string& line, const ColumnValues& values, std::string_view file_name, int record_number) const;
 
 private:
     Format format_;
     std::vector<FieldSpec> fields_;
     int line_length_ = 0;
-    std::string skeleton_;  // a line of the layout: its literals and blanks between the fields
+    std::string skeleton_;           // a line of the layout: its literals and blanks between the fields
     std::vector<int> least_digits_;  // by column: m of an Iw.m field (1 for Iw), 0 for the others
 };
 
@@ -197,8 +196,12 @@ public:
     // nothing is built per record.
     FreeFormColumns column_targets()
     {
-        return {static_cast<std::size_t>(COLUMNS), reals_.data(), TARGET_KINDS.data(), INTEGER_SLOTS.data(),
-                integers_.data(),                  &text_};
+        return {static_cast<std::size_t>(COLUMNS),
+                reals_.data(),
+                TARGET_KINDS.data(),
+                INTEGER_SLOTS.data(),
+                integers_.data(),
+                &text_};
     }
 
     // After a read: the text holds exactly its 10 characters.
@@ -232,7 +235,8 @@ private:
     }();
     static constexpr std::array<std::int16_t, COLUMNS> INTEGER_SLOTS = [] {
         std::array<std::int16_t, COLUMNS> slots{};
-        for (int c = 1; c <= COLUMNS; ++c) slots[static_cast<std::size_t>(c - 1)] = static_cast<std::int16_t>(integer_slot(c));
+        for (int c = 1; c <= COLUMNS; ++c)
+            slots[static_cast<std::size_t>(c - 1)] = static_cast<std::int16_t>(integer_slot(c));
         return slots;
     }();
 

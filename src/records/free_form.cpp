@@ -436,6 +436,11 @@ public:
         if (one_line_ && record_values_ == 0) {
             const std::size_t more = items_left_on_line();
             if (more > 0 && count + more != whole_line_values_) return wrong_count(count + more);
+        } else if (one_line_) {
+            // The values after the ones taken are not read, only counted: a
+            // line cut short or holding a second record is still refused.
+            const std::size_t more = items_left_on_line();
+            if (count + more != record_values_) return wrong_count(count + more);
         }
         return {};
     }

@@ -183,8 +183,9 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
 }
 
 // A node line read only as far as the peak flows: the columns up to there
-// as a whole read gives them, the later ones 0 and unread (a fault there
-// goes unnoticed), and a line that ends before them refused as a short line.
+// as a whole read gives them, the later ones 0 and unread (a bad value there
+// goes unnoticed), but counted: a line cut short or holding more than one
+// record is refused as a whole read refuses it.
 TEST(NodeDataBase, LinesReadOnlyAsFarAsTheColumnsTaken)
 {
     TemporaryDirectory scratch;
@@ -215,8 +216,16 @@ TEST(NodeDataBase, LinesReadOnlyAsFarAsTheColumnsTaken)
         std::string text;
         std::string message;  // empty: the file reads
     };
+    std::string bad_unread_value = line;
+    const FieldSpec unread = NodeRecord::field(last + 1);
+    bad_unread_value.replace(static_cast<std::size_t>(unread.start), static_cast<std::size_t>(unread.width),
+                             std::string(static_cast<std::size_t>(unread.width - 1), ' ') + "x");
     const Case cases[] = {
-        {"letters after the last column taken", after_last, ""},
+        {"letters after the last column taken", bad_unread_value, ""},
+        {"a line cut after the last column taken", after_last,
+         "Data line of file \"AB0101ZZ.ZNN\", line 2: 274 values where a record has 655"},
+        {"two records on one line", line + line,
+         "Data line of file \"AB0101ZZ.ZNN\", line 2: 1310 values where a record has 655"},
         {"a line that ends before the last column",
          line.substr(0, static_cast<std::size_t>(NodeRecord::field(last).start)),
          "Data line of file \"AB0101ZZ.ZNN\", line 2: 272 values where a record has 655"},

@@ -392,17 +392,21 @@ void drop_replacement(const PendingReplacement& pending)
     if (NewVersion* version = claimed(pending.temporary.string())) version->written = false;
 }
 
+// A claimed new version is this program's own file under an exact name:
+// nothing to look up.
+Resolution claimed_resolution(std::string_view name)
+{
+    Resolution file;
+    file.path = std::string(name);
+    return file;
+}
+
 PendingReplacement write_replacement(std::string_view name, std::string_view contents)
 {
     // A claimed new version is this program's own file under an exact name:
     // nothing to look up, nothing to protect.
     NewVersion* const version = claimed(name);
-    Resolution file;
-    if (version != nullptr) {
-        file.path = std::string(name);
-    } else {
-        file = resolve(name);
-    }
+    const Resolution file = version != nullptr ? claimed_resolution(name) : resolve(name);
     const std::filesystem::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
     // A run's new version is itself a scratch copy that only the run's
@@ -545,12 +549,7 @@ void replace_files_together(const std::vector<FileReplacement>& files, const std
 void append_to_file(std::string_view name, std::string_view contents)
 {
     NewVersion* const version = claimed(name);
-    Resolution file;
-    if (version != nullptr) {
-        file.path = std::string(name);
-    } else {
-        file = resolve(name);
-    }
+    const Resolution file = version != nullptr ? claimed_resolution(name) : resolve(name);
     const std::filesystem::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot append to", name, EINVAL);
     if (file.found && !S_ISDIR(file.info.st_mode) && is_read_only(path, file.info))

@@ -80,6 +80,7 @@ void update_link_data_bases(RunContext& run, const TelescopingTables& tables, co
         write_screen_records(run.session.window, PROCESSING_LINK_DATA_BASE_FORMAT, {link_data_base_name(stem)});
         const std::string name = link_data_base_path(run, stem);
         LinkTable::File& file = run.links.file(name, FilePresence::Optional);
+        if (!file.exists) continue;  // a map without its data base is not given an empty one
         file.records = update_link_data_base(file.records, tables.links, settings.model_type_code, reports);
         run.links.store(file, run.outputs.new_file(name));
     }

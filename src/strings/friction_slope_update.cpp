@@ -73,6 +73,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
         window.write(format_line(PROCESSING_DATA_BASE_FORMAT, {name}));
         const std::string path = run.study_file(name);
         LinkTable::File& links = run.links.file(path, FilePresence::Optional);
+        if (!links.exists) continue;  // a map without its data base is not given an empty one
         for (LinkRecord& link : links.records) {
             const auto found = first_result.find(node_pair_key(link.upstream_node(), link.downstream_node()));
             const BalancedHglResult* result = found == first_result.end() ? nullptr : &results[found->second];

@@ -109,14 +109,9 @@ void write_telescoping_lists(RunContext& run, TextWriter& report)
 
 void mark_string_index_independent_sizing(RunContext& run)
 {
-    std::optional<StringIndexFile> index = run_string_index(run);
-    if (!index) {
-        // As a read of the missing index would end the run.
-        read_string_index_file(run.outputs.current_file(run.study_file(string_index_file_name(run.study_id))));
-        return;
-    }
-    index->header.values[0] = 1.0f;
-    store_run_string_index(run, *index);
+    StringIndexFile index = required_run_string_index(run);
+    index.header.values[0] = 1.0f;
+    store_run_string_index(run, index);
 }
 
 void run_telescoping_analysis(RunContext& run)

@@ -249,12 +249,7 @@ void run_balanced_hgl_estimation(RunContext& run)
     clear_screen(window);
     write_form(window, 5, 5, BALANCED_HGL_HEADING_FORMAT);
 
-    const std::optional<StringIndexFile> index = run_string_index(run);
-    if (!index) {
-        throw FileError("The string index '" + run.study_file(string_index_file_name(run.study_id)) +
-                        "' does not exist");
-    }
-    IndexedStrings strings = indexed_strings(*index);
+    IndexedStrings strings = indexed_strings(required_run_string_index(run));
     const int string_count = static_cast<int>(strings.outlet.size());
     run.string_count = string_count;
 

@@ -72,15 +72,6 @@ void draw_entry_list(Window& window, const std::vector<float>& outlets, const st
     }
 }
 
-// The whole string index, as this run left it; a missing one ends the run
-// naming it.
-StringIndexFile required_index(RunContext& run, const std::string& name)
-{
-    std::optional<StringIndexFile> index = run_string_index(run);
-    if (!index) throw FileError("The string index '" + name + "' does not exist");
-    return std::move(*index);
-}
-
 }  // namespace
 
 std::vector<float> system_outlets(const std::vector<float>& set_e, const std::vector<float>& set_f)
@@ -219,8 +210,7 @@ void assign_processing_levels(StringIndexFile& index, const HglControlTable& con
 void enter_outlet_hgl_controls(RunContext& run)
 {
     Session& session = run.session;
-    const std::string index_name = run.study_file(string_index_file_name(run.study_id));
-    StringIndexFile index = required_index(run, index_name);
+    StringIndexFile index = required_run_string_index(run);
 
     const bool identify = run.hgl_controls.count() == 0;
     if (identify) {

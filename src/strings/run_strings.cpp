@@ -26,6 +26,16 @@ std::optional<StringIndexFile> run_string_index(RunContext& run)
     return read_string_index_file(source);
 }
 
+StringIndexFile required_run_string_index(RunContext& run)
+{
+    std::optional<StringIndexFile> index = run_string_index(run);
+    if (!index) {
+        throw FileError("The string index '" + run.study_file(string_index_file_name(run.study_id)) +
+                        "' does not exist");
+    }
+    return std::move(*index);
+}
+
 void store_run_string_index(RunContext& run, const StringIndexFile& index)
 {
     write_string_index_file(run.outputs.new_file(run.study_file(string_index_file_name(run.study_id))), index);

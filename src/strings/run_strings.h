@@ -16,6 +16,9 @@ namespace velm {
 // The string index as the run has left it so far; nothing when the finder
 // has not run and the study has no index.
 std::optional<StringIndexFile> run_string_index(RunContext& run);
+// The same index for a step that cannot go on without it: a missing one ends
+// the run with FileError naming it.
+StringIndexFile required_run_string_index(RunContext& run);
 // The new index: written for the run's commit, and kept for the later steps.
 void store_run_string_index(RunContext& run, const StringIndexFile& index);
 

@@ -54,22 +54,27 @@ TEST_F(EditorTest, LandUseCellChangeReachesEveryStormEventAndTheLog)
     EXPECT_EQ(log[8], "\f");
 }
 
+// A county study's initial subareas are code-22 groups that open with the
+// subarea's time of concentration of each storm event.
 TEST_F(EditorTest, TimeOfConcentrationPerStormEventInACountyStudy)
 {
-    write_study(test::editor_study(6));
+    test::StudyBuilder study = test::editor_study(6);
+    study.subarea(10101.0f).time_of_concentration(1) = 14.0f;  // min
+    study.subarea(10101.0f).time_of_concentration(2) = 11.0f;
+    write_study(study);
     const ModelFile before = read_model_file("AB0101ZZ.Z12");
     EXPECT_EQ(run_module({"", "AB", "2", "10101", "12", "15.5", "E", "EX"}), 0u) << window_.dump();
-    EXPECT_EQ(subarea_group(read_model_file("AB0101ZZ.Z11"), 10101.0f, 21).values[0], 12.0f);
+    EXPECT_EQ(subarea_group(read_model_file("AB0101ZZ.Z11"), 10101.0f, 22).values[0], 12.0f);
     const ModelFile after = read_model_file("AB0101ZZ.Z12");
-    const ModelGroup& group = subarea_group(after, 10101.0f, 21);
+    const ModelGroup& group = subarea_group(after, 10101.0f, 22);
     EXPECT_EQ(group.values[0], 15.5f);
-    const ModelGroup& old_group = subarea_group(before, 10101.0f, 21);
+    const ModelGroup& old_group = subarea_group(before, 10101.0f, 22);
     for (std::size_t k = 1; k < group.values.size(); ++k) EXPECT_EQ(group.values[k], old_group.values[k]) << k;
     const std::vector<std::string> log = read_text_lines("ABHISTZZ.DAT");
     ASSERT_GE(log.size(), 8u);
     EXPECT_EQ(log[2], "     Subarea Tc Data (Previous)/Current:");
-    EXPECT_EQ(log[6], "     10101.0       10.         (150.0)  12.0");
-    EXPECT_EQ(log[7], "                   25.         (150.0)  15.5");
+    EXPECT_EQ(log[6], "     10101.0       10.         ( 14.0)  12.0");
+    EXPECT_EQ(log[7], "                   25.         ( 11.0)  15.5");
 }
 
 TEST_F(EditorTest, RefusedAndAbandonedSubareaEditsLeaveEveryFile)
@@ -109,7 +114,7 @@ TEST_F(EditorTest, TimeOfConcentrationOfStormEventsAfterTheThirdIsKept)
     EXPECT_EQ(run_module({"", "AB", "2", "10101", "12", "13", "14", "E", "EX"}), 0u) << window_.dump();
     for (int event = 1; event <= 3; ++event) {
         const ModelFile file = read_model_file("AB0101ZZ.Z1" + std::to_string(event));
-        EXPECT_EQ(subarea_group(file, 10101.0f, 21).values[0], 11.0f + static_cast<float>(event)) << event;
+        EXPECT_EQ(subarea_group(file, 10101.0f, 22).values[0], 11.0f + static_cast<float>(event)) << event;
     }
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z14"), fourth);
 }

@@ -142,7 +142,15 @@ TEST_F(SubsetModuleTest, LaunchedRuns)
         fs::remove("ABtoolzz.set");
         fs::remove("ABLINKZZ.SST");
         window_ = test::ScriptedWindow();
-        EXPECT_EQ(run_subset(launched_call("AB", c.run_count, c.sub_option), c.typed), "subset module: done");
+        // A toolset run ends with the report comparison, which has no
+        // baseline report here and says so until Return.
+        std::vector<std::string> typed = c.typed;
+        if (c.run_count == TOOLSET_MODE_COUNT) typed.emplace_back("");
+        EXPECT_EQ(run_subset(launched_call("AB", c.run_count, c.sub_option), typed), "subset module: done");
+        if (c.run_count == TOOLSET_MODE_COUNT) {
+            EXPECT_NE(window_.reads().back().find("NO EXCEPTION REPORT: [ABTRVLZ1.DIA] DOES NOT EXIST"),
+                      std::string::npos);
+        }
         EXPECT_EQ(fs::exists("ABLINKZZ.SST"), c.sub_option == 4);
         EXPECT_EQ(fs::exists("QEVCOM2.DAT"), c.replied);
         std::vector<int> flags;

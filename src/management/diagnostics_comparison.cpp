@@ -591,7 +591,8 @@ std::string exception_line(std::string line)
 void tell_no_exception_report(Session& session, std::string_view name, std::string_view why)
 {
     sound_beep(session.window);
-    write_at(session.window, 1, MESSAGE_ROW, "  *** NO EXCEPTION REPORT: [" + std::string(name) + "] " + std::string(why));
+    write_at(session.window, 1, MESSAGE_ROW,
+             "  *** NO EXCEPTION REPORT: [" + std::string(name) + "] " + std::string(why));
     wait_for_return(session.window);
 }
 
@@ -636,7 +637,7 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
     // short control file or tool-status file leaves the report as it is.
     std::optional<StoredSettings> settings[2];
     const std::string control_names[2] = {study_file_name(BASELINE_CONTROL_FILE_NAME_FORMAT, study_id),
-                                           study_file_name(CONTROL_FILE_NAME_FORMAT, study_id)};
+                                          study_file_name(CONTROL_FILE_NAME_FORMAT, study_id)};
     for (int k = 0; k < 2; ++k) {
         const std::string file = session.study_file(control_names[k]);
         settings[k] = read_stored_settings(file);

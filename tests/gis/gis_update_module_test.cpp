@@ -350,9 +350,9 @@ TEST_F(GisUpdateModuleTest, SampleStudyUpdatedFromItsOwnExportsKeepsItsModelFile
         EXPECT_TRUE(TemporaryDirectory::get(name) == TemporaryDirectory::get(oo)) << "byte for byte";
         const ModelFile before = read_model_file(oo);
         const ModelFile after = read_model_file(name);
-        EXPECT_TRUE(std::any_of(before.groups.begin(), before.groups.end(),
-                                [](const ModelGroup& g) { return g.process_code() == 22; }))
-            << "the initial subareas are code-22 groups";
+        EXPECT_TRUE(std::any_of(before.groups.begin(), before.groups.end(), [](const ModelGroup& g) {
+            return g.process_code() == 22;
+        })) << "the initial subareas are code-22 groups";
         EXPECT_EQ(after.header.values, before.header.values);
         ASSERT_EQ(after.groups.size(), before.groups.size());
         for (std::size_t g = 0; g < after.groups.size(); ++g) {

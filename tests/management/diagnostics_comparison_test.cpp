@@ -233,10 +233,10 @@ TEST_F(DiagnosticsComparisonTest, AComparisonThatCannotBeMadeSaysWhyAndWritesNot
     shifted[1] = " " + shifted[1];
     struct Case {
         const char* cause;
-        std::string file;                           // the input the case changes
-        std::optional<std::string> contents;        // nothing: the file is removed
-        std::string message;                        // on the window
-        bool ends_the_run;                          // a report refused as not one
+        std::string file;                     // the input the case changes
+        std::optional<std::string> contents;  // nothing: the file is removed
+        std::string message;                  // on the window
+        bool ends_the_run;                    // a report refused as not one
     };
     const auto text = [](const Lines& lines) {
         std::string all;
@@ -244,10 +244,10 @@ TEST_F(DiagnosticsComparisonTest, AComparisonThatCannotBeMadeSaysWhyAndWritesNot
         return all;
     };
     const Case cases[] = {
-        {"no baseline report", "SATRVLZ1.DIA", std::nullopt,
-         "  *** NO EXCEPTION REPORT: [SATRVLZ1.DIA] DOES NOT EXIST", false},
-        {"no scenario report", "SATRVLZZ.DIA", std::nullopt,
-         "  *** NO EXCEPTION REPORT: [SATRVLZZ.DIA] DOES NOT EXIST", false},
+        {"no baseline report", "SATRVLZ1.DIA", std::nullopt, "  *** NO EXCEPTION REPORT: [SATRVLZ1.DIA] DOES NOT EXIST",
+         false},
+        {"no scenario report", "SATRVLZZ.DIA", std::nullopt, "  *** NO EXCEPTION REPORT: [SATRVLZZ.DIA] DOES NOT EXIST",
+         false},
         {"no baseline control file", "SAcontz1.zzz", std::nullopt,
          "  *** NO EXCEPTION REPORT: [SAcontz1.zzz] DOES NOT EXIST", false},
         {"short baseline control file", "SAcontz1.zzz", "1.0 2.0\r\n",

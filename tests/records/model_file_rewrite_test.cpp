@@ -480,9 +480,8 @@ TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByEveryWritingPassAndKeptInTempDat
 TEST(ModelHeaderUpgrade, CurrentHeadersAreNotUpgraded)
 {
     TemporaryDirectory dir;
-    for (const RewritePass& pass :
-         {RewritePass{RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement},
-          RewritePass{RewriteMode::CopyMode, 10010.0f, 1, EditorOption::SubareaAttributes}}) {
+    for (const RewritePass& pass : {RewritePass{RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement},
+                                    RewritePass{RewriteMode::CopyMode, 10010.0f, 1, EditorOption::SubareaAttributes}}) {
         ModelFile file = make_file(3.0f, FULL_HEADER_VALUES, {{10010.0f, 10010.0f, 21.0f, 10010.0f}});
         ModelEditBuffer buffer;
         StreetSectionEdit street;

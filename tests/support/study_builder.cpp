@@ -33,11 +33,11 @@ constexpr int CURVE_NUMBER_TYPE = 10;
 constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is not in use
 constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;
 constexpr int LOS_ANGELES_COUNTY_TYPE = 6;
-constexpr int TYPE6_RAINFALL_COLUMN = 94;           // the subarea's rainfall, the GIS subarea file's parameter
-constexpr float TYPE6_LENGTH_LIMIT = 9999.0f;       // ft: a longer flow path is packed as 9000
-constexpr float TYPE6_LONG_LENGTH = 9000.0f;        // ft
-constexpr float TYPE6_DEFAULT_PARAMETER = 3.0f;     // the tenths digit of a subarea without rainfall
-constexpr float PACKED_LENGTH_SCALE = 100.0f;       // code 22: 100 x length + a tenths digit
+constexpr int TYPE6_RAINFALL_COLUMN = 94;            // the subarea's rainfall, the GIS subarea file's parameter
+constexpr float TYPE6_LENGTH_LIMIT = 9999.0f;        // ft: a longer flow path is packed as 9000
+constexpr float TYPE6_LONG_LENGTH = 9000.0f;         // ft
+constexpr float TYPE6_DEFAULT_PARAMETER = 3.0f;      // the tenths digit of a subarea without rainfall
+constexpr float PACKED_LENGTH_SCALE = 100.0f;        // code 22: 100 x length + a tenths digit
 constexpr float ELEVATION_IN_SOIL_SCALE = 10000.0f;  // code 22: the upstream elevation / 10000 in cell 1's soil
 
 // Process codes the builder gives its links.
@@ -632,8 +632,8 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         // groups: the time of concentration, the downstream elevation and the
         // packed flow-path length, as the GIS update writes them.
         const bool tc_initial = model_type_ == LOS_ANGELES_COUNTY_TYPE && is_initial_code(l.process_code());
-        const float code = tc_initial ? static_cast<float>(TC_INITIAL_SUBAREA_CODE)
-                                      : static_cast<float>(l.process_code());
+        const float code =
+            tc_initial ? static_cast<float>(TC_INITIAL_SUBAREA_CODE) : static_cast<float>(l.process_code());
         ModelGroup group{l.upstream_node(), l.downstream_node(), code, {}, {}};
         const std::optional<GroupLayout> layout = layout_of(group.code_value);
         if (!layout || layout->data_count < 0)
@@ -698,7 +698,8 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
             set(3, packed_type6_length(l.link_length(), carried));
             // Cell 1's soil carries the upstream node's elevation / 10000.
             const auto up = node_index_.find(l.upstream_node());
-            const float elevation = up != node_index_.end() ? nodes_[up->second].node_elevation() : l.upstream_elevation();
+            const float elevation =
+                up != node_index_.end() ? nodes_[up->second].node_elevation() : l.upstream_elevation();
             float& soil = v.at(static_cast<std::size_t>(layout->packed_subarea_position + 1));
             soil = soil + elevation / ELEVATION_IN_SOIL_SCALE;
         }

@@ -22,6 +22,8 @@
 #include <limits>
 #include <optional>
 
+#include "records/quoted_item.h"
+
 namespace velm {
 namespace {
 
@@ -624,7 +626,7 @@ private:
     FreeFormResult bad_item(std::size_t index, std::string_view what, std::string_view item) const
     {
         return {FreeFormStatus::Error, "Free-form read of " + place() + ", item " + std::to_string(index + 1) + ": " +
-                                           std::string(what) + ": \"" + std::string(item) + "\""};
+                                           std::string(what) + ": " + quoted_item(item)};
     }
 
     FreeFormResult ended_early(std::size_t index) const

@@ -233,6 +233,24 @@ TEST_F(DiagnosticsComparisonTest, MissingInputsLeaveTheReportAsItIs)
     EXPECT_TRUE(compare().empty()) << "a short tool-status file";
 }
 
+// A control file with a setting that is no number holds no settings to
+// compare: the report stays as it is, as with a missing control file.
+TEST_F(DiagnosticsComparisonTest, ASettingThatIsNoNumberLeavesTheReportAsItIs)
+{
+    for (const char* control : {"SAcontz1.zzz", "SAcontzz.zzz"}) {
+        for (const char* bad : {"     NaN", "Infinity", "   -1e39"}) {
+            SCOPED_TRACE(std::string(control) + " holding " + bad);
+            const std::string kept = test::TemporaryDirectory::get(control);
+            std::string spoiled = kept;
+            spoiled.replace(10, 8, bad);  // the second setting, the maximum clearance
+            test::TemporaryDirectory::put(control, spoiled);
+            EXPECT_TRUE(compare().empty());
+            EXPECT_EQ(test::TemporaryDirectory::get(control), spoiled);
+            test::TemporaryDirectory::put(control, kept);
+        }
+    }
+}
+
 TEST_F(DiagnosticsComparisonTest, ReportsThatAreNotCompleteDiagnosticsReportsAreRefused)
 {
     Lines shifted = report_;

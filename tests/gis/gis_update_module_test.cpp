@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "records/model_file.h"
 #include "records/model_list.h"
 #include "support/program_run.h"
+#include "support/record_edits.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
 
@@ -237,6 +239,29 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         TemporaryDirectory::put("AB1234ZZ.Z11", "not a record file");
         EXPECT_EQ(run({"", "7", "", "AB", ""}), "GIS update: first model file has no header");
         EXPECT_TRUE(window_shows("  * WARNING: File [AB1234ZZ.Z11.] is NOT a valid model file: left unchanged!"));
+    }
+}
+
+// A header value of the first model file that is no number (here the GIS
+// update option) is refused naming the file and the record, before any
+// file is touched.
+TEST_F(GisUpdateModuleTest, AFirstModelFileHeaderValueThatIsNoNumberIsRefused)
+{
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()}) {
+        SCOPED_TRACE(bad);
+        TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::gis_study(3).write(".");
+        test::set_record_value("AB1234ZZ.Z11", 9, 1, bad);
+        const Files before = TemporaryDirectory::snapshot();
+        try {
+            run({"", "7", "", "AB"});
+            ADD_FAILURE() << "the update went on";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("AB1234ZZ.Z11: record 9: the value "), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(TemporaryDirectory::snapshot(), before);
     }
 }
 

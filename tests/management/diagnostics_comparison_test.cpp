@@ -295,6 +295,27 @@ TEST_F(DiagnosticsComparisonTest, AComparisonThatCannotBeMadeSaysWhyAndWritesNot
     }
 }
 
+// A control file with a setting that is no number holds no settings to
+// compare: the report stays as it is, as with a short control file.
+TEST_F(DiagnosticsComparisonTest, ASettingThatIsNoNumberLeavesTheReportAsItIs)
+{
+    for (const char* control : {"SAcontz1.zzz", "SAcontzz.zzz"}) {
+        for (const char* bad : {"     NaN", "Infinity", "   -1e39"}) {
+            SCOPED_TRACE(std::string(control) + " holding " + bad);
+            const std::string kept = test::TemporaryDirectory::get(control);
+            std::string spoiled = kept;
+            spoiled.replace(10, 8, bad);  // the second setting, the maximum clearance
+            test::TemporaryDirectory::put(control, spoiled);
+            window_.type("");
+            EXPECT_TRUE(compare().empty());
+            EXPECT_NE(window_.reads().back().find("IS NOT A COMPLETE CONTROL FILE"), std::string::npos)
+                << window_.reads().back();
+            EXPECT_EQ(test::TemporaryDirectory::get(control), spoiled);
+            test::TemporaryDirectory::put(control, kept);
+        }
+    }
+}
+
 TEST(SettingsChanges, GroupsThatDifferAndTheOnesThatDoNot)
 {
     StoredSettings base;

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "management/subset_field_map.h"
 #include "module_run.h"
+#include "platform/files.h"
 #include "platform/text_file.h"
+#include "support/record_edits.h"
 
 namespace velm {
 namespace {
@@ -77,6 +80,24 @@ TEST_F(SubsetModuleTest, ColumnNinetyOneShowsTheFirstMapsReturnFrequency)
     EXPECT_EQ(read_text_lines("ABLINKZZ.SST"), (std::vector<std::string>{"         1,           2,          91,",
                                                                          "  10101.0000,  10102.0000,      0.0000,",
                                                                          "  10102.0000,  10203.0000,     25.0000,"}));
+}
+
+// A storm event's return frequency that is no number cannot stand in a
+// subset column: the preparation stops naming the model file and the record.
+TEST_F(SubsetModuleTest, ReturnFrequencyThatIsNoNumberStopsThePreparation)
+{
+    test::two_map_management_study(2).write(fs::current_path());
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        SCOPED_TRACE(bad);
+        test::set_record_value("AB0101ZZ.Z12", 12, 1, bad);
+        try {
+            run_subset(launched_call("AB", 1, 4), {});
+            ADD_FAILURE() << "the subsets were prepared";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("AB0101ZZ.z12: record 12: the value "), std::string::npos)
+                << error.what();
+        }
+    }
 }
 
 TEST_F(SubsetModuleTest, StudyAnswers)

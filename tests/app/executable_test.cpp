@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -39,8 +40,9 @@ protected:
     // launcher starts it, and kills it (SIGKILL) the moment its n-th file
     // deletion, counted from 1, returns: the files then stand as its first n
     // deletions left them.  False when the program ended by itself before
-    // its n-th deletion.
-    bool run_killed_at_deletion(int deletion) const
+    // its n-th deletion; nothing when this machine does not let a test trace
+    // the program.
+    std::optional<bool> run_killed_at_deletion(int deletion) const
     {
         const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
         const std::string directory = directory_.path().string();
@@ -59,7 +61,7 @@ protected:
         }
         int status = 0;
         waitpid(child, &status, 0);  // stopped at the start of the program
-        if (!WIFSTOPPED(status)) throw std::runtime_error("the program did not start under the tracer");
+        if (!WIFSTOPPED(status)) return std::nullopt;  // tracing is not allowed here
         ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
         int deletions = 0;
         bool in_deletion = false;  // stopped between a deletion's entry and its return
@@ -124,7 +126,9 @@ TEST_F(ExecutableTest, ALaunchedRunKilledAtAnyDeletionLeavesNoOldReplyBesideNoCo
         // stops early and never replies itself.
         directory_.put("QEVCOM.DAT", "AB\r\n1\r\n1\r\n1\r\n");
         directory_.put("QEVCOM2.DAT", "99\r\n");  // the reply of an earlier run
-        if (!run_killed_at_deletion(deletion)) break;
+        const std::optional<bool> killed = run_killed_at_deletion(deletion);
+        if (!killed) GTEST_SKIP() << "this machine does not let a test trace the program";
+        if (!*killed) break;
         const bool command_file = fs::exists(directory_.path() / "QEVCOM.DAT");
         const bool reply = fs::exists(directory_.path() / "QEVCOM2.DAT");
         EXPECT_FALSE(reply && !command_file) << "an old reply stands beside no command file";

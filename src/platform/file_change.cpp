@@ -131,17 +131,19 @@ void close_journal(const Journal& journal)
     }
 }
 
-// Renames every new version that is still there over its file (one that is
-// gone was renamed before a stop).  The error number of the first rename
-// that fails, with the file's name; 0 when all went.
-int rename_new_versions(const Journal& journal, std::string& failed_file)
+// Renames every new version over its file.  When the commit is resumed at
+// a start of the program, a new version that is gone was renamed before the
+// stop.  The error number of the first rename that fails, with the file's
+// name; 0 when all went.
+int rename_new_versions(const Journal& journal, bool resumed, std::string& failed_file)
 {
     for (const JournalEntry& entry : journal.entries) {
         take_change_step();
         if (std::rename(entry.new_version.c_str(), entry.file.c_str()) != 0) {
-            if (errno == ENOENT && !is_there(entry.new_version)) continue;  // replaced before the stop
+            const int error = errno;
+            if (resumed && error == ENOENT && !is_there(entry.new_version)) continue;
             failed_file = entry.file;
-            return errno;
+            return error;
         }
     }
     return 0;
@@ -149,26 +151,29 @@ int rename_new_versions(const Journal& journal, std::string& failed_file)
 
 // Puts every old file back and removes every new one: the state before the
 // commit.  The journal says "undo" first, so that a stop on the way is
-// undone further at the next start, never finished instead.  False when a
-// file could not be put back (the journal then stays for the next start).
-bool undo_commit(Journal journal)
+// undone further at the next start, never finished instead.  The name of a
+// file whose old version could not be put back (something else stands in
+// its place now), empty when all are back; the journal then stays, and the
+// old version with it, for the next start.
+std::string undo_commit(Journal journal)
 {
     journal.undo = true;
     write_journal(journal);
-    bool all_back = true;
+    std::string not_back;
     for (const JournalEntry& entry : journal.entries) {
         if (entry.old_version.empty()) {
             // The file was new: the new version renamed in goes.
             if (!is_there(entry.new_version)) unlink(entry.file.c_str());
         } else if (is_there(entry.old_version)) {
             take_change_step();
-            if (std::rename(entry.old_version.c_str(), entry.file.c_str()) != 0) all_back = false;
+            if (std::rename(entry.old_version.c_str(), entry.file.c_str()) != 0 && not_back.empty())
+                not_back = entry.file;
         }
         unlink(entry.new_version.c_str());
     }
-    if (!all_back) return false;
+    if (!not_back.empty()) return not_back;
     close_journal(journal);
-    return true;
+    return {};
 }
 
 // The old file kept under a hidden hard link (a copy where the file system
@@ -205,6 +210,9 @@ std::string keep_old_version(const std::string& path, std::string_view name)
 NewVersionStream::NewVersionStream(std::string file, std::string new_version)
     : file_(std::move(file)), new_version_(std::move(new_version))
 {
+    // A version written before is no longer this change's until the stream
+    // is finished.
+    delete_file(new_version_);
     take_change_step();
     fd_ = create_exclusively(new_version_);
     if (fd_ < 0) throw_error("Cannot write", file_, errno);
@@ -424,11 +432,11 @@ void FileChange::commit()
     write_journal(journal);
     committing_ = true;
     std::string failed_file;
-    if (const int error = rename_new_versions(journal, failed_file); error != 0) {
+    if (const int error = rename_new_versions(journal, false, failed_file); error != 0) {
         // Every file as it was, the journal gone: the change is refused.
-        undo_commit(journal);
-        committing_ = false;
+        const std::string not_back = undo_commit(journal);
         forget();
+        if (not_back.empty()) committing_ = false;  // else the next start puts it back
         throw_error("Cannot replace", failed_file, error);
     }
     close_journal(journal);
@@ -469,16 +477,18 @@ void finish_interrupted_commit()
     const Journal journal = read_journal(*text);
     if (!journal.undo) {
         std::string failed_file;
-        const int error = rename_new_versions(journal, failed_file);
+        const int error = rename_new_versions(journal, true, failed_file);
         if (error == 0) {
             close_journal(journal);
             return;
         }
         if (!journal.old_files_kept) throw_error("Cannot replace", failed_file, error);
     }
-    if (!undo_commit(journal)) {
-        throw FileError("Cannot put back the files of an interrupted change; see '" + std::string(RUN_COMMIT_JOURNAL) +
-                        "'");
+    if (const std::string not_back = undo_commit(journal); !not_back.empty()) {
+        // The old version stays in its hidden file, named in the journal,
+        // until what stands in its place is moved away.
+        throw FileError("Cannot put back file '" + not_back + "' of an interrupted change: its old version is kept in '" +
+                        hidden_beside(not_back, OLD_VERSION_SUFFIX) + "'");
     }
 }
 

@@ -53,6 +53,7 @@ bool disk_flushes_on = true;
 long change_steps = 0;
 long change_stop_step = 0;
 ChangeStop change_stop_kind = ChangeStop::Throw;
+std::function<void()> change_step_action;
 
 }  // namespace
 
@@ -69,6 +70,10 @@ void take_change_step()
 {
     ++change_steps;
     if (change_stop_step == 0 || change_steps != change_stop_step) return;
+    if (change_step_action) {
+        change_step_action();
+        return;
+    }
     if (change_stop_kind == ChangeStop::Exit) _exit(CHANGE_STOP_EXIT_STATUS);
     throw ProgramStop{"stopped at change step " + std::to_string(change_steps)};
 }
@@ -78,6 +83,13 @@ void stop_change_at_step(long step, ChangeStop kind)
     change_steps = 0;
     change_stop_step = step;
     change_stop_kind = kind;
+    change_step_action = nullptr;
+}
+
+void act_at_change_step(long step, std::function<void()> action)
+{
+    stop_change_at_step(step);
+    change_step_action = std::move(action);
 }
 
 long change_steps_taken()

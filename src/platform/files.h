@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -101,6 +102,9 @@ void check_change_target(const std::filesystem::path& path, std::string_view nam
 enum class ChangeStop { Throw, Exit };
 inline constexpr int CHANGE_STOP_EXIT_STATUS = 86;
 void stop_change_at_step(long step, ChangeStop kind = ChangeStop::Throw);
+// The same, with the test's own action at that step (a file made to fail
+// there, ...) instead of a stop; the step then goes on.
+void act_at_change_step(long step, std::function<void()> action);
 // The steps taken since the last stop_change_at_step.
 long change_steps_taken();
 // One step of a change (see above).

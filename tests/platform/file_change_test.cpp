@@ -170,6 +170,61 @@ TEST_F(FileChangeTest, ACommitThatCannotBeFinishedIsUndoneAtTheNextStart)
     EXPECT_TRUE(hidden_entries().empty());
 }
 
+// A file that cannot be replaced once the commit has begun (here a
+// directory put in its place at each step in turn) refuses the change:
+// every file replaced before it is put back at once, never some new and
+// some old; an old file that cannot be put back yet (the directory stands
+// in its way) is kept, and put back at the next start once the way is free.
+TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
+{
+    bool undone_after_a_rename = false;
+    for (long step = 1;; ++step) {
+        SCOPED_TRACE("the file taken at step " + std::to_string(step));
+        ASSERT_LT(step, 50);
+        TemporaryDirectory directory;
+        SetUp();
+        bool links_were_new = false;
+        act_at_change_step(step, [&links_were_new] {
+            links_were_new = TemporaryDirectory::get("AB0101ZZ.ZLL") == "new links\r\n";
+            std::filesystem::remove("data/AB0101ZZ.Z12");
+            TemporaryDirectory::put("data/AB0101ZZ.Z12/inside", "in the way");
+        });
+        bool refused = false;
+        try {
+            FileChange change;
+            change.write("AB0101ZZ.ZLL", "new links\r\n");
+            change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+            change.write("data/AB0101ZZ.Z12", "new event 2\r\n");
+            change.commit();
+        } catch (const FileError& error) {
+            refused = true;
+            EXPECT_NE(std::string(error.what()).find("AB0101ZZ.Z12"), std::string::npos) << error.what();
+        }
+        const bool acted = change_steps_taken() >= step;
+        stop_change_at_step(0);
+        if (!acted) break;  // the change completed before the step
+        const std::string links = refused ? "old links\r\n" : "new links\r\n";
+        const std::string event_1 = refused ? "old event 1\r\n" : "new event 1\r\n";
+        EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), links);
+        EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z11"), event_1);
+        undone_after_a_rename = undone_after_a_rename || (refused && links_were_new);
+        const bool old_kept = file_exists(RUN_COMMIT_JOURNAL);
+
+        // The engineer moves the directory away; the program starts again.
+        std::filesystem::remove_all("data/AB0101ZZ.Z12");
+        start_program_again();
+        EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), links);
+        EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z11"), event_1);
+        if (old_kept) {
+            EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z12"), "old event 2\r\n");
+        }
+        EXPECT_FALSE(file_exists(RUN_COMMIT_JOURNAL));
+        EXPECT_TRUE(hidden_entries().empty());
+        if (HasFailure()) return;
+    }
+    EXPECT_TRUE(undone_after_a_rename) << "no step fell between two renames";
+}
+
 // A file the change cannot replace refuses it with a FileError naming the
 // file, before anything is written (reach) or at the commit before the
 // first rename; every file stays as it was and nothing hidden is left.

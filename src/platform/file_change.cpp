@@ -417,19 +417,20 @@ void FileChange::commit()
             directories.insert(directory_of(path));
             journal.entries.push_back({written[k]->new_version, path, keep_old_version(path, written[k]->file)});
         }
-    } catch (...) {
+        // The new versions and the kept old files were written without
+        // waiting for the disk; they reach it together here, before any of
+        // them replaces a file.
+        for (const std::string& directory : directories) flush_file_system(directory);
+        // Once the journal is on disk the replacement is decided: a stop
+        // from here on is finished by the next start of the program.
+        write_journal(journal);
+    } catch (const FileError&) {
+        // Nothing is replaced: the old files need no keeping.
         for (const JournalEntry& entry : journal.entries) {
             if (!entry.old_version.empty()) unlink(entry.old_version.c_str());
         }
         throw;
     }
-    // The new versions and the kept old files were written without waiting
-    // for the disk; they reach it together here, before any of them
-    // replaces a file.
-    for (const std::string& directory : directories) flush_file_system(directory);
-    // Once the journal is on disk the replacement is decided: a stop from
-    // here on is finished by the next start of the program.
-    write_journal(journal);
     committing_ = true;
     std::string failed_file;
     if (const int error = rename_new_versions(journal, false, failed_file); error != 0) {

@@ -134,6 +134,8 @@ TEST_F(EditorChangeTest, ASaveReachingAReadOnlyFileIsRefusedInTheWindow)
          }()},
         {"AB0101ZZ.Z11",
          {"", "AB", "7", "10103", "10104", "", "22", "", "", "", "", "", "", "", "", "", "E", "EX"}},
+        // A land-use cell of a subarea.
+        {"AB0101ZZ.Z12", {"", "AB", "1", "10101", "2", "5", "3", "1.5", "E", "", "E", "EX"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);

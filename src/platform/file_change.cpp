@@ -177,11 +177,14 @@ std::string undo_commit(Journal journal)
 }
 
 // The old file kept under a hidden hard link (a copy where the file system
-// has no links); empty when there is no old file.
-std::string keep_old_version(const std::string& path, std::string_view name)
+// has no links); empty when there is no old file.  The new version takes
+// the old file's permissions, which the engineer may have set.
+std::string keep_old_version(const std::string& path, std::string_view name, const std::string& new_version)
 {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0) return {};
+    struct stat target {};
+    if (stat(path.c_str(), &target) == 0) chmod(new_version.c_str(), target.st_mode & 07777);
     const std::string old_version = hidden_beside(path, OLD_VERSION_SUFFIX);
     take_change_step();
     if (unlink(old_version.c_str()) != 0 && errno != ENOENT) throw_error("Cannot write", name, errno);
@@ -415,7 +418,7 @@ void FileChange::commit()
         for (std::size_t k = 0; k < written.size(); ++k) {
             const std::string path = paths[k].string();
             directories.insert(directory_of(path));
-            journal.entries.push_back({written[k]->new_version, path, keep_old_version(path, written[k]->file)});
+            journal.entries.push_back({written[k]->new_version, path, keep_old_version(path, written[k]->file, written[k]->new_version)});
         }
         // The new versions and the kept old files were written without
         // waiting for the disk; they reach it together here, before any of

@@ -220,7 +220,7 @@ Resolution resolve(std::string_view name)
     return look_up(text, as_written, true);
 }
 
-// The claimed names of a run's new versions (see claim_new_version).
+// The claimed names of a change's new versions (see claim_new_version).
 struct NewVersion {
     int claims = 0;
     bool written = false;
@@ -426,8 +426,8 @@ struct PendingReplacement {
 
 // Writes the new content to a temporary file in the same directory; FileError
 // (with no temporary left behind) when that fails.
-// A run's new version (see RunOutputs) replaces nothing yet: it is flushed
-// to disk with the run's other new versions when the run commits them.
+// A change's new version (see FileChange) replaces nothing yet: it is flushed
+// to disk with the change's other new versions when the change commits them.
 bool is_run_new_version(const std::filesystem::path& path)
 {
     const std::string name = path.filename().string();
@@ -464,7 +464,7 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
     const Resolution file = version != nullptr ? claimed_resolution(name) : resolve(name);
     const std::filesystem::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
-    // A run's new version is itself a scratch copy that only the run's
+    // A change's new version is itself a scratch copy that only the change's
     // commit puts in place: it is written where it stands, without a
     // temporary of its own (each file created and deleted costs the file
     // system more than the writing).

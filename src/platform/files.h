@@ -66,7 +66,7 @@ struct ReplaceableFile {
 };
 ReplaceableFile find_replaceable_file(std::string_view name);
 
-// A run's new versions (see RunOutputs) are files that this program alone
+// A change's new versions (see FileChange) are files that this program alone
 // makes, under names it chose beside the files they replace.  Once a name is
 // claimed, every write to it goes straight to it (no temporary, no look-up of
 // the letter case: the name is exact), and whether the file exists is known

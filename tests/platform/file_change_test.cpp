@@ -337,6 +337,29 @@ TEST_F(FileChangeTest, APlantedLinkAtAHiddenNameIsNeverWrittenThrough)
     EXPECT_FALSE(std::filesystem::is_symlink("AB0101ZZ.ZLL"));
 }
 
+// A replaced file keeps the permissions the engineer gave it; a new one
+// gets the usual ones.
+TEST_F(FileChangeTest, AReplacedFileKeepsItsPermissions)
+{
+    chmod("AB0101ZZ.ZLL", 0640);
+    chmod("data/AB0101ZZ.Z11", 0600);
+    FileChange change;
+    change.write("AB0101ZZ.ZLL", "new links\r\n");
+    change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+    change.write("NEWFILE.DAT", "new\r\n");
+    change.commit();
+    const auto mode = [](const char* name) {
+        struct stat info {};
+        EXPECT_EQ(stat(name, &info), 0) << name;
+        return info.st_mode & 07777;
+    };
+    EXPECT_EQ(mode("AB0101ZZ.ZLL"), 0640u);
+    EXPECT_EQ(mode("data/AB0101ZZ.Z11"), 0600u);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(mode("NEWFILE.DAT"), 0666u & ~mask);
+}
+
 // A stream dropped before it was finished, and a change dropped before its
 // commit, leave every file and nothing hidden.
 TEST_F(FileChangeTest, AnUnfinishedStreamOrChangeLeavesNothing)

@@ -33,6 +33,8 @@ const Lines EXECUTE_FROM_MENU = {"", "1", "", "", "2", "AB", ""};
 
 class RunOutputsRunTest : public test::SessionTest {
 protected:
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
     // Runs option 1 to its end, or to its stop: the reason, or the message
     // of the file error that ended it.
     std::string run(const Lines& typed)

@@ -38,6 +38,8 @@ bool has_hidden_file()
 
 class EditorChangeTest : public EditorTest {
 protected:
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
     // The editor run with the typed lines until it stops or the lines run out.
     void run_editor(const std::vector<std::string>& typed)
     {

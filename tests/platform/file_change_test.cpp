@@ -51,6 +51,8 @@ protected:
         TemporaryDirectory::put("data/AB0101ZZ.Z12", "old event 2\r\n");
         TemporaryDirectory::put("ABHISTZZ.DAT", "an earlier entry\r\n");
     }
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
     TemporaryDirectory directory_;
 };
 

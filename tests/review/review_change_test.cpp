@@ -52,6 +52,8 @@ bool has_hidden_file()
 
 class ReviewChangeTest : public test::SessionTest {
 protected:
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
     // One cost-opinion review run with the typed lines, until it ends, stops
     // or the lines run out.
     // Whether some screen of the run showed the text.

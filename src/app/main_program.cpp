@@ -10,10 +10,11 @@
 #include "management/differences_module.h"
 #include "management/scenario_module.h"
 #include "management/subset_module.h"
-#include "platform/run_outputs.h"
+#include "platform/file_change.h"
 #include "platform/stop.h"
 #include "records/format.h"
 #include "records/study_id.h"
+#include "records/study_names.h"
 #include "review/user_interface_module.h"
 #include "shell/control_settings.h"
 #include "shell/dialogue.h"
@@ -288,9 +289,12 @@ void MainProgram::end_postprocessor_run()
 void run_main_program(Session& session)
 {
     session.data_directory.reset();
-    // A run killed while it put its files in place is finished first, so
-    // that every module sees one run's files, never a mix.
-    finish_interrupted_commit();
+    // A change (a run, an edit) killed while it put its files in place is
+    // finished or undone first, so that every module sees the files before
+    // or after it, never a mix; stopped changes' new versions go.
+    std::vector<std::string> directories = study_data_directories();
+    directories.insert(directories.begin(), ".");
+    recover_interrupted_changes(directories);
     LauncherCommand command = read_launcher_command(session.window);
     MainProgram program(session, std::move(command.call));
     program.dispatch(command.option);

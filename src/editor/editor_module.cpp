@@ -217,7 +217,13 @@ int EditorModule::read_menu_answer(int model_type)
 
 void EditorModule::leave()
 {
-    append_history_page_break(session_.study_file(history_log_name(study_id_)));
+    try {
+        append_history_page_break(session_.study_file(history_log_name(study_id_)));
+    } catch (const FileError& error) {
+        // A protected log keeps what it holds; the engineer is told, and the
+        // module is left all the same.
+        show_edit_refused(window(), refusal_from_message(" * HISTORY LOG CANNOT BE WRITTEN:", error.what()));
+    }
     if (call_.launched()) {
         exchange_launcher_files(call_.run_count, TOOLSET_MODE_COUNT, 0, study_id_);
         create_toolset_file_when_missing(session_, study_id_);

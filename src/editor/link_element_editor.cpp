@@ -241,10 +241,9 @@ void LinkElementEditor::commit(const std::string& data_base_name, std::vector<Li
     }
     entry.insert(entry.end(), step.history_block.begin(), step.history_block.end());
     for (const StormEventModelFile& file : files) show_model_file_update(window, UPDATE_ROW, file.name);
-    changes.commit([&] {
-        log_.append(entry);
-        history_header_written_ = true;
-    });
+    changes.add_history_entry(log_.name(), entry);
+    commit_edit(changes);
+    history_header_written_ = true;
 }
 
 }  // namespace

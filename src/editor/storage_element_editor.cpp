@@ -320,7 +320,8 @@ void StorageElementEditor::save(float upstream, float downstream, const std::str
             {k, entered(FIRST_ELEVATION - 1 + k), entered(FIRST_STORAGE - 1 + k), entered(FIRST_DISCHARGE - 1 + k)}));
     }
     for (const StormEventModelFile& file : files) write_form(window(), 5, 5, UPDATE_FORMAT, {file.name});
-    changes.commit([&] { log_.append(entry); });
+    changes.add_history_entry(log_.name(), entry);
+    commit_edit(changes);
 }
 
 }  // namespace

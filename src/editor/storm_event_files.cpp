@@ -46,6 +46,15 @@ std::vector<StormEventModelFile> load_storm_event_model_files(EditorContext& con
     return files;
 }
 
+void commit_edit(CopyBackSet& changes)
+{
+    try {
+        changes.commit();
+    } catch (const FileError& error) {
+        throw refusal_from_message(" * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error.what());
+    }
+}
+
 void show_model_file_update(Window& window, int row, std::string_view name)
 {
     write_form(window, 5, row, MODEL_FILE_UPDATE_FORMAT, {std::string(name)});

@@ -33,6 +33,11 @@ std::vector<StormEventModelFile> load_storm_event_model_files(EditorContext& con
 // A walker refusal of one file as the editors show it.
 EditRefused model_file_refusal(std::string_view name, const std::exception& error);
 
+// Puts an edit's files and its history entry in place together; a file the
+// edit cannot replace (read-only, a directory) refuses the edit, naming the
+// file, with every file as it was.
+void commit_edit(CopyBackSet& changes);
+
 // "* UPDATE LINK-NODE DATA FILE --> name *" at column 5 of the row.
 void show_model_file_update(Window& window, int row, std::string_view name);
 

@@ -499,7 +499,8 @@ void write_out_subarea(EditorContext& context, HistorianFile& log, const Subarea
     clear_screen(context.window());
     write_form(context.window(), 5, 5, UPDATE_FORMAT, {selection.file_name});
     for (const StormEventModelFile& file : files) write_form(context.window(), 5, 5, UPDATE_FORMAT, {file.name});
-    changes.commit([&] { log.append(history); });
+    changes.add_history_entry(log.name(), history);
+    commit_edit(changes);
 }
 
 void edit_subarea_attributes(EditorContext& context, EditorOption option)

@@ -9,6 +9,7 @@
 #include "diagnostics/report_lines.h"
 #include "management/settings_changes.h"
 #include "management/toolset_entry_check.h"
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
@@ -670,10 +671,14 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
         report.push_back(std::move(line));
     for (std::string& line : toolset_entry_check_lines(*flags)) report.push_back(std::move(line));
 
-    Lines appended;
-    appended.reserve(report.size());
-    for (std::string& line : report) appended.push_back(exception_line(std::move(line)));
-    append_text_lines(scenario_file, appended);
+    // The exception report is appended to the scenario's report as a change
+    // of its own: the report is whole before or after, never cut.
+    FileChange change;
+    change.reach(scenario_file, true);
+    TextWriter appended = TextWriter::for_append(change.changed_file(scenario_file));
+    for (std::string& line : report) appended.write_line(exception_line(std::move(line)));
+    appended.commit();
+    change.commit();
 }
 
 }  // namespace velm

@@ -11,6 +11,7 @@
 #include "management/subset_data_bases.h"
 #include "management/subset_field_map.h"
 #include "management/subset_field_map_editor.h"
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
@@ -64,7 +65,12 @@ private:
     // The study step; false to go back to the menu (TOP, or a study whose
     // model list is not one).
     bool choose_study();
-    void prepare_subsets();
+    // The three subsets, replaced together; false when one cannot be
+    // written (told in the window, nothing changed).
+    bool prepare_subsets();
+    // A file that cannot be written: a beep and the message naming it, and
+    // in an interactive run RETURN to go on.
+    void show_refusal(const FileError& error);
     void fill_return_frequencies(const std::string& stem, std::string& last_name_built);
     [[noreturn]] void finish();
     std::string study_file(std::string_view layout) const;
@@ -103,14 +109,19 @@ void SubsetModule::run()
         read_subset_specification(study_file(SUBSET_SPECIFICATION_NAME_FORMAT), field_map_);
 
         if (option == PrepareSubsets) {
-            prepare_subsets();
+            const bool prepared = prepare_subsets();
             if (call_.launched()) finish();
+            if (!prepared) continue;
             write_form(window_, 1, 6, SUBSETS_STORED_FORMAT, {study_id_, study_id_, study_id_});
             wait_for_return(window_);
             continue;
         }
         edit_subset_field_map(window_, field_map_, static_cast<DataBaseKind>(option));
-        write_subset_specification(study_file(SUBSET_SPECIFICATION_NAME_FORMAT), field_map_);
+        try {
+            write_subset_specification(study_file(SUBSET_SPECIFICATION_NAME_FORMAT), field_map_);
+        } catch (const FileError& error) {
+            show_refusal(error);
+        }
     }
 }
 
@@ -170,13 +181,33 @@ void SubsetModule::fill_return_frequencies(const std::string& stem, std::string&
     }
 }
 
-void SubsetModule::prepare_subsets()
+void SubsetModule::show_refusal(const FileError& error)
+{
+    constexpr int REFUSAL_ROW = 15;
+    constexpr std::size_t MESSAGE_WIDTH = 76;
+    sound_beep(window_);
+    write_at(window_, 1, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
+    write_at(window_, 1, REFUSAL_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
+    if (!call_.launched()) wait_for_return(window_);
+}
+
+bool SubsetModule::prepare_subsets()
 {
     clear_screen(window_);
     const std::string prefix = data_file_names_.empty() ? study_id_ : study_id_of(data_file_names_.front());
-    TextWriter node_subset(session_.study_file(study_file_name(NODE_SUBSET_NAME_FORMAT, prefix)));
-    TextWriter subarea_subset(session_.study_file(study_file_name(SUBAREA_SUBSET_NAME_FORMAT, prefix)));
-    TextWriter link_subset(session_.study_file(study_file_name(LINK_SUBSET_NAME_FORMAT, prefix)));
+    const std::string node_name = session_.study_file(study_file_name(NODE_SUBSET_NAME_FORMAT, prefix));
+    const std::string subarea_name = session_.study_file(study_file_name(SUBAREA_SUBSET_NAME_FORMAT, prefix));
+    const std::string link_name = session_.study_file(study_file_name(LINK_SUBSET_NAME_FORMAT, prefix));
+    FileChange change;
+    try {
+        for (const std::string& name : {node_name, subarea_name, link_name}) change.reach(name);
+    } catch (const FileError& error) {
+        show_refusal(error);
+        return false;
+    }
+    TextWriter node_subset(change.new_file(node_name));
+    TextWriter subarea_subset(change.new_file(subarea_name));
+    TextWriter link_subset(change.new_file(link_name));
 
     for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
         const std::string& stem = data_file_names_[i];
@@ -198,9 +229,16 @@ void SubsetModule::prepare_subsets()
         write_subarea_subset(map_index, field_map_.fields(DataBaseKind::SubareaKind), subarea_reader, subarea_subset);
     }
     // The three files are replaced together once every map has been read.
-    node_subset.commit();
-    subarea_subset.commit();
-    link_subset.commit();
+    try {
+        node_subset.commit();
+        subarea_subset.commit();
+        link_subset.commit();
+        change.commit();
+    } catch (const FileError& error) {
+        show_refusal(error);
+        return false;
+    }
+    return true;
 }
 
 void SubsetModule::finish()
@@ -208,7 +246,13 @@ void SubsetModule::finish()
     if (call_.launched()) {
         exchange_launcher_files(call_.run_count, 2, 0, study_id_);
         study_id_ = call_.study_id();
-        if (call_.toolset_mode()) compare_diagnostics_files(session_, study_id_);
+        if (call_.toolset_mode()) {
+            try {
+                compare_diagnostics_files(session_, study_id_);
+            } catch (const FileError& error) {
+                show_refusal(error);
+            }
+        }
     }
     clear_screen(window_);
     stop_program("subset module: done");

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include "platform/directory_index.h"
+#include "platform/stop.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,7 +49,53 @@ int write_all(int fd, std::string_view contents)
 
 bool disk_flushes_on = true;
 
+// The stop that tests of a change set (see stop_change_at_step).
+long change_steps = 0;
+long change_stop_step = 0;
+ChangeStop change_stop_kind = ChangeStop::Throw;
+std::function<void()> change_step_action;
+
 }  // namespace
+
+int create_exclusively(const std::filesystem::path& path, int flags)
+{
+    // Whatever stands at the name (a killed change's leftover, a link
+    // planted there) goes first: the new file is this program's own, never
+    // written through another name.
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | flags, 0666);
+}
+
+void take_change_step()
+{
+    ++change_steps;
+    if (change_stop_step == 0 || change_steps != change_stop_step) return;
+    if (change_step_action) {
+        change_step_action();
+        return;
+    }
+    if (change_stop_kind == ChangeStop::Exit) _exit(CHANGE_STOP_EXIT_STATUS);
+    throw ProgramStop{"stopped at change step " + std::to_string(change_steps)};
+}
+
+void stop_change_at_step(long step, ChangeStop kind)
+{
+    change_steps = 0;
+    change_stop_step = step;
+    change_stop_kind = kind;
+    change_step_action = nullptr;
+}
+
+void act_at_change_step(long step, std::function<void()> action)
+{
+    stop_change_at_step(step);
+    change_step_action = std::move(action);
+}
+
+long change_steps_taken()
+{
+    return change_steps;
+}
 
 namespace {
 
@@ -173,7 +220,7 @@ Resolution resolve(std::string_view name)
     return look_up(text, as_written, true);
 }
 
-// The claimed names of a run's new versions (see claim_new_version).
+// The claimed names of a change's new versions (see claim_new_version).
 struct NewVersion {
     int claims = 0;
     bool written = false;
@@ -220,6 +267,14 @@ void release_new_version(const std::string& name)
 {
     const auto it = claimed_new_versions.find(name);
     if (it != claimed_new_versions.end() && --it->second.claims <= 0) claimed_new_versions.erase(it);
+}
+
+void note_new_version_written(const std::string& name, std::size_t size)
+{
+    if (NewVersion* version = claimed(name)) {
+        version->written = true;
+        version->size = size;
+    }
 }
 
 bool file_exists(std::string_view name)
@@ -371,8 +426,8 @@ struct PendingReplacement {
 
 // Writes the new content to a temporary file in the same directory; FileError
 // (with no temporary left behind) when that fails.
-// A run's new version (see RunOutputs) replaces nothing yet: it is flushed
-// to disk with the run's other new versions when the run commits them.
+// A change's new version (see FileChange) replaces nothing yet: it is flushed
+// to disk with the change's other new versions when the change commits them.
 bool is_run_new_version(const std::filesystem::path& path)
 {
     const std::string name = path.filename().string();
@@ -409,7 +464,7 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
     const Resolution file = version != nullptr ? claimed_resolution(name) : resolve(name);
     const std::filesystem::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
-    // A run's new version is itself a scratch copy that only the run's
+    // A change's new version is itself a scratch copy that only the change's
     // commit puts in place: it is written where it stands, without a
     // temporary of its own (each file created and deleted costs the file
     // system more than the writing).
@@ -426,8 +481,8 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
     // for a rewrite and starts writing it to the disk at once, which the
     // commit's one flush for all makes needless.
     const bool rewrite = version != nullptr && version->written;
-    const int fd =
-        open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (rewrite ? 0 : O_TRUNC), 0666);
+    if (version != nullptr) take_change_step();
+    const int fd = rewrite ? open(temporary.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC) : create_exclusively(temporary);
     if (fd < 0) throw_file_error("Cannot write", name, errno);
     PendingReplacement pending{std::string(name), path, std::move(temporary)};
     // The new file keeps the permissions of the one it replaces (a file
@@ -513,6 +568,26 @@ void flush_file(const std::filesystem::path& file)
     close(fd);
 }
 
+void check_change_target(const std::filesystem::path& path, std::string_view name, bool must_exist)
+{
+    if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) throw_file_error("Cannot replace", name, EISDIR);
+        if (is_read_only(path, info)) throw_file_error("Cannot write", name, EACCES);
+    } else if (errno != ENOENT) {
+        throw_file_error("Cannot write", name, errno);
+    } else if (must_exist) {
+        throw_file_error("Cannot open", name, ENOENT);
+    }
+    // The new version is made and renamed in the file's directory.
+    const std::filesystem::path directory = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    struct stat directory_info {};
+    if (stat(directory.c_str(), &directory_info) != 0) throw_file_error("Cannot write", name, errno);
+    if (!S_ISDIR(directory_info.st_mode)) throw_file_error("Cannot write", name, ENOTDIR);
+    if (is_read_only(directory, directory_info)) throw_file_error("Cannot write", name, EACCES);
+}
+
 void check_replaceable(std::string_view name)
 {
     find_replaceable_file(name);
@@ -532,20 +607,6 @@ void replace_file_atomically(std::string_view name, std::string_view contents)
     install_replacement(write_replacement(name, contents));
 }
 
-void replace_files_together(const std::vector<FileReplacement>& files, const std::function<void()>& before_install)
-{
-    std::vector<PendingReplacement> pending;
-    pending.reserve(files.size());
-    try {
-        for (const FileReplacement& file : files) pending.push_back(write_replacement(file.name, file.contents));
-        if (before_install) before_install();
-    } catch (...) {
-        for (const PendingReplacement& written : pending) drop_replacement(written);
-        throw;
-    }
-    for (const PendingReplacement& written : pending) install_replacement(written);
-}
-
 void append_to_file(std::string_view name, std::string_view contents)
 {
     NewVersion* const version = claimed(name);
@@ -557,7 +618,11 @@ void append_to_file(std::string_view name, std::string_view contents)
     // A claimed name not written yet starts empty (whatever a killed run
     // left there is not this run's).
     const bool fresh = version != nullptr && !version->written;
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (fresh ? O_TRUNC : 0), 0666);
+    if (version != nullptr) take_change_step();
+    const int fd = fresh ? create_exclusively(path, O_APPEND)
+                         : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC |
+                                                   (version != nullptr ? O_NOFOLLOW : 0),
+                                0666);
     if (fd < 0) throw_file_error("Cannot append to", name, errno);
     if (version != nullptr) {
         version->size = fresh ? contents.size() : version->size + contents.size();

@@ -66,7 +66,7 @@ struct ReplaceableFile {
 };
 ReplaceableFile find_replaceable_file(std::string_view name);
 
-// A run's new versions (see RunOutputs) are files that this program alone
+// A change's new versions (see FileChange) are files that this program alone
 // makes, under names it chose beside the files they replace.  Once a name is
 // claimed, every write to it goes straight to it (no temporary, no look-up of
 // the letter case: the name is exact), and whether the file exists is known
@@ -78,6 +78,37 @@ bool new_version_exists(const std::string& name);
 // Forgets the name; the file, when written, stays (delete_file it first to
 // remove it).
 void release_new_version(const std::string& name);
+// Notes that a claimed new version was written outside the calls above (a
+// streamed one), with its size.
+void note_new_version_written(const std::string& name, std::size_t size);
+
+// Creates a file that this program alone writes (a new version, a
+// temporary): whatever stands at the name is removed first and the file is
+// opened with O_CREAT | O_EXCL | O_NOFOLLOW, so that nothing is ever written
+// through a link planted there.  The descriptor, or -1 with errno set.
+int create_exclusively(const std::filesystem::path& path, int flags = 0);
+
+// FileError naming the file when a change cannot replace it: it is a
+// directory, it is read-only, its directory cannot be written to, or it is
+// missing and `must_exist`.
+void check_change_target(const std::filesystem::path& path, std::string_view name, bool must_exist);
+
+// The steps of a change (each write of a new version, each kept old file,
+// the journal, each rename, the journal's removal) are counted, so that a
+// test can stop a change at any one of them: at step `step` (counted from
+// the call; 0 never) the program either throws a ProgramStop, as a stop
+// would, or, in a forked child standing for a killed program, ends at once
+// with CHANGE_STOP_EXIT_STATUS.  Only tests call it.
+enum class ChangeStop { Throw, Exit };
+inline constexpr int CHANGE_STOP_EXIT_STATUS = 86;
+void stop_change_at_step(long step, ChangeStop kind = ChangeStop::Throw);
+// The same, with the test's own action at that step (a file made to fail
+// there, ...) instead of a stop; the step then goes on.
+void act_at_change_step(long step, std::function<void()> action);
+// The steps taken since the last stop_change_at_step.
+long change_steps_taken();
+// One step of a change (see above).
+void take_change_step();
 
 // Whether new files are flushed to disk before they replace the old ones; on
 // unless a caller turns it off.  Only test fixtures that write throw-away
@@ -103,20 +134,6 @@ void flush_directory(const std::filesystem::path& directory);
 // Flushes everything written to the file system that holds the directory:
 // one call for many new files.
 void flush_file_system(const std::filesystem::path& directory);
-
-// Replaces several files as one change: every new content is written to its
-// temporary file first, and only when all are written are they renamed over
-// the old files.  A failed write leaves every old file as it was.
-// `before_install`, when given, runs once every new content is written and
-// before the first rename (a change's log entry goes here, so that a change
-// that could not be written is never logged); when it throws, nothing is
-// replaced either.
-struct FileReplacement {
-    std::string name;
-    std::string contents;
-};
-void replace_files_together(const std::vector<FileReplacement>& files,
-                            const std::function<void()>& before_install = {});
 
 // Appends to the end of the file (created when missing) and forces the bytes
 // to the disk before returning, so that a later stop loses nothing that was

@@ -1,6 +1,7 @@
 // The study's history log.
 #include "records/history_log.h"
 
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/format.h"
@@ -41,7 +42,10 @@ void HistorianFile::append(const std::vector<std::string>& lines)
 void append_history_page_break(std::string_view name)
 {
     if (!file_exists(name)) return;
-    append_to_file(name, std::string(PAGE_BREAK) + "\r\n");
+    FileChange change;
+    change.reach(name);
+    change.append(name, std::string(PAGE_BREAK) + "\r\n");
+    change.commit();
 }
 
 std::vector<HistoryVisit> read_history_visits(std::string_view name)

@@ -58,7 +58,8 @@ private:
 };
 
 // Leaving the editor module: one page-break line when the log exists; a
-// missing log is not created.
+// missing log is not created.  FileError naming the log when it cannot be
+// written (the log is left as it was).
 void append_history_page_break(std::string_view name);
 
 // Reading the log back, visit by visit (the split of the data base

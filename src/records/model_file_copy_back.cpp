@@ -1,6 +1,7 @@
 // The copy-back of rewritten model files.
 #include "records/model_file_copy_back.h"
 
+#include "platform/file_change.h"
 #include "records/hydrology_model_type.h"
 #include "records/model_header_upgrade.h"
 
@@ -56,13 +57,33 @@ void CopyBackSet::add_file(std::string name, std::string contents)
     files_.push_back({std::move(name), std::move(contents)});
 }
 
-void CopyBackSet::commit(const std::function<void()>& before_install)
+void CopyBackSet::add_history_entry(std::string log_name, const std::vector<std::string>& lines)
 {
-    std::vector<FileReplacement> all = files_;
-    if (old_copy_) all.push_back({std::string(OLD_MODEL_FILE_COPY), *old_copy_});
-    replace_files_together(all, before_install);
+    history_log_ = std::move(log_name);
+    history_entry_.clear();
+    for (const std::string& line : lines) {
+        history_entry_ += line;
+        history_entry_ += "\r\n";
+    }
+}
+
+void CopyBackSet::commit()
+{
+    std::vector<StagedFile> all = std::move(files_);
     files_.clear();
+    if (old_copy_) all.push_back({std::string(OLD_MODEL_FILE_COPY), std::move(*old_copy_)});
     old_copy_.reset();
+    const std::string log = std::move(history_log_);
+    const std::string entry = std::move(history_entry_);
+    history_log_.clear();
+    history_entry_.clear();
+
+    FileChange change;
+    for (const StagedFile& file : all) change.reach(file.name);
+    if (!log.empty()) change.reach(log);
+    for (const StagedFile& file : all) change.write(file.name, file.contents);
+    if (!log.empty()) change.append(log, entry);
+    change.commit();
 }
 
 void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums, int gis_model_type)

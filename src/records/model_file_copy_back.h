@@ -5,7 +5,8 @@
 // file of every storm event of a map, and often a data base beside them: the
 // files are collected in a CopyBackSet, every new file is written first, and
 // only then are all replaced, so a refusal or a stop leaves every old file
-// whole.
+// whole.  The change's history entry is part of it: an edit that is refused
+// or stopped leaves no entry.
 //
 // On the GIS update's path the copy-back of a study of model type 3 or 8
 // also writes the area-weighted averages of the subarea extension values
@@ -13,7 +14,6 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,7 +48,14 @@ struct LoadedModelFile {
 // FileError naming the file when it is missing or does not walk.
 LoadedModelFile load_model_file(std::string_view name);
 
-// The files of one edit, replaced together by commit().
+// A file of an edit, as it will be written.
+struct StagedFile {
+    std::string name;
+    std::string contents;
+};
+
+// The files of one edit and its history entry, replaced together by
+// commit() as one change (see FileChange).
 class CopyBackSet {
 public:
     // The rewritten model file; FileError (nothing staged) when it does not
@@ -56,16 +63,23 @@ public:
     // old file is kept in "TEMP.DAT" (the last such file of the set).
     void add_model_file(const LoadedModelFile& old_file, const ModelFile& updated, bool upgraded);
     void add_file(std::string name, std::string contents);
+    // The entry that describes the edit, appended to the history log in the
+    // same change.
+    void add_history_entry(std::string log_name, const std::vector<std::string>& lines);
     bool empty() const { return files_.empty(); }
-    const std::vector<FileReplacement>& files() const { return files_; }
-    // Writes every new file, runs `before_install` (the change's history
-    // entry), then replaces the old files; a failure before the first
-    // replacement leaves every old file, and skips `before_install`.
-    void commit(const std::function<void()>& before_install = {});
+    const std::vector<StagedFile>& files() const { return files_; }
+    // Checks every file the edit reaches (the history log included) before
+    // anything is written, then writes the new versions and the history
+    // entry and puts them all in place together.  A file that cannot be
+    // replaced refuses the edit with a FileError naming it, and every file,
+    // the history log too, stays as it was.
+    void commit();
 
 private:
-    std::vector<FileReplacement> files_;
+    std::vector<StagedFile> files_;
     std::optional<std::string> old_copy_;
+    std::string history_log_;
+    std::string history_entry_;
 };
 
 // The GIS update's copy-back of one model file: the averages (when the model

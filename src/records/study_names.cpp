@@ -5,6 +5,9 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 
+#include <cctype>
+#include <filesystem>
+
 namespace velm {
 
 namespace {
@@ -56,6 +59,24 @@ std::string add_data_directory(DataDirectoryCache& cache, std::string_view name)
     if (cache.state == 0) look_up_data_directory(cache, name);
     if (cache.state <= 0) return std::string(name);
     return cache.directory + std::string(name);
+}
+
+std::vector<std::string> study_data_directories()
+{
+    constexpr std::string_view DIRECTORY_FILE_END = "MPDZZ.ZZZ";
+    std::vector<std::string> directories;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(".", error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.size() != 2 + DIRECTORY_FILE_END.size()) continue;
+        std::string upper = name.substr(2);
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper != DIRECTORY_FILE_END) continue;
+        DataDirectoryCache cache;
+        std::string directory = add_data_directory(cache, name.substr(0, 2));
+        if (cache.state > 0) directories.push_back(directory.substr(0, static_cast<std::size_t>(cache.state)));
+    }
+    return directories;
 }
 
 // The stem ends at the first period or blank.  A stem longer than 45

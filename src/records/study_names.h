@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace velm {
@@ -32,6 +33,10 @@ std::string study_file_name(std::string_view layout, std::string_view study_id);
 
 // The name with the study's data directory in front of it.
 std::string add_data_directory(DataDirectoryCache& cache, std::string_view name);
+
+// The data directories that the studies of the working directory name (one
+// for each "<two characters>MPDZZ.ZZZ" there that names one).
+std::vector<std::string> study_data_directories();
 
 // The name's stem (before its first period or blank) with a new extension.
 std::string replace_file_extension(std::string_view name, std::string_view extension);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/hydrology_model_type.h"
@@ -91,7 +92,7 @@ struct LocatedLink {
 // map, then in that of the upstream node's map.  Shows the notice and gives
 // nothing when the link or a data base is missing.
 std::optional<LocatedLink> locate_link(Session& session, std::string_view study_id, int model_type, float upstream,
-                                       float downstream, LinkSearchIndex& search)
+                                       float downstream, LinkSearchIndex& search, const FileChange& change)
 {
     Window& window = session.window;
     std::string name = map_link_data_base(study_id, downstream, model_type);
@@ -109,11 +110,12 @@ std::optional<LocatedLink> locate_link(Session& session, std::string_view study_
 
     for (const std::string& candidate : names) {
         LocatedLink located{session.study_file(candidate), {}, 0};
-        if (!file_exists(located.path)) {
+        if (!file_exists(change.current_file(located.path))) {
             show_data_file_missing(window, candidate);
             return std::nullopt;
         }
-        located.records = read_link_data_base(located.path, FilePresence::MustExist);
+        // A data base this run changed already is read as the run left it.
+        located.records = read_link_data_base(change.current_file(located.path), FilePresence::MustExist);
         for (std::size_t i = 0; i < located.records.size(); ++i) {
             const LinkRecord& record = located.records[i];
             if (record.upstream_node() == upstream && record.downstream_node() == downstream) {
@@ -146,15 +148,65 @@ ReviewOutcome review_target(Window& window, ReviewTarget target, LinkRecord& rec
 // The whole data base with the reviewed record in its place; every record
 // loses its stale columns on the way.  The new file replaces the old only
 // once every line is built.
-void rewrite_link_data_base(const LocatedLink& located, const LinkRecord& reviewed)
+void rewrite_link_data_base(FileChange& change, const LocatedLink& located, const LinkRecord& reviewed)
 {
-    TextWriter file(located.path);
+    TextWriter file(change.new_file(located.path));
     for (std::size_t i = 0; i < located.records.size(); ++i) {
         LinkRecord record = i == located.position ? reviewed : located.records[i];
         clear_stale_link_columns(record);
         file.write_line(link_record_line(record, located.path, static_cast<int>(i) + 1));
     }
     file.commit();
+}
+
+// The string files that hold the link, checked before its change is
+// adopted: the refresh at the end of the run rewrites them.
+void reach_string_files_of(Session& session, std::string_view study_id, FileChange& change, const LinkRecord& link)
+{
+    const StringIndexFile index = read_string_index_file(session.study_file(string_index_file_name(study_id)));
+    for (const StringIndexRecord& string : index.records) {
+        const std::string path = session.study_file(string_file_name(study_id, string.string_number));
+        // A missing file the refresh may never reach (it stops once every
+        // changed link is met); when it does, the refresh refuses the run.
+        if (!file_exists(change.current_file(path))) continue;
+        for (const TelescopedStringRecord& record : read_telescoped_string_file(change.current_file(path))) {
+            if (record.upstream_node == link.upstream_node() && record.downstream_node == link.downstream_node()) {
+                change.reach(path, true);
+                break;
+            }
+        }
+    }
+}
+
+// Adopts a reviewed record: its data base rewritten, in the run's change
+// when the run refreshes the string files at its end (the data bases and
+// the string files are then replaced together), in a change of its own
+// otherwise.  FileError naming the file when one the change reaches cannot
+// be written; nothing is changed then.
+void adopt_change(Session& session, std::string_view study_id, FileChange& run_change, bool refreshes,
+                  const LocatedLink& located, const LinkRecord& reviewed)
+{
+    if (refreshes) {
+        run_change.reach(located.path, true);
+        reach_string_files_of(session, study_id, run_change, reviewed);
+        rewrite_link_data_base(run_change, located, reviewed);
+        return;
+    }
+    FileChange change;
+    change.reach(located.path, true);
+    rewrite_link_data_base(change, located, reviewed);
+    change.commit();
+}
+
+// A change that cannot be written, told at row 15 after a beep and
+// acknowledged with RETURN.
+void show_change_refused(Window& window, const FileError& error)
+{
+    constexpr std::size_t MESSAGE_WIDTH = 76;
+    sound_beep(window);
+    write_at(window, 1, NOTICE_ROW, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
+    write_at(window, 1, NOTICE_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
+    wait_for_return(window);
 }
 
 // The adopted values of a changed link in one string record's values.
@@ -224,6 +276,11 @@ void review_and_adopt_link_values(Session& session, std::string_view study_id, R
     Window& window = session.window;
     ChangedLinkTable changed_links;
     LinkSearchIndex search(session.data_directory);
+    // A size or cost-opinion review's changes and the string refresh they
+    // cause are one change, put in place at the end of the run: the data
+    // bases and the string files never disagree.
+    const bool refreshes = target == ReviewTarget::SizeReview || target == ReviewTarget::CostOpinionReview;
+    FileChange run_change;
     for (;;) {
         show_link_prompt(window, target);
         const NumberEntry upstream =
@@ -238,19 +295,30 @@ void review_and_adopt_link_values(Session& session, std::string_view study_id, R
         if (downstream.result == EntryResult::TopRequested) continue;
 
         const std::optional<LocatedLink> located =
-            locate_link(session, study_id, model_type, upstream.value, downstream.value, search);
+            locate_link(session, study_id, model_type, upstream.value, downstream.value, search, run_change);
         if (!located) continue;
         LinkRecord record = located->records[located->position];
+        const ChangedLinkTable before_review = changed_links;
         const ReviewOutcome outcome = review_target(window, target, record, changed_links);
         if (outcome == ReviewOutcome::LeaveReview) break;
-        if (outcome == ReviewOutcome::Changed) rewrite_link_data_base(*located, record);
+        if (outcome != ReviewOutcome::Changed) continue;
+        try {
+            adopt_change(session, study_id, run_change, refreshes, *located, record);
+        } catch (const FileError& error) {
+            changed_links = before_review;
+            show_change_refused(window, error);
+        }
     }
-    const bool refreshes = target == ReviewTarget::SizeReview || target == ReviewTarget::CostOpinionReview;
-    if (refreshes && !changed_links.empty()) refresh_string_files(session, study_id, target, changed_links);
+    try {
+        if (refreshes && !changed_links.empty()) refresh_string_files(session, study_id, target, changed_links, run_change);
+        run_change.commit();
+    } catch (const FileError& error) {
+        show_change_refused(window, error);
+    }
 }
 
 void refresh_string_files(Session& session, std::string_view study_id, ReviewTarget target,
-                          const ChangedLinkTable& changed_links)
+                          const ChangedLinkTable& changed_links, FileChange& change)
 {
     Window& window = session.window;
     clear_screen(window);
@@ -263,7 +331,7 @@ void refresh_string_files(Session& session, std::string_view study_id, ReviewTar
     for (const StringIndexRecord& string : index.records) {
         const std::string name = string_file_name(study_id, string.string_number);
         const std::string path = session.study_file(name);
-        std::vector<TelescopedStringRecord> records = read_telescoped_string_file(path);
+        std::vector<TelescopedStringRecord> records = read_telescoped_string_file(change.current_file(path));
         bool changed = false;
         for (TelescopedStringRecord& record : records) {
             const int k = changed_links.find(record.upstream_node, record.downstream_node);
@@ -280,7 +348,9 @@ void refresh_string_files(Session& session, std::string_view study_id, ReviewTar
         }
         if (changed) {
             write_screen_records(window, STRING_FILE_UPDATE_FORMAT, {name});
-            write_telescoped_string_file(path, records);
+            TextWriter file(change.new_file(path));
+            for (const std::string& line : telescoped_string_file_lines(path, records)) file.write_line(line);
+            file.commit();
         }
         if (met_count == wanted) break;
     }

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/file_change.h"
 #include "shell/dialogue.h"
 #include "shell/session.h"
 
@@ -82,15 +83,18 @@ void show_update_link_data_base(Window& window);
 // One review run: asks for links until the engineer types EXIT, reviews each
 // one found, rewrites its data base after every adopted change, and at the
 // end refreshes the string files when sizes or cost-opinion statuses were
-// changed.  `model_type` is the study's hydrology model type (6: the link
+// changed (those changes and the refresh are one change, put in place at
+// the end).  A change that would reach a file that cannot be written is
+// refused at row 15, naming the file, and changes nothing.  `model_type` is the study's hydrology model type (6: the link
 // is searched among the files of its region; 9: one data base per region).
 void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type);
 
 // Carries the changed links of a size or cost-opinion review run into the
-// study's string files: every string file holding a changed link is
-// rewritten whole; the walk over the index stops once every changed link has
-// been met.
+// study's string files: every string file holding a changed link gets a
+// whole new version in the run's change, which puts them in place together
+// with the changed data bases; the walk over the index stops once every
+// changed link has been met.
 void refresh_string_files(Session& session, std::string_view study_id, ReviewTarget target,
-                          const ChangedLinkTable& changed_links);
+                          const ChangedLinkTable& changed_links, FileChange& change);
 
 }  // namespace velm

@@ -3,6 +3,9 @@
 // left it; a run that reaches its end replaces its files together.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -30,6 +33,8 @@ const Lines EXECUTE_FROM_MENU = {"", "1", "", "", "2", "AB", ""};
 
 class RunOutputsRunTest : public test::SessionTest {
 protected:
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
     // Runs option 1 to its end, or to its stop: the reason, or the message
     // of the file error that ended it.
     std::string run(const Lines& typed)
@@ -217,6 +222,133 @@ TEST_F(RunOutputsRunTest, AKilledCommitIsFinishedBeforeAnyModuleReadsTheStudy)
     EXPECT_EQ(run({"", "E"}), "main menu: E");
     EXPECT_EQ(test::TemporaryDirectory::get("ABTRVLZZ.DIA"), "the killed run's report\r\n");
     EXPECT_FALSE(file_exists(RUN_COMMIT_JOURNAL));
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+// The study's files without the launcher's: what a run may change.
+Snapshot study_only(Snapshot files)
+{
+    std::erase_if(files, [](const auto& entry) { return entry.first == "QEVCOM.DAT" || entry.first == "QEVCOM2.DAT"; });
+    return files;
+}
+
+// Runs the program with the typed lines until it stops, however early: the
+// reason of the stop.
+std::string run_until_stopped(Session& session, test::ScriptedWindow& window, const Lines& typed)
+{
+    window = test::ScriptedWindow();
+    session.data_directory.reset();
+    window.type(typed);
+    try {
+        run_main_program(session);
+    } catch (const ProgramStop& stop) {
+        return stop.reason;
+    } catch (const FileError& error) {
+        return error.what();
+    }
+    return "did not stop";
+}
+
+bool has_hidden_file()
+{
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
+        if (entry.path().filename().string().front() == '.') return true;
+    }
+    return false;
+}
+
+// A run stopped at any write or rename of its files, or killed there, and
+// the program started again: the study is as the previous run left it or as
+// the whole run leaves it, in the working and in the data directory, and no
+// hidden file is left.
+TEST_F(RunOutputsRunTest, ARunStoppedOrKilledAtAnyStepOfItsFilesIsBeforeOrAfterAtTheNextStart)
+{
+    test::StudyBuilder study = test::two_map_study(6);
+    study.set_data_directory("data\\ABMPDZZ.ZZZ");
+    study.write(directory_.path());
+    ASSERT_EQ(run(EXECUTE_FROM_MENU), "analysis run done");
+    // The previous run's files differ from what the next run writes.
+    const Snapshot first = test::TemporaryDirectory::snapshot();
+    for (const auto& [name, bytes] : first) {
+        if (name.find("SET") != std::string::npos || name.ends_with(".DIA") || name.ends_with(".ZST"))
+            test::TemporaryDirectory::put(name, bytes + "\r\n");
+    }
+    const Snapshot files = test::TemporaryDirectory::snapshot();
+    const Snapshot before = study_only(files);
+    ASSERT_EQ(run(EXECUTE_FROM_MENU), "analysis run done");
+    const Snapshot after = study_only(test::TemporaryDirectory::snapshot());
+    ASSERT_NE(after, before);
+    const auto restore = [&files] {
+        for (const auto& [name, bytes] : test::TemporaryDirectory::snapshot()) {
+            if (!files.contains(name)) std::filesystem::remove(name);
+        }
+        for (const auto& [name, bytes] : files) test::TemporaryDirectory::put(name, bytes);
+    };
+    restore();
+
+    for (const bool killed : {false, true}) {
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LT(step, 1000);
+            if (killed) {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    stop_change_at_step(step, ChangeStop::Exit);
+                    _exit(run_until_stopped(session_, window_, EXECUTE_FROM_MENU) == "analysis run done" ? 0 : 1);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                ASSERT_NE(WEXITSTATUS(status), 1);
+                completed = WEXITSTATUS(status) == 0;
+            } else {
+                stop_change_at_step(step);
+                const std::string reason = run_until_stopped(session_, window_, EXECUTE_FROM_MENU);
+                completed = reason == "analysis run done";
+                if (!completed) {
+                    EXPECT_EQ(reason, "stopped at change step " + std::to_string(step));
+                }
+            }
+            stop_change_at_step(0);
+            // The next start of the program, ended at once from the main menu.
+            ASSERT_EQ(run({"", "E"}), "main menu: E");
+            const Snapshot now = study_only(test::TemporaryDirectory::snapshot());
+            if (completed) {
+                EXPECT_EQ(now, after);
+            } else {
+                EXPECT_TRUE(now == before || now == after) << "a mix of old and new files";
+            }
+            EXPECT_FALSE(has_hidden_file());
+            if (HasFailure()) return;
+            restore();
+        }
+    }
+}
+
+// An output whose name is taken by a directory refuses the run before any
+// file is replaced.
+TEST_F(RunOutputsRunTest, AnOutputThatIsADirectoryRefusesTheRunBeforeAnyFileIsReplaced)
+{
+    test::StudyBuilder study = test::two_map_study(6);
+    study.write(directory_.path());
+    ASSERT_EQ(run(EXECUTE_FROM_MENU), "analysis run done");
+    for (const auto& [name, bytes] : test::TemporaryDirectory::snapshot())
+        if (name.ends_with(".ZST") || name.ends_with(".DIA")) test::TemporaryDirectory::put(name, bytes + "\r\n");
+    std::filesystem::remove("ABSETHZZ.ZZZ");
+    std::filesystem::create_directory("ABSETHZZ.ZZZ");
+    const Snapshot before = test::TemporaryDirectory::snapshot();
+    const std::string reason = run(EXECUTE_FROM_MENU);
+    EXPECT_NE(reason.find("ABSETHZZ.ZZZ"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("Is a directory"), std::string::npos) << reason;
+    EXPECT_EQ(test::TemporaryDirectory::snapshot(), before);
+    EXPECT_FALSE(has_hidden_file());
 }
 
 }  // namespace

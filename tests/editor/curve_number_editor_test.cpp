@@ -193,15 +193,18 @@ TEST_F(CurveNumberEditorTest, BackOnASetScrollsTheTableOfEnteredSetsBack)
 namespace velm {
 namespace {
 
-// A storage element change whose new files cannot all be written ends the run
-// with the file error, replaces nothing and logs nothing.
+// A storage element change whose new files cannot all be written is refused
+// in the window, naming the file; it replaces nothing and logs nothing.
 TEST_F(CurveNumberEditorTest, AStorageChangeThatCannotBeWrittenIsNotLogged)
 {
-    std::filesystem::create_directory(".AB0101ZZ.Z12.velm-new");
+    std::filesystem::create_directory(".AB0101ZZ.Z12.velm-run");
     const auto before = test::all_files();
     window_.type({"", "AB", "6", "10103", "10104", "", "", "", "", "", "", "", "", "", "5", "", "", "", ""});
     LauncherCall call;
-    EXPECT_THROW(run_network_editor_module(session_, call), FileError) << window_.dump();
+    // The script ends at the refusal's RETURN.
+    EXPECT_THROW(run_network_editor_module(session_, call), test::ScriptExhausted);
+    EXPECT_NE(window_.dump().find("NOTHING WAS CHANGED"), std::string::npos) << window_.dump();
+    EXPECT_NE(window_.dump().find("'AB0101ZZ.Z12'"), std::string::npos) << window_.dump();
     EXPECT_EQ(test::all_files(), before);
     EXPECT_FALSE(std::filesystem::exists("ABHISTZZ.DAT"));
 }

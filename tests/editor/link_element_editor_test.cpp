@@ -224,8 +224,9 @@ TEST_F(EditorTest, LinkIsFoundInItsMapOrRegionFileByModelType)
 namespace velm {
 namespace {
 
-// A change whose new files cannot all be written ends the run with the file
-// error; no old file is replaced, and the history log does not claim it.
+// A change whose new files cannot all be written is refused in the window,
+// naming the file; no old file is replaced, and the history log does not
+// claim it.
 TEST_F(EditorTest, AChangeThatCannotBeWrittenIsNotLogged)
 {
     struct Case {
@@ -243,7 +244,7 @@ TEST_F(EditorTest, AChangeThatCannotBeWrittenIsNotLogged)
         test::editor_study().write(dir.path());
         TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
         // The new content of storm event 2's model file cannot be put beside it.
-        std::filesystem::create_directory(".AB0101ZZ.Z12.velm-new");
+        std::filesystem::create_directory(".AB0101ZZ.Z12.velm-run");
         const auto before = test::all_files();
         test::ScriptedWindow window;
         Session session{window, clock_};
@@ -251,7 +252,10 @@ TEST_F(EditorTest, AChangeThatCannotBeWrittenIsNotLogged)
         lines.insert(lines.end(), c.typed.begin(), c.typed.end());
         window.type(lines);
         LauncherCall call;
-        EXPECT_THROW(run_network_editor_module(session, call), FileError) << window.dump();
+        // The script ends at the refusal's RETURN.
+        EXPECT_THROW(run_network_editor_module(session, call), test::ScriptExhausted);
+        EXPECT_NE(window.dump().find("NOTHING WAS CHANGED"), std::string::npos) << window.dump();
+        EXPECT_NE(window.dump().find("'AB0101ZZ.Z12'"), std::string::npos) << window.dump();
         EXPECT_EQ(test::all_files(), before);
         EXPECT_FALSE(std::filesystem::exists("ABHISTZZ.DAT"));
     }

@@ -8,6 +8,7 @@
 
 #include "management/settings_changes.h"
 #include "management/toolset_entry_check.h"
+#include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/link_data_base.h"
@@ -314,6 +315,22 @@ TEST_F(DiagnosticsComparisonTest, ASettingThatIsNoNumberLeavesTheReportAsItIs)
             test::TemporaryDirectory::put(control, kept);
         }
     }
+}
+
+// A scenario report that cannot be written is refused, naming it, before
+// anything is written: the report stays whole, and nothing hidden is left.
+TEST_F(DiagnosticsComparisonTest, AReadOnlyScenarioReportIsRefusedAndKept)
+{
+    const std::string bytes = test::TemporaryDirectory::get("SATRVLZZ.DIA");
+    fs::permissions("SATRVLZZ.DIA", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    try {
+        compare_diagnostics_files(session_, "SA");
+        ADD_FAILURE() << "not refused";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("'SATRVLZZ.DIA'"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(test::TemporaryDirectory::get("SATRVLZZ.DIA"), bytes);
+    for (const auto& entry : fs::directory_iterator(".")) EXPECT_FALSE(entry.path().filename().string().starts_with(".SA"));
 }
 
 TEST(SettingsChanges, GroupsThatDifferAndTheOnesThatDoNot)

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/file_change.h"
 
 #include <gtest/gtest.h>
 
@@ -247,7 +248,10 @@ TEST_F(AtomicReplace, AReadOnlyFileIsRefusedAndKept)
         {"copy", [] { copy_file_atomically("SOURCE.DAT", "AB2301ZZ.ZLL"); }},
         {"together",
          [] {
-             replace_files_together({{"OTHER.DAT", "new"}, {"AB2301ZZ.ZLL", "new links"}});
+             FileChange change;
+             change.write("OTHER.DAT", "new");
+             change.write("AB2301ZZ.ZLL", "new links");
+             change.commit();
          }},
         {"check", [] { check_replaceable("AB2301ZZ.ZLL"); }},
         {"append", [] { append_to_file("ab2301zz.zll", "a line more"); }},
@@ -307,8 +311,13 @@ TEST_F(AtomicReplace, FilesReplacedTogetherAreAllOldWhenOneWriteFails)
     rlimit small = old_limit;
     small.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &small);
+    const auto replace_together = [](const std::vector<std::pair<std::string, std::string>>& files) {
+        FileChange change;
+        for (const auto& [name, contents] : files) change.write(name, contents);
+        change.commit();
+    };
     EXPECT_THROW(
-        replace_files_together(
+        replace_together(
             {{"ab0101zz.z11", "new 1"}, {"AB0101ZZ.Z12", std::string(100000, 'n')}, {"AB0101ZZ.ZLL", "new links"}}),
         FileError);
     setrlimit(RLIMIT_FSIZE, &old_limit);
@@ -318,7 +327,7 @@ TEST_F(AtomicReplace, FilesReplacedTogetherAreAllOldWhenOneWriteFails)
     EXPECT_EQ(TemporaryDirectory::entries(),
               (std::vector<std::string>{"AB0101ZZ.Z11", "AB0101ZZ.Z12", "AB0101ZZ.ZLL"}));
 
-    replace_files_together({{"ab0101zz.z11", "new 1"}, {"AB0101ZZ.ZLL", "new links"}, {"TEMP.DAT", "kept"}});
+    replace_together({{"ab0101zz.z11", "new 1"}, {"AB0101ZZ.ZLL", "new links"}, {"TEMP.DAT", "kept"}});
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z11"), "new 1");
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "new links");
     EXPECT_EQ(TemporaryDirectory::get("TEMP.DAT"), "kept");

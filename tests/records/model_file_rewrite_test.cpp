@@ -641,7 +641,7 @@ TEST(ModelFileCopyBack, ARewriteStoppedAtAnyRecordLeavesTheOldFile)
     // records: the new bytes stood only in the temporary file beside it.
     for (std::size_t k = 0; k <= records.size(); ++k) {
         const std::vector<RecordBytes> part(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(k));
-        TemporaryDirectory::put(".AB0100ZZ.Z11.velm-new", encode_records(part));
+        TemporaryDirectory::put(".AB0100ZZ.Z11.velm-run", encode_records(part));
         ASSERT_EQ(TemporaryDirectory::get("AB0100ZZ.Z11"), old_bytes) << k;
         EXPECT_NO_THROW(read_model_file("AB0100ZZ.Z11")) << k;
     }
@@ -650,7 +650,7 @@ TEST(ModelFileCopyBack, ARewriteStoppedAtAnyRecordLeavesTheOldFile)
     set.add_model_file(load_model_file("AB0100ZZ.Z11"), changed, false);
     set.commit();
     EXPECT_EQ(TemporaryDirectory::get("AB0100ZZ.Z11"), encode_records(records));
-    EXPECT_FALSE(std::filesystem::exists(".AB0100ZZ.Z11.velm-new"));
+    EXPECT_FALSE(std::filesystem::exists(".AB0100ZZ.Z11.velm-run"));
 }
 
 // ---------------------------------------------------------------- gfortran

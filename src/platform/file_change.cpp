@@ -1,0 +1,528 @@
+// A change to several files at once, with its commit journal.
+#include "platform/file_change.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <set>
+
+#include "platform/files.h"
+
+namespace velm {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view ATOMIC_REWRITE_SUFFIX = ".velm-new";
+constexpr std::string_view JOURNAL_FINISH = "finish";
+constexpr std::string_view JOURNAL_UNDO = "undo";
+// Pieces of a stream are gathered up to this size before they are written.
+constexpr std::size_t STREAM_BUFFER_SIZE = 1 << 16;
+
+bool ends_with(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+[[noreturn]] void throw_error(std::string_view action, std::string_view name, int error)
+{
+    throw FileError(std::string(action) + " file '" + std::string(name) + "': " + std::strerror(error));
+}
+
+// The hidden name beside a file: ".<name><suffix>".
+std::string hidden_beside(const fs::path& path, std::string_view suffix)
+{
+    fs::path hidden = path;
+    hidden.replace_filename("." + path.filename().string() + std::string(suffix));
+    return hidden.string();
+}
+
+std::string directory_of(const std::string& path)
+{
+    const fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+bool is_there(const std::string& path)
+{
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+// One file of a commit.
+struct JournalEntry {
+    std::string new_version;
+    std::string file;
+    std::string old_version;  // empty: the file did not exist
+};
+
+struct Journal {
+    bool undo = false;
+    bool old_files_kept = true;  // false in an earlier program's journal
+    std::vector<JournalEntry> entries;
+};
+
+std::string journal_text(const Journal& journal)
+{
+    std::string text(journal.undo ? JOURNAL_UNDO : JOURNAL_FINISH);
+    text += "\n";
+    for (const JournalEntry& entry : journal.entries)
+        text += entry.new_version + "\n" + entry.file + "\n" + entry.old_version + "\n";
+    return text;
+}
+
+Journal read_journal(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    Journal journal;
+    if (lines.empty()) return journal;
+    if (lines.front() != JOURNAL_FINISH && lines.front() != JOURNAL_UNDO) {
+        // A journal of an earlier version of the program: pairs of new
+        // version and file, no old file kept; it can only be finished.
+        journal.old_files_kept = false;
+        for (std::size_t k = 0; k + 1 < lines.size(); k += 2) journal.entries.push_back({lines[k], lines[k + 1], {}});
+        return journal;
+    }
+    journal.undo = lines.front() == JOURNAL_UNDO;
+    for (std::size_t k = 1; k + 2 < lines.size(); k += 3)
+        journal.entries.push_back({lines[k], lines[k + 1], lines[k + 2]});
+    return journal;
+}
+
+void write_journal(const Journal& journal)
+{
+    take_change_step();
+    replace_file_atomically(RUN_COMMIT_JOURNAL, journal_text(journal));
+}
+
+void flush_directories_of(const std::vector<JournalEntry>& entries)
+{
+    std::set<std::string> directories;
+    for (const JournalEntry& entry : entries) directories.insert(directory_of(entry.file));
+    for (const std::string& directory : directories) flush_directory(directory);
+}
+
+// Ends a commit once every file is as it should be: the journal goes, and
+// then the old files kept for it.
+void close_journal(const Journal& journal)
+{
+    flush_directories_of(journal.entries);
+    take_change_step();
+    delete_file(RUN_COMMIT_JOURNAL);
+    flush_directory(".");
+    for (const JournalEntry& entry : journal.entries) {
+        if (!entry.old_version.empty()) unlink(entry.old_version.c_str());
+    }
+}
+
+// Renames every new version over its file.  When the commit is resumed at
+// a start of the program, a new version that is gone was renamed before the
+// stop.  The error number of the first rename that fails, with the file's
+// name; 0 when all went.
+int rename_new_versions(const Journal& journal, bool resumed, std::string& failed_file)
+{
+    for (const JournalEntry& entry : journal.entries) {
+        take_change_step();
+        if (std::rename(entry.new_version.c_str(), entry.file.c_str()) != 0) {
+            const int error = errno;
+            if (resumed && error == ENOENT && !is_there(entry.new_version)) continue;
+            failed_file = entry.file;
+            return error;
+        }
+    }
+    return 0;
+}
+
+// Puts every old file back and removes every new one: the state before the
+// commit.  The journal says "undo" first, so that a stop on the way is
+// undone further at the next start, never finished instead.  The name of a
+// file whose old version could not be put back (something else stands in
+// its place now), empty when all are back; the journal then stays, and the
+// old version with it, for the next start.
+std::string undo_commit(Journal journal)
+{
+    journal.undo = true;
+    write_journal(journal);
+    std::string not_back;
+    for (const JournalEntry& entry : journal.entries) {
+        if (entry.old_version.empty()) {
+            // The file was new: the new version renamed in goes.
+            if (!is_there(entry.new_version)) unlink(entry.file.c_str());
+        } else if (is_there(entry.old_version)) {
+            take_change_step();
+            if (std::rename(entry.old_version.c_str(), entry.file.c_str()) != 0 && not_back.empty())
+                not_back = entry.file;
+        }
+        unlink(entry.new_version.c_str());
+    }
+    if (!not_back.empty()) return not_back;
+    close_journal(journal);
+    return {};
+}
+
+// The old file kept under a hidden hard link (a copy where the file system
+// has no links); empty when there is no old file.  The new version takes
+// the old file's permissions, which the engineer may have set.
+std::string keep_old_version(const std::string& path, std::string_view name, const std::string& new_version)
+{
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return {};
+    struct stat target {};
+    if (stat(path.c_str(), &target) == 0) chmod(new_version.c_str(), target.st_mode & 07777);
+    const std::string old_version = hidden_beside(path, OLD_VERSION_SUFFIX);
+    take_change_step();
+    if (unlink(old_version.c_str()) != 0 && errno != ENOENT) throw_error("Cannot write", name, errno);
+    if (link(path.c_str(), old_version.c_str()) == 0) return old_version;
+    if (errno != EPERM && errno != ENOTSUP && errno != EMLINK && errno != EOPNOTSUPP) throw_error("Cannot write", name, errno);
+    const std::string bytes = read_whole_file(path);
+    const int fd = create_exclusively(old_version);
+    if (fd < 0) throw_error("Cannot write", name, errno);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) {
+            const int error = errno;
+            close(fd);
+            throw_error("Cannot write", name, error);
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    close(fd);
+    return old_version;
+}
+
+}  // namespace
+
+NewVersionStream::NewVersionStream(std::string file, std::string new_version)
+    : file_(std::move(file)), new_version_(std::move(new_version))
+{
+    // A version written before is no longer this change's until the stream
+    // is finished.
+    delete_file(new_version_);
+    take_change_step();
+    fd_ = create_exclusively(new_version_);
+    if (fd_ < 0) throw_error("Cannot write", file_, errno);
+}
+
+NewVersionStream::NewVersionStream(NewVersionStream&& other) noexcept
+    : file_(std::move(other.file_)),
+      new_version_(std::move(other.new_version_)),
+      fd_(other.fd_),
+      size_(other.size_),
+      buffer_(std::move(other.buffer_))
+{
+    other.fd_ = -1;
+}
+
+NewVersionStream::~NewVersionStream()
+{
+    if (fd_ < 0) return;
+    close(fd_);
+    unlink(new_version_.c_str());
+}
+
+void NewVersionStream::flush_buffer()
+{
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t written = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) throw_error("Cannot write", file_, errno);
+        done += static_cast<std::size_t>(written);
+    }
+    size_ += buffer_.size();
+    buffer_.clear();
+}
+
+void NewVersionStream::write(std::string_view bytes)
+{
+    if (fd_ < 0) throw_error("Cannot write", file_, EBADF);
+    buffer_ += bytes;
+    if (buffer_.size() >= STREAM_BUFFER_SIZE) {
+        take_change_step();
+        flush_buffer();
+    }
+}
+
+void NewVersionStream::finish()
+{
+    if (fd_ < 0) return;
+    take_change_step();
+    flush_buffer();
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) throw_error("Cannot write", file_, errno);
+    note_new_version_written(new_version_, size_);
+}
+
+namespace {
+
+// A failure to write a new version is told with the file's own name: the
+// hidden name means nothing to the engineer.
+template <class Write>
+void naming_the_file(std::string_view name, const std::string& new_version, Write write)
+{
+    try {
+        write();
+    } catch (const FileError& error) {
+        std::string message = error.what();
+        if (const std::size_t at = message.find(new_version); at != std::string::npos)
+            message.replace(at, new_version.size(), name);
+        throw FileError(message);
+    }
+}
+
+}  // namespace
+
+FileChange::~FileChange()
+{
+    try {
+        if (committing_) {
+            forget();  // the next start finishes it
+        } else {
+            discard();
+        }
+    } catch (...) {
+        // Removing a new version can only fail when it is already gone.
+    }
+}
+
+const FileChange::Entry* FileChange::find(std::string_view name) const
+{
+    const auto found = index_.find(file_name_key(name));
+    return found == index_.end() ? nullptr : &entries_[found->second];
+}
+
+// This program makes the new versions: whether one exists is known without
+// asking the disk (see claim_new_version).
+bool FileChange::exists(const Entry& entry) const
+{
+    return new_version_exists(entry.new_version);
+}
+
+void FileChange::check_directory_of(const std::string& path, std::string_view name)
+{
+    const std::string directory = directory_of(path);
+    if (std::find(writable_directories_.begin(), writable_directories_.end(), directory) != writable_directories_.end())
+        return;
+    check_change_target(path, name, false);
+    writable_directories_.push_back(directory);
+}
+
+void FileChange::reach(std::string_view name, bool must_exist)
+{
+    if (const Entry* entry = find(name); entry != nullptr && exists(*entry)) return;  // written already
+    check_change_target(resolve_file_name(name), name, must_exist);
+}
+
+std::string FileChange::add(std::string_view name, bool copy_current)
+{
+    std::string key = file_name_key(name);
+    if (const auto found = index_.find(key); found != index_.end()) return entries_[found->second].new_version;
+    // A file that cannot be replaced stops the change before its work, so
+    // nothing is replaced.
+    const ReplaceableFile file = find_replaceable_file(name);
+    const fs::path& path = file.path;
+    if (path.empty() || !path.has_filename()) throw FileError("Cannot write file '" + std::string(name) + "'");
+    struct stat info {};
+    if (!file.exists && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw_error("Cannot replace", name, EISDIR);
+    check_directory_of(path.string(), name);
+    std::string new_name = hidden_beside(path, RUN_OUTPUT_SUFFIX);
+    claim_new_version(new_name);
+    index_.emplace(std::move(key), entries_.size());
+    entries_.push_back({std::string(name), new_name});
+    if (copy_current && file.exists) {
+        naming_the_file(name, new_name, [&] { replace_file_atomically(new_name, read_whole_file(path.string())); });
+    }
+    return new_name;
+}
+
+std::string FileChange::new_file(std::string_view name)
+{
+    return add(name, false);
+}
+
+std::string FileChange::changed_file(std::string_view name)
+{
+    return add(name, true);
+}
+
+void FileChange::write(std::string_view name, std::string_view contents)
+{
+    const std::string new_version = new_file(name);
+    naming_the_file(name, new_version, [&] { replace_file_atomically(new_version, contents); });
+}
+
+void FileChange::append(std::string_view name, std::string_view bytes)
+{
+    const std::string new_version = changed_file(name);
+    naming_the_file(name, new_version, [&] { append_to_file(new_version, bytes); });
+}
+
+NewVersionStream FileChange::stream(std::string_view name)
+{
+    return NewVersionStream(std::string(name), new_file(name));
+}
+
+std::string FileChange::current_file(std::string_view name) const
+{
+    const Entry* entry = find(name);
+    return entry != nullptr && exists(*entry) ? entry->new_version : std::string(name);
+}
+
+bool FileChange::has_new_version(std::string_view name) const
+{
+    const Entry* entry = find(name);
+    return entry != nullptr && exists(*entry);
+}
+
+void FileChange::commit()
+{
+    std::vector<const Entry*> written;
+    std::vector<std::string> files;
+    for (const Entry& entry : entries_) {
+        if (!exists(entry)) continue;
+        written.push_back(&entry);
+        files.push_back(entry.file);
+    }
+    if (written.empty()) {
+        forget();
+        return;
+    }
+    // The files are found as they are now (a user may have renamed one in
+    // the meantime), all at one moment, and each is checked again: a file
+    // that cannot be replaced refuses the change before anything is.
+    const std::vector<fs::path> paths = resolve_file_names(files);
+    for (std::size_t k = 0; k < written.size(); ++k) check_change_target(paths[k], written[k]->file, false);
+
+    Journal journal;
+    std::set<std::string> directories;
+    try {
+        for (std::size_t k = 0; k < written.size(); ++k) {
+            const std::string path = paths[k].string();
+            directories.insert(directory_of(path));
+            journal.entries.push_back({written[k]->new_version, path, keep_old_version(path, written[k]->file, written[k]->new_version)});
+        }
+        // The new versions and the kept old files were written without
+        // waiting for the disk; they reach it together here, before any of
+        // them replaces a file.
+        for (const std::string& directory : directories) flush_file_system(directory);
+        // Once the journal is on disk the replacement is decided: a stop
+        // from here on is finished by the next start of the program.
+        write_journal(journal);
+    } catch (const FileError&) {
+        // Nothing is replaced: the old files need no keeping.
+        for (const JournalEntry& entry : journal.entries) {
+            if (!entry.old_version.empty()) unlink(entry.old_version.c_str());
+        }
+        throw;
+    }
+    committing_ = true;
+    std::string failed_file;
+    if (const int error = rename_new_versions(journal, false, failed_file); error != 0) {
+        // Every file as it was, the journal gone: the change is refused.
+        const std::string not_back = undo_commit(journal);
+        forget();
+        if (not_back.empty()) committing_ = false;  // else the next start puts it back
+        throw_error("Cannot replace", failed_file, error);
+    }
+    close_journal(journal);
+    committing_ = false;
+    forget();
+}
+
+void FileChange::discard()
+{
+    std::vector<Entry> entries;
+    entries.swap(entries_);
+    index_.clear();
+    // Every name is released even when a removal fails: a name left claimed
+    // would count a later change's file under it as written.
+    std::exception_ptr failure;
+    for (const Entry& entry : entries) {
+        try {
+            delete_file(entry.new_version);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+        release_new_version(entry.new_version);
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+void FileChange::forget()
+{
+    for (const Entry& entry : entries_) release_new_version(entry.new_version);
+    entries_.clear();
+    index_.clear();
+}
+
+void finish_interrupted_commit()
+{
+    const std::optional<std::string> text = read_whole_file_if_exists(RUN_COMMIT_JOURNAL);
+    if (!text) return;
+    const Journal journal = read_journal(*text);
+    if (!journal.undo) {
+        std::string failed_file;
+        const int error = rename_new_versions(journal, true, failed_file);
+        if (error == 0) {
+            close_journal(journal);
+            return;
+        }
+        if (!journal.old_files_kept) throw_error("Cannot replace", failed_file, error);
+    }
+    if (const std::string not_back = undo_commit(journal); !not_back.empty()) {
+        // The old version stays in its hidden file, named in the journal,
+        // until what stands in its place is moved away.
+        throw FileError("Cannot put back file '" + not_back + "' of an interrupted change: its old version is kept in '" +
+                        hidden_beside(not_back, OLD_VERSION_SUFFIX) + "'");
+    }
+}
+
+void remove_run_leftovers(const std::vector<std::string>& directories)
+{
+    // Never while a commit's journal is there: its new and old versions are
+    // what finishes or undoes it.
+    if (file_exists(RUN_COMMIT_JOURNAL)) return;
+    std::set<std::string> seen;
+    for (const std::string& given : directories) {
+        const fs::path directory = given.empty() ? fs::path(".") : resolve_file_name(given);
+        std::error_code error;
+        const fs::path canonical = fs::weakly_canonical(directory, error);
+        if (error || !seen.insert(canonical.string()).second) continue;
+        for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (name.size() < 2 || name.front() != '.') continue;
+            if (ends_with(name, RUN_OUTPUT_SUFFIX) || ends_with(name, ATOMIC_REWRITE_SUFFIX) ||
+                ends_with(name, OLD_VERSION_SUFFIX)) {
+                std::error_code ignored;
+                fs::remove(it->path(), ignored);
+            }
+        }
+    }
+}
+
+void recover_interrupted_changes(const std::vector<std::string>& directories)
+{
+    finish_interrupted_commit();
+    remove_run_leftovers(directories);
+}
+
+}  // namespace velm

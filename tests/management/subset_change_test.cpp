@@ -1,0 +1,145 @@
+// The three subsets of a study are replaced together: stopped or killed at
+// any step, and the program started again, they are all as before or all
+// new; a subset that cannot be written is refused in the window and no
+// subset changes.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "management/subset_module.h"
+#include "module_run.h"
+#include "platform/file_change.h"
+#include "platform/files.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+const std::vector<std::string> PREPARE = {"", "4", "AB", "", "EXIT"};
+
+Files all_files()
+{
+    Files files;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        if (entry.is_regular_file()) files[entry.path().filename().string()] = test::TemporaryDirectory::get(entry.path());
+    }
+    return files;
+}
+
+bool has_hidden_file()
+{
+    for (const auto& entry : fs::directory_iterator(".")) {
+        if (entry.path().filename().string().front() == '.') return true;
+    }
+    return false;
+}
+
+class SubsetChangeTest : public test::ModuleTest {
+protected:
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
+    // The subset module with the typed lines until it stops or they run out.
+    void prepare(const std::vector<std::string>& typed)
+    {
+        window_ = test::ScriptedWindow();
+        window_.type(typed);
+        LauncherCall call;
+        try {
+            run_subset_module(session_, call);
+        } catch (const ProgramStop&) {
+        } catch (const test::ScriptExhausted&) {
+        }
+    }
+    LauncherCall call_;
+    bool shown(const std::string& text) const
+    {
+        for (const std::string& screen : window_.reads())
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST_F(SubsetChangeTest, SubsetsStoppedOrKilledAtAnyStepAreAllOldOrAllNewAtTheNextStart)
+{
+    test::two_map_management_study(2).write(fs::current_path());
+    for (const char* name : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"})
+        test::TemporaryDirectory::put(name, "an earlier subset\r\n");
+    const Files before = all_files();
+    prepare(PREPARE);
+    const Files after = all_files();
+    for (const char* name : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"})
+        ASSERT_NE(after.at(name), before.at(name)) << name;
+    const auto restore = [&before] {
+        for (const auto& [name, bytes] : before) test::TemporaryDirectory::put(name, bytes);
+    };
+    restore();
+
+    for (const bool killed : {false, true}) {
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LT(step, 50);
+            if (killed) {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    stop_change_at_step(step, ChangeStop::Exit);
+                    prepare(PREPARE);
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                completed = WEXITSTATUS(status) == 0;
+            } else {
+                stop_change_at_step(step);
+                prepare(PREPARE);
+                completed = change_steps_taken() < step;
+            }
+            stop_change_at_step(0);
+            recover_interrupted_changes({"."});
+            const Files now = all_files();
+            if (completed) {
+                EXPECT_EQ(now, after);
+            } else {
+                EXPECT_TRUE(now == before || now == after) << "some subsets new, some old";
+            }
+            EXPECT_FALSE(has_hidden_file());
+            if (HasFailure()) return;
+            restore();
+        }
+    }
+}
+
+TEST_F(SubsetChangeTest, AReadOnlySubsetIsRefusedInTheWindowAndNoSubsetChanges)
+{
+    for (const char* read_only : {"ABNODEZZ.SST", "ABLINKZZ.SST"}) {
+        SCOPED_TRACE(read_only);
+        test::TemporaryDirectory directory;
+        test::two_map_management_study(2).write(fs::current_path());
+        for (const char* name : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"})
+            test::TemporaryDirectory::put(name, "an earlier subset\r\n");
+        chmod(read_only, 0444);
+        const Files before = all_files();
+        // RETURN after the refusal, then the menu again.
+        EXPECT_EQ(run(run_subset_module, call_, {"", "4", "AB", "", "EXIT"}), "subset module: done");
+        EXPECT_EQ(all_files(), before);
+        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(shown("'" + std::string(read_only) + "'")) << window_.dump();
+        EXPECT_FALSE(shown("Data Base SUBSETS stored")) << window_.dump();
+        EXPECT_FALSE(has_hidden_file());
+        window_ = test::ScriptedWindow();
+    }
+}
+
+}  // namespace
+}  // namespace velm

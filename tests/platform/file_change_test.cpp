@@ -1,0 +1,383 @@
+// A change to several files is all or nothing: stopped or killed at any of
+// its steps, and the program started again, every file is as before the
+// change or as after it, and no hidden file is left.
+#include "platform/file_change.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/stop.h"
+#include "platform/text_file.h"
+#include "support/temporary_directory.h"
+
+namespace velm {
+namespace {
+
+using test::TemporaryDirectory;
+using Snapshot = std::map<std::string, std::string>;
+
+// Every entry under the directory whose name starts with a period.
+std::vector<std::string> hidden_entries()
+{
+    std::vector<std::string> hidden;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
+        if (entry.path().filename().string().front() == '.') hidden.push_back(entry.path().string());
+    }
+    return hidden;
+}
+
+void start_program_again()
+{
+    stop_change_at_step(0);
+    recover_interrupted_changes({".", "data"});
+}
+
+class FileChangeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TemporaryDirectory::put("AB0101ZZ.ZLL", "old links\r\n");
+        TemporaryDirectory::put("data/AB0101ZZ.Z11", "old event 1\r\n");
+        TemporaryDirectory::put("data/AB0101ZZ.Z12", "old event 2\r\n");
+        TemporaryDirectory::put("ABHISTZZ.DAT", "an earlier entry\r\n");
+    }
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
+    TemporaryDirectory directory_;
+};
+
+// A change over every kind of file: rewritten whole, in a data directory,
+// new, streamed, and the history log appended to.
+void make_the_change()
+{
+    FileChange change;
+    for (const char* name : {"ab0101zz.zll", "data/AB0101ZZ.Z11", "data/AB0101ZZ.Z12", "NEWFILE.DAT", "ABHISTZZ.DAT"})
+        change.reach(name);
+    change.write("ab0101zz.zll", "new links\r\n");
+    change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+    // A later step reads what an earlier one wrote.
+    const std::string event_1 = read_whole_file(change.current_file("data/AB0101ZZ.Z11"));
+    change.write("data/AB0101ZZ.Z12", event_1 + "new event 2\r\n");
+    NewVersionStream big = change.stream("NEWFILE.DAT");
+    for (int k = 0; k < 3000; ++k) big.write("a line of a big output                                          \r\n");
+    big.finish();
+    change.append("ABHISTZZ.DAT", "the entry of this change\r\n");
+    change.commit();
+}
+
+TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreBeforeOrAfter)
+{
+    const Snapshot before = TemporaryDirectory::snapshot();
+    make_the_change();
+    const Snapshot after = TemporaryDirectory::snapshot();
+    ASSERT_EQ(after.at("ABHISTZZ.DAT"), "an earlier entry\r\nthe entry of this change\r\n");
+    ASSERT_EQ(after.at("data/AB0101ZZ.Z12"), "new event 1\r\nnew event 2\r\n");
+    ASSERT_EQ(after.at("NEWFILE.DAT").size(), 3000u * 66u);
+    EXPECT_TRUE(hidden_entries().empty());
+    const auto restore = [&before] {
+        std::filesystem::remove("NEWFILE.DAT");
+        for (const auto& [name, bytes] : before) TemporaryDirectory::put(name, bytes);
+    };
+    restore();
+
+    for (const bool killed : {false, true}) {
+        long steps = 0;
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LT(step, 100) << "the change never completes";
+            if (killed) {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    stop_change_at_step(step, ChangeStop::Exit);
+                    try {
+                        make_the_change();
+                    } catch (...) {
+                        _exit(1);
+                    }
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == CHANGE_STOP_EXIT_STATUS);
+                completed = WEXITSTATUS(status) == 0;
+            } else {
+                stop_change_at_step(step);
+                try {
+                    make_the_change();
+                    completed = true;
+                    steps = change_steps_taken();
+                } catch (const ProgramStop&) {
+                }
+            }
+            start_program_again();
+            const Snapshot now = TemporaryDirectory::snapshot();
+            if (completed) {
+                EXPECT_EQ(now, after);
+            } else {
+                EXPECT_TRUE(now == before || now == after) << "a mix of old and new files";
+            }
+            EXPECT_TRUE(hidden_entries().empty()) << hidden_entries().front();
+            if (HasFailure()) return;
+            restore();
+        }
+        // Every write, kept old file, rename and the journal are steps.
+        if (!killed) {
+            EXPECT_GT(steps, 10);
+        }
+    }
+}
+
+// A commit that cannot finish at the next start (a file's directory is gone)
+// puts every old file back: never some files new and some old.
+TEST_F(FileChangeTest, ACommitThatCannotBeFinishedIsUndoneAtTheNextStart)
+{
+    // Killed after the link data base was replaced; the model file's
+    // directory was then removed.
+    const std::string cwd = std::filesystem::current_path().string();
+    std::filesystem::rename("AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old");
+    TemporaryDirectory::put("AB0101ZZ.ZLL", "new links\r\n");
+    TemporaryDirectory::put(".AB0102ZZ.Z11.velm-run", "new event 1\r\n");
+    TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
+                            "finish\n" + cwd + "/.AB0101ZZ.ZLL.velm-run\n" + cwd + "/AB0101ZZ.ZLL\n" + cwd +
+                                "/.AB0101ZZ.ZLL.velm-old\n" + cwd + "/.AB0102ZZ.Z11.velm-run\n" + cwd +
+                                "/gone/AB0102ZZ.Z11\n\n");
+    start_program_again();
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "old links\r\n");
+    EXPECT_TRUE(hidden_entries().empty());
+
+    // An undo stopped on its way is undone further, never finished.
+    std::filesystem::rename("AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old");
+    TemporaryDirectory::put("AB0101ZZ.ZLL", "new links\r\n");
+    TemporaryDirectory::put(".AB0101ZZ.Z99.velm-run", "new\r\n");
+    TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
+                            "undo\n" + cwd + "/.AB0101ZZ.ZLL.velm-run\n" + cwd + "/AB0101ZZ.ZLL\n" + cwd +
+                                "/.AB0101ZZ.ZLL.velm-old\n" + cwd + "/.AB0101ZZ.Z99.velm-run\n" + cwd +
+                                "/AB0101ZZ.Z99\n\n");
+    start_program_again();
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "old links\r\n");
+    EXPECT_FALSE(std::filesystem::exists("AB0101ZZ.Z99"));
+    EXPECT_TRUE(hidden_entries().empty());
+}
+
+// A file that cannot be replaced once the commit has begun (here a
+// directory put in its place at each step in turn) refuses the change:
+// every file replaced before it is put back at once, never some new and
+// some old; an old file that cannot be put back yet (the directory stands
+// in its way) is kept, and put back at the next start once the way is free.
+TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
+{
+    bool undone_after_a_rename = false;
+    for (long step = 1;; ++step) {
+        SCOPED_TRACE("the file taken at step " + std::to_string(step));
+        ASSERT_LT(step, 50);
+        TemporaryDirectory directory;
+        SetUp();
+        bool links_were_new = false;
+        act_at_change_step(step, [&links_were_new] {
+            links_were_new = TemporaryDirectory::get("AB0101ZZ.ZLL") == "new links\r\n";
+            std::filesystem::remove("data/AB0101ZZ.Z12");
+            TemporaryDirectory::put("data/AB0101ZZ.Z12/inside", "in the way");
+        });
+        bool refused = false;
+        try {
+            FileChange change;
+            change.write("AB0101ZZ.ZLL", "new links\r\n");
+            change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+            change.write("data/AB0101ZZ.Z12", "new event 2\r\n");
+            change.commit();
+        } catch (const FileError& error) {
+            refused = true;
+            EXPECT_NE(std::string(error.what()).find("AB0101ZZ.Z12"), std::string::npos) << error.what();
+        }
+        const bool acted = change_steps_taken() >= step;
+        stop_change_at_step(0);
+        if (!acted) break;  // the change completed before the step
+        const std::string links = refused ? "old links\r\n" : "new links\r\n";
+        const std::string event_1 = refused ? "old event 1\r\n" : "new event 1\r\n";
+        EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), links);
+        EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z11"), event_1);
+        undone_after_a_rename = undone_after_a_rename || (refused && links_were_new);
+        const bool old_kept = file_exists(RUN_COMMIT_JOURNAL);
+
+        // The engineer moves the directory away; the program starts again.
+        std::filesystem::remove_all("data/AB0101ZZ.Z12");
+        start_program_again();
+        EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), links);
+        EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z11"), event_1);
+        if (old_kept) {
+            EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z12"), "old event 2\r\n");
+        }
+        EXPECT_FALSE(file_exists(RUN_COMMIT_JOURNAL));
+        EXPECT_TRUE(hidden_entries().empty());
+        if (HasFailure()) return;
+    }
+    EXPECT_TRUE(undone_after_a_rename) << "no step fell between two renames";
+}
+
+// A file the change cannot replace refuses it with a FileError naming the
+// file, before anything is written (reach) or at the commit before the
+// first rename; every file stays as it was and nothing hidden is left.
+TEST_F(FileChangeTest, AFileThatCannotBeReplacedRefusesTheWholeChange)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> break_target;  // before the change, or after its writes
+        bool after_writes;
+        const char* named;
+    };
+    const std::vector<Case> cases = {
+        {"read-only model file", [] { chmod("data/AB0101ZZ.Z12", 0444); }, false, "AB0101ZZ.Z12"},
+        {"read-only history log", [] { chmod("ABHISTZZ.DAT", 0444); }, false, "ABHISTZZ.DAT"},
+        {"read-only data directory", [] { chmod("data", 0555); }, false, "AB0101ZZ.Z11"},
+        {"a directory in place of the file", [] { std::filesystem::create_directory("NEWFILE.DAT"); }, false,
+         "NEWFILE.DAT"},
+        {"model file made read-only after the writes", [] { chmod("data/AB0101ZZ.Z12", 0444); }, true,
+         "AB0101ZZ.Z12"},
+        {"a directory in place of the file after the writes",
+         [] {
+             std::filesystem::remove("data/AB0101ZZ.Z12");
+             std::filesystem::create_directory("data/AB0101ZZ.Z12");
+         },
+         true, "AB0101ZZ.Z12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory;
+        SetUp();
+        if (!c.after_writes) c.break_target();
+        const Snapshot before = TemporaryDirectory::snapshot();
+        try {
+            FileChange change;
+            for (const char* name : {"AB0101ZZ.ZLL", "data/AB0101ZZ.Z11", "data/AB0101ZZ.Z12", "NEWFILE.DAT"}) {
+                change.reach(name);
+                change.write(name, "new\r\n");
+            }
+            change.reach("ABHISTZZ.DAT", true);
+            change.append("ABHISTZZ.DAT", "the entry\r\n");
+            if (c.after_writes) c.break_target();
+            change.commit();
+            ADD_FAILURE() << "the change was made";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.named), std::string::npos) << error.what();
+        }
+        chmod("data", 0755);
+        Snapshot expected = before;
+        if (c.after_writes && std::filesystem::is_directory("data/AB0101ZZ.Z12")) {
+            // The test itself put the directory in place of the file.
+            std::filesystem::remove("data/AB0101ZZ.Z12");
+            expected.erase("data/AB0101ZZ.Z12");
+        }
+        EXPECT_EQ(TemporaryDirectory::snapshot(), expected);
+        EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "old links\r\n");
+        EXPECT_EQ(TemporaryDirectory::get("ABHISTZZ.DAT"), "an earlier entry\r\n");
+        EXPECT_TRUE(hidden_entries().empty());
+    }
+    // A file that must exist and is missing is refused too.
+    FileChange change;
+    EXPECT_THROW(change.reach("MISSING.DAT", true), FileError);
+    EXPECT_NO_THROW(change.reach("MISSING.DAT"));
+}
+
+// Whatever stands at a new version's hidden name (a link planted there
+// pointing outside the study, a killed change's leftover) is removed, never
+// written through, and the study file never becomes a link.
+TEST_F(FileChangeTest, APlantedLinkAtAHiddenNameIsNeverWrittenThrough)
+{
+    struct Case {
+        const char* way;
+        std::function<void(FileChange&)> write;
+    };
+    const std::vector<Case> cases = {
+        {"whole", [](FileChange& change) { change.write("AB0101ZZ.ZLL", "new links\r\n"); }},
+        {"writer",
+         [](FileChange& change) {
+             TextWriter writer(change.new_file("AB0101ZZ.ZLL"));
+             writer.write_line("new links");
+             writer.commit();
+         }},
+        {"appended", [](FileChange& change) { change.append("AB0101ZZ.ZLL", "new links\r\n"); }},
+        {"streamed",
+         [](FileChange& change) {
+             NewVersionStream stream = change.stream("AB0101ZZ.ZLL");
+             stream.write("new links\r\n");
+             stream.finish();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.way);
+        TemporaryDirectory directory;
+        SetUp();
+        TemporaryDirectory::put("outside/TARGET", "not the study's\r\n");
+        std::filesystem::create_symlink("outside/TARGET", ".AB0101ZZ.ZLL.velm-run");
+        std::filesystem::create_symlink("outside/TARGET", ".AB0101ZZ.ZLL.velm-old");
+        FileChange change;
+        c.write(change);
+        change.commit();
+        EXPECT_EQ(TemporaryDirectory::get("outside/TARGET"), "not the study's\r\n");
+        EXPECT_FALSE(std::filesystem::is_symlink("AB0101ZZ.ZLL"));
+        EXPECT_NE(TemporaryDirectory::get("AB0101ZZ.ZLL").find("new links\r\n"), std::string::npos);
+        EXPECT_TRUE(hidden_entries().empty());
+    }
+    // The single-file rewrite's temporary is made the same way.
+    TemporaryDirectory::put("outside/TARGET", "not the study's\r\n");
+    std::filesystem::create_symlink("outside/TARGET", ".AB0101ZZ.ZLL.velm-new");
+    replace_file_atomically("AB0101ZZ.ZLL", "rewritten\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("outside/TARGET"), "not the study's\r\n");
+    EXPECT_FALSE(std::filesystem::is_symlink("AB0101ZZ.ZLL"));
+}
+
+// A replaced file keeps the permissions the engineer gave it; a new one
+// gets the usual ones.
+TEST_F(FileChangeTest, AReplacedFileKeepsItsPermissions)
+{
+    chmod("AB0101ZZ.ZLL", 0640);
+    chmod("data/AB0101ZZ.Z11", 0600);
+    FileChange change;
+    change.write("AB0101ZZ.ZLL", "new links\r\n");
+    change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+    change.write("NEWFILE.DAT", "new\r\n");
+    change.commit();
+    const auto mode = [](const char* name) {
+        struct stat info {};
+        EXPECT_EQ(stat(name, &info), 0) << name;
+        return info.st_mode & 07777;
+    };
+    EXPECT_EQ(mode("AB0101ZZ.ZLL"), 0640u);
+    EXPECT_EQ(mode("data/AB0101ZZ.Z11"), 0600u);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(mode("NEWFILE.DAT"), 0666u & ~mask);
+}
+
+// A stream dropped before it was finished, and a change dropped before its
+// commit, leave every file and nothing hidden.
+TEST_F(FileChangeTest, AnUnfinishedStreamOrChangeLeavesNothing)
+{
+    const Snapshot before = TemporaryDirectory::snapshot();
+    {
+        FileChange change;
+        change.write("AB0101ZZ.ZLL", "new links\r\n");
+        NewVersionStream stream = change.stream("data/AB0101ZZ.Z11");
+        stream.write(std::string(200000, 'x'));
+        EXPECT_FALSE(change.has_new_version("data/AB0101ZZ.Z11"));
+        EXPECT_EQ(change.current_file("data/AB0101ZZ.Z11"), "data/AB0101ZZ.Z11");
+    }
+    EXPECT_EQ(TemporaryDirectory::snapshot(), before);
+    EXPECT_TRUE(hidden_entries().empty());
+}
+
+}  // namespace
+}  // namespace velm

@@ -1,0 +1,166 @@
+// A size or cost-opinion review's changes and the string refresh they cause
+// are one change: stopped or killed at any step, and the program started
+// again, the link data bases and the string files are all as before or all
+// as after; a change that would reach a file that cannot be written is
+// refused in the window and changes nothing.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/file_change.h"
+#include "platform/files.h"
+#include "platform/stop.h"
+#include "review/link_review.h"
+#include "review/review_study.h"
+#include "support/session_test.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+// Two links of two maps and two strings: both data bases and both string
+// files change.
+const std::vector<std::string> TWO_COST_OPINIONS = {"10102", "10103", "2", "10201", "10202", "1", "E", ""};
+
+// The review study with a recommended element on the box, left out of the
+// cost opinion, so that adopting it changes the second data base and string.
+void write_review_study()
+{
+    test::StudyBuilder study = test::review_study();
+    study.link(10201.0f, 10202.0f).replacement_element_height() = 4.0f;
+    auto& string_2 = const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[1]);
+    string_2[0].telescoped_shape = -2.0f;  // left out of the cost opinion
+    study.write(fs::current_path());
+}
+
+bool has_hidden_file()
+{
+    for (const auto& entry : fs::directory_iterator(".")) {
+        if (entry.path().filename().string().front() == '.') return true;
+    }
+    return false;
+}
+
+class ReviewChangeTest : public test::SessionTest {
+protected:
+    // A test that fails on its way leaves no stop for the next.
+    void TearDown() override { stop_change_at_step(0); }
+    // One cost-opinion review run with the typed lines, until it ends, stops
+    // or the lines run out.
+    // Whether some screen of the run showed the text.
+    bool shown(const std::string& text) const
+    {
+        for (const std::string& screen : window_.reads())
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
+    void review(const std::vector<std::string>& typed)
+    {
+        window_ = test::ScriptedWindow();
+        window_.type(typed);
+        try {
+            review_and_adopt_link_values(session_, "AB", ReviewTarget::CostOpinionReview, 3);
+        } catch (const ProgramStop&) {
+        } catch (const test::ScriptExhausted&) {
+        }
+    }
+};
+
+TEST_F(ReviewChangeTest, AReviewStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
+{
+    write_review_study();
+    const Files before = test::file_contents();
+    review(TWO_COST_OPINIONS);
+    const Files after = test::file_contents();
+    for (const char* name : {"AB0101ZZ.ZLL", "AB0102ZZ.ZLL", "AB0001ZZ.ZST", "AB0002ZZ.ZST"})
+        ASSERT_NE(after.at(name), before.at(name)) << name;
+    const auto restore = [&before] {
+        for (const auto& [name, bytes] : before) test::TemporaryDirectory::put(name, bytes);
+    };
+    restore();
+
+    for (const bool killed : {false, true}) {
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LT(step, 100);
+            if (killed) {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    stop_change_at_step(step, ChangeStop::Exit);
+                    review(TWO_COST_OPINIONS);
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                completed = WEXITSTATUS(status) == 0;
+            } else {
+                stop_change_at_step(step);
+                review(TWO_COST_OPINIONS);
+                completed = change_steps_taken() < step;
+            }
+            stop_change_at_step(0);
+            recover_interrupted_changes({"."});
+            const Files now = test::file_contents();
+            if (completed) {
+                EXPECT_EQ(now, after);
+            } else {
+                EXPECT_TRUE(now == before || now == after) << "data bases and string files disagree";
+            }
+            EXPECT_FALSE(has_hidden_file());
+            if (HasFailure()) return;
+            restore();
+        }
+    }
+}
+
+// A read-only string file refuses the change that would reach it; a
+// read-only second data base refuses the second change, and the first goes
+// in with its string refresh.  The refusal is in the window, naming the file.
+TEST_F(ReviewChangeTest, AChangeReachingAReadOnlyFileIsRefusedInTheWindow)
+{
+    struct Case {
+        const char* read_only;
+        std::vector<std::string> typed;
+        std::vector<std::string> same_as;  // the run whose files it leaves
+    };
+    const std::vector<Case> cases = {
+        {"AB0001ZZ.ZST", {"10102", "10103", "2", "", "E"}, {"E"}},
+        {"AB0102ZZ.ZLL",
+         {"10102", "10103", "2", "10201", "10202", "1", "", "E", ""},
+         {"10102", "10103", "2", "E", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.read_only);
+        Files expected;
+        {
+            test::TemporaryDirectory directory;
+            write_review_study();
+            review(c.same_as);
+            expected = test::file_contents();
+        }
+        test::TemporaryDirectory directory;
+        write_review_study();
+        chmod(c.read_only, 0444);
+        review(c.typed);
+        EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
+        EXPECT_EQ(test::file_contents(), expected);
+        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(shown("'" + std::string(c.read_only) + "'")) << window_.dump();
+        EXPECT_FALSE(has_hidden_file());
+    }
+}
+
+}  // namespace
+}  // namespace velm

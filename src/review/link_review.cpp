@@ -198,17 +198,6 @@ void adopt_change(Session& session, std::string_view study_id, FileChange& run_c
     change.commit();
 }
 
-// A change that cannot be written, told at row 15 after a beep and
-// acknowledged with RETURN.
-void show_change_refused(Window& window, const FileError& error)
-{
-    constexpr std::size_t MESSAGE_WIDTH = 76;
-    sound_beep(window);
-    write_at(window, 1, NOTICE_ROW, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
-    write_at(window, 1, NOTICE_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
-    wait_for_return(window);
-}
-
 // The adopted values of a changed link in one string record's values.
 void apply_change(std::array<float, TELESCOPED_STRING_VALUES>& values, ReviewTarget target,
                   const ChangedLinkEntry& entry)
@@ -228,6 +217,17 @@ void apply_change(std::array<float, TELESCOPED_STRING_VALUES>& values, ReviewTar
 }
 
 }  // namespace
+
+// A change that cannot be written, told at row 15 after a beep and
+// acknowledged with RETURN.
+void show_change_refused(Window& window, const FileError& error)
+{
+    constexpr std::size_t MESSAGE_WIDTH = 76;
+    sound_beep(window);
+    write_at(window, 1, NOTICE_ROW, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
+    write_at(window, 1, NOTICE_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
+    wait_for_return(window);
+}
 
 ChangedLinkEntry& ChangedLinkTable::entry_for(float upstream_node, float downstream_node)
 {

@@ -87,6 +87,10 @@ void show_update_link_data_base(Window& window);
 // the end).  A change that would reach a file that cannot be written is
 // refused at row 15, naming the file, and changes nothing.  `model_type` is the study's hydrology model type (6: the link
 // is searched among the files of its region; 9: one data base per region).
+// A change of the review that cannot be written (a read-only or missing
+// file): beep, the file named at row 15, RETURN.  Nothing was changed.
+void show_change_refused(Window& window, const FileError& error);
+
 void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type);
 
 // Carries the changed links of a size or cost-opinion review run into the

@@ -16,11 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/text_file.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
 #include "records/node_data_base.h"
+#include "review/link_review.h"
 #include "shell/dialogue.h"
 
 namespace velm {
@@ -169,11 +171,19 @@ void edit_node_peak_flows(Session& session, std::string_view study_id, int model
         records[position] = record;
 
         // Every other record goes back as read; the new file replaces the
-        // old one only once it is whole.
-        TextWriter file(path);
-        for (std::size_t k = 0; k < records.size(); ++k)
-            file.write_line(node_record_line(records[k], path, static_cast<int>(k) + 1));
-        file.commit();
+        // old one only once it is whole.  A data base that cannot be
+        // replaced (read-only) refuses the rates, and the file stays.
+        try {
+            FileChange change;
+            change.reach(path, true);
+            TextWriter file(change.new_file(path));
+            for (std::size_t k = 0; k < records.size(); ++k)
+                file.write_line(node_record_line(records[k], path, static_cast<int>(k) + 1));
+            file.commit();
+            change.commit();
+        } catch (const FileError& error) {
+            show_change_refused(window, error);
+        }
     }
 }
 

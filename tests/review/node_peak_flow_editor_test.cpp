@@ -179,6 +179,22 @@ TEST_F(NodePeakFlowEditorTest, RegionFileOfATypeNineStudy)
     test::expect_study_files(study);
 }
 
+// A node data base the engineer protected refuses the rates in the window
+// (the file named, RETURN) and stays as it was; the editor goes on.
+TEST_F(NodePeakFlowEditorTest, AReadOnlyNodeDataBaseRefusesTheRatesInTheWindow)
+{
+    test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+    study.write(fs::current_path());
+    fs::permissions("AB0101ZZ.ZNN", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    edit({"10103", "11", "", "", "E"});
+    EXPECT_EQ(window_.beeps(), 1);
+    expect_text(3, 1, 15, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
+    EXPECT_NE(test::snapshot_text(window_.reads().at(3), 1, 16, 76).find("'AB0101ZZ.ZNN'"), std::string::npos)
+        << window_.dump();
+    fs::permissions("AB0101ZZ.ZNN", fs::perms::owner_write, fs::perm_options::add);
+    test::expect_study_files(study);
+}
+
 TEST_F(NodePeakFlowEditorTest, ExitDuringTheEntriesKeepsTheOldFile)
 {
     test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 0.0f, 0.0f, 0.0f, 0.0f});

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "editor_study.h"
 #include "platform/file_change.h"
 #include "platform/files.h"
+#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -27,14 +27,6 @@ using Files = std::map<std::string, std::string>;
 
 // Option 6 on the pipe 10102 - 10103: a new height and friction.
 const std::vector<std::string> PIPE_EDIT = {"", "AB", "6", "10102", "10103", "3", "0", "0", "0.015", "0"};
-
-bool has_hidden_file()
-{
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
-        if (entry.path().filename().string().front() == '.') return true;
-    }
-    return false;
-}
 
 class EditorChangeTest : public EditorTest {
 protected:
@@ -77,41 +69,17 @@ TEST_F(EditorChangeTest, ASaveStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextS
     const Files left = test::all_files();
     restore();
 
-    for (const bool killed : {false, true}) {
-        bool completed = false;
-        for (long step = 1; !completed; ++step) {
-            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-            ASSERT_LT(step, 200);
-            if (killed) {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    stop_change_at_step(step, ChangeStop::Exit);
-                    run_editor(whole);
-                    _exit(0);
-                }
-                int status = 0;
-                ASSERT_EQ(waitpid(child, &status, 0), child);
-                ASSERT_TRUE(WIFEXITED(status));
-                completed = WEXITSTATUS(status) == 0;
-            } else {
-                stop_change_at_step(step);
-                run_editor(whole);
-                completed = change_steps_taken() < step;
-            }
-            stop_change_at_step(0);
-            recover_interrupted_changes({"."});
+    test::walk_change_steps(
+        200, [&] { run_editor(whole); }, [] { recover_interrupted_changes({"."}); },
+        [&](bool completed) {
             const Files now = test::all_files();
             if (completed) {
                 EXPECT_EQ(now, left);
             } else {
                 EXPECT_TRUE(now == before || now == saved || now == left) << "a mix of old and new files";
             }
-            EXPECT_FALSE(has_hidden_file());
-            if (HasFailure()) return;
             restore();
-        }
-    }
+        });
 }
 
 // A save that would reach a file that cannot be written is refused in the
@@ -149,7 +117,7 @@ TEST_F(EditorChangeTest, ASaveReachingAReadOnlyFileIsRefusedInTheWindow)
         chmod(c.file, 0444);
         const Files before = test::all_files();
         expect_refused_edit(c.typed, before, "'" + std::string(c.file) + "'");
-        EXPECT_FALSE(has_hidden_file());
+        EXPECT_FALSE(test::has_hidden_file());
     }
 }
 

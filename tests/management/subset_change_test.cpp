@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "module_run.h"
 #include "platform/file_change.h"
 #include "platform/files.h"
+#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -33,14 +33,6 @@ Files all_files()
         if (entry.is_regular_file()) files[entry.path().filename().string()] = test::TemporaryDirectory::get(entry.path());
     }
     return files;
-}
-
-bool has_hidden_file()
-{
-    for (const auto& entry : fs::directory_iterator(".")) {
-        if (entry.path().filename().string().front() == '.') return true;
-    }
-    return false;
 }
 
 class SubsetChangeTest : public test::ModuleTest {
@@ -83,41 +75,17 @@ TEST_F(SubsetChangeTest, SubsetsStoppedOrKilledAtAnyStepAreAllOldOrAllNewAtTheNe
     };
     restore();
 
-    for (const bool killed : {false, true}) {
-        bool completed = false;
-        for (long step = 1; !completed; ++step) {
-            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-            ASSERT_LT(step, 50);
-            if (killed) {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    stop_change_at_step(step, ChangeStop::Exit);
-                    prepare(PREPARE);
-                    _exit(0);
-                }
-                int status = 0;
-                ASSERT_EQ(waitpid(child, &status, 0), child);
-                ASSERT_TRUE(WIFEXITED(status));
-                completed = WEXITSTATUS(status) == 0;
-            } else {
-                stop_change_at_step(step);
-                prepare(PREPARE);
-                completed = change_steps_taken() < step;
-            }
-            stop_change_at_step(0);
-            recover_interrupted_changes({"."});
+    test::walk_change_steps(
+        50, [&] { prepare(PREPARE); }, [] { recover_interrupted_changes({"."}); },
+        [&](bool completed) {
             const Files now = all_files();
             if (completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "some subsets new, some old";
             }
-            EXPECT_FALSE(has_hidden_file());
-            if (HasFailure()) return;
             restore();
-        }
-    }
+        });
 }
 
 TEST_F(SubsetChangeTest, AReadOnlySubsetIsRefusedInTheWindowAndNoSubsetChanges)
@@ -136,7 +104,7 @@ TEST_F(SubsetChangeTest, AReadOnlySubsetIsRefusedInTheWindowAndNoSubsetChanges)
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown("'" + std::string(read_only) + "'")) << window_.dump();
         EXPECT_FALSE(shown("Data Base SUBSETS stored")) << window_.dump();
-        EXPECT_FALSE(has_hidden_file());
+        EXPECT_FALSE(test::has_hidden_file());
         window_ = test::ScriptedWindow();
     }
 }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "platform/stop.h"
 #include "review/link_review.h"
 #include "review/review_study.h"
+#include "support/change_steps.h"
 #include "support/session_test.h"
 
 namespace velm {
@@ -40,14 +40,6 @@ void write_review_study()
     auto& string_2 = const_cast<std::vector<TelescopedStringRecord>&>(study.strings()[1]);
     string_2[0].telescoped_shape = -2.0f;  // left out of the cost opinion
     study.write(fs::current_path());
-}
-
-bool has_hidden_file()
-{
-    for (const auto& entry : fs::directory_iterator(".")) {
-        if (entry.path().filename().string().front() == '.') return true;
-    }
-    return false;
 }
 
 class ReviewChangeTest : public test::SessionTest {
@@ -88,41 +80,17 @@ TEST_F(ReviewChangeTest, AReviewStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNex
     };
     restore();
 
-    for (const bool killed : {false, true}) {
-        bool completed = false;
-        for (long step = 1; !completed; ++step) {
-            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-            ASSERT_LT(step, 100);
-            if (killed) {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    stop_change_at_step(step, ChangeStop::Exit);
-                    review(TWO_COST_OPINIONS);
-                    _exit(0);
-                }
-                int status = 0;
-                ASSERT_EQ(waitpid(child, &status, 0), child);
-                ASSERT_TRUE(WIFEXITED(status));
-                completed = WEXITSTATUS(status) == 0;
-            } else {
-                stop_change_at_step(step);
-                review(TWO_COST_OPINIONS);
-                completed = change_steps_taken() < step;
-            }
-            stop_change_at_step(0);
-            recover_interrupted_changes({"."});
+    test::walk_change_steps(
+        100, [&] { review(TWO_COST_OPINIONS); }, [] { recover_interrupted_changes({"."}); },
+        [&](bool completed) {
             const Files now = test::file_contents();
             if (completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "data bases and string files disagree";
             }
-            EXPECT_FALSE(has_hidden_file());
-            if (HasFailure()) return;
             restore();
-        }
-    }
+        });
 }
 
 // A read-only string file refuses the change that would reach it; a
@@ -158,7 +126,7 @@ TEST_F(ReviewChangeTest, AChangeReachingAReadOnlyFileIsRefusedInTheWindow)
         EXPECT_EQ(test::file_contents(), expected);
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown("'" + std::string(c.read_only) + "'")) << window_.dump();
-        EXPECT_FALSE(has_hidden_file());
+        EXPECT_FALSE(test::has_hidden_file());
     }
 }
 

@@ -1,0 +1,66 @@
+#include "support/change_steps.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/files.h"
+
+namespace velm::test {
+
+namespace {
+
+// One turn: the change stopped or killed at `step`; true when it ran to its
+// end before reaching that step.
+bool make_change_stopped_at(long step, bool killed, const std::function<void()>& make_change)
+{
+    if (!killed) {
+        stop_change_at_step(step);
+        make_change();
+        const bool completed = change_steps_taken() < step;
+        stop_change_at_step(0);
+        return completed;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        stop_change_at_step(step, ChangeStop::Exit);
+        make_change();
+        _exit(0);
+    }
+    int status = 0;
+    EXPECT_GE(child, 0) << "fork failed";
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the child ended by a signal";
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+void walk_change_steps(long most_steps, const std::function<void()>& make_change, const std::function<void()>& restart,
+                       const std::function<void(bool completed)>& check)
+{
+    for (const bool killed : {false, true}) {
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LE(step, most_steps) << "the change does not end";
+            completed = make_change_stopped_at(step, killed, make_change);
+            restart();
+            check(completed);
+            EXPECT_FALSE(has_hidden_file());
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+
+bool has_hidden_file(const std::filesystem::path& directory)
+{
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+        if (entry.path().filename().string().front() == '.') return true;
+    }
+    return false;
+}
+
+}  // namespace velm::test

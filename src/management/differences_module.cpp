@@ -241,9 +241,10 @@ Step DifferencesModule::run_pass()
     for (std::string_view layout : baseline_formats) {
         if (!file_exists(study_file(layout))) report_missing_file(study_file_name(layout, study_id_));
     }
-    TextReader node_baseline_lines(study_file(NODE_BASELINE_NAME_FORMAT));
-    TextReader subarea_baseline_lines(study_file(SUBAREA_BASELINE_NAME_FORMAT));
-    TextReader link_baseline_lines(study_file(LINK_BASELINE_NAME_FORMAT));
+    // The baselines are read in step with the maps, a block at a time.
+    TextReader node_baseline_lines = TextReader::open_streamed(study_file(NODE_BASELINE_NAME_FORMAT));
+    TextReader subarea_baseline_lines = TextReader::open_streamed(study_file(SUBAREA_BASELINE_NAME_FORMAT));
+    TextReader link_baseline_lines = TextReader::open_streamed(study_file(LINK_BASELINE_NAME_FORMAT));
     FreeFormReader node_baseline(node_baseline_lines);
     FreeFormReader subarea_baseline(subarea_baseline_lines);
     FreeFormReader link_baseline(link_baseline_lines);

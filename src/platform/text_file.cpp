@@ -271,6 +271,7 @@ StreamedTextWriter::~StreamedTextWriter()
 
 void StreamedTextWriter::write_line(std::string_view line)
 {
+    if (finished_) throw_stream_error("Cannot write", name_, EBADF);
     buffer_ += line;
     buffer_ += "\r\n";
     if (buffer_.size() >= STREAM_BLOCK_BYTES) write_buffer();
@@ -285,12 +286,14 @@ void StreamedTextWriter::write_buffer()
 
 void StreamedTextWriter::finish()
 {
+    if (finished_) return;
     write_buffer();
     // The new content reaches the disk before it replaces the old.
     if (disk_flushes() && fsync(fd_) != 0) throw_stream_error("Cannot write", name_, errno);
     const int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) throw_stream_error("Cannot write", name_, errno);
+    finished_ = true;
 }
 
 void StreamedTextWriter::install()

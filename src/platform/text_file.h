@@ -105,6 +105,10 @@ public:
 
     void write_line(std::string_view line);
     const std::string& name() const { return name_; }
+    // The new version complete on the disk (no more lines); FileError when
+    // it cannot be.  It can then be read back under new_version().
+    void finish();
+    const std::string& new_version() const { return temporary_; }
     void commit() { commit_together({this}); }
     // Every new version is written whole before the first replaces its file:
     // a failed write leaves all the old files.
@@ -112,8 +116,6 @@ public:
 
 private:
     void write_buffer();
-    // The new version complete on the disk; FileError when it cannot be.
-    void finish();
     void install();
 
     std::string name_;
@@ -121,6 +123,7 @@ private:
     std::string temporary_;  // the new version beside it
     std::string buffer_;     // lines not yet written
     int fd_ = -1;
+    bool finished_ = false;
     bool installed_ = false;
 };
 

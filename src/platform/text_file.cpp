@@ -117,11 +117,16 @@ struct TextReader::Stream {
     }
 };
 
+TextReader::TextReader() = default;
+TextReader::~TextReader() = default;
+TextReader::TextReader(TextReader&&) noexcept = default;
+TextReader& TextReader::operator=(TextReader&&) noexcept = default;
+
 TextReader TextReader::open_streamed(std::string_view name)
 {
     TextReader reader;
     reader.name_ = std::string(name);
-    reader.stream_ = std::make_shared<Stream>();
+    reader.stream_ = std::make_unique<Stream>();
     if (!file_exists(name)) throw_stream_error("Cannot open", name, ENOENT);
     reader.stream_->fd = open(resolve_file_name(name).c_str(), O_RDONLY | O_CLOEXEC);
     if (reader.stream_->fd < 0) throw_stream_error("Cannot open", name, errno);

@@ -19,6 +19,10 @@ public:
     explicit TextReader(std::string_view name);
     // An empty reader over the given lines (for optional files and tests).
     TextReader(std::string name, std::vector<std::string> lines);
+    ~TextReader();
+    // A reader holds its file's reading position: it is moved, not copied.
+    TextReader(TextReader&&) noexcept;
+    TextReader& operator=(TextReader&&) noexcept;
 
     // Opens the file when it exists; an empty reader otherwise.
     static TextReader open_optional(std::string_view name);
@@ -42,7 +46,7 @@ public:
 
 private:
     struct Stream;
-    TextReader() = default;
+    TextReader();
     // A streamed reader's next block of lines, once the last line of the
     // current block has been handed out.
     void read_next_block();
@@ -61,7 +65,7 @@ private:
     // A streamed reader: text_ holds the block of lines first_line_ + 1 on,
     // the file is read on from where the block ends.
     int first_line_ = 0;
-    std::shared_ptr<Stream> stream_;
+    std::unique_ptr<Stream> stream_;
 };
 
 bool is_page_break(std::string_view line);

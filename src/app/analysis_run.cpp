@@ -13,6 +13,7 @@
 #include "records/data_file_table.h"
 #include "records/format.h"
 #include "records/hydrology_model_type.h"
+#include "records/model_file.h"
 #include "records/model_list.h"
 #include "records/study_id.h"
 #include "records/study_names.h"
@@ -101,7 +102,7 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
             if (!type_value) {
                 refuse_study(session.window, NO_MODEL_HEADER_FORMAT, {model_file}, "first model file has no header");
             }
-            settings.model_type_code = model_type_code_from_header(*type_value);
+            settings.model_type_code = model_type_code_from_header(finite_model_value(*type_value, model_file, 2));
             if (controls.envelope_manning_n <= 0.0f &&
                 is_model_type(settings.model_type_code, HydrologyModelType::LosAngelesCounty) &&
                 uses_topographic_slope(controls.friction_slope_model)) {

@@ -15,6 +15,7 @@
 #include "records/free_form.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_table.h"
+#include "records/model_file.h"
 #include "records/model_results_file.h"
 #include "records/node_data_base.h"
 #include "records/number_keys.h"
@@ -87,7 +88,8 @@ StormEventSettings read_storm_event_settings(Session& session, const ModelListEn
                 if (!value)
                     throw FileError("File '" + name + "': the model file ends before header value " +
                                     std::to_string(position));
-                header[static_cast<std::size_t>(position - 1)] = *value;
+                header[static_cast<std::size_t>(position - 1)] =
+                    finite_model_value(*value, name, static_cast<std::size_t>(position));
             }
             file.close_keep();
         }

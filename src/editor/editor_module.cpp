@@ -13,6 +13,7 @@
 #include "platform/stop.h"
 #include "records/history_log.h"
 #include "records/hydrology_model_type.h"
+#include "records/model_file.h"
 #include "records/model_list.h"
 #include "records/string_files.h"
 #include "records/study_id.h"
@@ -168,7 +169,8 @@ int EditorModule::read_model_type()
     const std::optional<float> type_value = model.read_value();
     model.close_keep();
     if (!type_value) throw FileError(model_name + ": the model file ends before its second value");
-    const float magnitude = type_value < 0.0f ? -*type_value : *type_value;
+    const float type = finite_model_value(*type_value, model_name, 2);
+    const float magnitude = type < 0.0f ? -type : type;
     return magnitude < 1.0e9f ? static_cast<int>(magnitude) : 0;
 }
 

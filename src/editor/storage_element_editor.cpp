@@ -287,7 +287,8 @@ void StorageElementEditor::save(float upstream, float downstream, const std::str
             ModelFile edited = file.loaded.file;
             find_model_group(edited, RewriteMode::CopyMode, 0.0f, EditorOption::LinkPrimaryElement, context_.buffer);
             try {
-                changes.add_model_file(file.loaded, edited, false);
+                // A pass that upgraded an old header keeps the old file in "TEMP.DAT".
+                changes.add_model_file(file.loaded, edited, edited.header.length() != file.loaded.file.header.length());
             } catch (const FileError& error) {
                 throw model_file_refusal(file.name, error);
             }

@@ -489,7 +489,8 @@ void write_out_subarea(EditorContext& context, HistorianFile& log, const Subarea
         ModelFile edited = file.loaded.file;
         if (!pass(edited, file.storm_event)) continue;
         try {
-            changes.add_model_file(file.loaded, edited, false);
+            // A pass that upgraded an old header keeps the old file in "TEMP.DAT".
+            changes.add_model_file(file.loaded, edited, edited.header.length() != file.loaded.file.header.length());
         } catch (const FileError& error) {
             throw model_file_refusal(file.name, error);
         }

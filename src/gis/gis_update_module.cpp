@@ -11,6 +11,7 @@
 #include "records/history_log.h"
 #include "records/hydrology_model_type.h"
 #include "records/link_data_base.h"
+#include "records/model_file.h"
 #include "records/model_file_copy_back.h"
 #include "records/model_list.h"
 #include "records/study_id.h"
@@ -74,6 +75,7 @@ std::optional<ModelFileHeader> read_model_file_header(const std::string& name)
     } catch (const FileError&) {
         return std::nullopt;  // not a record file
     }
+    for (int k = 1; k <= header.length(); ++k) finite_model_value(header.value(k), name, static_cast<std::size_t>(k));
     if (header.length() < 12) return std::nullopt;
     return header;
 }

@@ -17,6 +17,7 @@
 #include "records/format.h"
 #include "records/study_names.h"
 #include "shell/control_settings.h"
+#include "shell/dialogue.h"
 #include "shell/launcher.h"
 
 namespace velm {
@@ -563,6 +564,11 @@ void SectionWalk::run()
     none_rule();
 }
 
+// The reasons the window gives for an exception report that is not made.
+constexpr std::string_view MISSING = "DOES NOT EXIST";
+constexpr std::string_view SHORT_CONTROL_FILE = "IS NOT A COMPLETE CONTROL FILE";
+constexpr std::string_view SHORT_TOOL_FILE = "DOES NOT HOLD 100 TOOL FLAGS";
+
 // Every line of the exception report is 80 characters, its page breaks
 // (a form feed and 79 blanks) included.
 std::string exception_line(std::string line)
@@ -571,10 +577,24 @@ std::string exception_line(std::string line)
     return line;
 }
 
+// The run ends right after the comparison, so every reason it gives stays on
+// the window until the user has read it.
 [[noreturn]] void refuse_report(Session& session, const std::string& name, std::string_view what)
 {
-    session.window.write("  *** Fatal Error: [" + name.substr(0, 12) + "] " + std::string(what) + " Diagnostics File");
-    stop_program("diagnostics comparison: " + name + " refused");
+    stop_with_message(session.window,
+                      "  *** Fatal Error: [" + name.substr(0, 12) + "] " + std::string(what) + " Diagnostics File",
+                      "diagnostics comparison: " + name + " refused");
+}
+
+// Why no exception report is appended, when an input other than the two
+// reports is missing or short: the launcher has its reply already, and the
+// user would otherwise never learn why the report stayed as it was.
+void tell_no_exception_report(Session& session, std::string_view name, std::string_view why)
+{
+    sound_beep(session.window);
+    write_at(session.window, 1, MESSAGE_ROW,
+             "  *** NO EXCEPTION REPORT: [" + std::string(name) + "] " + std::string(why));
+    wait_for_return(session.window);
 }
 
 }  // namespace
@@ -595,7 +615,12 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
     const std::string scenario_name = study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id);
     const std::string baseline_file = session.study_file(baseline_name);
     const std::string scenario_file = session.study_file(scenario_name);
-    if (!file_exists(baseline_file) || !file_exists(scenario_file)) return;
+    for (const std::string* name : {&baseline_name, &scenario_name}) {
+        if (!file_exists(session.study_file(*name))) {
+            tell_no_exception_report(session, *name, MISSING);
+            return;
+        }
+    }
 
     const ReportLines baseline{baseline_name, read_text_lines(baseline_file)};
     const ReportLines scenario{scenario_name, read_text_lines(scenario_file)};
@@ -611,12 +636,25 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
 
     // Every other input is read before anything is written: a missing or
     // short control file or tool-status file leaves the report as it is.
-    const std::optional<StoredSettings> baseline_settings =
-        read_stored_settings(session.study_file(study_file_name(BASELINE_CONTROL_FILE_NAME_FORMAT, study_id)));
-    const std::optional<StoredSettings> scenario_settings =
-        read_stored_settings(session.study_file(study_file_name(CONTROL_FILE_NAME_FORMAT, study_id)));
+    std::optional<StoredSettings> settings[2];
+    const std::string control_names[2] = {study_file_name(BASELINE_CONTROL_FILE_NAME_FORMAT, study_id),
+                                          study_file_name(CONTROL_FILE_NAME_FORMAT, study_id)};
+    for (int k = 0; k < 2; ++k) {
+        const std::string file = session.study_file(control_names[k]);
+        settings[k] = read_stored_settings(file);
+        if (!settings[k]) {
+            tell_no_exception_report(session, control_names[k], file_exists(file) ? SHORT_CONTROL_FILE : MISSING);
+            return;
+        }
+    }
+    const std::optional<StoredSettings>& baseline_settings = settings[0];
+    const std::optional<StoredSettings>& scenario_settings = settings[1];
     const std::optional<std::vector<int>> flags = read_complete_toolset_flags(session, study_id);
-    if (!baseline_settings || !scenario_settings || !flags) return;
+    if (!flags) {
+        const std::string name = study_file_name(TOOLSET_FILE_NAME_FORMAT, study_id);
+        tell_no_exception_report(session, name, file_exists(session.study_file(name)) ? SHORT_TOOL_FILE : MISSING);
+        return;
+    }
 
     Lines report = {std::string(PAGE_BREAK)};
     const std::string box_indent(18, ' ');

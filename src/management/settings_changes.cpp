@@ -237,7 +237,9 @@ std::optional<StoredSettings> read_stored_settings(std::string_view file_name)
     for (float& value : settings.reals) reals.emplace_back(&value);
     std::vector<FreeFormTarget> integers;
     for (int& value : settings.packed) integers.emplace_back(&value);
-    if (!reader.read(reals).ok() || !reader.read(integers).ok()) return std::nullopt;
+    // A NaN or an infinity is no setting to compare: such a file holds no
+    // settings, as one cut short.
+    if (!reader.read_finite(reals).ok() || !reader.read(integers).ok()) return std::nullopt;
     return settings;
 }
 

@@ -20,7 +20,8 @@ struct StoredSettings {
     std::array<int, 8> packed{};   // tens x 10 + units; value 8 the HGL control count
 };
 
-// Nothing when the file is missing or does not hold its two records.
+// Nothing when the file is missing or does not hold its two records (a
+// real that is no finite number holds no setting).
 std::optional<StoredSettings> read_stored_settings(std::string_view file_name);
 
 // The lines of the section.

@@ -17,6 +17,7 @@
 #include "platform/stop.h"
 #include "records/format.h"
 #include "records/link_data_base.h"
+#include "records/model_file.h"
 #include "records/node_data_base.h"
 #include "records/study_id.h"
 #include "records/study_names.h"
@@ -173,7 +174,7 @@ void SubsetModule::fill_return_frequencies(const std::string& stem, std::string&
         float value = 0.0f;
         for (int k = 0; k < HEADER_VALUES_READ; ++k) {
             const std::optional<float> read = model_file.read_value();
-            value = read.value_or(0.0f);
+            value = read ? finite_model_value(*read, name, static_cast<std::size_t>(k) + 1) : 0.0f;
             if (!read) break;
         }
         return_frequencies_[static_cast<std::size_t>(event - 1)] = static_cast<int>(std::fabs(value));

@@ -23,6 +23,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "records/quoted_item.h"
+
 namespace velm {
 
 namespace {
@@ -942,7 +944,7 @@ private:
     {
         throw FormatReadError("line " + std::to_string(line_ + 1) + " of the read, columns " +
                               std::to_string(first + 1) + " to " + std::to_string(first + item.width) + " (" +
-                              descriptor_name(item) + " of " + source_ + "): \"" + std::string(field) + "\" is not " +
+                              descriptor_name(item) + " of " + source_ + "): " + quoted_item(field) + " is not " +
                               (item.kind == ItemKind::Real ? "a number" : "a whole number"));
     }
 

@@ -22,6 +22,8 @@
 #include <limits>
 #include <optional>
 
+#include "records/quoted_item.h"
+
 namespace velm {
 namespace {
 
@@ -358,6 +360,14 @@ public:
     {
     }
 
+    // Every real the read takes must be a finite number within the range of
+    // a float.
+    FreeFormScan& require_finite_reals()
+    {
+        finite_reals_ = true;
+        return *this;
+    }
+
     FreeFormResult run()
     {
         if (!next_line()) return {FreeFormStatus::EndOfFile, {}};
@@ -591,6 +601,10 @@ private:
         std::optional<float> value;
         if (!item_.quoted) value = parse_real(item_.text);
         if (!value) return bad_item(index, "not a real number", shown_item());
+        if (finite_reals_ && !std::isfinite(*value)) {
+            return {FreeFormStatus::Error, "Data line of " + place() + ", value " + std::to_string(index + 1) +
+                                               ": not a number within the range of a real"};
+        }
         targets_.real(index) = *value;
         return {};
     }
@@ -612,7 +626,7 @@ private:
     FreeFormResult bad_item(std::size_t index, std::string_view what, std::string_view item) const
     {
         return {FreeFormStatus::Error, "Free-form read of " + place() + ", item " + std::to_string(index + 1) + ": " +
-                                           std::string(what) + ": \"" + std::string(item) + "\""};
+                                           std::string(what) + ": " + quoted_item(item)};
     }
 
     FreeFormResult ended_early(std::size_t index) const
@@ -626,6 +640,7 @@ private:
     bool one_line_ = false;              // a record on one line: its values, no fewer and no more
     std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
     std::size_t record_values_ = 0;      // or, when not 0, a record of which the read takes the first values only
+    bool finite_reals_ = false;          // a NaN, an infinity or a value beyond the range is refused
     std::string_view line_;
     std::size_t position_ = 0;
     Item item_;
@@ -668,6 +683,13 @@ FreeFormResult FreeFormReader::read(const std::vector<FreeFormTarget>& targets)
     TextReaderSource source(lines_);
     const TargetList list(targets);
     return FreeFormScan<TargetList>(source, list).run();
+}
+
+FreeFormResult FreeFormReader::read_finite(const std::vector<FreeFormTarget>& targets)
+{
+    TextReaderSource source(lines_);
+    const TargetList list(targets);
+    return FreeFormScan<TargetList>(source, list).require_finite_reals().run();
 }
 
 FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count)

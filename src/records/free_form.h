@@ -62,6 +62,11 @@ public:
 
     // One read statement: fills the targets in order.
     FreeFormResult read(const std::vector<FreeFormTarget>& targets);
+    // The same read, whose reals must be finite numbers within the range of
+    // a float: a NaN, an infinity or a value beyond the range is an Error
+    // naming the file, the line and the value's place in the read, as a data
+    // base refuses it.
+    FreeFormResult read_finite(const std::vector<FreeFormTarget>& targets);
     // One read of `count` floats (nulls leave 0.0).
     FreeFormResult read_floats(std::vector<float>& values, int count);
 

@@ -390,6 +390,15 @@ GroupLayout ModelFile::layout_of(const ModelGroup& group) const
 
 // ---------------------------------------------------------------- walker
 
+// Every value of a model file is a finite real: a NaN, an infinity (the
+// reading of a value beyond the range of a real) is no data.
+float finite_model_value(float value, std::string_view name, std::size_t record)
+{
+    if (!std::isfinite(value))
+        refuse(name, record, "the value " + value_text(value) + " is not a number within the range of a real");
+    return value;
+}
+
 ModelFile split_model_records(const std::vector<RecordBytes>& records, std::string_view name)
 {
     return split_model_records(std::vector<RecordView>(records.begin(), records.end()), name);
@@ -398,14 +407,8 @@ ModelFile split_model_records(const std::vector<RecordBytes>& records, std::stri
 ModelFile split_model_records(const std::vector<RecordView>& records, std::string_view name)
 {
     ModelFile file;
-    // Every value of a model file is a finite real: a NaN, an infinity (the
-    // reading of a value beyond the range of a real) is no data.
     auto finite = [&](float value, std::size_t record_number) {
-        if (!std::isfinite(value)) {
-            refuse(name, record_number,
-                   "the value " + value_text(value) + " is not a number within the range of a real");
-        }
-        return value;
+        return finite_model_value(value, name, record_number);
     };
     const std::size_t count = records.size();
     std::size_t next = 0;  // index of the next record; its record number is next + 1

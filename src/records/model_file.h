@@ -169,6 +169,12 @@ ModelFile split_model_records(const std::vector<RecordView>& records, std::strin
 // infinite: FileError naming the file, the group and the value otherwise.
 std::vector<RecordBytes> model_file_records(const ModelFile& file, std::string_view name);
 
+// A value a reader took from record `record` of the model file `name`
+// without the walk (a few header values): the value itself when it is a
+// finite number, else FileError naming the file and the record, as the
+// walker refuses it.
+float finite_model_value(float value, std::string_view name, std::size_t record);
+
 // Reads a whole model file (it must exist).
 ModelFile read_model_file(std::string_view name);
 // Writes the model file whole and replaces the old one atomically, after the

@@ -13,19 +13,19 @@ RewriteResult rewrite_model_file(ModelFile& file, const RewritePass& pass, Model
     RewriteResult result;
     if (pass.option != EditorOption::LinkStreetSection) street.street_section_number = 0;
 
-    // The header step.  A street section is found or added on a copy of the
-    // header, so that a refusal leaves the file as it was.
+    // The header step.  Every pass brings an old header to the current
+    // layout, so that every file an edit rewrites (a subarea's copy pass
+    // too) is written in it.  A street section is found or added on a copy
+    // of the header, so that a refusal leaves the file as it was.
     const bool street_pending = street.street_section_number == STREET_EDIT_PENDING;
-    if (pass.option == EditorOption::LinkPrimaryElement || street_pending || pass.mode == RewriteMode::FetchMode) {
-        ModelFile upgraded_header;
-        upgraded_header.header = file.header;
-        result.upgraded = upgrade_model_file_layout(upgraded_header);
-        if (street_pending) {
-            street.street_section_number =
-                find_or_add_street_section(upgraded_header.header, street_section_row(street), file_name);
-        }
-        file.header = std::move(upgraded_header.header);
+    ModelFile upgraded_header;
+    upgraded_header.header = file.header;
+    result.upgraded = upgrade_model_file_layout(upgraded_header);
+    if (street_pending) {
+        street.street_section_number =
+            find_or_add_street_section(upgraded_header.header, street_section_row(street), file_name);
     }
+    file.header = std::move(upgraded_header.header);
     result.subarea_extension_switch = file.header.subarea_extension_switch();
     result.storm_return_frequency = file.header.storm_return_frequency();
 

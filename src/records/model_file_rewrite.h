@@ -11,9 +11,10 @@
 //   link edit  puts element or street values into the groups of the edited
 //              link (node pair equal to the buffer's edit_node_pair).
 //
-// The header step runs in a fetch, in a primary element edit and in a street
-// edit that waits for its section: it upgrades an old header and, for the
-// street edit, finds or adds the section in the header's street table.
+// The header step runs in every pass: it upgrades an old header (so that
+// every file an edit rewrites is written in the current layout) and, for a
+// street edit that waits for its section, finds or adds the section in the
+// header's street table.
 #pragma once
 
 #include <string>

@@ -1,6 +1,7 @@
 // Group access of the curve-number model (model type 10).
 #include "records/model_group_access.h"
 
+#include "records/model_header_upgrade.h"
 #include "records/process_codes.h"
 
 namespace velm {
@@ -63,6 +64,8 @@ int access_storage_group(ModelGroup& group, RewriteMode mode, ModelEditBuffer& b
 int find_model_group(ModelFile& file, RewriteMode mode, float subarea_number, EditorOption option,
                      ModelEditBuffer& buffer)
 {
+    // A file that an edit rewrites is written in the current header layout.
+    if (mode == RewriteMode::CopyMode) upgrade_model_file_layout(file);
     for (ModelGroup& group : file.groups) {
         const GroupLayout layout = file.layout_of(group);
         int status = 0;

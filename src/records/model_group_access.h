@@ -10,7 +10,8 @@
 //
 // A fetch copies the first matching group's values into the edit buffer; a
 // copy puts the buffer's values into every matching group.  The land-use
-// cells are never touched on this path.
+// cells are never touched on this path.  A copy brings an old header to the
+// current layout first, so the rewritten file is written in it.
 #pragma once
 
 #include "records/model_edit_buffer.h"

@@ -26,6 +26,8 @@ public:
     GroupReader& operator=(const GroupReader&) = delete;
 
     bool at_end() const { return next_ >= records_.size(); }
+    // The number of the record taken last, counted from 1.
+    std::size_t last_record() const { return next_; }
 
     // The next record of the group, which must hold at least `values` values.
     RecordView take(std::string_view what, long long values)
@@ -48,7 +50,22 @@ public:
         return payload_int(record, static_cast<std::size_t>(position - 1) * VALUE_BYTES);
     }
 
+    // A value the system takes must be a finite number.
+    float finite(float value, std::size_t record, std::string_view what, int position) const
+    {
+        if (!std::isfinite(value))
+            fail(record, "value " + std::to_string(position) + " of the " + std::string(what) + " is " +
+                             value_text(value) + ", not a number within the range of a real");
+        return value;
+    }
+
 private:
+    static std::string value_text(float value)
+    {
+        if (std::isnan(value)) return "NaN";
+        return value > 0.0f ? "Infinity" : "-Infinity";
+    }
+
     [[noreturn]] void fail(std::size_t record, const std::string& what) const
     {
         throw FileError("File '" + name_ + "', record " + std::to_string(record) + ": " + what);
@@ -96,30 +113,32 @@ std::vector<ModelResultsGroup> read_model_results_file(std::string_view name)
     while (!reader.at_end()) {
         reader.take("first record of a group", 1);
         const RecordView element = reader.take("element record", RESULTS_ELEMENT_VALUES);
+        const std::size_t element_record = reader.last_record();
         const int triples = GroupReader::integer_at(element, 8);
         reader.take("record of triples", triples > 0 ? 3LL * triples : 0);
         const RecordView hydrology = reader.take("hydrology record", RESULTS_HYDROLOGY_VALUES);
+        const std::size_t hydrology_record = reader.last_record();
         reader.take("routing record", RESULTS_ROUTING_VALUES);
         const int rows = GroupReader::integer_at(reader.take("table count record", 1), 1);
         for (int row = 0; row < rows; ++row) reader.take("table record", RESULTS_TABLE_ROW_VALUES);
         for (int row = 0; row < RESULTS_FIXED_TABLE_ROWS; ++row)
             reader.take("fixed table record", RESULTS_TABLE_ROW_VALUES);
 
+        auto element_real = [&](int position) {
+            return reader.finite(GroupReader::real_at(element, position), element_record, "element record", position);
+        };
+        auto hydrology_real = [&](int position) {
+            return reader.finite(GroupReader::real_at(hydrology, position), hydrology_record, "hydrology record",
+                                 position);
+        };
         ModelResultsGroup group;
-        group.upstream_node = GroupReader::real_at(element, 1);
-        group.downstream_node = GroupReader::real_at(element, 2);
+        group.upstream_node = element_real(1);
+        group.downstream_node = element_real(2);
         group.process_code = GroupReader::integer_at(element, 3);
-        group.downstream_time_of_concentration = GroupReader::real_at(hydrology, 3);
-        group.subarea_added_area = GroupReader::real_at(hydrology, 4);
-        group.total_tributary_area = GroupReader::real_at(hydrology, 6);
-        group.travel_time = GroupReader::real_at(hydrology, 17);
-        for (const float value : {group.upstream_node, group.downstream_node, group.downstream_time_of_concentration,
-                                  group.subarea_added_area, group.total_tributary_area, group.travel_time}) {
-            if (!std::isfinite(value)) {
-                throw FileError("File '" + std::string(name) + "', results group " + std::to_string(groups.size() + 1) +
-                                ": a value that is not a number within the range of a real");
-            }
-        }
+        group.downstream_time_of_concentration = hydrology_real(3);
+        group.subarea_added_area = hydrology_real(4);
+        group.total_tributary_area = hydrology_real(6);
+        group.travel_time = hydrology_real(17);
         groups.push_back(group);
     }
     return groups;

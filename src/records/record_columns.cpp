@@ -5,6 +5,8 @@
 #include <climits>
 #include <cmath>
 
+#include "records/quoted_item.h"
+
 namespace velm {
 
 namespace {
@@ -40,7 +42,7 @@ std::string value_text(const FormatValue& value)
         return std::string(buffer, result.ptr);
     }
     if (const int* integer = std::get_if<int>(&value)) return std::to_string(*integer);
-    return "'" + std::get<std::string>(value) + "'";
+    return quoted_item(std::get<std::string>(value), '\'');
 }
 
 [[noreturn]] void refuse(std::string_view file_name, int record_number, int column, const FormatValue& value,

@@ -3,7 +3,9 @@
 // Column 100 holds 1.0 when it does and 0.0 when it does not; the screen
 // shows the status as 1 (include) or 2 (do not include).  A negative value
 // is read as "not included" by the deficiency pass and the string records,
-// so the review stores the plain values: 1.0 for include, 0.0 for exclude.
+// so the review stores 1.0 for include; an exclude is 0.0, carrying the
+// negative sign of a value that held one ("-0.00"), which stays "not
+// included" either way.
 #include <cmath>
 
 #include "review/link_value_reviews.h"
@@ -48,7 +50,7 @@ ReviewOutcome review_cost_opinion_status(Window& window, LinkRecord& record, Cha
         if (status.result == EntryResult::ExitRequested) return ReviewOutcome::LeaveReview;
         if (status.result == EntryResult::TopRequested) continue;
 
-        const float stored = status.value == 1.0f ? 1.0f : 0.0f;
+        const float stored = status.value == 1.0f ? 1.0f : std::copysign(0.0f, record.cost_opinion_status());
         if (record.cost_opinion_status() == stored) return ReviewOutcome::Retained;
         changed_links.entry_for(record.upstream_node(), record.downstream_node()).adopted_values[0] = status.value;
         record.cost_opinion_status() = stored;

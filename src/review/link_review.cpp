@@ -34,7 +34,9 @@ constexpr std::string_view NODE_RANGE_LINE = ":ALLOWABLE VALUE BETWEEN [10000.0]
 constexpr std::string_view LINK_MISSING_FORMAT = "(' * LINK ',F8.1,' - ',F8.1,' DOES NOT EXIST')";
 constexpr std::string_view DATA_FILE_MISSING_FORMAT = "(' * DATA FILE [',A12,'] DOES NOT EXIST')";
 constexpr std::string_view STRING_UPDATE_TITLE = " * UPDATE STRING DATA BASE *";
-constexpr std::string_view STRING_FILE_UPDATE_FORMAT = "(5X,'Update String File [',A12,']')";
+// The whole name: a string numbered above 9999 has a five-digit name of 13
+// characters ("AB15961ZZ.ZST").
+constexpr std::string_view STRING_FILE_UPDATE_FORMAT = "(5X,'Update String File [',A,']')";
 
 // String record values the refresh replaces (1-based).
 constexpr int STRING_ELEMENT_TYPE = 29;

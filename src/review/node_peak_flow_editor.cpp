@@ -4,8 +4,12 @@
 //   column 231 + i  overriding source, used when it is not 0
 //   columns 261 + i, 267 + i  set to the source (267 + i is shown as the
 //                   computer-recommended rate)
-//   column 273 + i  set to the source, then to the rate the engineer accepts
-// The frequencies end at the first whose source is 0.
+//   column 273 + i  the rate the engineer accepted earlier where it is above
+//                   0, else the source; then the rate the engineer accepts
+// The frequencies end at the first whose source is 0.  Keeping an earlier
+// user rate matters: the table offers column 273 + i as the default that a
+// RETURN accepts, so reopening a node must not put computed rates in place
+// of the engineer's own.
 #include "review/node_peak_flow_editor.h"
 
 #include <optional>
@@ -72,9 +76,10 @@ int prepare_peak_flows(NodeRecord& record)
     for (int i = 1; i <= RETURN_FREQUENCIES; ++i) {
         const float overriding = record.column(override_column(i));
         const float v = overriding != 0.0f ? overriding : record.column(source_column(i));
+        const float user = record.column(user_recommended_column(i));
         record.column(first_copy_column(i)) = v;
         record.column(computer_recommended_column(i)) = v;
-        record.column(user_recommended_column(i)) = v;
+        record.column(user_recommended_column(i)) = v != 0.0f && user > 0.0f ? user : v;
         if (v == 0.0f) break;
         ++count;
     }

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
+#include "records/model_file.h"
 #include "records/model_list.h"
 #include "records/string_files.h"
 #include "records/study_id.h"
@@ -220,7 +221,7 @@ int UserInterfaceModule::hydrology_model_type(const std::string& study_id)
     const std::optional<float> value_2 = model.read_value();
     model.close_keep();
     if (!value_1 || !value_2) throw FileError(model_name + ": the model file ends before its header");
-    return static_cast<int>(std::fabs(*value_2));
+    return static_cast<int>(std::fabs(finite_model_value(*value_2, model_name, 2)));
 }
 
 void UserInterfaceModule::end(std::string reason)

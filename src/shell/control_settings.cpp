@@ -1,6 +1,7 @@
 #include "shell/control_settings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <type_traits>
 
 #include "platform/files.h"
@@ -106,7 +107,9 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
 
     std::vector<FreeFormTarget> reals;
     for (float ControlParameters::*real : CONTROL_REALS) reals.emplace_back(&(loaded.*real));
-    FreeFormResult result = reader.read(reals);
+    // A NaN or an infinity is no setting: the run would carry it into every
+    // envelope and size, and the report would print it.
+    FreeFormResult result = reader.read_finite(reals);
     if (!result.ok()) fail(result, "settings");
 
     // A null item keeps the setting held in memory.
@@ -128,6 +131,13 @@ bool load_control_file_named(std::string_view file_name, ControlParameters& para
         }
         try {
             const std::vector<FormatValue> values = control_layout.read({line}, 2);
+            for (std::size_t v = 0; v < values.size(); ++v) {
+                if (!std::isfinite(std::get<float>(values[v]))) {
+                    throw FileError("Data line of file \"" + std::string(file_name) + "\", line " +
+                                    std::to_string(lines.line_number()) + ", value " + std::to_string(v + 1) +
+                                    ": not a number within the range of a real");
+                }
+            }
             table.push_back({std::get<float>(values[0]), std::get<float>(values[1])});
         } catch (const FormatReadError& error) {
             throw FileError("Control file " + std::string(file_name) + ", line " + std::to_string(lines.line_number()) +
@@ -146,6 +156,20 @@ std::vector<std::string> control_file_lines(std::string_view file_name, const Co
     static const Format reals_layout(CONTROL_REALS_FORMAT);
     static const Format integers_layout(CONTROL_INTEGERS_FORMAT);
     static const Format control_layout(HGL_CONTROL_FORMAT);
+
+    // A NaN or an infinity would be written as a word that no reader of the
+    // file takes back as a setting.
+    auto refuse_not_finite = [&](float value, int line, int position) {
+        if (std::isfinite(value)) return;
+        throw FileError("Control file " + std::string(file_name) + " not written: value " + std::to_string(position) +
+                        " of line " + std::to_string(line) + " is not a number within the range of a real");
+    };
+    for (std::size_t k = 0; k < CONTROL_REALS.size(); ++k)
+        refuse_not_finite(p.*CONTROL_REALS[k], 1, static_cast<int>(k) + 1);
+    for (std::size_t k = 0; k < controls.controls.size(); ++k) {
+        refuse_not_finite(controls.controls[k].node_number, static_cast<int>(k) + 3, 1);
+        refuse_not_finite(controls.controls[k].elevation, static_cast<int>(k) + 3, 2);
+    }
 
     std::vector<std::string> lines;
     std::vector<FormatValue> reals;

@@ -126,13 +126,15 @@ LauncherCommand read_launcher_command(Window& window)
     LauncherCommand command;
     if (!file_exists(LAUNCHER_COMMAND_FILE)) return command;
 
+    // A reply left by an earlier run would tell the launcher that this one
+    // succeeded: only a run that reaches its end replies.  The old reply goes
+    // before the command file, so that a run killed between the two leaves
+    // its command file and no reply, never a reply beside no command file.
     // The command file serves one start only: it goes even when it cannot
     // be followed, so that the next start is an ordinary one.
     std::vector<std::string> lines = read_text_lines(LAUNCHER_COMMAND_FILE);
-    delete_file(LAUNCHER_COMMAND_FILE);
-    // A reply left by an earlier run would tell the launcher that this one
-    // succeeded: only a run that reaches its end replies.
     delete_file(LAUNCHER_REPLY_FILE);
+    delete_file(LAUNCHER_COMMAND_FILE);
 
     if (lines.size() < LAUNCHER_NEEDED_LINES) refuse_command_line(window, static_cast<int>(lines.size()) + 1);
     static const Format study_format(LAUNCHER_STUDY_FORMAT);

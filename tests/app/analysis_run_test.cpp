@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/text_file.h"
 #include "records/model_list.h"
 #include "support/program_run.h"
+#include "support/record_edits.h"
 #include "support/report_delimiters.h"
 #include "support/session_test.h"
 #include "support/small_studies.h"
@@ -723,6 +725,82 @@ TEST_F(AnalysisRunTest, ListNamingNoMapRunsOnTheStudyItself)
         EXPECT_EQ(report.at(3), blanks(20) + "*   FOR STUDY ID [AB]   *");
         EXPECT_EQ(test::report_delimiters(report).size(), 30u);
         EXPECT_EQ(test::TemporaryDirectory::get("QEVCOM2.DAT"), launched ? "99\r\n" : "");
+    }
+}
+
+}  // namespace
+}  // namespace velm
+
+namespace velm {
+namespace {
+
+using test::set_record_value;
+
+// A NaN or an infinity in any storm event's model file or in a map's
+// results file is no data: the run stops naming the file and the record,
+// and the study keeps its earlier report.
+TEST_F(AnalysisRunTest, NotANumberInALaterStormEventOrAResultsFileStopsTheRun)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float infinity = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* name;
+        std::string file;
+        std::size_t record;
+        std::size_t position;
+        float value;
+        std::string message;
+    };
+    // A results group is records 1 to 61: the element record is record 2,
+    // the hydrology record record 4.
+    const std::vector<Case> cases = {
+        {"model type of storm event 1", "AB0101ZZ.Z11", 2, 1, nan,
+         "AB0101ZZ.Z11: record 2: the value nan is not a number within the range of a real"},
+        {"return frequency of storm event 2", "AB0101ZZ.Z12", 12, 1, nan,
+         "AB0101ZZ.Z12: record 12: the value nan is not a number within the range of a real"},
+        {"subarea rule of storm event 2", "AB0101ZZ.Z12", 4, 1, infinity,
+         "AB0101ZZ.Z12: record 4: the value inf is not a number within the range of a real"},
+        {"return frequency of storm event 3", "AB0101ZZ.Z13", 12, 1, -infinity,
+         "AB0101ZZ.Z13: record 12: the value -inf is not a number within the range of a real"},
+        {"header value of storm event 2 the run does not use", "AB0101ZZ.Z12", 7, 1, nan,
+         "AB0101ZZ.Z12: record 7: the value nan"},
+        {"upstream node of a result", "AB0101ZZ.ZZZ", 2, 1, nan,
+         "AB0101ZZ.ZZZ', record 2: value 1 of the element record is NaN, not a number within the range of a real"},
+        {"travel time of a result", "AB0102ZZ.ZZZ", 4, 17, infinity,
+         "AB0102ZZ.ZZZ', record 4: value 17 of the hydrology record is Infinity, not a number within the range"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        StudyBuilder study("AB", 6, 3);
+        study.add_node(10101.0f, 150.0f, {10.0f, 12.0f, 14.0f});
+        study.add_node(10102.0f, 140.0f, {10.0f, 12.0f, 14.0f});
+        study.add_node(10203.0f, 130.0f, {14.0f, 16.0f, 18.0f});
+        study.add_initial_link(10101.0f, 10102.0f, 500.0f);
+        study.add_link(10102.0f, 10203.0f, 600.0f, test::Element::pipe(2.0f));
+        study.add_subarea(10101.0f, 4.0f);
+        study.write(directory.path());
+        {
+            // The study as written runs to its end.
+            test::TemporaryDirectory unspoiled;
+            study.write(unspoiled.path());
+            launch_execute(1);
+            ASSERT_EQ(run({}), "analysis run done");
+        }
+        window_ = test::ScriptedWindow();
+        set_record_value(c.file, c.record, c.position, c.value);
+        launch_execute(1);
+        test::TemporaryDirectory::put("ABTRVLZZ.DIA", "an earlier report\r\n");
+
+        try {
+            run({});
+            ADD_FAILURE() << "the run went on";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(read_whole_file("ABTRVLZZ.DIA"), "an earlier report\r\n");
+        EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
     }
 }
 

@@ -322,7 +322,7 @@ INSTANTIATE_TEST_SUITE_P(
                         const std::size_t k = addition_at_10104(f);
                         const ModelGroup moved = f.groups[k];
                         f.groups.erase(f.groups.begin() + static_cast<std::ptrdiff_t>(k));
-                        const std::size_t after = index_of(f, 10101.0f, 10103.0f, 21);
+                        const std::size_t after = index_of(f, 10101.0f, 10103.0f, 22);  // type 6: code 22
                         f.groups.insert(f.groups.begin() + static_cast<std::ptrdiff_t>(after) + 1, moved);
                     },
                     "     * CAUTION: Subareas that are NOT added to respective node number",

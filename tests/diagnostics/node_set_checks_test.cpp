@@ -299,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(Studies, StudyNetwork,
                                            // headwater nor its tributary of the confluence at 10103.
                                            ModelFault{"InitialSubareaMissing",
                                                       [](int map, ModelFile& f) {
-                                                          if (map == 101) erase_groups(f, 21, 10102.0f);
+                                                          if (map == 101)
+                                                              erase_groups(f, 22, 10102.0f);  // type 6: code 22
                                                       },
                                                       lines_of({{REPORT_RULE},
                                                                 HEADWATER_HEADING,

@@ -105,13 +105,42 @@ TEST(ModelResultsFile, BrokenFilesNameTheFileAndRecord)
          {one, element, {}, RecordBytes(26 * 4), RecordBytes(20 * 4), RecordBytes(4)},
          "record 7"},
     };
-    // A whole group whose upstream node is no number.
-    std::vector<float> element_values(RESULTS_ELEMENT_VALUES, 0.0f);
-    element_values[0] = std::numeric_limits<float>::quiet_NaN();
-    std::vector<RecordBytes> nan_group{
-        one, floats_payload(element_values), {}, RecordBytes(26 * 4), RecordBytes(20 * 4), RecordBytes(4)};
-    for (int row = 0; row < RESULTS_FIXED_TABLE_ROWS; ++row) nan_group.push_back(RecordBytes(5 * 4));
-    cases.push_back({"a NaN upstream node", nan_group, "results group 1: a value that is not a number"});
+    // A whole group with one value spoiled: `record` 2 is the element
+    // record, 4 the hydrology record.
+    auto group_with = [&](int record, int position, float value) {
+        std::vector<float> element_values(RESULTS_ELEMENT_VALUES, 0.0f);
+        std::vector<float> hydrology_values(RESULTS_HYDROLOGY_VALUES, 0.0f);
+        (record == 2 ? element_values : hydrology_values)[static_cast<std::size_t>(position - 1)] = value;
+        std::vector<RecordBytes> group{
+            one,           floats_payload(element_values), {}, floats_payload(hydrology_values), RecordBytes(20 * 4),
+            RecordBytes(4)};
+        for (int row = 0; row < RESULTS_FIXED_TABLE_ROWS; ++row) group.push_back(RecordBytes(5 * 4));
+        return group;
+    };
+    cases.push_back({"a NaN upstream node", group_with(2, 1, std::numeric_limits<float>::quiet_NaN()),
+                     "record 2: value 1 of the element record is NaN, not a number"});
+    // Every value the statistics take, in the second group of the file
+    // (records 62 to 122; its element record is 63, its hydrology record 65).
+    const float infinity = std::numeric_limits<float>::infinity();
+    const struct {
+        int record;
+        int position;
+        const char* kind;
+    } taken[] = {{2, 1, "element"},   {2, 2, "element"},   {4, 3, "hydrology"},
+                 {4, 4, "hydrology"}, {4, 6, "hydrology"}, {4, 17, "hydrology"}};
+    for (const auto& t : taken) {
+        for (const auto& [bad, shown] : {std::pair{std::numeric_limits<float>::quiet_NaN(), "NaN"},
+                                         std::pair{infinity, "Infinity"}, std::pair{-infinity, "-Infinity"}}) {
+            std::vector<RecordBytes> records = group_with(2, 1, 1.0f);
+            const std::vector<RecordBytes> spoiled = group_with(t.record, t.position, bad);
+            records.insert(records.end(), spoiled.begin(), spoiled.end());
+            cases.push_back({std::string(shown) + " at value " + std::to_string(t.position) + " of the " + t.kind +
+                                 " record of group 2",
+                             records,
+                             "record " + std::to_string(61 + t.record) + ": value " + std::to_string(t.position) +
+                                 " of the " + t.kind + " record is " + shown + ", not a number"});
+        }
+    }
     for (const Case& c : cases) {
         replace_file_atomically("AB0101ZZ.ZZZ", encode_records(c.records));
         try {

@@ -2,8 +2,12 @@
 // model type, and leaving the module.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "editor_study.h"
 #include "platform/files.h"
+#include "records/model_list.h"
+#include "support/record_edits.h"
 
 namespace velm {
 namespace {
@@ -28,6 +32,22 @@ TEST_F(EditorTest, StudyPromptTakesTwoLettersWithAStringIndex)
     EXPECT_EQ(window_.beeps(), 1);
     EXPECT_FALSE(file_exists("ABHISTZZ.DAT")) << "leaving creates no log";
     EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
+}
+
+// The model type comes from value 2 of the study's first model file: a
+// value that is no number is refused naming the file and the record.
+TEST_F(EditorTest, AModelTypeThatIsNoNumberIsRefused)
+{
+    write_study(test::editor_study());
+    const std::string model_file = read_model_list_file("ABTRVLZZ.Z11").entries.at(0).model_file_name();
+    test::set_record_value(model_file, 2, 1, std::numeric_limits<float>::quiet_NaN());
+    try {
+        run_module({"", "AB"});
+        ADD_FAILURE() << "the module went on";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(model_file + ": record 2: the value nan"), std::string::npos)
+            << error.what();
+    }
 }
 
 TEST_F(EditorTest, ModuleMenuOffersTheOptionsOfTheModelType)

@@ -86,7 +86,7 @@ TEST_F(SampleStudyEditTest, SubareaPipeAndStreetEditsFromTheMainMenu)
         EXPECT_TRUE(header.empty());
         std::size_t subarea_group = 0;
         for (std::size_t g = 0; g < after.groups.size(); ++g)
-            if (after.groups[g].process_code() == 21 &&
+            if (after.groups[g].process_code() == 22 &&
                 group_subarea_number(after.groups[g], after.layout_of(after.groups[g])) == 230101.0f)
                 subarea_group = g + 1;
         ASSERT_NE(subarea_group, 0u);
@@ -163,6 +163,38 @@ TEST_F(SampleStudyEditTest, LaunchedEditRepliesAndARefusedLaunchedStudyDoesNot)
                   std::string::npos);
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     }
+}
+
+// The sample's initial subareas carry their times of concentration: the Tc
+// screen of subarea 230302 shows each storm event's time, inside the range
+// the screen allows, and BACK leaves every file as it was.
+TEST_F(SampleStudyEditTest, TimeOfConcentrationScreenShowsTheSubareasTimes)
+{
+    const std::map<std::string, std::string> before = {{"SA2303ZZ.Z11", TemporaryDirectory::get("SA2303ZZ.Z11")},
+                                                       {"SA2303ZZ.Z12", TemporaryDirectory::get("SA2303ZZ.Z12")}};
+    const std::vector<std::string> typed = {"", "4", "", "SA", "2", "230302", "B", "E", "EX"};
+    EXPECT_EQ(test::run_program_to_stop(session_, window_, typed), "run_network_editor_module: EXIT");
+
+    const std::string& screen = window_.reads().at(6);  // at the first Tc entry
+    ASSERT_EQ(test::snapshot_text(screen, 5, 2, 31), "CURRENT SUBAREA [230302.0] TIME") << window_.dump();
+    struct Row {
+        int row;
+        std::string frequency;  // years, as shown
+        float minutes;          // the event's Tc in the model file
+    };
+    const Row rows[] = {{6, " 10", 14.0f}, {7, " 25", 12.0f}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.row);
+        EXPECT_EQ(test::snapshot_text(screen, 7, r.row, 3), r.frequency);
+        const std::string shown = test::snapshot_text(screen, 20, r.row, 7);
+        ASSERT_EQ(shown.front(), '[');
+        const float tc = std::stof(shown.substr(1, 5));
+        EXPECT_EQ(tc, r.minutes);
+        EXPECT_GE(tc, 5.0f);
+        EXPECT_LE(tc, 30.0f);
+    }
+    EXPECT_EQ(test::snapshot_text(screen, 5, 11, 56), "Note: Allowable Value for Tc is between [5.0] and [30.0]");
+    for (const auto& [name, bytes] : before) EXPECT_TRUE(TemporaryDirectory::get(name) == bytes) << name;
 }
 
 }  // namespace

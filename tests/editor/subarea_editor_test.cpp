@@ -2,6 +2,8 @@
 // concentration carried into every storm event's model file and the log.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "editor_study.h"
 #include "platform/text_file.h"
 #include "records/model_file.h"
@@ -54,22 +56,76 @@ TEST_F(EditorTest, LandUseCellChangeReachesEveryStormEventAndTheLog)
     EXPECT_EQ(log[8], "\f");
 }
 
+// A county study's initial subareas are code-22 groups that open with the
+// subarea's time of concentration of each storm event.
 TEST_F(EditorTest, TimeOfConcentrationPerStormEventInACountyStudy)
 {
-    write_study(test::editor_study(6));
+    test::StudyBuilder study = test::editor_study(6);
+    study.subarea(10101.0f).time_of_concentration(1) = 14.0f;  // min
+    study.subarea(10101.0f).time_of_concentration(2) = 11.0f;
+    write_study(study);
     const ModelFile before = read_model_file("AB0101ZZ.Z12");
     EXPECT_EQ(run_module({"", "AB", "2", "10101", "12", "15.5", "E", "EX"}), 0u) << window_.dump();
-    EXPECT_EQ(subarea_group(read_model_file("AB0101ZZ.Z11"), 10101.0f, 21).values[0], 12.0f);
+    EXPECT_EQ(subarea_group(read_model_file("AB0101ZZ.Z11"), 10101.0f, 22).values[0], 12.0f);
     const ModelFile after = read_model_file("AB0101ZZ.Z12");
-    const ModelGroup& group = subarea_group(after, 10101.0f, 21);
+    const ModelGroup& group = subarea_group(after, 10101.0f, 22);
     EXPECT_EQ(group.values[0], 15.5f);
-    const ModelGroup& old_group = subarea_group(before, 10101.0f, 21);
+    const ModelGroup& old_group = subarea_group(before, 10101.0f, 22);
     for (std::size_t k = 1; k < group.values.size(); ++k) EXPECT_EQ(group.values[k], old_group.values[k]) << k;
     const std::vector<std::string> log = read_text_lines("ABHISTZZ.DAT");
     ASSERT_GE(log.size(), 8u);
     EXPECT_EQ(log[2], "     Subarea Tc Data (Previous)/Current:");
-    EXPECT_EQ(log[6], "     10101.0       10.         (150.0)  12.0");
-    EXPECT_EQ(log[7], "                   25.         (150.0)  15.5");
+    EXPECT_EQ(log[6], "     10101.0       10.         ( 14.0)  12.0");
+    EXPECT_EQ(log[7], "                   25.         ( 11.0)  15.5");
+}
+
+// A subarea edit rewrites every storm event's model file in the current
+// header layout: a file from an older hydrology program (a 10-section street
+// table) gets the 40 missing sections as zeros and is kept as it was in
+// "TEMP.DAT".  An edit left with BACK only read the files: none is rewritten.
+TEST_F(EditorTest, SubareaEditsWriteOldHeadersInTheCurrentLayout)
+{
+    struct Case {
+        const char* name;
+        int model_type;
+        std::vector<std::string> typed;  // after the study
+        bool rewritten;
+    };
+    const Case cases[] = {
+        {"land-use cells (option 1)", 3, {"1", "10101", "2", "5", "3", "1.5", "E", "E", "EX"}, true},
+        {"time of concentration (option 2)", 6, {"2", "10101", "12", "15.5", "E", "EX"}, true},
+        {"BACK at the time of concentration", 6, {"2", "10101", "B", "E", "EX"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory dir;
+        test::editor_study(c.model_type).write(dir.path());
+        TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+        // Storm event 2 comes from an older hydrology program.
+        ModelFile old = read_model_file("AB0101ZZ.Z12");
+        old.header.values.erase(old.header.values.begin() + 157, old.header.values.begin() + 517);
+        write_model_file("AB0101ZZ.Z12", old);
+        const std::string old_bytes = TemporaryDirectory::get("AB0101ZZ.Z12");
+
+        std::vector<std::string> typed{"", "AB"};
+        typed.insert(typed.end(), c.typed.begin(), c.typed.end());
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run_module(typed), 0u) << window_.dump();
+        if (!c.rewritten) {
+            EXPECT_TRUE(TemporaryDirectory::get("AB0101ZZ.Z12") == old_bytes);
+            EXPECT_FALSE(std::filesystem::exists("TEMP.DAT"));
+            continue;
+        }
+        EXPECT_TRUE(TemporaryDirectory::get("TEMP.DAT") == old_bytes);
+        const ModelFile upgraded = read_model_file("AB0101ZZ.Z12");
+        ASSERT_EQ(upgraded.header.length(), FULL_HEADER_VALUES);
+        for (int k = 1; k <= 157; ++k) EXPECT_EQ(upgraded.header.value(k), old.header.value(k)) << k;
+        for (int k = 158; k <= 517; ++k) EXPECT_EQ(upgraded.header.value(k), 0.0f) << k;
+        for (int k = 158; k <= OLD_FULL_HEADER_VALUES; ++k)
+            EXPECT_EQ(upgraded.header.value(k + 360), old.header.value(k)) << k;
+        ASSERT_EQ(upgraded.groups.size(), old.groups.size());
+        EXPECT_EQ(read_model_file("AB0101ZZ.Z11").header.length(), FULL_HEADER_VALUES);
+    }
 }
 
 TEST_F(EditorTest, RefusedAndAbandonedSubareaEditsLeaveEveryFile)
@@ -109,7 +165,7 @@ TEST_F(EditorTest, TimeOfConcentrationOfStormEventsAfterTheThirdIsKept)
     EXPECT_EQ(run_module({"", "AB", "2", "10101", "12", "13", "14", "E", "EX"}), 0u) << window_.dump();
     for (int event = 1; event <= 3; ++event) {
         const ModelFile file = read_model_file("AB0101ZZ.Z1" + std::to_string(event));
-        EXPECT_EQ(subarea_group(file, 10101.0f, 21).values[0], 11.0f + static_cast<float>(event)) << event;
+        EXPECT_EQ(subarea_group(file, 10101.0f, 22).values[0], 11.0f + static_cast<float>(event)) << event;
     }
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.Z14"), fourth);
 }

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "records/model_file.h"
 #include "records/model_list.h"
 #include "support/program_run.h"
+#include "support/record_edits.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
 
@@ -239,6 +242,29 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
     }
 }
 
+// A header value of the first model file that is no number (here the GIS
+// update option) is refused naming the file and the record, before any
+// file is touched.
+TEST_F(GisUpdateModuleTest, AFirstModelFileHeaderValueThatIsNoNumberIsRefused)
+{
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()}) {
+        SCOPED_TRACE(bad);
+        TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::gis_study(3).write(".");
+        test::set_record_value("AB1234ZZ.Z11", 9, 1, bad);
+        const Files before = TemporaryDirectory::snapshot();
+        try {
+            run({"", "7", "", "AB"});
+            ADD_FAILURE() << "the update went on";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("AB1234ZZ.Z11: record 9: the value "), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(TemporaryDirectory::snapshot(), before);
+    }
+}
+
 TEST_F(GisUpdateModuleTest, AModelFileThatDoesNotWalkIsLeftAsItIs)
 {
     test::StudyBuilder study = test::gis_study(3);
@@ -329,7 +355,9 @@ TEST_F(GisUpdateModuleTest, SampleStudyUpdatedFromItsOwnExportsKeepsItsModelFile
     // The sample's exports hold the data its model files were made from: the
     // update changes nothing, not even the depth of the open channels, which
     // the model files hold with the freeboard added and the GIS link file
-    // without it (the freeboard comes from the link data base).
+    // without it (the freeboard comes from the link data base), nor the
+    // code-22 initial subareas, whose time of concentration the update keeps
+    // and whose packed length and cell-1 soil it packs again as they stand.
     const fs::path sample = fs::path(VELM_SOURCE_DIR) / "examples" / "sample";
     std::vector<std::string> model_files;
     for (const auto& entry : fs::directory_iterator(sample)) {
@@ -343,8 +371,13 @@ TEST_F(GisUpdateModuleTest, SampleStudyUpdatedFromItsOwnExportsKeepsItsModelFile
     ASSERT_FALSE(model_files.empty());
     for (const std::string& name : model_files) {
         SCOPED_TRACE(name);
-        const ModelFile before = read_model_file(name.substr(0, 6) + "OO." + name.substr(9));
+        const std::string oo = name.substr(0, 6) + "OO." + name.substr(9);
+        EXPECT_TRUE(TemporaryDirectory::get(name) == TemporaryDirectory::get(oo)) << "byte for byte";
+        const ModelFile before = read_model_file(oo);
         const ModelFile after = read_model_file(name);
+        EXPECT_TRUE(std::any_of(before.groups.begin(), before.groups.end(), [](const ModelGroup& g) {
+            return g.process_code() == 22;
+        })) << "the initial subareas are code-22 groups";
         EXPECT_EQ(after.header.values, before.header.values);
         ASSERT_EQ(after.groups.size(), before.groups.size());
         for (std::size_t g = 0; g < after.groups.size(); ++g) {

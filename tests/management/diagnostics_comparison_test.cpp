@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <set>
 
 #include "management/settings_changes.h"
 #include "management/toolset_entry_check.h"
@@ -220,46 +222,99 @@ TEST_F(DiagnosticsComparisonTest, NodeSetBlocksAfterTheLastListAreComparedAsBloc
         << "and nothing of it as links";
 }
 
-TEST_F(DiagnosticsComparisonTest, MissingInputsLeaveTheReportAsItIs)
+// Every input the comparison cannot use leaves the scenario's report and the
+// files as they are, and the window says which file and why before the run
+// ends (the user presses Return to read it).
+TEST_F(DiagnosticsComparisonTest, AComparisonThatCannotBeMadeSaysWhyAndWritesNothing)
 {
-    for (const char* missing : {"SAcontz1.zzz", "SAtoolzz.set", "SATRVLZ1.DIA"}) {
-        SCOPED_TRACE(missing);
-        const std::string kept = test::TemporaryDirectory::get(missing);
-        fs::remove(missing);
-        EXPECT_TRUE(compare().empty());
-        EXPECT_FALSE(fs::exists(missing)) << "nothing is created";
-        test::TemporaryDirectory::put(missing, kept);
-    }
-    test::TemporaryDirectory::put("SAtoolzz.set", "0\r\n0\r\n");
-    EXPECT_TRUE(compare().empty()) << "a short tool-status file";
-}
-
-TEST_F(DiagnosticsComparisonTest, ReportsThatAreNotCompleteDiagnosticsReportsAreRefused)
-{
-    Lines shifted = report_;
-    shifted[1] = " " + shifted[1];
-    write_text_lines("SATRVLZ1.DIA", shifted);
-    try {
-        compare_diagnostics_files(session_, "SA");
-        ADD_FAILURE() << "not refused";
-    } catch (const ProgramStop&) {
-    }
-    EXPECT_NE(window_.transcript().find("  *** Fatal Error: [SATRVLZ1.DIA] is not an QEV VELM Diagnostics File"),
-              std::string::npos);
-
-    // A report that ends after the subarea checks (a curve-number study's).
     const auto cross_check =
         std::find(report_.begin(), report_.end(), "     * Check Subarea Data Base (FATAL ERRORs!) *");
     ASSERT_NE(cross_check, report_.end());
-    write_text_lines("SATRVLZ1.DIA", Lines(report_.begin(), cross_check));
-    try {
-        compare_diagnostics_files(session_, "SA");
-        ADD_FAILURE() << "not refused";
-    } catch (const ProgramStop&) {
+    Lines shifted = report_;
+    shifted[1] = " " + shifted[1];
+    struct Case {
+        const char* cause;
+        std::string file;                     // the input the case changes
+        std::optional<std::string> contents;  // nothing: the file is removed
+        std::string message;                  // on the window
+        bool ends_the_run;                    // a report refused as not one
+    };
+    const auto text = [](const Lines& lines) {
+        std::string all;
+        for (const std::string& line : lines) all += line + "\r\n";
+        return all;
+    };
+    const Case cases[] = {
+        {"no baseline report", "SATRVLZ1.DIA", std::nullopt, "  *** NO EXCEPTION REPORT: [SATRVLZ1.DIA] DOES NOT EXIST",
+         false},
+        {"no scenario report", "SATRVLZZ.DIA", std::nullopt, "  *** NO EXCEPTION REPORT: [SATRVLZZ.DIA] DOES NOT EXIST",
+         false},
+        {"no baseline control file", "SAcontz1.zzz", std::nullopt,
+         "  *** NO EXCEPTION REPORT: [SAcontz1.zzz] DOES NOT EXIST", false},
+        {"short baseline control file", "SAcontz1.zzz", "1.0 2.0\r\n",
+         "  *** NO EXCEPTION REPORT: [SAcontz1.zzz] IS NOT A COMPLETE CONTROL FILE", false},
+        {"no tool-status file", "SAtoolzz.set", std::nullopt,
+         "  *** NO EXCEPTION REPORT: [SAtoolzz.set] DOES NOT EXIST", false},
+        {"short tool-status file", "SAtoolzz.set", "0\r\n0\r\n",
+         "  *** NO EXCEPTION REPORT: [SAtoolzz.set] DOES NOT HOLD 100 TOOL FLAGS", false},
+        {"baseline report of another program", "SATRVLZ1.DIA", text(shifted),
+         "  *** Fatal Error: [SATRVLZ1.DIA] is not an QEV VELM Diagnostics File", true},
+        {"incomplete baseline report", "SATRVLZ1.DIA", text(Lines(report_.begin(), cross_check)),
+         "  *** Fatal Error: [SATRVLZ1.DIA] is not a Complete QEV VELM Diagnostics File", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cause);
+        const std::string kept = test::TemporaryDirectory::get(c.file);
+        const std::string scenario_report = test::TemporaryDirectory::get("SATRVLZZ.DIA");
+        if (c.contents) {
+            test::TemporaryDirectory::put(c.file, *c.contents);
+        } else {
+            fs::remove(c.file);
+        }
+        std::set<std::string> files;
+        for (const auto& entry : fs::directory_iterator(fs::current_path())) files.insert(entry.path().filename());
+
+        window_.type("");
+        bool ended = false;
+        try {
+            compare_diagnostics_files(session_, "SA");
+        } catch (const ProgramStop&) {
+            ended = true;
+        }
+        EXPECT_EQ(ended, c.ends_the_run);
+        EXPECT_EQ(window_.lines_left(), 0u) << "the message waits for Return";
+        ASSERT_FALSE(window_.reads().empty());
+        EXPECT_NE(window_.reads().back().find(c.message), std::string::npos) << window_.reads().back();
+
+        std::set<std::string> now;
+        for (const auto& entry : fs::directory_iterator(fs::current_path())) now.insert(entry.path().filename());
+        EXPECT_EQ(now, files) << "no file is created or removed";
+        if (c.file != "SATRVLZZ.DIA") {
+            EXPECT_TRUE(test::TemporaryDirectory::get("SATRVLZZ.DIA") == scenario_report) << "nothing is appended";
+        }
+        test::TemporaryDirectory::put(c.file, kept);
     }
-    EXPECT_NE(window_.transcript().find("[SATRVLZ1.DIA] is not a Complete QEV VELM Diagnostics File"),
-              std::string::npos);
-    EXPECT_EQ(read_text_lines("SATRVLZZ.DIA"), report_);
+}
+
+// A control file with a setting that is no number holds no settings to
+// compare: the report stays as it is, as with a short control file.
+TEST_F(DiagnosticsComparisonTest, ASettingThatIsNoNumberLeavesTheReportAsItIs)
+{
+    for (const char* control : {"SAcontz1.zzz", "SAcontzz.zzz"}) {
+        for (const char* bad : {"     NaN", "Infinity", "   -1e39"}) {
+            SCOPED_TRACE(std::string(control) + " holding " + bad);
+            const std::string kept = test::TemporaryDirectory::get(control);
+            std::string spoiled = kept;
+            spoiled.replace(10, 8, bad);  // the second setting, the maximum clearance
+            test::TemporaryDirectory::put(control, spoiled);
+            window_.type("");
+            EXPECT_TRUE(compare().empty());
+            EXPECT_NE(window_.reads().back().find("IS NOT A COMPLETE CONTROL FILE"), std::string::npos)
+                << window_.reads().back();
+            EXPECT_EQ(test::TemporaryDirectory::get(control), spoiled);
+            test::TemporaryDirectory::put(control, kept);
+        }
+    }
 }
 
 // A scenario report that cannot be written is refused, naming it, before

@@ -111,8 +111,10 @@ TEST(ModelFileRewrite, SubareaAttributeCopyChangesOnlyTheSubareasPartsInEveryLay
                           {"old compact, type 7", 7.0f, OLD_COMPACT_HEADER_VALUES}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ModelFile before = make_file(c.value_2, c.header_length, EVERY_FAMILY);
+        // An old header comes out in the current layout; the groups follow it.
+        ModelFile before = make_file(c.value_2, c.header_length, EVERY_FAMILY);
         ModelFile file = before;
+        upgrade_model_file_layout(before);
         ModelEditBuffer buffer;
         StreetSectionEdit street;
         buffer.land_use_table.cell(1) = {5.0f, 2.0f, 3.5f};
@@ -122,7 +124,8 @@ TEST(ModelFileRewrite, SubareaAttributeCopyChangesOnlyTheSubareasPartsInEveryLay
             rewrite_model_file(file, {RewriteMode::CopyMode, 10020.0f, 1, EditorOption::SubareaAttributes}, buffer,
                                street, "AB0100ZZ.Z11");
         EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(file.header.values, before.header.values) << "a copy pass leaves the header as it stands";
+        EXPECT_EQ(result.upgraded, c.header_length != before.header.length());
+        EXPECT_EQ(file.header.values, before.header.values) << "a copy pass changes no header value";
 
         // The three groups of subarea 10020 (codes 33, 2 and 82) get the
         // buffer's cells; their packed code 2 stays 2.  Nothing else differs.
@@ -418,16 +421,26 @@ TEST(StreetSectionTable, AFullTableRefusesTheEditAndLeavesTheFile)
 
 // ---------------------------------------------------------------- header upgrade
 
-TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByTheLinkEditAndKeptInTempDat)
+// Every pass that rewrites a file (a link edit, and the copy passes of the
+// subarea attribute and time-of-concentration edits) writes an old header
+// in the current layout and keeps the old file in "TEMP.DAT".
+TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByEveryWritingPassAndKeptInTempDat)
 {
     struct Case {
         float value_2;
         int old_length, kept, new_length;
+        RewritePass pass;  // of a link or subarea no group holds: only the upgrade changes the file
     };
-    const Case cases[] = {{3.0f, OLD_FULL_HEADER_VALUES, 157, FULL_HEADER_VALUES},
-                          {8.0f, OLD_COMPACT_HEADER_VALUES, 161, COMPACT_HEADER_VALUES}};
+    const RewritePass link_edit{RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement};
+    const RewritePass subarea_copy{RewriteMode::CopyMode, 10099.0f, 1, EditorOption::SubareaAttributes};
+    const RewritePass tc_copy{RewriteMode::CopyMode, 10099.0f, 1, EditorOption::TimeOfConcentration};
+    const Case cases[] = {{3.0f, OLD_FULL_HEADER_VALUES, 157, FULL_HEADER_VALUES, link_edit},
+                          {8.0f, OLD_COMPACT_HEADER_VALUES, 161, COMPACT_HEADER_VALUES, link_edit},
+                          {3.0f, OLD_FULL_HEADER_VALUES, 157, FULL_HEADER_VALUES, subarea_copy},
+                          {8.0f, OLD_COMPACT_HEADER_VALUES, 161, COMPACT_HEADER_VALUES, subarea_copy},
+                          {6.0f, OLD_FULL_HEADER_VALUES, 157, FULL_HEADER_VALUES, tc_copy}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.old_length);
+        SCOPED_TRACE(std::to_string(c.old_length) + " option " + std::to_string(static_cast<int>(c.pass.option)));
         TemporaryDirectory dir;
         const ModelFile old_file =
             make_file(c.value_2, c.old_length,
@@ -443,8 +456,7 @@ TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByTheLinkEditAndKeptInTempDat)
         ModelEditBuffer buffer;
         buffer.edit_node_pair = {10070.0f, 10070.0f};  // no such link: only the upgrade changes the file
         StreetSectionEdit street;
-        const RewriteResult result = rewrite_model_file(
-            file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement}, buffer, street, "f");
+        const RewriteResult result = rewrite_model_file(file, c.pass, buffer, street, "f");
         EXPECT_TRUE(result.upgraded);
         ASSERT_EQ(file.header.length(), c.new_length);
         for (int k = 1; k <= c.kept; ++k) EXPECT_EQ(file.header.value(k), old_file.header.value(k)) << k;
@@ -465,20 +477,17 @@ TEST(ModelHeaderUpgrade, OldHeadersAreUpgradedByTheLinkEditAndKeptInTempDat)
     }
 }
 
-TEST(ModelHeaderUpgrade, CurrentHeadersAndSubareaCopiesAreNotUpgraded)
+TEST(ModelHeaderUpgrade, CurrentHeadersAreNotUpgraded)
 {
     TemporaryDirectory dir;
-    ModelFile file = make_file(3.0f, FULL_HEADER_VALUES, {{10010.0f, 10010.0f, 21.0f, 10010.0f}});
-    ModelEditBuffer buffer;
-    StreetSectionEdit street;
-    EXPECT_FALSE(rewrite_model_file(file, {RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement},
-                                    buffer, street, "f")
-                     .upgraded);
-    ModelFile old = make_file(3.0f, OLD_FULL_HEADER_VALUES, {{10010.0f, 10010.0f, 21.0f, 10010.0f}});
-    EXPECT_FALSE(rewrite_model_file(old, {RewriteMode::CopyMode, 10010.0f, 1, EditorOption::SubareaAttributes}, buffer,
-                                    street, "f")
-                     .upgraded);
-    EXPECT_EQ(old.header.length(), OLD_FULL_HEADER_VALUES);
+    for (const RewritePass& pass : {RewritePass{RewriteMode::LinkEditMode, 0.0f, 0, EditorOption::LinkPrimaryElement},
+                                    RewritePass{RewriteMode::CopyMode, 10010.0f, 1, EditorOption::SubareaAttributes}}) {
+        ModelFile file = make_file(3.0f, FULL_HEADER_VALUES, {{10010.0f, 10010.0f, 21.0f, 10010.0f}});
+        ModelEditBuffer buffer;
+        StreetSectionEdit street;
+        EXPECT_FALSE(rewrite_model_file(file, pass, buffer, street, "f").upgraded);
+        EXPECT_EQ(file.header.length(), FULL_HEADER_VALUES);
+    }
     EXPECT_FALSE(file_exists(OLD_MODEL_FILE_COPY));
 }
 

@@ -8,6 +8,7 @@
 #include "support/study_builder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -18,6 +19,7 @@
 
 #include "platform/files.h"
 #include "platform/text_file.h"
+#include "records/model_group_rewriters.h"
 #include "records/study_names.h"
 #include "support/temporary_directory.h"
 
@@ -452,7 +454,7 @@ TEST(StudyBuilder, ModelFileWalksEachStreamBeforeItsConfluence)
 {
     const ModelFile file = small_confluence().model_file(101, 1);
     const std::vector<CodeAndNodes> expected = {
-        {21, 10101.0f, 10103.0f}, {1, 10103.0f, 10103.0f},  {21, 10102.0f, 10103.0f},
+        {22, 10101.0f, 10103.0f}, {1, 10103.0f, 10103.0f},  {22, 10102.0f, 10103.0f},
         {1, 10103.0f, 10103.0f},  {41, 10103.0f, 10104.0f}, {81, 10104.0f, 10104.0f},
     };
     EXPECT_EQ(groups_of(file), expected);
@@ -460,11 +462,51 @@ TEST(StudyBuilder, ModelFileWalksEachStreamBeforeItsConfluence)
     EXPECT_EQ(file.groups[3].values, (std::vector<float>{2.0f, 2.0f}));
 }
 
+// An initial subarea's group: in model type 6 a code-22 group holding the
+// subarea's time of concentration of the storm event, the downstream
+// elevation, the flow-path length packed with the rainfall digit and the
+// headwater elevation / 10000 in cell 1's soil; elsewhere a code-21 group
+// holding the two elevations and the length.
+TEST(StudyBuilder, InitialSubareaGroupByModelType)
+{
+    struct Case {
+        int model_type;
+        float rainfall;  // subarea column 94
+        float length;    // ft
+        float code;
+        std::array<float, 3> head;  // values 1 to 3 in storm event 2
+        float cell_1_soil;
+    };
+    const Case cases[] = {
+        {6, 3.0f, 500.0f, 22.0f, {9.0f, 110.0f, 50000.3f}, 2.0f + 120.0f / 10000.0f},
+        {6, 2.0f, 12000.0f, 22.0f, {9.0f, 110.0f, 900000.2f}, 2.0f + 120.0f / 10000.0f},
+        {6, 0.0f, 500.0f, 22.0f, {9.0f, 110.0f, 50000.3f}, 2.0f + 120.0f / 10000.0f},
+        {3, 3.0f, 500.0f, 21.0f, {120.0f, 110.0f, 500.0f}, 2.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.model_type) + " " + std::to_string(c.rainfall) + " " + std::to_string(c.length));
+        StudyBuilder study("AB", c.model_type, 2);
+        study.add_node(10101.0f, 120.0f);
+        study.add_node(10102.0f, 110.0f);
+        study.add_initial_link(10101.0f, 10102.0f, c.length);
+        SubareaRecord& subarea = study.add_subarea(10101.0f, 4.0f, SubareaEntry::Automatic, 1.0f, 2.0f);
+        subarea.time_of_concentration(1) = 12.0f;  // min
+        subarea.time_of_concentration(2) = 9.0f;
+        subarea.column(94) = c.rainfall;
+        const ModelFile file = study.model_file(101, 2);
+        ASSERT_EQ(file.groups.size(), 1u);
+        const ModelGroup& group = file.groups[0];
+        EXPECT_EQ(group.code_value, c.code);
+        EXPECT_EQ((std::array<float, 3>{group.values[0], group.values[1], group.values[2]}), c.head);
+        EXPECT_EQ(group_land_use_table(group, file.layout_of(group)).cell(1).soil_code, c.cell_1_soil);
+    }
+}
+
 TEST(StudyBuilder, SeamsLeaveAndEnterMapsByTheirModelFiles)
 {
     const StudyBuilder study = three_maps(6);
     EXPECT_EQ(study.map_numbers(), (std::vector<int>{101, 102, 203}));
-    const std::vector<CodeAndNodes> map_101 = {{21, 10101.0f, 10102.0f}, {151, 10102.0f, 10102.0f}};
+    const std::vector<CodeAndNodes> map_101 = {{22, 10101.0f, 10102.0f}, {151, 10102.0f, 10102.0f}};
     const std::vector<CodeAndNodes> map_102 = {{152, 10102.0f, 10102.0f},
                                                {61, 10102.0f, 10203.0f},
                                                {81, 10203.0f, 10203.0f},

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "records/link_data_base.h"
 #include "review/link_value_reviews.h"
 #include "review/review_test_fixture.h"
 
@@ -24,8 +26,9 @@ std::vector<TelescopedStringRecord>& string_records(test::StudyBuilder& study, s
 }
 
 // Column 100 is read by its magnitude on the screen; the review stores 1.0
-// for INCLUDE and 0.0 for EXCLUDE, so a negative value, which the analysis
-// reads as "not included", never hides the engineer's choice.
+// for INCLUDE and 0.0 for EXCLUDE (-0.00 where the value was negative), so a
+// negative value, which the analysis reads as "not included", never hides
+// the engineer's choice.
 TEST_F(LinkReviewTest, CostOpinionStatusCases)
 {
     struct Case {
@@ -37,7 +40,7 @@ TEST_F(LinkReviewTest, CostOpinionStatusCases)
         float string_value_29;
     };
     const std::vector<Case> cases = {
-        {0.0f, '2', "2", false, 0.0f, 1.0f}, {0.0f, '2', "1", true, 1.0f, 1.0f},  {-1.0f, '1', "2", true, 0.0f, -1.0f},
+        {0.0f, '2', "2", false, 0.0f, 1.0f}, {0.0f, '2', "1", true, 1.0f, 1.0f},  {-1.0f, '1', "2", true, -0.0f, -1.0f},
         {-1.0f, '1', "1", true, 1.0f, 1.0f}, {2.0f, '2', "2", true, 0.0f, -1.0f}, {1.0f, '1', "1", false, 1.0f, 1.0f},
         {1.0f, '1', "2", true, 0.0f, -1.0f},
     };
@@ -53,6 +56,11 @@ TEST_F(LinkReviewTest, CostOpinionStatusCases)
         study.link(10102.0f, 10103.0f).cost_opinion_status() = c.written;
         string_records(study, 0)[1].telescoped_shape = c.string_value_29;
         test::expect_study_files(study);
+        // The sign of an excluded value reaches the file ("-0.00").
+        for (const LinkRecord& link : read_link_data_base("AB0101ZZ.ZLL", FilePresence::MustExist))
+            if (link.upstream_node() == 10102.0f && link.downstream_node() == 10103.0f) {
+                EXPECT_EQ(std::signbit(link.cost_opinion_status()), std::signbit(c.written));
+            }
         fs::remove_all("expected");
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "records/string_files.h"
 #include "review/review_test_fixture.h"
 
 namespace velm {
@@ -154,6 +155,32 @@ TEST_F(LinkReviewTest, StringRefreshStopsOnceEveryChangedLinkIsMet)
     string_1[1].telescoped_shape = -1.0f;
     string_1[2].telescoped_shape = -2.0f;
     test::expect_study_files(study);
+}
+
+// Strings numbered above 9999 have five-digit file names: the refresh shows
+// the whole name, as it shows the four-digit ones.
+TEST_F(LinkReviewTest, StringRefreshShowsFiveDigitStringFileNames)
+{
+    struct Case {
+        int string_number;
+        std::string file;
+    };
+    const Case cases[] = {{1, "AB0001ZZ.ZST"}, {9999, "AB9999ZZ.ZST"}, {15961, "AB15961ZZ.ZST"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        for (const auto& entry : fs::directory_iterator(fs::current_path())) fs::remove_all(entry.path());
+        test::StudyBuilder study = test::review_study();
+        study.write(fs::current_path());
+        // String 1 renumbered: its index record and its file.
+        StringIndexFile index = read_string_index_file("ABINDXZZ.ZST");
+        index.records.at(0).string_number = c.string_number;
+        write_string_index_file("ABINDXZZ.ZST", index);
+        if (c.string_number != 1) fs::rename("AB0001ZZ.ZST", c.file);
+        const std::size_t first_read = window_.reads().size();
+        review(ReviewTarget::CostOpinionReview, {"10102", "10103", "2", "E", ""});
+        EXPECT_EQ(test::snapshot_text(window_.reads().at(first_read + 4), 1, 6, 80),
+                  "     Update String File [" + c.file + "]" + std::string(80 - 26 - c.file.size(), ' '));
+    }
 }
 
 // A link that stands twice in one string file counts once: the walk goes on

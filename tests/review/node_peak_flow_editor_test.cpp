@@ -41,7 +41,8 @@ protected:
     }
     // Node 10103 with the sources of its six return frequencies (columns
     // 226-231, overridden by 232-237) and old values in every column the
-    // editor may write.
+    // editor may write; no user rate yet (column 273 + i) where the
+    // frequency has a source, and an old value where it has none.
     static test::StudyBuilder study_with_sources(std::array<float, 6> sources, std::array<float, 6> overriding = {},
                                                  int model_type = 3)
     {
@@ -52,7 +53,7 @@ protected:
             node.column(231 + i) = overriding[i - 1];
             node.column(261 + i) = 7.0f;
             node.column(267 + i) = 8.0f;
-            node.column(273 + i) = 9.0f;
+            node.column(273 + i) = sources[i - 1] != 0.0f || overriding[i - 1] != 0.0f ? 0.0f : 9.0f;
         }
         node.total_tributary_area() = 123.456f;  // written back with its three decimals
         return study;
@@ -104,6 +105,52 @@ TEST_F(NodePeakFlowEditorTest, OverridingSourceAndFallingRates)
     EXPECT_EQ(window_.read_positions()[3], std::make_pair(62, 7));
     EXPECT_EQ(window_.read_positions()[5], std::make_pair(62, 7));
     expect_rates(study, {12.5f, 20.0f, 0.0f}, {30.0f, 30.0f});
+    test::expect_study_files(study);
+}
+
+// The user column shows the rate the engineer stored earlier where it is
+// above 0 and the computed rate otherwise, and a RETURN keeps what it shows:
+// reopening a node never puts computed rates over the engineer's own.
+TEST_F(NodePeakFlowEditorTest, ReopenedNodeKeepsTheUserRates)
+{
+    struct Case {
+        const char* name;
+        std::array<float, 6> stored_user;  // columns 274-279 before the editor opens the node
+        std::vector<std::string> shown;    // the user column of the rows, as the table shows it
+        std::vector<float> kept;           // columns 274 onwards after RETURN through the table
+    };
+    const std::vector<Case> cases = {
+        {"all set", {15.0f, 25.0f, 35.0f}, {"15.00", "25.00", "35.00"}, {15.0f, 25.0f, 35.0f}},
+        {"some set", {15.0f, 0.0f, 35.0f}, {"15.00", "20.00", "35.00"}, {15.0f, 20.0f, 35.0f}},
+        {"negative is none", {-1.0f, 25.0f, 35.0f}, {"10.00", "25.00", "35.00"}, {10.0f, 25.0f, 35.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& entry : fs::directory_iterator(fs::current_path())) fs::remove_all(entry.path());
+        test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 30.0f, 0.0f, 0.0f, 0.0f});
+        for (int i = 1; i <= 6; ++i) study.node(10103.0f).column(273 + i) = c.stored_user[i - 1];
+        study.write(fs::current_path());
+        const std::size_t first_read = window_.reads().size();
+        edit({"10103", "", "", "", "E"});
+        for (int i = 1; i <= 3; ++i) {
+            const std::string computer = i == 1 ? "10.00" : i == 2 ? "20.00" : "30.00";
+            expect_text(first_read + 1, 1, 6 + i, table_row(static_cast<char>('0' + i), computer, c.shown[i - 1]));
+        }
+        expect_rates(study, {10.0f, 20.0f, 30.0f, 0.0f}, c.kept);
+        test::expect_study_files(study);
+    }
+}
+
+// Rates typed once stay when the node is opened again and the engineer
+// only presses RETURN through the table.
+TEST_F(NodePeakFlowEditorTest, RatesTypedOnceSurviveASecondVisit)
+{
+    test::StudyBuilder study = study_with_sources({10.0f, 20.0f, 30.0f, 0.0f, 0.0f, 0.0f});
+    study.write(fs::current_path());
+    edit({"10103", "12", "24", "36", "10103", "", "", "", "E"});
+    expect_text(5, 1, 7, table_row('1', "10.00", "12.00"));
+    expect_text(5, 1, 9, table_row('3', "30.00", "36.00"));
+    expect_rates(study, {10.0f, 20.0f, 30.0f, 0.0f}, {12.0f, 24.0f, 36.0f, 0.0f});
     test::expect_study_files(study);
 }
 

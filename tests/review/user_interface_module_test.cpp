@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/stop.h"
+#include "records/model_list.h"
 #include "review/review_study.h"
 #include "review/review_test_fixture.h"
 #include "support/program_run.h"
+#include "support/record_edits.h"
 #include "support/session_test.h"
 
 namespace velm {
@@ -129,6 +133,26 @@ TEST_F(UserInterfaceModuleTest, LaunchedRunsMakeTheSameChangesAndReply)
 
     apply_expected_changes(study);
     test::expect_study_files(study);
+}
+
+// The model type comes from value 2 of the study's first model file: a
+// value that is no number is refused naming the file and the record.
+TEST_F(UserInterfaceModuleTest, AModelTypeThatIsNoNumberIsRefused)
+{
+    study_with_peak_flows().write(fs::current_path());
+    const std::string model_file = read_model_list_file("ABTRVLZZ.Z11").entries.at(0).model_file_name();
+    test::set_record_value(model_file, 2, 1, std::numeric_limits<float>::infinity());
+    LauncherCall call;
+    call.run_count = 1;
+    call.sub_option = 1;
+    call.line = launcher_line("AB");
+    try {
+        run_module(call, {});
+        ADD_FAILURE() << "the module went on";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(model_file + ": record 2: the value inf"), std::string::npos)
+            << error.what();
+    }
 }
 
 TEST_F(UserInterfaceModuleTest, MenuAnswers)

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -245,6 +247,92 @@ TEST_F(ControlFileTest, UnreadableFilesNameTheFileAndLeaveTheSettings)
         EXPECT_EQ(p.min_clearance, 2.5f);
         EXPECT_EQ(p.low_slope_flag_mode, 1);
         EXPECT_EQ(table.count(), 1);
+    }
+}
+
+// A NaN or an infinity is no setting, wherever it stands in the file: the
+// load refuses it with the file, the line and the value, as a data base
+// refuses a bad value, and leaves the settings as they were.
+TEST_F(ControlFileTest, NotANumberOrInfinityIsRefusedAtEveryValue)
+{
+    const std::vector<std::string> defaults = {"1", "8", "3", "18", ".0015", ".002", ".013", ".85", "1"};
+    const std::string options = " 1 11 21 22 11 21 11 0\r\n";
+    struct Spoiled {
+        std::string what;
+        std::string content;
+        std::string message_part;
+    };
+    std::vector<Spoiled> cases;
+    for (const std::string& bad :
+         std::vector<std::string>{"NaN", "nan", "Inf", "-Infinity", "1e39", "-1.0E+40", "2*NaN"}) {
+        for (std::size_t k = 0; k < defaults.size(); ++k) {
+            std::string line;
+            for (std::size_t j = 0; j < defaults.size(); ++j) {
+                if (j != k) {
+                    line += " " + defaults[j];
+                } else {
+                    line += " " + bad;
+                    if (bad.starts_with("2*")) ++j;  // the repeat stands for two values
+                }
+            }
+            cases.push_back({bad + " as value " + std::to_string(k + 1), line + "\r\n" + options,
+                             "line 1, value " + std::to_string(k + 1) + ": not a number"});
+        }
+    }
+    cases.push_back(
+        {"reals over two lines", "1 8 3 18 .0015\r\n.002 inf .85 1\r\n" + options, "line 2, value 7: not a number"});
+    cases.push_back({"HGL control elevation",
+                     "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 2\r\n   1234.5   102.35\r\n"
+                     "   1240.5      NaN\r\n",
+                     "line 4, value 2: not a number"});
+    cases.push_back({"HGL control node",
+                     "1 8 3 18 .0015 .002 .013 .85 1\r\n 1 11 21 22 11 21 11 1\r\n     -Inf   102.35\r\n",
+                     "line 3, value 1: not a number"});
+    for (const Spoiled& c : cases) {
+        SCOPED_TRACE(c.what);
+        directory_.put("ABcontzz.zzz", c.content);
+        ControlParameters p = edited_settings();
+        HglControlTable table{{{5.0f, 6.0f}}};
+        try {
+            load_control_file(session_, "AB", p, table);
+            ADD_FAILURE() << "loaded";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("\"ABcontzz.zzz\", " + c.message_part), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(p.min_clearance, 2.5f);
+        EXPECT_EQ(p.envelope_manning_n, 0.015f);
+        EXPECT_EQ(table.count(), 1);
+    }
+}
+
+// The save never writes a NaN or an infinity, which its own load would
+// refuse: the old file stays.
+TEST_F(ControlFileTest, SaveRefusesValuesThatAreNoNumbers)
+{
+    struct Spoiled {
+        std::string what;
+        void (*spoil)(ControlParameters&, HglControlTable&);
+    };
+    const std::vector<Spoiled> cases = {
+        {"NaN clearance", [](ControlParameters& p, HglControlTable&) { p.min_clearance = std::nanf(""); }},
+        {"infinite Manning's n",
+         [](ControlParameters& p, HglControlTable&) { p.envelope_manning_n = std::numeric_limits<float>::infinity(); }},
+        {"NaN control elevation",
+         [](ControlParameters&, HglControlTable& t) {
+             t.controls.push_back({1.0f, 2.0f});
+             t.controls.push_back({3.0f, std::nanf("")});
+         }},
+    };
+    save_control_file(session_, "AB", ControlParameters{}, HglControlTable{});
+    const std::string before = directory_.get("ABcontzz.zzz");
+    for (const Spoiled& c : cases) {
+        SCOPED_TRACE(c.what);
+        ControlParameters p;
+        HglControlTable table;
+        c.spoil(p, table);
+        EXPECT_THROW(save_control_file(session_, "AB", p, table), FileError);
+        EXPECT_EQ(directory_.get("ABcontzz.zzz"), before);
     }
 }
 

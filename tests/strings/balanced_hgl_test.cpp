@@ -3,6 +3,7 @@
 // they leave the envelopes, and the profile a string file gives.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,6 +45,12 @@ struct FitCase {
     Texts hgl;                  // F8.2
     std::vector<ControlReset> resets;
 };
+
+// A case shows as its name in test listings, not as its bytes.
+void PrintTo(const FitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class BalancedHglFitTest : public ::testing::TestWithParam<FitCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -54,6 +55,12 @@ struct SelectionCase {
     std::vector<Pairs> strings;
     std::vector<std::string> extended;  // window lines after the three "Creating" lines
 };
+
+// A case shows as its name in test listings, not as its bytes.
+void PrintTo(const SelectionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class MainstreamSelectionTest : public ::testing::TestWithParam<SelectionCase> {};
 

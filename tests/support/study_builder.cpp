@@ -32,9 +32,17 @@ constexpr float ACRES_PER_SQUARE_MILE_VALUE = 640.0f;
 constexpr int CURVE_NUMBER_TYPE = 10;
 constexpr float MIN_LAND_USE_AREA = 0.005f;  // acres: a smaller cell is not in use
 constexpr float SUBAREA_NUMBER_SCALE = 1000000.0f;
+constexpr int LOS_ANGELES_COUNTY_TYPE = 6;
+constexpr int TYPE6_RAINFALL_COLUMN = 94;            // the subarea's rainfall, the GIS subarea file's parameter
+constexpr float TYPE6_LENGTH_LIMIT = 9999.0f;        // ft: a longer flow path is packed as 9000
+constexpr float TYPE6_LONG_LENGTH = 9000.0f;         // ft
+constexpr float TYPE6_DEFAULT_PARAMETER = 3.0f;      // the tenths digit of a subarea without rainfall
+constexpr float PACKED_LENGTH_SCALE = 100.0f;        // code 22: 100 x length + a tenths digit
+constexpr float ELEVATION_IN_SOIL_SCALE = 10000.0f;  // code 22: the upstream elevation / 10000 in cell 1's soil
 
 // Process codes the builder gives its links.
 constexpr int INITIAL_SUBAREA_CODE = 21;
+constexpr int TC_INITIAL_SUBAREA_CODE = 22;  // type 6: the group opens with the time of concentration
 constexpr int SIZED_CONDUIT_CODE = 31;
 constexpr int PIPE_CODE = 41;
 constexpr int PIPE_UNDER_STREET_CODE = 43;
@@ -546,6 +554,18 @@ void write_subarea_part(std::vector<float>& values, int position, const SubareaR
         static_cast<float>(taken) + subarea.subarea_number() / SUBAREA_NUMBER_SCALE;
 }
 
+// Value 3 of a type-6 initial subarea group: 100 times the flow-path length
+// (ft, a longer one than 9999 ft as 9000) rounded to a whole number, plus a
+// tenths digit, the subarea's rainfall parameter (3 for none), computed in
+// single precision as the GIS update packs it.
+float packed_type6_length(float length, const SubareaRecord* subarea)
+{
+    const float kept = length > TYPE6_LENGTH_LIMIT ? TYPE6_LONG_LENGTH : length;
+    float parameter = subarea ? std::max(subarea->column(TYPE6_RAINFALL_COLUMN), 0.0f) : 0.0f;
+    if (parameter == 0.0f) parameter = TYPE6_DEFAULT_PARAMETER;
+    return std::round(PACKED_LENGTH_SCALE * kept) + parameter / 10.0f;
+}
+
 // What a walk over one map's network meets, in model file order.
 struct WalkVisitor {
     std::function<void(std::size_t link)> link;
@@ -608,7 +628,13 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
     };
     auto link_group = [&](std::size_t index) {
         const LinkRecord& l = links_[index];
-        ModelGroup group{l.upstream_node(), l.downstream_node(), static_cast<float>(l.process_code()), {}, {}};
+        // The initial subareas of the Los Angeles County hydrology are code-22
+        // groups: the time of concentration, the downstream elevation and the
+        // packed flow-path length, as the GIS update writes them.
+        const bool tc_initial = model_type_ == LOS_ANGELES_COUNTY_TYPE && is_initial_code(l.process_code());
+        const float code =
+            tc_initial ? static_cast<float>(TC_INITIAL_SUBAREA_CODE) : static_cast<float>(l.process_code());
+        ModelGroup group{l.upstream_node(), l.downstream_node(), code, {}, {}};
         const std::optional<GroupLayout> layout = layout_of(group.code_value);
         if (!layout || layout->data_count < 0)
             throw std::logic_error("a link of a process code the builder cannot lay out");
@@ -666,6 +692,17 @@ ModelFile StudyBuilder::build_model_file(const Plan& plan, int map_number, int s
         const auto subarea = plan.carried.find(index);
         if (layout->packed_subarea_position > 0 && subarea != plan.carried.end())
             write_subarea_part(v, layout->packed_subarea_position, subareas_[subarea->second], model_type_);
+        if (tc_initial) {
+            const SubareaRecord* carried = subarea != plan.carried.end() ? &subareas_[subarea->second] : nullptr;
+            set(1, carried ? carried->time_of_concentration(storm_event) : 0.0f);  // minutes
+            set(3, packed_type6_length(l.link_length(), carried));
+            // Cell 1's soil carries the upstream node's elevation / 10000.
+            const auto up = node_index_.find(l.upstream_node());
+            const float elevation =
+                up != node_index_.end() ? nodes_[up->second].node_elevation() : l.upstream_elevation();
+            float& soil = v.at(static_cast<std::size_t>(layout->packed_subarea_position + 1));
+            soil = soil + elevation / ELEVATION_IN_SOIL_SCALE;
+        }
         if (model_type_ == CURVE_NUMBER_TYPE && family == INITIAL_SUBAREA_CODE && subarea != plan.carried.end()) {
             const SubareaRecord& record = subareas_[subarea->second];
             const auto found = curve_numbers_.find(record.subarea_number());

@@ -12,9 +12,13 @@
 //
 // A link belongs to the map of its downstream node; a node to the map of its
 // number.  Each map's model file walks the map's network from its outlets up:
-// a stream starts at a headwater with its initial subarea (code 21) or at a
-// seam from an upstream map (code 152), runs down its reaches, meets other
-// streams at confluences (a code-1 group after each entering stream), takes
+// a stream starts at a headwater with its initial subarea (code 21; in model
+// type 6 code 22, which opens with the subarea's time of concentration of the
+// storm event and holds the flow-path length packed with the rainfall digit
+// and the headwater's elevation in cell 1's soil, as the GIS update writes
+// them) or at a seam from an upstream map (code 152), runs down its
+// reaches, meets other streams at confluences (a code-1 group after each
+// entering stream), takes
 // the subareas added at a node (code 81), and leaves the map at a seam (code
 // 151) or ends at the study outlet.  Element sizes go into the model file in
 // its own units (pipe diameters in inches).

@@ -110,10 +110,13 @@ public:
 
     // One export: every readable record converted and written to the file
     // of its key.  `convert` gives the record's number and GIS line.
+    // The export is read a block at a time: a county's node export holds
+    // hundreds of megabytes of long records, of which the sort keeps only
+    // the short GIS lines.
     template <class R, class Convert>
     void sort(const std::string& export_name, GisFileKind kind, Convert convert)
     {
-        TextReader lines(session_.study_file(export_name));
+        TextReader lines = TextReader::open_streamed(session_.study_file(export_name));
         FreeFormReader reader(lines);
         std::optional<int> open_key;
         std::vector<int> met;
@@ -152,15 +155,19 @@ public:
     void extend_node_files(const std::string& node_export, const std::vector<std::pair<float, float>>& spanning)
     {
         write_screen_records(session_.window, EXTEND_NODES_FORMAT);
-        std::unordered_map<std::uint32_t, GisNodeRecord> nodes;
-        for (const NodeRecord& node : read_readable<NodeRecord>(node_export)) {
-            if (std::isnan(node.node_number())) continue;
-            nodes.emplace(number_key(node.node_number()), gis_node_record_from_export(node));
-        }
+        // Only the nodes that the spanning links start at are kept.
+        std::unordered_map<std::uint32_t, std::optional<GisNodeRecord>> nodes;
+        for (const auto& [upstream, downstream] : spanning)
+            if (!std::isnan(upstream)) nodes.emplace(number_key(upstream), std::nullopt);
+        for_each_readable<NodeRecord>(node_export, [&nodes](const NodeRecord& node) {
+            if (std::isnan(node.node_number())) return;
+            const auto wanted = nodes.find(number_key(node.node_number()));
+            if (wanted != nodes.end() && !wanted->second) wanted->second = gis_node_record_from_export(node);
+        });
         for (const auto& [upstream, downstream] : spanning) {
             if (std::isnan(upstream)) continue;
             const auto found = nodes.find(number_key(upstream));
-            if (found == nodes.end()) continue;
+            if (!found->second) continue;
             const std::string name =
                 gis_file_of_key(study_id_, *sort_key(downstream, regions_), regions_, GisFileKind::Node);
             write_screen_records(session_.window, EXTENDED_NODE_FILE_FORMAT, {name});
@@ -171,7 +178,7 @@ public:
                 const std::string path = session_.study_file(name);
                 if (file_exists(path)) lines = read_text_lines(path);
             }
-            files_.lines_of(name, false).push_back(line_of(found->second, node_export, 0));
+            files_.lines_of(name, false).push_back(line_of(*found->second, node_export, 0));
         }
     }
 
@@ -196,19 +203,18 @@ public:
     }
 
 private:
-    template <class R>
-    std::vector<R> read_readable(const std::string& export_name)
+    // Every readable record of an export, in file order, one at a time.
+    template <class R, class Take>
+    void for_each_readable(const std::string& export_name, Take take)
     {
-        TextReader lines(session_.study_file(export_name));
+        TextReader lines = TextReader::open_streamed(session_.study_file(export_name));
         FreeFormReader reader(lines);
-        std::vector<R> records;
         while (true) {
             R record;
             const FreeFormResult result = reader.read(record.read_targets());
             if (result.status == FreeFormStatus::EndOfFile) break;
-            if (result.ok()) records.push_back(record);
+            if (result.ok()) take(record);
         }
-        return records;
     }
 
     void note_map(const std::string& file_name)

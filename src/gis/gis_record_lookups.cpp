@@ -48,34 +48,92 @@ std::optional<std::uint64_t> key_of_pair(float upstream, float downstream)
 
 }  // namespace
 
+std::shared_ptr<const IndexedGisSubareaFile> index_gis_subareas(std::vector<GisSubareaRecord> records)
+{
+    auto file = std::make_shared<IndexedGisSubareaFile>();
+    file->first_of_key = first_of_each<std::uint32_t>(
+        records, [](const GisSubareaRecord& r) { return key_of_number(r.subarea_number()); });
+    file->records = std::move(records);
+    return file;
+}
+
+std::shared_ptr<const IndexedGisLinkFile> index_gis_links(std::vector<GisLinkRecord> records)
+{
+    auto file = std::make_shared<IndexedGisLinkFile>();
+    file->first_of_key = first_of_each<std::uint64_t>(
+        records, [](const GisLinkRecord& r) { return key_of_pair(r.upstream_node(), r.downstream_node()); });
+    file->records = std::move(records);
+    return file;
+}
+
+std::shared_ptr<const IndexedGisNodeFile> index_gis_nodes(std::vector<GisNodeRecord> records)
+{
+    auto file = std::make_shared<IndexedGisNodeFile>();
+    file->first_of_key =
+        first_of_each<std::uint32_t>(records, [](const GisNodeRecord& r) { return key_of_number(r.node_number()); });
+    file->records = std::move(records);
+    return file;
+}
+
+std::shared_ptr<const IndexedGisSubareaFile> GisFileCache::subareas(const std::string& name)
+{
+    auto& file = subareas_[name];
+    if (!file) file = index_gis_subareas(read_gis_subarea_file(name, FilePresence::Optional));
+    return file;
+}
+
+std::shared_ptr<const IndexedGisLinkFile> GisFileCache::links(const std::string& name)
+{
+    auto& file = links_[name];
+    if (!file) file = index_gis_links(read_gis_link_file(name, FilePresence::Optional));
+    return file;
+}
+
+std::shared_ptr<const IndexedGisNodeFile> GisFileCache::nodes(const std::string& name)
+{
+    auto& file = nodes_[name];
+    if (!file) file = index_gis_nodes(read_gis_node_file(name, FilePresence::Optional));
+    return file;
+}
+
+GisLookups::GisLookups() : GisLookups(std::vector<GisSubareaRecord>{}, {}, {}) {}
+
 GisLookups::GisLookups(std::vector<GisSubareaRecord> subareas, std::vector<GisLinkRecord> links,
                        std::vector<GisNodeRecord> nodes)
+    : GisLookups(index_gis_subareas(std::move(subareas)), index_gis_links(std::move(links)),
+                 index_gis_nodes(std::move(nodes)))
+{
+}
+
+GisLookups::GisLookups(std::shared_ptr<const IndexedGisSubareaFile> subareas,
+                       std::shared_ptr<const IndexedGisLinkFile> links, std::shared_ptr<const IndexedGisNodeFile> nodes)
     : subareas_(std::move(subareas)), links_(std::move(links)), nodes_(std::move(nodes))
 {
-    subarea_index_ = first_of_each<std::uint32_t>(
-        subareas_, [](const GisSubareaRecord& r) { return key_of_number(r.subarea_number()); });
-    link_index_ = first_of_each<std::uint64_t>(
-        links_, [](const GisLinkRecord& r) { return key_of_pair(r.upstream_node(), r.downstream_node()); });
-    node_index_ =
-        first_of_each<std::uint32_t>(nodes_, [](const GisNodeRecord& r) { return key_of_number(r.node_number()); });
 }
 
 GisLookups GisLookups::read(std::optional<std::string> subarea_file, std::optional<std::string> link_file,
                             std::optional<std::string> node_file)
 {
-    return GisLookups(
-        subarea_file ? read_gis_subarea_file(*subarea_file, FilePresence::Optional) : std::vector<GisSubareaRecord>{},
-        link_file ? read_gis_link_file(*link_file, FilePresence::Optional) : std::vector<GisLinkRecord>{},
-        node_file ? read_gis_node_file(*node_file, FilePresence::Optional) : std::vector<GisNodeRecord>{});
+    GisFileCache cache;
+    return read(cache, subarea_file, link_file, node_file);
+}
+
+GisLookups GisLookups::read(GisFileCache& cache, const std::optional<std::string>& subarea_file,
+                            const std::optional<std::string>& link_file, const std::optional<std::string>& node_file)
+{
+    // A file the option does not select holds no record.
+    return GisLookups(subarea_file ? cache.subareas(*subarea_file) : index_gis_subareas({}),
+                      link_file ? cache.links(*link_file) : index_gis_links({}),
+                      node_file ? cache.nodes(*node_file) : index_gis_nodes({}));
 }
 
 std::optional<GisSubareaFound> GisLookups::find_subarea(float subarea_number, int model_type, LandUseTable& table) const
 {
     const std::optional<std::uint32_t> key = key_of_number(subarea_number);
     if (!key) return std::nullopt;
-    const auto found = subarea_index_.find(*key);
-    if (found == subarea_index_.end()) return std::nullopt;
-    const GisSubareaRecord& record = subareas_[found->second];
+    const GisSubareaRecord* const found = subareas_->find(*key);
+    if (found == nullptr) return std::nullopt;
+    const GisSubareaRecord& record = *found;
 
     GisSubareaFound result;
     for (int k = 1; k <= 6; ++k) {
@@ -96,17 +154,16 @@ const GisLinkRecord* GisLookups::find_link(float upstream_node, float downstream
 {
     const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node);
     if (!key) return nullptr;
-    const auto found = link_index_.find(*key);
-    return found == link_index_.end() ? nullptr : &links_[found->second];
+    return links_->find(*key);
 }
 
 std::optional<float> GisLookups::find_node_elevation(float node) const
 {
     const std::optional<std::uint32_t> key = key_of_number(node);
     if (!key) return std::nullopt;
-    const auto found = node_index_.find(*key);
-    if (found == node_index_.end()) return std::nullopt;
-    return nodes_[found->second].node_elevation();
+    const GisNodeRecord* const found = nodes_->find(*key);
+    if (found == nullptr) return std::nullopt;
+    return found->node_elevation();
 }
 
 void GisLookups::add_channel_freeboards(const std::vector<LinkRecord>& links)

@@ -2,13 +2,17 @@
 // by its pair of node numbers, a node by its number, in the GIS files of the
 // model file's map (or region).  Keys match by exact equality of their
 // single-precision values and the first record in file order is the one
-// used.  The files are read once per model file and indexed, so a look-up
-// costs the same whatever the size of the file.
+// used.  Each GIS file is read and indexed once per update (GisFileCache):
+// a region's files serve every model file of the region's maps, of every
+// storm event, and a look-up costs the same whatever the size of the file.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -32,16 +36,58 @@ struct GisSubareaFound {
     bool has_parameter = false;     // false: the caller's parameter stays
 };
 
+// The records of one GIS file and, for each key, the first record in file
+// order that holds it (a NaN key matches nothing).
+template <class Record, class Key>
+struct IndexedGisFile {
+    std::vector<Record> records;
+    std::unordered_map<Key, std::size_t> first_of_key;
+
+    const Record* find(Key key) const
+    {
+        const auto found = first_of_key.find(key);
+        return found == first_of_key.end() ? nullptr : &records[found->second];
+    }
+};
+using IndexedGisSubareaFile = IndexedGisFile<GisSubareaRecord, std::uint32_t>;
+using IndexedGisLinkFile = IndexedGisFile<GisLinkRecord, std::uint64_t>;
+using IndexedGisNodeFile = IndexedGisFile<GisNodeRecord, std::uint32_t>;
+
+std::shared_ptr<const IndexedGisSubareaFile> index_gis_subareas(std::vector<GisSubareaRecord> records);
+std::shared_ptr<const IndexedGisLinkFile> index_gis_links(std::vector<GisLinkRecord> records);
+std::shared_ptr<const IndexedGisNodeFile> index_gis_nodes(std::vector<GisNodeRecord> records);
+
+// The GIS files of an update, each read and indexed the first time a model
+// file asks for it and kept for the rest of the update: the pass only reads
+// them, and a region's files are asked for by every model file of the
+// region.  A missing file reads as one without records.
+class GisFileCache {
+public:
+    std::shared_ptr<const IndexedGisSubareaFile> subareas(const std::string& name);
+    std::shared_ptr<const IndexedGisLinkFile> links(const std::string& name);
+    std::shared_ptr<const IndexedGisNodeFile> nodes(const std::string& name);
+
+private:
+    std::map<std::string, std::shared_ptr<const IndexedGisSubareaFile>> subareas_;
+    std::map<std::string, std::shared_ptr<const IndexedGisLinkFile>> links_;
+    std::map<std::string, std::shared_ptr<const IndexedGisNodeFile>> nodes_;
+};
+
 class GisLookups {
 public:
-    GisLookups() = default;
+    GisLookups();
     GisLookups(std::vector<GisSubareaRecord> subareas, std::vector<GisLinkRecord> links,
                std::vector<GisNodeRecord> nodes);
+    GisLookups(std::shared_ptr<const IndexedGisSubareaFile> subareas, std::shared_ptr<const IndexedGisLinkFile> links,
+               std::shared_ptr<const IndexedGisNodeFile> nodes);
 
     // The GIS files of a model file, those not named read as empty; a
     // missing file reads as one without records.
     static GisLookups read(std::optional<std::string> subarea_file, std::optional<std::string> link_file,
                            std::optional<std::string> node_file);
+    // The same, with the files taken from the update's cache.
+    static GisLookups read(GisFileCache& cache, const std::optional<std::string>& subarea_file,
+                           const std::optional<std::string>& link_file, const std::optional<std::string>& node_file);
 
     // A subarea: the cells of its record with more than MIN_LAND_USE_AREA
     // acres, in order, replace cells 1, 2, ... of the table (the land-use
@@ -63,12 +109,9 @@ public:
     float channel_freeboard(float upstream_node, float downstream_node) const;
 
 private:
-    std::vector<GisSubareaRecord> subareas_;
-    std::vector<GisLinkRecord> links_;
-    std::vector<GisNodeRecord> nodes_;
-    std::unordered_map<std::uint32_t, std::size_t> subarea_index_;
-    std::unordered_map<std::uint64_t, std::size_t> link_index_;
-    std::unordered_map<std::uint32_t, std::size_t> node_index_;
+    std::shared_ptr<const IndexedGisSubareaFile> subareas_;
+    std::shared_ptr<const IndexedGisLinkFile> links_;
+    std::shared_ptr<const IndexedGisNodeFile> nodes_;
     std::unordered_map<std::uint64_t, float> freeboards_;
 };
 

@@ -274,7 +274,7 @@ private:
             if (!selected) return std::nullopt;
             return session_.study_file(gis_file_of_entry(entry.model_file_name(), state.model_type, extension));
         };
-        GisLookups lookups = GisLookups::read(gis_file(state.option.selects_subareas(), "zzs"),
+        GisLookups lookups = GisLookups::read(gis_files_, gis_file(state.option.selects_subareas(), "zzs"),
                                               gis_file(state.option.selects_links(), "zzl"),
                                               gis_file(state.option.selects_nodes(), "zzn"));
         if (state.option.selects_links()) lookups.add_channel_freeboards(channel_links_of(entry.model_file_name()));
@@ -304,6 +304,8 @@ private:
     ModelListEntry first_entry_;
     int model_type_ = 0;
     GisExportPresence exports_;
+    // The GIS files the sort wrote, read once for the whole pass.
+    GisFileCache gis_files_;
 };
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 
 // Copies every record of a map data base, in file order, as one line each.
 template <class Record>
-void copy_records(const std::string& data_base, TextWriter& baseline)
+void copy_records(const std::string& data_base, StreamedTextWriter& baseline)
 {
     TextReader lines = TextReader::open_optional(data_base);
     FreeFormReader reader(lines);
@@ -30,9 +30,11 @@ void copy_records(const std::string& data_base, TextWriter& baseline)
 void write_baseline_data_bases(Session& session, std::string_view study_id)
 {
     write_at(session.window, 5, 5, "..Creating BASELINE Data Base files");
-    TextWriter nodes(session.study_file(study_file_name(NODE_BASELINE_NAME_FORMAT, study_id)));
-    TextWriter links(session.study_file(study_file_name(LINK_BASELINE_NAME_FORMAT, study_id)));
-    TextWriter subareas(session.study_file(study_file_name(SUBAREA_BASELINE_NAME_FORMAT, study_id)));
+    // Map by map: only one map's data bases are in memory at a time, and the
+    // three files grow on the disk until all are complete.
+    StreamedTextWriter nodes(session.study_file(study_file_name(NODE_BASELINE_NAME_FORMAT, study_id)));
+    StreamedTextWriter links(session.study_file(study_file_name(LINK_BASELINE_NAME_FORMAT, study_id)));
+    StreamedTextWriter subareas(session.study_file(study_file_name(SUBAREA_BASELINE_NAME_FORMAT, study_id)));
 
     const StudyModelList list = read_study_model_list(session, study_id);
     for (const std::string& stem : list.data_file_stems) {
@@ -40,9 +42,7 @@ void write_baseline_data_bases(Session& session, std::string_view study_id)
         copy_records<LinkRecord>(session.study_file(link_data_base_name(stem)), links);
         copy_records<SubareaRecord>(session.study_file(subarea_data_base_name(stem)), subareas);
     }
-    nodes.commit();
-    links.commit();
-    subareas.commit();
+    StreamedTextWriter::commit_together({&nodes, &links, &subareas});
 }
 
 }  // namespace velm

@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t PAGE_WIDTH = VALUES_PER_PAGE * DIFFERENCES_FIELD_WIDTH;                  // 78
 constexpr std::size_t HALF_ROW_WIDTH = DIFFERENCES_VALUES_PER_LINE * DIFFERENCES_FIELD_WIDTH;  // 390
 
-bool starts_with_form_feed(const std::string& line)
+bool starts_with_form_feed(std::string_view line)
 {
     return !line.empty() && line.front() == '\f';
 }
@@ -33,48 +33,64 @@ std::string report_line(std::string line)
 
 int split_differences_file(std::vector<std::string>& lines, DataBaseKind kind, int selected_columns)
 {
-    // The legend part ends with the page break that closes the legend page.
-    std::size_t legend_end = 0;
+    TextReader reader("", lines);
+    std::vector<std::string> paged;
+    const int entries = write_differences_column_pages(reader, kind, selected_columns,
+                                                       [&paged](const std::string& line) { paged.push_back(line); });
+    lines = std::move(paged);
+    return entries;
+}
+
+int write_differences_column_pages(TextReader& lines, DataBaseKind kind, int selected_columns,
+                                   const std::function<void(const std::string&)>& write)
+{
+    // The legend part ends with the page break that closes the legend page;
+    // without it every line is data.
+    int legend_end = 0;
     int page_breaks = 0;
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        if (!starts_with_form_feed(lines[k])) continue;
+    std::string_view line;
+    lines.rewind();
+    while (lines.next_line(line)) {
+        if (!starts_with_form_feed(line)) continue;
         if (++page_breaks == 2) {
-            legend_end = k + 1;
+            legend_end = lines.line_number();
             break;
         }
     }
+    lines.rewind();
+    for (int k = 0; k < legend_end && lines.next_line(line); ++k) write(report_line(std::string(line)));
 
-    std::vector<std::string> data;
-    for (std::size_t k = legend_end; k < lines.size(); ++k) {
-        const std::string& line = lines[k];
-        if (kind == DataBaseKind::SubareaKind && line.size() > HALF_ROW_WIDTH) {
-            data.push_back(line.substr(0, HALF_ROW_WIDTH));
-            data.push_back(line.substr(HALF_ROW_WIDTH));
-        } else {
-            data.push_back(line);
+    // Each data line in turn; a subarea row that holds all 60 values on one
+    // line is taken as two halves of 30.
+    auto for_each_data_line = [&](const auto& take) {
+        lines.rewind();
+        while (lines.line_number() < legend_end)
+            if (!lines.next_line(line)) break;
+        while (lines.next_line(line)) {
+            if (kind == DataBaseKind::SubareaKind && line.size() > HALF_ROW_WIDTH) {
+                take(std::string(line.substr(0, HALF_ROW_WIDTH)));
+                take(std::string(line.substr(HALF_ROW_WIDTH)));
+            } else {
+                take(std::string(line));
+            }
         }
-    }
+    };
 
     int pages = selected_columns / VALUES_PER_PAGE + (selected_columns % VALUES_PER_PAGE != 0 ? 1 : 0);
     pages = std::max(1, std::min(MAX_COLUMN_PAGES, pages));
     const std::size_t key_width = (kind == DataBaseKind::LinkKind ? 2 : 1) * DIFFERENCES_FIELD_WIDTH;
 
-    std::vector<std::string> paged;
-    for (std::size_t k = 0; k < legend_end; ++k) paged.push_back(report_line(lines[k]));
+    int entries = 0;
     for (int page = 1; page <= pages; ++page) {
         const std::size_t start = static_cast<std::size_t>(page - 1) * PAGE_WIDTH;
-        for (const std::string& line : data) {
-            std::string text = page == 1 ? std::string() : piece(line, 0, key_width);
-            text += piece(line, start, PAGE_WIDTH);
-            paged.push_back(report_line(text));
-        }
-        paged.push_back(report_line(std::string(PAGE_BREAK)));
+        for_each_data_line([&](const std::string& data) {
+            if (page == 1 && data == DIFFERENCES_ENTRY_SEPARATOR) ++entries;
+            std::string text = page == 1 ? std::string() : piece(data, 0, key_width);
+            text += piece(data, start, PAGE_WIDTH);
+            write(report_line(text));
+        });
+        write(report_line(std::string(PAGE_BREAK)));
     }
-    int entries = 0;
-    for (const std::string& line : data) {
-        if (line == DIFFERENCES_ENTRY_SEPARATOR) ++entries;
-    }
-    lines = std::move(paged);
     return entries;
 }
 

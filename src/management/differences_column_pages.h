@@ -4,11 +4,13 @@
 // 150 characters.  The legend pages in front stay as they are.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "management/record_differences.h"
 #include "management/subset_field_map.h"
+#include "platform/text_file.h"
 
 namespace velm {
 
@@ -26,5 +28,10 @@ std::string report_line(std::string line);
 // Subarea rows that hold all 60 values on one line are paged as two
 // halves of 30, as the baseline rows are, so no value is left off.
 int split_differences_file(std::vector<std::string>& lines, DataBaseKind kind, int selected_columns);
+// The same for a file read from the disk: its lines in column pages go to
+// `write` one by one, each 150 characters; the file is read once for the
+// legend and once for each page.
+int write_differences_column_pages(TextReader& lines, DataBaseKind kind, int selected_columns,
+                                   const std::function<void(const std::string&)>& write);
 
 }  // namespace velm

@@ -77,6 +77,40 @@ const std::vector<std::string_view> REPORT_OPTIONS_TEXT = {
 
 constexpr std::string_view NO_CHANGES_LINE = "     NO CHANGES were Detected by the \"DIFFERENCES\" module.";
 
+// The lines of one kind's differences as the pass finds them, map by map,
+// kept on the disk in a new version of the kind's differences file: in a
+// study whose every record changed they are as large as its data bases.
+// The last line added is held back until the next, so that it can still be
+// taken back.
+class DifferencesSection {
+public:
+    explicit DifferencesSection(std::string name) : file_(std::move(name)) {}
+
+    void add(std::string line)
+    {
+        if (held_) file_.write_line(*held_);
+        held_ = std::move(line);
+    }
+    void add(const std::vector<std::string>& lines)
+    {
+        for (const std::string& line : lines) add(line);
+    }
+    // Takes back the last line added (none when nothing was added).
+    void drop_last() { held_.reset(); }
+    // Every line written: the file can be read back or committed.
+    StreamedTextWriter& complete()
+    {
+        if (held_) file_.write_line(*held_);
+        held_.reset();
+        file_.finish();
+        return file_;
+    }
+
+private:
+    StreamedTextWriter file_;
+    std::optional<std::string> held_;
+};
+
 // Where a screen's answer leads.
 enum class Step { Menu, Tolerance, Study, ReportOptions, Pass };
 
@@ -97,9 +131,8 @@ private:
     Step choose_study();
     // One pass over the study's maps; the menu follows in an interactive run.
     Step run_pass();
-    void write_report(std::vector<std::string>& node_lines, std::vector<std::string>& subarea_lines,
-                      std::vector<std::string>& link_lines, const DifferencesPass& pass,
-                      const std::array<int, DATA_BASE_KINDS>& entries);
+    void write_report(DifferencesSection& node_lines, DifferencesSection& subarea_lines,
+                      DifferencesSection& link_lines, const DifferencesPass& pass);
     [[noreturn]] void finish();
     // A file of the study that the pass needs is missing: the message on
     // row 21, a pause, and the end of the run.
@@ -241,9 +274,10 @@ Step DifferencesModule::run_pass()
     for (std::string_view layout : baseline_formats) {
         if (!file_exists(study_file(layout))) report_missing_file(study_file_name(layout, study_id_));
     }
-    TextReader node_baseline_lines(study_file(NODE_BASELINE_NAME_FORMAT));
-    TextReader subarea_baseline_lines(study_file(SUBAREA_BASELINE_NAME_FORMAT));
-    TextReader link_baseline_lines(study_file(LINK_BASELINE_NAME_FORMAT));
+    // The baselines are read in step with the maps, a block at a time.
+    TextReader node_baseline_lines = TextReader::open_streamed(study_file(NODE_BASELINE_NAME_FORMAT));
+    TextReader subarea_baseline_lines = TextReader::open_streamed(study_file(SUBAREA_BASELINE_NAME_FORMAT));
+    TextReader link_baseline_lines = TextReader::open_streamed(study_file(LINK_BASELINE_NAME_FORMAT));
     FreeFormReader node_baseline(node_baseline_lines);
     FreeFormReader subarea_baseline(subarea_baseline_lines);
     FreeFormReader link_baseline(link_baseline_lines);
@@ -257,10 +291,17 @@ Step DifferencesModule::run_pass()
     const SubsetFieldList& nodes = field_map_.fields(DataBaseKind::NodeKind);
     const SubsetFieldList& subareas = field_map_.fields(DataBaseKind::SubareaKind);
     const SubsetFieldList& links = field_map_.fields(DataBaseKind::LinkKind);
-    std::vector<std::string> node_lines;
-    std::vector<std::string> subarea_lines;
-    std::vector<std::string> link_lines;
+    // The sections become the differences files, or, for a report, lie
+    // beside it under names of their own until it is written.
+    auto section_file = [this](std::string_view layout) {
+        const std::string name = study_file(layout);
+        return report_option_ == DifferencesReportOption::SkipReport ? name : name + ".SECTION";
+    };
+    DifferencesSection node_lines(section_file(NODE_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection subarea_lines(section_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection link_lines(section_file(LINK_DIFFERENCES_NAME_FORMAT));
 
+    std::vector<std::string> map_lines;  // the entries of one map and kind
     for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
         const std::string& stem = data_file_names_[i];
         std::string shown = stem;
@@ -268,54 +309,56 @@ Step DifferencesModule::run_pass()
         write_at(window_, 5, 5, "     PROCESSING DATA FILE...." + shown);
         if (i == 0) {
             if (full) {
-                node_lines = differences_legend(DataBaseKind::NodeKind, nodes, study_id_);
-                subarea_lines = differences_legend(DataBaseKind::SubareaKind, subareas, study_id_);
-                link_lines = differences_legend(DataBaseKind::LinkKind, links, study_id_);
+                node_lines.add(differences_legend(DataBaseKind::NodeKind, nodes, study_id_));
+                subarea_lines.add(differences_legend(DataBaseKind::SubareaKind, subareas, study_id_));
+                link_lines.add(differences_legend(DataBaseKind::LinkKind, links, study_id_));
             }
             if (!cost_only) {
-                node_lines.push_back(differences_column_number_line(nodes));
-                subarea_lines.push_back(differences_column_number_line(subareas));
-                link_lines.push_back(differences_column_number_line(links));
+                node_lines.add(differences_column_number_line(nodes));
+                subarea_lines.add(differences_column_number_line(subareas));
+                link_lines.add(differences_column_number_line(links));
             }
         }
         // A missing map data base yields no records; it is not created.
         if (!cost_only) {
             TextReader node_records = TextReader::open_optional(session_.study_file(node_data_base_name(stem)));
             FreeFormReader node_reader(node_records);
-            write_node_differences(nodes, node_reader, node_baseline, pass, node_lines);
+            map_lines.clear();
+            write_node_differences(nodes, node_reader, node_baseline, pass, map_lines);
+            node_lines.add(map_lines);
             TextReader subarea_records = TextReader::open_optional(session_.study_file(subarea_data_base_name(stem)));
             FreeFormReader subarea_reader(subarea_records);
-            write_subarea_differences(subareas, subarea_reader, subarea_baseline, pass, subarea_lines);
+            map_lines.clear();
+            write_subarea_differences(subareas, subarea_reader, subarea_baseline, pass, map_lines);
+            subarea_lines.add(map_lines);
         }
         TextReader link_records = TextReader::open_optional(session_.study_file(link_data_base_name(stem)));
         FreeFormReader link_reader(link_records);
-        write_link_differences(links, link_reader, link_baseline, pass, link_lines);
+        map_lines.clear();
+        write_link_differences(links, link_reader, link_baseline, pass, map_lines);
+        link_lines.add(map_lines);
     }
     add_unpaired_baseline_link_costs(links, link_baseline, pass);
 
-    std::array<int, DATA_BASE_KINDS> entries{};
     if (full) {
+        // A kind without changes: its column-number line gives way to the
+        // note that nothing changed.
         for (DataBaseKind kind : {DataBaseKind::SubareaKind, DataBaseKind::NodeKind, DataBaseKind::LinkKind}) {
-            std::vector<std::string>& lines = kind == DataBaseKind::NodeKind      ? node_lines
-                                              : kind == DataBaseKind::SubareaKind ? subarea_lines
-                                                                                  : link_lines;
-            const std::size_t k = SubsetFieldMap::index(kind);
-            if (pass.changed[k]) {
-                entries[k] = split_differences_file(lines, kind, subset_leading_fields(field_map_.fields(kind)));
-            } else {
-                if (!lines.empty()) lines.pop_back();
-                lines.emplace_back();
-                lines.emplace_back(NO_CHANGES_LINE);
-            }
+            if (pass.changed[SubsetFieldMap::index(kind)]) continue;
+            DifferencesSection& lines = kind == DataBaseKind::NodeKind      ? node_lines
+                                        : kind == DataBaseKind::SubareaKind ? subarea_lines
+                                                                            : link_lines;
+            lines.drop_last();
+            lines.add(std::string());
+            lines.add(std::string(NO_CHANGES_LINE));
         }
     }
 
     std::vector<std::string> closing;
     const std::string id = study_id_;
     if (report_option_ == DifferencesReportOption::SkipReport) {
-        write_text_lines(study_file(NODE_DIFFERENCES_NAME_FORMAT), node_lines);
-        write_text_lines(study_file(SUBAREA_DIFFERENCES_NAME_FORMAT), subarea_lines);
-        write_text_lines(study_file(LINK_DIFFERENCES_NAME_FORMAT), link_lines);
+        StreamedTextWriter::commit_together(
+            {&node_lines.complete(), &subarea_lines.complete(), &link_lines.complete()});
         closing = {"",
                    "     DIFFERENCES SUBSET Data files have been Developed",
                    "     and are Named:",
@@ -324,7 +367,7 @@ Step DifferencesModule::run_pass()
                    "     [" + id + "LINKZZ.DIF]",
                    ""};
     } else {
-        write_report(node_lines, subarea_lines, link_lines, pass, entries);
+        write_report(node_lines, subarea_lines, link_lines, pass);
         if (full) {
             closing = {"", "     DIFFERENCES SUBSET Data file has been Developed",
                        "     and is Named:", "     [" + id + "TRVLZZ.DIF]"};
@@ -341,41 +384,52 @@ Step DifferencesModule::run_pass()
 }
 
 // The report "TRVLZZ.DIF": the node, subarea and link sections and the
-// summary, every line 150 characters.  It replaces any earlier
-// differences files of the study, which a report pass does not keep.
-void DifferencesModule::write_report(std::vector<std::string>& node_lines, std::vector<std::string>& subarea_lines,
-                                     std::vector<std::string>& link_lines, const DifferencesPass& pass,
-                                     const std::array<int, DATA_BASE_KINDS>& entries)
+// summary, every line 150 characters; in the full report the sections of
+// the kinds that changed are laid out in column pages.  It replaces any
+// earlier differences files of the study, which a report pass does not
+// keep.
+void DifferencesModule::write_report(DifferencesSection& node_lines, DifferencesSection& subarea_lines,
+                                     DifferencesSection& link_lines, const DifferencesPass& pass)
 {
     static const Format title(DIFFERENCES_TITLE_FORMAT);
     static const Format count_line(SUMMARY_COUNT_FORMAT);
     static const Format cost_line(SUMMARY_COST_FORMAT);
-    const float change = pass.scenario_cost - pass.baseline_cost;
-    link_lines.emplace_back(PAGE_BREAK);
-    link_lines.push_back(title.line({study_id_}));
-    link_lines.emplace_back();
-    if (report_option_ == DifferencesReportOption::FullReport) {
-        link_lines.emplace_back("                              4. DIFFERENCES Summary Report:");
-        link_lines.emplace_back("     ");
-        link_lines.push_back(
-            count_line.line({std::string("     1. Total Number of Subareas Listed in DIFFERENCES REPORT = "),
-                             entries[SubsetFieldMap::index(DataBaseKind::SubareaKind)]}));
-        link_lines.push_back(
-            count_line.line({std::string("     2. Total Number of   Links  Listed in DIFFERENCES REPORT = "),
-                             entries[SubsetFieldMap::index(DataBaseKind::LinkKind)]}));
-        link_lines.push_back(
-            count_line.line({std::string("     3. Total Number of   Nodes  Listed in DIFFERENCES REPORT = "),
-                             entries[SubsetFieldMap::index(DataBaseKind::NodeKind)]}));
-        link_lines.push_back(
-            cost_line.line({std::string("     4. Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
-    } else {
-        link_lines.emplace_back("                              DIFFERENCES Summary Report:");
-        link_lines.push_back(
-            cost_line.line({std::string("     Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
+    const bool full = report_option_ == DifferencesReportOption::FullReport;
+    StreamedTextWriter report(study_file(DIFFERENCES_REPORT_NAME_FORMAT));
+    auto write = [&report](const std::string& line) { report.write_line(report_line(line)); };
+    std::array<int, DATA_BASE_KINDS> entries{};
+    for (DataBaseKind kind : {DataBaseKind::NodeKind, DataBaseKind::SubareaKind, DataBaseKind::LinkKind}) {
+        DifferencesSection& section = kind == DataBaseKind::NodeKind      ? node_lines
+                                      : kind == DataBaseKind::SubareaKind ? subarea_lines
+                                                                          : link_lines;
+        TextReader lines = TextReader::open_streamed(section.complete().new_version());
+        const std::size_t k = SubsetFieldMap::index(kind);
+        if (full && pass.changed[k]) {
+            entries[k] =
+                write_differences_column_pages(lines, kind, subset_leading_fields(field_map_.fields(kind)), write);
+        } else {
+            std::string_view line;
+            while (lines.next_line(line)) write(std::string(line));
+        }
     }
-    TextWriter report(study_file(DIFFERENCES_REPORT_NAME_FORMAT));
-    for (const std::vector<std::string>* section : {&node_lines, &subarea_lines, &link_lines}) {
-        for (const std::string& line : *section) report.write_line(report_line(line));
+
+    const float change = pass.scenario_cost - pass.baseline_cost;
+    write(std::string(PAGE_BREAK));
+    write(title.line({study_id_}));
+    write(std::string());
+    if (full) {
+        write("                              4. DIFFERENCES Summary Report:");
+        write("     ");
+        write(count_line.line({std::string("     1. Total Number of Subareas Listed in DIFFERENCES REPORT = "),
+                               entries[SubsetFieldMap::index(DataBaseKind::SubareaKind)]}));
+        write(count_line.line({std::string("     2. Total Number of   Links  Listed in DIFFERENCES REPORT = "),
+                               entries[SubsetFieldMap::index(DataBaseKind::LinkKind)]}));
+        write(count_line.line({std::string("     3. Total Number of   Nodes  Listed in DIFFERENCES REPORT = "),
+                               entries[SubsetFieldMap::index(DataBaseKind::NodeKind)]}));
+        write(cost_line.line({std::string("     4. Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
+    } else {
+        write("                              DIFFERENCES Summary Report:");
+        write(cost_line.line({std::string("     Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
     }
     report.commit();
     delete_file(study_file(NODE_DIFFERENCES_NAME_FORMAT));

@@ -2,10 +2,41 @@
 // the original platform, and the form-feed page break.
 #include "platform/text_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "platform/files.h"
 
 namespace velm {
 namespace {
+
+// Bytes read or written at a time by the streamed readers and writers.
+constexpr std::size_t STREAM_BLOCK_BYTES = std::size_t{1} << 20;
+
+[[noreturn]] void throw_stream_error(std::string_view action, std::string_view name, int error)
+{
+    const auto end = name.find_last_not_of(' ');
+    const std::string_view shown = end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1);
+    throw FileError(std::string(action) + " file '" + std::string(shown) + "': " + std::strerror(error));
+}
+
+// Writes everything; the error number of a failed write, 0 when all went.
+int write_all_bytes(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
 
 constexpr std::string_view END_OF_FILE_LINE = "\x1a";
 
@@ -73,6 +104,70 @@ TextReader TextReader::open_optional(std::string_view name)
     return TextReader(std::string(name), bytes ? split_lines(*bytes) : std::vector<std::string>{});
 }
 
+// The open file of a streamed reader and what of it is not yet in a block.
+struct TextReader::Stream {
+    int fd = -1;
+    std::string rest;      // the start of a line whose end is not read yet
+    std::string previous;  // the block before the current one: its last line may still be in view
+    bool ended = false;    // no more lines: the file's end, or its Ctrl-Z line, was reached
+
+    ~Stream()
+    {
+        if (fd >= 0) close(fd);
+    }
+};
+
+TextReader TextReader::open_streamed(std::string_view name)
+{
+    TextReader reader;
+    reader.name_ = std::string(name);
+    reader.stream_ = std::make_shared<Stream>();
+    if (!file_exists(name)) throw_stream_error("Cannot open", name, ENOENT);
+    reader.stream_->fd = open(resolve_file_name(name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (reader.stream_->fd < 0) throw_stream_error("Cannot open", name, errno);
+    reader.read_next_block();
+    return reader;
+}
+
+void TextReader::read_next_block()
+{
+    Stream& stream = *stream_;
+    first_line_ = position_;
+    lines_.clear();
+    // The view of the line just handed out stays valid: its block is kept.
+    stream.previous = std::move(text_);
+    text_ = std::move(stream.rest);
+    stream.rest.clear();
+    while (!stream.ended && lines_.empty()) {
+        // Read until the block holds a whole line, or the file ends.
+        bool at_file_end = false;
+        std::size_t last_line_end = text_.rfind('\n');
+        while (last_line_end == std::string::npos && !at_file_end) {
+            const std::size_t old_size = text_.size();
+            text_.resize(old_size + STREAM_BLOCK_BYTES);
+            ssize_t got = 0;
+            do {
+                got = ::read(stream.fd, text_.data() + old_size, STREAM_BLOCK_BYTES);
+            } while (got < 0 && errno == EINTR);
+            if (got < 0) throw_stream_error("Cannot read", name_, errno);
+            text_.resize(old_size + static_cast<std::size_t>(got));
+            at_file_end = got == 0;
+            const std::size_t found = text_.find('\n', old_size);
+            if (found != std::string::npos) last_line_end = text_.rfind('\n');
+        }
+        if (!at_file_end) {
+            stream.rest.assign(text_, last_line_end + 1);
+            text_.resize(last_line_end + 1);
+        }
+        const std::size_t text_end = walk_lines(text_, [&](std::string_view line) {
+            lines_.push_back({static_cast<std::size_t>(line.data() - text_.data()), line.size()});
+        });
+        // A Ctrl-Z line ends the file, whatever follows it.
+        if (at_file_end || text_end < text_.size()) stream.ended = true;
+    }
+    if (stream.ended) stream.rest.clear();
+}
+
 bool TextReader::next_line(std::string& line)
 {
     std::string_view view;
@@ -84,15 +179,22 @@ bool TextReader::next_line(std::string& line)
 bool TextReader::next_line(std::string_view& line)
 {
     if (at_end()) return false;
-    const LineSpan& span = lines_[static_cast<std::size_t>(position_)];
+    const LineSpan& span = lines_[static_cast<std::size_t>(position_ - first_line_)];
     line = std::string_view(text_).substr(span.begin, span.length);
     ++position_;
+    if (stream_ && at_end()) read_next_block();
     return true;
 }
 
 void TextReader::rewind()
 {
     position_ = 0;
+    if (!stream_) return;
+    if (lseek(stream_->fd, 0, SEEK_SET) < 0) throw_stream_error("Cannot read", name_, errno);
+    stream_->ended = false;
+    stream_->rest.clear();
+    text_.clear();
+    read_next_block();
 }
 
 bool is_page_break(std::string_view line)
@@ -137,6 +239,74 @@ void append_text_lines(std::string_view name, const std::vector<std::string>& li
     TextWriter writer = TextWriter::for_append(std::string(name));
     for (const auto& line : lines) writer.write_line(line);
     writer.commit();
+}
+
+}  // namespace velm
+
+namespace velm {
+
+StreamedTextWriter::StreamedTextWriter(std::string name) : name_(std::move(name))
+{
+    const ReplaceableFile file = find_replaceable_file(name_);
+    if (file.path.empty() || !file.path.has_filename()) throw_stream_error("Cannot write", name_, EINVAL);
+    std::filesystem::path temporary = file.path;
+    temporary.replace_filename("." + file.path.filename().string() + ".velm-new");
+    path_ = file.path.string();
+    temporary_ = temporary.string();
+    // A new version a stopped run left behind is not this one's: it goes,
+    // and the new version is created afresh, never through an existing name.
+    unlink(temporary_.c_str());
+    fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw_stream_error("Cannot write", name_, errno);
+    // The new file keeps the permissions of the one it replaces.
+    struct stat info {};
+    if (file.exists && stat(path_.c_str(), &info) == 0) fchmod(fd_, info.st_mode & 07777);
+}
+
+StreamedTextWriter::~StreamedTextWriter()
+{
+    if (fd_ >= 0) close(fd_);
+    if (!installed_) unlink(temporary_.c_str());
+}
+
+void StreamedTextWriter::write_line(std::string_view line)
+{
+    if (finished_) throw_stream_error("Cannot write", name_, EBADF);
+    buffer_ += line;
+    buffer_ += "\r\n";
+    if (buffer_.size() >= STREAM_BLOCK_BYTES) write_buffer();
+}
+
+void StreamedTextWriter::write_buffer()
+{
+    if (fd_ < 0) throw_stream_error("Cannot write", name_, EBADF);
+    if (const int error = write_all_bytes(fd_, buffer_); error != 0) throw_stream_error("Cannot write", name_, error);
+    buffer_.clear();
+}
+
+void StreamedTextWriter::finish()
+{
+    if (finished_) return;
+    write_buffer();
+    // The new content reaches the disk before it replaces the old.
+    if (disk_flushes() && fsync(fd_) != 0) throw_stream_error("Cannot write", name_, errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) throw_stream_error("Cannot write", name_, errno);
+    finished_ = true;
+}
+
+void StreamedTextWriter::install()
+{
+    if (rename(temporary_.c_str(), path_.c_str()) != 0) throw_stream_error("Cannot write", name_, errno);
+    installed_ = true;
+    flush_directory(std::filesystem::path(path_).parent_path());
+}
+
+void StreamedTextWriter::commit_together(const std::vector<StreamedTextWriter*>& writers)
+{
+    for (StreamedTextWriter* writer : writers) writer->finish();
+    for (StreamedTextWriter* writer : writers) writer->install();
 }
 
 }  // namespace velm

@@ -3,6 +3,7 @@
 // holding one form feed is a page break.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,19 +22,31 @@ public:
 
     // Opens the file when it exists; an empty reader otherwise.
     static TextReader open_optional(std::string_view name);
+    // A reader of a file too large to hold whole (the must-exist rule of the
+    // constructor): only a block of lines around the current one is in
+    // memory, and a view of a line stays valid until the next line is asked
+    // for.
+    static TextReader open_streamed(std::string_view name);
 
     // Next line without its line end; false at the end of the file.
     bool next_line(std::string& line);
-    // The same without a copy: the view stays valid while the reader lives.
+    // The same without a copy: the view stays valid while the reader lives
+    // (for a streamed reader, until the next call).
     bool next_line(std::string_view& line);
     // Back to the first line.
     void rewind();
     // Number of the line last returned (1 for the first), 0 before any.
     int line_number() const { return position_; }
     const std::string& name() const { return name_; }
-    bool at_end() const { return position_ >= static_cast<int>(lines_.size()); }
+    bool at_end() const { return position_ - first_line_ >= static_cast<int>(lines_.size()); }
 
 private:
+    struct Stream;
+    TextReader() = default;
+    // A streamed reader's next block of lines, once the last line of the
+    // current block has been handed out.
+    void read_next_block();
+
     // Where a line stands in the text: offsets survive a move of the reader,
     // which pointers into a short text would not.
     struct LineSpan {
@@ -45,6 +58,10 @@ private:
     std::string text_;             // the file's bytes, each line read in place
     std::vector<LineSpan> lines_;  // the lines of text_, line ends and the Ctrl-Z end excluded
     int position_ = 0;
+    // A streamed reader: text_ holds the block of lines first_line_ + 1 on,
+    // the file is read on from where the block ends.
+    int first_line_ = 0;
+    std::shared_ptr<Stream> stream_;
 };
 
 bool is_page_break(std::string_view line);
@@ -72,6 +89,42 @@ public:
 private:
     std::string name_;
     std::string contents_;
+};
+
+// Builds a new text file on the disk line by line, for files too large to
+// hold whole: the lines go to a new version beside the file (created afresh,
+// never through an existing name), and commit() renames it over the file.
+// A writer that is destroyed before its commit removes its new version, so
+// a stop or a failed write leaves the old file.
+class StreamedTextWriter {
+public:
+    explicit StreamedTextWriter(std::string name);
+    ~StreamedTextWriter();
+    StreamedTextWriter(const StreamedTextWriter&) = delete;
+    StreamedTextWriter& operator=(const StreamedTextWriter&) = delete;
+
+    void write_line(std::string_view line);
+    const std::string& name() const { return name_; }
+    // The new version complete on the disk (no more lines); FileError when
+    // it cannot be.  It can then be read back under new_version().
+    void finish();
+    const std::string& new_version() const { return temporary_; }
+    void commit() { commit_together({this}); }
+    // Every new version is written whole before the first replaces its file:
+    // a failed write leaves all the old files.
+    static void commit_together(const std::vector<StreamedTextWriter*>& writers);
+
+private:
+    void write_buffer();
+    void install();
+
+    std::string name_;
+    std::string path_;       // the file it replaces, as resolved
+    std::string temporary_;  // the new version beside it
+    std::string buffer_;     // lines not yet written
+    int fd_ = -1;
+    bool finished_ = false;
+    bool installed_ = false;
 };
 
 // Writes the lines as a whole new file, atomically.

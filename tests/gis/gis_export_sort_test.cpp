@@ -167,6 +167,23 @@ TEST_F(GisExportSortTest, SpanningLinksExtendTheNodeFileOfTheirMap)
     EXPECT_TRUE(window_shows("  Extend Nodal Data Base"));
     EXPECT_TRUE(window_shows("AB1235ZZ.ZZN"));
 
+    // A node the export holds twice: the extension takes its first record.
+    {
+        TemporaryDirectory twice;
+        study.write_gis_exports(".");
+        std::vector<std::string> node_export = read_text_lines("ABNODEZZ.ASC");
+        std::string later = node_export.at(0);
+        ASSERT_EQ(later.substr(0, 18), "123401.0   100.00 ");
+        later.replace(0, 18, "123401.0   101.50 ");
+        node_export.push_back(later);
+        write_text_lines("ABNODEZZ.ASC", node_export);
+        sort(3);
+        const std::vector<std::string> extended = read_text_lines("AB1235ZZ.ZZN");
+        ASSERT_EQ(extended.size(), 4u);
+        EXPECT_EQ(extended[2], "123401.0   100.00     0.00");
+        EXPECT_EQ(extended[3], extended[2]);
+    }
+
     // Without the node export no node file is extended.
     TemporaryDirectory again;
     study.write_gis_exports(".");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gis/gis_model_pass.h"
+#include "support/temporary_directory.h"
 
 namespace velm {
 namespace {
@@ -156,6 +157,32 @@ TEST(GisLookups, SubareaCellsAboveTheSmallestAreaFillTheTableInOrder)
     EXPECT_FALSE(lookups.find_subarea(12345.5f, 3, table));
     EXPECT_NE(lookups.find_link(UP, DOWN), nullptr);
     EXPECT_EQ(lookups.find_link(DOWN, UP), nullptr) << "a link is keyed upstream node first";
+}
+
+// The files of an update are read once, each under its own name: the model
+// files of two regions find their own region's records, the first of a
+// number in each file, whichever file was read first.
+TEST(GisLookups, FilesReadOnceForTheUpdateKeepTheirOwnRecords)
+{
+    test::TemporaryDirectory directory;
+    write_gis_node_file("AB1200ZZ.ZZN", {gis_node(UP, 101.0f), gis_node(UP, 150.0f), gis_node(DOWN, 91.0f)});
+    write_gis_node_file("AB1300ZZ.ZZN", {gis_node(DOWN, 81.0f), gis_node(UP, 111.0f)});
+    write_gis_link_file("AB1200ZZ.ZZL", {gis_link(450.0f), gis_link(999.0f)});
+    GisFileCache cache;
+    const GisLookups region_12 = GisLookups::read(cache, std::nullopt, "AB1200ZZ.ZZL", "AB1200ZZ.ZZN");
+    const GisLookups region_13 = GisLookups::read(cache, std::nullopt, "AB1300ZZ.ZZL", "AB1300ZZ.ZZN");
+    const GisLookups region_12_again = GisLookups::read(cache, std::nullopt, "AB1200ZZ.ZZL", "AB1200ZZ.ZZN");
+    for (const GisLookups* lookups : {&region_12, &region_12_again}) {
+        EXPECT_EQ(lookups->find_node_elevation(UP), 101.0f) << "the first record of the node";
+        EXPECT_EQ(lookups->find_node_elevation(DOWN), 91.0f);
+        ASSERT_NE(lookups->find_link(UP, DOWN), nullptr);
+        EXPECT_EQ(lookups->find_link(UP, DOWN)->link_length(), 450.0f);
+    }
+    EXPECT_EQ(region_13.find_node_elevation(UP), 111.0f);
+    EXPECT_EQ(region_13.find_node_elevation(DOWN), 81.0f);
+    EXPECT_EQ(region_13.find_link(UP, DOWN), nullptr) << "a missing GIS file holds no record";
+    EXPECT_EQ(cache.nodes("AB1200ZZ.ZZN"), cache.nodes("AB1200ZZ.ZZN")) << "read once";
+    EXPECT_FALSE(std::filesystem::exists("AB1300ZZ.ZZL")) << "a missing GIS file is not created";
 }
 
 TEST(SubareaGroupUpdate, OptionsAndFoundSubareas)

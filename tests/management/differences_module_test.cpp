@@ -202,6 +202,46 @@ TEST_F(DifferencesModuleTest, TheCostChangeCountsLinksThatHaveNoPartner)
     }
 }
 
+// The differences files and the report grow on the disk beside the files
+// they replace: a pass that ends on a record it cannot read leaves every
+// earlier file as it was, and no pass leaves anything of its own behind.
+TEST_F(DifferencesModuleTest, APassWritesItsFilesWholeOrNotAtAll)
+{
+    const std::vector<std::pair<std::string, std::string>> earlier = {{"ABNODEZZ.DIF", "old node\r\n"},
+                                                                      {"ABSUBAZZ.DIF", "old subarea\r\n"},
+                                                                      {"ABLINKZZ.DIF", "old link\r\n"},
+                                                                      {"ABTRVLZZ.DIF", "old report\r\n"}};
+    const std::string good_links = test::TemporaryDirectory::get("AB0102ZZ.ZLL");
+    const auto hidden_files = [] {
+        std::vector<std::string> hidden;
+        for (const std::string& name : test::TemporaryDirectory::entries())
+            if (name.front() == '.' || name.find("SECTION") != std::string::npos) hidden.push_back(name);
+        return hidden;
+    };
+    for (const char* report_option : {"1", "2", "3"}) {
+        SCOPED_TRACE(std::string("report option ") + report_option);
+        for (const auto& [name, content] : earlier) test::TemporaryDirectory::put(name, content);
+        test::TemporaryDirectory::put("AB0102ZZ.ZLL", good_links + "10203.0 x\r\n");
+        window_ = test::ScriptedWindow();
+        try {
+            run_differences(launched_call("AB", 2, 0), {"1", report_option});
+            ADD_FAILURE() << "the unreadable record was not refused";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("AB0102ZZ.ZLL"), std::string::npos) << error.what();
+        }
+        for (const auto& [name, content] : earlier) EXPECT_EQ(test::TemporaryDirectory::get(name), content) << name;
+        EXPECT_EQ(hidden_files(), std::vector<std::string>{});
+
+        test::TemporaryDirectory::put("AB0102ZZ.ZLL", good_links);
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run_differences(launched_call("AB", 2, 0), {"1", report_option}), "differences module: done");
+        EXPECT_EQ(hidden_files(), std::vector<std::string>{});
+        EXPECT_NE(test::TemporaryDirectory::get(std::string(report_option) == "1" ? "ABLINKZZ.DIF" : "ABTRVLZZ.DIF"),
+                  std::string(std::string(report_option) == "1" ? "old link\r\n" : "old report\r\n"));
+        fs::remove("QEVCOM2.DAT");
+    }
+}
+
 TEST_F(DifferencesModuleTest, MissingFilesOfTheStudy)
 {
     fs::remove("ABLINKZZ.BAS");

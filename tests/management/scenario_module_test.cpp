@@ -131,6 +131,8 @@ TEST_F(ScenarioModuleTest, FailedAdoptionLeavesTheEarlierFilesAsTheyWere)
         for (const auto& [name, content] : earlier) EXPECT_EQ(bytes(name), content) << name;
         EXPECT_FALSE(fs::exists("ABSUBAZZ.BAS"));
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        for (const std::string& name : test::TemporaryDirectory::entries())
+            EXPECT_NE(name.front(), '.') << "a new version of the stopped adoption is left: " << name;
     }
 }
 

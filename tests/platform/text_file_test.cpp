@@ -97,6 +97,104 @@ TEST_F(TextFiles, WriterBuildsInMemoryAndCommitsCrLfLines)
     EXPECT_EQ(TemporaryDirectory::get("new.txt"), "a\r\nb\r\n");
 }
 
+// A file read a block at a time gives the lines, line numbers and end the
+// whole-file reader gives, also where lines, line ends and the Ctrl-Z end
+// line fall across the edges of its blocks (a megabyte each).
+TEST_F(TextFiles, StreamedReaderReadsAsTheWholeFileReader)
+{
+    constexpr std::size_t block = std::size_t{1} << 20;
+    // Lines of `length` characters with CR LF ends, up to about `bytes`.
+    auto lines_of = [](std::size_t length, std::size_t bytes) {
+        std::string text;
+        for (char c = 'a'; text.size() < bytes; c = c == 'z' ? 'a' : static_cast<char>(c + 1))
+            text += std::string(length, c) + "\r\n";
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"empty", ""},
+        {"short lines, last without end", "a\r\nb\nc"},
+        {"ctrl-z end line", "a\r\n\x1a\r\nhidden\r\n"},
+        {"many blocks of data-base lines", lines_of(5990, 3 * block)},
+        {"a line longer than a block", "first\r\n" + std::string(block + block / 2, 'x') + "\r\nlast\r\n"},
+        {"CR at the end of a block, LF after it", std::string(block - 1, 'x') + "\r\nnext\r\n"},
+        {"line end at the end of a block", std::string(block - 2, 'x') + "\r\n" + "next"},
+        {"ctrl-z line in the second block", lines_of(100, block + 50) + "\x1a\r\nhidden\r\n"},
+        {"ctrl-z line as the last bytes of a block", std::string(block - 3, 'x') + "\n\x1a\nhidden"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory::put("ABNODEZZ.BAS", c.bytes);
+        const Lines expected = read_text_lines("ABNODEZZ.BAS");
+        TextReader reader = TextReader::open_streamed("abnodezz.bas");
+        for (int pass = 1; pass <= 2; ++pass) {
+            Lines lines;
+            std::string_view line;
+            bool numbered = true;
+            while (reader.next_line(line)) {
+                // Compared before the next line is asked for: the view of a
+                // block's last line outlives the reading of the next block.
+                if (lines.size() < expected.size() && line != expected[lines.size()]) break;
+                lines.emplace_back(line);
+                numbered = numbered && reader.line_number() == static_cast<int>(lines.size());
+            }
+            EXPECT_EQ(lines.size(), expected.size()) << "pass " << pass;
+            EXPECT_TRUE(lines == expected) << "pass " << pass;
+            EXPECT_TRUE(numbered) << "pass " << pass;
+            EXPECT_TRUE(reader.at_end());
+            reader.rewind();
+            EXPECT_EQ(reader.line_number(), 0);
+        }
+    }
+    try {
+        TextReader::open_streamed("D:\\STUDY\\ABLINKZZ.BAS");
+        ADD_FAILURE() << "a missing file was read";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("D:\\STUDY\\ABLINKZZ.BAS"), std::string::npos) << error.what();
+    }
+}
+
+// A file too large to build in memory grows on the disk beside the old one,
+// which stays until the commit; a writer given up before its commit leaves
+// the old files and nothing else.
+TEST_F(TextFiles, StreamedWriterReplacesTheFilesOnlyAtTheCommit)
+{
+    const std::string long_line(5990, '7');
+    std::string expected_nodes;
+    TemporaryDirectory::put("ABNODEZZ.BAS", "old node\r\n");
+    TemporaryDirectory::put("ABLINKZZ.BAS", "old link\r\n");
+    {
+        StreamedTextWriter nodes("abnodezz.bas");
+        StreamedTextWriter links("ABLINKZZ.BAS");
+        for (int k = 0; k < 400; ++k) {
+            nodes.write_line(long_line);
+            expected_nodes += long_line + "\r\n";
+        }
+        links.write_line("");
+        links.write_line("link");
+        EXPECT_EQ(TemporaryDirectory::get("ABNODEZZ.BAS"), "old node\r\n");
+        EXPECT_EQ(TemporaryDirectory::get("ABLINKZZ.BAS"), "old link\r\n");
+        // Given up: a stop while the baseline is being written.
+    }
+    EXPECT_EQ(TemporaryDirectory::entries(), (Lines{"ABLINKZZ.BAS", "ABNODEZZ.BAS"}));
+    EXPECT_EQ(TemporaryDirectory::get("ABNODEZZ.BAS"), "old node\r\n");
+
+    StreamedTextWriter nodes("abnodezz.bas");
+    StreamedTextWriter links("ABLINKZZ.BAS");
+    StreamedTextWriter subareas("ABSUBAZZ.BAS");
+    for (int k = 0; k < 400; ++k) nodes.write_line(long_line);
+    links.write_line("");
+    links.write_line("link");
+    StreamedTextWriter::commit_together({&nodes, &links, &subareas});
+    EXPECT_EQ(TemporaryDirectory::entries(), (Lines{"ABLINKZZ.BAS", "ABNODEZZ.BAS", "ABSUBAZZ.BAS"}));
+    EXPECT_TRUE(TemporaryDirectory::get("ABNODEZZ.BAS") == expected_nodes);
+    EXPECT_EQ(TemporaryDirectory::get("ABLINKZZ.BAS"), "\r\nlink\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("ABSUBAZZ.BAS"), "");
+}
+
 TEST_F(TextFiles, AppendKeepsEveryLineReadable)
 {
     struct Case {

@@ -282,7 +282,8 @@ private:
     }
 
     // A pass that cannot be made: nothing was changed; the message names
-    // the file, and the program ends after RETURN.
+    // the file, and the program ends after RETURN (in a launched run too:
+    // the message must be read before the window closes).
     [[noreturn]] void refuse_pass(const FileError& error)
     {
         constexpr std::size_t MESSAGE_WIDTH = 76;
@@ -290,7 +291,7 @@ private:
         write_at(window_, 1, MESSAGE_ROW_20, " * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:");
         write_at(window_, 1, MESSAGE_ROW_20 + 1,
                  "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
-        if (!call_.launched()) wait_for_return(window_);
+        wait_for_return(window_);
         clear_screen(window_);
         stop_program("GIS update refused");
     }

@@ -22,6 +22,7 @@
 #include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/stop.h"
+#include "records/model_list.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
 
@@ -92,11 +93,15 @@ protected:
 
     // The module with the typed lines until it stops or they run out; the
     // reason of the stop.
-    std::string update(const std::vector<std::string>& typed = UPDATE)
+    std::string update(const std::vector<std::string>& typed = UPDATE, bool launched = false)
     {
         window_ = test::ScriptedWindow();
         window_.type(typed);
         LauncherCall call;
+        if (launched) {
+            call.run_count = 1;
+            call.line = launcher_line("AB");
+        }
         try {
             run_gis_update_module(session_, call);
         } catch (const ProgramStop& stop) {
@@ -193,11 +198,13 @@ TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothin
     const struct {
         const char* file;
         const char* what;
+        bool launched;
     } cases[] = {
-        {"AB1235ZZ.Z12", "a model file of the second storm event"},
-        {"AB1301OO.Z13", "the OO copy of an earlier update"},
-        {"AB1234ZZ.ZZL", "a GIS file the sort rewrites"},
-        {"ABHISTZZ.DAT", "the history log"},
+        {"AB1235ZZ.Z12", "a model file of the second storm event", false},
+        {"AB1301OO.Z13", "the OO copy of an earlier update", false},
+        {"AB1234ZZ.ZZL", "a GIS file the sort rewrites", false},
+        {"ABHISTZZ.DAT", "the history log", false},
+        {"ABHISTZZ.DAT", "the history log, in a launched run", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -206,13 +213,32 @@ TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothin
         if (!fs::exists(c.file)) TemporaryDirectory::put(c.file, "an earlier copy");
         chmod(c.file, 0444);
         const Files before = all_files();
-        EXPECT_EQ(update(), "GIS update refused");
+        // The banner's RETURN and the study when chosen from the menu, and
+        // RETURN under the refusal.
+        EXPECT_EQ(c.launched ? update({""}, true) : update({"", "AB", ""}), "GIS update refused");
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
         EXPECT_EQ(all_files(), before);
         EXPECT_FALSE(has_hidden_file());
         EXPECT_TRUE(shown("NO FILE WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_EQ(window_.beeps(), 1);
     }
+}
+
+// A model file that its model list names twice is updated twice, from its
+// first update, and its "OO" copy keeps the file as it was before the pass,
+// not as the first update left it.
+TEST_F(GisUpdateChangeTest, AModelFileListedTwiceKeepsItsOriginalInItsOOCopy)
+{
+    write_study();
+    ModelListFile list = read_model_list_file("ABTRVLZZ.Z11");
+    list.entries.push_back(list.entries.front());
+    write_model_list_file("ABTRVLZZ.Z11", list.entries);
+    const std::string listed_twice = list.entries.front().model_file_name();
+    const std::string original = TemporaryDirectory::get(listed_twice);
+    ASSERT_EQ(update(), "GIS update done");
+    EXPECT_TRUE(TemporaryDirectory::get(oo_copy_of(listed_twice)) == original);
+    EXPECT_FALSE(TemporaryDirectory::get(listed_twice) == original);
 }
 
 }  // namespace

@@ -160,17 +160,18 @@ std::vector<LinkElevations> find_gis_elevation_exceptions(const std::vector<Link
 }
 
 int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& network, bool gis_node_switch,
-                        std::string_view map_code, GisStampRequest stamp_request, int model_type_code)
+                        std::string_view map_code, GisStampRequest stamp_request, int model_type_code,
+                        FileChange* change)
 {
     const std::string link_file = gis_file_of_map_code(map_code, 0, GisFileKind::Link);
     write_processing_file(session.window, link_file.substr(0, 12));
     const std::string link_path = session.study_file(link_file);
-    std::vector<GisLinkRecord> records = read_gis_link_file(link_path, FilePresence::Optional);
+    std::vector<GisLinkRecord> records = read_gis_link_file(file_as_seen(change, link_path), FilePresence::Optional);
     std::vector<GisNodeRecord> nodes;
     if (gis_node_switch)
-        nodes =
-            read_gis_node_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Node)),
-                               FilePresence::Optional);
+        nodes = read_gis_node_file(
+            file_as_seen(change, session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Node))),
+            FilePresence::Optional);
 
     std::vector<LinkEnds> links;
     for (const GisLinkRecord& record : records)
@@ -265,7 +266,7 @@ int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& n
     if (!fatal) {
         if (const std::optional<float> stamp = requested_stamp(stamp_request))
             for (GisLinkRecord& record : records) record.processed_stamp() = *stamp;
-        write_gis_link_file(link_path, records);
+        write_gis_link_file(change != nullptr ? change->new_file(link_path) : link_path, records);
     }
     return fatal ? 1 : 0;
 }

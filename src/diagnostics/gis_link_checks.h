@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "diagnostics/link_checks.h"
+#include "platform/file_change.h"
 #include "platform/text_file.h"
 #include "records/gis_files.h"
 #include "shell/session.h"
@@ -72,8 +73,18 @@ struct GisNetworkFiles {
 // model types 6 and 9) when `gis_node_switch` is set.  Writes the map's part
 // of the report and the network files; returns 1 when the map has a fatal
 // finding, else 0, after rewriting the link file stamped as requested.
+// Given a change, the GIS files are read as the change sees them and the
+// stamped link file becomes a new version of that change.
 int check_gis_link_file(Session& session, TextWriter& report, GisNetworkFiles& network, bool gis_node_switch,
-                        std::string_view map_code, GisStampRequest stamp_request, int model_type_code);
+                        std::string_view map_code, GisStampRequest stamp_request, int model_type_code,
+                        FileChange* change = nullptr);
+
+// The name to read a GIS file from: the change's new version when it has
+// one, else the file itself.
+inline std::string file_as_seen(const FileChange* change, const std::string& path)
+{
+    return change != nullptr ? change->current_file(path) : path;
+}
 
 // The stamp value written for a request, or nothing when stamps are kept.
 std::optional<float> requested_stamp(GisStampRequest request);

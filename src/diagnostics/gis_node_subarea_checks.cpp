@@ -106,19 +106,20 @@ std::vector<SubareaCheckRow> find_gis_subarea_exceptions(const std::vector<GisSu
 }
 
 GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool link_file_switch,
-                                   std::string_view map_code, GisStampRequest stamp_request, int model_type_code)
+                                   std::string_view map_code, GisStampRequest stamp_request, int model_type_code,
+                                   FileChange* change)
 {
     const std::string node_file = gis_file_of_map_code(map_code, model_type_code, GisFileKind::Node);
     write_processing_file(session.window, node_file.substr(0, 12));
     const std::string node_path = session.study_file(node_file);
-    std::vector<GisNodeRecord> nodes = read_gis_node_file(node_path, FilePresence::Optional);
+    std::vector<GisNodeRecord> nodes = read_gis_node_file(file_as_seen(change, node_path), FilePresence::Optional);
     if (stamp_request == GisStampRequest::Final && holds_final_stamp(nodes)) return {0, true};
 
     std::vector<GisLinkRecord> links;
     if (link_file_switch)
-        links =
-            read_gis_link_file(session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Link)),
-                               FilePresence::Optional);
+        links = read_gis_link_file(
+            file_as_seen(change, session.study_file(gis_file_of_map_code(map_code, model_type_code, GisFileKind::Link))),
+            FilePresence::Optional);
     const NodeCheckExceptions exceptions = find_node_exceptions(nodes, link_file_switch ? &links : nullptr);
     write_report_lines(report, NODE_HEADER_FORMAT, {std::string(map_code.substr(0, 6))});
     write_report_separator(report);
@@ -127,18 +128,18 @@ GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool li
     const int result = exceptions.map_result();
     if (result == 0) {
         stamp_records(nodes, stamp_request);
-        write_gis_node_file(node_path, nodes);
+        write_gis_node_file(change != nullptr ? change->new_file(node_path) : node_path, nodes);
     }
     return {result, false};
 }
 
 GisCheckResult check_gis_subarea_file(Session& session, TextWriter& report, std::string_view map_code,
-                                      int model_type_code, GisStampRequest stamp_request)
+                                      int model_type_code, GisStampRequest stamp_request, FileChange* change)
 {
     const std::string subarea_file = gis_file_of_map_code(map_code, model_type_code, GisFileKind::Subarea);
     write_processing_file(session.window, subarea_file.substr(0, 12));
     const std::string path = session.study_file(subarea_file);
-    std::vector<GisSubareaRecord> subareas = read_gis_subarea_file(path, FilePresence::Optional);
+    std::vector<GisSubareaRecord> subareas = read_gis_subarea_file(file_as_seen(change, path), FilePresence::Optional);
     if (stamp_request == GisStampRequest::Final && !subareas.empty() &&
         subareas.front().processed_stamp() == stamp_value(GisFileStamp::FinalStamp))
         return {0, true};
@@ -152,7 +153,7 @@ GisCheckResult check_gis_subarea_file(Session& session, TextWriter& report, std:
     write_subarea_checks_closing(report, row_count);
     if (row_count == 0) {
         stamp_records(subareas, stamp_request);
-        write_gis_subarea_file(path, subareas);
+        write_gis_subarea_file(change != nullptr ? change->new_file(path) : path, subareas);
     }
     return {row_count, false};
 }

@@ -37,12 +37,15 @@ std::vector<SubareaCheckRow> find_gis_subarea_exceptions(const std::vector<GisSu
                                                          int model_type_code);
 
 // The map's GIS node file (the region's for model types 6 and 9), with the
-// GIS link file for item D when `link_file_switch` is set.
+// GIS link file for item D when `link_file_switch` is set.  Given a change,
+// the files are read as it sees them and the stamped file is its new version.
 GisCheckResult check_gis_node_file(Session& session, TextWriter& report, bool link_file_switch,
-                                   std::string_view map_code, GisStampRequest stamp_request, int model_type_code);
+                                   std::string_view map_code, GisStampRequest stamp_request, int model_type_code,
+                                   FileChange* change = nullptr);
 
 // The map's GIS subarea file (the region's for model types 6 and 9).
 GisCheckResult check_gis_subarea_file(Session& session, TextWriter& report, std::string_view map_code,
-                                      int model_type_code, GisStampRequest stamp_request);
+                                      int model_type_code, GisStampRequest stamp_request,
+                                      FileChange* change = nullptr);
 
 }  // namespace velm

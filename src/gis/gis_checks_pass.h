@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "gis/gis_export_sort.h"
+#include "platform/file_change.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -32,8 +33,11 @@ struct GisCheckTotals {
 
 // Sorts the exports and checks the maps; returns only when no check made a
 // fatal finding (the totals are then 0), otherwise shows where the findings
-// stand, waits for RETURN and ends the program.
+// stand, waits for RETURN and ends the program.  Given a change, the sorted
+// and stamped GIS files, the check reports, the confluence table and the
+// node sets are its new versions; a fatal finding puts them in place before
+// the end, so that the reports and the files they describe can be read.
 GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPresence& present, std::string_view study_id,
-                                          int model_type);
+                                          int model_type, FileChange* change = nullptr);
 
 }  // namespace velm

@@ -182,10 +182,15 @@ public:
         }
     }
 
-    // Replaces every GIS file built.
-    void write_files()
+    // Every GIS file built, as new versions of the change.
+    void write_files(FileChange& change)
     {
-        for (const std::string& name : files_.order()) write_text_lines(session_.study_file(name), files_.lines(name));
+        for (const std::string& name : files_.order()) {
+            const std::string path = session_.study_file(name);
+            TextWriter file(change.new_file(path));
+            for (const std::string& line : files_.lines(name)) file.write_line(line);
+            file.commit();
+        }
     }
 
     GisMapList map_list() const { return map_list_; }
@@ -348,7 +353,7 @@ GisLinkRecord gis_link_record_from_export(const LinkRecord& link)
 }
 
 GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& present, int model_type,
-                                     std::string_view study_id)
+                                     std::string_view study_id, FileChange* change)
 {
     clear_screen(session.window);
     write_screen_records(session.window, PREPROCESSOR_FORMAT);
@@ -384,7 +389,13 @@ GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& 
             });
     }
     if (!spanning.empty() && present.nodes) sort.extend_node_files(node_export_name(study_id), spanning);
-    sort.write_files();
+    if (change != nullptr) {
+        sort.write_files(*change);
+    } else {
+        FileChange own;
+        sort.write_files(own);
+        own.commit();
+    }
     return sort.map_list();
 }
 

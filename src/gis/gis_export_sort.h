@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_change.h"
 #include "records/gis_files.h"
 #include "records/link_data_base.h"
 #include "records/node_data_base.h"
@@ -72,8 +73,9 @@ GisLinkRecord gis_link_record_from_export(const LinkRecord& link);
 // missing export that was found present is a FileError naming it; a record
 // that its GIS layout cannot hold (or whose number names no GIS file) is
 // shown on the window with its export and line, and ends the program after
-// RETURN, before any GIS file is replaced.
+// RETURN, before any GIS file is replaced.  Given a change, the GIS files
+// become its new versions, replaced only when the change is committed.
 GisMapList preprocess_gis_data_bases(Session& session, const GisExportPresence& present, int model_type,
-                                     std::string_view study_id);
+                                     std::string_view study_id, FileChange* change = nullptr);
 
 }  // namespace velm

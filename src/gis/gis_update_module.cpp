@@ -4,6 +4,7 @@
 
 #include "gis/gis_checks_pass.h"
 #include "gis/gis_model_pass.h"
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
@@ -127,9 +128,22 @@ public:
             }
             break;
         }
-        postprocess_gis_data_bases(session_, exports_, study_id_, model_type_);
-        update_model_files();
-        HistorianFile(session_.study_file(history_log_name(study_id_))).append(gis_update_note(session_.clock.now()));
+        // The GIS files, every model file with its "OO" copy and the history
+        // note are one change: a pass that is refused, stopped or killed
+        // leaves all of them as they were, so a rerun never takes an updated
+        // model file for an original and copies it over its "OO" copy.
+        FileChange change;
+        try {
+            reach_pass_files(change);
+            postprocess_gis_data_bases(session_, exports_, study_id_, model_type_, &change);
+            update_model_files(change);
+            change.append(session_.study_file(history_log_name(study_id_)),
+                          history_bytes(gis_update_note(session_.clock.now())));
+            change.commit();
+        } catch (const FileError& error) {
+            change.discard();
+            refuse_pass(error);
+        }
         create_toolset_file_when_missing(session_, study_id_);
         if (call_.launched()) {
             exchange_launcher_files(1, call_.run_count, call_.sub_option, study_id_);
@@ -239,19 +253,69 @@ private:
         return false;
     }
 
-    // Every listed model file of every storm event, until the first storm
-    // event without a model list.
-    void update_model_files()
+    // The model lists of the storm events, until the first storm event
+    // without one.
+    std::vector<std::string> model_list_names() const
     {
-        clear_screen(window_);
+        std::vector<std::string> names;
         for (int storm_event = 1; storm_event <= LAST_STORM_EVENT_DIGIT; ++storm_event) {
-            const std::string list_name = session_.study_file(storm_event_model_list_name(study_id_, storm_event));
+            std::string list_name = session_.study_file(storm_event_model_list_name(study_id_, storm_event));
             if (!file_exists(list_name)) break;
-            for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry);
+            names.push_back(std::move(list_name));
         }
+        return names;
     }
 
-    void update_model_file(const ModelListEntry& entry)
+    // Before anything is written: every model file the pass will replace,
+    // its "OO" copy and the history log must be files the pass can write.
+    void reach_pass_files(FileChange& change)
+    {
+        for (const std::string& list_name : model_list_names()) {
+            for (const ModelListEntry& entry : read_model_list_file(list_name).entries) {
+                const std::string name = session_.study_file(entry.model_file_name());
+                if (!file_exists(name)) continue;  // told and passed over by the pass
+                change.reach(name);
+                change.reach(session_.study_file(model_file_oo_copy_name(entry.text)));
+            }
+        }
+        change.reach(session_.study_file(history_log_name(study_id_)));
+    }
+
+    // A pass that cannot be made: nothing was changed; the message names
+    // the file, and the program ends after RETURN (in a launched run too:
+    // the message must be read before the window closes).
+    [[noreturn]] void refuse_pass(const FileError& error)
+    {
+        constexpr std::size_t MESSAGE_WIDTH = 76;
+        sound_beep(window_);
+        write_at(window_, 1, MESSAGE_ROW_20, " * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:");
+        write_at(window_, 1, MESSAGE_ROW_20 + 1,
+                 "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
+        wait_for_return(window_);
+        clear_screen(window_);
+        stop_program("GIS update refused");
+    }
+
+    static std::string history_bytes(const std::vector<std::string>& lines)
+    {
+        std::string bytes;
+        for (const std::string& line : lines) {
+            bytes += line;
+            bytes += "\r\n";
+        }
+        return bytes;
+    }
+
+    // Every listed model file of every storm event, until the first storm
+    // event without a model list.
+    void update_model_files(FileChange& change)
+    {
+        clear_screen(window_);
+        for (const std::string& list_name : model_list_names())
+            for (const ModelListEntry& entry : read_model_list_file(list_name).entries) update_model_file(entry, change);
+    }
+
+    void update_model_file(const ModelListEntry& entry, FileChange& change)
     {
         write_form(window_, 5, 10, PROCESSING_FORMAT, {entry.text});
         const std::string shown = entry.text.substr(0, MODEL_FILE_NAME_LENGTH);
@@ -264,7 +328,8 @@ private:
         // model file only by a whole new one.
         LoadedModelFile loaded;
         try {
-            loaded = load_model_file(name);
+            // A file listed twice is updated again from its first update.
+            loaded = load_model_file(change.current_file(name));
         } catch (const FileError& error) {
             write_screen_records(window_, UNREADABLE_MODEL_FILE_FORMAT, {shown, std::string(error.what())});
             return;
@@ -272,7 +337,8 @@ private:
         const GisPassState state = GisPassState::of(loaded.file.header);
         auto gis_file = [&](bool selected, std::string_view extension) -> std::optional<std::string> {
             if (!selected) return std::nullopt;
-            return session_.study_file(gis_file_of_entry(entry.model_file_name(), state.model_type, extension));
+            return change.current_file(
+                session_.study_file(gis_file_of_entry(entry.model_file_name(), state.model_type, extension)));
         };
         GisLookups lookups = GisLookups::read(gis_files_, gis_file(state.option.selects_subareas(), "zzs"),
                                               gis_file(state.option.selects_links(), "zzl"),
@@ -280,8 +346,11 @@ private:
         if (state.option.selects_links()) lookups.add_channel_freeboards(channel_links_of(entry.model_file_name()));
         ModelFile updated = loaded.file;
         const AreaWeightedSums sums = apply_gis_to_model_file(updated, lookups);
-        replace_file_atomically(session_.study_file(model_file_oo_copy_name(entry.text)), loaded.bytes);
-        copy_back_model_file(name, updated, sums, state.model_type);
+        // The "OO" copy keeps the file as it was before the pass, never an
+        // update of this pass.
+        const std::string oo_copy = session_.study_file(model_file_oo_copy_name(entry.text));
+        if (!change.has_new_version(oo_copy)) change.write(oo_copy, loaded.bytes);
+        copy_back_model_file(change, name, updated, sums, state.model_type);
     }
 
     // The records of the model file's link data base, which keeps the

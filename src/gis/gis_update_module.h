@@ -6,7 +6,11 @@
 // every storm event's model list: each is updated from the GIS files its own
 // GIS update option selects, and its previous content is kept in its "OO"
 // copy ("AB1234OO.Z13" for "AB1234ZZ.Z13").  One dated note goes to the
-// history log; the tool-status file is created when missing.
+// history log; the tool-status file is created when missing.  The GIS files,
+// the check reports, the model files with their "OO" copies and the note are
+// one change: every file the pass reaches is checked before anything is
+// written, and a file it cannot write is told in the window, naming it, with
+// no file changed.
 #pragma once
 
 #include "shell/launcher.h"

@@ -14,9 +14,24 @@ namespace velm {
 
 namespace {
 
+// A baseline file's new version, line by line, written as it grows.
+class BaselineLines {
+public:
+    explicit BaselineLines(NewVersionStream stream) : stream_(std::move(stream)) {}
+    void write_line(std::string_view line)
+    {
+        stream_.write(line);
+        stream_.write("\r\n");
+    }
+    void finish() { stream_.finish(); }
+
+private:
+    NewVersionStream stream_;
+};
+
 // Copies every record of a map data base, in file order, as one line each.
 template <class Record>
-void copy_records(const std::string& data_base, StreamedTextWriter& baseline)
+void copy_records(const std::string& data_base, BaselineLines& baseline)
 {
     TextReader lines = TextReader::open_optional(data_base);
     FreeFormReader reader(lines);
@@ -27,14 +42,16 @@ void copy_records(const std::string& data_base, StreamedTextWriter& baseline)
 
 }  // namespace
 
-void write_baseline_data_bases(Session& session, std::string_view study_id)
+void write_baseline_data_bases(Session& session, std::string_view study_id, FileChange* change)
 {
     write_at(session.window, 5, 5, "..Creating BASELINE Data Base files");
+    FileChange own;
+    FileChange& files = change != nullptr ? *change : own;
     // Map by map: only one map's data bases are in memory at a time, and the
     // three files grow on the disk until all are complete.
-    StreamedTextWriter nodes(session.study_file(study_file_name(NODE_BASELINE_NAME_FORMAT, study_id)));
-    StreamedTextWriter links(session.study_file(study_file_name(LINK_BASELINE_NAME_FORMAT, study_id)));
-    StreamedTextWriter subareas(session.study_file(study_file_name(SUBAREA_BASELINE_NAME_FORMAT, study_id)));
+    BaselineLines nodes(files.stream(session.study_file(study_file_name(NODE_BASELINE_NAME_FORMAT, study_id))));
+    BaselineLines links(files.stream(session.study_file(study_file_name(LINK_BASELINE_NAME_FORMAT, study_id))));
+    BaselineLines subareas(files.stream(session.study_file(study_file_name(SUBAREA_BASELINE_NAME_FORMAT, study_id))));
 
     const StudyModelList list = read_study_model_list(session, study_id);
     for (const std::string& stem : list.data_file_stems) {
@@ -42,7 +59,8 @@ void write_baseline_data_bases(Session& session, std::string_view study_id)
         copy_records<LinkRecord>(session.study_file(link_data_base_name(stem)), links);
         copy_records<SubareaRecord>(session.study_file(subarea_data_base_name(stem)), subareas);
     }
-    StreamedTextWriter::commit_together({&nodes, &links, &subareas});
+    for (BaselineLines* file : {&nodes, &links, &subareas}) file->finish();
+    if (change == nullptr) own.commit();
 }
 
 }  // namespace velm

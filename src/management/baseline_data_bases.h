@@ -9,6 +9,7 @@
 
 #include <string_view>
 
+#include "platform/file_change.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -21,7 +22,9 @@ inline constexpr std::string_view SUBAREA_BASELINE_NAME_FORMAT = "(A2,'SUBAZZ.BA
 // list).  All three are built before any is replaced: a record that cannot
 // be read or written ends the run with a FileError naming the file and the
 // line, and the earlier baseline files stay as they were.  A map whose data
-// base is missing adds no lines (the missing file is not created).
-void write_baseline_data_bases(Session& session, std::string_view study_id);
+// base is missing adds no lines (the missing file is not created).  Given a
+// change, the three files are its new versions, streamed to the disk, and
+// are replaced when the change is committed.
+void write_baseline_data_bases(Session& session, std::string_view study_id, FileChange* change = nullptr);
 
 }  // namespace velm

@@ -12,6 +12,7 @@
 #include "management/study_answer.h"
 #include "management/study_model_list.h"
 #include "management/subset_field_map.h"
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
@@ -77,14 +78,34 @@ const std::vector<std::string_view> REPORT_OPTIONS_TEXT = {
 
 constexpr std::string_view NO_CHANGES_LINE = "     NO CHANGES were Detected by the \"DIFFERENCES\" module.";
 
+// A new version of a file of the pass, line by line, written to the disk as
+// it grows.
+class StreamedLines {
+public:
+    explicit StreamedLines(NewVersionStream stream) : stream_(std::move(stream)) {}
+    void write_line(std::string_view line)
+    {
+        stream_.write(line);
+        stream_.write("\r\n");
+    }
+    void finish() { stream_.finish(); }
+
+private:
+    NewVersionStream stream_;
+};
+
 // The lines of one kind's differences as the pass finds them, map by map,
-// kept on the disk in a new version of the kind's differences file: in a
-// study whose every record changed they are as large as its data bases.
-// The last line added is held back until the next, so that it can still be
-// taken back.
+// kept on the disk in a new version of the kind's differences file (of the
+// pass's change, or of a scratch change never committed when the lines
+// only make a report): in a study whose every record changed they are as
+// large as its data bases.  The last line added is held back until the
+// next, so that it can still be taken back.
 class DifferencesSection {
 public:
-    explicit DifferencesSection(std::string name) : file_(std::move(name)) {}
+    DifferencesSection(FileChange& change, std::string name)
+        : change_(change), name_(name), file_(change.stream(name))
+    {
+    }
 
     void add(std::string line)
     {
@@ -97,17 +118,19 @@ public:
     }
     // Takes back the last line added (none when nothing was added).
     void drop_last() { held_.reset(); }
-    // Every line written: the file can be read back or committed.
-    StreamedTextWriter& complete()
+    // Every line written; the name to read them back from.
+    std::string complete()
     {
         if (held_) file_.write_line(*held_);
         held_.reset();
         file_.finish();
-        return file_;
+        return change_.current_file(name_);
     }
 
 private:
-    StreamedTextWriter file_;
+    FileChange& change_;
+    std::string name_;
+    StreamedLines file_;
     std::optional<std::string> held_;
 };
 
@@ -131,8 +154,12 @@ private:
     Step choose_study();
     // One pass over the study's maps; the menu follows in an interactive run.
     Step run_pass();
-    void write_report(DifferencesSection& node_lines, DifferencesSection& subarea_lines,
+    void write_report(FileChange& outputs, DifferencesSection& node_lines, DifferencesSection& subarea_lines,
                       DifferencesSection& link_lines, const DifferencesPass& pass);
+    // An output that cannot be written: a beep and the message naming it,
+    // until RETURN (a launched run ends next: the message must be read
+    // first).  Nothing was changed.
+    void show_refusal(const FileError& error);
     [[noreturn]] void finish();
     // A file of the study that the pass needs is missing: the message on
     // row 21, a pause, and the end of the run.
@@ -291,15 +318,32 @@ Step DifferencesModule::run_pass()
     const SubsetFieldList& nodes = field_map_.fields(DataBaseKind::NodeKind);
     const SubsetFieldList& subareas = field_map_.fields(DataBaseKind::SubareaKind);
     const SubsetFieldList& links = field_map_.fields(DataBaseKind::LinkKind);
+    // The pass's outputs are one change: the three differences files, or
+    // the report, which replaces them.  Each is checked before anything is
+    // written.
+    const bool skip_report = report_option_ == DifferencesReportOption::SkipReport;
+    FileChange change;
+    try {
+        for (std::string_view layout :
+             {NODE_DIFFERENCES_NAME_FORMAT, SUBAREA_DIFFERENCES_NAME_FORMAT, LINK_DIFFERENCES_NAME_FORMAT})
+            change.reach(study_file(layout));
+        if (!skip_report) change.reach(study_file(DIFFERENCES_REPORT_NAME_FORMAT));
+    } catch (const FileError& error) {
+        show_refusal(error);
+        if (call_.launched()) finish();
+        return Step::Menu;
+    }
     // The sections become the differences files, or, for a report, lie
-    // beside it under names of their own until it is written.
-    auto section_file = [this](std::string_view layout) {
+    // beside it under names of their own until it is written, and go.
+    FileChange sections;
+    FileChange& section_change = skip_report ? change : sections;
+    auto section_file = [&](std::string_view layout) {
         const std::string name = study_file(layout);
-        return report_option_ == DifferencesReportOption::SkipReport ? name : name + ".SECTION";
+        return skip_report ? name : name + ".SECTION";
     };
-    DifferencesSection node_lines(section_file(NODE_DIFFERENCES_NAME_FORMAT));
-    DifferencesSection subarea_lines(section_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
-    DifferencesSection link_lines(section_file(LINK_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection node_lines(section_change, section_file(NODE_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection subarea_lines(section_change, section_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection link_lines(section_change, section_file(LINK_DIFFERENCES_NAME_FORMAT));
 
     std::vector<std::string> map_lines;  // the entries of one map and kind
     for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
@@ -356,9 +400,19 @@ Step DifferencesModule::run_pass()
 
     std::vector<std::string> closing;
     const std::string id = study_id_;
-    if (report_option_ == DifferencesReportOption::SkipReport) {
-        StreamedTextWriter::commit_together(
-            {&node_lines.complete(), &subarea_lines.complete(), &link_lines.complete()});
+    if (skip_report) {
+        for (DifferencesSection* section : {&node_lines, &subarea_lines, &link_lines}) section->complete();
+    } else {
+        write_report(change, node_lines, subarea_lines, link_lines, pass);
+    }
+    try {
+        change.commit();
+    } catch (const FileError& error) {
+        show_refusal(error);
+        if (call_.launched()) finish();
+        return Step::Menu;
+    }
+    if (skip_report) {
         closing = {"",
                    "     DIFFERENCES SUBSET Data files have been Developed",
                    "     and are Named:",
@@ -367,7 +421,6 @@ Step DifferencesModule::run_pass()
                    "     [" + id + "LINKZZ.DIF]",
                    ""};
     } else {
-        write_report(node_lines, subarea_lines, link_lines, pass);
         if (full) {
             closing = {"", "     DIFFERENCES SUBSET Data file has been Developed",
                        "     and is Named:", "     [" + id + "TRVLZZ.DIF]"};
@@ -388,21 +441,22 @@ Step DifferencesModule::run_pass()
 // the kinds that changed are laid out in column pages.  It replaces any
 // earlier differences files of the study, which a report pass does not
 // keep.
-void DifferencesModule::write_report(DifferencesSection& node_lines, DifferencesSection& subarea_lines,
-                                     DifferencesSection& link_lines, const DifferencesPass& pass)
+void DifferencesModule::write_report(FileChange& outputs, DifferencesSection& node_lines,
+                                     DifferencesSection& subarea_lines, DifferencesSection& link_lines,
+                                     const DifferencesPass& pass)
 {
     static const Format title(DIFFERENCES_TITLE_FORMAT);
     static const Format count_line(SUMMARY_COUNT_FORMAT);
     static const Format cost_line(SUMMARY_COST_FORMAT);
     const bool full = report_option_ == DifferencesReportOption::FullReport;
-    StreamedTextWriter report(study_file(DIFFERENCES_REPORT_NAME_FORMAT));
+    StreamedLines report(outputs.stream(study_file(DIFFERENCES_REPORT_NAME_FORMAT)));
     auto write = [&report](const std::string& line) { report.write_line(report_line(line)); };
     std::array<int, DATA_BASE_KINDS> entries{};
     for (DataBaseKind kind : {DataBaseKind::NodeKind, DataBaseKind::SubareaKind, DataBaseKind::LinkKind}) {
         DifferencesSection& section = kind == DataBaseKind::NodeKind      ? node_lines
                                       : kind == DataBaseKind::SubareaKind ? subarea_lines
                                                                           : link_lines;
-        TextReader lines = TextReader::open_streamed(section.complete().new_version());
+        TextReader lines = TextReader::open_streamed(section.complete());
         const std::size_t k = SubsetFieldMap::index(kind);
         if (full && pass.changed[k]) {
             entries[k] =
@@ -431,10 +485,20 @@ void DifferencesModule::write_report(DifferencesSection& node_lines, Differences
         write("                              DIFFERENCES Summary Report:");
         write(cost_line.line({std::string("     Total Change in Cost Opinion Between MPD ID = "), study_id_, change}));
     }
-    report.commit();
-    delete_file(study_file(NODE_DIFFERENCES_NAME_FORMAT));
-    delete_file(study_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
-    delete_file(study_file(LINK_DIFFERENCES_NAME_FORMAT));
+    report.finish();
+    outputs.remove(study_file(NODE_DIFFERENCES_NAME_FORMAT));
+    outputs.remove(study_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
+    outputs.remove(study_file(LINK_DIFFERENCES_NAME_FORMAT));
+}
+
+void DifferencesModule::show_refusal(const FileError& error)
+{
+    constexpr int REFUSAL_ROW = 15;
+    constexpr std::size_t MESSAGE_WIDTH = 76;
+    sound_beep(window_);
+    write_at(window_, 1, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
+    write_at(window_, 1, REFUSAL_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
+    wait_for_return(window_);
 }
 
 void DifferencesModule::finish()

@@ -33,17 +33,29 @@ std::string date_label(const HistoryVisit& visit)
     return label;
 }
 
-// The split cannot be made: the message stays until RETURN (the window
-// closes with the program, and the baseline of the same adoption is already
-// written, so the user must learn that the log was not split), then the run
-// ends without a launcher reply.
 }  // namespace
 
-void split_historian_file(Session& session, int count, std::string_view study_id)
+void split_historian_file(Session& session, int count, std::string_view study_id, FileChange* change)
 {
+    FileChange own;
+    FileChange& files = change != nullptr ? *change : own;
+    // A file that cannot be written: nothing of the change is written.
+    const auto refuse = [&session](const FileError& error) {
+        stop_on_unwritable_file(session.window, error, "history log split: a file cannot be written");
+    };
     const std::string log_name = history_log_name(study_id);
     const std::string log = session.study_file(log_name);
+    // The split cannot be made: what the change holds before it is put in
+    // place (an adoption is made without its split, as the message says).
+    const auto commit_before_refusal = [&] {
+        try {
+            files.commit();
+        } catch (const FileError& error) {
+            refuse(error);
+        }
+    };
     if (!file_exists(log)) {
+        commit_before_refusal();
         stop_with_message(session.window, " * DATA FILE [" + log_name.substr(0, 30) + "] DOES NOT EXIST",
                           "history log split: no log");
     }
@@ -53,6 +65,7 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     const std::vector<HistoryVisit> visits = read_history_visits(log);
     const int pieces = static_cast<int>(visits.size());
     if (pieces > MAX_HISTORIAN_PIECES) {
+        commit_before_refusal();
         stop_with_message(session.window,
                           " * DATA FILE [" + log_name.substr(0, 30) + "] HOLDS MORE THAN 999 VISITS: NOT SPLIT",
                           "history log split: too many visits");
@@ -60,27 +73,39 @@ void split_historian_file(Session& session, int count, std::string_view study_id
 
     static const Format index_count(HISTORIAN_INDEX_COUNT_FORMAT);
     static const Format index_line(HISTORIAN_INDEX_LINE_FORMAT);
-    TextWriter index(session.study_file(study_file_name(HISTORIAN_INDEX_NAME_FORMAT, study_id)));
-    index.write_line(index_count.line({pieces}));
-    for (int n = 1; n <= pieces; ++n) {
-        const HistoryVisit& visit = visits[static_cast<std::size_t>(n - 1)];
-        TextWriter piece(session.study_file(piece_name(study_id, n)));
-        for (std::string line : visit.lines) {
-            if (line.size() < HISTORIAN_PIECE_LINE_LENGTH) line.resize(HISTORIAN_PIECE_LINE_LENGTH, ' ');
-            piece.write_line(line);
+    try {
+        // The log is deleted once the split is made.
+        files.reach(log);
+        const std::string index_name = session.study_file(study_file_name(HISTORIAN_INDEX_NAME_FORMAT, study_id));
+        files.reach(index_name);
+        for (int n = 1; n <= pieces; ++n) files.reach(session.study_file(piece_name(study_id, n)));
+        TextWriter index(files.new_file(index_name));
+        index.write_line(index_count.line({pieces}));
+        for (int n = 1; n <= pieces; ++n) {
+            const HistoryVisit& visit = visits[static_cast<std::size_t>(n - 1)];
+            TextWriter piece(files.new_file(session.study_file(piece_name(study_id, n))));
+            for (std::string line : visit.lines) {
+                if (line.size() < HISTORIAN_PIECE_LINE_LENGTH) line.resize(HISTORIAN_PIECE_LINE_LENGTH, ' ');
+                piece.write_line(line);
+            }
+            piece.commit();
+            index.write_line(index_line.line({piece_name(study_id, n), date_label(visit)}));
         }
-        piece.commit();
-        index.write_line(index_line.line({piece_name(study_id, n), date_label(visit)}));
+        index.commit();
+        // The pieces of an earlier split beyond the new ones, and the log,
+        // go with the same change.
+        for (int n = pieces + 1; n <= MAX_HISTORIAN_PIECES; ++n) {
+            const std::string old_piece = session.study_file(piece_name(study_id, n));
+            if (!file_exists(old_piece)) break;
+            files.reach(old_piece);
+            files.remove(old_piece);
+        }
+        files.remove(log);
+        files.commit();
+    } catch (const FileError& error) {
+        files.discard();
+        refuse(error);
     }
-    index.commit();
-
-    // The pieces of an earlier split beyond the new ones.
-    for (int n = pieces + 1; n <= MAX_HISTORIAN_PIECES; ++n) {
-        const std::string old_piece = session.study_file(piece_name(study_id, n));
-        if (!file_exists(old_piece)) break;
-        delete_file(old_piece);
-    }
-    delete_file(log);
 
     wait_for_return(session.window);
     end_module_run(session.window, count, study_id, "history log split: done");

@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "platform/file_change.h"
 #include "shell/session.h"
 
 namespace velm {
@@ -20,11 +21,18 @@ inline constexpr std::size_t HISTORIAN_PIECE_LINE_LENGTH = 90;  // shorter lines
 
 // Splits the log, writes the index, waits for RETURN, replies to the
 // launcher when the run was launched (count above 0) and ends the program.
-// The pieces and the index are written before the pieces of an earlier
-// split beyond the new count are removed and before the log is deleted, so
-// a failure on the way leaves the log to split again.  A missing log is
+// The pieces, the index, the removal of the pieces of an earlier split
+// beyond the new count and of the log are one change, so a failure or a
+// stop on the way leaves the log to split again.  A missing log is
 // reported (until RETURN) and ends the program without a reply, leaving
 // earlier pieces and index as they are.  Lines after the last page break are kept as a last piece.
-[[noreturn]] void split_historian_file(Session& session, int count, std::string_view study_id);
+//
+// Given a change (the adoption whose log it is), the pieces and the index
+// are new versions of that change and all are committed together; a split
+// that cannot be made commits the change as it stands, before its message.
+// A piece or the index that cannot be written is told in the window, naming
+// it, and nothing of the change is written.
+[[noreturn]] void split_historian_file(Session& session, int count, std::string_view study_id,
+                                       FileChange* change = nullptr);
 
 }  // namespace velm

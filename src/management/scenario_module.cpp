@@ -11,6 +11,7 @@
 #include "management/study_answer.h"
 #include "management/study_file_inventory.h"
 #include "management/study_model_list.h"
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
@@ -97,6 +98,11 @@ private:
     [[noreturn]] void report_missing_file(const std::string& shown_name, std::string reason);
     // The message on row 21 until RETURN, then the end without a reply.
     [[noreturn]] void report_refused_file(const std::string& message, std::string reason);
+    // A file the operation cannot write: told until RETURN, nothing changed,
+    // the end without a reply.
+    [[noreturn]] void report_unwritable_file(const FileError& error);
+    // A batch file of its own, written whole or refused.
+    void write_batch_file(std::string_view name, const std::vector<std::string>& lines);
 
     std::string study_file(std::string_view layout) const
     {
@@ -208,10 +214,31 @@ void ScenarioModule::report_refused_file(const std::string& message, std::string
     stop_with_message(window_, message, std::move(reason));
 }
 
-// Adoption: the inventory and "MPDCOPY.BAT" are built first, then the
-// baseline data bases are written, then the inventory, and the batch file
-// that clears the working files comes last, once the baseline is written:
-// a failure on the way leaves the last adoption's files as they were.
+void ScenarioModule::report_unwritable_file(const FileError& error)
+{
+    stop_on_unwritable_file(window_, error, "scenario module: a file cannot be written");
+}
+
+void ScenarioModule::write_batch_file(std::string_view name, const std::vector<std::string>& lines)
+{
+    FileChange change;
+    try {
+        change.reach(name);
+        TextWriter batch(change.new_file(name));
+        for (const std::string& line : lines) batch.write_line(line);
+        batch.commit();
+        change.commit();
+    } catch (const FileError& error) {
+        change.discard();
+        report_unwritable_file(error);
+    }
+}
+
+// Adoption: the inventory and "MPDCOPY.BAT" are built first; the baseline
+// data bases, the inventory and the batch file that clears the working
+// files (and, in maintenance mode, the pieces of the history log) are one
+// change, checked before anything is written: a failure or a stop on the
+// way leaves the last adoption's files as they were.
 void ScenarioModule::adopt(int operation)
 {
     clear_screen(window_);
@@ -227,11 +254,32 @@ void ScenarioModule::adopt(int operation)
     if (!inventory) report_missing_file(list_name, "scenario module: no model list");
     const std::vector<std::string> batch = adoption_copy_batch(session_, study_id_, *inventory);
 
-    write_baseline_data_bases(session_, study_id_);
-    write_text_lines(study_file(STUDY_FILE_INVENTORY_NAME_FORMAT), *inventory);
-    write_text_lines(BASELINE_COPY_BATCH_NAME, batch);
+    const std::string inventory_name = study_file(STUDY_FILE_INVENTORY_NAME_FORMAT);
+    FileChange change;
+    try {
+        for (const std::string_view layout :
+             {NODE_BASELINE_NAME_FORMAT, LINK_BASELINE_NAME_FORMAT, SUBAREA_BASELINE_NAME_FORMAT})
+            change.reach(study_file(layout));
+        change.reach(inventory_name);
+        change.reach(BASELINE_COPY_BATCH_NAME);
+    } catch (const FileError& error) {
+        report_unwritable_file(error);
+    }
+    write_baseline_data_bases(session_, study_id_, &change);
+    const auto write_lines = [&change](std::string_view name, const std::vector<std::string>& lines) {
+        TextWriter file(change.new_file(name));
+        for (const std::string& line : lines) file.write_line(line);
+        file.commit();
+    };
+    write_lines(inventory_name, *inventory);
+    write_lines(BASELINE_COPY_BATCH_NAME, batch);
 
-    if (operation == AdoptMaintenance) split_historian_file(session_, call_.run_count, study_id_);
+    if (operation == AdoptMaintenance) split_historian_file(session_, call_.run_count, study_id_, &change);
+    try {
+        change.commit();
+    } catch (const FileError& error) {
+        report_unwritable_file(error);
+    }
     end_step();
 }
 
@@ -245,9 +293,9 @@ void ScenarioModule::clear_scenario_files(int operation)
     if (!file_exists(inventory_name)) report_missing_file(inventory_name, "scenario module: no inventory");
     const std::vector<std::string> inventory = read_study_file_inventory(inventory_name);
 
-    if (operation == StartMaintenanceOperation) {
-        write_text_lines(BASELINE_COPY_BATCH_NAME, restore_copy_batch(session_, inventory));
-    }
+    // The batch file, the working files that go and the tool-status file
+    // (and the history log) are one change.
+    std::vector<std::string> removed;
     if (operation == AbandonMaintenanceOperation) {
         // A working file goes only when its baseline copy keeps its data; a
         // listed name that is itself a baseline copy ("Z1.") has no other
@@ -258,7 +306,7 @@ void ScenarioModule::clear_scenario_files(int operation)
             if (!file_exists(working)) continue;
             const std::string copy = baseline_copy_name(name);
             if (!same_file_name(copy, name) && file_exists(session_.study_file(copy))) {
-                delete_file(working);
+                removed.push_back(working);
             } else {
                 kept.push_back(name);
             }
@@ -280,8 +328,29 @@ void ScenarioModule::clear_scenario_files(int operation)
             wait_for_return(window_);
         }
     }
-    if (call_.toolset_mode()) delete_file(study_file(HISTORY_LOG_NAME_FORMAT));
-    delete_file(study_file(TOOLSET_FILE_NAME_FORMAT));
+    if (call_.toolset_mode()) removed.push_back(study_file(HISTORY_LOG_NAME_FORMAT));
+    removed.push_back(study_file(TOOLSET_FILE_NAME_FORMAT));
+    const std::optional<std::vector<std::string>> batch =
+        operation == StartMaintenanceOperation ? std::optional(restore_copy_batch(session_, inventory)) : std::nullopt;
+
+    FileChange change;
+    try {
+        for (const std::string& name : removed) {
+            if (!file_exists(name)) continue;
+            change.reach(name);
+            change.remove(name);
+        }
+        if (batch) {
+            change.reach(BASELINE_COPY_BATCH_NAME);
+            TextWriter file(change.new_file(BASELINE_COPY_BATCH_NAME));
+            for (const std::string& line : *batch) file.write_line(line);
+            file.commit();
+        }
+        change.commit();
+    } catch (const FileError& error) {
+        change.discard();
+        report_unwritable_file(error);
+    }
     end_step();
 }
 
@@ -289,7 +358,7 @@ void ScenarioModule::abandon_creation()
 {
     clear_screen(window_);
     write_at(window_, 5, 5, "Abandon Creation Operation");
-    write_text_lines(MODEL_FILE_DELETE_BATCH_NAME, {model_file_delete_line(session_, study_id_)});
+    write_batch_file(MODEL_FILE_DELETE_BATCH_NAME, {model_file_delete_line(session_, study_id_)});
     end_step();
 }
 

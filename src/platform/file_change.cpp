@@ -139,6 +139,14 @@ int rename_new_versions(const Journal& journal, bool resumed, std::string& faile
 {
     for (const JournalEntry& entry : journal.entries) {
         take_change_step();
+        if (entry.new_version.empty()) {
+            // A removal; its old file is kept, to be put back by an undo.
+            if (unlink(entry.file.c_str()) != 0 && errno != ENOENT) {
+                failed_file = entry.file;
+                return errno;
+            }
+            continue;
+        }
         if (std::rename(entry.new_version.c_str(), entry.file.c_str()) != 0) {
             const int error = errno;
             if (resumed && error == ENOENT && !is_there(entry.new_version)) continue;
@@ -169,7 +177,7 @@ std::string undo_commit(Journal journal)
             if (std::rename(entry.old_version.c_str(), entry.file.c_str()) != 0 && not_back.empty())
                 not_back = entry.file;
         }
-        unlink(entry.new_version.c_str());
+        if (!entry.new_version.empty()) unlink(entry.new_version.c_str());
     }
     if (!not_back.empty()) return not_back;
     close_journal(journal);
@@ -183,8 +191,9 @@ std::string keep_old_version(const std::string& path, std::string_view name, con
 {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0) return {};
+    // The new version takes the old file's permissions (a removal has none).
     struct stat target {};
-    if (stat(path.c_str(), &target) == 0) chmod(new_version.c_str(), target.st_mode & 07777);
+    if (!new_version.empty() && stat(path.c_str(), &target) == 0) chmod(new_version.c_str(), target.st_mode & 07777);
     const std::string old_version = hidden_beside(path, OLD_VERSION_SUFFIX);
     take_change_step();
     if (unlink(old_version.c_str()) != 0 && errno != ENOENT) throw_error("Cannot write", name, errno);
@@ -381,6 +390,14 @@ NewVersionStream FileChange::stream(std::string_view name)
     return NewVersionStream(std::string(name), new_file(name));
 }
 
+void FileChange::remove(std::string_view name)
+{
+    const std::string key = file_name_key(name);
+    for (const std::string& listed : removals_)
+        if (file_name_key(listed) == key) return;
+    removals_.emplace_back(name);
+}
+
 std::string FileChange::current_file(std::string_view name) const
 {
     const Entry* entry = find(name);
@@ -402,23 +419,29 @@ void FileChange::commit()
         written.push_back(&entry);
         files.push_back(entry.file);
     }
-    if (written.empty()) {
+    // The files removed that are there.
+    std::vector<std::string> removed;
+    for (const std::string& name : removals_)
+        if (file_exists(name)) removed.push_back(name);
+    if (written.empty() && removed.empty()) {
         forget();
         return;
     }
+    files.insert(files.end(), removed.begin(), removed.end());
     // The files are found as they are now (a user may have renamed one in
     // the meantime), all at one moment, and each is checked again: a file
     // that cannot be replaced refuses the change before anything is.
     const std::vector<fs::path> paths = resolve_file_names(files);
-    for (std::size_t k = 0; k < written.size(); ++k) check_change_target(paths[k], written[k]->file, false);
+    for (std::size_t k = 0; k < files.size(); ++k) check_change_target(paths[k], files[k], false);
 
     Journal journal;
     std::set<std::string> directories;
     try {
-        for (std::size_t k = 0; k < written.size(); ++k) {
+        for (std::size_t k = 0; k < files.size(); ++k) {
             const std::string path = paths[k].string();
             directories.insert(directory_of(path));
-            journal.entries.push_back({written[k]->new_version, path, keep_old_version(path, written[k]->file, written[k]->new_version)});
+            const std::string new_version = k < written.size() ? written[k]->new_version : std::string();
+            journal.entries.push_back({new_version, path, keep_old_version(path, files[k], new_version)});
         }
         // The new versions and the kept old files were written without
         // waiting for the disk; they reach it together here, before any of
@@ -453,6 +476,7 @@ void FileChange::discard()
     std::vector<Entry> entries;
     entries.swap(entries_);
     index_.clear();
+    removals_.clear();
     // Every name is released even when a removal fails: a name left claimed
     // would count a later change's file under it as written.
     std::exception_ptr failure;
@@ -472,6 +496,7 @@ void FileChange::forget()
     for (const Entry& entry : entries_) release_new_version(entry.new_version);
     entries_.clear();
     index_.clear();
+    removals_.clear();
 }
 
 void finish_interrupted_commit()

@@ -42,8 +42,9 @@ inline constexpr std::string_view RUN_OUTPUT_SUFFIX = ".velm-run";
 // until the commit is finished: ".<name>.velm-old".
 inline constexpr std::string_view OLD_VERSION_SUFFIX = ".velm-old";
 // The commit journal in the working directory: what a commit in progress is
-// doing ("finish" or "undo"), then for each file its new version, the file
-// and its kept old version (an empty line when the file is new).
+// doing ("finish" or "undo"), then for each file its new version (an empty
+// line when the file is removed), the file and its kept old version (an
+// empty line when the file is new).
 inline constexpr std::string_view RUN_COMMIT_JOURNAL = ".velmora-run.commit";
 
 // A new version written piece by piece, for outputs too big to hold whole:
@@ -97,6 +98,9 @@ public:
     void append(std::string_view name, std::string_view bytes);
     // The new version written as it goes.
     NewVersionStream stream(std::string_view name);
+    // The file removed by the commit, with the replacements (nothing for a
+    // file that is not there then).
+    void remove(std::string_view name);
 
     // The name to read `name` from: this change's new version when it has
     // one, the file itself otherwise.
@@ -129,6 +133,8 @@ private:
     // asks for thousands of files, and for each several times.
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::size_t> index_;
+    // The files the commit removes, as given.
+    std::vector<std::string> removals_;
     // Directories found writable already (a run's files share a few).
     std::vector<std::string> writable_directories_;
     // The journal is written: what is left of the commit belongs to the

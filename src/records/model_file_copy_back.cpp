@@ -92,4 +92,11 @@ void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaW
     write_model_file(name, scratch);
 }
 
+void copy_back_model_file(FileChange& change, std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums,
+                          int gis_model_type)
+{
+    apply_area_weighted_averages(scratch.header, sums, gis_model_type);
+    change.write(name, encode_records(model_file_records(scratch, name)));
+}
+
 }  // namespace velm

@@ -24,6 +24,8 @@
 
 namespace velm {
 
+class FileChange;
+
 // What the GIS update sums over the subarea parts of one model file: S1 to
 // S6, the GIS value of the k-th extension value times the part's area, and
 // T, the total area of the parts met.
@@ -85,5 +87,9 @@ private:
 // The GIS update's copy-back of one model file: the averages (when the model
 // type asks for them), the checks, and the atomic replacement.
 void copy_back_model_file(std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums, int gis_model_type);
+// The same into a change of several files: the new file is written as the
+// change's new version of `name`, put in place when the change is committed.
+void copy_back_model_file(FileChange& change, std::string_view name, ModelFile& scratch, const AreaWeightedSums& sums,
+                          int gis_model_type);
 
 }  // namespace velm

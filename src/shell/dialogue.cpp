@@ -125,6 +125,14 @@ void stop_with_message(Window& window, std::string_view message, std::string rea
     stop_program(std::move(reason));
 }
 
+void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason)
+{
+    constexpr std::size_t SHOWN_LENGTH = 76;
+    write_at(window, 1, MESSAGE_ROW - 1, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", LineEnd::StayOnLine);
+    stop_with_message(window, "   " + std::string(std::string_view(error.what()).substr(0, SHOWN_LENGTH)),
+                      std::move(reason));
+}
+
 // The answer is asked again at the same place until it yields a result.  A
 // command or an accepted blank leaves an earlier error on screen (the caller
 // redraws its page); an accepted number erases it.  The value handed back

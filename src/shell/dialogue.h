@@ -4,6 +4,7 @@
 // BACK.  Callers never read numbers from the keyboard themselves.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,11 @@ void wait_for_return(Window& window);
 // message row (nothing for an empty message), kept until RETURN; then the
 // screen is cleared and the program stops with `reason`.
 [[noreturn]] void stop_with_message(Window& window, std::string_view message, std::string reason);
+
+// A change that a file it would reach cannot take (`error` names the file and
+// why): told above the message row and on it, until RETURN, then the program
+// stops with `reason`.  The caller has changed nothing.
+[[noreturn]] void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason);
 
 struct NumberEntry {
     EntryResult result = EntryResult::ValueEntered;

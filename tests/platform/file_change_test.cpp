@@ -50,6 +50,7 @@ protected:
         TemporaryDirectory::put("data/AB0101ZZ.Z11", "old event 1\r\n");
         TemporaryDirectory::put("data/AB0101ZZ.Z12", "old event 2\r\n");
         TemporaryDirectory::put("ABHISTZZ.DAT", "an earlier entry\r\n");
+        TemporaryDirectory::put("data/ABHISTZZ.002", "a piece of an earlier split\r\n");
     }
     // A test that fails on its way leaves no stop for the next.
     void TearDown() override { stop_change_at_step(0); }
@@ -57,7 +58,8 @@ protected:
 };
 
 // A change over every kind of file: rewritten whole, in a data directory,
-// new, streamed, and the history log appended to.
+// new, streamed, the history log appended to, and removed (one that is not
+// there is left so).
 void make_the_change()
 {
     FileChange change;
@@ -72,6 +74,8 @@ void make_the_change()
     for (int k = 0; k < 3000; ++k) big.write("a line of a big output                                          \r\n");
     big.finish();
     change.append("ABHISTZZ.DAT", "the entry of this change\r\n");
+    change.remove("data/ABHISTZZ.002");
+    change.remove("data/ABHISTZZ.003");
     change.commit();
 }
 
@@ -83,6 +87,8 @@ TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreBeforeOrAfter)
     ASSERT_EQ(after.at("ABHISTZZ.DAT"), "an earlier entry\r\nthe entry of this change\r\n");
     ASSERT_EQ(after.at("data/AB0101ZZ.Z12"), "new event 1\r\nnew event 2\r\n");
     ASSERT_EQ(after.at("NEWFILE.DAT").size(), 3000u * 66u);
+    ASSERT_EQ(after.count("data/ABHISTZZ.002"), 0u);
+    ASSERT_EQ(after.count("data/ABHISTZZ.003"), 0u);
     EXPECT_TRUE(hidden_entries().empty());
     const auto restore = [&before] {
         std::filesystem::remove("NEWFILE.DAT");
@@ -150,12 +156,16 @@ TEST_F(FileChangeTest, ACommitThatCannotBeFinishedIsUndoneAtTheNextStart)
     std::filesystem::rename("AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old");
     TemporaryDirectory::put("AB0101ZZ.ZLL", "new links\r\n");
     TemporaryDirectory::put(".AB0102ZZ.Z11.velm-run", "new event 1\r\n");
+    // ... and after an earlier history piece was removed.
+    std::filesystem::rename("data/ABHISTZZ.002", "data/.ABHISTZZ.002.velm-old");
     TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
                             "finish\n" + cwd + "/.AB0101ZZ.ZLL.velm-run\n" + cwd + "/AB0101ZZ.ZLL\n" + cwd +
-                                "/.AB0101ZZ.ZLL.velm-old\n" + cwd + "/.AB0102ZZ.Z11.velm-run\n" + cwd +
+                                "/.AB0101ZZ.ZLL.velm-old\n\n" + cwd + "/data/ABHISTZZ.002\n" + cwd +
+                                "/data/.ABHISTZZ.002.velm-old\n" + cwd + "/.AB0102ZZ.Z11.velm-run\n" + cwd +
                                 "/gone/AB0102ZZ.Z11\n\n");
     start_program_again();
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "old links\r\n");
+    EXPECT_EQ(TemporaryDirectory::get("data/ABHISTZZ.002"), "a piece of an earlier split\r\n");
     EXPECT_TRUE(hidden_entries().empty());
 
     // An undo stopped on its way is undone further, never finished.

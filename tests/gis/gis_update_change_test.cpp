@@ -1,0 +1,245 @@
+// The GIS update's pass is one change: the sorted and stamped GIS files, the
+// check reports, every storm event's model files with their "OO" copies and
+// the history note are all as before or all as after, whenever the pass is
+// stopped or killed and the program started again.  So a rerun after a
+// stopped pass still finds the original model files and keeps them in the
+// "OO" copies.  A file the pass cannot write refuses it in the window, and
+// nothing changes.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gis/gis_study.h"
+#include "gis/gis_update_module.h"
+#include "platform/file_change.h"
+#include "platform/files.h"
+#include "platform/stop.h"
+#include "records/model_list.h"
+#include "support/session_test.h"
+#include "support/temporary_directory.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TemporaryDirectory;
+using Files = std::map<std::string, std::string>;
+
+// The banner's RETURN, the study, and RETURN under the closing message.
+const std::vector<std::string> UPDATE = {"", "AB", ""};
+
+Files all_files()
+{
+    Files files;
+    for (const auto& entry : fs::directory_iterator("."))
+        if (entry.is_regular_file()) files[entry.path().filename().string()] = TemporaryDirectory::get(entry.path());
+    return files;
+}
+
+bool has_hidden_file()
+{
+    for (const auto& entry : fs::directory_iterator("."))
+        if (entry.path().filename().string().front() == '.') return true;
+    return false;
+}
+
+// Every file of the directory as it was in `files`, and no other.
+void restore(const Files& files)
+{
+    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
+    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
+}
+
+bool is_model_file(const std::string& name)
+{
+    return name.size() == 12 && std::isdigit(static_cast<unsigned char>(name[2])) && name.substr(6, 5) == "ZZ.Z1";
+}
+
+std::string oo_copy_of(const std::string& model_file)
+{
+    return model_file.substr(0, 6) + "OO." + model_file.substr(9);
+}
+
+class GisUpdateChangeTest : public test::SessionTest {
+protected:
+    // Three maps in two regions, three storm events, a history log from an
+    // earlier visit and the tool-status file; the exports hold changed GIS
+    // data, so that every model file changes.
+    void write_study()
+    {
+        test::StudyBuilder study = test::gis_study(3, 3);
+        study.write(".");
+        study.node(123402.0f).node_elevation() = 188.5f;
+        study.link(123402.0f, 123403.0f).link_length() = 510.0f;
+        study.link(123402.0f, 123403.0f).element_height() = 1.75f;
+        study.subarea(123403.0f).cell_area(1) = 2.5f;
+        study.link(123502.0f, 130101.0f).element_base_width() = 7.0f;
+        study.link(123501.0f, 123502.0f).element_base_width() = 4.5f;
+        study.link(130101.0f, 130102.0f).link_length() = 950.0f;
+        study.write_gis_exports(".");
+        TemporaryDirectory::put("ABHISTZZ.DAT", "an earlier visit\r\n\f\r\n");
+        std::string flags;
+        for (int k = 0; k < 100; ++k) flags += "0\r\n";
+        TemporaryDirectory::put("ABtoolzz.set", flags);
+    }
+
+    // The module with the typed lines until it stops or they run out; the
+    // reason of the stop.
+    std::string update(const std::vector<std::string>& typed = UPDATE, bool launched = false)
+    {
+        window_ = test::ScriptedWindow();
+        window_.type(typed);
+        LauncherCall call;
+        if (launched) {
+            call.run_count = 1;
+            call.line = launcher_line("AB");
+        }
+        try {
+            run_gis_update_module(session_, call);
+        } catch (const ProgramStop& stop) {
+            return stop.reason;
+        } catch (const test::ScriptExhausted&) {
+            return "lines ran out";
+        }
+        return "did not stop";
+    }
+
+    bool shown(const std::string& text) const
+    {
+        if (window_.dump().find(text) != std::string::npos) return true;
+        for (const std::string& screen : window_.reads())
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
+{
+    write_study();
+    const Files before = all_files();
+    ASSERT_EQ(update(), "GIS update done");
+    const Files after = all_files();
+    int model_files = 0;
+    for (const auto& [name, bytes] : before) {
+        if (!is_model_file(name)) continue;
+        ++model_files;
+        // Binary files: compared whole, shown by name only.
+        ASSERT_TRUE(after.at(name) != bytes) << name;
+        ASSERT_TRUE(after.at(oo_copy_of(name)) == bytes) << name;
+    }
+    ASSERT_EQ(model_files, 9);
+    ASSERT_NE(after.at("ABHISTZZ.DAT"), before.at("ABHISTZZ.DAT"));
+    ASSERT_NE(after.at("AB1234ZZ.ZZL"), before.at("AB1234ZZ.ZZL"));
+    restore(before);
+    stop_change_at_step(0);
+    ASSERT_EQ(update(), "GIS update done");
+    const long steps = change_steps_taken();
+    restore(before);
+
+    // Stopped at every step; killed at steps spread over the writes of the
+    // new versions and the commit, the last ones among them.
+    for (const bool killed : {false, true}) {
+        bool completed = false;
+        for (long step = 1; !completed; step += killed && step < steps - 3 ? 7 : 1) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LT(step, 500);
+            if (killed) {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    stop_change_at_step(step, ChangeStop::Exit);
+                    update();
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                completed = WEXITSTATUS(status) == 0;
+            } else {
+                stop_change_at_step(step);
+                update();
+                completed = change_steps_taken() < step;
+            }
+            stop_change_at_step(0);
+            recover_interrupted_changes({"."});
+            const Files now = all_files();
+            if (completed) {
+                EXPECT_TRUE(now == after);
+            } else {
+                EXPECT_TRUE(now == before || now == after) << "some files updated, some not";
+            }
+            EXPECT_FALSE(has_hidden_file());
+            if (!killed && now == before) {
+                // The pass run again to its end keeps the originals in the
+                // "OO" copies, whatever the stopped pass had written.
+                EXPECT_EQ(update(), "GIS update done");
+                for (const auto& [name, bytes] : before) {
+                    if (is_model_file(name)) {
+                        EXPECT_TRUE(TemporaryDirectory::get(oo_copy_of(name)) == bytes) << name;
+                    }
+                }
+            }
+            if (HasFailure()) return;
+            restore(before);
+        }
+    }
+}
+
+TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothingChanges)
+{
+    const struct {
+        const char* file;
+        const char* what;
+        bool launched;
+    } cases[] = {
+        {"AB1235ZZ.Z12", "a model file of the second storm event", false},
+        {"AB1301OO.Z13", "the OO copy of an earlier update", false},
+        {"AB1234ZZ.ZZL", "a GIS file the sort rewrites", false},
+        {"ABHISTZZ.DAT", "the history log", false},
+        {"ABHISTZZ.DAT", "the history log, in a launched run", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory directory;
+        write_study();
+        if (!fs::exists(c.file)) TemporaryDirectory::put(c.file, "an earlier copy");
+        chmod(c.file, 0444);
+        const Files before = all_files();
+        // The banner's RETURN and the study when chosen from the menu, and
+        // RETURN under the refusal.
+        EXPECT_EQ(c.launched ? update({""}, true) : update({"", "AB", ""}), "GIS update refused");
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        EXPECT_EQ(all_files(), before);
+        EXPECT_FALSE(has_hidden_file());
+        EXPECT_TRUE(shown("NO FILE WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
+        EXPECT_EQ(window_.beeps(), 1);
+    }
+}
+
+// A model file that its model list names twice is updated twice, from its
+// first update, and its "OO" copy keeps the file as it was before the pass,
+// not as the first update left it.
+TEST_F(GisUpdateChangeTest, AModelFileListedTwiceKeepsItsOriginalInItsOOCopy)
+{
+    write_study();
+    ModelListFile list = read_model_list_file("ABTRVLZZ.Z11");
+    list.entries.push_back(list.entries.front());
+    write_model_list_file("ABTRVLZZ.Z11", list.entries);
+    const std::string listed_twice = list.entries.front().model_file_name();
+    const std::string original = TemporaryDirectory::get(listed_twice);
+    ASSERT_EQ(update(), "GIS update done");
+    EXPECT_TRUE(TemporaryDirectory::get(oo_copy_of(listed_twice)) == original);
+    EXPECT_FALSE(TemporaryDirectory::get(listed_twice) == original);
+}
+
+}  // namespace
+}  // namespace velm

@@ -1,0 +1,187 @@
+// A differences pass's outputs are one change: the three differences files,
+// or the report with the removal of the earlier differences files, are all
+// as before or all as after, whenever the pass is stopped or killed and the
+// program started again.  An output that cannot be written is refused in the
+// window and nothing changes.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "management/differences_module.h"
+#include "management/scenario_module.h"
+#include "management/subset_field_map.h"
+#include "module_run.h"
+#include "platform/file_change.h"
+#include "platform/files.h"
+#include "records/link_data_base.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TemporaryDirectory;
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* DIFFERENCES_FILES_OPTION = "1";
+constexpr const char* FULL_REPORT_OPTION = "3";
+
+// The study's files, without the launcher's command and reply files.
+Files study_files()
+{
+    Files files;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
+    }
+    return files;
+}
+
+bool has_hidden_file()
+{
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (name.front() == '.' || name.find("SECTION") != std::string::npos) return true;
+    }
+    return false;
+}
+
+void restore(const Files& files)
+{
+    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
+    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
+}
+
+class DifferencesChangeTest : public test::ModuleTest {
+protected:
+    // A study adopted as its baseline whose scenario then changed a link,
+    // with the differences files and report of an earlier pass.
+    void SetUp() override
+    {
+        test::StudyBuilder study = test::two_map_management_study();
+        study.add_node(10204.0f, 120.0f, {15.0f});
+        study.add_link(10203.0f, 10204.0f, 300.0f, test::Element::pipe(3.0f));
+        study.write(fs::current_path());
+        SubsetFieldMap defaults;
+        set_subset_field_map_defaults(defaults);
+        write_subset_specification("ABTRVLZZ.SST", defaults);
+        LauncherCall adopt = launched_call("AB", 1, 3);
+        ASSERT_EQ(run(run_scenario_adopt_reject_module, adopt, {}), "scenario module: done");
+        std::vector<LinkRecord> links = read_link_data_base("AB0102ZZ.ZLL", FilePresence::MustExist);
+        links.at(1).link_length() = 350.0f;
+        links.at(1).unit_cost_opinion() = 100.0f;
+        write_link_data_base("AB0102ZZ.ZLL", links);
+        for (const char* name : {"ABNODEZZ.DIF", "ABSUBAZZ.DIF", "ABLINKZZ.DIF", "ABTRVLZZ.DIF"})
+            TemporaryDirectory::put(name, std::string("an earlier ") + name + "\r\n");
+    }
+
+    // A launched pass with the report option (and RETURN under a refusal),
+    // until it stops.
+    void pass(const char* report_option)
+    {
+        window_ = test::ScriptedWindow();
+        window_.type(std::vector<std::string>{"1", report_option, ""});
+        LauncherCall call = launched_call("AB", 2, 0);
+        try {
+            run_differences_module(session_, call);
+        } catch (const ProgramStop&) {
+        } catch (const test::ScriptExhausted&) {
+        }
+    }
+
+    bool shown(const std::string& text) const
+    {
+        if (window_.dump().find(text) != std::string::npos) return true;
+        for (const std::string& screen : window_.reads())
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST_F(DifferencesChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
+{
+    const Files before = study_files();
+    for (const char* option : {DIFFERENCES_FILES_OPTION, FULL_REPORT_OPTION}) {
+        SCOPED_TRACE(std::string("report option ") + option);
+        pass(option);
+        const Files after = study_files();
+        if (option == DIFFERENCES_FILES_OPTION) {
+            ASSERT_NE(after.at("ABLINKZZ.DIF"), before.at("ABLINKZZ.DIF"));
+            ASSERT_EQ(after.at("ABTRVLZZ.DIF"), before.at("ABTRVLZZ.DIF"));
+        } else {
+            ASSERT_NE(after.at("ABTRVLZZ.DIF"), before.at("ABTRVLZZ.DIF"));
+            ASSERT_EQ(after.count("ABLINKZZ.DIF"), 0u) << "the report replaces the differences files";
+        }
+        restore(before);
+
+        for (const bool killed : {false, true}) {
+            bool completed = false;
+            for (long step = 1; !completed; ++step) {
+                SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+                ASSERT_LT(step, 100);
+                if (killed) {
+                    const pid_t child = fork();
+                    ASSERT_GE(child, 0);
+                    if (child == 0) {
+                        stop_change_at_step(step, ChangeStop::Exit);
+                        pass(option);
+                        _exit(0);
+                    }
+                    int status = 0;
+                    ASSERT_EQ(waitpid(child, &status, 0), child);
+                    ASSERT_TRUE(WIFEXITED(status));
+                    completed = WEXITSTATUS(status) == 0;
+                } else {
+                    stop_change_at_step(step);
+                    pass(option);
+                    completed = change_steps_taken() < step;
+                }
+                stop_change_at_step(0);
+                recover_interrupted_changes({"."});
+                const Files now = study_files();
+                if (completed) {
+                    EXPECT_EQ(now, after);
+                } else {
+                    EXPECT_TRUE(now == before || now == after) << "some outputs new, some old";
+                }
+                EXPECT_FALSE(has_hidden_file());
+                if (HasFailure()) return;
+                restore(before);
+            }
+        }
+    }
+}
+
+TEST_F(DifferencesChangeTest, AnOutputThatCannotBeWrittenIsRefusedInTheWindowAndNothingChanges)
+{
+    const Files earlier = study_files();
+    const struct {
+        const char* option;
+        const char* file;
+    } cases[] = {
+        {DIFFERENCES_FILES_OPTION, "ABSUBAZZ.DIF"},
+        {FULL_REPORT_OPTION, "ABTRVLZZ.DIF"},
+        {FULL_REPORT_OPTION, "ABNODEZZ.DIF"},  // removed by the report
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("report option ") + c.option + ", read-only " + c.file);
+        restore(earlier);
+        chmod(c.file, 0444);
+        const Files before = study_files();
+        pass(c.option);
+        EXPECT_EQ(study_files(), before);
+        EXPECT_FALSE(has_hidden_file());
+        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
+        EXPECT_EQ(window_.beeps(), 1);
+    }
+}
+
+}  // namespace
+}  // namespace velm

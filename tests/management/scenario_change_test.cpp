@@ -1,0 +1,186 @@
+// A scenario operation is one change: a maintenance adoption's baseline data
+// bases, inventory, copy batch file and the split of the history log (its
+// pieces and index in, the earlier extra pieces and the log out) are all as
+// before or all as after, whenever the module is stopped or killed and the
+// program started again.  A file the operation cannot write or remove is
+// refused in the window and nothing changes.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "management/scenario_module.h"
+#include "module_run.h"
+#include "platform/file_change.h"
+#include "platform/files.h"
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TemporaryDirectory;
+using Files = std::map<std::string, std::string>;
+
+constexpr int ADOPT_MAINTENANCE = 4;
+constexpr int ABANDON_MAINTENANCE = 2;
+
+const std::string RULE = "  ***" + std::string(70, '=') + "***";
+
+std::string visit(const std::string& date)
+{
+    return RULE + "\r\n     Date : " + date + std::string(41, ' ') + "Time : 09:05\r\n  an entry\r\n\f\r\n";
+}
+
+// The study's files, without the launcher's command and reply files.
+Files study_files()
+{
+    Files files;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
+    }
+    return files;
+}
+
+bool has_hidden_file()
+{
+    for (const auto& entry : fs::directory_iterator("."))
+        if (entry.path().filename().string().front() == '.') return true;
+    return false;
+}
+
+void restore(const Files& files)
+{
+    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
+    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
+}
+
+class ScenarioChangeTest : public test::ModuleTest {
+protected:
+    // A two-map study after an earlier adoption and split, with a log of
+    // three visits since.
+    void write_study()
+    {
+        test::two_map_management_study(2).write(fs::current_path());
+        for (const auto& [name, bytes] :
+             std::map<std::string, std::string>{{"ABINVTZZ.ZZZ", "ABTRVLZZ.Z11\r\n"},
+                                                {"MPDCOPY.BAT", "COPY/Y old\r\n"},
+                                                {"ABNODEZZ.BAS", "old node\r\n"},
+                                                {"ABLINKZZ.BAS", "old link\r\n"},
+                                                {"ABSUBAZZ.BAS", "old subarea\r\n"},
+                                                {"ABHISTZZ.IDX", "   5\r\n"},
+                                                {"ABtoolzz.set", "0\r\n"}})
+            TemporaryDirectory::put(name, bytes);
+        for (int n = 1; n <= 5; ++n) TemporaryDirectory::put("ABHISTZZ.00" + std::to_string(n), "old piece\r\n");
+        TemporaryDirectory::put("ABHISTZZ.DAT", visit("07/03/2024") + visit("07/04/2024") + visit("08/01/2024"));
+    }
+
+    // The module launched for the operation, with the typed lines, until it
+    // stops or they run out.
+    void operate(int operation, const std::vector<std::string>& typed)
+    {
+        window_ = test::ScriptedWindow();
+        window_.type(typed);
+        LauncherCall call = launched_call("AB", 1, operation);
+        try {
+            run_scenario_adopt_reject_module(session_, call);
+        } catch (const ProgramStop&) {
+        } catch (const test::ScriptExhausted&) {
+        }
+    }
+
+    bool shown(const std::string& text) const
+    {
+        if (window_.dump().find(text) != std::string::npos) return true;
+        for (const std::string& screen : window_.reads())
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST_F(ScenarioChangeTest, AnAdoptionStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
+{
+    write_study();
+    const Files before = study_files();
+    operate(ADOPT_MAINTENANCE, {""});
+    const Files after = study_files();
+    for (const char* name : {"ABNODEZZ.BAS", "ABLINKZZ.BAS", "ABSUBAZZ.BAS", "ABINVTZZ.ZZZ", "MPDCOPY.BAT",
+                             "ABHISTZZ.IDX", "ABHISTZZ.001", "ABHISTZZ.003"})
+        ASSERT_NE(after.at(name), before.at(name)) << name;
+    for (const char* name : {"ABHISTZZ.DAT", "ABHISTZZ.004", "ABHISTZZ.005"}) ASSERT_EQ(after.count(name), 0u) << name;
+    restore(before);
+
+    for (const bool killed : {false, true}) {
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
+            ASSERT_LT(step, 200);
+            if (killed) {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    stop_change_at_step(step, ChangeStop::Exit);
+                    operate(ADOPT_MAINTENANCE, {""});
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                completed = WEXITSTATUS(status) == 0;
+            } else {
+                stop_change_at_step(step);
+                operate(ADOPT_MAINTENANCE, {""});
+                completed = change_steps_taken() < step;
+            }
+            stop_change_at_step(0);
+            recover_interrupted_changes({"."});
+            const Files now = study_files();
+            if (completed) {
+                EXPECT_EQ(now, after);
+            } else {
+                EXPECT_TRUE(now == before || now == after) << "some files of the adoption new, some old";
+            }
+            EXPECT_FALSE(has_hidden_file());
+            if (HasFailure()) return;
+            restore(before);
+        }
+    }
+}
+
+TEST_F(ScenarioChangeTest, AFileTheOperationCannotWriteIsRefusedInTheWindowAndNothingChanges)
+{
+    const struct {
+        int operation;
+        const char* file;
+        const char* what;
+    } cases[] = {
+        {ADOPT_MAINTENANCE, "ABLINKZZ.BAS", "a baseline data base"},
+        {ADOPT_MAINTENANCE, "MPDCOPY.BAT", "the copy batch file"},
+        {ADOPT_MAINTENANCE, "ABHISTZZ.002", "a piece of the history log"},
+        {ADOPT_MAINTENANCE, "ABHISTZZ.DAT", "the history log the split removes"},
+        {ABANDON_MAINTENANCE, "ABtoolzz.set", "the tool-status file the abandon removes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory directory;
+        write_study();
+        if (c.operation == ABANDON_MAINTENANCE) TemporaryDirectory::put("ABTRVLZ1.Z11", "a baseline copy\r\n");
+        chmod(c.file, 0444);
+        const Files before = study_files();
+        operate(c.operation, {""});
+        EXPECT_EQ(study_files(), before);
+        EXPECT_FALSE(has_hidden_file());
+        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT")) << "no reply for an operation not made";
+    }
+}
+
+}  // namespace
+}  // namespace velm

@@ -71,9 +71,9 @@ TEST_F(EditorChangeTest, ASaveStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextS
 
     test::walk_change_steps(
         200, [&] { run_editor(whole); }, [] { recover_interrupted_changes({"."}); },
-        [&](bool completed) {
+        [&](const test::ChangeStepTurn& turn) {
             const Files now = test::all_files();
-            if (completed) {
+            if (turn.completed) {
                 EXPECT_EQ(now, left);
             } else {
                 EXPECT_TRUE(now == before || now == saved || now == left) << "a mix of old and new files";

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -25,6 +24,7 @@
 #include "records/model_list.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
+#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -42,13 +42,6 @@ Files all_files()
     for (const auto& entry : fs::directory_iterator("."))
         if (entry.is_regular_file()) files[entry.path().filename().string()] = TemporaryDirectory::get(entry.path());
     return files;
-}
-
-bool has_hidden_file()
-{
-    for (const auto& entry : fs::directory_iterator("."))
-        if (entry.path().filename().string().front() == '.') return true;
-    return false;
 }
 
 // Every file of the directory as it was in `files`, and no other.
@@ -146,38 +139,16 @@ TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNe
 
     // Stopped at every step; killed at steps spread over the writes of the
     // new versions and the commit, the last ones among them.
-    for (const bool killed : {false, true}) {
-        bool completed = false;
-        for (long step = 1; !completed; step += killed && step < steps - 3 ? 7 : 1) {
-            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-            ASSERT_LT(step, 500);
-            if (killed) {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    stop_change_at_step(step, ChangeStop::Exit);
-                    update();
-                    _exit(0);
-                }
-                int status = 0;
-                ASSERT_EQ(waitpid(child, &status, 0), child);
-                ASSERT_TRUE(WIFEXITED(status));
-                completed = WEXITSTATUS(status) == 0;
-            } else {
-                stop_change_at_step(step);
-                update();
-                completed = change_steps_taken() < step;
-            }
-            stop_change_at_step(0);
-            recover_interrupted_changes({"."});
+    test::walk_change_steps(
+        499, [&] { update(); }, [] { recover_interrupted_changes({"."}); },
+        [&](const test::ChangeStepTurn& turn) {
             const Files now = all_files();
-            if (completed) {
+            if (turn.completed) {
                 EXPECT_TRUE(now == after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "some files updated, some not";
             }
-            EXPECT_FALSE(has_hidden_file());
-            if (!killed && now == before) {
+            if (!turn.killed && now == before) {
                 // The pass run again to its end keeps the originals in the
                 // "OO" copies, whatever the stopped pass had written.
                 EXPECT_EQ(update(), "GIS update done");
@@ -187,10 +158,9 @@ TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNe
                     }
                 }
             }
-            if (HasFailure()) return;
             restore(before);
-        }
-    }
+        },
+        [&](long step, bool killed) { return step + (killed && step < steps - 3 ? 7 : 1); });
 }
 
 TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothingChanges)
@@ -218,7 +188,7 @@ TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothin
         EXPECT_EQ(c.launched ? update({""}, true) : update({"", "AB", ""}), "GIS update refused");
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
         EXPECT_EQ(all_files(), before);
-        EXPECT_FALSE(has_hidden_file());
+        EXPECT_FALSE(test::has_hidden_file());
         EXPECT_TRUE(shown("NO FILE WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_EQ(window_.beeps(), 1);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -21,6 +20,7 @@
 #include "platform/file_change.h"
 #include "platform/files.h"
 #include "records/link_data_base.h"
+#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -41,15 +41,6 @@ Files study_files()
         if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
     }
     return files;
-}
-
-bool has_hidden_file()
-{
-    for (const auto& entry : fs::directory_iterator(".")) {
-        const std::string name = entry.path().filename().string();
-        if (name.front() == '.' || name.find("SECTION") != std::string::npos) return true;
-    }
-    return false;
 }
 
 void restore(const Files& files)
@@ -120,41 +111,18 @@ TEST_F(DifferencesChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtThe
         }
         restore(before);
 
-        for (const bool killed : {false, true}) {
-            bool completed = false;
-            for (long step = 1; !completed; ++step) {
-                SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-                ASSERT_LT(step, 100);
-                if (killed) {
-                    const pid_t child = fork();
-                    ASSERT_GE(child, 0);
-                    if (child == 0) {
-                        stop_change_at_step(step, ChangeStop::Exit);
-                        pass(option);
-                        _exit(0);
-                    }
-                    int status = 0;
-                    ASSERT_EQ(waitpid(child, &status, 0), child);
-                    ASSERT_TRUE(WIFEXITED(status));
-                    completed = WEXITSTATUS(status) == 0;
-                } else {
-                    stop_change_at_step(step);
-                    pass(option);
-                    completed = change_steps_taken() < step;
-                }
-                stop_change_at_step(0);
-                recover_interrupted_changes({"."});
+        test::walk_change_steps(
+            99, [&] { pass(option); }, [] { recover_interrupted_changes({"."}); },
+            [&](const test::ChangeStepTurn& turn) {
                 const Files now = study_files();
-                if (completed) {
+                if (turn.completed) {
                     EXPECT_EQ(now, after);
                 } else {
                     EXPECT_TRUE(now == before || now == after) << "some outputs new, some old";
                 }
-                EXPECT_FALSE(has_hidden_file());
-                if (HasFailure()) return;
                 restore(before);
-            }
-        }
+            });
+        if (HasFailure()) return;
     }
 }
 
@@ -176,7 +144,7 @@ TEST_F(DifferencesChangeTest, AnOutputThatCannotBeWrittenIsRefusedInTheWindowAnd
         const Files before = study_files();
         pass(c.option);
         EXPECT_EQ(study_files(), before);
-        EXPECT_FALSE(has_hidden_file());
+        EXPECT_FALSE(test::has_hidden_file());
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_EQ(window_.beeps(), 1);

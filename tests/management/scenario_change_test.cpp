@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "module_run.h"
 #include "platform/file_change.h"
 #include "platform/files.h"
+#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -46,13 +46,6 @@ Files study_files()
         if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
     }
     return files;
-}
-
-bool has_hidden_file()
-{
-    for (const auto& entry : fs::directory_iterator("."))
-        if (entry.path().filename().string().front() == '.') return true;
-    return false;
 }
 
 void restore(const Files& files)
@@ -116,41 +109,17 @@ TEST_F(ScenarioChangeTest, AnAdoptionStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtT
     for (const char* name : {"ABHISTZZ.DAT", "ABHISTZZ.004", "ABHISTZZ.005"}) ASSERT_EQ(after.count(name), 0u) << name;
     restore(before);
 
-    for (const bool killed : {false, true}) {
-        bool completed = false;
-        for (long step = 1; !completed; ++step) {
-            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-            ASSERT_LT(step, 200);
-            if (killed) {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    stop_change_at_step(step, ChangeStop::Exit);
-                    operate(ADOPT_MAINTENANCE, {""});
-                    _exit(0);
-                }
-                int status = 0;
-                ASSERT_EQ(waitpid(child, &status, 0), child);
-                ASSERT_TRUE(WIFEXITED(status));
-                completed = WEXITSTATUS(status) == 0;
-            } else {
-                stop_change_at_step(step);
-                operate(ADOPT_MAINTENANCE, {""});
-                completed = change_steps_taken() < step;
-            }
-            stop_change_at_step(0);
-            recover_interrupted_changes({"."});
+    test::walk_change_steps(
+        199, [&] { operate(ADOPT_MAINTENANCE, {""}); }, [] { recover_interrupted_changes({"."}); },
+        [&](const test::ChangeStepTurn& turn) {
             const Files now = study_files();
-            if (completed) {
+            if (turn.completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "some files of the adoption new, some old";
             }
-            EXPECT_FALSE(has_hidden_file());
-            if (HasFailure()) return;
             restore(before);
-        }
-    }
+        });
 }
 
 TEST_F(ScenarioChangeTest, AFileTheOperationCannotWriteIsRefusedInTheWindowAndNothingChanges)
@@ -175,7 +144,7 @@ TEST_F(ScenarioChangeTest, AFileTheOperationCannotWriteIsRefusedInTheWindowAndNo
         const Files before = study_files();
         operate(c.operation, {""});
         EXPECT_EQ(study_files(), before);
-        EXPECT_FALSE(has_hidden_file());
+        EXPECT_FALSE(test::has_hidden_file());
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT")) << "no reply for an operation not made";

@@ -77,9 +77,9 @@ TEST_F(SubsetChangeTest, SubsetsStoppedOrKilledAtAnyStepAreAllOldOrAllNewAtTheNe
 
     test::walk_change_steps(
         50, [&] { prepare(PREPARE); }, [] { recover_interrupted_changes({"."}); },
-        [&](bool completed) {
+        [&](const test::ChangeStepTurn& turn) {
             const Files now = all_files();
-            if (completed) {
+            if (turn.completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "some subsets new, some old";

@@ -82,9 +82,9 @@ TEST_F(ReviewChangeTest, AReviewStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNex
 
     test::walk_change_steps(
         100, [&] { review(TWO_COST_OPINIONS); }, [] { recover_interrupted_changes({"."}); },
-        [&](bool completed) {
+        [&](const test::ChangeStepTurn& turn) {
             const Files now = test::file_contents();
-            if (completed) {
+            if (turn.completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "data bases and string files disagree";

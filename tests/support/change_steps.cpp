@@ -39,16 +39,17 @@ bool make_change_stopped_at(long step, bool killed, const std::function<void()>&
 }  // namespace
 
 void walk_change_steps(long most_steps, const std::function<void()>& make_change, const std::function<void()>& restart,
-                       const std::function<void(bool completed)>& check)
+                       const std::function<void(const ChangeStepTurn& turn)>& check,
+                       const std::function<long(long step, bool killed)>& next_step)
 {
     for (const bool killed : {false, true}) {
         bool completed = false;
-        for (long step = 1; !completed; ++step) {
+        for (long step = 1; !completed; step = next_step ? next_step(step, killed) : step + 1) {
             SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
             ASSERT_LE(step, most_steps) << "the change does not end";
             completed = make_change_stopped_at(step, killed, make_change);
             restart();
-            check(completed);
+            check({killed, step, completed});
             EXPECT_FALSE(has_hidden_file());
             if (::testing::Test::HasFailure()) return;
         }

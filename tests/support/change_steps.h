@@ -8,16 +8,26 @@
 
 namespace velm::test {
 
+// One turn of a walk: where the change was cut short, and whether it ran to
+// its end before it got there.
+struct ChangeStepTurn {
+    bool killed = false;
+    long step = 0;
+    bool completed = false;
+};
+
 // Makes the change again and again, stopped at step 1, 2, ... in turn: first
 // in-process (as a stop of the program would), then in a forked child that
 // ends there (as a kill would), until the change runs to its end.  After each
 // turn `restart` stands for the next start of the program (its recovery of
-// an interrupted change), and `check(completed)` looks at the study's files
-// and puts them back as they were before the change for the next turn.
-// `make_change` makes the whole change and returns; a test fails when it has
-// more steps than `most_steps`.
+// an interrupted change), and `check` looks at the study's files and puts
+// them back as they were before the change for the next turn.  `make_change`
+// makes the whole change and returns; a test fails when it has more steps
+// than `most_steps`.  `next_step`, when given, chooses the step after
+// `step` (a long change may be killed at every few steps only).
 void walk_change_steps(long most_steps, const std::function<void()>& make_change, const std::function<void()>& restart,
-                       const std::function<void(bool completed)>& check);
+                       const std::function<void(const ChangeStepTurn& turn)>& check,
+                       const std::function<long(long step, bool killed)>& next_step = {});
 
 // Whether a hidden file (a new version, a kept old file, a journal) stands
 // in the directory or below it.

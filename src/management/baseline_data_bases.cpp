@@ -14,24 +14,9 @@ namespace velm {
 
 namespace {
 
-// A baseline file's new version, line by line, written as it grows.
-class BaselineLines {
-public:
-    explicit BaselineLines(NewVersionStream stream) : stream_(std::move(stream)) {}
-    void write_line(std::string_view line)
-    {
-        stream_.write(line);
-        stream_.write("\r\n");
-    }
-    void finish() { stream_.finish(); }
-
-private:
-    NewVersionStream stream_;
-};
-
 // Copies every record of a map data base, in file order, as one line each.
 template <class Record>
-void copy_records(const std::string& data_base, BaselineLines& baseline)
+void copy_records(const std::string& data_base, NewVersionStream& baseline)
 {
     TextReader lines = TextReader::open_optional(data_base);
     FreeFormReader reader(lines);
@@ -49,9 +34,9 @@ void write_baseline_data_bases(Session& session, std::string_view study_id, File
     FileChange& files = change != nullptr ? *change : own;
     // Map by map: only one map's data bases are in memory at a time, and the
     // three files grow on the disk until all are complete.
-    BaselineLines nodes(files.stream(session.study_file(study_file_name(NODE_BASELINE_NAME_FORMAT, study_id))));
-    BaselineLines links(files.stream(session.study_file(study_file_name(LINK_BASELINE_NAME_FORMAT, study_id))));
-    BaselineLines subareas(files.stream(session.study_file(study_file_name(SUBAREA_BASELINE_NAME_FORMAT, study_id))));
+    NewVersionStream nodes(files.stream(session.study_file(study_file_name(NODE_BASELINE_NAME_FORMAT, study_id))));
+    NewVersionStream links(files.stream(session.study_file(study_file_name(LINK_BASELINE_NAME_FORMAT, study_id))));
+    NewVersionStream subareas(files.stream(session.study_file(study_file_name(SUBAREA_BASELINE_NAME_FORMAT, study_id))));
 
     const StudyModelList list = read_study_model_list(session, study_id);
     for (const std::string& stem : list.data_file_stems) {
@@ -59,7 +44,7 @@ void write_baseline_data_bases(Session& session, std::string_view study_id, File
         copy_records<LinkRecord>(session.study_file(link_data_base_name(stem)), links);
         copy_records<SubareaRecord>(session.study_file(subarea_data_base_name(stem)), subareas);
     }
-    for (BaselineLines* file : {&nodes, &links, &subareas}) file->finish();
+    for (NewVersionStream* file : {&nodes, &links, &subareas}) file->finish();
     if (change == nullptr) own.commit();
 }
 

@@ -78,22 +78,6 @@ const std::vector<std::string_view> REPORT_OPTIONS_TEXT = {
 
 constexpr std::string_view NO_CHANGES_LINE = "     NO CHANGES were Detected by the \"DIFFERENCES\" module.";
 
-// A new version of a file of the pass, line by line, written to the disk as
-// it grows.
-class StreamedLines {
-public:
-    explicit StreamedLines(NewVersionStream stream) : stream_(std::move(stream)) {}
-    void write_line(std::string_view line)
-    {
-        stream_.write(line);
-        stream_.write("\r\n");
-    }
-    void finish() { stream_.finish(); }
-
-private:
-    NewVersionStream stream_;
-};
-
 // The lines of one kind's differences as the pass finds them, map by map,
 // kept on the disk in a new version of the kind's differences file (of the
 // pass's change, or of a scratch change never committed when the lines
@@ -130,7 +114,7 @@ public:
 private:
     FileChange& change_;
     std::string name_;
-    StreamedLines file_;
+    NewVersionStream file_;
     std::optional<std::string> held_;
 };
 
@@ -449,7 +433,7 @@ void DifferencesModule::write_report(FileChange& outputs, DifferencesSection& no
     static const Format count_line(SUMMARY_COUNT_FORMAT);
     static const Format cost_line(SUMMARY_COST_FORMAT);
     const bool full = report_option_ == DifferencesReportOption::FullReport;
-    StreamedLines report(outputs.stream(study_file(DIFFERENCES_REPORT_NAME_FORMAT)));
+    NewVersionStream report(outputs.stream(study_file(DIFFERENCES_REPORT_NAME_FORMAT)));
     auto write = [&report](const std::string& line) { report.write_line(report_line(line)); };
     std::array<int, DATA_BASE_KINDS> entries{};
     for (DataBaseKind kind : {DataBaseKind::NodeKind, DataBaseKind::SubareaKind, DataBaseKind::LinkKind}) {

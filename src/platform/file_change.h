@@ -59,6 +59,12 @@ public:
     ~NewVersionStream();
 
     void write(std::string_view bytes);
+    // A line of a text file: the text and its CR LF.
+    void write_line(std::string_view line)
+    {
+        write(line);
+        write("\r\n");
+    }
     void finish();
 
 private:

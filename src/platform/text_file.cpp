@@ -14,7 +14,7 @@
 namespace velm {
 namespace {
 
-// Bytes read or written at a time by the streamed readers and writers.
+// Bytes read at a time by the streamed reader.
 constexpr std::size_t STREAM_BLOCK_BYTES = std::size_t{1} << 20;
 
 [[noreturn]] void throw_stream_error(std::string_view action, std::string_view name, int error)
@@ -22,20 +22,6 @@ constexpr std::size_t STREAM_BLOCK_BYTES = std::size_t{1} << 20;
     const auto end = name.find_last_not_of(' ');
     const std::string_view shown = end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1);
     throw FileError(std::string(action) + " file '" + std::string(shown) + "': " + std::strerror(error));
-}
-
-// Writes everything; the error number of a failed write, 0 when all went.
-int write_all_bytes(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
 }
 
 constexpr std::string_view END_OF_FILE_LINE = "\x1a";
@@ -244,74 +230,6 @@ void append_text_lines(std::string_view name, const std::vector<std::string>& li
     TextWriter writer = TextWriter::for_append(std::string(name));
     for (const auto& line : lines) writer.write_line(line);
     writer.commit();
-}
-
-}  // namespace velm
-
-namespace velm {
-
-StreamedTextWriter::StreamedTextWriter(std::string name) : name_(std::move(name))
-{
-    const ReplaceableFile file = find_replaceable_file(name_);
-    if (file.path.empty() || !file.path.has_filename()) throw_stream_error("Cannot write", name_, EINVAL);
-    std::filesystem::path temporary = file.path;
-    temporary.replace_filename("." + file.path.filename().string() + ".velm-new");
-    path_ = file.path.string();
-    temporary_ = temporary.string();
-    // A new version a stopped run left behind is not this one's: it goes,
-    // and the new version is created afresh, never through an existing name.
-    unlink(temporary_.c_str());
-    fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw_stream_error("Cannot write", name_, errno);
-    // The new file keeps the permissions of the one it replaces.
-    struct stat info {};
-    if (file.exists && stat(path_.c_str(), &info) == 0) fchmod(fd_, info.st_mode & 07777);
-}
-
-StreamedTextWriter::~StreamedTextWriter()
-{
-    if (fd_ >= 0) close(fd_);
-    if (!installed_) unlink(temporary_.c_str());
-}
-
-void StreamedTextWriter::write_line(std::string_view line)
-{
-    if (finished_) throw_stream_error("Cannot write", name_, EBADF);
-    buffer_ += line;
-    buffer_ += "\r\n";
-    if (buffer_.size() >= STREAM_BLOCK_BYTES) write_buffer();
-}
-
-void StreamedTextWriter::write_buffer()
-{
-    if (fd_ < 0) throw_stream_error("Cannot write", name_, EBADF);
-    if (const int error = write_all_bytes(fd_, buffer_); error != 0) throw_stream_error("Cannot write", name_, error);
-    buffer_.clear();
-}
-
-void StreamedTextWriter::finish()
-{
-    if (finished_) return;
-    write_buffer();
-    // The new content reaches the disk before it replaces the old.
-    if (disk_flushes() && fsync(fd_) != 0) throw_stream_error("Cannot write", name_, errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) throw_stream_error("Cannot write", name_, errno);
-    finished_ = true;
-}
-
-void StreamedTextWriter::install()
-{
-    if (rename(temporary_.c_str(), path_.c_str()) != 0) throw_stream_error("Cannot write", name_, errno);
-    installed_ = true;
-    flush_directory(std::filesystem::path(path_).parent_path());
-}
-
-void StreamedTextWriter::commit_together(const std::vector<StreamedTextWriter*>& writers)
-{
-    for (StreamedTextWriter* writer : writers) writer->finish();
-    for (StreamedTextWriter* writer : writers) writer->install();
 }
 
 }  // namespace velm

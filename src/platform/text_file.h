@@ -95,42 +95,6 @@ private:
     std::string contents_;
 };
 
-// Builds a new text file on the disk line by line, for files too large to
-// hold whole: the lines go to a new version beside the file (created afresh,
-// never through an existing name), and commit() renames it over the file.
-// A writer that is destroyed before its commit removes its new version, so
-// a stop or a failed write leaves the old file.
-class StreamedTextWriter {
-public:
-    explicit StreamedTextWriter(std::string name);
-    ~StreamedTextWriter();
-    StreamedTextWriter(const StreamedTextWriter&) = delete;
-    StreamedTextWriter& operator=(const StreamedTextWriter&) = delete;
-
-    void write_line(std::string_view line);
-    const std::string& name() const { return name_; }
-    // The new version complete on the disk (no more lines); FileError when
-    // it cannot be.  It can then be read back under new_version().
-    void finish();
-    const std::string& new_version() const { return temporary_; }
-    void commit() { commit_together({this}); }
-    // Every new version is written whole before the first replaces its file:
-    // a failed write leaves all the old files.
-    static void commit_together(const std::vector<StreamedTextWriter*>& writers);
-
-private:
-    void write_buffer();
-    void install();
-
-    std::string name_;
-    std::string path_;       // the file it replaces, as resolved
-    std::string temporary_;  // the new version beside it
-    std::string buffer_;     // lines not yet written
-    int fd_ = -1;
-    bool finished_ = false;
-    bool installed_ = false;
-};
-
 // Writes the lines as a whole new file, atomically.
 void write_text_lines(std::string_view name, const std::vector<std::string>& lines);
 // Appends the lines to the file (created when missing), atomically.

@@ -157,44 +157,6 @@ TEST_F(TextFiles, StreamedReaderReadsAsTheWholeFileReader)
     }
 }
 
-// A file too large to build in memory grows on the disk beside the old one,
-// which stays until the commit; a writer given up before its commit leaves
-// the old files and nothing else.
-TEST_F(TextFiles, StreamedWriterReplacesTheFilesOnlyAtTheCommit)
-{
-    const std::string long_line(5990, '7');
-    std::string expected_nodes;
-    TemporaryDirectory::put("ABNODEZZ.BAS", "old node\r\n");
-    TemporaryDirectory::put("ABLINKZZ.BAS", "old link\r\n");
-    {
-        StreamedTextWriter nodes("abnodezz.bas");
-        StreamedTextWriter links("ABLINKZZ.BAS");
-        for (int k = 0; k < 400; ++k) {
-            nodes.write_line(long_line);
-            expected_nodes += long_line + "\r\n";
-        }
-        links.write_line("");
-        links.write_line("link");
-        EXPECT_EQ(TemporaryDirectory::get("ABNODEZZ.BAS"), "old node\r\n");
-        EXPECT_EQ(TemporaryDirectory::get("ABLINKZZ.BAS"), "old link\r\n");
-        // Given up: a stop while the baseline is being written.
-    }
-    EXPECT_EQ(TemporaryDirectory::entries(), (Lines{"ABLINKZZ.BAS", "ABNODEZZ.BAS"}));
-    EXPECT_EQ(TemporaryDirectory::get("ABNODEZZ.BAS"), "old node\r\n");
-
-    StreamedTextWriter nodes("abnodezz.bas");
-    StreamedTextWriter links("ABLINKZZ.BAS");
-    StreamedTextWriter subareas("ABSUBAZZ.BAS");
-    for (int k = 0; k < 400; ++k) nodes.write_line(long_line);
-    links.write_line("");
-    links.write_line("link");
-    StreamedTextWriter::commit_together({&nodes, &links, &subareas});
-    EXPECT_EQ(TemporaryDirectory::entries(), (Lines{"ABLINKZZ.BAS", "ABNODEZZ.BAS", "ABSUBAZZ.BAS"}));
-    EXPECT_TRUE(TemporaryDirectory::get("ABNODEZZ.BAS") == expected_nodes);
-    EXPECT_EQ(TemporaryDirectory::get("ABLINKZZ.BAS"), "\r\nlink\r\n");
-    EXPECT_EQ(TemporaryDirectory::get("ABSUBAZZ.BAS"), "");
-}
-
 TEST_F(TextFiles, AppendKeepsEveryLineReadable)
 {
     struct Case {

@@ -91,6 +91,11 @@ public:
     // (a line kept from one record to the next is written without building
     // anything): the same text and the same refusals as above.
     void write_line(std::string& line, const ColumnValues& values, std::string_view file_name, int record_number) const;
+    // For a layout whose columns are all real: the line of `values` (one a
+    // column) written over `line`, true when every value is finite and fits
+    // its field.  On false `line` holds no usable text, and the caller gives
+    // the refusal its file calls for.
+    bool write_reals(std::string& line, const float* values) const;
 
 private:
     Format format_;

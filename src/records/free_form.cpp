@@ -55,10 +55,25 @@ const char* skip_blanks(const char* p, const char* end)
 }
 
 // Characters that end an unquoted item: blanks, tabs, a comma or a slash.
+constexpr std::array<bool, 256> ITEM_ENDS = [] {
+    std::array<bool, 256> ends{};
+    for (const unsigned char c : {' ', '\t', ',', '/'}) ends[c] = true;
+    return ends;
+}();
+
 bool ends_item(char c)
 {
-    return is_blank(c) || c == ',' || c == '/';
+    return ITEM_ENDS[static_cast<unsigned char>(c)];
 }
+
+// The characters of an item that is counted only: anything but a blank, a
+// tab, a separator, a quote or the star of a repeat.
+constexpr std::array<bool, 256> PLAIN_ITEM_CHARACTERS = [] {
+    std::array<bool, 256> plain{};
+    plain.fill(true);
+    for (const unsigned char c : {' ', '\t', ',', '/', '\'', '"', '*'}) plain[c] = false;
+    return plain;
+}();
 
 bool is_digit(char c)
 {
@@ -314,6 +329,7 @@ class TargetList {
 public:
     explicit TargetList(const std::vector<FreeFormTarget>& targets) : targets_(targets) {}
     std::size_t size() const { return targets_.size(); }
+    static bool left_out(std::size_t) { return false; }
     FreeFormKind kind(std::size_t i) const { return static_cast<FreeFormKind>(targets_[i].index()); }
     float& real(std::size_t i) const { return **std::get_if<float*>(&targets_[i]); }
     int& integer(std::size_t i) const { return **std::get_if<int*>(&targets_[i]); }
@@ -328,6 +344,7 @@ class ColumnList {
 public:
     explicit ColumnList(const FreeFormColumns& columns) : columns_(columns) {}
     std::size_t size() const { return columns_.count; }
+    bool left_out(std::size_t i) const { return columns_.taken != nullptr && columns_.taken[i] == 0; }
     FreeFormKind kind(std::size_t i) const { return columns_.kinds ? columns_.kinds[i] : FreeFormKind::Real; }
     float& real(std::size_t i) const { return columns_.reals[i]; }
     int& integer(std::size_t i) const { return columns_.integers[columns_.integer_slots[i]]; }
@@ -388,7 +405,7 @@ public:
             }
             if (c == '/') break;  // the remaining targets keep their values
 
-            if (take_plain_reals(index)) {
+            if (count_left_out(index) || take_plain_reals(index)) {
                 comma_is_null = false;
                 continue;
             }
@@ -446,6 +463,29 @@ public:
     }
 
 private:
+    // The plain items (no repeat, text or separator but blanks) of targets
+    // left out, from the item at the position on: counted, not converted.
+    // The count passed, with `index` moved past them; any other item is left
+    // for the general reading, which does not store it either.
+    std::size_t count_left_out(std::size_t& index)
+    {
+        const char* const line_start = line_.data();
+        const char* const end = line_start + line_.size();
+        const char* p = line_start + position_;
+        const std::size_t first_index = index;
+        const std::size_t count = targets_.size();
+        while (index < count && targets_.left_out(index)) {
+            const char* q = p;
+            while (q < end && PLAIN_ITEM_CHARACTERS[static_cast<unsigned char>(*q)]) ++q;
+            if (q == p || (q < end && !is_blank(*q))) break;
+            ++index;
+            p = skip_blanks(q, end);
+            if (p == end) break;
+        }
+        position_ = static_cast<std::size_t>(p - line_start);
+        return index - first_index;
+    }
+
     // The usual items of a data file, plain decimal numbers ("-123.45",
     // "0.0", "7") for real targets, taken in one tight pass from the item at
     // the position on, as long as they follow each other on the line: the
@@ -460,7 +500,7 @@ private:
         const char* p = line_start + position_;
         const std::size_t first_index = index;
         const std::size_t count = targets_.size();
-        while (index < count && targets_.kind(index) == FreeFormKind::Real) {
+        while (index < count && targets_.kind(index) == FreeFormKind::Real && !targets_.left_out(index)) {
             const char* const item_start = p;
             bool negative = false;
             if (*p == '-' || *p == '+') {
@@ -494,7 +534,8 @@ private:
     }
 
     // The items after the last one read, to the end of the line: values,
-    // texts and nulls between commas alike.
+    // texts and nulls between commas alike, a repeat as the values it
+    // stands for.
     std::size_t items_left_on_line()
     {
         std::size_t count = 0;
@@ -502,7 +543,8 @@ private:
         while (position_ < line_.size()) {
             const char c = line_[position_];
             if (is_blank(c)) {
-                ++position_;
+                position_ = static_cast<std::size_t>(
+                    skip_blanks(line_.data() + position_, line_.data() + line_.size()) - line_.data());
             } else if (c == ',') {
                 if (comma_is_null) ++count;
                 comma_is_null = true;
@@ -510,8 +552,19 @@ private:
             } else if (c == '/') {
                 break;
             } else {
-                if (c == '\'' || c == '"') {
-                    const char quote = c;
+                // "r*v" and "r*" stand for r values, as the reading takes them.
+                std::size_t items = 1;
+                std::size_t digits_end = position_;
+                while (digits_end < line_.size() && is_digit(line_[digits_end])) ++digits_end;
+                if (digits_end > position_ && digits_end < line_.size() && line_[digits_end] == '*') {
+                    const std::optional<int> repeat = parse_integer(line_.substr(position_, digits_end - position_));
+                    if (repeat && *repeat > 0) items = static_cast<std::size_t>(*repeat);
+                    position_ = digits_end + 1;
+                } else {
+                    position_ = digits_end;
+                }
+                if (position_ < line_.size() && (line_[position_] == '\'' || line_[position_] == '"')) {
+                    const char quote = line_[position_];
                     for (++position_; position_ < line_.size(); ++position_) {
                         if (line_[position_] != quote) continue;
                         if (position_ + 1 < line_.size() && line_[position_ + 1] == quote) {
@@ -524,7 +577,7 @@ private:
                 } else {
                     while (position_ < line_.size() && !ends_item(line_[position_])) ++position_;
                 }
-                ++count;
+                count += items;
                 comma_is_null = false;
             }
         }
@@ -574,6 +627,7 @@ private:
 
     FreeFormResult assign(std::size_t index)
     {
+        if (targets_.left_out(index)) return {};
         switch (targets_.kind(index)) {
             case FreeFormKind::Text:
                 targets_.text(index).assign(item_.text);

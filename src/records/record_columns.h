@@ -170,6 +170,11 @@ public:
         return values;
     }
 
+    // The storage of the real columns, column c at index c - 1 (the entries
+    // of the integer and text columns unused): for code that walks every
+    // real column without looking up each one's kind.
+    float* real_values() { return reals_.data(); }
+
     // The values as the line writer takes them, without a copy.
     ColumnValues column_values() const
     {
@@ -248,13 +253,13 @@ private:
 
     static std::size_t real_index(int c)
     {
-        if (c < 1 || c > COLUMNS || kind(c) != ColumnKind::Real)
+        if (c < 1 || c > COLUMNS || TARGET_KINDS[static_cast<std::size_t>(c - 1)] != FreeFormKind::Real)
             throw std::out_of_range("column " + std::to_string(c) + " is not a real column");
         return static_cast<std::size_t>(c - 1);
     }
     static std::size_t integer_index(int c)
     {
-        const int slot = (c < 1 || c > COLUMNS) ? -1 : integer_slot(c);
+        const int slot = (c < 1 || c > COLUMNS) ? -1 : INTEGER_SLOTS[static_cast<std::size_t>(c - 1)];
         if (slot < 0) throw std::out_of_range("column " + std::to_string(c) + " is not an integer column");
         return static_cast<std::size_t>(slot);
     }

@@ -75,6 +75,51 @@ constexpr std::array<bool, 256> PLAIN_ITEM_CHARACTERS = [] {
     return plain;
 }();
 
+// Up to `most` items of plain characters parted by blanks, counted eight
+// characters at a time from `p`, which stands at an item or a blank (never
+// inside an item), for as long as every character is a blank or a plain
+// character of a number or word: a separator, quote, star, tab or any other
+// character stops the count at the start of the item it stands in, as do
+// the last seven characters of the line, so that the caller's own reading
+// goes on from there.  `p` is moved past the items counted.
+std::size_t count_plain_items(const char*& p, const char* end, std::size_t most)
+{
+    std::size_t count = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+        constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+        constexpr std::uint64_t LOWS = 0x7F7F7F7F7F7F7F7FULL;
+        // The high bit of each byte of `word` that is zero.
+        const auto zero_bytes = [](std::uint64_t word) { return ~(((word & LOWS) + LOWS) | word | LOWS); };
+        const char* run = p;
+        bool blank_before = true;
+        while (end - run >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, run, sizeof word);
+            const std::uint64_t blanks = zero_bytes(word ^ (ONES * ' '));
+            // Plain: from '+' (0x2B) to '~' (0x7E), but for ',' and '/'.
+            const std::uint64_t high = word & HIGHS;
+            const std::uint64_t below_plus = ~((word | HIGHS) - ONES * 0x2B) & HIGHS & ~high;
+            const std::uint64_t others = high | below_plus | zero_bytes(word ^ (ONES * 0x7F)) |
+                                         zero_bytes(word ^ (ONES * ',')) | zero_bytes(word ^ (ONES * '/'));
+            if ((others & ~blanks) != 0) break;
+            const std::uint64_t starts = ~blanks & HIGHS & ((blanks << 8) | (blank_before ? 0x80ULL : 0));
+            const auto found = static_cast<std::size_t>(std::popcount(starts));
+            if (count + found > most) break;
+            count += found;
+            blank_before = (blanks >> 63) != 0;
+            run += 8;
+        }
+        if (!blank_before) {
+            // The count stopped inside an item: back to its start, uncounted.
+            while (run > p && !is_blank(run[-1])) --run;
+            --count;
+        }
+        p = run;
+    }
+    return count;
+}
+
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
@@ -381,9 +426,10 @@ public:
         const std::size_t count = targets_.size();
         if (count == 0) return {};  // a read of nothing passes over one line
 
-        std::size_t index = 0;      // next target
-        bool comma_is_null = true;  // a comma here stands for a null item
-        bool found = false;         // an item, null or slash was met
+        std::size_t index = 0;         // next target
+        bool comma_is_null = true;     // a comma here stands for a null item
+        bool found = false;            // an item, null or slash was met
+        std::size_t repeats_over = 0;  // values of the last repeat beyond the last target
         while (index < count) {
             position_ = static_cast<std::size_t>(skip_blanks(line_.data() + position_, line_.data() + line_.size()) -
                                                  line_.data());
@@ -422,7 +468,8 @@ public:
                 position_ = digits_end + 1;
                 if (position_ == line_.size() || ends_item(line_[position_])) {
                     // r* stands for r nulls
-                    index += std::min(repeat, count - index);
+                    repeats_over = repeat - std::min(repeat, count - index);
+                    index += repeat - repeats_over;
                     comma_is_null = false;
                     continue;
                 }
@@ -448,15 +495,19 @@ public:
                 }
                 if (FreeFormResult result = assign(index); !result.ok()) return result;
             }
+            repeats_over = repeat;
             comma_is_null = false;
         }
+        // The values of a line after the last target: what is left of a
+        // repeat, then the items to the end of the line, a comma counting as
+        // it would have counted in the read.
         if (one_line_ && record_values_ == 0) {
-            const std::size_t more = items_left_on_line();
+            const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
             if (more > 0 && count + more != whole_line_values_) return wrong_count(count + more);
         } else if (one_line_) {
             // The values after the ones taken are not read, only counted: a
             // line cut short or holding a second record is still refused.
-            const std::size_t more = items_left_on_line();
+            const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
             if (count + more != record_values_) return wrong_count(count + more);
         }
         return {};
@@ -474,6 +525,10 @@ private:
         const char* p = line_start + position_;
         const std::size_t first_index = index;
         const std::size_t count = targets_.size();
+        std::size_t run = 0;  // the targets left out from here on
+        while (index + run < count && targets_.left_out(index + run)) ++run;
+        if (run == 0) return 0;
+        index += count_plain_items(p, end, run);
         while (index < count && targets_.left_out(index)) {
             const char* q = p;
             while (q < end && PLAIN_ITEM_CHARACTERS[static_cast<unsigned char>(*q)]) ++q;
@@ -535,12 +590,19 @@ private:
 
     // The items after the last one read, to the end of the line: values,
     // texts and nulls between commas alike, a repeat as the values it
-    // stands for.
-    std::size_t items_left_on_line()
+    // stands for; `comma_is_null` as the read leaves it (whether a comma at
+    // the position stands for a null).
+    std::size_t items_left_on_line(bool comma_is_null)
     {
         std::size_t count = 0;
-        bool comma_is_null = false;
         while (position_ < line_.size()) {
+            const char* p = line_.data() + position_;
+            if (const std::size_t plain = count_plain_items(p, line_.data() + line_.size(), line_.size()); plain > 0) {
+                count += plain;
+                comma_is_null = false;
+                position_ = static_cast<std::size_t>(p - line_.data());
+                continue;
+            }
             const char c = line_[position_];
             if (is_blank(c)) {
                 position_ = static_cast<std::size_t>(

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -351,6 +352,85 @@ TEST(NodeDataBase, LinesReadInTheColumnsTakenOnly)
                   .peak_flow_rate(6),
               4.0f);
     EXPECT_EQ(read_node_data_base("AB0101ZZ.ZNN", FilePresence::MustExist).at(0).peak_flow_rate(1), 4.0f);
+}
+
+// Node lines of every form a free-form line may take, laid at every offset
+// against the reader's eight-character steps: plain numbers after runs of
+// blanks of any length, tabs, repeats, nulls between commas, a text; some
+// lines a value short or a value over.  The reading of the first columns and
+// the reading of a few columns refuse exactly the lines the whole reading
+// refuses, and give the columns they take as it gives them.
+TEST(NodeDataBase, PartReadingsCountEveryFormOfLineAsTheWholeReading)
+{
+    TemporaryDirectory scratch;
+    std::mt19937 rng(655);
+    const std::vector<int> taken = {1, NodeRecord::TOTAL_TRIBUTARY_AREA_COLUMN, 268, 270, 273, 290};
+    const int last = NodeRecord::LAST_PEAK_FLOW_COLUMN;
+    const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int trial = 0; trial < 300; ++trial) {
+        const int items = NodeRecord::COLUMN_COUNT + (trial % 3) - 1;  // one short, whole, one over
+        // The items, a null as an empty one; a repeat stands for several
+        // values of columns of one kind.
+        std::vector<std::string> tokens;
+        for (int c = 1; c <= items;) {
+            const bool integer = c == 286 || c == 287;
+            const int room = (c < 286 ? 286 : items + 1) - c;
+            if (c == NODE_TEXT_COLUMN) {
+                tokens.push_back("'N ''" + std::to_string(trial) + "'''");
+                ++c;
+            } else if (integer) {
+                tokens.push_back(std::to_string(pick(50)));
+                ++c;
+            } else if (c > 3 && room > 1 && pick(8) == 0) {
+                const int repeat = 2 + pick(std::min(room - 1, 4));
+                tokens.push_back(std::to_string(repeat) + "*" + std::to_string(pick(1000)) + "." +
+                                 std::to_string(pick(100)));
+                c += repeat;
+            } else if (c > 1 && c < items && pick(10) == 0) {
+                tokens.emplace_back();
+                ++c;
+            } else {
+                tokens.push_back((pick(5) == 0 ? "-" : "") + std::to_string(pick(100000)) + "." +
+                                 std::to_string(pick(1000)));
+                ++c;
+            }
+        }
+        // Laid at any offset, parted by runs of blanks of any length or a
+        // tab, and by a comma on either side of a null.
+        std::string line(static_cast<std::size_t>(pick(9)), ' ');
+        for (std::size_t k = 0; k < tokens.size(); ++k) {
+            if (k > 0) {
+                const bool comma = tokens[k].empty() || tokens[k - 1].empty() || pick(20) == 0;
+                line += pick(6) == 0 ? std::string("\t") : std::string(static_cast<std::size_t>(pick(12)), ' ');
+                if (comma) line += ",";
+                line += std::string(static_cast<std::size_t>(comma ? pick(3) : 1 + pick(5)), ' ');
+            }
+            line += tokens[k];
+        }
+        SCOPED_TRACE(line);
+        TemporaryDirectory::put("AB0101ZZ.ZNN", line + "\r\n");
+        std::optional<std::vector<NodeRecord>> whole, start, columns;
+        try {
+            whole = read_node_data_base("AB0101ZZ.ZNN", FilePresence::MustExist);
+        } catch (const FileError&) {
+        }
+        try {
+            start = read_node_data_base_start("AB0101ZZ.ZNN", FilePresence::MustExist, last);
+        } catch (const FileError&) {
+        }
+        try {
+            columns = read_node_data_base_columns("AB0101ZZ.ZNN", FilePresence::MustExist, taken);
+        } catch (const FileError&) {
+        }
+        ASSERT_EQ(start.has_value(), whole.has_value());
+        ASSERT_EQ(columns.has_value(), whole.has_value());
+        if (!whole) continue;
+        for (int c = 1; c <= last; ++c) {
+            if (NodeRecord::kind(c) == ColumnKind::Text) continue;
+            EXPECT_EQ(start->at(0).number(c), whole->at(0).number(c)) << "column " << c;
+        }
+        for (const int c : taken) EXPECT_EQ(columns->at(0).number(c), whole->at(0).number(c)) << "column " << c;
+    }
 }
 
 // Every record starts empty: a null item gives 0 (or a blank text), never the

@@ -75,13 +75,13 @@ constexpr std::array<bool, 256> PLAIN_ITEM_CHARACTERS = [] {
     return plain;
 }();
 
-// Up to `most` items of plain characters parted by blanks, counted eight
-// characters at a time from `p`, which stands at an item or a blank (never
-// inside an item), for as long as every character is a blank or a plain
-// character of a number or word: a separator, quote, star, tab or any other
-// character stops the count at the start of the item it stands in, as do
-// the last seven characters of the line, so that the caller's own reading
-// goes on from there.  `p` is moved past the items counted.
+// Up to `most` items parted by blanks, counted eight characters at a time
+// from `p`, which stands at an item or a blank (never inside an item), to at
+// most `end`: the caller makes sure that no separator but blanks (no comma,
+// slash, tab, quote or repeat star) stands before `end`.  The count stops at
+// the start of the item that the eight characters before `end`, or the
+// count `most`, cut, so that the caller's own reading goes on from there.
+// `p` is moved past the items counted.
 std::size_t count_plain_items(const char*& p, const char* end, std::size_t most)
 {
     std::size_t count = 0;
@@ -89,22 +89,17 @@ std::size_t count_plain_items(const char*& p, const char* end, std::size_t most)
         constexpr std::uint64_t ONES = 0x0101010101010101ULL;
         constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
         constexpr std::uint64_t LOWS = 0x7F7F7F7F7F7F7F7FULL;
-        // The high bit of each byte of `word` that is zero.
-        const auto zero_bytes = [](std::uint64_t word) { return ~(((word & LOWS) + LOWS) | word | LOWS); };
         const char* run = p;
         bool blank_before = true;
         while (end - run >= 8) {
             std::uint64_t word = 0;
             std::memcpy(&word, run, sizeof word);
-            const std::uint64_t blanks = zero_bytes(word ^ (ONES * ' '));
-            // Plain: from '+' (0x2B) to '~' (0x7E), but for ',' and '/'.
-            const std::uint64_t high = word & HIGHS;
-            const std::uint64_t below_plus = ~((word | HIGHS) - ONES * 0x2B) & HIGHS & ~high;
-            const std::uint64_t others = high | below_plus | zero_bytes(word ^ (ONES * 0x7F)) |
-                                         zero_bytes(word ^ (ONES * ',')) | zero_bytes(word ^ (ONES * '/'));
-            if ((others & ~blanks) != 0) break;
+            // The high bit of each blank byte.
+            const std::uint64_t other = word ^ (ONES * ' ');
+            const std::uint64_t blanks = ~(((other & LOWS) + LOWS) | other | LOWS);
             const std::uint64_t starts = ~blanks & HIGHS & ((blanks << 8) | (blank_before ? 0x80ULL : 0));
-            const auto found = static_cast<std::size_t>(std::popcount(starts));
+            // One bit in a byte each: their sum gathered in the top byte.
+            const auto found = static_cast<std::size_t>(((starts >> 7) * ONES) >> 56);
             if (count + found > most) break;
             count += found;
             blank_before = (blanks >> 63) != 0;
@@ -112,7 +107,7 @@ std::size_t count_plain_items(const char*& p, const char* end, std::size_t most)
         }
         if (!blank_before) {
             // The count stopped inside an item: back to its start, uncounted.
-            while (run > p && !is_blank(run[-1])) --run;
+            while (run > p && run[-1] != ' ') --run;
             --count;
         }
         p = run;
@@ -528,7 +523,7 @@ private:
         std::size_t run = 0;  // the targets left out from here on
         while (index + run < count && targets_.left_out(index + run)) ++run;
         if (run == 0) return 0;
-        index += count_plain_items(p, end, run);
+        index += count_plain_items(p, plain_end(p), run);
         while (index < count && targets_.left_out(index)) {
             const char* q = p;
             while (q < end && PLAIN_ITEM_CHARACTERS[static_cast<unsigned char>(*q)]) ++q;
@@ -597,7 +592,7 @@ private:
         std::size_t count = 0;
         while (position_ < line_.size()) {
             const char* p = line_.data() + position_;
-            if (const std::size_t plain = count_plain_items(p, line_.data() + line_.size(), line_.size()); plain > 0) {
+            if (const std::size_t plain = count_plain_items(p, plain_end(p), line_.size()); plain > 0) {
                 count += plain;
                 comma_is_null = false;
                 position_ = static_cast<std::size_t>(p - line_.data());
@@ -653,9 +648,26 @@ private:
                                            " values where a record has " + std::to_string(record_values)};
     }
 
+    // Where the first character at or after `from` stands that only the
+    // general reading takes (a comma, slash, tab, quote or star), or the end
+    // of the line: found once for the rest of the line, since the reading
+    // only moves on.
+    const char* plain_end(const char* from)
+    {
+        const char* const end = line_.data() + line_.size();
+        if (plain_end_ != nullptr && plain_end_ >= from) return plain_end_;
+        plain_end_ = end;
+        for (const char c : {',', '/', '\t', '\'', '"', '*'}) {
+            const void* found = std::memchr(from, c, static_cast<std::size_t>(plain_end_ - from));
+            if (found != nullptr) plain_end_ = static_cast<const char*>(found);
+        }
+        return plain_end_;
+    }
+
     bool next_line()
     {
         position_ = 0;
+        plain_end_ = nullptr;
         if (source_.next_line(line_)) return true;
         line_ = {};
         return false;
@@ -744,6 +756,7 @@ private:
     std::size_t record_values_ = 0;      // or, when not 0, a record of which the read takes the first values only
     std::string_view line_;
     std::size_t position_ = 0;
+    const char* plain_end_ = nullptr;  // see plain_end
     Item item_;
 };
 

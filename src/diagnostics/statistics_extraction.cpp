@@ -188,10 +188,15 @@ void extract_node_statistics(Session& session, std::string_view data_file_stem,
                              std::vector<NodeStatisticsRecord>& table)
 {
     const std::string name = session.study_file(node_data_base_name(data_file_stem));
-    // The node number, the tributary area and the peak flows stand in the
-    // first 273 of a node line's 655 values: the rest is not read.
-    for (const NodeRecord& node :
-         read_node_data_base_start(name, FilePresence::MustExist, NodeRecord::LAST_PEAK_FLOW_COLUMN)) {
+    // Of a node line's 655 values only the node number, the tributary area
+    // and the peak flows are converted; the rest are counted.
+    static const std::vector<int> columns = [] {
+        std::vector<int> taken{1, NodeRecord::TOTAL_TRIBUTARY_AREA_COLUMN};
+        for (int event = 1; event <= STORM_EVENTS; ++event)
+            taken.push_back(NodeRecord::FIRST_PEAK_FLOW_COLUMN + event - 1);
+        return taken;
+    }();
+    for (const NodeRecord& node : read_node_data_base_columns(name, FilePresence::MustExist, columns)) {
         const float area = node.total_tributary_area();
         if (!(node.peak_flow_rate(1) > 0.0f && area > 0.0f)) continue;
         NodeStatisticsRecord record;

@@ -57,9 +57,64 @@ const char* skip_blanks(const char* p, const char* end)
 }
 
 // Characters that end an unquoted item: blanks, tabs, a comma or a slash.
+constexpr std::array<bool, 256> ITEM_ENDS = [] {
+    std::array<bool, 256> ends{};
+    for (const unsigned char c : {' ', '\t', ',', '/'}) ends[c] = true;
+    return ends;
+}();
+
 bool ends_item(char c)
 {
-    return is_blank(c) || c == ',' || c == '/';
+    return ITEM_ENDS[static_cast<unsigned char>(c)];
+}
+
+// The characters of an item that is counted only: anything but a blank, a
+// tab, a separator, a quote or the star of a repeat.
+constexpr std::array<bool, 256> PLAIN_ITEM_CHARACTERS = [] {
+    std::array<bool, 256> plain{};
+    plain.fill(true);
+    for (const unsigned char c : {' ', '\t', ',', '/', '\'', '"', '*'}) plain[c] = false;
+    return plain;
+}();
+
+// Up to `most` items parted by blanks, counted eight characters at a time
+// from `p`, which stands at an item or a blank (never inside an item), to at
+// most `end`: the caller makes sure that no separator but blanks (no comma,
+// slash, tab, quote or repeat star) stands before `end`.  The count stops at
+// the start of the item that the eight characters before `end`, or the
+// count `most`, cut, so that the caller's own reading goes on from there.
+// `p` is moved past the items counted.
+std::size_t count_plain_items(const char*& p, const char* end, std::size_t most)
+{
+    std::size_t count = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+        constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+        constexpr std::uint64_t LOWS = 0x7F7F7F7F7F7F7F7FULL;
+        const char* run = p;
+        bool blank_before = true;
+        while (end - run >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, run, sizeof word);
+            // The high bit of each blank byte.
+            const std::uint64_t other = word ^ (ONES * ' ');
+            const std::uint64_t blanks = ~(((other & LOWS) + LOWS) | other | LOWS);
+            const std::uint64_t starts = ~blanks & HIGHS & ((blanks << 8) | (blank_before ? 0x80ULL : 0));
+            // One bit in a byte each: their sum gathered in the top byte.
+            const auto found = static_cast<std::size_t>(((starts >> 7) * ONES) >> 56);
+            if (count + found > most) break;
+            count += found;
+            blank_before = (blanks >> 63) != 0;
+            run += 8;
+        }
+        if (!blank_before) {
+            // The count stopped inside an item: back to its start, uncounted.
+            while (run > p && run[-1] != ' ') --run;
+            --count;
+        }
+        p = run;
+    }
+    return count;
 }
 
 bool is_digit(char c)
@@ -316,6 +371,7 @@ class TargetList {
 public:
     explicit TargetList(const std::vector<FreeFormTarget>& targets) : targets_(targets) {}
     std::size_t size() const { return targets_.size(); }
+    static bool left_out(std::size_t) { return false; }
     FreeFormKind kind(std::size_t i) const { return static_cast<FreeFormKind>(targets_[i].index()); }
     float& real(std::size_t i) const { return **std::get_if<float*>(&targets_[i]); }
     int& integer(std::size_t i) const { return **std::get_if<int*>(&targets_[i]); }
@@ -330,6 +386,7 @@ class ColumnList {
 public:
     explicit ColumnList(const FreeFormColumns& columns) : columns_(columns) {}
     std::size_t size() const { return columns_.count; }
+    bool left_out(std::size_t i) const { return columns_.taken != nullptr && columns_.taken[i] == 0; }
     FreeFormKind kind(std::size_t i) const { return columns_.kinds ? columns_.kinds[i] : FreeFormKind::Real; }
     float& real(std::size_t i) const { return columns_.reals[i]; }
     int& integer(std::size_t i) const { return columns_.integers[columns_.integer_slots[i]]; }
@@ -374,9 +431,10 @@ public:
         const std::size_t count = targets_.size();
         if (count == 0) return {};  // a read of nothing passes over one line
 
-        std::size_t index = 0;      // next target
-        bool comma_is_null = true;  // a comma here stands for a null item
-        bool found = false;         // an item, null or slash was met
+        std::size_t index = 0;         // next target
+        bool comma_is_null = true;     // a comma here stands for a null item
+        bool found = false;            // an item, null or slash was met
+        std::size_t repeats_over = 0;  // values of the last repeat beyond the last target
         while (index < count) {
             position_ = static_cast<std::size_t>(skip_blanks(line_.data() + position_, line_.data() + line_.size()) -
                                                  line_.data());
@@ -398,7 +456,7 @@ public:
             }
             if (c == '/') break;  // the remaining targets keep their values
 
-            if (take_plain_reals(index)) {
+            if (count_left_out(index) || take_plain_reals(index)) {
                 comma_is_null = false;
                 continue;
             }
@@ -415,7 +473,8 @@ public:
                 position_ = digits_end + 1;
                 if (position_ == line_.size() || ends_item(line_[position_])) {
                     // r* stands for r nulls
-                    index += std::min(repeat, count - index);
+                    repeats_over = repeat - std::min(repeat, count - index);
+                    index += repeat - repeats_over;
                     comma_is_null = false;
                     continue;
                 }
@@ -441,21 +500,52 @@ public:
                 }
                 if (FreeFormResult result = assign(index); !result.ok()) return result;
             }
+            repeats_over = repeat;
             comma_is_null = false;
         }
+        // The values of a line after the last target: what is left of a
+        // repeat, then the items to the end of the line, a comma counting as
+        // it would have counted in the read.
         if (one_line_ && record_values_ == 0) {
-            const std::size_t more = items_left_on_line();
+            const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
             if (more > 0 && count + more != whole_line_values_) return wrong_count(count + more);
         } else if (one_line_) {
             // The values after the ones taken are not read, only counted: a
             // line cut short or holding a second record is still refused.
-            const std::size_t more = items_left_on_line();
+            const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
             if (count + more != record_values_) return wrong_count(count + more);
         }
         return {};
     }
 
 private:
+    // The plain items (no repeat, text or separator but blanks) of targets
+    // left out, from the item at the position on: counted, not converted.
+    // The count passed, with `index` moved past them; any other item is left
+    // for the general reading, which does not store it either.
+    std::size_t count_left_out(std::size_t& index)
+    {
+        const char* const line_start = line_.data();
+        const char* const end = line_start + line_.size();
+        const char* p = line_start + position_;
+        const std::size_t first_index = index;
+        const std::size_t count = targets_.size();
+        std::size_t run = 0;  // the targets left out from here on
+        while (index + run < count && targets_.left_out(index + run)) ++run;
+        if (run == 0) return 0;
+        index += count_plain_items(p, plain_end(p), run);
+        while (index < count && targets_.left_out(index)) {
+            const char* q = p;
+            while (q < end && PLAIN_ITEM_CHARACTERS[static_cast<unsigned char>(*q)]) ++q;
+            if (q == p || (q < end && !is_blank(*q))) break;
+            ++index;
+            p = skip_blanks(q, end);
+            if (p == end) break;
+        }
+        position_ = static_cast<std::size_t>(p - line_start);
+        return index - first_index;
+    }
+
     // The usual items of a data file, plain decimal numbers ("-123.45",
     // "0.0", "7") for real targets, taken in one tight pass from the item at
     // the position on, as long as they follow each other on the line: the
@@ -470,7 +560,7 @@ private:
         const char* p = line_start + position_;
         const std::size_t first_index = index;
         const std::size_t count = targets_.size();
-        while (index < count && targets_.kind(index) == FreeFormKind::Real) {
+        while (index < count && targets_.kind(index) == FreeFormKind::Real && !targets_.left_out(index)) {
             const char* const item_start = p;
             bool negative = false;
             if (*p == '-' || *p == '+') {
@@ -504,15 +594,24 @@ private:
     }
 
     // The items after the last one read, to the end of the line: values,
-    // texts and nulls between commas alike.
-    std::size_t items_left_on_line()
+    // texts and nulls between commas alike, a repeat as the values it
+    // stands for; `comma_is_null` as the read leaves it (whether a comma at
+    // the position stands for a null).
+    std::size_t items_left_on_line(bool comma_is_null)
     {
         std::size_t count = 0;
-        bool comma_is_null = false;
         while (position_ < line_.size()) {
+            const char* p = line_.data() + position_;
+            if (const std::size_t plain = count_plain_items(p, plain_end(p), line_.size()); plain > 0) {
+                count += plain;
+                comma_is_null = false;
+                position_ = static_cast<std::size_t>(p - line_.data());
+                continue;
+            }
             const char c = line_[position_];
             if (is_blank(c)) {
-                ++position_;
+                position_ = static_cast<std::size_t>(
+                    skip_blanks(line_.data() + position_, line_.data() + line_.size()) - line_.data());
             } else if (c == ',') {
                 if (comma_is_null) ++count;
                 comma_is_null = true;
@@ -520,8 +619,19 @@ private:
             } else if (c == '/') {
                 break;
             } else {
-                if (c == '\'' || c == '"') {
-                    const char quote = c;
+                // "r*v" and "r*" stand for r values, as the reading takes them.
+                std::size_t items = 1;
+                std::size_t digits_end = position_;
+                while (digits_end < line_.size() && is_digit(line_[digits_end])) ++digits_end;
+                if (digits_end > position_ && digits_end < line_.size() && line_[digits_end] == '*') {
+                    const std::optional<int> repeat = parse_integer(line_.substr(position_, digits_end - position_));
+                    if (repeat && *repeat > 0) items = static_cast<std::size_t>(*repeat);
+                    position_ = digits_end + 1;
+                } else {
+                    position_ = digits_end;
+                }
+                if (position_ < line_.size() && (line_[position_] == '\'' || line_[position_] == '"')) {
+                    const char quote = line_[position_];
                     for (++position_; position_ < line_.size(); ++position_) {
                         if (line_[position_] != quote) continue;
                         if (position_ + 1 < line_.size() && line_[position_ + 1] == quote) {
@@ -534,7 +644,7 @@ private:
                 } else {
                     while (position_ < line_.size() && !ends_item(line_[position_])) ++position_;
                 }
-                ++count;
+                count += items;
                 comma_is_null = false;
             }
         }
@@ -548,9 +658,26 @@ private:
                                            " values where a record has " + std::to_string(record_values)};
     }
 
+    // Where the first character at or after `from` stands that only the
+    // general reading takes (a comma, slash, tab, quote or star), or the end
+    // of the line: found once for the rest of the line, since the reading
+    // only moves on.
+    const char* plain_end(const char* from)
+    {
+        const char* const end = line_.data() + line_.size();
+        if (plain_end_ != nullptr && plain_end_ >= from) return plain_end_;
+        plain_end_ = end;
+        for (const char c : {',', '/', '\t', '\'', '"', '*'}) {
+            const void* found = std::memchr(from, c, static_cast<std::size_t>(plain_end_ - from));
+            if (found != nullptr) plain_end_ = static_cast<const char*>(found);
+        }
+        return plain_end_;
+    }
+
     bool next_line()
     {
         position_ = 0;
+        plain_end_ = nullptr;
         if (source_.next_line(line_)) return true;
         line_ = {};
         return false;
@@ -584,6 +711,7 @@ private:
 
     FreeFormResult assign(std::size_t index)
     {
+        if (targets_.left_out(index)) return {};
         switch (targets_.kind(index)) {
             case FreeFormKind::Text:
                 targets_.text(index).assign(item_.text);
@@ -643,6 +771,7 @@ private:
     bool finite_reals_ = false;          // a NaN, an infinity or a value beyond the range is refused
     std::string_view line_;
     std::size_t position_ = 0;
+    const char* plain_end_ = nullptr;  // see plain_end
     Item item_;
 };
 

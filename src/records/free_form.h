@@ -41,6 +41,10 @@ struct FreeFormColumns {
     const std::int16_t* integer_slots = nullptr;
     int* integers = nullptr;
     std::string* text = nullptr;
+    // When set, the targets i with taken[i] == 0 are not taken: their items
+    // are counted in their place and not converted, and the targets keep
+    // their values (for readers that use a few columns of a long record).
+    const std::uint8_t* taken = nullptr;
 };
 
 enum class FreeFormStatus {
@@ -85,7 +89,8 @@ public:
     // that use only the first columns of a long record: the line must hold
     // at least the targets' values (a shorter line is the Error above, which
     // counts against `record_values`), each real a finite number; the rest of
-    // the line is not read.
+    // the line is only counted.  Targets left out by `taken` count as the
+    // rest of the line does.
     FreeFormResult read_line_record_start(const FreeFormColumns& targets, std::size_t record_values);
     FreeFormResult read_line_floats(std::vector<float>& values, int count, std::size_t whole_line_values = 0);
 

@@ -104,10 +104,11 @@ std::optional<float> field_round_trip(float value, const FieldSpec& field)
 
 void round_trip_link_record(LinkRecord& record, std::string_view file_name, int record_number)
 {
+    float* const reals = record.real_values();
     for (const LinkColumnField& field : link_column_fields()) {
         switch (field.kind) {
             case ColumnKind::Real: {
-                float& value = record.column(field.column);
+                float& value = reals[field.column - 1];
                 if (value == 0.0f && !std::signbit(value)) break;  // the common case: 0 stays 0
                 if (plain_round_trip(value, field.width, field.decimals, value)) break;
                 const std::optional<float> back =

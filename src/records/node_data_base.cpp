@@ -13,7 +13,7 @@ const RecordLayout& NodeRecord::layout()
 int NodeRecord::event_column(int event)
 {
     if (event < 1 || event > STORM_EVENTS) throw std::out_of_range("no storm event " + std::to_string(event));
-    return 268 + event - 1;
+    return FIRST_PEAK_FLOW_COLUMN + event - 1;
 }
 
 int NodeRecord::triple_column(int j)
@@ -40,6 +40,12 @@ std::vector<NodeRecord> read_node_data_base(std::string_view name, FilePresence 
 std::vector<NodeRecord> read_node_data_base_start(std::string_view name, FilePresence presence, int last_column)
 {
     return read_records_start<NodeRecord>(name, presence, last_column);
+}
+
+std::vector<NodeRecord> read_node_data_base_columns(std::string_view name, FilePresence presence,
+                                                    const std::vector<int>& columns)
+{
+    return read_records_columns<NodeRecord>(name, presence, columns);
 }
 
 std::optional<NodeRecord> read_node_record(FreeFormReader& reader)

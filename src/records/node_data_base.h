@@ -41,9 +41,11 @@ struct NodeRecord : ColumnRecord<NODE_RECORD_VALUES, NODE_INTEGER_COLUMNS, NODE_
     float node_elevation() const { return column(2); }
     std::string& node_text() { return text(); }  // column 3, 10 characters
     const std::string& node_text() const { return text(); }
-    float& total_tributary_area() { return column(57); }  // acres
-    float total_tributary_area() const { return column(57); }
+    static constexpr int TOTAL_TRIBUTARY_AREA_COLUMN = 57;
+    float& total_tributary_area() { return column(TOTAL_TRIBUTARY_AREA_COLUMN); }  // acres
+    float total_tributary_area() const { return column(TOTAL_TRIBUTARY_AREA_COLUMN); }
     // Peak flow rate at the node of storm events 1-6 (columns 268-273, cfs).
+    static constexpr int FIRST_PEAK_FLOW_COLUMN = 268;
     static constexpr int LAST_PEAK_FLOW_COLUMN = 273;
     float& peak_flow_rate(int event) { return column(event_column(event)); }
     float peak_flow_rate(int event) const { return column(event_column(event)); }
@@ -70,6 +72,10 @@ std::vector<NodeRecord> read_node_data_base(std::string_view name, FilePresence 
 // (see read_records_start): a node line holds 655 values, and most readers
 // use a few of its first columns.
 std::vector<NodeRecord> read_node_data_base_start(std::string_view name, FilePresence presence, int last_column);
+// The node data base read in the given columns only (see
+// read_records_columns): every line still counted whole.
+std::vector<NodeRecord> read_node_data_base_columns(std::string_view name, FilePresence presence,
+                                                    const std::vector<int>& columns);
 std::optional<NodeRecord> read_node_record(FreeFormReader& reader);
 std::string node_record_line(const NodeRecord& record, std::string_view file_name = {}, int record_number = 0);
 void write_node_data_base(std::string_view name, const std::vector<NodeRecord>& records);

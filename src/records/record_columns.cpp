@@ -187,6 +187,18 @@ std::string RecordLayout::line(const std::vector<FormatValue>& values, std::stri
     return text;
 }
 
+bool RecordLayout::write_reals(std::string& line, const float* values) const
+{
+    line.assign(skeleton_);
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const FieldSpec& f = fields_[i];
+        if (f.kind != ColumnKind::Real) throw FormatError("a layout of real columns only was given another kind");
+        if (!std::isfinite(values[i]) || !write_fixed_field(line.data() + f.start, values[i], f.width, f.decimals))
+            return false;
+    }
+    return true;
+}
+
 void RecordLayout::write_line(std::string& line, const ColumnValues& values, std::string_view file_name,
                               int record_number) const
 {

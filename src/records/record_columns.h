@@ -10,6 +10,7 @@
 // description of the line.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -91,6 +92,11 @@ public:
     // (a line kept from one record to the next is written without building
     // anything): the same text and the same refusals as above.
     void write_line(std::string& line, const ColumnValues& values, std::string_view file_name, int record_number) const;
+    // For a layout whose columns are all real: the line of `values` (one a
+    // column) written over `line`, true when every value is finite and fits
+    // its field.  On false `line` holds no usable text, and the caller gives
+    // the refusal its file calls for.
+    bool write_reals(std::string& line, const float* values) const;
 
 private:
     Format format_;
@@ -163,6 +169,11 @@ public:
         }
         return values;
     }
+
+    // The storage of the real columns, column c at index c - 1 (the entries
+    // of the integer and text columns unused): for code that walks every
+    // real column without looking up each one's kind.
+    float* real_values() { return reals_.data(); }
 
     // The values as the line writer takes them, without a copy.
     ColumnValues column_values() const
@@ -242,13 +253,13 @@ private:
 
     static std::size_t real_index(int c)
     {
-        if (c < 1 || c > COLUMNS || kind(c) != ColumnKind::Real)
+        if (c < 1 || c > COLUMNS || TARGET_KINDS[static_cast<std::size_t>(c - 1)] != FreeFormKind::Real)
             throw std::out_of_range("column " + std::to_string(c) + " is not a real column");
         return static_cast<std::size_t>(c - 1);
     }
     static std::size_t integer_index(int c)
     {
-        const int slot = (c < 1 || c > COLUMNS) ? -1 : integer_slot(c);
+        const int slot = (c < 1 || c > COLUMNS) ? -1 : INTEGER_SLOTS[static_cast<std::size_t>(c - 1)];
         if (slot < 0) throw std::out_of_range("column " + std::to_string(c) + " is not an integer column");
         return static_cast<std::size_t>(slot);
     }
@@ -300,17 +311,21 @@ std::vector<R> read_records(std::string_view name, FilePresence presence)
 
 // The same read taken only as far as column `last_column` of each line, for
 // readers that use only a long record's first columns: the columns after it
-// stay 0 (a text column after it blank), and the rest of each line is not
-// read, so neither its count nor its values are checked.  A line with fewer
-// values than `last_column` is refused as above.
+// stay 0 (a text column after it blank), and the rest of each line is
+// counted, not converted: a line cut short or holding a second record is
+// still refused, a bad value there goes unnoticed.  A line with fewer values
+// than `last_column` is refused as above.  With `taken` (an entry for each
+// column up to `last_column`), the columns whose entry is 0 are counted as
+// the rest of the line is, and stay 0 too.
 template <class R>
-std::optional<R> read_record_start(FreeFormReader& reader, int last_column)
+std::optional<R> read_record_start(FreeFormReader& reader, int last_column, const std::uint8_t* taken = nullptr)
 {
     if (last_column < 1 || last_column > R::COLUMN_COUNT)
         throw std::out_of_range("no column " + std::to_string(last_column));
     R record;
     FreeFormColumns targets = record.column_targets();
     targets.count = static_cast<std::size_t>(last_column);
+    targets.taken = taken;
     const FreeFormResult result = reader.read_line_record_start(targets, R::COLUMN_COUNT);
     if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
     if (!result.ok()) throw FileError(result.message);
@@ -319,13 +334,32 @@ std::optional<R> read_record_start(FreeFormReader& reader, int last_column)
 }
 
 template <class R>
-std::vector<R> read_records_start(std::string_view name, FilePresence presence, int last_column)
+std::vector<R> read_records_start(std::string_view name, FilePresence presence, int last_column,
+                                  const std::uint8_t* taken = nullptr)
 {
     TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
     FreeFormReader reader(lines);
     std::vector<R> records;
-    while (std::optional<R> record = read_record_start<R>(reader, last_column)) records.push_back(std::move(*record));
+    while (std::optional<R> record = read_record_start<R>(reader, last_column, taken))
+        records.push_back(std::move(*record));
     return records;
+}
+
+// The same read of the given columns only (each from 1 to the record's
+// last): every line counted whole, only these columns converted, the others
+// 0 (a text column not given blank).
+template <class R>
+std::vector<R> read_records_columns(std::string_view name, FilePresence presence, const std::vector<int>& columns)
+{
+    int last_column = 0;
+    for (const int column : columns) {
+        if (column < 1 || column > R::COLUMN_COUNT) throw std::out_of_range("no column " + std::to_string(column));
+        last_column = std::max(last_column, column);
+    }
+    if (last_column == 0) throw std::out_of_range("no column to read");
+    std::vector<std::uint8_t> taken(static_cast<std::size_t>(last_column), 0);
+    for (const int column : columns) taken[static_cast<std::size_t>(column - 1)] = 1;
+    return read_records_start<R>(name, presence, last_column, taken.data());
 }
 
 // The line of one record; RecordWriteError (with the file name and record

@@ -12,6 +12,7 @@
 #include "platform/text_file.h"
 #include "records/format.h"
 #include "records/free_form.h"
+#include "records/record_columns.h"
 #include "records/study_names.h"
 
 namespace velm {
@@ -171,8 +172,15 @@ std::string string_record_line(const StringRecord& record, std::string_view file
 std::string telescoped_string_record_line(const TelescopedStringRecord& record, std::string_view file_name,
                                           int line_number)
 {
-    static const Format layout(TELESCOPED_STRING_RECORD_FORMAT);
+    // The long line is the bulk of a run's string files: its layout is laid
+    // out once, and each line written field by field into it.  A value that
+    // cannot be written goes the general way, which names it.
+    static const RecordLayout compiled(TELESCOPED_STRING_RECORD_FORMAT,
+                                       std::vector<ColumnKind>(TELESCOPED_STRING_VALUES, ColumnKind::Real));
     const std::array<float, TELESCOPED_STRING_VALUES> values = record.values();
+    std::string line;
+    if (compiled.write_reals(line, values.data())) return line;
+    static const Format layout(TELESCOPED_STRING_RECORD_FORMAT);
     return checked_line(layout, as_format_values(values.data(), values.size()), NINE_CHARACTER_FIELDS, file_name,
                         line_number);
 }

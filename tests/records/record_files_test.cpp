@@ -2,9 +2,11 @@
 // record in its layout, read back free-form to the same values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -241,6 +243,193 @@ TEST(NodeDataBase, LinesReadOnlyAsFarAsTheColumnsTaken)
         } catch (const FileError& error) {
             EXPECT_EQ(std::string(error.what()), c.message);
         }
+    }
+}
+
+// A node line read in a few columns: those columns as a whole read gives
+// them, every other column 0 and its item not converted; repeats, nulls and
+// texts among the columns left out keep the columns taken in their places;
+// the line is still counted whole, so a line cut short or holding two
+// records is refused as a whole read refuses it.
+TEST(NodeDataBase, LinesReadInTheColumnsTakenOnly)
+{
+    TemporaryDirectory scratch;
+    const std::vector<int> taken = {1, NodeRecord::TOTAL_TRIBUTARY_AREA_COLUMN, 268, 269, 270, 271, 272, 273};
+    const auto is_taken = [&](int c) { return std::find(taken.begin(), taken.end(), c) != taken.end(); };
+
+    std::mt19937 rng(57);
+    std::vector<NodeRecord> written;
+    for (int i = 0; i < 2; ++i) written.push_back(testing::random_record<NodeRecord>(rng, testing::NodeFile::set_text));
+    const std::string line = node_record_line(written[0]);
+    const std::string line_end = "\r\n";
+
+    // Free-form lines of a record in the forms a hand-edited data base may
+    // take: repeats across taken and left-out columns, nulls, texts.
+    const std::string repeats =
+        "10101.0 100.0 'NODE ''A''' 53*1.5 12.5 2*3.0 208*0 2*4.0 1.0 2.0 3.0 4.0 12*0.0 2*0 368*0.0";
+    const auto free_form = [](bool text_left_out) {
+        std::string joined;
+        for (int c = 1; c <= NodeRecord::COLUMN_COUNT; ++c) {
+            std::string item;
+            if (c == 1)
+                item = "10102.0";
+            else if (c == 3)
+                item = "'X'";
+            else if (c == 57)
+                item = "9.25";
+            else if (c >= 268 && c <= 273)
+                item = std::to_string(274 - c) + ".0";
+            else if (c == 286 || c == 287)
+                item = "3";
+            else if (c == 100 && text_left_out)
+                item = "'text'";
+            else if (c % 3 != 0)
+                item = c % 2 == 0 ? "1.0E2" : "7";
+            joined += (c == 1 ? "" : ", ") + item;  // an empty item between commas is a null
+        }
+        return joined;
+    };
+    std::string bad_left_out = line;
+    const FieldSpec left_out = NodeRecord::field(100);
+    bad_left_out.replace(static_cast<std::size_t>(left_out.start), static_cast<std::size_t>(left_out.width),
+                         std::string(static_cast<std::size_t>(left_out.width - 1), ' ') + "x");
+    std::string bad_taken = line;
+    const FieldSpec area = NodeRecord::field(NodeRecord::TOTAL_TRIBUTARY_AREA_COLUMN);
+    bad_taken.replace(static_cast<std::size_t>(area.start), static_cast<std::size_t>(area.width),
+                      std::string(static_cast<std::size_t>(area.width - 1), ' ') + "x");
+
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string reference;  // read whole, the values of the columns taken
+        std::string message;    // or the refusal
+    };
+    const Case cases[] = {
+        {"lines as the system writes them", node_record_line(written[1]), node_record_line(written[1]), ""},
+        {"repeats across the columns", repeats, repeats, ""},
+        {"nulls among the columns", free_form(false), free_form(false), ""},
+        {"a text in a column left out", free_form(true), free_form(false), ""},
+        {"letters in a column left out", bad_left_out, line, ""},
+        {"letters in a column taken", bad_taken, "",
+         "Free-form read of file \"AB0101ZZ.ZNN\", line 2, item 57: not a real number: \"x\""},
+        {"a line cut short", line.substr(0, static_cast<std::size_t>(NodeRecord::field(400).start)), "",
+         "Data line of file \"AB0101ZZ.ZNN\", line 2: 399 values where a record has 655"},
+        {"a line cut among the columns taken", line.substr(0, static_cast<std::size_t>(NodeRecord::field(270).start)),
+         "", "Data line of file \"AB0101ZZ.ZNN\", line 2: 269 values where a record has 655"},
+        {"two records on one line", line + line, "",
+         "Data line of file \"AB0101ZZ.ZNN\", line 2: 1310 values where a record has 655"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<NodeRecord> whole;
+        if (c.message.empty()) {
+            TemporaryDirectory::put("AB0101ZZ.ZNN", line + line_end + c.reference + line_end);
+            whole = read_node_data_base("AB0101ZZ.ZNN", FilePresence::MustExist);
+        }
+        TemporaryDirectory::put("AB0101ZZ.ZNN", line + line_end + c.text + line_end);
+        try {
+            const std::vector<NodeRecord> read =
+                read_node_data_base_columns("AB0101ZZ.ZNN", FilePresence::MustExist, taken);
+            EXPECT_EQ(c.message, "") << "read without refusal";
+            ASSERT_EQ(read.size(), whole.size());
+            for (std::size_t i = 0; i < whole.size(); ++i) {
+                EXPECT_EQ(read[i].node_text(), std::string(10, ' ')) << "record " << i;
+                for (int col = 1; col <= NodeRecord::COLUMN_COUNT; ++col) {
+                    if (NodeRecord::kind(col) == ColumnKind::Text) continue;
+                    EXPECT_EQ(read[i].number(col), is_taken(col) ? whole[i].number(col) : 0.0f)
+                        << "record " << i << ", column " << col;
+                }
+            }
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+    // A repeat after the last column taken counts as the values it stands
+    // for, as the whole read takes them.
+    TemporaryDirectory::put("AB0101ZZ.ZNN", repeats + line_end);
+    EXPECT_EQ(read_node_data_base_start("AB0101ZZ.ZNN", FilePresence::MustExist, NodeRecord::LAST_PEAK_FLOW_COLUMN)
+                  .at(0)
+                  .peak_flow_rate(6),
+              4.0f);
+    EXPECT_EQ(read_node_data_base("AB0101ZZ.ZNN", FilePresence::MustExist).at(0).peak_flow_rate(1), 4.0f);
+}
+
+// Node lines of every form a free-form line may take, laid at every offset
+// against the reader's eight-character steps: plain numbers after runs of
+// blanks of any length, tabs, repeats, nulls between commas, a text; some
+// lines a value short or a value over.  The reading of the first columns and
+// the reading of a few columns refuse exactly the lines the whole reading
+// refuses, and give the columns they take as it gives them.
+TEST(NodeDataBase, PartReadingsCountEveryFormOfLineAsTheWholeReading)
+{
+    TemporaryDirectory scratch;
+    std::mt19937 rng(655);
+    const std::vector<int> taken = {1, NodeRecord::TOTAL_TRIBUTARY_AREA_COLUMN, 268, 270, 273, 290};
+    const int last = NodeRecord::LAST_PEAK_FLOW_COLUMN;
+    const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int trial = 0; trial < 300; ++trial) {
+        const int items = NodeRecord::COLUMN_COUNT + (trial % 3) - 1;  // one short, whole, one over
+        // The items, a null as an empty one; a repeat stands for several
+        // values of columns of one kind.
+        std::vector<std::string> tokens;
+        for (int c = 1; c <= items;) {
+            const bool integer = c == 286 || c == 287;
+            const int room = (c < 286 ? 286 : items + 1) - c;
+            if (c == NODE_TEXT_COLUMN) {
+                tokens.push_back("'N ''" + std::to_string(trial) + "'''");
+                ++c;
+            } else if (integer) {
+                tokens.push_back(std::to_string(pick(50)));
+                ++c;
+            } else if (c > 3 && room > 1 && pick(8) == 0) {
+                const int repeat = 2 + pick(std::min(room - 1, 4));
+                tokens.push_back(std::to_string(repeat) + "*" + std::to_string(pick(1000)) + "." +
+                                 std::to_string(pick(100)));
+                c += repeat;
+            } else if (c > 1 && c < items && pick(10) == 0) {
+                tokens.emplace_back();
+                ++c;
+            } else {
+                tokens.push_back((pick(5) == 0 ? "-" : "") + std::to_string(pick(100000)) + "." +
+                                 std::to_string(pick(1000)));
+                ++c;
+            }
+        }
+        // Laid at any offset, parted by runs of blanks of any length or a
+        // tab, and by a comma on either side of a null.
+        std::string line(static_cast<std::size_t>(pick(9)), ' ');
+        for (std::size_t k = 0; k < tokens.size(); ++k) {
+            if (k > 0) {
+                const bool comma = tokens[k].empty() || tokens[k - 1].empty() || pick(20) == 0;
+                line += pick(6) == 0 ? std::string("\t") : std::string(static_cast<std::size_t>(pick(12)), ' ');
+                if (comma) line += ",";
+                line += std::string(static_cast<std::size_t>(comma ? pick(3) : 1 + pick(5)), ' ');
+            }
+            line += tokens[k];
+        }
+        SCOPED_TRACE(line);
+        TemporaryDirectory::put("AB0101ZZ.ZNN", line + "\r\n");
+        std::optional<std::vector<NodeRecord>> whole, start, columns;
+        try {
+            whole = read_node_data_base("AB0101ZZ.ZNN", FilePresence::MustExist);
+        } catch (const FileError&) {
+        }
+        try {
+            start = read_node_data_base_start("AB0101ZZ.ZNN", FilePresence::MustExist, last);
+        } catch (const FileError&) {
+        }
+        try {
+            columns = read_node_data_base_columns("AB0101ZZ.ZNN", FilePresence::MustExist, taken);
+        } catch (const FileError&) {
+        }
+        ASSERT_EQ(start.has_value(), whole.has_value());
+        ASSERT_EQ(columns.has_value(), whole.has_value());
+        if (!whole) continue;
+        for (int c = 1; c <= last; ++c) {
+            if (NodeRecord::kind(c) == ColumnKind::Text) continue;
+            EXPECT_EQ(start->at(0).number(c), whole->at(0).number(c)) << "column " << c;
+        }
+        for (const int c : taken) EXPECT_EQ(columns->at(0).number(c), whole->at(0).number(c)) << "column " << c;
     }
 }
 

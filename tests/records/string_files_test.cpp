@@ -2,6 +2,7 @@
 // gfortran reference reading the written lines.
 #include "records/string_files.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 
 #include "model_records.h"
 #include "platform/files.h"
+#include "records/format.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -92,6 +94,57 @@ TEST(StringRecordLayout, LongFormPutsEachValueInItsNineColumns)
         {97, "     3.50"}, {196, "     7.25"},
     };
     for (const Case& c : cases) EXPECT_EQ(field(line, c.field), c.text) << "value " << c.field;
+}
+
+TEST(StringRecordLayout, LongLineIsTheLineTheFormatEngineWrites)
+{
+    // Each value set in every field of the layout in turn: ties, a negative
+    // that rounds to zero, the widest value each field holds, tiny and huge
+    // magnitudes that still fit.
+    const float values[] = {0.0f,      -0.0f,     0.125f,    0.375f,   -0.004f, 2.5f,     99999.99f,
+                            -9999.99f, 999.9999f, 1.0e-10f,  123456.7f, 0.5f,   -0.5f,    12345678.0f,
+                            0.0625f,   -1.0f,     0.0000005f, 88888.0f, 7.25f,  0.015f};
+    for (const float value : values) {
+        std::array<float, TELESCOPED_STRING_VALUES> all{};
+        all.fill(value);
+        std::vector<FormatValue> as_written(all.begin(), all.end());
+        const std::string expected = format_line(TELESCOPED_STRING_RECORD_FORMAT, as_written);
+        if (expected.find('*') != std::string::npos) continue;  // too wide for some field: refused below
+        EXPECT_EQ(telescoped_string_record_line(TelescopedStringRecord::from_values(all)), expected) << value;
+    }
+    for (int n = 1; n <= TELESCOPED_STRING_VALUES; ++n) {
+        std::array<float, TELESCOPED_STRING_VALUES> varied = long_record(0.0f).values();
+        varied[static_cast<std::size_t>(n - 1)] = -0.004f * static_cast<float>(n);
+        std::vector<FormatValue> as_written(varied.begin(), varied.end());
+        EXPECT_EQ(telescoped_string_record_line(TelescopedStringRecord::from_values(varied)),
+                  format_line(TELESCOPED_STRING_RECORD_FORMAT, as_written))
+            << "value " << n;
+    }
+}
+
+TEST(StringRecordLayout, LongLineWithAValueTooWideForItsFieldIsRefusedNamingIt)
+{
+    struct Case {
+        int value;
+        float too_wide;
+        const char* message;
+    };
+    const Case cases[] = {
+        {1, 1234567.0f, "AB0004ZZ.ZST: line 3, value 1: 1234567 does not fit its field"},
+        {52, -100000.0f, "AB0004ZZ.ZST: line 3, value 52: -100000 does not fit its field"},
+        {68, 100.0f, "AB0004ZZ.ZST: line 3, value 68: 100 does not fit its field"},
+        {196, 1.0e9f, "AB0004ZZ.ZST: line 3, value 196: 1000000000 does not fit its field"},
+    };
+    for (const Case& c : cases) {
+        std::array<float, TELESCOPED_STRING_VALUES> values = long_record(0.0f).values();
+        values[static_cast<std::size_t>(c.value - 1)] = c.too_wide;
+        try {
+            telescoped_string_record_line(TelescopedStringRecord::from_values(values), "AB0004ZZ.ZST", 3);
+            ADD_FAILURE() << "value " << c.value << " written";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
 }
 
 TEST(StringRecordLayout, LongRecordMembersFollowTheValueNumbers)

@@ -11,14 +11,17 @@
 // One row a size:
 //   links seconds seconds_per_link floor_seconds ratio peak_rss_mb
 // `ratio` is seconds / floor_seconds; `peak_rss_mb` the program's peak
-// resident memory.
+// resident memory.  Each figure is the median of several passes (3 unless
+// --passes says otherwise), each on a fresh copy of the generated study: a
+// machine that does other work now and then shows in one pass, not in the
+// median.
 //
 // Then, on the largest study, the modules that go over the whole study, each
 // a process of its own after the analysis run: the GIS update (option 7,
 // with one value changed in each GIS export), the scenario adoption
 // (option 6) and the differences from that baseline (option 5, by the
-// default subset specification, with the full report).  One row an
-// operation:
+// default subset specification, with the full report), each pass on a
+// fresh copy of the analysed study.  One row an operation, medians again:
 //   operation links seconds peak_rss_mb
 #include <fcntl.h>
 #include <spawn.h>
@@ -386,16 +389,34 @@ const std::vector<Operation> OPERATIONS = {
     {"differences", 5, 0, "1\r\n3\r\n", "TRVLZZ.DIF"},
 };
 
+// The middle value (the mean of the middle two of an even count).
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+// A fresh copy of a study, on the disk before a run starts.
+void copy_study(const fs::path& from, const fs::path& to)
+{
+    fs::remove_all(to);
+    fs::copy(from, to, fs::copy_options::recursive);
+    sync();
+}
+
 void print_help()
 {
-    std::cout << "usage: velmora_bench [--max-links N] [--keep DIRECTORY]\n"
+    std::cout << "usage: velmora_bench [--max-links N] [--passes N] [--keep DIRECTORY]\n"
                  "Generates county studies of some 500, 2,000, 10,000 and 50,000 links, runs the\n"
                  "whole analysis on each as a launched run of the program, and prints a row a size:\n"
                  "  links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n"
                  "then, on the largest study, times the GIS update, the scenario adoption and the\n"
                  "differences, each a run of the program, and prints a row an operation:\n"
                  "  operation links seconds peak_rss_mb\n"
+                 "Each figure is the median of the passes, each on a fresh copy of the study.\n"
                  "--max-links N  only the sizes of at most N links\n"
+                 "--passes N     the passes a figure is the median of (default 3)\n"
                  "--keep DIRECTORY  also leaves each study, as the analysis run left it, in\n"
                  "                  DIRECTORY/<links> (its input files in DIRECTORY/<links>.input),\n"
                  "                  to profile the program on it or compare its results\n";
@@ -406,6 +427,7 @@ void print_help()
 int main(int argc, char** argv)
 {
     long max_links = -1;
+    int passes = 3;
     fs::path keep;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -415,6 +437,10 @@ int main(int argc, char** argv)
         }
         if (argument == "--max-links" && i + 1 < argc) {
             max_links = std::strtol(argv[++i], nullptr, 10);
+            continue;
+        }
+        if (argument == "--passes" && i + 1 < argc) {
+            passes = std::max(1, static_cast<int>(std::strtol(argv[++i], nullptr, 10)));
             continue;
         }
         if (argument == "--keep" && i + 1 < argc) {
@@ -468,21 +494,35 @@ int main(int argc, char** argv)
 
         fs::path largest;
         long largest_links = 0;
-        ProgramRun largest_run{};
+        std::vector<double> largest_seconds;
+        std::vector<double> largest_rss;
         for (const StudySize& size : SIZES) {
-            const fs::path work = scratch / (std::to_string(size.maps) + "x" + std::to_string(size.units_per_map));
-            const long links = generate(work, size, keep);
+            const std::string name = std::to_string(size.maps) + "x" + std::to_string(size.units_per_map);
+            const fs::path input = scratch / (name + ".input");
+            const long links = generate(input, size, keep);
             if (max_links >= 0 && links > max_links) break;
 
-            const auto before = stamps(work);
-            const ProgramRun run = run_program(work);
-            const std::vector<std::string> outputs = changed_files(before, stamps(work));
-            std::vector<std::string> inputs;
-            for (const std::string& name : run.read)
-                if (before.count(name) != 0 && name != "QEVCOM.DAT") inputs.push_back(name);
-            const double floor = in_child([&] { return floor_seconds(work, inputs, outputs); });
-            std::printf("%ld %.3f %.3e %.3f %.2f %.1f\n", links, run.seconds, run.seconds / static_cast<double>(links),
-                        floor, run.seconds / floor, run.peak_rss_mb);
+            std::vector<double> seconds;
+            std::vector<double> floors;
+            std::vector<double> rss;
+            fs::path work;
+            for (int pass = 1; pass <= passes; ++pass) {
+                work = scratch / (name + ".pass" + std::to_string(pass));
+                copy_study(input, work);
+                const auto before = stamps(work);
+                const ProgramRun run = run_program(work);
+                const std::vector<std::string> outputs = changed_files(before, stamps(work));
+                std::vector<std::string> inputs;
+                for (const std::string& file : run.read)
+                    if (before.count(file) != 0 && file != "QEVCOM.DAT") inputs.push_back(file);
+                floors.push_back(in_child([&] { return floor_seconds(work, inputs, outputs); }));
+                seconds.push_back(run.seconds);
+                rss.push_back(run.peak_rss_mb);
+            }
+            const double run_seconds = median(seconds);
+            const double floor = median(floors);
+            std::printf("%ld %.3f %.3e %.3f %.2f %.1f\n", links, run_seconds, run_seconds / static_cast<double>(links),
+                        floor, run_seconds / floor, median(rss));
             std::fflush(stdout);
             if (!keep.empty()) {
                 const fs::path kept = keep / std::to_string(links);
@@ -491,36 +531,49 @@ int main(int argc, char** argv)
             }
             largest = work;
             largest_links = links;
-            largest_run = run;
+            largest_seconds = seconds;
+            largest_rss = rss;
         }
         if (largest.empty()) return 0;
 
         // The modules over the whole of the largest study, in turn on the
         // study as the one before left it.
         std::cout << "operation links seconds peak_rss_mb\n";
-        std::printf("analysis %ld %.3f %.1f\n", largest_links, largest_run.seconds, largest_run.peak_rss_mb);
+        std::printf("analysis %ld %.3f %.1f\n", largest_links, median(largest_seconds), median(largest_rss));
         std::fflush(stdout);
-        for (const fs::path& entry : fs::directory_iterator(fs::path(largest) += ".exports"))
+        // The exports with one changed value each, and the differences listed
+        // by the study's subset specification (the engineer's usual columns).
+        const fs::path exports = fs::path(largest).replace_extension(".input") += ".exports";
+        for (const fs::path& entry : fs::directory_iterator(exports))
             fs::copy_file(entry, largest / entry.filename(), fs::copy_options::overwrite_existing);
-        // The differences are listed by the study's subset specification:
-        // the engineer's usual columns.
         velm::SubsetFieldMap subset_fields;
         velm::set_subset_field_map_defaults(subset_fields);
         velm::write_subset_specification((largest / (study_id + "TRVLZZ.SST")).string(), subset_fields);
-        sync();
-        for (const Operation& operation : OPERATIONS) {
-            write_command_file(largest, study_id, operation.option, operation.sub_option);
-            const fs::path typed = scratch / "typed";
-            std::ofstream(typed, std::ios::binary) << operation.typed;
-            const auto before = stamps(largest);
-            const ProgramRun run = run_program(largest, typed);
-            const std::string expected = study_id + operation.writes;
-            const std::vector<std::string> written = changed_files(before, stamps(largest));
-            if (std::find(written.begin(), written.end(), expected) == written.end())
-                throw std::runtime_error(std::string(operation.name) + " did not write " + expected);
-            std::printf("%s %ld %.3f %.1f\n", operation.name, largest_links, run.seconds, run.peak_rss_mb);
-            std::fflush(stdout);
+        std::vector<std::vector<double>> seconds(OPERATIONS.size());
+        std::vector<std::vector<double>> rss(OPERATIONS.size());
+        for (int pass = 1; pass <= passes; ++pass) {
+            // The operations in turn, each on the study as the one before
+            // left it, on a fresh copy of the analysed study each pass.
+            const fs::path work = fs::path(largest).replace_extension(".operations" + std::to_string(pass));
+            copy_study(largest, work);
+            for (std::size_t k = 0; k < OPERATIONS.size(); ++k) {
+                const Operation& operation = OPERATIONS[k];
+                write_command_file(work, study_id, operation.option, operation.sub_option);
+                const fs::path typed = scratch / "typed";
+                std::ofstream(typed, std::ios::binary) << operation.typed;
+                const auto before = stamps(work);
+                const ProgramRun run = run_program(work, typed);
+                const std::string expected = study_id + operation.writes;
+                const std::vector<std::string> written = changed_files(before, stamps(work));
+                if (std::find(written.begin(), written.end(), expected) == written.end())
+                    throw std::runtime_error(std::string(operation.name) + " did not write " + expected);
+                seconds[k].push_back(run.seconds);
+                rss[k].push_back(run.peak_rss_mb);
+            }
         }
+        for (std::size_t k = 0; k < OPERATIONS.size(); ++k)
+            std::printf("%s %ld %.3f %.1f\n", OPERATIONS[k].name, largest_links, median(seconds[k]), median(rss[k]));
+        std::fflush(stdout);
     } catch (const std::exception& error) {
         std::cerr << "velmora_bench: " << error.what() << '\n';
         fs::remove_all(scratch);

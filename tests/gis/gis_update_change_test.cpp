@@ -36,21 +36,6 @@ using Files = std::map<std::string, std::string>;
 // The banner's RETURN, the study, and RETURN under the closing message.
 const std::vector<std::string> UPDATE = {"", "AB", ""};
 
-Files all_files()
-{
-    Files files;
-    for (const auto& entry : fs::directory_iterator("."))
-        if (entry.is_regular_file()) files[entry.path().filename().string()] = TemporaryDirectory::get(entry.path());
-    return files;
-}
-
-// Every file of the directory as it was in `files`, and no other.
-void restore(const Files& files)
-{
-    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
-    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
-}
-
 bool is_model_file(const std::string& name)
 {
     return name.size() == 12 && std::isdigit(static_cast<unsigned char>(name[2])) && name.substr(6, 5) == "ZZ.Z1";
@@ -117,9 +102,9 @@ protected:
 TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
 {
     write_study();
-    const Files before = all_files();
+    const Files before = test::study_files();
     ASSERT_EQ(update(), "GIS update done");
-    const Files after = all_files();
+    const Files after = test::study_files();
     int model_files = 0;
     for (const auto& [name, bytes] : before) {
         if (!is_model_file(name)) continue;
@@ -131,18 +116,18 @@ TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNe
     ASSERT_EQ(model_files, 9);
     ASSERT_NE(after.at("ABHISTZZ.DAT"), before.at("ABHISTZZ.DAT"));
     ASSERT_NE(after.at("AB1234ZZ.ZZL"), before.at("AB1234ZZ.ZZL"));
-    restore(before);
+    test::restore_study_files(before);
     stop_change_at_step(0);
     ASSERT_EQ(update(), "GIS update done");
     const long steps = change_steps_taken();
-    restore(before);
+    test::restore_study_files(before);
 
     // Stopped at every step; killed at steps spread over the writes of the
     // new versions and the commit, the last ones among them.
     test::walk_change_steps(
         499, [&] { update(); }, [] { recover_interrupted_changes({"."}); },
         [&](const test::ChangeStepTurn& turn) {
-            const Files now = all_files();
+            const Files now = test::study_files();
             if (turn.completed) {
                 EXPECT_TRUE(now == after);
             } else {
@@ -158,7 +143,7 @@ TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNe
                     }
                 }
             }
-            restore(before);
+            test::restore_study_files(before);
         },
         [&](long step, bool killed) { return step + (killed && step < steps - 3 ? 7 : 1); });
 }
@@ -182,12 +167,12 @@ TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothin
         write_study();
         if (!fs::exists(c.file)) TemporaryDirectory::put(c.file, "an earlier copy");
         chmod(c.file, 0444);
-        const Files before = all_files();
+        const Files before = test::study_files();
         // The banner's RETURN and the study when chosen from the menu, and
         // RETURN under the refusal.
         EXPECT_EQ(c.launched ? update({""}, true) : update({"", "AB", ""}), "GIS update refused");
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
-        EXPECT_EQ(all_files(), before);
+        EXPECT_EQ(test::study_files(), before);
         EXPECT_FALSE(test::has_hidden_file());
         EXPECT_TRUE(shown("NO FILE WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();

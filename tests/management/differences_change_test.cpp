@@ -32,23 +32,6 @@ using Files = std::map<std::string, std::string>;
 constexpr const char* DIFFERENCES_FILES_OPTION = "1";
 constexpr const char* FULL_REPORT_OPTION = "3";
 
-// The study's files, without the launcher's command and reply files.
-Files study_files()
-{
-    Files files;
-    for (const auto& entry : fs::directory_iterator(".")) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
-    }
-    return files;
-}
-
-void restore(const Files& files)
-{
-    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
-    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
-}
-
 class DifferencesChangeTest : public test::ModuleTest {
 protected:
     // A study adopted as its baseline whose scenario then changed a link,
@@ -97,11 +80,11 @@ protected:
 
 TEST_F(DifferencesChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
 {
-    const Files before = study_files();
+    const Files before = test::study_files();
     for (const char* option : {DIFFERENCES_FILES_OPTION, FULL_REPORT_OPTION}) {
         SCOPED_TRACE(std::string("report option ") + option);
         pass(option);
-        const Files after = study_files();
+        const Files after = test::study_files();
         if (option == DIFFERENCES_FILES_OPTION) {
             ASSERT_NE(after.at("ABLINKZZ.DIF"), before.at("ABLINKZZ.DIF"));
             ASSERT_EQ(after.at("ABTRVLZZ.DIF"), before.at("ABTRVLZZ.DIF"));
@@ -109,18 +92,18 @@ TEST_F(DifferencesChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtThe
             ASSERT_NE(after.at("ABTRVLZZ.DIF"), before.at("ABTRVLZZ.DIF"));
             ASSERT_EQ(after.count("ABLINKZZ.DIF"), 0u) << "the report replaces the differences files";
         }
-        restore(before);
+        test::restore_study_files(before);
 
         test::walk_change_steps(
             99, [&] { pass(option); }, [] { recover_interrupted_changes({"."}); },
             [&](const test::ChangeStepTurn& turn) {
-                const Files now = study_files();
+                const Files now = test::study_files();
                 if (turn.completed) {
                     EXPECT_EQ(now, after);
                 } else {
                     EXPECT_TRUE(now == before || now == after) << "some outputs new, some old";
                 }
-                restore(before);
+                test::restore_study_files(before);
             });
         if (HasFailure()) return;
     }
@@ -128,7 +111,7 @@ TEST_F(DifferencesChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtThe
 
 TEST_F(DifferencesChangeTest, AnOutputThatCannotBeWrittenIsRefusedInTheWindowAndNothingChanges)
 {
-    const Files earlier = study_files();
+    const Files earlier = test::study_files();
     const struct {
         const char* option;
         const char* file;
@@ -139,11 +122,11 @@ TEST_F(DifferencesChangeTest, AnOutputThatCannotBeWrittenIsRefusedInTheWindowAnd
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("report option ") + c.option + ", read-only " + c.file);
-        restore(earlier);
+        test::restore_study_files(earlier);
         chmod(c.file, 0444);
-        const Files before = study_files();
+        const Files before = test::study_files();
         pass(c.option);
-        EXPECT_EQ(study_files(), before);
+        EXPECT_EQ(test::study_files(), before);
         EXPECT_FALSE(test::has_hidden_file());
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();

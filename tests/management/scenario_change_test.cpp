@@ -37,23 +37,6 @@ std::string visit(const std::string& date)
     return RULE + "\r\n     Date : " + date + std::string(41, ' ') + "Time : 09:05\r\n  an entry\r\n\f\r\n";
 }
 
-// The study's files, without the launcher's command and reply files.
-Files study_files()
-{
-    Files files;
-    for (const auto& entry : fs::directory_iterator(".")) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
-    }
-    return files;
-}
-
-void restore(const Files& files)
-{
-    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
-    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
-}
-
 class ScenarioChangeTest : public test::ModuleTest {
 protected:
     // A two-map study after an earlier adoption and split, with a log of
@@ -100,25 +83,25 @@ protected:
 TEST_F(ScenarioChangeTest, AnAdoptionStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
 {
     write_study();
-    const Files before = study_files();
+    const Files before = test::study_files();
     operate(ADOPT_MAINTENANCE, {""});
-    const Files after = study_files();
+    const Files after = test::study_files();
     for (const char* name : {"ABNODEZZ.BAS", "ABLINKZZ.BAS", "ABSUBAZZ.BAS", "ABINVTZZ.ZZZ", "MPDCOPY.BAT",
                              "ABHISTZZ.IDX", "ABHISTZZ.001", "ABHISTZZ.003"})
         ASSERT_NE(after.at(name), before.at(name)) << name;
     for (const char* name : {"ABHISTZZ.DAT", "ABHISTZZ.004", "ABHISTZZ.005"}) ASSERT_EQ(after.count(name), 0u) << name;
-    restore(before);
+    test::restore_study_files(before);
 
     test::walk_change_steps(
         199, [&] { operate(ADOPT_MAINTENANCE, {""}); }, [] { recover_interrupted_changes({"."}); },
         [&](const test::ChangeStepTurn& turn) {
-            const Files now = study_files();
+            const Files now = test::study_files();
             if (turn.completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "some files of the adoption new, some old";
             }
-            restore(before);
+            test::restore_study_files(before);
         });
 }
 
@@ -141,9 +124,9 @@ TEST_F(ScenarioChangeTest, AFileTheOperationCannotWriteIsRefusedInTheWindowAndNo
         write_study();
         if (c.operation == ABANDON_MAINTENANCE) TemporaryDirectory::put("ABTRVLZ1.Z11", "a baseline copy\r\n");
         chmod(c.file, 0444);
-        const Files before = study_files();
+        const Files before = test::study_files();
         operate(c.operation, {""});
-        EXPECT_EQ(study_files(), before);
+        EXPECT_EQ(test::study_files(), before);
         EXPECT_FALSE(test::has_hidden_file());
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();

@@ -26,15 +26,6 @@ using Files = std::map<std::string, std::string>;
 
 const std::vector<std::string> PREPARE = {"", "4", "AB", "", "EXIT"};
 
-Files all_files()
-{
-    Files files;
-    for (const auto& entry : fs::directory_iterator(".")) {
-        if (entry.is_regular_file()) files[entry.path().filename().string()] = test::TemporaryDirectory::get(entry.path());
-    }
-    return files;
-}
-
 class SubsetChangeTest : public test::ModuleTest {
 protected:
     // A test that fails on its way leaves no stop for the next.
@@ -65,26 +56,23 @@ TEST_F(SubsetChangeTest, SubsetsStoppedOrKilledAtAnyStepAreAllOldOrAllNewAtTheNe
     test::two_map_management_study(2).write(fs::current_path());
     for (const char* name : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"})
         test::TemporaryDirectory::put(name, "an earlier subset\r\n");
-    const Files before = all_files();
+    const Files before = test::study_files();
     prepare(PREPARE);
-    const Files after = all_files();
+    const Files after = test::study_files();
     for (const char* name : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"})
         ASSERT_NE(after.at(name), before.at(name)) << name;
-    const auto restore = [&before] {
-        for (const auto& [name, bytes] : before) test::TemporaryDirectory::put(name, bytes);
-    };
-    restore();
+    test::restore_study_files(before);
 
     test::walk_change_steps(
         50, [&] { prepare(PREPARE); }, [] { recover_interrupted_changes({"."}); },
         [&](const test::ChangeStepTurn& turn) {
-            const Files now = all_files();
+            const Files now = test::study_files();
             if (turn.completed) {
                 EXPECT_EQ(now, after);
             } else {
                 EXPECT_TRUE(now == before || now == after) << "some subsets new, some old";
             }
-            restore();
+            test::restore_study_files(before);
         });
 }
 
@@ -97,10 +85,10 @@ TEST_F(SubsetChangeTest, AReadOnlySubsetIsRefusedInTheWindowAndNoSubsetChanges)
         for (const char* name : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"})
             test::TemporaryDirectory::put(name, "an earlier subset\r\n");
         chmod(read_only, 0444);
-        const Files before = all_files();
+        const Files before = test::study_files();
         // RETURN after the refusal, then the menu again.
         EXPECT_EQ(run(run_subset_module, call_, {"", "4", "AB", "", "EXIT"}), "subset module: done");
-        EXPECT_EQ(all_files(), before);
+        EXPECT_EQ(test::study_files(), before);
         EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(shown("'" + std::string(read_only) + "'")) << window_.dump();
         EXPECT_FALSE(shown("Data Base SUBSETS stored")) << window_.dump();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "support/temporary_directory.h"
 
 namespace velm::test {
 
@@ -54,6 +55,22 @@ void walk_change_steps(long most_steps, const std::function<void()>& make_change
             if (::testing::Test::HasFailure()) return;
         }
     }
+}
+
+std::map<std::string, std::string> study_files()
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.rfind("QEVCOM", 0) != 0) files[name] = TemporaryDirectory::get(name);
+    }
+    return files;
+}
+
+void restore_study_files(const std::map<std::string, std::string>& files)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(".")) std::filesystem::remove_all(entry.path());
+    for (const auto& [name, bytes] : files) TemporaryDirectory::put(name, bytes);
 }
 
 bool has_hidden_file(const std::filesystem::path& directory)

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <string>
 
 namespace velm::test {
 
@@ -28,6 +30,12 @@ struct ChangeStepTurn {
 void walk_change_steps(long most_steps, const std::function<void()>& make_change, const std::function<void()>& restart,
                        const std::function<void(const ChangeStepTurn& turn)>& check,
                        const std::function<long(long step, bool killed)>& next_step = {});
+
+// Every regular file of the working directory with its bytes, but the
+// launcher's command and reply files ("QEVCOM...").
+std::map<std::string, std::string> study_files();
+// The working directory holding exactly `files`, and nothing else.
+void restore_study_files(const std::map<std::string, std::string>& files);
 
 // Whether a hidden file (a new version, a kept old file, a journal) stands
 // in the directory or below it.

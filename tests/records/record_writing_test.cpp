@@ -136,6 +136,35 @@ TEST(ClampToField, GivesTheNearestValueTheFieldHolds)
     EXPECT_THROW(clamp_to_field(1.0f, LinkRecord::field(7)), std::invalid_argument);
 }
 
+TEST(ClampToField, KeepsExactlyTheValuesTheWriterWritesWhole)
+{
+    // Around the edge of every field's room and around the magnitudes that
+    // are plainly inside it, a value is kept exactly when its written text
+    // has no asterisks.
+    struct Field {
+        int width;
+        int decimals;
+    };
+    const Field fields[] = {{3, 1}, {4, 1}, {5, 2}, {6, 3}, {7, 5}, {8, 2}, {8, 3}, {9, 3}, {10, 4}, {12, 0}, {16, 9}};
+    for (const Field& f : fields) {
+        for (int digits = 0; digits <= f.width; ++digits) {
+            const float power = std::pow(10.0f, static_cast<float>(digits));
+            for (const float edge : {power, power - 1.0f, power - 0.5f * std::pow(10.0f, -static_cast<float>(f.decimals))}) {
+                float value = edge;
+                for (int i = 0; i < 4; ++i) value = std::nextafter(value, 0.0f);
+                for (int step = 0; step < 9; ++step, value = std::nextafter(value, INF)) {
+                    for (const float signed_value : {value, -value}) {
+                        const bool whole = format_fixed(signed_value, f.width, f.decimals).find('*') == std::string::npos;
+                        const float clamped = clamp_to_field(signed_value, f.width, f.decimals);
+                        EXPECT_EQ(clamped == signed_value, whole)
+                            << signed_value << " in F" << f.width << "." << f.decimals;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(RecordLayout, RefusesALayoutThatDoesNotMatchItsColumns)
 {
     using K = ColumnKind;

@@ -61,7 +61,7 @@ private:
     void change_grid(Change change)
     {
         const int scrolled_before = grid_.scrolled_rows();
-        std::array<std::string, SCREEN_ROWS> before;
+        std::array<std::string, SCREEN_ROWS>& before = before_;
         for (int r = 1; r <= SCREEN_ROWS; ++r) before[static_cast<std::size_t>(r - 1)] = grid_.row(r);
         change();
         const int scrolled = grid_.scrolled_rows() - scrolled_before;
@@ -102,6 +102,9 @@ private:
     ScreenGrid grid_;
     // The rows as last printed; nothing for a row not shown since a clear.
     std::array<std::optional<std::string>, SCREEN_ROWS> shown_{};
+    // The rows as they stood before a change, kept between changes so that
+    // their room is taken once.
+    std::array<std::string, SCREEN_ROWS> before_{};
 };
 
 }  // namespace

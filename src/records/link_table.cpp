@@ -14,8 +14,6 @@ namespace {
 
 constexpr std::array<double, 10> POWERS_OF_TEN = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 constexpr std::array<float, 10> FLOAT_POWERS_OF_TEN = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
-constexpr std::array<std::uint64_t, 10> WHOLE_POWERS_OF_TEN = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 // Digits up to 2^24 are an exact float, so that the reader's value of the
 // written text is one correctly rounded division.
 constexpr double EXACT_FLOAT_DIGITS = 16777216.0;
@@ -49,8 +47,14 @@ bool plain_round_trip(float value, int width, int decimals, float& result)
         result = 0.0f;
         return true;
     }
-    const auto whole = static_cast<std::uint64_t>(digits) / WHOLE_POWERS_OF_TEN[d];
-    if ((negative ? 1 : 0) + decimal_digits(whole) + 1 + decimals > width) return false;
+    // The places left for the whole digits (at least one, a zero when there
+    // are none) beside the sign, the point and the decimals: the whole part
+    // digits / 10^d has room when it is below 10^room, that is when the
+    // digits are below 10^(room + d).  Digits are below 2^24 < 10^8.
+    const int room = width - (negative ? 1 : 0) - 1 - decimals;
+    if (room < 1) return false;
+    const auto limit = static_cast<std::size_t>(room) + d;
+    if (limit < POWERS_OF_TEN.size() && !(digits < POWERS_OF_TEN[limit])) return false;
     const float magnitude = static_cast<float>(digits) / FLOAT_POWERS_OF_TEN[d];
     result = negative ? -magnitude : magnitude;
     return true;
@@ -71,18 +75,27 @@ bool integer_fits(int value, int width)
 
 struct LinkColumnField {
     int column;
-    ColumnKind kind;
     int width;
     int decimals;
 };
 
-const std::vector<LinkColumnField>& link_column_fields()
+// The record's fields by kind, in column order: the reals, the integers, the
+// text.
+struct LinkColumnFields {
+    std::vector<LinkColumnField> reals;
+    std::vector<LinkColumnField> integers;
+    bool text = false;
+};
+
+const LinkColumnFields& link_column_fields()
 {
-    static const std::vector<LinkColumnField> fields = [] {
-        std::vector<LinkColumnField> all;
+    static const LinkColumnFields fields = [] {
+        LinkColumnFields all;
         for (int c = 1; c <= LINK_RECORD_VALUES; ++c) {
             const FieldSpec& field = LinkRecord::field(c);
-            all.push_back({c, field.kind, field.width, field.decimals});
+            if (field.kind == ColumnKind::Real) all.reals.push_back({c, field.width, field.decimals});
+            if (field.kind == ColumnKind::Integer) all.integers.push_back({c, field.width, field.decimals});
+            if (field.kind == ColumnKind::Text) all.text = true;
         }
         return all;
     }();
@@ -104,31 +117,24 @@ std::optional<float> field_round_trip(float value, const FieldSpec& field)
 
 void round_trip_link_record(LinkRecord& record, std::string_view file_name, int record_number)
 {
+    const LinkColumnFields& fields = link_column_fields();
     float* const reals = record.real_values();
-    for (const LinkColumnField& field : link_column_fields()) {
-        switch (field.kind) {
-            case ColumnKind::Real: {
-                float& value = reals[field.column - 1];
-                if (value == 0.0f && !std::signbit(value)) break;  // the common case: 0 stays 0
-                if (plain_round_trip(value, field.width, field.decimals, value)) break;
-                const std::optional<float> back =
-                    field_round_trip(value, FieldSpec{field.kind, 0, field.width, field.decimals});
-                if (!back) refuse(record, file_name, record_number);
-                value = *back;
-                break;
-            }
-            case ColumnKind::Integer:
-                if (!integer_fits(record.integer_column(field.column), field.width))
-                    refuse(record, file_name, record_number);
-                break;
-            case ColumnKind::Text: {
-                std::string& text = record.link_id();
-                if (text.find_first_of("'\r\n") != std::string::npos) refuse(record, file_name, record_number);
-                if (text.size() != LinkRecord::TEXT_LENGTH) text.resize(LinkRecord::TEXT_LENGTH, ' ');
-                break;
-            }
-        }
+    for (const LinkColumnField& field : fields.reals) {
+        float& value = reals[field.column - 1];
+        if (value == 0.0f && !std::signbit(value)) continue;  // the common case: 0 stays 0
+        if (plain_round_trip(value, field.width, field.decimals, value)) continue;
+        const std::optional<float> back =
+            field_round_trip(value, FieldSpec{ColumnKind::Real, 0, field.width, field.decimals});
+        if (!back) refuse(record, file_name, record_number);
+        value = *back;
     }
+    for (const LinkColumnField& field : fields.integers) {
+        if (!integer_fits(record.integer_column(field.column), field.width)) refuse(record, file_name, record_number);
+    }
+    if (!fields.text) return;
+    std::string& text = record.link_id();
+    if (text.find_first_of("'\r\n") != std::string::npos) refuse(record, file_name, record_number);
+    if (text.size() != LinkRecord::TEXT_LENGTH) text.resize(LinkRecord::TEXT_LENGTH, ' ');
 }
 
 LinkTable::Entry* LinkTable::find(std::string_view name) const

@@ -5,11 +5,15 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
+#include <string>
 
 #include "platform/run_outputs.h"
 #include "record_test_support.h"
+#include "records/format.h"
 #include "records/free_form.h"
 #include "records/link_table.h"
 #include "support/temporary_directory.h"
@@ -144,6 +148,45 @@ TEST(LinkTableRoundTrip, EveryValueIsWhatItsWrittenLineReadsBackAs)
         if (::testing::Test::HasFailure()) break;
     }
     EXPECT_GT(refused, 0) << "the cases reach the writer's refusals";
+}
+
+TEST(LinkTableRoundTrip, ValuesAtTheEdgeOfTheirFieldGoBackAsTheirTextReads)
+{
+    // Around the largest magnitudes a field holds, around the powers of ten
+    // within it and around rounding ties, a value comes back as its written
+    // text reads, or is refused exactly where the text is asterisks.
+    struct Field {
+        int width;
+        int decimals;
+    };
+    const Field fields[] = {{3, 1}, {4, 3}, {5, 2}, {6, 0}, {7, 5}, {8, 2}, {8, 3}, {10, 4}, {12, 2}};
+    for (const Field& f : fields) {
+        const FieldSpec spec{ColumnKind::Real, 0, f.width, f.decimals};
+        const float half_step = 0.5f * std::pow(10.0f, -static_cast<float>(f.decimals));
+        for (int digits = 0; digits <= f.width; ++digits) {
+            const float power = std::pow(10.0f, static_cast<float>(digits));
+            for (const float edge : {power, power - half_step, power * half_step, half_step * 3.0f}) {
+                float value = edge;
+                for (int i = 0; i < 4; ++i) value = std::nextafter(value, 0.0f);
+                for (int step = 0; step < 9; ++step, value = std::nextafter(value, 1.0e30f)) {
+                    for (const float signed_value : {value, -value}) {
+                        SCOPED_TRACE(std::to_string(signed_value) + " in F" + std::to_string(f.width) + "." +
+                                     std::to_string(f.decimals));
+                        const std::string text = format_fixed(signed_value, f.width, f.decimals);
+                        const std::optional<float> back = field_round_trip(signed_value, spec);
+                        if (text.find('*') != std::string::npos) {
+                            EXPECT_FALSE(back) << text;
+                            continue;
+                        }
+                        float expected = 0.0f;
+                        ASSERT_TRUE(read_free_form_line(text, {&expected}).ok()) << text;
+                        ASSERT_TRUE(back) << text;
+                        EXPECT_EQ(std::bit_cast<std::uint32_t>(*back), std::bit_cast<std::uint32_t>(expected)) << text;
+                    }
+                }
+            }
+        }
+    }
 }
 
 class LinkTableFiles : public ::testing::Test {

@@ -544,6 +544,17 @@ std::optional<std::uint64_t> scaled_magnitude(double magnitude, int decimals)
 // with ties to even; "0." before the decimals only when the field has room.
 bool write_fixed_field(char* out, float value, int width, int decimals)
 {
+    // A plain zero, the commonest value of the data files: blanks, "0." and
+    // the decimals' zeros, where the field has room for the leading zero.
+    if (value == 0.0f && !std::signbit(value) && decimals >= 0 && decimals <= 9 && width >= decimals + 2) {
+        const auto zeros = static_cast<std::size_t>(decimals);
+        char* const point = out + width - decimals - 1;
+        fill_blanks(out, static_cast<std::size_t>(point - 1 - out));
+        point[-1] = '0';
+        point[0] = '.';
+        std::memset(point + 1, '0', zeros);
+        return true;
+    }
     const bool negative = std::signbit(value);
     if (std::isnan(value)) return write_right(out, "NaN", width);  // stars when narrower than 3
     if (std::isinf(value)) {

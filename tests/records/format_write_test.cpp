@@ -35,6 +35,13 @@ TEST(FormatFixed, RoundsTheStoredFloatAndFitsTheField)
         {-0.001f, 3, 2, "***"},
         {-0.0f, 8, 2, "   -0.00"},
         {0.0f, 8, 2, "    0.00"},
+        {0.0f, 4, 2, "0.00"},  // a zero: the leading zero where there is room
+        {0.0f, 3, 2, ".00"},
+        {0.0f, 2, 2, "**"},
+        {0.0f, 2, 0, "0."},
+        {0.0f, 1, 0, "*"},
+        {0.0f, 12, 9, " 0.000000000"},
+        {0.0f, 13, 11, "0.00000000000"},
         {0.4f, 2, 0, "0."},  // without decimals the zero is the only digit
         {0.4f, 1, 0, "*"},
         {-0.4f, 3, 0, "-0."},

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -114,6 +115,30 @@ private:
 // before it stores them in a record.
 float clamp_to_field(float value, int width, int decimals);
 float clamp_to_field(float value, const FieldSpec& field);
+// clamp_to_field of a value not plainly inside its field.
+float clamp_to_field_edge(float value, int width, int decimals);
+
+inline float clamp_to_field(float value, int width, int decimals)
+{
+    // Most computed values are far inside their field: a magnitude below
+    // 10^k - 1, with k = w - d - 2, rounds to at most k digits before the
+    // point, so a sign, the digits, the point and the decimals take at most
+    // w places.  NaN fails the comparison and goes the long way.
+    static constexpr std::array<double, 16> WELL_INSIDE = [] {
+        std::array<double, 16> bounds{};
+        double power = 1.0;
+        for (double& bound : bounds) {
+            bound = power - 1.0;
+            power *= 10.0;
+        }
+        return bounds;
+    }();
+    const int room = width - decimals - 2;
+    if (room >= 1 && room < static_cast<int>(WELL_INSIDE.size()) && decimals >= 0 && decimals <= 9 &&
+        static_cast<double>(std::fabs(value)) < WELL_INSIDE[static_cast<std::size_t>(room)])
+        return value;
+    return clamp_to_field_edge(value, width, decimals);
+}
 
 // The storage of a record of COLUMNS columns: reals by column number, the
 // integer columns listed in INTEGER_COLUMNS, and at most one text column.

@@ -1,7 +1,9 @@
 // Completion of the lines of a string into their long records.
 #include "sizing/string_completion.h"
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 #include "records/hydrology_model_type.h"
 #include "records/process_codes.h"
@@ -222,11 +224,19 @@ std::vector<TelescopedStringRecord> fit_long_records(std::vector<TelescopedStrin
 {
     static const RecordLayout layout(TELESCOPED_STRING_RECORD_FORMAT,
                                      std::vector<ColumnKind>(TELESCOPED_STRING_VALUES, ColumnKind::Real));
+    // The fields' widths and decimals, looked up once.
+    static const std::array<std::pair<int, int>, TELESCOPED_STRING_VALUES> fields = [] {
+        std::array<std::pair<int, int>, TELESCOPED_STRING_VALUES> all{};
+        for (int k = 0; k < TELESCOPED_STRING_VALUES; ++k) {
+            const FieldSpec& field = layout.field(k + 1);
+            all[static_cast<std::size_t>(k)] = {field.width, field.decimals};
+        }
+        return all;
+    }();
     for (TelescopedStringRecord& record : records) {
         std::array<float, TELESCOPED_STRING_VALUES> values = record.values();
-        for (int k = 0; k < TELESCOPED_STRING_VALUES; ++k) {
-            float& value = values[static_cast<std::size_t>(k)];
-            value = clamp_to_field(value, layout.field(k + 1));
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            values[k] = clamp_to_field(values[k], fields[k].first, fields[k].second);
         }
         record = TelescopedStringRecord::from_values(values);
     }

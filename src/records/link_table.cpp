@@ -137,6 +137,36 @@ void round_trip_link_record(LinkRecord& record, std::string_view file_name, int 
     if (text.size() != LinkRecord::TEXT_LENGTH) text.resize(LinkRecord::TEXT_LENGTH, ' ');
 }
 
+void round_trip_link_columns(LinkRecord& record, std::span<const int> columns, std::string_view file_name,
+                             int record_number)
+{
+    float* const reals = record.real_values();
+    for (const int column : columns) {
+        const FieldSpec& field = LinkRecord::field(column);
+        switch (field.kind) {
+            case ColumnKind::Real: {
+                float& value = reals[column - 1];
+                if (value == 0.0f && !std::signbit(value)) break;
+                if (plain_round_trip(value, field.width, field.decimals, value)) break;
+                const std::optional<float> back = field_round_trip(value, field);
+                if (!back) refuse(record, file_name, record_number);
+                value = *back;
+                break;
+            }
+            case ColumnKind::Integer:
+                if (!integer_fits(record.integer_column(column), field.width))
+                    refuse(record, file_name, record_number);
+                break;
+            case ColumnKind::Text: {
+                std::string& text = record.link_id();
+                if (text.find_first_of("'\r\n") != std::string::npos) refuse(record, file_name, record_number);
+                if (text.size() != LinkRecord::TEXT_LENGTH) text.resize(LinkRecord::TEXT_LENGTH, ' ');
+                break;
+            }
+        }
+    }
+}
+
 LinkTable::Entry* LinkTable::find(std::string_view name) const
 {
     const auto found = index_.find(file_name_key(name));
@@ -179,15 +209,33 @@ bool LinkTable::exists(std::string_view name) const
 
 void LinkTable::store(File& file, std::string_view written_name)
 {
+    store(file, written_name, {}, true);
+}
+
+void LinkTable::store(File& file, std::string_view written_name, std::span<const int> changed)
+{
+    store(file, written_name, changed, false);
+}
+
+void LinkTable::store(File& file, std::string_view written_name, std::span<const int> changed, bool every_column)
+{
     const std::size_t position = index_.at(file_name_key(file.name));
     Entry& entry = *entries_[position];
+    // The first store of a run rounds every column: a data base read from
+    // its file may hold more decimals than its fields write.
+    const bool whole_records = every_column || !entry.rounded;
     bool nodes_kept = true;
     for (std::size_t i = 0; i < file.records.size(); ++i) {
         LinkRecord& record = file.records[i];
         const std::uint64_t nodes = node_pair_key(record.upstream_node(), record.downstream_node());
-        round_trip_link_record(record, written_name, static_cast<int>(i) + 1);
+        if (whole_records) {
+            round_trip_link_record(record, written_name, static_cast<int>(i) + 1);
+        } else {
+            round_trip_link_columns(record, changed, written_name, static_cast<int>(i) + 1);
+        }
         if (node_pair_key(record.upstream_node(), record.downstream_node()) != nodes) nodes_kept = false;
     }
+    entry.rounded = true;
     file.exists = true;
     if (!file.written) stored_.push_back(position);
     file.written = true;

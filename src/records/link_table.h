@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -57,6 +58,10 @@ public:
     // of a value that cannot be written; the run then ends and nothing is
     // written.
     void store(File& file, std::string_view written_name);
+    // The same, for a step that changed only the columns `changed` of each
+    // record: once the run has stored the data base, its other columns are as
+    // a store left them, and only these are rounded again.
+    void store(File& file, std::string_view written_name, std::span<const int> changed);
 
     // The records of a data base that the table read from the file itself
     // (not from a run's new version), while no rewrite has changed a node
@@ -79,8 +84,10 @@ private:
         // first look-up (the run changes no link's nodes).
         std::unique_ptr<std::unordered_map<std::uint32_t, std::uint32_t>> first_leaving;
         bool nodes_as_read = false;  // read from the file itself, node numbers unchanged since
+        bool rounded = false;        // stored once: every value is as its written line reads back
     };
     Entry* find(std::string_view name) const;
+    void store(File& file, std::string_view written_name, std::span<const int> changed, bool every_column);
     std::string source(std::string_view name) const;
 
     const RunOutputs* outputs_;
@@ -101,5 +108,9 @@ std::optional<float> field_round_trip(float value, const FieldSpec& field);
 // Puts every value of the record in the state a write and a read give it;
 // RecordWriteError (naming the file and record) when the writer refuses it.
 void round_trip_link_record(LinkRecord& record, std::string_view file_name, int record_number);
+// The same for the columns `columns` of a record whose other columns are
+// already as a write and a read give them.
+void round_trip_link_columns(LinkRecord& record, std::span<const int> columns, std::string_view file_name,
+                             int record_number);
 
 }  // namespace velm

@@ -30,6 +30,11 @@ void apply_telescoping_results(LinkRecord& record, const TelescopingLinkRow& row
 // type (123) and attributes (113 to 117) are cleared.
 void clear_user_element_attributes(LinkRecord& record);
 
+// The columns update_link_data_base changes: the results (102 to 111) and
+// the user element's type (123) and attributes (113 to 117).
+constexpr int UPDATED_LINK_COLUMNS[] = {102, 103, 104, 105, 106, 107, 108, 109,
+                                        110, 111, 113, 114, 115, 116, 117, 123};
+
 // The new records of one link data base, with the report entries of its
 // links.  A headwater link that is not deficient, a storage element of a
 // curve-number study and a record without a row keep their values; every

@@ -82,7 +82,7 @@ void update_link_data_bases(RunContext& run, const TelescopingTables& tables, co
         LinkTable::File& file = run.links.file(name, FilePresence::Optional);
         if (!file.exists) continue;  // a map without its data base is not given an empty one
         file.records = update_link_data_base(file.records, tables.links, settings.model_type_code, reports);
-        run.links.store(file, run.outputs.new_file(name));
+        run.links.store(file, run.outputs.new_file(name), UPDATED_LINK_COLUMNS);
     }
     reports.finish();
 }

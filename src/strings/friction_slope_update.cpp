@@ -27,6 +27,8 @@ constexpr std::string_view MINIMUM_SLOPE_LINK_FORMAT = "(11X,F8.1,4X,F8.1)";
 constexpr float MINIMUM_SLOPE_MARGIN = 0.001f;
 // The columns that carry the balanced HGL friction slope.
 constexpr int SLOPE_COLUMNS[] = {55, 63, 64, 68, 69};
+// The columns the update changes: the slope and the link's HGLs (139, 140).
+constexpr int UPDATED_COLUMNS[] = {55, 63, 64, 68, 69, 139, 140};
 
 }  // namespace
 
@@ -81,7 +83,7 @@ void update_link_friction_slopes(RunContext& run, TextWriter& report)
                 write_report_lines(report, MINIMUM_SLOPE_LINK_FORMAT, {link.upstream_node(), link.downstream_node()});
             }
         }
-        run.links.store(links, run.outputs.new_file(path));
+        run.links.store(links, run.outputs.new_file(path), UPDATED_COLUMNS);
     }
 }
 

@@ -226,6 +226,48 @@ TEST_F(LinkTableFiles, AStoredValueIsRoundedByItsFieldForTheNextStep)
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), link_record_line(expected) + "\r\n");
 }
 
+TEST_F(LinkTableFiles, AStepThatNamesItsColumnsSeesThemRoundedAsAWholeStoreWould)
+{
+    write_link_data_base("AB0101ZZ.ZLL", {link(10101.0f, 10102.0f), link(10102.0f, 10103.0f)});
+    RunOutputs outputs;
+    LinkTable table(&outputs);
+    LinkTable::File& file = table.file("AB0101ZZ.ZLL", FilePresence::MustExist);
+    const std::string written_name = outputs.new_file("AB0101ZZ.ZLL");
+    const auto whole_store = [&](std::vector<LinkRecord> records) {
+        for (std::size_t i = 0; i < records.size(); ++i)
+            round_trip_link_record(records[i], written_name, static_cast<int>(i) + 1);
+        return records;
+    };
+
+    // The run's first store rounds every column, named or not.
+    file.records[0].computed_friction_slope() = 0.0123456f;  // F8.4, not named
+    file.records[1].computed_capacity() = 0.855f;            // F8.2
+    std::vector<LinkRecord> expected = whole_store(file.records);
+    const int capacity_column[] = {74};
+    table.store(file, written_name, capacity_column);
+    for (std::size_t i = 0; i < expected.size(); ++i) expect_same_values(expected[i], file.records[i]);
+
+    // A later store rounds the named columns, reals, integers and text alike.
+    file.records[0].computed_capacity() = -0.001f;        // writes "-0.00"
+    file.records[1].link_upstream_hgl() = 12.345678f;     // F8.2
+    file.records[1].process_code() = 42;
+    file.records[0].link_id() = "K";
+    expected = whole_store(file.records);
+    const int named[] = {74, 139, 7, 6};  // 6: the link's text
+    table.store(file, written_name, named);
+    for (std::size_t i = 0; i < expected.size(); ++i) expect_same_values(expected[i], file.records[i]);
+
+    // A named value the writer refuses is refused as a whole store refuses it.
+    file.records[1].link_upstream_hgl() = 1.0e7f;
+    try {
+        table.store(file, written_name, named);
+        ADD_FAILURE() << "stored without error";
+    } catch (const RecordWriteError& error) {
+        EXPECT_EQ(error.record_number(), 2);
+        EXPECT_EQ(error.column(), 139);
+    }
+}
+
 TEST_F(LinkTableFiles, AValueTooWideIsRefusedWithItsFileRecordAndColumnAndNothingIsWritten)
 {
     write_link_data_base("AB0101ZZ.ZLL", {link(10101.0f, 10102.0f), link(10102.0f, 10103.0f)});

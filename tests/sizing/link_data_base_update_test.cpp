@@ -109,6 +109,59 @@ TEST(LinkDataBaseUpdate, HeadwaterStorageAndUnknownLinksKeepTheirValues)
     EXPECT_EQ(updated[0].column(102), 3.0f);
 }
 
+TEST(LinkDataBaseUpdate, ChangesNoColumnBeyondTheOnesItLists)
+{
+    // Every column holds a value of its own, so that any change shows; the
+    // user element has no height, so that it is cleared.
+    const auto full_link = [](float upstream, float downstream) {
+        LinkRecord record = mitigated_link(upstream, downstream);
+        for (int c = 3; c <= LINK_RECORD_VALUES; ++c) {
+            if (c == 7 || c == 112) continue;  // the process code and the user element's height
+            if (LinkRecord::kind(c) == ColumnKind::Real) record.column(c) = 0.25f + 0.5f * static_cast<float>(c);
+            if (LinkRecord::kind(c) == ColumnKind::Integer) record.integer_column(c) = 1;
+        }
+        record.column(105) = 0.0f;  // no friction factor of its own: the mitigation element is copied
+        return record;
+    };
+    TelescopingLinkTable table;
+    TelescopingLinkRow without_n = recommending_row(10101.0f, 10102.0f);
+    without_n.recommended_friction_factor = 0.0f;
+    table.append(without_n);
+    TelescopingLinkRow kept = recommending_row(10102.0f, 10103.0f);
+    kept.recommended_type = -0.1f;
+    table.append(kept);
+    const std::vector<LinkRecord> records{full_link(10101.0f, 10102.0f), full_link(10102.0f, 10103.0f),
+                                          full_link(10105.0f, 10106.0f)};
+    std::vector<LinkRecord> updated;
+    written_lines([&](TextWriter& report) {
+        UserValueReports reports(report, 1);
+        updated = update_link_data_base(records, table, 10, reports);
+        reports.finish();
+    });
+    ASSERT_EQ(updated.size(), records.size());
+    const auto listed = [](int c) {
+        for (const int u : UPDATED_LINK_COLUMNS) {
+            if (u == c) return true;
+        }
+        return false;
+    };
+    bool any_listed_changed = false;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        for (int c = 1; c <= LINK_RECORD_VALUES; ++c) {
+            const bool same = LinkRecord::kind(c) == ColumnKind::Real      ? updated[i].column(c) == records[i].column(c)
+                              : LinkRecord::kind(c) == ColumnKind::Integer ? updated[i].integer_column(c) ==
+                                                                                 records[i].integer_column(c)
+                                                                           : updated[i].link_id() == records[i].link_id();
+            if (listed(c)) {
+                if (!same) any_listed_changed = true;
+            } else {
+                EXPECT_TRUE(same) << "record " << i + 1 << ", column " << c;
+            }
+        }
+    }
+    EXPECT_TRUE(any_listed_changed);
+}
+
 TEST(LinkDataBaseUpdate, HeadwaterLinkIsListedOnlyForItsCapacity)
 {
     TelescopingLinkTable table;

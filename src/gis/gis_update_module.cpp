@@ -286,12 +286,7 @@ private:
     // the message must be read before the window closes).
     [[noreturn]] void refuse_pass(const FileError& error)
     {
-        constexpr std::size_t MESSAGE_WIDTH = 76;
-        sound_beep(window_);
-        write_at(window_, 1, MESSAGE_ROW_20, " * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:");
-        write_at(window_, 1, MESSAGE_ROW_20 + 1,
-                 "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
-        wait_for_return(window_);
+        show_file_refusal(window_, MESSAGE_ROW_20, " * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:", error);
         clear_screen(window_);
         stop_program("GIS update refused");
     }

@@ -222,11 +222,7 @@ void apply_change(std::array<float, TELESCOPED_STRING_VALUES>& values, ReviewTar
 // acknowledged with RETURN.
 void show_change_refused(Window& window, const FileError& error)
 {
-    constexpr std::size_t MESSAGE_WIDTH = 76;
-    sound_beep(window);
-    write_at(window, 1, NOTICE_ROW, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
-    write_at(window, 1, NOTICE_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
-    wait_for_return(window);
+    show_file_refusal(window, NOTICE_ROW, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error);
 }
 
 ChangedLinkEntry& ChangedLinkTable::entry_for(float upstream_node, float downstream_node)

@@ -125,12 +125,21 @@ void stop_with_message(Window& window, std::string_view message, std::string rea
     stop_program(std::move(reason));
 }
 
-void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason)
+void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error)
 {
     constexpr std::size_t SHOWN_LENGTH = 76;
-    write_at(window, 1, MESSAGE_ROW - 1, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", LineEnd::StayOnLine);
-    stop_with_message(window, "   " + std::string(std::string_view(error.what()).substr(0, SHOWN_LENGTH)),
-                      std::move(reason));
+    sound_beep(window);
+    write_at(window, 1, row, heading, LineEnd::StayOnLine);
+    write_at(window, 1, row + 1, "   " + std::string(std::string_view(error.what()).substr(0, SHOWN_LENGTH)),
+             LineEnd::StayOnLine);
+    wait_for_return(window);
+}
+
+void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason)
+{
+    show_file_refusal(window, MESSAGE_ROW - 1, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error);
+    clear_screen(window);
+    stop_program(std::move(reason));
 }
 
 // The answer is asked again at the same place until it yields a result.  A

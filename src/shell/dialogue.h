@@ -73,9 +73,13 @@ void wait_for_return(Window& window);
 // screen is cleared and the program stops with `reason`.
 [[noreturn]] void stop_with_message(Window& window, std::string_view message, std::string reason);
 
-// A change that a file it would reach cannot take (`error` names the file and
-// why): told above the message row and on it, until RETURN, then the program
-// stops with `reason`.  The caller has changed nothing.
+// A change that a file it would reach cannot take (`error` names the file
+// and why): a beep, the module's `heading` at `row` and the head of the
+// error's message below it, until RETURN.  The caller has changed nothing.
+void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error);
+
+// The same above the message row and on it, then the program stops with
+// `reason`.
 [[noreturn]] void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason);
 
 struct NumberEntry {

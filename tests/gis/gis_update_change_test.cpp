@@ -90,13 +90,6 @@ protected:
         return "did not stop";
     }
 
-    bool shown(const std::string& text) const
-    {
-        if (window_.dump().find(text) != std::string::npos) return true;
-        for (const std::string& screen : window_.reads())
-            if (screen.find(text) != std::string::npos) return true;
-        return false;
-    }
 };
 
 TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
@@ -174,8 +167,8 @@ TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothin
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
         EXPECT_EQ(test::study_files(), before);
         EXPECT_FALSE(test::has_hidden_file());
-        EXPECT_TRUE(shown("NO FILE WAS CHANGED")) << window_.dump();
-        EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("NO FILE WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_EQ(window_.beeps(), 1);
     }
 }

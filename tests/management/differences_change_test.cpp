@@ -69,13 +69,6 @@ protected:
         }
     }
 
-    bool shown(const std::string& text) const
-    {
-        if (window_.dump().find(text) != std::string::npos) return true;
-        for (const std::string& screen : window_.reads())
-            if (screen.find(text) != std::string::npos) return true;
-        return false;
-    }
 };
 
 TEST_F(DifferencesChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
@@ -128,8 +121,8 @@ TEST_F(DifferencesChangeTest, AnOutputThatCannotBeWrittenIsRefusedInTheWindowAnd
         pass(c.option);
         EXPECT_EQ(test::study_files(), before);
         EXPECT_FALSE(test::has_hidden_file());
-        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
-        EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_EQ(window_.beeps(), 1);
     }
 }

@@ -71,13 +71,6 @@ protected:
         }
     }
 
-    bool shown(const std::string& text) const
-    {
-        if (window_.dump().find(text) != std::string::npos) return true;
-        for (const std::string& screen : window_.reads())
-            if (screen.find(text) != std::string::npos) return true;
-        return false;
-    }
 };
 
 TEST_F(ScenarioChangeTest, AnAdoptionStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
@@ -128,8 +121,8 @@ TEST_F(ScenarioChangeTest, AFileTheOperationCannotWriteIsRefusedInTheWindowAndNo
         operate(c.operation, {""});
         EXPECT_EQ(test::study_files(), before);
         EXPECT_FALSE(test::has_hidden_file());
-        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
-        EXPECT_TRUE(shown(std::string(c.file) + "'")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT")) << "no reply for an operation not made";
     }
 }

@@ -43,12 +43,6 @@ protected:
         }
     }
     LauncherCall call_;
-    bool shown(const std::string& text) const
-    {
-        for (const std::string& screen : window_.reads())
-            if (screen.find(text) != std::string::npos) return true;
-        return false;
-    }
 };
 
 TEST_F(SubsetChangeTest, SubsetsStoppedOrKilledAtAnyStepAreAllOldOrAllNewAtTheNextStart)
@@ -89,9 +83,9 @@ TEST_F(SubsetChangeTest, AReadOnlySubsetIsRefusedInTheWindowAndNoSubsetChanges)
         // RETURN after the refusal, then the menu again.
         EXPECT_EQ(run(run_subset_module, call_, {"", "4", "AB", "", "EXIT"}), "subset module: done");
         EXPECT_EQ(test::study_files(), before);
-        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
-        EXPECT_TRUE(shown("'" + std::string(read_only) + "'")) << window_.dump();
-        EXPECT_FALSE(shown("Data Base SUBSETS stored")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("'" + std::string(read_only) + "'")) << window_.dump();
+        EXPECT_FALSE(window_.has_shown("Data Base SUBSETS stored")) << window_.dump();
         EXPECT_FALSE(test::has_hidden_file());
         window_ = test::ScriptedWindow();
     }

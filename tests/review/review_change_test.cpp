@@ -49,12 +49,6 @@ protected:
     // One cost-opinion review run with the typed lines, until it ends, stops
     // or the lines run out.
     // Whether some screen of the run showed the text.
-    bool shown(const std::string& text) const
-    {
-        for (const std::string& screen : window_.reads())
-            if (screen.find(text) != std::string::npos) return true;
-        return false;
-    }
     void review(const std::vector<std::string>& typed)
     {
         window_ = test::ScriptedWindow();
@@ -124,8 +118,8 @@ TEST_F(ReviewChangeTest, AChangeReachingAReadOnlyFileIsRefusedInTheWindow)
         review(c.typed);
         EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
         EXPECT_EQ(test::file_contents(), expected);
-        EXPECT_TRUE(shown("NOTHING WAS CHANGED")) << window_.dump();
-        EXPECT_TRUE(shown("'" + std::string(c.read_only) + "'")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("NOTHING WAS CHANGED")) << window_.dump();
+        EXPECT_TRUE(window_.has_shown("'" + std::string(c.read_only) + "'")) << window_.dump();
         EXPECT_FALSE(test::has_hidden_file());
     }
 }

@@ -18,7 +18,12 @@ namespace fs = std::filesystem;
 
 // Each test works in a fresh temporary directory, which is the working
 // directory of the study files while it runs.
-class ControlFileTest : public test::SessionTest {};
+class ControlFileTest : public test::SessionTest {
+protected:
+    // A control file that the load refuses, naming the file and the given
+    // part of the message, with the settings and controls left as they were.
+    void expect_load_refused(const std::string& content, const std::string& message_part);
+};
 
 // Settings that differ from the defaults in every packed pair.
 ControlParameters edited_settings()
@@ -44,6 +49,24 @@ ControlParameters edited_settings()
     p.sizing_increment = SizingIncrement::QuarterFootIncrement;
     p.existing_element_telescoping = ExistingElementTelescoping::RetainExistingTelescopeAsReplaced;
     return p;
+}
+
+void ControlFileTest::expect_load_refused(const std::string& content, const std::string& message_part)
+{
+    directory_.put("ABcontzz.zzz", content);
+    ControlParameters p = edited_settings();
+    HglControlTable table{{{5.0f, 6.0f}}};
+    try {
+        load_control_file(session_, "AB", p, table);
+        ADD_FAILURE() << "loaded";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("ABcontzz.zzz"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find(message_part), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(p.min_clearance, 2.5f);
+    EXPECT_EQ(p.low_slope_flag_mode, 1);
+    EXPECT_EQ(p.envelope_manning_n, 0.015f);
+    EXPECT_EQ(table.count(), 1);
 }
 
 TEST_F(ControlFileTest, DefaultsAreSetEverywhereAndSaveAsTheKnownFile)
@@ -234,19 +257,7 @@ TEST_F(ControlFileTest, UnreadableFilesNameTheFileAndLeaveTheSettings)
     };
     for (const BadFile& c : cases) {
         SCOPED_TRACE(c.what);
-        directory_.put("ABcontzz.zzz", c.content);
-        ControlParameters p = edited_settings();
-        HglControlTable table{{{5.0f, 6.0f}}};
-        try {
-            load_control_file(session_, "AB", p, table);
-            ADD_FAILURE() << "no error";
-        } catch (const FileError& error) {
-            EXPECT_NE(std::string(error.what()).find("ABcontzz.zzz"), std::string::npos) << error.what();
-            EXPECT_NE(std::string(error.what()).find(c.message_part), std::string::npos) << error.what();
-        }
-        EXPECT_EQ(p.min_clearance, 2.5f);
-        EXPECT_EQ(p.low_slope_flag_mode, 1);
-        EXPECT_EQ(table.count(), 1);
+        expect_load_refused(c.content, c.message_part);
     }
 }
 
@@ -290,19 +301,7 @@ TEST_F(ControlFileTest, NotANumberOrInfinityIsRefusedAtEveryValue)
                      "line 3, value 1: not a number"});
     for (const Spoiled& c : cases) {
         SCOPED_TRACE(c.what);
-        directory_.put("ABcontzz.zzz", c.content);
-        ControlParameters p = edited_settings();
-        HglControlTable table{{{5.0f, 6.0f}}};
-        try {
-            load_control_file(session_, "AB", p, table);
-            ADD_FAILURE() << "loaded";
-        } catch (const FileError& error) {
-            EXPECT_NE(std::string(error.what()).find("\"ABcontzz.zzz\", " + c.message_part), std::string::npos)
-                << error.what();
-        }
-        EXPECT_EQ(p.min_clearance, 2.5f);
-        EXPECT_EQ(p.envelope_manning_n, 0.015f);
-        EXPECT_EQ(table.count(), 1);
+        expect_load_refused(c.content, "\"ABcontzz.zzz\", " + c.message_part);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/screen_grid.h"
@@ -46,6 +47,15 @@ public:
     int beeps() const { return beeps_; }
     int clears() const { return clears_; }
     std::size_t lines_left() const { return typed_.size(); }
+    // Whether the text stood on the screen at some read or stands there now
+    // (a message that waited for RETURN, or the last screen).
+    bool has_shown(std::string_view text) const
+    {
+        if (dump().find(text) != std::string::npos) return true;
+        for (const std::string& screen : screens_at_reads_)
+            if (screen.find(text) != std::string::npos) return true;
+        return false;
+    }
     // Everything written, in order, for checks of progress lists that scroll.
     const std::string& transcript() const { return transcript_; }
 

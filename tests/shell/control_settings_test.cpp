@@ -234,6 +234,27 @@ TEST_F(ControlFileTest, ReadsGoOnOverLinesAndControlLinesByColumns)
     EXPECT_EQ(table.count(), 0);  // a count of 0 reads no control line
 }
 
+// A hand-edited control file may end a read with a slash: the settings after
+// it keep the values held in memory (a data base, by contrast, refuses one).
+TEST_F(ControlFileTest, ASlashEndsAReadAndKeepsTheSettingsAfterIt)
+{
+    directory_.put("ABcontzz.zzz",
+                   "2.0 9.0 4.0 / the rest as they are\r\n"
+                   " 12 42 / \r\n"
+                   "   1234.5   102.35\r\n");  // the count of control lines kept too
+    ControlParameters p = edited_settings();
+    HglControlTable table{{{5.0f, 6.0f}}};
+    ASSERT_TRUE(load_control_file(session_, "AB", p, table));
+    EXPECT_EQ(p.min_clearance, 2.0f);
+    EXPECT_EQ(p.min_velocity, 4.0f);
+    EXPECT_EQ(p.min_pipe_diameter, 24.0f);
+    EXPECT_EQ(p.envelope_manning_n, 0.015f);
+    EXPECT_EQ(p.friction_slope_proportion, 0.855f);
+    EXPECT_EQ(p.sizing_increment, SizingIncrement::QuarterFootIncrement);
+    ASSERT_EQ(table.count(), 1);
+    EXPECT_EQ(table.controls[0].node_number, 1234.5f);
+}
+
 TEST_F(ControlFileTest, MissingFileChangesNothingAndCreatesNoFile)
 {
     ControlParameters p = edited_settings();

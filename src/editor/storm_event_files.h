@@ -27,7 +27,9 @@ std::string storm_event_file_name(std::string_view map_file_name, int storm_even
 
 // The map's model files: storm event 1, which must exist, then 2, 3, ...
 // while the next one exists.  EditRefused when event 1 is missing (" * DATA
-// FILE [..] DOES NOT EXIST") or a file does not walk.
+// FILE [..] DOES NOT EXIST"), when a file is missing although the study has
+// that storm event (its model list or a later event's file of the map
+// exists), or when a file does not walk.
 std::vector<StormEventModelFile> load_storm_event_model_files(EditorContext& context, std::string_view map_file_name);
 
 // A walker refusal of one file as the editors show it.

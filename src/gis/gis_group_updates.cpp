@@ -127,12 +127,16 @@ std::optional<GisSubareaFound> update_subarea_part(ModelGroup& group, const Grou
 }
 
 // Model type 8 keeps a fraction in cell 1's land use: a land use taken from
-// the GIS record keeps the fraction read.
+// the GIS record is its whole part and the fraction read.  The GIS record
+// may carry the fraction itself (a sorted export copies the data base's
+// value); adding the fraction to it again would change the land use on
+// every update with the same exports.
 void keep_type8_land_use_fraction(const GisPassState& state, LandUseTable& table, const LandUseTable& as_read,
                                   const std::optional<GisSubareaFound>& found)
 {
     if (is_model_type(state.model_type, HydrologyModelType::RuralLotAveraged) && found && found->cells_taken >= 1)
-        table.cell(1).land_use_code = table.cell(1).land_use_code + fraction_of(as_read.cell(1).land_use_code);
+        table.cell(1).land_use_code =
+            std::trunc(table.cell(1).land_use_code) + fraction_of(as_read.cell(1).land_use_code);
 }
 
 }  // namespace

@@ -454,7 +454,12 @@ public:
                 comma_is_null = true;
                 continue;
             }
-            if (c == '/') break;  // the remaining targets keep their values
+            if (c == '/') {
+                // A data base record holds every value: a slash there is a
+                // broken record, not the end of the read.
+                if (one_line_) return slash_in_record(index);
+                break;  // the remaining targets keep their values
+            }
 
             if (count_left_out(index) || take_plain_reals(index)) {
                 comma_is_null = false;
@@ -508,11 +513,13 @@ public:
         // it would have counted in the read.
         if (one_line_ && record_values_ == 0) {
             const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
+            if (slash_met_) return slash_in_record(count + more);
             if (more > 0 && count + more != whole_line_values_) return wrong_count(count + more);
         } else if (one_line_) {
             // The values after the ones taken are not read, only counted: a
             // line cut short or holding a second record is still refused.
             const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
+            if (slash_met_) return slash_in_record(count + more);
             if (count + more != record_values_) return wrong_count(count + more);
         }
         return {};
@@ -617,6 +624,7 @@ private:
                 comma_is_null = true;
                 ++position_;
             } else if (c == '/') {
+                slash_met_ = true;
                 break;
             } else {
                 // "r*v" and "r*" stand for r values, as the reading takes them.
@@ -656,6 +664,22 @@ private:
         const std::size_t record_values = record_values_ > 0 ? record_values_ : targets_.size();
         return {FreeFormStatus::Error, "Data line of " + place() + ": " + std::to_string(values) +
                                            " values where a record has " + std::to_string(record_values)};
+    }
+
+    // A slash at the position of a data base line, after `values_before`
+    // values: the refusal names the value it stands in (glued to the value
+    // before it, or a value of its own) and shows that value's text.
+    FreeFormResult slash_in_record(std::size_t values_before) const
+    {
+        const auto separates = [](char c) { return is_blank(c) || c == ','; };
+        std::size_t start = position_;
+        while (start > 0 && !separates(line_[start - 1])) --start;
+        std::size_t end = position_;
+        while (end < line_.size() && !separates(line_[end])) ++end;
+        const std::size_t value = start < position_ ? values_before : values_before + 1;
+        return {FreeFormStatus::Error, "Data line of " + place() + ", value " + std::to_string(value) + ": " +
+                                           quoted_item(line_.substr(start, end - start)) +
+                                           " holds a slash; a data base record holds every value"};
     }
 
     // Where the first character at or after `from` stands that only the
@@ -769,6 +793,7 @@ private:
     std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
     std::size_t record_values_ = 0;      // or, when not 0, a record of which the read takes the first values only
     bool finite_reals_ = false;          // a NaN, an infinity or a value beyond the range is refused
+    bool slash_met_ = false;             // the count of the items after the last target stopped at a slash
     std::string_view line_;
     std::size_t position_ = 0;
     const char* plain_end_ = nullptr;  // see plain_end

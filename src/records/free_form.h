@@ -79,7 +79,8 @@ public:
     // not blank must hold exactly one value (or null) per target, and every
     // real must be a finite number within the range of a float.  A line with
     // fewer or more values, or a NaN, an infinity or a value beyond the
-    // range, is an Error naming the file, the line and the count or value.
+    // range, is an Error naming the file, the line and the count or value;
+    // so is a slash outside a quoted text (which elsewhere ends a read).
     // `whole_line_values`, when not 0, is the count of a longer form of the
     // record that a line may hold instead, of which the read takes the first
     // values (a telescoped string file read in its short form).

@@ -50,6 +50,27 @@ public:
         return payload_int(record, static_cast<std::size_t>(position - 1) * VALUE_BYTES);
     }
 
+    // The count of the records that follow, taken from the record read
+    // last: a negative count, or one beyond the records the file still
+    // holds (the bits of a NaN or an infinity read as an integer), is
+    // refused naming that record, not the record where the file would end.
+    int count_of_following(RecordView record, std::string_view what) const
+    {
+        const int count = integer_at(record, 1);
+        const std::size_t left = records_.size() - next_;
+        if (count < 0 || static_cast<std::size_t>(count) > left) {
+            std::string shown = std::to_string(count);
+            // A count far out of range may be a real's bits: show that reading.
+            constexpr int FAR_OUT = 1 << 23;
+            if (const float as_real = real_at(record, 1);
+                (count >= FAR_OUT || count <= -FAR_OUT) && !std::isfinite(as_real))
+                shown += " (as a real, " + value_text(as_real) + ")";
+            fail(next_, "the " + std::string(what) + " holds " + shown + ", not a count of the " +
+                            std::to_string(left) + " records that follow it");
+        }
+        return count;
+    }
+
     // A value the system takes must be a finite number.
     float finite(float value, std::size_t record, std::string_view what, int position) const
     {
@@ -119,7 +140,7 @@ std::vector<ModelResultsGroup> read_model_results_file(std::string_view name)
         const RecordView hydrology = reader.take("hydrology record", RESULTS_HYDROLOGY_VALUES);
         const std::size_t hydrology_record = reader.last_record();
         reader.take("routing record", RESULTS_ROUTING_VALUES);
-        const int rows = GroupReader::integer_at(reader.take("table count record", 1), 1);
+        const int rows = reader.count_of_following(reader.take("table count record", 1), "table count record");
         for (int row = 0; row < rows; ++row) reader.take("table record", RESULTS_TABLE_ROW_VALUES);
         for (int row = 0; row < RESULTS_FIXED_TABLE_ROWS; ++row)
             reader.take("fixed table record", RESULTS_TABLE_ROW_VALUES);

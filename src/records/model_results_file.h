@@ -53,8 +53,9 @@ std::string model_results_file_name(std::string_view data_file_stem);
 
 // Every group of a results file, in file order.  The file must exist.
 // FileError naming the file and the record for a file that is not a record
-// file, a group cut short by the end of the file, or a record too short for
-// the values its kind must hold.
+// file, a group cut short by the end of the file, a record too short for
+// the values its kind must hold, or a count of table records (record 6)
+// that is negative or beyond the records the file still holds.
 std::vector<ModelResultsGroup> read_model_results_file(std::string_view name);
 
 // Writes a results file of these groups as a whole new file, atomically:

@@ -190,7 +190,7 @@ std::string control_file_name(std::string_view study_id);
 // Loads "<study>contzz.zzz" (with the data directory); false when the file is
 // missing, and then nothing is changed.  A value that cannot be read, or a
 // file shorter than its count of control lines, throws FileError naming the
-// file and the line.
+// file and the line; so does a directory at the file's name.
 bool load_control_file(Session& session, const std::string& study_id, ControlParameters& parameters,
                        HglControlTable& controls);
 // The same for a control file given by its full name (a baseline copy).

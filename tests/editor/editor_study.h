@@ -59,6 +59,12 @@ protected:
     void expect_refused_edit(const std::vector<std::string>& typed, const std::map<std::string, std::string>& before,
                              const std::string& shown)
     {
+        expect_refused_edit(typed, before, std::vector<std::string>{shown});
+    }
+    // The same, with every one of the texts `shown` on one screen.
+    void expect_refused_edit(const std::vector<std::string>& typed, const std::map<std::string, std::string>& before,
+                             const std::vector<std::string>& shown)
+    {
         ScriptedWindow window;
         Session session{window, clock_};
         run_to_stop(window, typed, [&session] {
@@ -67,7 +73,11 @@ protected:
         });
         EXPECT_EQ(all_files(), before);
         bool found = false;
-        for (const std::string& screen : window.reads()) found = found || screen.find(shown) != std::string::npos;
+        for (const std::string& screen : window.reads()) {
+            bool all = true;
+            for (const std::string& text : shown) all = all && screen.find(text) != std::string::npos;
+            found = found || all;
+        }
         EXPECT_TRUE(found) << window.dump();
     }
 

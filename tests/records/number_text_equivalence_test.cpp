@@ -216,7 +216,10 @@ TEST(FreeFormReader, RecordLinesKeepTheirValuesAndRefusals)
         {"1,2",
          "Data line of file \"AB0101ZZ.ZSS\", line 1: 6 values where a record has 5",
          {0x1p+0f, 0x1p+1f, 0x1p+0f, 0x1p+1f, 0x1p+2f}},
-        {"1/", "", {0x1p+0f, 0x1p+1f, 0x1p+0f, 0x0p+0f, 0x0p+0f}},
+        {"1/",
+         "Data line of file \"AB0101ZZ.ZSS\", line 1, value 3: \"1/\" holds a slash; a data base record holds every "
+         "value",
+         {0x1p+0f, 0x1p+1f, 0x1p+0f, 0x0p+0f, 0x0p+0f}},
         {"4.", "", {0x1p+0f, 0x1p+1f, 0x1p+2f, 0x1p+2f, 0x1.4p+2f}},
         {".5", "", {0x1p+0f, 0x1p+1f, 0x1p-1f, 0x1p+2f, 0x1.4p+2f}},
         {"99999999999*1.0",

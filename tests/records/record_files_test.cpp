@@ -184,6 +184,78 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
     }
 }
 
+// A data base record holds every value, so a slash in it is a broken
+// record (a value typed "0/00" for "0.00"), refused naming the file, the line
+// and the value, whoever reads the line and however far; elsewhere a slash
+// ends a read, and inside a quoted text it is a character of the text.
+TEST(DataBaseLines, ASlashIsABrokenRecord)
+{
+    TemporaryDirectory scratch;
+    std::mt19937 rng(19);
+    const std::string link = link_record_line(testing::random_record<LinkRecord>(rng, testing::LinkFile::set_text));
+    const std::string node = node_record_line(testing::random_record<NodeRecord>(rng, testing::NodeFile::set_text));
+    const std::string subarea =
+        subarea_record_line(testing::random_record<SubareaRecord>(rng, testing::SubareaFile::set_text));
+    // The line with the text of one field replaced, right-aligned in it.
+    const auto with_field = [](std::string line, const FieldSpec& field, const std::string& text) {
+        const auto width = static_cast<std::size_t>(field.width);
+        line.replace(static_cast<std::size_t>(field.start), width, std::string(width - text.size(), ' ') + text);
+        return line;
+    };
+    const int last_peak_flow = NodeRecord::LAST_PEAK_FLOW_COLUMN;
+    auto read_links = [](const std::string& name) { read_link_data_base(name, FilePresence::MustExist); };
+    auto read_nodes = [](const std::string& name) { read_node_data_base(name, FilePresence::MustExist); };
+    auto read_node_starts = [last_peak_flow](const std::string& name) {
+        read_node_data_base_start(name, FilePresence::MustExist, last_peak_flow);
+    };
+    auto read_subareas = [](const std::string& name) { read_subarea_data_base(name, FilePresence::MustExist); };
+    auto read_gis_nodes = [](const std::string& name) { read_gis_node_file(name, FilePresence::MustExist); };
+    auto read_strings = [](const std::string& name) { read_string_file(name); };
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string text;
+        std::function<void(const std::string&)> read;
+        std::string message;  // empty: the file reads
+    };
+    const std::vector<Case> cases = {
+        {"a travel time typed 0/00", "AB0101ZZ.ZLL", link + "\r\n" + with_field(link, LinkRecord::field(137), "0/00"),
+         read_links,
+         "Data line of file \"AB0101ZZ.ZLL\", line 2, value 137: \"0/00\" holds a slash; a data base record "
+         "holds every value"},
+        {"a slash standing alone", "AB0101ZZ.ZSS", with_field(subarea, SubareaRecord::field(5), "/"), read_subareas,
+         "Data line of file \"AB0101ZZ.ZSS\", line 1, value 5: \"/\" holds a slash; a data base record holds every "
+         "value"},
+        {"a slash after the last value", "AB0101ZZ.ZLL", link + " /", read_links,
+         "Data line of file \"AB0101ZZ.ZLL\", line 1, value 189: \"/\" holds a slash; a data base record holds every "
+         "value"},
+        {"a slash before a value", "AB0101ZZ.ZNN", with_field(node, NodeRecord::field(400), "/1.5"), read_nodes,
+         "Data line of file \"AB0101ZZ.ZNN\", line 1, value 400: \"/1.5\" holds a slash; a data base record holds "
+         "every value"},
+        {"a slash beyond the columns a reader takes", "AB0101ZZ.ZNN", with_field(node, NodeRecord::field(400), "1/5"),
+         read_node_starts,
+         "Data line of file \"AB0101ZZ.ZNN\", line 1, value 400: \"1/5\" holds a slash; a data base record holds "
+         "every value"},
+        {"a slash in a GIS export", "AB0101ZZ.ZZN", " 10101.0 150.0/ 1.0\r\n", read_gis_nodes,
+         "Data line of file \"AB0101ZZ.ZZN\", line 1, value 2: \"150.0/\" holds a slash; a data base record holds "
+         "every value"},
+        {"a slash in a string file", "AB0001ZZ.ZST", " 1.0 2.0 3.0 4.0,/ 5.0 6.0\r\n", read_strings,
+         "Data line of file \"AB0001ZZ.ZST\", line 1, value 5: \"/\" holds a slash; a data base record holds every "
+         "value"},
+        {"a slash in a quoted text", "AB0101ZZ.ZNN", with_field(node, NodeRecord::field(3), "A/B"), read_nodes, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory::put(c.file, c.text + "\r\n");
+        try {
+            c.read(c.file);
+            EXPECT_EQ(c.message, "") << "read without refusal";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+}
+
 // A node line read only as far as the peak flows: the columns up to there
 // as a whole read gives them, the later ones 0 and unread (a bad value there
 // goes unnoticed), but counted: a line cut short or holding more than one

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ protected:
     // A control file that the load refuses, naming the file and the given
     // part of the message, with the settings and controls left as they were.
     void expect_load_refused(const std::string& content, const std::string& message_part);
+    // The same for whatever `make_file` puts at the control file's name.
+    void expect_load_refused(const std::function<void()>& make_file, const std::string& message_part);
 };
 
 // Settings that differ from the defaults in every packed pair.
@@ -53,7 +56,12 @@ ControlParameters edited_settings()
 
 void ControlFileTest::expect_load_refused(const std::string& content, const std::string& message_part)
 {
-    directory_.put("ABcontzz.zzz", content);
+    expect_load_refused([&content, this] { directory_.put("ABcontzz.zzz", content); }, message_part);
+}
+
+void ControlFileTest::expect_load_refused(const std::function<void()>& make_file, const std::string& message_part)
+{
+    make_file();
     ControlParameters p = edited_settings();
     HglControlTable table{{{5.0f, 6.0f}}};
     try {
@@ -226,6 +234,27 @@ TEST_F(ControlFileTest, ReadsGoOnOverLinesAndControlLinesByColumns)
     EXPECT_EQ(table.count(), 0);  // a count of 0 reads no control line
 }
 
+// A hand-edited control file may end a read with a slash: the settings after
+// it keep the values held in memory (a data base, by contrast, refuses one).
+TEST_F(ControlFileTest, ASlashEndsAReadAndKeepsTheSettingsAfterIt)
+{
+    directory_.put("ABcontzz.zzz",
+                   "2.0 9.0 4.0 / the rest as they are\r\n"
+                   " 12 42 / \r\n"
+                   "   1234.5   102.35\r\n");  // the count of control lines kept too
+    ControlParameters p = edited_settings();
+    HglControlTable table{{{5.0f, 6.0f}}};
+    ASSERT_TRUE(load_control_file(session_, "AB", p, table));
+    EXPECT_EQ(p.min_clearance, 2.0f);
+    EXPECT_EQ(p.min_velocity, 4.0f);
+    EXPECT_EQ(p.min_pipe_diameter, 24.0f);
+    EXPECT_EQ(p.envelope_manning_n, 0.015f);
+    EXPECT_EQ(p.friction_slope_proportion, 0.855f);
+    EXPECT_EQ(p.sizing_increment, SizingIncrement::QuarterFootIncrement);
+    ASSERT_EQ(table.count(), 1);
+    EXPECT_EQ(table.controls[0].node_number, 1234.5f);
+}
+
 TEST_F(ControlFileTest, MissingFileChangesNothingAndCreatesNoFile)
 {
     ControlParameters p = edited_settings();
@@ -235,6 +264,20 @@ TEST_F(ControlFileTest, MissingFileChangesNothingAndCreatesNoFile)
     EXPECT_EQ(p.friction_slope_model, FrictionSlopeModel::BalancedHglWithUserSlopes);
     EXPECT_EQ(table.count(), 1);
     EXPECT_FALSE(fs::exists("ABcontzz.zzz"));
+}
+
+// A directory at the control file's name is no missing file, which would
+// open the settings screens for a new study: it is refused, named, whatever
+// the case of its name.
+TEST_F(ControlFileTest, ADirectoryAtTheFileNameIsRefused)
+{
+    for (const char* name : {"ABcontzz.zzz", "ABCONTZZ.ZZZ"}) {
+        SCOPED_TRACE(name);
+        expect_load_refused([name] { fs::create_directory(name); },
+                            "Control file ABcontzz.zzz is a directory, not a file");
+        EXPECT_TRUE(fs::is_directory(name)) << "left as it was";
+        fs::remove(name);
+    }
 }
 
 TEST_F(ControlFileTest, UnreadableFilesNameTheFileAndLeaveTheSettings)

@@ -1,0 +1,93 @@
+// A map whose storm event files stop before the study's storm events do: an
+// edit would change the files before the gap and leave the events
+// disagreeing, so every editor refuses it, naming the missing file, and
+// changes nothing.  A study whose events all stop there edits what it has.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "editor_study.h"
+
+namespace velm {
+namespace {
+
+using test::EditorTest;
+using test::TemporaryDirectory;
+
+struct Editor {
+    const char* name;
+    int model_type;
+    std::vector<std::string> typed;  // after the study, up to the refusal's RETURN
+    std::vector<std::string> after;  // after the refusal's RETURN
+};
+
+const Editor EDITORS[] = {
+    {"time of concentration (option 2)", 6, {"2", "10101", "12", "15.5", "E"}, {"E", "EX"}},
+    {"land-use cell (option 1)", 3, {"1", "10101", "2", "5", "3", "1.5", "E"}, {"E", "EX"}},
+    {"primary element of a link (option 6)", 3, {"6", "10102", "10103", "3", "0", "0", "0.015", "0"}, {"E", "EX"}},
+};
+
+TEST_F(EditorTest, AMissingStormEventFileOfAMapTheStudyStillHasRefusesTheEdit)
+{
+    struct Gap {
+        const char* name;
+        int storm_events;
+        std::vector<std::string> removed;
+        std::string evidence;
+    };
+    const Gap gaps[] = {
+        {"the study's model list of the event", 2, {"AB0101ZZ.Z12"}, "   BUT [ABTRVLZZ.Z12] EXISTS: STORM EVENT 2"},
+        {"a later event's model list",
+         3,
+         {"AB0101ZZ.Z12", "ABTRVLZZ.Z12"},
+         "   BUT [ABTRVLZZ.Z13] EXISTS: STORM EVENT 2"},
+        {"a later event's file of the map",
+         3,
+         {"AB0101ZZ.Z12", "ABTRVLZZ.Z12", "ABTRVLZZ.Z13"},
+         "   BUT [AB0101ZZ.Z13] EXISTS: STORM EVENT 2"},
+        {"both", 3, {"AB0101ZZ.Z12"}, "   BUT [ABTRVLZZ.Z12] EXISTS: STORM EVENT 2"},
+    };
+    for (const Gap& gap : gaps) {
+        for (const Editor& editor : EDITORS) {
+            SCOPED_TRACE(std::string(gap.name) + ", " + editor.name);
+            TemporaryDirectory dir;
+            test::editor_study(editor.model_type, gap.storm_events).write(dir.path());
+            TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+            for (const std::string& name : gap.removed) std::filesystem::remove(name);
+            const auto before = test::all_files();
+            std::vector<std::string> typed{"", "AB"};
+            typed.insert(typed.end(), editor.typed.begin(), editor.typed.end());
+            typed.push_back("");
+            typed.insert(typed.end(), editor.after.begin(), editor.after.end());
+            expect_refused_edit(typed, before, {" * DATA FILE [AB0101ZZ.Z12] DOES NOT EXIST", gap.evidence});
+        }
+    }
+}
+
+TEST_F(EditorTest, AStudyOfOneStormEventEditsTheFileItHas)
+{
+    for (const Editor& editor : EDITORS) {
+        SCOPED_TRACE(editor.name);
+        TemporaryDirectory dir;
+        test::editor_study(editor.model_type, 2).write(dir.path());
+        TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+        // The study ends at storm event 1: neither the map's file nor the
+        // model list of event 2.
+        std::filesystem::remove("AB0101ZZ.Z12");
+        std::filesystem::remove("ABTRVLZZ.Z12");
+        const std::string first = TemporaryDirectory::get("AB0101ZZ.Z11");
+        std::vector<std::string> typed{"", "AB"};
+        typed.insert(typed.end(), editor.typed.begin(), editor.typed.end());
+        typed.insert(typed.end(), editor.after.begin(), editor.after.end());
+        window_ = test::ScriptedWindow();
+        EXPECT_EQ(run_module(typed), 0u) << window_.dump();
+        EXPECT_NE(TemporaryDirectory::get("AB0101ZZ.Z11"), first);
+        EXPECT_FALSE(std::filesystem::exists("AB0101ZZ.Z12"));
+        EXPECT_TRUE(std::filesystem::exists("ABHISTZZ.DAT"));
+    }
+}
+
+}  // namespace
+}  // namespace velm

@@ -342,6 +342,14 @@ std::vector<R> read_records_in_place(TextReader& lines, ReadInto read_into)
     std::vector<R> records;
     records.reserve(lines.lines_held());
     for (;;) {
+        if (records.size() == records.capacity()) {
+            // Past the lines counted (their end, as a rule): the table grows
+            // only for a record that is really there.
+            R record;
+            if (!read_into(reader, record)) return records;
+            records.push_back(std::move(record));
+            continue;
+        }
         R& record = records.emplace_back();
         if (!read_into(reader, record)) {
             records.pop_back();

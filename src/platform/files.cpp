@@ -361,28 +361,15 @@ int open_for_reading(std::string_view name, int& error, std::optional<std::size_
 std::string read_open_file(int fd, std::string_view name, std::optional<std::size_t> size)
 {
     std::string contents;
-    if (size) {
-        // Read straight into the string, without a copy through a buffer.
-        contents.resize(*size);
-        std::size_t done = 0;
-        while (done < *size) {
-            const ssize_t got = ::read(fd, contents.data() + done, *size - done);
-            if (got == 0) break;
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                const int error = errno;
-                close(fd);
-                throw_file_error("Cannot read", name, error);
-            }
-            done += static_cast<std::size_t>(got);
-        }
-        contents.resize(done);
-        close(fd);
-        return contents;
-    }
+    if (size) contents.reserve(*size);
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        std::size_t want = sizeof buffer;
+        if (size) {
+            if (contents.size() >= *size) break;
+            want = std::min(want, *size - contents.size());
+        }
+        const ssize_t got = ::read(fd, buffer, want);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;

@@ -8,8 +8,11 @@
 // among them with std::from_chars, and writing every file the run wrote, at
 // its real size, with plain POSIX writes and one flush of the file system.
 //
-// One row a size:
-//   links seconds seconds_per_link floor_seconds ratio peak_rss_mb
+// The studies are measured on the disk and in memory (a tmpfs), one table
+// each: on the disk the floor is mostly the flush of the run's files to the
+// device, in memory there is no device and the floor is the copying of the
+// bytes and the converting of the numbers.  One row a size:
+//   medium links seconds seconds_per_link floor_seconds ratio peak_rss_mb
 // `ratio` is seconds / floor_seconds; `peak_rss_mb` the program's peak
 // resident memory.  Each figure is the median of several passes (3 unless
 // --passes says otherwise), each on a fresh copy of the generated study: a
@@ -21,12 +24,18 @@
 // with one value changed in each GIS export), the scenario adoption
 // (option 6) and the differences from that baseline (option 5, by the
 // default subset specification, with the full report), each pass on a
-// fresh copy of the analysed study.  One row an operation, medians again:
-//   operation links seconds peak_rss_mb
+// fresh copy of the analysed study (in memory when it is measured there).
+// One row an operation, medians again:
+//   operation medium links seconds peak_rss_mb
+//
+// A run counts only when it did its whole work: the analysis run must leave
+// the launcher's reply and a complete diagnostics report, each module the
+// file it writes; a run that stops early ends the benchmark, never a row.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -389,6 +398,72 @@ const std::vector<Operation> OPERATIONS = {
     {"differences", 5, 0, "1\r\n3\r\n", "TRVLZZ.DIF"},
 };
 
+// The reply a launched run leaves when it has finished (the launcher's done
+// code), and the last section of a complete diagnostics report: the links
+// that the telescoping upgraded, which the run writes last.
+constexpr std::string_view LAUNCHER_REPLY = "QEVCOM2.DAT";
+constexpr std::string_view LAUNCHER_DONE_REPLY = "99\r\n";
+constexpr std::string_view REPORT_LAST_SECTION = "Existing system LINKS that are UPGRADED due to telescoping";
+
+std::string file_text(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return {};
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// A run of the analysis that did its whole work: it wrote the launcher's
+// reply and the diagnostics report, whole (the report's last section there
+// and its last line ended); otherwise why not.
+void check_analysis_outputs(const fs::path& work, const std::string& study_id, const std::vector<std::string>& written)
+{
+    const std::string report = study_id + "TRVLZZ.DIA";
+    for (const std::string& name : {std::string(LAUNCHER_REPLY), report}) {
+        if (std::find(written.begin(), written.end(), name) == written.end())
+            throw std::runtime_error("the analysis run in " + work.string() + " did not write " + name);
+    }
+    if (file_text(work / std::string(LAUNCHER_REPLY)) != LAUNCHER_DONE_REPLY)
+        throw std::runtime_error("the analysis run in " + work.string() + " did not reply that it was done");
+    const std::string text = file_text(work / report);
+    if (text.find(REPORT_LAST_SECTION) == std::string::npos || text.size() < 2 ||
+        text.compare(text.size() - 2, 2, "\r\n") != 0)
+        throw std::runtime_error("the analysis run in " + work.string() + " left its report " + report + " incomplete");
+}
+
+// Where the studies of each table go.
+struct Medium {
+    const char* name;  // "disk" or "memory"
+    fs::path directory;
+};
+
+bool in_memory(const fs::path& directory)
+{
+    constexpr long TMPFS_MAGIC_NUMBER = 0x01021994;
+    constexpr long RAMFS_MAGIC_NUMBER = 0x858458f6;
+    struct statfs info {};
+    if (statfs(directory.c_str(), &info) != 0) return false;
+    const auto type = static_cast<long>(info.f_type);
+    return type == TMPFS_MAGIC_NUMBER || type == RAMFS_MAGIC_NUMBER;
+}
+
+// The disk: $TMPDIR (default /tmp) unless that is in memory, then /var/tmp.
+// Memory: /dev/shm, or $TMPDIR when that is in memory.
+std::vector<Medium> media(const std::string& which)
+{
+    const fs::path temporary = fs::temp_directory_path();
+    const bool temporary_in_memory = in_memory(temporary);
+    std::vector<Medium> chosen;
+    if (which == "disk" || which == "both")
+        chosen.push_back({"disk", temporary_in_memory ? fs::path("/var/tmp") : temporary});
+    if (which == "memory" || which == "both")
+        chosen.push_back({"memory", temporary_in_memory ? temporary : fs::path("/dev/shm")});
+    for (const Medium& medium : chosen) {
+        if (in_memory(medium.directory) != (std::string(medium.name) == "memory"))
+            throw std::runtime_error(medium.directory.string() + " is not on the " + medium.name);
+    }
+    return chosen;
+}
+
 // The middle value (the mean of the middle two of an even count).
 double median(std::vector<double> values)
 {
@@ -407,16 +482,21 @@ void copy_study(const fs::path& from, const fs::path& to)
 
 void print_help()
 {
-    std::cout << "usage: velmora_bench [--max-links N] [--passes N] [--keep DIRECTORY]\n"
+    std::cout << "usage: velmora_bench [--max-links N] [--passes N] [--media disk|memory|both] [--keep DIRECTORY]\n"
                  "Generates county studies of some 500, 2,000, 10,000 and 50,000 links, runs the\n"
-                 "whole analysis on each as a launched run of the program, and prints a row a size:\n"
-                 "  links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n"
-                 "then, on the largest study, times the GIS update, the scenario adoption and the\n"
-                 "differences, each a run of the program, and prints a row an operation:\n"
-                 "  operation links seconds peak_rss_mb\n"
-                 "Each figure is the median of the passes, each on a fresh copy of the study.\n"
+                 "whole analysis on each as a launched run of the program, on the disk ($TMPDIR, or\n"
+                 "/var/tmp when that is a tmpfs) and in memory (/dev/shm, or $TMPDIR when that is a\n"
+                 "tmpfs), and prints a row a size:\n"
+                 "  medium links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n"
+                 "then, on the largest study of the last medium, times the GIS update, the scenario\n"
+                 "adoption and the differences, each a run of the program, and prints a row an operation:\n"
+                 "  operation medium links seconds peak_rss_mb\n"
+                 "Each figure is the median of the passes, each on a fresh copy of the study.  A run\n"
+                 "that does not finish its work (the analysis: the launcher's reply and a complete\n"
+                 "report) ends the benchmark with a message.\n"
                  "--max-links N  only the sizes of at most N links\n"
                  "--passes N     the passes a figure is the median of (default 3)\n"
+                 "--media M      disk, memory or both (default both)\n"
                  "--keep DIRECTORY  also leaves each study, as the analysis run left it, in\n"
                  "                  DIRECTORY/<links> (its input files in DIRECTORY/<links>.input),\n"
                  "                  to profile the program on it or compare its results\n";
@@ -428,6 +508,7 @@ int main(int argc, char** argv)
 {
     long max_links = -1;
     int passes = 3;
+    std::string which_media = "both";
     fs::path keep;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -443,6 +524,14 @@ int main(int argc, char** argv)
             passes = std::max(1, static_cast<int>(std::strtol(argv[++i], nullptr, 10)));
             continue;
         }
+        if (argument == "--media" && i + 1 < argc) {
+            which_media = argv[++i];
+            if (which_media != "disk" && which_media != "memory" && which_media != "both") {
+                std::cerr << "velmora_bench: --media takes disk, memory or both\n";
+                return 2;
+            }
+            continue;
+        }
         if (argument == "--keep" && i + 1 < argc) {
             keep = argv[++i];
             continue;
@@ -455,9 +544,12 @@ int main(int argc, char** argv)
     // last size is measured: a file system that has just deleted thousands of
     // files makes every file created soon after cost more, which would charge
     // the benchmark's own clean-up to the next run.
-    const fs::path scratch = fs::temp_directory_path() / ("velmora_bench." + std::to_string(getpid()));
+    const std::string scratch_name = "velmora_bench." + std::to_string(getpid());
+    std::vector<fs::path> scratches;
     const std::string study_id = "AB";
-    std::cout << "links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n";
+    auto remove_scratches = [&] {
+        for (const fs::path& scratch : scratches) fs::remove_all(scratch);
+    };
     try {
         // The study is generated, and later the floor measured, in a child
         // process of its own: this process stays small, so the program it
@@ -486,60 +578,75 @@ int main(int argc, char** argv)
                 return static_cast<double>(count);
             }));
         };
-        // One run first, on a study of the smallest size and untimed, so that
-        // no size pays for loading the program and its libraries from disk.
-        const fs::path warm_up = scratch / "warm-up";
-        generate(warm_up, SIZES.front(), {});
-        run_program(warm_up);
-
+        const std::vector<Medium> chosen_media = media(which_media);
+        fs::path scratch;
         fs::path largest;
+        const char* largest_medium = "";
         long largest_links = 0;
         std::vector<double> largest_seconds;
         std::vector<double> largest_rss;
-        for (const StudySize& size : SIZES) {
-            const std::string name = std::to_string(size.maps) + "x" + std::to_string(size.units_per_map);
-            const fs::path input = scratch / (name + ".input");
-            const long links = generate(input, size, keep);
-            if (max_links >= 0 && links > max_links) break;
+        std::cout << "medium links seconds seconds_per_link floor_seconds ratio peak_rss_mb\n";
+        for (const Medium& medium : chosen_media) {
+            scratch = medium.directory / scratch_name;
+            scratches.push_back(scratch);
+            // One run first, on a study of the smallest size and untimed, so that
+            // no size pays for loading the program and its libraries from disk.
+            const fs::path warm_up = scratch / "warm-up";
+            generate(warm_up, SIZES.front(), {});
+            run_program(warm_up);
 
-            std::vector<double> seconds;
-            std::vector<double> floors;
-            std::vector<double> rss;
-            fs::path work;
-            for (int pass = 1; pass <= passes; ++pass) {
-                work = scratch / (name + ".pass" + std::to_string(pass));
-                copy_study(input, work);
-                const auto before = stamps(work);
-                const ProgramRun run = run_program(work);
-                const std::vector<std::string> outputs = changed_files(before, stamps(work));
-                std::vector<std::string> inputs;
-                for (const std::string& file : run.read)
-                    if (before.count(file) != 0 && file != "QEVCOM.DAT") inputs.push_back(file);
-                floors.push_back(in_child([&] { return floor_seconds(work, inputs, outputs); }));
-                seconds.push_back(run.seconds);
-                rss.push_back(run.peak_rss_mb);
+            largest.clear();
+            for (const StudySize& size : SIZES) {
+                const std::string name = std::to_string(size.maps) + "x" + std::to_string(size.units_per_map);
+                const fs::path input = scratch / (name + ".input");
+                const long links = generate(input, size, keep);
+                if (max_links >= 0 && links > max_links) break;
+
+                std::vector<double> seconds;
+                std::vector<double> floors;
+                std::vector<double> rss;
+                fs::path work;
+                for (int pass = 1; pass <= passes; ++pass) {
+                    work = scratch / (name + ".pass" + std::to_string(pass));
+                    copy_study(input, work);
+                    const auto before = stamps(work);
+                    const ProgramRun run = run_program(work);
+                    const std::vector<std::string> outputs = changed_files(before, stamps(work));
+                    check_analysis_outputs(work, study_id, outputs);
+                    std::vector<std::string> inputs;
+                    for (const std::string& file : run.read)
+                        if (before.count(file) != 0 && file != "QEVCOM.DAT") inputs.push_back(file);
+                    floors.push_back(in_child([&] { return floor_seconds(work, inputs, outputs); }));
+                    seconds.push_back(run.seconds);
+                    rss.push_back(run.peak_rss_mb);
+                }
+                const double run_seconds = median(seconds);
+                const double floor = median(floors);
+                std::printf("%s %ld %.3f %.3e %.3f %.2f %.1f\n", medium.name, links, run_seconds,
+                            run_seconds / static_cast<double>(links), floor, run_seconds / floor, median(rss));
+                std::fflush(stdout);
+                if (!keep.empty()) {
+                    const fs::path kept = keep / std::to_string(links);
+                    fs::remove_all(kept);
+                    fs::copy(work, kept, fs::copy_options::recursive);
+                }
+                largest = work;
+                largest_medium = medium.name;
+                largest_links = links;
+                largest_seconds = seconds;
+                largest_rss = rss;
             }
-            const double run_seconds = median(seconds);
-            const double floor = median(floors);
-            std::printf("%ld %.3f %.3e %.3f %.2f %.1f\n", links, run_seconds, run_seconds / static_cast<double>(links),
-                        floor, run_seconds / floor, median(rss));
-            std::fflush(stdout);
-            if (!keep.empty()) {
-                const fs::path kept = keep / std::to_string(links);
-                fs::remove_all(kept);
-                fs::copy(work, kept, fs::copy_options::recursive);
-            }
-            largest = work;
-            largest_links = links;
-            largest_seconds = seconds;
-            largest_rss = rss;
         }
-        if (largest.empty()) return 0;
+        if (largest.empty()) {
+            remove_scratches();
+            return 0;
+        }
 
-        // The modules over the whole of the largest study, in turn on the
-        // study as the one before left it.
-        std::cout << "operation links seconds peak_rss_mb\n";
-        std::printf("analysis %ld %.3f %.1f\n", largest_links, median(largest_seconds), median(largest_rss));
+        // The modules over the whole of the largest study (of the last
+        // medium), in turn on the study as the one before left it.
+        std::cout << "operation medium links seconds peak_rss_mb\n";
+        std::printf("analysis %s %ld %.3f %.1f\n", largest_medium, largest_links, median(largest_seconds),
+                    median(largest_rss));
         std::fflush(stdout);
         // The exports with one changed value each, and the differences listed
         // by the study's subset specification (the engineer's usual columns).
@@ -572,13 +679,14 @@ int main(int argc, char** argv)
             }
         }
         for (std::size_t k = 0; k < OPERATIONS.size(); ++k)
-            std::printf("%s %ld %.3f %.1f\n", OPERATIONS[k].name, largest_links, median(seconds[k]), median(rss[k]));
+            std::printf("%s %s %ld %.3f %.1f\n", OPERATIONS[k].name, largest_medium, largest_links, median(seconds[k]),
+                        median(rss[k]));
         std::fflush(stdout);
     } catch (const std::exception& error) {
         std::cerr << "velmora_bench: " << error.what() << '\n';
-        fs::remove_all(scratch);
+        remove_scratches();
         return 1;
     }
-    fs::remove_all(scratch);
+    remove_scratches();
     return 0;
 }

@@ -196,16 +196,18 @@ void extract_node_statistics(Session& session, std::string_view data_file_stem,
             taken.push_back(NodeRecord::FIRST_PEAK_FLOW_COLUMN + event - 1);
         return taken;
     }();
-    for (const NodeRecord& node : read_node_data_base_columns(name, FilePresence::MustExist, columns)) {
+    // A node line is long and each node is needed once: the nodes are taken
+    // as they are read, not held.
+    for_each_record_columns<NodeRecord>(name, FilePresence::MustExist, columns, [&](const NodeRecord& node) {
         const float area = node.total_tributary_area();
-        if (!(node.peak_flow_rate(1) > 0.0f && area > 0.0f)) continue;
+        if (!(node.peak_flow_rate(1) > 0.0f && area > 0.0f)) return;
         NodeStatisticsRecord record;
         record.node_number = rounded_to_decimals(node.node_number(), NODE_DECIMALS);
         for (int event = 1; event <= STORM_EVENTS; ++event)
             record.flow_area_ratio[static_cast<std::size_t>(event - 1)] =
                 rounded_to_decimals(node.peak_flow_rate(event) / area, RATIO_DECIMALS);
         table.push_back(record);
-    }
+    });
 }
 
 }  // namespace velm

@@ -350,8 +350,7 @@ std::string FileChange::add(std::string_view name, bool copy_current)
     const ReplaceableFile file = find_replaceable_file(name);
     const fs::path& path = file.path;
     if (path.empty() || !path.has_filename()) throw FileError("Cannot write file '" + std::string(name) + "'");
-    struct stat info {};
-    if (!file.exists && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw_error("Cannot replace", name, EISDIR);
+    if (file.is_directory) throw_error("Cannot replace", name, EISDIR);
     check_directory_of(path.string(), name);
     std::string new_name = hidden_beside(path, RUN_OUTPUT_SUFFIX);
     claim_new_version(new_name);

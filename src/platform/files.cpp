@@ -59,11 +59,16 @@ std::function<void()> change_step_action;
 
 int create_exclusively(const std::filesystem::path& path, int flags)
 {
-    // Whatever stands at the name (a killed change's leftover, a link
-    // planted there) goes first: the new file is this program's own, never
-    // written through another name.
+    // The new file is this program's own, never written through another
+    // name: it is created only where nothing stands.  Whatever stands at the
+    // name (a killed change's leftover, a link planted there) goes first;
+    // the name is asked for once, by the creation itself, so that the common
+    // case of a free name costs no removal.
+    const int open_flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | flags;
+    const int fd = open(path.c_str(), open_flags, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
     if (unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | flags, 0666);
+    return open(path.c_str(), open_flags, 0666);
 }
 
 void take_change_step()
@@ -568,6 +573,27 @@ void flush_file(const std::filesystem::path& file)
     close(fd);
 }
 
+namespace {
+
+// The directory last found writable, as stat described it then.  A commit
+// checks each of its files, thousands of them in a few directories: the
+// same directory, unchanged since (the same identity, owner, permissions
+// and change time: a change of its permissions or ownership changes the
+// change time), is writable still without asking the kernel again.
+std::optional<struct stat> last_writable_directory;
+
+bool is_known_writable(const struct stat& directory)
+{
+    if (!last_writable_directory) return false;
+    const struct stat& known = *last_writable_directory;
+    return known.st_dev == directory.st_dev && known.st_ino == directory.st_ino &&
+           known.st_mode == directory.st_mode && known.st_uid == directory.st_uid &&
+           known.st_gid == directory.st_gid && known.st_ctim.tv_sec == directory.st_ctim.tv_sec &&
+           known.st_ctim.tv_nsec == directory.st_ctim.tv_nsec;
+}
+
+}  // namespace
+
 void check_change_target(const std::filesystem::path& path, std::string_view name, bool must_exist)
 {
     if (path.empty() || !path.has_filename()) throw_file_error("Cannot write", name, EINVAL);
@@ -585,7 +611,9 @@ void check_change_target(const std::filesystem::path& path, std::string_view nam
     struct stat directory_info {};
     if (stat(directory.c_str(), &directory_info) != 0) throw_file_error("Cannot write", name, errno);
     if (!S_ISDIR(directory_info.st_mode)) throw_file_error("Cannot write", name, ENOTDIR);
+    if (is_known_writable(directory_info)) return;
     if (is_read_only(directory, directory_info)) throw_file_error("Cannot write", name, EACCES);
+    last_writable_directory = directory_info;
 }
 
 void check_replaceable(std::string_view name)
@@ -597,9 +625,10 @@ ReplaceableFile find_replaceable_file(std::string_view name)
 {
     if (const NewVersion* version = claimed(name)) return {std::filesystem::path(name), version->written};
     const Resolution file = resolve(name);
-    const bool exists = file.found && !S_ISDIR(file.info.st_mode);
+    const bool is_directory = file.found && S_ISDIR(file.info.st_mode);
+    const bool exists = file.found && !is_directory;
     if (exists && is_read_only(file.path, file.info)) throw_file_error("Cannot write", name, EACCES);
-    return {file.path, exists};
+    return {file.path, exists, is_directory};
 }
 
 void replace_file_atomically(std::string_view name, std::string_view contents)

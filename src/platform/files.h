@@ -63,6 +63,7 @@ void check_replaceable(std::string_view name);
 struct ReplaceableFile {
     std::filesystem::path path;
     bool exists = false;
+    bool is_directory = false;  // a directory stands under the path
 };
 ReplaceableFile find_replaceable_file(std::string_view name);
 

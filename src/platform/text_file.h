@@ -43,6 +43,13 @@ public:
     int line_number() const { return position_; }
     const std::string& name() const { return name_; }
     bool at_end() const { return position_ - first_line_ >= static_cast<int>(lines_.size()); }
+    // The lines held and not yet returned: every line left for a reader of a
+    // whole file (a streamed reader holds only a block), so that a reader of
+    // a record a line can reserve its table once.
+    std::size_t lines_held() const
+    {
+        return at_end() ? 0 : lines_.size() - static_cast<std::size_t>(position_ - first_line_);
+    }
 
 private:
     struct Stream;

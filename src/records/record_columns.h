@@ -312,15 +312,50 @@ private:
 // so that a line cut short never takes its values from the next.  A null
 // item leaves its column 0 (or the text blank), never a value of the record
 // before.
+//
+// read_record_into reads the same into a record as its type constructs it
+// (all columns 0, the text blank): false at the end of the file.
+template <class R>
+bool read_record_into(FreeFormReader& reader, R& record)
+{
+    const FreeFormResult result = reader.read_line_record(record.column_targets());
+    if (result.status == FreeFormStatus::EndOfFile) return false;
+    if (!result.ok()) throw FileError(result.message);
+    record.fit_text();
+    return true;
+}
+
 template <class R>
 std::optional<R> read_record(FreeFormReader& reader)
 {
-    R record;
-    const FreeFormResult result = reader.read_line_record(record.column_targets());
-    if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
-    if (!result.ok()) throw FileError(result.message);
-    record.fit_text();
+    std::optional<R> record(std::in_place);
+    if (!read_record_into(reader, *record)) return std::nullopt;
     return record;
+}
+
+// The records of a file, each read where it stays: the table is reserved for
+// the file's lines once (a record a line), and no record is copied.
+template <class R, class ReadInto>
+std::vector<R> read_records_in_place(TextReader& lines, ReadInto read_into)
+{
+    FreeFormReader reader(lines);
+    std::vector<R> records;
+    records.reserve(lines.lines_held());
+    for (;;) {
+        if (records.size() == records.capacity()) {
+            // Past the lines counted (their end, as a rule): the table grows
+            // only for a record that is really there.
+            R record;
+            if (!read_into(reader, record)) return records;
+            records.push_back(std::move(record));
+            continue;
+        }
+        R& record = records.emplace_back();
+        if (!read_into(reader, record)) {
+            records.pop_back();
+            return records;
+        }
+    }
 }
 
 // Every record of a file, in file order.
@@ -328,10 +363,7 @@ template <class R>
 std::vector<R> read_records(std::string_view name, FilePresence presence)
 {
     TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
-    FreeFormReader reader(lines);
-    std::vector<R> records;
-    while (std::optional<R> record = read_record<R>(reader)) records.push_back(std::move(*record));
-    return records;
+    return read_records_in_place<R>(lines, [](FreeFormReader& reader, R& record) { return read_record_into(reader, record); });
 }
 
 // The same read taken only as far as column `last_column` of each line, for
@@ -342,19 +374,28 @@ std::vector<R> read_records(std::string_view name, FilePresence presence)
 // than `last_column` is refused as above.  With `taken` (an entry for each
 // column up to `last_column`), the columns whose entry is 0 are counted as
 // the rest of the line is, and stay 0 too.
+// read_record_start_into is the same read into a record as its type
+// constructs it; false at the end of the file.
 template <class R>
-std::optional<R> read_record_start(FreeFormReader& reader, int last_column, const std::uint8_t* taken = nullptr)
+bool read_record_start_into(FreeFormReader& reader, R& record, int last_column, const std::uint8_t* taken = nullptr)
 {
     if (last_column < 1 || last_column > R::COLUMN_COUNT)
         throw std::out_of_range("no column " + std::to_string(last_column));
-    R record;
     FreeFormColumns targets = record.column_targets();
     targets.count = static_cast<std::size_t>(last_column);
     targets.taken = taken;
     const FreeFormResult result = reader.read_line_record_start(targets, R::COLUMN_COUNT);
-    if (result.status == FreeFormStatus::EndOfFile) return std::nullopt;
+    if (result.status == FreeFormStatus::EndOfFile) return false;
     if (!result.ok()) throw FileError(result.message);
     record.fit_text();
+    return true;
+}
+
+template <class R>
+std::optional<R> read_record_start(FreeFormReader& reader, int last_column, const std::uint8_t* taken = nullptr)
+{
+    std::optional<R> record(std::in_place);
+    if (!read_record_start_into(reader, *record, last_column, taken)) return std::nullopt;
     return record;
 }
 
@@ -363,11 +404,30 @@ std::vector<R> read_records_start(std::string_view name, FilePresence presence, 
                                   const std::uint8_t* taken = nullptr)
 {
     TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
-    FreeFormReader reader(lines);
-    std::vector<R> records;
-    while (std::optional<R> record = read_record_start<R>(reader, last_column, taken))
-        records.push_back(std::move(*record));
-    return records;
+    return read_records_in_place<R>(lines, [&](FreeFormReader& reader, R& record) {
+        return read_record_start_into(reader, record, last_column, taken);
+    });
+}
+
+// The columns read_records_columns takes, as read_records_start takes them:
+// the last column and an entry for each column up to it (1: converted).
+struct TakenColumns {
+    int last_column = 0;
+    std::vector<std::uint8_t> taken;
+};
+
+template <class R>
+TakenColumns taken_columns(const std::vector<int>& columns)
+{
+    TakenColumns result;
+    for (const int column : columns) {
+        if (column < 1 || column > R::COLUMN_COUNT) throw std::out_of_range("no column " + std::to_string(column));
+        result.last_column = std::max(result.last_column, column);
+    }
+    if (result.last_column == 0) throw std::out_of_range("no column to read");
+    result.taken.assign(static_cast<std::size_t>(result.last_column), 0);
+    for (const int column : columns) result.taken[static_cast<std::size_t>(column - 1)] = 1;
+    return result;
 }
 
 // The same read of the given columns only (each from 1 to the record's
@@ -376,15 +436,27 @@ std::vector<R> read_records_start(std::string_view name, FilePresence presence, 
 template <class R>
 std::vector<R> read_records_columns(std::string_view name, FilePresence presence, const std::vector<int>& columns)
 {
-    int last_column = 0;
-    for (const int column : columns) {
-        if (column < 1 || column > R::COLUMN_COUNT) throw std::out_of_range("no column " + std::to_string(column));
-        last_column = std::max(last_column, column);
+    const TakenColumns taken = taken_columns<R>(columns);
+    return read_records_start<R>(name, presence, taken.last_column, taken.taken.data());
+}
+
+// The records of read_records_columns handed to `take` one at a time, in file
+// order, for a step that needs each record once and keeps none: one record
+// is held, never the file's table.
+template <class R, class Take>
+void for_each_record_columns(std::string_view name, FilePresence presence, const std::vector<int>& columns, Take take)
+{
+    const TakenColumns taken = taken_columns<R>(columns);
+    TextReader lines = presence == FilePresence::MustExist ? TextReader(name) : TextReader::open_optional(name);
+    FreeFormReader reader(lines);
+    R record;
+    for (;;) {
+        // Each record starts as its type constructs it, as read_records_columns
+        // reads it.
+        record = R();
+        if (!read_record_start_into(reader, record, taken.last_column, taken.taken.data())) return;
+        take(static_cast<const R&>(record));
     }
-    if (last_column == 0) throw std::out_of_range("no column to read");
-    std::vector<std::uint8_t> taken(static_cast<std::size_t>(last_column), 0);
-    for (const int column : columns) taken[static_cast<std::size_t>(column - 1)] = 1;
-    return read_records_start<R>(name, presence, last_column, taken.data());
 }
 
 // The line of one record; RecordWriteError (with the file name and record

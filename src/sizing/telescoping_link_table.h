@@ -116,6 +116,12 @@ struct UserElementEntry {
 // found by their node pair: the first row of a pair wins.
 class TelescopingLinkTable {
 public:
+    // Room for `links` rows, so that the rows are appended without moving.
+    void reserve(std::size_t links)
+    {
+        rows_.reserve(links);
+        first_row_.reserve(links);
+    }
     void append(const TelescopingLinkRow& row);
     // The first row whose nodes equal the pair exactly; nullptr when none.
     TelescopingLinkRow* find(float upstream_node, float downstream_node);

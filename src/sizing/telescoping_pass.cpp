@@ -49,6 +49,10 @@ void show_title(Window& window, std::string_view title)
 TelescopingTables load_tables(RunContext& run, const TelescopingSettings& settings)
 {
     TelescopingTables tables;
+    // The table is reserved once for every link of the study.
+    std::size_t links = 0;
+    for (const std::string& stem : run.data_files.data_file_names) links += current_link_records(run, stem).size();
+    tables.links.reserve(links);
     for (const std::string& stem : run.data_files.data_file_names) {
         load_telescoping_tables(current_link_records(run, stem), settings, tables);
     }

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 

@@ -203,28 +203,19 @@ TEST(TerminalWindow, ProgramStartsAndEndsFromTheKeyboard)
     PtyChild child([&](int) { execl(program.c_str(), "velmora", static_cast<char*>(nullptr)); });
     ASSERT_TRUE(child.started());
 
-    // The first page: its prompt, or the output settling.
-    std::size_t seen = 0;
-    auto quiet_since = Clock::now();
-    child.collect_until(
-        [&] {
-            const std::string& output = child.screen_output();
-            if (output.find("Press RETURN") != std::string::npos) return true;
-            if (output.size() != seen) {
-                seen = output.size();
-                quiet_since = Clock::now();
-            }
-            return seen > 0 && Clock::now() - quiet_since > milliseconds(300);
-        },
-        HANG_LIMIT);
-    ASSERT_FALSE(child.screen_output().empty()) << "nothing shown";
-
+    const auto shown = [&](std::string_view text) {
+        return child.collect_until([&] { return child.screen_output().find(text) != std::string::npos; }, HANG_LIMIT);
+    };
+    // The first page waits for RETURN, the main menu then for an option.
+    ASSERT_TRUE(shown("Press RETURN")) << child.screen_output();
+    const std::size_t first_page = child.screen_output().size();
     child.send("\r");
-    auto status = child.wait_exit(milliseconds(2000));
-    if (!status) {
-        child.send("\x04");  // end of input ends the program wherever it asks
-        status = child.wait_exit(HANG_LIMIT);
-    }
+    ASSERT_TRUE(child.collect_until(
+        [&] { return child.screen_output().find("NUMBER", first_page) != std::string::npos; }, HANG_LIMIT))
+        << child.screen_output();
+
+    child.send("EXIT\r");
+    const auto status = child.wait_exit(HANG_LIMIT);
     ASSERT_TRUE(status) << "the program did not end";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
     // Curses mode was left: the terminal's own screen is back.

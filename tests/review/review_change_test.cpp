@@ -64,26 +64,25 @@ protected:
 TEST_F(ReviewChangeTest, AReviewStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
 {
     write_review_study();
-    const Files before = test::file_contents();
+    const Files before = test::study_files();
     review(TWO_COST_OPINIONS);
-    const Files after = test::file_contents();
+    const Files after = test::study_files();
     for (const char* name : {"AB0101ZZ.ZLL", "AB0102ZZ.ZLL", "AB0001ZZ.ZST", "AB0002ZZ.ZST"})
         ASSERT_NE(after.at(name), before.at(name)) << name;
-    const auto restore = [&before] {
-        for (const auto& [name, bytes] : before) test::TemporaryDirectory::put(name, bytes);
-    };
-    restore();
+    test::restore_study_files(before);
 
+    // Past the commit point the next start must finish the change, before it
+    // nothing of the change may be left.
     test::walk_change_steps(
         100, [&] { review(TWO_COST_OPINIONS); }, [] { recover_interrupted_changes({"."}); },
         [&](const test::ChangeStepTurn& turn) {
-            const Files now = test::file_contents();
-            if (turn.completed) {
-                EXPECT_EQ(now, after);
+            const Files now = test::study_files();
+            if (turn.as_after()) {
+                EXPECT_EQ(now, after) << "the change is not all there";
             } else {
-                EXPECT_TRUE(now == before || now == after) << "data bases and string files disagree";
+                EXPECT_EQ(now, before) << "the change is not all undone";
             }
-            restore();
+            test::restore_study_files(before);
         });
 }
 

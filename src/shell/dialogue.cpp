@@ -158,11 +158,16 @@ std::string with_study_file_names(std::string message)
 
 void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error)
 {
-    constexpr std::size_t SHOWN_LENGTH = 76;
-    const std::string message = with_study_file_names(error.what());
+    // The message in lines broken at blanks, below the heading and above
+    // the pause on row 24: a file's name with its line and reason is read
+    // whole.
+    constexpr std::size_t SHOWN_WIDTH = 76;
+    constexpr int LAST_MESSAGE_ROW = 23;
+    const std::vector<std::string> lines = lines_at_blanks(with_study_file_names(error.what()), SHOWN_WIDTH);
     sound_beep(window);
     write_at(window, 1, row, heading, LineEnd::StayOnLine);
-    write_at(window, 1, row + 1, "   " + message.substr(0, SHOWN_LENGTH), LineEnd::StayOnLine);
+    for (std::size_t k = 0; k < lines.size() && row + 1 + static_cast<int>(k) <= LAST_MESSAGE_ROW; ++k)
+        write_at(window, 1, row + 1 + static_cast<int>(k), "   " + lines[k], LineEnd::StayOnLine);
     wait_for_return(window);
 }
 

@@ -106,7 +106,15 @@ std::string launcher_line(std::string_view study_id)
 
 void end_module_run(Window& window, int run_count, std::string_view study_id, std::string reason)
 {
-    if (run_count > 0) exchange_launcher_files(run_count, 2, 0, study_id);
+    // The module's work is in place by now: a reply that cannot be written
+    // is told as such, and the launcher finds no reply.
+    try {
+        if (run_count > 0) exchange_launcher_files(run_count, 2, 0, study_id);
+    } catch (const FileError& error) {
+        clear_screen(window);
+        stop_on_file_refusal(window, " * THE WORK IS DONE, BUT THE LAUNCHER'S REPLY CANNOT BE WRITTEN:", error,
+                             "launcher reply cannot be written");
+    }
     clear_screen(window);
     stop_program(std::move(reason));
 }

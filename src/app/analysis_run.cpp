@@ -64,9 +64,10 @@ constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
 }
 
 // A file of the study that the run cannot read or write, or a record it
-// cannot read (`error` names the file, and the line, and why): told in the window until RETURN, and the end of the program.
-// The run's files are put in place together at its end only, so nothing
-// was changed, and no reply goes to a launcher.
+// cannot read (`error` names the file, the line where one is known, and
+// why): told in the window until RETURN, and the end of the program.  The
+// run's files are put in place together at its end only, so nothing was
+// changed, and no reply goes to a launcher.
 [[noreturn]] void refuse_run(Window& window, const std::exception& error)
 {
     stop_on_file_refusal(window, " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:", error,

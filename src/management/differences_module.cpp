@@ -127,7 +127,7 @@ private:
         } catch (const FileError& error) {
             std::string message = error.what();
             if (told_name_ == name_) throw;
-            for (std::size_t at; (at = message.find(name_)) != std::string::npos;)
+            for (std::size_t at = 0; (at = message.find(name_, at)) != std::string::npos; at += told_name_.size())
                 message.replace(at, name_.size(), told_name_);
             throw FileError(message);
         }

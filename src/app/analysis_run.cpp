@@ -63,6 +63,17 @@ constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
     stop_program(reason);
 }
 
+// A file of the study that the run cannot read or write, or a record it
+// cannot read (`error` names the file, the line where one is known, and
+// why): told in the window until RETURN, and the end of the program.  The
+// run's files are put in place together at its end only, so nothing was
+// changed, and no reply goes to a launcher.
+[[noreturn]] void refuse_run(Window& window, const std::exception& error)
+{
+    stop_on_file_refusal(window, " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:", error,
+                         "analysis run: a file cannot be read or written");
+}
+
 // Value 2 of a model file's header, the study's model type; nothing when
 // the file holds fewer than two values or is no record file.
 std::optional<float> model_type_value(const std::string& name)
@@ -133,7 +144,13 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
         return launched ? ModelListCheck::EndRun : ModelListCheck::BackToStudyPrompt;
     }
 
-    if (!read_model_list_file(path).is_model_list()) {
+    bool is_model_list = false;
+    try {
+        is_model_list = read_model_list_file(path).is_model_list();
+    } catch (const FileError& error) {
+        refuse_run(window, error);
+    }
+    if (!is_model_list) {
         // The study is asked again, so that another one can be chosen.
         study_id = UNKNOWN_STUDY_ID;
         sound_beep(window);
@@ -190,8 +207,10 @@ private:
 
 }  // namespace
 
-void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
-                  HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
+namespace {
+
+void run_analysis_steps(Session& session, const std::string& study_id, ControlParameters& controls,
+                        HglControlTable& hgl_controls, RunSettings& settings)
 {
     RunContext run{session, study_id, controls, hgl_controls, settings};
     run.data_files = read_data_file_table(session, study_id, controls, settings);
@@ -216,6 +235,23 @@ void run_analysis(Session& session, const std::string& study_id, ControlParamete
     // once each, and the run's files replace the previous run's together.
     run.links.write_files(run.outputs);
     run.outputs.commit();
+}
+
+}  // namespace
+
+void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
+                  HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
+{
+    // Whatever step meets a file it cannot read or write (a directory in
+    // place of an output, a read-only directory, a full disk, a file-size
+    // limit), the run's new versions are gone by the time it is told.
+    try {
+        run_analysis_steps(session, study_id, controls, hgl_controls, settings);
+    } catch (const FileError& error) {
+        refuse_run(session.window, error);
+    } catch (const FormatReadError& error) {
+        refuse_run(session.window, error);
+    }
 }
 
 }  // namespace velm

@@ -1,36 +1,69 @@
 // The program's entry point: builds the console window and the clock, runs
-// the main program and ends plainly on its stop.  A file that must exist and
-// does not, or one that cannot be read or written, ends the run with its
-// message, shown once the window has closed and handed the terminal back.
+// the main program and ends plainly on its stop.  Every module refuses a
+// file it cannot read or write in the window itself; an error that no
+// module caught is shown in the window as well, until RETURN, before the
+// window closes and the program ends with status 1.  Only when the window
+// itself cannot show it does the message go to the error stream.
+#include <csignal>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/main_program.h"
 #include "platform/clock.h"
 #include "platform/stop.h"
 #include "platform/terminal_window.h"
+#include "shell/dialogue.h"
+
+namespace {
+
+// The error in the window; false when the window could not show it.
+bool show_in_window(velm::Window& window, const std::exception& error)
+{
+    using namespace velm;
+    try {
+        show_file_refusal(window, MESSAGE_ROW - 1, " * THE PROGRAM CANNOT GO ON:", error);
+        clear_screen(window);
+    } catch (const ProgramStop&) {
+        // The input ended at the pause: the message was on the screen.
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 int main()
 {
     using namespace velm;
+    // A file-size limit makes a write fail with EFBIG instead of ending the
+    // program by the signal: the write's refusal names the file and leaves
+    // the study as it was, as a full disk does.
+    std::signal(SIGXFSZ, SIG_IGN);
     SystemClock clock;
     bool failed = false;
+    bool shown = false;
     std::string failure;
     try {
         auto window = make_console_window();
         Session session{*window, clock};
-        run_main_program(session);
+        try {
+            run_main_program(session);
+        } catch (const ProgramStop&) {
+        } catch (const std::exception& error) {
+            failed = true;
+            failure = error.what();
+            shown = show_in_window(*window, error);
+        }
     } catch (const ProgramStop&) {
     } catch (const std::exception& error) {
-        // The window is gone by now (it lived inside the try block), so the
-        // message lands on the terminal the user sees.
+        // No window to show it in: the message lands on the terminal once
+        // whatever was built of the window is gone.
+        if (!failed) failure = error.what();
         failed = true;
-        failure = error.what();
     }
-    if (failed) {
-        std::cerr << "velmora: " << failure << '\n';
-        return 1;
-    }
-    return 0;
+    if (failed && !shown) std::cerr << "velmora: " << failure << '\n';
+    return failed ? 1 : 0;
 }

@@ -587,8 +587,8 @@ std::string exception_line(std::string line)
 }
 
 // Why no exception report is appended, when an input other than the two
-// reports is missing or short: the launcher has its reply already, and the
-// user would otherwise never learn why the report stayed as it was.
+// reports is missing or short: the run goes on to its end (and its reply),
+// and the user would otherwise never learn why the report stayed as it was.
 void tell_no_exception_report(Session& session, std::string_view name, std::string_view why)
 {
     sound_beep(session.window);
@@ -675,9 +675,9 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
     // of its own: the report is whole before or after, never cut.
     FileChange change;
     change.reach(scenario_file, true);
-    TextWriter appended = TextWriter::for_append(change.changed_file(scenario_file));
+    TextWriter appended = TextWriter::for_append(scenario_file);
     for (std::string& line : report) appended.write_line(exception_line(std::move(line)));
-    appended.commit();
+    change.write(scenario_file, appended.contents());
     change.commit();
 }
 

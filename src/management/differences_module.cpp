@@ -83,17 +83,22 @@ constexpr std::string_view NO_CHANGES_LINE = "     NO CHANGES were Detected by t
 // pass's change, or of a scratch change never committed when the lines
 // only make a report): in a study whose every record changed they are as
 // large as its data bases.  The last line added is held back until the
-// next, so that it can still be taken back.
+// next, so that it can still be taken back.  A section that cannot be
+// written is told by the study file it is written for (`told_name`: the
+// report, when the section only feeds one), never by its own scratch name.
 class DifferencesSection {
 public:
-    DifferencesSection(FileChange& change, std::string name)
-        : change_(change), name_(name), file_(change.stream(name))
+    DifferencesSection(FileChange& change, std::string name, std::string told_name)
+        : change_(change),
+          name_(std::move(name)),
+          told_name_(std::move(told_name)),
+          file_(telling_the_file([&] { return change.stream(name_); }))
     {
     }
 
     void add(std::string line)
     {
-        if (held_) file_.write_line(*held_);
+        if (held_) telling_the_file([&] { file_.write_line(*held_); });
         held_ = std::move(line);
     }
     void add(const std::vector<std::string>& lines)
@@ -105,15 +110,32 @@ public:
     // Every line written; the name to read them back from.
     std::string complete()
     {
-        if (held_) file_.write_line(*held_);
+        telling_the_file([&] {
+            if (held_) file_.write_line(*held_);
+            file_.finish();
+        });
         held_.reset();
-        file_.finish();
         return change_.current_file(name_);
     }
 
 private:
+    template <class Write>
+    auto telling_the_file(Write write) -> decltype(write())
+    {
+        try {
+            return write();
+        } catch (const FileError& error) {
+            std::string message = error.what();
+            if (told_name_ == name_) throw;
+            for (std::size_t at = 0; (at = message.find(name_, at)) != std::string::npos; at += told_name_.size())
+                message.replace(at, name_.size(), told_name_);
+            throw FileError(message);
+        }
+    }
+
     FileChange& change_;
     std::string name_;
+    std::string told_name_;
     NewVersionStream file_;
     std::optional<std::string> held_;
 };
@@ -140,10 +162,11 @@ private:
     Step run_pass();
     void write_report(FileChange& outputs, DifferencesSection& node_lines, DifferencesSection& subarea_lines,
                       DifferencesSection& link_lines, const DifferencesPass& pass);
-    // An output that cannot be written: a beep and the message naming it,
-    // until RETURN (a launched run ends next: the message must be read
-    // first).  Nothing was changed.
-    void show_refusal(const FileError& error);
+    // An output that cannot be written, or a file of the pass that cannot
+    // be read: a beep and the message naming it, until RETURN.  Nothing was
+    // changed.  An interactive run goes back to the menu; a launched one
+    // ends there without a reply (the pass was not made).
+    Step refuse_pass(const FileError& error);
     [[noreturn]] void finish();
     // A file of the study that the pass needs is missing: the message on
     // row 21, a pause, and the end of the run.
@@ -209,7 +232,14 @@ void DifferencesModule::run()
                 break;
             }
             case Step::Pass:
-                step = run_pass();
+                // A file that cannot be written on the way (a full disk) or
+                // read refuses the pass as one that cannot be replaced does:
+                // the pass's changes are discarded on the way out.
+                try {
+                    step = run_pass();
+                } catch (const FileError& error) {
+                    step = refuse_pass(error);
+                }
                 break;
         }
     }
@@ -313,9 +343,7 @@ Step DifferencesModule::run_pass()
             change.reach(study_file(layout));
         if (!skip_report) change.reach(study_file(DIFFERENCES_REPORT_NAME_FORMAT));
     } catch (const FileError& error) {
-        show_refusal(error);
-        if (call_.launched()) finish();
-        return Step::Menu;
+        return refuse_pass(error);
     }
     // The sections become the differences files, or, for a report, lie
     // beside it under names of their own until it is written, and go.
@@ -325,9 +353,14 @@ Step DifferencesModule::run_pass()
         const std::string name = study_file(layout);
         return skip_report ? name : name + ".SECTION";
     };
-    DifferencesSection node_lines(section_change, section_file(NODE_DIFFERENCES_NAME_FORMAT));
-    DifferencesSection subarea_lines(section_change, section_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
-    DifferencesSection link_lines(section_change, section_file(LINK_DIFFERENCES_NAME_FORMAT));
+    const std::string report_name = study_file(DIFFERENCES_REPORT_NAME_FORMAT);
+    auto told_file = [&](std::string_view layout) { return skip_report ? study_file(layout) : report_name; };
+    DifferencesSection node_lines(section_change, section_file(NODE_DIFFERENCES_NAME_FORMAT),
+                                  told_file(NODE_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection subarea_lines(section_change, section_file(SUBAREA_DIFFERENCES_NAME_FORMAT),
+                                     told_file(SUBAREA_DIFFERENCES_NAME_FORMAT));
+    DifferencesSection link_lines(section_change, section_file(LINK_DIFFERENCES_NAME_FORMAT),
+                                  told_file(LINK_DIFFERENCES_NAME_FORMAT));
 
     std::vector<std::string> map_lines;  // the entries of one map and kind
     for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
@@ -392,9 +425,7 @@ Step DifferencesModule::run_pass()
     try {
         change.commit();
     } catch (const FileError& error) {
-        show_refusal(error);
-        if (call_.launched()) finish();
-        return Step::Menu;
+        return refuse_pass(error);
     }
     if (skip_report) {
         closing = {"",
@@ -475,14 +506,15 @@ void DifferencesModule::write_report(FileChange& outputs, DifferencesSection& no
     outputs.remove(study_file(LINK_DIFFERENCES_NAME_FORMAT));
 }
 
-void DifferencesModule::show_refusal(const FileError& error)
+Step DifferencesModule::refuse_pass(const FileError& error)
 {
     constexpr int REFUSAL_ROW = 15;
-    constexpr std::size_t MESSAGE_WIDTH = 76;
-    sound_beep(window_);
-    write_at(window_, 1, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
-    write_at(window_, 1, REFUSAL_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
-    wait_for_return(window_);
+    show_file_refusal(window_, REFUSAL_ROW, " * THE DIFFERENCES CANNOT BE MADE; NOTHING WAS CHANGED:", error);
+    if (call_.launched()) {
+        clear_screen(window_);
+        stop_program("differences module: the pass was refused");
+    }
+    return Step::Menu;
 }
 
 void DifferencesModule::finish()

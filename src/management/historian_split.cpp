@@ -62,7 +62,16 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     clear_screen(session.window);
     write_at(session.window, 5, 5, "Processing HISTORIAN files");
 
-    const std::vector<HistoryVisit> visits = read_history_visits(log);
+    // A log that cannot be read refuses the split and, in an adoption, the
+    // whole of it: nothing is in place then.
+    std::vector<HistoryVisit> visits;
+    try {
+        visits = read_history_visits(log);
+    } catch (const FileError& error) {
+        files.discard();
+        stop_on_file_refusal(session.window, " * THE HISTORY LOG CANNOT BE SPLIT; NOTHING WAS CHANGED:", error,
+                             "history log split: the log cannot be read");
+    }
     const int pieces = static_cast<int>(visits.size());
     if (pieces > MAX_HISTORIAN_PIECES) {
         commit_before_refusal();
@@ -79,19 +88,19 @@ void split_historian_file(Session& session, int count, std::string_view study_id
         const std::string index_name = session.study_file(study_file_name(HISTORIAN_INDEX_NAME_FORMAT, study_id));
         files.reach(index_name);
         for (int n = 1; n <= pieces; ++n) files.reach(session.study_file(piece_name(study_id, n)));
-        TextWriter index(files.new_file(index_name));
+        TextWriter index(index_name);
         index.write_line(index_count.line({pieces}));
         for (int n = 1; n <= pieces; ++n) {
             const HistoryVisit& visit = visits[static_cast<std::size_t>(n - 1)];
-            TextWriter piece(files.new_file(session.study_file(piece_name(study_id, n))));
+            TextWriter piece(session.study_file(piece_name(study_id, n)));
             for (std::string line : visit.lines) {
                 if (line.size() < HISTORIAN_PIECE_LINE_LENGTH) line.resize(HISTORIAN_PIECE_LINE_LENGTH, ' ');
                 piece.write_line(line);
             }
-            piece.commit();
+            files.write(piece.name(), piece.contents());
             index.write_line(index_line.line({piece_name(study_id, n), date_label(visit)}));
         }
-        index.commit();
+        files.write(index_name, index.contents());
         // The pieces of an earlier split beyond the new ones, and the log,
         // go with the same change.
         for (int n = pieces + 1; n <= MAX_HISTORIAN_PIECES; ++n) {

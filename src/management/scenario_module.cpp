@@ -133,14 +133,23 @@ void ScenarioModule::run()
         call_.sub_option = operation;
     }
 
-    switch (operation) {
-        case AdoptCreation:
-        case AdoptMaintenance:
-            adopt(operation);
-        case AbandonCreationOperation:
-            abandon_creation();
-        default:
-            clear_scenario_files(operation);
+    // A file the operation cannot read or write ends it in the window,
+    // whatever step meets it: nothing of the operation is in place then (its
+    // change is discarded on the way out), and a launched run writes no
+    // reply.
+    try {
+        switch (operation) {
+            case AdoptCreation:
+            case AdoptMaintenance:
+                adopt(operation);
+            case AbandonCreationOperation:
+                abandon_creation();
+            default:
+                clear_scenario_files(operation);
+        }
+    } catch (const FileError& error) {
+        stop_on_file_refusal(window_, " * THE OPERATION CANNOT BE MADE; NOTHING WAS CHANGED:", error,
+                             "scenario module: a file cannot be read or written");
     }
 }
 
@@ -224,9 +233,9 @@ void ScenarioModule::write_batch_file(std::string_view name, const std::vector<s
     FileChange change;
     try {
         change.reach(name);
-        TextWriter batch(change.new_file(name));
+        TextWriter batch(std::string{name});
         for (const std::string& line : lines) batch.write_line(line);
-        batch.commit();
+        change.write(name, batch.contents());
         change.commit();
     } catch (const FileError& error) {
         change.discard();
@@ -265,11 +274,14 @@ void ScenarioModule::adopt(int operation)
     } catch (const FileError& error) {
         report_unwritable_file(error);
     }
+    // A record that cannot be read or a file that cannot be written on the
+    // way (a full disk) refuses the adoption in run(), with the change
+    // discarded: nothing of it is in place.
     write_baseline_data_bases(session_, study_id_, &change);
     const auto write_lines = [&change](std::string_view name, const std::vector<std::string>& lines) {
-        TextWriter file(change.new_file(name));
+        TextWriter file{std::string(name)};
         for (const std::string& line : lines) file.write_line(line);
-        file.commit();
+        change.write(name, file.contents());
     };
     write_lines(inventory_name, *inventory);
     write_lines(BASELINE_COPY_BATCH_NAME, batch);
@@ -342,9 +354,9 @@ void ScenarioModule::clear_scenario_files(int operation)
         }
         if (batch) {
             change.reach(BASELINE_COPY_BATCH_NAME);
-            TextWriter file(change.new_file(BASELINE_COPY_BATCH_NAME));
+            TextWriter file{std::string(BASELINE_COPY_BATCH_NAME)};
             for (const std::string& line : *batch) file.write_line(line);
-            file.commit();
+            change.write(BASELINE_COPY_BATCH_NAME, file.contents());
         }
         change.commit();
     } catch (const FileError& error) {

@@ -60,6 +60,7 @@ public:
     [[noreturn]] void run();
 
 private:
+    [[noreturn]] void run_options();
     // The option of one menu pass; nothing after EXIT.
     std::optional<int> ask_option();
     // The study step; false to go back to the menu (TOP, or a study whose
@@ -68,8 +69,8 @@ private:
     // The three subsets, replaced together; false when one cannot be
     // written (told in the window, nothing changed).
     bool prepare_subsets();
-    // A file that cannot be written: a beep and the message naming it, and
-    // in an interactive run RETURN to go on.
+    // A file that cannot be written: a beep and the message naming it,
+    // until RETURN.
     void show_refusal(const FileError& error);
     void fill_return_frequencies(const std::string& stem, std::string& last_name_built);
     [[noreturn]] void finish();
@@ -91,6 +92,18 @@ std::string SubsetModule::study_file(std::string_view layout) const
 
 void SubsetModule::run()
 {
+    // A file the module cannot read or write where no step refuses it on
+    // its own ends the module in the window, without a reply.
+    try {
+        run_options();
+    } catch (const FileError& error) {
+        stop_on_file_refusal(window_, " * THE SUBSET MODULE CANNOT GO ON; NOTHING WAS CHANGED:", error,
+                             "subset module: a file cannot be read or written");
+    }
+}
+
+void SubsetModule::run_options()
+{
     if (call_.launched()) study_id_ = call_.study_id();
     if (call_.launched() && call_.sub_option != PrepareSubsets) {
         set_toolset_entry_flag_until_eof(session_, study_id_, SubsetButton);
@@ -110,7 +123,15 @@ void SubsetModule::run()
 
         if (option == PrepareSubsets) {
             const bool prepared = prepare_subsets();
-            if (call_.launched()) finish();
+            if (call_.launched()) {
+                // A launched preparation that was refused is no success to
+                // reply.
+                if (!prepared) {
+                    clear_screen(window_);
+                    stop_program("subset module: the subsets were refused");
+                }
+                finish();
+            }
             if (!prepared) continue;
             write_form(window_, 1, 6, SUBSETS_STORED_FORMAT, {study_id_, study_id_, study_id_});
             wait_for_return(window_);
@@ -184,11 +205,7 @@ void SubsetModule::fill_return_frequencies(const std::string& stem, std::string&
 void SubsetModule::show_refusal(const FileError& error)
 {
     constexpr int REFUSAL_ROW = 15;
-    constexpr std::size_t MESSAGE_WIDTH = 76;
-    sound_beep(window_);
-    write_at(window_, 1, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:");
-    write_at(window_, 1, REFUSAL_ROW + 1, "   " + std::string(std::string_view(error.what()).substr(0, MESSAGE_WIDTH)));
-    if (!call_.launched()) wait_for_return(window_);
+    show_file_refusal(window_, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error);
 }
 
 bool SubsetModule::prepare_subsets()
@@ -205,9 +222,9 @@ bool SubsetModule::prepare_subsets()
         show_refusal(error);
         return false;
     }
-    TextWriter node_subset(change.new_file(node_name));
-    TextWriter subarea_subset(change.new_file(subarea_name));
-    TextWriter link_subset(change.new_file(link_name));
+    TextWriter node_subset(node_name);
+    TextWriter subarea_subset(subarea_name);
+    TextWriter link_subset(link_name);
 
     for (std::size_t i = 0; i < data_file_names_.size(); ++i) {
         const std::string& stem = data_file_names_[i];
@@ -230,9 +247,8 @@ bool SubsetModule::prepare_subsets()
     }
     // The three files are replaced together once every map has been read.
     try {
-        node_subset.commit();
-        subarea_subset.commit();
-        link_subset.commit();
+        for (const TextWriter* subset : {&node_subset, &subarea_subset, &link_subset})
+            change.write(subset->name(), subset->contents());
         change.commit();
     } catch (const FileError& error) {
         show_refusal(error);
@@ -241,18 +257,23 @@ bool SubsetModule::prepare_subsets()
     return true;
 }
 
+// A launched run replies once its work is done; in toolset mode that work
+// ends with the report comparison, so the reply follows it: a comparison
+// that cannot append its report (or read what it compares) is refused in
+// the window, and the run ends without a reply.
 void SubsetModule::finish()
 {
     if (call_.launched()) {
-        exchange_launcher_files(call_.run_count, 2, 0, study_id_);
         study_id_ = call_.study_id();
         if (call_.toolset_mode()) {
             try {
                 compare_diagnostics_files(session_, study_id_);
             } catch (const FileError& error) {
-                show_refusal(error);
+                stop_on_file_refusal(window_, " * NO EXCEPTION REPORT WAS APPENDED; NOTHING WAS CHANGED:", error,
+                                     "subset module: the exception report was refused");
             }
         }
+        exchange_launcher_files(call_.run_count, 2, 0, study_id_);
     }
     clear_screen(window_);
     stop_program("subset module: done");

@@ -30,9 +30,27 @@ std::string written_name(std::string_view name)
     throw FileError(std::string(action) + " file '" + written_name(name) + "': " + std::strerror(error));
 }
 
+// The write failure a test set (see fail_writes_with): writes left before
+// it, and its error number (0: none).
+long writes_before_failure = 0;
+int write_failure = 0;
+
+// The error number a test's write failure gives this write, 0 when the
+// write is to be made.
+int injected_write_failure()
+{
+    if (write_failure == 0) return 0;
+    if (writes_before_failure > 0) {
+        --writes_before_failure;
+        return 0;
+    }
+    return write_failure;
+}
+
 // Writes everything; the error number of a failed write, 0 when all went.
 int write_all(int fd, std::string_view contents)
 {
+    if (const int error = injected_write_failure(); error != 0) return error;
     const char* data = contents.data();
     std::size_t left = contents.size();
     while (left > 0) {
@@ -64,6 +82,10 @@ int create_exclusively(const std::filesystem::path& path, int flags)
     // name (a killed change's leftover, a link planted there) goes first;
     // the name is asked for once, by the creation itself, so that the common
     // case of a free name costs no removal.
+    if (const int error = injected_write_failure(); error != 0) {
+        errno = error;
+        return -1;
+    }
     const int open_flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | flags;
     const int fd = open(path.c_str(), open_flags, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -100,6 +122,12 @@ void act_at_change_step(long step, std::function<void()> action)
 long change_steps_taken()
 {
     return change_steps;
+}
+
+void fail_writes_with(int error, long after_writes)
+{
+    write_failure = error;
+    writes_before_failure = after_writes;
 }
 
 namespace {
@@ -524,8 +552,9 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
 void install_replacement(const PendingReplacement& pending)
 {
     if (pending.temporary == pending.path) return;  // written in place
-    if (rename(pending.temporary.c_str(), pending.path.c_str()) != 0) {
-        const int error = errno;
+    const int injected = injected_write_failure();
+    if (injected != 0 || rename(pending.temporary.c_str(), pending.path.c_str()) != 0) {
+        const int error = injected != 0 ? injected : errno;
         unlink(pending.temporary.c_str());
         throw_file_error("Cannot write", pending.name, error);
     }
@@ -648,6 +677,9 @@ void append_to_file(std::string_view name, std::string_view contents)
     // left there is not this run's).
     const bool fresh = version != nullptr && !version->written;
     if (version != nullptr) take_change_step();
+    if (!fresh) {
+        if (const int error = injected_write_failure(); error != 0) throw_file_error("Cannot append to", name, error);
+    }
     const int fd = fresh ? create_exclusively(path, O_APPEND)
                          : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC |
                                                    (version != nullptr ? O_NOFOLLOW : 0),

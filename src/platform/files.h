@@ -94,6 +94,16 @@ int create_exclusively(const std::filesystem::path& path, int flags = 0);
 // missing and `must_exist`.
 void check_change_target(const std::filesystem::path& path, std::string_view name, bool must_exist);
 
+// Test-only hooks.  The stops, the actions and the write failures below are
+// set by tests alone: no typed line, no file, no command-file line and no
+// environment variable reaches them, and until a test sets one they are
+// inert (a counter is kept and nothing else happens).  They are compiled
+// into the program itself, not only into a test build, because the tests
+// that prove a change all-or-nothing run the real change code and kill it
+// (a forked child ending at a chosen step) exactly where the program users
+// run would be killed; a separate test build of this file would prove a
+// different program.
+//
 // The steps of a change (each write of a new version, each kept old file,
 // the journal, each rename, the journal's removal) are counted, so that a
 // test can stop a change at any one of them: at step `step` (counted from
@@ -110,6 +120,14 @@ void act_at_change_step(long step, std::function<void()> action);
 long change_steps_taken();
 // One step of a change (see above).
 void take_change_step();
+
+// A full disk for a test: after the next `after_writes` low-level writes of
+// files (creating a file, writing to it, renaming it into place, appending
+// to it) every further one fails with `error` (ENOSPC for a full disk,
+// EFBIG for a file-size limit), as the operating system would report it,
+// until fail_writes_with(0) turns the failure off.  Reads and deletions
+// are not touched.  Only tests call it (see above).
+void fail_writes_with(int error, long after_writes = 0);
 
 // Whether new files are flushed to disk before they replace the old ones; on
 // unless a caller turns it off.  Only test fixtures that write throw-away

@@ -76,10 +76,17 @@ void wait_for_return(Window& window);
 // A change that a file it would reach cannot take (`error` names the file
 // and why): a beep, the module's `heading` at `row` and the head of the
 // error's message below it, until RETURN.  The caller has changed nothing.
+// A change's hidden new version or kept old file named in the message is
+// told by the study file's own name: the hidden name means nothing to the
+// engineer.
 void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error);
 
 // The same above the message row and on it, then the program stops with
-// `reason`.
+// `reason`: the refusal that ends a module or a run.  A launched run that
+// ends here writes no reply.
+[[noreturn]] void stop_on_file_refusal(Window& window, std::string_view heading, const std::exception& error,
+                                       std::string reason);
+// stop_on_file_refusal with the heading of a file that cannot be written.
 [[noreturn]] void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason);
 
 struct NumberEntry {

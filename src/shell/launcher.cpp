@@ -106,7 +106,15 @@ std::string launcher_line(std::string_view study_id)
 
 void end_module_run(Window& window, int run_count, std::string_view study_id, std::string reason)
 {
-    if (run_count > 0) exchange_launcher_files(run_count, 2, 0, study_id);
+    // The module's work is in place by now: a reply that cannot be written
+    // is told as such, and the launcher finds no reply.
+    try {
+        if (run_count > 0) exchange_launcher_files(run_count, 2, 0, study_id);
+    } catch (const FileError& error) {
+        clear_screen(window);
+        stop_on_file_refusal(window, " * THE WORK IS DONE, BUT THE LAUNCHER'S REPLY CANNOT BE WRITTEN:", error,
+                             "launcher reply cannot be written");
+    }
     clear_screen(window);
     stop_program(std::move(reason));
 }
@@ -132,9 +140,19 @@ LauncherCommand read_launcher_command(Window& window)
     // its command file and no reply, never a reply beside no command file.
     // The command file serves one start only: it goes even when it cannot
     // be followed, so that the next start is an ordinary one.
-    std::vector<std::string> lines = read_text_lines(LAUNCHER_COMMAND_FILE);
-    delete_file(LAUNCHER_REPLY_FILE);
-    delete_file(LAUNCHER_COMMAND_FILE);
+    // A command file that cannot be read or deleted (a study directory the
+    // run may not write to) would start the same run at every start: the
+    // run is refused in the window, with nothing changed and no reply.
+    std::vector<std::string> lines;
+    try {
+        lines = read_text_lines(LAUNCHER_COMMAND_FILE);
+        delete_file(LAUNCHER_REPLY_FILE);
+        delete_file(LAUNCHER_COMMAND_FILE);
+    } catch (const FileError& error) {
+        clear_screen(window);
+        stop_on_file_refusal(window, " * THE LAUNCHED RUN CANNOT START; NO REPLY IS WRITTEN:", error,
+                             "launcher file cannot be read or deleted");
+    }
 
     if (lines.size() < LAUNCHER_NEEDED_LINES) refuse_command_line(window, static_cast<int>(lines.size()) + 1);
     static const Format study_format(LAUNCHER_STUDY_FORMAT);

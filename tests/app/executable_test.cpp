@@ -101,14 +101,15 @@ TEST_F(ExecutableTest, EndOfInputEndsTheProgramPlainly)
     EXPECT_EQ(directory_.get("errors.txt"), "");
 }
 
-TEST_F(ExecutableTest, UnreadableStudyFileEndsWithItsMessageOnTheTerminal)
+TEST_F(ExecutableTest, UnreadableStudyFileIsRefusedInTheWindowWithoutReply)
 {
     // A launched analysis run of study AB, whose model list is cut off in
     // the middle of its first record.
     directory_.put("QEVCOM.DAT", "AB\r\n1\r\n1\r\n2\r\n");
     directory_.put("ABTRVLZZ.Z11", std::string("\x04\x00\x00\x00\x00\x00", 6));
-    EXPECT_EQ(run(""), 1);
-    EXPECT_NE(directory_.get("errors.txt").find("ABTRVLZZ.Z11"), std::string::npos) << directory_.get("errors.txt");
+    EXPECT_EQ(run("\n"), 0);
+    EXPECT_NE(directory_.get("screen.txt").find("ABTRVLZZ.Z11"), std::string::npos) << directory_.get("screen.txt");
+    EXPECT_EQ(directory_.get("errors.txt"), "");
     EXPECT_FALSE(fs::exists(directory_.path() / "QEVCOM2.DAT"));
 }
 

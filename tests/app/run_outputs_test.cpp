@@ -214,10 +214,9 @@ TEST_F(RunOutputsRunTest, AKilledCommitIsFinishedBeforeAnyModuleReadsTheStudy)
 {
     test::StudyBuilder study = test::two_map_study(6);
     study.write(directory_.path());
-    const std::string cwd = directory_.path().string();
     test::TemporaryDirectory::put(".ABTRVLZZ.DIA.velm-run", "the killed run's report\r\n");
     test::TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
-                                  cwd + "/.ABTRVLZZ.DIA.velm-run\n" + cwd + "/ABTRVLZZ.DIA\n");
+                                  "velmora commit journal 1\nfinish\n.ABTRVLZZ.DIA.velm-run\nABTRVLZZ.DIA\n\nend\n");
     // The program is started and ended at once from the main menu.
     EXPECT_EQ(run({"", "E"}), "main menu: E");
     EXPECT_EQ(test::TemporaryDirectory::get("ABTRVLZZ.DIA"), "the killed run's report\r\n");

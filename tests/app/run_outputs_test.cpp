@@ -17,6 +17,7 @@
 #include "platform/record_file.h"
 #include "platform/run_outputs.h"
 #include "platform/stop.h"
+#include "platform/study_lock.h"
 #include "platform/window.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
@@ -129,8 +130,9 @@ private:
     Snapshot files_at_stop_;
 };
 
-// The files of a snapshot without the launcher's and without the hidden new
-// versions that the next start removes.
+// The files of a snapshot without the launcher's, without the hidden new
+// versions that the next start removes and without the lock file the run
+// holds while it works.
 Snapshot study_files(Snapshot files)
 {
     std::erase_if(files, [](const auto& entry) {
@@ -138,7 +140,7 @@ Snapshot study_files(Snapshot files)
         const std::string base = std::filesystem::path(name).filename().string();
         const bool hidden_new =
             !base.empty() && base.front() == '.' && (base.ends_with(".velm-run") || base.ends_with(".velm-new"));
-        return hidden_new || name == "QEVCOM.DAT" || name == "QEVCOM2.DAT";
+        return hidden_new || base == STUDY_LOCK_FILE || name == "QEVCOM.DAT" || name == "QEVCOM2.DAT";
     });
     return files;
 }

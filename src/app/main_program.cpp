@@ -1,5 +1,6 @@
 #include "app/main_program.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "management/subset_module.h"
 #include "platform/file_change.h"
 #include "platform/stop.h"
+#include "platform/study_lock.h"
 #include "records/format.h"
 #include "records/study_id.h"
 #include "records/study_names.h"
@@ -286,15 +288,79 @@ void MainProgram::end_postprocessor_run()
 
 }  // namespace
 
+namespace {
+
+// Rows of a refusal at the start, above the pause prompt on row 24.
+constexpr int START_REFUSAL_ROW = 18;
+constexpr std::size_t START_REFUSAL_WIDTH = 76;
+
+// A start that cannot go on: a beep, the heading and the reason below it,
+// until RETURN; then the program ends, having changed nothing.
+[[noreturn]] void refuse_start(Window& window, std::string_view heading, std::string_view reason,
+                               std::string stop_reason)
+{
+    clear_screen(window);
+    sound_beep(window);
+    write_at(window, 1, START_REFUSAL_ROW, heading, LineEnd::StayOnLine);
+    int row = START_REFUSAL_ROW + 1;
+    for (const std::string& line : lines_at_blanks(reason, START_REFUSAL_WIDTH)) {
+        if (row > RULE_ROW) break;
+        write_at(window, 1, row++, "   " + line, LineEnd::StayOnLine);
+    }
+    wait_for_return(window);
+    clear_screen(window);
+    stop_program(std::move(stop_reason));
+}
+
+// Another run of the program holds a directory of the study: who it is, as
+// its lock file tells.
+[[noreturn]] void refuse_second_start(Window& window, const LockHolder& holder)
+{
+    const bool working_directory = holder.directory.empty() || holder.directory == "." || holder.directory == "./";
+    std::string reason;
+    if (!working_directory) reason = "In the data directory " + holder.directory + ": ";
+    if (holder.readable) {
+        reason += "process " + std::to_string(holder.process);
+        if (!holder.machine.empty()) reason += " on machine " + holder.machine;
+        if (!holder.started.empty()) reason += ", started " + holder.started;
+        reason += ".";
+    } else {
+        reason += "its process, machine and start time cannot be read from its lock file " +
+                  std::string(STUDY_LOCK_FILE) + ".";
+    }
+    reason += " Nothing was changed; start again once that run has ended.";
+    refuse_start(window,
+                 working_directory ? " * ANOTHER RUN OF THE PROGRAM IS WORKING IN THIS DIRECTORY:"
+                                   : " * ANOTHER RUN OF THE PROGRAM IS WORKING IN THIS STUDY'S DATA DIRECTORY:",
+                 reason, "another run holds the study");
+}
+
+}  // namespace
+
 void run_main_program(Session& session)
 {
     session.data_directory.reset();
+    // One program at a time in the study's directories: the working
+    // directory is locked before any file of the study is read (the data
+    // directory files included), then every data directory they name.  The
+    // locks are held until the program ends, by its stop or its kill.
+    StudyLock lock;
+    if (const auto holder = lock.take({"."})) refuse_second_start(session.window, *holder);
+    std::vector<std::string> directories = study_data_directories();
+    std::sort(directories.begin(), directories.end());
+    if (const auto holder = lock.take(directories)) refuse_second_start(session.window, *holder);
+    lock.write_holder(lock_holder_line(session.clock.now()));
+
     // A change (a run, an edit) killed while it put its files in place is
     // finished or undone first, so that every module sees the files before
     // or after it, never a mix; stopped changes' new versions go.
-    std::vector<std::string> directories = study_data_directories();
     directories.insert(directories.begin(), ".");
-    recover_interrupted_changes(directories);
+    try {
+        recover_interrupted_changes(directories);
+    } catch (const UntrustedJournal& error) {
+        refuse_start(session.window, " * AN INTERRUPTED CHANGE CANNOT BE FINISHED OR UNDONE:", error.what(),
+                     "commit journal not the program's own");
+    }
     LauncherCommand command = read_launcher_command(session.window);
     MainProgram program(session, std::move(command.call));
     program.dispatch(command.option);

@@ -67,48 +67,189 @@ struct JournalEntry {
 
 struct Journal {
     bool undo = false;
-    bool old_files_kept = true;  // false in an earlier program's journal
     std::vector<JournalEntry> entries;
 };
 
+// The journal's layout: its marked first line, "finish" or "undo", three
+// lines for each file (new version, file, kept old version) and a closing
+// line.  A journal without both marks is no journal of this program's, or
+// one cut short: it is never acted on.
+constexpr std::string_view JOURNAL_FIRST_LINE = "velmora commit journal 1";
+constexpr std::string_view JOURNAL_LAST_LINE = "end";
+
 std::string journal_text(const Journal& journal)
 {
-    std::string text(journal.undo ? JOURNAL_UNDO : JOURNAL_FINISH);
+    std::string text(JOURNAL_FIRST_LINE);
+    text += "\n";
+    text += journal.undo ? JOURNAL_UNDO : JOURNAL_FINISH;
     text += "\n";
     for (const JournalEntry& entry : journal.entries)
         text += entry.new_version + "\n" + entry.file + "\n" + entry.old_version + "\n";
+    text += JOURNAL_LAST_LINE;
+    text += "\n";
     return text;
 }
 
-Journal read_journal(const std::string& bytes)
+[[noreturn]] void refuse_journal(std::string_view fault)
 {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) end = bytes.size();
-        lines.push_back(bytes.substr(start, end - start));
+    throw UntrustedJournal("Commit journal '" + std::string(RUN_COMMIT_JOURNAL) + "' " + std::string(fault) +
+                           "; nothing was changed");
+}
+
+// A name of the journal as a message may show it: control characters and
+// bytes beyond ASCII as "?", a long name cut.
+std::string shown_journal_name(std::string_view name)
+{
+    constexpr std::size_t SHOWN = 40;
+    std::string shown;
+    for (const char c : name.substr(0, SHOWN)) shown += (c < ' ' || c > '~') ? '?' : c;
+    if (name.size() > SHOWN) shown += "...";
+    return "'" + shown + "'";
+}
+
+// The directory parts a journal's names may have: "" (and "./") for the
+// working directory, and each data directory as the program finds it, with
+// its separator at the end.
+std::vector<std::string> study_directory_prefixes(const std::vector<std::string>& directories)
+{
+    std::vector<std::string> prefixes = {"", "./"};
+    for (const std::string& given : directories) {
+        if (given.empty() || given == "." || given == "./") continue;
+        std::string prefix = resolve_file_name(given).string();
+        if (prefix.empty()) continue;
+        if (prefix.back() != '/') prefix += '/';
+        prefixes.push_back(std::move(prefix));
+    }
+    return prefixes;
+}
+
+// Whether the name is a plain file name: no directory, no "." or "..", not
+// hidden (no study file is), no control character.
+bool is_plain_name(std::string_view name)
+{
+    if (name.empty() || name.front() == '.') return false;
+    for (const char c : name) {
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < ' ' || c == '\x7f') return false;
+    }
+    return true;
+}
+
+// Whether `hidden` is the hidden version with the suffix that the change
+// makes beside `file`: the same directory, ".<name><suffix>".  The name's
+// letter case may differ (the file was found again, in its case of the
+// moment, when the commit began).
+bool is_hidden_version_of(std::string_view hidden, std::string_view file, std::string_view suffix)
+{
+    const std::size_t cut = file.rfind('/') == std::string_view::npos ? 0 : file.rfind('/') + 1;
+    const std::string_view directory = file.substr(0, cut);
+    const std::string_view name = file.substr(cut);
+    if (hidden.size() != directory.size() + 1 + name.size() + suffix.size()) return false;
+    if (hidden.substr(0, directory.size()) != directory || hidden[directory.size()] != '.') return false;
+    if (hidden.substr(hidden.size() - suffix.size()) != suffix) return false;
+    const std::string_view hidden_name = hidden.substr(directory.size() + 1, name.size());
+    return std::equal(name.begin(), name.end(), hidden_name.begin(), [](char a, char b) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(a) == lower(b);
+    });
+}
+
+// The journal read from its bytes, or UntrustedJournal naming what is wrong
+// with it: the recovery renames and removes only files of the study's
+// directories (`directories`) and their hidden versions.
+Journal read_journal(const std::string& bytes, const std::vector<std::string>& directories)
+{
+    if (bytes.empty() || bytes.back() != '\n') refuse_journal("does not end with its closing line");
+    std::vector<std::string_view> lines;
+    const std::string_view text(bytes);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
         start = end + 1;
     }
+    if (lines.front() != JOURNAL_FIRST_LINE)
+        refuse_journal("does not begin with the line \"" + std::string(JOURNAL_FIRST_LINE) + "\"");
+    if (lines.back() != JOURNAL_LAST_LINE)
+        refuse_journal("does not end with its closing line \"" + std::string(JOURNAL_LAST_LINE) + "\"");
+    if (lines.size() < 3 || (lines[1] != JOURNAL_FINISH && lines[1] != JOURNAL_UNDO))
+        refuse_journal("says neither \"finish\" nor \"undo\" on its second line");
+    const std::size_t first_entry = 2;
+    const std::size_t entry_lines = lines.size() - first_entry - 1;
+    if (entry_lines == 0 || entry_lines % 3 != 0) refuse_journal("holds no whole entries for its files");
+
+    const std::vector<std::string> prefixes = study_directory_prefixes(directories);
     Journal journal;
-    if (lines.empty()) return journal;
-    if (lines.front() != JOURNAL_FINISH && lines.front() != JOURNAL_UNDO) {
-        // A journal of an earlier version of the program: pairs of new
-        // version and file, no old file kept; it can only be finished.
-        journal.old_files_kept = false;
-        for (std::size_t k = 0; k + 1 < lines.size(); k += 2) journal.entries.push_back({lines[k], lines[k + 1], {}});
-        return journal;
+    journal.undo = lines[1] == JOURNAL_UNDO;
+    for (std::size_t k = first_entry; k + 1 < lines.size(); k += 3) {
+        const std::string_view new_version = lines[k];
+        const std::string_view file = lines[k + 1];
+        const std::string_view old_version = lines[k + 2];
+        const std::string line = "line " + std::to_string(k + 2) + " ";
+        const std::size_t cut = file.rfind('/') == std::string_view::npos ? 0 : file.rfind('/') + 1;
+        const bool in_study = std::find(prefixes.begin(), prefixes.end(), file.substr(0, cut)) != prefixes.end();
+        if (!in_study || !is_plain_name(file.substr(cut)))
+            refuse_journal(line + "names " + shown_journal_name(file) + ", which is no file of the study");
+        if (!new_version.empty() && !is_hidden_version_of(new_version, file, RUN_OUTPUT_SUFFIX))
+            refuse_journal("line " + std::to_string(k + 1) + " names " + shown_journal_name(new_version) +
+                           ", which is no new version of " + shown_journal_name(file));
+        if (!old_version.empty() && !is_hidden_version_of(old_version, file, OLD_VERSION_SUFFIX))
+            refuse_journal("line " + std::to_string(k + 3) + " names " + shown_journal_name(old_version) +
+                           ", which is no kept old version of " + shown_journal_name(file));
+        if (new_version.empty() && old_version.empty())
+            refuse_journal(line + "removes " + shown_journal_name(file) + " without keeping its old version");
+        journal.entries.push_back({std::string(new_version), std::string(file), std::string(old_version)});
     }
-    journal.undo = lines.front() == JOURNAL_UNDO;
-    for (std::size_t k = 1; k + 2 < lines.size(); k += 3)
-        journal.entries.push_back({lines[k], lines[k + 1], lines[k + 2]});
     return journal;
 }
 
-void write_journal(const Journal& journal)
+// The journal's bytes, read only from a regular file standing at its name
+// (never through a link); nothing when there is no journal.
+std::optional<std::string> read_journal_file()
+{
+    const std::string name(RUN_COMMIT_JOURNAL);
+    const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT) return std::nullopt;
+        if (error == ELOOP) refuse_journal("is a symbolic link, not the program's own file");
+        refuse_journal(std::string("cannot be read: ") + std::strerror(error));
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        refuse_journal("is not a regular file");
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            close(fd);
+            refuse_journal(std::string("cannot be read: ") + std::strerror(error));
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return bytes;
+}
+
+// Writes the journal whole (a stop leaves the one before or this one).  A
+// failure names `first_file`, the change's first file, not the journal: the
+// journal is the program's own business.
+void write_journal(const Journal& journal, std::string_view first_file)
 {
     take_change_step();
-    replace_file_atomically(RUN_COMMIT_JOURNAL, journal_text(journal));
+    try {
+        replace_file_atomically(RUN_COMMIT_JOURNAL, journal_text(journal));
+    } catch (const FileError& error) {
+        std::string message = error.what();
+        const std::string journal_name = "'" + std::string(RUN_COMMIT_JOURNAL) + "'";
+        if (const std::size_t at = message.find(journal_name); at != std::string::npos)
+            message.replace(at, journal_name.size(), "'" + std::string(first_file) + "'");
+        throw FileError(message);
+    }
 }
 
 void flush_directories_of(const std::vector<JournalEntry>& entries)
@@ -166,7 +307,7 @@ int rename_new_versions(const Journal& journal, bool resumed, std::string& faile
 std::string undo_commit(Journal journal)
 {
     journal.undo = true;
-    write_journal(journal);
+    write_journal(journal, journal.entries.front().file);
     std::string not_back;
     for (const JournalEntry& entry : journal.entries) {
         if (entry.old_version.empty()) {
@@ -353,7 +494,7 @@ std::string FileChange::add(std::string_view name, bool copy_current)
     if (file.is_directory) throw_error("Cannot replace", name, EISDIR);
     check_directory_of(path.string(), name);
     std::string new_name = hidden_beside(path, RUN_OUTPUT_SUFFIX);
-    claim_new_version(new_name);
+    claim_new_version(new_name, name);
     index_.emplace(std::move(key), entries_.size());
     entries_.push_back({std::string(name), new_name});
     if (copy_current && file.exists) {
@@ -440,7 +581,10 @@ void FileChange::commit()
             const std::string path = paths[k].string();
             directories.insert(directory_of(path));
             const std::string new_version = k < written.size() ? written[k]->new_version : std::string();
-            journal.entries.push_back({new_version, path, keep_old_version(path, files[k], new_version)});
+            std::string old_version = keep_old_version(path, files[k], new_version);
+            // A file to remove that is gone by now needs no entry.
+            if (new_version.empty() && old_version.empty()) continue;
+            journal.entries.push_back({new_version, path, std::move(old_version)});
         }
         // The new versions and the kept old files were written without
         // waiting for the disk; they reach it together here, before any of
@@ -448,7 +592,11 @@ void FileChange::commit()
         for (const std::string& directory : directories) flush_file_system(directory);
         // Once the journal is on disk the replacement is decided: a stop
         // from here on is finished by the next start of the program.
-        write_journal(journal);
+        if (journal.entries.empty()) {
+            forget();
+            return;
+        }
+        write_journal(journal, files.front());
     } catch (const FileError&) {
         // Nothing is replaced: the old files need no keeping.
         for (const JournalEntry& entry : journal.entries) {
@@ -498,11 +646,11 @@ void FileChange::forget()
     removals_.clear();
 }
 
-void finish_interrupted_commit()
+void finish_interrupted_commit(const std::vector<std::string>& directories)
 {
-    const std::optional<std::string> text = read_whole_file_if_exists(RUN_COMMIT_JOURNAL);
+    const std::optional<std::string> text = read_journal_file();
     if (!text) return;
-    const Journal journal = read_journal(*text);
+    const Journal journal = read_journal(*text, directories);
     if (!journal.undo) {
         std::string failed_file;
         const int error = rename_new_versions(journal, true, failed_file);
@@ -510,7 +658,6 @@ void finish_interrupted_commit()
             close_journal(journal);
             return;
         }
-        if (!journal.old_files_kept) throw_error("Cannot replace", failed_file, error);
     }
     if (const std::string not_back = undo_commit(journal); !not_back.empty()) {
         // The old version stays in its hidden file, named in the journal,
@@ -522,9 +669,11 @@ void finish_interrupted_commit()
 
 void remove_run_leftovers(const std::vector<std::string>& directories)
 {
-    // Never while a commit's journal is there: its new and old versions are
-    // what finishes or undoes it.
-    if (file_exists(RUN_COMMIT_JOURNAL)) return;
+    // Never while anything stands at the journal's name: the new and old
+    // versions of a commit finish or undo it, and a journal that is not the
+    // program's own is left as found, with everything it names.
+    struct stat journal {};
+    if (lstat(std::string(RUN_COMMIT_JOURNAL).c_str(), &journal) == 0) return;
     std::set<std::string> seen;
     for (const std::string& given : directories) {
         const fs::path directory = given.empty() ? fs::path(".") : resolve_file_name(given);
@@ -545,7 +694,7 @@ void remove_run_leftovers(const std::vector<std::string>& directories)
 
 void recover_interrupted_changes(const std::vector<std::string>& directories)
 {
-    finish_interrupted_commit();
+    finish_interrupted_commit(directories);
     remove_run_leftovers(directories);
 }
 

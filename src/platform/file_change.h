@@ -12,6 +12,16 @@
 //     start finishes the replacement, or, when a file can no longer be
 //     replaced, puts every old file back: the files are replaced whole or
 //     not at all, never some of them.
+// The recovery takes a journal for its own only when it can prove it: a
+// regular file at the journal's name (never read through a link), with its
+// marked first line and its closing line, naming only plain files of the
+// working directory and the study's data directories and their hidden
+// versions as the change makes them.  Any other journal is named to the
+// engineer and left as found, with every hidden file beside it.
+// The program is alone in the study's directories while it changes them:
+// the lock file ".velmora.lock" in each directory (see study_lock.h) is
+// taken before the recovery and held to the program's end, so that no
+// other program's change in progress is ever taken for a killed one.
 //
 // Use:
 //     FileChange change;
@@ -34,6 +44,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace velm {
 
 // The suffix of a change's hidden new versions: ".<name>.velm-run".
@@ -41,10 +53,11 @@ inline constexpr std::string_view RUN_OUTPUT_SUFFIX = ".velm-run";
 // The suffix under which a commit keeps each old file (a hard link to it)
 // until the commit is finished: ".<name>.velm-old".
 inline constexpr std::string_view OLD_VERSION_SUFFIX = ".velm-old";
-// The commit journal in the working directory: what a commit in progress is
-// doing ("finish" or "undo"), then for each file its new version (an empty
-// line when the file is removed), the file and its kept old version (an
-// empty line when the file is new).
+// The commit journal in the working directory: its first line "velmora
+// commit journal 1", what a commit in progress is doing ("finish" or
+// "undo"), then for each file its new version (an empty line when the file
+// is removed), the file and its kept old version (an empty line when the
+// file is new), and the closing line "end".
 inline constexpr std::string_view RUN_COMMIT_JOURNAL = ".velmora-run.commit";
 
 // A new version written piece by piece, for outputs too big to hold whole:
@@ -148,14 +161,24 @@ private:
     bool committing_ = false;
 };
 
-// At the start of the program, before any module reads the study: finishes
+// A commit journal that the recovery cannot prove its own (see above); the
+// message names the journal and what is wrong with it.  Nothing was changed.
+class UntrustedJournal : public FileError {
+public:
+    using FileError::FileError;
+};
+
+// At the start of the program, before any module reads the study, with the
+// study's lock held (StudyLock, over the same directories): finishes
 // (or undoes) a commit that a kill interrupted, from the commit journal in
 // the working directory, and removes the hidden new versions and kept old
-// files that stopped changes left in the given directories.
+// files that stopped changes left in the given directories (the working
+// directory "." and the data directories' prefixes).  UntrustedJournal, with
+// nothing changed, for a journal that is not the program's own.
 void recover_interrupted_changes(const std::vector<std::string>& directories);
 
 // The two halves of the above.
-void finish_interrupted_commit();
+void finish_interrupted_commit(const std::vector<std::string>& directories);
 void remove_run_leftovers(const std::vector<std::string>& directories);
 
 }  // namespace velm

@@ -25,9 +25,13 @@ std::string written_name(std::string_view name)
     return std::string(end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1));
 }
 
+// The name a message gives a file: a change's new version is named by the
+// study's file it is the new version of (see claim_new_version).
+std::string shown_name(std::string_view name);
+
 [[noreturn]] void throw_file_error(std::string_view action, std::string_view name, int error)
 {
-    throw FileError(std::string(action) + " file '" + written_name(name) + "': " + std::strerror(error));
+    throw FileError(std::string(action) + " file '" + shown_name(name) + "': " + std::strerror(error));
 }
 
 // The write failure a test set (see fail_writes_with): writes left before
@@ -255,6 +259,7 @@ Resolution resolve(std::string_view name)
 
 // The claimed names of a change's new versions (see claim_new_version).
 struct NewVersion {
+    std::string file;  // the study's file, as its change names it
     int claims = 0;
     bool written = false;
     std::size_t size = 0;  // of the file, once written
@@ -266,6 +271,13 @@ NewVersion* claimed(std::string_view name)
     if (claimed_new_versions.empty()) return nullptr;
     const auto it = claimed_new_versions.find(std::string(name));
     return it == claimed_new_versions.end() ? nullptr : &it->second;
+}
+
+std::string shown_name(std::string_view name)
+{
+    if (const NewVersion* version = claimed(name); version != nullptr && !version->file.empty())
+        return written_name(version->file);
+    return written_name(name);
 }
 
 }  // namespace
@@ -285,9 +297,11 @@ std::vector<std::filesystem::path> resolve_file_names(const std::vector<std::str
     return paths;
 }
 
-void claim_new_version(const std::string& name)
+void claim_new_version(const std::string& name, std::string_view file)
 {
-    ++claimed_new_versions[name].claims;
+    NewVersion& version = claimed_new_versions[name];
+    ++version.claims;
+    if (version.file.empty()) version.file = std::string(file);
 }
 
 bool new_version_exists(const std::string& name)

@@ -73,8 +73,11 @@ ReplaceableFile find_replaceable_file(std::string_view name);
 // the letter case: the name is exact), and whether the file exists is known
 // here, from the writes and deletions, without asking the disk, until the
 // name is released.  A file under a claimed name that this program did not
-// write (a killed run's leftover) does not count as existing.
-void claim_new_version(const std::string& name);
+// write (a killed run's leftover) does not count as existing.  A FileError
+// of any write, read or deletion under the name names `file`, the study's
+// file whose new version it is (the hidden name means nothing to the
+// engineer), whoever writes it (a writer given the name by new_file).
+void claim_new_version(const std::string& name, std::string_view file = {});
 bool new_version_exists(const std::string& name);
 // Forgets the name; the file, when written, stays (delete_file it first to
 // remove it).

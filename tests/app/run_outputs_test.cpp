@@ -17,6 +17,7 @@
 #include "platform/record_file.h"
 #include "platform/run_outputs.h"
 #include "platform/stop.h"
+#include "platform/study_lock.h"
 #include "platform/window.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
@@ -128,8 +129,9 @@ private:
     Snapshot files_at_stop_;
 };
 
-// The files of a snapshot without the launcher's and without the hidden new
-// versions that the next start removes.
+// The files of a snapshot without the launcher's, without the hidden new
+// versions that the next start removes and without the lock file the run
+// holds while it works.
 Snapshot study_files(Snapshot files)
 {
     std::erase_if(files, [](const auto& entry) {
@@ -137,7 +139,7 @@ Snapshot study_files(Snapshot files)
         const std::string base = std::filesystem::path(name).filename().string();
         const bool hidden_new =
             !base.empty() && base.front() == '.' && (base.ends_with(".velm-run") || base.ends_with(".velm-new"));
-        return hidden_new || name == "QEVCOM.DAT" || name == "QEVCOM2.DAT";
+        return hidden_new || base == STUDY_LOCK_FILE || name == "QEVCOM.DAT" || name == "QEVCOM2.DAT";
     });
     return files;
 }
@@ -213,10 +215,9 @@ TEST_F(RunOutputsRunTest, AKilledCommitIsFinishedBeforeAnyModuleReadsTheStudy)
 {
     test::StudyBuilder study = test::two_map_study(6);
     study.write(directory_.path());
-    const std::string cwd = directory_.path().string();
     test::TemporaryDirectory::put(".ABTRVLZZ.DIA.velm-run", "the killed run's report\r\n");
     test::TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
-                                  cwd + "/.ABTRVLZZ.DIA.velm-run\n" + cwd + "/ABTRVLZZ.DIA\n");
+                                  "velmora commit journal 1\nfinish\n.ABTRVLZZ.DIA.velm-run\nABTRVLZZ.DIA\n\nend\n");
     // The program is started and ended at once from the main menu.
     EXPECT_EQ(run({"", "E"}), "main menu: E");
     EXPECT_EQ(test::TemporaryDirectory::get("ABTRVLZZ.DIA"), "the killed run's report\r\n");

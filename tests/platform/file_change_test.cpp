@@ -146,36 +146,44 @@ TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreBeforeOrAfter)
     }
 }
 
+// A commit journal as a commit writes it: what it does, then for each file
+// its new version, the file and its kept old version.
+std::string journal_of(const std::string& action, const std::vector<std::vector<std::string>>& entries)
+{
+    std::string text = "velmora commit journal 1\n" + action + "\n";
+    for (const std::vector<std::string>& entry : entries) text += entry[0] + "\n" + entry[1] + "\n" + entry[2] + "\n";
+    return text + "end\n";
+}
+
 // A commit that cannot finish at the next start (a file's directory is gone)
 // puts every old file back: never some files new and some old.
 TEST_F(FileChangeTest, ACommitThatCannotBeFinishedIsUndoneAtTheNextStart)
 {
-    // Killed after the link data base was replaced; the model file's
-    // directory was then removed.
-    const std::string cwd = std::filesystem::current_path().string();
+    // Killed after the link data base was replaced; a directory was then
+    // put in the place of a new model file.
     std::filesystem::rename("AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old");
     TemporaryDirectory::put("AB0101ZZ.ZLL", "new links\r\n");
-    TemporaryDirectory::put(".AB0102ZZ.Z11.velm-run", "new event 1\r\n");
+    TemporaryDirectory::put("data/.AB0102ZZ.Z11.velm-run", "new event 1\r\n");
+    TemporaryDirectory::put("data/AB0102ZZ.Z11/inside", "in the way");
     // ... and after an earlier history piece was removed.
     std::filesystem::rename("data/ABHISTZZ.002", "data/.ABHISTZZ.002.velm-old");
     TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
-                            "finish\n" + cwd + "/.AB0101ZZ.ZLL.velm-run\n" + cwd + "/AB0101ZZ.ZLL\n" + cwd +
-                                "/.AB0101ZZ.ZLL.velm-old\n\n" + cwd + "/data/ABHISTZZ.002\n" + cwd +
-                                "/data/.ABHISTZZ.002.velm-old\n" + cwd + "/.AB0102ZZ.Z11.velm-run\n" + cwd +
-                                "/gone/AB0102ZZ.Z11\n\n");
+                            journal_of("finish", {{".AB0101ZZ.ZLL.velm-run", "AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old"},
+                                                  {"", "data/ABHISTZZ.002", "data/.ABHISTZZ.002.velm-old"},
+                                                  {"data/.AB0102ZZ.Z11.velm-run", "data/AB0102ZZ.Z11", ""}}));
     start_program_again();
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "old links\r\n");
     EXPECT_EQ(TemporaryDirectory::get("data/ABHISTZZ.002"), "a piece of an earlier split\r\n");
     EXPECT_TRUE(hidden_entries().empty());
+    std::filesystem::remove_all("data/AB0102ZZ.Z11");
 
     // An undo stopped on its way is undone further, never finished.
     std::filesystem::rename("AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old");
     TemporaryDirectory::put("AB0101ZZ.ZLL", "new links\r\n");
     TemporaryDirectory::put(".AB0101ZZ.Z99.velm-run", "new\r\n");
     TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
-                            "undo\n" + cwd + "/.AB0101ZZ.ZLL.velm-run\n" + cwd + "/AB0101ZZ.ZLL\n" + cwd +
-                                "/.AB0101ZZ.ZLL.velm-old\n" + cwd + "/.AB0101ZZ.Z99.velm-run\n" + cwd +
-                                "/AB0101ZZ.Z99\n\n");
+                            journal_of("undo", {{".AB0101ZZ.ZLL.velm-run", "AB0101ZZ.ZLL", ".AB0101ZZ.ZLL.velm-old"},
+                                                {".AB0101ZZ.Z99.velm-run", "AB0101ZZ.Z99", ""}}));
     start_program_again();
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "old links\r\n");
     EXPECT_FALSE(std::filesystem::exists("AB0101ZZ.Z99"));

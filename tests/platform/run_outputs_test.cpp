@@ -167,18 +167,17 @@ TEST_F(RunOutputsTest, TheCommitReplacesEachFileAsItIsNamedThen)
 TEST_F(RunOutputsTest, AKilledCommitIsFinishedAtTheNextStart)
 {
     // A kill after the journal was written and one file was replaced.
-    const std::string cwd = std::filesystem::current_path().string();
     TemporaryDirectory::put(".SETF.ZZZ.velm-run", "new set\r\n");
     TemporaryDirectory::put("ABTRVLZZ.DIA", "new report\r\n");
-    TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL), cwd + "/.ABTRVLZZ.DIA.velm-run\n" + cwd +
-                                                                 "/ABTRVLZZ.DIA\n" + cwd + "/.SETF.ZZZ.velm-run\n" +
-                                                                 cwd + "/SETF.ZZZ\n");
-    finish_interrupted_commit();
+    TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL), "velmora commit journal 1\nfinish\n"
+                                                             ".ABTRVLZZ.DIA.velm-run\nABTRVLZZ.DIA\n\n"
+                                                             ".SETF.ZZZ.velm-run\nSETF.ZZZ\n\nend\n");
+    finish_interrupted_commit({"."});
     EXPECT_EQ(TemporaryDirectory::get("ABTRVLZZ.DIA"), "new report\r\n");
     EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "new set\r\n");
     EXPECT_EQ(all_entries(), (std::vector<std::string>{"ABTRVLZZ.DIA", "SETF.ZZZ", "data", "data/ABSETCZZ.ZZZ"}));
 
-    finish_interrupted_commit();  // nothing to finish
+    finish_interrupted_commit({"."});  // nothing to finish
     EXPECT_EQ(TemporaryDirectory::get("SETF.ZZZ"), "new set\r\n");
 }
 

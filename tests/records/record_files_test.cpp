@@ -137,6 +137,30 @@ TEST(LinkDataBase, RecordCutOverTwoLinesIsRefused)
 
 // Each data base line holds one record, every value of it a finite real: the
 // refusal names the file, the line and the count (or the value).
+// A file put in place and read: refused with the message, or read without
+// refusal where the message is empty.
+struct DataBaseReadCase {
+    const char* name;
+    std::string file;
+    std::string text;
+    std::function<void(const std::string&)> read;
+    std::string message;  // empty: the file reads
+};
+
+void expect_reads(const std::vector<DataBaseReadCase>& cases, const std::string& ending)
+{
+    for (const DataBaseReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory::put(c.file, c.text + ending);
+        try {
+            c.read(c.file);
+            EXPECT_EQ(c.message, "") << "read without refusal";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+}
+
 TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
 {
     TemporaryDirectory scratch;
@@ -148,14 +172,7 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
     auto read_subareas = [](const std::string& name) { read_subarea_data_base(name, FilePresence::MustExist); };
     auto read_gis_nodes = [](const std::string& name) { read_gis_node_file(name, FilePresence::MustExist); };
     auto read_strings = [](const std::string& name) { read_string_file(name); };
-    struct Case {
-        const char* name;
-        std::string file;
-        std::string text;
-        std::function<void(const std::string&)> read;
-        std::string message;  // empty: the file reads
-    };
-    const std::vector<Case> cases = {
+    const std::vector<DataBaseReadCase> cases = {
         {"a link line one value short", "AB0101ZZ.ZLL", link + "\r\n" + link.substr(0, link.rfind(' ')) + "\r\n" + link,
          read_links, "Data line of file \"AB0101ZZ.ZLL\", line 2: 187 values where a record has 188"},
         {"a link line one value long", "AB0101ZZ.ZLL", link + " 1.0\r\n", read_links,
@@ -172,16 +189,7 @@ TEST(DataBaseLines, OneRecordOfFiniteValuesOnEachLine)
         {"a string line of five values", "AB0001ZZ.ZST", " 1.0 2.0 3.0 4.0 5.0\r\n", read_strings,
          "Data line of file \"AB0001ZZ.ZST\", line 1: 5 values where a record has 6"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TemporaryDirectory::put(c.file, c.text);
-        try {
-            c.read(c.file);
-            EXPECT_EQ(c.message, "") << "read without refusal";
-        } catch (const FileError& error) {
-            EXPECT_EQ(std::string(error.what()), c.message);
-        }
-    }
+    expect_reads(cases, "");
 }
 
 // A data base record holds every value, so a slash in it is a broken
@@ -211,14 +219,7 @@ TEST(DataBaseLines, ASlashIsABrokenRecord)
     auto read_subareas = [](const std::string& name) { read_subarea_data_base(name, FilePresence::MustExist); };
     auto read_gis_nodes = [](const std::string& name) { read_gis_node_file(name, FilePresence::MustExist); };
     auto read_strings = [](const std::string& name) { read_string_file(name); };
-    struct Case {
-        const char* name;
-        std::string file;
-        std::string text;
-        std::function<void(const std::string&)> read;
-        std::string message;  // empty: the file reads
-    };
-    const std::vector<Case> cases = {
+    const std::vector<DataBaseReadCase> cases = {
         {"a travel time typed 0/00", "AB0101ZZ.ZLL", link + "\r\n" + with_field(link, LinkRecord::field(137), "0/00"),
          read_links,
          "Data line of file \"AB0101ZZ.ZLL\", line 2, value 137: \"0/00\" holds a slash; a data base record "
@@ -244,16 +245,7 @@ TEST(DataBaseLines, ASlashIsABrokenRecord)
          "value"},
         {"a slash in a quoted text", "AB0101ZZ.ZNN", with_field(node, NodeRecord::field(3), "A/B"), read_nodes, ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TemporaryDirectory::put(c.file, c.text + "\r\n");
-        try {
-            c.read(c.file);
-            EXPECT_EQ(c.message, "") << "read without refusal";
-        } catch (const FileError& error) {
-            EXPECT_EQ(std::string(error.what()), c.message);
-        }
-    }
+    expect_reads(cases, "\r\n");
 }
 
 // A node line read only as far as the peak flows: the columns up to there

@@ -290,9 +290,8 @@ void MainProgram::end_postprocessor_run()
 
 namespace {
 
-// Rows of a refusal at the start, above the pause prompt on row 24.
+// A refusal at the start, above the pause prompt on row 24.
 constexpr int START_REFUSAL_ROW = 18;
-constexpr std::size_t START_REFUSAL_WIDTH = 76;
 
 // A start that cannot go on: a beep, the heading and the reason below it,
 // until RETURN; then the program ends, having changed nothing.
@@ -300,14 +299,7 @@ constexpr std::size_t START_REFUSAL_WIDTH = 76;
                                std::string stop_reason)
 {
     clear_screen(window);
-    sound_beep(window);
-    write_at(window, 1, START_REFUSAL_ROW, heading, LineEnd::StayOnLine);
-    int row = START_REFUSAL_ROW + 1;
-    for (const std::string& line : lines_at_blanks(reason, START_REFUSAL_WIDTH)) {
-        if (row > RULE_ROW) break;
-        write_at(window, 1, row++, "   " + line, LineEnd::StayOnLine);
-    }
-    wait_for_return(window);
+    show_refusal(window, START_REFUSAL_ROW, heading, reason);
     clear_screen(window);
     stop_program(std::move(stop_reason));
 }

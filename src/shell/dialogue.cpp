@@ -5,7 +5,6 @@
 #include <cmath>
 #include <utility>
 
-#include "platform/file_change.h"
 #include "platform/stop.h"
 
 namespace velm {
@@ -126,49 +125,24 @@ void stop_with_message(Window& window, std::string_view message, std::string rea
     stop_program(std::move(reason));
 }
 
-namespace {
-
-// The suffixes of the hidden files beside a study file: a change's new
-// version, an old file kept during a commit, and a single file's rewrite
-// (".<name><suffix>").
-constexpr std::string_view HIDDEN_SUFFIXES[] = {RUN_OUTPUT_SUFFIX, OLD_VERSION_SUFFIX, ".velm-new"};
-
-// The message with every hidden file's name ("data/.ABLINKZZ.BAS.velm-run")
-// turned into the name of the study file it stands for ("data/ABLINKZZ.BAS").
-std::string with_study_file_names(std::string message)
-{
-    for (const std::string_view suffix : HIDDEN_SUFFIXES) {
-        std::size_t from = 0;
-        for (std::size_t at; (at = message.find(suffix, from)) != std::string::npos;) {
-            const std::size_t separator = message.find_last_of("/' ", at == 0 ? 0 : at - 1);
-            const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
-            if (start < at && message[start] == '.') {
-                message.erase(at, suffix.size());
-                message.erase(start, 1);
-                from = at - 1;
-            } else {
-                from = at + suffix.size();
-            }
-        }
-    }
-    return message;
-}
-
-}  // namespace
-
-void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error)
+void show_refusal(Window& window, int row, std::string_view heading, std::string_view message)
 {
     // The message in lines broken at blanks, below the heading and above
     // the pause on row 24: a file's name with its line and reason is read
     // whole.
     constexpr std::size_t SHOWN_WIDTH = 76;
     constexpr int LAST_MESSAGE_ROW = 23;
-    const std::vector<std::string> lines = lines_at_blanks(with_study_file_names(error.what()), SHOWN_WIDTH);
+    const std::vector<std::string> lines = lines_at_blanks(message, SHOWN_WIDTH);
     sound_beep(window);
     write_at(window, 1, row, heading, LineEnd::StayOnLine);
     for (std::size_t k = 0; k < lines.size() && row + 1 + static_cast<int>(k) <= LAST_MESSAGE_ROW; ++k)
         write_at(window, 1, row + 1 + static_cast<int>(k), "   " + lines[k], LineEnd::StayOnLine);
     wait_for_return(window);
+}
+
+void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error)
+{
+    show_refusal(window, row, heading, error.what());
 }
 
 void stop_on_file_refusal(Window& window, std::string_view heading, const std::exception& error, std::string reason)

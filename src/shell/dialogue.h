@@ -73,12 +73,13 @@ void wait_for_return(Window& window);
 // screen is cleared and the program stops with `reason`.
 [[noreturn]] void stop_with_message(Window& window, std::string_view message, std::string reason);
 
+// A refusal: a beep, the `heading` at `row` and the message below it in
+// lines broken at blanks (down to row 23), until RETURN.
+void show_refusal(Window& window, int row, std::string_view heading, std::string_view message);
+
 // A change that a file it would reach cannot take (`error` names the file
-// and why): a beep, the module's `heading` at `row` and the head of the
-// error's message below it, until RETURN.  The caller has changed nothing.
-// A change's hidden new version or kept old file named in the message is
-// told by the study file's own name: the hidden name means nothing to the
-// engineer.
+// and why, by the study's name of it, never a hidden new version's): the
+// refusal above with the error's message.  The caller has changed nothing.
 void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error);
 
 // The same above the message row and on it, then the program stops with

@@ -220,30 +220,5 @@ TEST_F(ModuleRefusalTest, AFullDiskAtAnyWriteOfAChangeLeavesTheStudyAsItWas)
     }
 }
 
-// The shared refusal tells a change's hidden files by the study files they
-// stand for, wherever a message names one.
-TEST_F(ModuleRefusalTest, ARefusalNamesTheStudyFileForAHiddenVersionOfIt)
-{
-    const struct {
-        std::string message;
-        std::string shown;
-    } cases[] = {
-        {"Cannot write file 'data/.ABLINKZZ.BAS.velm-run': No space left on device",
-         "Cannot write file 'data/ABLINKZZ.BAS': No space left on device"},
-        {"Cannot write file '.MPDCOPY.BAT.velm-new': File too large", "Cannot write file 'MPDCOPY.BAT': File too large"},
-        {"Cannot write file '.ABHISTZZ.001.velm-old' and '.ABHISTZZ.IDX.velm-run'",
-         "Cannot write file 'ABHISTZZ.001' and 'ABHISTZZ.IDX'"},
-        {"Cannot write file 'ABNODEZZ.BAS': Permission denied", "Cannot write file 'ABNODEZZ.BAS': Permission denied"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        window_ = test::ScriptedWindow({""});
-        show_file_refusal(window_, 15, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", FileError(c.message));
-        EXPECT_EQ(test::snapshot_text(window_.reads().back(), 1, 16, 3 + c.shown.size()), "   " + c.shown);
-        EXPECT_EQ(test::snapshot_text(window_.reads().back(), 4 + static_cast<int>(c.shown.size()), 16, 10),
-                  std::string(10, ' '));
-    }
-}
-
 }  // namespace
 }  // namespace velm

@@ -151,18 +151,18 @@ RecoveryExpected expected_recovery()
             lines.push_back(text->substr(start, end - start));
             start = end + 1;
         }
-        // What the commit was doing: the first line that is "finish" or
-        // "undo" (the journal may start with a line naming its layout), and
-        // for each file after it its new version, the file and its kept old
-        // version.
-        const auto action =
-            std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line == "finish" || line == "undo"; });
-        if (action == lines.end()) {
-            ADD_FAILURE() << "a commit journal that says neither \"finish\" nor \"undo\":\n" << *text;
+        // The journal as the program writes it: its layout's first line,
+        // what the commit was doing ("finish" or "undo"), for each file its
+        // new version, the file and its kept old version, and "end".
+        const bool well_formed = lines.size() >= 6 && lines.front() == "velmora commit journal 1" &&
+                                 (lines[1] == "finish" || lines[1] == "undo") && lines.back() == "end" &&
+                                 (lines.size() - 3) % 3 == 0;
+        if (!well_formed) {
+            ADD_FAILURE() << "a commit journal not of the program's layout:\n" << *text;
             return expected;
         }
-        expected.finish = *action == "finish";
-        for (auto entry = action + 1; lines.end() - entry >= 3; entry += 3) {
+        expected.finish = lines[1] == "finish";
+        for (auto entry = lines.begin() + 2; lines.end() - entry > 3; entry += 3) {
             const std::string& new_version = entry[0];
             const std::string& file = entry[1];
             const std::string& old_version = entry[2];

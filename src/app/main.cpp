@@ -2,8 +2,10 @@
 // the main program and ends plainly on its stop.  Every module refuses a
 // file it cannot read or write in the window itself; an error that no
 // module caught is shown in the window as well, until RETURN, before the
-// window closes and the program ends with status 1.  Only when the window
-// itself cannot show it does the message go to the error stream.
+// window closes.  The exit status is 0 for a finished run and
+// REFUSED_EXIT_STATUS for one that ended on a refusal or an error
+// (platform/stop.h).  Only when the window itself cannot show an error does
+// its message go to the error stream.
 #include <csignal>
 #include <exception>
 #include <iostream>
@@ -43,6 +45,7 @@ int main()
     // the study as it was, as a full disk does.
     std::signal(SIGXFSZ, SIG_IGN);
     SystemClock clock;
+    int status = FINISHED_EXIT_STATUS;
     bool failed = false;
     bool shown = false;
     std::string failure;
@@ -51,13 +54,15 @@ int main()
         Session session{*window, clock};
         try {
             run_main_program(session);
-        } catch (const ProgramStop&) {
+        } catch (const ProgramStop& stop) {
+            status = stop.exit_status();
         } catch (const std::exception& error) {
             failed = true;
             failure = error.what();
             shown = show_in_window(*window, error);
         }
-    } catch (const ProgramStop&) {
+    } catch (const ProgramStop& stop) {
+        status = stop.exit_status();
     } catch (const std::exception& error) {
         // No window to show it in: the message lands on the terminal once
         // whatever was built of the window is gone.
@@ -65,5 +70,5 @@ int main()
         failed = true;
     }
     if (failed && !shown) std::cerr << "velmora: " << failure << '\n';
-    return failed ? 1 : 0;
+    return failed ? REFUSED_EXIT_STATUS : status;
 }

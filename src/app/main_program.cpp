@@ -301,7 +301,7 @@ constexpr int START_REFUSAL_ROW = 18;
     clear_screen(window);
     show_refusal(window, START_REFUSAL_ROW, heading, reason);
     clear_screen(window);
-    stop_program(std::move(stop_reason));
+    stop_program_refused(std::move(stop_reason));
 }
 
 // Another run of the program holds a directory of the study: who it is, as

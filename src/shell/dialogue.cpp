@@ -114,15 +114,25 @@ void wait_for_return(Window& window)
     window.read_line();
 }
 
+void wait_for_return_on_refusal(Window& window)
+{
+    try {
+        wait_for_return(window);
+    } catch (ProgramStop& stop) {
+        stop.refused = true;
+        throw;
+    }
+}
+
 void stop_with_message(Window& window, std::string_view message, std::string reason)
 {
     if (!message.empty()) {
         sound_beep(window);
         write_at(window, 1, MESSAGE_ROW, message, LineEnd::StayOnLine);
     }
-    wait_for_return(window);
+    wait_for_return_on_refusal(window);
     clear_screen(window);
-    stop_program(std::move(reason));
+    stop_program_refused(std::move(reason));
 }
 
 void show_refusal(Window& window, int row, std::string_view heading, std::string_view message)
@@ -137,7 +147,7 @@ void show_refusal(Window& window, int row, std::string_view heading, std::string
     write_at(window, 1, row, heading, LineEnd::StayOnLine);
     for (std::size_t k = 0; k < lines.size() && row + 1 + static_cast<int>(k) <= LAST_MESSAGE_ROW; ++k)
         write_at(window, 1, row + 1 + static_cast<int>(k), "   " + lines[k], LineEnd::StayOnLine);
-    wait_for_return(window);
+    wait_for_return_on_refusal(window);
 }
 
 void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error)
@@ -149,7 +159,7 @@ void stop_on_file_refusal(Window& window, std::string_view heading, const std::e
 {
     show_file_refusal(window, MESSAGE_ROW - 1, heading, error);
     clear_screen(window);
-    stop_program(std::move(reason));
+    stop_program_refused(std::move(reason));
 }
 
 void stop_on_unwritable_file(Window& window, const std::exception& error, std::string reason)

@@ -67,10 +67,13 @@ std::vector<std::string> lines_at_blanks(std::string_view message, std::size_t w
 
 // "  Press RETURN to continue ===>" at column 33 of row 24; reads one line.
 void wait_for_return(Window& window);
+// The same pause below a refusal: an end of the input there ends the
+// program as refused (see ProgramStop), never as a finished run.
+void wait_for_return_on_refusal(Window& window);
 
 // A refusal that ends the module: a beep and the message at column 1 of the
 // message row (nothing for an empty message), kept until RETURN; then the
-// screen is cleared and the program stops with `reason`.
+// screen is cleared and the program stops, refused, with `reason`.
 [[noreturn]] void stop_with_message(Window& window, std::string_view message, std::string reason);
 
 // A refusal: a beep, the `heading` at `row` and the message below it in
@@ -82,8 +85,8 @@ void show_refusal(Window& window, int row, std::string_view heading, std::string
 // refusal above with the error's message.  The caller has changed nothing.
 void show_file_refusal(Window& window, int row, std::string_view heading, const std::exception& error);
 
-// The same above the message row and on it, then the program stops with
-// `reason`: the refusal that ends a module or a run.  A launched run that
+// The same above the message row and on it, then the program stops, refused,
+// with `reason`: the refusal that ends a module or a run.  A launched run that
 // ends here writes no reply.
 [[noreturn]] void stop_on_file_refusal(Window& window, std::string_view heading, const std::exception& error,
                                        std::string reason);

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/stop.h"
 #include "support/temporary_directory.h"
 
 namespace {
@@ -107,7 +108,7 @@ TEST_F(ExecutableTest, UnreadableStudyFileIsRefusedInTheWindowWithoutReply)
     // the middle of its first record.
     directory_.put("QEVCOM.DAT", "AB\r\n1\r\n1\r\n2\r\n");
     directory_.put("ABTRVLZZ.Z11", std::string("\x04\x00\x00\x00\x00\x00", 6));
-    EXPECT_EQ(run("\n"), 0);
+    EXPECT_EQ(run("\n"), velm::REFUSED_EXIT_STATUS);
     EXPECT_NE(directory_.get("screen.txt").find("ABTRVLZZ.Z11"), std::string::npos) << directory_.get("screen.txt");
     EXPECT_EQ(directory_.get("errors.txt"), "");
     EXPECT_FALSE(fs::exists(directory_.path() / "QEVCOM2.DAT"));

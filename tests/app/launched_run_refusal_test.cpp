@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/stop.h"
 #include "support/small_studies.h"
 #include "support/temporary_directory.h"
 
@@ -179,7 +180,7 @@ TEST_F(LaunchedRunRefusalTest, ARunThatCannotWriteItsFilesIsRefusedInTheWindow)
         c.put_back();
 
         EXPECT_FALSE(ending.killed_by_signal);
-        EXPECT_EQ(ending.status, 0);
+        EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << "a refused run ends as refused";
         EXPECT_EQ(ending.errors, "");
         const std::string named = named_file(ending.screen, c.reason);
         ASSERT_FALSE(named.empty()) << ending.screen;

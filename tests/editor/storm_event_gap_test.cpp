@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor_study.h"
@@ -35,19 +36,34 @@ TEST_F(EditorTest, AMissingStormEventFileOfAMapTheStudyStillHasRefusesTheEdit)
         const char* name;
         int storm_events;
         std::vector<std::string> removed;
+        std::vector<std::pair<std::string, std::string>> renamed;  // a file moved to a later event
         std::string evidence;
     };
     const Gap gaps[] = {
-        {"the study's model list of the event", 2, {"AB0101ZZ.Z12"}, "   BUT [ABTRVLZZ.Z12] EXISTS: STORM EVENT 2"},
+        {"the study's model list of the event", 2, {"AB0101ZZ.Z12"}, {}, "   BUT [ABTRVLZZ.Z12] EXISTS: STORM EVENT 2"},
         {"a later event's model list",
          3,
          {"AB0101ZZ.Z12", "ABTRVLZZ.Z12"},
+         {},
          "   BUT [ABTRVLZZ.Z13] EXISTS: STORM EVENT 2"},
         {"a later event's file of the map",
          3,
          {"AB0101ZZ.Z12", "ABTRVLZZ.Z12", "ABTRVLZZ.Z13"},
+         {},
          "   BUT [AB0101ZZ.Z13] EXISTS: STORM EVENT 2"},
-        {"both", 3, {"AB0101ZZ.Z12"}, "   BUT [ABTRVLZZ.Z12] EXISTS: STORM EVENT 2"},
+        {"both", 3, {"AB0101ZZ.Z12"}, {}, "   BUT [ABTRVLZZ.Z12] EXISTS: STORM EVENT 2"},
+        // Event 9, the last a one-digit extension holds, alone tells of the
+        // gap.
+        {"event 9's model list alone",
+         2,
+         {"AB0101ZZ.Z12"},
+         {{"ABTRVLZZ.Z12", "ABTRVLZZ.Z19"}},
+         "   BUT [ABTRVLZZ.Z19] EXISTS: STORM EVENT 2"},
+        {"event 9's file of the map alone",
+         2,
+         {"ABTRVLZZ.Z12"},
+         {{"AB0101ZZ.Z12", "AB0101ZZ.Z19"}},
+         "   BUT [AB0101ZZ.Z19] EXISTS: STORM EVENT 2"},
     };
     for (const Gap& gap : gaps) {
         for (const Editor& editor : EDITORS) {
@@ -56,6 +72,7 @@ TEST_F(EditorTest, AMissingStormEventFileOfAMapTheStudyStillHasRefusesTheEdit)
             test::editor_study(editor.model_type, gap.storm_events).write(dir.path());
             TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
             for (const std::string& name : gap.removed) std::filesystem::remove(name);
+            for (const auto& [from, to] : gap.renamed) std::filesystem::rename(from, to);
             const auto before = test::all_files();
             std::vector<std::string> typed{"", "AB"};
             typed.insert(typed.end(), editor.typed.begin(), editor.typed.end());

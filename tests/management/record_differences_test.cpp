@@ -27,7 +27,17 @@ TEST(RecordDifferences, ToleranceAndRoundOff)
         {0.0f, 0.5f, ONE_PERCENT_TOLERANCE, 0.5f},       // against the scenario when the baseline is 0
         {2.0f, 2.0005f, TENTH_PERCENT_TOLERANCE, 0.0f},  // within the round-off floor
         {100.0f, 90.0f, ONE_PERCENT_TOLERANCE, -10.0f},
-        {4.0f, 4.004f, TENTH_PERCENT_TOLERANCE, 4.004f - 4.0f},  // a change of exactly the tolerance counts
+        {4.0f, 4.004f, TENTH_PERCENT_TOLERANCE, 4.004f - 4.0f},  // 0.00100005 in single precision
+        // A relative change exactly equal to the tolerance counts: 1 / 100
+        // and 1 / 1000 are 0.01f and 0.001f exactly in single precision.
+        {100.0f, 101.0f, ONE_PERCENT_TOLERANCE, 1.0f},
+        {1000.0f, 1001.0f, TENTH_PERCENT_TOLERANCE, 1.0f},
+        {1000.0f, 999.0f, TENTH_PERCENT_TOLERANCE, -1.0f},
+        // A change of exactly the floor (0.001f itself) is round-off, even
+        // at a relative change of 1; just above it is a change.
+        {0.0f, 0.001f, TENTH_PERCENT_TOLERANCE, 0.0f},
+        {0.001f, 0.0f, ONE_PERCENT_TOLERANCE, 0.0f},
+        {0.0f, 0.0011f, ONE_PERCENT_TOLERANCE, 0.0011f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.baseline << " -> " << c.scenario);

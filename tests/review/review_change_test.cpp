@@ -88,19 +88,28 @@ TEST_F(ReviewChangeTest, AReviewStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNex
 
 // A read-only string file refuses the change that would reach it; a
 // read-only second data base refuses the second change, and the first goes
-// in with its string refresh.  The refusal is in the window, naming the file.
+// in with its string refresh.  The refusal is in the window, naming the file,
+// at once: at the review whose change reaches the file, not at the end of
+// the run after every later review was typed, and the run's other changes
+// go in.
 TEST_F(ReviewChangeTest, AChangeReachingAReadOnlyFileIsRefusedInTheWindow)
 {
     struct Case {
         const char* read_only;
         std::vector<std::string> typed;
         std::vector<std::string> same_as;  // the run whose files it leaves
+        std::size_t refused_at;            // the read of the refusal's RETURN
     };
     const std::vector<Case> cases = {
-        {"AB0001ZZ.ZST", {"10102", "10103", "2", "", "E"}, {"E"}},
+        {"AB0001ZZ.ZST", {"10102", "10103", "2", "", "E"}, {"E"}, 3},
+        {"AB0001ZZ.ZST",
+         {"10102", "10103", "2", "", "10201", "10202", "1", "E", ""},
+         {"10201", "10202", "1", "E", ""},
+         3},
         {"AB0102ZZ.ZLL",
          {"10102", "10103", "2", "10201", "10202", "1", "", "E", ""},
-         {"10102", "10103", "2", "E", ""}},
+         {"10102", "10103", "2", "E", ""},
+         6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.read_only);
@@ -119,6 +128,10 @@ TEST_F(ReviewChangeTest, AChangeReachingAReadOnlyFileIsRefusedInTheWindow)
         EXPECT_EQ(test::file_contents(), expected);
         EXPECT_TRUE(window_.has_shown("NOTHING WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(window_.has_shown("'" + std::string(c.read_only) + "'")) << window_.dump();
+        ASSERT_GT(window_.reads().size(), c.refused_at) << window_.dump();
+        const std::string& refusal = window_.reads()[c.refused_at];
+        EXPECT_NE(refusal.find("NOTHING WAS CHANGED"), std::string::npos) << window_.dump();
+        EXPECT_NE(refusal.find("'" + std::string(c.read_only) + "'"), std::string::npos) << window_.dump();
         EXPECT_FALSE(test::has_hidden_file());
     }
 }

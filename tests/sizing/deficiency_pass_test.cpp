@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/files.h"
 #include "sizing/element_hydraulics.h"
@@ -245,15 +246,39 @@ TEST(DeficiencyPass, CapacityUsedFollowsTheUserCapacity)
     }
 }
 
+// Columns 73, 74 and the totals of all six storm events (78 to 83) are
+// capped, the last event's as every other, and whether the pass computed a
+// total or read it.
 TEST(DeficiencyPass, CapacitiesAreCappedAt99999)
 {
-    LinkRecord given = pipe_link();
-    given.element_height() = 60.0f;  // far beyond any flow
-    const LinkRecord link = analyzed(given);
-    EXPECT_EQ(link.existing_element_capacity(), CAPACITY_CAP);
-    EXPECT_EQ(link.computed_capacity(), CAPACITY_CAP);
-    EXPECT_EQ(link.total_capacity(1), CAPACITY_CAP);
-    EXPECT_EQ(link.total_capacity(2), CAPACITY_CAP);
+    struct Case {
+        int storm_events;
+        float last_total_as_read;   // column 83
+        std::vector<float> totals;  // events 1 to 6 after the pass
+    };
+    constexpr float CAP = CAPACITY_CAP;
+    const Case cases[] = {
+        {2, 0.0f, {CAP, CAP, 0.0f, 0.0f, 0.0f, 0.0f}},
+        {2, 150000.0f, {CAP, CAP, 0.0f, 0.0f, 0.0f, CAP}},
+        {6, 0.0f, {CAP, CAP, CAP, CAP, CAP, CAP}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.storm_events << " storm events, column 83 read as "
+                                        << c.last_total_as_read);
+        LinkRecord given = pipe_link();
+        given.element_height() = 60.0f;  // far beyond any flow
+        for (int event = 3; event <= c.storm_events; ++event) {
+            given.upstream_peak_flow(event) = 16.0f + static_cast<float>(event);
+            given.downstream_peak_flow(event) = 18.0f + static_cast<float>(event);
+        }
+        given.total_capacity(STORM_EVENTS) = c.last_total_as_read;
+        const LinkRecord link = analyzed(given);
+        EXPECT_GT(full_pipe(60.0f, link.link_slope()), CAPACITY_CAP) << "the element must carry more than the cap";
+        EXPECT_EQ(link.existing_element_capacity(), CAPACITY_CAP);
+        EXPECT_EQ(link.computed_capacity(), CAPACITY_CAP);
+        for (int event = 1; event <= STORM_EVENTS; ++event)
+            EXPECT_EQ(link.total_capacity(event), c.totals[static_cast<std::size_t>(event - 1)]) << "event " << event;
+    }
 }
 
 TEST(DeficiencyPass, ProcessCodeAndSideSlopeAreWrittenAsRead)

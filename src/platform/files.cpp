@@ -77,6 +77,14 @@ long change_stop_step = 0;
 ChangeStop change_stop_kind = ChangeStop::Throw;
 std::function<void()> change_step_action;
 
+// The watcher a test set (see watch_disk_operations).
+std::function<void(DiskOperation, const std::filesystem::path&)> disk_watcher;
+
+void tell_watcher(DiskOperation operation, const std::filesystem::path& path)
+{
+    if (disk_watcher) disk_watcher(operation, path);
+}
+
 }  // namespace
 
 int create_exclusively(const std::filesystem::path& path, int flags)
@@ -132,6 +140,11 @@ void fail_writes_with(int error, long after_writes)
 {
     write_failure = error;
     writes_before_failure = after_writes;
+}
+
+void watch_disk_operations(std::function<void(DiskOperation, const std::filesystem::path&)> watcher)
+{
+    disk_watcher = std::move(watcher);
 }
 
 namespace {
@@ -566,6 +579,7 @@ PendingReplacement write_replacement(std::string_view name, std::string_view con
 void install_replacement(const PendingReplacement& pending)
 {
     if (pending.temporary == pending.path) return;  // written in place
+    tell_watcher(DiskOperation::Rename, pending.path);
     const int injected = injected_write_failure();
     if (injected != 0 || rename(pending.temporary.c_str(), pending.path.c_str()) != 0) {
         const int error = injected != 0 ? injected : errno;
@@ -595,6 +609,7 @@ void flush_directory(const std::filesystem::path& directory)
     if (fd < 0) return;
     fsync(fd);
     close(fd);
+    tell_watcher(DiskOperation::FlushDirectory, directory);
 }
 
 void flush_file_system(const std::filesystem::path& directory)
@@ -605,6 +620,7 @@ void flush_file_system(const std::filesystem::path& directory)
     if (fd < 0) return;
     syncfs(fd);
     close(fd);
+    tell_watcher(DiskOperation::FlushFileSystem, directory);
 }
 
 void flush_file(const std::filesystem::path& file)
@@ -614,6 +630,7 @@ void flush_file(const std::filesystem::path& file)
     if (fd < 0) return;
     fsync(fd);
     close(fd);
+    tell_watcher(DiskOperation::FlushFile, file);
 }
 
 namespace {

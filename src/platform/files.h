@@ -132,6 +132,17 @@ void take_change_step();
 // are not touched.  Only tests call it (see above).
 void fail_writes_with(int error, long after_writes = 0);
 
+// The operations that order a replacement on the disk, as a test watches
+// them (see watch_disk_operations): the renames of replace_file_atomically
+// (and of the copies and rewrites made through it) and the flushes below.
+enum class DiskOperation { Rename, FlushFileSystem, FlushDirectory, FlushFile };
+// `watcher` is called with the operation and its path (a rename's target):
+// just before each rename, after its temporary is written whole, so that a
+// test may put something in its way there (the rename is then made and
+// fails as it would); just after each flush that was made.  Nothing else
+// happens; an empty watcher ends the watch.  Only tests call it (see above).
+void watch_disk_operations(std::function<void(DiskOperation operation, const std::filesystem::path& path)> watcher);
+
 // Whether new files are flushed to disk before they replace the old ones; on
 // unless a caller turns it off.  Only test fixtures that write throw-away
 // studies in bulk turn it off, for as long as they write (DiskFlushesOff).

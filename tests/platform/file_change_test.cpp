@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
+#include "support/change_steps.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -79,10 +80,14 @@ void make_the_change()
     change.commit();
 }
 
-TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreBeforeOrAfter)
+TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreAsTheJournalDecided)
 {
     const Snapshot before = TemporaryDirectory::snapshot();
+    stop_change_at_step(0);
     make_the_change();
+    // Every write, kept old file, rename and the journal are steps.
+    const long steps = change_steps_taken();
+    EXPECT_GT(steps, 10);
     const Snapshot after = TemporaryDirectory::snapshot();
     ASSERT_EQ(after.at("ABHISTZZ.DAT"), "an earlier entry\r\nthe entry of this change\r\n");
     ASSERT_EQ(after.at("data/AB0101ZZ.Z12"), "new event 1\r\nnew event 2\r\n");
@@ -96,54 +101,20 @@ TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreBeforeOrAfter)
     };
     restore();
 
-    for (const bool killed : {false, true}) {
-        long steps = 0;
-        bool completed = false;
-        for (long step = 1; !completed; ++step) {
-            SCOPED_TRACE((killed ? "killed at step " : "stopped at step ") + std::to_string(step));
-            ASSERT_LT(step, 100) << "the change never completes";
-            if (killed) {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    stop_change_at_step(step, ChangeStop::Exit);
-                    try {
-                        make_the_change();
-                    } catch (...) {
-                        _exit(1);
-                    }
-                    _exit(0);
-                }
-                int status = 0;
-                ASSERT_EQ(waitpid(child, &status, 0), child);
-                ASSERT_TRUE(WIFEXITED(status));
-                ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == CHANGE_STOP_EXIT_STATUS);
-                completed = WEXITSTATUS(status) == 0;
-            } else {
-                stop_change_at_step(step);
-                try {
-                    make_the_change();
-                    completed = true;
-                    steps = change_steps_taken();
-                } catch (const ProgramStop&) {
-                }
+    test::walk_change_steps(
+        steps + 1,
+        [] {
+            try {
+                make_the_change();
+            } catch (const ProgramStop& stop) {
+                EXPECT_EQ(stop.reason, "stopped at change step " + std::to_string(change_steps_taken()));
             }
-            start_program_again();
-            const Snapshot now = TemporaryDirectory::snapshot();
-            if (completed) {
-                EXPECT_EQ(now, after);
-            } else {
-                EXPECT_TRUE(now == before || now == after) << "a mix of old and new files";
-            }
-            EXPECT_TRUE(hidden_entries().empty()) << hidden_entries().front();
-            if (HasFailure()) return;
+        },
+        start_program_again,
+        [&](const test::ChangeStepTurn& turn) {
+            EXPECT_EQ(TemporaryDirectory::snapshot(), turn.as_after() ? after : before);
             restore();
-        }
-        // Every write, kept old file, rename and the journal are steps.
-        if (!killed) {
-            EXPECT_GT(steps, 10);
-        }
-    }
+        });
 }
 
 // A commit journal as a commit writes it: what it does, then for each file
@@ -243,6 +214,72 @@ TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
         if (HasFailure()) return;
     }
     EXPECT_TRUE(undone_after_a_rename) << "no step fell between two renames";
+}
+
+// Ends a watch of the disk operations however the test ends.
+struct WatchEnd {
+    ~WatchEnd() { watch_disk_operations({}); }
+};
+
+// The journal's own rename into place fails (a directory put at its name
+// once it is written whole): the commit is refused naming the change's
+// first file, nothing is replaced and nothing hidden is left.
+TEST_F(FileChangeTest, AJournalWhoseRenameFailsRefusesTheCommit)
+{
+    const Snapshot before = TemporaryDirectory::snapshot();
+    bool journal_written = false;
+    {
+        const WatchEnd end;
+        watch_disk_operations([&](DiskOperation operation, const std::filesystem::path& path) {
+            if (operation != DiskOperation::Rename || path != RUN_COMMIT_JOURNAL) return;
+            journal_written = TemporaryDirectory::get("." + std::string(RUN_COMMIT_JOURNAL) + ".velm-new")
+                                  .starts_with("velmora commit journal 1\n");
+            TemporaryDirectory::put(path / "inside", "in the way");
+        });
+        try {
+            FileChange change;
+            change.write("ab0101zz.zll", "new links\r\n");
+            change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+            change.commit();
+            ADD_FAILURE() << "the change was made";
+        } catch (const FileError& error) {
+            EXPECT_STREQ(error.what(), "Cannot write file 'ab0101zz.zll': Is a directory");
+        }
+    }
+    EXPECT_TRUE(journal_written) << "the rename was not reached";
+    std::filesystem::remove_all(std::string(RUN_COMMIT_JOURNAL));
+    EXPECT_EQ(TemporaryDirectory::snapshot(), before);
+}
+
+// The new versions and the kept old files reach the disk before the journal
+// names them: the file system of each of their directories is flushed
+// before the journal is renamed into place.
+TEST_F(FileChangeTest, TheNewVersionsAreFlushedBeforeTheJournalIsWritten)
+{
+    ASSERT_TRUE(disk_flushes());
+    std::vector<std::pair<DiskOperation, std::filesystem::path>> seen;
+    {
+        const WatchEnd end;
+        watch_disk_operations([&seen](DiskOperation operation, const std::filesystem::path& path) {
+            seen.emplace_back(operation, path);
+        });
+        FileChange change;
+        change.write("AB0101ZZ.ZLL", "new links\r\n");
+        change.write("data/AB0101ZZ.Z11", "new event 1\r\n");
+        change.remove("data/ABHISTZZ.002");
+        change.commit();
+    }
+    const auto journal = std::find(seen.begin(), seen.end(),
+                                   std::pair(DiskOperation::Rename, std::filesystem::path(RUN_COMMIT_JOURNAL)));
+    ASSERT_NE(journal, seen.end()) << "the journal was not written";
+    for (const char* directory : {".", "data"}) {
+        SCOPED_TRACE(directory);
+        EXPECT_TRUE(std::any_of(seen.begin(), journal, [directory](const auto& operation) {
+            return operation.first == DiskOperation::FlushFileSystem &&
+                   std::filesystem::equivalent(operation.second, directory);
+        })) << "the directory's file system was not flushed before the journal was written";
+    }
+    EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "new links\r\n");
 }
 
 // A file the change cannot replace refuses it with a FileError naming the

@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <filesystem>
 #include <functional>
+#include <map>
+#include <string>
 
 #include "support/temporary_directory.h"
 
@@ -222,6 +225,36 @@ TEST_F(AtomicReplace, FailedWriteLeavesTheOldFile)
 
     EXPECT_EQ(TemporaryDirectory::get("model.z11"), "the old model file");
     EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"model.z11"});
+}
+
+// The rename that puts the new content in place fails (the test moves the
+// old file into a directory put at its name, once the temporary is written
+// whole): the replacement is refused naming the file, the old file is as it
+// was and no temporary is left.
+TEST_F(AtomicReplace, ARenameThatFailsIsRefusedAndLeavesNoTemporary)
+{
+    namespace fs = std::filesystem;
+    TemporaryDirectory::put("model.z11", "the old model file");
+    bool temporary_whole = false;
+    struct WatchEnd {
+        ~WatchEnd() { watch_disk_operations({}); }
+    } const end;
+    watch_disk_operations([&](DiskOperation operation, const fs::path& path) {
+        if (operation != DiskOperation::Rename) return;
+        temporary_whole = TemporaryDirectory::get(".model.z11.velm-new") == "the new model file";
+        fs::rename(path, "aside");
+        fs::create_directory(path);
+        fs::rename("aside", path / "model.z11");
+    });
+    try {
+        replace_file_atomically("MODEL.Z11", "the new model file");
+        ADD_FAILURE() << "the failed rename was taken for a replacement";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(), "Cannot write file 'MODEL.Z11': Is a directory");
+    }
+    EXPECT_TRUE(temporary_whole) << "the rename was not reached";
+    EXPECT_EQ(TemporaryDirectory::snapshot(),
+              (std::map<std::string, std::string>{{"model.z11/model.z11", "the old model file"}}));
 }
 
 TEST_F(AtomicReplace, RefusedTargetsReportAndChangeNothing)

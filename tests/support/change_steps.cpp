@@ -118,12 +118,20 @@ bool is_hidden(const std::string& name)
     return !name.empty() && name.front() == '.';
 }
 
-// The visible files of the working directory, by the name that compares.
+// The visible files of the working directory and of its directories (a
+// study's data directory), by the name that compares, but the launcher's
+// command and reply files.
 std::map<std::string, std::string> visible_files()
 {
     std::map<std::string, std::string> files;
-    for (const auto& [name, bytes] : study_files())
-        if (!is_hidden(name)) files[same_file_key(name)] = bytes;
+    for (auto it = fs::recursive_directory_iterator("."); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = it->path().filename().string();
+        if (is_hidden(name)) {
+            it.disable_recursion_pending();
+        } else if (it->is_regular_file() && name.rfind("QEVCOM", 0) != 0) {
+            files[same_file_key(it->path())] = TemporaryDirectory::get(it->path());
+        }
+    }
     return files;
 }
 

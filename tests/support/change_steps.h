@@ -41,7 +41,8 @@ struct ChangeStepTurn {
 //   - the restart left a file of the interrupted commit otherwise than its
 //     journal decides: every file as its new version once the journal says
 //     "finish", every old file back while it says "undo";
-//   - the restart changed a visible file while there was no journal;
+//   - the restart changed a visible file (of the working directory or of a
+//     directory in it) while there was no journal;
 //   - a hidden file (a new version, a kept old file, a journal) is left.
 void walk_change_steps(long most_steps, const std::function<void()>& make_change, const std::function<void()>& restart,
                        const std::function<void(const ChangeStepTurn& turn)>& check,

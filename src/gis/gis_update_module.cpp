@@ -286,9 +286,9 @@ private:
     // the message must be read before the window closes).
     [[noreturn]] void refuse_pass(const FileError& error)
     {
-        // The refusal stands on rows of its own, whatever the sort's lines or
-        // the pass's warnings left there.
-        for (int row = MESSAGE_ROW_20; row < SCREEN_ROWS; ++row)
+        // The refusal and the pause below it stand on rows of their own,
+        // whatever the sort's lines or the pass's warnings left there.
+        for (int row = MESSAGE_ROW_20; row <= SCREEN_ROWS; ++row)
             write_at(window_, 1, row, std::string(SCREEN_COLUMNS, ' '), LineEnd::StayOnLine);
         show_file_refusal(window_, MESSAGE_ROW_20, " * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:", error);
         clear_screen(window_);

@@ -25,9 +25,9 @@
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/model_list.h"
+#include "support/change_steps.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
-#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -102,10 +102,11 @@ protected:
 int edit_line(const std::string& file, const std::string& start, const std::function<void(std::string&)>& edit)
 {
     std::vector<std::string> lines = read_text_lines(file);
-    const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); });
+    const auto line =
+        std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); });
     if (line == lines.end()) {
-        ADD_FAILURE() << file << " holds no line starting \"" << start << "\": "
-                      << (lines.empty() ? std::string("no line") : lines.front().substr(0, 60));
+        ADD_FAILURE() << file << " holds no line starting \"" << start
+                      << "\": " << (lines.empty() ? std::string("no line") : lines.front().substr(0, 60));
         return 0;
     }
     edit(*line);
@@ -230,15 +231,15 @@ TEST_F(GisUpdateChangeTest, InputsThePassCannotTrustAreRefusedAndNothingChanges)
          [&] {
              std::string value;
              const int line = edit_line("AB1301ZZ.ZLL", channel, [&](std::string& l) { value = put_slash(l, 3); });
-             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) +
-                                             ", value 3: \"" + value + "\""};
+             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) + ", value 3: \"" +
+                                             value + "\""};
          }},
         {"the same, in a launched run",
          [&] {
              std::string value;
              const int line = edit_line("AB1301ZZ.ZLL", channel, [&](std::string& l) { value = put_slash(l, 4); });
-             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) +
-                                             ", value 4: \"" + value + "\""};
+             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) + ", value 4: \"" +
+                                             value + "\""};
          },
          true},
         {"a line of the link data base cut short",
@@ -256,23 +257,22 @@ TEST_F(GisUpdateChangeTest, InputsThePassCannotTrustAreRefusedAndNothingChanges)
          [&] {
              std::string value;
              const int line = edit_line("ABLINKZZ.ASC", channel, [&](std::string& l) { value = put_slash(l, 4); });
-             return std::vector<std::string>{"file \"ABLINKZZ.ASC\", line " + std::to_string(line) +
-                                             ", value 4: \"" + value + "\""};
+             return std::vector<std::string>{"file \"ABLINKZZ.ASC\", line " + std::to_string(line) + ", value 4: \"" +
+                                             value + "\""};
          }},
         {"a slash in a value of the node export",
          [&] {
              std::string value;
              const int line = edit_line("ABNODEZZ.ASC", "130101.0 ", [&](std::string& l) { value = put_slash(l, 2); });
-             return std::vector<std::string>{"file \"ABNODEZZ.ASC\", line " + std::to_string(line) +
-                                             ", value 2: \"" + value + "\""};
+             return std::vector<std::string>{"file \"ABNODEZZ.ASC\", line " + std::to_string(line) + ", value 2: \"" +
+                                             value + "\""};
          }},
         {"a slash in a value of the subarea export",
          [&] {
              std::string value;
-             const int line =
-                 edit_line("ABSUBSZZ.ASC", "130101.0 ", [&](std::string& l) { value = put_slash(l, 1); });
-             return std::vector<std::string>{"file \"ABSUBSZZ.ASC\", line " + std::to_string(line) +
-                                             ", value 1: \"" + value + "\""};
+             const int line = edit_line("ABSUBSZZ.ASC", "130101.0 ", [&](std::string& l) { value = put_slash(l, 1); });
+             return std::vector<std::string>{"file \"ABSUBSZZ.ASC\", line " + std::to_string(line) + ", value 1: \"" +
+                                             value + "\""};
          }},
         {"a slash after the last value of a line of the node export",
          [&] {
@@ -312,6 +312,34 @@ TEST_F(GisUpdateChangeTest, InputsThePassCannotTrustAreRefusedAndNothingChanges)
     }
 }
 
+// The refusal stands on rows of its own: the lines of the sort that
+// scrolled through the rows of the message and of the pause are gone, not
+// left behind the shorter lines of the message or beside the pause.
+TEST_F(GisUpdateChangeTest, TheRefusalStandsOnRowsOfItsOwn)
+{
+    test::StudyBuilder study = test::gis_study(3);
+    // Nodes of twelve more maps: the sort's lines fill the window.
+    for (int map = 1001; map <= 1012; ++map) study.add_node(static_cast<float>(map * 100 + 1), 100.0f);
+    study.write(".");
+    std::vector<std::string> links = read_text_lines("ABLINKZZ.ASC");
+    put_slash(links.back(), 3);
+    write_text_lines("ABLINKZZ.ASC", links);
+    EXPECT_EQ(update(), "GIS update refused");
+    const std::string& screen = window_.reads().back();
+    const auto row = [](std::string text) {
+        text.resize(SCREEN_COLUMNS, ' ');
+        return text;
+    };
+    EXPECT_NE(test::snapshot_row(screen, 19).find("PROCESSING REGION"), std::string::npos)
+        << "the sort's lines run down to the refusal\n"
+        << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 20), row(" * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:")) << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 21).substr(0, 35), "   Data line of file \"ABLINKZZ.ASC\"") << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 22), row("   a data base record holds every value")) << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 23), row("")) << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 24), row(std::string(32, ' ') + "  Press RETURN to continue ===>")) << screen;
+}
+
 // What the pass does not need, or what a record may hold, updates the
 // study as a sound study is updated: a map without channels takes no
 // freeboard from its link data base, and a slash in a quoted text of an
@@ -326,8 +354,7 @@ TEST_F(GisUpdateChangeTest, WhatThePassDoesNotNeedUpdatesAsBefore)
         const char* spoiled;  // the file the case changes
         std::function<void()> spoil;
     } cases[] = {
-        {"the link data base of a map without channels missing", "AB1234ZZ.ZLL",
-         [] { fs::remove("AB1234ZZ.ZLL"); }},
+        {"the link data base of a map without channels missing", "AB1234ZZ.ZLL", [] { fs::remove("AB1234ZZ.ZLL"); }},
         {"a slash in a quoted text of the link export", "ABLINKZZ.ASC",
          [] {
              edit_line("ABLINKZZ.ASC", " 123502.0 130101.0 ", [](std::string& l) { l.at(l.find('\'') + 1) = '/'; });

@@ -15,8 +15,8 @@
 
 #include "app/main_program.h"
 #include "gis/gis_study.h"
-#include "platform/stop.h"
 #include "platform/record_file.h"
+#include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/model_file.h"
 #include "records/model_list.h"

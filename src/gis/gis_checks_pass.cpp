@@ -103,8 +103,8 @@ GisCheckTotals postprocess_gis_data_bases(Session& session, const GisExportPrese
                                  {std::string(summary.file), std::string(summary.kind)});
     if (totals.sum() > 0) {
         gis_files.commit();
-        wait_for_return(session.window);
-        stop_program("fatal findings in the GIS files");
+        wait_for_return_on_refusal(session.window);
+        stop_program_refused("fatal findings in the GIS files");
     }
     if (change == nullptr) own.commit();
     return totals;

@@ -67,6 +67,19 @@ std::string map_code_of(const std::string& file_name)
     return file_name.substr(0, 6);
 }
 
+// The next record of an export.  A record the reading cannot make out is
+// passed over by the sort, but a slash in it is a broken record, as in a data
+// base: the export holds every value of its records, and a slash would end
+// the read and leave the record's later values at 0 in the GIS file.  It is a
+// FileError naming the export, the line and the value.
+template <class R>
+FreeFormResult read_export_record(FreeFormReader& reader, R& record)
+{
+    FreeFormResult result = reader.read_refusing_slashes(record.read_targets());
+    if (result.slash) throw FileError(result.message);
+    return result;
+}
+
 // A record the sort cannot write: its export, line and the reason.
 struct UnwritableRecord {
     std::string export_name;
@@ -116,14 +129,14 @@ public:
     template <class R, class Convert>
     void sort(const std::string& export_name, GisFileKind kind, Convert convert)
     {
-        TextReader lines = TextReader::open_streamed(session_.study_file(export_name));
+        TextReader lines = TextReader::open_streamed(name_as_on_disk(session_.study_file(export_name)));
         FreeFormReader reader(lines);
         std::optional<int> open_key;
         std::vector<int> met;
         int record_number = 0;
         while (true) {
             R record;
-            const FreeFormResult result = reader.read(record.read_targets());
+            const FreeFormResult result = read_export_record(reader, record);
             if (result.status == FreeFormStatus::EndOfFile) break;
             if (!result.ok()) continue;  // an unreadable record is passed over
             record.fit_text();
@@ -212,11 +225,11 @@ private:
     template <class R, class Take>
     void for_each_readable(const std::string& export_name, Take take)
     {
-        TextReader lines = TextReader::open_streamed(session_.study_file(export_name));
+        TextReader lines = TextReader::open_streamed(name_as_on_disk(session_.study_file(export_name)));
         FreeFormReader reader(lines);
         while (true) {
             R record;
-            const FreeFormResult result = reader.read(record.read_targets());
+            const FreeFormResult result = read_export_record(reader, record);
             if (result.status == FreeFormStatus::EndOfFile) break;
             if (result.ok()) take(record);
         }
@@ -241,12 +254,12 @@ private:
     [[noreturn]] void refuse(const UnwritableRecord& record)
     {
         write_screen_records(session_.window, UNWRITABLE_RECORD_FORMAT,
-                             {record.line, session_.study_file(record.export_name)});
+                             {record.line, name_as_on_disk(session_.study_file(record.export_name))});
         for (const std::string& line : lines_at_blanks(record.reason, UNWRITABLE_REASON_WIDTH))
             write_screen_records(session_.window, UNWRITABLE_REASON_FORMAT, {line});
         write_screen_records(session_.window, NO_GIS_FILE_CHANGED_FORMAT);
-        wait_for_return(session_.window);
-        stop_program("GIS export record cannot be written: " + record.reason);
+        wait_for_return_on_refusal(session_.window);
+        stop_program_refused("GIS export record cannot be written: " + record.reason);
     }
 
     Session& session_;
@@ -259,6 +272,13 @@ private:
 };
 
 }  // namespace
+
+std::string name_as_on_disk(std::string_view name)
+{
+    const std::size_t slash = name.find_last_of("\\/");
+    const std::string directory(slash == std::string_view::npos ? std::string_view{} : name.substr(0, slash + 1));
+    return directory + resolve_file_name(name).filename().string();
+}
 
 std::string subarea_export_name(std::string_view study_id)
 {

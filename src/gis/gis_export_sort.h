@@ -35,6 +35,12 @@ std::string subarea_export_name(std::string_view study_id);
 std::string node_export_name(std::string_view study_id);
 std::string link_export_name(std::string_view study_id);
 
+// A study file's name as the messages show it: its file part in the letter
+// case in which it stands on the disk (the resolver finds a file whatever the
+// case of its name), its directory as the study gives it; the name as given
+// when there is no such file.
+std::string name_as_on_disk(std::string_view name);
+
 // Which of the three exports exist (the module's existence test).
 struct GisExportPresence {
     bool subareas = false;
@@ -70,8 +76,9 @@ GisLinkRecord gis_link_record_from_export(const LinkRecord& link);
 // Sorts the exports that are present, in the order subarea, node, link,
 // showing its progress on the window, and writes their GIS files.  A GIS
 // file of a map that no present export holds keeps its old content.  A
-// missing export that was found present is a FileError naming it; a record
-// that its GIS layout cannot hold (or whose number names no GIS file) is
+// missing export that was found present is a FileError naming it, and so is
+// a record of an export broken by a slash (naming the line and the value); a
+// record that its GIS layout cannot hold (or whose number names no GIS file) is
 // shown on the window with its export and line, and ends the program after
 // RETURN, before any GIS file is replaced.  Given a change, the GIS files
 // become its new versions, replaced only when the change is committed.

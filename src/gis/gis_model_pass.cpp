@@ -1,5 +1,7 @@
 #include "gis/gis_model_pass.h"
 
+#include <algorithm>
+
 #include "gis/gis_group_updates.h"
 #include "records/hydrology_model_type.h"
 #include "records/process_codes.h"
@@ -43,6 +45,14 @@ AreaWeightedSums apply_gis_to_model_file(ModelFile& file, const GisLookups& look
     visit_model_groups(
         file, [&context](ModelGroup& group, const GroupLayout& layout) { apply_gis_to_group(group, layout, context); });
     return sums;
+}
+
+bool sets_channel_depths(const ModelFile& file)
+{
+    if (is_curve_number_model(GisPassState::of(file.header).model_type)) return false;
+    return std::any_of(file.groups.begin(), file.groups.end(), [](const ModelGroup& group) {
+        return is_open_channel_code(canonical_process_code(group.process_code()));
+    });
 }
 
 }  // namespace velm

@@ -16,4 +16,9 @@ namespace velm {
 // area-weighted sums of its subarea parts (all 0 for model type 10).
 AreaWeightedSums apply_gis_to_model_file(ModelFile& file, const GisLookups& lookups);
 
+// Whether the pass sets the depth of an open channel of the file, which a
+// GIS link record holds without the channel's freeboard: a file of any model
+// type but 10 with an open-channel group.
+bool sets_channel_depths(const ModelFile& file);
+
 }  // namespace velm

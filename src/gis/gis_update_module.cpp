@@ -122,7 +122,7 @@ public:
             read_first_model_file();
             clear_screen(window_);
             if (!find_exports()) {
-                if (call_.launched()) stop_program("no GIS export");
+                if (call_.launched()) stop_program_refused("no GIS export");
                 heading = true;
                 continue;
             }
@@ -230,14 +230,14 @@ private:
         const std::string shown = first_entry_.text.substr(0, MODEL_FILE_NAME_LENGTH);
         if (!file_exists(name)) {
             write_screen_records(window_, MISSING_MODEL_FILE_FORMAT, {shown});
-            if (!call_.launched()) wait_for_return(window_);
-            stop_program("GIS update: first model file missing");
+            if (!call_.launched()) wait_for_return_on_refusal(window_);
+            stop_program_refused("GIS update: first model file missing");
         }
         const std::optional<ModelFileHeader> header = read_model_file_header(name);
         if (!header) {
             write_screen_records(window_, UNREADABLE_MODEL_FILE_FORMAT, {shown, std::string("no model file header")});
-            if (!call_.launched()) wait_for_return(window_);
-            stop_program("GIS update: first model file has no header");
+            if (!call_.launched()) wait_for_return_on_refusal(window_);
+            stop_program_refused("GIS update: first model file has no header");
         }
         model_type_ = header->model_type();
     }
@@ -249,7 +249,7 @@ private:
         exports_.nodes = file_exists(session_.study_file(node_export_name(study_id_)));
         if (exports_.any()) return true;
         write_form(window_, 5, 16, NO_EXPORTS_FORMAT, {study_id_, study_id_, study_id_});
-        wait_for_return(window_);
+        wait_for_return_on_refusal(window_);
         return false;
     }
 
@@ -286,9 +286,13 @@ private:
     // the message must be read before the window closes).
     [[noreturn]] void refuse_pass(const FileError& error)
     {
+        // The refusal and the pause below it stand on rows of their own,
+        // whatever the sort's lines or the pass's warnings left there.
+        for (int row = MESSAGE_ROW_20; row <= SCREEN_ROWS; ++row)
+            write_at(window_, 1, row, std::string(SCREEN_COLUMNS, ' '), LineEnd::StayOnLine);
         show_file_refusal(window_, MESSAGE_ROW_20, " * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:", error);
         clear_screen(window_);
-        stop_program("GIS update refused");
+        stop_program_refused("GIS update refused");
     }
 
     static std::string history_bytes(const std::vector<std::string>& lines)
@@ -330,15 +334,19 @@ private:
             return;
         }
         const GisPassState state = GisPassState::of(loaded.file.header);
-        auto gis_file = [&](bool selected, std::string_view extension) -> std::optional<std::string> {
+        // The GIS files under the names the sort writes them by, found on the
+        // disk whatever their letter case and named as they stand there.
+        auto gis_file = [&](bool selected, GisFileKind kind) -> std::optional<std::string> {
             if (!selected) return std::nullopt;
-            return change.current_file(
-                session_.study_file(gis_file_of_entry(entry.model_file_name(), state.model_type, extension)));
+            return change.current_file(name_as_on_disk(session_.study_file(
+                gis_file_of_entry(entry.model_file_name(), state.model_type, gis_file_extension(kind)))));
         };
-        GisLookups lookups = GisLookups::read(gis_files_, gis_file(state.option.selects_subareas(), "zzs"),
-                                              gis_file(state.option.selects_links(), "zzl"),
-                                              gis_file(state.option.selects_nodes(), "zzn"));
-        if (state.option.selects_links()) lookups.add_channel_freeboards(channel_links_of(entry.model_file_name()));
+        GisLookups lookups =
+            GisLookups::read(gis_files_, gis_file(state.option.selects_subareas(), GisFileKind::Subarea),
+                             gis_file(state.option.selects_links(), GisFileKind::Link),
+                             gis_file(state.option.selects_nodes(), GisFileKind::Node));
+        if (state.option.selects_links())
+            lookups.add_channel_freeboards(channel_links_of(entry.model_file_name(), sets_channel_depths(loaded.file)));
         ModelFile updated = loaded.file;
         const AreaWeightedSums sums = apply_gis_to_model_file(updated, lookups);
         // The "OO" copy keeps the file as it was before the pass, never an
@@ -349,16 +357,21 @@ private:
     }
 
     // The records of the model file's link data base, which keeps the
-    // channel freeboards the GIS files do not carry; none when it is
-    // missing or cannot be read.
-    std::vector<LinkRecord> channel_links_of(const std::string& model_file_name)
+    // channel freeboards the GIS files do not carry.  A data base that
+    // cannot be read refuses the pass (FileError naming it, its line and
+    // value), and so does a missing one where the pass sets channel depths:
+    // taken as a map without channels, every channel would lose its
+    // freeboard.  A map without channels needs no data base.
+    std::vector<LinkRecord> channel_links_of(const std::string& model_file_name, bool sets_channel_depths)
     {
-        try {
-            return read_link_data_base(session_.study_file(replace_file_extension(model_file_name, "ZLL")),
-                                       FilePresence::Optional);
-        } catch (const FileError&) {
-            return {};
+        const std::string name = name_as_on_disk(session_.study_file(replace_file_extension(model_file_name, "ZLL")));
+        if (!file_exists(name)) {
+            if (!sets_channel_depths) return {};
+            throw FileError("Link data base '" + name +
+                            "' does not exist: it keeps the freeboards of the map's open channels, which the GIS "
+                            "files do not carry");
         }
+        return read_link_data_base(name, FilePresence::MustExist);
     }
 
     Session& session_;

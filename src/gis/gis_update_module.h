@@ -10,7 +10,11 @@
 // the check reports, the model files with their "OO" copies and the note are
 // one change: every file the pass reaches is checked before anything is
 // written, and a file it cannot write is told in the window, naming it, with
-// no file changed.
+// no file changed.  So is a file it cannot trust: an export with a record
+// broken by a slash, a GIS file with a record that cannot be read, and a
+// map's link data base, which keeps the freeboards of the map's open
+// channels, when it cannot be read or is missing where the map has channels.
+// A refusal ends the program as refused (platform/stop.h).
 #pragma once
 
 #include "shell/launcher.h"

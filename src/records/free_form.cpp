@@ -425,6 +425,14 @@ public:
         return *this;
     }
 
+    // A slash is a broken record, as on a data base line, and not the end
+    // of the read.
+    FreeFormScan& refuse_slashes()
+    {
+        refuse_slashes_ = true;
+        return *this;
+    }
+
     FreeFormResult run()
     {
         if (!next_line()) return {FreeFormStatus::EndOfFile, {}};
@@ -457,7 +465,7 @@ public:
             if (c == '/') {
                 // A data base record holds every value: a slash there is a
                 // broken record, not the end of the read.
-                if (one_line_) return slash_in_record(index);
+                if (one_line_ || refuse_slashes_) return slash_in_record(index);
                 break;  // the remaining targets keep their values
             }
 
@@ -521,6 +529,11 @@ public:
             const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
             if (slash_met_) return slash_in_record(count + more);
             if (count + more != record_values_) return wrong_count(count + more);
+        } else if (refuse_slashes_) {
+            // The rest of the last line is not read, but a slash there
+            // breaks the record all the same.
+            const std::size_t more = repeats_over + items_left_on_line(comma_is_null);
+            if (slash_met_) return slash_in_record(count + more);
         }
         return {};
     }
@@ -677,9 +690,11 @@ private:
         std::size_t end = position_;
         while (end < line_.size() && !separates(line_[end])) ++end;
         const std::size_t value = start < position_ ? values_before : values_before + 1;
-        return {FreeFormStatus::Error, "Data line of " + place() + ", value " + std::to_string(value) + ": " +
-                                           quoted_item(line_.substr(start, end - start)) +
-                                           " holds a slash; a data base record holds every value"};
+        return {FreeFormStatus::Error,
+                "Data line of " + place() + ", value " + std::to_string(value) + ": " +
+                    quoted_item(line_.substr(start, end - start)) +
+                    " holds a slash; a data base record holds every value",
+                true};
     }
 
     // Where the first character at or after `from` stands that only the
@@ -793,6 +808,7 @@ private:
     std::size_t whole_line_values_ = 0;  // or a longer form of the record, of which the read takes the first
     std::size_t record_values_ = 0;      // or, when not 0, a record of which the read takes the first values only
     bool finite_reals_ = false;          // a NaN, an infinity or a value beyond the range is refused
+    bool refuse_slashes_ = false;        // a slash is a broken record, wherever the read meets it
     bool slash_met_ = false;             // the count of the items after the last target stopped at a slash
     std::string_view line_;
     std::size_t position_ = 0;
@@ -844,6 +860,13 @@ FreeFormResult FreeFormReader::read_finite(const std::vector<FreeFormTarget>& ta
     TextReaderSource source(lines_);
     const TargetList list(targets);
     return FreeFormScan<TargetList>(source, list).require_finite_reals().run();
+}
+
+FreeFormResult FreeFormReader::read_refusing_slashes(const std::vector<FreeFormTarget>& targets)
+{
+    TextReaderSource source(lines_);
+    const TargetList list(targets);
+    return FreeFormScan<TargetList>(source, list).refuse_slashes().run();
 }
 
 FreeFormResult FreeFormReader::read_floats(std::vector<float>& values, int count)

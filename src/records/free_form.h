@@ -56,6 +56,7 @@ enum class FreeFormStatus {
 struct FreeFormResult {
     FreeFormStatus status = FreeFormStatus::Ok;
     std::string message;  // for Error: names the file, the line and the item
+    bool slash = false;   // for Error: the record is broken by a slash outside a quoted text
     bool ok() const { return status == FreeFormStatus::Ok; }
 };
 
@@ -71,6 +72,12 @@ public:
     // naming the file, the line and the value's place in the read, as a data
     // base refuses it.
     FreeFormResult read_finite(const std::vector<FreeFormTarget>& targets);
+    // The same read as `read`, for a file whose records hold every value (a
+    // GIS export, read free-form over as many lines as a record takes): a
+    // slash outside a quoted text, on any line the record is read from, is
+    // the Error that read_line_record gives for it (`slash` set), never the
+    // end of the read.
+    FreeFormResult read_refusing_slashes(const std::vector<FreeFormTarget>& targets);
     // One read of `count` floats (nulls leave 0.0).
     FreeFormResult read_floats(std::vector<float>& values, int count);
 

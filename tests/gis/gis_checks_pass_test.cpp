@@ -82,7 +82,8 @@ TEST_F(GisChecksPassTest, AFatalLinkFindingStopsAfterTheSummary)
     try {
         run(3);
         FAIL() << "the pass returned";
-    } catch (const ProgramStop&) {
+    } catch (const ProgramStop& stop) {
+        EXPECT_TRUE(stop.refused) << "fatal findings end the program as refused";
     }
     EXPECT_TRUE(window_shows("       ** Fatal Error(s) detected: See Below."));
     EXPECT_TRUE(

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -89,38 +90,82 @@ TEST_F(GisExportSortTest, WindowShowsEachOpeningOfAMapFile)
     EXPECT_FALSE(window_shows("SORTING NODAL"));
 }
 
-TEST_F(GisExportSortTest, RecordConversions)
+// The two subarea parameters that an export may hold tenfold (columns 9 and
+// 11, GIS parameters 5 and 6) are each scaled back above 10, and 10 itself
+// stays; a negative value becomes 0.
+TEST_F(GisExportSortTest, SubareaParametersAboveTenAreScaledBack)
 {
-    SubareaRecord subarea;
-    subarea.subarea_number() = 123456.7f;
-    subarea.column(3) = -1.0f;
-    subarea.column(9) = 12.5f;
-    subarea.column(11) = 10.0f;
-    subarea.column(93) = 4.0f;
-    subarea.column(94) = 2.0f;
-    subarea.cell_land_use(1) = 5.0f;
-    subarea.cell_soil(1) = 2.0f;
-    subarea.cell_third_value(1) = 3.0f;
-    subarea.cell_area(1) = 1.5f;
-    subarea.cell_land_use(2) = 5.0f;
-    subarea.cell_soil(2) = 2.0f;
-    subarea.cell_third_value(2) = 3.0f;
-    subarea.cell_area(2) = 0.004f;
-    const GisSubareaRecord plain = gis_subarea_record_from_export(subarea, 3);
-    EXPECT_EQ(plain.subarea_parameter(1), 0.0f) << "a negative value becomes 0";
-    EXPECT_EQ(plain.subarea_parameter(5), 1.25f) << "above 10: tenfold";
-    EXPECT_EQ(plain.subarea_parameter(6), 10.0f) << "10 itself stays";
-    EXPECT_EQ(plain.cell_land_use(1), 5.0f);
-    EXPECT_EQ(gis_subarea_record_from_export(subarea, 5).subarea_parameter(1), 4.0f);
-    const GisSubareaRecord type6 = gis_subarea_record_from_export(subarea, 6);
-    EXPECT_EQ(type6.subarea_parameter(1), 2.0f);
-    EXPECT_EQ(type6.cell_land_use(1), 108.0f);
-    EXPECT_EQ(type6.cell_soil(1), 2.0f);
-    EXPECT_EQ(type6.cell_area(1), 1.5f);
-    EXPECT_EQ(type6.cell_land_use(2), 0.0f);
-    EXPECT_EQ(type6.cell_soil(2), 0.0f);
-    EXPECT_EQ(type6.cell_area(2), 0.004f);
+    struct Case {
+        const char* what;
+        int column;     // of the subarea record
+        float value;    // as the export holds it
+        int parameter;  // of the GIS record
+        float written;
+    };
+    const std::vector<Case> cases = {
+        {"parameter 5 above 10", 9, 12.5f, 5, 1.25f},
+        {"parameter 5 at 10", 9, 10.0f, 5, 10.0f},
+        {"parameter 6 above 10", 11, 20.0f, 6, 2.0f},
+        {"parameter 6 at 10", 11, 10.0f, 6, 10.0f},
+        {"a negative parameter 6", 11, -3.0f, 6, 0.0f},
+        {"a negative parameter 1", 3, -1.0f, 1, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SubareaRecord subarea;
+        subarea.subarea_number() = 123456.7f;
+        subarea.column(c.column) = c.value;
+        for (const int model_type : {3, 8}) {
+            const GisSubareaRecord record = gis_subarea_record_from_export(subarea, model_type);
+            EXPECT_EQ(record.subarea_parameter(c.parameter), c.written) << "model type " << model_type;
+        }
+    }
+}
 
+// Model type 6 keeps a cell's land use with 100 and its third value on top;
+// a cell of 0.005 acres or less is empty (land use and soil 0, the area
+// kept), the boundary taken in single precision, as the export's 0.005
+// reads.
+TEST_F(GisExportSortTest, Type6CellsOfAtMostFiveThousandthsOfAnAcreAreEmpty)
+{
+    struct Case {
+        float area;  // acres
+        float land_use;
+        float soil;
+    };
+    const std::vector<Case> cases = {
+        {1.5f, 108.0f, 2.0f},
+        {0.004f, 0.0f, 0.0f},
+        {0.005f, 0.0f, 0.0f},
+        {0.0051f, 108.0f, 2.0f},
+        {0.0f, 0.0f, 0.0f},
+    };
+    ASSERT_EQ(std::strtof("0.005", nullptr), 0.005f);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.area);
+        SubareaRecord subarea;
+        subarea.subarea_number() = 123456.7f;
+        subarea.column(94) = 2.0f;
+        subarea.cell_land_use(1) = 5.0f;
+        subarea.cell_soil(1) = 2.0f;
+        subarea.cell_third_value(1) = 3.0f;
+        subarea.cell_area(1) = c.area;
+        const GisSubareaRecord type6 = gis_subarea_record_from_export(subarea, 6);
+        EXPECT_EQ(type6.subarea_parameter(1), 2.0f) << "the rainfall of column 94";
+        EXPECT_EQ(type6.cell_land_use(1), c.land_use);
+        EXPECT_EQ(type6.cell_soil(1), c.soil);
+        EXPECT_EQ(type6.cell_area(1), c.area);
+        const GisSubareaRecord plain = gis_subarea_record_from_export(subarea, 3);
+        EXPECT_EQ(plain.cell_land_use(1), 5.0f) << "other model types keep the cell as it is";
+        EXPECT_EQ(plain.cell_soil(1), 2.0f);
+    }
+    SubareaRecord subarea;
+    subarea.column(93) = 4.0f;
+    EXPECT_EQ(gis_subarea_record_from_export(subarea, 5).subarea_parameter(1), 4.0f) << "model type 5: column 93";
+}
+
+TEST_F(GisExportSortTest, LinkConversions)
+{
     LinkRecord link;
     link.upstream_node() = 123401.0f;
     link.downstream_node() = 123599.0f;
@@ -235,7 +280,8 @@ TEST_F(GisExportSortTest, ARecordTheGisLayoutCannotHoldChangesNoFile)
     try {
         sort(3);
         FAIL() << "the sort went on";
-    } catch (const ProgramStop&) {
+    } catch (const ProgramStop& stop) {
+        EXPECT_TRUE(stop.refused);
     }
     EXPECT_TRUE(window_shows("of [ABSUBSZZ.ASC]")) << window_.transcript();
     EXPECT_TRUE(window_shows("* NO GIS FILE has been changed."));

@@ -10,8 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,10 +23,11 @@
 #include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/stop.h"
+#include "platform/text_file.h"
 #include "records/model_list.h"
+#include "support/change_steps.h"
 #include "support/session_test.h"
 #include "support/temporary_directory.h"
-#include "support/change_steps.h"
 
 namespace velm {
 namespace {
@@ -80,17 +83,49 @@ protected:
             call.run_count = 1;
             call.line = launcher_line("AB");
         }
+        refused_ = false;
         try {
             run_gis_update_module(session_, call);
         } catch (const ProgramStop& stop) {
+            refused_ = stop.refused;
             return stop.reason;
         } catch (const test::ScriptExhausted&) {
             return "lines ran out";
         }
         return "did not stop";
     }
-
+    bool refused_ = false;  // the last update ended as refused
 };
+
+// The lines of a study's text file, the first line that starts with
+// `start` changed by `edit`; its line number.
+int edit_line(const std::string& file, const std::string& start, const std::function<void(std::string&)>& edit)
+{
+    std::vector<std::string> lines = read_text_lines(file);
+    const auto line =
+        std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); });
+    if (line == lines.end()) {
+        ADD_FAILURE() << file << " holds no line starting \"" << start
+                      << "\": " << (lines.empty() ? std::string("no line") : lines.front().substr(0, 60));
+        return 0;
+    }
+    edit(*line);
+    write_text_lines(file, lines);
+    return static_cast<int>(line - lines.begin()) + 1;
+}
+
+// The blank-separated value `value` (counted from 1, before any quoted text)
+// of a line with a slash put after its first character; the value as it
+// then stands.
+std::string put_slash(std::string& line, int value)
+{
+    std::size_t start = 0;
+    for (int k = 1; k <= value; ++k) {
+        start = line.find_first_not_of(' ', k == 1 ? 0 : line.find(' ', start));
+    }
+    line.insert(start + 1, "/");
+    return line.substr(start, line.find(' ', start) - start);
+}
 
 TEST_F(GisUpdateChangeTest, APassStoppedOrKilledAtAnyStepIsAllOldOrAllNewAtTheNextStart)
 {
@@ -172,6 +207,171 @@ TEST_F(GisUpdateChangeTest, AFileThePassCannotWriteIsRefusedInTheWindowAndNothin
         EXPECT_TRUE(window_.has_shown("NO FILE WAS CHANGED")) << window_.dump();
         EXPECT_TRUE(window_.has_shown(std::string(c.file) + "'")) << window_.dump();
         EXPECT_EQ(window_.beeps(), 1);
+    }
+}
+
+// The channel depths of a model file hold the freeboards of the map's link
+// data base, which the GIS files do not carry: a link data base that cannot
+// be read, or a missing one of a map with channels, refuses the update in the
+// window, naming the file (its line and value where one is broken), and
+// nothing changes: no model file, no "OO" copy, no history note.  A slash
+// in a GIS export is a broken record, as in a data base.  The files are
+// named as they stand on the disk.
+TEST_F(GisUpdateChangeTest, InputsThePassCannotTrustAreRefusedAndNothingChanges)
+{
+    // The channel (123502 to 130101) is a link of map 1301.
+    const std::string channel = " 123502.0 130101.0 ";
+    struct Case {
+        const char* what;
+        std::function<std::vector<std::string>()> spoil;  // the texts the refusal shows
+        bool launched = false;
+    };
+    const std::vector<Case> cases = {
+        {"a slash in a value of the link data base of a map with a channel",
+         [&] {
+             std::string value;
+             const int line = edit_line("AB1301ZZ.ZLL", channel, [&](std::string& l) { value = put_slash(l, 3); });
+             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) + ", value 3: \"" +
+                                             value + "\""};
+         }},
+        {"the same, in a launched run",
+         [&] {
+             std::string value;
+             const int line = edit_line("AB1301ZZ.ZLL", channel, [&](std::string& l) { value = put_slash(l, 4); });
+             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) + ", value 4: \"" +
+                                             value + "\""};
+         },
+         true},
+        {"a line of the link data base cut short",
+         [&] {
+             const int line = edit_line("AB1301ZZ.ZLL", channel, [](std::string& l) { l.erase(l.rfind(' ')); });
+             return std::vector<std::string>{"file \"AB1301ZZ.ZLL\", line " + std::to_string(line) + ":",
+                                             "values where a record has"};
+         }},
+        {"the link data base of a map with a channel missing",
+         [] {
+             fs::remove("AB1301ZZ.ZLL");
+             return std::vector<std::string>{"Link data base 'AB1301ZZ.ZLL' does not exist"};
+         }},
+        {"a slash in a value of the link export",
+         [&] {
+             std::string value;
+             const int line = edit_line("ABLINKZZ.ASC", channel, [&](std::string& l) { value = put_slash(l, 4); });
+             return std::vector<std::string>{"file \"ABLINKZZ.ASC\", line " + std::to_string(line) + ", value 4: \"" +
+                                             value + "\""};
+         }},
+        {"a slash in a value of the node export",
+         [&] {
+             std::string value;
+             const int line = edit_line("ABNODEZZ.ASC", "130101.0 ", [&](std::string& l) { value = put_slash(l, 2); });
+             return std::vector<std::string>{"file \"ABNODEZZ.ASC\", line " + std::to_string(line) + ", value 2: \"" +
+                                             value + "\""};
+         }},
+        {"a slash in a value of the subarea export",
+         [&] {
+             std::string value;
+             const int line = edit_line("ABSUBSZZ.ASC", "130101.0 ", [&](std::string& l) { value = put_slash(l, 1); });
+             return std::vector<std::string>{"file \"ABSUBSZZ.ASC\", line " + std::to_string(line) + ", value 1: \"" +
+                                             value + "\""};
+         }},
+        {"a slash after the last value of a line of the node export",
+         [&] {
+             const int line = edit_line("ABNODEZZ.ASC", "123402.0 ", [](std::string& l) { l += " /"; });
+             return std::vector<std::string>{"file \"ABNODEZZ.ASC\", line " + std::to_string(line) + ", value ",
+                                             "\"/\" holds a slash"};
+         }},
+        {"a slash in an export whose name stands in lower case on the disk",
+         [&] {
+             edit_line("ABLINKZZ.ASC", channel, [](std::string& l) { put_slash(l, 3); });
+             fs::rename("ABLINKZZ.ASC", "ablinkzz.asc");
+             return std::vector<std::string>{"file \"ablinkzz.asc\", line "};
+         }},
+        {"a GIS file that the pass reads as it stands, its line cut short",
+         [] {
+             // Without the subarea export the sort and the checks leave the
+             // subarea GIS files as they stand, and the pass reads them.
+             fs::remove("ABSUBSZZ.ASC");
+             edit_line("AB1234ZZ.ZZS", "", [](std::string& l) { l.erase(l.rfind(' ')); });
+             return std::vector<std::string>{"file \"AB1234ZZ.ZZS\", line 1:"};
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory directory;
+        write_study();
+        const std::vector<std::string> shown = c.spoil();
+        const Files before = test::study_files();
+        EXPECT_EQ(c.launched ? update({""}, true) : update(), "GIS update refused");
+        EXPECT_TRUE(refused_);
+        EXPECT_TRUE(test::study_files() == before) << "a file was changed";
+        EXPECT_FALSE(fs::exists("AB1234OO.Z11"));
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        EXPECT_FALSE(test::has_hidden_file());
+        EXPECT_TRUE(window_.has_shown(" * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:")) << window_.dump();
+        for (const std::string& text : shown) EXPECT_TRUE(window_.has_shown(text)) << text << "\n" << window_.dump();
+    }
+}
+
+// The refusal stands on rows of its own: the lines of the sort that
+// scrolled through the rows of the message and of the pause are gone, not
+// left behind the shorter lines of the message or beside the pause.
+TEST_F(GisUpdateChangeTest, TheRefusalStandsOnRowsOfItsOwn)
+{
+    test::StudyBuilder study = test::gis_study(3);
+    // Nodes of twelve more maps: the sort's lines fill the window.
+    for (int map = 1001; map <= 1012; ++map) study.add_node(static_cast<float>(map * 100 + 1), 100.0f);
+    study.write(".");
+    std::vector<std::string> links = read_text_lines("ABLINKZZ.ASC");
+    put_slash(links.back(), 3);
+    write_text_lines("ABLINKZZ.ASC", links);
+    EXPECT_EQ(update(), "GIS update refused");
+    const std::string& screen = window_.reads().back();
+    const auto row = [](std::string text) {
+        text.resize(SCREEN_COLUMNS, ' ');
+        return text;
+    };
+    EXPECT_NE(test::snapshot_row(screen, 19).find("PROCESSING REGION"), std::string::npos)
+        << "the sort's lines run down to the refusal\n"
+        << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 20), row(" * THE UPDATE CANNOT BE MADE; NO FILE WAS CHANGED:")) << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 21).substr(0, 35), "   Data line of file \"ABLINKZZ.ASC\"") << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 22), row("   a data base record holds every value")) << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 23), row("")) << screen;
+    EXPECT_EQ(test::snapshot_row(screen, 24), row(std::string(32, ' ') + "  Press RETURN to continue ===>")) << screen;
+}
+
+// What the pass does not need, or what a record may hold, updates the
+// study as a sound study is updated: a map without channels takes no
+// freeboard from its link data base, and a slash in a quoted text of an
+// export is text.
+TEST_F(GisUpdateChangeTest, WhatThePassDoesNotNeedUpdatesAsBefore)
+{
+    write_study();
+    ASSERT_EQ(update(), "GIS update done");
+    const Files sound = test::study_files();
+    const struct {
+        const char* what;
+        const char* spoiled;  // the file the case changes
+        std::function<void()> spoil;
+    } cases[] = {
+        {"the link data base of a map without channels missing", "AB1234ZZ.ZLL", [] { fs::remove("AB1234ZZ.ZLL"); }},
+        {"a slash in a quoted text of the link export", "ABLINKZZ.ASC",
+         [] {
+             edit_line("ABLINKZZ.ASC", " 123502.0 130101.0 ", [](std::string& l) { l.at(l.find('\'') + 1) = '/'; });
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory directory;
+        write_study();
+        c.spoil();
+        EXPECT_EQ(update(), "GIS update done");
+        EXPECT_FALSE(refused_);
+        Files now = test::study_files();
+        Files expected = sound;
+        now.erase(c.spoiled);
+        expected.erase(c.spoiled);
+        EXPECT_TRUE(now == expected) << "the update differs from the sound study's";
     }
 }
 

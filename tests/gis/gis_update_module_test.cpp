@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "app/main_program.h"
 #include "gis/gis_study.h"
 #include "platform/record_file.h"
+#include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/model_file.h"
 #include "records/model_list.h"
@@ -68,10 +70,24 @@ void stamp_checked(test::StudyBuilder& study)
 
 class GisUpdateModuleTest : public test::SessionTest {
 protected:
+    // The main program with the typed lines, every one of which must be
+    // used: the reason of its stop; `refused_` tells whether it ended as
+    // refused.
     std::string run(const std::vector<std::string>& typed)
     {
-        return test::run_program_to_stop(session_, window_, typed);
+        ProgramStop ended{"did not stop"};
+        test::run_to_stop(window_, typed, [&] {
+            try {
+                run_main_program(session_);
+            } catch (const ProgramStop& stop) {
+                ended = stop;
+                throw;
+            }
+        });
+        refused_ = ended.refused;
+        return ended.reason;
     }
+    bool refused_ = false;
     bool window_shows(const std::string& text) const { return window_.transcript().find(text) != std::string::npos; }
     static bool is_model_file(const std::string& name)
     {
@@ -108,9 +124,11 @@ TEST_F(GisUpdateModuleTest, UpdatesEveryStormEventsModelFilesFromTheSortedExport
             if (launched) {
                 test::write_command_file("AB", 1, 7, 0);
                 EXPECT_EQ(run({}), "GIS update done");
+                EXPECT_FALSE(refused_);
                 EXPECT_EQ(TemporaryDirectory::get("QEVCOM2.DAT"), "99\r\n");
             } else {
                 EXPECT_EQ(run({"", "7", "", "AB", ""}), "GIS update done") << window_.transcript();
+                EXPECT_FALSE(refused_);
                 EXPECT_TRUE(window_shows("OLD DATA FILES ARE STORED IN [AB]xxxxOO.Z1y"));
             }
 
@@ -191,6 +209,7 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         for (const std::string& name : study.gis_export_names()) study.omit_file(name);
         study.write(".");
         EXPECT_EQ(run({"", "7", "", "AB", "", "EXIT"}), "GIS update: EXIT");
+        EXPECT_FALSE(refused_) << "left at EXIT";
         EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 5, 16, 45),
                   "* NONE OF THE NECESSARY DATA BASE FILES EXIST");
         EXPECT_EQ(test::snapshot_text(window_.reads().at(4), 1, 17, 30), "       (e.g., [ABSUBSZZ.ASC], ");
@@ -206,6 +225,7 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         study.write(".");
         test::write_command_file("AB", 1, 7, 0);
         EXPECT_EQ(run({""}), "no GIS export");
+        EXPECT_TRUE(refused_);
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
         EXPECT_FALSE(fs::exists("ABHISTZZ.DAT"));
     }
@@ -227,6 +247,7 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         study.omit_file("AB1234ZZ.Z11");
         study.write(".");
         EXPECT_EQ(run({"", "7", "", "AB", ""}), "GIS update: first model file missing");
+        EXPECT_TRUE(refused_);
         EXPECT_TRUE(window_shows("  * WARNING: File [AB1234ZZ.Z11.] does NOT exist!"));
         EXPECT_FALSE(fs::exists("ABHISTZZ.DAT"));
     }
@@ -238,6 +259,7 @@ TEST_F(GisUpdateModuleTest, RefusalsBeforeAnyModelFileIsTouched)
         study.write(".");
         TemporaryDirectory::put("AB1234ZZ.Z11", "not a record file");
         EXPECT_EQ(run({"", "7", "", "AB", ""}), "GIS update: first model file has no header");
+        EXPECT_TRUE(refused_);
         EXPECT_TRUE(window_shows("  * WARNING: File [AB1234ZZ.Z11.] is NOT a valid model file: left unchanged!"));
     }
 }

@@ -627,6 +627,7 @@ std::vector<std::string> names_in(const fs::path& directory)
 
 // What the owner leaves at the lock file's name.
 enum class Thing {
+    Nothing,              // the program makes its own lock file
     LiveLock0600,         // a program of the owner (umask 077) at work: its lock file of mode 0600
     LiveLock000,          // the same, its lock file's mode set to 000
     KilledRunLock0600,    // the lock file of mode 0600 of a program of the owner that was killed
@@ -658,6 +659,7 @@ Child make_thing(const fs::path& directory, Thing thing)
         umask(077);
         if (!become(OWNER) || chdir(directory.c_str()) != 0) _exit(2);
         const char byte = 'r';
+        if (thing == Thing::Nothing) _exit(::write(ready.write, &byte, 1) == 1 ? 0 : 7);
         const bool a_lock = thing == Thing::LiveLock0600 || thing == Thing::LiveLock000 ||
                             thing == Thing::KilledRunLock0600 || thing == Thing::KilledRunLockReadOnly;
         if (a_lock) {
@@ -707,6 +709,7 @@ TEST(WhatStandsAtTheLockFile, EveryStartIsRefusedClearlyOrTakesTheLockSoundly)
         Outcome writable_owner, writable_other, read_only_owner, read_only_other;
         std::string shown_to_owner, shown_to_other;  // the refusal's words
     } cases[] = {
+        {"nothing", Thing::Nothing, false, Outcome::Works, Outcome::Works, Outcome::Works, Outcome::Works, "", ""},
         {"a lock of mode 0600 held", Thing::LiveLock0600, true, Outcome::Held, Outcome::Refused, Outcome::Held,
          Outcome::Works, "", unreadable_0600},
         {"a lock of mode 000 held", Thing::LiveLock000, true, Outcome::Refused, Outcome::Refused, Outcome::Works,

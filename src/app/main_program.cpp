@@ -309,7 +309,8 @@ constexpr int START_REFUSAL_ROW = 18;
 std::string what_stands_at_the_lock(const LockHolder& found)
 {
     const std::string name(STUDY_LOCK_FILE);
-    const std::string not_a_lock_file = ", not a lock file of the program. Nothing was changed; remove it and start again.";
+    const std::string not_a_lock_file =
+        ", not a lock file of the program. Nothing was changed; remove it and start again.";
     switch (found.standing) {
         case LockStanding::UnreadableLockFile: {
             char mode[8];

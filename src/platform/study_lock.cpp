@@ -79,8 +79,7 @@ std::string first_line_of(int fd)
 // reads one holder's line or the other.
 bool write_lock_file(int fd, std::string_view bytes)
 {
-    if (!bytes.empty() && pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-        return false;
+    if (!bytes.empty() && pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) return false;
     return ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
 }
 
@@ -200,7 +199,8 @@ LockHolder read_lock_holder_line(std::string_view line)
         holder.machine = std::string(line.substr(HOLDER_MACHINE.size(), started_at == std::string_view::npos
                                                                             ? std::string_view::npos
                                                                             : started_at - HOLDER_MACHINE.size()));
-    if (started_at != std::string_view::npos) holder.started = std::string(line.substr(started_at + HOLDER_STARTED.size()));
+    if (started_at != std::string_view::npos)
+        holder.started = std::string(line.substr(started_at + HOLDER_STARTED.size()));
     return holder;
 }
 
@@ -226,7 +226,8 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
         int looks = 0;  // looks at a holder whose line names no live process
         for (bool taken = false; !taken;) {
             bool made_here = true;
-            int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
+            int fd =
+                open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
             const int make_error = fd < 0 ? errno : 0;
             int open_error = 0;
             if (fd >= 0) {
@@ -359,7 +360,8 @@ StudyLock::Replacement StudyLock::replace(Lock& lock, std::string_view holder_li
     // finds it no longer at the name and looks again.
     const std::string made_path = lock.path + "." + std::to_string(static_cast<long>(getpid())) + ".new";
     unlink(made_path.c_str());
-    const int fd = open(made_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
+    const int fd =
+        open(made_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
     if (fd < 0) return Replacement::NotMade;
     struct stat made {};
     if (fchmod(fd, LOCK_FILE_MODE) != 0 || fstat(fd, &made) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||

@@ -44,8 +44,8 @@ enum class LockStanding {
     Directory,
     Fifo,
     Socket,
-    Device,              // a block or character device
-    Unusable,            // no lock file can be opened or made, for the system's `reason`
+    Device,    // a block or character device
+    Unusable,  // no lock file can be opened or made, for the system's `reason`
 };
 
 // Why the lock of a directory was refused: what stands at its lock file's
@@ -57,14 +57,14 @@ struct LockHolder {
     std::string directory;  // the directory whose lock was refused, as given
     LockStanding standing = LockStanding::HeldByAnotherRun;
     bool readable = false;
-    long process = 0;      // process id
-    std::string machine;   // host name, empty when not known
-    std::string started;   // "YYYY-MM-DD HH:MM:SS", empty when not known
+    long process = 0;     // process id
+    std::string machine;  // host name, empty when not known
+    std::string started;  // "YYYY-MM-DD HH:MM:SS", empty when not known
     // An unreadable lock file's owner and permission bits.
     bool owned_by_another_user = false;
-    std::string owner;     // user name, or "uid N" when it has none
-    unsigned mode = 0;     // permission bits, e.g. 0600
-    std::string reason;    // the system's reason for an unusable lock file
+    std::string owner;   // user name, or "uid N" when it has none
+    unsigned mode = 0;   // permission bits, e.g. 0600
+    std::string reason;  // the system's reason for an unusable lock file
 };
 
 // The holder's line of this program: its process id, machine and the start
@@ -113,7 +113,7 @@ private:
     struct Lock {
         std::string path;
         int fd = -1;
-        bool made_here = false;  // the file did not exist before it was taken
+        bool made_here = false;  // the file at the name is this program's: made new, or put over the one found
         std::optional<std::string> found_bytes;  // a found file's bytes before its line was written
         unsigned long long device = 0;
         unsigned long long inode = 0;

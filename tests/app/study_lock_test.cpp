@@ -215,8 +215,8 @@ TEST_F(StudyLockTest, ASecondStartChangesNothingAndNamesTheHolder)
     EXPECT_GE(window_.beeps(), 1);
     const std::string shown = refusal_shown(window_);
     EXPECT_NE(shown.find("ANOTHER RUN OF THE PROGRAM IS WORKING IN THIS DIRECTORY:"), std::string::npos) << shown;
-    const std::string holder = "process " + std::to_string(other.pid()) + " on machine " + machine_name() +
-                               ", started 2024-03-05 14:07:09.";
+    const std::string holder =
+        "process " + std::to_string(other.pid()) + " on machine " + machine_name() + ", started 2024-03-05 14:07:09.";
     EXPECT_NE(shown.find(holder), std::string::npos) << shown;
 }
 
@@ -401,7 +401,6 @@ TEST(TwoEditorVisits, TheSecondProgramIsRefusedAndNoEditIsLost)
     EXPECT_NE(link_line(both, second_link), link_line(original, second_link)) << "the second edit was not saved";
 }
 
-
 // What can stand at a lock file's name besides a lock file, made in the
 // working directory by the user the calling child is.
 enum class Standing { LinkToFile, DanglingLink, Directory, Fifo, Socket };
@@ -446,8 +445,9 @@ TEST_F(StudyLockTest, WhatIsNoLockFileInADataDirectoryRefusesTheStart)
         Standing standing;
         const char* shown;
     } cases[] = {
-        {Standing::LinkToFile, "In the data directory shared/: .velmora.lock is a symbolic link, not a lock file of "
-                               "the program. Nothing was changed; remove it and start again."},
+        {Standing::LinkToFile,
+         "In the data directory shared/: .velmora.lock is a symbolic link, not a lock file of "
+         "the program. Nothing was changed; remove it and start again."},
         {Standing::DanglingLink, "In the data directory shared/: .velmora.lock is a symbolic link, not a lock file"},
         {Standing::Directory, "In the data directory shared/: .velmora.lock is a directory, not a lock file"},
         {Standing::Fifo, "In the data directory shared/: .velmora.lock is a fifo (named pipe), not a lock file"},
@@ -574,8 +574,8 @@ public:
         for (;;) {
             for (const std::string& text : texts)
                 if (output_.find(text) != std::string::npos) return text;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                    std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || window_.read < 0) return {};
             pollfd ready{window_.read, POLLIN, 0};
             if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -637,11 +637,11 @@ std::vector<std::string> names_in(const fs::path& directory)
 
 // What the owner leaves at the lock file's name.
 enum class Thing {
-    Nothing,              // the program makes its own lock file
-    LiveLock0600,         // a program of the owner (umask 077) at work: its lock file of mode 0600
-    LiveLock000,          // the same, its lock file's mode set to 000
-    KilledRunLock0600,    // the lock file of mode 0600 of a program of the owner that was killed
-    KilledRunLockReadOnly, // the same of mode 0444, which no user may write
+    Nothing,                // the program makes its own lock file
+    LiveLock0600,           // a program of the owner (umask 077) at work: its lock file of mode 0600
+    LiveLock000,            // the same, its lock file's mode set to 000
+    KilledRunLock0600,      // the lock file of mode 0600 of a program of the owner that was killed
+    KilledRunLockReadOnly,  // the same of mode 0444, which no user may write
     LinkToFile,
     DanglingLink,
     Directory,
@@ -684,10 +684,11 @@ Child make_thing(const fs::path& directory, Thing thing)
             if (thing == Thing::KilledRunLock0600 || thing == Thing::KilledRunLockReadOnly) raise(SIGKILL);
             for (;;) pause();
         }
-        static const std::map<Thing, Standing> standings = {
-            {Thing::LinkToFile, Standing::LinkToFile}, {Thing::DanglingLink, Standing::DanglingLink},
-            {Thing::Directory, Standing::Directory},   {Thing::Fifo, Standing::Fifo},
-            {Thing::Socket, Standing::Socket}};
+        static const std::map<Thing, Standing> standings = {{Thing::LinkToFile, Standing::LinkToFile},
+                                                            {Thing::DanglingLink, Standing::DanglingLink},
+                                                            {Thing::Directory, Standing::Directory},
+                                                            {Thing::Fifo, Standing::Fifo},
+                                                            {Thing::Socket, Standing::Socket}};
         if (!make_standing(standings.at(thing))) _exit(6);
         _exit(::write(ready.write, &byte, 1) == 1 ? 0 : 7);
     }
@@ -708,7 +709,8 @@ TEST(WhatStandsAtTheLockFile, EveryStartIsRefusedClearlyOrTakesTheLockSoundly)
 {
     if (!can_become_other_users()) GTEST_SKIP() << "this test cannot start children as other users";
     const std::string owner = user_name(OWNER);
-    const std::string no_lock_file = ", not a lock file of the program. Nothing was changed; remove it and start again.";
+    const std::string no_lock_file =
+        ", not a lock file of the program. Nothing was changed; remove it and start again.";
     const std::string unreadable_0600 = ".velmora.lock is another user's lock file (owner " + owner +
                                         ", mode 0600) that this user cannot read, so another run of the program may "
                                         "be working here. Nothing was changed; ask its owner";
@@ -732,9 +734,11 @@ TEST(WhatStandsAtTheLockFile, EveryStartIsRefusedClearlyOrTakesTheLockSoundly)
         {"a read-only lock of a killed run", Thing::KilledRunLockReadOnly, false, Outcome::Works, Outcome::Works,
          Outcome::Works, Outcome::Works, "", ""},
         {"a symbolic link to a file", Thing::LinkToFile, false, Outcome::Refused, Outcome::Refused, Outcome::Works,
-         Outcome::Works, ".velmora.lock is a symbolic link" + no_lock_file, ".velmora.lock is a symbolic link" + no_lock_file},
+         Outcome::Works, ".velmora.lock is a symbolic link" + no_lock_file,
+         ".velmora.lock is a symbolic link" + no_lock_file},
         {"a dangling symbolic link", Thing::DanglingLink, false, Outcome::Refused, Outcome::Refused, Outcome::Works,
-         Outcome::Works, ".velmora.lock is a symbolic link" + no_lock_file, ".velmora.lock is a symbolic link" + no_lock_file},
+         Outcome::Works, ".velmora.lock is a symbolic link" + no_lock_file,
+         ".velmora.lock is a symbolic link" + no_lock_file},
         {"a directory", Thing::Directory, false, Outcome::Refused, Outcome::Refused, Outcome::Works, Outcome::Works,
          ".velmora.lock is a directory" + no_lock_file, ".velmora.lock is a directory" + no_lock_file},
         {"a fifo", Thing::Fifo, false, Outcome::Refused, Outcome::Refused, Outcome::Works, Outcome::Works,

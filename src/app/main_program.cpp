@@ -1,6 +1,7 @@
 #include "app/main_program.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -304,13 +305,55 @@ constexpr int START_REFUSAL_ROW = 18;
     stop_program_refused(std::move(stop_reason));
 }
 
-// Another run of the program holds a directory of the study: who it is, as
-// its lock file tells.
+// What stands at the lock file's name, in the words of a refusal.
+std::string what_stands_at_the_lock(const LockHolder& found)
+{
+    const std::string name(STUDY_LOCK_FILE);
+    const std::string not_a_lock_file =
+        ", not a lock file of the program. Nothing was changed; remove it and start again.";
+    switch (found.standing) {
+        case LockStanding::UnreadableLockFile: {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", found.mode & 07777U);
+            if (found.owned_by_another_user)
+                return name + " is another user's lock file (owner " + found.owner + ", mode " + mode +
+                       ") that this user cannot read, so another run of the program may be working here. Nothing "
+                       "was changed; ask its owner to end that run, or to remove the file if no run is working, and "
+                       "start again.";
+            return name + " is a lock file that this user cannot read (mode " + mode +
+                   "), so another run of the program may be working here. Nothing was changed; start again once that "
+                   "run has ended, or remove the file if no run is working.";
+        }
+        case LockStanding::SymbolicLink:
+            return name + " is a symbolic link" + not_a_lock_file;
+        case LockStanding::Directory:
+            return name + " is a directory" + not_a_lock_file;
+        case LockStanding::Fifo:
+            return name + " is a fifo (named pipe)" + not_a_lock_file;
+        case LockStanding::Socket:
+            return name + " is a socket" + not_a_lock_file;
+        case LockStanding::Device:
+            return name + " is a device file" + not_a_lock_file;
+        default:
+            return "the lock file " + name + " cannot be opened or made: " + found.reason +
+                   ". Nothing was changed; start again once it can.";
+    }
+}
+
+// The lock of a directory of the study cannot be taken: another run of the
+// program holds it (who it is, as its lock file tells), or something that
+// this program cannot take for a free lock stands at its lock file's name.
 [[noreturn]] void refuse_second_start(Window& window, const LockHolder& holder)
 {
     const bool working_directory = holder.directory.empty() || holder.directory == "." || holder.directory == "./";
     std::string reason;
     if (!working_directory) reason = "In the data directory " + holder.directory + ": ";
+    if (holder.standing != LockStanding::HeldByAnotherRun) {
+        refuse_start(window,
+                     working_directory ? " * NO LOCK CAN BE TAKEN IN THIS DIRECTORY:"
+                                       : " * NO LOCK CAN BE TAKEN IN THIS STUDY'S DATA DIRECTORY:",
+                     reason + what_stands_at_the_lock(holder), "the lock file cannot be used");
+    }
     if (holder.readable) {
         reason += "process " + std::to_string(holder.process);
         if (!holder.machine.empty()) reason += " on machine " + holder.machine;
@@ -334,14 +377,15 @@ void run_main_program(Session& session)
     session.data_directory.reset();
     // One program at a time in the study's directories: the working
     // directory is locked before any file of the study is read (the data
-    // directory files included), then every data directory they name.  The
+    // directory files included), then every data directory they name; each
+    // lock file names this program from the moment its lock is taken.  The
     // locks are held until the program ends, by its stop or its kill.
     StudyLock lock;
-    if (const auto holder = lock.take({"."})) refuse_second_start(session.window, *holder);
+    const std::string holder_line = lock_holder_line(session.clock.now());
+    if (const auto holder = lock.take({"."}, holder_line)) refuse_second_start(session.window, *holder);
     std::vector<std::string> directories = study_data_directories();
     std::sort(directories.begin(), directories.end());
-    if (const auto holder = lock.take(directories)) refuse_second_start(session.window, *holder);
-    lock.write_holder(lock_holder_line(session.clock.now()));
+    if (const auto holder = lock.take(directories, holder_line)) refuse_second_start(session.window, *holder);
 
     // A change (a run, an edit) killed while it put its files in place is
     // finished or undone first, so that every module sees the files before

@@ -8,10 +8,22 @@
 // the lock file ".velmora.lock" in the working directory and in each data
 // directory.  The operating system holds the lock for the open file (flock)
 // and releases it when the program ends, however it ends: a lock left by a
-// killed program never blocks the next start.  The holder writes into the
-// file one line naming itself (process, machine, start time), which a start
-// that is refused shows to the engineer.
+// killed program never blocks the next start.  The holder writes into each
+// file, the moment it takes its lock, one line naming itself (process,
+// machine, start time), which a start that is refused shows to the engineer.
+//
+// The lock file is made with mode 0666 whatever the umask, so that every
+// user who may change the directory can open it and take the lock; a lock
+// file found with another mode, or one that cannot be written, is made so
+// (or replaced by one of the program's own) when its lock is taken.  What
+// stands at the name but cannot be opened (another user's lock file of mode
+// 0600), or is no regular file (a symbolic link, a directory, a fifo, a
+// socket), may hide a program at work: where the directory can be written
+// the start is refused.  Only a directory this program cannot write is
+// passed over, as it can change nothing there.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <optional>
 #include <string>
@@ -24,15 +36,35 @@ namespace velm {
 
 inline constexpr std::string_view STUDY_LOCK_FILE = ".velmora.lock";
 
-// What the lock file of a directory held by another program says about its
-// holder.  `readable` is false when the file could not be read or holds no
-// holder's line; the other members are then empty.
+// What keeps the lock of a directory from being taken.
+enum class LockStanding {
+    HeldByAnotherRun,    // a lock file whose lock another program holds
+    UnreadableLockFile,  // a regular file this user cannot open (mode 0600 of another user, mode 000)
+    SymbolicLink,
+    Directory,
+    Fifo,
+    Socket,
+    Device,    // a block or character device
+    Unusable,  // no lock file can be opened or made, for the system's `reason`
+};
+
+// Why the lock of a directory was refused: what stands at its lock file's
+// name and, for a lock held by another program, what its lock file says
+// about the holder.  `readable` is false when the holder's line could not be
+// read or names a process of this machine that has ended; the holder's
+// members are then empty.
 struct LockHolder {
     std::string directory;  // the directory whose lock was refused, as given
+    LockStanding standing = LockStanding::HeldByAnotherRun;
     bool readable = false;
-    long process = 0;      // process id
-    std::string machine;   // host name, empty when not known
-    std::string started;   // "YYYY-MM-DD HH:MM:SS", empty when not known
+    long process = 0;     // process id
+    std::string machine;  // host name, empty when not known
+    std::string started;  // "YYYY-MM-DD HH:MM:SS", empty when not known
+    // An unreadable lock file's owner and permission bits.
+    bool owned_by_another_user = false;
+    std::string owner;   // user name, or "uid N" when it has none
+    unsigned mode = 0;   // permission bits, e.g. 0600
+    std::string reason;  // the system's reason for an unusable lock file
 };
 
 // The holder's line of this program: its process id, machine and the start
@@ -51,15 +83,21 @@ public:
     StudyLock& operator=(const StudyLock&) = delete;
 
     // Takes the lock of each directory (the empty name and "." are the
-    // working directory), in the order given, without waiting; a directory
-    // already held by this lock, or the same directory under another name,
-    // is taken once.  A directory that is missing, or where no lock file can
-    // be made or opened (a read-only directory that this program cannot
-    // change either), is passed over.  When one is held by another program,
-    // every lock this call and earlier calls took is released (a lock file
-    // made here removed, one found here left as it was) and its holder is
-    // returned; nothing is written then.
-    std::optional<LockHolder> take(const std::vector<std::string>& directories);
+    // working directory), in the order given, without waiting, and writes
+    // the holder's line `holder_line` (none when empty) into each lock file
+    // as soon as its lock is taken; a directory already held by this lock,
+    // or the same directory under another name, is taken once.  A directory
+    // that is missing, or one this program cannot write (where it changes
+    // nothing), is passed over when its lock file cannot be made or opened
+    // or is no regular file.  When one is held by another program, or
+    // something else stands at its lock file's name in a directory that can
+    // be written, every lock this call and earlier calls took is released (a
+    // lock file made here removed, one found here given back its bytes) and
+    // what stands there is returned.  Another program's lock whose line is
+    // not written yet, or names a process of this machine that has ended, is
+    // looked at again for a few seconds, so that a refusal names a live
+    // holder when there is one.
+    std::optional<LockHolder> take(const std::vector<std::string>& directories, std::string_view holder_line = {});
 
     // Writes the holder's line into every lock file held, in place of what a
     // killed program left there.  Best effort: a line that cannot be written
@@ -75,14 +113,25 @@ private:
     struct Lock {
         std::string path;
         int fd = -1;
-        bool made_here = false;  // the file did not exist before it was taken
+        bool made_here = false;  // the file at the name is this program's: made new, or put over the one found
+        std::optional<std::string> found_bytes;  // a found file's bytes before its line was written
         unsigned long long device = 0;
         unsigned long long inode = 0;
         unsigned long long directory_device = 0;
         unsigned long long directory_inode = 0;
     };
+    enum class Replacement { Replaced, NotMade, Lost };
+    // Keeps the lock of a lock file found at the name (left by a program
+    // that ended or was killed): writes the holder's line into it, or, where
+    // it cannot be written or read by every user, replaces it by a file of
+    // this program's own.  False when the file at the name changed meanwhile
+    // (the lock is then not taken, and its file not closed).
+    bool take_over(Lock& lock, const struct stat& found, bool directory_writable, std::string_view holder_line);
+    // Puts a new lock file of this program, locked and holding its line, in
+    // place of the held one; on Replaced, `lock` is the new file's.
+    Replacement replace(Lock& lock, std::string_view holder_line);
     // Drops every lock; the lock files are removed when `remove_all` or when
-    // made here.
+    // made here, else given back the bytes they were found with.
     void drop(bool remove_all);
     std::vector<Lock> locks_;
 };

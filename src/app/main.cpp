@@ -34,7 +34,8 @@ bool show_in_window(velm::Window& window, const std::exception& error)
     try {
         if (dynamic_cast<const UnfinishedCommit*>(&error) != nullptr) {
             clear_screen(window);
-            show_file_refusal(window, UNFINISHED_CHANGE_ROW, " * A CHANGE IS LEFT UNFINISHED; THE PROGRAM ENDS:", error);
+            show_file_refusal(window, UNFINISHED_CHANGE_ROW,
+                              " * A CHANGE IS LEFT UNFINISHED; THE PROGRAM ENDS:", error);
         } else {
             show_file_refusal(window, MESSAGE_ROW - 1, " * THE PROGRAM CANNOT GO ON:", error);
         }

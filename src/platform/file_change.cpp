@@ -147,7 +147,8 @@ bool is_hidden_version_of(std::string_view hidden, std::string_view file, std::s
     const std::string_view name = file.substr(cut);
     if (hidden.size() != directory.size() + 1 + name.size() + suffix.size()) return false;
     return hidden.substr(0, directory.size()) == directory && hidden[directory.size()] == '.' &&
-           hidden.substr(directory.size() + 1, name.size()) == name && hidden.substr(hidden.size() - suffix.size()) == suffix;
+           hidden.substr(directory.size() + 1, name.size()) == name &&
+           hidden.substr(hidden.size() - suffix.size()) == suffix;
 }
 
 // The journal read from its bytes, or UntrustedJournal naming what is wrong
@@ -300,7 +301,8 @@ bool stands(const std::string& name, const std::string& line, StandingNames& nam
     if (lstat(name.c_str(), &info) == 0) return true;
     const int error = errno;
     if (error != ENOENT)
-        refuse_journal(line + "names " + shown_journal_name(name) + ", which cannot be looked at: " + std::strerror(error));
+        refuse_journal(line + "names " + shown_journal_name(name) +
+                       ", which cannot be looked at: " + std::strerror(error));
     if (const std::string other = names.other_case_of(name); !other.empty())
         refuse_journal(line + "names " + shown_journal_name(name) + ", which stands only in another letter case, as " +
                        shown_journal_name(other));
@@ -354,7 +356,8 @@ void check_journal_on_disk(const Journal& journal)
         struct stat info {};
         const bool file = stands(entry.file, line_of(k, 1), names, info);
         const std::string missing = line_of(k, 2) + "names " + shown_journal_name(entry.old_version) +
-                                    ", the kept old version of " + shown_journal_name(entry.file) + ", which is missing";
+                                    ", the kept old version of " + shown_journal_name(entry.file) +
+                                    ", which is missing";
         if (!journal.undo) {
             if (!entry.new_version.empty() && !new_version && !file)
                 refuse_journal(line_of(k, 1) + "names " + shown_journal_name(entry.file) +
@@ -395,8 +398,9 @@ int remove_in_commit(CommitCall call, const std::string& name)
 void refuse_over_standing_journal()
 {
     if (is_there(std::string(RUN_COMMIT_JOURNAL)))
-        throw UnfinishedCommit("The change cannot be made: an earlier change stands unfinished in the study, and the "
-                               "next start of the program finishes or undoes it. Nothing was changed.");
+        throw UnfinishedCommit(
+            "The change cannot be made: an earlier change stands unfinished in the study, and the "
+            "next start of the program finishes or undoes it. Nothing was changed.");
 }
 
 // The system's reason in a FileError's message ("...: <reason>").
@@ -457,8 +461,9 @@ int rename_new_versions(const Journal& journal, bool resumed, std::size_t& faile
         const JournalEntry& entry = journal.entries[k];
         take_change_step();
         // A removal; its old file is kept, to be put back by an undo.
-        const int error = entry.new_version.empty() ? remove_in_commit(CommitCall::Remove, entry.file)
-                                                    : rename_in_commit(CommitCall::Rename, entry.new_version, entry.file);
+        const int error = entry.new_version.empty()
+                              ? remove_in_commit(CommitCall::Remove, entry.file)
+                              : rename_in_commit(CommitCall::Rename, entry.new_version, entry.file);
         if (error == 0) continue;
         if (resumed && error == ENOENT && !is_there(entry.new_version)) continue;
         failed = k;
@@ -509,7 +514,8 @@ Undo undo_commit(Journal journal)
         if (!entry.new_version.empty()) unlink(entry.new_version.c_str());
     }
     if (undo.end != Undo::End::Done) return undo;
-    if (const int error = close_journal(journal); error != 0) return {Undo::End::JournalNotRemoved, {}, std::strerror(error)};
+    if (const int error = close_journal(journal); error != 0)
+        return {Undo::End::JournalNotRemoved, {}, std::strerror(error)};
     return {};
 }
 
@@ -812,7 +818,8 @@ void FileChange::commit()
             if (target.new_version.empty()) continue;
             const std::string exact = hidden_beside(target.path, RUN_OUTPUT_SUFFIX);
             if (target.new_version == exact) continue;
-            if (std::rename(target.new_version.c_str(), exact.c_str()) != 0) throw_error("Cannot write", target.name, errno);
+            if (std::rename(target.new_version.c_str(), exact.c_str()) != 0)
+                throw_error("Cannot write", target.name, errno);
             target.new_version = exact;
         }
         for (const Target& target : targets) {
@@ -852,11 +859,13 @@ void FileChange::commit()
         const std::string refusal =
             "Cannot replace file '" + journal.entries[failed].file + "': " + std::strerror(error) + ".";
         if (undo.end == Undo::End::JournalNotRewritten)
-            throw UnfinishedCommit(refusal + " The change is half made and cannot be undone now; the next start of "
-                                             "the program finishes the change.");
+            throw UnfinishedCommit(refusal +
+                                   " The change is half made and cannot be undone now; the next start of "
+                                   "the program finishes the change.");
         if (undo.end != Undo::End::Done)
-            throw UnfinishedCommit(refusal + " The change cannot be undone whole now; the next start of the program "
-                                             "puts every old file back.");
+            throw UnfinishedCommit(refusal +
+                                   " The change cannot be undone whole now; the next start of the program "
+                                   "puts every old file back.");
         committing_ = false;
         for (const std::string& name : left_out) unlink(name.c_str());
         throw FileError(refusal.substr(0, refusal.size() - 1));
@@ -932,11 +941,12 @@ void finish_interrupted_commit(const std::vector<std::string>& directories)
         case Undo::End::NotAllBack:
             // The old version stays in its hidden file, named in the
             // journal, until what stands in its place is moved away.
-            throw FileError("Cannot put back file '" + undo.file + "' of an interrupted change: " + undo.reason +
-                            "; its old version is kept, and the next start puts it back");
+            throw FileError("An interrupted change cannot be undone whole: file '" + undo.file +
+                            "' cannot be put back as it was (" + undo.reason +
+                            "); its old file is kept, and the next start tries again");
         case Undo::End::JournalNotRemoved:
-            throw FileError("An interrupted change is undone, but " + journal_name + " cannot be removed: " +
-                            undo.reason + "; the next start removes it");
+            throw FileError("An interrupted change is undone, but " + journal_name +
+                            " cannot be removed: " + undo.reason + "; the next start removes it");
     }
 }
 

@@ -213,5 +213,57 @@ TEST_F(UnfinishedChangeTest, ALaunchedRunThatCanNeitherFinishNorUndoWritesNoRepl
         EXPECT_NE(name.front(), '.') << name << " left behind";
 }
 
+// A refusal of the start as the window showed it before its RETURN, its
+// rows joined again.
+std::string start_refusal_shown(const test::ScriptedWindow& window)
+{
+    if (window.reads().empty()) return {};
+    std::string text;
+    for (int row = 18; row <= 23; ++row) {
+        const std::string line = test::snapshot_row(window.reads().back(), row);
+        const std::size_t first = line.find_first_not_of(' ');
+        if (first == std::string::npos) continue;
+        text += line.substr(first, line.find_last_not_of(' ') + 1 - first) + " ";
+    }
+    return text;
+}
+
+// The program's own journal, which the start can neither finish nor undo
+// (the study's directory cannot be written now), refuses the start in the
+// window, naming the file and the reason, with nothing changed; a start
+// once the directory can be written again finishes the change.
+TEST_F(UnfinishedChangeTest, AnInterruptedChangeTheStartCannotCompleteRefusesTheStart)
+{
+    copy_sample_study();
+    fs::create_hard_link("SA2301ZZ.ZLL", ".SA2301ZZ.ZLL.velm-old");
+    TemporaryDirectory::put(".SA2301ZZ.ZLL.velm-run", "new links\r\n");
+    TemporaryDirectory::put(std::string(RUN_COMMIT_JOURNAL),
+                            "velmora commit journal 1\nfinish\n.SA2301ZZ.ZLL.velm-run\n"
+                            "SA2301ZZ.ZLL\n.SA2301ZZ.ZLL.velm-old\nend\n");
+    const Snapshot before = TemporaryDirectory::snapshot();
+    fail_commit_calls([](CommitCall, const std::string&) { return EACCES; });
+    fail_writes_with(EACCES);
+    {
+        test::ScriptedWindow window;
+        FixedClock clock = CLOCK;
+        Session session{window, clock};
+        EXPECT_EQ(test::run_program_to_stop(session, window, {""}), "interrupted change not completed");
+        const std::string shown = start_refusal_shown(window);
+        EXPECT_NE(shown.find("* AN INTERRUPTED CHANGE CANNOT BE COMPLETED: An interrupted change can be neither "
+                             "finished (Cannot replace file 'SA2301ZZ.ZLL': Permission denied) nor undone (its "
+                             "commit journal '.velmora-run.commit' cannot be written: Permission denied); the next "
+                             "start tries again"),
+                  std::string::npos)
+            << shown;
+    }
+    writable_again();
+    EXPECT_TRUE(TemporaryDirectory::snapshot() == before) << "the refused start changed the study";
+
+    start_again();
+    EXPECT_EQ(TemporaryDirectory::get("SA2301ZZ.ZLL"), "new links\r\n");
+    for (const auto& [name, bytes] : TemporaryDirectory::snapshot())
+        EXPECT_NE(name.front(), '.') << name << " left behind";
+}
+
 }  // namespace
 }  // namespace velm

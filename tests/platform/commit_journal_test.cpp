@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/stop.h"
 #include "platform/study_lock.h"
 #include "support/temporary_directory.h"
 
@@ -162,7 +163,8 @@ TEST_F(CommitJournalTest, AJournalNotTheProgramsOwnChangesNothingAndIsNamed)
          }},
         {"a kept old version that is a symbolic link to a file outside, on undo",
          undo_journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)), nullptr,
-         "line 5 names '.SA2301ZZ.ZLL.velm-old', which is a symbolic link", [] { fs::create_symlink("../x", LINKS_OLD); }},
+         "line 5 names '.SA2301ZZ.ZLL.velm-old', which is a symbolic link",
+         [] { fs::create_symlink("../x", LINKS_OLD); }},
         {"a new version that is a fifo", journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)), nullptr,
          "line 3 names '.SA2301ZZ.ZLL.velm-run', which is a fifo",
          [] {
@@ -177,8 +179,9 @@ TEST_F(CommitJournalTest, AJournalNotTheProgramsOwnChangesNothingAndIsNamed)
              TemporaryDirectory::put(LINKS_NEW + "/inside", "in a directory\r\n");
              keep_old_links();
          }},
-        {"a kept old version that is a directory, on undo", undo_journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)),
-         nullptr, "line 5 names '.SA2301ZZ.ZLL.velm-old', which is a directory",
+        {"a kept old version that is a directory, on undo",
+         undo_journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)), nullptr,
+         "line 5 names '.SA2301ZZ.ZLL.velm-old', which is a directory",
          [] { TemporaryDirectory::put(LINKS_OLD + "/inside", "in a directory\r\n"); }},
         {"a file named twice, on undo",
          undo_journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD) + entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)),
@@ -192,9 +195,8 @@ TEST_F(CommitJournalTest, AJournalNotTheProgramsOwnChangesNothingAndIsNamed)
         {"a removal whose kept old version is missing", journal_of(entry("", "SA2301ZZ.ZLL", LINKS_OLD)), nullptr,
          "line 5 names '.SA2301ZZ.ZLL.velm-old', the kept old version of 'SA2301ZZ.ZLL', which is missing while the "
          "file is not replaced yet"},
-        {"a replacement whose kept old version is missing",
-         journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)), nullptr,
-         "line 5 names '.SA2301ZZ.ZLL.velm-old', the kept old version of 'SA2301ZZ.ZLL', which is missing"},
+        {"a replacement whose kept old version is missing", journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD)),
+         nullptr, "line 5 names '.SA2301ZZ.ZLL.velm-old', the kept old version of 'SA2301ZZ.ZLL', which is missing"},
         {"a removal whose kept old version and file are missing, on undo",
          undo_journal_of(entry("", "SA2301ZZ.ZQQ", ".SA2301ZZ.ZQQ.velm-old")), nullptr,
          "line 5 names '.SA2301ZZ.ZQQ.velm-old', the kept old version of 'SA2301ZZ.ZQQ', which is missing, and so is "
@@ -207,7 +209,8 @@ TEST_F(CommitJournalTest, AJournalNotTheProgramsOwnChangesNothingAndIsNamed)
          "line 3 names '.SA2301Zz.ZLL.velm-run', which stands only in another letter case, as "
          "'.SA2301ZZ.ZLL.velm-run'"},
         {"a data directory's file in another letter case",
-         journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", "") + entry("data/.sa2301zz.z11.velm-run", "data/sa2301zz.z11", "")),
+         journal_of(entry(LINKS_NEW, "SA2301ZZ.ZLL", "") +
+                    entry("data/.sa2301zz.z11.velm-run", "data/sa2301zz.z11", "")),
          nullptr, "line 6 names 'data/.sa2301zz.z11.velm-run', which stands only in another letter case"},
         {"a new version in another letter case than its file",
          journal_of(entry(".SA2301Zz.ZLL.velm-run", "SA2301ZZ.ZLL", "")), nullptr,
@@ -275,7 +278,8 @@ TEST_F(CommitJournalTest, EveryStateAnInterruptedCommitLeavesIsTakenForItsOwn)
     };
     const std::string controls_new = ".SAcontzz.zzz.velm-run";
     const std::string controls_old = ".SAcontzz.zzz.velm-old";
-    const std::string both = entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD) + entry(controls_new, "SAcontzz.zzz", controls_old);
+    const std::string both =
+        entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD) + entry(controls_new, "SAcontzz.zzz", controls_old);
     const auto links_renamed = [] {
         keep_old_links();
         fs::rename(LINKS_NEW, "SA2301ZZ.ZLL");
@@ -336,6 +340,86 @@ TEST_F(CommitJournalTest, EveryStateAnInterruptedCommitLeavesIsTakenForItsOwn)
         EXPECT_EQ(TemporaryDirectory::get("data/SA2301ZZ.Z11"), "model\r\n");
         for (const auto& [name, bytes] : TemporaryDirectory::snapshot())
             EXPECT_NE(fs::path(name).filename().string().front(), '.') << name << " left behind";
+    }
+}
+
+// A commit names each file once, letter for letter as the disk has it, and
+// keeps every old file as a regular file, even when the change named a file
+// twice (written and removed, or by two roads), the file was found again in
+// another letter case since its new version was made, or it stands behind a
+// symbolic link: stopped at any step, its journal is taken for the
+// program's own and the file is before or after.
+TEST_F(CommitJournalTest, ACommitOfAFileNamedTwiceOrRenamedIsTakenForTheProgramsOwn)
+{
+    struct Case {
+        const char* name;
+        std::function<void(FileChange&)> change;  // up to the commit
+        const char* file;                         // the file as it stands after the commit
+        const char* after;                        // its bytes after the commit, nullptr: removed
+        const char* before = "links\r\n";         // its bytes before
+    };
+    const std::vector<Case> cases = {
+        {"written and removed",
+         [](FileChange& change) {
+             change.write("SA2301ZZ.ZLL", "newer links\r\n");
+             change.remove("SA2301ZZ.ZLL");
+         },
+         "SA2301ZZ.ZLL", nullptr},
+        {"written by two roads",
+         [](FileChange& change) {
+             change.write("SA2301ZZ.ZLL", "newer links\r\n");
+             change.write("./SA2301ZZ.ZLL", "newer links\r\n");
+         },
+         "SA2301ZZ.ZLL", "newer links\r\n"},
+        {"renamed in another letter case before the commit",
+         [](FileChange& change) {
+             change.write("SA2301ZZ.ZLL", "newer links\r\n");
+             fs::rename("SA2301ZZ.ZLL", "sa2301zz.zll");
+         },
+         "sa2301zz.zll", "newer links\r\n"},
+        {"standing behind a symbolic link",
+         [](FileChange& change) {
+             fs::remove("SA2301ZZ.ZLL");
+             fs::create_symlink("../x", "SA2301ZZ.ZLL");
+             change.write("SA2301ZZ.ZLL", "newer links\r\n");
+         },
+         "SA2301ZZ.ZLL", "newer links\r\n", "a file outside the study\r\n"},
+    };
+    for (const Case& c : cases) {
+        bool completed = false;
+        for (long step = 1; !completed; ++step) {
+            SCOPED_TRACE(std::string(c.name) + ", stopped at step " + std::to_string(step));
+            ASSERT_LT(step, 30);
+            lay_out();
+            stop_change_at_step(step);
+            try {
+                FileChange change;
+                c.change(change);
+                change.commit();
+            } catch (const ProgramStop&) {
+            }
+            completed = change_steps_taken() < step;
+            stop_change_at_step(0);
+            EXPECT_NO_THROW(recover_interrupted_changes({".", "data/"}));
+            // The file in whatever letter case it stands in now.
+            const fs::path file = resolve_file_name(c.file);
+            const bool there = fs::exists(file);
+            const std::string bytes = TemporaryDirectory::get(file);
+            if (completed) {
+                EXPECT_EQ(file.string(), c.file);
+                EXPECT_EQ(there, c.after != nullptr);
+                if (c.after != nullptr) {
+                    EXPECT_EQ(bytes, c.after);
+                }
+            } else {
+                EXPECT_TRUE((there && bytes == c.before) || (c.after == nullptr ? !there : bytes == c.after)) << bytes;
+            }
+            EXPECT_EQ(TemporaryDirectory::get("SAcontzz.zzz"), "controls\r\n");
+            EXPECT_EQ(TemporaryDirectory::get("../x"), "a file outside the study\r\n");
+            for (const auto& [name, bytes] : TemporaryDirectory::snapshot())
+                EXPECT_NE(fs::path(name).filename().string().front(), '.') << name << " left behind";
+            if (HasFailure()) return;
+        }
     }
 }
 

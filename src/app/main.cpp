@@ -2,7 +2,9 @@
 // the main program and ends plainly on its stop.  Every module refuses a
 // file it cannot read or write in the window itself; an error that no
 // module caught is shown in the window as well, until RETURN, before the
-// window closes.  The exit status is 0 for a finished run and
+// window closes; a change that can be neither finished nor undone now
+// (UnfinishedCommit) is shown so, and ends the program before any other
+// change.  The exit status is 0 for a finished run and
 // REFUSED_EXIT_STATUS for one that ended on a refusal or an error
 // (platform/stop.h).  Only when the window itself cannot show an error does
 // its message go to the error stream.
@@ -14,18 +16,29 @@
 
 #include "app/main_program.h"
 #include "platform/clock.h"
+#include "platform/file_change.h"
 #include "platform/stop.h"
 #include "platform/terminal_window.h"
 #include "shell/dialogue.h"
 
 namespace {
 
+// A change left unfinished: its message on a clear screen, in the rows the
+// refusals of a start use.
+constexpr int UNFINISHED_CHANGE_ROW = 18;
+
 // The error in the window; false when the window could not show it.
 bool show_in_window(velm::Window& window, const std::exception& error)
 {
     using namespace velm;
     try {
-        show_file_refusal(window, MESSAGE_ROW - 1, " * THE PROGRAM CANNOT GO ON:", error);
+        if (dynamic_cast<const UnfinishedCommit*>(&error) != nullptr) {
+            clear_screen(window);
+            show_file_refusal(window, UNFINISHED_CHANGE_ROW,
+                              " * A CHANGE IS LEFT UNFINISHED; THE PROGRAM ENDS:", error);
+        } else {
+            show_file_refusal(window, MESSAGE_ROW - 1, " * THE PROGRAM CANNOT GO ON:", error);
+        }
         clear_screen(window);
     } catch (const ProgramStop&) {
         // The input ended at the pause: the message was on the screen.

@@ -396,6 +396,12 @@ void run_main_program(Session& session)
     } catch (const UntrustedJournal& error) {
         refuse_start(session.window, " * AN INTERRUPTED CHANGE CANNOT BE FINISHED OR UNDONE:", error.what(),
                      "commit journal not the program's own");
+    } catch (const FileError& error) {
+        // The program's own journal, which cannot be finished or undone
+        // now (a directory that cannot be written): it stays for a later
+        // start, and no module may change the study over it.
+        refuse_start(session.window, " * AN INTERRUPTED CHANGE CANNOT BE COMPLETED:", error.what(),
+                     "interrupted change not completed");
     }
     LauncherCommand command = read_launcher_command(session.window);
     MainProgram program(session, std::move(command.call));

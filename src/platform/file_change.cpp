@@ -11,6 +11,8 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -135,22 +137,18 @@ bool is_plain_name(std::string_view name)
 }
 
 // Whether `hidden` is the hidden version with the suffix that the change
-// makes beside `file`: the same directory, ".<name><suffix>".  The name's
-// letter case may differ (the file was found again, in its case of the
-// moment, when the commit began).
+// makes beside `file`: the same directory, ".<name><suffix>", letter for
+// letter (the commit writes both names from the file's name as the disk has
+// it).
 bool is_hidden_version_of(std::string_view hidden, std::string_view file, std::string_view suffix)
 {
     const std::size_t cut = file.rfind('/') == std::string_view::npos ? 0 : file.rfind('/') + 1;
     const std::string_view directory = file.substr(0, cut);
     const std::string_view name = file.substr(cut);
     if (hidden.size() != directory.size() + 1 + name.size() + suffix.size()) return false;
-    if (hidden.substr(0, directory.size()) != directory || hidden[directory.size()] != '.') return false;
-    if (hidden.substr(hidden.size() - suffix.size()) != suffix) return false;
-    const std::string_view hidden_name = hidden.substr(directory.size() + 1, name.size());
-    return std::equal(name.begin(), name.end(), hidden_name.begin(), [](char a, char b) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(a) == lower(b);
-    });
+    return hidden.substr(0, directory.size()) == directory && hidden[directory.size()] == '.' &&
+           hidden.substr(directory.size() + 1, name.size()) == name &&
+           hidden.substr(hidden.size() - suffix.size()) == suffix;
 }
 
 // The journal read from its bytes, or UntrustedJournal naming what is wrong
@@ -235,6 +233,184 @@ std::optional<std::string> read_journal_file()
     return bytes;
 }
 
+// The ASCII letters of a name in lower case.
+std::string lower_case(std::string_view name)
+{
+    std::string lower(name);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// The key by which two names of a commit are the same file: its directory
+// as the disk finds it (links followed, "." and ".." gone), and its name in
+// lower case, so that two names that differ only in letter case, or that
+// reach one directory by two roads, count as one file.
+std::string same_file_key(const std::string& file)
+{
+    const fs::path path(file);
+    const fs::path directory = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    std::error_code error;
+    fs::path found = fs::weakly_canonical(directory, error);
+    if (error) found = directory.lexically_normal();
+    return (found / lower_case(path.filename().string())).string();
+}
+
+// The names standing in the journal's directories, each directory read once
+// however many of its names are looked up.
+class StandingNames {
+public:
+    // The name standing beside `path` that differs from its name in letter
+    // case alone; empty when there is none.
+    std::string other_case_of(const std::string& path)
+    {
+        const fs::path given(path);
+        const std::string directory = given.parent_path().empty() ? std::string(".") : given.parent_path().string();
+        auto found = directories_.find(directory);
+        if (found == directories_.end()) {
+            std::map<std::string, std::string> names;
+            std::error_code error;
+            for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+                const std::string name = it->path().filename().string();
+                names.emplace(lower_case(name), name);
+            }
+            found = directories_.emplace(directory, std::move(names)).first;
+        }
+        const auto name = found->second.find(lower_case(given.filename().string()));
+        if (name == found->second.end()) return {};
+        return (given.parent_path() / name->second).string();
+    }
+
+private:
+    std::map<std::string, std::map<std::string, std::string>> directories_;
+};
+
+// The lines of the journal's entry `k` (counted from 0): its new version,
+// its file and its kept old version.
+std::string line_of(std::size_t k, std::size_t field)
+{
+    return "line " + std::to_string(3 + 3 * k + field) + " ";
+}
+
+// Whether something stands at a name of the journal, seen without following
+// a link (into `info`).  UntrustedJournal when the name stands only in
+// another letter case (a copy that renamed the study's files, a journal
+// edited by hand): the commit wrote every name as the disk had it.
+bool stands(const std::string& name, const std::string& line, StandingNames& names, struct stat& info)
+{
+    if (lstat(name.c_str(), &info) == 0) return true;
+    const int error = errno;
+    if (error != ENOENT)
+        refuse_journal(line + "names " + shown_journal_name(name) +
+                       ", which cannot be looked at: " + std::strerror(error));
+    if (const std::string other = names.other_case_of(name); !other.empty())
+        refuse_journal(line + "names " + shown_journal_name(name) + ", which stands only in another letter case, as " +
+                       shown_journal_name(other));
+    return false;
+}
+
+// Whether a new version or a kept old version stands; UntrustedJournal when
+// what stands there is not a regular file, as every version the program
+// writes is (a link, a fifo or a directory would end up standing at the
+// study file's name).
+bool version_stands(const std::string& name, const std::string& line, StandingNames& names)
+{
+    struct stat info {};
+    if (!stands(name, line, names, info)) return false;
+    if (S_ISREG(info.st_mode)) return true;
+    const char* kind = S_ISLNK(info.st_mode)    ? "a symbolic link"
+                       : S_ISDIR(info.st_mode)  ? "a directory"
+                       : S_ISFIFO(info.st_mode) ? "a fifo"
+                       : S_ISSOCK(info.st_mode) ? "a socket"
+                                                : "a device";
+    refuse_journal(line + "names " + shown_journal_name(name) + ", which is " + kind +
+                   ", not a file the program wrote");
+}
+
+// The journal checked against the disk, before the recovery changes
+// anything: UntrustedJournal unless a commit of the program, or an undo of
+// one, interrupted, could have left each file and its versions as they
+// stand.  A commit keeps every old file until the journal is gone, and an
+// undo puts each one back by a rename, so that
+//   - on "finish", a file with an old file has its kept old version there,
+//     or is replaced already (its new version gone, the file there; a file
+//     removed is gone); a new version that is gone left the file in its
+//     place;
+//   - on "undo", a file with an old file has its kept old version there, or
+//     stands (its old file is back).
+void check_journal_on_disk(const Journal& journal)
+{
+    std::map<std::string, std::size_t> named;
+    for (std::size_t k = 0; k < journal.entries.size(); ++k) {
+        const std::string& file = journal.entries[k].file;
+        const auto [first, added] = named.emplace(same_file_key(file), k);
+        if (!added)
+            refuse_journal(line_of(k, 1) + "names " + shown_journal_name(file) + ", the file that " +
+                           line_of(first->second, 1) + "names already");
+    }
+    StandingNames names;
+    for (std::size_t k = 0; k < journal.entries.size(); ++k) {
+        const JournalEntry& entry = journal.entries[k];
+        const bool new_version = !entry.new_version.empty() && version_stands(entry.new_version, line_of(k, 0), names);
+        const bool old_version = !entry.old_version.empty() && version_stands(entry.old_version, line_of(k, 2), names);
+        struct stat info {};
+        const bool file = stands(entry.file, line_of(k, 1), names, info);
+        const std::string missing = line_of(k, 2) + "names " + shown_journal_name(entry.old_version) +
+                                    ", the kept old version of " + shown_journal_name(entry.file) +
+                                    ", which is missing";
+        if (!journal.undo) {
+            if (!entry.new_version.empty() && !new_version && !file)
+                refuse_journal(line_of(k, 1) + "names " + shown_journal_name(entry.file) +
+                               ", which stands neither as the file nor as its new version");
+            const bool replaced = entry.new_version.empty() ? !file : !new_version;
+            if (!entry.old_version.empty() && !old_version && !replaced)
+                refuse_journal(missing + " while the file is not replaced yet");
+        } else if (!entry.old_version.empty() && !old_version && !file) {
+            refuse_journal(missing + ", and so is the file");
+        }
+    }
+}
+
+// The failures a test sets for the calls of a commit (fail_commit_calls).
+std::function<int(CommitCall, const std::string&)> commit_call_failure;
+
+// A rename of a commit: 0, or the error number of its failure.
+int rename_in_commit(CommitCall call, const std::string& from, const std::string& to)
+{
+    if (commit_call_failure) {
+        if (const int error = commit_call_failure(call, to); error != 0) return error;
+    }
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// A removal of a commit: 0 (also when the file is gone already), or the
+// error number of its failure.
+int remove_in_commit(CommitCall call, const std::string& name)
+{
+    if (commit_call_failure) {
+        if (const int error = commit_call_failure(call, name); error != 0) return error;
+    }
+    return unlink(name.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+// UnfinishedCommit when a commit journal stands: an earlier change is left
+// unfinished, and its new and kept old versions are the next start's.
+void refuse_over_standing_journal()
+{
+    if (is_there(std::string(RUN_COMMIT_JOURNAL)))
+        throw UnfinishedCommit(
+            "The change cannot be made: an earlier change stands unfinished in the study, and the "
+            "next start of the program finishes or undoes it. Nothing was changed.");
+}
+
+// The system's reason in a FileError's message ("...: <reason>").
+std::string reason_of(const FileError& error)
+{
+    const std::string message = error.what();
+    const std::size_t at = message.rfind("': ");
+    return at == std::string::npos ? message : message.substr(at + 3);
+}
+
 // Writes the journal whole (a stop leaves the one before or this one).  A
 // failure names `first_file`, the change's first file, not the journal: the
 // journal is the program's own business.
@@ -260,86 +436,113 @@ void flush_directories_of(const std::vector<JournalEntry>& entries)
 }
 
 // Ends a commit once every file is as it should be: the journal goes, and
-// then the old files kept for it.
-void close_journal(const Journal& journal)
+// then the old files kept for it.  The error number when the journal cannot
+// be removed (it stays, and every old file with it), 0 when it went.
+int close_journal(const Journal& journal)
 {
     flush_directories_of(journal.entries);
     take_change_step();
-    delete_file(RUN_COMMIT_JOURNAL);
+    if (const int error = remove_in_commit(CommitCall::RemoveJournal, std::string(RUN_COMMIT_JOURNAL)); error != 0)
+        return error;
     flush_directory(".");
     for (const JournalEntry& entry : journal.entries) {
         if (!entry.old_version.empty()) unlink(entry.old_version.c_str());
     }
+    return 0;
 }
 
-// Renames every new version over its file.  When the commit is resumed at
-// a start of the program, a new version that is gone was renamed before the
-// stop.  The error number of the first rename that fails, with the file's
-// name; 0 when all went.
-int rename_new_versions(const Journal& journal, bool resumed, std::string& failed_file)
+// Renames every new version over its file, and removes the files removed.
+// When the commit is resumed at a start of the program, a new version that
+// is gone was renamed before the stop.  The error number of the first call
+// that fails, with its entry in `failed`; 0 when all went.
+int rename_new_versions(const Journal& journal, bool resumed, std::size_t& failed)
 {
-    for (const JournalEntry& entry : journal.entries) {
+    for (std::size_t k = 0; k < journal.entries.size(); ++k) {
+        const JournalEntry& entry = journal.entries[k];
         take_change_step();
-        if (entry.new_version.empty()) {
-            // A removal; its old file is kept, to be put back by an undo.
-            if (unlink(entry.file.c_str()) != 0 && errno != ENOENT) {
-                failed_file = entry.file;
-                return errno;
-            }
-            continue;
-        }
-        if (std::rename(entry.new_version.c_str(), entry.file.c_str()) != 0) {
-            const int error = errno;
-            if (resumed && error == ENOENT && !is_there(entry.new_version)) continue;
-            failed_file = entry.file;
-            return error;
-        }
+        // A removal; its old file is kept, to be put back by an undo.
+        const int error = entry.new_version.empty()
+                              ? remove_in_commit(CommitCall::Remove, entry.file)
+                              : rename_in_commit(CommitCall::Rename, entry.new_version, entry.file);
+        if (error == 0) continue;
+        if (resumed && error == ENOENT && !is_there(entry.new_version)) continue;
+        failed = k;
+        return error;
     }
     return 0;
 }
 
+// How an undo ended: every old file back and the journal gone, or what
+// stays for the next start.
+struct Undo {
+    enum class End {
+        Done,
+        JournalNotRewritten,  // nothing undone: the journal on disk still says "finish"
+        NotAllBack,           // the journal says "undo"; `file` is not back
+        JournalNotRemoved,    // every old file is back; the journal says "undo"
+    };
+    End end = End::Done;
+    std::string file;
+    std::string reason;
+};
+
 // Puts every old file back and removes every new one: the state before the
 // commit.  The journal says "undo" first, so that a stop on the way is
-// undone further at the next start, never finished instead.  The name of a
-// file whose old version could not be put back (something else stands in
-// its place now), empty when all are back; the journal then stays, and the
-// old version with it, for the next start.
-std::string undo_commit(Journal journal)
+// undone further at the next start, never finished instead.  A file whose
+// old version could not be put back (something else stands in its place
+// now, its directory cannot be written) keeps the journal, and the old
+// version with it, for the next start.
+Undo undo_commit(Journal journal)
 {
     journal.undo = true;
-    write_journal(journal, journal.entries.front().file);
-    std::string not_back;
+    try {
+        write_journal(journal, journal.entries.front().file);
+    } catch (const FileError& error) {
+        return {Undo::End::JournalNotRewritten, {}, reason_of(error)};
+    }
+    Undo undo;
     for (const JournalEntry& entry : journal.entries) {
+        int error = 0;
         if (entry.old_version.empty()) {
             // The file was new: the new version renamed in goes.
-            if (!is_there(entry.new_version)) unlink(entry.file.c_str());
+            if (!is_there(entry.new_version)) error = remove_in_commit(CommitCall::RemoveNew, entry.file);
         } else if (is_there(entry.old_version)) {
             take_change_step();
-            if (std::rename(entry.old_version.c_str(), entry.file.c_str()) != 0 && not_back.empty())
-                not_back = entry.file;
+            error = rename_in_commit(CommitCall::PutBack, entry.old_version, entry.file);
         }
+        if (error != 0 && undo.end == Undo::End::Done) undo = {Undo::End::NotAllBack, entry.file, std::strerror(error)};
         if (!entry.new_version.empty()) unlink(entry.new_version.c_str());
     }
-    if (!not_back.empty()) return not_back;
-    close_journal(journal);
+    if (undo.end != Undo::End::Done) return undo;
+    if (const int error = close_journal(journal); error != 0)
+        return {Undo::End::JournalNotRemoved, {}, std::strerror(error)};
     return {};
 }
 
 // The old file kept under a hidden hard link (a copy where the file system
 // has no links); empty when there is no old file.  The new version takes
-// the old file's permissions, which the engineer may have set.
+// the old file's permissions, which the engineer may have set.  A file
+// behind a symbolic link is kept as a copy of its bytes: a kept old version
+// is always a regular file of the program's own (a link to nothing keeps
+// nothing).
 std::string keep_old_version(const std::string& path, std::string_view name, const std::string& new_version)
 {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0) return {};
     // The new version takes the old file's permissions (a removal has none).
     struct stat target {};
-    if (!new_version.empty() && stat(path.c_str(), &target) == 0) chmod(new_version.c_str(), target.st_mode & 07777);
+    const bool found = stat(path.c_str(), &target) == 0;
+    const bool linked = S_ISLNK(info.st_mode);
+    if (linked && (!found || !S_ISREG(target.st_mode))) return {};
+    if (!new_version.empty() && found) chmod(new_version.c_str(), target.st_mode & 07777);
     const std::string old_version = hidden_beside(path, OLD_VERSION_SUFFIX);
     take_change_step();
     if (unlink(old_version.c_str()) != 0 && errno != ENOENT) throw_error("Cannot write", name, errno);
-    if (link(path.c_str(), old_version.c_str()) == 0) return old_version;
-    if (errno != EPERM && errno != ENOTSUP && errno != EMLINK && errno != EOPNOTSUPP) throw_error("Cannot write", name, errno);
+    if (!linked) {
+        if (link(path.c_str(), old_version.c_str()) == 0) return old_version;
+        if (errno != EPERM && errno != ENOTSUP && errno != EMLINK && errno != EOPNOTSUPP)
+            throw_error("Cannot write", name, errno);
+    }
     const std::string bytes = read_whole_file(path);
     const int fd = create_exclusively(old_version);
     if (fd < 0) throw_error("Cannot write", name, errno);
@@ -486,6 +689,9 @@ std::string FileChange::add(std::string_view name, bool copy_current)
 {
     std::string key = file_name_key(name);
     if (const auto found = index_.find(key); found != index_.end()) return entries_[found->second].new_version;
+    // While a journal stands, the new versions it names are the next
+    // start's: a change that would write over them is not begun.
+    if (entries_.empty()) refuse_over_standing_journal();
     // A file that cannot be replaced stops the change before its work, so
     // nothing is replaced.
     const ReplaceableFile file = find_replaceable_file(name);
@@ -567,6 +773,10 @@ void FileChange::commit()
         forget();
         return;
     }
+    // A journal that stands belongs to a change the next start finishes or
+    // undoes: no commit is made over it, and its kept old files are never
+    // taken for leftovers.
+    refuse_over_standing_journal();
     files.insert(files.end(), removed.begin(), removed.end());
     // The files are found as they are now (a user may have renamed one in
     // the meantime), all at one moment, and each is checked again: a file
@@ -574,17 +784,50 @@ void FileChange::commit()
     const std::vector<fs::path> paths = resolve_file_names(files);
     for (std::size_t k = 0; k < files.size(); ++k) check_change_target(paths[k], files[k], false);
 
+    // One entry a file, however often it is named: a file both written and
+    // removed, or named by two roads, is removed when any of its names
+    // removes it (its last step), else written once.  The new versions left
+    // out go at the end.
+    struct Target {
+        std::string new_version;
+        std::string path;
+        std::string name;
+    };
+    std::vector<Target> targets;
+    std::vector<std::string> left_out;
+    std::map<std::string, std::size_t> target_of;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        std::string new_version = k < written.size() ? written[k]->new_version : std::string();
+        const auto [found, added] = target_of.emplace(same_file_key(paths[k].string()), targets.size());
+        if (added) {
+            targets.push_back({std::move(new_version), paths[k].string(), files[k]});
+            continue;
+        }
+        std::string& kept = targets[found->second].new_version;
+        if (new_version.empty()) kept.swap(new_version);
+        if (!new_version.empty() && new_version != kept) left_out.push_back(std::move(new_version));
+    }
+
     Journal journal;
     std::set<std::string> directories;
     try {
-        for (std::size_t k = 0; k < files.size(); ++k) {
-            const std::string path = paths[k].string();
-            directories.insert(directory_of(path));
-            const std::string new_version = k < written.size() ? written[k]->new_version : std::string();
-            std::string old_version = keep_old_version(path, files[k], new_version);
+        // Each new version under the name the journal gives it, the file's
+        // name letter for letter: a file found again in another letter case
+        // than when its new version was made has its new version renamed.
+        for (Target& target : targets) {
+            if (target.new_version.empty()) continue;
+            const std::string exact = hidden_beside(target.path, RUN_OUTPUT_SUFFIX);
+            if (target.new_version == exact) continue;
+            if (std::rename(target.new_version.c_str(), exact.c_str()) != 0)
+                throw_error("Cannot write", target.name, errno);
+            target.new_version = exact;
+        }
+        for (const Target& target : targets) {
+            directories.insert(directory_of(target.path));
+            std::string old_version = keep_old_version(target.path, target.name, target.new_version);
             // A file to remove that is gone by now needs no entry.
-            if (new_version.empty() && old_version.empty()) continue;
-            journal.entries.push_back({new_version, path, std::move(old_version)});
+            if (target.new_version.empty() && old_version.empty()) continue;
+            journal.entries.push_back({target.new_version, target.path, std::move(old_version)});
         }
         // The new versions and the kept old files were written without
         // waiting for the disk; they reach it together here, before any of
@@ -605,16 +848,36 @@ void FileChange::commit()
         throw;
     }
     committing_ = true;
-    std::string failed_file;
-    if (const int error = rename_new_versions(journal, false, failed_file); error != 0) {
+    std::size_t failed = 0;
+    if (const int error = rename_new_versions(journal, false, failed); error != 0) {
         // Every file as it was, the journal gone: the change is refused.
-        const std::string not_back = undo_commit(journal);
+        // When the undo cannot be made whole now, the journal stays, and
+        // the program ends: the next start finishes or undoes the change,
+        // as the journal on disk says.
+        const Undo undo = undo_commit(journal);
         forget();
-        if (not_back.empty()) committing_ = false;  // else the next start puts it back
-        throw_error("Cannot replace", failed_file, error);
+        const std::string refusal =
+            "Cannot replace file '" + journal.entries[failed].file + "': " + std::strerror(error) + ".";
+        if (undo.end == Undo::End::JournalNotRewritten)
+            throw UnfinishedCommit(refusal +
+                                   " The change is half made and cannot be undone now; the next start of "
+                                   "the program finishes the change.");
+        if (undo.end != Undo::End::Done)
+            throw UnfinishedCommit(refusal +
+                                   " The change cannot be undone whole now; the next start of the program "
+                                   "puts every old file back.");
+        committing_ = false;
+        for (const std::string& name : left_out) unlink(name.c_str());
+        throw FileError(refusal.substr(0, refusal.size() - 1));
     }
-    close_journal(journal);
+    if (const int error = close_journal(journal); error != 0) {
+        forget();
+        throw UnfinishedCommit(std::string("The change is made, every file of it in place, but its last step "
+                                           "cannot be taken: ") +
+                               std::strerror(error) + ". The next start of the program finishes the change.");
+    }
     committing_ = false;
+    for (const std::string& name : left_out) unlink(name.c_str());
     forget();
 }
 
@@ -651,19 +914,39 @@ void finish_interrupted_commit(const std::vector<std::string>& directories)
     const std::optional<std::string> text = read_journal_file();
     if (!text) return;
     const Journal journal = read_journal(*text, directories);
+    check_journal_on_disk(journal);
+    const std::string journal_name = "its commit journal '" + std::string(RUN_COMMIT_JOURNAL) + "'";
+    std::string not_finished;
     if (!journal.undo) {
-        std::string failed_file;
-        const int error = rename_new_versions(journal, true, failed_file);
+        std::size_t failed = 0;
+        const int error = rename_new_versions(journal, true, failed);
         if (error == 0) {
-            close_journal(journal);
+            if (const int closing = close_journal(journal); closing != 0)
+                throw FileError("An interrupted change is finished, but " + journal_name +
+                                " cannot be removed: " + std::strerror(closing) + "; the next start removes it");
             return;
         }
+        not_finished = "Cannot replace file '" + journal.entries[failed].file + "': " + std::strerror(error);
     }
-    if (const std::string not_back = undo_commit(journal); !not_back.empty()) {
-        // The old version stays in its hidden file, named in the journal,
-        // until what stands in its place is moved away.
-        throw FileError("Cannot put back file '" + not_back + "' of an interrupted change: its old version is kept in '" +
-                        hidden_beside(not_back, OLD_VERSION_SUFFIX) + "'");
+    const Undo undo = undo_commit(journal);
+    switch (undo.end) {
+        case Undo::End::Done:
+            return;
+        case Undo::End::JournalNotRewritten:
+            if (not_finished.empty())
+                throw FileError("An interrupted change cannot be undone: " + journal_name +
+                                " cannot be written: " + undo.reason + "; nothing was changed");
+            throw FileError("An interrupted change can be neither finished (" + not_finished + ") nor undone (" +
+                            journal_name + " cannot be written: " + undo.reason + "); the next start tries again");
+        case Undo::End::NotAllBack:
+            // The old version stays in its hidden file, named in the
+            // journal, until what stands in its place is moved away.
+            throw FileError("An interrupted change cannot be undone whole: file '" + undo.file +
+                            "' cannot be put back as it was (" + undo.reason +
+                            "); its old file is kept, and the next start tries again");
+        case Undo::End::JournalNotRemoved:
+            throw FileError("An interrupted change is undone, but " + journal_name +
+                            " cannot be removed: " + undo.reason + "; the next start removes it");
     }
 }
 
@@ -690,6 +973,11 @@ void remove_run_leftovers(const std::vector<std::string>& directories)
             }
         }
     }
+}
+
+void fail_commit_calls(std::function<int(CommitCall call, const std::string& file)> failure)
+{
+    commit_call_failure = std::move(failure);
 }
 
 void recover_interrupted_changes(const std::vector<std::string>& directories)

@@ -15,9 +15,16 @@
 // The recovery takes a journal for its own only when it can prove it: a
 // regular file at the journal's name (never read through a link), with its
 // marked first line and its closing line, naming only plain files of the
-// working directory and the study's data directories and their hidden
-// versions as the change makes them.  Any other journal is named to the
-// engineer and left as found, with every hidden file beside it.
+// working directory and the study's data directories, each once, and their
+// hidden versions letter for letter as the change makes them; on the disk,
+// every hidden version that stands is a regular file (never a link), no name
+// stands only in another letter case, and each file stands as an
+// interrupted commit leaves it (its kept old version there, or the file
+// already replaced).  Any other journal is named to the engineer and left
+// as found, with every hidden file beside it.
+// A commit that can neither finish nor undo (its directory turned read-only
+// in the middle of the renames) leaves its journal for the next start and
+// ends the program (UnfinishedCommit): no other change is made over it.
 // The program is alone in the study's directories while it changes them:
 // the lock file ".velmora.lock" in each directory (see study_lock.h) is
 // taken before the recovery and held to the program's end, so that no
@@ -39,6 +46,8 @@
 // the commit before the first rename.
 #pragma once
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -131,7 +140,11 @@ public:
     // flushed to disk, the journal is written, the versions are renamed over
     // their files, the directories are flushed and the journal removed.  A
     // new version that was asked for and never written leaves its file as
-    // it was.  A rename that fails puts every old file back and throws.
+    // it was.  A rename that fails puts every old file back and throws a
+    // FileError naming the file.  UnfinishedCommit when the commit can be
+    // neither finished nor undone now (the journal stays for the next
+    // start), and when a journal stands already: nothing is committed over
+    // another change's journal.
     void commit();
     // Removes every new version; the files stay as they were.
     void discard();
@@ -168,6 +181,18 @@ public:
     using FileError::FileError;
 };
 
+// A commit that can be neither finished nor undone now: a rename failed and
+// the old files cannot all be put back (or the journal cannot be rewritten
+// to say so), or the journal of a commit whose files are all replaced cannot
+// be removed, or another change's journal stands.  The message names the
+// study's file and the system's reason, and what the next start of the
+// program will do; never a hidden name.  No module catches it (it is no
+// FileError): the program ends, and makes no other change over the journal.
+class UnfinishedCommit : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // At the start of the program, before any module reads the study, with the
 // study's lock held (StudyLock, over the same directories): finishes
 // (or undoes) a commit that a kill interrupted, from the commit journal in
@@ -177,8 +202,25 @@ public:
 // nothing changed, for a journal that is not the program's own.
 void recover_interrupted_changes(const std::vector<std::string>& directories);
 
-// The two halves of the above.
+// The two halves of the above.  FileError naming the file and the reason
+// when the journal, the program's own, can be neither finished nor undone
+// now (it stays for the next start).
 void finish_interrupted_commit(const std::vector<std::string>& directories);
 void remove_run_leftovers(const std::vector<std::string>& directories);
+
+// Test-only hook (see the test hooks of files.h; inert until a test sets
+// it): `failure` is asked before each call of a commit, an undo or the
+// recovery that renames or removes a file, with the call and the file, and
+// answers 0 to let the call be made or an error number to fail it with, as
+// the operating system would (EACCES for a directory turned read-only).
+// An empty function turns it off.
+enum class CommitCall {
+    Rename,         // a new version renamed over its file
+    Remove,         // a file the commit removes
+    PutBack,        // an old file renamed back by an undo
+    RemoveNew,      // a file that was new, removed by an undo
+    RemoveJournal,  // the journal removed at the commit's end
+};
+void fail_commit_calls(std::function<int(CommitCall call, const std::string& file)> failure);
 
 }  // namespace velm

@@ -165,7 +165,8 @@ TEST_F(FileChangeTest, ACommitThatCannotBeFinishedIsUndoneAtTheNextStart)
 // directory put in its place at each step in turn) refuses the change:
 // every file replaced before it is put back at once, never some new and
 // some old; an old file that cannot be put back yet (the directory stands
-// in its way) is kept, and put back at the next start once the way is free.
+// in its way) is kept, and put back at the next start once the way is free:
+// the commit is then left unfinished, and says what the next start does.
 TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
 {
     bool undone_after_a_rename = false;
@@ -181,6 +182,7 @@ TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
             TemporaryDirectory::put("data/AB0101ZZ.Z12/inside", "in the way");
         });
         bool refused = false;
+        bool unfinished = false;
         try {
             FileChange change;
             change.write("AB0101ZZ.ZLL", "new links\r\n");
@@ -190,6 +192,13 @@ TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
         } catch (const FileError& error) {
             refused = true;
             EXPECT_NE(std::string(error.what()).find("AB0101ZZ.Z12"), std::string::npos) << error.what();
+        } catch (const UnfinishedCommit& error) {
+            refused = true;
+            unfinished = true;
+            const std::string message = error.what();
+            EXPECT_NE(message.find("AB0101ZZ.Z12"), std::string::npos) << message;
+            EXPECT_NE(message.find("the next start of the program puts every old file back"), std::string::npos)
+                << message;
         }
         const bool acted = change_steps_taken() >= step;
         stop_change_at_step(0);
@@ -200,6 +209,7 @@ TEST_F(FileChangeTest, ACommitWhoseRenameFailsPutsEveryOldFileBack)
         EXPECT_EQ(TemporaryDirectory::get("data/AB0101ZZ.Z11"), event_1);
         undone_after_a_rename = undone_after_a_rename || (refused && links_were_new);
         const bool old_kept = file_exists(RUN_COMMIT_JOURNAL);
+        EXPECT_EQ(unfinished, old_kept);
 
         // The engineer moves the directory away; the program starts again.
         std::filesystem::remove_all("data/AB0101ZZ.Z12");

@@ -52,24 +52,27 @@ constexpr std::string_view PROCESSING_MAP_FORMAT = "(5X,'PROCESSING DATA FILE...
 // Envelope Manning's n of a county study whose control file leaves it unset.
 constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
 
-// The warning on a clear screen, a pause, and the end of the program; no
-// reply goes to a launcher.
+// The warning on a clear screen, a pause, and the end of the program,
+// refused; no reply goes to a launcher.
 [[noreturn]] void refuse_study(Window& window, std::string_view layout, const std::vector<FormatValue>& values,
                                const std::string& reason)
 {
     clear_screen(window);
     write_form(window, 5, 5, layout, values);
-    wait_for_return(window);
-    stop_program(reason);
+    wait_for_return_on_refusal(window);
+    stop_program_refused(reason);
 }
 
 // A file of the study that the run cannot read or write, or a record it
 // cannot read (`error` names the file, the line where one is known, and
-// why): told in the window until RETURN, and the end of the program.  The
-// run's files are put in place together at its end only, so nothing was
-// changed, and no reply goes to a launcher.
+// why): told in the window until RETURN, and the end of the program,
+// refused.  The steps' progress lines are gone from the window first, so
+// that none stands under or beside the refusal.  The run's files are put in
+// place together at its end only, so nothing was changed, and no reply goes
+// to a launcher.
 [[noreturn]] void refuse_run(Window& window, const std::exception& error)
 {
+    clear_screen(window);
     stop_on_file_refusal(window, " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:", error,
                          "analysis run: a file cannot be read or written");
 }
@@ -156,7 +159,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
         sound_beep(window);
         write_at(window, 1, 21, format_line(NOT_A_LIST_FORMAT, {padded_file_name(name)}));
         write_at(window, 50, 18, std::string(31, ' '), LineEnd::StayOnLine);
-        wait_for_return(window);
+        wait_for_return_on_refusal(window);
         return launched ? ModelListCheck::EndRun : ModelListCheck::BackToControlMenu;
     }
     return ModelListCheck::Accepted;

@@ -13,6 +13,7 @@
 #include "management/scenario_module.h"
 #include "management/subset_module.h"
 #include "platform/file_change.h"
+#include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/study_lock.h"
 #include "records/format.h"
@@ -95,6 +96,12 @@ private:
     void show_introduction_page();
     ControlDataOption ask_control_option();
     bool choose_study();
+    // The study's control file read into the settings (false when it has
+    // none) or written from them; a control file that cannot be read (a
+    // directory at its name, a value it cannot read) or written ends the
+    // program, refused, in the window.
+    bool load_study_control_file();
+    void save_study_control_file();
     [[noreturn]] void end_postprocessor_run();
 
     Session& session_;
@@ -237,9 +244,10 @@ bool MainProgram::choose_study()
         study_id_ = study;
         const ModelListCheck check = check_model_list(session_, study_id_, call_.launched());
         if (check == ModelListCheck::Accepted) return true;
-        // A launched run has no one to ask for another study.
+        // A launched run has no one to ask for another study: it ends,
+        // refused.
         if (check == ModelListCheck::EndRun || call_.launched()) {
-            stop_program("model list check refused the launched study");
+            stop_program_refused("model list check refused the launched study");
         }
         if (check == ModelListCheck::BackToControlMenu) return false;
     }
@@ -263,10 +271,10 @@ void MainProgram::postprocessor_control(ControlEntry entry)
         show_control_menu = true;
         if (!choose_study()) continue;
 
-        const bool have_control_file = load_control_file(session_, study_id_, controls_, hgl_controls_);
+        const bool have_control_file = load_study_control_file();
         if (control_option == ControlDataOption::DefineControls || !have_control_file) {
             const SettingsOutcome outcome = run_settings_screens(session_, study_id_, controls_, hgl_controls_);
-            if (outcome == SettingsOutcome::Answered) save_control_file(session_, study_id_, controls_, hgl_controls_);
+            if (outcome == SettingsOutcome::Answered) save_study_control_file();
             continue;
         }
         run_analysis(session_, study_id_, controls_, hgl_controls_, settings_, call_);
@@ -274,12 +282,35 @@ void MainProgram::postprocessor_control(ControlEntry entry)
     }
 }
 
+bool MainProgram::load_study_control_file()
+{
+    try {
+        return load_control_file(session_, study_id_, controls_, hgl_controls_);
+    } catch (const FileError& error) {
+        clear_screen(window_);
+        stop_on_file_refusal(window_, " * THE CONTROL FILE CANNOT BE READ; NOTHING WAS CHANGED:", error,
+                             "control file cannot be read");
+    }
+}
+
+void MainProgram::save_study_control_file()
+{
+    try {
+        save_control_file(session_, study_id_, controls_, hgl_controls_);
+    } catch (const FileError& error) {
+        clear_screen(window_);
+        stop_on_file_refusal(window_, " * THE CONTROL FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error,
+                             "control file cannot be written");
+    }
+}
+
 // The end of the analysis run: an interactive run pauses; a launched one
-// answers the launcher (a reply in toolset mode).
+// answers the launcher (a reply in toolset mode); the run's files are in
+// place by now.
 void MainProgram::end_postprocessor_run()
 {
     if (call_.launched()) {
-        exchange_launcher_files(DiagnosticsModule, call_.run_count, call_.sub_option, study_id_);
+        reply_to_launcher(window_, DiagnosticsModule, call_.run_count, call_.sub_option, study_id_);
     } else {
         wait_for_return(window_);
     }

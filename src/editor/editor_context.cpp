@@ -10,6 +10,7 @@ namespace {
 constexpr std::string_view MISSING_DATA_FILE_FORMAT = "(' * DATA FILE [',A12,'] DOES NOT EXIST')";
 constexpr std::string_view MISSING_LINK_FORMAT = "(' * LINK ',F8.1,' - ',F8.1,' DOES NOT EXIST')";
 constexpr std::size_t MESSAGE_WIDTH = 78;
+constexpr std::size_t CLEARED_ROW_WIDTH = 79;
 
 }  // namespace
 
@@ -29,6 +30,10 @@ void show_missing_link(Window& window, float upstream, float downstream)
 
 void show_edit_refused(Window& window, const EditRefused& refusal)
 {
+    // The refusal's rows are cleared first: a table row of the editor's
+    // screen left beside or below it would read as part of it.
+    for (int row = EDITOR_MESSAGE_ROW; row <= MESSAGE_ROW; ++row)
+        write_at(window, 1, row, std::string(CLEARED_ROW_WIDTH, ' '), LineEnd::StayOnLine);
     sound_beep(window);
     int row = EDITOR_MESSAGE_ROW;
     for (const std::string& line : refusal.lines()) {

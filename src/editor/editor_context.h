@@ -53,7 +53,7 @@ inline constexpr float HIGHEST_NODE_NUMBER = 999999.9f;
 // row 15 with a beep; waits for RETURN.
 void show_missing_data_file(Window& window, std::string_view name);
 // The refusal's lines from column 1 of row 15 (each cut to 79 characters)
-// with a beep; waits for RETURN.
+// on rows 15 to 21 cleared first, with a beep; waits for RETURN.
 void show_edit_refused(Window& window, const EditRefused& refusal);
 // " * LINK up - down DOES NOT EXIST" at column 1 of row 15 with a beep; waits.
 void show_missing_link(Window& window, float upstream, float downstream);

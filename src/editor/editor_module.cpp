@@ -134,7 +134,7 @@ bool EditorModule::take_study()
             // being asked for again and again.
             if (call_.launched()) {
                 clear_screen(window());
-                stop_program("run_network_editor_module: the launcher's study is not two letters");
+                stop_program_refused("run_network_editor_module: the launcher's study is not two letters");
             }
             continue;
         }
@@ -150,7 +150,8 @@ bool EditorModule::take_study()
         window().write(std::string(18, ' '), LineEnd::StayOnLine);
         // The next study typed looks its own data directory up.
         session_.data_directory.reset();
-        if (call_.launched()) stop_program("run_network_editor_module: the launcher's study has no string index");
+        if (call_.launched())
+            stop_program_refused("run_network_editor_module: the launcher's study has no string index");
         study_id_ = "  ";
         wait_for_return(window());
     }
@@ -225,7 +226,7 @@ void EditorModule::leave()
         show_edit_refused(window(), refusal_from_message(" * HISTORY LOG CANNOT BE WRITTEN:", error.what()));
     }
     if (call_.launched()) {
-        exchange_launcher_files(call_.run_count, TOOLSET_MODE_COUNT, 0, study_id_);
+        reply_to_launcher(window(), call_.run_count, TOOLSET_MODE_COUNT, 0, study_id_);
         create_toolset_file_when_missing(session_, study_id_);
     }
     clear_screen(window());

@@ -216,9 +216,9 @@ void LinkElementEditor::commit(const std::string& data_base_name, std::vector<Li
             }
             clear_screen(window);
             write_form(window, 5, 5, FULL_STREET_TABLE_FORMAT);
-            wait_for_return(window);
+            wait_for_return_on_refusal(window);
             log_.close();
-            stop_program("street section table full");
+            stop_program_refused("street section table full");
         }
         try {
             changes.add_model_file(file.loaded, edited_file, result.upgraded);

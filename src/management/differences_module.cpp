@@ -512,7 +512,7 @@ Step DifferencesModule::refuse_pass(const FileError& error)
     show_file_refusal(window_, REFUSAL_ROW, " * THE DIFFERENCES CANNOT BE MADE; NOTHING WAS CHANGED:", error);
     if (call_.launched()) {
         clear_screen(window_);
-        stop_program("differences module: the pass was refused");
+        stop_program_refused("differences module: the pass was refused");
     }
     return Step::Menu;
 }

@@ -128,7 +128,7 @@ void SubsetModule::run_options()
                 // reply.
                 if (!prepared) {
                     clear_screen(window_);
-                    stop_program("subset module: the subsets were refused");
+                    stop_program_refused("subset module: the subsets were refused");
                 }
                 finish();
             }
@@ -273,7 +273,7 @@ void SubsetModule::finish()
                                      "subset module: the exception report was refused");
             }
         }
-        exchange_launcher_files(call_.run_count, 2, 0, study_id_);
+        reply_to_launcher(window_, call_.run_count, 2, 0, study_id_);
     }
     clear_screen(window_);
     stop_program("subset module: done");

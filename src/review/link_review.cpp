@@ -159,17 +159,42 @@ void rewrite_link_data_base(FileChange& change, const LocatedLink& located, cons
     file.commit();
 }
 
+// What a read of the change gives; its failure, whatever the file or the
+// record, an UnreadableChangeFile with the same message.
+template <class Read>
+auto read_for_change(Read read) -> decltype(read())
+{
+    try {
+        return read();
+    } catch (const UnreadableChangeFile&) {
+        throw;
+    } catch (const FileError& error) {
+        throw UnreadableChangeFile(error.what());
+    }
+}
+
+StringIndexFile read_string_index_for_change(Session& session, std::string_view study_id)
+{
+    return read_for_change(
+        [&] { return read_string_index_file(session.study_file(string_index_file_name(study_id))); });
+}
+
+std::vector<TelescopedStringRecord> read_string_file_for_change(const FileChange& change, const std::string& path)
+{
+    return read_for_change([&] { return read_telescoped_string_file(change.current_file(path)); });
+}
+
 // The string files that hold the link, checked before its change is
 // adopted: the refresh at the end of the run rewrites them.
 void reach_string_files_of(Session& session, std::string_view study_id, FileChange& change, const LinkRecord& link)
 {
-    const StringIndexFile index = read_string_index_file(session.study_file(string_index_file_name(study_id)));
+    const StringIndexFile index = read_string_index_for_change(session, study_id);
     for (const StringIndexRecord& string : index.records) {
         const std::string path = session.study_file(string_file_name(study_id, string.string_number));
         // A missing file the refresh may never reach (it stops once every
         // changed link is met); when it does, the refresh refuses the run.
         if (!file_exists(change.current_file(path))) continue;
-        for (const TelescopedStringRecord& record : read_telescoped_string_file(change.current_file(path))) {
+        for (const TelescopedStringRecord& record : read_string_file_for_change(change, path)) {
             if (record.upstream_node == link.upstream_node() && record.downstream_node == link.downstream_node()) {
                 change.reach(path, true);
                 break;
@@ -218,11 +243,15 @@ void apply_change(std::array<float, TELESCOPED_STRING_VALUES>& values, ReviewTar
 
 }  // namespace
 
-// A change that cannot be written, told at row 15 after a beep and
+// A change that cannot be made, told at row 15 after a beep and
 // acknowledged with RETURN.
 void show_change_refused(Window& window, const FileError& error)
 {
-    show_file_refusal(window, NOTICE_ROW, " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error);
+    const bool unreadable = dynamic_cast<const UnreadableChangeFile*>(&error) != nullptr;
+    show_file_refusal(window, NOTICE_ROW,
+                      unreadable ? " * A FILE OF THIS CHANGE CANNOT BE READ; NOTHING WAS CHANGED:"
+                                 : " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:",
+                      error);
 }
 
 ChangedLinkEntry& ChangedLinkTable::entry_for(float upstream_node, float downstream_node)
@@ -320,14 +349,14 @@ void refresh_string_files(Session& session, std::string_view study_id, ReviewTar
     clear_screen(window);
     write_at(window, 5, 5, STRING_UPDATE_TITLE);
 
-    const StringIndexFile index = read_string_index_file(session.study_file(string_index_file_name(study_id)));
+    const StringIndexFile index = read_string_index_for_change(session, study_id);
     const std::size_t wanted = changed_links.entries().size();
     std::vector<bool> met(wanted, false);
     std::size_t met_count = 0;
     for (const StringIndexRecord& string : index.records) {
         const std::string name = string_file_name(study_id, string.string_number);
         const std::string path = session.study_file(name);
-        std::vector<TelescopedStringRecord> records = read_telescoped_string_file(change.current_file(path));
+        std::vector<TelescopedStringRecord> records = read_string_file_for_change(change, path);
         bool changed = false;
         for (TelescopedStringRecord& record : records) {
             const int k = changed_links.find(record.upstream_node, record.downstream_node);

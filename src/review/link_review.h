@@ -80,17 +80,28 @@ void show_review_footer(Window& window, CommandSet commands);
 // adopts a change.
 void show_update_link_data_base(Window& window);
 
+// A file a change of the review had to read and could not (a record it
+// cannot read, a missing string file): its refusal is headed as a read.
+class UnreadableChangeFile : public FileError {
+public:
+    using FileError::FileError;
+};
+
+// A change of the review that cannot be made: beep, the heading (a file
+// that cannot be read for an UnreadableChangeFile, one that cannot be
+// written otherwise, as a read-only file) and the file named at row 15,
+// RETURN.  Nothing was changed.
+void show_change_refused(Window& window, const FileError& error);
+
 // One review run: asks for links until the engineer types EXIT, reviews each
 // one found, rewrites its data base after every adopted change, and at the
 // end refreshes the string files when sizes or cost-opinion statuses were
 // changed (those changes and the refresh are one change, put in place at
-// the end).  A change that would reach a file that cannot be written is
-// refused at row 15, naming the file, and changes nothing.  `model_type` is the study's hydrology model type (6: the link
-// is searched among the files of its region; 9: one data base per region).
-// A change of the review that cannot be written (a read-only or missing
-// file): beep, the file named at row 15, RETURN.  Nothing was changed.
-void show_change_refused(Window& window, const FileError& error);
-
+// the end).  A change that would reach a file that cannot be written, or
+// a string file that cannot be read, is refused at row 15, naming the file,
+// and changes nothing.  `model_type` is the study's hydrology model type
+// (6: the link is searched among the files of its region; 9: one data base
+// per region).
 void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type);
 
 // Carries the changed links of a size or cost-opinion review run into the

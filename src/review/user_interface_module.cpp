@@ -186,7 +186,7 @@ ChosenStudy UserInterfaceModule::choose_study(int option)
                 write_at(window_, 1, MESSAGE_ROW, " * STUDY ID [" + word.substr(0, 2) + "] IS NOT TWO LETTERS",
                          LineEnd::StayOnLine);
                 clear_screen(window_);
-                stop_program("run_user_interface_module: the launcher names no study");
+                stop_program_refused("run_user_interface_module: the launcher names no study");
             }
             blank_answer();
             continue;
@@ -195,9 +195,9 @@ ChosenStudy UserInterfaceModule::choose_study(int option)
         if (!has_study_file(study_id, option)) {
             blank_answer();
             if (call_.launched())
-                stop_program(option == NODE_PEAK_FLOW_OPTION
-                                 ? "run_user_interface_module: the study has no model list file"
-                                 : "run_user_interface_module: the study has no string index file");
+                stop_program_refused(option == NODE_PEAK_FLOW_OPTION
+                                         ? "run_user_interface_module: the study has no model list file"
+                                         : "run_user_interface_module: the study has no string index file");
             study_id_ = std::string(BLANK_STUDY);
             continue;
         }

@@ -24,14 +24,14 @@ namespace {
 constexpr std::size_t LAUNCHER_NEEDED_LINES = 4;
 
 // A command file the run cannot follow: the message stays on the window
-// until RETURN, then the run ends without a reply.
+// until RETURN, then the run ends, refused, without a reply.
 [[noreturn]] void refuse_command_file(Window& window, std::string_view first, std::string_view second)
 {
     clear_screen(window);
     write_at(window, 5, 5, first);
     write_at(window, 5, 6, second);
-    wait_for_return(window);
-    stop_program(std::string(first));
+    wait_for_return_on_refusal(window);
+    stop_program_refused(std::string(first));
 }
 
 [[noreturn]] void refuse_command_line(Window& window, int line_number)
@@ -104,17 +104,21 @@ std::string launcher_line(std::string_view study_id)
     return line;
 }
 
-void end_module_run(Window& window, int run_count, std::string_view study_id, std::string reason)
+void reply_to_launcher(Window& window, int option, int count, int sub_option, std::string_view study_id)
 {
-    // The module's work is in place by now: a reply that cannot be written
-    // is told as such, and the launcher finds no reply.
     try {
-        if (run_count > 0) exchange_launcher_files(run_count, 2, 0, study_id);
+        exchange_launcher_files(option, count, sub_option, study_id);
     } catch (const FileError& error) {
         clear_screen(window);
         stop_on_file_refusal(window, " * THE WORK IS DONE, BUT THE LAUNCHER'S REPLY CANNOT BE WRITTEN:", error,
                              "launcher reply cannot be written");
     }
+}
+
+void end_module_run(Window& window, int run_count, std::string_view study_id, std::string reason)
+{
+    // The module's work is in place by now.
+    if (run_count > 0) reply_to_launcher(window, run_count, 2, 0, study_id);
     clear_screen(window);
     stop_program(std::move(reason));
 }
@@ -142,11 +146,14 @@ LauncherCommand read_launcher_command(Window& window)
     // be followed, so that the next start is an ordinary one.
     // A command file that cannot be read or deleted (a study directory the
     // run may not write to) would start the same run at every start: the
-    // run is refused in the window, with nothing changed and no reply.
+    // run is refused in the window, with nothing changed and no reply.  The
+    // refusal names the file that could not be deleted: a reply that is not
+    // there is not deleted at all (on a read-only file system even the
+    // deletion of a missing file fails).
     std::vector<std::string> lines;
     try {
         lines = read_text_lines(LAUNCHER_COMMAND_FILE);
-        delete_file(LAUNCHER_REPLY_FILE);
+        if (file_exists(LAUNCHER_REPLY_FILE)) delete_file(LAUNCHER_REPLY_FILE);
         delete_file(LAUNCHER_COMMAND_FILE);
     } catch (const FileError& error) {
         clear_screen(window);

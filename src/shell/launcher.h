@@ -78,6 +78,10 @@ LauncherCommand read_launcher_command(Window& window);
 // replies; the main program and the GIS update as (1, run count,
 // sub-option, study), so that only the toolset mode replies.
 void exchange_launcher_files(int option, int count, int sub_option, std::string_view study_id);
+// The same at the end of a run whose work is in place: a reply that cannot
+// be written is told in the window until RETURN, and the program ends
+// refused, the launcher finding no reply.
+void reply_to_launcher(Window& window, int option, int count, int sub_option, std::string_view study_id);
 
 // The end of a data base module: a launched run (run count above 0) replies
 // as (run count, 2, 0, study), the screen is cleared and the program stops

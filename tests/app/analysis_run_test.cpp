@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <sstream>
@@ -805,6 +806,54 @@ TEST_F(AnalysisRunTest, NotANumberInALaterStormEventOrAResultsFileStopsTheRun)
         EXPECT_EQ(read_whole_file("ABTRVLZZ.DIA"), "an earlier report\r\n");
         EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
     }
+}
+
+// Wherever the disk fills up in a run, the refusal stands on a cleared
+// window: no progress line of the steps beside it, under it or after it,
+// and the pause prompt alone on its row.  A run with room enough finishes.
+TEST_F(AnalysisRunTest, AFullDiskIsRefusedOnAClearedWindowAfterTheProgressLinesStop)
+{
+    const std::string heading = " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:";
+    const std::string pause_row = blanks(32) + "  Press RETURN to continue ===>" + blanks(17);
+    two_map_study(6).write(directory_.path());
+    // The disk has room again however the test ends.
+    struct DiskRoom {
+        ~DiskRoom() { fail_writes_with(0); }
+    } room;
+    bool refused_after_string_progress = false;
+    for (long writes = 0;; ++writes) {
+        SCOPED_TRACE("the disk full after " + std::to_string(writes) + " writes");
+        ASSERT_LT(writes, 1000) << "the run never ends";
+        window_ = test::ScriptedWindow();
+        session_.data_directory.reset();
+        launch_execute(1);
+        fail_writes_with(ENOSPC, writes);
+        const test::ProgramEnd end = test::run_program_to_end(session_, window_, {""});
+        fail_writes_with(0);
+        if (end.reason == "launcher reply cannot be written") {
+            // The last write: the run is in place, only its reply is not.
+            EXPECT_TRUE(end.refused);
+            EXPECT_TRUE(window_.has_shown("'QEVCOM2.DAT': No space left on device")) << window_.dump();
+            EXPECT_FALSE(file_exists("QEVCOM2.DAT"));
+            break;
+        }
+        ASSERT_EQ(end.reason, "analysis run: a file cannot be read or written") << window_.dump();
+        EXPECT_TRUE(end.refused);
+        const std::string& refusal = window_.reads().back();
+        for (int row = 1; row <= 19; ++row)
+            EXPECT_EQ(test::snapshot_row(refusal, row), blanks(80)) << "row " << row << "\n" << refusal;
+        EXPECT_EQ(test::snapshot_text(refusal, 1, 20, heading.size()), heading) << refusal;
+        EXPECT_EQ(test::snapshot_row(refusal, 24), pause_row) << refusal;
+        EXPECT_EQ(refusal.find("PROCESSING"), std::string::npos) << refusal;
+        const std::string& transcript = window_.transcript();
+        const std::size_t shown = transcript.rfind(heading);
+        ASSERT_NE(shown, std::string::npos);
+        EXPECT_EQ(transcript.find("PROCESSING", shown), std::string::npos) << "a progress line after the refusal";
+        if (transcript.rfind("PROCESSING STRING NUMBER", shown) != std::string::npos)
+            refused_after_string_progress = true;
+        if (HasFailure()) return;
+    }
+    EXPECT_TRUE(refused_after_string_progress) << "no full disk met the string walk";
 }
 
 }  // namespace

@@ -61,9 +61,11 @@ protected:
     {
         expect_refused_edit(typed, before, std::vector<std::string>{shown});
     }
-    // The same, with every one of the texts `shown` on one screen.
-    void expect_refused_edit(const std::vector<std::string>& typed, const std::map<std::string, std::string>& before,
-                             const std::vector<std::string>& shown)
+    // The same, with every one of the texts `shown` on one screen; returns
+    // the first such screen.
+    std::string expect_refused_edit(const std::vector<std::string>& typed,
+                                    const std::map<std::string, std::string>& before,
+                                    const std::vector<std::string>& shown)
     {
         ScriptedWindow window;
         Session session{window, clock_};
@@ -72,13 +74,13 @@ protected:
             run_network_editor_module(session, call);
         });
         EXPECT_EQ(all_files(), before);
-        bool found = false;
         for (const std::string& screen : window.reads()) {
             bool all = true;
             for (const std::string& text : shown) all = all && screen.find(text) != std::string::npos;
-            found = found || all;
+            if (all) return screen;
         }
-        EXPECT_TRUE(found) << window.dump();
+        ADD_FAILURE() << window.dump();
+        return {};
     }
 
     // Writes the study with its string index, which the module asks for.

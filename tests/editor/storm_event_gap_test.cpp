@@ -24,6 +24,13 @@ struct Editor {
     std::vector<std::string> after;  // after the refusal's RETURN
 };
 
+// A row of a screen snapshot as the text alone would leave it.
+std::string padded(std::string text)
+{
+    text.resize(80, ' ');
+    return text;
+}
+
 const Editor EDITORS[] = {
     {"time of concentration (option 2)", 6, {"2", "10101", "12", "15.5", "E"}, {"E", "EX"}},
     {"land-use cell (option 1)", 3, {"1", "10101", "2", "5", "3", "1.5", "E"}, {"E", "EX"}},
@@ -78,7 +85,14 @@ TEST_F(EditorTest, AMissingStormEventFileOfAMapTheStudyStillHasRefusesTheEdit)
             typed.insert(typed.end(), editor.typed.begin(), editor.typed.end());
             typed.push_back("");
             typed.insert(typed.end(), editor.after.begin(), editor.after.end());
-            expect_refused_edit(typed, before, {" * DATA FILE [AB0101ZZ.Z12] DOES NOT EXIST", gap.evidence});
+            const std::string refusal =
+                expect_refused_edit(typed, before, {" * DATA FILE [AB0101ZZ.Z12] DOES NOT EXIST", gap.evidence});
+            // The refusal on rows cleared for it: nothing of the editor's
+            // screen beside it or below it down to the message row.
+            EXPECT_EQ(test::snapshot_row(refusal, 15), padded(" * DATA FILE [AB0101ZZ.Z12] DOES NOT EXIST")) << refusal;
+            EXPECT_EQ(test::snapshot_row(refusal, 16), padded(gap.evidence + " IS MISSING; NOTHING WAS CHANGED"))
+                << refusal;
+            for (int row = 17; row <= 21; ++row) EXPECT_EQ(test::snapshot_row(refusal, row), padded("")) << refusal;
         }
     }
 }

@@ -83,10 +83,10 @@ protected:
 
     // The program launched for the main-menu option and sub-option (count 1:
     // the toolset mode) with the typed lines, to its stop.
-    std::string launch(int option, int sub_option, const Lines& typed)
+    test::ProgramEnd launch(int option, int sub_option, const Lines& typed)
     {
         test::write_command_file("AB", 1, option, sub_option);
-        return test::run_program_to_stop(session_, window_, typed);
+        return test::run_program_to_end(session_, window_, typed);
     }
 };
 
@@ -96,7 +96,7 @@ TEST_F(ModuleRefusalTest, AChangeThatCannotBeWrittenIsRefusedInTheWindowNamingTh
         const char* name;
         bool reports;                 // the comparison's reports are needed
         std::function<void()> spoil;  // after the study is written
-        std::function<std::string()> run;
+        std::function<test::ProgramEnd()> run;
         std::string reason;
         std::string shown;  // the file and the reason, as the window shows them
     };
@@ -110,7 +110,8 @@ TEST_F(ModuleRefusalTest, AChangeThatCannotBeWrittenIsRefusedInTheWindowNamingTh
         {"the history split on a full disk", false, full_disk,
          [this] {
              LauncherCall call;
-             return run([](Session& session, LauncherCall&) { split_historian_file(session, 2, "AB"); }, call, {""});
+             return run_to_end([](Session& session, LauncherCall&) { split_historian_file(session, 2, "AB"); }, call,
+                               {""});
          },
          "history log split: a file cannot be written", "'ABHISTZZ.001': No space left on device"},
         {"the differences files on a full disk", false, full_disk,
@@ -130,11 +131,12 @@ TEST_F(ModuleRefusalTest, AChangeThatCannotBeWrittenIsRefusedInTheWindowNamingTh
         c.spoil();
 
         testing::internal::CaptureStderr();
-        const std::string reason = c.run();
+        const test::ProgramEnd end = c.run();
         const std::string error_stream = testing::internal::GetCapturedStderr();
         fail_writes_with(0);
 
-        EXPECT_EQ(reason, c.reason);
+        EXPECT_EQ(end.reason, c.reason);
+        EXPECT_TRUE(end.refused) << "the program ends refused";
         EXPECT_EQ(error_stream, "");
         ASSERT_FALSE(window_.reads().empty());
         const std::string& refusal = window_.reads().back();

@@ -24,6 +24,11 @@ protected:
     {
         return run_to_stop(window_, typed, [&] { module(session_, call); });
     }
+    // The same: how the module stopped.
+    ProgramEnd run_to_end(const Module& module, LauncherCall& call, const std::vector<std::string>& typed)
+    {
+        return test::run_to_end(window_, typed, [&] { module(session_, call); });
+    }
 
     static LauncherCall menu_call() { return LauncherCall{}; }
     static LauncherCall launched_call(const std::string& study, int run_count, int sub_option)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "review/link_review.h"
 #include "review/review_study.h"
 #include "support/change_steps.h"
+#include "support/scripted_window.h"
 #include "support/session_test.h"
 
 namespace velm {
@@ -133,6 +135,71 @@ TEST_F(ReviewChangeTest, AChangeReachingAReadOnlyFileIsRefusedInTheWindow)
         EXPECT_NE(refusal.find("NOTHING WAS CHANGED"), std::string::npos) << window_.dump();
         EXPECT_NE(refusal.find("'" + std::string(c.read_only) + "'"), std::string::npos) << window_.dump();
         EXPECT_FALSE(test::has_hidden_file());
+    }
+}
+
+// A change refused on a file it had to read is headed as a read, one
+// refused on a file it cannot write as a write; both name the file.  The
+// string files are read when a change is adopted and again by the refresh
+// at the end of the run.
+TEST_F(ReviewChangeTest, ARefusalIsHeadedAsAReadOrAsAWrite)
+{
+    const std::string read_heading = " * A FILE OF THIS CHANGE CANNOT BE READ; NOTHING WAS CHANGED:";
+    const std::string write_heading = " * A FILE OF THIS CHANGE CANNOT BE WRITTEN; NOTHING WAS CHANGED:";
+    // A "/" in place of the first digit of the file's first value.
+    const auto slash_in = [](const char* name) {
+        return [name] {
+            std::string bytes = test::TemporaryDirectory::get(name);
+            bytes[bytes.find_first_of("0123456789")] = '/';
+            test::TemporaryDirectory::put(name, bytes);
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        std::vector<std::string> typed;
+        std::string heading;
+        std::string named;  // the file the refusal names
+    };
+    const std::vector<Case> cases = {
+        {"a read-only string file",
+         [] { chmod("AB0001ZZ.ZST", 0444); },
+         {"10102", "10103", "2", "", "E"},
+         write_heading,
+         "AB0001ZZ.ZST"},
+        {"a slash in a string file",
+         slash_in("AB0001ZZ.ZST"),
+         {"10102", "10103", "2", "", "E"},
+         read_heading,
+         "AB0001ZZ.ZST"},
+        {"a slash in the string index",
+         slash_in("ABINDXZZ.ZST"),
+         {"10102", "10103", "2", "", "E"},
+         read_heading,
+         "ABINDXZZ.ZST"},
+        {"a string file missing at the refresh",
+         [] { fs::remove("AB0001ZZ.ZST"); },
+         {"10102", "10103", "2", "E", ""},
+         read_heading,
+         "AB0001ZZ.ZST"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TemporaryDirectory directory;
+        write_review_study();
+        c.spoil();
+        const Files before = test::study_files();
+        review(c.typed);
+        EXPECT_EQ(window_.lines_left(), 0u) << window_.dump();
+        EXPECT_EQ(test::study_files(), before);
+        // The refusal's screen: the heading at column 1 of row 15, the file
+        // named below it.
+        std::string refusal;
+        for (const std::string& screen : window_.reads())
+            if (test::snapshot_text(screen, 1, 15, 18) == " * A FILE OF THIS ") refusal = screen;
+        ASSERT_FALSE(refusal.empty()) << window_.dump();
+        EXPECT_EQ(test::snapshot_text(refusal, 1, 15, c.heading.size() + 1), c.heading + " ") << refusal;
+        EXPECT_NE(test::snapshot_row(refusal, 16).find(c.named), std::string::npos) << refusal;
     }
 }
 

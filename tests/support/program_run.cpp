@@ -8,22 +8,32 @@
 
 namespace velm::test {
 
-std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed, const std::function<void()>& run)
+ProgramEnd run_to_end(ScriptedWindow& window, const std::vector<std::string>& typed, const std::function<void()>& run)
 {
     window.type(typed);
-    std::string reason = "did not stop";
+    ProgramEnd end{"did not stop", false};
     try {
         run();
     } catch (const ProgramStop& stop) {
-        reason = stop.reason;
+        end = {stop.reason, stop.refused};
     }
     EXPECT_EQ(window.lines_left(), 0u) << "typed lines left over; screen:\n" << window.dump();
-    return reason;
+    return end;
+}
+
+std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed, const std::function<void()>& run)
+{
+    return run_to_end(window, typed, run).reason;
+}
+
+ProgramEnd run_program_to_end(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed)
+{
+    return run_to_end(window, typed, [&session] { run_main_program(session); });
 }
 
 std::string run_program_to_stop(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed)
 {
-    return run_to_stop(window, typed, [&session] { run_main_program(session); });
+    return run_program_to_end(session, window, typed).reason;
 }
 
 void write_command_file(const std::string& study, int count, int option, int sub_option)

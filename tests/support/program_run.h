@@ -11,15 +11,24 @@
 
 namespace velm::test {
 
+// How a run stopped: the stop's reason ("did not stop" when it returned
+// instead) and whether it ended refused (ProgramStop::refused).
+struct ProgramEnd {
+    std::string reason;
+    bool refused = false;
+};
+
 // Runs `run` (a module or the main program) to its stop with the typed
-// lines, every one of which must be used; returns the reason of the stop
-// ("did not stop" when it returned instead).
+// lines, every one of which must be used; returns how it stopped.
+ProgramEnd run_to_end(ScriptedWindow& window, const std::vector<std::string>& typed, const std::function<void()>& run);
+// The same, the stop's reason only.
 std::string run_to_stop(ScriptedWindow& window, const std::vector<std::string>& typed,
                         const std::function<void()>& run);
 
 // Runs the main program to its stop with the typed lines, every one of
-// which must be used; returns the reason of the stop ("did not stop" when it
-// returned instead).
+// which must be used; returns how it stopped.
+ProgramEnd run_program_to_end(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed);
+// The same, the stop's reason only.
 std::string run_program_to_stop(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed);
 
 // The launcher's command file "QEVCOM.DAT" in the working directory: the

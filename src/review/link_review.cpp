@@ -296,7 +296,7 @@ void show_update_link_data_base(Window& window)
     write_at(window, 5, MESSAGE_ROW, " * UPDATE LINK DATA BASE * ", LineEnd::StayOnLine);
 }
 
-void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type)
+bool review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type)
 {
     Window& window = session.window;
     ChangedLinkTable changed_links;
@@ -339,7 +339,9 @@ void review_and_adopt_link_values(Session& session, std::string_view study_id, R
         run_change.commit();
     } catch (const FileError& error) {
         show_change_refused(window, error);
+        return false;
     }
+    return true;
 }
 
 void refresh_string_files(Session& session, std::string_view study_id, ReviewTarget target,

@@ -101,8 +101,9 @@ void show_change_refused(Window& window, const FileError& error);
 // a string file that cannot be read, is refused at row 15, naming the file,
 // and changes nothing.  `model_type` is the study's hydrology model type
 // (6: the link is searched among the files of its region; 9: one data base
-// per region).
-void review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type);
+// per region).  False when the run's change was refused at its end (the
+// refusal is on the screen and nothing of the run's change is in place).
+bool review_and_adopt_link_values(Session& session, std::string_view study_id, ReviewTarget target, int model_type);
 
 // Carries the changed links of a size or cost-opinion review run into the
 // study's string files: every string file holding a changed link gets a

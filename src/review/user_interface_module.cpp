@@ -263,10 +263,17 @@ void UserInterfaceModule::run()
         if (study.answer == Answer::Top) continue;
         study_id_ = study.study_id;
         const int model_type = hydrology_model_type(study_id_);
+        bool in_place = true;
         if (option == NODE_PEAK_FLOW_OPTION) {
             edit_node_peak_flows(session_, study_id_, model_type);
         } else {
-            review_and_adopt_link_values(session_, study_id_, static_cast<ReviewTarget>(option), model_type);
+            in_place = review_and_adopt_link_values(session_, study_id_, static_cast<ReviewTarget>(option), model_type);
+        }
+        // A launched review whose change was refused at its end did not do
+        // its work: the launcher gets no reply, as for any refused run.
+        if (call_.launched() && !in_place) {
+            clear_screen(window_);
+            stop_program_refused("run_user_interface_module: the review's change was refused");
         }
         call_.line = launcher_line(study_id_);
         if (call_.launched()) end("done");

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "records/model_list.h"
 #include "review/review_study.h"
 #include "review/review_test_fixture.h"
+#include "support/change_steps.h"
 #include "support/program_run.h"
 #include "support/record_edits.h"
 #include "support/session_test.h"
@@ -207,6 +209,33 @@ TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutStringIndexStopsWithoutReply)
     LauncherCall call{2, 3, launcher_line("AB")};
     EXPECT_EQ(run_module(call, {}), "run_user_interface_module: the study has no string index file");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+}
+
+// A launched review whose change is refused at its end (a string file the
+// refresh needs is gone) did none of its work: no reply, and the run ends
+// refused.  The same review with the string file there replies.
+TEST_F(UserInterfaceModuleTest, LaunchedReviewWhoseChangeIsRefusedEndsWithoutReply)
+{
+    for (const bool string_file_missing : {false, true}) {
+        SCOPED_TRACE(string_file_missing ? "string file missing" : "string file there");
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::review_study().write(fs::current_path());
+        if (string_file_missing) fs::remove("AB0001ZZ.ZST");
+        const std::map<std::string, std::string> before = test::study_files();
+        LauncherCall call{2, 4, launcher_line("AB")};
+        const test::ProgramEnd end = test::run_to_end(window_, {"10103", "10201", "2", "E", ""},
+                                                      [&] { run_user_interface_module(session_, call); });
+        EXPECT_EQ(end.refused, string_file_missing) << end.reason;
+        EXPECT_EQ(fs::exists("QEVCOM2.DAT"), !string_file_missing);
+        if (string_file_missing) {
+            EXPECT_TRUE(window_.has_shown("AB0001ZZ.ZST")) << window_.dump();
+            // Only the tool-status flag, set as the launched run began.
+            std::map<std::string, std::string> after = test::study_files();
+            after.erase("ABtoolzz.set");
+            EXPECT_TRUE(after == before) << "a file of the refused change was written";
+        }
+    }
 }
 
 TEST_F(UserInterfaceModuleTest, LaunchedRunOutsideToolsetModeRepliesWithoutFlag)

@@ -19,6 +19,7 @@
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "support/change_steps.h"
+#include "platform/change_study.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -47,11 +48,7 @@ class FileChangeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TemporaryDirectory::put("AB0101ZZ.ZLL", "old links\r\n");
-        TemporaryDirectory::put("data/AB0101ZZ.Z11", "old event 1\r\n");
-        TemporaryDirectory::put("data/AB0101ZZ.Z12", "old event 2\r\n");
-        TemporaryDirectory::put("ABHISTZZ.DAT", "an earlier entry\r\n");
-        TemporaryDirectory::put("data/ABHISTZZ.002", "a piece of an earlier split\r\n");
+        test::put_change_study();
     }
     // A test that fails on its way leaves no stop for the next.
     void TearDown() override { stop_change_at_step(0); }

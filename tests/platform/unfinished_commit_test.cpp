@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/change_study.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -33,11 +34,7 @@ class UnfinishedCommitTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TemporaryDirectory::put("AB0101ZZ.ZLL", "old links\r\n");
-        TemporaryDirectory::put("data/AB0101ZZ.Z11", "old event 1\r\n");
-        TemporaryDirectory::put("data/AB0101ZZ.Z12", "old event 2\r\n");
-        TemporaryDirectory::put("ABHISTZZ.DAT", "an earlier entry\r\n");
-        TemporaryDirectory::put("data/ABHISTZZ.002", "a piece of an earlier split\r\n");
+        test::put_change_study();
     }
     void TearDown() override
     {

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_map>
 
 #include "platform/files.h"
 
@@ -245,15 +246,20 @@ std::string lower_case(std::string_view name)
 // The key by which two names of a commit are the same file: its directory
 // as the disk finds it (links followed, "." and ".." gone), and its name in
 // lower case, so that two names that differ only in letter case, or that
-// reach one directory by two roads, count as one file.
-std::string same_file_key(const std::string& file)
+// reach one directory by two roads, count as one file.  A change names
+// thousands of files in a few directories: each directory is found on the
+// disk once, in `directories`.
+std::string same_file_key(const std::string& file, std::unordered_map<std::string, fs::path>& directories)
 {
     const fs::path path(file);
     const fs::path directory = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::error_code error;
-    fs::path found = fs::weakly_canonical(directory, error);
-    if (error) found = directory.lexically_normal();
-    return (found / lower_case(path.filename().string())).string();
+    auto [known, added] = directories.try_emplace(directory.string());
+    if (added) {
+        std::error_code error;
+        known->second = fs::weakly_canonical(directory, error);
+        if (error) known->second = directory.lexically_normal();
+    }
+    return (known->second / lower_case(path.filename().string())).string();
 }
 
 // The names standing in the journal's directories, each directory read once
@@ -341,9 +347,10 @@ bool version_stands(const std::string& name, const std::string& line, StandingNa
 void check_journal_on_disk(const Journal& journal)
 {
     std::map<std::string, std::size_t> named;
+    std::unordered_map<std::string, fs::path> directories;
     for (std::size_t k = 0; k < journal.entries.size(); ++k) {
         const std::string& file = journal.entries[k].file;
-        const auto [first, added] = named.emplace(same_file_key(file), k);
+        const auto [first, added] = named.emplace(same_file_key(file, directories), k);
         if (!added)
             refuse_journal(line_of(k, 1) + "names " + shown_journal_name(file) + ", the file that " +
                            line_of(first->second, 1) + "names already");
@@ -795,10 +802,12 @@ void FileChange::commit()
     };
     std::vector<Target> targets;
     std::vector<std::string> left_out;
-    std::map<std::string, std::size_t> target_of;
+    std::unordered_map<std::string, std::size_t> target_of;
+    std::unordered_map<std::string, fs::path> found_directories;
     for (std::size_t k = 0; k < files.size(); ++k) {
         std::string new_version = k < written.size() ? written[k]->new_version : std::string();
-        const auto [found, added] = target_of.emplace(same_file_key(paths[k].string()), targets.size());
+        const auto [found, added] =
+            target_of.emplace(same_file_key(paths[k].string(), found_directories), targets.size());
         if (added) {
             targets.push_back({std::move(new_version), paths[k].string(), files[k]});
             continue;

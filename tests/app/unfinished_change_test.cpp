@@ -217,15 +217,7 @@ TEST_F(UnfinishedChangeTest, ALaunchedRunThatCanNeitherFinishNorUndoWritesNoRepl
 // rows joined again.
 std::string start_refusal_shown(const test::ScriptedWindow& window)
 {
-    if (window.reads().empty()) return {};
-    std::string text;
-    for (int row = 18; row <= 23; ++row) {
-        const std::string line = test::snapshot_row(window.reads().back(), row);
-        const std::size_t first = line.find_first_not_of(' ');
-        if (first == std::string::npos) continue;
-        text += line.substr(first, line.find_last_not_of(' ') + 1 - first) + " ";
-    }
-    return text;
+    return window.reads().empty() ? std::string() : test::snapshot_rows_joined(window.reads().back(), 18, 23);
 }
 
 // The program's own journal, which the start can neither finish nor undo

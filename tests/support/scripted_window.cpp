@@ -62,4 +62,16 @@ std::string snapshot_text(const std::string& dump, int column, int row, std::siz
     return snapshot_row(dump, row).substr(static_cast<std::size_t>(column - 1), length);
 }
 
+std::string snapshot_rows_joined(const std::string& dump, int first, int last)
+{
+    std::string text;
+    for (int row = first; row <= last; ++row) {
+        const std::string line = snapshot_row(dump, row);
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        text += line.substr(start, line.find_last_not_of(' ') + 1 - start) + " ";
+    }
+    return text;
+}
+
 }  // namespace velm::test

@@ -74,5 +74,9 @@ private:
 std::string snapshot_row(const std::string& dump, int row);
 // `length` characters of a snapshot's row from a column (1 to 80).
 std::string snapshot_text(const std::string& dump, int column, int row, std::size_t length);
+// The texts of a snapshot's rows `first` to `last`, each without its
+// leading and trailing blanks, joined by one blank (blank rows left out):
+// a message the window broke into lines, read whole again.
+std::string snapshot_rows_joined(const std::string& dump, int first, int last);
 
 }  // namespace velm::test

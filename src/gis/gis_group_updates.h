@@ -4,7 +4,10 @@
 // sections and street values (GIS link file), and the subarea's land-use
 // cells, packed_subarea and extension values (GIS subarea file).  A node,
 // link or subarea that its GIS file does not hold leaves the values it would
-// have replaced as read, and adds nothing to the area-weighted sums.  Every
+// have replaced as read, and adds nothing to the area-weighted sums.  An
+// open channel whose depth the GIS link file sets takes its freeboard from
+// the map's link data base; a channel the data base holds no record of
+// refuses the update (FileError), since its depth would lose it.  Every
 // updater changes values in place: the group keeps its length and order.
 //
 //   21, 22, 81, 82   subarea groups (and the elevations and length of 21, 22)

@@ -1,7 +1,10 @@
 #include "gis/gis_record_lookups.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "platform/files.h"
+#include "records/format.h"
 #include "records/hydrology_model_type.h"
 #include "records/number_keys.h"
 
@@ -44,6 +47,14 @@ std::optional<std::uint64_t> key_of_pair(float upstream, float downstream)
 {
     if (std::isnan(upstream) || std::isnan(downstream)) return std::nullopt;
     return node_pair_key(upstream, downstream);
+}
+
+// A node number as the data bases write it (one decimal), without the
+// blanks in front.
+std::string shown_node(float node)
+{
+    const std::string text = format_fixed(node, 8, 1);
+    return text.substr(std::min(text.find_first_not_of(' '), text.size()));
 }
 
 }  // namespace
@@ -166,8 +177,9 @@ std::optional<float> GisLookups::find_node_elevation(float node) const
     return found->node_elevation();
 }
 
-void GisLookups::add_channel_freeboards(const std::vector<LinkRecord>& links)
+void GisLookups::add_channel_freeboards(std::string link_data_base, const std::vector<LinkRecord>& links)
 {
+    link_data_base_ = std::move(link_data_base);
     for (const LinkRecord& link : links)
         if (const std::optional<std::uint64_t> key = key_of_pair(link.upstream_node(), link.downstream_node()))
             freeboards_.emplace(*key, link.channel_freeboard());
@@ -175,10 +187,19 @@ void GisLookups::add_channel_freeboards(const std::vector<LinkRecord>& links)
 
 float GisLookups::channel_freeboard(float upstream_node, float downstream_node) const
 {
-    const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node);
-    if (!key) return 0.0f;
-    const auto found = freeboards_.find(*key);
-    return found == freeboards_.end() ? 0.0f : found->second;
+    if (const std::optional<std::uint64_t> key = key_of_pair(upstream_node, downstream_node)) {
+        const auto found = freeboards_.find(*key);
+        if (found != freeboards_.end()) return found->second;
+    }
+    // Written without the freeboard, the channel would lose it without a
+    // word, in every storm event's model file.
+    const std::string channel =
+        "the open channel from node " + shown_node(upstream_node) + " to node " + shown_node(downstream_node);
+    if (link_data_base_.empty())
+        throw FileError("No link data base was read for " + channel +
+                        ": it keeps the channel's freeboard, which the GIS files do not carry");
+    throw FileError("Link data base '" + link_data_base_ + "' holds no record of " + channel +
+                    ": it keeps the channel's freeboard, which the GIS files do not carry");
 }
 
 }  // namespace velm

@@ -99,19 +99,24 @@ public:
     // The node's elevation (ft).
     std::optional<float> find_node_elevation(float node) const;
 
-    // The channel freeboards of the model file's link data base.  A GIS link
-    // record holds a channel's depth alone, while a model file holds the
-    // depth with the freeboard on top; the freeboard is not GIS data and
+    // The channel freeboards of the model file's link data base (its name as
+    // the refusals show it, and its records), indexed once by node pair.  A
+    // GIS link record holds a channel's depth alone, while a model file holds
+    // the depth with the freeboard on top; the freeboard is not GIS data and
     // stays as the study keeps it.
-    void add_channel_freeboards(const std::vector<LinkRecord>& links);
-    // The freeboard (ft) of the link's first record in the link data base;
-    // 0 for a link the data base does not hold.
+    void add_channel_freeboards(std::string link_data_base, const std::vector<LinkRecord>& links);
+    // The freeboard (ft) of the link's first record in the link data base.
+    // A channel the data base holds no record of (or whose data base was
+    // never given) has no known freeboard: its depth cannot be written, and
+    // the update is refused (FileError naming the data base and the
+    // channel's upstream and downstream nodes).
     float channel_freeboard(float upstream_node, float downstream_node) const;
 
 private:
     std::shared_ptr<const IndexedGisSubareaFile> subareas_;
     std::shared_ptr<const IndexedGisLinkFile> links_;
     std::shared_ptr<const IndexedGisNodeFile> nodes_;
+    std::string link_data_base_;  // empty: no link data base was given
     std::unordered_map<std::uint64_t, float> freeboards_;
 };
 

@@ -345,8 +345,12 @@ private:
             GisLookups::read(gis_files_, gis_file(state.option.selects_subareas(), GisFileKind::Subarea),
                              gis_file(state.option.selects_links(), GisFileKind::Link),
                              gis_file(state.option.selects_nodes(), GisFileKind::Node));
-        if (state.option.selects_links())
-            lookups.add_channel_freeboards(channel_links_of(entry.model_file_name(), sets_channel_depths(loaded.file)));
+        if (state.option.selects_links()) {
+            const std::string link_data_base =
+                name_as_on_disk(session_.study_file(replace_file_extension(entry.model_file_name(), "ZLL")));
+            lookups.add_channel_freeboards(link_data_base,
+                                           channel_links_of(link_data_base, sets_channel_depths(loaded.file)));
+        }
         ModelFile updated = loaded.file;
         const AreaWeightedSums sums = apply_gis_to_model_file(updated, lookups);
         // The "OO" copy keeps the file as it was before the pass, never an
@@ -361,10 +365,12 @@ private:
     // cannot be read refuses the pass (FileError naming it, its line and
     // value), and so does a missing one where the pass sets channel depths:
     // taken as a map without channels, every channel would lose its
-    // freeboard.  A map without channels needs no data base.
-    std::vector<LinkRecord> channel_links_of(const std::string& model_file_name, bool sets_channel_depths)
+    // freeboard.  A map without channels needs no data base.  A channel
+    // whose depth the GIS link file sets and that the data base holds no
+    // record of refuses the pass as well, when the pass comes to it
+    // (GisLookups::channel_freeboard).
+    std::vector<LinkRecord> channel_links_of(const std::string& name, bool sets_channel_depths)
     {
-        const std::string name = name_as_on_disk(session_.study_file(replace_file_extension(model_file_name, "ZLL")));
         if (!file_exists(name)) {
             if (!sets_channel_depths) return {};
             throw FileError("Link data base '" + name +

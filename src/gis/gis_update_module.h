@@ -13,7 +13,9 @@
 // no file changed.  So is a file it cannot trust: an export with a record
 // broken by a slash, a GIS file with a record that cannot be read, and a
 // map's link data base, which keeps the freeboards of the map's open
-// channels, when it cannot be read or is missing where the map has channels.
+// channels, when it cannot be read, is missing where the map has channels, or
+// holds no record of a channel whose depth the GIS link file sets (the
+// refusal names the data base and the channel's nodes).
 // A refusal ends the program as refused (platform/stop.h).
 #pragma once
 

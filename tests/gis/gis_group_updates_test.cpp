@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "gis/gis_model_pass.h"
+#include "platform/files.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -40,6 +43,16 @@ GisLinkRecord gis_link(float length, float height = 0.0f, float width = 0.0f, fl
     record.element_base_width() = width;
     record.element_side_slope() = side_slope;
     record.element_friction_factor() = friction;
+    return record;
+}
+
+// The link data base's record of the link UP to DOWN.
+LinkRecord link_with_freeboard(float freeboard, float upstream = UP, float downstream = DOWN)
+{
+    LinkRecord record;
+    record.upstream_node() = upstream;
+    record.downstream_node() = downstream;
+    record.channel_freeboard() = freeboard;  // ft
     return record;
 }
 
@@ -343,6 +356,7 @@ TEST(ChannelAndStorageGroupUpdate, CrossSectionAndSubareaByModelType)
     {
         Pass pass(3, 9);
         pass.lookups = GisLookups({subarea}, {gis_link(600.0f, 4.0f, 6.0f, 1.5f, 0.025f)}, {});
+        pass.lookups.add_channel_freeboards("AB1234ZZ.ZLL", {link_with_freeboard(0.0f)});
         const ModelGroup group = pass.run(54.0f, channel);
         EXPECT_EQ(std::vector<float>(group.values.begin() + 2, group.values.begin() + 8),
                   (std::vector<float>{600.0f, 0.025f, 6.0f, 1.5f, 4.0f, 1.0f + 12345.0f / 1000000.0f}));
@@ -350,18 +364,11 @@ TEST(ChannelAndStorageGroupUpdate, CrossSectionAndSubareaByModelType)
     }
     {
         // The model file's depth carries the freeboard of the link data base
-        // on top of the GIS depth; a link the data base lacks has none.
-        LinkRecord with_freeboard;
-        with_freeboard.upstream_node() = UP;
-        with_freeboard.downstream_node() = DOWN;
-        with_freeboard.channel_freeboard() = 1.25f;
-        for (const auto& [links, depth] :
-             {std::pair{std::vector<LinkRecord>{with_freeboard}, 5.25f}, std::pair{std::vector<LinkRecord>{}, 4.0f}}) {
-            Pass pass(3, 7);
-            pass.lookups = GisLookups({}, {gis_link(600.0f, 4.0f, 6.0f, 1.5f, 0.025f)}, {});
-            pass.lookups.add_channel_freeboards(links);
-            EXPECT_EQ(pass.run(51.0f, channel).values[6], depth);
-        }
+        // on top of the GIS depth.
+        Pass pass(3, 7);
+        pass.lookups = GisLookups({}, {gis_link(600.0f, 4.0f, 6.0f, 1.5f, 0.025f)}, {});
+        pass.lookups.add_channel_freeboards("AB1234ZZ.ZLL", {link_with_freeboard(1.25f)});
+        EXPECT_EQ(pass.run(51.0f, channel).values[6], 5.25f);
     }
     {
         Pass pass(3, 9);  // vertical sides: the cross section as read
@@ -378,6 +385,67 @@ TEST(ChannelAndStorageGroupUpdate, CrossSectionAndSubareaByModelType)
         std::vector<float> storage{100, 90, 500, 1.0f + 12345.0f / 1000000.0f, 1, 1, 1};
         storage.resize(28, 0.0f);
         EXPECT_EQ(pass.run(61.0f, storage).values, storage);
+    }
+}
+
+// A channel whose depth the GIS link file sets needs the freeboard of its
+// record in the link data base: without the record (an empty data base, or
+// none given) the update is refused, naming the data base and the channel's
+// nodes, rather than writing the depth without its freeboard.  A channel the
+// GIS leaves as read needs no record.
+TEST(ChannelAndStorageGroupUpdate, AChannelWhoseDepthTheGisSetsNeedsItsFreeboardRecord)
+{
+    const std::vector<float> channel{100, 90, 500, 0.03f, 5.0f, 2.0f, 3.0f, 0.0f};  // no subarea
+    const GisLinkRecord gis_channel = gis_link(600.0f, 4.0f, 6.0f, 1.5f, 0.025f);
+    GisLinkRecord vertical_sides = gis_channel;
+    vertical_sides.element_side_slope() = 0.0f;
+    const std::string no_record =
+        "Link data base 'AB1234ZZ.ZLL' holds no record of the open channel from node 123401.0 to node 123402.0";
+    const std::string no_data_base =
+        "No link data base was read for the open channel from node 123401.0 to node 123402.0";
+    // Link data bases: the channel's record (0.5 ft of freeboard), the record
+    // of the reversed pair, records of other links, none.
+    const LinkRecord own = link_with_freeboard(0.5f);
+    const LinkRecord reversed = link_with_freeboard(0.75f, DOWN, UP);
+    const std::vector<LinkRecord> others{link_with_freeboard(0.5f, UP, 123403.0f),
+                                         link_with_freeboard(0.5f, 123400.0f, DOWN)};
+    const std::vector<LinkRecord> empty;
+    const struct Case {
+        const char* what;
+        float code;
+        int option;
+        std::vector<GisLinkRecord> gis_links;
+        std::optional<std::vector<LinkRecord>> data_base;  // none: no data base given
+        std::string refusal;                               // what the refusal names; empty: updated
+        float depth = 0.0f;                                // written when updated (ft)
+    } cases[] = {
+        {"the channel's record", 51.0f, 7, {gis_channel}, std::vector{own}, "", 4.5f},
+        {"the record among others", 53.0f, 7, {gis_channel}, std::vector{reversed, own}, "", 4.5f},
+        {"only other links' records", 51.0f, 7, {gis_channel}, others, no_record},
+        {"only the record of the reversed pair", 56.0f, 9, {gis_channel}, std::vector{reversed}, no_record},
+        {"an empty data base", 57.0f, 7, {gis_channel}, empty, no_record},
+        {"no data base given", 51.0f, 7, {gis_channel}, std::nullopt, no_data_base},
+        {"a channel the GIS link file does not hold", 51.0f, 7, {}, empty, "", 3.0f},
+        {"a GIS channel with vertical sides", 51.0f, 7, {vertical_sides}, empty, "", 3.0f},
+        {"an option without the link data base", 51.0f, 6, {gis_channel}, empty, "", 3.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Pass pass(3, c.option);
+        pass.lookups = GisLookups({}, c.gis_links, {});
+        if (c.data_base) pass.lookups.add_channel_freeboards("AB1234ZZ.ZLL", *c.data_base);
+        std::vector<float> values = channel;
+        values.resize(static_cast<std::size_t>(group_layout(c.code, 3, 1)->data_count), 0.0f);
+        if (c.refusal.empty()) {
+            EXPECT_EQ(pass.run(c.code, values).values[6], c.depth);
+            continue;
+        }
+        try {
+            pass.run(c.code, values);
+            ADD_FAILURE() << "the channel's depth was written without its freeboard";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();
+        }
     }
 }
 

@@ -71,7 +71,13 @@ GisLookups lookups(std::array<float, 6> subarea_values = {})
     GisNodeRecord down;
     down.node_number() = DOWN;
     down.node_elevation() = 98.0f;
-    return GisLookups({subarea}, {link}, {up, down});
+    GisLookups found({subarea}, {link}, {up, down});
+    LinkRecord in_data_base;
+    in_data_base.upstream_node() = UP;
+    in_data_base.downstream_node() = DOWN;
+    in_data_base.channel_freeboard() = 0.5f;  // ft
+    found.add_channel_freeboards("AB1234ZZ.ZLL", {in_data_base});
+    return found;
 }
 
 TEST(GisModelPass, ShortFormsAreUpdatedAsTheirFamilyAndKeepTheirCode)
@@ -90,6 +96,7 @@ TEST(GisModelPass, ShortFormsAreUpdatedAsTheirFamilyAndKeepTheirCode)
     EXPECT_EQ(file.groups[0].values[3], PACKED) << "one GIS cell: the same packed value";
     EXPECT_EQ(file.groups[0].values[6], 640.0f);
     EXPECT_EQ(file.groups[1].values[4], 6.0f) << "code 57 updated as a channel";
+    EXPECT_EQ(file.groups[1].values[6], 3.5f) << "code 57: the GIS depth with the freeboard";
     EXPECT_EQ(file.groups[3].text, std::string(50, 'T'));
     EXPECT_EQ(file.groups[4].values, std::vector<float>{5.0f});
     EXPECT_EQ(file.groups[5].values[4], 6.0f) << "code 48 updated as 46: base width, then height";

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -125,6 +127,7 @@ void MainProgram::dispatch(int option)
     if (option == DiagnosticsModule && call_.launched() && call_.sub_option == 2) {
         // The run answers the launcher at its end, whatever the launcher's count.
         call_.run_count = TOOLSET_MODE_COUNT;
+        expect_launcher_reply();
         postprocessor_control(ControlEntry::LaunchedExecute);
     }
     if (option == DiagnosticsModule) postprocessor_control(ControlEntry::FromMenu);
@@ -157,6 +160,9 @@ void MainProgram::main_menu()
 
 void MainProgram::call_module(int option)
 {
+    // A launched data base module replies at its end at any count (it
+    // answers as the toolset mode); the GIS update only in toolset mode.
+    if (call_.launched() && (option != GisUpdateModule || call_.toolset_mode())) expect_launcher_reply();
     switch (option) {
         case UserInterfaceModule:
             run_user_interface_module(session_, call_);
@@ -401,7 +407,71 @@ std::string what_stands_at_the_lock(const LockHolder& found)
                  reason, "another run holds the study");
 }
 
+// A change left unfinished: its message on a clear screen, in the rows the
+// refusals of a start use.
+constexpr int UNFINISHED_CHANGE_ROW = START_REFUSAL_ROW;
+
+// An error that no module caught, in the window until RETURN; false when
+// the window could not show it.  A change that can be neither finished nor
+// undone now (UnfinishedCommit) is told so.
+bool show_in_window(Window& window, const std::exception& error)
+{
+    try {
+        if (dynamic_cast<const UnfinishedCommit*>(&error) != nullptr) {
+            clear_screen(window);
+            show_file_refusal(window, UNFINISHED_CHANGE_ROW, " * A CHANGE IS LEFT UNFINISHED; THE PROGRAM ENDS:", error);
+        } else {
+            show_file_refusal(window, MESSAGE_ROW - 1, " * THE PROGRAM CANNOT GO ON:", error);
+        }
+        clear_screen(window);
+    } catch (const ProgramStop&) {
+        // The input ended at the pause: the message was on the screen.
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+// The status of a stop: a launched run that owed the launcher its reply and
+// ends without it did not do its work, however it was stopped.
+int exit_status_of(const ProgramStop& stop)
+{
+    if (stop.refused || launcher_reply_missing()) return REFUSED_EXIT_STATUS;
+    return FINISHED_EXIT_STATUS;
+}
+
 }  // namespace
+
+int run_program(const std::function<std::unique_ptr<Window>()>& make_window, const Clock& clock,
+                std::ostream& errors)
+{
+    int status = FINISHED_EXIT_STATUS;
+    bool failed = false;
+    bool shown = false;
+    std::string failure;
+    try {
+        const std::unique_ptr<Window> window = make_window();
+        Session session{*window, clock};
+        try {
+            run_main_program(session);
+        } catch (const ProgramStop& stop) {
+            status = exit_status_of(stop);
+        } catch (const std::exception& error) {
+            failed = true;
+            failure = error.what();
+            shown = show_in_window(*window, error);
+        }
+    } catch (const ProgramStop& stop) {
+        status = exit_status_of(stop);
+    } catch (const std::exception& error) {
+        // No window to show it in: the message lands on the terminal once
+        // whatever was built of the window is gone.
+        if (!failed) failure = error.what();
+        failed = true;
+    }
+    if (failed && !shown) errors << "velmora: " << failure << '\n';
+    return failed ? REFUSED_EXIT_STATUS : status;
+}
 
 void run_main_program(Session& session)
 {

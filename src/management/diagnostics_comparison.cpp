@@ -586,15 +586,16 @@ std::string exception_line(std::string line)
                       "diagnostics comparison: " + name + " refused");
 }
 
-// Why no exception report is appended, when an input other than the two
-// reports is missing or short: the run goes on to its end (and its reply),
-// and the user would otherwise never learn why the report stayed as it was.
-void tell_no_exception_report(Session& session, std::string_view name, std::string_view why)
+// Why no exception report is appended, when an input is missing or short:
+// the comparison is not made, and the user would otherwise never learn why
+// the report stayed as it was.  Always false, the comparison's result.
+bool tell_no_exception_report(Session& session, std::string_view name, std::string_view why)
 {
     sound_beep(session.window);
     write_at(session.window, 1, MESSAGE_ROW,
              "  *** NO EXCEPTION REPORT: [" + std::string(name) + "] " + std::string(why));
-    wait_for_return(session.window);
+    wait_for_return_on_refusal(session.window);
+    return false;
 }
 
 }  // namespace
@@ -609,17 +610,14 @@ std::vector<std::string> exception_report_difference_groups(const ReportLines& b
     return out;
 }
 
-void compare_diagnostics_files(Session& session, std::string_view study_id)
+bool compare_diagnostics_files(Session& session, std::string_view study_id)
 {
     const std::string baseline_name = study_file_name(BASELINE_REPORT_NAME_FORMAT, study_id);
     const std::string scenario_name = study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id);
     const std::string baseline_file = session.study_file(baseline_name);
     const std::string scenario_file = session.study_file(scenario_name);
     for (const std::string* name : {&baseline_name, &scenario_name}) {
-        if (!file_exists(session.study_file(*name))) {
-            tell_no_exception_report(session, *name, MISSING);
-            return;
-        }
+        if (!file_exists(session.study_file(*name))) return tell_no_exception_report(session, *name, MISSING);
     }
 
     const ReportLines baseline{baseline_name, read_text_lines(baseline_file)};
@@ -642,18 +640,17 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
     for (int k = 0; k < 2; ++k) {
         const std::string file = session.study_file(control_names[k]);
         settings[k] = read_stored_settings(file);
-        if (!settings[k]) {
-            tell_no_exception_report(session, control_names[k], file_exists(file) ? SHORT_CONTROL_FILE : MISSING);
-            return;
-        }
+        if (!settings[k])
+            return tell_no_exception_report(session, control_names[k],
+                                            file_exists(file) ? SHORT_CONTROL_FILE : MISSING);
     }
     const std::optional<StoredSettings>& baseline_settings = settings[0];
     const std::optional<StoredSettings>& scenario_settings = settings[1];
     const std::optional<std::vector<int>> flags = read_complete_toolset_flags(session, study_id);
     if (!flags) {
         const std::string name = study_file_name(TOOLSET_FILE_NAME_FORMAT, study_id);
-        tell_no_exception_report(session, name, file_exists(session.study_file(name)) ? SHORT_TOOL_FILE : MISSING);
-        return;
+        return tell_no_exception_report(session, name,
+                                        file_exists(session.study_file(name)) ? SHORT_TOOL_FILE : MISSING);
     }
 
     Lines report = {std::string(PAGE_BREAK)};
@@ -679,6 +676,7 @@ void compare_diagnostics_files(Session& session, std::string_view study_id)
     for (std::string& line : report) appended.write_line(exception_line(std::move(line)));
     change.write(scenario_file, appended.contents());
     change.commit();
+    return true;
 }
 
 }  // namespace velm

@@ -29,13 +29,14 @@ inline constexpr int COMPLETE_REPORT_DELIMITERS = 30;
 inline constexpr int REPORT_WITH_EXCEPTIONS_DELIMITERS = 34;
 inline constexpr std::size_t EXCEPTION_REPORT_LINE_LENGTH = 80;
 
-// Appends the exception report to the scenario's report.  Returns without
-// writing anything when either report, either control file or the
-// tool-status file is missing or short, after naming the file and the
-// reason on the window and waiting for Return.  A report that is not a
-// diagnostics report, or not a complete one, is named on the window and,
-// after Return, ends the program.
-void compare_diagnostics_files(Session& session, std::string_view study_id);
+// Appends the exception report to the scenario's report; true once it is
+// appended.  Returns false without writing anything when either report,
+// either control file or the tool-status file is missing or short, after
+// naming the file and the reason on the window and waiting for Return (an
+// end of the input there ends the program, refused).  A report that is not
+// a diagnostics report, or not a complete one, is named on the window and,
+// after Return, ends the program, refused.
+bool compare_diagnostics_files(Session& session, std::string_view study_id);
 
 // The difference groups of the exception report for two complete reports'
 // lines, from the link checks' heading to the network diagnostics group.

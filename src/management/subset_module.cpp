@@ -259,18 +259,25 @@ bool SubsetModule::prepare_subsets()
 
 // A launched run replies once its work is done; in toolset mode that work
 // ends with the report comparison, so the reply follows it: a comparison
-// that cannot append its report (or read what it compares) is refused in
-// the window, and the run ends without a reply.
+// that is not made (a report, a control file or the tool-status file
+// missing or short, told on the window) or that cannot append its report
+// ends the run without a reply, refused, since the launcher would take a
+// reply for an exception report appended.
 void SubsetModule::finish()
 {
     if (call_.launched()) {
         study_id_ = call_.study_id();
         if (call_.toolset_mode()) {
+            bool appended = false;
             try {
-                compare_diagnostics_files(session_, study_id_);
+                appended = compare_diagnostics_files(session_, study_id_);
             } catch (const FileError& error) {
                 stop_on_file_refusal(window_, " * NO EXCEPTION REPORT WAS APPENDED; NOTHING WAS CHANGED:", error,
                                      "subset module: the exception report was refused");
+            }
+            if (!appended) {
+                clear_screen(window_);
+                stop_program_refused("subset module: no exception report was appended");
             }
         }
         reply_to_launcher(window_, call_.run_count, 2, 0, study_id_);

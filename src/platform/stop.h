@@ -6,10 +6,11 @@
 namespace velm {
 
 // The program's exit status: 0 when it ends at the engineer's EXIT, at the
-// end of its input at a menu, or after its work (a launched run's reply
-// written); REFUSED_EXIT_STATUS whenever it ends on a refusal or an error
-// shown in the window, so that a launcher's script can tell a run that did
-// not happen from one that did.
+// end of its input at a menu, or after its work; REFUSED_EXIT_STATUS
+// whenever it ends on a refusal or an error shown in the window, and for a
+// launched run that the launcher expects to answer and that ends without
+// its reply, so that a launcher's script can tell a run that did not happen
+// from one that did.  The program's entry decides it (app/main_program.h).
 inline constexpr int FINISHED_EXIT_STATUS = 0;
 inline constexpr int REFUSED_EXIT_STATUS = 1;
 
@@ -21,8 +22,6 @@ inline constexpr int REFUSED_EXIT_STATUS = 1;
 struct ProgramStop {
     std::string reason;
     bool refused = false;
-
-    int exit_status() const { return refused ? REFUSED_EXIT_STATUS : FINISHED_EXIT_STATUS; }
 };
 
 [[noreturn]] void stop_program(std::string reason = {});

@@ -72,6 +72,16 @@ std::string toolset_file_name(Session& session, std::string_view study_id)
     return session.study_file(study_file_name(TOOLSET_FILE_NAME_FORMAT, study_id));
 }
 
+// The hand-shake of this run with the launcher: whether the run owes a
+// reply, and whether it has written one.  The reply file stands in the
+// working directory for the whole process, so the record is the process's
+// too.
+struct LauncherReplyRecord {
+    bool expected = false;
+    bool written = false;
+};
+LauncherReplyRecord reply_record;
+
 void write_toolset_flags(Session& session, std::string_view study_id, const std::vector<int>& flags)
 {
     std::vector<std::string> lines;
@@ -135,6 +145,7 @@ bool is_usable_study_id(std::string_view study_id)
 
 LauncherCommand read_launcher_command(Window& window)
 {
+    reply_record = {};
     LauncherCommand command;
     if (!file_exists(LAUNCHER_COMMAND_FILE)) return command;
 
@@ -190,6 +201,17 @@ void exchange_launcher_files(int option, int count, [[maybe_unused]] int sub_opt
     if (option == 0 || count != TOOLSET_MODE_COUNT) return;
     static const Format reply_format(LAUNCHER_REPLY_FORMAT);
     write_text_lines(LAUNCHER_REPLY_FILE, {reply_format.line({LAUNCHER_DONE_CODE})});
+    reply_record.written = true;
+}
+
+void expect_launcher_reply()
+{
+    reply_record.expected = true;
+}
+
+bool launcher_reply_missing()
+{
+    return reply_record.expected && !reply_record.written;
 }
 
 std::vector<int> read_toolset_flags(Session& session, std::string_view study_id)

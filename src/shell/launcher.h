@@ -72,8 +72,8 @@ struct LauncherCommand {
 LauncherCommand read_launcher_command(Window& window);
 
 // The end of a launched run: with a non-zero option and a count of 2 the
-// reply file is written ("99", replacing any earlier reply); any other count
-// writes nothing.  The modules call it at their end as
+// reply file is written ("99", replacing any earlier reply) and recorded as
+// written (see launcher_reply_missing); any other count writes nothing.  The modules call it at their end as
 // (their run count, 2, 0, study), so that every launched run of theirs
 // replies; the main program and the GIS update as (1, run count,
 // sub-option, study), so that only the toolset mode replies.
@@ -82,6 +82,18 @@ void exchange_launcher_files(int option, int count, int sub_option, std::string_
 // be written is told in the window until RETURN, and the program ends
 // refused, the launcher finding no reply.
 void reply_to_launcher(Window& window, int option, int count, int sub_option, std::string_view study_id);
+
+// What this run owes the launcher.  A launched run whose ordinary end
+// writes the reply is expected to reply from the moment it takes that road
+// (expect_launcher_reply); a run that then ends without the reply, however
+// it ends (the input ending at a prompt, EXIT before the work, a refusal,
+// an error), must not end as finished, since the launcher's script would
+// take that for a run that did its work.  The record covers the one
+// hand-shake of the program's run: read_launcher_command starts it afresh,
+// exchange_launcher_files marks the reply written.
+void expect_launcher_reply();
+// True when this run was expected to reply and has written no reply.
+bool launcher_reply_missing();
 
 // The end of a data base module: a launched run (run count above 0) replies
 // as (run count, 2, 0, study), the screen is cleared and the program stops

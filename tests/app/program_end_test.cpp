@@ -2,7 +2,10 @@
 // in the window (a launcher's script reads REFUSED_EXIT_STATUS), finished at
 // the engineer's EXIT, at the end of the input at a menu, after a finished
 // module or after a launched run's reply.  Each module's refusals that end
-// the program, and the ordinary ends, from the program's start.
+// the program, and the ordinary ends, from the program's start, as the stop
+// tells them; a launched run that owes its launcher a reply ends refused
+// as well when it stops without it, which the process's own status shows
+// (launched_reply_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cerrno>

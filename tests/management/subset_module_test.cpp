@@ -150,10 +150,12 @@ TEST_F(SubsetModuleTest, LaunchedRuns)
         bool flag_set;
         bool replied;
     };
+    // A toolset run ends with the report comparison, which cannot be made
+    // without a baseline report: no reply.
     const Case cases[] = {
-        {"sub-option 4 prepares at once", 2, 4, {}, false, true},
-        {"another sub-option edits until EXIT", 2, 3, {"4", "EXIT"}, true, true},
-        {"outside toolset mode the run replies too", 1, 3, {"EXIT"}, true, true},
+        {"sub-option 4 prepares at once", 2, 4, {}, false, false},
+        {"another sub-option edits until EXIT", 2, 3, {"4", "EXIT"}, true, false},
+        {"outside toolset mode the run replies", 1, 3, {"EXIT"}, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -165,7 +167,8 @@ TEST_F(SubsetModuleTest, LaunchedRuns)
         // baseline report here and says so until Return.
         std::vector<std::string> typed = c.typed;
         if (c.run_count == TOOLSET_MODE_COUNT) typed.emplace_back("");
-        EXPECT_EQ(run_subset(launched_call("AB", c.run_count, c.sub_option), typed), "subset module: done");
+        EXPECT_EQ(run_subset(launched_call("AB", c.run_count, c.sub_option), typed),
+                  c.replied ? "subset module: done" : "subset module: no exception report was appended");
         if (c.run_count == TOOLSET_MODE_COUNT) {
             EXPECT_NE(window_.reads().back().find("NO EXCEPTION REPORT: [ABTRVLZ1.DIA] DOES NOT EXIST"),
                       std::string::npos);

@@ -226,8 +226,10 @@ void EditorModule::leave()
         show_edit_refused(window(), refusal_from_message(" * HISTORY LOG CANNOT BE WRITTEN:", error.what()));
     }
     if (call_.launched()) {
-        reply_to_launcher(window(), call_.run_count, TOOLSET_MODE_COUNT, 0, study_id_);
+        // The reply comes last: a launcher that finds it finds the run's
+        // every file in place.
         create_toolset_file_when_missing(session_, study_id_);
+        reply_to_launcher(window(), call_.run_count, TOOLSET_MODE_COUNT, 0, study_id_);
     }
     clear_screen(window());
     stop_program("run_network_editor_module: EXIT");

@@ -775,7 +775,7 @@ void FileChange::commit()
     // The files removed that are there.
     std::vector<std::string> removed;
     for (const std::string& name : removals_)
-        if (file_exists(name)) removed.push_back(name);
+        if (non_directory_exists(name)) removed.push_back(name);
     if (written.empty() && removed.empty()) {
         forget();
         return;

@@ -34,6 +34,26 @@ std::string shown_name(std::string_view name);
     throw FileError(std::string(action) + " file '" + shown_name(name) + "': " + std::strerror(error));
 }
 
+// What stands at a name, by its mode (a link followed), as a message says
+// it; nothing for a regular file.
+const char* not_a_file(mode_t mode)
+{
+    if (S_ISREG(mode)) return nullptr;
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a fifo (named pipe)";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    return "no regular file";
+}
+
+// FileError for what stands at a file's name and is no file (see files.h).
+[[noreturn]] void throw_not_a_file(std::string_view action, std::string_view name, mode_t mode)
+{
+    throw FileError(std::string(action) + " file '" + shown_name(name) + "': it is " + not_a_file(mode) +
+                    ", not a file");
+}
+
 // The write failure a test set (see fail_writes_with): writes left before
 // it, and its error number (0: none).
 long writes_before_failure = 0;
@@ -341,6 +361,15 @@ bool file_exists(std::string_view name)
 {
     if (const NewVersion* version = claimed(name)) return version->written;
     const Resolution file = resolve(name);
+    if (!file.found) return false;
+    if (!S_ISREG(file.info.st_mode)) throw_not_a_file("Cannot read", name, file.info.st_mode);
+    return true;
+}
+
+bool non_directory_exists(std::string_view name)
+{
+    if (const NewVersion* version = claimed(name)) return version->written;
+    const Resolution file = resolve(name);
     return file.found && !S_ISDIR(file.info.st_mode);
 }
 
@@ -370,14 +399,46 @@ void delete_file(std::string_view name)
 
 namespace {
 
+// Opens what stands at a path for reading, never waiting on it (a fifo with
+// no writer would hold a plain open for ever) and taking no terminal for
+// the program's own, and keeps it only when it is a regular file: FileError
+// naming the file otherwise, also when the open fails on a thing that no
+// file would be (a socket, a fifo this user may not read).  -1 with the
+// error number when nothing can be opened; the size of the file as opened.
+int open_regular_file(const std::string& path, std::string_view name, int& error, std::size_t& size)
+{
+    struct stat info {};
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        if (error != ENOENT && error != ENOTDIR && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+            throw_not_a_file("Cannot read", name, info.st_mode);
+        return -1;
+    }
+    if (fstat(fd, &info) != 0) {
+        error = errno;
+        close(fd);
+        throw_file_error("Cannot read", name, error);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        throw_not_a_file("Cannot read", name, info.st_mode);
+    }
+    error = 0;
+    size = static_cast<std::size_t>(info.st_size);
+    return fd;
+}
+
 // Opens a file for reading: the name as written first, the look-up only when
 // it is not there.  -1 with the error number when it cannot be opened.  The
-// size of a new version this program wrote is known without asking.
-int open_for_reading(std::string_view name, int& error, std::optional<std::size_t>& known_size)
+// size to read is the file's as it was opened; that of a new version this
+// program wrote is known without asking.
+int open_for_reading(std::string_view name, int& error, std::size_t& size)
 {
     error = 0;
-    known_size.reset();
+    size = 0;
     std::string path;
+    std::optional<std::size_t> known_size;
     if (const NewVersion* version = claimed(name)) {
         if (!version->written) {
             error = ENOENT;
@@ -392,12 +453,9 @@ int open_for_reading(std::string_view name, int& error, std::optional<std::size_
             error = ENOENT;
             return -1;
         }
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) {
-            error = fd < 0 ? errno : 0;
-            return fd;
-        }
-        const int not_there = errno;
+        const int fd = open_regular_file(path, name, error, size);
+        if (fd >= 0 || (error != ENOENT && error != ENOTDIR)) return fd;
+        const int not_there = error;
         std::string found = look_up(text, path, false).path;
         if (found == path) {
             error = not_there;
@@ -405,25 +463,21 @@ int open_for_reading(std::string_view name, int& error, std::optional<std::size_
         }
         path = std::move(found);
     }
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) error = errno;
+    const int fd = open_regular_file(path, name, error, size);
+    if (fd >= 0 && known_size) size = *known_size;
     return fd;
 }
 
-// The file behind an open descriptor (closed here): up to `size` bytes when
-// the size is known (no read more to meet the end), to its end otherwise.
-// FileError for a failed read.
-std::string read_open_file(int fd, std::string_view name, std::optional<std::size_t> size)
+// The file behind an open descriptor (closed here), up to `size` bytes: no
+// read more to meet the end, and none beyond it.  FileError for a failed
+// read.
+std::string read_open_file(int fd, std::string_view name, std::size_t size)
 {
     std::string contents;
-    if (size) contents.reserve(*size);
+    contents.reserve(size);
     char buffer[65536];
-    for (;;) {
-        std::size_t want = sizeof buffer;
-        if (size) {
-            if (contents.size() >= *size) break;
-            want = std::min(want, *size - contents.size());
-        }
+    while (contents.size() < size) {
+        const std::size_t want = std::min(sizeof buffer, size - contents.size());
         const ssize_t got = ::read(fd, buffer, want);
         if (got == 0) break;
         if (got < 0) {
@@ -442,23 +496,13 @@ std::string read_open_file(int fd, std::string_view name, std::optional<std::siz
 std::optional<std::string> read_file(std::string_view name, bool must_exist)
 {
     int error = 0;
-    std::optional<std::size_t> size;
+    std::size_t size = 0;
     const int fd = open_for_reading(name, error, size);
     if (fd < 0) {
         // A file that is there but cannot be opened is an error; a name that
         // cannot be looked at is a missing file, as for file_exists.
         if (!must_exist && (error == ENOENT || error == ENOTDIR || !file_exists(name))) return std::nullopt;
         throw_file_error("Cannot open", name, error);
-    }
-    if (!size) {
-        struct stat info {};
-        if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-            close(fd);
-            if (!must_exist) return std::nullopt;
-            throw_file_error("Cannot open", name, EISDIR);
-        }
-        // A regular file is read up to the size it has.
-        if (S_ISREG(info.st_mode) && info.st_size > 0) size = static_cast<std::size_t>(info.st_size);
     }
     return read_open_file(fd, name, size);
 }
@@ -473,6 +517,15 @@ std::string read_whole_file(std::string_view name)
 std::optional<std::string> read_whole_file_if_exists(std::string_view name)
 {
     return read_file(name, false);
+}
+
+OpenedFile open_file_for_reading(std::string_view name)
+{
+    int error = 0;
+    std::size_t size = 0;
+    const int fd = open_for_reading(name, error, size);
+    if (fd < 0) throw_file_error("Cannot open", name, error);
+    return {fd, size};
 }
 
 namespace {
@@ -711,11 +764,23 @@ void append_to_file(std::string_view name, std::string_view contents)
     if (!fresh) {
         if (const int error = injected_write_failure(); error != 0) throw_file_error("Cannot append to", name, error);
     }
+    // The open never waits (a fifo with no reader would hold it for ever),
+    // and only a regular file is appended to.
     const int fd = fresh ? create_exclusively(path, O_APPEND)
-                         : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC |
+                         : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
                                                    (version != nullptr ? O_NOFOLLOW : 0),
                                 0666);
-    if (fd < 0) throw_file_error("Cannot append to", name, errno);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat standing {};
+        if (error != EISDIR && stat(path.c_str(), &standing) == 0 && !S_ISREG(standing.st_mode))
+            throw_not_a_file("Cannot append to", name, standing.st_mode);
+        throw_file_error("Cannot append to", name, error);
+    }
+    if (struct stat opened {}; fstat(fd, &opened) == 0 && !S_ISREG(opened.st_mode)) {
+        close(fd);
+        throw_not_a_file("Cannot append to", name, opened.st_mode);
+    }
     if (version != nullptr) {
         version->size = fresh ? contents.size() : version->size + contents.size();
         version->written = true;

@@ -35,15 +35,45 @@ std::vector<std::filesystem::path> resolve_file_names(const std::vector<std::str
 // when they resolve to the same path in some letter case.
 std::string file_name_key(std::string_view name);
 
+// A study file is a regular file, or a symbolic link to one.  Whatever else
+// stands at a study file's name (a fifo, a character or block device, a
+// socket, a directory) is never taken for the file, nor for a missing one:
+// a fifo would hold the program in its open or its read for ever, a device
+// such as /dev/zero would be read without end, and a directory would be
+// reported as a file that does not exist.  The check and the reads below
+// refuse it with a FileError naming the file and what stands there:
+//   "Cannot read file 'SA2301ZZ.ZLL': it is a fifo (named pipe), not a file"
+// A link that leads nowhere is a missing file.
+
+// Whether the file exists; FileError when something other than a file
+// stands at its name (see above).
 bool file_exists(std::string_view name);
+
+// Whether anything but a directory stands at the name (a link followed),
+// whatever it is: for the commit of a change, which removes what stands at
+// the names of the files it removes and checks each name itself.
+bool non_directory_exists(std::string_view name);
 
 // Deletes the file when it exists.
 void delete_file(std::string_view name);
 
-// The whole content of a file as bytes; FileError when it is missing.
+// The whole content of a file as bytes; FileError when it is missing or not
+// a file (see above).  A regular file is read up to the size it has when it
+// is opened: a file that reports no size (as those of /proc do) reads empty.
 std::string read_whole_file(std::string_view name);
 // The same, or nothing when the file is missing (as file_exists would say).
 std::optional<std::string> read_whole_file_if_exists(std::string_view name);
+
+// A file opened for reading, by a reader that takes it a block at a time:
+// its descriptor (the reader closes it) and the bytes it holds, to be read
+// no further.
+struct OpenedFile {
+    int fd = -1;
+    std::size_t size = 0;  // bytes
+};
+// Opens the file as read_whole_file would read it, with the same refusals;
+// the open never waits, whatever stands at the name.
+OpenedFile open_file_for_reading(std::string_view name);
 
 // Replaces the file with the given content: the content goes to a temporary
 // file in the same directory, which is then renamed over the old file, so a

@@ -2,10 +2,9 @@
 // the original platform, and the form-feed page break.
 #include "platform/text_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -93,6 +92,8 @@ TextReader TextReader::open_optional(std::string_view name)
 // The open file of a streamed reader and what of it is not yet in a block.
 struct TextReader::Stream {
     int fd = -1;
+    std::size_t size = 0;  // bytes of the file as it was opened: none is read beyond them
+    std::size_t left = 0;  // bytes of it not yet read
     std::string rest;      // the start of a line whose end is not read yet
     std::string previous;  // the block before the current one: its last line may still be in view
     bool ended = false;    // no more lines: the file's end, or its Ctrl-Z line, was reached
@@ -113,9 +114,11 @@ TextReader TextReader::open_streamed(std::string_view name)
     TextReader reader;
     reader.name_ = std::string(name);
     reader.stream_ = std::make_unique<Stream>();
-    if (!file_exists(name)) throw_stream_error("Cannot open", name, ENOENT);
-    reader.stream_->fd = open(resolve_file_name(name).c_str(), O_RDONLY | O_CLOEXEC);
-    if (reader.stream_->fd < 0) throw_stream_error("Cannot open", name, errno);
+    // Opened as a whole file is read: a regular file only, never waited on.
+    const OpenedFile file = open_file_for_reading(name);
+    reader.stream_->fd = file.fd;
+    reader.stream_->size = file.size;
+    reader.stream_->left = file.size;
     reader.read_next_block();
     return reader;
 }
@@ -137,10 +140,13 @@ void TextReader::read_next_block()
             const std::size_t old_size = text_.size();
             text_.resize(old_size + STREAM_BLOCK_BYTES);
             ssize_t got = 0;
-            do {
-                got = ::read(stream.fd, text_.data() + old_size, STREAM_BLOCK_BYTES);
-            } while (got < 0 && errno == EINTR);
+            if (stream.left > 0) {
+                do {
+                    got = ::read(stream.fd, text_.data() + old_size, std::min(STREAM_BLOCK_BYTES, stream.left));
+                } while (got < 0 && errno == EINTR);
+            }
             if (got < 0) throw_stream_error("Cannot read", name_, errno);
+            stream.left -= static_cast<std::size_t>(got);
             text_.resize(old_size + static_cast<std::size_t>(got));
             at_file_end = got == 0;
             const std::size_t found = text_.find('\n', old_size);
@@ -183,6 +189,7 @@ void TextReader::rewind()
     if (!stream_) return;
     if (lseek(stream_->fd, 0, SEEK_SET) < 0) throw_stream_error("Cannot read", name_, errno);
     stream_->ended = false;
+    stream_->left = stream_->size;
     stream_->rest.clear();
     text_.clear();
     read_next_block();

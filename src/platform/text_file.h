@@ -15,7 +15,7 @@ inline constexpr std::string_view PAGE_BREAK = "\f";
 // Reads a text file line by line, counting lines for messages.
 class TextReader {
 public:
-    // The file must exist: FileError otherwise.
+    // The file must exist, and be a file (see files.h): FileError otherwise.
     explicit TextReader(std::string_view name);
     // An empty reader over the given lines (for optional files and tests).
     TextReader(std::string name, std::vector<std::string> lines);

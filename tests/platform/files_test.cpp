@@ -129,8 +129,9 @@ TEST_F(FileNames, ChangesByAnotherProgramBetweenTwoLookUpsAreSeen)
     EXPECT_EQ(read_whole_file_if_exists("study\\maps\\ab0102zz.ZLL"), "new");
 
     in_another_program("rm Study/Maps/Ab0102zz.zll && mkdir Study/Maps/ab0102zz.zll");
-    EXPECT_FALSE(file_exists("STUDY\\MAPS\\AB0102ZZ.ZLL")) << "a directory is not a file";
-    EXPECT_EQ(read_whole_file_if_exists("STUDY\\MAPS\\AB0102ZZ.ZLL"), std::nullopt);
+    // A directory is no file, nor a missing one: it is refused.
+    EXPECT_THROW(file_exists("STUDY\\MAPS\\AB0102ZZ.ZLL"), FileError);
+    EXPECT_THROW(read_whole_file_if_exists("STUDY\\MAPS\\AB0102ZZ.ZLL"), FileError);
 
     // Names resolved together see the directories as they are when they
     // are resolved, and resolve as each would alone.
@@ -166,7 +167,7 @@ TEST_F(FileNames, TheNameAsWrittenIsPreferredToOneInAnotherCase)
 TEST_F(FileNames, ExistsDeleteAndReadFollowTheResolver)
 {
     EXPECT_TRUE(file_exists("STUDY\\CONTZZ.ZZZ"));
-    EXPECT_FALSE(file_exists("STUDY\\MAPS"));  // a directory is not a file
+    EXPECT_THROW(file_exists("STUDY\\MAPS"), FileError);  // a directory is no file, nor a missing one
     EXPECT_FALSE(file_exists("STUDY\\NONE.ZZZ"));
     EXPECT_EQ(read_whole_file("Setf.Zzz"), "set f\n");
 

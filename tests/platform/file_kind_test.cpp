@@ -35,7 +35,7 @@ namespace fs = std::filesystem;
 using test::TemporaryDirectory;
 
 // Seconds a reading may take; bytes of address space it may use.
-constexpr unsigned READING_SECONDS = 10;
+constexpr unsigned READING_SECONDS = 3;
 constexpr rlim_t READING_ADDRESS_SPACE = rlim_t{1} << 30;
 
 // The study file of the cases, and a regular file a link leads to.

@@ -28,8 +28,6 @@ constexpr std::string_view HOLDER_MACHINE = ", machine ";
 constexpr std::string_view HOLDER_STARTED = ", started ";
 // More than a holder's line ever takes.
 constexpr std::size_t HOLDER_LINE_LENGTH = 512;
-// More than a lock file found at the name is given back on a refusal.
-constexpr std::size_t FOUND_BYTES_KEPT = 4096;
 // Tries at a lock file that another program removes or replaces as it is
 // taken.
 constexpr int LOCK_TRIES = 100;
@@ -66,6 +64,20 @@ std::string start_of(int fd, std::size_t length)
     return text;
 }
 
+// Every byte of an open lock file, so that a refused start gives a file it
+// found at the name (whatever someone kept there) back whole.
+std::string whole_of(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return text;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
 // The first line of an open lock file.
 std::string first_line_of(int fd)
 {
@@ -92,6 +104,51 @@ int open_lock_file(const std::string& path)
     if (fd >= 0) return fd;
     if (errno != EACCES && errno != EISDIR && errno != EROFS && errno != ETXTBSY && errno != EPERM) return -1;
     return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+// The name a new lock file of this process is made under before it is put
+// at the lock file's name.
+std::string hidden_lock_path(const std::string& path)
+{
+    return path + "." + std::to_string(static_cast<long>(getpid())) + ".new";
+}
+
+// Makes a new lock file at the name whose lock is taken and whose holder's
+// line is written before any other start can open it: two starts that
+// made and locked a file one after the other in that moment would leave
+// it behind, the one refused and the other not its maker.  So it is made
+// whole under a hidden name of this process and then linked at the name,
+// which fails where anything stands there.  Where the file system has no
+// links, it is made at the name itself.  The descriptor, or -1 with
+// `error` (EEXIST when something stands at the name).
+int make_lock_file(const std::string& path, std::string_view holder_line, int& error)
+{
+    constexpr int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    const std::string made_path = hidden_lock_path(path);
+    unlink(made_path.c_str());
+    int fd = open(made_path.c_str(), flags, LOCK_FILE_MODE);
+    if (fd >= 0) {
+        // The umask does not narrow it.
+        const bool made = fchmod(fd, LOCK_FILE_MODE) == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                          (holder_line.empty() || write_lock_file(fd, holder_line));
+        const bool linked = made && link(made_path.c_str(), path.c_str()) == 0;
+        const int link_error = errno;
+        unlink(made_path.c_str());
+        if (linked) return fd;
+        close(fd);
+        if (made && link_error == EEXIST) {
+            error = EEXIST;
+            return -1;
+        }
+    }
+    fd = open(path.c_str(), flags, LOCK_FILE_MODE);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    fchmod(fd, LOCK_FILE_MODE);
+    if (!holder_line.empty()) write_lock_file(fd, holder_line);
+    return fd;
 }
 
 std::string this_machine()
@@ -226,14 +283,10 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
         int looks = 0;  // looks at a holder whose line names no live process
         for (bool taken = false; !taken;) {
             bool made_here = true;
-            int fd =
-                open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
-            const int make_error = fd < 0 ? errno : 0;
+            int make_error = 0;
+            int fd = make_lock_file(path, holder_line, make_error);
             int open_error = 0;
-            if (fd >= 0) {
-                // The umask does not narrow it.
-                fchmod(fd, LOCK_FILE_MODE);
-            } else {
+            if (fd < 0) {
                 made_here = false;
                 fd = open_lock_file(path);
                 if (fd < 0) open_error = errno;
@@ -310,7 +363,6 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
                       static_cast<unsigned long long>(directory_info.st_dev),
                       static_cast<unsigned long long>(directory_info.st_ino)};
             if (made_here) {
-                if (!holder_line.empty()) write_lock_file(fd, holder_line);
                 taken = true;
             } else {
                 taken = take_over(lock, opened, directory_writable(directory), holder_line);
@@ -346,7 +398,7 @@ bool StudyLock::take_over(Lock& lock, const struct stat& found, bool directory_w
     }
     // Kept in place: a refused start gives it back its bytes.
     if (writable && !holder_line.empty()) {
-        lock.found_bytes = start_of(lock.fd, FOUND_BYTES_KEPT);
+        lock.found_bytes = whole_of(lock.fd);
         write_lock_file(lock.fd, holder_line);
     }
     return true;
@@ -358,7 +410,7 @@ StudyLock::Replacement StudyLock::replace(Lock& lock, std::string_view holder_li
     // lock taken and its line written, and then renamed over the old one,
     // whose lock is held all the while: a start that opened the old file
     // finds it no longer at the name and looks again.
-    const std::string made_path = lock.path + "." + std::to_string(static_cast<long>(getpid())) + ".new";
+    const std::string made_path = hidden_lock_path(lock.path);
     unlink(made_path.c_str());
     const int fd =
         open(made_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);

@@ -18,14 +18,17 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,6 +43,26 @@
 #include "support/program_run.h"
 #include "support/session_test.h"
 #include "support/small_studies.h"
+
+namespace {
+
+// A test's action, asked just before each flock of this test program, with
+// the flock's file, until it answers that it acted; none (as ever but in
+// the test that sets it) leaves flock the C library's own.
+std::function<bool(int fd)> before_flock;
+
+}  // namespace
+
+// The flock of the lock as this test program calls it: the test's action,
+// when one is set, goes just before it, at the one moment between a lock
+// file's open and its lock when another program may remove or replace the
+// file at its name.  This test program's definition stands in for the C
+// library's; the program itself is not touched.
+extern "C" int flock(int fd, int operation) noexcept
+{
+    if (before_flock && before_flock(fd)) before_flock = nullptr;
+    return static_cast<int>(syscall(SYS_flock, fd, operation));
+}
 
 namespace velm {
 namespace {
@@ -234,6 +257,11 @@ TEST_F(StudyLockTest, ADataDirectoryHeldByAnotherProgramRefusesTheStart)
 {
     fs::create_directory("shared");
     TemporaryDirectory::put("ABMPDZZ.ZZZ", "shared/\r\n");
+    // The working directory's lock file, left by a killed run, is taken
+    // over before the data directory is met: the refusal gives it back
+    // byte for byte.
+    TemporaryDirectory::put(std::string(STUDY_LOCK_FILE),
+                            "velmora lock: process 4711, machine hydro1, started 2024-01-02 03:04:05\n");
     OtherProgram other({"shared/"}, false);
     const Snapshot before = TemporaryDirectory::snapshot();
 
@@ -251,6 +279,7 @@ TEST_F(StudyLockTest, ADataDirectoryHeldByAnotherProgramRefusesTheStart)
     Session session{window, clock_};
     EXPECT_EQ(test::run_program_to_stop(session, window, {"", "E"}), "main menu: E");
     EXPECT_FALSE(fs::exists("shared/.velmora.lock"));
+    EXPECT_FALSE(fs::exists(STUDY_LOCK_FILE));
 }
 
 // Runs in one process one after another (as the tests run the program)
@@ -395,7 +424,7 @@ TEST(TwoEditorVisits, TheSecondProgramIsRefusedAndNoEditIsLost)
 
 // What can stand at a lock file's name besides a lock file, made in the
 // working directory by the user the calling child is.
-enum class Standing { LinkToFile, DanglingLink, Directory, Fifo, Socket };
+enum class Standing { LinkToFile, DanglingLink, Directory, Fifo, FifoNoOneWrites, Socket };
 
 bool make_standing(Standing standing)
 {
@@ -415,6 +444,10 @@ bool make_standing(Standing standing)
             // Readable by every user: opened for reading only, it would wait
             // for a writer.
             return mkfifo(name, 0644) == 0 && chmod(name, 0644) == 0;
+        case Standing::FifoNoOneWrites:
+            // Not even its owner (but root) may open it for writing: it is
+            // opened for reading only, which would wait for a writer.
+            return mkfifo(name, 0444) == 0 && chmod(name, 0444) == 0;
         case Standing::Socket: {
             const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
             sockaddr_un address{};
@@ -469,27 +502,43 @@ TEST_F(StudyLockTest, WhatIsNoLockFileInADataDirectoryRefusesTheStart)
 }
 
 // ----------------------------------------------------------------------
-// The real program, started by other users.
+// The users these tests run as.
 
-// Two users who are not root: the owner of what stands at the lock file's
-// name, and another user.
-constexpr uid_t OWNER = 65534;
-constexpr uid_t ANOTHER_USER = 65533;
-
-// In a forked child: becomes the user, with no other groups.
-bool become(uid_t user)
+// The users the programs of these tests run as.  Run as root, they run as
+// two ordinary users, the owner of what stands at the lock file's name and
+// another user: root may open every file and write every directory, so its
+// starts would not meet what an engineer's start meets.  Run as an ordinary
+// user, that user is the owner, and another user is had only where this
+// test may become one.
+uid_t owner_user()
 {
-    if (user == geteuid()) return true;
-    return setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0;
+    return geteuid() == 0 ? 65534 : geteuid();
+}
+uid_t another_user()
+{
+    return owner_user() == 65533 ? 65534 : 65533;
 }
 
-// Whether this test may start children as other users.
-bool can_become_other_users()
+// In a forked child: goes on as the user, with no other groups (a child
+// that is that user already stays as it is).  True only when the child then
+// runs as that user.
+bool become(uid_t user)
 {
+    if (geteuid() != user || getuid() != user) {
+        if (setgroups(0, nullptr) != 0 || setgid(user) != 0 || setuid(user) != 0) return false;
+    }
+    return geteuid() == user && getuid() == user;
+}
+
+// Whether this test may start children as the user: the present user
+// always, another only where a child really becomes it.
+bool can_run_as(uid_t user)
+{
+    if (geteuid() == user && getuid() == user) return true;
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(CHILD_SECONDS);
-        _exit(become(OWNER) ? 0 : 1);
+        _exit(become(user) ? 0 : 1);
     }
     if (pid < 0) return false;
     int status = 0;
@@ -502,6 +551,265 @@ std::string user_name(uid_t user)
     const passwd* entry = getpwuid(user);
     return entry != nullptr ? std::string(entry->pw_name) : "uid " + std::to_string(user);
 }
+
+// ----------------------------------------------------------------------
+// The lock taken in this test's process, at the moments a start can meet.
+
+const std::string KILLED_RUN_LINE = "velmora lock: process 4711, machine hydro1, started 2024-01-02 03:04:05\n";
+
+// Sets the umask for a test and gives the old one back at its end.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : old_(umask(mask)) {}
+    ~Umask() { umask(old_); }
+    Umask(const Umask&) = delete;
+    Umask& operator=(const Umask&) = delete;
+
+private:
+    mode_t old_;
+};
+
+unsigned mode_of(const fs::path& path)
+{
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 ? static_cast<unsigned>(info.st_mode & 07777) : 01000000u;
+}
+
+// The lock file is open to every user who may change the directory,
+// whatever the umask (here 077): made so, and a killed run's file of a
+// narrower mode made so when its lock is taken.
+TEST(TakingTheLock, TheLockFileIsOpenToEveryUserWhateverTheUmask)
+{
+    const Umask mask(077);
+    const struct {
+        const char* name;
+        mode_t found;  // the mode of a killed run's lock file found at the name; 0 for none
+    } cases[] = {
+        {"nothing at the name", 0}, {"a killed run's of mode 0600", 0600}, {"a killed run's of mode 0644", 0644}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory;
+        if (c.found != 0) {
+            TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), KILLED_RUN_LINE);
+            ASSERT_EQ(chmod(STUDY_LOCK_FILE.data(), c.found), 0);
+        }
+        StudyLock lock;
+        const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
+        ASSERT_FALSE(lock.take({"."}, line).has_value());
+        EXPECT_EQ(mode_of(STUDY_LOCK_FILE), 0666u);
+        EXPECT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), line);
+    }
+}
+
+// Whether an open file is the one standing at the lock file's name.
+bool stands_at_lock_name(int fd)
+{
+    struct stat opened {};
+    struct stat standing {};
+    return fstat(fd, &opened) == 0 && lstat(STUDY_LOCK_FILE.data(), &standing) == 0 &&
+           opened.st_dev == standing.st_dev && opened.st_ino == standing.st_ino;
+}
+
+// The lock counts only on the file that stands at the lock file's name: a
+// file that another program removed or replaced there once this start
+// opened or made it, before its lock counts (the holder before, ending or
+// taking a killed run's file over), is let go, and the lock taken on the
+// file at the name, which then holds this start's line and keeps a second
+// start out.
+TEST(TakingTheLock, ALockIsTakenOnlyOnTheFileStandingAtItsName)
+{
+    const struct {
+        const char* name;
+        bool found;     // a killed run's lock file stands at the name before
+        bool replaced;  // the file opened is replaced at its name, else removed
+    } cases[] = {
+        {"the lock file made here, removed", false, false},
+        {"the lock file made here, replaced", false, true},
+        {"a killed run's lock file, removed", true, false},
+        {"a killed run's lock file, replaced", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory;
+        if (c.found) TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), KILLED_RUN_LINE);
+        const bool replaced = c.replaced;
+        bool acted = false;
+        before_flock = [replaced, &acted](int fd) {
+            if (!stands_at_lock_name(fd)) return false;
+            acted = true;
+            if (replaced) {
+                TemporaryDirectory::put(".another", "another program's lock file\n");
+                fs::rename(".another", STUDY_LOCK_FILE);
+            } else {
+                fs::remove(STUDY_LOCK_FILE);
+            }
+            return true;
+        };
+        StudyLock lock;
+        const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
+        const auto refused = lock.take({"."}, line);
+        before_flock = nullptr;
+        ASSERT_TRUE(acted) << "no flock of the file at the lock file's name";
+        ASSERT_FALSE(refused.has_value());
+        EXPECT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), line);
+        StudyLock second;
+        const auto holder = second.take({"."});
+        ASSERT_TRUE(holder.has_value()) << "the lock of the file at the name is free";
+        EXPECT_EQ(holder->process, static_cast<long>(getpid()));
+    }
+}
+
+// A start that meets a lock file another start has just made, before its
+// maker's lock counts, never takes it from its maker: were it to take the
+// lock and then be refused at a data directory, it would give the file
+// back as it found it and leave it behind, while its maker, refused by it,
+// would never remove it.  Here the second start comes, in this process, at
+// the first one's lock of the file it made; the second is refused later at
+// a data directory held by another program.  Once both have let go,
+// nothing stands at the name.
+TEST(TakingTheLock, ALockFileMadeByOneStartIsNeverLeftBehindByAnother)
+{
+    TemporaryDirectory directory;
+    fs::create_directory("shared");
+    OtherProgram other({"shared"});
+    StudyLock first;
+    StudyLock second;
+    bool acting = false;
+    bool acted = false;
+    before_flock = [&](int fd) {
+        if (acting || !stands_at_lock_name(fd)) return false;
+        acting = true;
+        second.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED));
+        acted = true;
+        return true;
+    };
+    first.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED));
+    before_flock = nullptr;
+    ASSERT_TRUE(acted) << "no flock of the file at the lock file's name";
+    const auto refused = second.take({"shared"});
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->process, static_cast<long>(other.pid()));
+    first.release();
+    second.release();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(STUDY_LOCK_FILE))) << "the lock file was left behind";
+    EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"shared"});
+}
+
+// A holder writes its line the moment it takes the lock, but a start that
+// meets the lock in that moment finds no line yet: it looks again, and its
+// refusal names the holder, whose line here comes half a second late.
+TEST(TakingTheLock, AHolderThatWritesItsLineLateIsNamed)
+{
+    TemporaryDirectory directory;
+    Pipe ready;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(CHILD_SECONDS);
+        ready.close_read();
+        StudyLock lock;
+        if (lock.take({"."})) _exit(2);
+        const char byte = 'r';
+        if (::write(ready.write, &byte, 1) != 1) _exit(3);
+        const timespec late{0, 500'000'000};
+        nanosleep(&late, nullptr);
+        lock.write_holder(lock_holder_line(OTHER_PROGRAM_STARTED));
+        for (;;) pause();
+    }
+    Child holder(pid);
+    ready.close_write();
+    ASSERT_TRUE(byte_arrives(ready.read)) << "the holder took no lock";
+    ASSERT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), "") << "the holder wrote its line too soon for this test";
+
+    StudyLock lock;
+    const auto found = lock.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED));
+    ASSERT_TRUE(found.has_value());
+    EXPECT_TRUE(found->readable);
+    EXPECT_EQ(found->process, static_cast<long>(pid));
+    EXPECT_EQ(found->started, "2024-03-05 14:07:09");
+}
+
+// A holder's line naming a live process of this machine that this user may
+// not signal (another user's: the system's first process) names a program
+// at work, not a dead one: the refusal names it.
+TEST(TakingTheLock, AHolderOfAnotherUserIsNamed)
+{
+    const uid_t user = owner_user();
+    if (!can_run_as(user)) GTEST_SKIP() << "this test cannot start a child as the user " << user;
+    struct stat first_process {};
+    if (stat("/proc/1", &first_process) != 0 || first_process.st_uid == user)
+        GTEST_SKIP() << "no live process of another user is known";
+    TemporaryDirectory directory;
+    fs::permissions(directory.path(), fs::perms::all);
+    const int fd = open(STUDY_LOCK_FILE.data(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    ASSERT_GE(fd, 0);
+    const std::string line = "velmora lock: process 1, machine " + machine_name() + ", started 2024-03-05 14:07:09\n";
+    ASSERT_EQ(fchmod(fd, 0666), 0);
+    ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+
+    Pipe answer;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(CHILD_SECONDS);
+        answer.close_read();
+        if (!become(user)) _exit(2);
+        StudyLock lock;
+        const auto found = lock.take({directory.path().string()});
+        const std::string told = !found            ? "the lock taken"
+                                 : found->readable ? std::to_string(found->process)
+                                                   : "no one";
+        _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
+    }
+    Child refused(pid);
+    answer.close_write();
+    std::string told;
+    char byte = 0;
+    while (::read(answer.read, &byte, 1) == 1) told += byte;
+    EXPECT_EQ(refused.wait(), 0);
+    EXPECT_EQ(told, "1") << "the refusal named " << told;
+    close(fd);
+}
+
+// A take refused at a later directory gives the lock file it took over at
+// an earlier one (a killed run's, or whatever file stood there) the bytes
+// it found there, every one of them.
+TEST(TakingTheLock, ARefusedTakeGivesEachLockFileItFoundItsBytesBack)
+{
+    std::string long_text;
+    while (long_text.size() < 6000) long_text += "a note that someone kept under the lock file's name\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"a killed run's line", KILLED_RUN_LINE},
+        {"a line without its end", "velmora lock: process 4711"},
+        {"an empty file", ""},
+        {"a long text", long_text},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory;
+        fs::create_directory("shared");
+        OtherProgram other({"shared"});
+        TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), c.bytes);
+        ASSERT_EQ(chmod(STUDY_LOCK_FILE.data(), 0666), 0);
+
+        StudyLock lock;
+        const auto found = lock.take({".", "shared"}, lock_holder_line(OTHER_PROGRAM_STARTED));
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->directory, "shared");
+        EXPECT_EQ(found->process, static_cast<long>(other.pid()));
+        EXPECT_FALSE(lock.held());
+        EXPECT_TRUE(TemporaryDirectory::get(STUDY_LOCK_FILE) == c.bytes)
+            << "found " << c.bytes.size() << " bytes, left " << TemporaryDirectory::get(STUDY_LOCK_FILE).size() << ":\n"
+            << TemporaryDirectory::get(STUDY_LOCK_FILE).substr(0, 200);
+    }
+}
+
+// ----------------------------------------------------------------------
+// The real program, started by users.
 
 // The lines of a window's output trimmed and joined by blanks, so that a
 // message broken over rows reads whole.
@@ -522,6 +830,7 @@ std::string joined_lines(const std::string& output)
 
 const std::string PROGRAM_WORKS = "Program Library";
 const std::string HELD_HEADING = "ANOTHER RUN OF THE PROGRAM IS WORKING IN THIS DIRECTORY:";
+const std::string HELD_DATA_HEADING = "ANOTHER RUN OF THE PROGRAM IS WORKING IN THIS STUDY'S DATA DIRECTORY:";
 const std::string NO_LOCK_HEADING = "NO LOCK CAN BE TAKEN IN THIS DIRECTORY:";
 
 // The real program started in a directory as a user, with a umask of 077
@@ -638,6 +947,7 @@ enum class Thing {
     DanglingLink,
     Directory,
     Fifo,
+    FifoNoOneWrites,
     Socket,
 };
 
@@ -659,7 +969,7 @@ Child make_thing(const fs::path& directory, Thing thing)
         alarm(CHILD_SECONDS);
         ready.close_read();
         umask(077);
-        if (!become(OWNER) || chdir(directory.c_str()) != 0) _exit(2);
+        if (!become(owner_user()) || chdir(directory.c_str()) != 0) _exit(2);
         const char byte = 'r';
         if (thing == Thing::Nothing) _exit(::write(ready.write, &byte, 1) == 1 ? 0 : 7);
         const bool a_lock = thing == Thing::LiveLock0600 || thing == Thing::LiveLock000 ||
@@ -680,6 +990,7 @@ Child make_thing(const fs::path& directory, Thing thing)
                                                             {Thing::DanglingLink, Standing::DanglingLink},
                                                             {Thing::Directory, Standing::Directory},
                                                             {Thing::Fifo, Standing::Fifo},
+                                                            {Thing::FifoNoOneWrites, Standing::FifoNoOneWrites},
                                                             {Thing::Socket, Standing::Socket}};
         if (!make_standing(standings.at(thing))) _exit(6);
         _exit(::write(ready.write, &byte, 1) == 1 ? 0 : 7);
@@ -691,16 +1002,22 @@ Child make_thing(const fs::path& directory, Thing thing)
 }
 
 // One table of what stands at ".velmora.lock": each thing, met by its owner
-// and by another user, in a directory they may write and in one they may
-// not.  A start is refused in the window (naming what stands there, or the
-// owner's program at work), changing nothing and ending with a non-zero
-// status; or it takes the lock soundly (a lock file every user can open that
-// names it) and works.  Never beside a program at work where the directory
-// can be written, never waiting on what it opened.
-TEST(WhatStandsAtTheLockFile, EveryStartIsRefusedClearlyOrTakesTheLockSoundly)
+// (`by_owner`) or by another user, in a directory they may write and in one
+// they may not.  A start is refused in the window (naming what stands there,
+// or the owner's program at work), changing nothing and ending with a
+// non-zero status; or it takes the lock soundly (a lock file every user can
+// open that names it, held against a second start) and works.  Never beside
+// a program at work where the directory can be written, never waiting on
+// what it opened.
+void check_every_start(bool by_owner)
 {
-    if (!can_become_other_users()) GTEST_SKIP() << "this test cannot start children as other users";
-    const std::string owner = user_name(OWNER);
+    const uid_t owner_id = owner_user();
+    const uid_t other_id = another_user();
+    const uid_t starter = by_owner ? owner_id : other_id;
+    // The second start, at a program that works, is of the other user where
+    // this test may start one, else of the same user.
+    const uid_t second_starter = by_owner ? (can_run_as(other_id) ? other_id : owner_id) : owner_id;
+    const std::string owner = user_name(owner_id);
     const std::string no_lock_file =
         ", not a lock file of the program. Nothing was changed; remove it and start again.";
     const std::string unreadable_0600 = ".velmora.lock is another user's lock file (owner " + owner +
@@ -735,6 +1052,9 @@ TEST(WhatStandsAtTheLockFile, EveryStartIsRefusedClearlyOrTakesTheLockSoundly)
          ".velmora.lock is a directory" + no_lock_file, ".velmora.lock is a directory" + no_lock_file},
         {"a fifo", Thing::Fifo, false, Outcome::Refused, Outcome::Refused, Outcome::Works, Outcome::Works,
          ".velmora.lock is a fifo (named pipe)" + no_lock_file, ".velmora.lock is a fifo (named pipe)" + no_lock_file},
+        {"a fifo no one may write", Thing::FifoNoOneWrites, false, Outcome::Refused, Outcome::Refused, Outcome::Works,
+         Outcome::Works, ".velmora.lock is a fifo (named pipe)" + no_lock_file,
+         ".velmora.lock is a fifo (named pipe)" + no_lock_file},
         {"a socket", Thing::Socket, false, Outcome::Refused, Outcome::Refused, Outcome::Works, Outcome::Works,
          ".velmora.lock is a socket" + no_lock_file, ".velmora.lock is a socket" + no_lock_file},
     };
@@ -744,123 +1064,203 @@ TEST(WhatStandsAtTheLockFile, EveryStartIsRefusedClearlyOrTakesTheLockSoundly)
     int made = 0;
     for (const auto& c : cases) {
         for (const bool writable : {true, false}) {
-            for (const bool by_owner : {true, false}) {
-                const Outcome expected = writable ? (by_owner ? c.writable_owner : c.writable_other)
-                                                  : (by_owner ? c.read_only_owner : c.read_only_other);
-                SCOPED_TRACE(std::string(c.name) + (by_owner ? ", met by its owner" : ", met by another user") +
-                             (writable ? ", the directory writable" : ", the directory read-only"));
-                const fs::path directory = top.path() / ("study" + std::to_string(++made));
-                fs::create_directory(directory);
-                fs::permissions(directory, fs::perms::all);
-                Child owners_program = make_thing(directory, c.thing);
-                if (!c.live) {
-                    // Killed, or ended once it made the thing.
-                    const int status = owners_program.wait();
-                    EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGKILL : WEXITSTATUS(status) == 0);
-                }
-                if (::testing::Test::HasFailure()) return;
-                if (!writable) {
-                    using fs::perms;
-                    fs::permissions(directory,
-                                    perms::owner_read | perms::owner_exec | perms::group_read | perms::group_exec |
-                                        perms::others_read | perms::others_exec,
-                                    fs::perm_options::replace);
-                }
-                const fs::path lock_file = directory / ".velmora.lock";
-                const std::string standing_before = described(lock_file);
-                const std::vector<std::string> names_before = names_in(directory);
-
-                StartedProgram start(directory, by_owner ? OWNER : ANOTHER_USER);
-                const std::string seen = start.wait_for({PROGRAM_WORKS, HELD_HEADING, NO_LOCK_HEADING});
-                const std::string shown = start.shown();
-                switch (expected) {
-                    case Outcome::Works:
-                        EXPECT_EQ(seen, PROGRAM_WORKS) << shown;
-                        if (writable) {
-                            // A sound lock: a file every user can open, naming
-                            // the program at work, and a second start of the
-                            // other user refused naming it.
-                            struct stat info {};
-                            ASSERT_EQ(lstat(lock_file.c_str(), &info), 0);
-                            EXPECT_TRUE(S_ISREG(info.st_mode));
-                            EXPECT_EQ(info.st_mode & 07777, 0666u);
-                            EXPECT_EQ(read_lock_holder_line(TemporaryDirectory::get(lock_file)).process,
-                                      static_cast<long>(start.pid()));
-                            StartedProgram second(directory, by_owner ? ANOTHER_USER : OWNER);
-                            EXPECT_EQ(second.wait_for({PROGRAM_WORKS, HELD_HEADING, NO_LOCK_HEADING}), HELD_HEADING)
-                                << second.shown();
-                            EXPECT_NE(second.shown().find("process " + std::to_string(start.pid()) + " "),
-                                      std::string::npos)
-                                << second.shown();
-                            EXPECT_EQ(second.end(), REFUSED_EXIT_STATUS);
-                        }
-                        EXPECT_EQ(start.end(), 0) << start.shown();
-                        if (writable) {
-                            EXPECT_EQ(described(lock_file), "nothing") << "the lock file was left";
-                            std::vector<std::string> names_after = names_before;
-                            std::erase(names_after, ".velmora.lock");
-                            EXPECT_EQ(names_in(directory), names_after);
-                        }
-                        break;
-                    case Outcome::Held:
-                        EXPECT_EQ(seen, HELD_HEADING) << shown;
-                        EXPECT_NE(shown.find("process " + std::to_string(owners_program.pid()) + " "),
-                                  std::string::npos)
-                            << shown;
-                        EXPECT_EQ(start.end(), REFUSED_EXIT_STATUS) << start.shown();
-                        break;
-                    case Outcome::Refused:
-                        EXPECT_EQ(seen, NO_LOCK_HEADING) << shown;
-                        EXPECT_NE(shown.find(by_owner ? c.shown_to_owner : c.shown_to_other), std::string::npos)
-                            << shown;
-                        EXPECT_EQ(start.end(), REFUSED_EXIT_STATUS) << start.shown();
-                        break;
-                }
-                if (expected != Outcome::Works) {
-                    EXPECT_EQ(described(lock_file), standing_before);
-                    EXPECT_EQ(names_in(directory), names_before);
-                }
-                owners_program.kill();
-                fs::permissions(directory, fs::perms::all);
-                if (::testing::Test::HasFailure()) return;
+            const Outcome expected = writable ? (by_owner ? c.writable_owner : c.writable_other)
+                                              : (by_owner ? c.read_only_owner : c.read_only_other);
+            SCOPED_TRACE(std::string(c.name) + (by_owner ? ", met by its owner" : ", met by another user") +
+                         (writable ? ", the directory writable" : ", the directory read-only"));
+            const fs::path directory = top.path() / ("study" + std::to_string(++made));
+            fs::create_directory(directory);
+            fs::permissions(directory, fs::perms::all);
+            Child owners_program = make_thing(directory, c.thing);
+            if (!c.live) {
+                // Killed, or ended once it made the thing.
+                const int status = owners_program.wait();
+                EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGKILL : WEXITSTATUS(status) == 0);
             }
+            if (::testing::Test::HasFailure()) return;
+            if (!writable) {
+                using fs::perms;
+                fs::permissions(directory,
+                                perms::owner_read | perms::owner_exec | perms::group_read | perms::group_exec |
+                                    perms::others_read | perms::others_exec,
+                                fs::perm_options::replace);
+            }
+            const fs::path lock_file = directory / ".velmora.lock";
+            const std::string standing_before = described(lock_file);
+            const std::vector<std::string> names_before = names_in(directory);
+
+            StartedProgram start(directory, starter);
+            const std::string seen = start.wait_for({PROGRAM_WORKS, HELD_HEADING, NO_LOCK_HEADING});
+            const std::string shown = start.shown();
+            switch (expected) {
+                case Outcome::Works:
+                    EXPECT_EQ(seen, PROGRAM_WORKS) << shown;
+                    if (writable) {
+                        // A sound lock: a file every user can open, naming
+                        // the program at work, and a second start refused
+                        // naming it.
+                        struct stat info {};
+                        ASSERT_EQ(lstat(lock_file.c_str(), &info), 0);
+                        EXPECT_TRUE(S_ISREG(info.st_mode));
+                        EXPECT_EQ(info.st_mode & 07777, 0666u);
+                        EXPECT_EQ(read_lock_holder_line(TemporaryDirectory::get(lock_file)).process,
+                                  static_cast<long>(start.pid()));
+                        StartedProgram second(directory, second_starter);
+                        EXPECT_EQ(second.wait_for({PROGRAM_WORKS, HELD_HEADING, NO_LOCK_HEADING}), HELD_HEADING)
+                            << second.shown();
+                        EXPECT_NE(second.shown().find("process " + std::to_string(start.pid()) + " "),
+                                  std::string::npos)
+                            << second.shown();
+                        EXPECT_EQ(second.end(), REFUSED_EXIT_STATUS);
+                    }
+                    EXPECT_EQ(start.end(), 0) << start.shown();
+                    if (writable) {
+                        EXPECT_EQ(described(lock_file), "nothing") << "the lock file was left";
+                        std::vector<std::string> names_after = names_before;
+                        std::erase(names_after, ".velmora.lock");
+                        EXPECT_EQ(names_in(directory), names_after);
+                    }
+                    break;
+                case Outcome::Held:
+                    EXPECT_EQ(seen, HELD_HEADING) << shown;
+                    EXPECT_NE(shown.find("process " + std::to_string(owners_program.pid()) + " "), std::string::npos)
+                        << shown;
+                    EXPECT_EQ(start.end(), REFUSED_EXIT_STATUS) << start.shown();
+                    break;
+                case Outcome::Refused:
+                    EXPECT_EQ(seen, NO_LOCK_HEADING) << shown;
+                    EXPECT_NE(shown.find(by_owner ? c.shown_to_owner : c.shown_to_other), std::string::npos) << shown;
+                    EXPECT_EQ(start.end(), REFUSED_EXIT_STATUS) << start.shown();
+                    break;
+            }
+            if (expected != Outcome::Works) {
+                EXPECT_EQ(described(lock_file), standing_before);
+                EXPECT_EQ(names_in(directory), names_before);
+            }
+            owners_program.kill();
+            fs::permissions(directory, fs::perms::all);
+            if (::testing::Test::HasFailure()) return;
         }
     }
 }
 
-// Twenty programs started at once on one study, whose files name a data
-// directory, and again: one works; every other is refused, naming that
-// program's process, and ends with a non-zero status.
-TEST(ProgramsStartedAtOnce, OneWorksAndEveryRefusalNamesIt)
+// The table met by the owner of what stands there: run by any user (as
+// root, its programs run as an ordinary user).
+TEST(WhatStandsAtTheLockFile, EveryStartOfItsOwnerIsRefusedClearlyOrTakesTheLockSoundly)
 {
-    TemporaryDirectory directory;
-    test::two_map_study(6).write(directory.path());
-    fs::create_directory("data");
-    TemporaryDirectory::put("ABMPDZZ.ZZZ", "data/\r\n");
+    if (!can_run_as(owner_user()))
+        GTEST_SKIP() << "run as root, this test cannot start children as the ordinary user " << owner_user();
+    check_every_start(true);
+}
+
+// The table met by another user: only where this test may start children
+// as two users (as root).
+TEST(WhatStandsAtTheLockFile, EveryStartOfAnotherUserIsRefusedClearlyOrTakesTheLockSoundly)
+{
+    if (!can_run_as(owner_user()) || !can_run_as(another_user()))
+        GTEST_SKIP() << "this test cannot start children as the user " << another_user()
+                     << " beside the lock file's owner " << owner_user();
+    check_every_start(false);
+}
+
+// The names of the files that differ between two snapshots: added,
+// removed or changed.
+std::vector<std::string> files_changed(const Snapshot& before, const Snapshot& after)
+{
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : before) {
+        const auto found = after.find(name);
+        if (found == after.end()) {
+            names.push_back(name + " removed");
+        } else if (found->second != bytes) {
+            names.push_back(name + " changed");
+        }
+    }
+    for (const auto& [name, bytes] : after)
+        if (!before.contains(name)) names.push_back(name + " added");
+    return names;
+}
+
+// Twenty programs started at once, round after round, on a study whose
+// files stand in a data directory: in one round every program starts in
+// the study's working directory; in the next, half start in a second
+// working directory that names the same data directory, so that two
+// programs, each holding its working directory, contend for the data
+// directory.  One works; every other is refused, naming a program that
+// held the lock it met (in a round of one working directory, the one that
+// works), ends with a non-zero status and changes nothing: while the one
+// works, the study's files are as before but for its lock files, which
+// name it; once every program has ended, they are as before.
+TEST(ProgramsStartedAtOnce, OneWorksAndEveryRefusedOneChangesNothing)
+{
+    TemporaryDirectory top;
+    test::StudyBuilder study = test::two_map_study(6);
+    study.set_data_directory("../data/");
+    for (const char* working : {"one", "two"}) {
+        fs::create_directory(working);
+        study.write(working);
+    }
+    ASSERT_FALSE(TemporaryDirectory::entries("data").empty()) << "the study's files are not in its data directory";
+    const Snapshot before = TemporaryDirectory::snapshot();
+
     constexpr int STARTS = 20;
-    constexpr int ROUNDS = 5;
+    constexpr int ROUNDS = 6;
     for (int round = 1; round <= ROUNDS; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
+        const bool two_working_directories = round % 2 == 0;
+        SCOPED_TRACE("round " + std::to_string(round) +
+                     (two_working_directories ? ", two working directories" : ", one working directory"));
         std::vector<std::unique_ptr<StartedProgram>> starts;
+        std::vector<std::string> started_in;
         Pipe starter;
-        for (int k = 0; k < STARTS; ++k)
-            starts.push_back(std::make_unique<StartedProgram>(directory.path(), geteuid(), &starter));
+        for (int k = 0; k < STARTS; ++k) {
+            started_in.push_back(two_working_directories && k % 2 == 1 ? "two" : "one");
+            starts.push_back(std::make_unique<StartedProgram>(top.path() / started_in.back(), geteuid(), &starter));
+        }
         starter.close_write();
 
         std::vector<std::size_t> working;
         for (std::size_t k = 0; k < starts.size(); ++k) {
-            const std::string seen = starts[k]->wait_for({PROGRAM_WORKS, HELD_HEADING, NO_LOCK_HEADING});
-            ASSERT_TRUE(seen == PROGRAM_WORKS || seen == HELD_HEADING) << starts[k]->shown();
+            const std::string seen = starts[k]->wait_for({PROGRAM_WORKS, HELD_HEADING, HELD_DATA_HEADING});
+            ASSERT_FALSE(seen.empty()) << starts[k]->shown();
+            if (!two_working_directories) {
+                EXPECT_NE(seen, HELD_DATA_HEADING) << starts[k]->shown();
+            }
             if (seen == PROGRAM_WORKS) working.push_back(k);
         }
         ASSERT_EQ(working.size(), 1u);
-        const std::string holder = "process " + std::to_string(starts[working[0]]->pid()) + " ";
+        const std::size_t works = working[0];
         for (std::size_t k = 0; k < starts.size(); ++k) {
-            if (k == working[0]) continue;
-            EXPECT_NE(starts[k]->shown().find(holder), std::string::npos) << starts[k]->shown();
+            if (k == works) continue;
+            const std::string shown = starts[k]->shown();
+            if (two_working_directories) {
+                const bool names_a_start = std::any_of(starts.begin(), starts.end(), [&](const auto& start) {
+                    return shown.find("process " + std::to_string(start->pid()) + " ") != std::string::npos;
+                });
+                EXPECT_TRUE(names_a_start) << shown;
+            } else {
+                EXPECT_NE(shown.find("process " + std::to_string(starts[works]->pid()) + " "), std::string::npos)
+                    << shown;
+            }
         }
+
+        // The study while the one works: its lock files, naming it, and
+        // nothing else changed.
+        Snapshot during = TemporaryDirectory::snapshot();
+        for (const std::string& lock_file : {started_in[works] + "/.velmora.lock", std::string("data/.velmora.lock")}) {
+            const auto found = during.find(lock_file);
+            if (found == during.end()) {
+                ADD_FAILURE() << lock_file << " is missing while the program works";
+                continue;
+            }
+            EXPECT_EQ(read_lock_holder_line(found->second).process, static_cast<long>(starts[works]->pid()))
+                << lock_file << ": " << found->second;
+            during.erase(found);
+        }
+        EXPECT_EQ(files_changed(before, during), std::vector<std::string>{});
+
         for (std::size_t k = 0; k < starts.size(); ++k)
-            EXPECT_EQ(starts[k]->end(), k == working[0] ? 0 : REFUSED_EXIT_STATUS) << starts[k]->shown();
+            EXPECT_EQ(starts[k]->end(), k == works ? 0 : REFUSED_EXIT_STATUS) << starts[k]->shown();
+        EXPECT_EQ(files_changed(before, TemporaryDirectory::snapshot()), std::vector<std::string>{});
         if (::testing::Test::HasFailure()) return;
     }
 }

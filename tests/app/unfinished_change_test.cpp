@@ -60,9 +60,17 @@ std::vector<std::string> pipe_edit(const char* upstream, const char* downstream,
     return {upstream, downstream, diameter, "0", "0", "0.014", "0"};
 }
 
-// The main program run with the typed lines: the message of the unfinished
-// change that ended it, empty when it ended otherwise.
-std::string run_to_unfinished_change(test::ScriptedWindow& window, const std::vector<std::string>& typed)
+// How a run of the main program with typed lines ended: by itself (EXIT, a
+// launched run's end, a refusal), with its typed lines run out while it
+// still asked for more, or on a change left unfinished, whose message
+// `message` holds.
+struct RunEnd {
+    enum class How { Ended, TypedLinesRanOut, ChangeUnfinished };
+    How how = How::Ended;
+    std::string message;
+};
+
+RunEnd run_to_unfinished_change(test::ScriptedWindow& window, const std::vector<std::string>& typed)
 {
     FixedClock clock = CLOCK;
     Session session{window, clock};
@@ -70,11 +78,12 @@ std::string run_to_unfinished_change(test::ScriptedWindow& window, const std::ve
     try {
         run_main_program(session);
     } catch (const UnfinishedCommit& error) {
-        return error.what();
+        return {RunEnd::How::ChangeUnfinished, error.what()};
     } catch (const ProgramStop&) {
     } catch (const test::ScriptExhausted&) {
+        return {RunEnd::How::TypedLinesRanOut, {}};
     }
-    return {};
+    return {RunEnd::How::Ended, {}};
 }
 
 class UnfinishedChangeTest : public ::testing::Test {
@@ -142,8 +151,9 @@ TEST_F(UnfinishedChangeTest, AnEditorSaveThatCanNeitherFinishNorUndoEndsTheProgr
     copy_sample_study_for_the_editor();
     const Snapshot before = study_files();
     {
+        // The editor asks for the next pipe once the first is saved.
         test::ScriptedWindow window;
-        ASSERT_EQ(run_to_unfinished_change(window, first), "");
+        ASSERT_EQ(run_to_unfinished_change(window, first).how, RunEnd::How::TypedLinesRanOut) << window.dump();
     }
     const Snapshot saved = study_files();
     ASSERT_TRUE(saved != before);
@@ -157,11 +167,18 @@ TEST_F(UnfinishedChangeTest, AnEditorSaveThatCanNeitherFinishNorUndoEndsTheProgr
         copy_sample_study_for_the_editor();
         turn_read_only_at_rename(at);
         test::ScriptedWindow window;
-        const std::string message = run_to_unfinished_change(window, both);
+        const RunEnd end = run_to_unfinished_change(window, both);
         reached = failing_;
         writable_again();
-        if (!reached) break;  // the save has fewer renames
+        if (!reached) {
+            // The save has fewer renames: both edits were made, and the
+            // editor left at its EXIT.
+            EXPECT_EQ(end.how, RunEnd::How::Ended) << window.dump();
+            break;
+        }
 
+        ASSERT_EQ(end.how, RunEnd::How::ChangeUnfinished) << window.dump();
+        const std::string& message = end.message;
         const std::string file = fs::path(failed_file_).filename().string();
         EXPECT_EQ(message.rfind("Cannot replace file '" + file + "': Permission denied.", 0), 0u) << message;
         EXPECT_NE(message.find("the next start of the program finishes the change."), std::string::npos) << message;
@@ -189,7 +206,7 @@ TEST_F(UnfinishedChangeTest, ALaunchedRunThatCanNeitherFinishNorUndoWritesNoRepl
         copy_sample_study();
         test::write_command_file("SA", 1, 1, 2);
         test::ScriptedWindow window;
-        ASSERT_EQ(run_to_unfinished_change(window, {"", "", ""}), "");
+        ASSERT_EQ(run_to_unfinished_change(window, {"", "", ""}).how, RunEnd::How::Ended) << window.dump();
         ASSERT_TRUE(fs::exists("QEVCOM2.DAT"));
         run = study_files();
     }
@@ -198,9 +215,11 @@ TEST_F(UnfinishedChangeTest, ALaunchedRunThatCanNeitherFinishNorUndoWritesNoRepl
     test::write_command_file("SA", 1, 1, 2);
     turn_read_only_at_rename(2);
     test::ScriptedWindow window;
-    const std::string message = run_to_unfinished_change(window, {"", "", ""});
+    const RunEnd end = run_to_unfinished_change(window, {"", "", ""});
     writable_again();
     ASSERT_TRUE(failing_) << "the run's commit has fewer than two renames";
+    ASSERT_EQ(end.how, RunEnd::How::ChangeUnfinished) << window.dump();
+    const std::string& message = end.message;
     EXPECT_EQ(message.rfind("Cannot replace file '" + fs::path(failed_file_).filename().string() + "'", 0), 0u)
         << message;
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));

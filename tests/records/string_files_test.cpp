@@ -101,9 +101,9 @@ TEST(StringRecordLayout, LongLineIsTheLineTheFormatEngineWrites)
     // Each value set in every field of the layout in turn: ties, a negative
     // that rounds to zero, the widest value each field holds, tiny and huge
     // magnitudes that still fit.
-    const float values[] = {0.0f,      -0.0f,     0.125f,    0.375f,   -0.004f, 2.5f,     99999.99f,
-                            -9999.99f, 999.9999f, 1.0e-10f,  123456.7f, 0.5f,   -0.5f,    12345678.0f,
-                            0.0625f,   -1.0f,     0.0000005f, 88888.0f, 7.25f,  0.015f};
+    const float values[] = {0.0f,      -0.0f,     0.125f,     0.375f,    -0.004f, 2.5f,  99999.99f,
+                            -9999.99f, 999.9999f, 1.0e-10f,   123456.7f, 0.5f,    -0.5f, 12345678.0f,
+                            0.0625f,   -1.0f,     0.0000005f, 88888.0f,  7.25f,   0.015f};
     for (const float value : values) {
         std::array<float, TELESCOPED_STRING_VALUES> all{};
         all.fill(value);
@@ -170,6 +170,9 @@ TEST(StringIndexLayout, HeaderAndRecordLines)
     index.header.values[0] = 1.0f;
     const StringIndexRecord record{7, 1234.5f, 2345.6f, 2.0f, 1.0f, 350.3f, 0.0f, 0.0f};
     index.records.push_back(record);
+    // The last string number of four digits and the first of five: only the
+    // second takes the wide record.
+    index.records.push_back({9999, 1.0f, 2.0f, -99.0f, 0.0f, 0.0f, 0.0f, 0.0f});
     index.records.push_back({10000, 1.0f, 2.0f, -99.0f, 0.0f, 0.0f, 0.0f, 0.0f});
     TemporaryDirectory dir;
     const std::string name = dir.file("ABINDXZZ.ZST");
@@ -182,8 +185,12 @@ TEST(StringIndexLayout, HeaderAndRecordLines)
     EXPECT_EQ(TemporaryDirectory::get(name),
               expected_header + "\r\n" +
                   " 0007   1234.5   2345.6      2.0      1.0    350.3      0.0      0.0\r\n"
+                  " 9999      1.0      2.0    -99.0      0.0      0.0      0.0      0.0\r\n"
                   " 10000      1.0      2.0    -99.0      0.0      0.0      0.0      0.0\r\n");
-    EXPECT_EQ(read_string_index_file(name).records.at(1).string_number, 10000);
+    const StringIndexFile read = read_string_index_file(name);
+    ASSERT_EQ(read.records.size(), 3u);
+    EXPECT_EQ(read.records[1].string_number, 9999);
+    EXPECT_EQ(read.records[2].string_number, 10000);
 }
 
 TEST(StringFiles, EveryFormReadsAndWritesBackByteForByte)

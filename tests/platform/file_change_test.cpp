@@ -9,17 +9,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/change_study.h"
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
 #include "support/change_steps.h"
-#include "platform/change_study.h"
 #include "support/temporary_directory.h"
 
 namespace velm {
@@ -46,10 +48,7 @@ void start_program_again()
 
 class FileChangeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        test::put_change_study();
-    }
+    void SetUp() override { test::put_change_study(); }
     // A test that fails on its way leaves no stop for the next.
     void TearDown() override { stop_change_at_step(0); }
     TemporaryDirectory directory_;
@@ -228,6 +227,11 @@ struct WatchEnd {
     ~WatchEnd() { watch_disk_operations({}); }
 };
 
+// Ends the failures of a commit's calls however the test ends.
+struct CommitCallsEnd {
+    ~CommitCallsEnd() { fail_commit_calls({}); }
+};
+
 // The journal's own rename into place fails (a directory put at its name
 // once it is written whole): the commit is refused naming the change's
 // first file, nothing is replaced and nothing hidden is left.
@@ -289,6 +293,89 @@ TEST_F(FileChangeTest, TheNewVersionsAreFlushedBeforeTheJournalIsWritten)
     EXPECT_EQ(TemporaryDirectory::get("AB0101ZZ.ZLL"), "new links\r\n");
 }
 
+// The journal goes only once every directory of the change holds its new
+// entries on the disk: a crash just after the journal's removal must find
+// every file of the change in place, with nothing left to finish it.  So
+// each directory whose entries were changed (renamed over, removed, put
+// back) is flushed after its last change and before the journal is
+// removed: at a commit, at the undo of a commit whose rename failed, and at
+// the next start finishing a commit whose journal could not be removed.
+TEST_F(FileChangeTest, EveryDirectoryOfTheChangeIsFlushedBeforeTheJournalIsRemoved)
+{
+    namespace fs = std::filesystem;
+    ASSERT_TRUE(disk_flushes());
+    using Failure = std::function<int(CommitCall call, const std::string& file)>;
+    long renames = 0;
+    const struct {
+        const char* name;
+        Failure first_run;              // fails a call of an unwatched run before; none when empty
+        Failure watched_run;            // fails a call of the watched run
+        std::function<void()> watched;  // the run whose disk operations are watched
+    } cases[] = {
+        {"a commit", {}, [](CommitCall, const std::string&) { return 0; }, [] { make_the_change(); }},
+        {"the undo of a commit whose third rename fails",
+         {},
+         [&renames](CommitCall call, const std::string&) {
+             return call == CommitCall::Rename && ++renames == 3 ? EACCES : 0;
+         },
+         [] { EXPECT_THROW(make_the_change(), FileError); }},
+        {"the next start finishing a commit whose journal could not be removed",
+         [](CommitCall call, const std::string&) { return call == CommitCall::RemoveJournal ? EACCES : 0; },
+         [](CommitCall, const std::string&) { return 0; }, [] { start_program_again(); }},
+    };
+    const fs::path start = fs::current_path();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::current_path(start);
+        TemporaryDirectory directory;
+        test::put_change_study();
+        renames = 0;
+        if (c.first_run) {
+            const CommitCallsEnd calls_end;
+            fail_commit_calls(c.first_run);
+            EXPECT_THROW(make_the_change(), UnfinishedCommit);
+        }
+        // What the run did to the disk, in order: a directory's entries
+        // changed, a directory flushed, the journal removed.
+        enum class Seen { Changed, Flushed, JournalRemoved };
+        std::vector<std::pair<Seen, fs::path>> seen;
+        {
+            const WatchEnd end;
+            const CommitCallsEnd calls_end;
+            watch_disk_operations([&seen](DiskOperation operation, const fs::path& path) {
+                if (operation == DiskOperation::FlushDirectory)
+                    seen.emplace_back(Seen::Flushed, path.empty() ? fs::path(".") : path);
+            });
+            fail_commit_calls([&](CommitCall call, const std::string& file) {
+                const int error = c.watched_run(call, file);
+                if (error != 0) return error;
+                const fs::path directory = fs::path(file).parent_path();
+                seen.emplace_back(call == CommitCall::RemoveJournal ? Seen::JournalRemoved : Seen::Changed,
+                                  directory.empty() ? fs::path(".") : directory);
+                return 0;
+            });
+            c.watched();
+        }
+        EXPECT_FALSE(fs::exists(std::string(RUN_COMMIT_JOURNAL)));
+        const auto removal = std::find_if(
+            seen.begin(), seen.end(), [](const auto& operation) { return operation.first == Seen::JournalRemoved; });
+        ASSERT_NE(removal, seen.end()) << "the journal was not removed";
+        bool data_changed = false;
+        for (auto changed = seen.begin(); changed != removal; ++changed) {
+            if (changed->first != Seen::Changed) continue;
+            data_changed = data_changed || fs::equivalent(changed->second, "data");
+            EXPECT_TRUE(std::any_of(changed + 1, removal,
+                                    [&changed](const auto& operation) {
+                                        return operation.first == Seen::Flushed &&
+                                               fs::equivalent(operation.second, changed->second);
+                                    }))
+                << changed->second << " was not flushed after its change and before the journal's removal";
+        }
+        EXPECT_TRUE(data_changed) << "the data directory was not changed";
+        if (HasFailure()) return;
+    }
+}
+
 // A file the change cannot replace refuses it with a FileError naming the
 // file, before anything is written (reach) or at the commit before the
 // first rename; every file stays as it was and nothing hidden is left.
@@ -306,8 +393,7 @@ TEST_F(FileChangeTest, AFileThatCannotBeReplacedRefusesTheWholeChange)
         {"read-only data directory", [] { chmod("data", 0555); }, false, "AB0101ZZ.Z11"},
         {"a directory in place of the file", [] { std::filesystem::create_directory("NEWFILE.DAT"); }, false,
          "NEWFILE.DAT"},
-        {"model file made read-only after the writes", [] { chmod("data/AB0101ZZ.Z12", 0444); }, true,
-         "AB0101ZZ.Z12"},
+        {"model file made read-only after the writes", [] { chmod("data/AB0101ZZ.Z12", 0444); }, true, "AB0101ZZ.Z12"},
         {"a directory in place of the file after the writes",
          [] {
              std::filesystem::remove("data/AB0101ZZ.Z12");

@@ -147,7 +147,6 @@ LauncherCommand read_launcher_command(Window& window)
 {
     reply_record = {};
     LauncherCommand command;
-    if (!file_exists(LAUNCHER_COMMAND_FILE)) return command;
 
     // A reply left by an earlier run would tell the launcher that this one
     // succeeded: only a run that reaches its end replies.  The old reply goes
@@ -161,8 +160,11 @@ LauncherCommand read_launcher_command(Window& window)
     // refusal names the file that could not be deleted: a reply that is not
     // there is not deleted at all (on a read-only file system even the
     // deletion of a missing file fails).
+    // Something else than a file at either name (a fifo, a directory) is
+    // refused as well, before anything is changed.
     std::vector<std::string> lines;
     try {
+        if (!file_exists(LAUNCHER_COMMAND_FILE)) return command;
         lines = read_text_lines(LAUNCHER_COMMAND_FILE);
         if (file_exists(LAUNCHER_REPLY_FILE)) delete_file(LAUNCHER_REPLY_FILE);
         delete_file(LAUNCHER_COMMAND_FILE);

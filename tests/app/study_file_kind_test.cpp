@@ -225,4 +225,39 @@ TEST_F(StudyFileKindTest, ALaunchedRunIsRefusedNamingWhatStandsAtAStudyFilesName
     }
 }
 
+// The launcher's own files: a fifo at the command file, or at an earlier
+// reply's name beside a command file, refuses the start before anything is
+// changed: the command file and what stands at its names stay for the
+// engineer to clear, and no reply is written.
+TEST_F(StudyFileKindTest, AFifoAtALauncherFilesNameRefusesTheStart)
+{
+    for (const char* name : {"QEVCOM.DAT", "QEVCOM2.DAT"}) {
+        SCOPED_TRACE(name);
+        const fs::path fifo = study_ / name;
+        fs::remove(fifo);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+        std::map<std::string, std::string> before = study_snapshot();
+        if (fs::exists(study_ / "QEVCOM.DAT") && fs::is_regular_file(study_ / "QEVCOM.DAT"))
+            before["QEVCOM.DAT"] = TemporaryDirectory::get(study_ / "QEVCOM.DAT");
+
+        const Ending ending = run();
+
+        EXPECT_FALSE(ending.killed_by_signal) << ending.screen;
+        EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << ending.screen;
+        const std::string text = joined_rows(ending.screen);
+        EXPECT_NE(text.find("THE LAUNCHED RUN CANNOT START"), std::string::npos) << ending.screen;
+        const std::string reason = std::string("Cannot read file '") + name + "': it is a fifo (named pipe), not a file";
+        EXPECT_NE(text.find(reason), std::string::npos) << reason << '\n' << ending.screen;
+        EXPECT_EQ(ending.errors, "");
+        std::map<std::string, std::string> after = study_snapshot();
+        if (fs::exists(study_ / "QEVCOM.DAT") && fs::is_regular_file(study_ / "QEVCOM.DAT"))
+            after["QEVCOM.DAT"] = TemporaryDirectory::get(study_ / "QEVCOM.DAT");
+        EXPECT_EQ(changed_names(before, after), std::vector<std::string>{});
+        EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo);
+
+        fs::remove(fifo);
+        TemporaryDirectory::put(study_ / "QEVCOM.DAT", "SA\r\n1\r\n1.\r\n2.\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+    }
+}
+
 }  // namespace

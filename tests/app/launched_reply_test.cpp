@@ -6,12 +6,8 @@
 // entry shows in the window ends the program with REFUSED_EXIT_STATUS.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -27,6 +23,7 @@
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/terminal_window.h"
+#include "support/program_process.h"
 #include "support/program_run.h"
 #include "support/temporary_directory.h"
 
@@ -34,80 +31,25 @@ namespace velm {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ProcessEnd;
 using test::TemporaryDirectory;
 using Snapshot = std::map<std::string, std::string>;
 
 const std::string REPLY = "QEVCOM2.DAT";
 const std::set<std::string> SUBSET_FILES = {"SANODEZZ.SST", "SASUBAZZ.SST", "SALINKZZ.SST"};
 
-// How the process ended and what its window showed.
-struct Ending {
-    int status = -1;     // the exit status; -1 for an end by a signal
-    std::string screen;  // the plain window's output
-};
-
-// Everything a pipe carries until its end.
-std::string read_to_end(int fd)
+// The program itself, as the launcher starts it, in the working directory.
+ProcessEnd run_velmora(const std::string& typed)
 {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
-        if (got < 0) continue;  // interrupted
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    return text;
-}
-
-// A child process in the working directory, `typed` on its standard input
-// (an unnamed file, so that nothing lands in the study) and its standard
-// output piped back; `child` runs in it and gives its exit status.
-Ending run_child(const std::string& typed, const std::function<int()>& child)
-{
-    std::FILE* input = std::tmpfile();
-    if (input == nullptr) throw std::runtime_error("no temporary file");
-    std::fwrite(typed.data(), 1, typed.size(), input);
-    std::fflush(input);
-    std::rewind(input);
-    int screen[2];
-    if (pipe(screen) != 0) throw std::runtime_error("pipe failed");
-    std::cout.flush();
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        dup2(fileno(input), 0);
-        dup2(screen[1], 1);
-        close(screen[0]);
-        close(screen[1]);
-        _exit(child());
-    }
-    std::fclose(input);
-    close(screen[1]);
-    Ending ending;
-    ending.screen = read_to_end(screen[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) ending.status = WEXITSTATUS(status);
-    return ending;
-}
-
-// The program itself, as the launcher starts it.
-Ending run_velmora(const std::string& typed)
-{
-    return run_child(typed, [] {
-        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        return 127;
-    });
+    return test::run_program_process(fs::current_path(), typed);
 }
 
 // What the program's entry runs, with `hooks` set first (a failure planted
 // in the disk's answers), in the plain window on the child's standard
 // input and output.
-Ending run_entry(const std::string& typed, const std::function<void()>& hooks)
+ProcessEnd run_entry(const std::string& typed, const std::function<void()>& hooks)
 {
-    return run_child(typed, [&hooks] {
+    return test::run_child_process(typed, [&hooks] {
         hooks();
         const FixedClock clock{DateTime{2024, 5, 6, 7, 8, 9, 10}};
         const int status =
@@ -131,7 +73,7 @@ void analysed_sample_with_baseline()
 {
     copy_sample_study();
     test::write_command_file("SA", 1, 1, 2);
-    const Ending analysis = run_velmora("");
+    const ProcessEnd analysis = run_velmora("");
     ASSERT_EQ(analysis.status, 0) << analysis.screen;
     ASSERT_TRUE(fs::remove(REPLY));
     fs::copy_file("SATRVLZZ.DIA", "SATRVLZ1.DIA");
@@ -228,7 +170,7 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
         if (HasFatalFailure()) return;
         const Snapshot before = study_files();
 
-        const Ending ending = run_velmora(c.typed);
+        const ProcessEnd ending = run_velmora(c.typed);
         EXPECT_EQ(ending.status, c.status) << ending.screen;
         EXPECT_EQ(fs::exists(REPLY), c.replied);
         if (c.replied) {
@@ -302,7 +244,7 @@ TEST_F(LaunchedReplyTest, AnErrorTheProgramsEntryShowsEndsItRefused)
         fs::current_path(start);
         TemporaryDirectory directory;
         copy_sample_study();
-        const Ending ending = run_entry(c.typed, c.hooks);
+        const ProcessEnd ending = run_entry(c.typed, c.hooks);
         EXPECT_EQ(ending.status, c.status) << ending.screen;
         for (const std::string& heading : {unfinished, cannot_go_on})
             EXPECT_EQ(ending.screen.find(heading) != std::string::npos, heading == c.shown) << ending.screen;

@@ -27,6 +27,7 @@
 
 #include "platform/stop.h"
 #include "support/record_edits.h"
+#include "support/program_process.h"
 #include "support/small_studies.h"
 #include "support/temporary_directory.h"
 
@@ -34,27 +35,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Snapshot = std::map<std::string, std::string>;
-
-// How the program ended and what it showed.
-struct Ending {
-    bool killed_by_signal = false;
-    int status = -1;
-    std::string screen;  // the plain window's output
-    std::string errors;  // the error stream
-};
-
-// Everything a pipe carries until its end.
-std::string read_to_end(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
-        if (got < 0) continue;  // interrupted
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    return text;
-}
+using velm::test::ProcessEnd;
 
 // The exit status of a child that could not make the study's directory a
 // read-only file system (this machine allows the test no mount namespace).
@@ -130,40 +111,14 @@ protected:
     // left at its default, as a shell's "ulimit -f" leaves it.  With
     // `read_only`, the study's directory is a read-only file system for the
     // program (status NO_READ_ONLY_MOUNT where the machine allows none).
-    Ending run(rlim_t limit = RLIM_INFINITY, bool read_only = false) const
+    ProcessEnd run(rlim_t limit = RLIM_INFINITY, bool read_only = false) const
     {
-        directory_.put("typed.txt", "\n\n\n\n");
-        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
-        int screen[2];
-        int errors[2];
-        if (pipe(screen) != 0 || pipe(errors) != 0) throw std::runtime_error("pipe failed");
-        const pid_t child = fork();
-        if (child < 0) throw std::runtime_error("fork failed");
-        if (child == 0) {
-            const int input = open("typed.txt", O_RDONLY);
+        return velm::test::run_program_process(study_, "\n\n\n\n", [&] {
             if (read_only && !make_read_only_file_system(study_)) _exit(NO_READ_ONLY_MOUNT);
-            if (input < 0 || chdir(study_.c_str()) != 0) _exit(127);
-            dup2(input, 0);
-            dup2(screen[1], 1);
-            dup2(errors[1], 2);
-            close(screen[0]);
-            close(errors[0]);
             std::signal(SIGXFSZ, SIG_DFL);
             const rlimit size{limit, limit};
             setrlimit(RLIMIT_FSIZE, &size);
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(screen[1]);
-        close(errors[1]);
-        Ending ending;
-        ending.screen = read_to_end(screen[0]);
-        ending.errors = read_to_end(errors[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ending.killed_by_signal = WIFSIGNALED(status);
-        if (WIFEXITED(status)) ending.status = WEXITSTATUS(status);
-        return ending;
+        });
     }
 
     // Every file and directory of the study with its bytes, but the
@@ -235,11 +190,11 @@ TEST_F(LaunchedRunRefusalTest, ARunThatCannotWriteItsFilesIsRefusedInTheWindow)
         launch();
         c.spoil();
         const Snapshot before = study_snapshot();
-        const Ending ending = run(c.limit);
+        const ProcessEnd ending = run(c.limit);
         const Snapshot after = study_snapshot();
         c.put_back();
 
-        EXPECT_FALSE(ending.killed_by_signal);
+        EXPECT_FALSE(ending.killed_by_signal());
         EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << "a refused run ends as refused";
         EXPECT_EQ(ending.errors, "");
         const std::string named = named_file(ending.screen, c.reason);
@@ -297,11 +252,11 @@ TEST_F(LaunchedRunRefusalTest, ARefusedRunEndsRefusedAndAFinishedOneNot)
         launch();
         c.spoil();
         const Snapshot before = study_snapshot();
-        const Ending ending = run();
+        const ProcessEnd ending = run();
         const Snapshot after = study_snapshot();
         c.put_back();
 
-        EXPECT_FALSE(ending.killed_by_signal);
+        EXPECT_FALSE(ending.killed_by_signal());
         EXPECT_EQ(ending.status, c.status);
         EXPECT_EQ(ending.errors, "");
         EXPECT_NE(ending.screen.find(c.shown), std::string::npos) << ending.screen;
@@ -334,10 +289,10 @@ TEST_F(LaunchedRunRefusalTest, OnAReadOnlyFileSystemTheRefusalNamesTheFileThatCa
         launch();
         if (c.earlier_reply) directory_.put(study_ / "QEVCOM2.DAT", "99\r\n");
         const Snapshot before = study_snapshot();
-        const Ending ending = run(RLIM_INFINITY, true);
+        const ProcessEnd ending = run(RLIM_INFINITY, true);
         if (ending.status == NO_READ_ONLY_MOUNT) GTEST_SKIP() << "no read-only mount for a test on this machine";
 
-        EXPECT_FALSE(ending.killed_by_signal);
+        EXPECT_FALSE(ending.killed_by_signal());
         EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS);
         EXPECT_EQ(ending.errors, "");
         EXPECT_EQ(named_file(ending.screen, "Read-only file system"), c.named) << ending.screen;

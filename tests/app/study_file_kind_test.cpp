@@ -7,26 +7,26 @@
 // study.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/stop.h"
+#include "support/program_process.h"
 #include "support/temporary_directory.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using velm::test::joined_rows;
+using velm::test::ProcessEnd;
+using velm::test::run_program_process;
 using velm::test::TemporaryDirectory;
 
 // Seconds the program may take to refuse the run, and bytes of address
@@ -34,46 +34,6 @@ using velm::test::TemporaryDirectory;
 // is stopped by either.
 constexpr unsigned REFUSAL_SECONDS = 20;
 constexpr rlim_t PROGRAM_ADDRESS_SPACE = rlim_t{512} << 20;
-
-// How the program ended and what it showed.
-struct Ending {
-    bool killed_by_signal = false;
-    int signal = 0;
-    int status = -1;
-    std::string screen;  // the plain window's output
-    std::string errors;  // the error stream
-};
-
-std::string read_to_end(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
-        if (got < 0) continue;  // interrupted
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    return text;
-}
-
-// The window's text with each message's lines joined: a refusal's message
-// is broken at blanks over indented rows.
-std::string joined_rows(const std::string& screen)
-{
-    std::string text;
-    for (std::size_t k = 0; k < screen.size(); ++k) {
-        if (screen[k] == '\r') continue;
-        if (screen[k] != '\n') {
-            text += screen[k];
-            continue;
-        }
-        std::size_t next = k + 1;
-        while (next < screen.size() && screen[next] == ' ') ++next;
-        text += ' ';
-        k = next - 1;
-    }
-    return text;
-}
 
 // The names whose entries differ between two snapshots.
 std::vector<std::string> changed_names(const std::map<std::string, std::string>& before,
@@ -102,41 +62,14 @@ protected:
 
     // The program started in the study's directory with RETURN typed a few
     // times, under the alarm and the address-space limit above.
-    Ending run() const
+    ProcessEnd run() const
     {
-        directory_.put("typed.txt", "\n\n\n\n");
-        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
-        int screen[2];
-        int errors[2];
-        if (pipe(screen) != 0 || pipe(errors) != 0) throw std::runtime_error("pipe failed");
-        const pid_t child = fork();
-        if (child < 0) throw std::runtime_error("fork failed");
-        if (child == 0) {
-            const int input = open("typed.txt", O_RDONLY);
-            if (input < 0 || chdir(study_.c_str()) != 0) _exit(127);
-            dup2(input, 0);
-            dup2(screen[1], 1);
-            dup2(errors[1], 2);
-            close(screen[0]);
-            close(errors[0]);
+        return run_program_process(study_, "\n\n\n\n", [] {
             const rlimit space{PROGRAM_ADDRESS_SPACE, PROGRAM_ADDRESS_SPACE};
             setrlimit(RLIMIT_AS, &space);
             std::signal(SIGALRM, SIG_DFL);
             alarm(REFUSAL_SECONDS);  // kept across the exec
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(screen[1]);
-        close(errors[1]);
-        Ending ending;
-        ending.screen = read_to_end(screen[0]);
-        ending.errors = read_to_end(errors[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ending.killed_by_signal = WIFSIGNALED(status);
-        if (ending.killed_by_signal) ending.signal = WTERMSIG(status);
-        if (WIFEXITED(status)) ending.status = WEXITSTATUS(status);
-        return ending;
+        });
     }
 
     // Every name in the study with the bytes of each regular file (a name
@@ -165,7 +98,7 @@ TEST_F(StudyFileKindTest, ALaunchedRunIsRefusedNamingWhatStandsAtAStudyFilesName
     // The sample's own files make a run that ends, within the same time
     // and memory; the cases start from the sample afresh.
     {
-        const Ending ending = run();
+        const ProcessEnd ending = run();
         ASSERT_EQ(ending.status, 0) << ending.screen;
         ASSERT_TRUE(fs::exists(study_ / "QEVCOM2.DAT"));
         fs::remove_all(study_);
@@ -206,9 +139,9 @@ TEST_F(StudyFileKindTest, ALaunchedRunIsRefusedNamingWhatStandsAtAStudyFilesName
         }
         const auto before = study_snapshot();
 
-        const Ending ending = run();
+        const ProcessEnd ending = run();
 
-        EXPECT_FALSE(ending.killed_by_signal) << "ended by signal " << ending.signal << " (" << REFUSAL_SECONDS
+        EXPECT_FALSE(ending.killed_by_signal()) << "ended by signal " << ending.signal << " (" << REFUSAL_SECONDS
                                               << " s or " << (PROGRAM_ADDRESS_SPACE >> 20) << " MB reached)\n"
                                               << ending.screen;
         EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << ending.screen;
@@ -240,9 +173,9 @@ TEST_F(StudyFileKindTest, AFifoAtALauncherFilesNameRefusesTheStart)
         if (fs::exists(study_ / "QEVCOM.DAT") && fs::is_regular_file(study_ / "QEVCOM.DAT"))
             before["QEVCOM.DAT"] = TemporaryDirectory::get(study_ / "QEVCOM.DAT");
 
-        const Ending ending = run();
+        const ProcessEnd ending = run();
 
-        EXPECT_FALSE(ending.killed_by_signal) << ending.screen;
+        EXPECT_FALSE(ending.killed_by_signal()) << ending.screen;
         EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << ending.screen;
         const std::string text = joined_rows(ending.screen);
         EXPECT_NE(text.find("THE LAUNCHED RUN CANNOT START"), std::string::npos) << ending.screen;

@@ -1,0 +1,95 @@
+#include "support/program_process.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <stdexcept>
+
+namespace velm::test {
+
+std::string read_to_end(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
+        if (got < 0) continue;  // interrupted
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return text;
+}
+
+ProcessEnd run_child_process(const std::string& typed, const std::function<int()>& child)
+{
+    std::FILE* input = std::tmpfile();
+    if (input == nullptr) throw std::runtime_error("no temporary file");
+    std::fwrite(typed.data(), 1, typed.size(), input);
+    std::fflush(input);
+    std::rewind(input);
+    int screen[2];
+    int errors[2];
+    if (pipe(screen) != 0) throw std::runtime_error("pipe failed");
+    if (pipe(errors) != 0) throw std::runtime_error("pipe failed");
+    // Nothing the test buffered is written twice, by the child as well.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        dup2(fileno(input), 0);
+        dup2(screen[1], 1);
+        dup2(errors[1], 2);
+        close(screen[0]);
+        close(screen[1]);
+        close(errors[0]);
+        close(errors[1]);
+        _exit(child());
+    }
+    std::fclose(input);
+    close(screen[1]);
+    close(errors[1]);
+    ProcessEnd end;
+    // The error stream is read after the screen: a program that filled the
+    // error pipe first would wait; ours writes a line there at the most.
+    end.screen = read_to_end(screen[0]);
+    end.errors = read_to_end(errors[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) end.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
+    return end;
+}
+
+ProcessEnd run_program_process(const std::filesystem::path& directory, const std::string& typed,
+                               const std::function<void()>& prepare)
+{
+    const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
+    return run_child_process(typed, [&] {
+        if (prepare) prepare();
+        if (chdir(directory.c_str()) != 0) return 127;
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        return 127;
+    });
+}
+
+std::string joined_rows(const std::string& screen)
+{
+    std::string text;
+    for (std::size_t k = 0; k < screen.size(); ++k) {
+        if (screen[k] == '\r') continue;
+        if (screen[k] != '\n') {
+            text += screen[k];
+            continue;
+        }
+        std::size_t next = k + 1;
+        while (next < screen.size() && screen[next] == ' ') ++next;
+        text += ' ';
+        k = next - 1;
+    }
+    return text;
+}
+
+}  // namespace velm::test

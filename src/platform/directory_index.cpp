@@ -76,7 +76,7 @@ constexpr std::uint32_t WATCHED_CHANGES =
 
 class DirectoryIndex {
 public:
-    DirectoryIndex() : notices_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    DirectoryIndex() : owner_(getpid()), notices_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
     ~DirectoryIndex()
     {
         if (notices_ >= 0) close(notices_);
@@ -84,9 +84,11 @@ public:
     DirectoryIndex(const DirectoryIndex&) = delete;
     DirectoryIndex& operator=(const DirectoryIndex&) = delete;
 
-    // Brings the kept listings up to date with every change noticed so far.
+    // Brings the kept listings up to date with every change noticed so far,
+    // in the process that asks.
     void apply_notices()
     {
+        if (getpid() != owner_) start_anew();
         if (notices_ < 0) return;
         alignas(inotify_event) char buffer[65536];
         for (;;) {
@@ -128,6 +130,22 @@ public:
 private:
     using Key = std::pair<dev_t, ino_t>;
 
+    // A process forked from the index's maker is another program, and shares
+    // the maker's queue of notices through the descriptor it inherits: a
+    // notice it read would be gone from the maker's queue, and a listing the
+    // maker keeps would go on answering for a directory changed, or removed
+    // and made again under the same inode.  The child leaves the queue to the
+    // maker (closing its own copy of the descriptor only), drops the listings
+    // it cannot keep current, and keeps its own from then on.
+    void start_anew()
+    {
+        if (notices_ >= 0) close(notices_);
+        listings_.clear();
+        watched_.clear();
+        owner_ = getpid();
+        notices_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
+
     static std::optional<std::string> fresh_answer(const std::string& directory, std::string_view name)
     {
         const auto listing = read_listing(directory);
@@ -155,6 +173,7 @@ private:
         if (notice.mask & (IN_DELETE | IN_MOVED_FROM)) remove_name(listing->second, name);
     }
 
+    pid_t owner_;  // the process whose notices and listings these are
     int notices_;
     std::map<Key, Listing> listings_;
     std::unordered_map<int, Key> watched_;

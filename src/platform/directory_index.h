@@ -15,7 +15,8 @@ namespace velm {
 // between moments and kept current from the kernel's notices of every change
 // to a directory, by this program or any other; each moment first applies
 // the notices waiting, once, so that a change made before it began is seen.
-// Within a moment each directory is identified once.  Where notices cannot
+// Within a moment each directory is identified once.  A process forked from
+// this one keeps listings and notices of its own.  Where notices cannot
 // be had, a name is looked up on the disk and the directory read on a miss.
 class DirectoryLookups {
 public:

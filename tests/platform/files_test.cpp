@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -143,6 +144,55 @@ TEST_F(FileNames, ChangesByAnotherProgramBetweenTwoLookUpsAreSeen)
     EXPECT_EQ(together[0], "Study/Maps/AA0101zz.ZLL");
     EXPECT_EQ(together[1], "Study/Maps/NEW.ZLL");
     for (std::size_t k = 0; k < names.size(); ++k) EXPECT_EQ(together[k], resolve_file_name(names[k])) << names[k];
+}
+
+// A forked child is another program: its look-ups, made after this one
+// changed a directory whose listing it keeps, answer as the disk stands, and
+// leave this one's kept listing to see the change too.  The directory made
+// again takes the inode the removed one had, where the file system gives it
+// back at once.
+TEST_F(FileNames, AForkedChildsLookUpsLeaveTheParentsListingsCurrent)
+{
+    struct Case {
+        const char* change;
+        std::function<void()> make;
+        const char* written;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a file made", [] { TemporaryDirectory::put("Study/Maps/Later.zll", "later\n"); }, "STUDY\\MAPS\\LATER.ZLL",
+         "Study/Maps/Later.zll"},
+        {"a file renamed",
+         [] { std::filesystem::rename("Study/Maps/AA0101ZZ.ZLL", "Study/Maps/Aa0101zz.zll"); },
+         "study\\maps\\AA0101ZZ.ZLL", "Study/Maps/Aa0101zz.zll"},
+        {"the directory removed and made again in another case",
+         [] {
+             std::filesystem::remove_all("Study/Maps");
+             TemporaryDirectory::put("Study/MAPS/Again.zll", "again\n");
+         },
+         "study\\maps\\AGAIN.ZLL", "Study/MAPS/Again.zll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        // A miss keeps the listings of Study and its maps from here on.
+        ASSERT_FALSE(file_exists("STUDY\\MAPS\\NONE.ZLL"));
+        c.make();
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool right = false;
+            try {
+                right = resolve_file_name(c.written) == c.expected;
+            } catch (...) {
+            }
+            _exit(right ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child resolved " << c.written << " wrongly";
+        EXPECT_EQ(resolve_file_name(c.written).string(), c.expected);
+    }
 }
 
 // A name held by the directory exactly as written is that file, even when

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -51,7 +52,26 @@ namespace {
 // the test that sets it) leaves flock the C library's own.
 std::function<bool(int fd)> before_flock;
 
+// A test's failure of fchmod, asked before each fchmod of this test
+// program with its file: an error number to fail it with, or 0; none (as
+// ever but in the test that sets it) leaves fchmod the C library's own.
+std::function<int(int fd)> fchmod_failure;
+
 }  // namespace
+
+// The fchmod of this test program: fails as the test says, as it fails for
+// a user on another user's file.  This test program's definition stands in
+// for the C library's; the program itself is not touched.
+extern "C" int fchmod(int fd, mode_t mode) noexcept
+{
+    if (fchmod_failure) {
+        if (const int error = fchmod_failure(fd); error != 0) {
+            errno = error;
+            return -1;
+        }
+    }
+    return static_cast<int>(syscall(SYS_fchmod, fd, mode));
+}
 
 // The flock of the lock as this test program calls it: the test's action,
 // when one is set, goes just before it, at the one moment between a lock
@@ -693,6 +713,57 @@ TEST(TakingTheLock, ALockFileMadeByOneStartIsNeverLeftBehindByAnother)
     second.release();
     EXPECT_FALSE(fs::exists(fs::symlink_status(STUDY_LOCK_FILE))) << "the lock file was left behind";
     EXPECT_EQ(TemporaryDirectory::entries(), std::vector<std::string>{"shared"});
+}
+
+// A killed run's lock file that this user may neither write nor open to
+// every user (another user's, of mode 0444, whose mode this user cannot
+// change: here the test makes its mode unchangeable for its owner too) is
+// replaced by a lock file of the program's own, renamed over it: the start
+// takes the lock, its lock file open to every user and naming it.
+TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
+{
+    const uid_t user = owner_user();
+    if (!can_run_as(user)) GTEST_SKIP() << "this test cannot start a child as the user " << user;
+    TemporaryDirectory directory;
+    fs::permissions(directory.path(), fs::perms::all);
+    Pipe answer;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(CHILD_SECONDS);
+        answer.close_read();
+        const auto tell = [&answer](const std::string& told) {
+            _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
+        };
+        if (!become(user)) tell("not become the user");
+        TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), KILLED_RUN_LINE);
+        struct stat found {};
+        if (chmod(STUDY_LOCK_FILE.data(), 0444) != 0 || lstat(STUDY_LOCK_FILE.data(), &found) != 0)
+            tell("no lock file of mode 0444 made");
+        fchmod_failure = [found](int fd) {
+            struct stat info {};
+            return fstat(fd, &info) == 0 && info.st_dev == found.st_dev && info.st_ino == found.st_ino ? EPERM : 0;
+        };
+        StudyLock lock;
+        const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
+        if (const auto refused = lock.take({"."}, line))
+            tell("refused, naming " + (refused->readable ? std::to_string(refused->process) : std::string("no one")));
+        struct stat standing {};
+        if (lstat(STUDY_LOCK_FILE.data(), &standing) != 0) tell("no lock file");
+        char mode[16];
+        std::snprintf(mode, sizeof mode, "mode %04o", static_cast<unsigned>(standing.st_mode & 07777));
+        std::string told = mode;
+        if (standing.st_ino == found.st_ino) told += ", the killed run's file";
+        if (TemporaryDirectory::get(STUDY_LOCK_FILE) != line) told += ", not naming it";
+        tell(told);
+    }
+    Child child(pid);
+    answer.close_write();
+    std::string told;
+    char byte = 0;
+    while (::read(answer.read, &byte, 1) == 1) told += byte;
+    EXPECT_EQ(child.wait(), 0);
+    EXPECT_EQ(told, "mode 0666");
 }
 
 // A holder writes its line the moment it takes the lock, but a start that

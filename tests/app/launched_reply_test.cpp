@@ -83,6 +83,14 @@ void analysed_sample_with_baseline()
     TemporaryDirectory::put("SAtoolzz.set", flags);
 }
 
+// The sample as the editor takes it: with a string index, as an analysis
+// run leaves it, and no toolset file.
+void editable_sample()
+{
+    copy_sample_study();
+    TemporaryDirectory::put("SAINDXZZ.ZST", "index\r\n");
+}
+
 // The study's files, without the launcher's own.
 Snapshot study_files()
 {
@@ -156,6 +164,18 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
         {"a launched review, the input ending at its menu", launched(copy_sample_study, 0, 2, 0), "", 1, false, "",
          true},
         {"a launched review left with EXIT at its menu", launched(copy_sample_study, 0, 2, 0), "EXIT\n", 0, true, ""},
+        // The editor makes the toolset file at its end, before its reply:
+        // a run that cannot make it has not replied.
+        {"a launched editor run left with EXIT at its menu", launched(editable_sample, 0, 4, 0), "EXIT\n", 0, true,
+         ""},
+        {"the same with a directory at the toolset file's name",
+         launched(
+             [] {
+                 editable_sample();
+                 fs::create_directory("SAtoolzz.set");
+             },
+             0, 4, 0),
+         "EXIT\n\n", 1, false, "THE PROGRAM CANNOT GO ON"},
         // The settings alone (option 1, sub-option 1) write no reply at
         // their end.
         {"toolset settings, the input ending at the settings", launched(copy_sample_study, 1, 1, 1), "", 0, false,

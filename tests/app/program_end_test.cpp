@@ -24,6 +24,7 @@
 #include "platform/stop.h"
 #include "platform/terminal_window.h"
 #include "records/model_file.h"
+#include "shell/launcher.h"
 #include "strings/outlet_hgl_controls.h"
 #include "support/program_run.h"
 #include "support/record_edits.h"
@@ -209,6 +210,11 @@ TEST_F(ProgramEndTest, ARefusalThatEndsTheProgramEndsItRefused)
          launched(4, 0,
                   [] {
                       test::TemporaryDirectory::put("ABINDXZZ.ZST", "index\r\n");
+                      // The toolset file stands: the reply is the run's
+                      // only write.
+                      std::string flags;
+                      for (int k = 0; k < TOOL_FLAG_COUNT; ++k) flags += "0\r\n";
+                      test::TemporaryDirectory::put("ABtoolzz.set", flags);
                       fail_writes_with(ENOSPC);
                   }),
          {"EX", ""},

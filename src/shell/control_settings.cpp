@@ -91,15 +91,10 @@ bool load_control_file(Session& session, const std::string& study_id, ControlPar
 // half way leaves the caller's settings as they were.
 bool load_control_file_named(std::string_view file_name, ControlParameters& parameters, HglControlTable& controls)
 {
-    if (!file_exists(file_name)) {
-        // A directory standing at the name is no missing control file: the
-        // settings screens would open as for a new study and their save
-        // could not replace it.
-        std::error_code error;
-        if (std::filesystem::is_directory(resolve_file_name(file_name), error))
-            throw FileError("Control file " + std::string(file_name) + " is a directory, not a file");
-        return false;
-    }
+    // A directory (or anything else but a file) standing at the name is no
+    // missing control file: file_exists refuses it, naming it, before the
+    // settings screens open as for a new study.
+    if (!file_exists(file_name)) return false;
 
     TextReader lines(file_name);
     FreeFormReader reader(lines);

@@ -274,7 +274,7 @@ TEST_F(ControlFileTest, ADirectoryAtTheFileNameIsRefused)
     for (const char* name : {"ABcontzz.zzz", "ABCONTZZ.ZZZ"}) {
         SCOPED_TRACE(name);
         expect_load_refused([name] { fs::create_directory(name); },
-                            "Control file ABcontzz.zzz is a directory, not a file");
+                            "Cannot read file 'ABcontzz.zzz': it is a directory, not a file");
         EXPECT_TRUE(fs::is_directory(name)) << "left as it was";
         fs::remove(name);
     }

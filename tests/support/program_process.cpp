@@ -1,5 +1,6 @@
 #include "support/program_process.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,7 +58,9 @@ ProcessEnd run_child_process(const std::string& typed, const std::function<int()
     end.screen = read_to_end(screen[0]);
     end.errors = read_to_end(errors[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    end.peak_memory_kb = usage.ru_maxrss;
     if (WIFEXITED(status)) end.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
     return end;

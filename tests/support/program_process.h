@@ -15,6 +15,7 @@ struct ProcessEnd {
     int signal = 0;   // the signal that ended it, 0 for an exit
     std::string screen;  // the plain window's output (the standard output)
     std::string errors;  // the error stream
+    long peak_memory_kb = 0;  // the most memory it held at once (its peak resident set)
 
     bool killed_by_signal() const { return signal != 0; }
 };

@@ -17,6 +17,11 @@ int main()
     // program by the signal: the write's refusal names the file and leaves
     // the study as it was, as a full disk does.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A launcher that starts the program with its screen piped and stops
+    // reading it would end the run by the broken pipe's signal at the next
+    // screen written, in the middle of its work; the screen's text is lost
+    // instead, and the run does its work and replies.
+    std::signal(SIGPIPE, SIG_IGN);
     const SystemClock clock;
     return run_program([] { return make_console_window(); }, clock, std::cerr);
 }

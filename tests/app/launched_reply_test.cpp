@@ -6,8 +6,10 @@
 // entry shows in the window ends the program with REFUSED_EXIT_STATUS.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -270,6 +272,32 @@ TEST_F(LaunchedReplyTest, AnErrorTheProgramsEntryShowsEndsItRefused)
             EXPECT_EQ(ending.screen.find(heading) != std::string::npos, heading == c.shown) << ending.screen;
         EXPECT_FALSE(fs::exists(REPLY));
     }
+}
+
+// A launcher that pipes the program's screen and reads none of it (its end
+// of the pipe closed): the run does its work all the same, replies and ends
+// with 0, never ended by the broken pipe's signal.
+TEST_F(LaunchedReplyTest, ARunWhoseScreenNobodyReadsStillDoesItsWork)
+{
+    copy_sample_study();
+    test::write_command_file("SA", 1, 1, 2);
+    int screen[2];
+    ASSERT_EQ(pipe(screen), 0);
+    close(screen[0]);
+    const ProcessEnd ending = test::run_child_process("", [&screen] {
+        dup2(screen[1], 1);
+        close(screen[1]);
+        // The signal's default, as a launcher leaves it.
+        std::signal(SIGPIPE, SIG_DFL);
+        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        return 127;
+    });
+    close(screen[1]);
+    EXPECT_EQ(ending.signal, 0);
+    EXPECT_EQ(ending.status, 0) << ending.errors;
+    EXPECT_EQ(TemporaryDirectory::get(REPLY), "99\r\n");
+    EXPECT_TRUE(fs::exists("SATRVLZZ.DIA"));
 }
 
 }  // namespace

@@ -104,16 +104,7 @@ protected:
         } else {
             window_.type({"", "AB", ""});  // the banner's RETURN, the study, RETURN under the end
         }
-        refused_ = false;
-        try {
-            run_gis_update_module(session_, call);
-        } catch (const ProgramStop& stop) {
-            refused_ = stop.refused;
-            return stop.reason;
-        } catch (const test::ScriptExhausted&) {
-            return "lines ran out";
-        }
-        return "did not stop";
+        return test::run_gis_update_to_stop(session_, call, refused_);
     }
 
     // The refusal's message as the window showed it, its lines joined.

@@ -9,10 +9,31 @@
 #include <map>
 #include <string>
 
+#include "gis/gis_update_module.h"
+#include "platform/stop.h"
+#include "shell/session.h"
+#include "support/scripted_window.h"
 #include "support/study_builder.h"
 #include "support/temporary_directory.h"
 
 namespace velm::test {
+
+// Runs the GIS update to its stop with the lines already typed: the stop's
+// reason ("lines ran out" when the typed lines ran out first, "did not stop"
+// when it returned), and in `refused` whether it ended refused.
+inline std::string run_gis_update_to_stop(Session& session, LauncherCall& call, bool& refused)
+{
+    refused = false;
+    try {
+        run_gis_update_module(session, call);
+    } catch (const ProgramStop& stop) {
+        refused = stop.refused;
+        return stop.reason;
+    } catch (const ScriptExhausted&) {
+        return "lines ran out";
+    }
+    return "did not stop";
+}
 
 inline StudyBuilder gis_study(int model_type, int storm_events = 1)
 {

@@ -83,16 +83,7 @@ protected:
             call.run_count = 1;
             call.line = launcher_line("AB");
         }
-        refused_ = false;
-        try {
-            run_gis_update_module(session_, call);
-        } catch (const ProgramStop& stop) {
-            refused_ = stop.refused;
-            return stop.reason;
-        } catch (const test::ScriptExhausted&) {
-            return "lines ran out";
-        }
-        return "did not stop";
+        return test::run_gis_update_to_stop(session_, call, refused_);
     }
     bool refused_ = false;  // the last update ended as refused
 };

@@ -419,7 +419,8 @@ bool show_in_window(Window& window, const std::exception& error)
     try {
         if (dynamic_cast<const UnfinishedCommit*>(&error) != nullptr) {
             clear_screen(window);
-            show_file_refusal(window, UNFINISHED_CHANGE_ROW, " * A CHANGE IS LEFT UNFINISHED; THE PROGRAM ENDS:", error);
+            show_file_refusal(window, UNFINISHED_CHANGE_ROW,
+                              " * A CHANGE IS LEFT UNFINISHED; THE PROGRAM ENDS:", error);
         } else {
             show_file_refusal(window, MESSAGE_ROW - 1, " * THE PROGRAM CANNOT GO ON:", error);
         }
@@ -442,8 +443,7 @@ int exit_status_of(const ProgramStop& stop)
 
 }  // namespace
 
-int run_program(const std::function<std::unique_ptr<Window>()>& make_window, const Clock& clock,
-                std::ostream& errors)
+int run_program(const std::function<std::unique_ptr<Window>()>& make_window, const Clock& clock, std::ostream& errors)
 {
     int status = FINISHED_EXIT_STATUS;
     bool failed = false;

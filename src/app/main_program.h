@@ -25,7 +25,6 @@ namespace velm {
 // to `errors` once the window is gone when the window cannot show it, or
 // could not be built), and for a launched run that owed the launcher its
 // reply and wrote none; FINISHED_EXIT_STATUS for every other end.
-int run_program(const std::function<std::unique_ptr<Window>()>& make_window, const Clock& clock,
-                std::ostream& errors);
+int run_program(const std::function<std::unique_ptr<Window>()>& make_window, const Clock& clock, std::ostream& errors);
 
 }  // namespace velm

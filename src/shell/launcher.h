@@ -73,10 +73,11 @@ LauncherCommand read_launcher_command(Window& window);
 
 // The end of a launched run: with a non-zero option and a count of 2 the
 // reply file is written ("99", replacing any earlier reply) and recorded as
-// written (see launcher_reply_missing); any other count writes nothing.  The modules call it at their end as
-// (their run count, 2, 0, study), so that every launched run of theirs
-// replies; the main program and the GIS update as (1, run count,
-// sub-option, study), so that only the toolset mode replies.
+// written (see launcher_reply_missing); any other count writes nothing.
+// The modules call it at their end as (their run count, 2, 0, study), so
+// that every launched run of theirs replies; the main program and the GIS
+// update as (1, run count, sub-option, study), so that only the toolset
+// mode replies.
 void exchange_launcher_files(int option, int count, int sub_option, std::string_view study_id);
 // The same at the end of a run whose work is in place: a reply that cannot
 // be written is told in the window until RETURN, and the program ends

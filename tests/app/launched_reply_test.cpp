@@ -54,8 +54,7 @@ ProcessEnd run_entry(const std::string& typed, const std::function<void()>& hook
     return test::run_child_process(typed, [&hooks] {
         hooks();
         const FixedClock clock{DateTime{2024, 5, 6, 7, 8, 9, 10}};
-        const int status =
-            run_program([] { return make_plain_window(std::cin, std::cout); }, clock, std::cerr);
+        const int status = run_program([] { return make_plain_window(std::cin, std::cout); }, clock, std::cerr);
         std::cout.flush();
         return status;
     });
@@ -140,19 +139,19 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
         // The toolset subsets (option 3, sub-option 4) end with the report
         // comparison: one that cannot be made writes no reply.
         {"toolset subsets without the baseline report, RETURN typed at its message",
-         launched(without(analysed_sample_with_baseline, "SATRVLZ1.DIA"), 1, 3, 4), "\n", 1, false, no_baseline,
-         true, SUBSET_FILES},
+         launched(without(analysed_sample_with_baseline, "SATRVLZ1.DIA"), 1, 3, 4), "\n", 1, false, no_baseline, true,
+         SUBSET_FILES},
         {"the same, the input ending at its message",
          launched(without(analysed_sample_with_baseline, "SATRVLZ1.DIA"), 1, 3, 4), "", 1, false, no_baseline, true,
          SUBSET_FILES},
         {"toolset subsets without the tool-status file, RETURN typed at its message",
-         launched(without(analysed_sample_with_baseline, "SAtoolzz.set"), 1, 3, 4), "\n", 1, false, no_tool_file,
-         true, SUBSET_FILES},
+         launched(without(analysed_sample_with_baseline, "SAtoolzz.set"), 1, 3, 4), "\n", 1, false, no_tool_file, true,
+         SUBSET_FILES},
         {"the same, the input ending at its message",
          launched(without(analysed_sample_with_baseline, "SAtoolzz.set"), 1, 3, 4), "", 1, false, no_tool_file, true,
          SUBSET_FILES},
-        {"toolset subsets with every file of the comparison",
-         launched(analysed_sample_with_baseline, 1, 3, 4), "", 0, true, ""},
+        {"toolset subsets with every file of the comparison", launched(analysed_sample_with_baseline, 1, 3, 4), "", 0,
+         true, ""},
         // The launched analysis replies at any count.
         {"a launched analysis run without a control file, the input ending at the settings",
          launched(without(copy_sample_study, "SAcontzz.zzz"), 0, 1, 2), "", 1, false, "", true},
@@ -168,8 +167,7 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
         {"a launched review left with EXIT at its menu", launched(copy_sample_study, 0, 2, 0), "EXIT\n", 0, true, ""},
         // The editor makes the toolset file at its end, before its reply:
         // a run that cannot make it has not replied.
-        {"a launched editor run left with EXIT at its menu", launched(editable_sample, 0, 4, 0), "EXIT\n", 0, true,
-         ""},
+        {"a launched editor run left with EXIT at its menu", launched(editable_sample, 0, 4, 0), "EXIT\n", 0, true, ""},
         {"the same with a directory at the toolset file's name",
          launched(
              [] {
@@ -180,8 +178,7 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
          "EXIT\n\n", 1, false, "THE PROGRAM CANNOT GO ON"},
         // The settings alone (option 1, sub-option 1) write no reply at
         // their end.
-        {"toolset settings, the input ending at the settings", launched(copy_sample_study, 1, 1, 1), "", 0, false,
-         ""},
+        {"toolset settings, the input ending at the settings", launched(copy_sample_study, 1, 1, 1), "", 0, false, ""},
     };
     const fs::path start = fs::current_path();
     for (const LaunchCase& c : cases) {
@@ -253,11 +250,11 @@ TEST_F(LaunchedReplyTest, AnErrorTheProgramsEntryShowsEndsItRefused)
     const std::string cannot_go_on = " * THE PROGRAM CANNOT GO ON:";
     const Case cases[] = {
         {"the run as it ends without a failure", [] {}, analysis + "\n", 0, ""},
-        {"a change left unfinished, RETURN typed at its message", read_only_from_the_second_rename,
-         analysis + "\n", 1, unfinished},
+        {"a change left unfinished, RETURN typed at its message", read_only_from_the_second_rename, analysis + "\n", 1,
+         unfinished},
         {"the same, the input ending at its message", read_only_from_the_second_rename, analysis, 1, unfinished},
-        {"an error no module catches, RETURN typed at its message", memory_out_at_the_first_change, analysis + "\n",
-         1, cannot_go_on},
+        {"an error no module catches, RETURN typed at its message", memory_out_at_the_first_change, analysis + "\n", 1,
+         cannot_go_on},
         {"the same, the input ending at its message", memory_out_at_the_first_change, analysis, 1, cannot_go_on},
     };
     const fs::path start = fs::current_path();

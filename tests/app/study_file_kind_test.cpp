@@ -149,8 +149,8 @@ TEST_F(StudyFileKindTest, ALaunchedRunIsRefusedNamingWhatStandsAtAStudyFilesName
         const ProcessEnd ending = run();
 
         EXPECT_FALSE(ending.killed_by_signal()) << "ended by signal " << ending.signal << " (" << REFUSAL_SECONDS
-                                              << " s or " << (PROGRAM_ADDRESS_SPACE >> 20) << " MB reached)\n"
-                                              << ending.screen;
+                                                << " s or " << (PROGRAM_ADDRESS_SPACE >> 20) << " MB reached)\n"
+                                                << ending.screen;
         EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << ending.screen;
 #if !defined(__SANITIZE_ADDRESS__)
         EXPECT_LT(ending.peak_memory_kb, PEAK_MEMORY_KB);
@@ -189,7 +189,8 @@ TEST_F(StudyFileKindTest, AFifoAtALauncherFilesNameRefusesTheStart)
         EXPECT_EQ(ending.status, velm::REFUSED_EXIT_STATUS) << ending.screen;
         const std::string text = joined_rows(ending.screen);
         EXPECT_NE(text.find("THE LAUNCHED RUN CANNOT START"), std::string::npos) << ending.screen;
-        const std::string reason = std::string("Cannot read file '") + name + "': it is a fifo (named pipe), not a file";
+        const std::string reason =
+            std::string("Cannot read file '") + name + "': it is a fifo (named pipe), not a file";
         EXPECT_NE(text.find(reason), std::string::npos) << reason << '\n' << ending.screen;
         EXPECT_EQ(ending.errors, "");
         std::map<std::string, std::string> after = study_snapshot();

@@ -97,6 +97,22 @@ const std::string LOCK_FILE_REFUSED = "the lock file cannot be used";
 // A child of a test ends by its alarm after this long, whatever happens.
 constexpr unsigned CHILD_SECONDS = 60;
 
+// Forks a child of a test that runs `body` and ends there: by the body's own
+// _exit, at its alarm, or with status 125 when the body returns or throws,
+// so that a child never goes back into the test program's own run of its
+// tests.  The child's process id (below 0 when the fork failed).
+pid_t fork_child(const std::function<void()>& body)
+{
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    alarm(CHILD_SECONDS);
+    try {
+        body();
+    } catch (...) {
+    }
+    _exit(125);
+}
+
 // A forked child of a test: killed and reaped when the test ends, fails or
 // returns early, so that no child is left blocking.
 class Child {
@@ -183,16 +199,14 @@ public:
     explicit OtherProgram(const std::vector<std::string>& directories, bool writes_its_line = true)
     {
         Pipe ready;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            alarm(CHILD_SECONDS);
+        const pid_t pid = fork_child([&] {
             ready.close_read();
             StudyLock lock;
             if (lock.take(directories, writes_its_line ? lock_holder_line(OTHER_PROGRAM_STARTED) : "")) _exit(2);
             const char byte = 'r';
             if (::write(ready.write, &byte, 1) != 1) _exit(3);
             for (;;) pause();
-        }
+        });
         child_ = Child(pid);
         ready.close_write();
         EXPECT_TRUE(byte_arrives(ready.read)) << "the other program took no lock";
@@ -398,10 +412,7 @@ TEST(TwoEditorVisits, TheSecondProgramIsRefusedAndNoEditIsLost)
     // The first engineer is at the editor's menu when the second starts.
     Pipe ready;
     Pipe go;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        alarm(CHILD_SECONDS);
+    const pid_t pid = fork_child([&] {
         ready.close_read();
         go.close_write();
         WaitingWindow window(pipe_edit("230111", "230113", "4"), 4, ready.write, go.read);
@@ -413,7 +424,8 @@ TEST(TwoEditorVisits, TheSecondProgramIsRefusedAndNoEditIsLost)
         } catch (...) {
         }
         _exit(1);
-    }
+    });
+    ASSERT_GE(pid, 0);
     Child first(pid);
     ready.close_write();
     go.close_read();
@@ -555,11 +567,7 @@ bool become(uid_t user)
 bool can_run_as(uid_t user)
 {
     if (geteuid() == user && getuid() == user) return true;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(CHILD_SECONDS);
-        _exit(become(user) ? 0 : 1);
-    }
+    const pid_t pid = fork_child([&] { _exit(become(user) ? 0 : 1); });
     if (pid < 0) return false;
     int status = 0;
     waitpid(pid, &status, 0);
@@ -727,10 +735,7 @@ TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
     TemporaryDirectory directory;
     fs::permissions(directory.path(), fs::perms::all);
     Pipe answer;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        alarm(CHILD_SECONDS);
+    const pid_t pid = fork_child([&] {
         answer.close_read();
         const auto tell = [&answer](const std::string& told) {
             _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
@@ -756,7 +761,8 @@ TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
         if (standing.st_ino == found.st_ino) told += ", the killed run's file";
         if (TemporaryDirectory::get(STUDY_LOCK_FILE) != line) told += ", not naming it";
         tell(told);
-    }
+    });
+    ASSERT_GE(pid, 0);
     Child child(pid);
     answer.close_write();
     std::string told;
@@ -768,32 +774,45 @@ TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
 
 // A holder writes its line the moment it takes the lock, but a start that
 // meets the lock in that moment finds no line yet: it looks again, and its
-// refusal names the holder, whose line here comes half a second late.
+// refusal names the holder.  Here the holder writes its line only once the
+// start has met its lock (at the start's flock of the file), and a fifth of
+// a second late, so that the start's first look finds no line whatever the
+// machine's speed.
 TEST(TakingTheLock, AHolderThatWritesItsLineLateIsNamed)
 {
     TemporaryDirectory directory;
     Pipe ready;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        alarm(CHILD_SECONDS);
+    Pipe go;
+    const pid_t pid = fork_child([&] {
         ready.close_read();
+        go.close_write();
         StudyLock lock;
         if (lock.take({"."})) _exit(2);
-        const char byte = 'r';
+        char byte = 'r';
         if (::write(ready.write, &byte, 1) != 1) _exit(3);
-        const timespec late{0, 500'000'000};
+        if (::read(go.read, &byte, 1) != 1) _exit(4);
+        const timespec late{0, 200'000'000};
         nanosleep(&late, nullptr);
         lock.write_holder(lock_holder_line(OTHER_PROGRAM_STARTED));
         for (;;) pause();
-    }
+    });
+    ASSERT_GE(pid, 0);
     Child holder(pid);
     ready.close_write();
+    go.close_read();
     ASSERT_TRUE(byte_arrives(ready.read)) << "the holder took no lock";
-    ASSERT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), "") << "the holder wrote its line too soon for this test";
+    ASSERT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), "");
 
+    bool met = false;
+    before_flock = [&](int) {
+        const char byte = 'g';
+        met = ::write(go.write, &byte, 1) == 1;
+        return true;
+    };
     StudyLock lock;
     const auto found = lock.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED));
+    before_flock = nullptr;
+    ASSERT_TRUE(met) << "the start never came to the lock's flock";
     ASSERT_TRUE(found.has_value());
     EXPECT_TRUE(found->readable);
     EXPECT_EQ(found->process, static_cast<long>(pid));
@@ -820,10 +839,7 @@ TEST(TakingTheLock, AHolderOfAnotherUserIsNamed)
     ASSERT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
 
     Pipe answer;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        alarm(CHILD_SECONDS);
+    const pid_t pid = fork_child([&] {
         answer.close_read();
         if (!become(user)) _exit(2);
         StudyLock lock;
@@ -832,7 +848,8 @@ TEST(TakingTheLock, AHolderOfAnotherUserIsNamed)
                                  : found->readable ? std::to_string(found->process)
                                                    : "no one";
         _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
-    }
+    });
+    ASSERT_GE(pid, 0);
     Child refused(pid);
     answer.close_write();
     std::string told;
@@ -917,9 +934,7 @@ public:
         // A program that ended before its RETURN is typed fails the test,
         // not the test program.
         signal(SIGPIPE, SIG_IGN);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            alarm(CHILD_SECONDS);
+        const pid_t pid = fork_child([&] {
             signal(SIGPIPE, SIG_DFL);
             if (starter != nullptr) {
                 starter->close_write();
@@ -930,7 +945,7 @@ public:
             if (!become(user) || chdir(directory.c_str()) != 0) _exit(126);
             execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
             _exit(127);
-        }
+        });
         child_ = Child(pid);
         input_.close_read();
         window_.close_write();
@@ -1035,9 +1050,7 @@ enum class Outcome {
 Child make_thing(const fs::path& directory, Thing thing)
 {
     Pipe ready;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(CHILD_SECONDS);
+    const pid_t pid = fork_child([&] {
         ready.close_read();
         umask(077);
         if (!become(owner_user()) || chdir(directory.c_str()) != 0) _exit(2);
@@ -1065,7 +1078,7 @@ Child make_thing(const fs::path& directory, Thing thing)
                                                             {Thing::Socket, Standing::Socket}};
         if (!make_standing(standings.at(thing))) _exit(6);
         _exit(::write(ready.write, &byte, 1) == 1 ? 0 : 7);
-    }
+    });
     Child owner(pid);
     ready.close_write();
     EXPECT_TRUE(byte_arrives(ready.read)) << "the owner could not make what stands at the lock file's name";

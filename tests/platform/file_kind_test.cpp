@@ -218,8 +218,8 @@ const std::vector<Standing>& standings()
         {"a link that leads nowhere", [] { fs::create_symlink("gone.dat", STUDY_FILE); }, Taken::AsMissing, ""},
         // A file that tells no size (those of /proc) is read as far as its
         // size goes: it reads empty, never on without end.
-        {"a link to a file of no size", [] { fs::create_symlink("/proc/self/status", STUDY_FILE); },
-         Taken::AsEmpty, ""},
+        {"a link to a file of no size", [] { fs::create_symlink("/proc/self/status", STUDY_FILE); }, Taken::AsEmpty,
+         ""},
     };
     return all;
 }

@@ -11,10 +11,10 @@ namespace velm::test {
 
 // How a process ended and what it showed.
 struct ProcessEnd {
-    int status = -1;  // the exit status; -1 for an end by a signal
-    int signal = 0;   // the signal that ended it, 0 for an exit
-    std::string screen;  // the plain window's output (the standard output)
-    std::string errors;  // the error stream
+    int status = -1;          // the exit status; -1 for an end by a signal
+    int signal = 0;           // the signal that ended it, 0 for an exit
+    std::string screen;       // the plain window's output (the standard output)
+    std::string errors;       // the error stream
     long peak_memory_kb = 0;  // the most memory it held at once (its peak resident set)
 
     bool killed_by_signal() const { return signal != 0; }
@@ -26,7 +26,7 @@ std::string read_to_end(int fd);
 // A forked child with `typed` on its standard input (an unnamed file, so
 // that nothing lands in a study) and its standard output and error stream
 // piped back; `child` runs in it and gives its exit status (or does not
-// return, replacing the process).
+// return, replacing the process; 125 when it throws).
 ProcessEnd run_child_process(const std::string& typed, const std::function<int()>& child);
 
 // The program itself (the build's velmora) started in `directory` with

@@ -479,11 +479,14 @@ void run_main_program(Session& session)
     // One program at a time in the study's directories: the working
     // directory is locked before any file of the study is read (the data
     // directory files included), then every data directory they name; each
-    // lock file names this program from the moment its lock is taken.  The
-    // locks are held until the program ends, by its stop or its kill.
+    // lock file names this program from the moment it stands at its name.  A
+    // lock file a killed run left is taken over only once every directory is
+    // locked, so that a start refused at a data directory leaves it as it
+    // was.  The locks are held until the program ends, by its stop or its
+    // kill.
     StudyLock lock;
     const std::string holder_line = lock_holder_line(session.clock.now());
-    if (const auto holder = lock.take({"."}, holder_line)) refuse_second_start(session.window, *holder);
+    if (const auto holder = lock.take({"."}, holder_line, true)) refuse_second_start(session.window, *holder);
     std::vector<std::string> directories = study_data_directories();
     std::sort(directories.begin(), directories.end());
     if (const auto holder = lock.take(directories, holder_line)) refuse_second_start(session.window, *holder);

@@ -1,6 +1,7 @@
 // The lock that keeps a second program out of a study's directories.
 #include "platform/study_lock.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -64,21 +65,8 @@ std::string start_of(int fd, std::size_t length)
     return text;
 }
 
-// Every byte of an open lock file, so that a refused start gives a file it
-// found at the name (whatever someone kept there) back whole.
-std::string whole_of(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return text;
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-}
-
-// The first line of an open lock file.
+// The first line of an open lock file: no further than a holder's line
+// goes, whatever the file's size.
 std::string first_line_of(int fd)
 {
     std::string text = start_of(fd, HOLDER_LINE_LENGTH);
@@ -106,49 +94,232 @@ int open_lock_file(const std::string& path)
     return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 }
 
-// The name a new lock file of this process is made under before it is put
-// at the lock file's name.
-std::string hidden_lock_path(const std::string& path)
+// Whether an open file was found at the name of a lock file and is one: a
+// regular file of one link (no other name of a study's file, say) holding
+// a holder's line or nothing.  Only such a file is ever written in place.
+bool is_lock_file(int fd)
 {
-    return path + "." + std::to_string(static_cast<long>(getpid())) + ".new";
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+        info.st_size > static_cast<off_t>(HOLDER_LINE_LENGTH))
+        return false;
+    const std::string text = start_of(fd, HOLDER_LINE_LENGTH);
+    return text.empty() || read_lock_holder_line(text.substr(0, text.find('\n'))).readable;
 }
 
-// Makes a new lock file at the name whose lock is taken and whose holder's
-// line is written before any other start can open it: two starts that
-// made and locked a file one after the other in that moment would leave
-// it behind, the one refused and the other not its maker.  So it is made
-// whole under a hidden name of this process and then linked at the name,
-// which fails where anything stands there.  Where the file system has no
-// links, it is made at the name itself.  The descriptor, or -1 with
-// `error` (EEXIST when something stands at the name).
-int make_lock_file(const std::string& path, std::string_view holder_line, int& error)
+// Whether the file at a name is the open one.
+bool stands_at(const std::string& path, int fd)
 {
-    constexpr int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    const std::string made_path = hidden_lock_path(path);
-    unlink(made_path.c_str());
-    int fd = open(made_path.c_str(), flags, LOCK_FILE_MODE);
-    if (fd >= 0) {
-        // The umask does not narrow it.
-        const bool made = fchmod(fd, LOCK_FILE_MODE) == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                          (holder_line.empty() || write_lock_file(fd, holder_line));
-        const bool linked = made && link(made_path.c_str(), path.c_str()) == 0;
+    struct stat opened {};
+    struct stat standing {};
+    return fstat(fd, &opened) == 0 && lstat(path.c_str(), &standing) == 0 && opened.st_dev == standing.st_dev &&
+           opened.st_ino == standing.st_ino;
+}
+
+// Removes a name only while the open file stands there.
+void remove_if_standing(const std::string& path, int fd)
+{
+    if (stands_at(path, fd)) unlink(path.c_str());
+}
+
+// The hidden names a new lock file of this process is made under before it
+// is put at the lock file's name: ".velmora.lock.<process>.new", then, when
+// that name is taken (by a directory, or another user's leftover of a
+// process of the same number), ".velmora.lock.<process>.<n>.new".
+std::string hidden_lock_path(const std::string& path, int attempt)
+{
+    std::string hidden = path + "." + std::to_string(static_cast<long>(getpid()));
+    if (attempt > 0) hidden += "." + std::to_string(attempt);
+    return hidden + ".new";
+}
+
+// Whether a name of a directory is one of those hidden names, of any process.
+bool is_hidden_lock_name(std::string_view name)
+{
+    const std::string start = std::string(STUDY_LOCK_FILE) + ".";
+    constexpr std::string_view END = ".new";
+    if (name.size() <= start.size() + END.size() || name.substr(0, start.size()) != start ||
+        name.substr(name.size() - END.size()) != END)
+        return false;
+    const std::string_view number = name.substr(start.size(), name.size() - start.size() - END.size());
+    bool digit_before = false;
+    for (const char c : number) {
+        if (c >= '0' && c <= '9') {
+            digit_before = true;
+        } else if (c == '.' && digit_before) {
+            digit_before = false;
+        } else {
+            return false;
+        }
+    }
+    return digit_before;
+}
+
+// Makes an opened new file this program's lock file: locked, open to every
+// user whatever the umask, holding the holder's line.  False with errno.
+bool make_own(int fd, std::string_view holder_line)
+{
+    return flock(fd, LOCK_EX | LOCK_NB) == 0 && fchmod(fd, LOCK_FILE_MODE) == 0 &&
+           (holder_line.empty() || write_lock_file(fd, holder_line));
+}
+
+// Gives an unnamed file of this process (O_TMPFILE) a name, which fails
+// where anything stands at it.
+int link_unnamed(int fd, const std::string& path)
+{
+    const std::string own = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, own.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+// A new lock file of this program, locked and holding its line: its
+// descriptor, and the hidden name it stands at (none while it has no name).
+struct MadeLockFile {
+    int fd = -1;
+    std::string hidden;
+    int error = 0;  // why none was made
+};
+
+// Opens a new unnamed lock file of this program in the directory, where the
+// file system has them: it never stands anywhere until it is given a name,
+// so a kill leaves nothing of it.
+MadeLockFile make_unnamed_lock_file(const std::string& directory, std::string_view holder_line)
+{
+    MadeLockFile made;
+    made.fd = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, LOCK_FILE_MODE);
+    if (made.fd >= 0 && !make_own(made.fd, holder_line)) {
+        made.error = errno;
+        close(made.fd);
+        made.fd = -1;
+    } else if (made.fd < 0) {
+        made.error = errno;
+    }
+    return made;
+}
+
+// Makes a new lock file of this program under one of its hidden names:
+// the unnamed file given a hidden name, or, where the file system has no
+// unnamed files (or they cannot be named), a file made at a hidden name
+// that is free.  Made whole and locked before any other program sees it
+// at the lock file's name; a start that ends meanwhile leaves at most the
+// hidden file, locked while its maker lives, which the next start removes.
+MadeLockFile make_hidden_lock_file(const std::string& directory, const std::string& path, std::string_view holder_line)
+{
+    MadeLockFile unnamed = make_unnamed_lock_file(directory, holder_line);
+    if (unnamed.fd >= 0) {
+        for (int attempt = 0; attempt <= LOCK_TRIES; ++attempt) {
+            const std::string hidden = hidden_lock_path(path, attempt);
+            if (link_unnamed(unnamed.fd, hidden) == 0) {
+                unnamed.hidden = hidden;
+                return unnamed;
+            }
+            if (errno != EEXIST) break;
+        }
+        close(unnamed.fd);
+    }
+    MadeLockFile made;
+    for (int attempt = 0; attempt <= LOCK_TRIES; ++attempt) {
+        made.hidden = hidden_lock_path(path, attempt);
+        made.fd =
+            open(made.hidden.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
+        if (made.fd < 0) {
+            made.error = errno;
+            if (made.error == EEXIST) continue;
+            break;
+        }
+        // Another start may have taken it for a killed start's leftover
+        // before its lock was taken, and removed it: another name then.
+        const bool own = make_own(made.fd, holder_line);
+        made.error = errno;
+        if (own && stands_at(made.hidden, made.fd)) return made;
+        remove_if_standing(made.hidden, made.fd);
+        close(made.fd);
+        made.fd = -1;
+        if (own || made.error == EWOULDBLOCK) continue;
+        break;
+    }
+    made.hidden.clear();
+    return made;
+}
+
+// Makes a new lock file at the lock file's name, its lock taken and its
+// holder's line written before any other start can open it: two starts
+// that made and locked a file one after the other in that moment would
+// leave it behind, the one refused and the other not its maker.  So it is
+// made whole unnamed, or under a hidden name, and only then linked at the
+// name, which fails where anything stands there.  Only where the file
+// system has no links is it renamed there (without replacing anything),
+// and only where it has neither is it made at the name itself.  The
+// descriptor, or -1 with `error` (EEXIST when something stands at the name).
+int make_lock_file(const std::string& directory, const std::string& path, std::string_view holder_line, int& error)
+{
+    MadeLockFile unnamed = make_unnamed_lock_file(directory, holder_line);
+    if (unnamed.fd >= 0) {
+        if (link_unnamed(unnamed.fd, path) == 0) return unnamed.fd;
         const int link_error = errno;
-        unlink(made_path.c_str());
-        if (linked) return fd;
-        close(fd);
-        if (made && link_error == EEXIST) {
+        close(unnamed.fd);
+        if (link_error == EEXIST) {
             error = EEXIST;
             return -1;
         }
     }
-    fd = open(path.c_str(), flags, LOCK_FILE_MODE);
-    if (fd < 0) {
-        error = errno;
-        return -1;
+    for (int race = 0; race <= LOCK_TRIES; ++race) {
+        MadeLockFile made = make_hidden_lock_file(directory, path, holder_line);
+        if (made.fd < 0) {
+            error = made.error;
+            return -1;
+        }
+        if (link(made.hidden.c_str(), path.c_str()) == 0) {
+            remove_if_standing(made.hidden, made.fd);
+            return made.fd;
+        }
+        int link_error = errno;
+        if (link_error == EPERM || link_error == EOPNOTSUPP || link_error == ENOSYS) {
+            // No links on this file system.
+            if (renameat2(AT_FDCWD, made.hidden.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return made.fd;
+            link_error = errno;
+        }
+        remove_if_standing(made.hidden, made.fd);
+        close(made.fd);
+        // The hidden file removed meanwhile: made again.
+        if (link_error == ENOENT) continue;
+        if (link_error != EINVAL && link_error != ENOSYS && link_error != EOPNOTSUPP && link_error != EPERM) {
+            error = link_error;
+            return -1;
+        }
+        // Neither links nor renames without replacing: made at the name.
+        const int fd =
+            open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
+        if (fd < 0) {
+            error = errno;
+            return -1;
+        }
+        fchmod(fd, LOCK_FILE_MODE);
+        if (!holder_line.empty()) write_lock_file(fd, holder_line);
+        return fd;
     }
-    fchmod(fd, LOCK_FILE_MODE);
-    if (!holder_line.empty()) write_lock_file(fd, holder_line);
-    return fd;
+    error = EEXIST;
+    return -1;
+}
+
+// Removes what starts killed while they took their lock left under the
+// lock file's hidden names: each such file that is no longer locked, its
+// maker having ended.  Best effort.
+void remove_leftovers(const std::string& directory)
+{
+    DIR* listing = opendir(directory.c_str());
+    if (listing == nullptr) return;
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = readdir(listing))
+        if (is_hidden_lock_name(entry->d_name)) leftovers.push_back(directory + "/" + entry->d_name);
+    closedir(listing);
+    for (const std::string& leftover : leftovers) {
+        const int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            remove_if_standing(leftover, fd);
+        close(fd);
+    }
 }
 
 std::string this_machine()
@@ -261,7 +432,8 @@ LockHolder read_lock_holder_line(std::string_view line)
     return holder;
 }
 
-std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& directories, std::string_view holder_line)
+std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& directories, std::string_view holder_line,
+                                          bool more_to_take)
 {
     for (const std::string& given : directories) {
         const std::string directory = lock_directory(given);
@@ -284,7 +456,7 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
         for (bool taken = false; !taken;) {
             bool made_here = true;
             int make_error = 0;
-            int fd = make_lock_file(path, holder_line, make_error);
+            int fd = make_lock_file(directory, path, holder_line, make_error);
             int open_error = 0;
             if (fd < 0) {
                 made_here = false;
@@ -324,11 +496,6 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
             // The holder before may have removed or replaced the file as it
             // ended or took it over: the lock counts only on the file that
             // stands at the name.
-            const auto still_standing = [&] {
-                struct stat standing {};
-                return lstat(path.c_str(), &standing) == 0 && opened.st_dev == standing.st_dev &&
-                       opened.st_ino == standing.st_ino;
-            };
             if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 const int lock_error = errno;
                 if (lock_error != EWOULDBLOCK) {
@@ -337,7 +504,7 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
                 }
                 LockHolder holder = read_lock_holder_line(first_line_of(fd));
                 holder.directory = given;
-                const bool replaced = !still_standing();
+                const bool replaced = !stands_at(path, fd);
                 close(fd);
                 if (replaced && ++races <= LOCK_TRIES) continue;
                 if (!names_live_holder(holder)) {
@@ -349,44 +516,46 @@ std::optional<LockHolder> StudyLock::take(const std::vector<std::string>& direct
                 }
                 return refuse(holder);
             }
-            if (!still_standing()) {
+            if (!stands_at(path, fd)) {
                 close(fd);
                 if (++races <= LOCK_TRIES) continue;
                 return refuse(unknown_holder(given));
             }
-            Lock lock{path,
-                      fd,
-                      made_here,
-                      std::nullopt,
-                      static_cast<unsigned long long>(opened.st_dev),
-                      static_cast<unsigned long long>(opened.st_ino),
-                      static_cast<unsigned long long>(directory_info.st_dev),
-                      static_cast<unsigned long long>(directory_info.st_ino)};
-            if (made_here) {
-                taken = true;
-            } else {
-                taken = take_over(lock, opened, directory_writable(directory), holder_line);
-            }
-            if (taken) {
-                locks_.push_back(std::move(lock));
-            } else {
-                close(lock.fd);
-                if (++races > LOCK_TRIES) return refuse(unknown_holder(given));
-            }
+            // A file found at the name (left by a program that ended or was
+            // killed, or put there by anyone) is only locked here, and not
+            // changed: it is taken over once every directory's lock is
+            // taken, so that a start refused at a later one leaves it as it
+            // was.
+            locks_.push_back(Lock{
+                directory, path, fd, made_here, made_here, std::nullopt, static_cast<unsigned long long>(opened.st_dev),
+                static_cast<unsigned long long>(opened.st_ino), static_cast<unsigned long long>(directory_info.st_dev),
+                static_cast<unsigned long long>(directory_info.st_ino)});
+            taken = true;
         }
     }
+    if (more_to_take) return std::nullopt;
+    for (Lock& lock : locks_) {
+        if (lock.settled) continue;
+        if (!take_over(lock, holder_line)) {
+            // Something else was put at the name as it was taken over.
+            LockHolder holder = unknown_holder(lock.directory);
+            drop(false);
+            return holder;
+        }
+    }
+    for (const Lock& lock : locks_)
+        if (directory_writable(lock.directory)) remove_leftovers(lock.directory);
     return std::nullopt;
 }
 
-bool StudyLock::take_over(Lock& lock, const struct stat& found, bool directory_writable, std::string_view holder_line)
+bool StudyLock::take_over(Lock& lock, std::string_view holder_line)
 {
-    // A file left with a narrower mode (by an older program under a umask of
-    // 077, or by hand) is opened to every user again where this user may.
-    mode_t mode = found.st_mode & 07777;
-    if (mode != LOCK_FILE_MODE && fchmod(lock.fd, LOCK_FILE_MODE) == 0) mode = LOCK_FILE_MODE;
-    const bool writable = (fcntl(lock.fd, F_GETFL) & O_ACCMODE) == O_RDWR;
-    const bool readable_by_all = (mode & 0444) == 0444;
-    if (!(writable && readable_by_all) && directory_writable) {
+    lock.settled = true;
+    // A file found at the name is never written, cut or given another mode
+    // where it may be anything (a second link of a study's data base, a
+    // control file kept read-only): a lock file of this program's own is put
+    // in its place.
+    if (directory_writable(lock.directory)) {
         switch (replace(lock, holder_line)) {
             case Replacement::Replaced:
                 return true;
@@ -396,9 +565,13 @@ bool StudyLock::take_over(Lock& lock, const struct stat& found, bool directory_w
                 break;
         }
     }
-    // Kept in place: a refused start gives it back its bytes.
-    if (writable && !holder_line.empty()) {
-        lock.found_bytes = whole_of(lock.fd);
+    // Kept in place, where this directory cannot be changed (or the file,
+    // another user's in a shared directory, cannot be replaced): written only
+    // when it is a lock file, and given back its line should the start be
+    // refused.
+    const bool writable = (fcntl(lock.fd, F_GETFL) & O_ACCMODE) == O_RDWR;
+    if (writable && !holder_line.empty() && is_lock_file(lock.fd)) {
+        lock.found_bytes = start_of(lock.fd, HOLDER_LINE_LENGTH);
         write_lock_file(lock.fd, holder_line);
     }
     return true;
@@ -410,25 +583,21 @@ StudyLock::Replacement StudyLock::replace(Lock& lock, std::string_view holder_li
     // lock taken and its line written, and then renamed over the old one,
     // whose lock is held all the while: a start that opened the old file
     // finds it no longer at the name and looks again.
-    const std::string made_path = hidden_lock_path(lock.path);
-    unlink(made_path.c_str());
-    const int fd =
-        open(made_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, LOCK_FILE_MODE);
-    if (fd < 0) return Replacement::NotMade;
+    const MadeLockFile made_file = make_hidden_lock_file(lock.directory, lock.path, holder_line);
+    if (made_file.fd < 0) return Replacement::NotMade;
     struct stat made {};
-    if (fchmod(fd, LOCK_FILE_MODE) != 0 || fstat(fd, &made) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        !write_lock_file(fd, holder_line) || rename(made_path.c_str(), lock.path.c_str()) != 0) {
-        unlink(made_path.c_str());
-        close(fd);
+    if (fstat(made_file.fd, &made) != 0 || rename(made_file.hidden.c_str(), lock.path.c_str()) != 0) {
+        remove_if_standing(made_file.hidden, made_file.fd);
+        close(made_file.fd);
         return Replacement::NotMade;
     }
     struct stat standing {};
     if (lstat(lock.path.c_str(), &standing) != 0 || standing.st_dev != made.st_dev || standing.st_ino != made.st_ino) {
-        close(fd);
+        close(made_file.fd);
         return Replacement::Lost;
     }
     close(lock.fd);
-    lock.fd = fd;
+    lock.fd = made_file.fd;
     lock.made_here = true;
     lock.found_bytes.reset();
     lock.device = static_cast<unsigned long long>(made.st_dev);
@@ -438,7 +607,8 @@ StudyLock::Replacement StudyLock::replace(Lock& lock, std::string_view holder_li
 
 void StudyLock::write_holder(std::string_view line)
 {
-    for (const Lock& lock : locks_) write_lock_file(lock.fd, line);
+    for (const Lock& lock : locks_)
+        if (lock.made_here || lock.found_bytes) write_lock_file(lock.fd, line);
 }
 
 void StudyLock::release()
@@ -450,15 +620,16 @@ void StudyLock::drop(bool remove_all)
 {
     // Each file is removed while its lock is still held, so that a program
     // that opened it meanwhile finds it gone and takes the lock on a new one.
+    // A found file is removed only where it is a lock file this program
+    // wrote its line into; one refused is given back its line.
     for (const Lock& lock : locks_) {
         struct stat standing {};
-        if ((remove_all || lock.made_here) && lstat(lock.path.c_str(), &standing) == 0 &&
+        bool removed = false;
+        if ((lock.made_here || (remove_all && lock.found_bytes)) && lstat(lock.path.c_str(), &standing) == 0 &&
             static_cast<unsigned long long>(standing.st_dev) == lock.device &&
-            static_cast<unsigned long long>(standing.st_ino) == lock.inode) {
-            unlink(lock.path.c_str());
-        } else if (!remove_all && lock.found_bytes) {
-            write_lock_file(lock.fd, *lock.found_bytes);
-        }
+            static_cast<unsigned long long>(standing.st_ino) == lock.inode)
+            removed = unlink(lock.path.c_str()) == 0;
+        if (!removed && !remove_all && lock.found_bytes) write_lock_file(lock.fd, *lock.found_bytes);
         close(lock.fd);
     }
     locks_.clear();

@@ -13,14 +13,16 @@
 // machine, start time), which a start that is refused shows to the engineer.
 //
 // The lock file is made with mode 0666 whatever the umask, so that every
-// user who may change the directory can open it and take the lock; a lock
-// file found with another mode, or one that cannot be written, is made so
-// (or replaced by one of the program's own) when its lock is taken.  What
-// stands at the name but cannot be opened (another user's lock file of mode
-// 0600), or is no regular file (a symbolic link, a directory, a fifo, a
-// socket), may hide a program at work: where the directory can be written
-// the start is refused.  Only a directory this program cannot write is
-// passed over, as it can change nothing there.
+// user who may change the directory can open it and take the lock.  It is
+// made whole (locked, holding its line) before it is put at its name, and a
+// file found there is never written, cut or given another mode when it may
+// be anything but a lock file: it is taken over by putting a lock file of
+// the program's own in its place.  What stands at the name but cannot be
+// opened (another user's lock file of mode 0600), or is no regular file (a
+// symbolic link, a directory, a fifo, a socket), may hide a program at
+// work: where the directory can be written the start is refused.  Only a
+// directory this program cannot write is passed over, as it can change
+// nothing there.
 #pragma once
 
 #include <sys/stat.h>
@@ -83,24 +85,35 @@ public:
     StudyLock& operator=(const StudyLock&) = delete;
 
     // Takes the lock of each directory (the empty name and "." are the
-    // working directory), in the order given, without waiting, and writes
-    // the holder's line `holder_line` (none when empty) into each lock file
-    // as soon as its lock is taken; a directory already held by this lock,
+    // working directory), in the order given, without waiting, each lock
+    // file of its own holding the holder's line `holder_line` (none when
+    // empty) from the moment it stands at its name; a directory already held by this lock,
     // or the same directory under another name, is taken once.  A directory
     // that is missing, or one this program cannot write (where it changes
     // nothing), is passed over when its lock file cannot be made or opened
     // or is no regular file.  When one is held by another program, or
     // something else stands at its lock file's name in a directory that can
     // be written, every lock this call and earlier calls took is released (a
-    // lock file made here removed, one found here given back its bytes) and
-    // what stands there is returned.  Another program's lock whose line is
+    // lock file made here removed, one found here left as it was) and what
+    // stands there is returned.  Another program's lock whose line is
     // not written yet, or names a process of this machine that has ended, is
     // looked at again for a few seconds, so that a refusal names a live
     // holder when there is one.
-    std::optional<LockHolder> take(const std::vector<std::string>& directories, std::string_view holder_line = {});
+    //
+    // A file found at a lock file's name whose lock is free (left by a
+    // program that ended) is locked where it stands, and once every
+    // directory is taken, replaced by a lock file of this program's own
+    // (where the directory cannot be changed, kept, and its line written
+    // only when it is a lock file); with `more_to_take`, that waits for a
+    // later call, so that a take refused at a directory it learns of only
+    // then leaves every file it found as it was.  Finally, what starts
+    // killed while they took their lock left under its hidden names is
+    // removed.
+    std::optional<LockHolder> take(const std::vector<std::string>& directories, std::string_view holder_line = {},
+                                   bool more_to_take = false);
 
-    // Writes the holder's line into every lock file held, in place of what a
-    // killed program left there.  Best effort: a line that cannot be written
+    // Writes the holder's line into every lock file of this program's own
+    // held (or lock file it wrote its line into).  Best effort: a line that cannot be written
     // only leaves a refused start without its holder's name.
     void write_holder(std::string_view line);
 
@@ -111,22 +124,24 @@ public:
 
 private:
     struct Lock {
+        std::string directory;
         std::string path;
         int fd = -1;
         bool made_here = false;  // the file at the name is this program's: made new, or put over the one found
-        std::optional<std::string> found_bytes;  // a found file's bytes before its line was written
+        bool settled = false;    // made here, or a found file taken over
+        std::optional<std::string> found_bytes;  // a found lock file's line before this one's was written
         unsigned long long device = 0;
         unsigned long long inode = 0;
         unsigned long long directory_device = 0;
         unsigned long long directory_inode = 0;
     };
     enum class Replacement { Replaced, NotMade, Lost };
-    // Keeps the lock of a lock file found at the name (left by a program
-    // that ended or was killed): writes the holder's line into it, or, where
-    // it cannot be written or read by every user, replaces it by a file of
-    // this program's own.  False when the file at the name changed meanwhile
-    // (the lock is then not taken, and its file not closed).
-    bool take_over(Lock& lock, const struct stat& found, bool directory_writable, std::string_view holder_line);
+    // Keeps the lock of a file found at the name (left by a program that
+    // ended or was killed): replaces it by a file of this program's own, or,
+    // where that cannot be, keeps it and writes the holder's line into it
+    // when it is a lock file.  False when something else was put at the name
+    // meanwhile.
+    bool take_over(Lock& lock, std::string_view holder_line);
     // Puts a new lock file of this program, locked and holding its line, in
     // place of the held one; on Replaced, `lock` is the new file's.
     Replacement replace(Lock& lock, std::string_view holder_line);

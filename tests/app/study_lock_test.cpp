@@ -57,7 +57,39 @@ std::function<bool(int fd)> before_flock;
 // ever but in the test that sets it) leaves fchmod the C library's own.
 std::function<int(int fd)> fchmod_failure;
 
+// A test's action, asked just before each link, linkat and rename of this
+// test program with the step's name ("link", "linkat", "rename"); none (as
+// ever but in the test that sets it) leaves them the C library's own.
+std::function<void(const char* step)> before_naming;
+
+// Whether this test program's linkat of an open file (through /proc/self/fd)
+// fails as it fails where /proc is not mounted, so that the lock's
+// unnamed file cannot be given a name.
+bool unnamed_files_cannot_be_named = false;
+
 }  // namespace
+
+extern "C" int link(const char* from, const char* to) noexcept
+{
+    if (before_naming) before_naming("link");
+    return static_cast<int>(syscall(SYS_linkat, AT_FDCWD, from, AT_FDCWD, to, 0));
+}
+
+extern "C" int linkat(int from_directory, const char* from, int to_directory, const char* to, int flags) noexcept
+{
+    if (before_naming) before_naming("linkat");
+    if (unnamed_files_cannot_be_named && std::strncmp(from, "/proc/self/fd/", 14) == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_linkat, from_directory, from, to_directory, to, flags));
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    if (before_naming) before_naming("rename");
+    return static_cast<int>(syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
 
 // The fchmod of this test program: fails as the test says, as it fails for
 // a user on another user's file.  This test program's definition stands in
@@ -775,9 +807,9 @@ TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
 // A holder writes its line the moment it takes the lock, but a start that
 // meets the lock in that moment finds no line yet: it looks again, and its
 // refusal names the holder.  Here the holder writes its line only once the
-// start has met its lock (at the start's flock of the file), and a fifth of
-// a second late, so that the start's first look finds no line whatever the
-// machine's speed.
+// start has tried the lock of the holder's file a second time, so that the
+// start's first look finds no line whatever the machine's speed, and only a
+// start that looks again names the holder.
 TEST(TakingTheLock, AHolderThatWritesItsLineLateIsNamed)
 {
     TemporaryDirectory directory;
@@ -791,8 +823,6 @@ TEST(TakingTheLock, AHolderThatWritesItsLineLateIsNamed)
         char byte = 'r';
         if (::write(ready.write, &byte, 1) != 1) _exit(3);
         if (::read(go.read, &byte, 1) != 1) _exit(4);
-        const timespec late{0, 200'000'000};
-        nanosleep(&late, nullptr);
         lock.write_holder(lock_holder_line(OTHER_PROGRAM_STARTED));
         for (;;) pause();
     });
@@ -803,8 +833,10 @@ TEST(TakingTheLock, AHolderThatWritesItsLineLateIsNamed)
     ASSERT_TRUE(byte_arrives(ready.read)) << "the holder took no lock";
     ASSERT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), "");
 
+    int tries = 0;  // of the lock of the holder's file
     bool met = false;
-    before_flock = [&](int) {
+    before_flock = [&](int fd) {
+        if (!stands_at_lock_name(fd) || ++tries < 2) return false;
         const char byte = 'g';
         met = ::write(go.write, &byte, 1) == 1;
         return true;
@@ -812,7 +844,7 @@ TEST(TakingTheLock, AHolderThatWritesItsLineLateIsNamed)
     StudyLock lock;
     const auto found = lock.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED));
     before_flock = nullptr;
-    ASSERT_TRUE(met) << "the start never came to the lock's flock";
+    ASSERT_TRUE(met) << "the start did not look again at the holder's file";
     ASSERT_TRUE(found.has_value());
     EXPECT_TRUE(found->readable);
     EXPECT_EQ(found->process, static_cast<long>(pid));
@@ -894,6 +926,291 @@ TEST(TakingTheLock, ARefusedTakeGivesEachLockFileItFoundItsBytesBack)
             << "found " << c.bytes.size() << " bytes, left " << TemporaryDirectory::get(STUDY_LOCK_FILE).size() << ":\n"
             << TemporaryDirectory::get(STUDY_LOCK_FILE).substr(0, 200);
     }
+}
+
+// What stands at a name: its file, mode, links and bytes, to tell whether a
+// start changed it.
+std::string file_described(const fs::path& path)
+{
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return "nothing";
+    return "inode " + std::to_string(info.st_ino) + " mode " + std::to_string(info.st_mode & 07777) + " links " +
+           std::to_string(info.st_nlink) + " size " + std::to_string(info.st_size) +
+           (S_ISREG(info.st_mode) && info.st_size < (1 << 20) ? " bytes " + TemporaryDirectory::get(path) : "");
+}
+
+// The names of the directory that belong to the lock: its file and the
+// hidden names its files are made under.
+std::vector<std::string> lock_names(const fs::path& directory = ".")
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(std::string(STUDY_LOCK_FILE), 0) == 0) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A file found at the lock file's name that the lock is free on may be
+// anything: a second link of a study's data base, of a control file kept
+// read-only, a killed run's lock file of mode 0644, a huge file.  The start
+// takes the lock by putting a lock file of its own in its place, never
+// writing, cutting or opening to every user the file found; a start refused
+// at a later directory leaves the file at the name as it was.
+TEST(TakingTheLock, AFileFoundAtTheLockFilesNameIsNeverWrittenCutOrGivenAnotherMode)
+{
+    std::string data_base;
+    while (data_base.size() < 20000) data_base += "  123502.0  130101.0    1   48.0  0.013  an element of the link\r\n";
+    const struct {
+        const char* name;
+        const char* file;  // a study file linked at the lock file's name, or none
+        std::string bytes;
+        mode_t mode;
+        off_t size;  // the file's size, past its bytes (a hole)
+    } cases[] = {
+        {"a second link of a link data base", "SA2301ZZ.ZLL", data_base, 0644, 0},
+        {"a second link of a read-only control file", "SAcontzz.zzz", "SA\r\n1\r\n2\r\n", 0444, 0},
+        {"a killed run's lock file of mode 0644", nullptr, KILLED_RUN_LINE, 0644, 0},
+        {"a killed run's lock file of 1 GiB", nullptr, KILLED_RUN_LINE, 0666, off_t{1} << 30},
+    };
+    for (const auto& c : cases) {
+        for (const bool refused : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (refused ? ", the start refused later" : ", the start taking it"));
+            TemporaryDirectory directory;
+            const fs::path found = c.file != nullptr ? fs::path(c.file) : fs::path(STUDY_LOCK_FILE);
+            TemporaryDirectory::put(found, c.bytes);
+            if (c.size > 0) {
+                ASSERT_EQ(truncate(found.c_str(), c.size), 0);
+            }
+            ASSERT_EQ(chmod(found.c_str(), c.mode), 0);
+            if (c.file != nullptr) {
+                ASSERT_EQ(::link(c.file, STUDY_LOCK_FILE.data()), 0);
+            }
+            const std::string found_before = file_described(found);
+            const std::string lock_before = file_described(STUDY_LOCK_FILE);
+            fs::create_directory("shared");
+            std::unique_ptr<OtherProgram> other;
+            if (refused) other = std::make_unique<OtherProgram>(std::vector<std::string>{"shared"});
+
+            StudyLock lock;
+            const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
+            const auto holder = lock.take({"."}, line, true);
+            ASSERT_FALSE(holder.has_value());
+            const auto later = lock.take({"shared"}, line);
+            if (refused) {
+                ASSERT_TRUE(later.has_value());
+                EXPECT_FALSE(lock.held());
+                EXPECT_EQ(file_described(STUDY_LOCK_FILE), lock_before) << "the file at the lock's name changed";
+            } else {
+                ASSERT_FALSE(later.has_value());
+                EXPECT_EQ(mode_of(STUDY_LOCK_FILE), 0666u);
+                EXPECT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), line);
+                lock.release();
+                EXPECT_EQ(lock_names(), std::vector<std::string>{});
+            }
+            if (c.file != nullptr) {
+                struct stat info {};
+                ASSERT_EQ(lstat(c.file, &info), 0);
+                EXPECT_EQ(static_cast<unsigned>(info.st_mode & 07777), static_cast<unsigned>(c.mode));
+                EXPECT_TRUE(TemporaryDirectory::get(c.file) == c.bytes) << c.file << " changed";
+            }
+        }
+    }
+}
+
+// Where the directory cannot be changed, a file found at the lock file's
+// name is locked where it stands, and written only when it is a lock file:
+// one link, holding a holder's line or nothing.  (Run as an ordinary user,
+// for whom a directory can be read-only.)
+TEST(TakingTheLock, AFileFoundInADirectoryThatCannotBeChangedIsWrittenOnlyWhenItIsALockFile)
+{
+    const uid_t user = owner_user();
+    if (!can_run_as(user)) GTEST_SKIP() << "this test cannot start a child as the user " << user;
+    const struct {
+        const char* name;
+        const char* linked;  // the study file linked at the lock file's name, or none
+        std::string bytes;
+        bool written;
+    } cases[] = {
+        {"a killed run's lock file", nullptr, KILLED_RUN_LINE, true},
+        {"an empty lock file", nullptr, "", true},
+        {"a second link of a link data base", "SA2301ZZ.ZLL", "  123502.0  130101.0    1   48.0\r\n", false},
+        {"a second link of a killed run's lock file", "kept.lock", KILLED_RUN_LINE, false},
+        {"a note kept under the lock's name", nullptr, "a note that someone kept here\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory top;
+        fs::permissions(top.path(), fs::perms::all);
+        Pipe answer;
+        const pid_t pid = fork_child([&] {
+            answer.close_read();
+            const auto tell = [&answer](const std::string& told) {
+                _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
+            };
+            if (!become(user)) tell("not become the user");
+            fs::create_directory("study");
+            const fs::path found = fs::path("study") / (c.linked != nullptr ? c.linked : ".velmora.lock");
+            TemporaryDirectory::put(found, c.bytes);
+            chmod(found.c_str(), 0666);
+            if (c.linked != nullptr && ::link(found.c_str(), "study/.velmora.lock") != 0) tell("no link made");
+            if (chmod("study", 0555) != 0) tell("the directory not made read-only");
+            const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
+            StudyLock lock;
+            if (lock.take({"study"}, line)) tell("refused");
+            std::string told = TemporaryDirectory::get("study/.velmora.lock") == line ? "written" : "not written";
+            if (TemporaryDirectory::get(found) != (c.linked != nullptr || !c.written ? c.bytes : line))
+                told += ", the found file changed";
+            if (mode_of(found) != 0666) told += ", its mode changed";
+            // Held: a second start is refused.
+            StudyLock second;
+            if (!second.take({"study"})) told += ", the lock not held";
+            lock.release();
+            chmod("study", 0755);
+            tell(told);
+        });
+        ASSERT_GE(pid, 0);
+        Child child(pid);
+        answer.close_write();
+        std::string told;
+        char byte = 0;
+        while (::read(answer.read, &byte, 1) == 1) told += byte;
+        EXPECT_EQ(child.wait(), 0);
+        EXPECT_EQ(told, c.written ? "written" : "not written");
+    }
+}
+
+// Where the lock's hidden names are taken (by directories, or another
+// user's leftovers of a process of the same number) and the file system
+// gives an unnamed file no name, the start makes its lock file under
+// another hidden name: never at the lock file's name itself, where another
+// start could take it before it is locked.
+TEST(TakingTheLock, WithItsHiddenNamesTakenNoStartMakesItsLockFileAtTheLockFilesName)
+{
+    for (const bool found : {false, true}) {
+        SCOPED_TRACE(found ? "a killed run's lock file at the name" : "nothing at the name");
+        TemporaryDirectory directory;
+        const std::string own = std::string(STUDY_LOCK_FILE) + "." + std::to_string(getpid());
+        for (const std::string& taken : {own + ".new", own + ".1.new", own + ".2.new"}) fs::create_directory(taken);
+        if (found) TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), KILLED_RUN_LINE);
+        const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
+        struct stat found_info {};
+        if (found) {
+            ASSERT_EQ(lstat(STUDY_LOCK_FILE.data(), &found_info), 0);
+        }
+        unnamed_files_cannot_be_named = true;
+        // Every lock file of the start's own is locked, and holds its line,
+        // before it stands at the lock file's name: at each of its locks,
+        // links and renames, any other file than the one found there stands
+        // locked (probed through an open file of its own) and named.
+        std::vector<std::string> seen;
+        const auto look = [&] {
+            struct stat standing {};
+            if (lstat(STUDY_LOCK_FILE.data(), &standing) != 0 || (found && standing.st_ino == found_info.st_ino))
+                return;
+            const int probe = open(STUDY_LOCK_FILE.data(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (probe < 0) return;
+            if (syscall(SYS_flock, probe, LOCK_EX | LOCK_NB) == 0) seen.push_back("a lock file at the name unlocked");
+            close(probe);
+            if (TemporaryDirectory::get(STUDY_LOCK_FILE) != line)
+                seen.push_back("a lock file at the name without its line");
+        };
+        before_flock = [&](int) {
+            look();
+            return false;
+        };
+        before_naming = [&](const char*) { look(); };
+        StudyLock lock;
+        const auto refused = lock.take({"."}, line);
+        before_flock = nullptr;
+        before_naming = nullptr;
+        unnamed_files_cannot_be_named = false;
+        ASSERT_FALSE(refused.has_value());
+        EXPECT_EQ(seen, std::vector<std::string>{});
+        EXPECT_EQ(TemporaryDirectory::get(STUDY_LOCK_FILE), line);
+        lock.release();
+        EXPECT_EQ(lock_names(), (std::vector<std::string>{own + ".1.new", own + ".2.new", own + ".new"}));
+    }
+}
+
+// A start killed while it takes its lock, at any of its locks, links and
+// renames (its lock file made unnamed, or under a hidden name where unnamed
+// files cannot be named; with nothing at the name, or a killed run's lock
+// file to take over): after the next start has taken and released the
+// lock, no lock file of any name is left.
+TEST(TakingTheLock, NothingAStartKilledWhileItTakesItsLockMakesOutlivesTheNextStart)
+{
+    for (const bool unnamed : {true, false}) {
+        for (const bool found : {false, true}) {
+            SCOPED_TRACE(std::string(unnamed ? "made unnamed" : "made under a hidden name") +
+                         (found ? ", a killed run's lock file at the name" : ", nothing at the name"));
+            int steps = 0;
+            for (int kill_at = 1;; ++kill_at) {
+                SCOPED_TRACE("killed at step " + std::to_string(kill_at));
+                TemporaryDirectory directory;
+                if (found) TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), KILLED_RUN_LINE);
+                const pid_t pid = fork_child([&] {
+                    int step = 0;
+                    unnamed_files_cannot_be_named = !unnamed;
+                    const auto step_reached = [&] {
+                        if (++step == kill_at) raise(SIGKILL);
+                    };
+                    before_flock = [&](int) {
+                        step_reached();
+                        return false;
+                    };
+                    before_naming = [&](const char*) { step_reached(); };
+                    StudyLock lock;
+                    if (lock.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED))) _exit(2);
+                    _exit(0);
+                });
+                ASSERT_GE(pid, 0);
+                Child child(pid);
+                const int status = child.wait();
+                const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+                ASSERT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << "status " << status;
+
+                StudyLock next;
+                ASSERT_FALSE(next.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED)).has_value());
+                next.release();
+                EXPECT_EQ(lock_names(), std::vector<std::string>{});
+                if (!killed) break;
+                steps = kill_at;
+                ASSERT_LT(kill_at, 50) << "the take never ends";
+            }
+            EXPECT_GE(steps, 2);
+        }
+    }
+}
+
+// What a start killed while it made its lock file left under the lock's
+// hidden names is removed by the next start that takes the lock there, once
+// its maker has ended (its lock is then free); a hidden file still locked
+// (a start at work making its lock file), or what only resembles one, stays.
+TEST(TakingTheLock, TheNextStartRemovesOnlyTheHiddenFilesOfEndedStarts)
+{
+    TemporaryDirectory directory;
+    const std::string left = std::string(STUDY_LOCK_FILE) + ".4711.new";
+    const std::string left_again = std::string(STUDY_LOCK_FILE) + ".4711.3.new";
+    const std::string at_work = std::string(STUDY_LOCK_FILE) + ".4712.new";
+    const std::string a_directory = std::string(STUDY_LOCK_FILE) + ".4713.new";
+    const std::string a_note = std::string(STUDY_LOCK_FILE) + ".notes.new";
+    TemporaryDirectory::put(left, KILLED_RUN_LINE);
+    TemporaryDirectory::put(left_again, "");
+    TemporaryDirectory::put(at_work, KILLED_RUN_LINE);
+    fs::create_directory(a_directory);
+    TemporaryDirectory::put(a_note, "kept\n");
+    const int held = open(at_work.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    // Held by another open file, as another process holds it.
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+
+    StudyLock lock;
+    ASSERT_FALSE(lock.take({"."}, lock_holder_line(OTHER_PROGRAM_STARTED)).has_value());
+    lock.release();
+    close(held);
+    EXPECT_EQ(lock_names(), (std::vector<std::string>{at_work, a_directory, a_note}));
 }
 
 // ----------------------------------------------------------------------

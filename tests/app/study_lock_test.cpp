@@ -16,6 +16,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -41,6 +42,7 @@
 #include "platform/stop.h"
 #include "platform/study_lock.h"
 #include "platform/window.h"
+#include "support/program_process.h"
 #include "support/program_run.h"
 #include "support/session_test.h"
 #include "support/small_studies.h"
@@ -1562,6 +1564,65 @@ TEST(WhatStandsAtTheLockFile, EveryStartOfAnotherUserIsRefusedClearlyOrTakesTheL
         GTEST_SKIP() << "this test cannot start children as the user " << another_user()
                      << " beside the lock file's owner " << owner_user();
     check_every_start(false);
+}
+
+// The real program started on the bundled sample study with a file at
+// ".velmora.lock" that its lock is free on: a second link of the link data
+// base, of the control file made read-only, or a killed run's lock file of
+// 1 GiB.  The program starts and ends at its first screen within seconds,
+// in a few megabytes; the linked files keep every byte and their mode, and
+// nothing of the lock is left.
+TEST(TheSamplesLock, AFileFoundAtTheLockFilesNameIsTakenOverWithoutBeingTouched)
+{
+    const struct {
+        const char* name;
+        const char* linked;  // the sample's file linked at the lock file's name, or none
+        mode_t mode;
+    } cases[] = {
+        {"a second link of the link data base", "SA2301ZZ.ZLL", 0644},
+        {"a second link of the control file, made read-only", "SAcontzz.zzz", 0444},
+        {"a killed run's lock file of 1 GiB", nullptr, 0666},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory;
+        const fs::path study = directory.path() / "study";
+        fs::copy(fs::path(VELM_SOURCE_DIR) / "examples" / "sample", study, fs::copy_options::recursive);
+        const fs::path lock_file = study / STUDY_LOCK_FILE;
+        std::string bytes;
+        if (c.linked != nullptr) {
+            ASSERT_EQ(chmod((study / c.linked).c_str(), c.mode), 0);
+            ASSERT_EQ(::link((study / c.linked).c_str(), lock_file.c_str()), 0);
+            bytes = TemporaryDirectory::get(study / c.linked);
+        } else {
+            TemporaryDirectory::put(lock_file, KILLED_RUN_LINE);
+            ASSERT_EQ(truncate(lock_file.c_str(), off_t{1} << 30), 0);
+        }
+
+        const test::ProcessEnd ending = test::run_program_process(study, "", [] {
+#if !defined(__SANITIZE_ADDRESS__)
+            // (The address sanitizer's shadow alone takes terabytes of
+            // address space: there the time and the peak memory bound it.)
+            const rlim_t space = rlim_t{512} << 20;
+            const rlimit limit{space, space};
+            setrlimit(RLIMIT_AS, &limit);
+#endif
+            signal(SIGALRM, SIG_DFL);
+            alarm(20);  // kept across the exec
+        });
+
+        EXPECT_FALSE(ending.killed_by_signal()) << "ended by signal " << ending.signal << '\n' << ending.screen;
+        EXPECT_EQ(ending.status, 0) << ending.screen;
+        EXPECT_NE(ending.screen.find(PROGRAM_WORKS), std::string::npos) << ending.screen;
+#if !defined(__SANITIZE_ADDRESS__)
+        EXPECT_LT(ending.peak_memory_kb, 100 * 1024);
+#endif
+        if (c.linked != nullptr) {
+            EXPECT_EQ(mode_of(study / c.linked), static_cast<unsigned>(c.mode));
+            EXPECT_TRUE(TemporaryDirectory::get(study / c.linked) == bytes) << c.linked << " changed";
+        }
+        EXPECT_EQ(lock_names(study), std::vector<std::string>{});
+    }
 }
 
 // The names of the files that differ between two snapshots: added,

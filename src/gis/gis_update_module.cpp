@@ -132,6 +132,9 @@ public:
         // note are one change: a pass that is refused, stopped or killed
         // leaves all of them as they were, so a rerun never takes an updated
         // model file for an original and copies it over its "OO" copy.
+        // The study's tool-status file, made where it is missing, is one of
+        // them: a pass that could not make it after its commit would refuse
+        // a study it has changed already.
         FileChange change;
         try {
             reach_pass_files(change);
@@ -139,14 +142,16 @@ public:
             update_model_files(change);
             change.append(session_.study_file(history_log_name(study_id_)),
                           history_bytes(gis_update_note(session_.clock.now())));
+            create_toolset_file_when_missing(session_, study_id_, change);
             change.commit();
         } catch (const FileError& error) {
             change.discard();
             refuse_pass(error);
         }
-        create_toolset_file_when_missing(session_, study_id_);
         if (call_.launched()) {
-            exchange_launcher_files(1, call_.run_count, call_.sub_option, study_id_);
+            // The update is in place: a reply that cannot be written says
+            // so, and no launcher takes the run for one to start again.
+            reply_to_launcher(window_, 1, call_.run_count, call_.sub_option, study_id_);
             clear_screen(window_);
             stop_program("GIS update done");
         }
@@ -279,6 +284,10 @@ private:
             }
         }
         change.reach(session_.study_file(history_log_name(study_id_)));
+        // The tool-status file, made at the end where it is missing: what
+        // stands at its name is checked here, so that something other than a
+        // file there refuses the pass before the sort.
+        check_toolset_file(session_, study_id_);
     }
 
     // A pass that cannot be made: nothing was changed; the message names

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/file_change.h"
 #include "platform/files.h"
 #include "platform/stop.h"
 #include "platform/text_file.h"
@@ -244,6 +245,20 @@ void create_toolset_file_when_missing(Session& session, std::string_view study_i
 {
     if (file_exists(toolset_file_name(session, study_id))) return;
     write_toolset_flags(session, study_id, std::vector<int>(TOOL_FLAG_COUNT, 0));
+}
+
+void check_toolset_file(Session& session, std::string_view study_id)
+{
+    file_exists(toolset_file_name(session, study_id));
+}
+
+void create_toolset_file_when_missing(Session& session, std::string_view study_id, FileChange& change)
+{
+    const std::string name = toolset_file_name(session, study_id);
+    if (file_exists(name)) return;
+    TextWriter file(change.new_file(name));
+    for (int k = 0; k < TOOL_FLAG_COUNT; ++k) file.write_line(free_form_line({0}));
+    file.commit();
 }
 
 }  // namespace velm

@@ -16,6 +16,8 @@
 
 namespace velm {
 
+class FileChange;
+
 inline constexpr std::string_view LAUNCHER_COMMAND_FILE = "QEVCOM.DAT";
 inline constexpr std::string_view LAUNCHER_REPLY_FILE = "QEVCOM2.DAT";
 inline constexpr std::string_view LAUNCHER_STUDY_FORMAT = "(A2)";  // line 1 of the command file
@@ -121,5 +123,18 @@ std::vector<int> read_toolset_flags(Session& session, std::string_view study_id)
 // Creates the study's tool-status file with 100 zero flags when it is
 // missing; an existing file is left as it is.
 void create_toolset_file_when_missing(Session& session, std::string_view study_id);
+
+// FileError naming the study's tool-status file when something other than a
+// file stands at its name (a fifo, a device, a socket, a directory); a
+// missing file passes.  A module that makes the file at its end checks it
+// before its first change: met only once the module's work is in place, such
+// a thing would refuse the run after it has changed the study, and a
+// launcher that starts the run again would do the work a second time.
+void check_toolset_file(Session& session, std::string_view study_id);
+
+// The same as a file of `change`: a missing tool-status file is made, with
+// its 100 zero flags, by the change's commit together with the change's
+// other files; an existing file is left as it is.  FileError as above.
+void create_toolset_file_when_missing(Session& session, std::string_view study_id, FileChange& change);
 
 }  // namespace velm

@@ -382,5 +382,32 @@ TEST_F(GisUpdateChangeTest, AModelFileListedTwiceKeepsItsOriginalInItsOOCopy)
     EXPECT_FALSE(TemporaryDirectory::get(listed_twice) == original);
 }
 
+// A launched run in toolset mode whose reply cannot be written once the
+// update is in place says so: the run ends refused, the launcher finding no
+// reply, but the engineer reads that the work is done, not that the program
+// cannot go on, and does not start the update again over its "OO" copies.
+TEST_F(GisUpdateChangeTest, AReplyThatCannotBeWrittenTellsThatTheUpdateIsInPlace)
+{
+    write_study();
+    const Files before = test::study_files();
+    fs::create_directory("QEVCOM2.DAT");
+    window_ = test::ScriptedWindow();
+    window_.type("");  // RETURN under the message
+    LauncherCall call;
+    call.run_count = TOOLSET_MODE_COUNT;
+    call.line = launcher_line("AB");
+    EXPECT_EQ(test::run_gis_update_to_stop(session_, call, refused_), "launcher reply cannot be written");
+    EXPECT_TRUE(refused_);
+    EXPECT_TRUE(window_.has_shown(" * THE WORK IS DONE, BUT THE LAUNCHER'S REPLY CANNOT BE WRITTEN:"))
+        << window_.dump();
+    EXPECT_TRUE(window_.has_shown("QEVCOM2.DAT")) << window_.dump();
+    for (const auto& [name, bytes] : before) {
+        if (!is_model_file(name)) continue;
+        EXPECT_TRUE(TemporaryDirectory::get(name) != bytes) << name << " not updated";
+        EXPECT_TRUE(TemporaryDirectory::get(oo_copy_of(name)) == bytes) << oo_copy_of(name);
+    }
+    EXPECT_FALSE(test::has_hidden_file());
+}
+
 }  // namespace
 }  // namespace velm

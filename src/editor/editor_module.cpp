@@ -88,6 +88,11 @@ void EditorModule::run()
     session_.data_directory.reset();
     if (!call_.launched()) show_editor_module_banner(window());
     if (!take_study()) leave();
+    // A launched run makes the study's tool-status file at its end, after
+    // the engineer's edits are in place: something other than a file at its
+    // name is refused now, before the first edit, not once the study is
+    // changed.
+    if (call_.launched()) check_toolset_file(session_, study_id_);
 
     EditorContext context{session_, study_id_, read_model_type()};
     for (;;) {

@@ -1,15 +1,22 @@
 // Edits of the bundled sample study as a user makes them: from the main
 // menu, and launched from the toolset.
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
+#include <string>
 
 #include <gtest/gtest.h>
 
 #include "editor_study.h"
+#include "platform/stop.h"
 #include "platform/text_file.h"
 #include "records/link_data_base.h"
 #include "records/model_file.h"
 #include "records/model_group_rewriters.h"
+#include "support/change_steps.h"
 #include "support/program_run.h"
 
 namespace velm {
@@ -162,6 +169,43 @@ TEST_F(SampleStudyEditTest, LaunchedEditRepliesAndARefusedLaunchedStudyDoesNot)
         EXPECT_NE(test::run_program_to_stop(session_, window_, {}).find("run_network_editor_module"),
                   std::string::npos);
         EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
+}
+
+// A launched run makes the tool-status file at its end: something other
+// than a file at its name refuses the run before the first edit, naming it,
+// and the study stays as it was (the edit typed is never asked for, no page
+// break is appended to the history log, no reply is written).
+TEST_F(SampleStudyEditTest, ALaunchedEditRefusesANonFileAtTheToolStatusFileBeforeItsFirstEdit)
+{
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        const char* kind;
+    } cases[] = {
+        {"a fifo", [] { ASSERT_EQ(mkfifo("SAtoolzz.set", 0644), 0); }, "a fifo (named pipe)"},
+        {"a directory", [] { fs::create_directory("SAtoolzz.set"); }, "a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.plant();
+        const std::map<std::string, std::string> before = test::study_files();
+        window_ = test::ScriptedWindow();
+        window_.type({"6", "230111", "230113", "4", "0", "0", "0.014", "0", "E", "EX"});
+        LauncherCall call{TOOLSET_MODE_COUNT, 0, launcher_line("SA")};
+        try {
+            run_network_editor_module(session_, call);
+            ADD_FAILURE() << "the run went on";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      std::string("Cannot read file 'SAtoolzz.set': it is ") + c.kind + ", not a file");
+        } catch (const ProgramStop& stop) {
+            ADD_FAILURE() << "the run stopped: " << stop.reason;
+        }
+        EXPECT_EQ(window_.lines_left(), 10u) << "a line was read";
+        EXPECT_TRUE(test::study_files() == before) << "the study changed";
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        fs::remove("SAtoolzz.set");
     }
 }
 

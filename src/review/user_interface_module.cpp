@@ -241,8 +241,6 @@ void UserInterfaceModule::run()
         const int sub_option = call_.sub_option;
         if (sub_option >= 1 && sub_option <= NODE_PEAK_FLOW_OPTION) {
             option = sub_option;
-            if (call_.toolset_mode() && option <= 5)
-                set_toolset_entry_flag(session_, study_id_, TARGET_BUTTONS[static_cast<std::size_t>(option - 1)]);
         } else {
             show_menu(!call_.launched() && study_id_ == BLANK_STUDY);
             // A launcher's sub-option that names no option is refused as a
@@ -263,6 +261,11 @@ void UserInterfaceModule::run()
         if (study.answer == Answer::Top) continue;
         study_id_ = study.study_id;
         const int model_type = hydrology_model_type(study_id_);
+        // The launcher's review target is flagged once the study has passed
+        // every check of the module, so that a study the run refuses keeps
+        // its tool-status file as it was.
+        if (call_.toolset_mode() && sub_option >= 1 && sub_option <= 5)
+            set_toolset_entry_flag(session_, study_id_, TARGET_BUTTONS[static_cast<std::size_t>(sub_option - 1)]);
         bool in_place = true;
         if (option == NODE_PEAK_FLOW_OPTION) {
             edit_node_peak_flows(session_, study_id_, model_type);

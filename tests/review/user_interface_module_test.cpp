@@ -201,14 +201,53 @@ TEST_F(UserInterfaceModuleTest, NodePeakFlowStudyWithoutModelListIsAskedAgain)
     EXPECT_EQ(test::snapshot_text(screen_at(4), 5, 2, 17), "Enter NODE NUMBER");
 }
 
-TEST_F(UserInterfaceModuleTest, LaunchedRunWithoutStringIndexStopsWithoutReply)
+// A launched run whose study the module's checks refuse stops without a
+// reply and changes nothing: in toolset mode the review target's
+// tool-status flag is set only once the study has passed them, so that the
+// refused run leaves the tool-status file as it was (missing, or with its
+// flags).
+TEST_F(UserInterfaceModuleTest, LaunchedRunRefusedByTheStudysChecksStopsWithoutReplyAndChangesNothing)
 {
-    test::StudyBuilder study = test::review_study();
-    study.omit_file("ABINDXZZ.ZST");
-    study.write(fs::current_path());
-    LauncherCall call{2, 3, launcher_line("AB")};
-    EXPECT_EQ(run_module(call, {}), "run_user_interface_module: the study has no string index file");
-    EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    std::string flags;
+    for (int k = 1; k <= 100; ++k) flags += k == 5 ? "1\r\n" : "0\r\n";
+    const std::string no_string_index = "run_user_interface_module: the study has no string index file";
+    const std::string no_model_type = ": record 2: the value inf";
+    const struct {
+        const char* what;
+        int sub_option;
+        bool tool_status_file;  // one stands, with a flag set
+        // Without its string index; otherwise with a model type that is no
+        // number in its first model file.
+        bool without_string_index;
+        std::string refusal;  // the stop's reason, or a text of the FileError
+    } cases[] = {
+        {"no string index", 3, false, true, no_string_index},
+        {"no string index, a tool-status file standing", 1, true, true, no_string_index},
+        {"a model type that is no number", 2, false, false, no_model_type},
+        {"a model type that is no number, a tool-status file standing", 5, true, false, no_model_type},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        test::StudyBuilder study = test::review_study();
+        if (c.without_string_index) study.omit_file("ABINDXZZ.ZST");
+        study.write(fs::current_path());
+        if (!c.without_string_index) {
+            const std::string model_file = read_model_list_file("ABTRVLZZ.Z11").entries.at(0).model_file_name();
+            test::set_record_value(model_file, 2, 1, std::numeric_limits<float>::infinity());
+        }
+        if (c.tool_status_file) test::TemporaryDirectory::put("ABtoolzz.set", flags);
+        const std::map<std::string, std::string> before = test::study_files();
+        LauncherCall call{2, c.sub_option, launcher_line("AB")};
+        try {
+            EXPECT_EQ(run_module(call, {}), c.refusal);
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();
+        }
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+        EXPECT_TRUE(test::study_files() == before) << "the refused run changed the study";
+    }
 }
 
 // A launched review whose change is refused at its end (a string file the
@@ -230,7 +269,8 @@ TEST_F(UserInterfaceModuleTest, LaunchedReviewWhoseChangeIsRefusedEndsWithoutRep
         EXPECT_EQ(fs::exists("QEVCOM2.DAT"), !string_file_missing);
         if (string_file_missing) {
             EXPECT_TRUE(window_.has_shown("AB0001ZZ.ZST")) << window_.dump();
-            // Only the tool-status flag, set as the launched run began.
+            // Only the tool-status flag, set once the study passed the
+            // module's checks.
             std::map<std::string, std::string> after = test::study_files();
             after.erase("ABtoolzz.set");
             EXPECT_TRUE(after == before) << "a file of the refused change was written";

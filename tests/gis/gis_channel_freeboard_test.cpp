@@ -75,6 +75,24 @@ std::vector<float> channel_cross_section(const std::string& model_file)
     return {};
 }
 
+// The channel's group written with process `code` in every model file of
+// its map, as the study builder writes it with code 51.
+void set_channel_code(int code)
+{
+    for (const char* name : {"AB1301ZZ.Z11", "AB1301ZZ.Z12"}) {
+        rewrite_model_file(name, [code, name](ModelFile& file) {
+            int channels = 0;
+            for (ModelGroup& group : file.groups) {
+                if (group.upstream_node != CHANNEL_UP || group.downstream_node != CHANNEL_DOWN) continue;
+                ASSERT_EQ(group.process_code(), 51) << name;
+                group.code_value = static_cast<float>(code);
+                ++channels;
+            }
+            ASSERT_EQ(channels, 1) << name;
+        });
+    }
+}
+
 class GisChannelFreeboardTest : public test::SessionTest {
 protected:
     // A type-8 study of two storm events whose channel carries a freeboard;
@@ -122,46 +140,67 @@ protected:
     bool refused_ = false;
 };
 
+// Every open channel's code, 51 to 56, needs its record: the channel's group
+// written with the code in every model file of its map.
 TEST_F(GisChannelFreeboardTest, AChannelWhoseDepthTheGisSetsWithoutItsRecordIsRefusedAndNothingChanges)
 {
+    const std::string no_record =
+        "Link data base 'AB1301ZZ.ZLL' holds no record of the open channel from node 123502.0 to node 130101.0: it "
+        "keeps the channel's freeboard, which the GIS files do not carry";
+    const std::string no_data_base =
+        "Link data base 'AB1301ZZ.ZLL' does not exist: it keeps the freeboards of the map's open channels, which the "
+        "GIS files do not carry";
     const struct {
         const char* what;
         std::function<void()> spoil;
         bool launched;
+        const std::string& refusal;
     } cases[] = {
         {"the channel's record taken out of the map's link data base",
-         [] { remove_lines_starting("AB1301ZZ.ZLL", CHANNEL_LINE_START); }, false},
-        {"the map's link data base empty", [] { TemporaryDirectory::put("AB1301ZZ.ZLL", ""); }, false},
+         [] { remove_lines_starting("AB1301ZZ.ZLL", CHANNEL_LINE_START); }, false, no_record},
+        {"the map's link data base empty", [] { TemporaryDirectory::put("AB1301ZZ.ZLL", ""); }, false, no_record},
+        {"the map's link data base missing", [] { fs::remove("AB1301ZZ.ZLL"); }, false, no_data_base},
         {"the channel's record taken out, in a launched run",
-         [] { remove_lines_starting("AB1301ZZ.ZLL", CHANNEL_LINE_START); }, true},
+         [] { remove_lines_starting("AB1301ZZ.ZLL", CHANNEL_LINE_START); }, true, no_record},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (int code = 51; code <= 56; ++code) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            SCOPED_TRACE("process code " + std::to_string(code));
+            TemporaryDirectory directory;
+            // The GIS widens the channel: its depth is written again.
+            write_study(
+                [](test::StudyBuilder& study) { study.link(CHANNEL_UP, CHANNEL_DOWN).element_base_width() = 7.0f; });
+            set_channel_code(code);
+            c.spoil();
+            const Files before = test::study_files();
+            EXPECT_EQ(update(c.launched), "GIS update refused");
+            EXPECT_TRUE(refused_);
+            // Binary files among them: compared whole, named only.
+            for (const auto& [name, bytes] : test::study_files()) {
+                EXPECT_TRUE(before.contains(name)) << name << " was written";
+                EXPECT_TRUE(before.contains(name) && before.at(name) == bytes) << name << " was changed";
+            }
+            EXPECT_EQ(test::study_files().size(), before.size());
+            for (const auto& [name, bytes] : before) {
+                if (is_model_file(name)) {
+                    EXPECT_FALSE(fs::exists(oo_copy_of(name))) << oo_copy_of(name);
+                }
+            }
+            EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+            EXPECT_FALSE(test::has_hidden_file());
+            EXPECT_EQ(refusal_shown(), c.refusal) << window_.dump();
+        }
+        // The same study with the channel's record: the code's depth is
+        // updated, the freeboard kept on top.
+        SCOPED_TRACE("process code " + std::to_string(code) + " with its record");
         TemporaryDirectory directory;
-        // The GIS widens the channel: its depth is written again.
         write_study(
             [](test::StudyBuilder& study) { study.link(CHANNEL_UP, CHANNEL_DOWN).element_base_width() = 7.0f; });
-        c.spoil();
-        const Files before = test::study_files();
-        EXPECT_EQ(update(c.launched), "GIS update refused");
-        EXPECT_TRUE(refused_);
-        // Binary files among them: compared whole, named only.
-        for (const auto& [name, bytes] : test::study_files()) {
-            EXPECT_TRUE(before.contains(name)) << name << " was written";
-            EXPECT_TRUE(before.contains(name) && before.at(name) == bytes) << name << " was changed";
-        }
-        EXPECT_EQ(test::study_files().size(), before.size());
-        for (const auto& [name, bytes] : before) {
-            if (is_model_file(name)) {
-                EXPECT_FALSE(fs::exists(oo_copy_of(name))) << oo_copy_of(name);
-            }
-        }
-        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
-        EXPECT_FALSE(test::has_hidden_file());
-        EXPECT_EQ(refusal_shown(),
-                  "Link data base 'AB1301ZZ.ZLL' holds no record of the open channel from node 123502.0 to node "
-                  "130101.0: it keeps the channel's freeboard, which the GIS files do not carry")
-            << window_.dump();
+        set_channel_code(code);
+        EXPECT_EQ(update(), "GIS update done") << window_.dump();
+        for (const char* name : {"AB1301ZZ.Z11", "AB1301ZZ.Z12"})
+            EXPECT_EQ(channel_cross_section(name), (std::vector<float>{0.025f, 7.0f, 2.0f, 4.0f + FREEBOARD})) << name;
     }
 }
 

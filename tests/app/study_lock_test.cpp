@@ -614,6 +614,30 @@ std::string user_name(uid_t user)
     return entry != nullptr ? std::string(entry->pw_name) : "uid " + std::to_string(user);
 }
 
+// What a forked child tells that runs `body` as the user ("not become the
+// user" where it cannot become it); the test fails unless the child ends
+// having told it.
+std::string told_by_child_as(uid_t user, const std::function<std::string()>& body)
+{
+    Pipe answer;
+    const pid_t pid = fork_child([&] {
+        answer.close_read();
+        const std::string told = become(user) ? body() : "not become the user";
+        _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
+    });
+    if (pid < 0) {
+        ADD_FAILURE() << "no child forked";
+        return {};
+    }
+    Child child(pid);
+    answer.close_write();
+    std::string told;
+    char byte = 0;
+    while (::read(answer.read, &byte, 1) == 1) told += byte;
+    EXPECT_EQ(child.wait(), 0);
+    return told;
+}
+
 // ----------------------------------------------------------------------
 // The lock taken in this test's process, at the moments a start can meet.
 
@@ -768,17 +792,11 @@ TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
     if (!can_run_as(user)) GTEST_SKIP() << "this test cannot start a child as the user " << user;
     TemporaryDirectory directory;
     fs::permissions(directory.path(), fs::perms::all);
-    Pipe answer;
-    const pid_t pid = fork_child([&] {
-        answer.close_read();
-        const auto tell = [&answer](const std::string& told) {
-            _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
-        };
-        if (!become(user)) tell("not become the user");
+    const std::string told = told_by_child_as(user, [] {
         TemporaryDirectory::put(std::string(STUDY_LOCK_FILE), KILLED_RUN_LINE);
         struct stat found {};
         if (chmod(STUDY_LOCK_FILE.data(), 0444) != 0 || lstat(STUDY_LOCK_FILE.data(), &found) != 0)
-            tell("no lock file of mode 0444 made");
+            return std::string("no lock file of mode 0444 made");
         fchmod_failure = [found](int fd) {
             struct stat info {};
             return fstat(fd, &info) == 0 && info.st_dev == found.st_dev && info.st_ino == found.st_ino ? EPERM : 0;
@@ -786,23 +804,16 @@ TEST(TakingTheLock, AKilledRunsLockFileThisUserCannotWriteIsReplaced)
         StudyLock lock;
         const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
         if (const auto refused = lock.take({"."}, line))
-            tell("refused, naming " + (refused->readable ? std::to_string(refused->process) : std::string("no one")));
+            return "refused, naming " + (refused->readable ? std::to_string(refused->process) : std::string("no one"));
         struct stat standing {};
-        if (lstat(STUDY_LOCK_FILE.data(), &standing) != 0) tell("no lock file");
+        if (lstat(STUDY_LOCK_FILE.data(), &standing) != 0) return std::string("no lock file");
         char mode[16];
         std::snprintf(mode, sizeof mode, "mode %04o", static_cast<unsigned>(standing.st_mode & 07777));
         std::string told = mode;
         if (standing.st_ino == found.st_ino) told += ", the killed run's file";
         if (TemporaryDirectory::get(STUDY_LOCK_FILE) != line) told += ", not naming it";
-        tell(told);
+        return told;
     });
-    ASSERT_GE(pid, 0);
-    Child child(pid);
-    answer.close_write();
-    std::string told;
-    char byte = 0;
-    while (::read(answer.read, &byte, 1) == 1) told += byte;
-    EXPECT_EQ(child.wait(), 0);
     EXPECT_EQ(told, "mode 0666");
 }
 
@@ -872,31 +883,20 @@ TEST(TakingTheLock, AHolderOfAnotherUserIsNamed)
     ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
     ASSERT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
 
-    Pipe answer;
-    const pid_t pid = fork_child([&] {
-        answer.close_read();
-        if (!become(user)) _exit(2);
+    const std::string told = told_by_child_as(user, [&directory] {
         StudyLock lock;
         const auto found = lock.take({directory.path().string()});
-        const std::string told = !found            ? "the lock taken"
-                                 : found->readable ? std::to_string(found->process)
-                                                   : "no one";
-        _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
+        return !found            ? std::string("the lock taken")
+               : found->readable ? std::to_string(found->process)
+                                 : std::string("no one");
     });
-    ASSERT_GE(pid, 0);
-    Child refused(pid);
-    answer.close_write();
-    std::string told;
-    char byte = 0;
-    while (::read(answer.read, &byte, 1) == 1) told += byte;
-    EXPECT_EQ(refused.wait(), 0);
     EXPECT_EQ(told, "1") << "the refusal named " << told;
     close(fd);
 }
 
-// A take refused at a later directory gives the lock file it took over at
-// an earlier one (a killed run's, or whatever file stood there) the bytes
-// it found there, every one of them.
+// A take refused at a later directory leaves the file it found at an
+// earlier one (a killed run's lock file, or whatever file stood there) with
+// the bytes it found there, every one of them.
 TEST(TakingTheLock, ARefusedTakeGivesEachLockFileItFoundItsBytesBack)
 {
     std::string long_text;
@@ -1045,22 +1045,17 @@ TEST(TakingTheLock, AFileFoundInADirectoryThatCannotBeChangedIsWrittenOnlyWhenIt
         SCOPED_TRACE(c.name);
         TemporaryDirectory top;
         fs::permissions(top.path(), fs::perms::all);
-        Pipe answer;
-        const pid_t pid = fork_child([&] {
-            answer.close_read();
-            const auto tell = [&answer](const std::string& told) {
-                _exit(::write(answer.write, told.data(), told.size()) == static_cast<ssize_t>(told.size()) ? 0 : 3);
-            };
-            if (!become(user)) tell("not become the user");
+        const std::string told = told_by_child_as(user, [&c] {
             fs::create_directory("study");
             const fs::path found = fs::path("study") / (c.linked != nullptr ? c.linked : ".velmora.lock");
             TemporaryDirectory::put(found, c.bytes);
             chmod(found.c_str(), 0666);
-            if (c.linked != nullptr && ::link(found.c_str(), "study/.velmora.lock") != 0) tell("no link made");
-            if (chmod("study", 0555) != 0) tell("the directory not made read-only");
+            if (c.linked != nullptr && ::link(found.c_str(), "study/.velmora.lock") != 0)
+                return std::string("no link made");
+            if (chmod("study", 0555) != 0) return std::string("the directory not made read-only");
             const std::string line = lock_holder_line(OTHER_PROGRAM_STARTED);
             StudyLock lock;
-            if (lock.take({"study"}, line)) tell("refused");
+            if (lock.take({"study"}, line)) return std::string("refused");
             std::string told = TemporaryDirectory::get("study/.velmora.lock") == line ? "written" : "not written";
             if (TemporaryDirectory::get(found) != (c.linked != nullptr || !c.written ? c.bytes : line))
                 told += ", the found file changed";
@@ -1070,15 +1065,8 @@ TEST(TakingTheLock, AFileFoundInADirectoryThatCannotBeChangedIsWrittenOnlyWhenIt
             if (!second.take({"study"})) told += ", the lock not held";
             lock.release();
             chmod("study", 0755);
-            tell(told);
+            return told;
         });
-        ASSERT_GE(pid, 0);
-        Child child(pid);
-        answer.close_write();
-        std::string told;
-        char byte = 0;
-        while (::read(answer.read, &byte, 1) == 1) told += byte;
-        EXPECT_EQ(child.wait(), 0);
         EXPECT_EQ(told, c.written ? "written" : "not written");
     }
 }

@@ -66,6 +66,13 @@ struct JournalEntry {
     std::string new_version;
     std::string file;
     std::string old_version;  // empty: the file did not exist
+    // The kept old version stands as a second name of a fifo, a socket or a
+    // device, not of a file: a commit of an earlier release kept whatever
+    // stood at the file's name.  It holds nothing of the study, so it is
+    // never put back: the entry is undone as a new file's, and the name
+    // goes with the other kept old versions.  A commit of this release
+    // keeps no old version of a non-file (see keep_old_version).
+    bool old_version_is_no_file = false;
 };
 
 struct Journal {
@@ -318,12 +325,19 @@ bool stands(const std::string& name, const std::string& line, StandingNames& nam
 // Whether a new version or a kept old version stands; UntrustedJournal when
 // what stands there is not a regular file, as every version the program
 // writes is (a link, a fifo or a directory would end up standing at the
-// study file's name).
-bool version_stands(const std::string& name, const std::string& line, StandingNames& names)
+// study file's name).  `no_file`, given for a kept old version only, lets a
+// fifo, a socket or a device stand there, and is set when one does: an
+// earlier release kept one as the old version of a non-file at the file's
+// name, and such an old version is never put back.
+bool version_stands(const std::string& name, const std::string& line, StandingNames& names, bool* no_file = nullptr)
 {
     struct stat info {};
     if (!stands(name, line, names, info)) return false;
     if (S_ISREG(info.st_mode)) return true;
+    if (no_file != nullptr && !S_ISLNK(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        *no_file = true;
+        return true;
+    }
     const char* kind = S_ISLNK(info.st_mode)    ? "a symbolic link"
                        : S_ISDIR(info.st_mode)  ? "a directory"
                        : S_ISFIFO(info.st_mode) ? "a fifo"
@@ -344,7 +358,7 @@ bool version_stands(const std::string& name, const std::string& line, StandingNa
 //     place;
 //   - on "undo", a file with an old file has its kept old version there, or
 //     stands (its old file is back).
-void check_journal_on_disk(const Journal& journal)
+void check_journal_on_disk(Journal& journal)
 {
     std::map<std::string, std::size_t> named;
     std::unordered_map<std::string, fs::path> directories;
@@ -357,9 +371,10 @@ void check_journal_on_disk(const Journal& journal)
     }
     StandingNames names;
     for (std::size_t k = 0; k < journal.entries.size(); ++k) {
-        const JournalEntry& entry = journal.entries[k];
+        JournalEntry& entry = journal.entries[k];
         const bool new_version = !entry.new_version.empty() && version_stands(entry.new_version, line_of(k, 0), names);
-        const bool old_version = !entry.old_version.empty() && version_stands(entry.old_version, line_of(k, 2), names);
+        const bool old_version = !entry.old_version.empty() &&
+                                 version_stands(entry.old_version, line_of(k, 2), names, &entry.old_version_is_no_file);
         struct stat info {};
         const bool file = stands(entry.file, line_of(k, 1), names, info);
         const std::string missing = line_of(k, 2) + "names " + shown_journal_name(entry.old_version) +
@@ -510,9 +525,12 @@ Undo undo_commit(Journal journal)
     Undo undo;
     for (const JournalEntry& entry : journal.entries) {
         int error = 0;
-        if (entry.old_version.empty()) {
-            // The file was new: the new version renamed in goes.
-            if (!is_there(entry.new_version)) error = remove_in_commit(CommitCall::RemoveNew, entry.file);
+        if (entry.old_version.empty() || entry.old_version_is_no_file) {
+            // The file was new (or no file stood at its name): the new
+            // version renamed in goes.  A removal of a non-file leaves what
+            // stands.
+            if (!entry.new_version.empty() && !is_there(entry.new_version))
+                error = remove_in_commit(CommitCall::RemoveNew, entry.file);
         } else if (is_there(entry.old_version)) {
             take_change_step();
             error = rename_in_commit(CommitCall::PutBack, entry.old_version, entry.file);
@@ -531,7 +549,11 @@ Undo undo_commit(Journal journal)
 // the old file's permissions, which the engineer may have set.  A file
 // behind a symbolic link is kept as a copy of its bytes: a kept old version
 // is always a regular file of the program's own (a link to nothing keeps
-// nothing).
+// nothing).  A fifo, a socket or a device at the name (or a link to one)
+// is no old file either: it holds nothing of the study, and a second name
+// of it kept for the commit would be no file the next start could take for
+// the program's own; the new version replaces it as it would a new file's
+// name, and the journal claims no old version for it.
 std::string keep_old_version(const std::string& path, std::string_view name, const std::string& new_version)
 {
     struct stat info {};
@@ -540,7 +562,7 @@ std::string keep_old_version(const std::string& path, std::string_view name, con
     struct stat target {};
     const bool found = stat(path.c_str(), &target) == 0;
     const bool linked = S_ISLNK(info.st_mode);
-    if (linked && (!found || !S_ISREG(target.st_mode))) return {};
+    if (!found || !S_ISREG(target.st_mode)) return {};
     if (!new_version.empty() && found) chmod(new_version.c_str(), target.st_mode & 07777);
     const std::string old_version = hidden_beside(path, OLD_VERSION_SUFFIX);
     take_change_step();
@@ -566,6 +588,22 @@ std::string keep_old_version(const std::string& path, std::string_view name, con
     }
     close(fd);
     return old_version;
+}
+
+// Removes the fifos, sockets and devices (or links to them) standing at
+// names the change removes, once every file of the change is in place: none
+// holds anything of the study, so none is kept for an undo, and none goes
+// with a change that is refused or undone.  A stop before leaves the
+// non-file standing beside the finished change, where a later reading
+// refuses it as it would now.  What stands there by now as a file or a
+// directory is not the commit's to remove.  (No step of the change: the
+// change is whole before.)
+void remove_non_files(const std::vector<std::string>& names)
+{
+    for (const std::string& name : names) {
+        struct stat info {};
+        if (lstat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) unlink(name.c_str());
+    }
 }
 
 }  // namespace
@@ -819,6 +857,8 @@ void FileChange::commit()
 
     Journal journal;
     std::set<std::string> directories;
+    // The fifos, sockets and devices at names the change removes.
+    std::vector<std::string> non_files;
     try {
         // Each new version under the name the journal gives it, the file's
         // name letter for letter: a file found again in another letter case
@@ -834,8 +874,12 @@ void FileChange::commit()
         for (const Target& target : targets) {
             directories.insert(directory_of(target.path));
             std::string old_version = keep_old_version(target.path, target.name, target.new_version);
-            // A file to remove that is gone by now needs no entry.
-            if (target.new_version.empty() && old_version.empty()) continue;
+            // A file to remove that is gone by now needs no entry, and
+            // neither does a non-file there, which keeps no old version.
+            if (target.new_version.empty() && old_version.empty()) {
+                if (is_there(target.path)) non_files.push_back(target.path);
+                continue;
+            }
             journal.entries.push_back({target.new_version, target.path, std::move(old_version)});
         }
         // The new versions and the kept old files were written without
@@ -846,6 +890,7 @@ void FileChange::commit()
         // from here on is finished by the next start of the program.
         if (journal.entries.empty()) {
             forget();
+            remove_non_files(non_files);
             return;
         }
         write_journal(journal, files.front());
@@ -885,6 +930,7 @@ void FileChange::commit()
                                            "cannot be taken: ") +
                                std::strerror(error) + ". The next start of the program finishes the change.");
     }
+    remove_non_files(non_files);
     committing_ = false;
     for (const std::string& name : left_out) unlink(name.c_str());
     forget();
@@ -922,7 +968,7 @@ void finish_interrupted_commit(const std::vector<std::string>& directories)
 {
     const std::optional<std::string> text = read_journal_file();
     if (!text) return;
-    const Journal journal = read_journal(*text, directories);
+    Journal journal = read_journal(*text, directories);
     check_journal_on_disk(journal);
     const std::string journal_name = "its commit journal '" + std::string(RUN_COMMIT_JOURNAL) + "'";
     std::string not_finished;

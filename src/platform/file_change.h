@@ -21,7 +21,16 @@
 // stands only in another letter case, and each file stands as an
 // interrupted commit leaves it (its kept old version there, or the file
 // already replaced).  Any other journal is named to the engineer and left
-// as found, with every hidden file beside it.
+// as found, with every hidden file beside it.  (A kept old version that is
+// a second name of a fifo, a socket or a device, as an earlier release kept
+// one for such a thing at a file's name, is taken as the program's own too,
+// and never put back: it holds nothing of the study.)
+// A kept old version is always a regular file.  A fifo, a socket or a
+// device at the name of a file a change writes keeps none: the new file
+// replaces it, and the journal claims no old version for it, so that an
+// undo removes the new file and leaves the study's files as before.  One at
+// a name a change removes is removed too, with no old version kept, once
+// every file of the change is in place.
 // A commit that can neither finish nor undo (its directory turned read-only
 // in the middle of the renames) leaves its journal for the next start and
 // ends the program (UnfinishedCommit): no other change is made over it.
@@ -127,7 +136,8 @@ public:
     // The new version written as it goes.
     NewVersionStream stream(std::string_view name);
     // The file removed by the commit, with the replacements (nothing for a
-    // file that is not there then).
+    // file that is not there then).  A fifo, a socket or a device at the
+    // name goes once every file of the change is in place.
     void remove(std::string_view name);
 
     // The name to read `name` from: this change's new version when it has

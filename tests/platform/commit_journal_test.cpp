@@ -343,6 +343,57 @@ TEST_F(CommitJournalTest, EveryStateAnInterruptedCommitLeavesIsTakenForItsOwn)
     }
 }
 
+// An earlier release's commit kept a fifo standing at a file's name as the
+// file's old version (a second name of the fifo).  Its journal, interrupted,
+// is still the program's own: it is finished, or undone, whole; the fifo
+// holds nothing of the study and is never put back, and nothing hidden is
+// left.
+TEST_F(CommitJournalTest, AnEarlierJournalKeepingAFifoAsAnOldVersionIsFinishedOrUndone)
+{
+    struct Case {
+        const char* name;
+        std::string journal;
+        bool replaced;      // the commit had renamed or removed the file
+        const char* links;  // what stands at the link data base's name after the next start, nullptr: nothing
+    };
+    const std::string replacement = entry(LINKS_NEW, "SA2301ZZ.ZLL", LINKS_OLD);
+    const std::string removal = entry("", "SA2301ZZ.ZLL", LINKS_OLD);
+    const std::vector<Case> cases = {
+        {"finish: the fifo not yet replaced", journal_of(replacement), false, "file: new links\r\n"},
+        {"finish: the fifo replaced", journal_of(replacement), true, "file: new links\r\n"},
+        {"undo: the fifo not yet replaced", undo_journal_of(replacement), false, "other"},
+        {"undo: the fifo replaced, and not put back", undo_journal_of(replacement), true, nullptr},
+        {"finish: the fifo not yet removed", journal_of(removal), false, nullptr},
+        {"undo: the fifo not yet removed", undo_journal_of(removal), false, "other"},
+        {"undo: the fifo removed, and not put back", undo_journal_of(removal), true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lay_out();
+        fs::remove("SA2301ZZ.ZLL");
+        ASSERT_EQ(mkfifo("SA2301ZZ.ZLL", 0644), 0);
+        keep_old_links();
+        if (c.replaced && c.journal.find(replacement) != std::string::npos) {
+            fs::rename(LINKS_NEW, "SA2301ZZ.ZLL");
+        } else if (c.replaced) {
+            fs::remove("SA2301ZZ.ZLL");
+        }
+        TemporaryDirectory::put(JOURNAL, c.journal);
+        EXPECT_NO_THROW(recover_interrupted_changes({".", "data/"}));
+        const auto after = disk_state(".");
+        const auto links = after.find("SA2301ZZ.ZLL");
+        if (c.links == nullptr) {
+            EXPECT_TRUE(links == after.end()) << links->second;
+        } else {
+            EXPECT_TRUE(links != after.end() && links->second == c.links);
+        }
+        EXPECT_EQ(after.at("SAcontzz.zzz"), "file: controls\r\n");
+        EXPECT_EQ(after.at("data/SA2301ZZ.Z11"), "file: model\r\n");
+        for (const auto& [name, what] : after)
+            EXPECT_NE(fs::path(name).filename().string().front(), '.') << name << " left behind";
+    }
+}
+
 // A commit names each file once, letter for letter as the disk has it, and
 // keeps every old file as a regular file, even when the change named a file
 // twice (written and removed, or by two roads), the file was found again in

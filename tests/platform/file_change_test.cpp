@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -111,6 +115,141 @@ TEST_F(FileChangeTest, StoppedOrKilledAtEveryStepTheFilesAreAsTheJournalDecided)
             EXPECT_EQ(TemporaryDirectory::snapshot(), turn.as_after() ? after : before);
             restore();
         });
+}
+
+// What may stand at a study file's name in place of the file.
+enum class NonFile { Fifo, Socket, Device };
+
+// Puts one at `name`; false where this user may not make it (a device node
+// needs the privilege to).
+bool make_non_file(NonFile kind, const std::string& name)
+{
+    switch (kind) {
+        case NonFile::Fifo:
+            return mkfifo(name.c_str(), 0644) == 0;
+        case NonFile::Socket: {
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            if (fd < 0) return false;
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, name.c_str(), sizeof address.sun_path - 1);
+            const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+            close(fd);
+            return bound;
+        }
+        case NonFile::Device:  // as /dev/null
+            return mknod(name.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    }
+    return false;
+}
+
+// Whether anything stands at the name, seen without following a link.
+bool stands(const std::string& name)
+{
+    struct stat info {};
+    return lstat(name.c_str(), &info) == 0;
+}
+
+// A fifo, a socket or a device at the name of a file a
+// change writes without reading it (a report) and at a name it removes (a
+// piece of the history log) holds nothing of the study: it is never kept as
+// an old version, which no start could take for a file of the program's.
+// Stopped or killed at every step of the change, the files are as before or
+// as after it at the next start, which never refuses the change's journal,
+// and nothing hidden is left.  The non-file at the written name is replaced
+// by the new file; the one at the removed name goes once the change is in
+// place, and stands while the change is undone.
+TEST_F(FileChangeTest, ANonFileAtANameAChangeWritesOrRemovesIsNeverKeptAsAnOldVersion)
+{
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        NonFile kind;
+    };
+    const Case cases[] = {
+        {"a fifo", NonFile::Fifo},
+        {"a socket", NonFile::Socket},
+        {"a character device", NonFile::Device},
+    };
+    const char* const written = "ABTRVLZZ.DIA";
+    const char* const removed = "data/ABHISTZZ.003";
+    const auto make_the_change = [&] {
+        FileChange change;
+        change.write("AB0101ZZ.ZLL", "new links\r\n");
+        change.write(written, "the report\r\n");
+        change.remove("data/ABHISTZZ.002");
+        change.remove(removed);
+        change.commit();
+    };
+    const fs::path start = fs::current_path();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::current_path(start);
+        TemporaryDirectory directory;
+        SetUp();
+        // A device node only where this user may make one (as root).
+        if (!make_non_file(c.kind, written)) {
+            ASSERT_EQ(c.kind, NonFile::Device) << std::strerror(errno);
+            continue;
+        }
+        ASSERT_TRUE(make_non_file(c.kind, removed)) << std::strerror(errno);
+        const Snapshot before = TemporaryDirectory::snapshot();
+        const auto restore = [&] {
+            for (const char* name : {written, removed}) {
+                if (stands(name)) fs::remove(name);
+                ASSERT_TRUE(make_non_file(c.kind, name));
+            }
+            for (const auto& [name, bytes] : TemporaryDirectory::snapshot())
+                if (!before.contains(name)) fs::remove(name);
+            for (const auto& [name, bytes] : before) TemporaryDirectory::put(name, bytes);
+        };
+        stop_change_at_step(0);
+        ASSERT_NO_THROW(make_the_change());
+        const long steps = change_steps_taken();
+        const Snapshot after = TemporaryDirectory::snapshot();
+        ASSERT_EQ(after.at(written), "the report\r\n");
+        ASSERT_EQ(after.count("data/ABHISTZZ.002"), 0u);
+        EXPECT_FALSE(stands(removed));
+        EXPECT_TRUE(hidden_entries().empty());
+        restore();
+
+        test::walk_change_steps(
+            steps + 1,
+            [&] {
+                try {
+                    make_the_change();
+                } catch (const ProgramStop& stop) {
+                    EXPECT_EQ(stop.reason, "stopped at change step " + std::to_string(change_steps_taken()));
+                }
+            },
+            [] {
+                // Whatever hidden the change left is a file of its own,
+                // never a second name of the non-file.
+                for (const std::string& hidden : hidden_entries())
+                    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(hidden))) << hidden << " is no file";
+                EXPECT_NO_THROW(start_program_again());
+            },
+            [&](const test::ChangeStepTurn& turn) {
+                EXPECT_EQ(TemporaryDirectory::snapshot(), turn.as_after() ? after : before);
+                if (turn.completed) {
+                    EXPECT_FALSE(stands(removed)) << "the change is made, and the non-file at a name it removes stands";
+                } else if (!turn.as_after()) {
+                    EXPECT_TRUE(stands(removed))
+                        << "the change is undone, and the non-file at a name it removes is gone";
+                }
+                restore();
+            });
+        // A change that removes nothing but the non-file, with no journal.
+        {
+            FileChange change;
+            change.remove(removed);
+            EXPECT_NO_THROW(change.commit());
+        }
+        EXPECT_FALSE(stands(removed));
+        EXPECT_EQ(TemporaryDirectory::snapshot(), before);
+        EXPECT_TRUE(hidden_entries().empty());
+        if (HasFailure()) return;
+    }
 }
 
 // A commit journal as a commit writes it: what it does, then for each file

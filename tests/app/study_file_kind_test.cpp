@@ -7,13 +7,22 @@
 // study.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,6 +61,58 @@ std::vector<std::string> changed_names(const std::map<std::string, std::string>&
     return names;
 }
 
+// The string at `address` in a traced process (a path given to a call).
+std::string traced_string(pid_t pid, std::uint64_t address)
+{
+    std::string text;
+    while (text.size() < 4096) {
+        errno = 0;
+        const long word = ptrace(PTRACE_PEEKDATA, pid, address + text.size(), nullptr);
+        if (errno != 0) break;
+        const char* const bytes = reinterpret_cast<const char*>(&word);
+        for (std::size_t k = 0; k < sizeof word; ++k) {
+            if (bytes[k] == '\0') return text;
+            text += bytes[k];
+        }
+    }
+    return text;
+}
+
+// Whether a call the traced process enters renames, unlinks or links a
+// hidden file of a change (a new version, a kept old file, the commit
+// journal or a temporary), not the lock's: the calls of a commit, and the
+// rename of the launcher's reply into place.
+bool is_a_changes_call(pid_t pid, const __ptrace_syscall_info& info)
+{
+    std::vector<int> paths;  // the arguments that are paths
+    switch (info.entry.nr) {
+#ifdef SYS_rename
+        case SYS_rename:
+        case SYS_link:
+            paths = {0, 1};
+            break;
+        case SYS_unlink:
+            paths = {0};
+            break;
+#endif
+        case SYS_renameat:
+        case SYS_renameat2:
+        case SYS_linkat:
+            paths = {1, 3};
+            break;
+        case SYS_unlinkat:
+            paths = {1};
+            break;
+        default:
+            return false;
+    }
+    for (const int k : paths) {
+        const std::string name = fs::path(traced_string(pid, info.entry.args[k])).filename().string();
+        if (name.size() > 1 && name.front() == '.' && name.rfind(".velmora.lock", 0) != 0) return true;
+    }
+    return false;
+}
+
 // The sample study copied to "study" in the test's directory, where the
 // program runs, launched for its analysis run as tools/run-sample launches
 // it; the typed input stands outside it.
@@ -77,6 +138,90 @@ protected:
             std::signal(SIGALRM, SIG_DFL);
             alarm(REFUSAL_SECONDS);  // kept across the exec
         });
+    }
+
+    // The program started in the study's directory as run() starts it, and
+    // killed (SIGKILL) the moment the n-th of its changes' calls (see
+    // is_a_changes_call), counted from 1, returns: the study then stands as
+    // those calls left it.  False when the program ended by itself before
+    // (with status 0: the run whole); nothing when this machine does not let
+    // a test trace the program.
+    std::optional<bool> run_killed_at_changes_call(int n) const
+    {
+        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
+        const std::string typed = (directory_.path() / "typed.txt").string();
+        TemporaryDirectory::put(typed, "\n\n\n\n");
+        const pid_t child = fork();
+        if (child < 0) throw std::runtime_error("fork failed");
+        if (child == 0) {
+            const int input = open(typed.c_str(), O_RDONLY);
+            const int output = open("/dev/null", O_WRONLY);
+            if (chdir(study_.c_str()) != 0 || input < 0 || output < 0) _exit(127);
+            dup2(input, 0);
+            dup2(output, 1);
+            dup2(output, 2);
+            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        // Stopped at the start of the program, unless tracing is not
+        // allowed here.
+        waitpid(child, &status, 0);
+        if (!WIFSTOPPED(status)) return std::nullopt;
+        ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+        int calls = 0;
+        bool in_call = false;  // stopped between a change's call's entry and its return
+        int pending_signal = 0;
+        for (;;) {
+            ptrace(PTRACE_SYSCALL, child, nullptr, pending_signal);
+            pending_signal = 0;
+            waitpid(child, &status, 0);
+            if (WIFEXITED(status) || WIFSIGNALED(status)) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run did not end whole";
+                return false;
+            }
+            if (!WIFSTOPPED(status)) continue;
+            if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+                pending_signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+                continue;
+            }
+            __ptrace_syscall_info info{};
+            if (ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof info, &info) <= 0) continue;
+            if (info.op == PTRACE_SYSCALL_INFO_ENTRY) {
+                in_call = is_a_changes_call(child, info);
+                continue;
+            }
+            if (info.op != PTRACE_SYSCALL_INFO_EXIT || !in_call) continue;
+            in_call = false;
+            if (++calls < n) continue;
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return true;
+        }
+    }
+
+    // Every regular file of the study with its bytes, but the launcher's
+    // command and reply files.
+    std::map<std::string, std::string> regular_files() const
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(study_)) {
+            const std::string name = fs::relative(entry.path(), study_).string();
+            if (entry.symlink_status().type() == fs::file_type::regular && name.rfind("QEVCOM", 0) != 0)
+                files[name] = TemporaryDirectory::get(entry.path());
+        }
+        return files;
+    }
+
+    // The hidden names in the study, whatever stands there, sorted.
+    std::vector<std::string> hidden_names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(study_))
+            if (entry.path().filename().string().front() == '.') names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     // Every name in the study with the bytes of each regular file (a name
@@ -202,6 +347,66 @@ TEST_F(StudyFileKindTest, AFifoAtALauncherFilesNameRefusesTheStart)
         fs::remove(fifo);
         TemporaryDirectory::put(study_ / "QEVCOM.DAT", "SA\r\n1\r\n1.\r\n2.\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
     }
+}
+
+// A fifo at the report, a file the analysis run only writes: the launched
+// run, killed at each rename, unlink and link of its commit in turn, and the
+// program started again (the launcher gone).  The fifo is never kept as the
+// report's old version, so the start takes the commit's journal for the
+// program's own: it ends with status 0, leaves no hidden file, and the
+// study is as before the run or as after it, never half of each.
+TEST_F(StudyFileKindTest, AFifoAtTheReportKilledAnywhereInTheCommitLeavesTheStudyBeforeOrAfter)
+{
+    const fs::path report = study_ / "SATRVLZZ.DIA";
+    ASSERT_FALSE(fs::exists(fs::symlink_status(report)));
+    const std::map<std::string, std::string> before = regular_files();
+    const std::vector<std::string> sample_hidden = hidden_names();  // the sample's own (.gitattributes)
+    // The run made whole where no report stood.
+    std::map<std::string, std::string> after;
+    {
+        const ProcessEnd ending = run();
+        ASSERT_EQ(ending.status, 0) << ending.screen;
+        after = regular_files();
+        ASSERT_TRUE(after.contains("SATRVLZZ.DIA"));
+    }
+    int undone = 0;
+    int finished = 0;
+    for (int call = 1;; ++call) {
+        SCOPED_TRACE("killed at the change's call " + std::to_string(call));
+        ASSERT_LT(call, 1000) << "the run does not end";
+        fs::remove_all(study_);
+        SetUp();
+        ASSERT_EQ(mkfifo(report.c_str(), 0644), 0);
+        const std::optional<bool> killed = run_killed_at_changes_call(call);
+        if (!killed) GTEST_SKIP() << "this machine does not let a test trace the program";
+        if (!*killed) {
+            // The run ended before: it replaced the fifo by its report.
+            EXPECT_TRUE(regular_files() == after) << "the run's files differ from those of a run without the fifo";
+            EXPECT_EQ(hidden_names(), sample_hidden);
+            break;
+        }
+        // What the killed run left hidden is files of its own, never a
+        // second name of the fifo.
+        for (const std::string& name : hidden_names())
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(study_ / name))) << name << " is no file";
+        fs::remove(study_ / "QEVCOM.DAT");
+        fs::remove(study_ / "QEVCOM2.DAT");
+        const ProcessEnd start = run_program_process(study_, "");
+        EXPECT_EQ(start.status, 0) << start.screen;
+        EXPECT_EQ(hidden_names(), sample_hidden);
+        const std::map<std::string, std::string> files = regular_files();
+        if (files == before) {
+            ++undone;
+        } else if (files == after) {
+            ++finished;
+        } else {
+            ADD_FAILURE() << "the study is half before and half after the run; changed since before: "
+                          << testing::PrintToString(changed_names(before, files));
+        }
+        if (HasFailure()) return;
+    }
+    EXPECT_GT(undone, 0) << "no kill fell before the commit's journal";
+    EXPECT_GT(finished, 0) << "no kill fell after the commit's journal";
 }
 
 }  // namespace

@@ -68,13 +68,34 @@ constexpr float COUNTY_ENVELOPE_MANNING_N = 0.014f;
 // why): told in the window until RETURN, and the end of the program,
 // refused.  The steps' progress lines are gone from the window first, so
 // that none stands under or beside the refusal.  The run's files are put in
-// place together at its end only, so nothing was changed, and no reply goes
-// to a launcher.
-[[noreturn]] void refuse_run(Window& window, const std::exception& error)
+// place together at its end only, so none of them was changed, and no reply
+// goes to a launcher.  What was written all the same is named instead: the
+// flag a launched settings run set in the tool-status file before the run,
+// and the control file with the outlet HGL controls typed during the run.
+[[noreturn]] void refuse_run(Window& window, const std::exception& error, bool toolset_file_written,
+                             bool control_file_written = false)
 {
+    std::string written = "NO FILE WAS CHANGED";
+    if (toolset_file_written && control_file_written) {
+        written = "THE TOOLSET AND CONTROL FILES WERE WRITTEN";
+    } else if (toolset_file_written) {
+        written = "THE TOOLSET FILE WAS WRITTEN";
+    } else if (control_file_written) {
+        written = "THE CONTROL FILE WAS WRITTEN";
+    }
     clear_screen(window);
-    stop_on_file_refusal(window, " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:", error,
+    stop_on_file_refusal(window, " * THE ANALYSIS RUN CANNOT BE MADE; " + written + ":", error,
                          "analysis run: a file cannot be read or written");
+}
+
+// The control file as it stands; nothing when it cannot be read.
+std::optional<std::string> control_file_bytes(Session& session, const std::string& study_id)
+{
+    try {
+        return read_whole_file_if_exists(session.study_file(control_file_name(study_id)));
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
 }
 
 // Value 2 of a model file's header, the study's model type; nothing when
@@ -133,7 +154,7 @@ DataFileTable read_data_file_table(Session& session, const std::string& study_id
     return table;
 }
 
-ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched)
+ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched, bool toolset_file_written)
 {
     const std::string name = model_list_file_name(study_id);
     const std::string path = session.study_file(name);
@@ -151,7 +172,7 @@ ModelListCheck check_model_list(Session& session, std::string& study_id, bool la
     try {
         is_model_list = read_model_list_file(path).is_model_list();
     } catch (const FileError& error) {
-        refuse_run(window, error);
+        refuse_run(window, error, toolset_file_written);
     }
     if (!is_model_list) {
         // The study is asked again, so that another one can be chosen.
@@ -243,17 +264,23 @@ void run_analysis_steps(Session& session, const std::string& study_id, ControlPa
 }  // namespace
 
 void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
-                  HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call)
+                  HglControlTable& hgl_controls, RunSettings& settings, [[maybe_unused]] LauncherCall& call,
+                  bool toolset_file_written)
 {
     // Whatever step meets a file it cannot read or write (a directory in
     // place of an output, a read-only directory, a full disk, a file-size
-    // limit), the run's new versions are gone by the time it is told.
+    // limit), the run's new versions are gone by the time it is told.  The
+    // outlet HGL controls that the engineer types during the run are saved
+    // in the control file at once, so that a later stop never asks for them
+    // again: a refusal after that says the control file was written.
+    const std::optional<std::string> control_file_before = control_file_bytes(session, study_id);
+    const auto control_file_written = [&] { return control_file_bytes(session, study_id) != control_file_before; };
     try {
         run_analysis_steps(session, study_id, controls, hgl_controls, settings);
     } catch (const FileError& error) {
-        refuse_run(session.window, error);
+        refuse_run(session.window, error, toolset_file_written, control_file_written());
     } catch (const FormatReadError& error) {
-        refuse_run(session.window, error);
+        refuse_run(session.window, error, toolset_file_written, control_file_written());
     }
 }
 

@@ -26,7 +26,10 @@ enum class ModelListCheck {
 // asked again.
 // `launched` says whether the program was started by the launcher, whose
 // runs end on a refusal.  Accepted leaves what the run needs of the list.
-ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched);
+// `toolset_file_written` says that this program run has set its flag in the
+// tool-status file, which a refusal then names as written.
+ModelListCheck check_model_list(Session& session, std::string& study_id, bool launched,
+                                bool toolset_file_written = false);
 
 // The study's map data files from its model list, in list order, with the
 // study's model type (in `settings`) and model file extension taken from the
@@ -56,8 +59,11 @@ void run_deficiency_analysis(RunContext& run);
 // RETURN and ends the program.  The run changes the settings it is given as
 // the run goes: the envelope Manning's n of a county study without one, the
 // hydraulic control model of the topographic slope models, the default
-// minimum friction slope when it is unset.
+// minimum friction slope when it is unset.  A refusal names the
+// tool-status file as written when `toolset_file_written` (as the model
+// list check does).
 void run_analysis(Session& session, const std::string& study_id, ControlParameters& controls,
-                  HglControlTable& hgl_controls, RunSettings& settings, LauncherCall& call);
+                  HglControlTable& hgl_controls, RunSettings& settings, LauncherCall& call,
+                  bool toolset_file_written = false);
 
 }  // namespace velm

@@ -105,6 +105,12 @@ private:
     bool load_study_control_file();
     void save_study_control_file();
     [[noreturn]] void end_postprocessor_run();
+    // What a refusal of the control file tells of the study: nothing
+    // changed, or the tool-status file that this run has written.
+    std::string what_was_changed() const
+    {
+        return toolset_file_written_ ? "THE TOOLSET FILE WAS WRITTEN" : "NOTHING WAS CHANGED";
+    }
 
     Session& session_;
     Window& window_;
@@ -113,15 +119,22 @@ private:
     ControlParameters controls_{};
     RunSettings settings_{};
     HglControlTable hgl_controls_{};
+    // The toolset's settings run has set its flag in the tool-status file.
+    bool toolset_file_written_ = false;
 };
 
 void MainProgram::dispatch(int option)
 {
+    // In toolset mode option 1 answers the launcher at the end of its
+    // analysis run, whatever its sub-option: the settings alone (sub-option
+    // 1) go on to the control menu and its analysis run, and a run that ends
+    // before that reply (EXIT, the end of its input, a refusal) has not done
+    // what the launcher started it for.
+    if (option == DiagnosticsModule && call_.toolset_mode()) expect_launcher_reply();
     // The launcher's own roads into option 1 are for launched runs only; a
     // command file whose count leaves the run interactive gets option 1 as
     // the main menu gives it.
     if (option == DiagnosticsModule && call_.launched() && call_.sub_option == 1) {
-        if (call_.toolset_mode()) set_toolset_entry_flag(session_, study_id_, PostprocessorRunButton);
         postprocessor_control(ControlEntry::LaunchedDefine);
     }
     if (option == DiagnosticsModule && call_.launched() && call_.sub_option == 2) {
@@ -248,7 +261,7 @@ bool MainProgram::choose_study()
         if (typed) session_.data_directory.reset();
 
         study_id_ = study;
-        const ModelListCheck check = check_model_list(session_, study_id_, call_.launched());
+        const ModelListCheck check = check_model_list(session_, study_id_, call_.launched(), toolset_file_written_);
         if (check == ModelListCheck::Accepted) return true;
         // A launched run has no one to ask for another study: it ends,
         // refused.
@@ -278,12 +291,20 @@ void MainProgram::postprocessor_control(ControlEntry entry)
         if (!choose_study()) continue;
 
         const bool have_control_file = load_study_control_file();
+        // The toolset's settings run records itself in the tool-status file
+        // only once its study and control file are taken, where the
+        // settings screens follow: a run refused before them leaves the
+        // study as it was.
+        if (entry == ControlEntry::LaunchedDefine && call_.toolset_mode() && !toolset_file_written_) {
+            set_toolset_entry_flag(session_, study_id_, PostprocessorRunButton);
+            toolset_file_written_ = true;
+        }
         if (control_option == ControlDataOption::DefineControls || !have_control_file) {
             const SettingsOutcome outcome = run_settings_screens(session_, study_id_, controls_, hgl_controls_);
             if (outcome == SettingsOutcome::Answered) save_study_control_file();
             continue;
         }
-        run_analysis(session_, study_id_, controls_, hgl_controls_, settings_, call_);
+        run_analysis(session_, study_id_, controls_, hgl_controls_, settings_, call_, toolset_file_written_);
         end_postprocessor_run();
     }
 }
@@ -294,7 +315,7 @@ bool MainProgram::load_study_control_file()
         return load_control_file(session_, study_id_, controls_, hgl_controls_);
     } catch (const FileError& error) {
         clear_screen(window_);
-        stop_on_file_refusal(window_, " * THE CONTROL FILE CANNOT BE READ; NOTHING WAS CHANGED:", error,
+        stop_on_file_refusal(window_, " * THE CONTROL FILE CANNOT BE READ; " + what_was_changed() + ":", error,
                              "control file cannot be read");
     }
 }
@@ -305,7 +326,7 @@ void MainProgram::save_study_control_file()
         save_control_file(session_, study_id_, controls_, hgl_controls_);
     } catch (const FileError& error) {
         clear_screen(window_);
-        stop_on_file_refusal(window_, " * THE CONTROL FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error,
+        stop_on_file_refusal(window_, " * THE CONTROL FILE CANNOT BE WRITTEN; " + what_was_changed() + ":", error,
                              "control file cannot be written");
     }
 }

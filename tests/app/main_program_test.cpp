@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/record_file.h"
 #include "platform/stop.h"
 #include "support/program_run.h"
@@ -330,6 +333,126 @@ TEST_F(MainProgramTest, LaunchedDefineOutsideToolsetModeNeitherFlagsNorReplies)
     EXPECT_EQ(run({"EXIT", "2"}), "analysis run done");
     EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
     EXPECT_FALSE(fs::exists("ABtoolzz.set"));
+}
+
+// A refusal of option 1 says what the run has written before it: the
+// toolset's settings set their flag in the tool-status file only once their
+// study and control file are taken, and a refusal after that names the
+// tool-status file; outside toolset mode no flag is set and nothing was
+// changed.
+TEST_F(MainProgramTest, ARefusalOfTheLaunchedSettingsSaysWhetherTheToolsetFileWasWritten)
+{
+    struct Case {
+        const char* name;
+        int count;  // the command file's
+        std::function<void()> spoil;
+        std::vector<std::string> typed;  // to the refusal's RETURN
+        std::string reason;
+        std::string heading;
+        bool flagged;
+    };
+    const auto read_only_control_file = [] { fs::permissions("ABcontzz.zzz", fs::perms::owner_read); };
+    const auto directory_at = [](const char* name) {
+        return [name] {
+            fs::remove(name);
+            fs::create_directory(name);
+        };
+    };
+    const std::vector<std::string> accepted = ACCEPT_ALL_SETTINGS + std::vector<std::string>{""};
+    const std::vector<Case> cases = {
+        {"toolset settings that cannot save the control file", 1, read_only_control_file, accepted,
+         "control file cannot be written",
+         " * THE CONTROL FILE CANNOT BE WRITTEN; THE TOOLSET FILE WAS WRITTEN:", true},
+        {"the same outside toolset mode", 2, read_only_control_file, accepted, "control file cannot be written",
+         " * THE CONTROL FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", false},
+        {"toolset settings whose analysis run cannot write its report",
+         1,
+         directory_at("ABTRVLZZ.DIA"),
+         {"EXIT", "2", ""},
+         "analysis run: a file cannot be read or written",
+         " * THE ANALYSIS RUN CANNOT BE MADE; THE TOOLSET FILE WAS WRITTEN:",
+         true},
+        {"the same outside toolset mode",
+         2,
+         directory_at("ABTRVLZZ.DIA"),
+         {"EXIT", "2", ""},
+         "analysis run: a file cannot be read or written",
+         " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:",
+         false},
+        {"toolset settings with a directory at the control file",
+         1,
+         directory_at("ABcontzz.zzz"),
+         {""},
+         "control file cannot be read",
+         " * THE CONTROL FILE CANNOT BE READ; NOTHING WAS CHANGED:",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        session_.data_directory.reset();
+        write_study("AB", true);
+        c.spoil();
+        test::write_command_file("AB", c.count, 1, 1);
+        const test::ProgramEnd end = test::run_program_to_end(session_, window_, c.typed);
+        EXPECT_EQ(end.reason, c.reason);
+        EXPECT_TRUE(end.refused);
+        EXPECT_EQ(test::snapshot_text(window_.reads().back(), 1, 20, c.heading.size()), c.heading)
+            << window_.reads().back();
+        EXPECT_EQ(fs::exists("ABtoolzz.set"), c.flagged);
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
+}
+
+// The outlet HGL controls typed during an analysis run are saved in the
+// control file at once (a later stop never asks for them again): wherever
+// the disk fills up after that, the refusal says that the control file was
+// written, and before it, that no file was changed.  A disk with room
+// enough finishes the run.
+TEST_F(MainProgramTest, AnAnalysisRefusedAfterSavingTheTypedOutletControlsSaysSo)
+{
+    write_study("AB", true);
+    // User-defined controls (the units of stored integer 1) and none stored.
+    std::string control = directory_.get("ABcontzz.zzz");
+    control.replace(control.find("\r\n") + 2, 3, "  2");
+    const std::string no_file = " * THE ANALYSIS RUN CANNOT BE MADE; NO FILE WAS CHANGED:";
+    const std::string control_file = " * THE ANALYSIS RUN CANNOT BE MADE; THE CONTROL FILE WAS WRITTEN:";
+    // The disk has room again however the test ends.
+    struct DiskRoom {
+        ~DiskRoom() { fail_writes_with(0); }
+    } room;
+    bool refused_after_the_save = false;
+    for (long writes = 0;; ++writes) {
+        SCOPED_TRACE("the disk full after " + std::to_string(writes) + " writes");
+        ASSERT_LT(writes, 1000) << "the run never ends";
+        window_ = test::ScriptedWindow();
+        session_.data_directory.reset();
+        directory_.put("ABcontzz.zzz", control);
+        fail_writes_with(ENOSPC, writes);
+        // The outlet's elevation, then the pause of the run's end or of its
+        // refusal.
+        window_.type(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "1000.0", "", ""});
+        std::string reason = "did not stop";
+        try {
+            run_main_program(session_);
+        } catch (const ProgramStop& stop) {
+            reason = stop.reason;
+        } catch (const test::ScriptExhausted&) {
+            reason = "the script ran out";
+        }
+        fail_writes_with(0);
+        if (reason == "analysis run done") break;
+        ASSERT_EQ(reason, "analysis run: a file cannot be read or written") << window_.dump();
+        const bool saved = directory_.get("ABcontzz.zzz") != control;
+        const std::string& heading = saved ? control_file : no_file;
+        EXPECT_EQ(test::snapshot_text(window_.reads().back(), 1, 20, heading.size()), heading)
+            << window_.reads().back();
+        refused_after_the_save = refused_after_the_save || saved;
+        if (HasFailure()) return;
+    }
+    EXPECT_TRUE(refused_after_the_save) << "no full disk came after the controls were saved";
+    EXPECT_NE(window_.transcript().find("Enter the HGL Control Elevation for NODE"), std::string::npos);
 }
 
 TEST_F(MainProgramTest, LaunchedExecuteRunsAtOnceAndAlwaysReplies)

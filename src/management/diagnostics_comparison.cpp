@@ -577,10 +577,23 @@ std::string exception_line(std::string line)
     return line;
 }
 
+// What the run wrote before the comparison, on the row above a message that
+// refuses the comparison: the run then ends refused with those changes in
+// place, and says so.
+void tell_what_was_written(Session& session, std::string_view written)
+{
+    if (written.empty()) return;
+    std::string line = "  *** " + std::string(written);
+    line.resize(SCREEN_COLUMNS - 1, ' ');
+    write_at(session.window, 1, MESSAGE_ROW - 1, line, LineEnd::StayOnLine);
+}
+
 // The run ends right after the comparison, so every reason it gives stays on
 // the window until the user has read it.
-[[noreturn]] void refuse_report(Session& session, const std::string& name, std::string_view what)
+[[noreturn]] void refuse_report(Session& session, const std::string& name, std::string_view what,
+                                std::string_view written)
 {
+    tell_what_was_written(session, written);
     stop_with_message(session.window,
                       "  *** Fatal Error: [" + name.substr(0, 12) + "] " + std::string(what) + " Diagnostics File",
                       "diagnostics comparison: " + name + " refused");
@@ -589,8 +602,9 @@ std::string exception_line(std::string line)
 // Why no exception report is appended, when an input is missing or short:
 // the comparison is not made, and the user would otherwise never learn why
 // the report stayed as it was.  Always false, the comparison's result.
-bool tell_no_exception_report(Session& session, std::string_view name, std::string_view why)
+bool tell_no_exception_report(Session& session, std::string_view name, std::string_view why, std::string_view written)
 {
+    tell_what_was_written(session, written);
     sound_beep(session.window);
     write_at(session.window, 1, MESSAGE_ROW,
              "  *** NO EXCEPTION REPORT: [" + std::string(name) + "] " + std::string(why));
@@ -599,6 +613,19 @@ bool tell_no_exception_report(Session& session, std::string_view name, std::stri
 }
 
 }  // namespace
+
+void check_diagnostics_comparison_files(Session& session, std::string_view study_id)
+{
+    bool all_stand = true;
+    for (const std::string_view layout :
+         {BASELINE_REPORT_NAME_FORMAT, DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, BASELINE_CONTROL_FILE_NAME_FORMAT,
+          CONTROL_FILE_NAME_FORMAT, TOOLSET_FILE_NAME_FORMAT}) {
+        if (!file_exists(session.study_file(study_file_name(layout, study_id)))) all_stand = false;
+    }
+    if (all_stand) {
+        FileChange().reach(session.study_file(study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id)), true);
+    }
+}
 
 std::vector<std::string> exception_report_difference_groups(const ReportLines& baseline, const ReportLines& scenario,
                                                             std::string_view study_id)
@@ -610,25 +637,25 @@ std::vector<std::string> exception_report_difference_groups(const ReportLines& b
     return out;
 }
 
-bool compare_diagnostics_files(Session& session, std::string_view study_id)
+bool compare_diagnostics_files(Session& session, std::string_view study_id, std::string_view written)
 {
     const std::string baseline_name = study_file_name(BASELINE_REPORT_NAME_FORMAT, study_id);
     const std::string scenario_name = study_file_name(DIAGNOSTICS_REPORT_FILE_NAME_FORMAT, study_id);
     const std::string baseline_file = session.study_file(baseline_name);
     const std::string scenario_file = session.study_file(scenario_name);
     for (const std::string* name : {&baseline_name, &scenario_name}) {
-        if (!file_exists(session.study_file(*name))) return tell_no_exception_report(session, *name, MISSING);
+        if (!file_exists(session.study_file(*name))) return tell_no_exception_report(session, *name, MISSING, written);
     }
 
     const ReportLines baseline{baseline_name, read_text_lines(baseline_file)};
     const ReportLines scenario{scenario_name, read_text_lines(scenario_file)};
     for (const ReportLines* report : {&baseline, &scenario}) {
-        if (!has_report_signature(report->lines)) refuse_report(session, report->name, "is not an QEV VELM");
+        if (!has_report_signature(report->lines)) refuse_report(session, report->name, "is not an QEV VELM", written);
     }
     for (const ReportLines* report : {&baseline, &scenario}) {
         const int count = divide_report(report->lines).count;
         if (count != COMPLETE_REPORT_DELIMITERS && count != REPORT_WITH_EXCEPTIONS_DELIMITERS) {
-            refuse_report(session, report->name, "is not a Complete QEV VELM");
+            refuse_report(session, report->name, "is not a Complete QEV VELM", written);
         }
     }
 
@@ -641,8 +668,8 @@ bool compare_diagnostics_files(Session& session, std::string_view study_id)
         const std::string file = session.study_file(control_names[k]);
         settings[k] = read_stored_settings(file);
         if (!settings[k])
-            return tell_no_exception_report(session, control_names[k],
-                                            file_exists(file) ? SHORT_CONTROL_FILE : MISSING);
+            return tell_no_exception_report(session, control_names[k], file_exists(file) ? SHORT_CONTROL_FILE : MISSING,
+                                            written);
     }
     const std::optional<StoredSettings>& baseline_settings = settings[0];
     const std::optional<StoredSettings>& scenario_settings = settings[1];
@@ -650,7 +677,7 @@ bool compare_diagnostics_files(Session& session, std::string_view study_id)
     if (!flags) {
         const std::string name = study_file_name(TOOLSET_FILE_NAME_FORMAT, study_id);
         return tell_no_exception_report(session, name,
-                                        file_exists(session.study_file(name)) ? SHORT_TOOL_FILE : MISSING);
+                                        file_exists(session.study_file(name)) ? SHORT_TOOL_FILE : MISSING, written);
     }
 
     Lines report = {std::string(PAGE_BREAK)};

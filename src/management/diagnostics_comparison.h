@@ -35,8 +35,19 @@ inline constexpr std::size_t EXCEPTION_REPORT_LINE_LENGTH = 80;
 // naming the file and the reason on the window and waiting for Return (an
 // end of the input there ends the program, refused).  A report that is not
 // a diagnostics report, or not a complete one, is named on the window and,
-// after Return, ends the program, refused.
-bool compare_diagnostics_files(Session& session, std::string_view study_id);
+// after Return, ends the program, refused.  `written` says what the run
+// wrote before the comparison ("THE SUBSET DATA BASES WERE WRITTEN"); each
+// of these messages shows it on the row above its own.
+bool compare_diagnostics_files(Session& session, std::string_view study_id, std::string_view written = {});
+
+// What would refuse the comparison whatever the files hold, checked before
+// a toolset run changes anything: something other than a file at the name
+// of either report, either control file or the tool-status file, and, when
+// all five stand, a scenario report that cannot be replaced (read-only, in
+// a directory that cannot be written).  FileError naming the file; nothing
+// is read or written.  A missing file is left to the comparison, which
+// tells it.
+void check_diagnostics_comparison_files(Session& session, std::string_view study_id);
 
 // The difference groups of the exception report for two complete reports'
 // lines, from the link checks' heading to the network diagnostics group.

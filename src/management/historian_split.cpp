@@ -46,12 +46,18 @@ void split_historian_file(Session& session, int count, std::string_view study_id
     const std::string log_name = history_log_name(study_id);
     const std::string log = session.study_file(log_name);
     // The split cannot be made: what the change holds before it is put in
-    // place (an adoption is made without its split, as the message says).
+    // place (an adoption is made without its split), and the message under
+    // it says so, since the run then ends refused with the adoption made.
     const auto commit_before_refusal = [&] {
         try {
             files.commit();
         } catch (const FileError& error) {
             refuse(error);
+        }
+        if (change != nullptr) {
+            write_at(session.window, 1, MESSAGE_ROW + 1,
+                     " * THE ADOPTION WAS WRITTEN: BASELINE DATA BASES, INVENTORY AND MPDCOPY.BAT",
+                     LineEnd::StayOnLine);
         }
     };
     if (!file_exists(log)) {

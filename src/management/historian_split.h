@@ -29,7 +29,8 @@ inline constexpr std::size_t HISTORIAN_PIECE_LINE_LENGTH = 90;  // shorter lines
 //
 // Given a change (the adoption whose log it is), the pieces and the index
 // are new versions of that change and all are committed together; a split
-// that cannot be made commits the change as it stands, before its message.
+// that cannot be made commits the change as it stands, before its message,
+// which then says that the adoption was written.
 // A piece or the index that cannot be written is told in the window, naming
 // it, and nothing of the change is written.
 [[noreturn]] void split_historian_file(Session& session, int count, std::string_view study_id,

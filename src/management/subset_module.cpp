@@ -18,6 +18,7 @@
 #include "records/format.h"
 #include "records/link_data_base.h"
 #include "records/model_file.h"
+#include "records/model_list.h"
 #include "records/node_data_base.h"
 #include "records/study_id.h"
 #include "records/study_names.h"
@@ -70,11 +71,18 @@ private:
     // written (told in the window, nothing changed).
     bool prepare_subsets();
     // A file that cannot be written: a beep and the message naming it,
-    // until RETURN.
+    // and what the run wrote on its own before it, until RETURN.
     void show_refusal(const FileError& error);
     void fill_return_frequencies(const std::string& stem, std::string& last_name_built);
     [[noreturn]] void finish();
     std::string study_file(std::string_view layout) const;
+    // What a launched run wrote on its own, which stands when it is refused
+    // later (its flag in the tool-status file, or the subsets prepared
+    // before the comparison); empty when nothing.
+    std::string what_the_run_wrote() const;
+    // What a refusal's heading tells of the study: that, or that nothing
+    // was changed.
+    std::string what_was_changed() const;
 
     Session& session_;
     Window& window_;
@@ -83,11 +91,26 @@ private:
     SubsetFieldMap field_map_{};
     std::vector<std::string> data_file_names_;
     ReturnFrequencyTable return_frequencies_{};
+    bool toolset_file_written_ = false;
+    bool subsets_written_ = false;  // by a launched preparation
 };
 
 std::string SubsetModule::study_file(std::string_view layout) const
 {
     return session_.study_file(study_file_name(layout, study_id_));
+}
+
+std::string SubsetModule::what_was_changed() const
+{
+    const std::string changed = what_the_run_wrote();
+    return changed.empty() ? "NOTHING WAS CHANGED" : changed;
+}
+
+std::string SubsetModule::what_the_run_wrote() const
+{
+    if (subsets_written_) return "THE SUBSET DATA BASES WERE WRITTEN";
+    if (toolset_file_written_) return "THE TOOLSET FILE WAS WRITTEN";
+    return {};
 }
 
 void SubsetModule::run()
@@ -97,7 +120,7 @@ void SubsetModule::run()
     try {
         run_options();
     } catch (const FileError& error) {
-        stop_on_file_refusal(window_, " * THE SUBSET MODULE CANNOT GO ON; NOTHING WAS CHANGED:", error,
+        stop_on_file_refusal(window_, " * THE SUBSET MODULE CANNOT GO ON; " + what_was_changed() + ":", error,
                              "subset module: a file cannot be read or written");
     }
 }
@@ -105,8 +128,26 @@ void SubsetModule::run()
 void SubsetModule::run_options()
 {
     if (call_.launched()) study_id_ = call_.study_id();
+    // A launched run changes the study before it meets most of what it
+    // reads (its flag in the tool-status file at once, the subsets before
+    // the toolset comparison): what would refuse it whatever the files
+    // hold, something other than a file at the name of a file it reads or a
+    // report it cannot append to, is refused first, with nothing changed.
+    if (call_.toolset_mode()) {
+        try {
+            check_diagnostics_comparison_files(session_, study_id_);
+        } catch (const FileError& error) {
+            stop_on_file_refusal(window_, " * NO EXCEPTION REPORT WAS APPENDED; NOTHING WAS CHANGED:", error,
+                                 "subset module: the exception report was refused");
+        }
+    }
     if (call_.launched() && call_.sub_option != PrepareSubsets) {
+        // The model list and the specification the menu's options read
+        // (file_exists refuses a non-file), before the flag is set.
+        file_exists(session_.study_file(storm_event_model_list_name(study_id_, 1)));
+        file_exists(study_file(SUBSET_SPECIFICATION_NAME_FORMAT));
         set_toolset_entry_flag_until_eof(session_, study_id_, SubsetButton);
+        toolset_file_written_ = true;
     }
     if (!call_.launched()) show_subset_module_banner(window_);
 
@@ -124,6 +165,7 @@ void SubsetModule::run_options()
         if (option == PrepareSubsets) {
             const bool prepared = prepare_subsets();
             if (call_.launched()) {
+                subsets_written_ = prepared;
                 // A launched preparation that was refused is no success to
                 // reply.
                 if (!prepared) {
@@ -205,7 +247,7 @@ void SubsetModule::fill_return_frequencies(const std::string& stem, std::string&
 void SubsetModule::show_refusal(const FileError& error)
 {
     constexpr int REFUSAL_ROW = 15;
-    show_file_refusal(window_, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; NOTHING WAS CHANGED:", error);
+    show_file_refusal(window_, REFUSAL_ROW, " * A FILE CANNOT BE WRITTEN; " + what_was_changed() + ":", error);
 }
 
 bool SubsetModule::prepare_subsets()
@@ -270,9 +312,9 @@ void SubsetModule::finish()
         if (call_.toolset_mode()) {
             bool appended = false;
             try {
-                appended = compare_diagnostics_files(session_, study_id_);
+                appended = compare_diagnostics_files(session_, study_id_, what_the_run_wrote());
             } catch (const FileError& error) {
-                stop_on_file_refusal(window_, " * NO EXCEPTION REPORT WAS APPENDED; NOTHING WAS CHANGED:", error,
+                stop_on_file_refusal(window_, " * NO EXCEPTION REPORT WAS APPENDED; " + what_was_changed() + ":", error,
                                      "subset module: the exception report was refused");
             }
             if (!appended) {

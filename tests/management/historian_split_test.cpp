@@ -118,6 +118,42 @@ TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)
     }
 }
 
+// A maintenance adoption whose log cannot be split is put in place without
+// the split, and the run then ends refused: under the log's message the
+// window says that the adoption was written.
+TEST_F(HistorianSplitTest, AnAdoptionWhoseLogCannotBeSplitSaysItWasWritten)
+{
+    std::string thousand_visits;
+    for (int n = 0; n < 1000; ++n) thousand_visits += RULE + "\r\n" + stamp("07/03/2024") + "\r\n\f\r\n";
+    struct Case {
+        const char* name;
+        std::optional<std::string> log;
+        std::string reason;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"no log", std::nullopt, "history log split: no log", " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST"},
+        {"more visits than piece numbers", thousand_visits, "history log split: too many visits",
+         " * DATA FILE [ABHISTZZ.DAT] HOLDS MORE THAN 999 VISITS: NOT SPLIT"},
+    };
+    const std::string adopted = " * THE ADOPTION WAS WRITTEN: BASELINE DATA BASES, INVENTORY AND MPDCOPY.BAT";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        session_.data_directory.reset();
+        test::two_map_management_study().write(fs::current_path());
+        if (c.log) test::TemporaryDirectory::put("ABHISTZZ.DAT", *c.log);
+        EXPECT_EQ(run(run_scenario_adopt_reject_module, call_ = launched_call("AB", 1, 4), {""}), c.reason);
+        EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 21, c.message.size()), c.message);
+        EXPECT_EQ(test::snapshot_text(screen_at(0), 1, 22, adopted.size()), adopted);
+        for (const char* file : {"ABNODEZZ.BAS", "ABLINKZZ.BAS", "ABSUBAZZ.BAS", "ABINVTZZ.ZZZ", "MPDCOPY.BAT"})
+            EXPECT_TRUE(fs::exists(file)) << file;
+        EXPECT_FALSE(fs::exists("ABHISTZZ.IDX"));
+        EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+    }
+}
+
 TEST_F(HistorianSplitTest, MaintenanceAdoptionEndsWithTheSplitAndItsReply)
 {
     test::two_map_management_study().write(fs::current_path());

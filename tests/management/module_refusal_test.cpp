@@ -152,6 +152,79 @@ TEST_F(ModuleRefusalTest, AChangeThatCannotBeWrittenIsRefusedInTheWindowNamingTh
     }
 }
 
+// A launched toolset run of the subset module changes the study before its
+// comparison (the subset data bases of sub-option 4, the flag of the
+// editing sub-options in the tool-status file): wherever the disk fills up,
+// a refusal that comes after that change says what was written, never that
+// nothing was changed, and one before it leaves the study as it was.
+TEST_F(ModuleRefusalTest, AToolsetSubsetRunRefusedAfterItsFirstChangeSaysWhatItWrote)
+{
+    struct Case {
+        const char* name;
+        int sub_option;
+        Lines typed;  // up to the refusal's RETURN
+        std::string written;
+    };
+    const Case cases[] = {
+        {"the toolset subsets", 4, {""}, " * NO EXCEPTION REPORT WAS APPENDED; THE SUBSET DATA BASES WERE WRITTEN:"},
+        {"the toolset subset editing, left with EXIT",
+         1,
+         {"EXIT", ""},
+         " * NO EXCEPTION REPORT WAS APPENDED; THE TOOLSET FILE WAS WRITTEN:"},
+    };
+    const auto study = [] {
+        Snapshot files = TemporaryDirectory::snapshot();
+        files.erase("QEVCOM.DAT");
+        files.erase("QEVCOM2.DAT");
+        return files;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryDirectory directory;
+        window_ = test::ScriptedWindow();
+        write_study(true);
+        if (HasFatalFailure()) return;
+        // Subsets not prepared yet: their preparation is a change.
+        for (const char* subset : {"ABNODEZZ.SST", "ABSUBAZZ.SST", "ABLINKZZ.SST"}) fs::remove(subset);
+        const Snapshot before = study();
+        int refused_after_the_change = 0;
+        for (long writes = 0;; ++writes) {
+            SCOPED_TRACE("the disk full after " + std::to_string(writes) + " writes");
+            ASSERT_LT(writes, 200) << "the run never ends";
+            for (const auto& [name, bytes] : study())
+                if (!before.count(name)) fs::remove(name);
+            for (const auto& [name, bytes] : before) TemporaryDirectory::put(name, bytes);
+            window_ = test::ScriptedWindow();
+            session_.data_directory.reset();
+            fail_writes_with(ENOSPC, writes);
+            test::write_command_file("AB", 1, 3, c.sub_option);
+            window_.type(c.typed);
+            std::string reason = "did not stop";
+            try {
+                run_main_program(session_);
+            } catch (const ProgramStop& stop) {
+                reason = stop.reason;
+            } catch (const test::ScriptExhausted&) {
+                reason = "the script ran out";
+            }
+            fail_writes_with(0);
+            if (reason == "subset module: done" || reason == "launcher reply cannot be written") break;
+            ASSERT_FALSE(window_.reads().empty()) << reason;
+            const std::string& refusal = window_.reads().back();
+            if (study() != before) {
+                ++refused_after_the_change;
+                EXPECT_EQ(test::snapshot_text(refusal, 1, 20, c.written.size()), c.written) << refusal;
+                EXPECT_EQ(refusal.find("NOTHING WAS CHANGED"), std::string::npos) << refusal;
+            } else {
+                EXPECT_NE(refusal.find("NOTHING WAS CHANGED"), std::string::npos) << refusal;
+            }
+            EXPECT_FALSE(fs::exists("QEVCOM2.DAT"));
+            if (HasFailure()) return;
+        }
+        EXPECT_GT(refused_after_the_change, 0) << "no full disk came after the change";
+    }
+}
+
 // Wherever the disk fills up in an adoption with its history split or in a
 // differences report, the change is refused in the window, naming a file of
 // the study, and the study is as it was; with room enough it is made.

@@ -6,6 +6,7 @@
 // entry shows in the window ends the program with REFUSED_EXIT_STATUS.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -133,6 +134,15 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
             ASSERT_TRUE(fs::remove(name)) << name;
         };
     };
+    // The study's file `name` replaced by a fifo.
+    const auto at_fifo = [](std::function<void()> files, std::string name) {
+        return [=] {
+            files();
+            fs::remove(name);
+            ASSERT_EQ(mkfifo(name.c_str(), 0644), 0) << name;
+        };
+    };
+    const std::string no_change = " * NO EXCEPTION REPORT WAS APPENDED; NOTHING WAS CHANGED:";
     const std::string no_baseline = "NO EXCEPTION REPORT: [SATRVLZ1.DIA] DOES NOT EXIST";
     const std::string no_tool_file = "NO EXCEPTION REPORT: [SAtoolzz.set] DOES NOT EXIST";
     const LaunchCase cases[] = {
@@ -152,6 +162,27 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
          SUBSET_FILES},
         {"toolset subsets with every file of the comparison", launched(analysed_sample_with_baseline, 1, 3, 4), "", 0,
          true, ""},
+        // A comparison refused after the subsets, or after the flag of the
+        // editing sub-options, says above its message what was written.
+        {"toolset subsets without the baseline report: what they wrote",
+         launched(without(analysed_sample_with_baseline, "SATRVLZ1.DIA"), 1, 3, 4), "\n", 1, false,
+         "  *** THE SUBSET DATA BASES WERE WRITTEN", true, SUBSET_FILES},
+        {"toolset subsets whose baseline report is no diagnostics report",
+         launched(
+             [] {
+                 analysed_sample_with_baseline();
+                 TemporaryDirectory::put("SATRVLZ1.DIA", "\r\nnot a report\r\n");
+             },
+             1, 3, 4),
+         "\n", 1, false, "  *** THE SUBSET DATA BASES WERE WRITTEN", true, SUBSET_FILES},
+        {"toolset subset editing (sub-option 3) without the baseline report, left with EXIT",
+         launched(without(without(analysed_sample_with_baseline, "SATRVLZ1.DIA"), "SAtoolzz.set"), 1, 3, 3),
+         "EXIT\n\n",
+         1,
+         false,
+         "  *** THE TOOLSET FILE WAS WRITTEN",
+         true,
+         {"SAtoolzz.set"}},
         // The launched analysis replies at any count.
         {"a launched analysis run without a control file, the input ending at the settings",
          launched(without(copy_sample_study, "SAcontzz.zzz"), 0, 1, 2), "", 1, false, "", true},
@@ -176,9 +207,55 @@ TEST_F(LaunchedReplyTest, ALaunchedRunEndsFinishedExactlyWhenItReplied)
              },
              0, 4, 0),
          "EXIT\n\n", 1, false, "THE PROGRAM CANNOT GO ON"},
-        // The settings alone (option 1, sub-option 1) write no reply at
-        // their end.
-        {"toolset settings, the input ending at the settings", launched(copy_sample_study, 1, 1, 1), "", 0, false, ""},
+        // Option 1 in toolset mode replies at the end of its analysis run,
+        // whatever its sub-option: the settings (sub-option 1) go on to the
+        // control menu, whose "2" runs the analysis; ended before that, the
+        // run has not replied.  The settings have set their flag in the
+        // tool-status file by then.
+        {"toolset settings, the input ending at the settings",
+         launched(copy_sample_study, 1, 1, 1),
+         "",
+         1,
+         false,
+         "",
+         true,
+         {"SAtoolzz.set"}},
+        {"toolset settings left with EXIT at the settings and at the control menu",
+         launched(copy_sample_study, 1, 1, 1),
+         "EXIT\nEXIT\n",
+         1,
+         false,
+         "",
+         true,
+         {"SAtoolzz.set"}},
+        {"toolset settings whose control menu runs the analysis", launched(copy_sample_study, 1, 1, 1), "EXIT\n2\n", 0,
+         true, ""},
+        {"toolset option 1 by the menu road (sub-option 3), left with EXIT at the control menu",
+         launched(copy_sample_study, 1, 1, 3), "\n\nEXIT\n", 1, false, "", true},
+        {"the settings outside toolset mode, left with EXIT, where no reply is expected",
+         launched(copy_sample_study, 0, 1, 1), "EXIT\nEXIT\n", 0, false, "", true},
+        // Refused at their control file, the toolset settings have not set
+        // their flag: the study is as it was, as the heading says.
+        {"toolset settings with a fifo at the control file",
+         launched(at_fifo(copy_sample_study, "SAcontzz.zzz"), 1, 1, 1), "\n", 1, false,
+         " * THE CONTROL FILE CANNOT BE READ; NOTHING WAS CHANGED:", true},
+        // Something other than a file at a name the toolset comparison reads
+        // (or appends to) refuses the toolset subsets before they change
+        // anything: never a heading that says nothing was changed after the
+        // subset data bases, or the flag of the editing sub-options, are
+        // written.
+        {"toolset subsets with a fifo at the baseline report",
+         launched(at_fifo(analysed_sample_with_baseline, "SATRVLZ1.DIA"), 1, 3, 4), "\n", 1, false, no_change, true},
+        {"toolset subsets with a fifo at the report",
+         launched(at_fifo(analysed_sample_with_baseline, "SATRVLZZ.DIA"), 1, 3, 4), "\n", 1, false, no_change, true},
+        {"toolset subsets with a fifo at the baseline control file",
+         launched(at_fifo(analysed_sample_with_baseline, "SAcontz1.zzz"), 1, 3, 4), "\n", 1, false, no_change, true},
+        {"toolset subsets with a fifo at the control file",
+         launched(at_fifo(analysed_sample_with_baseline, "SAcontzz.zzz"), 1, 3, 4), "\n", 1, false, no_change, true},
+        {"toolset subsets with a fifo at the tool-status file",
+         launched(at_fifo(analysed_sample_with_baseline, "SAtoolzz.set"), 1, 3, 4), "\n", 1, false, no_change, true},
+        {"toolset subset editing (sub-option 3) with a fifo at the baseline report",
+         launched(at_fifo(analysed_sample_with_baseline, "SATRVLZ1.DIA"), 1, 3, 3), "\n", 1, false, no_change, true},
     };
     const fs::path start = fs::current_path();
     for (const LaunchCase& c : cases) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/stop.h"
+#include "support/program_process.h"
 #include "support/temporary_directory.h"
 
 namespace {
@@ -45,52 +46,11 @@ protected:
     // the program.
     std::optional<bool> run_killed_at_deletion(int deletion) const
     {
-        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
-        const std::string directory = directory_.path().string();
-        const pid_t child = fork();
-        if (child < 0) throw std::runtime_error("fork failed");
-        if (child == 0) {
-            const int input = open("/dev/null", O_RDONLY);
-            const int output = open("/dev/null", O_WRONLY);
-            if (chdir(directory.c_str()) != 0 || input < 0 || output < 0) _exit(127);
-            dup2(input, 0);
-            dup2(output, 1);
-            dup2(output, 2);
-            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);  // stopped at the start of the program
-        if (!WIFSTOPPED(status)) return std::nullopt;  // tracing is not allowed here
-        ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
-        int deletions = 0;
-        bool in_deletion = false;  // stopped between a deletion's entry and its return
-        int pending_signal = 0;
-        for (;;) {
-            ptrace(PTRACE_SYSCALL, child, nullptr, pending_signal);
-            pending_signal = 0;
-            waitpid(child, &status, 0);
-            if (WIFEXITED(status) || WIFSIGNALED(status)) return false;
-            if (!WIFSTOPPED(status)) continue;
-            if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
-                pending_signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
-                continue;
-            }
-            __ptrace_syscall_info info{};
-            if (ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof info, &info) <= 0) continue;
-            if (info.op == PTRACE_SYSCALL_INFO_ENTRY) {
-                const auto call = static_cast<long>(info.entry.nr);
-                in_deletion = call == SYS_unlink || call == SYS_unlinkat;
-                continue;
-            }
-            if (info.op != PTRACE_SYSCALL_INFO_EXIT || !in_deletion) continue;
-            in_deletion = false;
-            if (++deletions < deletion) continue;
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return true;
-        }
+        return velm::test::run_program_killed_at_call(directory_.path(), "", deletion,
+                                                      [](pid_t, const __ptrace_syscall_info& call) {
+                                                          const auto number = static_cast<long>(call.entry.nr);
+                                                          return number == SYS_unlink || number == SYS_unlinkat;
+                                                      });
     }
 
     velm::test::TemporaryDirectory directory_;

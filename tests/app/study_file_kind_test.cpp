@@ -147,56 +147,7 @@ protected:
     // nothing when this machine does not let a test trace the program.
     std::optional<bool> run_killed_at_changes_call(int n) const
     {
-        const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
-        const std::string typed = (directory_.path() / "typed.txt").string();
-        TemporaryDirectory::put(typed, "\n\n\n\n");
-        const pid_t child = fork();
-        if (child < 0) throw std::runtime_error("fork failed");
-        if (child == 0) {
-            const int input = open(typed.c_str(), O_RDONLY);
-            const int output = open("/dev/null", O_WRONLY);
-            if (chdir(study_.c_str()) != 0 || input < 0 || output < 0) _exit(127);
-            dup2(input, 0);
-            dup2(output, 1);
-            dup2(output, 2);
-            ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        // Stopped at the start of the program, unless tracing is not
-        // allowed here.
-        waitpid(child, &status, 0);
-        if (!WIFSTOPPED(status)) return std::nullopt;
-        ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
-        int calls = 0;
-        bool in_call = false;  // stopped between a change's call's entry and its return
-        int pending_signal = 0;
-        for (;;) {
-            ptrace(PTRACE_SYSCALL, child, nullptr, pending_signal);
-            pending_signal = 0;
-            waitpid(child, &status, 0);
-            // (Its status is not told: under the leak sanitizer a traced
-            // program ends with 1, as the sanitizer cannot trace it itself.)
-            if (WIFEXITED(status) || WIFSIGNALED(status)) return false;
-            if (!WIFSTOPPED(status)) continue;
-            if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
-                pending_signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
-                continue;
-            }
-            __ptrace_syscall_info info{};
-            if (ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof info, &info) <= 0) continue;
-            if (info.op == PTRACE_SYSCALL_INFO_ENTRY) {
-                in_call = is_a_changes_call(child, info);
-                continue;
-            }
-            if (info.op != PTRACE_SYSCALL_INFO_EXIT || !in_call) continue;
-            in_call = false;
-            if (++calls < n) continue;
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return true;
-        }
+        return velm::test::run_program_killed_at_call(study_, "\n\n\n\n", n, is_a_changes_call);
     }
 
     // Every regular file of the study with its bytes, but the launcher's

@@ -1,5 +1,8 @@
 #include "support/program_process.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +12,22 @@
 #include <stdexcept>
 
 namespace velm::test {
+
+namespace {
+
+// The typed lines as an unnamed file, to stand at a child's input, so that
+// nothing lands in a study.
+std::FILE* typed_input(const std::string& typed)
+{
+    std::FILE* input = std::tmpfile();
+    if (input == nullptr) throw std::runtime_error("no temporary file");
+    std::fwrite(typed.data(), 1, typed.size(), input);
+    std::fflush(input);
+    std::rewind(input);
+    return input;
+}
+
+}  // namespace
 
 std::string read_to_end(int fd)
 {
@@ -24,11 +43,7 @@ std::string read_to_end(int fd)
 
 ProcessEnd run_child_process(const std::string& typed, const std::function<int()>& child)
 {
-    std::FILE* input = std::tmpfile();
-    if (input == nullptr) throw std::runtime_error("no temporary file");
-    std::fwrite(typed.data(), 1, typed.size(), input);
-    std::fflush(input);
-    std::rewind(input);
+    std::FILE* input = typed_input(typed);
     int screen[2];
     int errors[2];
     if (pipe(screen) != 0) throw std::runtime_error("pipe failed");
@@ -100,6 +115,60 @@ std::string joined_rows(const std::string& screen)
         k = next - 1;
     }
     return text;
+}
+
+std::optional<bool> run_program_killed_at_call(
+    const std::filesystem::path& directory, const std::string& typed, int n,
+    const std::function<bool(pid_t program, const __ptrace_syscall_info& call)>& counted)
+{
+    const std::string program = std::string(VELM_BINARY_DIR) + "/src/app/velmora";
+    std::FILE* input = typed_input(typed);
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        const int output = open("/dev/null", O_WRONLY);
+        if (chdir(directory.c_str()) != 0 || output < 0) _exit(127);
+        dup2(fileno(input), 0);
+        dup2(output, 1);
+        dup2(output, 2);
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::fclose(input);
+    int status = 0;
+    waitpid(child, &status, 0);                    // stopped at the start of the program
+    if (!WIFSTOPPED(status)) return std::nullopt;  // tracing is not allowed here
+    ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    int calls = 0;
+    bool in_call = false;  // stopped between a counted call's entry and its return
+    int pending_signal = 0;
+    for (;;) {
+        ptrace(PTRACE_SYSCALL, child, nullptr, pending_signal);
+        pending_signal = 0;
+        waitpid(child, &status, 0);
+        if (WIFEXITED(status) || WIFSIGNALED(status)) return false;
+        if (!WIFSTOPPED(status)) continue;
+        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+            pending_signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+            continue;
+        }
+        __ptrace_syscall_info info{};
+        if (ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof info, &info) <= 0) continue;
+        if (info.op == PTRACE_SYSCALL_INFO_ENTRY) {
+            in_call = counted(child, info);
+            continue;
+        }
+        if (info.op != PTRACE_SYSCALL_INFO_EXIT || !in_call) continue;
+        in_call = false;
+        if (++calls < n) continue;
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return true;
+    }
 }
 
 }  // namespace velm::test

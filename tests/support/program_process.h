@@ -3,8 +3,12 @@
 // read back through pipes, its end read from its wait status.
 #pragma once
 
+#include <sys/ptrace.h>
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace velm::test {
@@ -35,6 +39,18 @@ ProcessEnd run_child_process(const std::string& typed, const std::function<int()
 // for the program alone.
 ProcessEnd run_program_process(const std::filesystem::path& directory, const std::string& typed,
                                const std::function<void()>& prepare = {});
+
+// The program started in `directory` with `typed` on its input and its
+// window and error stream thrown away, traced, and killed (SIGKILL) the
+// moment the n-th of the system calls that `counted` picks (asked at each
+// call's entry, with the program's process), counted from 1, returns: its
+// files then stand as those calls left them.  False when the program ended
+// by itself before (its status is not told: under the leak sanitizer a
+// traced program ends with 1, as the sanitizer cannot trace it itself);
+// nothing when this machine does not let a test trace the program.
+std::optional<bool> run_program_killed_at_call(
+    const std::filesystem::path& directory, const std::string& typed, int n,
+    const std::function<bool(pid_t program, const __ptrace_syscall_info& call)>& counted);
 
 // The window's text with each message's lines joined: a refusal's message
 // is broken at blanks over indented rows.

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "management/scenario_module.h"
 #include "module_run.h"
@@ -84,22 +86,29 @@ TEST_F(HistorianSplitTest, LogAsTheEditorAndTheGisUpdateWriteItIsDatedByItsStamp
     EXPECT_FALSE(fs::exists("ABHISTZZ.003"));
 }
 
-TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)
+// A history log that cannot be split: the run's end and the window's
+// message for it.
+struct UnsplittableLog {
+    const char* name;
+    std::optional<std::string> log;
+    std::string reason;
+    std::string message;
+};
+
+std::vector<UnsplittableLog> unsplittable_logs()
 {
     std::string thousand_visits;
     for (int n = 0; n < 1000; ++n) thousand_visits += RULE + "\r\n" + stamp("07/03/2024") + "\r\n\f\r\n";
-    struct Case {
-        const char* name;
-        std::optional<std::string> log;
-        std::string reason;
-        std::string message;
-    };
-    const Case cases[] = {
+    return {
         {"no log", std::nullopt, "history log split: no log", " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST"},
         {"more visits than piece numbers", thousand_visits, "history log split: too many visits",
          " * DATA FILE [ABHISTZZ.DAT] HOLDS MORE THAN 999 VISITS: NOT SPLIT"},
     };
-    for (const Case& c : cases) {
+}
+
+TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)
+{
+    for (const UnsplittableLog& c : unsplittable_logs()) {
         SCOPED_TRACE(c.name);
         window_ = test::ScriptedWindow();
         fs::remove("ABHISTZZ.DAT");
@@ -123,21 +132,8 @@ TEST_F(HistorianSplitTest, RefusedSplitIsShownUntilReturnAndChangesNothing)
 // window says that the adoption was written.
 TEST_F(HistorianSplitTest, AnAdoptionWhoseLogCannotBeSplitSaysItWasWritten)
 {
-    std::string thousand_visits;
-    for (int n = 0; n < 1000; ++n) thousand_visits += RULE + "\r\n" + stamp("07/03/2024") + "\r\n\f\r\n";
-    struct Case {
-        const char* name;
-        std::optional<std::string> log;
-        std::string reason;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"no log", std::nullopt, "history log split: no log", " * DATA FILE [ABHISTZZ.DAT] DOES NOT EXIST"},
-        {"more visits than piece numbers", thousand_visits, "history log split: too many visits",
-         " * DATA FILE [ABHISTZZ.DAT] HOLDS MORE THAN 999 VISITS: NOT SPLIT"},
-    };
     const std::string adopted = " * THE ADOPTION WAS WRITTEN: BASELINE DATA BASES, INVENTORY AND MPDCOPY.BAT";
-    for (const Case& c : cases) {
+    for (const UnsplittableLog& c : unsplittable_logs()) {
         SCOPED_TRACE(c.name);
         test::TemporaryDirectory directory;
         window_ = test::ScriptedWindow();

@@ -432,15 +432,8 @@ TEST_F(MainProgramTest, AnAnalysisRefusedAfterSavingTheTypedOutletControlsSaysSo
         fail_writes_with(ENOSPC, writes);
         // The outlet's elevation, then the pause of the run's end or of its
         // refusal.
-        window_.type(TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "1000.0", "", ""});
-        std::string reason = "did not stop";
-        try {
-            run_main_program(session_);
-        } catch (const ProgramStop& stop) {
-            reason = stop.reason;
-        } catch (const test::ScriptExhausted&) {
-            reason = "the script ran out";
-        }
+        const std::string reason = test::run_program_on_lines(
+            session_, window_, TO_CONTROL_MENU + std::vector<std::string>{"2", "AB", "1000.0", "", ""});
         fail_writes_with(0);
         if (reason == "analysis run done") break;
         ASSERT_EQ(reason, "analysis run: a file cannot be read or written") << window_.dump();

@@ -115,11 +115,15 @@ TEST_F(ModuleRefusalTest, AChangeThatCannotBeWrittenIsRefusedInTheWindowNamingTh
          },
          "history log split: a file cannot be written", "'ABHISTZZ.001': No space left on device"},
         {"the differences files on a full disk", false, full_disk,
-         [this] { return launch(5, 0, {"1", "1", ""}); }, "differences module: the pass was refused",
-         "'ABNODEZZ.DIF': No space left on device"},
+         [this] {
+             return launch(5, 0, {"1", "1", ""});
+         },
+         "differences module: the pass was refused", "'ABNODEZZ.DIF': No space left on device"},
         {"the differences report on a full disk", false, full_disk,
-         [this] { return launch(5, 0, {"1", "3", ""}); }, "differences module: the pass was refused",
-         "'ABTRVLZZ.DIF': No space left on device"},
+         [this] {
+             return launch(5, 0, {"1", "3", ""});
+         },
+         "differences module: the pass was refused", "'ABTRVLZZ.DIF': No space left on device"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -198,15 +202,7 @@ TEST_F(ModuleRefusalTest, AToolsetSubsetRunRefusedAfterItsFirstChangeSaysWhatItW
             session_.data_directory.reset();
             fail_writes_with(ENOSPC, writes);
             test::write_command_file("AB", 1, 3, c.sub_option);
-            window_.type(c.typed);
-            std::string reason = "did not stop";
-            try {
-                run_main_program(session_);
-            } catch (const ProgramStop& stop) {
-                reason = stop.reason;
-            } catch (const test::ScriptExhausted&) {
-                reason = "the script ran out";
-            }
+            const std::string reason = test::run_program_on_lines(session_, window_, c.typed);
             fail_writes_with(0);
             if (reason == "subset module: done" || reason == "launcher reply cannot be written") break;
             ASSERT_FALSE(window_.reads().empty()) << reason;
@@ -258,15 +254,7 @@ TEST_F(ModuleRefusalTest, AFullDiskAtAnyWriteOfAChangeLeavesTheStudyAsItWas)
             test::write_command_file("AB", 1, c.option, c.sub_option);
             // A change made waits for no RETURN: the typed lines need not
             // all be used.
-            window_.type(c.typed);
-            std::string reason = "did not stop";
-            try {
-                run_main_program(session_);
-            } catch (const ProgramStop& stop) {
-                reason = stop.reason;
-            } catch (const test::ScriptExhausted&) {
-                reason = "the script ran out";
-            }
+            const std::string reason = test::run_program_on_lines(session_, window_, c.typed);
             fail_writes_with(0);
             EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
             if (reason == c.done || reason == "the script ran out") {

@@ -36,6 +36,19 @@ std::string run_program_to_stop(Session& session, ScriptedWindow& window, const 
     return run_program_to_end(session, window, typed).reason;
 }
 
+std::string run_program_on_lines(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed)
+{
+    window.type(typed);
+    try {
+        run_main_program(session);
+    } catch (const ProgramStop& stop) {
+        return stop.reason;
+    } catch (const ScriptExhausted&) {
+        return "the script ran out";
+    }
+    return "did not stop";
+}
+
 void write_command_file(const std::string& study, int count, int option, int sub_option)
 {
     TemporaryDirectory::put("QEVCOM.DAT", study + "\r\n" + std::to_string(count) + "\r\n" + std::to_string(option) +

@@ -31,6 +31,12 @@ ProgramEnd run_program_to_end(Session& session, ScriptedWindow& window, const st
 // The same, the stop's reason only.
 std::string run_program_to_stop(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed);
 
+// Runs the main program with the typed lines, not all of which need be used
+// (a change cut short at some write stops at any of them): the stop's
+// reason, "the script ran out" when the program asked for a line past them,
+// or "did not stop" when it returned.
+std::string run_program_on_lines(Session& session, ScriptedWindow& window, const std::vector<std::string>& typed);
+
 // The launcher's command file "QEVCOM.DAT" in the working directory: the
 // study, the launcher's call count, the option and sub-option (written as
 // reals, as the launcher does) and seven unused zeros.

@@ -103,8 +103,12 @@ bool is_lock_file(int fd)
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
         info.st_size > static_cast<off_t>(HOLDER_LINE_LENGTH))
         return false;
+    // Nothing but the line: a holder's line with text after it is no lock
+    // file of this program's.
     const std::string text = start_of(fd, HOLDER_LINE_LENGTH);
-    return text.empty() || read_lock_holder_line(text.substr(0, text.find('\n'))).readable;
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos && end + 1 != text.size()) return false;
+    return text.empty() || read_lock_holder_line(text).readable;
 }
 
 // Whether the file at a name is the open one.

@@ -83,12 +83,18 @@ struct LauncherReplyRecord {
 };
 LauncherReplyRecord reply_record;
 
-void write_toolset_flags(Session& session, std::string_view study_id, const std::vector<int>& flags)
+// The tool-status file's lines: a flag to a line.
+std::vector<std::string> toolset_file_lines(const std::vector<int>& flags)
 {
     std::vector<std::string> lines;
     lines.reserve(flags.size());
     for (int flag : flags) lines.push_back(free_form_line({flag}));
-    write_text_lines(toolset_file_name(session, study_id), lines);
+    return lines;
+}
+
+void write_toolset_flags(Session& session, std::string_view study_id, const std::vector<int>& flags)
+{
+    write_text_lines(toolset_file_name(session, study_id), toolset_file_lines(flags));
 }
 
 void set_flag(Session& session, std::string_view study_id, int button)
@@ -257,7 +263,7 @@ void create_toolset_file_when_missing(Session& session, std::string_view study_i
     const std::string name = toolset_file_name(session, study_id);
     if (file_exists(name)) return;
     TextWriter file(change.new_file(name));
-    for (int k = 0; k < TOOL_FLAG_COUNT; ++k) file.write_line(free_form_line({0}));
+    for (const std::string& line : toolset_file_lines(std::vector<int>(TOOL_FLAG_COUNT, 0))) file.write_line(line);
     file.commit();
 }
 

@@ -1040,6 +1040,7 @@ TEST(TakingTheLock, AFileFoundInADirectoryThatCannotBeChangedIsWrittenOnlyWhenIt
         {"a second link of a link data base", "SA2301ZZ.ZLL", "  123502.0  130101.0    1   48.0\r\n", false},
         {"a second link of a killed run's lock file", "kept.lock", KILLED_RUN_LINE, false},
         {"a note kept under the lock's name", nullptr, "a note that someone kept here\n", false},
+        {"a holder's line with a note after it", nullptr, KILLED_RUN_LINE + "a note that someone kept here\n", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
